@@ -1,0 +1,236 @@
+#include "imaging/Bitmap32.h"
+
+#include "imaging/Limits.h"
+#include "imaging/Parallel.h"
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+#include <vector>
+
+namespace quill {
+
+void TBitmap32::allocate(int width, int height)
+{
+    if (width <= 0 || height <= 0) {
+        m_width = m_height = 0;
+        m_pixels.reset();
+        return;
+    }
+    if (!pictureSizeAllowed(width, height))
+        throw std::length_error("picture of " + std::to_string(width) + " x " + std::to_string(height) +
+                                " pixels is larger than the program can hold");
+    m_pixels.reset(new std::uint32_t[std::size_t(width) * std::size_t(height)]);
+    m_width = width;
+    m_height = height;
+}
+
+TBitmap32::TBitmap32(int width, int height, std::uint32_t fillValue)
+{
+    allocate(width, height);
+    fill(fillValue);
+}
+
+TBitmap32 TBitmap32::uninitialized(int width, int height)
+{
+    TBitmap32 b;
+    b.allocate(width, height);
+    return b;
+}
+
+TBitmap32::TBitmap32(const TBitmap32& other)
+{
+    allocate(other.m_width, other.m_height);
+    if (m_pixels)
+        std::memcpy(m_pixels.get(), other.m_pixels.get(), pixelCount() * 4);
+}
+
+TBitmap32& TBitmap32::operator=(const TBitmap32& other)
+{
+    if (this == &other)
+        return *this;
+    if (m_width != other.m_width || m_height != other.m_height)
+        allocate(other.m_width, other.m_height);
+    if (m_pixels)
+        std::memcpy(m_pixels.get(), other.m_pixels.get(), pixelCount() * 4);
+    return *this;
+}
+
+TBitmap32::TBitmap32(TBitmap32&& other) noexcept
+    : m_width(other.m_width), m_height(other.m_height), m_pixels(std::move(other.m_pixels))
+{
+    other.m_width = other.m_height = 0;
+}
+
+TBitmap32& TBitmap32::operator=(TBitmap32&& other) noexcept
+{
+    if (this != &other) {
+        m_width = other.m_width;
+        m_height = other.m_height;
+        m_pixels = std::move(other.m_pixels);
+        other.m_width = other.m_height = 0;
+    }
+    return *this;
+}
+
+void TBitmap32::setSize(int width, int height, std::uint32_t fillValue)
+{
+    allocate(width, height);
+    fill(fillValue);
+}
+
+void TBitmap32::fill(std::uint32_t p)
+{
+    if (m_pixels)
+        std::fill_n(m_pixels.get(), pixelCount(), p);
+}
+
+bool TBitmap32::operator==(const TBitmap32& other) const
+{
+    if (m_width != other.m_width || m_height != other.m_height)
+        return false;
+    return pixelCount() == 0 || std::memcmp(m_pixels.get(), other.m_pixels.get(), pixelCount() * 4) == 0;
+}
+
+namespace {
+
+// x / 255 for 0 <= x <= 65025 * 255 without a division instruction.
+inline std::uint32_t div255(std::uint32_t x) { return (x + 1 + (x >> 8)) >> 8; }
+
+// The blend over an opaque destination pixel: each colour byte becomes
+// ((255 - Sa) * D + Sa * S) div 255, alpha stays 255. Equal to the general rule with
+// Da = 255, since A = 255 * 255 then divides the numerator exactly.
+inline std::uint32_t blendOverOpaque(std::uint32_t d, std::uint32_t s)
+{
+    std::uint32_t sa = s >> 24;
+    std::uint32_t ia = 255 - sa;
+    std::uint32_t b = div255(ia * (d & 0xff) + sa * (s & 0xff));
+    std::uint32_t g = div255(ia * ((d >> 8) & 0xff) + sa * ((s >> 8) & 0xff));
+    std::uint32_t r = div255(ia * ((d >> 16) & 0xff) + sa * ((s >> 16) & 0xff));
+    return 0xff000000u | (r << 16) | (g << 8) | b;
+}
+
+} // namespace
+
+void TBitmap32::BlendPixel(std::uint32_t* dest, std::uint32_t source)
+{
+    const std::uint32_t d = *dest;
+    const int sa = int(source >> 24);
+    const int da = int(d >> 24);
+    if (da == 0 && sa == 0) {
+        *dest = 0x00ffffffu;
+        return;
+    }
+    if (sa == 0)
+        return;
+    if (da == 0 || sa == 255) {
+        *dest = source;
+        return;
+    }
+    const int a = 255 * sa + 255 * da - sa * da;
+    const int wd = da * (255 - sa);
+    const int ws = 255 * sa;
+    int channel[3];
+    for (int c = 0; c < 3; ++c) {
+        int dv = int((d >> (8 * c)) & 0xff);
+        int sv = int((source >> (8 * c)) & 0xff);
+        channel[c] = (wd * dv + ws * sv) / a;
+    }
+    *dest = (std::uint32_t(a / 255) << 24) | (std::uint32_t(channel[2]) << 16) |
+            (std::uint32_t(channel[1]) << 8) | std::uint32_t(channel[0]);
+}
+
+void TBitmap32::DrawOnto(int x, int y, TBitmap32& dest) const
+{
+    DrawOntoClipped(x, y, dest, 0, 0, dest.width(), dest.height());
+}
+
+void TBitmap32::DrawOntoClipped(int x, int y, TBitmap32& dest, int clipLeft, int clipTop, int clipRight,
+                                int clipBottom) const
+{
+    // Intersect the destination, the clip and this picture placed at (x, y); 64-bit so
+    // that far-away places cannot overflow.
+    std::int64_t left = std::max<std::int64_t>({0, clipLeft, x});
+    std::int64_t top = std::max<std::int64_t>({0, clipTop, y});
+    std::int64_t right = std::min<std::int64_t>({dest.width(), clipRight, std::int64_t(x) + m_width});
+    std::int64_t bottom = std::min<std::int64_t>({dest.height(), clipBottom, std::int64_t(y) + m_height});
+    if (left >= right || top >= bottom)
+        return;
+    const int l = int(left), r = int(right), t = int(top);
+    parallelRows(int(bottom - top), std::size_t(r - l), [&](int begin, int end) {
+        for (int row = t + begin; row < t + end; ++row) {
+            std::uint32_t* drow = dest.row32(row) + l;
+            const std::uint32_t* srow = row32(row - y) + (l - x);
+            const int n = r - l;
+            for (int k = 0; k < n; ++k) {
+                const std::uint32_t s = srow[k];
+                const std::uint32_t sa = s >> 24;
+                const std::uint32_t d = drow[k];
+                if ((d >> 24) == 255 && sa != 0) {
+                    // The common case: an opaque scene under a layer pixel.
+                    drow[k] = sa == 255 ? s : blendOverOpaque(d, s);
+                } else {
+                    BlendPixel(drow + k, s);
+                }
+            }
+        }
+    });
+}
+
+void SetAlpha(TBitmap32& picture, int value)
+{
+    const std::uint32_t a = std::uint32_t(value & 0xff) << 24;
+    parallelRows(picture.height(), std::size_t(picture.width()), [&](int begin, int end) {
+        for (int y = begin; y < end; ++y) {
+            std::uint32_t* row = picture.row32(y);
+            for (int x = 0; x < picture.width(); ++x)
+                row[x] = (row[x] & 0x00ffffffu) | a;
+        }
+    });
+}
+
+int zoomedSize(int size, long double factor)
+{
+    long double v = static_cast<long double>(size) * factor;
+    if (!(v >= 0))
+        return 0;
+    if (v > static_cast<long double>(kMaxPictureSide) + 1)
+        return kMaxPictureSide + 1; // refused by the allocation
+    return static_cast<int>(v); // truncation toward zero
+}
+
+void ZoomInandOut(TBitmap32& picture, long double widthFactor, long double heightFactor)
+{
+    const int oldW = picture.width(), oldH = picture.height();
+    const int newW = zoomedSize(oldW, widthFactor);
+    const int newH = zoomedSize(oldH, heightFactor);
+    if (newW == oldW && newH == oldH)
+        return; // the identity mapping
+    if (newW <= 0 || newH <= 0 || oldW <= 0 || oldH <= 0) {
+        picture = TBitmap32();
+        return;
+    }
+    TBitmap32 result = TBitmap32::uninitialized(newW, newH);
+    std::vector<int> sourceColumn(static_cast<std::size_t>(newW));
+    for (int k = 0; k < newW; ++k)
+        sourceColumn[std::size_t(k)] = int(std::int64_t(k) * oldW / newW);
+    parallelRows(newH, std::size_t(newW), [&](int begin, int end) {
+        for (int k = begin; k < end; ++k) {
+            const std::uint32_t* src = picture.row32(int(std::int64_t(k) * oldH / newH));
+            std::uint32_t* dst = result.row32(k);
+            for (int x = 0; x < newW; ++x)
+                dst[x] = src[sourceColumn[std::size_t(x)]];
+        }
+    });
+    picture = std::move(result);
+}
+
+void SelectionSort(int* values, int high)
+{
+    for (int i = 0; i < high; ++i)
+        for (int j = high; j > i; --j)
+            if (values[j] < values[i])
+                std::swap(values[i], values[j]);
+}
+
+} // namespace quill

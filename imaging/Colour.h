@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstdint>
+
+namespace quill {
+
+// The two grey conversions of the program, both evaluated in extended precision and
+// rounded half-to-even, exactly as written:
+//   greyPencil: Round(0.3 R + 0.59 G + 0.11 B)    (sketch effects, frames)
+//   greyInk:    Round(0.299 R + 0.587 G + 0.11 B) (Pen & Ink, the Gray background effect)
+// The weights are the program's own, 0.11 included.
+int greyPencilLiteral(int r, int g, int b);
+int greyInkLiteral(int r, int g, int b);
+
+// Fast equivalents: exact integer arithmetic, falling back to the extended-precision
+// formula only where the exact value is a tie. A test proves them equal to the literal
+// forms on all 2^24 colours.
+inline int greyPencil(int r, int g, int b);
+inline int greyInk(int r, int g, int b);
+
+struct HSL360 {
+    int h = 0; // 0 .. 360 (360 means the same hue as 0)
+    int s = 0; // 0 .. 100
+    int l = 0; // 0 .. 100
+};
+struct RGB8 {
+    int r = 0, g = 0, b = 0;
+};
+
+// Whole-number hue / saturation / lightness conversions, computed in double precision.
+HSL360 RGBtoHSL360(int r, int g, int b);
+RGB8 HSLtoRGB360(int h, int s, int l);
+
+// ---- inline fast paths ----------------------------------------------------------
+
+inline int greyPencil(int r, int g, int b)
+{
+    const int n = 30 * r + 59 * g + 11 * b; // 100 x the exact value
+    const int q = n / 100, rem = n - q * 100;
+    if (rem != 50)
+        return q + (rem > 50);
+    return greyPencilLiteral(r, g, b);
+}
+
+inline int greyInk(int r, int g, int b)
+{
+    const int n = 299 * r + 587 * g + 110 * b; // 1000 x the exact value
+    const int q = n / 1000, rem = n - q * 1000;
+    if (rem != 500)
+        return q + (rem > 500);
+    return greyInkLiteral(r, g, b);
+}
+
+} // namespace quill
