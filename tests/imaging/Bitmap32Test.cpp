@@ -1,0 +1,218 @@
+#include "imaging/Bitmap32.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <stdexcept>
+#include <vector>
+
+namespace quill {
+namespace {
+
+// The general blend rule written out exactly as the arithmetic reads, for comparison.
+std::uint32_t literalBlend(std::uint32_t d, std::uint32_t s)
+{
+    int sa = pixelAlpha(s), da = pixelAlpha(d);
+    if (da == 0 && sa == 0)
+        return makePixel(255, 255, 255, 0);
+    if (sa == 0)
+        return d;
+    if (da == 0 || sa == 255)
+        return s;
+    int a = 255 * sa + 255 * da - sa * da;
+    auto mix = [&](int dv, int sv) { return (da * (255 - sa) * dv + 255 * sa * sv) / a; };
+    return makePixel(mix(pixelRed(d), pixelRed(s)), mix(pixelGreen(d), pixelGreen(s)),
+                     mix(pixelBlue(d), pixelBlue(s)), a / 255);
+}
+
+TEST(BlendPixel, TheFourCases)
+{
+    struct Case {
+        const char* what;
+        std::uint32_t dest, source, expected;
+    } cases[] = {
+        {"both transparent: white with alpha 0", makePixel(10, 20, 30, 0), makePixel(40, 50, 60, 0),
+         makePixel(255, 255, 255, 0)},
+        {"transparent source keeps dest", makePixel(10, 20, 30, 77), makePixel(40, 50, 60, 0),
+         makePixel(10, 20, 30, 77)},
+        {"transparent dest takes source", makePixel(10, 20, 30, 0), makePixel(40, 50, 60, 99),
+         makePixel(40, 50, 60, 99)},
+        {"opaque source replaces", makePixel(10, 20, 30, 128), makePixel(40, 50, 60, 255),
+         makePixel(40, 50, 60, 255)},
+        {"alpha 128 red over white", makePixel(255, 255, 255, 255), makePixel(255, 0, 0, 128),
+         makePixel(255, 127, 127, 255)},
+        // A = 255*100 + 255*50 - 5000 = 33250; colour (50*155*200 + 255*100*0) div 33250 = 46
+        {"both partial", makePixel(200, 200, 200, 50), makePixel(0, 0, 0, 100), makePixel(46, 46, 46, 130)},
+    };
+    for (const Case& c : cases) {
+        std::uint32_t d = c.dest;
+        TBitmap32::BlendPixel(&d, c.source);
+        EXPECT_EQ(d, c.expected) << c.what;
+        EXPECT_EQ(literalBlend(c.dest, c.source), c.expected) << c.what;
+    }
+}
+
+// DrawOnto takes a fast path over opaque destination pixels; it must give exactly the
+// general rule for every source alpha and every pair of channel values.
+TEST(DrawOnto, FastPathOverOpaqueEqualsGeneralRuleForAllValues)
+{
+    TBitmap32 dest(256, 256), source(256, 256);
+    for (int sa = 0; sa < 256; ++sa) {
+        for (int y = 0; y < 256; ++y)
+            for (int x = 0; x < 256; ++x) {
+                dest.setPixel(x, y, makePixel(x, y, 255 - x, 255));
+                source.setPixel(x, y, makePixel(y, x, 255 - y, sa));
+            }
+        TBitmap32 expected = dest;
+        for (int y = 0; y < 256; ++y)
+            for (int x = 0; x < 256; ++x)
+                expected.setPixel(x, y, literalBlend(dest.pixel(x, y), source.pixel(x, y)));
+        source.DrawOnto(0, 0, dest);
+        ASSERT_EQ(dest, expected) << "source alpha " << sa;
+    }
+}
+
+TEST(DrawOnto, PlacementAndClipping)
+{
+    struct Case {
+        const char* what;
+        int x, y;
+        int changedLeft, changedTop, changedRight, changedBottom; // rectangle of dest that changes
+    } cases[] = {
+        {"inside", 1, 1, 1, 1, 4, 3},
+        {"negative offsets draw the lower-right part", -2, -1, 0, 0, 1, 1},
+        {"entirely right", 6, 0, 0, 0, 0, 0},
+        {"entirely left", -3, 0, 0, 0, 0, 0},
+        {"entirely below", 0, 4, 0, 0, 0, 0},
+        {"overhanging right and bottom", 4, 2, 4, 2, 6, 4},
+    };
+    for (const Case& c : cases) {
+        TBitmap32 dest(6, 4, makePixel(0, 0, 0, 255));
+        TBitmap32 source(3, 2);
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 3; ++x)
+                source.setPixel(x, y, makePixel(10 + x, 20 + y, 0, 255));
+        source.DrawOnto(c.x, c.y, dest);
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 6; ++x) {
+                bool inside = x >= c.changedLeft && x < c.changedRight && y >= c.changedTop && y < c.changedBottom;
+                std::uint32_t expected = inside ? source.pixel(x - c.x, y - c.y) : makePixel(0, 0, 0, 255);
+                EXPECT_EQ(dest.pixel(x, y), expected) << c.what << " at " << x << "," << y;
+            }
+    }
+}
+
+TEST(DrawOnto, ClippedDrawEqualsFullDrawInsideTheClip)
+{
+    std::mt19937 rng(7);
+    TBitmap32 base(37, 23), layer(19, 17);
+    for (int y = 0; y < base.height(); ++y)
+        for (int x = 0; x < base.width(); ++x)
+            base.setPixel(x, y, rng() | 0xff000000u);
+    for (int y = 0; y < layer.height(); ++y)
+        for (int x = 0; x < layer.width(); ++x)
+            layer.setPixel(x, y, rng());
+    TBitmap32 full = base;
+    layer.DrawOnto(-3, 9, full);
+    TBitmap32 clipped = base;
+    layer.DrawOntoClipped(-3, 9, clipped, 2, 11, 9, 20);
+    for (int y = 0; y < base.height(); ++y)
+        for (int x = 0; x < base.width(); ++x) {
+            bool inClip = x >= 2 && x < 9 && y >= 11 && y < 20;
+            EXPECT_EQ(clipped.pixel(x, y), inClip ? full.pixel(x, y) : base.pixel(x, y)) << x << "," << y;
+        }
+}
+
+TEST(ZoomInandOut, NewSizes)
+{
+    struct Case {
+        int w, h;
+        long double wf, hf;
+        int newW, newH;
+    } cases[] = {
+        {5, 3, 0.5L, 0.5L, 2, 1},
+        {7, 7, 59.0L / 7.0L, 1.0L, 58, 7}, // 7 * (59/7) is a hair under 59 in extended precision
+        {4, 4, 1.0L, 1.0L, 4, 4},
+        {10, 10, 0.1L, 0.1L, 1, 1},
+        {9, 9, 0.1L, 0.1L, 0, 0},
+        {3, 2, 2.0L, 3.0L, 6, 6},
+    };
+    for (const Case& c : cases) {
+        TBitmap32 p(c.w, c.h, makePixel(1, 2, 3, 4));
+        ZoomInandOut(p, c.wf, c.hf);
+        EXPECT_EQ(p.width(), c.newW) << c.w << "x" << c.h;
+        EXPECT_EQ(p.height(), c.newH) << c.w << "x" << c.h;
+    }
+}
+
+TEST(ZoomInandOut, NearestNeighbourMapping)
+{
+    TBitmap32 p(5, 3);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 5; ++x)
+            p.setPixel(x, y, makePixel(x, y, 0, 200));
+    TBitmap32 shrunk = p;
+    ZoomInandOut(shrunk, 0.5L, 0.5L); // 2 x 1: columns 0 and 2 of row 0
+    ASSERT_EQ(shrunk.width(), 2);
+    EXPECT_EQ(shrunk.pixel(0, 0), p.pixel(0, 0));
+    EXPECT_EQ(shrunk.pixel(1, 0), p.pixel(2, 0));
+
+    TBitmap32 grown = p;
+    ZoomInandOut(grown, 2.0L, 2.0L); // every pixel repeated, all four bytes kept
+    ASSERT_EQ(grown.width(), 10);
+    ASSERT_EQ(grown.height(), 6);
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 10; ++x)
+            EXPECT_EQ(grown.pixel(x, y), p.pixel(x / 2, y / 2));
+}
+
+TEST(ZoomInandOut, RefusesPicturesPastTheLimit)
+{
+    TBitmap32 p(100, 100);
+    EXPECT_THROW(ZoomInandOut(p, 1000.0L, 1.0L), std::length_error);
+    EXPECT_EQ(p.width(), 100); // unchanged on refusal
+}
+
+TEST(SetAlpha, ChangesOnlyAlpha)
+{
+    TBitmap32 p(3, 2, makePixel(1, 2, 3, 4));
+    SetAlpha(p, 255);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 3; ++x)
+            EXPECT_EQ(p.pixel(x, y), makePixel(1, 2, 3, 255));
+    TBitmap32 empty;
+    SetAlpha(empty, 9); // nothing to do, nothing to crash
+    EXPECT_TRUE(empty.empty());
+}
+
+TEST(SelectionSort, SortsUpToTheLastIndex)
+{
+    struct Case {
+        std::vector<int> values;
+        int high;
+        std::vector<int> expected;
+    } cases[] = {
+        {{5, 3, 9, 1, 7, 2, 8, 6, 4}, 8, {1, 2, 3, 4, 5, 6, 7, 8, 9}},
+        {{3, 1, 2}, 1, {1, 3, 2}}, // high is the last index, not the count
+        {{4, 2}, 0, {4, 2}},
+        {{1}, -1, {1}},
+        {{2, 2, 1, 1}, 3, {1, 1, 2, 2}},
+    };
+    for (Case& c : cases) {
+        SelectionSort(c.values.data(), c.high);
+        EXPECT_EQ(c.values, c.expected);
+    }
+}
+
+TEST(TBitmap32, CutoutColorBytes)
+{
+    TBitmap32 p(1, 1, CutoutColor);
+    const std::uint8_t* px = p.row(0);
+    EXPECT_EQ(px[kBlue], 216);
+    EXPECT_EQ(px[kGreen], 233);
+    EXPECT_EQ(px[kRed], 236);
+    EXPECT_EQ(px[kAlpha], 0);
+}
+
+} // namespace
+} // namespace quill
