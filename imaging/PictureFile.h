@@ -1,0 +1,54 @@
+#pragma once
+
+#include "imaging/AtomicFile.h"
+#include "imaging/Bitmap32.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quill {
+
+// What a picture reader gives back. picture is empty when the file was not read.
+// message is a text to show the user before the caller's own " is not a valid
+// format" message (the icon reader's message, a size refusal); empty if none.
+struct LoadResult {
+    TBitmap32 picture;
+    std::string message;
+};
+
+// Reads a picture file, choosing the reader by the last four characters of the name,
+// upper-cased: ".BMP", ".ICO", ".JPG" or "JPEG", ".GIF", ".WMF" or ".EMF", ".PNG".
+// Any other name, a missing file or an unreadable one gives the empty picture.
+// Every form without alpha reads with alpha 255. Never throws.
+LoadResult LoadPictureFile(const std::string& path);
+
+// The same choice of reader on the name, for bytes already in memory. Never throws.
+LoadResult decodePictureBytes(const std::uint8_t* data, std::size_t size, const std::string& fileName);
+
+// path + " is not a valid format": what a command shows for a file it cannot open.
+std::string notValidFormatMessage(const std::string& path);
+
+// The message a reader gives for a picture over the program's size limits.
+std::string pictureTooLargeMessage(std::int64_t width, std::int64_t height);
+
+// True when a picture of width x height may be held; otherwise result gets the
+// size refusal message and an empty picture. Sizes are taken in 64 bits.
+bool checkPictureSize(std::int64_t width, std::int64_t height, LoadResult& result);
+
+enum class PictureFormat { Jpeg, Bmp24, Bmp32, Png, Emf };
+
+// The form an output file takes from its extension, compared case-insensitively:
+// .png, .bmp (24-bit), .jpg or .jpeg, .emf or .wmf. Anything else: nullopt.
+std::optional<PictureFormat> formatForOutputName(const std::string& path);
+
+// The file contents of picture in the given form (JPEG at quality 90). Empty when
+// the picture is empty or cannot be encoded.
+std::vector<std::uint8_t> encodePicture(const TBitmap32& picture, PictureFormat format);
+
+// Encodes picture and writes it to path atomically (see writeFileAtomically).
+WriteResult SavePicture(const TBitmap32& picture, const std::string& path, PictureFormat format);
+
+} // namespace quill
