@@ -1,0 +1,149 @@
+#pragma once
+
+#include "imaging/Bitmap32.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace quill {
+
+// A rectangle by its left, top, width and height. Used both for canvas controls
+// (handles, the scene image, panels) and for rectangles of scene pixels.
+struct Rect {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+
+    int right() const { return left + width; }   // one past the last column
+    int bottom() const { return top + height; }  // one past the last row
+    bool empty() const { return width <= 0 || height <= 0; }
+    bool contains(int x, int y) const { return x >= left && x < right() && y >= top && y < bottom(); }
+    bool operator==(const Rect&) const = default;
+
+    // The smallest rectangle holding both (an empty rectangle adds nothing).
+    Rect united(const Rect& o) const;
+    // The common part (empty when they do not meet).
+    Rect intersected(const Rect& o) const;
+    static Rect fromEdges(int left, int top, int right, int bottom) { return {left, top, right - left, bottom - top}; }
+};
+
+struct Point {
+    int x = 0;
+    int y = 0;
+    bool operator==(const Point&) const = default;
+};
+
+// Gives the full-size picture of mask k (1..36), or nullptr when there is none.
+using MaskSource = std::function<const TBitmap32*(int k)>;
+
+// One layer slot. A layer is its slot index; slots are never removed (deleting hides
+// the handle).
+struct LayerSlot {
+    TBitmap32 ForeOriginal;   // as opened, alpha 255; effects start from it
+    TBitmap32 ForeWork;       // the picture drawn, alpha = the layer's opacity
+    Rect handle;              // the handle's place and displayed size in canvas coordinates
+    int carrierWidth = 0;     // the handle carrier's pixel size (the layer's pixel size)
+    int carrierHeight = 0;
+    bool visible = false;     // false once the layer is deleted
+    bool LayerTransparent = false;
+    int LayerTransparence = 128;
+    int LayerMask = 0;        // 0 = no mask, 1..36 = mask picture k
+};
+
+// alpha = Round(alpha * factor / 255), halves to even, for every pixel (cut-out pixels
+// included); colour bytes untouched. factor is clamped to 0..255.
+void touming(TBitmap32& picture, int factor);
+// The alpha touming gives for one pixel.
+int toumingAlpha(int alpha, int factor);
+
+// Mask step without a mask: every pixel that is not CutoutColor gets alpha 255.
+void ClearMask(TBitmap32& picture);
+// Mask step with a mask: the mask is resampled to the picture's size by the factors
+// (picture size / mask size) as ZoomInandOut does; every pixel that is not CutoutColor
+// gets alpha 255 - red of the resampled mask at the same place. Rows and columns the
+// resampled mask comes out short of take its last row or column. An empty mask (or one
+// that resamples to nothing) acts as no mask.
+void ApplyMask(TBitmap32& picture, const TBitmap32& mask);
+
+// Round(size * zoom / 100) in extended precision, halves to even: a displayed size.
+int displayedSize(int pixels, double zoom);
+
+// The scene: background, layers in slot order, the frame, and the composed picture.
+class Scene {
+public:
+    Scene();
+
+    // ---- layers -------------------------------------------------------------
+    // Number of slots in use (deleted ones included); slot 0 is the dummy.
+    int LayerCount() const { return int(m_layers.size()) - 1; }
+    // Slot i, 0..LayerCount(); slot 0 is the hidden dummy.
+    LayerSlot& layer(int i) { return m_layers.at(std::size_t(i)); }
+    const LayerSlot& layer(int i) const { return m_layers.at(std::size_t(i)); }
+    bool isLayer(int i) const { return i >= 1 && i <= LayerCount(); }
+    bool isVisibleLayer(int i) const { return isLayer(i) && layer(i).visible; }
+
+    int CurrentLayer = 0;
+    int PanelLayer = 0;
+    int PointedLayer = 0;
+
+    // ---- whole-scene pictures ------------------------------------------------
+    TBitmap32 BackOriginal;
+    TBitmap32 BackWork;
+    // Present but empty from the start; std::nullopt after the frame was removed.
+    std::optional<TBitmap32> FramePicture{TBitmap32()};
+    bool BackgroundSet = false;
+    double ViewZoom = 100.0;
+    // The scene image on the canvas: left/top 0, displayed size of the scene picture.
+    Rect imgbg;
+
+    // The composed scene picture (what the canvas shows).
+    const TBitmap32& scenePicture() const { return m_scene; }
+
+    void setMaskSource(MaskSource source) { m_maskSource = std::move(source); }
+    const MaskSource& maskSource() const { return m_maskSource; }
+
+    // ---- operations -----------------------------------------------------------
+    // Re-derives ForeWork[CurrentLayer]'s alpha from its mask and transparency, then
+    // ComposeScene. Nothing at all when LayerCount() is 0 (or CurrentLayer names no slot).
+    void RefreshLayer();
+    // Only the alpha derivation of RefreshLayer, on slot i, without composing.
+    void deriveLayerAlpha(int i);
+    // Rebuilds the scene picture: BackWork, the visible layers in slot order, the frame.
+    void ComposeScene();
+    // Recomposes only the given rectangle of scene pixels (clipped to the scene);
+    // returns the clipped rectangle. Equal, inside it, to a full ComposeScene.
+    Rect composeRegion(const Rect& region);
+
+    // A new layer from picture (copied, alpha 255): slot LayerCount()+1 with handle at
+    // the canvas origin, its displayed size from ViewZoom; it becomes the current,
+    // panel and pointed layer; RefreshLayer. Returns the new slot.
+    int AddForegroundLayer(const TBitmap32& picture);
+    // The background: BackOriginal = BackWork = a copy with alpha 255; imgbg sized;
+    // BackgroundSet; RefreshLayer and ComposeScene (layers and frame kept).
+    void SetBackgroundPicture(const TBitmap32& picture);
+    // Replaces ForeWork of the current layer (an effect's result), then RefreshLayer.
+    // Returns false (and changes nothing) when there is no current layer.
+    bool setCurrentForeWork(const TBitmap32& picture);
+
+    // Layer i's place in scene pixels: Round((handle - imgbg) / ViewZoom * 100).
+    Point layerPosition(int i) const;
+    // Layer i's rectangle in scene pixels (place and ForeWork size).
+    Rect layerSceneRect(int i) const;
+    // Exchanges the complete state of slots a and b (pictures, handle rectangle and
+    // carrier size, mask, transparency) but not their visibility.
+    void swapLayerState(int a, int b);
+
+    // Sets imgbg's displayed size from the scene picture size and ViewZoom.
+    void updateImageSize();
+
+private:
+    std::vector<LayerSlot> m_layers;  // [0] = dummy
+    TBitmap32 m_scene;
+    MaskSource m_maskSource;
+};
+
+} // namespace quill
