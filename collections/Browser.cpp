@@ -1,0 +1,164 @@
+#include "collections/Browser.h"
+
+#include "imaging/Rounding.h"
+
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+namespace quill {
+
+ThumbRect FitThumbnail(int pictureWidth, int pictureHeight, int boxWidth, int boxHeight,
+                       int thresholdNum, int thresholdDen)
+{
+    ThumbRect r;
+    if (pictureWidth <= 0 || pictureHeight <= 0)
+        return r;
+    // W / H <= num / den, compared exactly: for sides up to the picture limit no
+    // ratio of whole numbers lies close enough to the threshold for a floating-point
+    // comparison to decide otherwise.
+    const std::int64_t lhs = std::int64_t(pictureWidth) * thresholdDen;
+    const std::int64_t rhs = std::int64_t(pictureHeight) * thresholdNum;
+    if (lhs <= rhs) {
+        r.height = boxHeight;
+        r.width = int(mulDiv(boxHeight, pictureWidth, pictureHeight));
+        r.left = (boxWidth - r.width) / 2;
+        r.top = 0;
+    } else {
+        r.width = boxWidth;
+        r.height = int(mulDiv(boxWidth, pictureHeight, pictureWidth));
+        r.top = (boxHeight - r.height) / 2;
+        r.left = 0;
+    }
+    return r;
+}
+
+const StripGeometry& stripGeometry(StripKind kind)
+{
+    static const StripGeometry background{130, 113, 125, 124, 94, 64, 49, 2, 98, 126, 12, 126,
+                                          "Double-click to set as background"};
+    static const StripGeometry foreground{105, 80, 88, 101, 61, 21, 13, 2, 65, 101, 12, 101,
+                                          "Double-click to set as foreground"};
+    return kind == StripKind::Background ? background : foreground;
+}
+
+int cellTop(StripKind kind, int index)
+{
+    return 2 + (index - 1) * stripGeometry(kind).step;
+}
+
+TBitmap32 reduceForThumbnail(const TBitmap32& picture)
+{
+    TBitmap32 reduced(picture);
+    if (reduced.empty())
+        return reduced;
+    // A side that a tenth would reduce to nothing gets the factor 1.5 / side, whose
+    // truncated product is 1: the thumbnail keeps one pixel of it.
+    const long double tenth = 0.1L;
+    const long double fx = zoomedSize(picture.width(), tenth) > 0 ? tenth : 1.5L / picture.width();
+    const long double fy = zoomedSize(picture.height(), tenth) > 0 ? tenth : 1.5L / picture.height();
+    ZoomInandOut(reduced, fx, fy);
+    return reduced;
+}
+
+std::string sizeCaption(int pictureWidth, int pictureHeight)
+{
+    auto side = [](int size) {
+        const int tenth = zoomedSize(size, 0.1L);
+        return tenth > 0 ? tenth * 10 : size;
+    };
+    return std::to_string(side(pictureWidth)) + "x" + std::to_string(side(pictureHeight));
+}
+
+ThumbCell makeThumbCell(StripKind kind, int index, const std::string& fileName,
+                        const TBitmap32& filePicture, const std::string& message)
+{
+    const StripGeometry& g = stripGeometry(kind);
+    ThumbCell cell;
+    cell.fileName = fileName;
+    cell.frameRect = {2, cellTop(kind, index), g.frameWidth, g.frameHeight};
+    if (filePicture.empty()) {
+        cell.message = message;
+        return cell;
+    }
+    cell.picture = reduceForThumbnail(filePicture);
+    cell.pictureRect = FitThumbnail(cell.picture.width(), cell.picture.height(), g.boxWidth,
+                                    g.boxHeight, g.thresholdNum, g.thresholdDen);
+    cell.pictureRect.left += 2;
+    cell.pictureRect.top += 2;
+    cell.caption = sizeCaption(filePicture.width(), filePicture.height());
+    return cell;
+}
+
+std::string joinPath(const std::string& folder, const std::string& name)
+{
+    if (folder.empty())
+        return name;
+    if (folder.back() == '/')
+        return folder + name;
+    return folder + "/" + name;
+}
+
+void buildStripCells(StripKind kind, const std::string& folder, const std::vector<std::string>& names,
+                     std::vector<ThumbCell>& cells, const ThumbLoader& loader,
+                     const StripProgress& progress, unsigned threads)
+{
+    cells.clear();
+    cells.resize(names.size());
+    if (names.empty())
+        return;
+    if (threads == 0)
+        threads = std::max(1u, std::thread::hardware_concurrency());
+    threads = unsigned(std::min<std::size_t>(threads, names.size()));
+
+    std::atomic<std::size_t> next{0};
+    std::mutex reportMutex;
+    std::size_t done = 0;
+    auto work = [&] {
+        for (;;) {
+            const std::size_t i = next.fetch_add(1);
+            if (i >= names.size())
+                return;
+            ThumbCell cell;
+            // A file that cannot be read still gets its cell, with its name and no picture.
+            try {
+                std::string message;
+                TBitmap32 picture = loader(joinPath(folder, names[i]), message);
+                cell = makeThumbCell(kind, int(i) + 1, names[i], picture, message);
+            } catch (const std::exception& e) {
+                cell = makeThumbCell(kind, int(i) + 1, names[i], TBitmap32(), e.what());
+            }
+            std::lock_guard lock(reportMutex);
+            cells[i] = std::move(cell);
+            ++done;
+            if (progress)
+                progress(done, i);
+        }
+    };
+    if (threads == 1) {
+        work();
+        return;
+    }
+    std::vector<std::thread> pool;
+    pool.reserve(threads);
+    for (unsigned t = 0; t < threads; ++t)
+        pool.emplace_back(work);
+    for (std::thread& t : pool)
+        t.join();
+}
+
+const std::vector<std::string>& browserFolderPatterns()
+{
+    // The program's own forms, then PNG, which this program also reads.
+    static const std::vector<std::string> patterns{"*.jpg", "*.jpeg", "*.bmp", "*.wmf", "*.png"};
+    return patterns;
+}
+
+const std::vector<std::string>& startupFolderPatterns()
+{
+    static const std::vector<std::string> patterns{"*.jpg", "*.bmp"};
+    return patterns;
+}
+
+} // namespace quill

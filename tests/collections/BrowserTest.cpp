@@ -1,0 +1,183 @@
+#include "collections/Browser.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <mutex>
+#include <set>
+
+namespace quill {
+namespace {
+
+struct CellCase {
+    StripKind kind;
+    int width, height; // the file's picture
+    ThumbRect picture;  // after the 2, 2 shift
+    const char* caption;
+};
+
+TEST(BrowserCell, PlacesTheReducedPictureAndCaption)
+{
+    const CellCase cases[] = {
+        // 100 x 75 is wider than 64/49: full box width, MulDiv(124, 75, 100) = 93.
+        {StripKind::Background, 1000, 750, {2, 2, 124, 93}, "1000x750"},
+        {StripKind::Background, 1003, 757, {2, 2, 124, 93}, "1000x750"},
+        // 30 x 60 is narrower than 21/13: height 61, MulDiv(61, 30, 60) = 30.5 -> 31.
+        {StripKind::Foreground, 300, 600, {37, 2, 31, 61}, "300x600"},
+        // Exactly on the threshold 64/49 fills the height: MulDiv(94, 64, 49) = 122.8 -> 123.
+        {StripKind::Background, 640, 490, {2, 2, 123, 94}, "640x490"},
+        // Just above the threshold fills the width: MulDiv(124, 49, 65) = 93.47 -> 93.
+        {StripKind::Background, 650, 490, {2, 2, 124, 93}, "650x490"},
+        // 21/13 exactly in the foreground strip: MulDiv(61, 21, 13) = 98.5 -> 99, left 1.
+        {StripKind::Foreground, 210, 130, {3, 2, 99, 61}, "210x130"},
+        // Very wide: height MulDiv(101, 10, 400) = 2.525 -> 3, top (61 - 3) / 2 = 29.
+        {StripKind::Foreground, 4000, 100, {2, 31, 101, 3}, "4000x100"},
+        // A tiny picture still shows: 5 x 5 keeps one pixel and its own size.
+        {StripKind::Background, 5, 5, {17, 2, 94, 94}, "5x5"},
+        {StripKind::Background, 9, 40, {52, 2, 24, 94}, "9x40"},
+    };
+    for (const CellCase& c : cases) {
+        SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
+        TBitmap32 file(c.width, c.height, makePixel(10, 20, 30));
+        ThumbCell cell = makeThumbCell(c.kind, 1, "a.jpg", file);
+        EXPECT_EQ(cell.pictureRect, c.picture);
+        EXPECT_EQ(cell.caption, c.caption);
+        EXPECT_EQ(cell.fileName, "a.jpg");
+        EXPECT_FALSE(cell.picture.empty());
+    }
+}
+
+TEST(BrowserCell, ReducedPictureIsATenthByNearestNeighbour)
+{
+    TBitmap32 file(25, 13);
+    for (int y = 0; y < 13; ++y)
+        for (int x = 0; x < 25; ++x)
+            file.setPixel(x, y, makePixel(x, y, 0));
+    TBitmap32 reduced = reduceForThumbnail(file);
+    ASSERT_EQ(reduced.width(), 2);
+    ASSERT_EQ(reduced.height(), 1);
+    // column k takes source column floor(k * 25 / 2): 0 and 12.
+    EXPECT_EQ(reduced.pixel(0, 0), makePixel(0, 0, 0));
+    EXPECT_EQ(reduced.pixel(1, 0), makePixel(12, 0, 0));
+
+    TBitmap32 tiny(3, 200, makePixel(1, 2, 3));
+    TBitmap32 t = reduceForThumbnail(tiny);
+    EXPECT_EQ(t.width(), 1);
+    EXPECT_EQ(t.height(), 20);
+    EXPECT_EQ(t.pixel(0, 0), makePixel(1, 2, 3));
+}
+
+TEST(BrowserCell, CellTopsFollowTheStripStep)
+{
+    const int back[] = {2, 127, 252, 377, 502};
+    const int fore[] = {2, 90, 178, 266, 354};
+    for (int i = 1; i <= 5; ++i) {
+        EXPECT_EQ(cellTop(StripKind::Background, i), back[i - 1]);
+        EXPECT_EQ(cellTop(StripKind::Foreground, i), fore[i - 1]);
+        ThumbCell c = makeThumbCell(StripKind::Foreground, i, "x", TBitmap32(10, 10));
+        EXPECT_EQ(c.frameRect, (ThumbRect{2, fore[i - 1], 105, 80}));
+    }
+    ThumbCell b = makeThumbCell(StripKind::Background, 3, "x", TBitmap32(10, 10));
+    EXPECT_EQ(b.frameRect, (ThumbRect{2, 252, 130, 113}));
+}
+
+TEST(BrowserCell, UnreadableFileKeepsItsNameAndNoPicture)
+{
+    ThumbCell cell = makeThumbCell(StripKind::Background, 2, "gone.jpg", TBitmap32(), "gone.jpg is not a valid format");
+    EXPECT_EQ(cell.fileName, "gone.jpg");
+    EXPECT_TRUE(cell.picture.empty());
+    EXPECT_TRUE(cell.caption.empty());
+    EXPECT_EQ(cell.pictureRect, ThumbRect{});
+    EXPECT_EQ(cell.message, "gone.jpg is not a valid format");
+    EXPECT_EQ(cell.frameRect.top, 127);
+}
+
+TEST(FitThumbnailTest, ZeroSidesGiveAnEmptyRectangle)
+{
+    EXPECT_EQ(FitThumbnail(0, 10, 124, 94, 64, 49), ThumbRect{});
+    EXPECT_EQ(FitThumbnail(10, 0, 124, 94, 64, 49), ThumbRect{});
+}
+
+// A fake reader: pictures whose size is encoded in the name "WxH", "bad" fails, "throw" throws.
+TBitmap32 fakeLoad(const std::string& path, std::string& message)
+{
+    const std::string name = path.substr(path.find_last_of('/') + 1);
+    if (name == "bad") {
+        message = path + " is not a valid format";
+        return {};
+    }
+    if (name == "throw")
+        throw std::runtime_error("disk gone");
+    const int w = std::stoi(name), h = std::stoi(name.substr(name.find('x') + 1));
+    TBitmap32 p(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            p.setPixel(x, y, makePixel(x * 7, y * 3, w + h));
+    return p;
+}
+
+TEST(BuildStrip, ParallelBuildEqualsSerialAndReportsEveryCell)
+{
+    std::vector<std::string> names;
+    for (int i = 0; i < 40; ++i)
+        names.push_back(std::to_string(10 + i * 13) + "x" + std::to_string(300 - i * 5));
+    names[7] = "bad";
+    names[19] = "throw";
+
+    std::vector<ThumbCell> serial, parallel;
+    buildStripCells(StripKind::Background, "/lib", names, serial, fakeLoad, {}, 1);
+
+    std::mutex m;
+    std::set<std::size_t> reported;
+    std::size_t lastDone = 0;
+    bool doneMonotonic = true;
+    buildStripCells(
+        StripKind::Background, "/lib", names, parallel, fakeLoad,
+        [&](std::size_t done, std::size_t index) {
+            std::lock_guard lock(m);
+            doneMonotonic = doneMonotonic && done == lastDone + 1;
+            lastDone = done;
+            reported.insert(index);
+        },
+        4);
+
+    ASSERT_EQ(serial.size(), names.size());
+    ASSERT_EQ(parallel.size(), names.size());
+    EXPECT_TRUE(doneMonotonic);
+    EXPECT_EQ(lastDone, names.size());
+    EXPECT_EQ(reported.size(), names.size());
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        SCOPED_TRACE(names[i]);
+        EXPECT_EQ(parallel[i].fileName, names[i]);
+        EXPECT_EQ(parallel[i].picture, serial[i].picture);
+        EXPECT_EQ(parallel[i].pictureRect, serial[i].pictureRect);
+        EXPECT_EQ(parallel[i].frameRect, serial[i].frameRect);
+        EXPECT_EQ(parallel[i].caption, serial[i].caption);
+        EXPECT_EQ(parallel[i].message, serial[i].message);
+    }
+    EXPECT_TRUE(serial[7].picture.empty());
+    EXPECT_EQ(serial[7].message, "/lib/bad is not a valid format");
+    EXPECT_TRUE(serial[19].picture.empty());
+    EXPECT_EQ(serial[19].message, "disk gone");
+    EXPECT_EQ(serial[39].frameRect.top, 2 + 39 * 125);
+}
+
+TEST(BuildStrip, MoreThanAThousandFilesAllGetCells)
+{
+    std::vector<std::string> names(1005, "20x20");
+    std::vector<ThumbCell> cells;
+    buildStripCells(StripKind::Foreground, "f", names, cells, fakeLoad, {}, 2);
+    ASSERT_EQ(cells.size(), 1005u);
+    EXPECT_EQ(cells[1004].frameRect.top, 2 + 1004 * 88);
+    EXPECT_EQ(cells[1004].caption, "20x20");
+}
+
+TEST(BuildStrip, EmptyListClearsOldCells)
+{
+    std::vector<ThumbCell> cells(3);
+    buildStripCells(StripKind::Foreground, "f", {}, cells, fakeLoad);
+    EXPECT_TRUE(cells.empty());
+}
+
+} // namespace
+} // namespace quill
