@@ -1,0 +1,196 @@
+#include "decor/BackgroundEffects.h"
+
+#include "imaging/Colour.h"
+#include "imaging/Parallel.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace quill {
+namespace {
+
+constexpr std::uint32_t kAlphaMask = 0xff000000u;
+
+// One emboss row: out bytes of columns 0..width-2 from row cur against row below
+// (one pixel to the right); the last column and every alpha byte keep their values.
+void embossRow(std::uint32_t* cur, const std::uint32_t* below, int width, std::uint8_t* scratch)
+{
+    const int n = (width - 1) * 4;
+    const auto* a = reinterpret_cast<const std::uint8_t*>(cur);
+    const auto* b = reinterpret_cast<const std::uint8_t*>(below) + 4;
+    for (int i = 0; i < n; ++i) {
+        int v = int(a[i]) - int(b[i]) + 128;
+        v = v < 0 ? -v : v;
+        scratch[i] = std::uint8_t(v > 255 ? 255 : v);
+    }
+    const auto* s = reinterpret_cast<const std::uint32_t*>(scratch);
+    for (int x = 0; x < width - 1; ++x)
+        cur[x] = (s[x] & ~kAlphaMask) | (cur[x] & kAlphaMask);
+}
+
+// Round(sqrt(|s - t|)) for every byte p and every t = 0..254, with s the signed 16-bit
+// square of p: for p >= 182 the square wraps negative, which darkens bright values.
+struct ScorchTable {
+    std::array<std::array<std::uint8_t, 256>, 255> value;
+    ScorchTable()
+    {
+        for (int t = 0; t < 255; ++t)
+            for (int p = 0; p < 256; ++p) {
+                const auto s = std::int16_t(std::uint16_t(p * p));
+                const long double root = std::sqrt((long double)std::abs(int(s) - t));
+                value[t][p] = std::uint8_t(std::clamp<long double>(std::nearbyintl(root), 0, 255));
+            }
+    }
+};
+
+const ScorchTable& scorchTable()
+{
+    static const ScorchTable table;
+    return table;
+}
+
+} // namespace
+
+void emboss(TBitmap32& picture)
+{
+    const int w = picture.width(), h = picture.height();
+    if (w < 2 || h < 2)
+        return;
+    // Row y reads row y+1 as it was before the pass. The rows are cut into chunks run in
+    // parallel; the first row of every chunk is saved first, because the chunk above
+    // reads it after that chunk may already have changed it.
+    const int rows = h - 1;
+    const int chunks = std::min(rows, std::max(1, workerCount() * 4));
+    std::vector<int> start(chunks + 1);
+    for (int c = 0; c <= chunks; ++c)
+        start[c] = int(std::int64_t(rows) * c / chunks);
+    std::vector<std::uint32_t> saved(std::size_t(chunks) * w);
+    for (int c = 1; c < chunks; ++c)
+        std::memcpy(&saved[std::size_t(c) * w], picture.row32(start[c]), std::size_t(w) * 4);
+    parallelRows(chunks, std::size_t(w) * (rows / chunks + 1), [&](int c0, int c1) {
+        std::vector<std::uint8_t> scratch(std::size_t(w) * 4);
+        for (int c = c0; c < c1; ++c)
+            for (int y = start[c]; y < start[c + 1]; ++y) {
+                const bool belowSaved = y + 1 == start[c + 1] && c + 1 < chunks;
+                const std::uint32_t* below =
+                    belowSaved ? &saved[std::size_t(c + 1) * w] : picture.row32(y + 1);
+                embossRow(picture.row32(y), below, w, scratch.data());
+            }
+    });
+}
+
+void scorch(TBitmap32& picture)
+{
+    const int w = picture.width(), h = picture.height();
+    if (picture.empty())
+        return;
+    const ScorchTable& table = scorchTable();
+    parallelRows(h, std::size_t(w), [&](int y0, int y1) {
+        for (int y = y0; y < y1; ++y) {
+            std::uint8_t* p = picture.row(y);
+            const int step = y % 255;
+            int t = 0; // (y * x) mod 255, advanced column by column
+            for (int x = 0; x < w; ++x, p += 4) {
+                const auto& v = table.value[t];
+                p[kBlue] = v[p[kBlue]];
+                p[kGreen] = v[p[kGreen]];
+                p[kRed] = v[p[kRed]];
+                t += step;
+                if (t >= 255)
+                    t -= 255;
+            }
+        }
+    });
+}
+
+void verticalStria(TBitmap32& picture)
+{
+    const int w = picture.width(), h = picture.height();
+    if (picture.empty())
+        return;
+    // Per byte of a row: p' = min(255, (p * mul) >> 1 | set), mul 2 keeps, 1 halves,
+    // 4 doubles; set = 255 makes the alpha byte 255.
+    const int n = w * 4;
+    std::vector<std::uint16_t> mul(n), set(n);
+    for (int i = 0; i < n; ++i) {
+        const int x = i / 4;
+        mul[i] = x % 3 == 0 ? 2 : (x % 3 == 1 ? 1 : 4);
+        set[i] = i % 4 == kAlpha ? 255 : 0;
+    }
+    parallelRows(h, std::size_t(w), [&](int y0, int y1) {
+        for (int y = y0; y < y1; ++y) {
+            std::uint8_t* p = picture.row(y);
+            for (int i = 0; i < n; ++i) {
+                const unsigned v = ((unsigned(p[i]) * mul[i]) >> 1) | set[i];
+                p[i] = std::uint8_t(v > 255 ? 255 : v);
+            }
+        }
+    });
+}
+
+void horizontalStria(TBitmap32& picture)
+{
+    const int w = picture.width(), h = picture.height();
+    if (picture.empty())
+        return;
+    parallelRows(h, std::size_t(w), [&](int y0, int y1) {
+        for (int y = y0; y < y1; ++y) {
+            std::uint8_t* p = picture.row(y);
+            const int n = w * 4;
+            if (y % 3 == 1) {
+                for (int i = 0; i < n; ++i)
+                    p[i] = std::uint8_t(unsigned(p[i]) / 3);
+            } else if (y % 3 == 2) {
+                for (int i = 0; i < n; ++i) {
+                    const unsigned v = unsigned(p[i]) * 2;
+                    p[i] = std::uint8_t(v > 255 ? 255 : v);
+                }
+            }
+            std::uint32_t* q = picture.row32(y);
+            for (int x = 0; x < w; ++x)
+                q[x] |= kAlphaMask;
+        }
+    });
+}
+
+void grayBackground(TBitmap32& picture)
+{
+    const int w = picture.width(), h = picture.height();
+    if (picture.empty())
+        return;
+    parallelRows(h, std::size_t(w), [&](int y0, int y1) {
+        for (int y = y0; y < y1; ++y) {
+            std::uint32_t* q = picture.row32(y);
+            for (int x = 0; x < w; ++x) {
+                const std::uint32_t p = q[x];
+                const std::uint32_t v = std::uint32_t(greyInk(pixelRed(p), pixelGreen(p), pixelBlue(p)));
+                q[x] = (p & kAlphaMask) | (v << 16) | (v << 8) | v;
+            }
+        }
+    });
+}
+
+const std::vector<BackgroundEffectEntry>& backgroundEffectTable()
+{
+    static const std::vector<BackgroundEffectEntry> table = {
+        {"emboss", "Emboss", &emboss},
+        {"scorch", "Scorch", &scorch},
+        {"vertical-stria", "Vertical stria", &verticalStria},
+        {"horizontal-stria", "Horizontal stria", &horizontalStria},
+        {"gray", "Gray", &grayBackground},
+    };
+    return table;
+}
+
+const BackgroundEffectEntry* findBackgroundEffect(std::string_view name)
+{
+    for (const auto& entry : backgroundEffectTable())
+        if (entry.name == name)
+            return &entry;
+    return nullptr;
+}
+
+} // namespace quill

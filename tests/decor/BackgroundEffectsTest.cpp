@@ -1,0 +1,241 @@
+#include "decor/BackgroundEffects.h"
+#include "DecorTestPictures.h"
+
+#include "imaging/Colour.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+
+namespace quill {
+namespace {
+
+using testing::noisePicture;
+using testing::oddSizes;
+using testing::photoLikePicture;
+
+// ---- plain twins: the arithmetic exactly as written, one pixel at a time ----
+
+void embossPlain(TBitmap32& pic)
+{
+    for (int y = 0; y <= pic.height() - 2; ++y)
+        for (int x = 0; x <= pic.width() - 2; ++x)
+            for (int c : {kBlue, kGreen, kRed}) {
+                int v = std::abs(int(pic.row(y)[4 * x + c]) - int(pic.row(y + 1)[4 * (x + 1) + c]) + 128);
+                pic.row(y)[4 * x + c] = std::uint8_t(std::min(v, 255));
+            }
+}
+
+void scorchPlain(TBitmap32& pic)
+{
+    for (int y = 0; y < pic.height(); ++y)
+        for (int x = 0; x < pic.width(); ++x)
+            for (int c : {kBlue, kGreen, kRed}) {
+                int p = pic.row(y)[4 * x + c];
+                std::int16_t s = std::int16_t(p * p); // wraps for p >= 182
+                int t = (y * x) % 255;
+                long double v = std::nearbyintl(std::sqrt((long double)std::abs(s - t)));
+                pic.row(y)[4 * x + c] = std::uint8_t(std::clamp<long double>(v, 0, 255));
+            }
+}
+
+void verticalStriaPlain(TBitmap32& pic)
+{
+    for (int y = 0; y < pic.height(); ++y)
+        for (int x = 0; x < pic.width(); ++x) {
+            for (int c : {kBlue, kGreen, kRed}) {
+                int p = pic.row(y)[4 * x + c];
+                if (x % 3 == 1)
+                    p = p >> 1;
+                else if (x % 3 == 2)
+                    p = std::min(255, 2 * p);
+                pic.row(y)[4 * x + c] = std::uint8_t(p);
+            }
+            pic.row(y)[4 * x + kAlpha] = 255;
+        }
+}
+
+void horizontalStriaPlain(TBitmap32& pic)
+{
+    for (int y = 0; y < pic.height(); ++y)
+        for (int x = 0; x < pic.width(); ++x) {
+            for (int c : {kBlue, kGreen, kRed}) {
+                int p = pic.row(y)[4 * x + c];
+                if (y % 3 == 1)
+                    p = p / 3;
+                else if (y % 3 == 2)
+                    p = std::min(255, 2 * p);
+                pic.row(y)[4 * x + c] = std::uint8_t(p);
+            }
+            pic.row(y)[4 * x + kAlpha] = 255;
+        }
+}
+
+void grayPlain(TBitmap32& pic)
+{
+    for (int y = 0; y < pic.height(); ++y)
+        for (int x = 0; x < pic.width(); ++x) {
+            std::uint8_t* p = pic.row(y) + 4 * x;
+            int v = int(std::nearbyintl(0.299L * p[kRed] + 0.587L * p[kGreen] + 0.11L * p[kBlue]));
+            p[kRed] = p[kGreen] = p[kBlue] = std::uint8_t(v);
+        }
+}
+
+struct PassPair {
+    const char* name;
+    void (*fast)(TBitmap32&);
+    void (*plain)(TBitmap32&);
+};
+
+const PassPair kPasses[] = {
+    {"emboss", &emboss, &embossPlain},
+    {"scorch", &scorch, &scorchPlain},
+    {"vertical-stria", &verticalStria, &verticalStriaPlain},
+    {"horizontal-stria", &horizontalStria, &horizontalStriaPlain},
+    {"gray", &grayBackground, &grayPlain},
+};
+
+TEST(BackgroundEffects, FastPassesEqualPlainPassesOnOddSizesAndPhotos)
+{
+    for (const auto& pass : kPasses) {
+        unsigned seed = 1;
+        for (auto [w, h] : oddSizes()) {
+            TBitmap32 a = noisePicture(w, h, seed++), b = a;
+            pass.fast(a);
+            pass.plain(b);
+            EXPECT_TRUE(a == b) << pass.name << " " << w << "x" << h;
+        }
+        // Large enough to run in parallel bands; a height that does not split evenly.
+        TBitmap32 a = photoLikePicture(613, 457, 7), b = a;
+        pass.fast(a);
+        pass.plain(b);
+        EXPECT_TRUE(a == b) << pass.name << " photo";
+        // Rows past 255 and long rows exercise every t of Scorch.
+        TBitmap32 c = noisePicture(300, 520, 11), d = c;
+        pass.fast(c);
+        pass.plain(d);
+        EXPECT_TRUE(c == d) << pass.name << " 300x520";
+    }
+}
+
+TEST(BackgroundEffects, EmbossWorkedValues)
+{
+    struct Case {
+        int p, below, expected;
+    } cases[] = {{0, 255, 127}, {255, 0, 255}, {10, 200, 62}, {128, 128, 128}, {77, 77, 128},
+                 {0, 0, 128}, {255, 255, 128}, {0, 128, 0}, {200, 73, 255}};
+    for (auto c : cases) {
+        // 2 x 2: pixel (0,0) against (1,1); the others are the last row/column.
+        TBitmap32 pic(2, 2, makePixel(9, 9, 9, 17));
+        pic.setPixel(0, 0, makePixel(c.p, c.p, c.p, 42));
+        pic.setPixel(1, 1, makePixel(c.below, c.below, c.below, 200));
+        emboss(pic);
+        EXPECT_EQ(pic.pixel(0, 0), makePixel(c.expected, c.expected, c.expected, 42))
+            << c.p << " over " << c.below;
+        EXPECT_EQ(pic.pixel(1, 0), makePixel(9, 9, 9, 17));
+        EXPECT_EQ(pic.pixel(0, 1), makePixel(9, 9, 9, 17));
+        EXPECT_EQ(pic.pixel(1, 1), makePixel(c.below, c.below, c.below, 200));
+    }
+}
+
+TEST(BackgroundEffects, EmbossFlatAreaIsGreyAndThinPicturesUnchanged)
+{
+    TBitmap32 flat(6, 5, makePixel(31, 99, 250));
+    emboss(flat);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 5; ++x)
+            ASSERT_EQ(flat.pixel(x, y), makePixel(128, 128, 128));
+    EXPECT_EQ(flat.pixel(5, 0), makePixel(31, 99, 250));
+    EXPECT_EQ(flat.pixel(0, 4), makePixel(31, 99, 250));
+
+    for (auto [w, h] : {std::pair{1, 9}, std::pair{9, 1}, std::pair{1, 1}}) {
+        TBitmap32 pic = noisePicture(w, h, 3), before = pic;
+        emboss(pic);
+        EXPECT_TRUE(pic == before) << w << "x" << h;
+    }
+    TBitmap32 empty;
+    emboss(empty);
+    EXPECT_TRUE(empty.empty());
+}
+
+TEST(BackgroundEffects, ScorchWorkedValues)
+{
+    struct Case {
+        int x, y, p, expected;
+    } cases[] = {
+        {0, 0, 0, 0},     {0, 0, 100, 100}, {0, 0, 181, 181}, {0, 0, 182, 180},
+        {0, 0, 200, 160}, {0, 0, 255, 23},  {10, 10, 100, 99}, // t = 100
+        {127, 2, 255, 28},                                     // t = 254
+        {255, 1, 255, 23},                                     // t = 255 mod 255 = 0
+        {0, 7, 0, 0},                                          // column 0: t = 0
+        {1, 1, 0, 1},                                          // |0 - 1| = 1
+    };
+    for (auto c : cases) {
+        TBitmap32 pic(std::max(c.x + 1, 1), std::max(c.y + 1, 1), makePixel(0, 0, 0, 77));
+        pic.setPixel(c.x, c.y, makePixel(c.p, c.p, c.p, 77));
+        scorch(pic);
+        EXPECT_EQ(pic.pixel(c.x, c.y), makePixel(c.expected, c.expected, c.expected, 77))
+            << "p " << c.p << " at " << c.x << "," << c.y;
+    }
+}
+
+TEST(BackgroundEffects, StriaWorkedValues)
+{
+    struct Case {
+        void (*pass)(TBitmap32&);
+        bool byColumn;
+        int value;
+        int expected[3]; // by position mod 3
+    } cases[] = {
+        {&verticalStria, true, 100, {100, 50, 200}},
+        {&verticalStria, true, 200, {200, 100, 255}},
+        {&verticalStria, true, 255, {255, 127, 255}},
+        {&horizontalStria, false, 100, {100, 33, 200}},
+        {&horizontalStria, false, 200, {200, 66, 255}},
+        {&horizontalStria, false, 1, {1, 0, 2}},
+    };
+    for (const auto& c : cases) {
+        TBitmap32 pic(7, 7, makePixel(c.value, c.value, c.value, 3));
+        c.pass(pic);
+        for (int y = 0; y < 7; ++y)
+            for (int x = 0; x < 7; ++x) {
+                int e = c.expected[(c.byColumn ? x : y) % 3];
+                ASSERT_EQ(pic.pixel(x, y), makePixel(e, e, e, 255))
+                    << c.value << " at " << x << "," << y;
+            }
+    }
+}
+
+TEST(BackgroundEffects, GrayWorkedValues)
+{
+    struct Case {
+        int r, g, b, expected;
+    } cases[] = {{255, 255, 255, 254}, {0, 0, 0, 0}, {100, 100, 100, 100},
+                 {255, 0, 0, 76},      {0, 255, 0, 150}, {0, 0, 255, 28}};
+    for (auto c : cases) {
+        TBitmap32 pic(1, 1, makePixel(c.r, c.g, c.b, 5));
+        grayBackground(pic);
+        EXPECT_EQ(pic.pixel(0, 0), makePixel(c.expected, c.expected, c.expected, 5))
+            << c.r << "," << c.g << "," << c.b;
+    }
+}
+
+TEST(BackgroundEffects, TableNamesCaptionsAndLookup)
+{
+    const char* names[] = {"emboss", "scorch", "vertical-stria", "horizontal-stria", "gray"};
+    const char* captions[] = {"Emboss", "Scorch", "Vertical stria", "Horizontal stria", "Gray"};
+    ASSERT_EQ(backgroundEffectTable().size(), 5u);
+    for (int i = 0; i < 5; ++i) {
+        const auto* entry = findBackgroundEffect(names[i]);
+        ASSERT_NE(entry, nullptr) << names[i];
+        EXPECT_EQ(entry->caption, captions[i]);
+        EXPECT_EQ(entry, &backgroundEffectTable()[i]);
+    }
+    EXPECT_EQ(findBackgroundEffect("texture"), nullptr);
+    EXPECT_EQ(findBackgroundEffect("Gray"), nullptr);
+    EXPECT_EQ(findBackgroundEffect(""), nullptr);
+}
+
+} // namespace
+} // namespace quill
