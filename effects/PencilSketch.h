@@ -40,6 +40,9 @@ struct PencilSketchParams {
 // picture (Slider::None), the lighting or the contrast of the slider moved last.
 TBitmap32 pencilSketch(const TBitmap32& original, const PencilSketchParams& params);
 
+// A new picture in which every pixel is table[its pencil grey]; alpha comes from the table.
+TBitmap32 mapPencilGrey(const TBitmap32& picture, const std::uint32_t (&table)[256]);
+
 // Writes the pencil grey of each of the width pixels of row into grey.
 void pencilGreyRow(const std::uint32_t* row, int width, std::uint8_t* grey);
 

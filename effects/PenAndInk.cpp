@@ -1,0 +1,100 @@
+#include "effects/PenAndInk.h"
+
+#include "imaging/Colour.h"
+#include "imaging/Parallel.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+namespace quill {
+namespace {
+
+constexpr int kChunk = 1024;
+constexpr std::uint32_t kColourMask = 0x00ffffffu;
+
+// The ink grey of each pixel of a row. n = 1000 x (0.299 R + 0.587 G + 0.11 B) + 500 is
+// exact in integers and n / 1000 rounds halves up; a half is settled by the
+// extended-precision formula.
+void inkGreyRow(const std::uint32_t* row, int width, std::uint8_t* grey)
+{
+    std::uint32_t ties = 0;
+    for (int x = 0; x < width; ++x) {
+        const std::uint32_t p = row[x];
+        const std::uint32_t n =
+            299 * ((p >> 16) & 0xff) + 587 * ((p >> 8) & 0xff) + 110 * (p & 0xff) + 500;
+        // n / 1000 as (n / 8) / 125 with a multiply that stays in 32 bits (n <= 254480).
+        const std::uint32_t q = ((n >> 3) * 33555u) >> 22;
+        grey[x] = std::uint8_t(q);
+        ties |= std::uint32_t(q * 1000 == n);
+    }
+    if (!ties)
+        return;
+    for (int x = 0; x < width; ++x) {
+        const std::uint32_t p = row[x];
+        const int r = pixelRed(p), g = pixelGreen(p), b = pixelBlue(p);
+        if ((299 * r + 587 * g + 110 * b) % 1000 == 500)
+            grey[x] = std::uint8_t(greyInkLiteral(r, g, b));
+    }
+}
+
+} // namespace
+
+void PictureTwoValue(TBitmap32& picture, const PenAndInkParams& params)
+{
+    const std::uint32_t black = makePixel(0, 0, 0, 255);
+    const std::uint32_t paper = params.hollow ? CutoutColor : makePixel(255, 255, 255, 255);
+    std::uint32_t table[256];
+    for (int g = 0; g < 256; ++g)
+        table[g] = g <= params.threshold ? black : paper;
+    const int w = picture.width();
+    // Each pixel depends on itself only, so the picture is rewritten in place.
+    parallelRows(picture.height(), std::size_t(w), [&](int begin, int end) {
+        std::uint8_t grey[kChunk];
+        for (int y = begin; y < end; ++y) {
+            std::uint32_t* row = picture.row32(y);
+            for (int x0 = 0; x0 < w; x0 += kChunk) {
+                const int n = std::min(kChunk, w - x0);
+                inkGreyRow(row + x0, n, grey);
+                for (int i = 0; i < n; ++i)
+                    row[x0 + i] = table[grey[i]];
+            }
+        }
+    });
+}
+
+TBitmap32 penandink(const TBitmap32& inkBase, bool hollow)
+{
+    const int w = inkBase.width(), h = inkBase.height();
+    const std::uint32_t cleared = hollow ? CutoutColor : makePixel(255, 255, 255, 255);
+    TBitmap32 out = TBitmap32::uninitialized(w, h);
+    parallelRows(h, std::size_t(w), [&](int begin, int end) {
+        for (int y = begin; y < end; ++y) {
+            const std::uint32_t* mid = inkBase.row32(y);
+            std::uint32_t* dst = out.row32(y);
+            if (y == 0 || y == h - 1 || w < 3) {
+                std::memcpy(dst, mid, std::size_t(w) * 4);
+                continue;
+            }
+            const std::uint32_t* up = inkBase.row32(y - 1);
+            const std::uint32_t* down = inkBase.row32(y + 1);
+            dst[0] = mid[0];
+            for (int x = 1; x < w - 1; ++x) {
+                const std::uint32_t any = up[x - 1] | up[x] | up[x + 1] | mid[x - 1] | mid[x] |
+                                          mid[x + 1] | down[x - 1] | down[x] | down[x + 1];
+                dst[x] = (any & kColourMask) == 0 ? cleared : mid[x];
+            }
+            dst[w - 1] = mid[w - 1];
+        }
+    });
+    return out;
+}
+
+TBitmap32 penAndInk(const TBitmap32& original, const PenAndInkParams& params)
+{
+    TBitmap32 inkBase(original);
+    PictureTwoValue(inkBase, params);
+    return penandink(inkBase, params.hollow);
+}
+
+} // namespace quill
