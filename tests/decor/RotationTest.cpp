@@ -1,0 +1,258 @@
+#include "decor/Rotation.h"
+#include "DecorTestPictures.h"
+
+#include "imaging/IntegerText.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace quill {
+namespace {
+
+using testing::noisePicture;
+using testing::oddSizes;
+using testing::photoLikePicture;
+
+// The turn exactly as written: padded canvas P, turned canvas Q, margins, trim.
+RotationResult rotatePlain(const TBitmap32& pic, int cx, int cy, double theta)
+{
+    RotationResult out;
+    const int W = pic.width(), H = pic.height();
+    const long double s = std::sin((long double)theta), c = std::cos((long double)theta);
+    const long double D = std::sqrt((long double)(W * W + H * H));
+    const int padX = int(std::nearbyintl((D - W) / 2)), padY = int(std::nearbyintl((D - H) / 2));
+    TBitmap32 P(W + 2 * padX, H + 2 * padY, CutoutColor);
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x)
+            P.setPixel(x + padX, y + padY, pic.pixel(x, y));
+    const int Cx = cx + padX, Cy = cy + padY;
+    TBitmap32 Q(P.width(), P.height());
+    for (int y = 0; y < Q.height(); ++y)
+        for (int x = 0; x < Q.width(); ++x) {
+            const long double dx = x - Cx, dy = y - Cy;
+            const long sx = long(std::nearbyintl(dx * c - dy * s)) + Cx;
+            const long sy = long(std::nearbyintl(dx * s + dy * c)) + Cy;
+            const bool inside = sx >= 0 && sx <= P.width() - 1 && sy >= 0 && sy <= P.height() - 1;
+            Q.setPixel(x, y, inside ? P.pixel(int(sx), int(sy)) : CutoutColor);
+        }
+    auto rowEmpty = [&](int y) {
+        for (int x = 0; x < Q.width(); ++x)
+            if (Q.pixel(x, y) != CutoutColor)
+                return false;
+        return true;
+    };
+    auto columnEmpty = [&](int x) {
+        for (int y = 0; y < Q.height(); ++y)
+            if (Q.pixel(x, y) != CutoutColor)
+                return false;
+        return true;
+    };
+    int top = 0, left = 0;
+    while (top < Q.height() && rowEmpty(top))
+        ++top;
+    while (left < Q.width() && columnEmpty(left))
+        ++left;
+    if (top == Q.height()) // nothing but cutout pixels
+        top = left = 0;
+    top = std::min(top, (Q.height() - 1) / 2);
+    left = std::min(left, (Q.width() - 1) / 2);
+    out.picture = TBitmap32(Q.width() - 2 * left, Q.height() - 2 * top);
+    for (int y = 0; y < out.picture.height(); ++y)
+        for (int x = 0; x < out.picture.width(); ++x)
+            out.picture.setPixel(x, y, Q.pixel(x + left, y + top));
+    out.GrowX = padX - left;
+    out.GrowY = padY - top;
+    return out;
+}
+
+TEST(Rotation, EqualsPlainTurnOnOddSizesAndAngles)
+{
+    // 30, 60, 150 and 300 put many products on exact halves: the long double decides there.
+    const int angles[] = {0, 1, 30, -30, 45, 60, 89, 90, -90, 135, 150, 180, 270, 300, 359, 360, -360, 7777};
+    unsigned seed = 20;
+    for (auto [w, h] : oddSizes())
+        for (int a : angles) {
+            TBitmap32 pic = noisePicture(w, h, seed++);
+            const int cx = int(std::nearbyintl(w / 2.0L)), cy = int(std::nearbyintl(h / 2.0L));
+            RotationResult fast = rotateAboutCentre(pic, a);
+            RotationResult plain = rotatePlain(pic, cx, cy, rotationAngle(a));
+            ASSERT_TRUE(fast.picture == plain.picture) << w << "x" << h << " by " << a;
+            EXPECT_EQ(fast.GrowX, plain.GrowX) << w << "x" << h << " by " << a;
+            EXPECT_EQ(fast.GrowY, plain.GrowY) << w << "x" << h << " by " << a;
+        }
+    for (int a : {30, -17, 90, 123}) {
+        TBitmap32 pic = photoLikePicture(301, 187, 5);
+        RotationResult fast = rotateAboutCentre(pic, a);
+        // Round(301 / 2) = 150 and Round(187 / 2) = 94: halves go to the even neighbour.
+        RotationResult plain = rotatePlain(pic, 150, 94, rotationAngle(a));
+        ASSERT_EQ(fast.picture.width(), plain.picture.width());
+        ASSERT_EQ(fast.picture.height(), plain.picture.height());
+        int diffs = 0;
+        for (int y = 0; y < fast.picture.height(); ++y)
+            for (int x = 0; x < fast.picture.width(); ++x)
+                if (fast.picture.pixel(x, y) != plain.picture.pixel(x, y) && diffs++ < 5)
+                    ADD_FAILURE() << "photo by " << a << " differs at " << x << "," << y;
+        ASSERT_EQ(diffs, 0);
+        EXPECT_EQ(fast.GrowX, plain.GrowX);
+        EXPECT_EQ(fast.GrowY, plain.GrowY);
+    }
+    // An off-centre centre and a picture already holding cutout corners.
+    TBitmap32 turned = rotateAboutCentre(photoLikePicture(90, 40, 9), 45).picture;
+    RotationResult fast = RotatePicture(turned, 3, 50, rotationAngle(20));
+    RotationResult plain = rotatePlain(turned, 3, 50, rotationAngle(20));
+    EXPECT_TRUE(fast.picture == plain.picture);
+    EXPECT_EQ(fast.GrowX, plain.GrowX);
+    EXPECT_EQ(fast.GrowY, plain.GrowY);
+}
+
+TEST(Rotation, WorkedSizesAndGrowth)
+{
+    struct Case {
+        int w, h, degrees, outW, outH, growX, growY;
+    } cases[] = {
+        {100, 50, 90, 48, 100, -26, 25},
+        {100, 50, 0, 100, 50, 0, 0},
+        {100, 10, 0, 100, 10, 0, 0},
+        {100, 50, 360, 100, 50, 0, 0},
+        {100, 50, -360, 100, 50, 0, 0},
+    };
+    for (auto c : cases) {
+        RotationResult r = rotateAboutCentre(photoLikePicture(c.w, c.h, 1), c.degrees);
+        EXPECT_EQ(r.picture.width(), c.outW) << c.w << "x" << c.h << " by " << c.degrees;
+        EXPECT_EQ(r.picture.height(), c.outH) << c.w << "x" << c.h << " by " << c.degrees;
+        EXPECT_EQ(r.GrowX, c.growX) << c.w << "x" << c.h << " by " << c.degrees;
+        EXPECT_EQ(r.GrowY, c.growY) << c.w << "x" << c.h << " by " << c.degrees;
+    }
+    RotationResult minus = rotateAboutCentre(photoLikePicture(100, 50, 1), -90);
+    EXPECT_EQ(minus.picture.width(), 50);
+    EXPECT_EQ(minus.picture.height(), 98);
+}
+
+TEST(Rotation, ZeroKeepsEveryByte)
+{
+    for (auto [w, h] : {std::pair{100, 10}, std::pair{7, 9}, std::pair{1, 1}, std::pair{64, 33}}) {
+        TBitmap32 pic = noisePicture(w, h, 4);
+        RotationResult r = rotateAboutCentre(pic, 0);
+        EXPECT_TRUE(r.picture == pic) << w << "x" << h;
+        EXPECT_EQ(r.GrowX, 0);
+        EXPECT_EQ(r.GrowY, 0);
+    }
+}
+
+TEST(Rotation, NinetyMovesBottomEdgeToLeftAndDropsTopRows)
+{
+    // Row y of the 100 x 50 picture has green y; column x has red x.
+    TBitmap32 pic(100, 50);
+    for (int y = 0; y < 50; ++y)
+        for (int x = 0; x < 100; ++x)
+            pic.setPixel(x, y, makePixel(x, y, 0));
+    RotationResult r = rotateAboutCentre(pic, 90);
+    ASSERT_EQ(r.picture.width(), 48);
+    // Clockwise: the bottom row (y = 49) is the left column, read top to bottom from
+    // the picture's left end; the two top rows (y = 0, 1) were trimmed off at the right.
+    for (int i = 0; i < 100; ++i) {
+        EXPECT_EQ(r.picture.pixel(0, i), makePixel(i, 49, 0)) << i;
+        EXPECT_EQ(r.picture.pixel(47, i), makePixel(i, 2, 0)) << i;
+    }
+}
+
+TEST(Rotation, FortyFiveGivesCutoutCorners)
+{
+    TBitmap32 pic(60, 40, makePixel(10, 20, 30));
+    RotationResult r = rotateAboutCentre(pic, 45);
+    const int w = r.picture.width(), h = r.picture.height();
+    ASSERT_GT(w, 60);
+    for (auto [x, y] : {std::pair{0, 0}, std::pair{w - 1, 0}, std::pair{0, h - 1}, std::pair{w - 1, h - 1}})
+        EXPECT_EQ(r.picture.pixel(x, y), CutoutColor) << x << "," << y;
+    EXPECT_EQ(r.picture.pixel(w / 2, h / 2), makePixel(10, 20, 30));
+}
+
+TEST(Rotation, TinyPicturesKeepAtLeastOnePixel)
+{
+    for (auto [w, h] : {std::pair{2, 2}, std::pair{3, 3}, std::pair{1, 1}, std::pair{1, 2}, std::pair{2, 1}})
+        for (int a : {90, -90, 45, 180, 270}) {
+            RotationResult r = rotateAboutCentre(noisePicture(w, h, 8), a);
+            EXPECT_GE(r.picture.width(), 1) << w << "x" << h << " by " << a;
+            EXPECT_GE(r.picture.height(), 1) << w << "x" << h << " by " << a;
+        }
+    TBitmap32 empty;
+    RotationResult r = rotateAboutCentre(empty, 30);
+    EXPECT_TRUE(r.picture.empty());
+}
+
+TEST(Rotation, AllCutoutPictureKeepsItsCanvas)
+{
+    TBitmap32 pic(10, 6, CutoutColor);
+    RotationResult r = rotateAboutCentre(pic, 30);
+    // Nothing but cutout pixels: no margin is trimmed, the padded canvas stays.
+    EXPECT_EQ(r.picture.width(), 10 + 2 * r.GrowX);
+    EXPECT_EQ(r.picture.height(), 6 + 2 * r.GrowY);
+    EXPECT_GT(r.GrowX, 0);
+}
+
+TEST(Rotation, AngleIsNegativeDegreesInRadians)
+{
+    EXPECT_DOUBLE_EQ(rotationAngle(30), -M_PI / 6);
+    EXPECT_DOUBLE_EQ(rotationAngle(-90), M_PI / 2);
+    EXPECT_EQ(rotationAngle(0), 0.0);
+    EXPECT_EQ(rotationAngle(180), double(-3.141592653589793238462643383279502884L));
+}
+
+TEST(Rotation, AngleTextMessages)
+{
+    const std::string please = "Please input a valid integer value.";
+    struct Case {
+        const char* text;
+        bool accepted;
+        std::int32_t degrees;
+        std::string message;
+    } cases[] = {
+        {"30", true, 30, ""},
+        {"-30", true, -30, ""},
+        {"0", true, 0, ""},
+        {"-2147483648", true, INT32_MIN, ""},
+        {"2147483647", true, INT32_MAX, ""},
+        {"007", true, 7, ""},
+        {"+30", false, 0, please},
+        {"3.0", false, 0, please},
+        {" 30", false, 0, please},
+        {"30 ", false, 0, please},
+        {"", false, 0, please},
+        {"x", false, 0, please},
+        {"-", false, 0, "'-' is not a valid integer value"},
+        {"3-", false, 0, "'3-' is not a valid integer value"},
+        {"--3", false, 0, "'--3' is not a valid integer value"},
+        {"2147483648", false, 0, "'2147483648' is not a valid integer value"},
+        {"-2147483649", false, 0, "'-2147483649' is not a valid integer value"},
+        {"99999999999999999999", false, 0, "'99999999999999999999' is not a valid integer value"},
+    };
+    for (const auto& c : cases) {
+        AngleParse p = parseAngleText(c.text);
+        EXPECT_EQ(p.degrees.has_value(), c.accepted) << '"' << c.text << '"';
+        if (c.accepted) {
+            EXPECT_EQ(*p.degrees, c.degrees) << c.text;
+        }
+        EXPECT_EQ(p.message, c.message) << '"' << c.text << '"';
+    }
+    EXPECT_EQ(std::string(kPleaseInputValidInteger), please);
+}
+
+TEST(IntegerText, CharacterTestAndConversion)
+{
+    struct Case {
+        const char* text;
+        bool integerText;
+        bool converts;
+    } cases[] = {{"12", true, true},   {"-", true, false},   {"1-2", true, false},
+                 {"", false, false},   {"1 2", false, false}, {"+1", false, false},
+                 {"١", false, false},  {"-0", true, true},    {"0x10", false, false}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(IsIntegerText(c.text), c.integerText) << c.text;
+        EXPECT_EQ(StrToInt32(c.text).has_value(), c.converts) << c.text;
+    }
+    EXPECT_EQ(notValidIntegerMessage("abc"), "'abc' is not a valid integer value");
+}
+
+} // namespace
+} // namespace quill
