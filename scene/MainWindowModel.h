@@ -203,7 +203,9 @@ public:
     int addForegroundLayer(const TBitmap32& picture);
     // "Open a new background": the test, then setBackgroundPicture.
     std::string openBackground(const TBitmap32* picture, const std::string& fileName);
-    // The sequence itself (the background browser calls it without a test).
+    // Background browser double-click: the same readability test.
+    std::string browserBackground(const TBitmap32* picture, const std::string& fileName);
+    // The sequence itself, without a test.
     void setBackgroundPicture(const TBitmap32& picture);
 
     // ---- effect hand-back ------------------------------------------------------------
@@ -310,6 +312,7 @@ private:
     int m_savedScrollX = 0;
     int m_savedScrollY = 0;
     int m_captureSlot = 0;  // handle holding the pointer during a press (0 = none)
+    bool m_captureImage = false;  // the scene image holds the pointer during a press
     bool m_sizeChangedByDrag = false;
 
     int m_scrollX = 0;

@@ -1,0 +1,255 @@
+#include "scene/Scene.h"
+
+#include "imaging/Parallel.h"
+#include "imaging/Rounding.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+namespace quill {
+
+Rect Rect::united(const Rect& o) const
+{
+    if (o.empty())
+        return *this;
+    if (empty())
+        return o;
+    return fromEdges(std::min(left, o.left), std::min(top, o.top), std::max(right(), o.right()),
+                     std::max(bottom(), o.bottom()));
+}
+
+Rect Rect::intersected(const Rect& o) const
+{
+    const int l = std::max(left, o.left), t = std::max(top, o.top);
+    const int r = std::min(right(), o.right()), b = std::min(bottom(), o.bottom());
+    if (l >= r || t >= b)
+        return {};
+    return fromEdges(l, t, r, b);
+}
+
+int displayedSize(int pixels, double zoom)
+{
+    return int(roundHalfEven(static_cast<long double>(pixels) * zoom / 100.0L));
+}
+
+// Round(alpha * factor / 255) in extended precision equals (alpha * factor + 127) div 255:
+// the exact quotient q / 255 of an integer q is never a half (255 is odd), and it lies
+// at least 1/510 from one, far beyond the 64-bit mantissa's error; floor(q/255 + 1/2)
+// and floor((q + 127) / 255) differ only when q + 127.5 is a multiple of 255, which no
+// integer q gives. A test checks all 65536 pairs against the long double form.
+int toumingAlpha(int alpha, int factor)
+{
+    return (alpha * factor + 127) / 255;
+}
+
+void touming(TBitmap32& picture, int factor)
+{
+    const std::uint32_t f = std::uint32_t(clampByte(factor));
+    if (f == 255)
+        return; // alpha * 255 / 255 is alpha
+    const int w = picture.width();
+    parallelRows(picture.height(), std::size_t(w), [&](int begin, int end) {
+        for (int y = begin; y < end; ++y) {
+            std::uint32_t* row = picture.row32(y);
+            for (int x = 0; x < w; ++x) {
+                const std::uint32_t p = row[x];
+                const std::uint32_t a = ((p >> 24) * f + 127u) / 255u;
+                row[x] = (p & 0x00ffffffu) | (a << 24);
+            }
+        }
+    });
+}
+
+void ClearMask(TBitmap32& picture)
+{
+    const int w = picture.width();
+    parallelRows(picture.height(), std::size_t(w), [&](int begin, int end) {
+        for (int y = begin; y < end; ++y) {
+            std::uint32_t* row = picture.row32(y);
+            for (int x = 0; x < w; ++x) {
+                const std::uint32_t p = row[x];
+                row[x] = p == CutoutColor ? p : (p | 0xff000000u);
+            }
+        }
+    });
+}
+
+void ApplyMask(TBitmap32& picture, const TBitmap32& mask)
+{
+    const int pw = picture.width(), ph = picture.height();
+    if (picture.empty())
+        return;
+    if (mask.empty()) {
+        ClearMask(picture);
+        return;
+    }
+    const int mw = mask.width(), mh = mask.height();
+    // The size ZoomInandOut gives the mask for the factors picture size / mask size.
+    const int zw = zoomedSize(mw, static_cast<long double>(pw) / static_cast<long double>(mw));
+    const int zh = zoomedSize(mh, static_cast<long double>(ph) / static_cast<long double>(mh));
+    if (zw <= 0 || zh <= 0) {
+        ClearMask(picture);
+        return;
+    }
+    // Column k of the resampled mask is mask column floor(k * mw / zw); columns and rows
+    // of the picture beyond the resampled mask take its last column or row.
+    std::vector<int> column(static_cast<std::size_t>(pw));
+    for (int k = 0; k < pw; ++k) {
+        const int kk = std::min(k, zw - 1);
+        column[std::size_t(k)] = int(std::int64_t(kk) * mw / zw);
+    }
+    parallelRows(ph, std::size_t(pw), [&](int begin, int end) {
+        for (int y = begin; y < end; ++y) {
+            const int yy = std::min(y, zh - 1);
+            const std::uint32_t* mrow = mask.row32(int(std::int64_t(yy) * mh / zh));
+            std::uint32_t* row = picture.row32(y);
+            for (int x = 0; x < pw; ++x) {
+                const std::uint32_t p = row[x];
+                const std::uint32_t a = 255u - ((mrow[column[std::size_t(x)]] >> 16) & 0xffu);
+                row[x] = p == CutoutColor ? p : ((p & 0x00ffffffu) | (a << 24));
+            }
+        }
+    });
+}
+
+Scene::Scene() : m_layers(1) {}
+
+void Scene::deriveLayerAlpha(int i)
+{
+    if (!isLayer(i))
+        return;
+    LayerSlot& s = layer(i);
+    const TBitmap32* mask = nullptr;
+    if (s.LayerMask >= 1 && m_maskSource)
+        mask = m_maskSource(s.LayerMask);
+    if (mask)
+        ApplyMask(s.ForeWork, *mask);
+    else
+        ClearMask(s.ForeWork);
+    if (s.LayerTransparent)
+        touming(s.ForeWork, 255 - s.LayerTransparence);
+}
+
+void Scene::RefreshLayer()
+{
+    if (LayerCount() == 0 || !isLayer(CurrentLayer))
+        return;
+    deriveLayerAlpha(CurrentLayer);
+    ComposeScene();
+}
+
+Point Scene::layerPosition(int i) const
+{
+    const Rect& h = layer(i).handle;
+    const long double zoom = ViewZoom;
+    return {int(roundHalfEven(static_cast<long double>(h.left - imgbg.left) / zoom * 100.0L)),
+            int(roundHalfEven(static_cast<long double>(h.top - imgbg.top) / zoom * 100.0L))};
+}
+
+Rect Scene::layerSceneRect(int i) const
+{
+    const Point p = layerPosition(i);
+    const TBitmap32& w = layer(i).ForeWork;
+    return {p.x, p.y, w.width(), w.height()};
+}
+
+void Scene::ComposeScene()
+{
+    m_scene = BackWork; // reuses the buffer when the size is unchanged
+    for (int i = 1; i <= LayerCount(); ++i) {
+        if (!layer(i).visible)
+            continue;
+        const Point p = layerPosition(i);
+        layer(i).ForeWork.DrawOnto(p.x, p.y, m_scene);
+    }
+    if (FramePicture)
+        FramePicture->DrawOnto(0, 0, m_scene);
+}
+
+Rect Scene::composeRegion(const Rect& region)
+{
+    if (m_scene.width() != BackWork.width() || m_scene.height() != BackWork.height()) {
+        ComposeScene();
+        return {0, 0, m_scene.width(), m_scene.height()};
+    }
+    const Rect r = region.intersected({0, 0, m_scene.width(), m_scene.height()});
+    if (r.empty())
+        return {};
+    for (int y = r.top; y < r.bottom(); ++y)
+        std::memcpy(m_scene.row32(y) + r.left, BackWork.row32(y) + r.left, std::size_t(r.width) * 4);
+    for (int i = 1; i <= LayerCount(); ++i) {
+        if (!layer(i).visible)
+            continue;
+        const Point p = layerPosition(i);
+        layer(i).ForeWork.DrawOntoClipped(p.x, p.y, m_scene, r.left, r.top, r.right(), r.bottom());
+    }
+    if (FramePicture)
+        FramePicture->DrawOntoClipped(0, 0, m_scene, r.left, r.top, r.right(), r.bottom());
+    return r;
+}
+
+int Scene::AddForegroundLayer(const TBitmap32& picture)
+{
+    TBitmap32 tmp(picture);
+    SetAlpha(tmp, 255);
+    LayerSlot slot;
+    slot.ForeOriginal = tmp;
+    slot.carrierWidth = tmp.width();
+    slot.carrierHeight = tmp.height();
+    slot.handle = {0, 0, displayedSize(tmp.width(), ViewZoom), displayedSize(tmp.height(), ViewZoom)};
+    slot.ForeWork = std::move(tmp);
+    slot.visible = true;
+    m_layers.push_back(std::move(slot));
+    const int i = LayerCount();
+    CurrentLayer = i;
+    RefreshLayer();
+    PanelLayer = i;
+    PointedLayer = i;
+    return i;
+}
+
+void Scene::updateImageSize()
+{
+    imgbg.width = displayedSize(BackWork.width(), ViewZoom);
+    imgbg.height = displayedSize(BackWork.height(), ViewZoom);
+}
+
+void Scene::SetBackgroundPicture(const TBitmap32& picture)
+{
+    BackgroundSet = true;
+    BackOriginal = picture;
+    SetAlpha(BackOriginal, 255);
+    BackWork = BackOriginal;
+    updateImageSize();
+    if (LayerCount() > 0)
+        deriveLayerAlpha(CurrentLayer);
+    ComposeScene();
+}
+
+bool Scene::setCurrentForeWork(const TBitmap32& picture)
+{
+    if (!isLayer(CurrentLayer))
+        return false;
+    layer(CurrentLayer).ForeWork = picture;
+    RefreshLayer();
+    return true;
+}
+
+void Scene::swapLayerState(int a, int b)
+{
+    if (!isLayer(a) || !isLayer(b) || a == b)
+        return;
+    LayerSlot& x = layer(a);
+    LayerSlot& y = layer(b);
+    std::swap(x.ForeOriginal, y.ForeOriginal);
+    std::swap(x.ForeWork, y.ForeWork);
+    std::swap(x.handle, y.handle);
+    std::swap(x.carrierWidth, y.carrierWidth);
+    std::swap(x.carrierHeight, y.carrierHeight);
+    std::swap(x.LayerMask, y.LayerMask);
+    std::swap(x.LayerTransparent, y.LayerTransparent);
+    std::swap(x.LayerTransparence, y.LayerTransparence);
+}
+
+} // namespace quill
