@@ -1,0 +1,94 @@
+#include "decor/Frame.h"
+#include "DecorTestPictures.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace quill {
+namespace {
+
+TEST(Frame, AlphaFromColourWorkedValues)
+{
+    struct Case {
+        int r, g, b, alpha;
+    } cases[] = {
+        {128, 128, 128, 254}, {200, 200, 200, 110}, {250, 250, 250, 10}, {255, 255, 255, 0},
+        {0, 0, 0, 255},       {127, 127, 127, 255}, {129, 129, 129, 252}, {254, 254, 254, 2},
+        // v = Round(0.3 * 255) = Round(76.5) = 76 (half to even): 2 * 179 limited to 255
+        {255, 0, 0, 255},
+        // v = Round(0.3*255 + 0.59*255) = Round(226.95) = 227
+        {255, 255, 0, 56},
+    };
+    for (auto c : cases) {
+        TBitmap32 pic(3, 2, makePixel(c.r, c.g, c.b, 99));
+        frameAlphaFromColour(pic);
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 3; ++x)
+                ASSERT_EQ(pic.pixel(x, y), makePixel(c.r, c.g, c.b, c.alpha))
+                    << c.r << "," << c.g << "," << c.b;
+    }
+}
+
+TEST(Frame, AlphaFromColourEqualsFormulaOnNoise)
+{
+    TBitmap32 pic = testing::noisePicture(301, 257, 12), expected = pic;
+    for (int y = 0; y < pic.height(); ++y)
+        for (int x = 0; x < pic.width(); ++x) {
+            std::uint32_t p = expected.pixel(x, y);
+            int v = int(std::nearbyintl(0.3L * pixelRed(p) + 0.59L * pixelGreen(p) + 0.11L * pixelBlue(p)));
+            expected.setPixel(x, y, makePixel(pixelRed(p), pixelGreen(p), pixelBlue(p), std::min(2 * (255 - v), 255)));
+        }
+    frameAlphaFromColour(pic);
+    EXPECT_TRUE(pic == expected);
+}
+
+TEST(Frame, OverlayStretchesEachDirectionOnItsOwn)
+{
+    // 4 x 2 frame: column x has red 50 x, row y has green 100 y.
+    TBitmap32 frame(4, 2);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 4; ++x)
+            frame.setPixel(x, y, makePixel(50 * x, 100 * y, 0));
+    struct Case {
+        int bw, bh;
+    } cases[] = {{8, 6}, {4, 10}, {12, 2}, {2, 1}};
+    for (auto c : cases) {
+        TBitmap32 overlay = makeFrameOverlay(frame, c.bw, c.bh);
+        ASSERT_EQ(overlay.width(), c.bw);
+        ASSERT_EQ(overlay.height(), c.bh);
+        for (int y = 0; y < c.bh; ++y)
+            for (int x = 0; x < c.bw; ++x) {
+                int sx = x * 4 / c.bw, sy = y * 2 / c.bh;
+                int r = 50 * sx, g = 100 * sy;
+                int v = int(std::nearbyintl(0.3L * r + 0.59L * g));
+                ASSERT_EQ(overlay.pixel(x, y), makePixel(r, g, 0, std::min(2 * (255 - v), 255)))
+                    << c.bw << "x" << c.bh << " at " << x << "," << y;
+            }
+    }
+    // The frame picture itself is not changed.
+    EXPECT_EQ(frame.pixel(1, 1), makePixel(50, 100, 0, 255));
+}
+
+TEST(Frame, WhiteFrameIsInvisibleAndBlackFrameCovers)
+{
+    TBitmap32 white(30, 20, makePixel(255, 255, 255)), black(30, 20, makePixel(0, 0, 0));
+    TBitmap32 scene = testing::photoLikePicture(60, 45, 2), before = scene;
+    makeFrameOverlay(white, 60, 45).DrawOnto(0, 0, scene);
+    EXPECT_TRUE(scene == before);
+    makeFrameOverlay(black, 60, 45).DrawOnto(0, 0, scene);
+    for (int y = 0; y < 45; ++y)
+        for (int x = 0; x < 60; ++x)
+            ASSERT_EQ(scene.pixel(x, y) & 0x00ffffffu, 0u) << x << "," << y;
+}
+
+TEST(Frame, EmptyInputsGiveEmptyOverlay)
+{
+    EXPECT_TRUE(makeFrameOverlay(TBitmap32(), 600, 450).empty());
+    EXPECT_TRUE(makeFrameOverlay(TBitmap32(5, 5), 0, 450).empty());
+    EXPECT_TRUE(makeFrameOverlay(TBitmap32(5, 5), 600, -1).empty());
+}
+
+} // namespace
+} // namespace quill
