@@ -2,6 +2,7 @@
 
 #include "imaging/AtomicFile.h"
 #include "imaging/Bitmap32.h"
+#include "imaging/Limits.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -32,11 +33,23 @@ LoadResult decodePictureBytes(const std::uint8_t* data, std::size_t size, const 
 std::string notValidFormatMessage(const std::string& path);
 
 // The message a reader gives for a picture over the program's size limits.
-std::string pictureTooLargeMessage(std::int64_t width, std::int64_t height);
+inline std::string pictureTooLargeMessage(std::int64_t width, std::int64_t height)
+{
+    return "The picture is " + std::to_string(width) + " x " + std::to_string(height) +
+           " pixels, too large to open (at most " + std::to_string(kMaxPictureSide) +
+           " pixels a side and " + std::to_string(kMaxPicturePixels) + " pixels in all).";
+}
 
 // True when a picture of width x height may be held; otherwise result gets the
 // size refusal message and an empty picture. Sizes are taken in 64 bits.
-bool checkPictureSize(std::int64_t width, std::int64_t height, LoadResult& result);
+inline bool checkPictureSize(std::int64_t width, std::int64_t height, LoadResult& result)
+{
+    if (pictureSizeAllowed(width, height))
+        return true;
+    result.picture = TBitmap32();
+    result.message = pictureTooLargeMessage(width, height);
+    return false;
+}
 
 enum class PictureFormat { Jpeg, Bmp24, Bmp32, Png, Emf };
 
