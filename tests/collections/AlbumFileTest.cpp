@@ -1,0 +1,283 @@
+#include "collections/AlbumFile.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+namespace quill {
+namespace {
+
+void putLe32(std::vector<std::uint8_t>& v, std::uint32_t x)
+{
+    for (int i = 0; i < 4; ++i)
+        v.push_back(std::uint8_t(x >> (8 * i)));
+}
+
+std::uint32_t le32At(const std::vector<std::uint8_t>& v, std::size_t at)
+{
+    return std::uint32_t(v[at]) | (std::uint32_t(v[at + 1]) << 8) | (std::uint32_t(v[at + 2]) << 16) |
+           (std::uint32_t(v[at + 3]) << 24);
+}
+
+// JPEG-looking bytes of the given length: FF D8, a fill depending on seed, FF D9.
+std::vector<std::uint8_t> fakeJpeg(std::size_t length, int seed)
+{
+    std::vector<std::uint8_t> j(length, std::uint8_t(seed));
+    j[0] = 0xFF;
+    j[1] = 0xD8;
+    j[length - 2] = 0xFF;
+    j[length - 1] = 0xD9;
+    return j;
+}
+
+std::vector<std::uint8_t> album(std::size_t playerSize, const std::vector<std::vector<std::uint8_t>>& jpegs)
+{
+    std::vector<std::uint8_t> a(playerSize, 0x7F);
+    for (const auto& j : jpegs) {
+        a.insert(a.end(), j.begin(), j.end());
+        putLe32(a, std::uint32_t(j.size() + 4));
+    }
+    putLe32(a, std::uint32_t(jpegs.size()));
+    return a;
+}
+
+TEST(AlbumReader, WalksBackFromTheCount)
+{
+    struct Case {
+        std::size_t player;
+        std::vector<std::size_t> lengths;
+        std::vector<AlbumScene> scenes;
+    };
+    const Case cases[] = {
+        // Two scenes of 10,000 and 20,000 bytes after a 491,008-byte player.
+        {491008, {10000, 20000}, {{491008, 10000}, {501012, 20000}}},
+        {0, {10, 8, 4}, {{0, 10}, {14, 8}, {26, 4}}},
+        {5, {}, {}},
+        {1, {6}, {{1, 6}}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::vector<std::uint8_t>> jpegs;
+        for (std::size_t i = 0; i < c.lengths.size(); ++i)
+            jpegs.push_back(fakeJpeg(c.lengths[i], int(i) + 1));
+        const auto bytes = album(c.player, jpegs);
+        AlbumIndex index = readAlbumIndex(bytes, "a.exe");
+        EXPECT_TRUE(index.ok()) << index.error;
+        EXPECT_EQ(index.scenes, c.scenes);
+    }
+    const auto two = album(491008, {fakeJpeg(10000, 1), fakeJpeg(20000, 2)});
+    ASSERT_EQ(two.size(), 521020u);
+    EXPECT_EQ(le32At(two, 501008), 10004u);
+    EXPECT_EQ(le32At(two, 521012), 20004u);
+    EXPECT_EQ(le32At(two, 521016), 2u);
+}
+
+TEST(AlbumReader, RefusesDamagedAlbums)
+{
+    const auto good = album(100, {fakeJpeg(50, 1), fakeJpeg(60, 2)});
+    struct Case {
+        const char* what;
+        std::vector<std::uint8_t> bytes;
+        const char* message;
+    };
+    std::vector<Case> cases;
+    cases.push_back({"shorter than 4 bytes", {1, 0, 0}, "x.exe is not a valid album: the file is only 3 bytes long"});
+    cases.push_back({"empty", {}, "x.exe is not a valid album: the file is only 0 bytes long"});
+    {
+        auto b = good;
+        b[b.size() - 4] = 200; // count 200 cannot fit in 222 bytes
+        cases.push_back({"count too big", b,
+                         "x.exe is not a valid album: the scene count 200 does not fit in a file of 222 bytes"});
+    }
+    {
+        auto b = good;
+        b[b.size() - 8] = 0xF0; // scene 2's length word points before the file
+        b[b.size() - 7] = 0xFF;
+        cases.push_back({"length beyond the file", b,
+                         "x.exe is not a valid album: the length word of scene 2 (65520) points before the start of the file"});
+    }
+    {
+        auto b = good;
+        b[b.size() - 8] = 7;
+        cases.push_back({"S below 8", b, "x.exe is not a valid album: the length word of scene 2 is 7, too small for a picture"});
+    }
+    {
+        auto b = good;
+        b[100] = 0x89; // scene 1 is not a JPEG
+        cases.push_back({"not a JPEG", b, "x.exe is not a valid album: scene 1 at offset 100 is not a JPEG picture"});
+    }
+    {
+        // The count says 3 while only two records exist: the third word read is player bytes.
+        auto b = good;
+        b[b.size() - 4] = 3;
+        cases.push_back({"count one too many", b,
+                         "x.exe is not a valid album: the length word of scene 1 (2139062143) points before the start of the file"});
+    }
+    {
+        // Four bytes exactly: count 1 with nothing before it.
+        cases.push_back({"count with no record", {1, 0, 0, 0},
+                         "x.exe is not a valid album: the scene count 1 does not fit in a file of 4 bytes"});
+    }
+    {
+        std::vector<std::uint8_t> b{9, 9, 9, 9, 1, 0, 0, 0};
+        cases.push_back({"record word at the start", b,
+                         "x.exe is not a valid album: the length word of scene 1 (151587081) points before the start of the file"});
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        AlbumIndex index = readAlbumIndex(c.bytes, "x.exe");
+        EXPECT_FALSE(index.ok());
+        EXPECT_EQ(index.error, c.message);
+        EXPECT_TRUE(index.scenes.empty());
+    }
+}
+
+class AlbumFiles : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir = std::filesystem::temp_directory_path() /
+              ("quill_album_" + std::to_string(::getpid()) + "_" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directories(dir);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+    std::string path(const std::string& name) const { return (dir / name).string(); }
+    void write(const std::string& name, const std::vector<std::uint8_t>& bytes) const
+    {
+        std::ofstream(path(name), std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    }
+    static std::vector<std::uint8_t> read(const std::string& p)
+    {
+        std::ifstream in(p, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
+    std::filesystem::path dir;
+};
+
+TEST_F(AlbumFiles, FileReaderMatchesByteReader)
+{
+    const auto bytes = album(333, {fakeJpeg(40, 1), fakeJpeg(9, 2), fakeJpeg(70, 3)});
+    write("a.exe", bytes);
+    AlbumIndex fromFile = readAlbumIndex(path("a.exe"));
+    AlbumIndex fromBytes = readAlbumIndex(bytes, path("a.exe"));
+    ASSERT_TRUE(fromFile.ok()) << fromFile.error;
+    EXPECT_EQ(fromFile.scenes, fromBytes.scenes);
+    std::vector<std::uint8_t> scene;
+    ASSERT_TRUE(readFileRange(path("a.exe"), fromFile.scenes[1].offset, fromFile.scenes[1].length, scene));
+    EXPECT_EQ(scene, fakeJpeg(9, 2));
+
+    auto damaged = bytes;
+    damaged[damaged.size() - 4] = 0xFF;
+    write("b.exe", damaged);
+    AlbumIndex bad = readAlbumIndex(path("b.exe"));
+    EXPECT_EQ(bad.error, path("b.exe") + " is not a valid album: the scene count 255 does not fit in a file of 468 bytes");
+
+    AlbumIndex missing = readAlbumIndex(path("none.exe"));
+    EXPECT_EQ(missing.error, path("none.exe") + " cannot be opened: No such file or directory");
+}
+
+TEST_F(AlbumFiles, ReadingARangePastTheEndFails)
+{
+    write("s", {1, 2, 3, 4, 5});
+    std::vector<std::uint8_t> out;
+    std::string error;
+    EXPECT_TRUE(readFileRange(path("s"), 1, 4, out, &error));
+    EXPECT_EQ(out, (std::vector<std::uint8_t>{2, 3, 4, 5}));
+    EXPECT_FALSE(readFileRange(path("s"), 2, 4, out, &error));
+    EXPECT_EQ(error, path("s") + ": the file ends before byte 6");
+}
+
+TEST_F(AlbumFiles, ElfImageEndOfTheTestProgramIsItsSize)
+{
+    const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
+    EXPECT_EQ(elfImageEnd(self), std::filesystem::file_size(self));
+    write("not-elf", std::vector<std::uint8_t>(100, 'x'));
+    EXPECT_EQ(elfImageEnd(path("not-elf")), 0u);
+    // An album made from the program is longer than the image its headers describe.
+    auto bytes = read(self);
+    const auto withAlbum = album(0, {fakeJpeg(30, 1)});
+    bytes.insert(bytes.end(), withAlbum.begin(), withAlbum.end());
+    write("album.exe", bytes);
+    EXPECT_EQ(elfImageEnd(path("album.exe")), std::filesystem::file_size(self));
+}
+
+TEST_F(AlbumFiles, WriterStreamsScenesAfterThePlayer)
+{
+    const std::vector<std::uint8_t> player(491008, 0x5A);
+    write("1.jpg", fakeJpeg(10000, 1));
+    write("2.jpg", fakeJpeg(20000, 2));
+    AlbumWriteResult r = writeAlbumFile(path("2.exe"), player, {path("1.jpg"), path("2.jpg")});
+    ASSERT_TRUE(r.ok) << r.message;
+    EXPECT_TRUE(r.message.empty());
+    const auto bytes = read(path("2.exe"));
+    auto expected = album(491008, {fakeJpeg(10000, 1), fakeJpeg(20000, 2)});
+    std::fill(expected.begin(), expected.begin() + 491008, 0x5A);
+    EXPECT_EQ(bytes, expected);
+    ASSERT_EQ(bytes.size(), 521020u);
+    EXPECT_EQ(le32At(bytes, 501008), 10004u);
+    EXPECT_EQ(le32At(bytes, 521012), 20004u);
+    EXPECT_EQ(le32At(bytes, 521016), 2u);
+    AlbumIndex index = readAlbumIndex(path("2.exe"));
+    EXPECT_EQ(index.scenes, (std::vector<AlbumScene>{{491008, 10000}, {501012, 20000}}));
+    const auto perms = std::filesystem::status(path("2.exe")).permissions();
+    EXPECT_NE(perms & std::filesystem::perms::owner_exec, std::filesystem::perms::none);
+
+    // Making it again replaces the file instead of appending to it.
+    r = writeAlbumFile(path("2.exe"), player, {path("2.jpg"), path("1.jpg")});
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(std::filesystem::file_size(path("2.exe")), 521020u);
+    EXPECT_EQ(le32At(read(path("2.exe")), 491008 + 20000), 20004u);
+}
+
+TEST_F(AlbumFiles, SingleSceneEndsWithLengthThenOne)
+{
+    const std::vector<std::uint8_t> player{1, 2, 3};
+    AlbumWriteResult r = writeAlbumFromJpegs(path("1.exe"), player, {fakeJpeg(12, 4)});
+    ASSERT_TRUE(r.ok);
+    const auto bytes = read(path("1.exe"));
+    ASSERT_EQ(bytes.size(), 3u + 12 + 8);
+    EXPECT_EQ(le32At(bytes, 15), 16u);
+    EXPECT_EQ(le32At(bytes, 19), 1u);
+    EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 3), player);
+}
+
+TEST_F(AlbumFiles, FailureLeavesNoAlbumAndNamesTheFile)
+{
+    const std::vector<std::uint8_t> player(64, 0x11);
+    write("1.jpg", fakeJpeg(100, 1));
+    write("3.exe", {'o', 'l', 'd'});
+    struct Case {
+        const char* what;
+        std::string album;
+        std::vector<std::uint8_t> player;
+        std::vector<std::string> scenes;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"missing scene", path("3.exe"), player, {path("1.jpg"), path("2.jpg")},
+         path("2.jpg") + ": No such file or directory"},
+        {"no player", path("3.exe"), {}, {path("1.jpg")}, kNoPlayerMessage},
+        {"missing folder", path("nowhere/3.exe"), player, {path("1.jpg")}, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        AlbumWriteResult r = writeAlbumFile(c.album, c.player, c.scenes);
+        EXPECT_FALSE(r.ok);
+        if (!c.message.empty())
+            EXPECT_EQ(r.message, c.message);
+        else
+            EXPECT_NE(r.message.find(c.album), std::string::npos) << r.message;
+        // The older album keeps its bytes and nothing else is left in the folder.
+        EXPECT_EQ(read(path("3.exe")), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
+        std::size_t files = 0;
+        for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir))
+            ++files;
+        EXPECT_EQ(files, 2u);
+    }
+}
+
+} // namespace
+} // namespace quill
