@@ -13,7 +13,9 @@ namespace {
 constexpr int kChunk = 1024;
 constexpr std::uint32_t kColourMask = 0x00ffffffu;
 
-// The ink grey of each pixel of a row. n = 1000 x (0.299 R + 0.587 G + 0.11 B) + 500 is
+} // namespace
+
+// n = 1000 x (0.299 R + 0.587 G + 0.11 B) + 500 is
 // exact in integers and n / 1000 rounds halves up; a half is settled by the
 // extended-precision formula.
 void inkGreyRow(const std::uint32_t* row, int width, std::uint8_t* grey)
@@ -37,8 +39,6 @@ void inkGreyRow(const std::uint32_t* row, int width, std::uint8_t* grey)
             grey[x] = std::uint8_t(greyInkLiteral(r, g, b));
     }
 }
-
-} // namespace
 
 void PictureTwoValue(TBitmap32& picture, const PenAndInkParams& params)
 {

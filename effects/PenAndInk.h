@@ -2,6 +2,8 @@
 
 #include "imaging/Bitmap32.h"
 
+#include <cstdint>
+
 namespace quill {
 
 struct PenAndInkParams {
@@ -18,6 +20,10 @@ void PictureTwoValue(TBitmap32& picture, const PenAndInkParams& params);
 // is black (R = G = B = 0) becomes CutoutColor when hollow, else opaque white. The
 // outermost rows and columns are never cleared.
 TBitmap32 penandink(const TBitmap32& inkBase, bool hollow);
+
+// Writes the ink grey Round(0.299 R + 0.587 G + 0.11 B) of each of the width pixels of
+// row into grey.
+void inkGreyRow(const std::uint32_t* row, int width, std::uint8_t* grey);
 
 // The whole effect from an untouched picture.
 TBitmap32 penAndInk(const TBitmap32& original, const PenAndInkParams& params);

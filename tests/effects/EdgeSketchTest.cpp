@@ -1,0 +1,160 @@
+#include "effects/EdgeSketch.h"
+
+#include "LiteralSketchEffects.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace quill {
+namespace {
+
+// Rows of a grey picture: '#' black (0), '.' white (255).
+TBitmap32 fromRows(const std::vector<std::string>& rows)
+{
+    TBitmap32 out(int(rows[0].size()), int(rows.size()));
+    for (int y = 0; y < out.height(); ++y)
+        for (int x = 0; x < out.width(); ++x)
+            out.setPixel(x, y, rows[y][x] == '#' ? makePixel(0, 0, 0) : makePixel(255, 255, 255));
+    return out;
+}
+
+std::vector<std::string> toRows(const TBitmap32& picture)
+{
+    std::vector<std::string> rows;
+    for (int y = 0; y < picture.height(); ++y) {
+        std::string row;
+        for (int x = 0; x < picture.width(); ++x) {
+            const std::uint32_t p = picture.pixel(x, y) & 0xffffff;
+            row += p == 0 ? '#' : p == 0xffffff ? '.' : '?';
+        }
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+TEST(Picsobel, EqualsPlainLoopsOnEveryLoopEdge)
+{
+    unsigned seed = 1;
+    for (const literal::Size size : literal::kOddSizes) {
+        const TBitmap32 original = literal::photoLike(size.width, size.height, seed++);
+        TBitmap32 fast(original), plain(original);
+        picsobel(fast);
+        literal::picsobel(plain);
+        EXPECT_EQ(literal::difference(fast, plain), "") << size.width << "x" << size.height;
+    }
+}
+
+TEST(Picsobel, FlatPictureGivesWhiteWithInvertedAlpha)
+{
+    const std::uint32_t flats[] = {makePixel(0, 0, 0, 255), makePixel(255, 255, 255, 255),
+                                   makePixel(12, 200, 77, 255), makePixel(90, 90, 90, 40), CutoutColor};
+    for (std::uint32_t flat : flats) {
+        TBitmap32 picture(6, 5, flat);
+        picsobel(picture);
+        const std::uint32_t expected = makePixel(255, 255, 255, 255 - pixelAlpha(flat));
+        EXPECT_EQ(picture, TBitmap32(6, 5, expected)) << std::hex << flat;
+    }
+}
+
+TEST(Picsobel, OnePixelLineDarkOnBothSides)
+{
+    struct Case {
+        std::vector<std::string> in, out;
+    } cases[] = {
+        {{"...#...", "...#...", "...#...", "...#...", "...#..."},
+         {"..#.#..", "..#.#..", "..#.#..", "..#.#..", "..#.#.."}},
+        {{".......", ".......", "#######", ".......", ".......", "......."},
+         {"#######", "#######", ".......", "#######", ".......", "......."}},
+        // A dot: the upper and lower rows of the first kernel darken the rows above and
+        // below it; the left-right kernel darkens only its left side, so the pixel to its
+        // right stays white.
+        {{".....", ".....", "..#..", ".....", "....."},
+         {"#####", "#####", "##...", "#####", "#####"}},
+    };
+    for (const Case& c : cases) {
+        TBitmap32 picture = fromRows(c.in);
+        picsobel(picture);
+        EXPECT_EQ(toRows(picture), c.out) << c.in[0];
+    }
+}
+
+TEST(Picsobel, BordersRepeatInnerNeighboursAndAlphaIsInverted)
+{
+    const TBitmap32 original = literal::photoLike(7, 9, 42);
+    TBitmap32 picture(original);
+    picsobel(picture);
+    const int w = 7, h = 9;
+    const auto colour = [&](int x, int y) { return picture.pixel(x, y) & 0xffffff; };
+    for (int y = 1; y < h - 1; ++y) {
+        EXPECT_EQ(colour(0, y), colour(1, y)) << y;
+        EXPECT_EQ(colour(w - 1, y), colour(w - 2, y)) << y;
+    }
+    for (int x = 0; x < w; ++x) {
+        EXPECT_EQ(colour(x, 0), colour(x, 1)) << x;
+        EXPECT_EQ(colour(x, h - 1), colour(x, h - 2)) << x;
+    }
+    EXPECT_EQ(colour(0, 0), colour(1, 1));
+    EXPECT_EQ(colour(w - 1, h - 1), colour(w - 2, h - 2));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            EXPECT_EQ(pixelAlpha(picture.pixel(x, y)), 255 - pixelAlpha(original.pixel(x, y)));
+}
+
+TEST(Picsobel, WorkedChannelValues)
+{
+    // 3 x 3, only the centre is computed. Blue column values left to right 10, 50, 30 in
+    // every row, centre blue 50: r1 = 300 - (10+50+30) * 2 = 120, r2 = 3 * (10 - 30) < 0,
+    // so blue 120, inverted 135. Green everywhere 0 except the left column 200:
+    // r1 = 0 - 400 < 0, r2 = 600 -> 255, inverted 0. Red: centre 255, rest 0:
+    // r1 = 1530 -> 255, inverted 0.
+    TBitmap32 picture(3, 3);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 3; ++x) {
+            const int blue = x == 0 ? 10 : x == 1 ? 50 : 30;
+            const int green = x == 0 ? 200 : 0;
+            const int red = x == 1 && y == 1 ? 255 : 0;
+            picture.setPixel(x, y, makePixel(red, green, blue, 255));
+        }
+    picsobel(picture);
+    EXPECT_EQ(picture, TBitmap32(3, 3, makePixel(0, 0, 135, 0)));
+}
+
+TEST(Picsobel, TinyPicturesCopyWhatLiesInside)
+{
+    const auto px = [](int v, int a) { return makePixel(v, v + 1, v + 2, a); };
+    const auto inv = [](int v, int a) { return makePixel(255 - v, 254 - v, 253 - v, 255 - a); };
+    struct Case {
+        int w, h;
+        std::vector<int> values, alphas;      // row by row
+        std::vector<int> outValues, outAlphas; // colour source after the border steps
+    } cases[] = {
+        {1, 1, {10}, {255}, {10}, {0}},
+        // One column: rows 0 and H-1 repeat rows 1 and H-2; the columns have no neighbour.
+        {1, 5, {10, 20, 30, 40, 50}, {1, 2, 3, 4, 5}, {20, 20, 30, 40, 40}, {254, 253, 252, 251, 250}},
+        // One row: nothing to copy from; only the inversion.
+        {4, 1, {10, 20, 30, 40}, {9, 8, 7, 6}, {10, 20, 30, 40}, {246, 247, 248, 249}},
+        // Two rows: row 0 takes row 1, then row 1 takes that back.
+        {2, 2, {10, 20, 30, 40}, {255, 255, 0, 0}, {30, 40, 30, 40}, {0, 0, 255, 255}},
+        // Three rows, two columns: column 0 takes column 1, column 1 takes that back.
+        {2, 3, {10, 20, 30, 40, 50, 60}, {255, 255, 255, 255, 255, 255}, {40, 40, 40, 40, 40, 40},
+         {0, 0, 0, 0, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        TBitmap32 picture(c.w, c.h);
+        TBitmap32 expected(c.w, c.h);
+        for (int i = 0; i < c.w * c.h; ++i) {
+            picture.setPixel(i % c.w, i / c.w, px(c.values[i], c.alphas[i]));
+            expected.setPixel(i % c.w, i / c.w, inv(c.outValues[i], 255 - c.outAlphas[i]));
+        }
+        picsobel(picture);
+        EXPECT_EQ(literal::difference(picture, expected), "") << c.w << "x" << c.h;
+    }
+    TBitmap32 empty;
+    picsobel(empty);
+    EXPECT_TRUE(empty.empty());
+}
+
+} // namespace
+} // namespace quill

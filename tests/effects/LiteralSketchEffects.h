@@ -1,0 +1,38 @@
+#pragma once
+
+// Plain transcriptions of the sketch effects' arithmetic, pixel by pixel and channel by
+// channel, with no table, no band and no shortcut. The fast versions are compared with
+// these to the byte.
+
+#include "imaging/Bitmap32.h"
+
+#include <string>
+
+namespace quill::literal {
+
+void picsobel(TBitmap32& picture);
+TBitmap32 greyBase(const TBitmap32& edgeBase);
+TBitmap32 lighting(const TBitmap32& edgeBase, int position);
+TBitmap32 contrast(const TBitmap32& greyBase, int position);
+TBitmap32 penThreshold(const TBitmap32& edgeBase, int pressure, bool hollow);
+void pictureTwoValue(TBitmap32& picture, int threshold, bool hollow);
+TBitmap32 penandink(const TBitmap32& inkBase, bool hollow);
+void bitmapDilate(TBitmap32& picture, int direction);
+
+// A picture with the look of a photograph: smooth gradients, a few hard edges, noise,
+// and some CutoutColor pixels. The same seed gives the same picture.
+TBitmap32 photoLike(int width, int height, unsigned seed);
+
+// The sizes on which the fast passes are compared with these: every loop edge of a 3 x 3
+// pass (no interior, one interior row or column, odd widths) and one picture large
+// enough to be split into parallel bands.
+struct Size {
+    int width, height;
+};
+inline constexpr Size kOddSizes[] = {{1, 1}, {1, 5}, {5, 1}, {2, 2}, {2, 3}, {3, 2}, {3, 3},
+                                     {5, 3}, {7, 9}, {64, 33}, {509, 263}};
+
+// "" when the pictures are equal, else where they first differ.
+std::string difference(const TBitmap32& actual, const TBitmap32& expected);
+
+} // namespace quill::literal
