@@ -1,0 +1,414 @@
+// The scene: opacity from mask and transparency, the composition and its regions.
+#include "scene/Scene.h"
+
+#include "imaging/Rounding.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+#include <random>
+
+namespace quill {
+namespace {
+
+TBitmap32 randomPicture(int w, int h, unsigned seed, bool randomAlpha = false)
+{
+    std::mt19937 rng(seed);
+    TBitmap32 p(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            std::uint32_t v = rng();
+            if (!randomAlpha)
+                v |= 0xff000000u;
+            p.setPixel(x, y, v);
+        }
+    return p;
+}
+
+// A mask whose red is the same everywhere.
+TBitmap32 flatMask(int w, int h, int red) { return TBitmap32(w, h, makePixel(red, red, red, 255)); }
+
+// ---- touming -------------------------------------------------------------------------
+
+TEST(Touming, EqualsTheExtendedFormulaForEveryAlphaAndFactor)
+{
+    for (int f = 0; f <= 255; ++f)
+        for (int a = 0; a <= 255; ++a) {
+            const long double exact = static_cast<long double>(a) * f / 255.0L;
+            ASSERT_EQ(toumingAlpha(a, f), int(std::nearbyintl(exact))) << "alpha " << a << " factor " << f;
+        }
+    // The picture pass uses the same rule: one row holding every alpha.
+    for (int f : {0, 1, 127, 128, 200, 254}) {
+        TBitmap32 p(256, 1);
+        for (int a = 0; a < 256; ++a)
+            p.setPixel(a, 0, makePixel(11, 22, 33, a));
+        touming(p, f);
+        for (int a = 0; a < 256; ++a) {
+            ASSERT_EQ(pixelAlpha(p.pixel(a, 0)), toumingAlpha(a, f)) << a << " " << f;
+            ASSERT_EQ(p.pixel(a, 0) & 0xffffffu, makePixel(11, 22, 33, 0)) << "colour changed";
+        }
+    }
+}
+
+TEST(Touming, WorkedLevels)
+{
+    // level -> factor 255 - level -> alpha of an opaque pixel
+    const struct {
+        int level, alpha;
+    } cases[] = {{128, 127}, {0, 255}, {255, 0}, {1, 254}, {254, 1}};
+    for (const auto& c : cases) {
+        TBitmap32 p(3, 2, makePixel(9, 8, 7, 255));
+        p.setPixel(1, 1, CutoutColor);
+        touming(p, 255 - c.level);
+        EXPECT_EQ(pixelAlpha(p.pixel(0, 0)), c.alpha) << "level " << c.level;
+        EXPECT_EQ(p.pixel(1, 1), CutoutColor) << "a cut-out pixel stays invisible";
+    }
+}
+
+// ---- the mask step ------------------------------------------------------------------------
+
+// The mask step as written: resample a copy of the mask with ZoomInandOut, apply where
+// both pictures have the pixel, and take the resampled mask's last row or column beyond.
+void referenceMaskStep(TBitmap32& p, const TBitmap32& mask)
+{
+    TBitmap32 m(mask);
+    ZoomInandOut(m, static_cast<long double>(p.width()) / mask.width(),
+                 static_cast<long double>(p.height()) / mask.height());
+    for (int y = 0; y < p.height(); ++y)
+        for (int x = 0; x < p.width(); ++x) {
+            if (p.pixel(x, y) == CutoutColor)
+                continue;
+            const std::uint32_t mv = m.pixel(std::min(x, m.width() - 1), std::min(y, m.height() - 1));
+            p.setPixel(x, y, (p.pixel(x, y) & 0xffffffu) | (std::uint32_t(255 - pixelRed(mv)) << 24));
+        }
+}
+
+TEST(ApplyMask, RedGivesInverseAlpha)
+{
+    const struct {
+        int red, alpha;
+    } cases[] = {{0, 255}, {100, 155}, {255, 0}};
+    for (const auto& c : cases) {
+        TBitmap32 p(6, 4, makePixel(1, 2, 3, 17));
+        ApplyMask(p, flatMask(3, 5, c.red));
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 6; ++x) {
+                ASSERT_EQ(pixelAlpha(p.pixel(x, y)), c.alpha) << "red " << c.red;
+                ASSERT_EQ(p.pixel(x, y) & 0xffffffu, makePixel(1, 2, 3, 0));
+            }
+    }
+}
+
+TEST(ApplyMask, ColumnsAndRowsTheResampledMaskMissesTakeItsLastOnes)
+{
+    // 11 * (13 / 11) truncates to 12: the resampled mask is one column and one row short.
+    ASSERT_EQ(zoomedSize(11, 13.0L / 11.0L), 12);
+    TBitmap32 mask(11, 11);
+    for (int y = 0; y < 11; ++y)
+        for (int x = 0; x < 11; ++x)
+            mask.setPixel(x, y, makePixel(x == 10 ? 200 : (y == 10 ? 100 : 0), 0, 0, 255));
+    TBitmap32 p(13, 13, makePixel(5, 5, 5, 255));
+    ApplyMask(p, mask);
+    EXPECT_EQ(pixelAlpha(p.pixel(12, 0)), 55) << "the last column comes from the mask's last column";
+    EXPECT_EQ(pixelAlpha(p.pixel(0, 12)), 155) << "the last row comes from the mask's last row";
+    EXPECT_EQ(pixelAlpha(p.pixel(12, 12)), 55);
+    EXPECT_EQ(pixelAlpha(p.pixel(0, 0)), 255);
+}
+
+TEST(ApplyMask, MatchesTheLiteralStepOnOddSizes)
+{
+    const struct {
+        int pw, ph, mw, mh;
+    } sizes[] = {{1, 1, 1, 1}, {2, 3, 5, 3}, {5, 3, 2, 3}, {7, 9, 3, 4}, {13, 26, 11, 11}, {30, 29, 21, 29},
+                 {40, 39, 37, 38}, {300, 200, 64, 48}};
+    unsigned seed = 1;
+    for (const auto& s : sizes) {
+        TBitmap32 p = randomPicture(s.pw, s.ph, seed++);
+        p.setPixel(0, 0, CutoutColor);
+        const TBitmap32 mask = randomPicture(s.mw, s.mh, seed++);
+        TBitmap32 expected(p);
+        referenceMaskStep(expected, mask);
+        ApplyMask(p, mask);
+        EXPECT_TRUE(p == expected) << s.pw << "x" << s.ph << " with mask " << s.mw << "x" << s.mh;
+    }
+}
+
+TEST(ApplyMask, EmptyMaskActsAsNoMask)
+{
+    TBitmap32 p(4, 4, makePixel(1, 2, 3, 9));
+    p.setPixel(2, 2, CutoutColor);
+    ApplyMask(p, TBitmap32());
+    EXPECT_EQ(pixelAlpha(p.pixel(0, 0)), 255);
+    EXPECT_EQ(p.pixel(2, 2), CutoutColor);
+}
+
+// ---- the scene ------------------------------------------------------------------------------
+
+class SceneFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        scene.setMaskSource([this](int k) -> const TBitmap32* {
+            auto it = masks.find(k);
+            return it == masks.end() ? nullptr : &it->second;
+        });
+        scene.SetBackgroundPicture(TBitmap32(40, 30, makePixel(0, 0, 255, 255)));
+    }
+    int addLayer(int w, int h, std::uint32_t colour, int left = 0, int top = 0)
+    {
+        const int i = scene.AddForegroundLayer(TBitmap32(w, h, colour));
+        scene.layer(i).handle.left = left;
+        scene.layer(i).handle.top = top;
+        scene.ComposeScene();
+        return i;
+    }
+    Scene scene;
+    std::map<int, TBitmap32> masks;
+};
+
+// The composition as written: a copy of the background, every visible layer pixel by
+// pixel with BlendPixel, then the frame.
+TBitmap32 referenceCompose(const Scene& s)
+{
+    TBitmap32 out(s.BackWork);
+    auto draw = [&out](const TBitmap32& pic, int px, int py) {
+        for (int y = 0; y < pic.height(); ++y)
+            for (int x = 0; x < pic.width(); ++x) {
+                const int dx = px + x, dy = py + y;
+                if (dx >= 0 && dy >= 0 && dx < out.width() && dy < out.height())
+                    TBitmap32::BlendPixel(out.row32(dy) + dx, pic.pixel(x, y));
+            }
+    };
+    for (int i = 1; i <= s.LayerCount(); ++i) {
+        if (!s.layer(i).visible)
+            continue;
+        const long double z = s.ViewZoom;
+        const int x = int(std::nearbyintl(static_cast<long double>(s.layer(i).handle.left - s.imgbg.left) / z * 100));
+        const int y = int(std::nearbyintl(static_cast<long double>(s.layer(i).handle.top - s.imgbg.top) / z * 100));
+        draw(s.layer(i).ForeWork, x, y);
+    }
+    if (s.FramePicture)
+        draw(*s.FramePicture, 0, 0);
+    return out;
+}
+
+TEST_F(SceneFixture, HigherSlotCoversLowerAndDeletedLayerIsNotDrawn)
+{
+    const std::uint32_t red = makePixel(255, 0, 0), green = makePixel(0, 255, 0), grey = makePixel(90, 90, 90);
+    addLayer(10, 10, red, 0, 0);
+    const int two = addLayer(10, 10, green, 5, 5);
+    scene.ComposeScene();
+    EXPECT_EQ(scene.scenePicture().pixel(7, 7), green);
+    EXPECT_EQ(scene.scenePicture().pixel(2, 2), red);
+    EXPECT_EQ(scene.scenePicture().pixel(20, 20), makePixel(0, 0, 255));
+    scene.layer(two).visible = false;
+    scene.ComposeScene();
+    EXPECT_EQ(scene.scenePicture().pixel(7, 7), red);
+    EXPECT_EQ(scene.scenePicture().pixel(12, 12), makePixel(0, 0, 255));
+    EXPECT_EQ(scene.LayerCount(), 2) << "a deleted layer keeps its slot";
+    const int three = addLayer(3, 3, grey, -1, -1);
+    EXPECT_EQ(three, 3);
+    EXPECT_EQ(scene.scenePicture().pixel(1, 1), grey);
+    EXPECT_EQ(scene.scenePicture().pixel(2, 2), red);
+}
+
+TEST_F(SceneFixture, LayerPartlyLeftAndAboveDrawsItsLowerRightPart)
+{
+    TBitmap32 pic = randomPicture(8, 6, 7);
+    const int i = scene.AddForegroundLayer(pic);
+    scene.layer(i).handle.left = -3;
+    scene.layer(i).handle.top = -2;
+    scene.ComposeScene();
+    EXPECT_EQ(scene.scenePicture().pixel(0, 0), pic.pixel(3, 2));
+    EXPECT_EQ(scene.scenePicture().pixel(4, 3), pic.pixel(7, 5));
+    EXPECT_EQ(scene.scenePicture().pixel(5, 0), makePixel(0, 0, 255));
+    EXPECT_EQ(scene.scenePicture().pixel(0, 4), makePixel(0, 0, 255));
+}
+
+TEST_F(SceneFixture, PlaceRoundsHalvesToEvenAtTheZoom)
+{
+    const int i = addLayer(2, 2, makePixel(1, 1, 1));
+    const struct {
+        double zoom;
+        int left, top;
+        Point expected;
+    } cases[] = {{100, 7, -3, {7, -3}}, {200, 5, 7, {2, 4}}, {200, -5, -7, {-2, -4}}, {125, 10, 11, {8, 9}},
+                 {50, 3, 0, {6, 0}}};
+    for (const auto& c : cases) {
+        scene.ViewZoom = c.zoom;
+        scene.layer(i).handle.left = c.left;
+        scene.layer(i).handle.top = c.top;
+        EXPECT_EQ(scene.layerPosition(i), c.expected) << c.zoom << " " << c.left << "," << c.top;
+    }
+}
+
+TEST_F(SceneFixture, FrameIsDrawnAtTheOriginOverTheLayersUnlessRemoved)
+{
+    addLayer(10, 10, makePixel(255, 0, 0));
+    TBitmap32 frame(40, 30, 0); // transparent black
+    frame.setPixel(0, 0, makePixel(0, 255, 0));
+    frame.setPixel(39, 29, makePixel(0, 255, 0, 128));
+    scene.FramePicture = frame;
+    scene.ComposeScene();
+    EXPECT_EQ(scene.scenePicture().pixel(0, 0), makePixel(0, 255, 0));
+    EXPECT_EQ(scene.scenePicture().pixel(1, 1), makePixel(255, 0, 0));
+    EXPECT_EQ(scene.scenePicture().pixel(39, 29), makePixel(0, 128, 127));
+    scene.FramePicture.reset();
+    scene.ComposeScene();
+    EXPECT_EQ(scene.scenePicture().pixel(0, 0), makePixel(255, 0, 0));
+    scene.FramePicture = TBitmap32(); // the empty frame of start-up draws nothing
+    scene.ComposeScene();
+    EXPECT_EQ(scene.scenePicture().pixel(39, 29), makePixel(0, 0, 255));
+}
+
+TEST_F(SceneFixture, ComposeEqualsTheLiteralComposition)
+{
+    masks[3] = randomPicture(17, 9, 99);
+    const int a = scene.AddForegroundLayer(randomPicture(25, 14, 1));
+    scene.layer(a).LayerMask = 3;
+    scene.layer(a).LayerTransparent = true;
+    scene.layer(a).LayerTransparence = 77;
+    scene.RefreshLayer();
+    scene.layer(a).handle = {-4, 3, 25, 14};
+    const int b = scene.AddForegroundLayer(randomPicture(9, 40, 2));
+    scene.layer(b).handle.left = 33;
+    TBitmap32 frame = randomPicture(40, 30, 3, true);
+    scene.FramePicture = frame;
+    for (double zoom : {100.0, 125.0, 80.0}) {
+        scene.ViewZoom = zoom;
+        scene.ComposeScene();
+        EXPECT_TRUE(scene.scenePicture() == referenceCompose(scene)) << "zoom " << zoom;
+    }
+}
+
+TEST_F(SceneFixture, MaskAndTransparencyAreDerivedForTheCurrentLayerOnly)
+{
+    masks[1] = flatMask(5, 5, 255); // pure white hides everything
+    const int one = addLayer(6, 6, makePixel(10, 10, 10));
+    const int two = addLayer(6, 6, makePixel(20, 20, 20));
+    scene.layer(two).ForeWork.setPixel(1, 1, CutoutColor);
+    const TBitmap32 oneBefore = scene.layer(one).ForeWork;
+    scene.layer(two).LayerMask = 1;
+    scene.RefreshLayer();
+    EXPECT_TRUE(scene.layer(one).ForeWork == oneBefore) << "another layer's alpha changed";
+    EXPECT_EQ(pixelAlpha(scene.layer(two).ForeWork.pixel(0, 0)), 0);
+    EXPECT_EQ(scene.layer(two).ForeWork.pixel(1, 1), CutoutColor);
+    // Cut-out pixels stay invisible with no mask, a black mask and transparency.
+    masks[2] = flatMask(5, 5, 0);
+    for (int mask : {0, 2, 1}) {
+        for (bool transparent : {false, true}) {
+            scene.layer(two).LayerMask = mask;
+            scene.layer(two).LayerTransparent = transparent;
+            scene.RefreshLayer();
+            EXPECT_EQ(scene.layer(two).ForeWork.pixel(1, 1), CutoutColor) << mask << " " << transparent;
+        }
+    }
+    // A missing mask picture acts as no mask.
+    scene.layer(two).LayerMask = 30;
+    scene.layer(two).LayerTransparent = false;
+    scene.RefreshLayer();
+    EXPECT_EQ(pixelAlpha(scene.layer(two).ForeWork.pixel(0, 0)), 255);
+}
+
+TEST_F(SceneFixture, RefreshIsIdempotentAndTransparencyOffRestores)
+{
+    masks[4] = randomPicture(7, 5, 12);
+    const int i = scene.AddForegroundLayer(randomPicture(20, 10, 4));
+    scene.layer(i).LayerMask = 4;
+    scene.RefreshLayer();
+    const TBitmap32 masked = scene.layer(i).ForeWork;
+    scene.layer(i).LayerTransparent = true;
+    scene.layer(i).LayerTransparence = 200;
+    scene.RefreshLayer();
+    const TBitmap32 once = scene.layer(i).ForeWork;
+    const TBitmap32 sceneOnce = scene.scenePicture();
+    scene.RefreshLayer();
+    scene.RefreshLayer();
+    EXPECT_TRUE(scene.layer(i).ForeWork == once) << "repeating RefreshLayer changed the alpha";
+    EXPECT_TRUE(scene.scenePicture() == sceneOnce);
+    EXPECT_FALSE(once == masked);
+
+    scene.layer(i).LayerTransparence = 255;
+    scene.RefreshLayer();
+    for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 20; ++x)
+            ASSERT_EQ(pixelAlpha(scene.layer(i).ForeWork.pixel(x, y)), 0);
+    EXPECT_TRUE(scene.scenePicture() == TBitmap32(40, 30, makePixel(0, 0, 255))) << "level 255 is invisible";
+    scene.layer(i).LayerTransparent = false;
+    scene.RefreshLayer();
+    EXPECT_TRUE(scene.layer(i).ForeWork == masked) << "turning transparency off restores the masked alpha";
+}
+
+TEST(SceneWithoutLayers, RefreshDoesNothing)
+{
+    Scene s;
+    s.BackWork = TBitmap32(4, 4, makePixel(1, 1, 1));
+    s.RefreshLayer();
+    EXPECT_TRUE(s.scenePicture().empty()) << "RefreshLayer composed without a layer";
+    EXPECT_EQ(s.LayerCount(), 0);
+    EXPECT_FALSE(s.layer(0).visible) << "slot 0 is the hidden dummy";
+}
+
+TEST_F(SceneFixture, NewLayerTakesTheDefaultsAndDisplayedSize)
+{
+    scene.ViewZoom = 125.0;
+    TBitmap32 pic(40, 21, makePixel(1, 2, 3, 0)); // alpha is forced to 255
+    const int i = scene.AddForegroundLayer(pic);
+    const LayerSlot& s = scene.layer(i);
+    EXPECT_EQ(s.handle, (Rect{0, 0, 50, 26})) << "26.25 rounds to 26";
+    EXPECT_EQ(s.carrierWidth, 40);
+    EXPECT_EQ(s.carrierHeight, 21);
+    EXPECT_TRUE(s.visible);
+    EXPECT_FALSE(s.LayerTransparent);
+    EXPECT_EQ(s.LayerTransparence, 128);
+    EXPECT_EQ(s.LayerMask, 0);
+    EXPECT_EQ(pixelAlpha(s.ForeOriginal.pixel(0, 0)), 255);
+    EXPECT_EQ(scene.CurrentLayer, i);
+    EXPECT_EQ(scene.PanelLayer, i);
+    EXPECT_EQ(scene.PointedLayer, i);
+}
+
+TEST_F(SceneFixture, NewBackgroundKeepsLayersAndDropsTheEffect)
+{
+    const int i = addLayer(4, 4, makePixel(9, 9, 9), 2, 3);
+    scene.BackWork.fill(makePixel(1, 1, 1)); // a background effect in force
+    TBitmap32 back(20, 10, makePixel(50, 60, 70, 3));
+    scene.SetBackgroundPicture(back);
+    EXPECT_EQ(pixelAlpha(scene.BackOriginal.pixel(0, 0)), 255);
+    EXPECT_TRUE(scene.BackWork == scene.BackOriginal);
+    EXPECT_EQ(scene.imgbg, (Rect{0, 0, 20, 10}));
+    EXPECT_EQ(scene.layer(i).handle.left, 2);
+    EXPECT_EQ(scene.scenePicture().pixel(2, 3), makePixel(9, 9, 9));
+    EXPECT_EQ(scene.scenePicture().pixel(0, 0), makePixel(50, 60, 70));
+}
+
+TEST_F(SceneFixture, RegionRecompositionAfterAMoveEqualsFullComposition)
+{
+    masks[7] = randomPicture(6, 6, 70);
+    scene.FramePicture = randomPicture(40, 30, 71, true);
+    const int a = scene.AddForegroundLayer(randomPicture(12, 9, 72, true));
+    scene.layer(a).handle.left = 10;
+    const int b = scene.AddForegroundLayer(randomPicture(15, 11, 73));
+    scene.layer(b).LayerMask = 7;
+    scene.layer(b).LayerTransparent = true;
+    scene.RefreshLayer();
+    scene.layer(b).handle = {20, 12, 15, 11};
+    scene.ComposeScene();
+    const struct {
+        int dx, dy;
+    } moves[] = {{5, 0}, {-7, 3}, {30, 30}, {-60, -60}, {1, -1}, {40, 2}};
+    for (const auto& m : moves) {
+        const Rect before = scene.layerSceneRect(b);
+        scene.layer(b).handle.left += m.dx;
+        scene.layer(b).handle.top += m.dy;
+        const Rect done = scene.composeRegion(before.united(scene.layerSceneRect(b)));
+        EXPECT_TRUE(done == done.intersected({0, 0, 40, 30})) << "region not clipped";
+        const TBitmap32 partial = scene.scenePicture();
+        scene.ComposeScene();
+        EXPECT_TRUE(partial == scene.scenePicture()) << "move " << m.dx << "," << m.dy;
+    }
+}
+
+} // namespace
+} // namespace quill
