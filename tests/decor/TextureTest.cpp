@@ -1,0 +1,196 @@
+#include "decor/Texture.h"
+#include "DecorTestPictures.h"
+
+#include "imaging/Colour.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <tuple>
+
+namespace quill {
+namespace {
+
+using testing::noisePicture;
+using testing::oddSizes;
+using testing::photoLikePicture;
+
+// The texture exactly as written: both conversions per pixel, the tile read at
+// (x mod 58, y mod 58).
+void applyTexturePlain(const TBitmap32& tile, const TBitmap32& source, TBitmap32& target)
+{
+    TBitmap32 b = source;
+    for (int y = 0; y < b.height(); ++y)
+        for (int x = 0; x < b.width(); ++x) {
+            std::uint32_t p = b.pixel(x, y), t = tile.pixel(x % 58, y % 58);
+            HSL360 c = RGBtoHSL360(pixelRed(p), pixelGreen(p), pixelBlue(p));
+            HSL360 ct = RGBtoHSL360(pixelRed(t), pixelGreen(t), pixelBlue(t));
+            int l = std::clamp(c.l + ct.l - 70, 0, 100);
+            RGB8 o = HSLtoRGB360(c.h, c.s, l);
+            b.setPixel(x, y, makePixel(o.r, o.g, o.b, 255));
+        }
+    target = b;
+}
+
+TEST(TextureColour, FastRgbToHslEqualsFormulaOnEveryColour)
+{
+    int mismatches = 0;
+    for (int r = 0; r < 256; ++r)
+        for (int g = 0; g < 256; ++g)
+            for (int b = 0; b < 256; ++b) {
+                HSL360 f = RGBtoHSL360Fast(r, g, b), e = RGBtoHSL360(r, g, b);
+                if ((f.h != e.h || f.s != e.s || f.l != e.l) && mismatches++ < 5)
+                    ADD_FAILURE() << r << "," << g << "," << b << ": " << f.h << " " << f.s << " "
+                                  << f.l << " vs " << e.h << " " << e.s << " " << e.l;
+            }
+    EXPECT_EQ(mismatches, 0);
+}
+
+TEST(TextureColour, TableHslToRgbEqualsFormulaOnEveryInput)
+{
+    for (int h = 0; h <= 360; ++h)
+        for (int s = 0; s <= 100; ++s)
+            for (int l = 0; l <= 100; ++l) {
+                RGB8 e = HSLtoRGB360(h, s, l);
+                ASSERT_EQ(HSLtoPixelFast(h, s, l), makePixel(e.r, e.g, e.b, 255))
+                    << h << " " << s << " " << l;
+            }
+    EXPECT_EQ(HSLtoPixelFast(361, 0, 0), makePixel(0, 0, 0, 255));
+    EXPECT_EQ(HSLtoPixelFast(0, 101, 50), makePixel(0, 0, 0, 255));
+}
+
+TEST(TextureColour, HslToRgbWorkedValues)
+{
+    struct Case {
+        int h, s, l, r, g, b;
+    } cases[] = {{0, 100, 50, 255, 0, 0},     {60, 100, 50, 255, 255, 0},
+                 {120, 100, 50, 0, 255, 0},   {30, 50, 50, 192, 128, 64},
+                 {200, 0, 75, 192, 192, 192}, {360, 100, 50, 255, 0, 0}};
+    for (auto c : cases)
+        EXPECT_EQ(HSLtoPixelFast(c.h, c.s, c.l), makePixel(c.r, c.g, c.b, 255))
+            << c.h << " " << c.s << " " << c.l;
+}
+
+TEST(Texture, WorkedValuesUnderFlatTiles)
+{
+    struct Case {
+        int tileGrey;
+        std::tuple<int, int, int> in, out;
+    } cases[] = {
+        {178, {200, 100, 50}, {200, 100, 50}},
+        {178, {10, 20, 30}, {10, 20, 31}},
+        {255, {128, 128, 128}, {204, 204, 204}},
+        {255, {255, 0, 0}, {255, 153, 153}},
+        {255, {0, 0, 255}, {153, 153, 255}},
+        {0, {178, 178, 178}, {0, 0, 0}},
+        {0, {30, 90, 150}, {0, 0, 0}},
+        {180, {255, 0, 1}, {255, 5, 5}},
+        {180, {255, 0, 0}, {255, 5, 5}},
+    };
+    for (const auto& c : cases) {
+        TBitmap32 tile(58, 58, makePixel(c.tileGrey, c.tileGrey, c.tileGrey));
+        auto [r, g, b] = c.in;
+        auto [er, eg, eb] = c.out;
+        TBitmap32 source(3, 2, makePixel(r, g, b, 40)), target;
+        ApplyTexture(tile, source, target);
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 3; ++x)
+                ASSERT_EQ(target.pixel(x, y), makePixel(er, eg, eb, 255))
+                    << "tile " << c.tileGrey << " over " << r << "," << g << "," << b;
+        EXPECT_EQ(source.pixel(0, 0), makePixel(r, g, b, 40)); // the source is not touched
+    }
+}
+
+TEST(Texture, TileRepeatsEvery58FromTheTopLeft)
+{
+    // A grey-178 tile (neutral) with one white pixel at (3, 5); the tile is larger than
+    // 58 x 58 and white beyond, which must not be read.
+    TBitmap32 tile(70, 61, makePixel(255, 255, 255));
+    for (int y = 0; y < 58; ++y)
+        for (int x = 0; x < 58; ++x)
+            tile.setPixel(x, y, makePixel(178, 178, 178));
+    tile.setPixel(3, 5, makePixel(255, 255, 255));
+    TBitmap32 source(130, 125, makePixel(128, 128, 128)), target;
+    ApplyTexture(tile, source, target);
+    for (int y = 0; y < 125; ++y)
+        for (int x = 0; x < 130; ++x) {
+            const bool lit = x % 58 == 3 && y % 58 == 5;
+            ASSERT_EQ(target.pixel(x, y), lit ? makePixel(204, 204, 204) : makePixel(128, 128, 128))
+                << x << "," << y;
+        }
+}
+
+TEST(Texture, FastEqualsPlainOnOddSizesAndPhotos)
+{
+    const TBitmap32 tiles[] = {noisePicture(58, 58, 31), textureTile(3), textureTile(12)};
+    unsigned seed = 40;
+    for (const auto& tile : tiles) {
+        for (auto [w, h] : oddSizes()) {
+            TBitmap32 source = noisePicture(w, h, seed++), fast, plain;
+            ApplyTexture(tile, source, fast);
+            applyTexturePlain(tile, source, plain);
+            ASSERT_TRUE(fast == plain) << w << "x" << h;
+        }
+        TBitmap32 photo = photoLikePicture(250, 131, 6), fast, plain;
+        ApplyTexture(tile, photo, fast);
+        applyTexturePlain(tile, photo, plain);
+        ASSERT_TRUE(fast == plain);
+        // In place: target and source the same picture.
+        ApplyTexture(tile, photo, photo);
+        EXPECT_TRUE(photo == plain);
+    }
+}
+
+TEST(Texture, SecondTileReplacesTheFirst)
+{
+    TBitmap32 original = photoLikePicture(90, 70, 3), work, alone;
+    ApplyTexture(textureTile(3), original, work);
+    ApplyTexture(textureTile(7), original, work);
+    ApplyTexture(textureTile(7), original, alone);
+    EXPECT_TRUE(work == alone);
+}
+
+TEST(Texture, UsableTilesAndTheProgramsOwn)
+{
+    struct Case {
+        int w, h;
+        bool usable;
+    } cases[] = {{58, 58, true}, {100, 58, true}, {57, 58, false}, {58, 57, false}, {0, 0, false}};
+    for (auto c : cases)
+        EXPECT_EQ(tileUsable(TBitmap32(c.w, c.h)), c.usable) << c.w << "x" << c.h;
+
+    std::set<std::vector<std::uint32_t>> distinct;
+    for (int k = 1; k <= 12; ++k) {
+        const TBitmap32& tile = textureTile(k);
+        ASSERT_EQ(tile.width(), 58) << k;
+        ASSERT_EQ(tile.height(), 58) << k;
+        long lightness = 0;
+        for (int y = 0; y < 58; ++y)
+            for (int x = 0; x < 58; ++x) {
+                const std::uint32_t p = tile.pixel(x, y);
+                ASSERT_EQ(pixelAlpha(p), 255) << k;
+                lightness += RGBtoHSL360(pixelRed(p), pixelGreen(p), pixelBlue(p)).l;
+            }
+        // A relief around the neutral lightness 70, not a wash of light or dark.
+        const double mean = double(lightness) / (58 * 58);
+        EXPECT_GT(mean, 58) << "tile " << k;
+        EXPECT_LT(mean, 82) << "tile " << k;
+        distinct.insert(std::vector<std::uint32_t>(tile.bits(), tile.bits() + 58 * 58));
+    }
+    EXPECT_EQ(distinct.size(), 12u);
+    EXPECT_TRUE(textureTile(0).empty());
+    EXPECT_TRUE(textureTile(13).empty());
+}
+
+TEST(Texture, UnusableTileOrEmptySourceLeavesTheSource)
+{
+    TBitmap32 source = photoLikePicture(20, 10, 1), target(3, 3);
+    ApplyTexture(TBitmap32(57, 57), source, target);
+    EXPECT_TRUE(target == source);
+    TBitmap32 empty, out(2, 2);
+    ApplyTexture(textureTile(1), empty, out);
+    EXPECT_TRUE(out.empty());
+}
+
+} // namespace
+} // namespace quill
