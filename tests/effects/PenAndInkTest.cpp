@@ -1,0 +1,149 @@
+#include "effects/PenAndInk.h"
+
+#include "LiteralSketchEffects.h"
+#include "imaging/Colour.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace quill {
+namespace {
+
+constexpr std::uint32_t kBlack = makePixel(0, 0, 0, 255);
+constexpr std::uint32_t kWhite = makePixel(255, 255, 255, 255);
+
+// '#' black, '.' white, 'o' CutoutColor.
+std::vector<std::string> toRows(const TBitmap32& picture)
+{
+    std::vector<std::string> rows;
+    for (int y = 0; y < picture.height(); ++y) {
+        std::string row;
+        for (int x = 0; x < picture.width(); ++x) {
+            const std::uint32_t p = picture.pixel(x, y);
+            row += p == kBlack ? '#' : p == kWhite ? '.' : p == CutoutColor ? 'o' : '?';
+        }
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+TBitmap32 fromRows(const std::vector<std::string>& rows)
+{
+    TBitmap32 out(int(rows[0].size()), int(rows.size()));
+    for (int y = 0; y < out.height(); ++y)
+        for (int x = 0; x < out.width(); ++x)
+            out.setPixel(x, y, rows[y][x] == '#' ? kBlack : rows[y][x] == 'o' ? CutoutColor : kWhite);
+    return out;
+}
+
+TEST(PenAndInk, InkGreyRowEqualsExactGreyOnAllColours)
+{
+    std::vector<std::uint32_t> row(65536);
+    std::vector<std::uint8_t> grey(65536);
+    long mismatches = 0;
+    for (int r = 0; r < 256; ++r) {
+        for (int i = 0; i < 65536; ++i)
+            row[i] = makePixel(r, i >> 8, i & 255, i & 1 ? 255 : 0);
+        inkGreyRow(row.data(), 65536, grey.data());
+        for (int i = 0; i < 65536; ++i)
+            mismatches += grey[i] != greyInk(r, i >> 8, i & 255);
+    }
+    EXPECT_EQ(mismatches, 0);
+}
+
+TEST(PenAndInk, PassesEqualPlainLoops)
+{
+    unsigned seed = 300;
+    for (const literal::Size size : literal::kOddSizes) {
+        const TBitmap32 original = literal::photoLike(size.width, size.height, seed++);
+        const std::string at = std::to_string(size.width) + "x" + std::to_string(size.height);
+        for (int threshold : {0, 60, 127, 128, 253, 254, 255})
+            for (bool hollow : {false, true}) {
+                TBitmap32 fast(original), plain(original);
+                PictureTwoValue(fast, {threshold, hollow});
+                literal::pictureTwoValue(plain, threshold, hollow);
+                ASSERT_EQ(literal::difference(fast, plain), "") << at << " threshold " << threshold;
+                EXPECT_EQ(literal::difference(penandink(plain, hollow), literal::penandink(plain, hollow)), "")
+                    << at << " threshold " << threshold << " hollow " << hollow;
+                EXPECT_EQ(literal::difference(penAndInk(original, {threshold, hollow}),
+                                              literal::penandink(plain, hollow)),
+                          "")
+                    << at << " threshold " << threshold << " hollow " << hollow;
+            }
+        // The outline of an unthresholded picture: only pure black counts as black.
+        EXPECT_EQ(literal::difference(penandink(original, true), literal::penandink(original, true)), "") << at;
+    }
+}
+
+TEST(PenAndInk, WorkedPictures)
+{
+    struct Case {
+        const char* what;
+        std::uint32_t fill;
+        int threshold;
+        bool hollow;
+        std::vector<std::string> out;
+    } cases[] = {
+        // White has ink grey 254: at 254 and 255 all turns black, and only the frame stays.
+        {"white at 255", kWhite, 255, false, {"######", "#....#", "#....#", "#....#", "######"}},
+        {"white at 254", kWhite, 254, true, {"######", "#oooo#", "#oooo#", "#oooo#", "######"}},
+        {"white at 253", kWhite, 253, false, {"......", "......", "......", "......", "......"}},
+        {"white at 253 hollow", kWhite, 253, true, {"oooooo", "oooooo", "oooooo", "oooooo", "oooooo"}},
+        // Grey 128 has ink grey 127.488 -> 127, at most 128.
+        {"grey 128", makePixel(128, 128, 128), 128, false, {"######", "#....#", "#....#", "#....#", "######"}},
+        {"grey 128 at 126", makePixel(128, 128, 128), 126, false,
+         {"......", "......", "......", "......", "......"}},
+        {"cutout at 255", CutoutColor, 255, true, {"######", "#oooo#", "#oooo#", "#oooo#", "######"}},
+    };
+    for (const Case& c : cases) {
+        const TBitmap32 out = penAndInk(TBitmap32(6, 5, c.fill), {c.threshold, c.hollow});
+        EXPECT_EQ(toRows(out), c.out) << c.what;
+    }
+}
+
+TEST(PenAndInk, OutlinesOfShapes)
+{
+    struct Case {
+        bool hollow;
+        bool thresholdFirst; // through PictureTwoValue at 128, as the dialog does
+        std::vector<std::string> in, out;
+    } cases[] = {
+        // A solid disc becomes a ring one pixel wide.
+        {false, true,
+         {"...........", "....###....", "..#######..", "..#######..", ".#########.", ".#########.",
+          ".#########.", "..#######..", "..#######..", "....###....", "..........."},
+         {"...........", "....###....", "..###.###..", "..#.....#..", ".##.....##.", ".#.......#.",
+          ".##.....##.", "..#.....#..", "..###.###..", "....###....", "..........."}},
+        // One-pixel lines survive whole; a two-pixel line too; a 3 x 3 block loses its centre.
+        {true, true,
+         {"..........", ".########.", "..........", ".#.....##.", ".#.....##.", ".#.###.##.", ".#.###....",
+          "...###...."},
+         {"oooooooooo", "o########o", "oooooooooo", "o#ooooo##o", "o#ooooo##o", "o#o###o##o", "o#o#o#oooo",
+          "ooo###oooo"}},
+        // A CutoutColor pixel counts as not black; the outermost rows and columns are
+        // never cleared.
+        {false, false,
+         {"#####", "#####", "##o##", "#####", "#####", "#####"},
+         {"#####", "#####", "##o##", "#####", "#...#", "#####"}},
+    };
+    for (const Case& c : cases) {
+        TBitmap32 picture = fromRows(c.in);
+        if (c.thresholdFirst)
+            PictureTwoValue(picture, {128, c.hollow});
+        const TBitmap32 out = penandink(picture, c.hollow);
+        EXPECT_EQ(toRows(out), c.out) << c.in[1];
+    }
+}
+
+TEST(PenAndInk, TinyPicturesAreOnlyThresholded)
+{
+    for (const literal::Size size : {literal::Size{1, 1}, literal::Size{2, 7}, literal::Size{7, 2}}) {
+        TBitmap32 black(size.width, size.height, makePixel(3, 3, 3));
+        EXPECT_EQ(penAndInk(black, {128, false}), TBitmap32(size.width, size.height, kBlack));
+    }
+}
+
+} // namespace
+} // namespace quill
