@@ -1,0 +1,317 @@
+#include "imaging/JpegCodec.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <vector>
+
+#include <jpeglib.h>
+
+namespace quill {
+namespace {
+
+// A smooth, photo-like picture: gradients that JPEG keeps well.
+TBitmap32 gradient(int width, int height)
+{
+    TBitmap32 picture(width, height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            picture.setPixel(x, y, makePixel(40 + (x * 160) / std::max(64, width), 60 + (y * 120) / std::max(64, height),
+                                             90 + ((x + y) * 80) / std::max(128, width + height), 255));
+    return picture;
+}
+
+int maxChannelDifference(const TBitmap32& a, const TBitmap32& b)
+{
+    int worst = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            for (int c = 0; c < 3; ++c)
+                worst = std::max(worst, std::abs(int(a.row(y)[x * 4 + c]) - int(b.row(y)[x * 4 + c])));
+    return worst;
+}
+
+bool allOpaque(const TBitmap32& picture)
+{
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            if (pixelAlpha(picture.pixel(x, y)) != 255)
+                return false;
+    return true;
+}
+
+// Encodes raw samples with libjpeg itself, for the forms the program never writes.
+std::vector<std::uint8_t> encodeRaw(const std::vector<std::uint8_t>& samples, int width, int height,
+                                    int components, J_COLOR_SPACE space, bool progressive)
+{
+    jpeg_compress_struct info;
+    jpeg_error_mgr error;
+    info.err = jpeg_std_error(&error);
+    jpeg_create_compress(&info);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &buffer, &size);
+    info.image_width = JDIMENSION(width);
+    info.image_height = JDIMENSION(height);
+    info.input_components = components;
+    info.in_color_space = space;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, 90, TRUE);
+    if (progressive)
+        jpeg_simple_progression(&info);
+    jpeg_start_compress(&info, TRUE);
+    while (info.next_scanline < info.image_height) {
+        JSAMPROW row = const_cast<JSAMPROW>(samples.data() + std::size_t(info.next_scanline) * width * components);
+        jpeg_write_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    std::vector<std::uint8_t> out(buffer, buffer + size);
+    std::free(buffer);
+    return out;
+}
+
+std::vector<std::uint8_t> bgraSamples(const TBitmap32& picture)
+{
+    std::vector<std::uint8_t> samples;
+    for (int y = 0; y < picture.height(); ++y)
+        samples.insert(samples.end(), picture.row(y), picture.row(y) + picture.width() * 4);
+    return samples;
+}
+
+// Offset of the last start-of-scan marker.
+std::size_t lastScan(const std::vector<std::uint8_t>& file)
+{
+    std::size_t found = 0;
+    for (std::size_t i = 0; i + 1 < file.size(); ++i)
+        if (file[i] == 0xFF && file[i + 1] == 0xDA)
+            found = i;
+    return found;
+}
+
+// Sets the height and width of the first baseline frame header.
+void patchSize(std::vector<std::uint8_t>& file, int width, int height)
+{
+    for (std::size_t i = 2; i + 9 < file.size(); ++i)
+        if (file[i] == 0xFF && file[i + 1] == 0xC0) {
+            file[i + 5] = std::uint8_t(height >> 8);
+            file[i + 6] = std::uint8_t(height);
+            file[i + 7] = std::uint8_t(width >> 8);
+            file[i + 8] = std::uint8_t(width);
+            return;
+        }
+    ADD_FAILURE() << "no frame header";
+}
+
+TEST(JpegCodec, RoundTripKeepsSizeAndColoursAndGivesOpaqueAlpha)
+{
+    struct Case {
+        int width, height;
+    };
+    for (Case c : {Case{1, 1}, Case{7, 9}, Case{16, 16}, Case{17, 8}, Case{33, 65}, Case{300, 2}}) {
+        SCOPED_TRACE(testing::Message() << c.width << "x" << c.height);
+        TBitmap32 original = gradient(c.width, c.height);
+        SetAlpha(original, 10); // not stored: the file has no alpha
+        std::vector<std::uint8_t> file = encodeJpeg(original);
+        ASSERT_FALSE(file.empty());
+        LoadResult read = decodeJpeg(file.data(), file.size());
+        ASSERT_EQ(read.picture.width(), c.width);
+        ASSERT_EQ(read.picture.height(), c.height);
+        EXPECT_TRUE(read.message.empty());
+        EXPECT_TRUE(allOpaque(read.picture));
+        EXPECT_LE(maxChannelDifference(original, read.picture), 8);
+    }
+}
+
+TEST(JpegCodec, WritesQualityNinetyAndIgnoresAlpha)
+{
+    TBitmap32 picture = gradient(24, 24);
+    std::vector<std::uint8_t> file = encodeJpeg(picture);
+    // The first quantisation value of the luminance table at quality 90 is
+    // (16 * 20 + 50) / 100 = 3; at the library's default quality 75 it would be 8.
+    std::size_t dqt = 0;
+    for (std::size_t i = 0; i + 1 < file.size(); ++i)
+        if (file[i] == 0xFF && file[i + 1] == 0xDB) {
+            dqt = i;
+            break;
+        }
+    ASSERT_NE(dqt, 0u);
+    EXPECT_EQ(file[dqt + 4], 0); // table 0, 8-bit values
+    EXPECT_EQ(file[dqt + 5], 3);
+    EXPECT_EQ(file, encodeJpeg(picture, 90));
+    SetAlpha(picture, 0);
+    EXPECT_EQ(file, encodeJpeg(picture));
+    EXPECT_TRUE(encodeJpeg(TBitmap32()).empty());
+}
+
+TEST(JpegCodec, GreyAndCmykFilesReadAsColour)
+{
+    // Grey: one sample per pixel becomes blue = green = red.
+    std::vector<std::uint8_t> grey(8 * 8);
+    for (int i = 0; i < 64; ++i)
+        grey[std::size_t(i)] = std::uint8_t(100 + i);
+    std::vector<std::uint8_t> file = encodeRaw(grey, 8, 8, 1, JCS_GRAYSCALE, false);
+    LoadResult read = decodeJpeg(file.data(), file.size());
+    ASSERT_EQ(read.picture.width(), 8);
+    EXPECT_TRUE(allOpaque(read.picture));
+    for (int i = 0; i < 64; ++i) {
+        std::uint32_t p = read.picture.pixel(i % 8, i / 8);
+        EXPECT_EQ(pixelRed(p), pixelGreen(p));
+        EXPECT_EQ(pixelBlue(p), pixelGreen(p));
+        EXPECT_NEAR(pixelRed(p), 100 + i, 3);
+    }
+
+    // CMYK as image editors store it, inverted (255 = no ink), with the Adobe marker.
+    struct Case {
+        std::uint8_t c, m, y, k; // ink amounts, 255 = full
+        int red, green, blue;
+    };
+    const Case cases[] = {
+        {0, 255, 255, 0, 255, 0, 0},   {255, 0, 255, 0, 0, 255, 0},  {255, 255, 0, 0, 0, 0, 255},
+        {0, 0, 0, 0, 255, 255, 255},   {0, 0, 0, 255, 0, 0, 0},      {0, 0, 0, 128, 127, 127, 127},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << int(c.c) << "," << int(c.m) << "," << int(c.y) << "," << int(c.k));
+        std::vector<std::uint8_t> cmyk;
+        for (int i = 0; i < 16 * 16; ++i)
+            cmyk.insert(cmyk.end(), {std::uint8_t(255 - c.c), std::uint8_t(255 - c.m), std::uint8_t(255 - c.y),
+                                     std::uint8_t(255 - c.k)});
+        std::vector<std::uint8_t> cmykFile = encodeRaw(cmyk, 16, 16, 4, JCS_CMYK, false);
+        LoadResult cmykRead = decodeJpeg(cmykFile.data(), cmykFile.size());
+        ASSERT_EQ(cmykRead.picture.width(), 16);
+        std::uint32_t p = cmykRead.picture.pixel(8, 8);
+        EXPECT_NEAR(pixelRed(p), c.red, 3);
+        EXPECT_NEAR(pixelGreen(p), c.green, 3);
+        EXPECT_NEAR(pixelBlue(p), c.blue, 3);
+        EXPECT_EQ(pixelAlpha(p), 255);
+    }
+}
+
+TEST(JpegCodec, ProgressiveFileDecodesToTheSamePixelsAsBaseline)
+{
+    TBitmap32 picture = gradient(37, 29);
+    std::vector<std::uint8_t> samples = bgraSamples(picture);
+    std::vector<std::uint8_t> baseline = encodeRaw(samples, 37, 29, 4, JCS_EXT_BGRA, false);
+    std::vector<std::uint8_t> progressive = encodeRaw(samples, 37, 29, 4, JCS_EXT_BGRA, true);
+    ASSERT_NE(baseline, progressive);
+    LoadResult a = decodeJpeg(baseline.data(), baseline.size());
+    LoadResult b = decodeJpeg(progressive.data(), progressive.size());
+    ASSERT_FALSE(a.picture.empty());
+    // Progressive coding only reorders the same quantised coefficients.
+    EXPECT_EQ(a.picture, b.picture);
+}
+
+TEST(JpegCodec, ProgressiveFileWithEndlessScansIsRefusedPastTheLimit)
+{
+    TBitmap32 picture = gradient(16, 16);
+    std::vector<std::uint8_t> file = encodeRaw(bgraSamples(picture), 16, 16, 4, JCS_EXT_BGRA, true);
+    std::size_t last = lastScan(file);
+    ASSERT_GT(last, 0u);
+    std::vector<std::uint8_t> scan(file.begin() + long(last), file.end() - 2); // without the end marker
+    int ownScans = 0;
+    for (std::size_t i = 0; i + 1 < file.size(); ++i)
+        ownScans += file[i] == 0xFF && file[i + 1] == 0xDA;
+
+    struct Case {
+        int totalScans;
+        bool read;
+    };
+    for (Case c : {Case{kJpegMaxScans - 1, true}, Case{kJpegMaxScans, true}, Case{kJpegMaxScans + 1, false},
+                   Case{2000, false}}) {
+        SCOPED_TRACE(c.totalScans);
+        std::vector<std::uint8_t> many(file.begin(), file.end() - 2);
+        for (int i = ownScans; i < c.totalScans; ++i)
+            many.insert(many.end(), scan.begin(), scan.end());
+        many.insert(many.end(), {0xFF, 0xD9});
+        LoadResult read = decodeJpeg(many.data(), many.size());
+        EXPECT_EQ(!read.picture.empty(), c.read);
+        if (c.read) {
+            EXPECT_EQ(read.picture.width(), 16);
+        }
+    }
+}
+
+TEST(JpegCodec, TruncatedFileKeepsTheDecodedPartWithGreyBelow)
+{
+    // A flat colour far from grey, so the filled-in part is told apart.
+    TBitmap32 picture(64, 128, makePixel(200, 40, 30));
+    std::vector<std::uint8_t> file = encodeJpeg(picture);
+    for (double keep : {0.5, 0.8}) {
+        SCOPED_TRACE(keep);
+        std::size_t size = lastScan(file) + std::size_t(double(file.size() - lastScan(file)) * keep);
+        LoadResult read = decodeJpeg(file.data(), size);
+        ASSERT_EQ(read.picture.width(), 64);
+        ASSERT_EQ(read.picture.height(), 128);
+        std::uint32_t top = read.picture.pixel(10, 0);
+        EXPECT_NEAR(pixelRed(top), 200, 4);
+        EXPECT_NEAR(pixelGreen(top), 40, 4);
+        EXPECT_EQ(read.picture.pixel(63, 127), makePixel(128, 128, 128));
+    }
+}
+
+TEST(JpegCodec, DamagedOrForeignDataGivesTheEmptyPicture)
+{
+    std::vector<std::uint8_t> good = encodeJpeg(gradient(16, 16));
+    std::mt19937 random(7);
+    std::vector<std::uint8_t> noise(4000);
+    for (auto& b : noise)
+        b = std::uint8_t(random());
+    std::vector<std::uint8_t> noiseAfterStart = noise;
+    noiseAfterStart[0] = 0xFF;
+    noiseAfterStart[1] = 0xD8;
+    std::vector<std::uint8_t> badHuffman = good;
+    for (std::size_t i = 0; i + 1 < badHuffman.size(); ++i)
+        if (badHuffman[i] == 0xFF && badHuffman[i + 1] == 0xC4) {
+            for (std::size_t k = i + 5; k < i + 21; ++k)
+                badHuffman[k] = 0xFF; // code counts far beyond what the lengths allow
+            break;
+        }
+    std::vector<std::uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13};
+
+    struct Case {
+        const char* name;
+        std::vector<std::uint8_t> bytes;
+    };
+    const Case cases[] = {
+        {"nothing", {}},
+        {"start marker only", {0xFF, 0xD8}},
+        {"start marker and a byte", {0xFF, 0xD8, 0xFF}},
+        {"header cut short", std::vector<std::uint8_t>(good.begin(), good.begin() + 30)},
+        {"noise", noise},
+        {"noise after a start marker", noiseAfterStart},
+        {"broken Huffman table", badHuffman},
+        {"a PNG", png},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        LoadResult read = decodeJpeg(c.bytes.data(), c.bytes.size());
+        EXPECT_TRUE(read.picture.empty());
+        EXPECT_EQ(read.picture.width(), 0);
+    }
+    EXPECT_TRUE(decodeJpeg(nullptr, 100).picture.empty());
+}
+
+TEST(JpegCodec, PictureOverTheLimitsIsRefusedWithAMessage)
+{
+    std::vector<std::uint8_t> file = encodeJpeg(gradient(16, 16));
+    struct Case {
+        int width, height;
+    };
+    for (Case c : {Case{20000, 20000}, Case{16385, 1}, Case{1, 16385}, Case{16384, 16384}}) {
+        SCOPED_TRACE(testing::Message() << c.width << "x" << c.height);
+        std::vector<std::uint8_t> big = file;
+        patchSize(big, c.width, c.height);
+        LoadResult read = decodeJpeg(big.data(), big.size());
+        EXPECT_TRUE(read.picture.empty());
+        EXPECT_EQ(read.message, pictureTooLargeMessage(c.width, c.height));
+    }
+    EXPECT_EQ(pictureTooLargeMessage(20000, 20000),
+              "The picture is 20000 x 20000 pixels, too large to open (at most 16384 pixels a side and "
+              "200000000 pixels in all).");
+}
+
+} // namespace
+} // namespace quill

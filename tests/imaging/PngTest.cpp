@@ -1,0 +1,270 @@
+#include "imaging/PngCodec.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include <png.h>
+
+namespace quill {
+namespace {
+
+TBitmap32 randomPicture(int width, int height, unsigned seed)
+{
+    std::mt19937 random(seed);
+    TBitmap32 picture(width, height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            picture.setPixel(x, y, std::uint32_t(random()));
+    return picture;
+}
+
+void appendToVector(png_structp png, png_bytep data, png_size_t length)
+{
+    auto* out = static_cast<std::vector<std::uint8_t>*>(png_get_io_ptr(png));
+    out->insert(out->end(), data, data + length);
+}
+
+// Writes rows of raw samples with libpng in any colour type and depth.
+struct RawPng {
+    int width = 1, height = 1, depth = 8, colourType = PNG_COLOR_TYPE_RGB;
+    bool interlaced = false;
+    std::vector<png_color> palette;
+    std::vector<png_byte> paletteAlpha;
+    bool greyKey = false;
+    png_uint_16 greyKeyValue = 0;
+    std::vector<std::vector<png_byte>> rows; // packed, big-endian samples as in the file
+
+    std::vector<std::uint8_t> write() const
+    {
+        std::vector<std::uint8_t> out;
+        png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+        png_infop info = png_create_info_struct(png);
+        if (setjmp(png_jmpbuf(png))) {
+            png_destroy_write_struct(&png, &info);
+            ADD_FAILURE() << "libpng could not write the test file";
+            return {};
+        }
+        png_set_write_fn(png, &out, appendToVector, nullptr);
+        png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), depth, colourType,
+                     interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                     PNG_FILTER_TYPE_DEFAULT);
+        if (!palette.empty())
+            png_set_PLTE(png, info, palette.data(), int(palette.size()));
+        if (!paletteAlpha.empty())
+            png_set_tRNS(png, info, paletteAlpha.data(), int(paletteAlpha.size()), nullptr);
+        if (greyKey) {
+            png_color_16 key{};
+            key.gray = greyKeyValue;
+            png_set_tRNS(png, info, nullptr, 0, &key);
+        }
+        png_write_info(png, info);
+        std::vector<png_bytep> pointers;
+        for (const auto& row : rows)
+            pointers.push_back(const_cast<png_bytep>(row.data()));
+        png_write_image(png, pointers.data());
+        png_write_end(png, nullptr);
+        png_destroy_write_struct(&png, &info);
+        return out;
+    }
+};
+
+std::uint32_t crc32(const std::uint8_t* data, std::size_t size)
+{
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (std::size_t i = 0; i < size; ++i) {
+        crc ^= data[i];
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+void putBigEndian(std::uint8_t* p, std::uint32_t v)
+{
+    p[0] = std::uint8_t(v >> 24);
+    p[1] = std::uint8_t(v >> 16);
+    p[2] = std::uint8_t(v >> 8);
+    p[3] = std::uint8_t(v);
+}
+
+TEST(PngCodec, RoundTripKeepsEveryByteOfEveryPixel)
+{
+    struct Case {
+        int width, height;
+    };
+    unsigned seed = 1;
+    for (Case c : {Case{1, 1}, Case{3, 2}, Case{17, 5}, Case{300, 2}, Case{2, 300}}) {
+        SCOPED_TRACE(testing::Message() << c.width << "x" << c.height);
+        TBitmap32 original = randomPicture(c.width, c.height, seed++);
+        original.setPixel(0, 0, CutoutColor);
+        std::vector<std::uint8_t> file = encodePng(original);
+        ASSERT_FALSE(file.empty());
+        LoadResult read = decodePng(file.data(), file.size());
+        EXPECT_TRUE(read.message.empty());
+        EXPECT_EQ(read.picture, original);
+    }
+    EXPECT_TRUE(encodePng(TBitmap32()).empty());
+}
+
+TEST(PngCodec, PaletteGreyAndSixteenBitFormsExpandToBgra)
+{
+    struct Case {
+        const char* name;
+        RawPng file;
+        std::vector<std::uint32_t> expected; // the first row, left to right
+    };
+    std::vector<Case> cases;
+    {
+        RawPng f;
+        f.width = 4;
+        f.colourType = PNG_COLOR_TYPE_PALETTE;
+        f.palette = {{255, 0, 0}, {0, 255, 0}, {10, 20, 30}};
+        f.paletteAlpha = {0, 128}; // the third entry has no alpha: opaque
+        f.rows = {{0, 1, 2, 1}};
+        cases.push_back({"palette with tRNS", f,
+                         {makePixel(255, 0, 0, 0), makePixel(0, 255, 0, 128), makePixel(10, 20, 30, 255),
+                          makePixel(0, 255, 0, 128)}});
+    }
+    {
+        RawPng f;
+        f.width = 3;
+        f.depth = 2;
+        f.colourType = PNG_COLOR_TYPE_PALETTE;
+        f.palette = {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}, {250, 251, 252}};
+        f.rows = {{0b00011011}}; // indices 0, 1, 2 (the last two bits are padding)
+        cases.push_back({"two-bit palette", f, {makePixel(1, 2, 3), makePixel(4, 5, 6), makePixel(7, 8, 9)}});
+    }
+    {
+        RawPng f;
+        f.width = 4;
+        f.depth = 2;
+        f.colourType = PNG_COLOR_TYPE_GRAY;
+        f.rows = {{0b00011011}}; // 0, 1, 2, 3 of 3
+        cases.push_back({"two-bit grey", f,
+                         {makePixel(0, 0, 0), makePixel(85, 85, 85), makePixel(170, 170, 170),
+                          makePixel(255, 255, 255)}});
+    }
+    {
+        RawPng f;
+        f.width = 3;
+        f.colourType = PNG_COLOR_TYPE_GRAY;
+        f.greyKey = true;
+        f.greyKeyValue = 77;
+        f.rows = {{76, 77, 78}};
+        cases.push_back({"grey with a transparent key", f,
+                         {makePixel(76, 76, 76), makePixel(77, 77, 77, 0), makePixel(78, 78, 78)}});
+    }
+    {
+        RawPng f;
+        f.width = 2;
+        f.colourType = PNG_COLOR_TYPE_GRAY_ALPHA;
+        f.rows = {{9, 0, 200, 99}};
+        cases.push_back({"grey and alpha", f, {makePixel(9, 9, 9, 0), makePixel(200, 200, 200, 99)}});
+    }
+    {
+        // 16-bit samples scale to round(v / 257): 0x8080 is 128 exactly, 0x807F
+        // rounds up to 128, 0x1234 (18.13) down to 18.
+        RawPng f;
+        f.width = 2;
+        f.depth = 16;
+        f.colourType = PNG_COLOR_TYPE_RGB_ALPHA;
+        f.rows = {{0x80, 0x80, 0x80, 0x7F, 0x12, 0x34, 0xFF, 0xFF, 0x00, 0x00, 0x01, 0x00, 0xFF, 0xFF, 0x00, 0x80}};
+        cases.push_back({"16-bit colour and alpha", f, {makePixel(128, 128, 18, 255), makePixel(0, 1, 255, 0)}});
+    }
+    {
+        RawPng f;
+        f.width = 2;
+        f.colourType = PNG_COLOR_TYPE_RGB;
+        f.rows = {{1, 2, 3, 4, 5, 6}};
+        cases.push_back({"colour without alpha", f, {makePixel(1, 2, 3), makePixel(4, 5, 6)}});
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::uint8_t> bytes = c.file.write();
+        LoadResult read = decodePng(bytes.data(), bytes.size());
+        ASSERT_EQ(read.picture.width(), c.file.width);
+        ASSERT_EQ(read.picture.height(), 1);
+        for (std::size_t x = 0; x < c.expected.size(); ++x)
+            EXPECT_EQ(read.picture.pixel(int(x), 0), c.expected[x]) << "column " << x;
+    }
+}
+
+TEST(PngCodec, InterlacedFileReadsLikeThePlainOne)
+{
+    RawPng plain;
+    plain.width = 11;
+    plain.height = 9;
+    plain.colourType = PNG_COLOR_TYPE_RGB_ALPHA;
+    std::mt19937 random(3);
+    for (int y = 0; y < plain.height; ++y) {
+        std::vector<png_byte> row(std::size_t(plain.width) * 4);
+        for (auto& b : row)
+            b = png_byte(random());
+        plain.rows.push_back(row);
+    }
+    RawPng interlaced = plain;
+    interlaced.interlaced = true;
+    std::vector<std::uint8_t> a = plain.write(), b = interlaced.write();
+    ASSERT_NE(a, b);
+    LoadResult readA = decodePng(a.data(), a.size());
+    LoadResult readB = decodePng(b.data(), b.size());
+    ASSERT_EQ(readA.picture.width(), 11);
+    EXPECT_EQ(readA.picture, readB.picture);
+    const std::vector<png_byte>& last = plain.rows[8];
+    EXPECT_EQ(readB.picture.pixel(10, 8), makePixel(last[40], last[41], last[42], last[43]));
+}
+
+TEST(PngCodec, PictureOverTheLimitsIsRefusedWithAMessage)
+{
+    std::vector<std::uint8_t> file = encodePng(randomPicture(4, 4, 9));
+    struct Case {
+        std::uint32_t width, height;
+    };
+    for (Case c : {Case{20000, 20000}, Case{16385, 1}, Case{16384, 16384}, Case{0x7FFFFFFF, 0x7FFFFFFF}}) {
+        SCOPED_TRACE(testing::Message() << c.width << "x" << c.height);
+        std::vector<std::uint8_t> big = file;
+        putBigEndian(&big[16], c.width);
+        putBigEndian(&big[20], c.height);
+        putBigEndian(&big[29], crc32(&big[12], 17)); // a valid header checksum
+        LoadResult read = decodePng(big.data(), big.size());
+        EXPECT_TRUE(read.picture.empty());
+        EXPECT_EQ(read.message, pictureTooLargeMessage(c.width, c.height));
+    }
+}
+
+TEST(PngCodec, DamagedDataGivesTheEmptyPicture)
+{
+    TBitmap32 picture = randomPicture(40, 30, 5);
+    std::vector<std::uint8_t> file = encodePng(picture);
+    std::vector<std::uint8_t> badCrc = file;
+    badCrc[40] ^= 0x55; // inside the image data
+    std::vector<std::uint8_t> zeroWidth = file;
+    putBigEndian(&zeroWidth[16], 0);
+    putBigEndian(&zeroWidth[29], crc32(&zeroWidth[12], 17));
+
+    struct Case {
+        const char* name;
+        std::vector<std::uint8_t> bytes;
+    };
+    const Case cases[] = {
+        {"nothing", {}},
+        {"signature only", std::vector<std::uint8_t>(file.begin(), file.begin() + 8)},
+        {"header only", std::vector<std::uint8_t>(file.begin(), file.begin() + 33)},
+        {"cut in the image data", std::vector<std::uint8_t>(file.begin(), file.begin() + long(file.size() / 2))},
+        {"damaged image data", badCrc},
+        {"zero width", zeroWidth},
+        {"a JPEG start", {0xFF, 0xD8, 0xFF, 0xE0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        LoadResult read = decodePng(c.bytes.data(), c.bytes.size());
+        EXPECT_TRUE(read.picture.empty());
+        EXPECT_TRUE(read.message.empty());
+    }
+}
+
+} // namespace
+} // namespace quill
