@@ -1,0 +1,237 @@
+#include "effects/Fringe.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "imaging/IntegerText.h"
+#include "imaging/Parallel.h"
+
+namespace quill {
+namespace {
+
+// The narrowest accumulator that holds every kernel sum: the sum of |k| * 255 over
+// the nine entries bounds any sum of products with bytes.
+enum class SumWidth { Bits32, Bits64, Bits128 };
+
+SumWidth sumWidth(const Kernel3x3& kernel)
+{
+    unsigned __int128 total = 0;
+    for (std::int64_t k : kernel) {
+        const unsigned __int128 magnitude =
+            k < 0 ? static_cast<unsigned __int128>(-(k + 1)) + 1 : static_cast<unsigned __int128>(k);
+        total += magnitude;
+    }
+    total *= 255;
+    if (total <= static_cast<unsigned __int128>(INT32_MAX))
+        return SumWidth::Bits32;
+    if (total <= static_cast<unsigned __int128>(INT64_MAX))
+        return SumWidth::Bits64;
+    return SumWidth::Bits128;
+}
+
+template <typename Acc>
+inline std::uint8_t clampToByte(Acc v)
+{
+    return static_cast<std::uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
+}
+
+// Runs finish(kernel sum, byte index) for every byte of the interior columns of one
+// row (bytes 4 .. 4 * (W - 1) - 1) and stores its result. The alpha bytes are computed
+// too and overwritten by the caller; computing them keeps the loop straight, so that
+// the compiler vectorises it.
+template <typename Acc, typename Finish>
+inline void kernelRow(const Kernel3x3& kernel, const std::uint8_t* up, const std::uint8_t* mid,
+                      const std::uint8_t* down, int endByte, std::uint8_t* dst, Finish finish)
+{
+    const Acc k0 = Acc(kernel[0]), k1 = Acc(kernel[1]), k2 = Acc(kernel[2]);
+    const Acc k3 = Acc(kernel[3]), k4 = Acc(kernel[4]), k5 = Acc(kernel[5]);
+    const Acc k6 = Acc(kernel[6]), k7 = Acc(kernel[7]), k8 = Acc(kernel[8]);
+    for (int i = 4; i < endByte; ++i) {
+        const Acc v = k0 * Acc(up[i - 4]) + k1 * Acc(up[i]) + k2 * Acc(up[i + 4]) + k3 * Acc(mid[i - 4]) +
+                      k4 * Acc(mid[i]) + k5 * Acc(mid[i + 4]) + k6 * Acc(down[i - 4]) + k7 * Acc(down[i]) +
+                      k8 * Acc(down[i + 4]);
+        dst[i] = finish(v, i);
+    }
+}
+
+template <typename Acc>
+void realismRows(const Kernel3x3& kernel, std::uint16_t divisor, const TBitmap32& src, TBitmap32& dst,
+                 int begin, int end)
+{
+    const int W = src.width(), H = src.height();
+    const int endByte = 4 * (W - 1);
+    for (int y = begin; y < end; ++y) {
+        const std::uint32_t* s = src.row32(y);
+        std::uint32_t* d = dst.row32(y);
+        if (y == 0 || y == H - 1 || W < 3) {
+            std::memcpy(d, s, std::size_t(W) * 4);
+            continue;
+        }
+        std::uint8_t* out = dst.row(y);
+        const std::uint8_t* up = src.row(y - 1);
+        const std::uint8_t* mid = src.row(y);
+        const std::uint8_t* down = src.row(y + 1);
+        if (divisor == 1) {
+            kernelRow<Acc>(kernel, up, mid, down, endByte, out, [](Acc v, int) { return clampToByte(v); });
+        } else {
+            const Acc dv = Acc(divisor);
+            // Integer division truncates toward zero before the clamp.
+            kernelRow<Acc>(kernel, up, mid, down, endByte, out, [dv](Acc v, int) { return clampToByte(Acc(v / dv)); });
+        }
+        d[0] = s[0];
+        d[W - 1] = s[W - 1];
+        for (int x = 1; x < W - 1; ++x)
+            d[x] = s[x] == CutoutColor ? CutoutColor : (d[x] | 0xff000000u);
+    }
+}
+
+template <typename Acc, bool Sobel>
+void fringeRows(const Kernel3x3& kernel, const TBitmap32& src, TBitmap32& dst, int begin, int end)
+{
+    const int W = src.width(), H = src.height();
+    const int endByte = 4 * (W - 1);
+    for (int y = begin; y < end; ++y) {
+        const std::uint32_t* s = src.row32(y);
+        std::uint32_t* d = dst.row32(y);
+        if (y == 0 || y == H - 1) {
+            // Replaced by the row copies afterwards unless the picture is one row high.
+            for (int x = 0; x < W; ++x)
+                d[x] = ~s[x];
+            continue;
+        }
+        if (W >= 3) {
+            const std::uint8_t* up = src.row(y - 1);
+            const std::uint8_t* mid = src.row(y);
+            const std::uint8_t* down = src.row(y + 1);
+            kernelRow<Acc>(kernel, up, mid, down, endByte, dst.row(y), [up, mid, down](Acc v, int i) {
+                const std::uint8_t r1 = clampToByte(v);
+                int fixed;
+                if constexpr (Sobel)
+                    fixed = -int(up[i - 4]) + int(up[i + 4]) - 2 * int(mid[i - 4]) + 2 * int(mid[i + 4]) -
+                            int(down[i - 4]) + int(down[i + 4]);
+                else
+                    fixed = int(up[i - 4]) - int(up[i + 4]) + int(mid[i - 4]) - int(mid[i + 4]) + int(down[i - 4]) -
+                            int(down[i + 4]);
+                const std::uint8_t r2 = clampToByte(fixed);
+                // The final inversion is applied here at once.
+                return std::uint8_t(255 - std::max(r1, r2));
+            });
+            // A cut-out pixel becomes the inverse of CutoutColor, which the inversion turns
+            // back; every other pixel gets alpha 0, inverted to 255.
+            for (int x = 1; x < W - 1; ++x)
+                d[x] = s[x] == CutoutColor ? CutoutColor : (d[x] | 0xff000000u);
+        }
+        d[0] = ~s[0];
+        d[W - 1] = ~s[W - 1];
+        // The border columns copy their neighbours, all four bytes; a picture one pixel
+        // wide has no neighbour to copy from and keeps its own pixel.
+        if (W >= 2) {
+            d[0] = d[1];
+            d[W - 1] = d[W - 2];
+        }
+    }
+}
+
+template <bool Sobel>
+TBitmap32 fringe(const TBitmap32& original, const Kernel3x3& kernel)
+{
+    const int W = original.width(), H = original.height();
+    if (original.empty())
+        return original;
+    TBitmap32 result = TBitmap32::uninitialized(W, H);
+    const SumWidth width = sumWidth(kernel);
+    parallelRows(H, std::size_t(W), [&](int begin, int end) {
+        switch (width) {
+        case SumWidth::Bits32: fringeRows<std::int32_t, Sobel>(kernel, original, result, begin, end); break;
+        case SumWidth::Bits64: fringeRows<std::int64_t, Sobel>(kernel, original, result, begin, end); break;
+        case SumWidth::Bits128: fringeRows<__int128, Sobel>(kernel, original, result, begin, end); break;
+        }
+    });
+    // Row 0 takes row 1 and row H-1 takes row H-2, after the columns are done.
+    if (H >= 2) {
+        std::memcpy(result.row32(0), result.row32(1), std::size_t(W) * 4);
+        std::memcpy(result.row32(H - 1), result.row32(H - 2), std::size_t(W) * 4);
+    }
+    return result;
+}
+
+} // namespace
+
+namespace {
+
+// The convolution of source into a new picture; source is left as it is.
+TBitmap32 convolved(const Kernel3x3& kernel, const TBitmap32& source, std::uint16_t divisor)
+{
+    const int W = source.width(), H = source.height();
+    if (W < 3 || H < 3)
+        return source;
+    if (divisor == 0)
+        divisor = 1;
+    TBitmap32 result = TBitmap32::uninitialized(W, H);
+    const SumWidth width = sumWidth(kernel);
+    parallelRows(H, std::size_t(W), [&](int begin, int end) {
+        switch (width) {
+        case SumWidth::Bits32: realismRows<std::int32_t>(kernel, divisor, source, result, begin, end); break;
+        case SumWidth::Bits64: realismRows<std::int64_t>(kernel, divisor, source, result, begin, end); break;
+        case SumWidth::Bits128: realismRows<__int128>(kernel, divisor, source, result, begin, end); break;
+        }
+    });
+    return result;
+}
+
+} // namespace
+
+void Convolve(const Kernel3x3& kernel, TBitmap32& picture, std::uint16_t divisor)
+{
+    if (picture.width() < 3 || picture.height() < 3)
+        return;
+    picture = convolved(kernel, picture, divisor);
+}
+
+TBitmap32 realismArt(const TBitmap32& original, const Kernel3x3& kernel) { return convolved(kernel, original, 1); }
+
+TBitmap32 abstractArt(const TBitmap32& original, const Kernel3x3& kernel) { return fringe<false>(original, kernel); }
+
+TBitmap32 popArt(const TBitmap32& original, const Kernel3x3& kernel) { return fringe<true>(original, kernel); }
+
+std::optional<Kernel3x3> kernelFromTexts(const std::array<std::string, 9>& fields, std::string* error)
+{
+    Kernel3x3 kernel{};
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        const std::optional<std::int32_t> value = StrToInt32(fields[i]);
+        if (!value) {
+            if (error)
+                *error = notValidIntegerMessage(fields[i]);
+            return std::nullopt;
+        }
+        kernel[i] = *value;
+    }
+    return kernel;
+}
+
+std::optional<Kernel3x3> parseKernel(std::string_view text, std::string* error)
+{
+    std::array<std::string, 9> fields;
+    std::size_t count = 0;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t comma = text.find(',', start);
+        const std::string_view field = text.substr(start, comma == std::string_view::npos ? text.npos : comma - start);
+        if (count == fields.size()) {
+            count = fields.size() + 1;
+            break;
+        }
+        fields[count++] = std::string(field);
+        if (comma == std::string_view::npos)
+            break;
+        start = comma + 1;
+    }
+    if (count != fields.size()) {
+        if (error)
+            *error = "a kernel needs nine comma-separated integers";
+        return std::nullopt;
+    }
+    return kernelFromTexts(fields, error);
+}
+
+} // namespace quill

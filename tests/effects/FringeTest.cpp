@@ -1,0 +1,256 @@
+#include "effects/Fringe.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "LiteralColorEffects.h"
+
+using namespace quill;
+
+namespace {
+
+struct Size {
+    int width, height;
+};
+
+// Odd and tiny sizes, and one large enough to be split into parallel bands.
+const std::vector<Size> kSizes = {{1, 1}, {2, 3}, {3, 2}, {3, 3}, {5, 3}, {1, 5}, {5, 1},
+                                  {2, 2}, {7, 9}, {64, 33}, {400, 210}};
+
+const Kernel3x3 kIdentity{0, 0, 0, 0, 1, 0, 0, 0, 0};
+const Kernel3x3 kLargest{INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX,
+                         INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX};
+// Small enough entries for 32-bit products, but sums of up to 9 * 9e6 * 255 that leave
+// the 32-bit range.
+const Kernel3x3 kNineMillions{9000000, 9000000, 9000000, 9000000, 9000000, 9000000, 9000000, 9000000, 9000000};
+const Kernel3x3 kMixedLarge{INT32_MAX, INT32_MIN, INT32_MAX, -7, INT32_MAX, 3, INT32_MIN, INT32_MIN, 11};
+const Kernel3x3 kBeyond32{INT64_MAX, INT64_MIN, 5, 0, INT64_MAX, -1, 2, INT64_MIN, 9};
+
+struct KernelCase {
+    const char* name;
+    Kernel3x3 kernel;
+};
+const std::vector<KernelCase> kKernels = {
+    {"realism default", kRealismDefault}, {"abstract default", kAbstractDefault}, {"pop art default", kPopArtDefault},
+    {"identity", kIdentity},              {"largest entries", kLargest},          {"mixed large", kMixedLarge},
+    {"beyond 32 bits", kBeyond32},        {"zero", Kernel3x3{}},                  {"nine millions", kNineMillions},
+};
+
+TBitmap32 flat(int w, int h, std::uint32_t p) { return TBitmap32(w, h, p); }
+
+} // namespace
+
+TEST(FringeTest, FastPassesEqualTheLiteralOnesToTheByte)
+{
+    for (const Size& size : kSizes)
+        for (const KernelCase& k : kKernels) {
+            SCOPED_TRACE(std::to_string(size.width) + "x" + std::to_string(size.height) + " " + k.name);
+            const TBitmap32 picture = literal::photoLikePicture(size.width, size.height, 7);
+            EXPECT_TRUE(realismArt(picture, k.kernel) == [&] {
+                TBitmap32 p = picture;
+                literal::Convolve(k.kernel, p, 1);
+                return p;
+            }());
+            EXPECT_TRUE(abstractArt(picture, k.kernel) == literal::abstractArt(picture, k.kernel));
+            EXPECT_TRUE(popArt(picture, k.kernel) == literal::popArt(picture, k.kernel));
+        }
+}
+
+TEST(FringeTest, ConvolveDividesLikeTheLiteralForEveryDivisor)
+{
+    const TBitmap32 picture = literal::photoLikePicture(64, 33, 3);
+    for (std::uint16_t divisor : {std::uint16_t(0), std::uint16_t(1), std::uint16_t(2), std::uint16_t(3),
+                                  std::uint16_t(7), std::uint16_t(255), std::uint16_t(65535)})
+        for (const KernelCase& k : kKernels) {
+            SCOPED_TRACE(std::string(k.name) + " / " + std::to_string(divisor));
+            TBitmap32 fast = picture, slow = picture;
+            Convolve(k.kernel, fast, divisor);
+            literal::Convolve(k.kernel, slow, divisor);
+            EXPECT_TRUE(fast == slow);
+        }
+}
+
+TEST(FringeTest, WorkedValues)
+{
+    // 3x3 pictures: the one interior pixel is (1, 1).
+    struct Case {
+        const char* name;
+        std::function<TBitmap32(const TBitmap32&)> run;
+        std::vector<std::uint32_t> input; // row by row
+        std::uint32_t expectedCentre;
+    };
+    const std::uint32_t g = makePixel(100, 100, 100, 9);
+    const std::uint32_t k = makePixel(0, 0, 0, 9);
+    const std::vector<Case> cases = {
+        // Realism default 1 2 1 / 0 0 0 / -1 -1 -1: 4 * 100 - 3 * 0 with a dark bottom row.
+        {"realism bright above", [](const TBitmap32& p) { return realismArt(p, kRealismDefault); },
+         {g, g, g, g, g, g, k, k, k}, makePixel(255, 255, 255, 255)},
+        // Light below: 0 - 300 clamps to 0.
+        {"realism light below", [](const TBitmap32& p) { return realismArt(p, kRealismDefault); },
+         {k, k, k, g, g, g, g, g, g}, makePixel(0, 0, 0, 255)},
+        // Per channel: red 10*(1+2+1) - 10*3 = 10, green 60*4 - 40*3 = 120, blue 0.
+        {"realism per channel", [](const TBitmap32& p) { return realismArt(p, kRealismDefault); },
+         {makePixel(10, 60, 0), makePixel(10, 60, 0), makePixel(10, 60, 0), makePixel(99, 99, 99),
+          makePixel(99, 99, 99), makePixel(99, 99, 99), makePixel(10, 40, 0), makePixel(10, 40, 0),
+          makePixel(10, 40, 0)},
+         makePixel(10, 120, 0, 255)},
+        // Pop art, dark left column: Sobel right minus left 400 -> 255, kernel 0: black.
+        {"pop art left edge", [](const TBitmap32& p) { return popArt(p, kPopArtDefault); },
+         {k, g, g, k, g, g, k, g, g}, makePixel(0, 0, 0, 255)},
+        // Pop art, dark right column: both responses negative: white.
+        {"pop art right edge", [](const TBitmap32& p) { return popArt(p, kPopArtDefault); },
+         {g, g, k, g, g, k, g, g, k}, makePixel(255, 255, 255, 255)},
+        // Abstract, dark right column: left minus right 300 -> 255: black.
+        {"abstract right edge", [](const TBitmap32& p) { return abstractArt(p, kAbstractDefault); },
+         {g, g, k, g, g, k, g, g, k}, makePixel(0, 0, 0, 255)},
+        // Abstract, a kernel of 1s on a grey of 20: 180 beats the gradient 0: 255 - 180.
+        {"abstract user kernel", [](const TBitmap32& p) { return abstractArt(p, Kernel3x3{1, 1, 1, 1, 1, 1, 1, 1, 1}); },
+         std::vector<std::uint32_t>(9, makePixel(20, 20, 20)), makePixel(75, 75, 75, 255)},
+        // A kernel of 2147483647s over a grey of 2: 18 * (2^31 - 1) wraps negative in
+        // 32 bits; the true sum is huge and positive.
+        {"realism largest entries", [](const TBitmap32& p) { return realismArt(p, kLargest); },
+         std::vector<std::uint32_t>(9, makePixel(2, 2, 2)), makePixel(255, 255, 255, 255)},
+        // 81e6 * 255 wraps to a negative 32-bit sum.
+        {"realism nine millions", [](const TBitmap32& p) { return realismArt(p, kNineMillions); },
+         std::vector<std::uint32_t>(9, makePixel(255, 255, 255)), makePixel(255, 255, 255, 255)},
+        {"abstract largest entries", [](const TBitmap32& p) { return abstractArt(p, kLargest); },
+         std::vector<std::uint32_t>(9, makePixel(2, 2, 2)), makePixel(0, 0, 0, 255)},
+        {"pop art largest entries", [](const TBitmap32& p) { return popArt(p, kLargest); },
+         std::vector<std::uint32_t>(9, makePixel(2, 2, 2)), makePixel(0, 0, 0, 255)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TBitmap32 picture(3, 3);
+        for (int i = 0; i < 9; ++i)
+            picture.setPixel(i % 3, i / 3, c.input[std::size_t(i)]);
+        EXPECT_EQ(c.run(picture).pixel(1, 1), c.expectedCentre);
+    }
+}
+
+TEST(FringeTest, ConvolveQuotientTruncatesBeforeTheClamp)
+{
+    struct Case {
+        int grey;
+        std::uint16_t divisor;
+        int expected;
+    };
+    // Identity kernel times 1: the grey itself, divided.
+    const std::vector<Case> cases = {{7, 2, 3}, {255, 2, 127}, {200, 3, 66}, {9, 10, 0}, {77, 0, 77}, {77, 1, 77}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.grey) + " / " + std::to_string(c.divisor));
+        TBitmap32 picture(3, 3, makePixel(c.grey, c.grey, c.grey, 5));
+        Convolve(kIdentity, picture, c.divisor);
+        EXPECT_EQ(picture.pixel(1, 1), makePixel(c.expected, c.expected, c.expected, 255));
+        EXPECT_EQ(picture.pixel(0, 0), makePixel(c.grey, c.grey, c.grey, 5)); // border untouched
+    }
+}
+
+TEST(FringeTest, RealismIdentityKeepsThePictureAndSetsInteriorAlpha)
+{
+    const TBitmap32 picture = literal::photoLikePicture(9, 7, 11, false);
+    const TBitmap32 result = realismArt(picture, kIdentity);
+    for (int y = 0; y < 7; ++y)
+        for (int x = 0; x < 9; ++x) {
+            const bool border = x == 0 || y == 0 || x == 8 || y == 6;
+            const std::uint32_t expected = border ? picture.pixel(x, y) : (picture.pixel(x, y) | 0xff000000u);
+            ASSERT_EQ(result.pixel(x, y), expected) << x << "," << y;
+        }
+}
+
+TEST(FringeTest, FlatPicturesTurnWhiteAndCutoutsStay)
+{
+    struct Case {
+        const char* name;
+        std::function<TBitmap32(const TBitmap32&)> run;
+        bool flatTurnsWhite;
+    };
+    const std::vector<Case> cases = {
+        {"realism", [](const TBitmap32& p) { return realismArt(p, kRealismDefault); }, false},
+        {"abstract", [](const TBitmap32& p) { return abstractArt(p, kAbstractDefault); }, true},
+        {"pop art", [](const TBitmap32& p) { return popArt(p, kPopArtDefault); }, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.flatTurnsWhite) {
+            const TBitmap32 white = c.run(flat(6, 5, makePixel(123, 45, 67, 200)));
+            EXPECT_TRUE(white == flat(6, 5, 0xffffffffu));
+        }
+        // A cut-out block in the middle and a cut-out corner: the interior cut-outs come
+        // back as CutoutColor, alpha 0 included.
+        TBitmap32 picture = flat(8, 8, makePixel(90, 120, 30));
+        for (int y = 2; y < 5; ++y)
+            for (int x = 3; x < 6; ++x)
+                picture.setPixel(x, y, CutoutColor);
+        const TBitmap32 result = c.run(picture);
+        for (int y = 2; y < 5; ++y)
+            for (int x = 3; x < 6; ++x)
+                EXPECT_EQ(result.pixel(x, y), CutoutColor) << x << "," << y;
+    }
+}
+
+TEST(FringeTest, AbstractBordersCopyTheirNeighbours)
+{
+    const TBitmap32 picture = literal::photoLikePicture(6, 5, 5);
+    const TBitmap32 result = abstractArt(picture, kAbstractDefault);
+    for (int y = 1; y < 4; ++y) {
+        EXPECT_EQ(result.pixel(0, y), result.pixel(1, y));
+        EXPECT_EQ(result.pixel(5, y), result.pixel(4, y));
+    }
+    for (int x = 0; x < 6; ++x) {
+        EXPECT_EQ(result.pixel(x, 0), result.pixel(x, 1));
+        EXPECT_EQ(result.pixel(x, 4), result.pixel(x, 3));
+    }
+}
+
+TEST(FringeTest, PicturesOnePixelWideOrHighAreInvertedWithoutReadingOutside)
+{
+    // Nothing to copy from beside a one-pixel-wide picture: the pixels are only inverted.
+    for (Size size : {Size{1, 1}, Size{1, 4}, Size{4, 1}}) {
+        const TBitmap32 picture = literal::photoLikePicture(size.width, size.height, 2, false);
+        const TBitmap32 result = popArt(picture, kPopArtDefault);
+        ASSERT_EQ(result.width(), size.width);
+        ASSERT_EQ(result.height(), size.height);
+        for (int y = 0; y < size.height; ++y)
+            for (int x = 0; x < size.width; ++x) {
+                // Rows 0 and H-1 of a one-pixel-wide picture copy rows 1 and H-2.
+                const int sy = size.height >= 3 ? std::clamp(y, 1, size.height - 2) : (size.height == 2 ? 1 : 0);
+                EXPECT_EQ(result.pixel(x, y), ~picture.pixel(x, sy));
+            }
+    }
+}
+
+TEST(FringeTest, KernelTextsAreReadAsTheFieldsHoldThem)
+{
+    struct Case {
+        const char* text;
+        bool ok;
+        Kernel3x3 kernel;
+        const char* message;
+    };
+    const std::vector<Case> cases = {
+        {"1,2,1,0,0,0,-1,-1,-1", true, kRealismDefault, ""},
+        {"-1,-2,-1,0,0,0,1,2,1", true, kPopArtDefault, ""},
+        {"2147483647,-2147483648,0,0,0,0,0,0,0", true, Kernel3x3{INT32_MAX, INT32_MIN, 0, 0, 0, 0, 0, 0, 0}, ""},
+        {"2147483648,0,0,0,0,0,0,0,0", false, {}, "'2147483648' is not a valid integer value"},
+        {"1,2,1,0,0,0,-1,-1,x", false, {}, "'x' is not a valid integer value"},
+        {"1,2,1,0,,0,-1,-1,-1", false, {}, "'' is not a valid integer value"},
+        {"1, 2,1,0,0,0,-1,-1,-1", false, {}, "' 2' is not a valid integer value"},
+        {"1,2,1", false, {}, "a kernel needs nine comma-separated integers"},
+        {"1,2,1,0,0,0,-1,-1,-1,", false, {}, "a kernel needs nine comma-separated integers"},
+        {"", false, {}, "a kernel needs nine comma-separated integers"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        std::string error;
+        const std::optional<Kernel3x3> kernel = parseKernel(c.text, &error);
+        ASSERT_EQ(kernel.has_value(), c.ok);
+        if (c.ok)
+            EXPECT_EQ(*kernel, c.kernel);
+        else
+            EXPECT_EQ(error, c.message);
+    }
+}

@@ -1,0 +1,278 @@
+#include "LiteralColorEffects.h"
+
+#include <algorithm>
+
+namespace quill::literal {
+namespace {
+
+const int kColourBytes[3] = {kRed, kGreen, kBlue};
+
+// The channel c of the pixel (x, y).
+std::uint8_t& at(TBitmap32& p, int x, int y, int c) { return p.row(y)[4 * x + c]; }
+int at(const TBitmap32& p, int x, int y, int c) { return p.row(y)[4 * x + c]; }
+
+int clamp255(__int128 v) { return v < 0 ? 0 : (v > 255 ? 255 : int(v)); }
+
+void copyPixel(TBitmap32& p, int toX, int toY, int fromX, int fromY) { p.setPixel(toX, toY, p.pixel(fromX, fromY)); }
+
+void setColourBytes(TBitmap32& to, int x, int y, const TBitmap32& from, int fx, int fy)
+{
+    for (int c : kColourBytes)
+        at(to, x, y, c) = std::uint8_t(at(from, fx, fy, c));
+}
+
+void filterRed(TBitmap32& p, int x, int y) { at(p, x, y, kRed) = 255; }
+void filterYellow(TBitmap32& p, int x, int y)
+{
+    at(p, x, y, kGreen) = 255;
+    at(p, x, y, kBlue) = 0;
+}
+void filterBlue(TBitmap32& p, int x, int y)
+{
+    at(p, x, y, kRed) = 0;
+    at(p, x, y, kBlue) = 255;
+}
+void filterMagenta(TBitmap32& p, int x, int y)
+{
+    at(p, x, y, kRed) = 255;
+    at(p, x, y, kBlue) = 255;
+}
+
+template <bool Sobel>
+TBitmap32 fringe(const TBitmap32& original, const Kernel3x3& k)
+{
+    TBitmap32 P = original;
+    const TBitmap32 S = P;
+    const int W = P.width(), H = P.height();
+    for (int y = 1; y <= H - 2; ++y)
+        for (int x = 1; x <= W - 2; ++x) {
+            if (P.pixel(x, y) == CutoutColor) {
+                P.setPixel(x, y, makePixel(19, 22, 39, 255));
+                continue;
+            }
+            for (int c : kColourBytes) {
+                auto s = [&](int dx, int dy) { return at(S, x + dx, y + dy, c); };
+                __int128 sum = 0;
+                for (int dy = -1; dy <= 1; ++dy)
+                    for (int dx = -1; dx <= 1; ++dx)
+                        sum += static_cast<__int128>(k[(dy + 1) * 3 + (dx + 1)]) * s(dx, dy);
+                const int r1 = clamp255(sum);
+                int fixed;
+                if (Sobel)
+                    fixed = -s(-1, -1) + s(1, -1) - 2 * s(-1, 0) + 2 * s(1, 0) - s(-1, 1) + s(1, 1);
+                else
+                    fixed = s(-1, -1) - s(1, -1) + s(-1, 0) - s(1, 0) + s(-1, 1) - s(1, 1);
+                const int r2 = clamp255(fixed);
+                at(P, x, y, c) = std::uint8_t(std::max(r1, r2));
+            }
+            at(P, x, y, kAlpha) = 0;
+        }
+    for (int y = 1; y <= H - 2; ++y)
+        if (W >= 2) { // a picture one pixel wide has no neighbour column
+            copyPixel(P, 0, y, 1, y);
+            copyPixel(P, W - 1, y, W - 2, y);
+        }
+    if (H >= 2) {
+        for (int x = 0; x < W; ++x)
+            copyPixel(P, x, 0, x, 1);
+        for (int x = 0; x < W; ++x)
+            copyPixel(P, x, H - 1, x, H - 2);
+    }
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x)
+            for (int c = 0; c < 4; ++c)
+                at(P, x, y, c) = std::uint8_t(255 - at(P, x, y, c));
+    return P;
+}
+
+std::uint32_t nextRandom(std::uint32_t* seed)
+{
+    *seed = *seed * 134775813u + 1u;
+    return *seed;
+}
+
+} // namespace
+
+void Convolve(const Kernel3x3& k, TBitmap32& P, std::uint16_t divisor)
+{
+    const TBitmap32 S = P;
+    const int W = P.width(), H = P.height();
+    const int d = divisor == 0 ? 1 : divisor;
+    for (int y = 1; y <= H - 2; ++y)
+        for (int x = 1; x <= W - 2; ++x) {
+            if (P.pixel(x, y) == CutoutColor)
+                continue;
+            for (int c : kColourBytes) {
+                __int128 v = 0;
+                for (int dy = -1; dy <= 1; ++dy)
+                    for (int dx = -1; dx <= 1; ++dx)
+                        v += static_cast<__int128>(k[(dy + 1) * 3 + (dx + 1)]) * at(S, x + dx, y + dy, c);
+                v = v / d;
+                at(P, x, y, c) = std::uint8_t(clamp255(v));
+            }
+            at(P, x, y, kAlpha) = 255;
+        }
+}
+
+TBitmap32 abstractArt(const TBitmap32& original, const Kernel3x3& kernel) { return fringe<false>(original, kernel); }
+TBitmap32 popArt(const TBitmap32& original, const Kernel3x3& kernel) { return fringe<true>(original, kernel); }
+
+void sharpen(TBitmap32& T)
+{
+    TBitmap32 D = T;
+    const TBitmap32 S = D;
+    const int W = T.width(), H = T.height();
+    for (int y = 1; y <= H - 2; ++y)
+        for (int x = 1; x <= W - 2; ++x)
+            for (int c : kColourBytes) {
+                const int v = 5 * at(S, x, y, c) - at(S, x, y - 1, c) - at(S, x - 1, y, c) - at(S, x + 1, y, c) -
+                              at(S, x, y + 1, c);
+                at(D, x, y, c) = std::uint8_t(clamp255(v));
+            }
+    T = D;
+}
+
+void soften(TBitmap32& T)
+{
+    TBitmap32 D = T;
+    const TBitmap32 S = T;
+    const int W = T.width(), H = T.height();
+    int a[9];
+    for (int y = 1; y <= H - 2; ++y)
+        for (int x = 1; x <= W - 2; ++x)
+            for (int c : kColourBytes) {
+                int n = 0;
+                for (int dy = -1; dy <= 1; ++dy)
+                    for (int dx = -1; dx <= 1; ++dx)
+                        a[n++] = at(S, x + dx, y + dy, c);
+                SelectionSort(a, 8);
+                at(D, x, y, c) = std::uint8_t(a[4]);
+            }
+    T = D;
+}
+
+TBitmap32 waterColor(const TBitmap32& original)
+{
+    TBitmap32 T = original;
+    for (int i = 0; i < 3; ++i) {
+        sharpen(T);
+        soften(T);
+        soften(T);
+    }
+    return T;
+}
+
+TBitmap32 colorPanels(const TBitmap32& original)
+{
+    TBitmap32 T = original;
+    TBitmap32 Q1 = original, Q2 = original, Q3 = original, Q4 = original;
+    for (TBitmap32* q : {&Q1, &Q2, &Q3, &Q4})
+        ZoomInandOut(*q, 0.5L, 0.5L);
+    const int w = Q1.width(), h = Q1.height();
+    for (int y = 1; y <= h - 1; ++y)
+        for (int x = 1; x <= w - 1; ++x) {
+            filterRed(Q1, x, y);
+            filterYellow(Q2, x, y);
+            filterBlue(Q3, x, y);
+            filterMagenta(Q4, x, y);
+            setColourBytes(T, x, y, Q1, x, y);
+            setColourBytes(T, w + x, y, Q2, x, y);
+            setColourBytes(T, x, h + y, Q3, x, y);
+            setColourBytes(T, w + x, h + y, Q4, x, y);
+        }
+    return T;
+}
+
+TBitmap32 colorBlocksVH(const TBitmap32& original)
+{
+    TBitmap32 T = original;
+    const int W = T.width(), H = T.height();
+    const long double halfW = static_cast<long double>(W) / 2, halfH = static_cast<long double>(H) / 2;
+    for (int y = 1; y <= H - 1; ++y)
+        for (int x = 1; x <= W - 1; ++x) {
+            if (x < halfW && y < halfH)
+                filterRed(T, x, y);
+            else if (x < halfW && y >= halfH)
+                filterYellow(T, x, y);
+            else if (x >= halfW && y < halfH)
+                filterBlue(T, x, y);
+            else
+                filterMagenta(T, x, y);
+        }
+    return T;
+}
+
+TBitmap32 colorBlocksCatercorner(const TBitmap32& original)
+{
+    TBitmap32 T = original;
+    const int W = T.width(), H = T.height();
+    for (int y = 1; y <= H - 1; ++y)
+        for (int x = 1; x <= W - 1; ++x) {
+            const long double d1 = (static_cast<long double>(W) / H) * y;
+            const long double d2 = static_cast<long double>(W * (H - y)) / H;
+            if (x > d1 && x < d2)
+                filterRed(T, x, y);
+            else if (x > d1 && x >= d2)
+                filterYellow(T, x, y);
+            else if (x <= d1 && x >= d2)
+                filterMagenta(T, x, y);
+            else
+                filterBlue(T, x, y);
+        }
+    return T;
+}
+
+TBitmap32 brume(const TBitmap32& original, std::uint32_t* seed)
+{
+    TBitmap32 T = original;
+    const TBitmap32 S = original;
+    const int W = T.width(), H = T.height();
+    for (int y = 1; y <= H - 1; ++y)
+        for (int x = 1; x <= W - 1; ++x) {
+            int ry = y + int((std::uint64_t(nextRandom(seed)) * 6) >> 32) - 3;
+            int rx = x + int((std::uint64_t(nextRandom(seed)) * 6) >> 32) - 3;
+            if (ry >= H)
+                ry = H - 1;
+            if (ry < 0)
+                ry = 0;
+            if (rx >= W)
+                rx = W - 1;
+            if (rx < 0)
+                rx = 0;
+            setColourBytes(T, x, y, S, rx, ry);
+        }
+    return T;
+}
+
+TBitmap32 photoLikePicture(int width, int height, std::uint32_t seed, bool cutouts)
+{
+    TBitmap32 p(width, height);
+    std::uint32_t state = seed * 2654435761u + 12345u;
+    auto noise = [&state](int span) {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        return int(state % std::uint32_t(2 * span + 1)) - span;
+    };
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            // Gradients, a hard vertical and a hard diagonal edge, and a flat patch where
+            // many equal values meet the median.
+            int r = 40 + 170 * x / std::max(1, width) + noise(12);
+            int g = 220 - 150 * y / std::max(1, height) + noise(12);
+            int b = (x * 3 + y * 5) % 256;
+            if (x > width / 3)
+                r += 60;
+            if (x + y > (width + height) / 2)
+                g -= 90;
+            if (x % 11 < 4 && y % 9 < 3)
+                r = g = b = 128;
+            const int a = (x * 7 + y * 13) & 255;
+            p.setPixel(x, y, makePixel(std::clamp(r, 0, 255), std::clamp(g, 0, 255), std::clamp(b, 0, 255), a));
+            if (cutouts && noise(1000) > 850)
+                p.setPixel(x, y, CutoutColor);
+        }
+    return p;
+}
+
+} // namespace quill::literal
