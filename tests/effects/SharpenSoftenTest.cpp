@@ -1,0 +1,192 @@
+#include "effects/SharpenSoften.h"
+#include "effects/WaterColor.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "LiteralColorEffects.h"
+
+using namespace quill;
+
+namespace {
+
+struct Size {
+    int width, height;
+};
+const std::vector<Size> kSizes = {{1, 1}, {2, 3}, {3, 2}, {3, 3}, {5, 3}, {1, 5}, {5, 1},
+                                  {2, 2}, {7, 9}, {64, 33}, {400, 210}};
+
+std::string name(Size s) { return std::to_string(s.width) + "x" + std::to_string(s.height); }
+
+// A dark picture with alpha varied per pixel, so that a lost alpha byte shows.
+TBitmap32 dark(int w, int h, int level)
+{
+    TBitmap32 p(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            p.setPixel(x, y, makePixel(level, level, level, (x * 31 + y * 17) & 255));
+    return p;
+}
+
+void setColour(TBitmap32& p, int x, int y, int r, int g, int b)
+{
+    p.setPixel(x, y, makePixel(r, g, b, pixelAlpha(p.pixel(x, y))));
+}
+
+} // namespace
+
+TEST(SharpenSoftenTest, FastPassesEqualTheLiteralOnesToTheByte)
+{
+    for (const Size& size : kSizes) {
+        SCOPED_TRACE(name(size));
+        const TBitmap32 picture = literal::photoLikePicture(size.width, size.height, 19);
+        TBitmap32 fast = picture, slow = picture;
+        sharpen(fast);
+        literal::sharpen(slow);
+        EXPECT_TRUE(fast == slow) << "sharpen";
+        fast = picture;
+        slow = picture;
+        soften(fast);
+        literal::soften(slow);
+        EXPECT_TRUE(fast == slow) << "soften";
+        EXPECT_TRUE(waterColor(picture) == literal::waterColor(picture)) << "water color";
+    }
+}
+
+TEST(SharpenSoftenTest, MedianEqualsTheSortedMiddleForManyNeighbourhoods)
+{
+    // Few distinct values give many ties, where a wrong network most easily slips.
+    for (int levels : {2, 3, 5, 256}) {
+        SCOPED_TRACE(levels);
+        TBitmap32 picture(301, 223);
+        std::uint32_t state = 99u + std::uint32_t(levels);
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x) {
+                state = state * 1664525u + 1013904223u;
+                const int r = int((state >> 8) % std::uint32_t(levels)) * 255 / (levels - 1);
+                const int g = int((state >> 16) % std::uint32_t(levels)) * 255 / (levels - 1);
+                const int b = int((state >> 24) % std::uint32_t(levels)) * 255 / (levels - 1);
+                picture.setPixel(x, y, makePixel(r, g, b, int(state & 255)));
+            }
+        TBitmap32 fast = picture, slow = picture;
+        soften(fast);
+        literal::soften(slow);
+        EXPECT_TRUE(fast == slow);
+    }
+}
+
+TEST(SharpenSoftenTest, SharpenWorkedValues)
+{
+    struct Case {
+        const char* name;
+        int around, centre, expected;
+    };
+    // 5 * centre - 4 * around, clamped.
+    const std::vector<Case> cases = {
+        {"flat stays", 50, 50, 50},      {"brighter rises", 50, 60, 100}, {"bright clamps at 255", 50, 100, 255},
+        {"dark clamps at 0", 50, 10, 0}, {"white stays", 255, 255, 255},  {"black stays", 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TBitmap32 picture = dark(5, 5, c.around);
+        setColour(picture, 2, 2, c.centre, c.centre, c.centre);
+        const TBitmap32 before = picture;
+        sharpen(picture);
+        EXPECT_EQ(picture.pixel(2, 2), makePixel(c.expected, c.expected, c.expected, pixelAlpha(before.pixel(2, 2))));
+    }
+    // Channels are not mixed: only red differs from its neighbours.
+    TBitmap32 picture = dark(3, 3, 40);
+    setColour(picture, 1, 1, 41, 40, 40);
+    sharpen(picture);
+    EXPECT_EQ(picture.pixel(1, 1) & 0xffffffu, makePixel(45, 40, 40) & 0xffffffu);
+}
+
+TEST(SharpenSoftenTest, SoftenRemovesSpecksAndThinLinesAndKeepsEdges)
+{
+    struct Case {
+        const char* name;
+        std::function<void(TBitmap32&)> draw; // on a 9x9 dark (20) picture
+        std::function<int(int x, int y)> expected; // grey of the interior after soften
+    };
+    const std::vector<Case> cases = {
+        {"isolated bright pixel", [](TBitmap32& p) { setColour(p, 4, 4, 250, 250, 250); },
+         [](int, int) { return 20; }},
+        {"one-pixel vertical line", [](TBitmap32& p) { for (int y = 0; y < 9; ++y) setColour(p, 4, y, 200, 200, 200); },
+         [](int, int) { return 20; }},
+        {"one-pixel horizontal line", [](TBitmap32& p) { for (int x = 0; x < 9; ++x) setColour(p, x, 3, 200, 200, 200); },
+         [](int, int) { return 20; }},
+        {"straight edge", [](TBitmap32& p) { for (int y = 0; y < 9; ++y) for (int x = 5; x < 9; ++x) setColour(p, x, y, 180, 180, 180); },
+         [](int x, int) { return x >= 5 ? 180 : 20; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TBitmap32 picture = dark(9, 9, 20);
+        c.draw(picture);
+        const TBitmap32 before = picture;
+        soften(picture);
+        for (int y = 0; y < 9; ++y)
+            for (int x = 0; x < 9; ++x) {
+                const bool border = x == 0 || y == 0 || x == 8 || y == 8;
+                const int g = c.expected(x, y);
+                const std::uint32_t want =
+                    border ? before.pixel(x, y) : makePixel(g, g, g, pixelAlpha(before.pixel(x, y)));
+                ASSERT_EQ(picture.pixel(x, y), want) << x << "," << y;
+            }
+    }
+}
+
+TEST(SharpenSoftenTest, BordersAndSmallPicturesStayAsTheyAre)
+{
+    struct Filter {
+        const char* name;
+        std::function<TBitmap32(const TBitmap32&)> run;
+    };
+    const std::vector<Filter> filters = {
+        {"sharpen", [](const TBitmap32& p) { TBitmap32 q = p; sharpen(q); return q; }},
+        {"soften", [](const TBitmap32& p) { TBitmap32 q = p; soften(q); return q; }},
+        {"water color", [](const TBitmap32& p) { return waterColor(p); }},
+    };
+    for (const Filter& f : filters)
+        for (const Size& size : kSizes) {
+            SCOPED_TRACE(std::string(f.name) + " " + name(size));
+            const TBitmap32 picture = literal::photoLikePicture(size.width, size.height, 23);
+            const TBitmap32 result = f.run(picture);
+            ASSERT_EQ(result.width(), size.width);
+            ASSERT_EQ(result.height(), size.height);
+            if (size.width < 3 || size.height < 3) {
+                EXPECT_TRUE(result == picture);
+                continue;
+            }
+            for (int y = 0; y < size.height; ++y)
+                for (int x = 0; x < size.width; ++x) {
+                    const bool border = x == 0 || y == 0 || x == size.width - 1 || y == size.height - 1;
+                    if (border)
+                        ASSERT_EQ(result.pixel(x, y), picture.pixel(x, y)) << x << "," << y;
+                    else
+                        ASSERT_EQ(pixelAlpha(result.pixel(x, y)), pixelAlpha(picture.pixel(x, y))) << x << "," << y;
+                }
+        }
+}
+
+TEST(SharpenSoftenTest, WaterColorIsThreeRoundsOfSharpenSoftenSoften)
+{
+    const TBitmap32 picture = literal::photoLikePicture(31, 17, 4);
+    TBitmap32 steps = picture;
+    for (int round = 0; round < 3; ++round) {
+        sharpen(steps);
+        soften(steps);
+        soften(steps);
+    }
+    EXPECT_TRUE(waterColor(picture) == steps);
+    // and not two rounds, nor one sharpen too few
+    TBitmap32 shorter = picture;
+    for (int round = 0; round < 2; ++round) {
+        sharpen(shorter);
+        soften(shorter);
+        soften(shorter);
+    }
+    EXPECT_FALSE(waterColor(picture) == shorter);
+}
