@@ -650,7 +650,6 @@ void MainWindowModel::applyDragStep(LayerSlot& slot, int zone, int X, int Y)
         if (movesTop)
             h.top = oldBottom - 1;
     }
-    m_sizeChangedByDrag = true;
 }
 
 CanvasReply MainWindowModel::canvasMove(int x, int y, Buttons held)
@@ -710,6 +709,14 @@ CanvasReply MainWindowModel::canvasMove(int x, int y, Buttons held)
             r.handlesChanged = true;
         }
     }
+    if (held.left && m_resizeDrag) {
+        // The zone chosen at the press holds for the whole drag: found anew against the
+        // moved or grown handle, a fast pointer would leave it, and the release would then
+        // leave the handle's size and the layer's pixel size apart.
+        r.cursorChanged = true;
+        r.cursor = zoneCursor(m_resizeZone);
+        return r;
+    }
     // Zone detection, with the pointer as the event gave it and the handle as it is now.
     const int zone = resizeZoneAt(X, Y, slot.handle.width, slot.handle.height);
     if (zone != 0) {
@@ -752,7 +759,6 @@ CanvasReply MainWindowModel::canvasPress(int x, int y, Buttons pressed)
         m_savedScrollX = m_scrollX;
         m_savedScrollY = m_scrollY;
         m_captureSlot = i;
-        m_sizeChangedByDrag = false;
         if (pressed.right) {
             r.cursorChanged = true;
             r.cursor = CursorShape::Hand;
@@ -761,6 +767,7 @@ CanvasReply MainWindowModel::canvasPress(int x, int y, Buttons pressed)
         }
         if (pressed.left)
             m_panMode = false;
+        m_resizeDrag = pressed.left && m_resizeMode && m_resizeZone >= 1;
     } else if (target.kind == CanvasTargetKind::SceneImage) {
         m_panMode = false;
         m_captureImage = true;
@@ -809,6 +816,7 @@ CanvasReply MainWindowModel::canvasRelease(int x, int y, Buttons released)
         target = hitTest(x, y);
     m_captureImage = false;
     m_captureSlot = 0;
+    m_resizeDrag = false;
 
     if (target.kind == CanvasTargetKind::Handle) {
         m_dragMode = false;

@@ -313,7 +313,7 @@ private:
     int m_savedScrollY = 0;
     int m_captureSlot = 0;  // handle holding the pointer during a press (0 = none)
     bool m_captureImage = false;  // the scene image holds the pointer during a press
-    bool m_sizeChangedByDrag = false;
+    bool m_resizeDrag = false;    // a left press in a zone: resizing until the release
 
     int m_scrollX = 0;
     int m_scrollY = 0;

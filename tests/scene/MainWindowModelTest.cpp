@@ -1,0 +1,657 @@
+// The main window's working state: canvas gestures, the layer panel, zoom, layout,
+// enabled states and messages.
+#include "scene/MainWindowModel.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace quill {
+namespace {
+
+constexpr Buttons kLeft{true, false};
+constexpr Buttons kRight{false, true};
+constexpr Buttons kNone{false, false};
+
+const std::uint32_t kRed = makePixel(255, 0, 0), kGreen = makePixel(0, 255, 0), kBlue = makePixel(0, 0, 255);
+
+class ModelFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m.windowShown();
+        m.mainWindowResized({2, 1, 843, 668});
+        m.scene().setMaskSource([this](int k) -> const TBitmap32* {
+            auto it = masks.find(k);
+            return it == masks.end() ? nullptr : &it->second;
+        });
+    }
+    int add(int w, int h, std::uint32_t colour) { return m.addForegroundLayer(TBitmap32(w, h, colour)); }
+    // A click: move there, press, release.
+    CanvasReply click(int x, int y, Buttons b)
+    {
+        m.canvasMove(x, y, kNone);
+        m.canvasPress(x, y, b);
+        return m.canvasRelease(x, y, b);
+    }
+    // A drag from (x0, y0) to (x1, y1) with the left button, released at the end.
+    CanvasReply drag(int x0, int y0, int x1, int y1)
+    {
+        m.canvasMove(x0, y0, kNone);
+        m.canvasPress(x0, y0, kLeft);
+        m.canvasMove(x1, y1, kLeft);
+        return m.canvasRelease(x1, y1, kLeft);
+    }
+    TBitmap32 fullComposition() const
+    {
+        Scene copy = m.scene();
+        copy.ComposeScene();
+        return copy.scenePicture();
+    }
+    MainWindowModel m;
+    std::map<int, TBitmap32> masks;
+};
+
+// ---- free geometry -----------------------------------------------------------------------
+
+TEST(ResizeZones, TableOrderAndTheGapsAtTwenty)
+{
+    const struct {
+        int w, h, x, y, zone;
+    } cases[] = {
+        {30, 30, 15, 5, 1},   {30, 30, 25, 5, 3},   {30, 30, 19, 19, 1},  // a 30-wide handle has no zone 2
+        {100, 100, 5, 5, 1},  {100, 100, 50, 5, 2}, {100, 100, 95, 5, 3}, {100, 100, 95, 50, 4},
+        {100, 100, 95, 95, 5}, {100, 100, 50, 95, 6}, {100, 100, 5, 95, 7}, {100, 100, 5, 50, 8},
+        {100, 100, 50, 50, 0}, {100, 100, 20, 5, 0}, {100, 100, 80, 5, 0}, {100, 100, 5, 20, 0},
+        {100, 100, 5, 80, 0},  {100, 100, 50, 20, 0}, {100, 100, 20, 50, 0}, {100, 100, 80, 50, 0},
+        {100, 100, 50, 80, 0}, {100, 100, 81, 21, 4}, {100, 100, 21, 79, 0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(resizeZoneAt(c.x, c.y, c.w, c.h), c.zone) << c.w << "x" << c.h << " at " << c.x << "," << c.y;
+    const CursorShape cursors[] = {CursorShape::SizeAll,  CursorShape::SizeNWSE, CursorShape::SizeNS,
+                                   CursorShape::SizeNESW, CursorShape::SizeWE,   CursorShape::SizeNWSE,
+                                   CursorShape::SizeNS,   CursorShape::SizeNESW, CursorShape::SizeWE};
+    for (int z = 0; z <= 8; ++z)
+        EXPECT_EQ(zoneCursor(z), cursors[z]) << "zone " << z;
+}
+
+TEST(SelectionMarker, PixelsOfTheMarker)
+{
+    const struct {
+        int w, h, x, y;
+        bool marked;
+    } cases[] = {
+        {30, 30, 0, 0, true},    {30, 30, 9, 9, true},    {30, 30, 10, 10, false}, {30, 30, 20, 20, true},
+        {30, 30, 29, 29, true},  {30, 30, 15, 2, false},  {30, 30, 15, 3, true},   {30, 30, 15, 6, true},
+        {30, 30, 15, 7, false},  {30, 30, 15, 22, false}, {30, 30, 15, 23, true},  {30, 30, 15, 26, true},
+        {30, 30, 15, 27, false}, {30, 30, 4, 15, true},   {30, 30, 24, 15, true},  {30, 30, 15, 15, false},
+        {19, 30, 0, 0, false},   {30, 19, 4, 4, false},   {20, 20, 10, 10, true},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(isMarkerPixel(c.x, c.y, c.w, c.h), c.marked) << c.w << "x" << c.h << " at " << c.x << "," << c.y;
+    const TBitmap32 carrier = makeCarrier(30, 30, true);
+    EXPECT_EQ(carrier.pixel(0, 0), makePixel(255, 0, 0));
+    EXPECT_EQ(carrier.pixel(15, 15), makePixel(255, 255, 255));
+    EXPECT_TRUE(makeCarrier(30, 30, false) == TBitmap32(30, 30, makePixel(255, 255, 255)));
+}
+
+TEST(CanvasFit, CentredWhenSmallerFilledWhenLarger)
+{
+    const struct {
+        int w, h, iw, ih;
+        Rect expected;
+    } cases[] = {
+        {843, 668, 600, 450, {1, 30, 493, 408}},
+        {843, 668, 200, 150, {145, 156, 205, 155}},
+        {843, 668, 488, 403, {1, 30, 493, 408}}, // exactly the available area still fills it
+        {843, 668, 487, 402, {1, 30, 492, 407}}, // (1 div 2) + 1 and (1 div 2) + 30
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(canvasRectFor(c.w, c.h, c.iw, c.ih), c.expected) << c.iw << "x" << c.ih;
+}
+
+TEST(PanelPlacement, RectanglesFromTheWindowAndTheButtons)
+{
+    const PanelLayout p = computePanelLayout({2, 1, 843, 668}, {400, 2}, {430, 2});
+    EXPECT_EQ(p.foreground, Rect::fromEdges(500, 86, 653, 467));
+    EXPECT_EQ(p.background, Rect::fromEdges(662, 86, 830, 467));
+    EXPECT_EQ(p.photoEffects, Rect::fromEdges(8, 494, 829, 604));
+    EXPECT_EQ(p.layer, Rect::fromEdges(542, 86, 617, 467));
+    EXPECT_EQ(p.albumList, Rect::fromEdges(572, 86, 677, 467));
+    EXPECT_EQ(p.layerListHeight, 381 - 48);
+    EXPECT_EQ(p.upButtonTop, 333 + 7);
+    EXPECT_EQ(p.downButtonTop, 333 + 26);
+    EXPECT_EQ(p.makeAlbumTop, 333 + 9);
+    EXPECT_EQ(p.foregroundNotebookHeight, 378);
+    EXPECT_EQ(p.sketchStripHeight, 354);
+    EXPECT_EQ(p.foregroundStripHeight, 307);
+    EXPECT_EQ(p.backgroundStripHeight, 311);
+    EXPECT_EQ(p.photoNotebookWidth, 819);
+    EXPECT_EQ(p.frameStripWidth, 739);
+    EXPECT_EQ(p.frameRemoveLeft, 749);
+}
+
+TEST(Labels, ZoomAndPercentage)
+{
+    const struct {
+        double zoom;
+        const char* text;
+    } zooms[] = {{100.0, "100.0%"}, {125.0, "125.0%"}, {156.25, "156.3%"}, {195.3125, "195.3%"},
+                 {64.0, "64.0%"},   {0.05, "0.1%"},    {99.99999999999999, "100.0%"}};
+    for (const auto& z : zooms)
+        EXPECT_EQ(zoomLabelText(z.zoom), z.text) << z.zoom;
+    const struct {
+        int position;
+        const char* text;
+    } percents[] = {{0, "0"}, {1, "0"}, {2, "1"}, {64, "25"}, {127, "50"}, {128, "50"}, {191, "75"}, {255, "100"}};
+    for (const auto& p : percents)
+        EXPECT_EQ(percentLabelText(p.position), p.text) << p.position;
+}
+
+// ---- start-up, layout and messages ------------------------------------------------------------
+
+TEST(MainWindowStart, WhiteSceneAndDisabledSizeCommands)
+{
+    MainWindowModel m;
+    EXPECT_EQ(m.publish(), kNoWorkToPublish);
+    m.windowShown();
+    EXPECT_EQ(m.publish(), "");
+    EXPECT_TRUE(m.scene().scenePicture() == TBitmap32(600, 450, makePixel(255, 255, 255)));
+    EXPECT_EQ(m.scene().imgbg, (Rect{0, 0, 600, 450}));
+    EXPECT_EQ(m.zoomLabel(), "100%");
+    EXPECT_FALSE(m.enabled().editForegroundSize);
+    EXPECT_FALSE(m.enabled().editBackgroundSize);
+    EXPECT_FALSE(m.enabled().toolBackgroundSize);
+    EXPECT_FALSE(m.enabled().canvasBackgroundSize);
+    EXPECT_EQ(m.requireForeground(), kHaveNoForeground);
+    EXPECT_EQ(m.transparency().sliderPosition, 127);
+    EXPECT_EQ(m.transparency().percentLabel, "50");
+
+    ResizeReply first = m.mainWindowResized({2, 1, 843, 668}, 300);
+    EXPECT_EQ(first.canvas, (Rect{1, 30, 493, 408}));
+    EXPECT_EQ(first.toolBarWidth, 833);
+    EXPECT_EQ(first.rightGroupWidth, 501);
+    EXPECT_EQ(first.statusLabel, (Point{5, 581}));
+    EXPECT_TRUE(first.placePanels);
+    EXPECT_TRUE(first.buildBrowsers);
+    ResizeReply second = m.mainWindowResized({2, 1, 900, 700}, 300);
+    EXPECT_TRUE(second.placePanels) << "every resize puts the panels back";
+    EXPECT_FALSE(second.buildBrowsers) << "the browsers are built once";
+    m.windowClosing();
+    EXPECT_FALSE(m.mainWindowResized({2, 1, 900, 700}).placePanels);
+}
+
+TEST_F(ModelFixture, UnreadablePicturesAnswerWithTheFileName)
+{
+    const TBitmap32 empty;
+    EXPECT_EQ(m.openForeground(nullptr, "/pics/missing.jpg"), "/pics/missing.jpg is not a valid format");
+    EXPECT_EQ(m.openForeground(&empty, "/pics/a.png"), "/pics/a.png is not a valid format");
+    EXPECT_EQ(m.browserForeground(&empty, "/lib/b.bmp"), "/lib/b.bmp is not a valid format");
+    EXPECT_EQ(m.openBackground(&empty, "/pics/c.gif"), "/pics/c.gif is not a valid format");
+    EXPECT_EQ(m.browserBackground(nullptr, "/lib/d.jpg"), "/lib/d.jpg is not a valid format");
+    EXPECT_EQ(m.scene().LayerCount(), 0);
+    EXPECT_EQ(m.scene().BackWork.width(), 600) << "the background must not change";
+    EXPECT_FALSE(m.enabled().editBackgroundSize);
+    const TBitmap32 pic(3, 2, kRed);
+    EXPECT_EQ(m.openForeground(&pic, "/pics/ok.jpg"), "");
+    EXPECT_EQ(m.scene().LayerCount(), 1);
+    EXPECT_EQ(m.requireForeground(), "");
+}
+
+TEST_F(ModelFixture, NewBackgroundEnablesItsSizeCommandsAndRefitsTheCanvas)
+{
+    m.setBackgroundPicture(TBitmap32(200, 150, kBlue));
+    EXPECT_TRUE(m.enabled().editBackgroundSize);
+    EXPECT_TRUE(m.enabled().canvasBackgroundSize);
+    EXPECT_TRUE(m.enabled().toolBackgroundSize);
+    EXPECT_EQ(m.canvasRect(), (Rect{145, 156, 205, 155}));
+}
+
+TEST(AddingVariants, WhatEachWayOfAddingEnables)
+{
+    const TBitmap32 pic(30, 30, kRed);
+    {
+        MainWindowModel m;
+        m.windowShown();
+        m.addForegroundLayer(pic);
+        EXPECT_TRUE(m.enabled().editForegroundSize);
+        EXPECT_FALSE(m.enabled().transparentCheck);
+        EXPECT_FALSE(m.enabled().toolForegroundSize);
+        EXPECT_FALSE(m.transparency().checked);
+        EXPECT_FALSE(m.enabled().transparenceSlider);
+        EXPECT_EQ(m.transparency().sliderPosition, 128);
+        EXPECT_EQ(m.transparency().percentLabel, "50");
+        EXPECT_TRUE(m.isMarked(1));
+        EXPECT_TRUE(m.entry(1).selected);
+    }
+    {
+        MainWindowModel m;
+        m.windowShown();
+        EXPECT_EQ(m.browserForeground(&pic, "x.jpg"), "");
+        EXPECT_TRUE(m.enabled().toolForegroundSize);
+        EXPECT_TRUE(m.enabled().transparentCheck);
+        EXPECT_TRUE(m.enabled().angleEdit);
+        EXPECT_TRUE(m.enabled().rotateForeground);
+        EXPECT_TRUE(m.enabled().editForegroundSize);
+    }
+    {
+        MainWindowModel m;
+        m.windowShown();
+        m.sketchListForeground(pic);
+        EXPECT_FALSE(m.enabled().editForegroundSize) << "the sketch-list way leaves it to the next click";
+        EXPECT_EQ(m.scene().LayerCount(), 1);
+    }
+}
+
+TEST_F(ModelFixture, SameFileTwiceGivesTwoLayersAtTheOriginAndZoomedHandles)
+{
+    m.zoomIn();
+    add(40, 20, kRed);
+    add(40, 20, kGreen);
+    EXPECT_EQ(m.scene().LayerCount(), 2);
+    EXPECT_EQ(m.scene().layer(2).handle, (Rect{0, 0, 50, 25}));
+    EXPECT_EQ(m.scene().layer(1).handle, (Rect{0, 0, 50, 25}));
+    EXPECT_EQ(m.scene().CurrentLayer, 2);
+    EXPECT_EQ(m.hitTest(10, 10), (CanvasTarget{CanvasTargetKind::Handle, 2}));
+    EXPECT_EQ(m.scene().scenePicture().pixel(0, 0), kGreen);
+}
+
+// ---- canvas ----------------------------------------------------------------------------------
+
+TEST_F(ModelFixture, TopmostVisibleHandleIsHit)
+{
+    add(100, 100, kRed);
+    add(50, 50, kGreen);
+    m.scene().layer(2).handle.left = 30;
+    const struct {
+        int x, y;
+        CanvasTarget target;
+    } cases[] = {
+        {40, 10, {CanvasTargetKind::Handle, 2}},  {10, 10, {CanvasTargetKind::Handle, 1}},
+        {79, 49, {CanvasTargetKind::Handle, 2}},  {80, 50, {CanvasTargetKind::Handle, 1}},
+        {300, 300, {CanvasTargetKind::SceneImage, 0}}, {600, 10, {CanvasTargetKind::BareCanvas, 0}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(m.hitTest(c.x, c.y), c.target) << c.x << "," << c.y;
+    m.scene().layer(2).visible = false;
+    EXPECT_EQ(m.hitTest(40, 10), (CanvasTarget{CanvasTargetKind::Handle, 1})) << "a deleted handle is not hit";
+}
+
+TEST_F(ModelFixture, DraggingMovesTheLayerAndRecomposesTheTouchedRegion)
+{
+    add(100, 80, kRed);
+    m.canvasMove(50, 40, kNone);
+    EXPECT_FALSE(m.ResizeMode());
+    m.canvasPress(50, 40, kLeft);
+    EXPECT_TRUE(m.DragMode());
+    CanvasReply r = m.canvasMove(55, 40, kLeft);
+    EXPECT_EQ(m.scene().layer(1).handle.left, 5);
+    EXPECT_EQ(r.repaint, (Rect{0, 0, 105, 80}));
+    EXPECT_EQ(r.cursor, CursorShape::SizeAll);
+    EXPECT_TRUE(m.scene().scenePicture() == fullComposition());
+    EXPECT_EQ(m.scene().scenePicture().pixel(2, 2), makePixel(255, 255, 255));
+
+    m.canvasMove(5000, 3000, kLeft);
+    EXPECT_EQ(m.scene().layer(1).handle.left, 600) << "stops with its left edge at the scene's right edge";
+    EXPECT_EQ(m.scene().layer(1).handle.top, 450);
+    m.canvasMove(-5000, -3000, kLeft);
+    EXPECT_EQ(m.scene().layer(1).handle.left, -5050) << "no limit to the left";
+    EXPECT_EQ(m.scene().layer(1).handle.top, -3040);
+    EXPECT_TRUE(m.scene().scenePicture() == fullComposition());
+    const CanvasReply up = m.canvasRelease(-5000, -3000, kLeft);
+    EXPECT_FALSE(up.openCanvasMenu) << "a left release never opens the canvas menu";
+    EXPECT_FALSE(m.DragMode());
+}
+
+TEST_F(ModelFixture, ResizeWithTheBottomRightZoneDoublesTheLayerAndReappliesTheMask)
+{
+    masks[12] = TBitmap32(7, 7, makePixel(100, 0, 0));
+    add(100, 80, kRed);
+    m.scene().layer(1).LayerMask = 12;
+    m.scene().RefreshLayer();
+    m.canvasMove(95, 75, kNone);
+    EXPECT_EQ(m.ResizeZone(), 5);
+    m.canvasPress(95, 75, kLeft);
+    EXPECT_FALSE(m.DragMode());
+    CanvasReply r = m.canvasMove(195, 155, kLeft);
+    EXPECT_TRUE(r.repaint.empty()) << "nothing is recomposed while resizing";
+    EXPECT_EQ(m.scene().layer(1).handle, (Rect{0, 0, 200, 160}));
+    m.canvasRelease(195, 155, kLeft);
+    const LayerSlot& s = m.scene().layer(1);
+    EXPECT_EQ(s.carrierWidth, 200);
+    EXPECT_EQ(s.carrierHeight, 160);
+    EXPECT_EQ(s.ForeOriginal.width(), 200);
+    EXPECT_EQ(s.ForeWork.height(), 160);
+    EXPECT_EQ(pixelAlpha(s.ForeWork.pixel(199, 159)), 155);
+    EXPECT_TRUE(m.isMarked(1));
+    EXPECT_TRUE(m.scene().scenePicture() == fullComposition());
+}
+
+TEST_F(ModelFixture, EdgesStopAtOnePixel)
+{
+    add(100, 80, kRed);
+    // Left zone dragged past the right edge.
+    m.canvasMove(5, 40, kNone);
+    EXPECT_EQ(m.ResizeZone(), 8);
+    m.canvasPress(5, 40, kLeft);
+    m.canvasMove(500, 40, kLeft);
+    EXPECT_EQ(m.scene().layer(1).handle, (Rect{99, 0, 1, 80}));
+    m.canvasRelease(500, 40, kLeft);
+    EXPECT_EQ(m.scene().layer(1).ForeWork.width(), 1);
+    EXPECT_EQ(m.scene().layer(1).ForeWork.height(), 80);
+    // Bottom zone dragged above the top edge.
+    add(100, 80, kGreen);
+    m.canvasMove(50, 75, kNone);
+    EXPECT_EQ(m.ResizeZone(), 6);
+    m.canvasPress(50, 75, kLeft);
+    m.canvasMove(50, -300, kLeft);
+    EXPECT_EQ(m.scene().layer(2).handle, (Rect{0, 0, 100, 1}));
+    m.canvasRelease(50, -300, kLeft);
+    EXPECT_EQ(m.scene().layer(2).ForeOriginal.height(), 1);
+}
+
+TEST_F(ModelFixture, TopLeftZoneMovesTheCornerWithThePointer)
+{
+    add(100, 80, kRed);
+    m.canvasMove(110, 110, kNone); // over the scene: no handle
+    m.canvasMove(10, 10, kNone);
+    EXPECT_EQ(m.ResizeZone(), 1);
+    m.canvasPress(10, 10, kLeft);
+    m.canvasMove(20, 15, kLeft);
+    EXPECT_EQ(m.scene().layer(1).handle, (Rect{10, 5, 90, 75}));
+    m.canvasMove(25, 20, kLeft); // handle coordinates are again 15, 15: dx 5, dy 5
+    EXPECT_EQ(m.scene().layer(1).handle, (Rect{15, 10, 85, 70}));
+}
+
+TEST_F(ModelFixture, AFastResizeKeepsItsZoneUntilTheRelease)
+{
+    add(100, 80, kRed);
+    m.canvasMove(5, 40, kNone);
+    m.canvasPress(5, 40, kLeft);
+    m.canvasMove(30, 40, kLeft); // one jump of 25 pixels: the pointer is outside the zone now
+    EXPECT_EQ(m.ResizeZone(), 8);
+    m.canvasRelease(30, 40, kLeft);
+    EXPECT_EQ(m.scene().layer(1).handle, (Rect{25, 0, 75, 80}));
+    EXPECT_EQ(m.scene().layer(1).ForeWork.width(), 75) << "handle and layer sizes fell apart";
+    EXPECT_EQ(m.scene().layer(1).carrierWidth, 75);
+}
+
+TEST_F(ModelFixture, ClickInAZoneWithoutDraggingKeepsTheSize)
+{
+    m.zoomIn(); // 37 * 1.25 = 46.25 shows as 46
+    add(37, 37, kRed);
+    click(2, 2, kLeft);
+    EXPECT_EQ(m.scene().layer(1).carrierWidth, 37);
+    EXPECT_EQ(m.scene().layer(1).ForeOriginal.width(), 37);
+    EXPECT_EQ(m.scene().layer(1).handle.width, 46);
+}
+
+TEST_F(ModelFixture, ResizeBeyondThePictureLimitIsRefused)
+{
+    add(100, 80, kRed);
+    m.canvasMove(95, 40, kNone);
+    m.canvasPress(95, 40, kLeft);
+    m.canvasMove(95 + 20000, 40, kLeft);
+    const CanvasReply r = m.canvasRelease(95 + 20000, 40, kLeft);
+    EXPECT_EQ(r.message, kPictureTooLarge);
+    EXPECT_EQ(m.scene().layer(1).handle, (Rect{0, 0, 100, 80}));
+    EXPECT_EQ(m.scene().layer(1).ForeWork.width(), 100);
+}
+
+TEST_F(ModelFixture, CanvasMenuOpensOnARightClickThatDidNotPan)
+{
+    add(100, 80, kRed);
+    m.setScrollRange(400, 400);
+    const CanvasReply plain = click(50, 40, kRight);
+    EXPECT_TRUE(plain.openCanvasMenu);
+    EXPECT_EQ(plain.cursor, CursorShape::Default);
+
+    m.canvasMove(50, 40, kNone);
+    const CanvasReply down = m.canvasPress(50, 40, kRight);
+    EXPECT_EQ(down.cursor, CursorShape::Hand);
+    EXPECT_TRUE(m.PanMode());
+    const CanvasReply moved = m.canvasMove(40, 30, kRight);
+    EXPECT_TRUE(moved.scrolled);
+    EXPECT_EQ(m.scrollX(), 10);
+    EXPECT_EQ(m.scrollY(), 10);
+    EXPECT_FALSE(m.ClickWithoutPan());
+    EXPECT_FALSE(m.canvasRelease(40, 30, kRight).openCanvasMenu);
+
+    // At the start of the scroll range a pan that cannot scroll still counts as a click.
+    m.setScrollPosition(0, 0);
+    m.canvasMove(50, 40, kNone);
+    m.canvasPress(50, 40, kRight);
+    m.canvasMove(60, 45, kRight);
+    EXPECT_EQ(m.scrollX(), 0);
+    EXPECT_TRUE(m.canvasRelease(60, 45, kRight).openCanvasMenu);
+
+    // The same on the bare scene image.
+    m.canvasPress(300, 300, kRight);
+    EXPECT_TRUE(m.PanBackground());
+    m.canvasMove(290, 300, kRight);
+    EXPECT_EQ(m.scrollX(), 10);
+    EXPECT_FALSE(m.canvasRelease(290, 300, kRight).openCanvasMenu);
+    EXPECT_FALSE(m.PanBackground());
+    EXPECT_TRUE(click(300, 300, kRight).openCanvasMenu);
+}
+
+TEST_F(ModelFixture, SelectingEnablesAndDeselectingDisablesButKeepsTheLayer)
+{
+    add(100, 80, kRed);
+    add(50, 40, kGreen);
+    m.scene().layer(2).handle.left = 200;
+    m.setTransparentChecked(true);
+    m.setTransparenceSlider(200);
+    click(10, 10, kLeft); // layer 1
+    EnabledStates e = m.enabled();
+    EXPECT_TRUE(e.canvasAddMeIntoSketchList && e.canvasForegroundSize && e.canvasDeleteMe && e.editForegroundSize &&
+                e.toolsAddSelectedForegroundIntoSketchList && e.rotateForeground && e.toolForegroundSize &&
+                e.angleEdit && e.transparentCheck);
+    EXPECT_TRUE(e.upTheLayer);
+    EXPECT_FALSE(e.downTheLayer);
+    EXPECT_EQ(m.scene().CurrentLayer, 1);
+    EXPECT_EQ(m.scene().PanelLayer, 1);
+    EXPECT_FALSE(m.transparency().checked);
+    EXPECT_TRUE(m.isMarked(1));
+    EXPECT_FALSE(m.isMarked(2));
+    EXPECT_TRUE(m.entry(1).selected);
+    EXPECT_FALSE(m.entry(2).selected);
+
+    click(210, 10, kLeft); // layer 2 carries its transparency to the controls
+    EXPECT_TRUE(m.transparency().checked);
+    EXPECT_TRUE(m.enabled().transparenceSlider);
+    EXPECT_EQ(m.transparency().sliderPosition, 200);
+    EXPECT_EQ(m.transparency().percentLabel, "78");
+
+    click(400, 300, kLeft); // the bare scene
+    e = m.enabled();
+    EXPECT_FALSE(e.toolForegroundSize || e.upTheLayer || e.downTheLayer || e.toolsAddSelectedForegroundIntoSketchList ||
+                 e.editForegroundSize || e.rotateForeground || e.angleEdit || e.transparentCheck);
+    EXPECT_TRUE(e.canvasDeleteMe) << "only a right click on the scene disables the canvas items";
+    EXPECT_FALSE(m.isMarked(2));
+    EXPECT_FALSE(m.entry(2).selected);
+    EXPECT_EQ(m.scene().CurrentLayer, 2);
+    EXPECT_EQ(m.scene().PanelLayer, 2);
+    EXPECT_EQ(m.scene().PointedLayer, 2);
+
+    click(400, 300, kRight);
+    e = m.enabled();
+    EXPECT_FALSE(e.canvasAddMeIntoSketchList || e.canvasForegroundSize || e.canvasDeleteMe);
+}
+
+TEST_F(ModelFixture, TransparencyControlsDriveTheCurrentLayer)
+{
+    add(10, 10, kRed);
+    m.setTransparentChecked(true);
+    EXPECT_TRUE(m.enabled().transparenceSlider);
+    EXPECT_EQ(pixelAlpha(m.scene().layer(1).ForeWork.pixel(0, 0)), 127) << "level 128";
+    m.setTransparenceSlider(255);
+    EXPECT_EQ(pixelAlpha(m.scene().layer(1).ForeWork.pixel(0, 0)), 0);
+    EXPECT_EQ(m.transparency().percentLabel, "100");
+    EXPECT_EQ(m.scene().scenePicture().pixel(0, 0), makePixel(255, 255, 255));
+    m.setTransparentChecked(false);
+    EXPECT_FALSE(m.enabled().transparenceSlider);
+    EXPECT_EQ(m.transparency().sliderPosition, 255);
+    EXPECT_EQ(m.scene().scenePicture().pixel(0, 0), kRed);
+}
+
+TEST_F(ModelFixture, DoubleClickAddsThePointedLayerOrTheScene)
+{
+    add(50, 50, kRed);
+    add(50, 50, kGreen);
+    m.scene().layer(2).handle.left = 100;
+    m.canvasMove(110, 10, kNone);
+    EXPECT_EQ(m.canvasDoubleClick(110, 10), 2);
+    EXPECT_EQ(m.canvasDoubleClick(10, 10), 0) << "not the pointed layer";
+    EXPECT_EQ(m.canvasDoubleClick(300, 300), -1);
+    EXPECT_EQ(m.canvasDoubleClick(700, 10), 0);
+}
+
+// ---- layer panel -------------------------------------------------------------------------------
+
+TEST_F(ModelFixture, EntriesNewestOnTopThirtyApart)
+{
+    add(10, 10, kRed);
+    add(10, 10, kGreen);
+    add(10, 10, kBlue);
+    const int afterAdd[] = {63, 33, 3};
+    for (int i = 1; i <= 3; ++i)
+        EXPECT_EQ(m.entry(i).top, afterAdd[i - 1]) << "slot " << i;
+    EXPECT_FALSE(m.layerPanelPress(2, false));
+    m.deleteLayer();
+    EXPECT_FALSE(m.entry(2).visible);
+    EXPECT_FALSE(m.scene().layer(2).visible);
+    EXPECT_EQ(m.entry(1).top, 33);
+    EXPECT_EQ(m.entry(3).top, 3);
+    EXPECT_FALSE(m.enabled().upTheLayer || m.enabled().downTheLayer);
+    m.deleteLayer(); // the same slot again: nothing moves
+    EXPECT_EQ(m.entry(1).top, 33);
+    add(10, 10, kRed);
+    const int afterSecondAdd[] = {63, -1, 33, 3};
+    for (int i : {1, 3, 4})
+        EXPECT_EQ(m.entry(i).top, afterSecondAdd[i - 1]) << "slot " << i;
+    EXPECT_EQ(m.scene().LayerCount(), 4);
+}
+
+TEST_F(ModelFixture, PanelPressSelectsAndOffersDeleteOnlyOnAThumbnail)
+{
+    EXPECT_FALSE(m.layerPanelPress(0, true)) << "no layers: nothing";
+    add(10, 10, kRed);
+    EXPECT_FALSE(m.enabled().upTheLayer || m.enabled().downTheLayer) << "one layer moves nowhere";
+    add(10, 10, kGreen);
+    EXPECT_TRUE(m.layerPanelPress(1, true));
+    EXPECT_EQ(m.scene().CurrentLayer, 1);
+    EXPECT_EQ(m.scene().PointedLayer, 1);
+    EXPECT_TRUE(m.isMarked(1));
+    EXPECT_TRUE(m.entry(1).selected);
+    EXPECT_TRUE(m.enabled().upTheLayer);
+    EXPECT_FALSE(m.enabled().downTheLayer);
+    EXPECT_FALSE(m.layerPanelPress(0, true)) << "beside the thumbnails: no menu";
+    EXPECT_EQ(m.scene().PanelLayer, 1);
+}
+
+TEST_F(ModelFixture, UpSkipsDeletedSlotsAndKeepsEachLayersLook)
+{
+    add(20, 20, kRed);
+    add(20, 20, kGreen);
+    add(20, 20, kBlue);
+    m.scene().layer(1).handle.left = 5;
+    m.layerPanelPress(2, false);
+    m.deleteLayer();
+    m.layerPanelPress(1, false);
+    m.setTransparentChecked(true);
+    m.setTransparenceSlider(200);
+    EXPECT_TRUE(m.enabled().upTheLayer);
+    EXPECT_FALSE(m.enabled().downTheLayer);
+    const TBitmap32 thumb1 = m.entry(1).thumbnail, thumb3 = m.entry(3).thumbnail;
+    m.upTheLayer();
+    const Scene& s = m.scene();
+    EXPECT_EQ(s.layer(3).ForeOriginal.pixel(0, 0), kRed) << "the red layer moved to slot 3";
+    EXPECT_EQ(s.layer(1).ForeOriginal.pixel(0, 0), kBlue);
+    EXPECT_EQ(s.layer(3).handle.left, 5) << "it stays where it was on the canvas";
+    EXPECT_TRUE(s.layer(3).LayerTransparent);
+    EXPECT_EQ(s.layer(3).LayerTransparence, 200);
+    EXPECT_FALSE(s.layer(1).LayerTransparent);
+    EXPECT_EQ(s.layer(1).LayerTransparence, 128);
+    EXPECT_EQ(pixelAlpha(s.layer(1).ForeWork.pixel(0, 0)), 255) << "the other layer keeps its look";
+    EXPECT_FALSE(s.layer(2).visible);
+    EXPECT_EQ(s.PanelLayer, 3);
+    EXPECT_EQ(s.CurrentLayer, 3);
+    EXPECT_TRUE(m.isMarked(3));
+    EXPECT_TRUE(m.entry(3).selected);
+    EXPECT_FALSE(m.entry(1).selected);
+    EXPECT_TRUE(m.entry(3).thumbnail == thumb1);
+    EXPECT_TRUE(m.entry(1).thumbnail == thumb3);
+    EXPECT_FALSE(m.enabled().upTheLayer);
+    EXPECT_TRUE(m.enabled().downTheLayer);
+    // The red layer, now above, is blended over the blue one at alpha 55.
+    std::uint32_t expected = kBlue;
+    TBitmap32::BlendPixel(&expected, (kRed & 0xffffffu) | (55u << 24));
+    EXPECT_EQ(s.scenePicture().pixel(6, 0), expected);
+    EXPECT_TRUE(s.scenePicture() == fullComposition());
+
+    m.downTheLayer();
+    EXPECT_EQ(m.scene().layer(1).ForeOriginal.pixel(0, 0), kRed);
+    EXPECT_EQ(m.scene().PanelLayer, 1);
+}
+
+TEST_F(ModelFixture, ADeletedPanelSlotCannotBeExchanged)
+{
+    add(20, 20, kRed);
+    add(20, 20, kGreen);
+    add(20, 20, kBlue);
+    m.layerPanelPress(2, false);
+    m.deleteLayer();
+    m.layerPanelPress(0, false); // beside the thumbnails: the deleted slot stays selected
+    EXPECT_EQ(m.scene().PanelLayer, 2);
+    EXPECT_FALSE(m.enabled().upTheLayer);
+    EXPECT_FALSE(m.enabled().downTheLayer);
+    m.upTheLayer();
+    m.downTheLayer();
+    EXPECT_EQ(m.scene().layer(3).ForeOriginal.pixel(0, 0), kBlue);
+    EXPECT_TRUE(m.scene().layer(3).visible);
+    EXPECT_EQ(m.scene().layer(1).ForeOriginal.pixel(0, 0), kRed);
+}
+
+// ---- zoom ----------------------------------------------------------------------------------------
+
+TEST_F(ModelFixture, ZoomStepsLabelsAndHandles)
+{
+    add(101, 51, kRed);
+    m.scene().layer(1).handle.left = 33;
+    m.scene().layer(1).handle.top = 17;
+    const TBitmap32 back = m.scene().BackWork, fore = m.scene().layer(1).ForeWork;
+    m.zoomIn();
+    EXPECT_EQ(m.zoomLabel(), "125.0%");
+    EXPECT_EQ(m.scene().imgbg, (Rect{0, 0, 750, 562})) << "562.5 rounds to even";
+    EXPECT_EQ(m.scene().layer(1).handle, (Rect{41, 21, 126, 64}));
+    m.zoomOut();
+    EXPECT_EQ(m.zoomLabel(), "100.0%");
+    EXPECT_EQ(m.scene().layer(1).handle, (Rect{33, 17, 101, 51}));
+    EXPECT_EQ(m.scene().layerPosition(1), (Point{33, 17}));
+    for (int k = 0; k < 3; ++k)
+        m.zoomIn();
+    EXPECT_EQ(m.zoomLabel(), "195.3%");
+    EXPECT_DOUBLE_EQ(m.scene().ViewZoom, 195.3125);
+    EXPECT_TRUE(m.scene().BackWork == back) << "zooming changed a picture";
+    EXPECT_TRUE(m.scene().layer(1).ForeWork == fore);
+    EXPECT_EQ(m.canvasRect(), (Rect{1, 30, 493, 408}));
+}
+
+TEST_F(ModelFixture, WheelZoomsOnlyOverTheCanvas)
+{
+    EXPECT_FALSE(m.wheel(-120, false));
+    EXPECT_EQ(m.zoomLabel(), "100%");
+    EXPECT_TRUE(m.wheel(-120, true));
+    EXPECT_EQ(m.zoomLabel(), "125.0%");
+    EXPECT_TRUE(m.wheel(120, true));
+    EXPECT_EQ(m.zoomLabel(), "100.0%");
+    for (int k = 0; k < 5; ++k)
+        m.wheel(120, true);
+    // 600 * 0.8^5 = 196.608 -> 197 wide, 147.456 -> 147 high: centred.
+    EXPECT_EQ(m.scene().imgbg, (Rect{0, 0, 197, 147}));
+    EXPECT_EQ(m.canvasRect(), (Rect{(488 - 197) / 2 + 1, (403 - 147) / 2 + 30, 202, 152}));
+}
+
+} // namespace
+} // namespace quill
