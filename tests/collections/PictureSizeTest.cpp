@@ -1,0 +1,185 @@
+#include "collections/PictureSize.h"
+
+#include "imaging/IntegerText.h"
+#include "scene/Scene.h"
+
+#include <gtest/gtest.h>
+
+namespace quill {
+namespace {
+
+Scene sceneWithBackground(int w, int h)
+{
+    Scene s;
+    s.SetBackgroundPicture(TBitmap32(w, h, makePixel(255, 255, 255)));
+    return s;
+}
+
+TEST(PictureSizeArithmetic, HalvesGoToTheEvenNeighbour)
+{
+    struct Case {
+        std::int64_t value, num, den, expected;
+    };
+    const Case cases[] = {
+        {2, 125, 100, 2},   // 2.5
+        {6, 125, 100, 8},   // 7.5
+        {1, 125, 100, 1},   // 1.25
+        {1, 80, 100, 1},    // 0.8
+        {600, 80, 100, 480}, {450, 80, 100, 360}, {480, 125, 100, 600}, {360, 125, 100, 450},
+        {800, 450, 600, 600},
+        {150, 300, 200, 225},
+        {5, 1, 2, 2},       // 2.5
+        {7, 1, 2, 4},       // 3.5
+        // Products beyond 32 bits are formed wide.
+        {2000000000, 125, 100, 2500000000},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(scaledSide(c.value, c.num, c.den), c.expected) << c.value << "*" << c.num << "/" << c.den;
+}
+
+TEST(PictureSizeArithmetic, IsDigits)
+{
+    const std::pair<const char*, bool> cases[] = {{"0", true},  {"0123", true}, {"", false}, {"-1", false},
+                                                  {"+1", false}, {" 1", false},  {"1a", false}, {"1.5", false}};
+    for (auto [text, expected] : cases)
+        EXPECT_EQ(IsDigits(text), expected) << text;
+}
+
+TEST(PictureSizeDialog, StepsAndProportion)
+{
+    Scene bg = sceneWithBackground(600, 450);
+    PictureSizeModel m;
+    m.SizeMode = 2;
+    m.show(bg);
+    EXPECT_EQ(m.caption, "Background_size");
+    EXPECT_EQ(m.Edit1, "600");
+    EXPECT_EQ(m.Edit2, "450");
+
+    EXPECT_EQ(m.minus(), "");
+    EXPECT_EQ(std::pair(m.Edit1, m.Edit2), std::pair(std::string("480"), std::string("360")));
+    EXPECT_EQ(m.plus(), "");
+    EXPECT_EQ(std::pair(m.Edit1, m.Edit2), std::pair(std::string("600"), std::string("450")));
+
+    m.Edit1 = "2";
+    m.Edit2 = "1";
+    m.plus();
+    EXPECT_EQ(std::pair(m.Edit1, m.Edit2), std::pair(std::string("2"), std::string("1")));
+    m.minus();
+    EXPECT_EQ(std::pair(m.Edit1, m.Edit2), std::pair(std::string("2"), std::string("1")));
+
+    m.Edit1 = "12a";
+    m.Edit2 = "40";
+    EXPECT_EQ(m.plus(), notValidIntegerMessage("12a"));
+    EXPECT_EQ(m.Edit1, "12a");
+    EXPECT_EQ(m.Edit2, "40");
+
+    m.Edit1 = "800";
+    m.edit1Released(bg);
+    EXPECT_EQ(m.Edit2, "600");
+    m.CheckBox1 = false;
+    m.Edit1 = "300";
+    m.edit1Released(bg);
+    EXPECT_EQ(m.Edit2, "600");
+    m.CheckBox1 = true;
+    m.Edit1 = "";
+    m.edit1Released(bg);
+    EXPECT_EQ(m.Edit2, "600");
+    m.Edit1 = "99999999999"; // digits, but no 32-bit number: the other edit stays
+    m.edit1Released(bg);
+    EXPECT_EQ(m.Edit2, "600");
+
+    Scene fg = sceneWithBackground(600, 450);
+    fg.AddForegroundLayer(TBitmap32(300, 200, makePixel(1, 2, 3)));
+    PictureSizeModel f;
+    f.SizeMode = 1;
+    f.show(fg);
+    EXPECT_EQ(f.caption, "Foreground_size");
+    EXPECT_EQ(f.Edit1, "300");
+    f.Edit2 = "150";
+    f.edit2Released(fg);
+    EXPECT_EQ(f.Edit1, "225");
+}
+
+TEST(PictureSizeDialog, OkRefusesWithoutChangingAnything)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"", "450"},     {"600", "0"},  {"0", "450"},         {"-600", "450"}, {"60 0", "450"},
+        {"600", "+45"},  {"600", "x"},  {"4294967296", "450"}, {"100000", "450"}, // over the side limit
+        {"16384", "16384"},                                                       // over the pixel limit
+    };
+    for (auto [w, h] : cases) {
+        SCOPED_TRACE(std::string(w) + " x " + h);
+        Scene s = sceneWithBackground(600, 450);
+        const TBitmap32 before = s.scenePicture();
+        PictureSizeModel m;
+        m.SizeMode = 2;
+        m.Edit1 = w;
+        m.Edit2 = h;
+        EXPECT_EQ(m.ok(s), kPleaseInputValidInteger);
+        EXPECT_EQ(s.BackWork.width(), 600);
+        EXPECT_EQ(s.BackOriginal.height(), 450);
+        EXPECT_EQ(s.scenePicture(), before);
+    }
+    Scene s = sceneWithBackground(600, 450);
+    PictureSizeModel m;
+    m.SizeMode = 1; // no layer
+    m.Edit1 = "10";
+    m.Edit2 = "10";
+    EXPECT_EQ(m.ok(s), "Have no foreground!");
+}
+
+TEST(PictureSizeDialog, OkResizesTheBackground)
+{
+    Scene s = sceneWithBackground(600, 450);
+    s.ViewZoom = 50;
+    s.AddForegroundLayer(TBitmap32(30, 20, makePixel(0, 0, 255)));
+    PictureSizeModel m;
+    m.SizeMode = 2;
+    m.show(s);
+    m.Edit1 = "800";
+    m.edit1Released(s);
+    ASSERT_EQ(m.ok(s), "");
+    EXPECT_EQ(s.BackWork.width(), 800);
+    EXPECT_EQ(s.BackWork.height(), 600);
+    EXPECT_EQ(s.BackOriginal.width(), 800);
+    EXPECT_EQ(s.scenePicture().width(), 800);
+    EXPECT_EQ(s.scenePicture().height(), 600);
+    EXPECT_EQ(s.imgbg.width, 400);
+    EXPECT_EQ(s.imgbg.height, 300);
+    // The layer is untouched.
+    EXPECT_EQ(s.layer(1).ForeWork.width(), 30);
+    EXPECT_EQ(s.scenePicture().pixel(0, 0), makePixel(0, 0, 255));
+}
+
+TEST(PictureSizeDialog, OkResizesThePanelLayer)
+{
+    Scene s = sceneWithBackground(600, 450);
+    s.ViewZoom = 200;
+    TBitmap32 pic(300, 200);
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 300; ++x)
+            pic.setPixel(x, y, makePixel(x & 255, y, 7));
+    s.AddForegroundLayer(pic);
+    s.AddForegroundLayer(TBitmap32(10, 10, makePixel(9, 9, 9)));
+    s.PanelLayer = 1; // the size dialog works on the panel layer, not the current one
+    PictureSizeModel m;
+    m.SizeMode = 1;
+    m.show(s);
+    m.Edit2 = "150";
+    m.edit2Released(s);
+    ASSERT_EQ(m.ok(s), "");
+    const LayerSlot& l = s.layer(1);
+    EXPECT_EQ(l.ForeOriginal.width(), 225);
+    EXPECT_EQ(l.ForeOriginal.height(), 150);
+    EXPECT_EQ(l.ForeWork.width(), 225);
+    EXPECT_EQ(l.carrierWidth, 225);
+    EXPECT_EQ(l.handle.width, 450);
+    EXPECT_EQ(l.handle.height, 300);
+    // Nearest neighbour: column 224 takes floor(224 * 300 / 225) = 298, row 149 row 198.
+    EXPECT_EQ(l.ForeWork.pixel(224, 149), makePixel(298 & 255, 198, 7));
+    EXPECT_EQ(s.layer(2).ForeWork.width(), 10);
+    EXPECT_EQ(s.BackWork.width(), 600);
+}
+
+} // namespace
+} // namespace quill
