@@ -35,18 +35,23 @@ bool dilateOnce(TBitmap32& picture, int direction)
     std::atomic<bool> changed{false};
     parallelRows(h - 2, std::size_t(w), [&](int begin, int end) {
         std::uint32_t bandChanged = 0;
+        const int last = w - 1; // a local bound: the loop below must see it cannot change
         for (int y = begin + 1; y < end + 1; ++y) {
             const std::uint32_t* first = before.row32(y + n.dy1) + n.dx1;
             const std::uint32_t* second = before.row32(y + n.dy2) + n.dx2;
             const std::uint32_t* centre = before.row32(y);
             std::uint32_t* dst = picture.row32(y);
-            for (int x = 1; x < w - 1; ++x) {
+            for (int x = 1; x < last; ++x) {
+                // Branch-free, so that the loop is vectorised: turn is 1 or 0.
                 const std::uint32_t p = centre[x];
-                const bool allColoured = (p & 0xff) && (p & 0xff00) && (p & 0xff0000);
-                const bool touches = (first[x] & kColourMask) == 0 || (second[x] & kColourMask) == 0;
-                const bool turn = allColoured && touches;
-                dst[x] = turn ? (p & kAlphaMask) : p;
-                bandChanged |= std::uint32_t(turn);
+                const std::uint32_t allColoured =
+                    std::uint32_t((p & 0xff) != 0) & std::uint32_t((p & 0xff00) != 0) &
+                    std::uint32_t((p & 0xff0000) != 0);
+                const std::uint32_t touches = std::uint32_t((first[x] & kColourMask) == 0) |
+                                              std::uint32_t((second[x] & kColourMask) == 0);
+                const std::uint32_t turn = allColoured & touches;
+                dst[x] = p & ~(kColourMask * turn);
+                bandChanged |= turn;
             }
         }
         if (bandChanged)

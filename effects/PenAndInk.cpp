@@ -15,28 +15,31 @@ constexpr std::uint32_t kColourMask = 0x00ffffffu;
 
 } // namespace
 
-// n = 1000 x (0.299 R + 0.587 G + 0.11 B) + 500 is
-// exact in integers and n / 1000 rounds halves up; a half is settled by the
-// extended-precision formula.
 void inkGreyRow(const std::uint32_t* row, int width, std::uint8_t* grey)
 {
-    std::uint32_t ties = 0;
-    for (int x = 0; x < width; ++x) {
-        const std::uint32_t p = row[x];
-        const std::uint32_t n =
-            299 * ((p >> 16) & 0xff) + 587 * ((p >> 8) & 0xff) + 110 * (p & 0xff) + 500;
-        // n / 1000 as (n / 8) / 125 with a multiply that stays in 32 bits (n <= 254480).
-        const std::uint32_t q = ((n >> 3) * 33555u) >> 22;
-        grey[x] = std::uint8_t(q);
-        ties |= std::uint32_t(q * 1000 == n);
-    }
-    if (!ties)
-        return;
-    for (int x = 0; x < width; ++x) {
-        const std::uint32_t p = row[x];
-        const int r = pixelRed(p), g = pixelGreen(p), b = pixelBlue(p);
-        if ((299 * r + 587 * g + 110 * b) % 1000 == 500)
-            grey[x] = std::uint8_t(greyInkLiteral(r, g, b));
+    // n = 1000 x (0.299 R + 0.587 G + 0.11 B) + 500 is exact in integers and n / 1000
+    // rounds halves up; a half is marked here and settled afterwards by the
+    // extended-precision formula, which may land on either side of it.
+    for (int x0 = 0; x0 < width; x0 += kChunk) {
+        const int count = std::min(kChunk, width - x0);
+        const std::uint32_t* in = row + x0;
+        std::uint8_t* out = grey + x0;
+        std::uint8_t half[kChunk];
+        std::uint8_t anyHalf = 0;
+        for (int i = 0; i < count; ++i) {
+            const std::uint32_t p = in[i];
+            const std::uint32_t n = 299 * ((p >> 16) & 0xff) + 587 * ((p >> 8) & 0xff) + 110 * (p & 0xff) + 500;
+            // n / 1000 as (n / 8) / 125 with a multiply that stays in 32 bits (n <= 254480).
+            const std::uint32_t q = ((n >> 3) * 33555u) >> 22;
+            out[i] = std::uint8_t(q);
+            half[i] = std::uint8_t(q * 1000 == n);
+            anyHalf |= half[i];
+        }
+        if (!anyHalf)
+            continue;
+        for (int i = 0; i < count; ++i)
+            if (half[i])
+                out[i] = std::uint8_t(greyInkLiteral(pixelRed(in[i]), pixelGreen(in[i]), pixelBlue(in[i])));
     }
 }
 
@@ -79,10 +82,12 @@ TBitmap32 penandink(const TBitmap32& inkBase, bool hollow)
             const std::uint32_t* up = inkBase.row32(y - 1);
             const std::uint32_t* down = inkBase.row32(y + 1);
             dst[0] = mid[0];
-            for (int x = 1; x < w - 1; ++x) {
+            const int last = w - 1; // a local bound: the loop below must see it cannot change
+            for (int x = 1; x < last; ++x) {
                 const std::uint32_t any = up[x - 1] | up[x] | up[x + 1] | mid[x - 1] | mid[x] |
                                           mid[x + 1] | down[x - 1] | down[x] | down[x + 1];
-                dst[x] = (any & kColourMask) == 0 ? cleared : mid[x];
+                const std::uint32_t keep = 0u - std::uint32_t((any & kColourMask) != 0);
+                dst[x] = (mid[x] & keep) | (cleared & ~keep);
             }
             dst[w - 1] = mid[w - 1];
         }

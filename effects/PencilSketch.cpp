@@ -64,22 +64,27 @@ void pencilGreyRow(const std::uint32_t* row, int width, std::uint8_t* grey)
 {
     // n = 100 x (0.3 R + 0.59 G + 0.11 B) + 50 is exact in integers; n / 100 rounds halves
     // up. A half (n a multiple of 100) is settled by the extended-precision formula, which
-    // may land on either side of it.
-    std::uint32_t ties = 0;
-    for (int x = 0; x < width; ++x) {
-        const std::uint32_t p = row[x];
-        const std::uint32_t n = 30 * ((p >> 16) & 0xff) + 59 * ((p >> 8) & 0xff) + 11 * (p & 0xff) + 50;
-        const std::uint32_t q = (n * 5243u) >> 19; // n / 100 for n <= 25550
-        grey[x] = std::uint8_t(q);
-        ties |= std::uint32_t(q * 100 == n);
-    }
-    if (!ties)
-        return;
-    for (int x = 0; x < width; ++x) {
-        const std::uint32_t p = row[x];
-        const int r = pixelRed(p), g = pixelGreen(p), b = pixelBlue(p);
-        if ((30 * r + 59 * g + 11 * b) % 100 == 50)
-            grey[x] = std::uint8_t(greyPencilLiteral(r, g, b));
+    // may land on either side of it; the halves are marked in the vectorised loop and
+    // settled afterwards.
+    for (int x0 = 0; x0 < width; x0 += kChunk) {
+        const int count = std::min(kChunk, width - x0);
+        const std::uint32_t* in = row + x0;
+        std::uint8_t* out = grey + x0;
+        std::uint8_t half[kChunk];
+        std::uint8_t anyHalf = 0;
+        for (int i = 0; i < count; ++i) {
+            const std::uint32_t p = in[i];
+            const std::uint32_t n = 30 * ((p >> 16) & 0xff) + 59 * ((p >> 8) & 0xff) + 11 * (p & 0xff) + 50;
+            const std::uint32_t q = (n * 5243u) >> 19; // n / 100 for n <= 25550
+            out[i] = std::uint8_t(q);
+            half[i] = std::uint8_t(q * 100 == n);
+            anyHalf |= half[i];
+        }
+        if (!anyHalf)
+            continue;
+        for (int i = 0; i < count; ++i)
+            if (half[i])
+                out[i] = std::uint8_t(greyPencilLiteral(pixelRed(in[i]), pixelGreen(in[i]), pixelBlue(in[i])));
     }
 }
 
