@@ -195,7 +195,7 @@ std::vector<MaskShape> shapes()
         return std::hypot(u, v) - 92 - 12 * brushA.at(a * 40) * (0.5 + 0.5 * std::sin(3 * a));
     }});
     s.push_back({12, [](double u, double v) { return regularPolygon(u, v - 14, 3, 112, -kPi / 2) - 6; }});
-    s.push_back({12, [](double u, double v) { return subtract(circle(u, v, 100), circle(u - 48, v - 18, 84)); }});
+    s.push_back({12, [](double u, double v) { return subtract(circle(u + 20, v, 100), circle(u - 75, v - 25, 70)); }});
     // 25..30
     s.push_back({12, [](double u, double v) {
         // An arched window: a box with a half circle on top.
