@@ -266,10 +266,11 @@ TEST_F(AlbumFiles, FailureLeavesNoAlbumAndNamesTheFile)
         SCOPED_TRACE(c.what);
         AlbumWriteResult r = writeAlbumFile(c.album, c.player, c.scenes);
         EXPECT_FALSE(r.ok);
-        if (!c.message.empty())
+        if (!c.message.empty()) {
             EXPECT_EQ(r.message, c.message);
-        else
+        } else {
             EXPECT_NE(r.message.find(c.album), std::string::npos) << r.message;
+        }
         // The older album keeps its bytes and nothing else is left in the folder.
         EXPECT_EQ(read(path("3.exe")), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
         std::size_t files = 0;

@@ -1,0 +1,268 @@
+#include "collections/AlbumFile.h"
+#include "collections/AlbumList.h"
+#include "collections/SketchList.h"
+#include "imaging/JpegCodec.h"
+#include "scene/Scene.h"
+#include "TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+namespace quill {
+namespace {
+
+using quill::testing::TempFolder;
+
+TBitmap32 solid(int w, int h, int shade)
+{
+    return TBitmap32(w, h, makePixel(shade, 255 - shade, shade / 2));
+}
+
+// The picture shade of each entry, read back from its top-left pixel.
+std::vector<int> shades(const PictureList& list)
+{
+    std::vector<int> out;
+    for (int i = 1; i <= list.count(); ++i)
+        out.push_back(pixelRed(list.picture(i).pixel(0, 0)));
+    return out;
+}
+
+TEST(PictureLists, ThumbnailTopsAndIndents)
+{
+    SketchList sketches;
+    AlbumList albums;
+    for (int i = 0; i < 3; ++i) {
+        sketches.add(solid(4, 4, i));
+        albums.add(solid(4, 4, i));
+    }
+    const int sketchTops[] = {3, 104, 205};
+    const int albumTops[] = {3, 66, 129};
+    for (int i = 1; i <= 3; ++i) {
+        EXPECT_EQ(sketches.thumbTop(i), sketchTops[i - 1]);
+        EXPECT_EQ(albums.thumbTop(i), albumTops[i - 1]);
+        EXPECT_EQ(sketches.thumbLeft(i), 0);
+    }
+    struct Step {
+        int clicked;      // 0 = the empty part of the list
+        int indented;     // the thumbnail shown indented afterwards
+        int selected;
+    };
+    const Step steps[] = {{2, 2, 2}, {3, 3, 3}, {0, 0, 3}, {1, 1, 1}, {1, 1, 1}, {7, 0, 1}};
+    for (const Step& s : steps) {
+        sketches.select(s.clicked);
+        albums.select(s.clicked);
+        EXPECT_EQ(sketches.indented(), s.indented);
+        EXPECT_EQ(sketches.selected(), s.selected);
+        EXPECT_EQ(albums.selected(), s.selected);
+        for (int i = 1; i <= 3; ++i) {
+            EXPECT_EQ(sketches.thumbLeft(i), i == s.indented ? 10 : 0);
+            EXPECT_EQ(albums.thumbLeft(i), i == s.indented ? 7 : 0);
+        }
+    }
+}
+
+TEST(PictureLists, ContextMenuOpensOnlyOverAThumbnail)
+{
+    SketchList list;
+    EXPECT_FALSE(list.armContextMenu(0, true)); // empty list: no menu
+    list.add(solid(2, 2, 1));
+    list.add(solid(2, 2, 2));
+    struct Case {
+        int on;
+        bool right;
+        bool opens;
+        int selected;
+    };
+    const Case cases[] = {{2, false, false, 0}, {0, true, false, 0}, {2, true, true, 2}, {0, true, false, 2}, {1, true, true, 1}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(list.armContextMenu(c.on, c.right), c.opens) << c.on;
+        EXPECT_EQ(list.selected(), c.selected);
+    }
+}
+
+TEST(PictureLists, DeleteMovesThePicturesUp)
+{
+    struct Case {
+        int selected;
+        std::vector<int> left;
+        bool removed;
+    };
+    const Case cases[] = {
+        {2, {1, 3, 4, 5}, true},
+        {1, {2, 3, 4, 5}, true},
+        {5, {1, 2, 3, 4}, true},    // the last: only hidden
+        {0, {1, 2, 3, 4, 5}, false}, // nothing selected yet
+    };
+    for (const Case& c : cases) {
+        SketchList list;
+        for (int i = 1; i <= 5; ++i)
+            list.add(solid(3, 3, i));
+        list.select(c.selected);
+        EXPECT_EQ(list.deleteSelected(), c.removed);
+        EXPECT_EQ(shades(list), c.left);
+        EXPECT_EQ(list.selected(), c.selected); // keeps its value
+    }
+    // After the last was deleted the kept selection names no picture: nothing more goes.
+    SketchList list;
+    list.add(solid(3, 3, 1));
+    list.add(solid(3, 3, 2));
+    list.select(2);
+    EXPECT_TRUE(list.deleteSelected());
+    EXPECT_FALSE(list.hasSelection());
+    EXPECT_FALSE(list.deleteSelected());
+    EXPECT_EQ(shades(list), std::vector<int>{1});
+    EXPECT_EQ(list.indented(), 0);
+}
+
+TEST(PictureLists, SketchesComeFromLayersAndGoBackAsLayers)
+{
+    Scene scene;
+    scene.SetBackgroundPicture(solid(50, 40, 200));
+    TBitmap32 drawn = solid(6, 5, 77);
+    drawn.setPixel(0, 0, CutoutColor);
+    const int slot = scene.AddForegroundLayer(drawn);
+    scene.layer(slot).ForeWork.setPixel(1, 0, makePixel(1, 2, 3, 40)); // a half-transparent drawn pixel
+
+    SketchList list;
+    EXPECT_EQ(list.addLayer(scene, 5), 0);
+    ASSERT_EQ(list.addLayer(scene, slot), 1);
+    EXPECT_EQ(list.picture(1), scene.layer(slot).ForeWork);
+
+    const int a = list.useAsForeground(scene, 1);
+    const int b = list.useAsForeground(scene, 1);
+    EXPECT_EQ(a, 2);
+    EXPECT_EQ(b, 3);
+    EXPECT_EQ(scene.CurrentLayer, 3);
+    EXPECT_EQ(scene.PanelLayer, 3);
+    EXPECT_EQ(pixelAlpha(scene.layer(3).ForeOriginal.pixel(1, 0)), 255);
+    EXPECT_EQ(scene.layer(3).ForeOriginal.pixel(1, 0) & 0xFFFFFFu, makePixel(1, 2, 3) & 0xFFFFFFu);
+    EXPECT_EQ(scene.layer(3).LayerMask, 0);
+    EXPECT_FALSE(scene.layer(3).LayerTransparent);
+    EXPECT_EQ(list.count(), 1); // the sketch stays in the list
+    EXPECT_EQ(list.useAsForeground(scene, 2), 0);
+
+    AlbumList albums;
+    ASSERT_EQ(albums.addScene(scene), 1);
+    EXPECT_EQ(albums.picture(1), scene.scenePicture());
+}
+
+TEST(PictureLists, SaveAllWritesNumberedJpegs)
+{
+    TempFolder dir;
+    struct Case {
+        bool album;
+        int pictures;
+        std::string message;
+        std::set<std::string> files;
+    };
+    const Case cases[] = {
+        {false, 0, kSketchListEmpty, {}},
+        {true, 0, kAlbumListEmpty, {}},
+        {false, 2, kSketchesSaved, {"sketch1.jpg", "sketch2.jpg"}},
+        {true, 3, kScenesSaved, {"scene1.jpg", "scene2.jpg", "scene3.jpg"}},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove_all(dir.path());
+        std::filesystem::create_directories(dir.path());
+        SketchList sketches;
+        AlbumList albums;
+        PictureList& list = c.album ? static_cast<PictureList&>(albums) : sketches;
+        for (int i = 0; i < c.pictures; ++i)
+            list.add(solid(20 + i, 10, 40 * i));
+        EXPECT_EQ(list.saveAllPrecheck(), c.pictures ? "" : c.message);
+        EXPECT_EQ(list.saveAll(dir.path()), c.message);
+        EXPECT_EQ(dir.names(), c.files);
+        for (int n = 1; n <= c.pictures; ++n) {
+            const auto bytes = TempFolder::read(dir.path(list.saveAllName(n)));
+            EXPECT_EQ(bytes, encodeJpeg(list.picture(n), 90)) << n;
+        }
+        EXPECT_EQ(list.saveFolder(), c.pictures ? dir.path() : "");
+    }
+    EXPECT_EQ(SketchList().style().folderCaption, std::string("Select a directory to save all sketchs as..."));
+    EXPECT_EQ(AlbumList().style().folderCaption, std::string("Select a directory to save all scenes as..."));
+}
+
+TEST(PictureLists, SaveAllStopsAtAFileThatCannotBeWritten)
+{
+    TempFolder dir;
+    std::filesystem::create_directory(dir.path("sketch2.jpg")); // a folder where a file should go
+    SketchList list;
+    for (int i = 0; i < 3; ++i)
+        list.add(solid(8, 8, i));
+    const std::string message = list.saveAll(dir.path());
+    EXPECT_NE(message, kSketchesSaved);
+    EXPECT_NE(message.find(dir.path("sketch2.jpg")), std::string::npos) << message;
+    EXPECT_EQ(dir.names(), (std::set<std::string>{"sketch1.jpg", "sketch2.jpg"}));
+    EXPECT_TRUE(std::filesystem::is_directory(dir.path("sketch2.jpg")));
+}
+
+TEST(AlbumMaking, WritesScenesAndTheAlbumInTheWorkingFolder)
+{
+    TempFolder dir;
+    AlbumList albums;
+    const std::vector<std::uint8_t> player(1000, 0xE5);
+    EXPECT_EQ(albums.makeAlbumPrecheck(), kAlbumNoPicture);
+    EXPECT_EQ(albums.makeAlbum(dir.path(), player).message, kAlbumNoPicture);
+    EXPECT_TRUE(dir.names().empty());
+
+    albums.add(solid(64, 48, 10));
+    albums.add(solid(30, 90, 200));
+    EXPECT_EQ(albums.makeAlbumPrecheck(), "");
+    AlbumMakeResult r = albums.makeAlbum(dir.path(), player);
+    ASSERT_TRUE(r.ok) << r.message;
+    EXPECT_EQ(r.albumPath, dir.path("2.exe"));
+    EXPECT_EQ(dir.names(), (std::set<std::string>{"1.jpg", "2.jpg", "2.exe"}));
+
+    const auto jpeg1 = encodeJpeg(albums.picture(1), 90), jpeg2 = encodeJpeg(albums.picture(2), 90);
+    AlbumIndex index = readAlbumIndex(r.albumPath);
+    ASSERT_TRUE(index.ok()) << index.error;
+    EXPECT_EQ(index.scenes, (std::vector<AlbumScene>{{1000, jpeg1.size()}, {1000 + jpeg1.size() + 4, jpeg2.size()}}));
+    const auto bytes = TempFolder::read(r.albumPath);
+    EXPECT_EQ(bytes.size(), 1000 + jpeg1.size() + 4 + jpeg2.size() + 4 + 4);
+    EXPECT_TRUE(std::equal(jpeg2.begin(), jpeg2.end(), bytes.begin() + std::ptrdiff_t(index.scenes[1].offset)));
+    struct stat st {};
+    ASSERT_EQ(::stat(r.albumPath.c_str(), &st), 0);
+    EXPECT_NE(st.st_mode & S_IXUSR, 0u);
+
+    // The user's copy: the extension becomes ".exe"; the working copy stays.
+    EXPECT_EQ(copyAlbumTo(r.albumPath, dir.path("holiday.jpg")), "");
+    EXPECT_EQ(TempFolder::read(dir.path("holiday.exe")), bytes);
+    EXPECT_EQ(copyAlbumTo(r.albumPath, dir.path("mine")), "");
+    EXPECT_EQ(TempFolder::read(dir.path("mine.exe")), bytes);
+    const std::string failed = copyAlbumTo(r.albumPath, dir.path("no/such/folder/x.exe"));
+    EXPECT_NE(failed.find(dir.path("no/such/folder/x.exe")), std::string::npos) << failed;
+    EXPECT_EQ(dir.names(), (std::set<std::string>{"1.jpg", "2.jpg", "2.exe", "holiday.exe", "mine.exe"}));
+}
+
+TEST(AlbumMaking, FailuresLeaveNoBrokenAlbum)
+{
+    TempFolder dir;
+    AlbumList albums;
+    albums.add(solid(16, 16, 1));
+    albums.add(solid(16, 16, 2));
+
+    // No player in this build: nothing is written at all.
+    AlbumMakeResult none = albums.makeAlbum(dir.path(), {});
+    EXPECT_FALSE(none.ok);
+    EXPECT_EQ(none.message, kNoPlayerMessage);
+    EXPECT_TRUE(dir.names().empty());
+
+    // The working folder is gone: the first scene file cannot be written.
+    const std::vector<std::uint8_t> player(10, 1);
+    AlbumMakeResult gone = albums.makeAlbum(dir.path("recorder"), player);
+    EXPECT_FALSE(gone.ok);
+    EXPECT_NE(gone.message.find(dir.path("recorder/1.jpg")), std::string::npos) << gone.message;
+    EXPECT_NE(gone.message, kAlbumMade);
+
+    // The album's own name is taken by a folder: the scenes are written, no album.
+    std::filesystem::create_directory(dir.path("2.exe"));
+    AlbumMakeResult blocked = albums.makeAlbum(dir.path(), player);
+    EXPECT_FALSE(blocked.ok);
+    EXPECT_NE(blocked.message.find(dir.path("2.exe")), std::string::npos) << blocked.message;
+    EXPECT_EQ(dir.names(), (std::set<std::string>{"1.jpg", "2.jpg", "2.exe"}));
+    EXPECT_TRUE(std::filesystem::is_directory(dir.path("2.exe")));
+}
+
+} // namespace
+} // namespace quill
