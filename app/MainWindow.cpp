@@ -1,0 +1,847 @@
+#include "app/MainWindow.h"
+
+#include "app/Aboutus.h"
+#include "app/Icons.h"
+#include "app/LayerPanel.h"
+#include "app/SceneCanvas.h"
+#include "app/ShapeKeeping.h"
+#include "imaging/PictureFile.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QDockWidget>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSlider>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <QWheelEvent>
+
+#include <filesystem>
+#include <system_error>
+
+namespace quill::app {
+
+namespace {
+
+// The tool bar's height in the window's own coordinates: the canvas and the status
+// line are placed below it.
+constexpr int kToolBarHeight = 30;
+// One notch of a mouse wheel.
+constexpr int kWheelNotch = 120;
+
+QString fromStd(const std::string& s) { return QString::fromStdString(s); }
+
+QRect toQRect(const Rect& r) { return QRect(r.left, r.top, r.width, r.height); }
+
+// A strip of thumbnails with its gauge, as the browsers and lists show them.
+QScrollArea* makeStrip(QWidget* parent, const QString& name, const QString& hint = QString())
+{
+    auto* strip = new QScrollArea(parent);
+    strip->setObjectName(name);
+    strip->setToolTip(hint);
+    strip->setBackgroundRole(QPalette::Base);
+    return strip;
+}
+
+QRadioButton* disabledRadio(const QString& caption, QWidget* parent)
+{
+    auto* button = new QRadioButton(caption, parent);
+    button->setEnabled(false);
+    return button;
+}
+
+QToolButton* removeButton(QWidget* parent)
+{
+    auto* button = new QToolButton(parent);
+    button->setIcon(glyphIcon(Glyph::Remove));
+    button->setEnabled(false);
+    return button;
+}
+
+} // namespace
+
+TMyPicture::TMyPicture(std::unique_ptr<Platform> platform, QString programFolder, QWidget* parent)
+    : QMainWindow(parent), m_platform(platform ? std::move(platform) : std::make_unique<QtPlatform>()),
+      m_programFolder(programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : programFolder)
+{
+    setObjectName(QStringLiteral("TMyPicture"));
+    setWindowTitle(QStringLiteral("Quillmark v4.65"));
+    setDockOptions(QMainWindow::AnimatedDocks | QMainWindow::AllowTabbedDocks);
+    setAcceptDrops(true);
+
+    createActions();
+    createMenus();
+    createToolBar();
+    createCanvas();
+    createDockPanels();
+    m_about = new TAboutus(this);
+
+    // Watches every wheel turn of the application; it zooms only over the canvas.
+    qApp->installEventFilter(this);
+
+    setGeometry(2, 1, 843, 668);
+    syncZoom();
+    syncTransparency();
+    updateActions();
+}
+
+TMyPicture::~TMyPicture() { qApp->removeEventFilter(this); }
+
+void TMyPicture::setSplash(QWidget* splash) { m_splash = splash; }
+
+// ---------------------------------------------------------------------------------
+// Building the window
+
+void TMyPicture::createActions()
+{
+    auto make = [this](const QString& text, auto slot) {
+        auto* action = new QAction(text, this);
+        connect(action, &QAction::triggered, this, slot);
+        return action;
+    };
+    auto later = [this](const QString& text) {
+        // A command whose work this build does not carry yet: shown, never enabled.
+        auto* action = new QAction(text, this);
+        action->setEnabled(false);
+        return action;
+    };
+
+    m_openForeground = make(QStringLiteral("Open a new foreground"), &TMyPicture::openForeground);
+    m_openForeground->setShortcut(QKeySequence::Open);
+    m_openBackground = make(QStringLiteral("Open a new background"), &TMyPicture::openBackground);
+    m_openBackground->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
+    m_publish = later(QStringLiteral("Publish"));
+    m_exit = make(QStringLiteral("Exit"), &QWidget::close);
+    m_exit->setShortcut(QKeySequence::Quit);
+
+    m_foregroundSize = later(QStringLiteral("Foreground size"));
+    m_backgroundSize = later(QStringLiteral("Background size"));
+
+    m_addSketch = later(QStringLiteral("Add selected foreground into sketch-list"));
+    m_addAlbum = later(QStringLiteral("Add scene into album-list"));
+    m_exportSketch = later(QStringLiteral("Export sketch-list"));
+    m_exportAlbum = later(QStringLiteral("Export album-list"));
+    m_importForeground = later(QStringLiteral("Import foreground"));
+    m_importBackground = later(QStringLiteral("Import background"));
+
+    m_dockForeground = make(QStringLiteral("Foreground"), [this] { showForegroundPage(0); });
+    m_dockSketch = make(QStringLiteral("Sketch-list"), [this] { showForegroundPage(1); });
+    m_dockBackground = make(QStringLiteral("Background"), [this] {
+        floatPanel(m_backgroundDock, currentPanelLayout().background);
+    });
+    m_dockEffects = make(QStringLiteral("Photo-effects"), [this] {
+        floatPanel(m_photoEffectsDock, currentPanelLayout().photoEffects);
+    });
+    m_dockLayer = make(QStringLiteral("Layer"), [this] { floatPanel(m_layerDock, currentPanelLayout().layer); });
+    m_dockAlbum = make(QStringLiteral("Album-list"), [this] {
+        floatPanel(m_albumDock, currentPanelLayout().albumList);
+    });
+    m_regressAll = make(QStringLiteral("Regress all"), &TMyPicture::regressAll);
+
+    m_online = make(QStringLiteral("Online"), &TMyPicture::showOnline);
+    m_online->setShortcut(QKeySequence::HelpContents);
+    m_aboutAction = make(QStringLiteral("About"), &TMyPicture::showAbout);
+
+    m_cmOpenForeground = make(QStringLiteral("Open a new foreground"), &TMyPicture::openForeground);
+    m_cmOpenBackground = make(QStringLiteral("Open a new background"), &TMyPicture::openBackground);
+    m_cmAddMe = later(QStringLiteral("Add me into sketch-list"));
+    m_cmAddScene = later(QStringLiteral("Add scene into album-list"));
+    m_cmForegroundSize = later(QStringLiteral("Foreground size"));
+    m_cmBackgroundSize = later(QStringLiteral("Background size"));
+    m_cmDeleteMe = make(QStringLiteral("Delete me"), &TMyPicture::deleteLayer);
+    m_lmDelete = make(QStringLiteral("Delete"), &TMyPicture::deleteLayer);
+
+    m_deleteKey = make(QStringLiteral("Delete the selected layer"), &TMyPicture::deleteLayer);
+    m_deleteKey->setShortcut(QKeySequence::Delete);
+    m_deleteKey->setShortcutContext(Qt::WindowShortcut);
+    addAction(m_deleteKey);
+
+    m_tbOpen = make(QStringLiteral("Open a picture as foreground"), &TMyPicture::openForeground);
+    m_tbOpen->setIcon(glyphIcon(Glyph::OpenForeground));
+    m_tbPublish = later(QStringLiteral("Publish the scene as"));
+    m_tbPublish->setIcon(glyphIcon(Glyph::Publish));
+    m_tbForegroundSize = later(QStringLiteral("Foreground size"));
+    m_tbForegroundSize->setIcon(glyphIcon(Glyph::ForegroundSize));
+    m_tbBackgroundSize = later(QStringLiteral("Background size"));
+    m_tbBackgroundSize->setIcon(glyphIcon(Glyph::BackgroundSize));
+    m_tbRotate = later(QStringLiteral("Rotate the foreground"));
+    m_tbRotate->setIcon(glyphIcon(Glyph::Rotate));
+    m_tbZoomOut = make(QStringLiteral("Zoom out the view"), &TMyPicture::zoomOut);
+    m_tbZoomOut->setIcon(glyphIcon(Glyph::ZoomOut));
+    m_tbZoomOut->setShortcut(QKeySequence::ZoomOut);
+    m_tbZoomIn = make(QStringLiteral("Zoom in the view"), &TMyPicture::zoomIn);
+    m_tbZoomIn->setIcon(glyphIcon(Glyph::ZoomIn));
+    m_tbZoomIn->setShortcuts({QKeySequence::ZoomIn, QKeySequence(Qt::CTRL | Qt::Key_Equal)});
+    m_tbLayerShow = make(QStringLiteral("Layer show"), [this] { m_dockLayer->trigger(); });
+    m_tbLayerShow->setIcon(glyphIcon(Glyph::LayerShow));
+    m_tbAlbumShow = make(QStringLiteral("Album-list show"), [this] { m_dockAlbum->trigger(); });
+    m_tbAlbumShow->setIcon(glyphIcon(Glyph::AlbumShow));
+    for (QAction* a : {m_tbOpen, m_tbPublish, m_tbForegroundSize, m_tbBackgroundSize, m_tbRotate, m_tbZoomOut,
+                       m_tbZoomIn, m_tbLayerShow, m_tbAlbumShow})
+        a->setToolTip(a->text());
+}
+
+void TMyPicture::createMenus()
+{
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    file->addAction(m_openForeground);
+    file->addAction(m_openBackground);
+    file->addAction(m_publish);
+    file->addSeparator();
+    file->addAction(m_exit);
+
+    QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    edit->addAction(m_foregroundSize);
+    edit->addAction(m_backgroundSize);
+
+    QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
+    tools->addAction(m_addSketch);
+    tools->addAction(m_addAlbum);
+    tools->addAction(m_exportSketch);
+    tools->addAction(m_exportAlbum);
+    tools->addAction(m_importForeground);
+    tools->addAction(m_importBackground);
+
+    QMenu* docks = menuBar()->addMenu(QStringLiteral("&DockPanels"));
+    docks->addAction(m_dockForeground);
+    docks->addAction(m_dockSketch);
+    docks->addAction(m_dockBackground);
+    docks->addAction(m_dockEffects);
+    docks->addAction(m_dockLayer);
+    docks->addAction(m_dockAlbum);
+    docks->addAction(m_regressAll);
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    help->addAction(m_online);
+    help->addAction(m_aboutAction);
+
+    m_canvasMenu = new QMenu(this);
+    m_canvasMenu->setObjectName(QStringLiteral("CanvasMenu"));
+    for (QAction* a : {m_cmOpenForeground, m_cmOpenBackground, m_cmAddMe, m_cmAddScene, m_cmForegroundSize,
+                       m_cmBackgroundSize, m_cmDeleteMe})
+        m_canvasMenu->addAction(a);
+
+    m_layerMenu = new QMenu(this);
+    m_layerMenu->setObjectName(QStringLiteral("LayerMenu"));
+    m_layerMenu->addAction(m_lmDelete);
+
+    m_sketchMenu = new QMenu(this);
+    m_sketchMenu->setObjectName(QStringLiteral("SketchListMenu"));
+    for (const char* text : {"Set me as foreground", "Save me as", "Delete me", "Save all into"})
+        m_sketchMenu->addAction(QString::fromLatin1(text))->setEnabled(false);
+
+    m_albumMenu = new QMenu(this);
+    m_albumMenu->setObjectName(QStringLiteral("AlbumMenu"));
+    for (const char* text : {"Save me as", "Delete me", "Save all into", "Make album"})
+        m_albumMenu->addAction(QString::fromLatin1(text))->setEnabled(false);
+}
+
+void TMyPicture::createToolBar()
+{
+    m_toolBar = new QToolBar(QStringLiteral("Tools"), this);
+    m_toolBar->setObjectName(QStringLiteral("ToolBar1"));
+    m_toolBar->setMovable(false);
+    m_toolBar->setFloatable(false);
+    m_toolBar->setIconSize(QSize(20, 20));
+    m_toolBar->setFixedHeight(kToolBarHeight);
+    m_toolBar->setContextMenuPolicy(Qt::PreventContextMenu);
+    addToolBar(Qt::TopToolBarArea, m_toolBar);
+
+    m_toolBar->addAction(m_tbOpen);
+    m_toolBar->addAction(m_tbPublish);
+    m_toolBar->addAction(m_tbForegroundSize);
+    m_toolBar->addAction(m_tbBackgroundSize);
+    m_toolBar->addSeparator();
+
+    m_transparent = new QCheckBox(QStringLiteral("Transparent"), m_toolBar);
+    m_transparent->setObjectName(QStringLiteral("Transparent"));
+    m_transparent->setToolTip(QStringLiteral("Set foreground as transparent"));
+    m_toolBar->addWidget(m_transparent);
+    connect(m_transparent, &QCheckBox::toggled, this, [this](bool checked) {
+        m_model.setTransparentChecked(checked);
+        syncAll();
+    });
+
+    m_slider = new QSlider(Qt::Horizontal, m_toolBar);
+    m_slider->setObjectName(QStringLiteral("TransparenceSlider"));
+    m_slider->setRange(0, 255);
+    m_slider->setValue(127);
+    m_slider->setFixedWidth(110);
+    m_slider->setToolTip(QStringLiteral("Set transparence"));
+    m_toolBar->addWidget(m_slider);
+    connect(m_slider, &QSlider::valueChanged, this, [this](int position) {
+        m_model.setTransparenceSlider(position);
+        syncAll();
+    });
+
+    m_percentLabel = new QLabel(QStringLiteral("50"), m_toolBar);
+    m_percentLabel->setObjectName(QStringLiteral("PercentLabel"));
+    m_percentLabel->setMinimumWidth(22);
+    m_percentLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_toolBar->addWidget(m_percentLabel);
+    m_toolBar->addWidget(new QLabel(QStringLiteral("%"), m_toolBar));
+    m_toolBar->addSeparator();
+
+    m_angleEdit = new QLineEdit(QStringLiteral("30"), m_toolBar);
+    m_angleEdit->setObjectName(QStringLiteral("AngleEdit"));
+    m_angleEdit->setFixedWidth(36);
+    m_angleEdit->setEnabled(false);
+    m_toolBar->addWidget(m_angleEdit);
+    m_toolBar->addWidget(new QLabel(QString(QChar(0x00B0)), m_toolBar));
+    m_toolBar->addAction(m_tbRotate);
+    m_toolBar->addSeparator();
+
+    m_toolBar->addAction(m_tbZoomOut);
+    m_zoomLabel = new QLabel(QStringLiteral("100%"), m_toolBar);
+    m_zoomLabel->setObjectName(QStringLiteral("ZoomLabel"));
+    m_zoomLabel->setMinimumWidth(52);
+    m_zoomLabel->setAlignment(Qt::AlignCenter);
+    m_toolBar->addWidget(m_zoomLabel);
+    m_toolBar->addAction(m_tbZoomIn);
+    m_toolBar->addSeparator();
+    m_toolBar->addAction(m_tbLayerShow);
+    m_toolBar->addAction(m_tbAlbumShow);
+}
+
+void TMyPicture::createCanvas()
+{
+    auto* central = new QWidget(this);
+    central->setObjectName(QStringLiteral("ClientArea"));
+    setCentralWidget(central);
+
+    m_canvas = new CanvasView(m_model, central);
+    SceneImage* image = m_canvas->image();
+    connect(image, &SceneImage::canvasMenuRequested, this, [this](const QPoint& at) { m_canvasMenu->popup(at); });
+    connect(image, &SceneImage::messageRequested, this,
+            [this](const QString& text) { m_platform->showMessage(this, text); });
+    connect(image, &SceneImage::stateChanged, this, [this] {
+        updateActions();
+        syncTransparency();
+        m_layerPanel->sync();
+    });
+    connect(image, &SceneImage::doubleClicked, this, [](int) {
+        // Adding to the sketch-list or the album-list is not part of this build.
+    });
+
+    m_statusLabel = new QLabel(QStringLiteral("New picture"), central);
+    m_statusLabel->setObjectName(QStringLiteral("Label1"));
+    m_statusLabel->setStyleSheet(QStringLiteral("color: grey"));
+    m_statusLabel->setMinimumWidth(300);
+}
+
+void TMyPicture::createDockPanels()
+{
+    auto makeDock = [this](const QString& caption, const QString& name) {
+        auto* dock = new QDockWidget(caption, this);
+        dock->setObjectName(name);
+        dock->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable |
+                          QDockWidget::DockWidgetFloatable);
+        addDockWidget(Qt::RightDockWidgetArea, dock);
+        dock->setFloating(true);
+        return dock;
+    };
+
+    // Foreground: the library browser page and the sketch-list page.
+    m_foregroundDock = makeDock(QStringLiteral("Foreground"), QStringLiteral("ForegroundPanel"));
+    m_foregroundNotebook = new QTabWidget(m_foregroundDock);
+    {
+        auto* page = new QWidget;
+        auto* layout = new QVBoxLayout(page);
+        auto* select = new QPushButton(QStringLiteral("Select a directory"), page);
+        select->setEnabled(false);
+        layout->addWidget(select);
+        layout->addWidget(makeStrip(page, QStringLiteral("ForegroundStrip")), 1);
+        auto* gauge = new QProgressBar(page);
+        gauge->setObjectName(QStringLiteral("ForegroundGauge"));
+        gauge->setValue(0);
+        layout->addWidget(gauge);
+        m_foregroundNotebook->addTab(page, QStringLiteral("Foreground"));
+
+        auto* sketchPage = new QWidget;
+        auto* sketchLayout = new QVBoxLayout(sketchPage);
+        QScrollArea* strip =
+            makeStrip(sketchPage, QStringLiteral("SketchStrip"), QStringLiteral("Double-click to set me as foreground"));
+        strip->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(strip, &QWidget::customContextMenuRequested, this,
+                [this, strip](const QPoint& p) { m_sketchMenu->popup(strip->mapToGlobal(p)); });
+        sketchLayout->addWidget(strip, 1);
+        m_foregroundNotebook->addTab(sketchPage, QStringLiteral("Sketch-list"));
+    }
+    connect(m_foregroundNotebook, &QTabWidget::currentChanged, this,
+            [this](int page) { m_foregroundDock->setWindowTitle(m_foregroundNotebook->tabText(page)); });
+    m_foregroundDock->setWidget(m_foregroundNotebook);
+
+    // Background browser.
+    m_backgroundDock = makeDock(QStringLiteral("Background"), QStringLiteral("BackgroundPanel"));
+    {
+        auto* page = new QWidget;
+        auto* layout = new QVBoxLayout(page);
+        layout->addWidget(new QLabel(QStringLiteral("Background:"), page));
+        auto* select = new QPushButton(QStringLiteral("Select a directory"), page);
+        select->setEnabled(false);
+        layout->addWidget(select);
+        layout->addWidget(makeStrip(page, QStringLiteral("BackgroundStrip")), 1);
+        auto* gauge = new QProgressBar(page);
+        gauge->setObjectName(QStringLiteral("BackgroundGauge"));
+        gauge->setValue(0);
+        layout->addWidget(gauge);
+        m_backgroundDock->setWidget(page);
+    }
+
+    // Photo effects: four pages, each with its hint.
+    m_photoEffectsDock = makeDock(QStringLiteral("Photo effects"), QStringLiteral("PhotoEffectsPanel"));
+    m_effectsNotebook = new QTabWidget(m_photoEffectsDock);
+    m_effectsNotebook->setObjectName(QStringLiteral("TabbedNotebook1"));
+    {
+        auto* page = new QWidget;
+        auto* layout = new QHBoxLayout(page);
+        struct Group {
+            const char* label;
+            std::initializer_list<const char*> buttons;
+        };
+        const Group groups[] = {
+            {"B&&W", {"Pencil Sketch", "Pen Sketch", "Kryptol", "Pen && Ink"}},
+            {"Color", {"Realism", "Pop art", "Abstract", "Water color"}},
+            {"Color Filter", {"Color Panels", "Color Blocks (V && H)", "Color Blocks (Catercorner)", "Brume"}},
+        };
+        for (const Group& g : groups) {
+            auto* box = new QGroupBox(QString::fromLatin1(g.label), page);
+            auto* grid = new QGridLayout(box);
+            int k = 0;
+            for (const char* caption : g.buttons) {
+                grid->addWidget(disabledRadio(QString::fromLatin1(caption), box), k % 2, k / 2);
+                ++k;
+            }
+            layout->addWidget(box);
+        }
+        layout->addWidget(removeButton(page));
+        m_effectsNotebook->addTab(page, QStringLiteral("Foreground effect"));
+
+        auto* maskPage = new QWidget;
+        auto* maskArea = new QWidget(maskPage);
+        for (int k = 1; k <= 36; ++k) {
+            auto* slot = new QLabel(maskArea);
+            slot->setObjectName(QStringLiteral("mask%1").arg(k));
+            slot->setFrameShape(QFrame::Box);
+            slot->setEnabled(false);
+            const int column = k <= 18 ? k - 1 : k - 19;
+            slot->setGeometry(5 + 40 * column, k <= 18 ? 4 : 42, 33, 33);
+        }
+        maskArea->setFixedSize(5 + 40 * 18, 80);
+        auto* maskLayout = new QHBoxLayout(maskPage);
+        maskLayout->addWidget(maskArea);
+        maskLayout->addWidget(removeButton(maskPage));
+        maskLayout->addStretch(1);
+        m_effectsNotebook->addTab(maskPage, QStringLiteral("Foreground mask"));
+
+        auto* backPage = new QWidget;
+        auto* backLayout = new QGridLayout(backPage);
+        int k = 0;
+        for (const char* caption : {"Emboss", "Scorch", "Texture", "Vertical stria", "Horizontal stria", "Gray"}) {
+            backLayout->addWidget(disabledRadio(QString::fromLatin1(caption), backPage), k % 2, k / 2);
+            ++k;
+        }
+        backLayout->addWidget(removeButton(backPage), 0, 3);
+        backLayout->setColumnStretch(4, 1);
+        m_effectsNotebook->addTab(backPage, QStringLiteral("Background effect"));
+
+        auto* framePage = new QWidget;
+        auto* frameLayout = new QHBoxLayout(framePage);
+        frameLayout->addWidget(makeStrip(framePage, QStringLiteral("ScrollBox3")), 1);
+        frameLayout->addWidget(removeButton(framePage));
+        m_effectsNotebook->addTab(framePage, QStringLiteral("Frames"));
+    }
+    m_effectsNotebook->setToolTip(QStringLiteral("Make effect for the last open foreground"));
+    connect(m_effectsNotebook, &QTabWidget::currentChanged, this, [this](int page) {
+        static const char* const hints[] = {"Make effect for the selected foreground",
+                                            "Add a mask on the selected foreground", "Make effect for the background",
+                                            "Add frame on the scene"};
+        if (page >= 0 && page < 4)
+            m_effectsNotebook->setToolTip(QString::fromLatin1(hints[page]));
+    });
+    m_photoEffectsDock->setWidget(m_effectsNotebook);
+
+    // Layer panel, hidden at start.
+    m_layerDock = makeDock(QStringLiteral("Layer"), QStringLiteral("LayerDock"));
+    m_layerPanel = new LayerPanel(m_model, m_layerDock);
+    m_layerDock->setWidget(m_layerPanel);
+    connect(m_layerPanel, &LayerPanel::selectionChanged, this, [this] { syncAll(); });
+    connect(m_layerPanel, &LayerPanel::layerMenuRequested, this, [this](const QPoint& at) { m_layerMenu->popup(at); });
+    connect(m_layerPanel, &LayerPanel::upClicked, this, [this] {
+        m_model.upTheLayer();
+        syncAll();
+    });
+    connect(m_layerPanel, &LayerPanel::downClicked, this, [this] {
+        m_model.downTheLayer();
+        syncAll();
+    });
+    m_layerDock->hide();
+
+    // Album-list panel, hidden at start.
+    m_albumDock = makeDock(QStringLiteral("Album-list"), QStringLiteral("AlbumDock"));
+    {
+        auto* page = new QWidget;
+        auto* layout = new QVBoxLayout(page);
+        QScrollArea* strip = makeStrip(page, QStringLiteral("AlbumStrip"));
+        strip->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(strip, &QWidget::customContextMenuRequested, this,
+                [this, strip](const QPoint& p) { m_albumMenu->popup(strip->mapToGlobal(p)); });
+        layout->addWidget(strip, 1);
+        auto* make = new QPushButton(QStringLiteral("Make album"), page);
+        make->setEnabled(false);
+        layout->addWidget(make);
+        m_albumDock->setWidget(page);
+    }
+    m_albumDock->hide();
+}
+
+// ---------------------------------------------------------------------------------
+// Showing the model
+
+void TMyPicture::updateActions()
+{
+    const EnabledStates& e = m_model.enabled();
+    // Commands whose work is not in this build stay disabled whatever the model says;
+    // the ones below follow the model.
+    m_transparent->setEnabled(e.transparentCheck);
+    m_slider->setEnabled(e.transparenceSlider);
+    const bool canDelete = e.canvasDeleteMe && m_model.scene().isVisibleLayer(m_model.scene().PanelLayer);
+    m_cmDeleteMe->setEnabled(canDelete);
+    m_lmDelete->setEnabled(m_model.scene().isVisibleLayer(m_model.scene().PanelLayer));
+    m_deleteKey->setEnabled(canDelete);
+    m_layerPanel->upButton()->setEnabled(e.upTheLayer);
+    m_layerPanel->downButton()->setEnabled(e.downTheLayer);
+}
+
+void TMyPicture::syncTransparency()
+{
+    const TransparencyControls& t = m_model.transparency();
+    {
+        const QSignalBlocker blockCheck(m_transparent);
+        const QSignalBlocker blockSlider(m_slider);
+        m_transparent->setChecked(t.checked);
+        m_slider->setValue(t.sliderPosition);
+    }
+    m_percentLabel->setText(fromStd(t.percentLabel));
+}
+
+void TMyPicture::syncZoom() { m_zoomLabel->setText(fromStd(m_model.zoomLabel())); }
+
+void TMyPicture::syncAll()
+{
+    m_canvas->updateContentSize();
+    m_canvas->image()->syncFromModel();
+    m_layerPanel->sync();
+    syncTransparency();
+    syncZoom();
+    updateActions();
+}
+
+void TMyPicture::placeCanvas(const Rect& canvas)
+{
+    QRect r = toQRect(canvas);
+    r.translate(0, -kToolBarHeight);
+    m_canvas->setGeometry(r);
+}
+
+void TMyPicture::showMessage(const std::string& text)
+{
+    if (!text.empty())
+        m_platform->showMessage(this, fromStd(text));
+}
+
+// ---------------------------------------------------------------------------------
+// Layout and panels
+
+PanelLayout TMyPicture::currentPanelLayout() const
+{
+    const QRect frame = frameGeometry();
+    const Rect window{frame.left(), frame.top(), width(), height()};
+    auto buttonPlace = [this](QAction* action) {
+        QWidget* button = m_toolBar->widgetForAction(action);
+        return button ? Point{button->x(), button->y()} : Point{};
+    };
+    return computePanelLayout(window, buttonPlace(m_tbLayerShow), buttonPlace(m_tbAlbumShow));
+}
+
+void TMyPicture::floatPanel(QDockWidget* dock, const Rect& screenRect)
+{
+    dock->setFloating(true);
+    if (!screenRect.empty())
+        dock->setGeometry(toQRect(screenRect));
+    dock->show();
+    dock->raise();
+}
+
+void TMyPicture::showForegroundPage(int page)
+{
+    floatPanel(m_foregroundDock, currentPanelLayout().foreground);
+    m_foregroundNotebook->setCurrentIndex(page);
+    m_foregroundDock->setWindowTitle(m_foregroundNotebook->tabText(page));
+}
+
+void TMyPicture::regressAll()
+{
+    m_layerDock->hide();
+    m_albumDock->hide();
+    const PanelLayout panels = currentPanelLayout();
+    floatPanel(m_foregroundDock, panels.foreground);
+    floatPanel(m_backgroundDock, panels.background);
+    floatPanel(m_photoEffectsDock, panels.photoEffects);
+    m_foregroundNotebook->setCurrentIndex(0);
+    m_foregroundDock->setWindowTitle(QStringLiteral("Foreground"));
+}
+
+void TMyPicture::layOutWindow()
+{
+    const QRect frame = frameGeometry();
+    auto buttonPlace = [this](QAction* action) {
+        QWidget* button = m_toolBar->widgetForAction(action);
+        return button ? Point{button->x(), button->y()} : Point{};
+    };
+    int leftGroupWidth = 0;
+    if (QWidget* last = m_toolBar->widgetForAction(m_tbBackgroundSize))
+        leftGroupWidth = last->geometry().right() + 1;
+    const ResizeReply reply =
+        m_model.mainWindowResized(Rect{frame.left(), frame.top(), width(), height()}, leftGroupWidth,
+                                  buttonPlace(m_tbLayerShow), buttonPlace(m_tbAlbumShow));
+    placeCanvas(reply.canvas);
+    // The status line's place counts from the top of the menu bar's lower edge, as the
+    // canvas does; below the tool bar here.
+    m_statusLabel->move(reply.statusLabel.x, std::max(0, reply.statusLabel.y - kToolBarHeight));
+
+    if (reply.placePanels) {
+        const PanelLayout& p = reply.panels;
+        floatPanel(m_layerDock, p.layer);
+        m_layerPanel->layOut(p.layerListHeight, p.upButtonTop, p.downButtonTop);
+        floatPanel(m_albumDock, p.albumList);
+        m_layerDock->hide();
+        m_albumDock->hide();
+        floatPanel(m_foregroundDock, p.foreground);
+        floatPanel(m_backgroundDock, p.background);
+        floatPanel(m_photoEffectsDock, p.photoEffects);
+        raise();
+    }
+    if (reply.buildBrowsers && m_splash) {
+        m_splash->close();
+        m_splash->deleteLater();
+        m_splash = nullptr;
+    }
+}
+
+// ---------------------------------------------------------------------------------
+// Window events
+
+QString TMyPicture::recorderFolder() const { return QDir(m_programFolder).filePath(QStringLiteral("recorder")); }
+
+void TMyPicture::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (m_shown)
+        return;
+    m_shown = true;
+    m_model.windowShown();
+    std::error_code ec;
+    std::filesystem::create_directories(QFile::encodeName(recorderFolder()).toStdString(), ec);
+    m_recorderMade = !ec;
+    placeCanvas(m_model.ScrollBox1resize());
+    syncAll();
+    layOutWindow();
+}
+
+void TMyPicture::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    if (m_shown)
+        layOutWindow();
+}
+
+void TMyPicture::closeEvent(QCloseEvent* event)
+{
+    m_model.windowClosing();
+    if (m_recorderMade) {
+        std::error_code ec;
+        std::filesystem::remove_all(QFile::encodeName(recorderFolder()).toStdString(), ec);
+        m_recorderMade = false;
+    }
+    // The panels float as windows of their own; they go with the main window.
+    for (QDockWidget* dock : {m_foregroundDock, m_backgroundDock, m_photoEffectsDock, m_layerDock, m_albumDock})
+        dock->hide();
+    QMainWindow::closeEvent(event);
+}
+
+bool TMyPicture::isOverCanvas(QObject* watched) const
+{
+    auto* widget = qobject_cast<QWidget*>(watched);
+    return widget && (widget == m_canvas || m_canvas->isAncestorOf(widget));
+}
+
+bool TMyPicture::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Wheel && isOverCanvas(watched)) {
+        auto* wheel = static_cast<QWheelEvent*>(event);
+        const int delta = wheel->angleDelta().y();
+        if (delta == 0)
+            return false;  // a sideways turn scrolls as usual
+        // Fine-stepping wheels send parts of a notch; one zoom step per whole notch.
+        m_wheelRest += delta;
+        while (m_wheelRest <= -kWheelNotch || m_wheelRest >= kWheelNotch) {
+            const int notch = m_wheelRest < 0 ? -kWheelNotch : kWheelNotch;
+            m_wheelRest -= notch;
+            if (m_model.wheel(notch, true)) {
+                placeCanvas(m_model.canvasRect());
+                syncAll();
+            }
+        }
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------------------------
+// Commands
+
+void TMyPicture::keepShapeOfNewLayer(const TBitmap32& read)
+{
+    if (!hasSeeThroughPixels(read))
+        return;
+    Scene& scene = m_model.scene();
+    const int i = scene.LayerCount();
+    LayerSlot& slot = scene.layer(i);
+    cutOutSeeThroughPixels(read, slot.ForeOriginal);
+    cutOutSeeThroughPixels(read, slot.ForeWork);
+    scene.RefreshLayer();
+}
+
+bool TMyPicture::openForegroundFile(const QString& path)
+{
+    LoadResult read = LoadPictureFile(QFile::encodeName(path).toStdString());
+    showMessage(read.message);
+    const int before = m_model.scene().LayerCount();
+    const std::string message = m_model.openForeground(&read.picture, path.toStdString());
+    if (!message.empty()) {
+        showMessage(message);
+        return false;
+    }
+    if (m_model.scene().LayerCount() == before + 1)
+        keepShapeOfNewLayer(read.picture);
+    syncAll();
+    return true;
+}
+
+bool TMyPicture::openBackgroundFile(const QString& path)
+{
+    LoadResult read = LoadPictureFile(QFile::encodeName(path).toStdString());
+    showMessage(read.message);
+    const std::string message = m_model.openBackground(&read.picture, path.toStdString());
+    if (!message.empty()) {
+        showMessage(message);
+        return false;
+    }
+    placeCanvas(m_model.canvasRect());
+    syncAll();
+    return true;
+}
+
+void TMyPicture::openForeground()
+{
+    const QString path = m_platform->openPictureFile(this, QStringLiteral("Open a new foreground"), openPictureFilters());
+    if (!path.isEmpty())
+        openForegroundFile(path);
+}
+
+void TMyPicture::openBackground()
+{
+    const QString path = m_platform->openPictureFile(this, QStringLiteral("Open a new background"), openPictureFilters());
+    if (!path.isEmpty())
+        openBackgroundFile(path);
+}
+
+void TMyPicture::zoomIn()
+{
+    m_model.zoomIn();
+    placeCanvas(m_model.canvasRect());
+    syncAll();
+}
+
+void TMyPicture::zoomOut()
+{
+    m_model.zoomOut();
+    placeCanvas(m_model.canvasRect());
+    syncAll();
+}
+
+void TMyPicture::deleteLayer()
+{
+    if (!m_model.scene().isVisibleLayer(m_model.scene().PanelLayer))
+        return;
+    m_model.deleteLayer();
+    syncAll();
+}
+
+void TMyPicture::showOnline()
+{
+    const QString manual = QDir(m_programFolder).filePath(QStringLiteral("manual.html"));
+    if (!m_platform->openUrl(QUrl::fromLocalFile(manual)))
+        m_platform->showMessage(this, QStringLiteral("No web browser could be started for ") + manual);
+}
+
+void TMyPicture::showAbout()
+{
+    m_about->show();
+    m_about->raise();
+}
+
+void TMyPicture::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData()->hasUrls()) {
+        for (const QUrl& url : event->mimeData()->urls()) {
+            if (url.isLocalFile()) {
+                event->acceptProposedAction();
+                return;
+            }
+        }
+    }
+}
+
+void TMyPicture::dropEvent(QDropEvent* event)
+{
+    const QPoint onImage = m_canvas->image()->mapFrom(this, event->position().toPoint());
+    const bool asBackground = event->modifiers().testFlag(Qt::ShiftModifier) &&
+                              m_model.hitTest(onImage.x(), onImage.y()).kind != CanvasTargetKind::Handle;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (!url.isLocalFile())
+            continue;
+        if (asBackground) {
+            openBackgroundFile(url.toLocalFile());
+            break;  // one background; further files would only replace it
+        }
+        openForegroundFile(url.toLocalFile());
+    }
+    event->acceptProposedAction();
+}
+
+} // namespace quill::app

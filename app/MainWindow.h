@@ -1,0 +1,196 @@
+#pragma once
+
+#include "app/platform/Platform.h"
+#include "scene/MainWindowModel.h"
+
+#include <QMainWindow>
+
+#include <memory>
+
+class QAction;
+class QCheckBox;
+class QDockWidget;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QSlider;
+class QTabWidget;
+class QToolBar;
+class QToolButton;
+
+namespace quill::app {
+
+class CanvasView;
+class LayerPanel;
+class TAboutus;
+
+// The main window: menus, tool bar, canvas, floating tool panels and status line.
+// It shows the model's state and forwards gestures to it; the model decides every
+// enabled state, message and place.
+class TMyPicture : public QMainWindow {
+    Q_OBJECT
+public:
+    // platform: the desktop adapter (the window keeps it); nullptr = the Qt one.
+    // programFolder: where the picture libraries and the working folder live; empty =
+    // the folder of the running program.
+    explicit TMyPicture(std::unique_ptr<Platform> platform = nullptr, QString programFolder = QString(),
+                        QWidget* parent = nullptr);
+    ~TMyPicture() override;
+
+    // The splash window to destroy after the first layout.
+    void setSplash(QWidget* splash);
+
+    MainWindowModel& model() { return m_model; }
+    const MainWindowModel& model() const { return m_model; }
+    Platform& platform() { return *m_platform; }
+
+    // The commands, for callers that open pictures by name (drops, tests).
+    // Each shows the program's message and changes nothing when the file cannot be read.
+    bool openForegroundFile(const QString& path);
+    bool openBackgroundFile(const QString& path);
+
+    // The working folder created at show and removed at close.
+    QString recorderFolder() const;
+
+    CanvasView* canvas() const { return m_canvas; }
+    LayerPanel* layerPanel() const { return m_layerPanel; }
+    QLabel* zoomLabel() const { return m_zoomLabel; }
+    QLabel* percentLabel() const { return m_percentLabel; }
+    QLabel* statusLabel() const { return m_statusLabel; }
+    QCheckBox* transparentCheck() const { return m_transparent; }
+    QSlider* transparenceSlider() const { return m_slider; }
+    QMenu* canvasMenu() const { return m_canvasMenu; }
+    QMenu* layerMenu() const { return m_layerMenu; }
+    QDockWidget* foregroundDock() const { return m_foregroundDock; }
+    QDockWidget* backgroundDock() const { return m_backgroundDock; }
+    QDockWidget* photoEffectsDock() const { return m_photoEffectsDock; }
+    QDockWidget* layerDock() const { return m_layerDock; }
+    QDockWidget* albumDock() const { return m_albumDock; }
+    QTabWidget* foregroundNotebook() const { return m_foregroundNotebook; }
+    QTabWidget* photoEffectsNotebook() const { return m_effectsNotebook; }
+    TAboutus* aboutBox() const { return m_about; }
+
+public slots:
+    void openForeground();
+    void openBackground();
+    void zoomIn();
+    void zoomOut();
+    void regressAll();
+    void showOnline();
+    void showAbout();
+    void deleteLayer();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void createActions();
+    void createMenus();
+    void createToolBar();
+    void createCanvas();
+    void createDockPanels();
+    // Sets every enabled state from the model.
+    void updateActions();
+    // Shows the model's state everywhere after a command.
+    void syncAll();
+    void syncTransparency();
+    void syncZoom();
+    void placeCanvas(const Rect& canvas);
+    void layOutWindow();
+    void floatPanel(QDockWidget* dock, const Rect& screenRect);
+    PanelLayout currentPanelLayout() const;
+    void showForegroundPage(int page);
+    void showMessage(const std::string& text);
+    bool isOverCanvas(QObject* watched) const;
+    void keepShapeOfNewLayer(const TBitmap32& read);
+
+    MainWindowModel m_model;
+    std::unique_ptr<Platform> m_platform;
+    QString m_programFolder;
+    QWidget* m_splash = nullptr;
+    bool m_shown = false;
+    bool m_recorderMade = false;
+    int m_wheelRest = 0;
+
+    // File
+    QAction* m_openForeground = nullptr;
+    QAction* m_openBackground = nullptr;
+    QAction* m_publish = nullptr;
+    QAction* m_exit = nullptr;
+    // Edit
+    QAction* m_foregroundSize = nullptr;
+    QAction* m_backgroundSize = nullptr;
+    // Tools
+    QAction* m_addSketch = nullptr;
+    QAction* m_addAlbum = nullptr;
+    QAction* m_exportSketch = nullptr;
+    QAction* m_exportAlbum = nullptr;
+    QAction* m_importForeground = nullptr;
+    QAction* m_importBackground = nullptr;
+    // DockPanels
+    QAction* m_dockForeground = nullptr;
+    QAction* m_dockSketch = nullptr;
+    QAction* m_dockBackground = nullptr;
+    QAction* m_dockEffects = nullptr;
+    QAction* m_dockLayer = nullptr;
+    QAction* m_dockAlbum = nullptr;
+    QAction* m_regressAll = nullptr;
+    // Help
+    QAction* m_online = nullptr;
+    QAction* m_aboutAction = nullptr;
+    // Canvas menu
+    QAction* m_cmOpenForeground = nullptr;
+    QAction* m_cmOpenBackground = nullptr;
+    QAction* m_cmAddMe = nullptr;
+    QAction* m_cmAddScene = nullptr;
+    QAction* m_cmForegroundSize = nullptr;
+    QAction* m_cmBackgroundSize = nullptr;
+    QAction* m_cmDeleteMe = nullptr;
+    // Layer menu
+    QAction* m_lmDelete = nullptr;
+    // Keyboard only
+    QAction* m_deleteKey = nullptr;
+    // Tool bar
+    QAction* m_tbOpen = nullptr;
+    QAction* m_tbPublish = nullptr;
+    QAction* m_tbForegroundSize = nullptr;
+    QAction* m_tbBackgroundSize = nullptr;
+    QAction* m_tbRotate = nullptr;
+    QAction* m_tbZoomOut = nullptr;
+    QAction* m_tbZoomIn = nullptr;
+    QAction* m_tbLayerShow = nullptr;
+    QAction* m_tbAlbumShow = nullptr;
+
+    QToolBar* m_toolBar = nullptr;
+    QWidget* m_leftGroup = nullptr;
+    QCheckBox* m_transparent = nullptr;
+    QSlider* m_slider = nullptr;
+    QLabel* m_percentLabel = nullptr;
+    QLineEdit* m_angleEdit = nullptr;
+    QLabel* m_zoomLabel = nullptr;
+
+    QMenu* m_canvasMenu = nullptr;
+    QMenu* m_layerMenu = nullptr;
+    QMenu* m_sketchMenu = nullptr;
+    QMenu* m_albumMenu = nullptr;
+
+    CanvasView* m_canvas = nullptr;
+    QLabel* m_statusLabel = nullptr;
+
+    QDockWidget* m_foregroundDock = nullptr;
+    QDockWidget* m_backgroundDock = nullptr;
+    QDockWidget* m_photoEffectsDock = nullptr;
+    QDockWidget* m_layerDock = nullptr;
+    QDockWidget* m_albumDock = nullptr;
+    QTabWidget* m_foregroundNotebook = nullptr;
+    QTabWidget* m_effectsNotebook = nullptr;
+    LayerPanel* m_layerPanel = nullptr;
+    TAboutus* m_about = nullptr;
+};
+
+} // namespace quill::app

@@ -1,0 +1,68 @@
+#include "app/platform/Platform.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace quill::app {
+
+QString QtPlatform::openPictureFile(QWidget* parent, const QString& caption,
+                                    const QStringList& filters)
+{
+    QString selected = filters.isEmpty() ? QString() : filters.first();
+    return QFileDialog::getOpenFileName(parent, caption, QString(), filters.join(QStringLiteral(";;")),
+                                        &selected);
+}
+
+QString QtPlatform::savePictureFile(QWidget* parent, const QString& caption,
+                                    const QString& suggestedName, const QStringList& filters)
+{
+    QString selected = filters.isEmpty() ? QString() : filters.first();
+    return QFileDialog::getSaveFileName(parent, caption, suggestedName,
+                                        filters.join(QStringLiteral(";;")), &selected);
+}
+
+QString QtPlatform::chooseFolder(QWidget* parent, const QString& caption, const QString& startFolder)
+{
+    return QFileDialog::getExistingDirectory(parent, caption, startFolder);
+}
+
+void QtPlatform::showMessage(QWidget* parent, const QString& text)
+{
+    QMessageBox box(parent);
+    box.setWindowTitle(QApplication::applicationDisplayName());
+    box.setText(text);
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+}
+
+bool QtPlatform::openUrl(const QUrl& url) { return QDesktopServices::openUrl(url); }
+
+QStringList qtNameFilters(const QString& pairs)
+{
+    QStringList out;
+    const QStringList parts = pairs.split(QLatin1Char('|'));
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString description = parts[i].trimmed();
+        QStringList patterns;
+        for (const QString& p : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+            const QString t = p.trimmed();
+            patterns << (t == QLatin1String("*.*") ? QStringLiteral("*") : t);
+        }
+        if (patterns.isEmpty())
+            continue;
+        out << QStringLiteral("%1 (%2)").arg(description, patterns.join(QLatin1Char(' ')));
+    }
+    return out;
+}
+
+QStringList openPictureFilters()
+{
+    // The program's own list, with PNG added before "All files" (icons stay reachable
+    // only through "All files").
+    return qtNameFilters(QStringLiteral("*.jpg|*.jpg|*.jpeg|*.jpeg|*.bmp|*.bmp|*.wmf|*.wmf|*.emf|*.emf|"
+                                        "*.gif|*.gif|*.png|*.png|All files|*.*"));
+}
+
+} // namespace quill::app

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+class QWidget;
+
+namespace quill::app {
+
+// Everything the window asks of the desktop: file and folder choosers, message
+// boxes, the web browser. The window never calls QFileDialog, QMessageBox or
+// QDesktopServices directly, so tests run the real window with a fake.
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // An existing file chosen by the user, or an empty string when cancelled.
+    // filters are Qt name filters ("Pictures (*.jpg *.png)"), the first one selected.
+    virtual QString openPictureFile(QWidget* parent, const QString& caption,
+                                    const QStringList& filters) = 0;
+    // A file name to write, or an empty string when cancelled.
+    virtual QString savePictureFile(QWidget* parent, const QString& caption,
+                                    const QString& suggestedName, const QStringList& filters) = 0;
+    // An existing folder, or an empty string when cancelled.
+    virtual QString chooseFolder(QWidget* parent, const QString& caption,
+                                 const QString& startFolder) = 0;
+    // A plain message box with one OK button.
+    virtual void showMessage(QWidget* parent, const QString& text) = 0;
+    // Opens a page in the user's browser; false when no browser could be started.
+    virtual bool openUrl(const QUrl& url) = 0;
+};
+
+// The desktop implementation.
+class QtPlatform : public Platform {
+public:
+    QString openPictureFile(QWidget* parent, const QString& caption,
+                            const QStringList& filters) override;
+    QString savePictureFile(QWidget* parent, const QString& caption, const QString& suggestedName,
+                            const QStringList& filters) override;
+    QString chooseFolder(QWidget* parent, const QString& caption,
+                         const QString& startFolder) override;
+    void showMessage(QWidget* parent, const QString& text) override;
+    bool openUrl(const QUrl& url) override;
+};
+
+// Turns a filter written as description|pattern pairs ("*.jpg|*.jpg|All files|*.*")
+// into Qt name filters ("*.jpg (*.jpg)", "All files (*)"). A pattern list separated by
+// ';' becomes a space-separated list; "*.*" means every file. A trailing description
+// without a pattern is dropped.
+QStringList qtNameFilters(const QString& pairs);
+
+// The filter of the open-picture dialog, with PNG offered beside the other forms.
+QStringList openPictureFilters();
+
+} // namespace quill::app
