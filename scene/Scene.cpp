@@ -154,17 +154,43 @@ Rect Scene::layerSceneRect(int i) const
     return {p.x, p.y, w.width(), w.height()};
 }
 
+void Scene::composeRows(const Rect& r)
+{
+    // Row chunks of about 32K pixels, each finished (background, every layer, the frame)
+    // before the next, so a chunk's rows stay in cache between the passes; the chunks run
+    // in parallel bands. Each layer is drawn with DrawOntoClipped over the chunk, which
+    // writes exactly what a full DrawOnto writes there.
+    const int chunkRows = std::max(1, 32768 / std::max(1, r.width));
+    const int chunks = (r.height + chunkRows - 1) / chunkRows;
+    std::vector<Point> places(std::size_t(LayerCount()) + 1);
+    for (int i = 1; i <= LayerCount(); ++i)
+        if (layer(i).visible)
+            places[std::size_t(i)] = layerPosition(i);
+    std::size_t work = std::size_t(r.width) * std::size_t(chunkRows);
+    parallelRows(chunks, work, [&](int begin, int end) {
+        for (int c = begin; c < end; ++c) {
+            const int top = r.top + c * chunkRows;
+            const int bottom = std::min(r.bottom(), top + chunkRows);
+            for (int y = top; y < bottom; ++y)
+                std::memcpy(m_scene.row32(y) + r.left, BackWork.row32(y) + r.left, std::size_t(r.width) * 4);
+            for (int i = 1; i <= LayerCount(); ++i) {
+                if (!layer(i).visible)
+                    continue;
+                const Point p = places[std::size_t(i)];
+                layer(i).ForeWork.DrawOntoClipped(p.x, p.y, m_scene, r.left, top, r.right(), bottom);
+            }
+            if (FramePicture)
+                FramePicture->DrawOntoClipped(0, 0, m_scene, r.left, top, r.right(), bottom);
+        }
+    });
+}
+
 void Scene::ComposeScene()
 {
-    m_scene = BackWork; // reuses the buffer when the size is unchanged
-    for (int i = 1; i <= LayerCount(); ++i) {
-        if (!layer(i).visible)
-            continue;
-        const Point p = layerPosition(i);
-        layer(i).ForeWork.DrawOnto(p.x, p.y, m_scene);
-    }
-    if (FramePicture)
-        FramePicture->DrawOnto(0, 0, m_scene);
+    if (m_scene.width() != BackWork.width() || m_scene.height() != BackWork.height())
+        m_scene = TBitmap32::uninitialized(BackWork.width(), BackWork.height());
+    if (!m_scene.empty())
+        composeRows({0, 0, m_scene.width(), m_scene.height()});
 }
 
 Rect Scene::composeRegion(const Rect& region)
@@ -174,18 +200,8 @@ Rect Scene::composeRegion(const Rect& region)
         return {0, 0, m_scene.width(), m_scene.height()};
     }
     const Rect r = region.intersected({0, 0, m_scene.width(), m_scene.height()});
-    if (r.empty())
-        return {};
-    for (int y = r.top; y < r.bottom(); ++y)
-        std::memcpy(m_scene.row32(y) + r.left, BackWork.row32(y) + r.left, std::size_t(r.width) * 4);
-    for (int i = 1; i <= LayerCount(); ++i) {
-        if (!layer(i).visible)
-            continue;
-        const Point p = layerPosition(i);
-        layer(i).ForeWork.DrawOntoClipped(p.x, p.y, m_scene, r.left, r.top, r.right(), r.bottom());
-    }
-    if (FramePicture)
-        FramePicture->DrawOntoClipped(0, 0, m_scene, r.left, r.top, r.right(), r.bottom());
+    if (!r.empty())
+        composeRows(r);
     return r;
 }
 

@@ -141,6 +141,8 @@ public:
     void updateImageSize();
 
 private:
+    void composeRows(const Rect& r);
+
     std::vector<LayerSlot> m_layers;  // [0] = dummy
     TBitmap32 m_scene;
     MaskSource m_maskSource;
