@@ -1,0 +1,272 @@
+#include "collections/Publish.h"
+
+#include "imaging/JpegCodec.h"
+#include "TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace quill {
+namespace {
+
+using quill::testing::TempFolder;
+
+TEST(PublishPreview, FitsTheSceneIntoTheScrollBox)
+{
+    struct Case {
+        int w, h;
+        ThumbRect rect;
+    };
+    const Case cases[] = {
+        // 321/297 < 600/450: w = 317, h = MulDiv(317, 450, 600) = 237.75 -> 238, top 29.
+        {600, 450, {0, 29, 316, 237}},
+        // A tall scene: h = 293, w = MulDiv(293, 300, 600) = 146.5 -> 147, left 87.
+        {300, 600, {87, 0, 146, 292}},
+        // Exactly the box's shape takes the first branch.
+        {321, 297, {(321 - 317) / 2, 0, 316, 292}},
+        {0, 10, {}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(publishPreviewRect(321, 297, c.w, c.h), c.rect) << c.w << "x" << c.h;
+}
+
+TEST(PublishSave, ExtensionRule)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"picture.jpg", "picture.bmp"},   {"/a/b/picture.jpeg", "/a/b/picture.bmp"},
+        {"/a.b/picture", "/a.b/picture.bmp"}, {"noext", "noext.bmp"},
+        {"/x/archive.tar.gz", "/x/archive.tar.bmp"}, {"/x/.hidden", "/x/.bmp"},
+    };
+    for (auto [in, out] : cases)
+        EXPECT_EQ(changeExtension(in, ".bmp"), out);
+    EXPECT_EQ(savePictureFilterText(), "*.jpg|*.jpg|*.bmp|*.bmp|*.wmf|*.wmf|*.png|*.png");
+}
+
+TEST(PublishSave, EachFormReadsBack)
+{
+    TempFolder dir;
+    TBitmap32 picture(7, 5);
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 7; ++x)
+            picture.setPixel(x, y, makePixel(x * 30, y * 50, 90, 255));
+    struct Case {
+        int filter;
+        const char* written; // empty: nothing written
+    };
+    const Case cases[] = {{1, "picture.jpg"}, {2, "picture.bmp"}, {3, "picture.wmf"}, {4, "picture.png"}, {0, ""}, {5, ""}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.filter);
+        std::filesystem::remove_all(dir.path());
+        std::filesystem::create_directories(dir.path());
+        SaveAsResult r = savePictureAs(picture, dir.path("picture.jpg"), c.filter);
+        if (!*c.written) {
+            EXPECT_FALSE(r.written);
+            EXPECT_TRUE(dir.names().empty());
+            continue;
+        }
+        ASSERT_TRUE(r.written) << r.message;
+        EXPECT_EQ(r.path, dir.path(c.written));
+        EXPECT_EQ(dir.names(), std::set<std::string>{c.written});
+        LoadResult back = LoadPictureFile(r.path);
+        ASSERT_EQ(back.picture.width(), 7);
+        ASSERT_EQ(back.picture.height(), 5);
+        if (c.filter == 1) {
+            EXPECT_EQ(TempFolder::read(r.path), encodeJpeg(picture, 90));
+        } else {
+            EXPECT_EQ(back.picture, picture); // lossless forms keep every byte
+        }
+    }
+    // The 24-bit BMP: 54-byte header, rows padded to 4 bytes (7 * 3 = 21 -> 24).
+    savePictureAs(picture, dir.path("p.jpg"), 2);
+    const auto bmp = TempFolder::read(dir.path("p.bmp"));
+    ASSERT_GE(bmp.size(), 30u);
+    EXPECT_EQ(bmp[28], 24);
+    EXPECT_EQ(bmp.size(), 54u + 24 * 5);
+
+    SaveAsResult failed = savePictureAs(picture, dir.path("none/p.jpg"), 1);
+    EXPECT_FALSE(failed.written);
+    EXPECT_NE(failed.message.find(dir.path("none/p.jpg")), std::string::npos) << failed.message;
+}
+
+TEST(PublishPrint, DoublesWhileBothSidesAreBelowHalfThePage)
+{
+    struct Case {
+        int w, h, pageW, pageH;
+        PrintPlacement placed;
+    };
+    const Case cases[] = {
+        {600, 450, 4800, 6600, {1200, 2400, 2400, 1800}},
+        {600, 450, 4801, 6600, {1200, 2400, 2400, 1800}}, // half is 2400 by integer halving
+        {600, 450, 4802, 6600, {1, 1500, 4800, 3600}},  // 2400 is below 2401: once more
+        {600, 450, 1200, 900, {300, 225, 600, 450}},      // 600 is not below 600: no doubling
+        {5000, 100, 4800, 6600, {-100, 3250, 5000, 100}}, // larger than the page: own size, centred
+        {1, 1, 4800, 6600, {352, 1252, 4096, 4096}},     // 2048 < 2400 doubles to 4096
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(printPlacement(c.w, c.h, c.pageW, c.pageH), c.placed) << c.w << "x" << c.h;
+    EXPECT_EQ(printPlacement(0, 450, 4800, 6600), std::nullopt);
+    EXPECT_EQ(printPlacement(600, 0, 4800, 6600), std::nullopt);
+}
+
+// Records every request; answers from a table of what succeeds.
+class FakeDesktop : public DesktopServices {
+public:
+    bool portalWallpaperWorks = false;
+    bool portalMailWorks = false;
+    std::map<std::string, int> exitCodes; // program name -> exit code; absent: not installed
+    std::string xfceProperties;
+    std::vector<std::string> calls;
+    MailMessage portalMail;
+    std::vector<std::string> lastArgv;
+
+    ServiceOutcome portalSetWallpaper(const std::string& path) override
+    {
+        calls.push_back("portal-wallpaper " + path);
+        return {portalWallpaperWorks, portalWallpaperWorks ? "" : "no such interface"};
+    }
+    ServiceOutcome portalComposeEmail(const MailMessage& m) override
+    {
+        calls.push_back("portal-mail");
+        portalMail = m;
+        return {portalMailWorks, portalMailWorks ? "" : "no such interface"};
+    }
+    ProgramRun runProgram(const std::vector<std::string>& argv) override
+    {
+        std::string line;
+        for (const auto& a : argv)
+            line += (line.empty() ? "" : " ") + a;
+        calls.push_back(line);
+        lastArgv = argv;
+        auto it = exitCodes.find(argv[0]);
+        if (it == exitCodes.end())
+            return {false, -1, "", "not installed"};
+        ProgramRun run{true, it->second, "", ""};
+        if (argv[0] == "xfconf-query" && argv.size() > 3 && argv[3] == "-l")
+            run.output = xfceProperties;
+        return run;
+    }
+};
+
+TEST(PublishWallpaper, TriesEachWayInOrder)
+{
+    TempFolder dir;
+    const TBitmap32 scene(6, 4, makePixel(10, 20, 30));
+    const std::string bmp = dir.path("wallpaper.bmp");
+    const std::string uri = fileUri(bmp);
+    struct Case {
+        const char* what;
+        bool portal;
+        std::map<std::string, int> programs;
+        std::vector<std::string> calls;
+        bool ok;
+    };
+    const std::vector<std::string> gnome = {
+        "gsettings set org.gnome.desktop.background picture-uri " + uri,
+        "gsettings set org.gnome.desktop.background picture-uri-dark " + uri,
+        "gsettings set org.gnome.desktop.background picture-options wallpaper"};
+    auto join = [](std::vector<std::string> a, const std::vector<std::string>& b) {
+        a.insert(a.end(), b.begin(), b.end());
+        return a;
+    };
+    const std::string portal = "portal-wallpaper " + bmp;
+    const std::vector<Case> cases = {
+        {"portal", true, {{"gsettings", 0}}, {portal}, true},
+        {"gnome", false, {{"gsettings", 0}, {"plasma-apply-wallpaperimage", 0}}, join({portal}, gnome), true},
+        {"kde", false, {{"gsettings", 1}, {"plasma-apply-wallpaperimage", 0}},
+         {portal, gnome[0], "plasma-apply-wallpaperimage " + bmp}, true},
+        {"xfce", false, {{"xfconf-query", 0}},
+         {portal, gnome[0], "plasma-apply-wallpaperimage " + bmp, "xfconf-query -c xfce4-desktop -l",
+          "xfconf-query -c xfce4-desktop -p /backdrop/screen0/monitor0/workspace0/last-image -s " + bmp,
+          "xfconf-query -c xfce4-desktop -p /backdrop/screen0/monitorHDMI-1/workspace0/last-image -s " + bmp},
+         true},
+        {"none", false, {}, {portal, gnome[0], "plasma-apply-wallpaperimage " + bmp, "xfconf-query -c xfce4-desktop -l"}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove(bmp);
+        FakeDesktop desktop;
+        desktop.portalWallpaperWorks = c.portal;
+        desktop.exitCodes = c.programs;
+        desktop.xfceProperties = "/backdrop/screen0/monitor0/workspace0/color-style\n"
+                                 "/backdrop/screen0/monitor0/workspace0/last-image\n"
+                                 "/backdrop/screen0/monitorHDMI-1/workspace0/last-image\n";
+        PublishMessage m = setAsWallpaper(scene, dir.path(), desktop);
+        EXPECT_EQ(desktop.calls, c.calls);
+        EXPECT_EQ(m.ok, c.ok);
+        if (c.ok) {
+            EXPECT_EQ(m.text, "Set as wallpaper successful!");
+            EXPECT_EQ(m.title, "ok!");
+        } else {
+            EXPECT_EQ(m.text, "The wallpaper could not be set (" + bmp +
+                                  "): the desktop portal: no such interface; gsettings not installed; "
+                                  "plasma-apply-wallpaperimage not installed; xfconf-query not installed.");
+        }
+        // The file is a 32-bit BMP of the scene in every case.
+        const auto bytes = TempFolder::read(bmp);
+        ASSERT_GE(bytes.size(), 30u);
+        EXPECT_EQ(bytes[28], 32);
+        EXPECT_EQ(LoadPictureFile(bmp).picture, scene);
+    }
+}
+
+TEST(PublishWallpaper, UnwritableFolderSetsNothing)
+{
+    TempFolder dir;
+    FakeDesktop desktop;
+    desktop.portalWallpaperWorks = true;
+    PublishMessage m = setAsWallpaper(TBitmap32(3, 3), dir.path("missing"), desktop);
+    EXPECT_FALSE(m.ok);
+    EXPECT_NE(m.text.find(dir.path("missing/wallpaper.bmp")), std::string::npos) << m.text;
+    EXPECT_TRUE(desktop.calls.empty());
+}
+
+TEST(PublishMail, ComposesTheMessageWithOneAttachment)
+{
+    EXPECT_EQ(mailBody(), std::string("Hello!\r\n\r\nIt is a good software. The download link is folows:\r\n") +
+                              kManualPage + "\r\n\r\nPlease try it. It would give you happiness!\r\nGood luck!");
+    TempFolder dir;
+    const TBitmap32 scene(8, 6, makePixel(200, 100, 50));
+    const std::string jpg = dir.path("mywork.jpg");
+
+    FakeDesktop portal;
+    portal.portalMailWorks = true;
+    PublishMessage m = mailToFriend(scene, dir.path(), portal);
+    EXPECT_TRUE(m.ok);
+    EXPECT_EQ(m.text, "");
+    EXPECT_EQ(portal.calls, std::vector<std::string>{"portal-mail"});
+    EXPECT_EQ(portal.portalMail.subject, "Tell you a great software--Quillmark.");
+    EXPECT_EQ(portal.portalMail.body, mailBody());
+    EXPECT_EQ(portal.portalMail.attachments, std::vector<std::string>{jpg});
+    EXPECT_EQ(portal.portalMail.to, "");
+    EXPECT_EQ(TempFolder::read(jpg), encodeJpeg(scene, 90));
+
+    FakeDesktop fallback;
+    fallback.exitCodes["xdg-email"] = 0;
+    m = mailToFriend(scene, dir.path(), fallback);
+    EXPECT_TRUE(m.ok);
+    EXPECT_EQ(fallback.lastArgv, (std::vector<std::string>{"xdg-email", "--utf8", "--subject", kMailSubject, "--body",
+                                                            mailBody(), "--attach", jpg}));
+
+    FakeDesktop nothing;
+    nothing.exitCodes["xdg-email"] = 3;
+    m = mailToFriend(scene, dir.path(), nothing);
+    EXPECT_FALSE(m.ok);
+    EXPECT_EQ(m.text, "The mail program could not be started: the desktop portal: no such interface; "
+                      "xdg-email ended with code 3.");
+
+    FakeDesktop unwritable;
+    m = mailToFriend(scene, dir.path("gone"), unwritable);
+    EXPECT_FALSE(m.ok);
+    EXPECT_NE(m.text.find(dir.path("gone/mywork.jpg")), std::string::npos);
+    EXPECT_TRUE(unwritable.calls.empty());
+}
+
+TEST(PublishMail, FileUriEncodesUnsafeBytes)
+{
+    EXPECT_EQ(fileUri("/home/a b/c%d/é.bmp"), "file:///home/a%20b/c%25d/%C3%A9.bmp");
+    EXPECT_EQ(fileUri("/x/y-z_1.~bmp"), "file:///x/y-z_1.~bmp");
+}
+
+} // namespace
+} // namespace quill
