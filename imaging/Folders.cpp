@@ -48,7 +48,7 @@ std::string xdgBase(const char* variable, const char* homeDefault)
     } else {
         homeFolder = "/tmp";
     }
-    return withSlash(homeFolder) + homeDefault;
+    return withSlash(withSlash(homeFolder) + homeDefault);
 }
 
 } // namespace

@@ -1,0 +1,569 @@
+#include "imaging/BmpCodec.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace quill {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+void add16(Bytes& b, std::uint32_t v)
+{
+    b.push_back(std::uint8_t(v));
+    b.push_back(std::uint8_t(v >> 8));
+}
+void add32(Bytes& b, std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        b.push_back(std::uint8_t(v >> (8 * i)));
+}
+
+// Everything a test BMP file can say about itself, lies included.
+struct BmpSpec {
+    std::uint32_t headerSize = 40;
+    std::int32_t width = 3;
+    std::int32_t height = 2;
+    std::uint16_t bitCount = 24;
+    std::uint32_t compression = 0;
+    std::vector<std::uint32_t> masks;   // after a 40-byte header, or inside a longer one
+    std::vector<std::uint32_t> palette; // 0x00RRGGBB
+    std::uint32_t clrUsed = 0;
+    std::uint32_t sizeImage = 0;
+    Bytes bits;
+    std::int64_t offBits = -1; // -1: where the bits really start
+};
+
+Bytes makeBmp(const BmpSpec& s)
+{
+    Bytes b = {'B', 'M'};
+    add32(b, 0); // file size, patched below
+    add32(b, 0);
+    add32(b, 0); // offBits, patched below
+    if (s.headerSize == 12) {
+        add32(b, 12);
+        add16(b, std::uint32_t(s.width));
+        add16(b, std::uint32_t(s.height));
+        add16(b, 1);
+        add16(b, s.bitCount);
+        for (std::uint32_t c : s.palette) {
+            b.push_back(std::uint8_t(c));
+            b.push_back(std::uint8_t(c >> 8));
+            b.push_back(std::uint8_t(c >> 16));
+        }
+    } else {
+        const std::size_t start = b.size();
+        add32(b, s.headerSize);
+        add32(b, std::uint32_t(s.width));
+        add32(b, std::uint32_t(s.height));
+        add16(b, 1);
+        add16(b, s.bitCount);
+        add32(b, s.compression);
+        add32(b, s.sizeImage);
+        add32(b, 2835);
+        add32(b, 2835);
+        add32(b, s.clrUsed);
+        add32(b, 0);
+        if (s.headerSize > 40) {
+            for (std::uint32_t m : s.masks)
+                add32(b, m);
+            b.resize(start + s.headerSize, 0);
+        } else {
+            for (std::uint32_t m : s.masks)
+                add32(b, m);
+        }
+        for (std::uint32_t c : s.palette)
+            add32(b, c);
+    }
+    const std::uint32_t off = std::uint32_t(s.offBits >= 0 ? s.offBits : std::int64_t(b.size()));
+    b.insert(b.end(), s.bits.begin(), s.bits.end());
+    std::uint8_t* p = b.data();
+    writeLe32(p + 2, std::uint32_t(b.size()));
+    writeLe32(p + 10, off);
+    return b;
+}
+
+std::vector<std::uint32_t> pixelsOf(const TBitmap32& pic)
+{
+    std::vector<std::uint32_t> v;
+    for (int y = 0; y < pic.height(); ++y)
+        for (int x = 0; x < pic.width(); ++x)
+            v.push_back(pic.pixel(x, y));
+    return v;
+}
+
+constexpr std::uint32_t kBlack = 0xFF000000u;
+std::uint32_t rgb(int r, int g, int b, int a = 255) { return makePixel(r, g, b, a); }
+
+std::vector<std::uint32_t> greyRamp256()
+{
+    std::vector<std::uint32_t> p;
+    for (std::uint32_t i = 0; i < 256; ++i)
+        p.push_back((i << 16) | ((255 - i) << 8) | (i / 2));
+    return p;
+}
+
+struct DepthCase {
+    const char* name;
+    BmpSpec spec;
+    int width, height;
+    std::vector<std::uint32_t> expected; // top row first
+};
+
+// Each case stores a 3 x 2 picture (so every row needs padding) in one form; the
+// expected pixels are worked out by hand from the stored bytes.
+std::vector<DepthCase> depthCases()
+{
+    std::vector<DepthCase> c;
+    {
+        BmpSpec s;
+        s.bitCount = 1;
+        s.palette = {0x000000, 0x0A141E};
+        // bottom row 1,0,1 = 1010 0000; top row 0,1,1 = 0110 0000
+        s.bits = {0xA0, 0, 0, 0, 0x60, 0, 0, 0};
+        const std::uint32_t p0 = kBlack, p1 = rgb(10, 20, 30);
+        c.push_back({"1 bit", s, 3, 2, {p0, p1, p1, p1, p0, p1}});
+    }
+    {
+        BmpSpec s;
+        s.bitCount = 4;
+        s.clrUsed = 3;
+        s.palette = {0x010203, 0x040506, 0x070809};
+        // bottom 1,1,2; top 2,0,1
+        s.bits = {0x11, 0x20, 0, 0, 0x20, 0x10, 0, 0};
+        const std::uint32_t p0 = rgb(1, 2, 3), p1 = rgb(4, 5, 6), p2 = rgb(7, 8, 9);
+        c.push_back({"4 bit, short colour table", s, 3, 2, {p2, p0, p1, p1, p1, p2}});
+    }
+    {
+        BmpSpec s;
+        s.bitCount = 8;
+        s.palette = greyRamp256();
+        s.bits = {7, 8, 9, 0, 0, 128, 255, 0};
+        auto e = [](int i) { return rgb(i, 255 - i, i / 2); };
+        c.push_back({"8 bit", s, 3, 2, {e(0), e(128), e(255), e(7), e(8), e(9)}});
+    }
+    {
+        BmpSpec s;
+        s.bitCount = 8;
+        s.clrUsed = 2;
+        s.palette = {0x112233, 0x445566};
+        // Index 5 is past the two colours the file has: opaque black.
+        s.bits = {0, 1, 5, 0, 1, 0, 0, 0};
+        c.push_back({"8 bit, index past the colour table", s, 3, 2,
+                     {rgb(0x44, 0x55, 0x66), rgb(0x11, 0x22, 0x33), rgb(0x11, 0x22, 0x33), rgb(0x11, 0x22, 0x33),
+                      rgb(0x44, 0x55, 0x66), kBlack}});
+    }
+    {
+        BmpSpec s;
+        s.bitCount = 16; // 5-5-5 without bit fields
+        s.bits = {0x00, 0x00, 0xE0, 0x03, 0x1F, 0x00, 0, 0, 0xFF, 0x7F, 0x00, 0x7C, 0x10, 0x42, 0, 0};
+        // 5-bit 16 widens to 132 and 1 to 8: rounded, not shifted.
+        c.push_back({"16 bit 555", s, 3, 2,
+                     {rgb(255, 255, 255), rgb(255, 0, 0), rgb(132, 132, 132), rgb(0, 0, 0), rgb(0, 255, 0),
+                      rgb(0, 0, 255)}});
+    }
+    {
+        BmpSpec s;
+        s.bitCount = 16;
+        s.compression = 3;
+        s.masks = {0xF800, 0x07E0, 0x001F};
+        s.bits = {0x00, 0x00, 0x00, 0xF8, 0x1F, 0x00, 0, 0, 0xFF, 0xFF, 0x10, 0x84, 0x21, 0x08, 0, 0};
+        // 0x0821: red 1 of 31 -> 8, green 1 of 63 -> 4, blue 1 of 31 -> 8.
+        c.push_back({"16 bit 565 bit fields", s, 3, 2,
+                     {rgb(255, 255, 255), rgb(132, 130, 132), rgb(8, 4, 8), rgb(0, 0, 0), rgb(255, 0, 0),
+                      rgb(0, 0, 255)}});
+    }
+    {
+        BmpSpec s;
+        s.bitCount = 24;
+        s.sizeImage = 0xFFFFFFF0; // never trusted
+        s.bits = {10, 11, 12, 13, 14, 15, 16, 17, 18, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 0};
+        c.push_back({"24 bit, lying image size", s, 3, 2,
+                     {rgb(3, 2, 1), rgb(6, 5, 4), rgb(9, 8, 7), rgb(12, 11, 10), rgb(15, 14, 13), rgb(18, 17, 16)}});
+    }
+    {
+        BmpSpec s;
+        s.bitCount = 24;
+        s.height = -2; // top-down: first stored row is the top one
+        s.bits = {10, 11, 12, 13, 14, 15, 16, 17, 18, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 0};
+        c.push_back({"24 bit top-down", s, 3, 2,
+                     {rgb(12, 11, 10), rgb(15, 14, 13), rgb(18, 17, 16), rgb(3, 2, 1), rgb(6, 5, 4), rgb(9, 8, 7)}});
+    }
+    {
+        BmpSpec s;
+        s.bitCount = 24;
+        // The last row without its padding, as some writers leave it.
+        s.bits = {10, 11, 12, 13, 14, 15, 16, 17, 18, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
+        c.push_back({"24 bit, last row unpadded", s, 3, 2,
+                     {rgb(3, 2, 1), rgb(6, 5, 4), rgb(9, 8, 7), rgb(12, 11, 10), rgb(15, 14, 13), rgb(18, 17, 16)}});
+    }
+    {
+        BmpSpec s;
+        s.headerSize = 12;
+        s.bitCount = 8;
+        s.palette = greyRamp256();
+        s.bits = {7, 8, 9, 0, 0, 128, 255, 0};
+        auto e = [](int i) { return rgb(i, 255 - i, i / 2); };
+        c.push_back({"OS/2 core header", s, 3, 2, {e(0), e(128), e(255), e(7), e(8), e(9)}});
+    }
+    const Bytes bgra32 = {1, 2, 3, 0x11, 4, 5, 6, 0x22, 7, 8, 9, 0x33, 10, 11, 12, 0x44, 13, 14, 15, 0x55, 16, 17, 18, 0x66};
+    {
+        BmpSpec s;
+        s.bitCount = 32;
+        s.bits = bgra32;
+        c.push_back({"32 bit, plain header: alpha ignored", s, 3, 2,
+                     {rgb(12, 11, 10), rgb(15, 14, 13), rgb(18, 17, 16), rgb(3, 2, 1), rgb(6, 5, 4), rgb(9, 8, 7)}});
+    }
+    {
+        BmpSpec s;
+        s.headerSize = 124;
+        s.bitCount = 32;
+        s.compression = 3;
+        s.masks = {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000};
+        s.bits = bgra32;
+        c.push_back({"32 bit V5 with alpha mask: alpha kept", s, 3, 2,
+                     {rgb(12, 11, 10, 0x44), rgb(15, 14, 13, 0x55), rgb(18, 17, 16, 0x66), rgb(3, 2, 1, 0x11),
+                      rgb(6, 5, 4, 0x22), rgb(9, 8, 7, 0x33)}});
+    }
+    {
+        BmpSpec s;
+        s.headerSize = 108;
+        s.bitCount = 32;
+        s.masks = {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000};
+        s.bits = bgra32;
+        c.push_back({"32 bit V4 without bit fields, alpha mask: alpha kept", s, 3, 2,
+                     {rgb(12, 11, 10, 0x44), rgb(15, 14, 13, 0x55), rgb(18, 17, 16, 0x66), rgb(3, 2, 1, 0x11),
+                      rgb(6, 5, 4, 0x22), rgb(9, 8, 7, 0x33)}});
+    }
+    {
+        BmpSpec s;
+        s.headerSize = 124;
+        s.bitCount = 32;
+        s.compression = 3;
+        s.masks = {0x00FF0000, 0x0000FF00, 0x000000FF, 0};
+        s.bits = bgra32;
+        c.push_back({"32 bit V5 without alpha mask: alpha 255", s, 3, 2,
+                     {rgb(12, 11, 10), rgb(15, 14, 13), rgb(18, 17, 16), rgb(3, 2, 1), rgb(6, 5, 4), rgb(9, 8, 7)}});
+    }
+    {
+        BmpSpec s;
+        s.bitCount = 32;
+        s.compression = 3;
+        s.masks = {0x000000FF, 0x0000FF00, 0x00FF0000}; // red in the first byte
+        s.bits = bgra32;
+        c.push_back({"32 bit bit fields, swapped red and blue", s, 3, 2,
+                     {rgb(10, 11, 12), rgb(13, 14, 15), rgb(16, 17, 18), rgb(1, 2, 3), rgb(4, 5, 6), rgb(7, 8, 9)}});
+    }
+    return c;
+}
+
+TEST(BmpDecode, EveryDepthAndRowOrder)
+{
+    for (const DepthCase& c : depthCases()) {
+        SCOPED_TRACE(c.name);
+        const Bytes file = makeBmp(c.spec);
+        LoadResult r = decodeBmp(file.data(), file.size());
+        EXPECT_EQ(r.message, "");
+        ASSERT_EQ(r.picture.width(), c.width);
+        ASSERT_EQ(r.picture.height(), c.height);
+        EXPECT_EQ(pixelsOf(r.picture), c.expected);
+    }
+}
+
+std::vector<std::uint32_t> paletteOf(int n)
+{
+    std::vector<std::uint32_t> p;
+    for (int i = 0; i < n; ++i)
+        p.push_back(std::uint32_t((i * 10) << 16 | (i * 20) << 8 | (i * 30)));
+    return p;
+}
+std::uint32_t entry(int i) { return rgb(i * 10, i * 20, i * 30); }
+constexpr std::uint32_t K = kBlack; // pixels the stream skips
+
+struct RleCase {
+    const char* name;
+    int compression, width, height;
+    Bytes stream;
+    std::vector<std::uint32_t> expected; // top row first
+};
+
+TEST(BmpDecode, RunLengthStreams)
+{
+    const std::uint32_t e1 = entry(1), e2 = entry(2), e3 = entry(3), e4 = entry(4), e5 = entry(5), e7 = entry(7),
+                        e9 = entry(9);
+    const std::vector<RleCase> cases = {
+        {"RLE8 runs, absolute run, delta and end of line", 1, 4, 3,
+         {3, 5, 0, 0, /**/ 0, 3, 1, 2, 3, 0, 0, 0, /**/ 0, 2, 2, 0, 2, 7, 0, 1},
+         {K, K, e7, e7, e1, e2, e3, K, e5, e5, e5, K}},
+        {"RLE4 alternating nibbles and an odd absolute run", 2, 5, 2,
+         {5, 0x12, 0, 0, 0, 3, 0x34, 0x50, 0, 1},
+         {e3, e4, e5, K, K, e1, e2, e1, e2, e1}},
+        {"a run longer than the row does not wrap into the next", 1, 2, 2,
+         {5, 9, 0, 0, 1, 4, 0, 1},
+         {e4, K, e9, e9}},
+        {"an absolute run longer than the row is clipped", 1, 2, 1,
+         {0, 4, 1, 2, 3, 4, 0, 1},
+         {e1, e2}},
+        {"a delta below the picture ends it", 1, 2, 2,
+         {1, 3, 0, 2, 0, 9, 5, 1},
+         {K, K, e3, K}},
+        {"an absolute run cut by the end of the file", 1, 4, 1,
+         {0, 5, 1, 2},
+         {e1, e2, K, K}},
+        {"a delta cut by the end of the file", 1, 3, 1,
+         {1, 4, 0, 2, 1},
+         {e4, K, K}},
+        {"a stream without end of bitmap", 1, 2, 1,
+         {2, 3},
+         {e3, e3}},
+        {"an empty stream leaves the picture black", 2, 3, 2,
+         {},
+         {K, K, K, K, K, K}},
+        {"a run past the last row is dropped", 1, 1, 1,
+         {1, 2, 0, 0, 1, 3, 0, 0, 1, 4},
+         {e2}},
+    };
+    for (const RleCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        BmpSpec s;
+        s.width = c.width;
+        s.height = c.height;
+        s.compression = std::uint32_t(c.compression);
+        s.bitCount = c.compression == 1 ? 8 : 4;
+        s.clrUsed = 10;
+        s.palette = paletteOf(10);
+        s.bits = c.stream;
+        const Bytes file = makeBmp(s);
+        LoadResult r = decodeBmp(file.data(), file.size());
+        EXPECT_EQ(r.message, "");
+        ASSERT_EQ(r.picture.width(), c.width);
+        ASSERT_EQ(r.picture.height(), c.height);
+        EXPECT_EQ(pixelsOf(r.picture), c.expected);
+    }
+}
+
+struct BadCase {
+    const char* name;
+    Bytes file;
+    std::string message; // the whole message
+};
+
+BmpSpec good24()
+{
+    BmpSpec s;
+    s.bits.assign(24, 7);
+    return s;
+}
+
+TEST(BmpDecode, DamagedAndLyingFilesAreRefusedWithAReason)
+{
+    std::vector<BadCase> cases;
+    cases.push_back({"nothing", {}, "the file is too short to be a BMP file"});
+    cases.push_back({"a file header only", Bytes{'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, "the file is too short to be a BMP file"});
+    {
+        Bytes f = makeBmp(good24());
+        f[0] = 'X';
+        cases.push_back({"wrong signature", f, "not a BMP file"});
+    }
+    {
+        Bytes f = makeBmp(good24());
+        f.resize(14 + 30);
+        cases.push_back({"header cut short", f, "the bitmap header is truncated"});
+    }
+    {
+        BmpSpec s = good24();
+        s.headerSize = 20;
+        s.bits.clear();
+        Bytes f = makeBmp(s);
+        cases.push_back({"unknown header size", f, "unsupported bitmap header size 20"});
+    }
+    {
+        BmpSpec s = good24();
+        s.bits.resize(20); // one byte short of the unpadded last row
+        cases.push_back({"pixel rows cut short", makeBmp(s), "the pixel data is truncated (20 of 21 bytes)"});
+    }
+    {
+        BmpSpec s = good24();
+        s.width = 0;
+        cases.push_back({"no columns", makeBmp(s), "the picture has no pixels (0 x 2)"});
+    }
+    {
+        BmpSpec s = good24();
+        s.width = 100000;
+        s.height = 100000;
+        cases.push_back({"huge sides in a small file", makeBmp(s), pictureTooLargeMessage(100000, 100000)});
+    }
+    {
+        BmpSpec s = good24();
+        s.width = 16384;
+        s.height = -16384; // each side allowed, the area not
+        cases.push_back({"area over the limit", makeBmp(s), pictureTooLargeMessage(16384, 16384)});
+    }
+    {
+        BmpSpec s = good24();
+        s.width = -3;
+        cases.push_back({"negative width", makeBmp(s), "the picture has no pixels (-3 x 2)"});
+    }
+    {
+        BmpSpec s = good24();
+        s.bitCount = 7;
+        cases.push_back({"odd bit count", makeBmp(s), "unsupported bit count 7"});
+    }
+    {
+        BmpSpec s = good24();
+        s.compression = 1;
+        cases.push_back({"RLE8 on 24 bits", makeBmp(s), "RLE8 compression needs 8 bits per pixel"});
+    }
+    {
+        BmpSpec s = good24();
+        s.compression = 4;
+        cases.push_back({"embedded JPEG", makeBmp(s), "JPEG or PNG data inside a BMP file is not supported"});
+    }
+    {
+        BmpSpec s = good24();
+        s.compression = 9;
+        cases.push_back({"unknown compression", makeBmp(s), "unsupported compression 9"});
+    }
+    {
+        BmpSpec s;
+        s.bitCount = 8;
+        s.clrUsed = 200; // says 200 colours, the file holds 3
+        s.palette = {1, 2, 3};
+        cases.push_back({"colour table larger than the file", makeBmp(s), "the colour table is truncated"});
+    }
+    {
+        BmpSpec s;
+        s.bitCount = 16;
+        s.compression = 3;
+        s.masks = {0x0F0F, 0x00F0, 0x0000};
+        s.bits.assign(16, 0);
+        cases.push_back({"mask with a gap", makeBmp(s), "a bit-field mask is not valid"});
+    }
+    {
+        BmpSpec s;
+        s.bitCount = 16;
+        s.compression = 3;
+        s.masks = {0x1F0000, 0x07E0, 0x001F};
+        s.bits.assign(16, 0);
+        cases.push_back({"mask wider than the pixel", makeBmp(s), "a bit-field mask is not valid"});
+    }
+    {
+        BmpSpec s;
+        s.bitCount = 16;
+        s.compression = 3;
+        s.masks = {0xF800};
+        cases.push_back({"masks cut short", makeBmp(s), "the bit-field masks are truncated"});
+    }
+    {
+        BmpSpec s = good24();
+        s.offBits = 0x7FFFFFFF;
+        cases.push_back({"pixel offset past the end", makeBmp(s), "the pixel data offset lies outside the file"});
+    }
+    for (const BadCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        LoadResult r = decodeBmp(c.file.data(), c.file.size());
+        EXPECT_TRUE(r.picture.empty());
+        EXPECT_EQ(r.message, c.message);
+    }
+}
+
+TEST(BmpDecode, PixelOffsetInsideTheColourTableFallsBackToTheRowsAfterIt)
+{
+    BmpSpec s;
+    s.bitCount = 8;
+    s.clrUsed = 2;
+    s.palette = {0x112233, 0x445566};
+    s.bits = {1, 0, 0, 0};
+    s.width = 1;
+    s.height = 1;
+    s.offBits = 14 + 40; // points at the colour table
+    const Bytes f = makeBmp(s);
+    LoadResult r = decodeBmp(f.data(), f.size());
+    ASSERT_EQ(r.picture.width(), 1);
+    EXPECT_EQ(r.picture.pixel(0, 0), rgb(0x44, 0x55, 0x66));
+}
+
+TEST(BmpDecode, EveryPrefixOfAFileDecodesWhollyOrFailsCleanly)
+{
+    for (const DepthCase& c : depthCases()) {
+        SCOPED_TRACE(c.name);
+        const Bytes file = makeBmp(c.spec);
+        for (std::size_t n = 0; n < file.size(); ++n) {
+            Bytes cut(file.begin(), file.begin() + std::ptrdiff_t(n));
+            LoadResult r = decodeBmp(cut.data(), cut.size());
+            if (r.picture.empty())
+                EXPECT_NE(r.message, "") << n;
+            else
+                EXPECT_EQ(pixelsOf(r.picture), c.expected) << n; // only the unpadded tail may go
+        }
+    }
+}
+
+TEST(BmpEncode, ExactBytesOfBothDepths)
+{
+    TBitmap32 pic(3, 2);
+    pic.setPixel(0, 0, rgb(1, 2, 3, 4));
+    pic.setPixel(1, 0, rgb(5, 6, 7, 8));
+    pic.setPixel(2, 0, rgb(9, 10, 11, 12));
+    pic.setPixel(0, 1, rgb(13, 14, 15, 16));
+    pic.setPixel(1, 1, rgb(17, 18, 19, 20));
+    pic.setPixel(2, 1, rgb(21, 22, 23, 24));
+    struct Case {
+        int bits;
+        Bytes rows; // bottom row first, as stored
+    } cases[] = {
+        {24, {15, 14, 13, 19, 18, 17, 23, 22, 21, 0, 0, 0, 3, 2, 1, 7, 6, 5, 11, 10, 9, 0, 0, 0}},
+        {32, {15, 14, 13, 16, 19, 18, 17, 20, 23, 22, 21, 24, 3, 2, 1, 4, 7, 6, 5, 8, 11, 10, 9, 12}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bits);
+        const Bytes f = encodeBmp(pic, c.bits);
+        ASSERT_EQ(f.size(), 54 + c.rows.size());
+        EXPECT_EQ(f[0], 'B');
+        EXPECT_EQ(f[1], 'M');
+        EXPECT_EQ(readLe32(&f[2]), f.size());
+        EXPECT_EQ(readLe32(&f[10]), 54u);
+        EXPECT_EQ(readLe32(&f[14]), 40u);
+        EXPECT_EQ(readLe32(&f[18]), 3u);
+        EXPECT_EQ(readLe32(&f[22]), 2u); // positive: bottom-up
+        EXPECT_EQ(readLe16(&f[26]), 1u);
+        EXPECT_EQ(readLe16(&f[28]), std::uint32_t(c.bits));
+        EXPECT_EQ(readLe32(&f[30]), 0u);
+        EXPECT_EQ(readLe32(&f[34]), c.rows.size());
+        EXPECT_EQ(Bytes(f.begin() + 54, f.end()), c.rows);
+        // Read back, the picture comes with alpha 255: a plain header names no alpha.
+        LoadResult r = decodeBmp(f.data(), f.size());
+        TBitmap32 opaque = pic;
+        SetAlpha(opaque, 255);
+        EXPECT_TRUE(r.picture == opaque);
+    }
+}
+
+TEST(BmpEncode, RefusesWhatItCannotWrite)
+{
+    EXPECT_TRUE(encodeBmp(TBitmap32(), 24).empty());
+    EXPECT_TRUE(encodeBmp(TBitmap32(2, 2), 16).empty());
+    EXPECT_TRUE(encodeBmp(TBitmap32(2, 2), 8).empty());
+}
+
+TEST(BmpEncode, LargeOddPictureRoundTripsThroughBothDepths)
+{
+    // Big enough for the rows to be split among threads, odd so rows need padding.
+    TBitmap32 pic = TBitmap32::uninitialized(701, 503);
+    std::mt19937 random(7);
+    for (int y = 0; y < pic.height(); ++y)
+        for (int x = 0; x < pic.width(); ++x)
+            pic.setPixel(x, y, std::uint32_t(random()) | 0xFF000000u);
+    for (int bits : {24, 32}) {
+        const Bytes f = encodeBmp(pic, bits);
+        LoadResult r = decodeBmp(f.data(), f.size());
+        EXPECT_TRUE(r.picture == pic) << bits;
+    }
+}
+
+} // namespace
+} // namespace quill

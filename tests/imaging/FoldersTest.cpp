@@ -1,0 +1,223 @@
+#include "imaging/Folders.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace quill {
+namespace {
+
+bool exists(const std::string& p)
+{
+    struct stat st {};
+    return lstat(p.c_str(), &st) == 0;
+}
+
+void writeFile(const std::string& p, const std::string& text = "x")
+{
+    std::ofstream(p) << text;
+}
+
+std::string readFile(const std::string& p)
+{
+    std::ifstream in(p);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A fresh folder for one test, removed afterwards even when the test fails.
+class TempTree : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string pattern = ::testing::TempDir() + "quillfolders.XXXXXX";
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        root = pattern;
+    }
+    void TearDown() override
+    {
+        const std::string command = "chmod -R u+rwx '" + root + "' 2>/dev/null; rm -rf '" + root + "'";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+    }
+    std::string root;
+};
+
+using FolderList = TempTree;
+
+TEST_F(FolderList, MatchesExtensionIgnoringCaseAndSortsIgnoringCase)
+{
+    for (const char* name : {"b.JPG", "a.jpg", "C.Jpg", "d.jpeg", "e.bmp", "f.jpg.txt", "A.bmp", "jpg"})
+        writeFile(root + "/" + name);
+    ASSERT_EQ(mkdir((root + "/folder.jpg").c_str(), 0755), 0);
+    ASSERT_EQ(symlink((root + "/a.jpg").c_str(), (root + "/link.jpg").c_str()), 0);
+    ASSERT_EQ(symlink((root + "/nowhere").c_str(), (root + "/broken.jpg").c_str()), 0);
+    ASSERT_EQ(symlink(root.c_str(), (root + "/tofolder.jpg").c_str()), 0);
+
+    const struct {
+        const char* pattern;
+        std::vector<std::string> expected;
+    } cases[] = {
+        {"*.jpg", {"a.jpg", "b.JPG", "C.Jpg", "link.jpg"}},
+        {"*.JPG", {"a.jpg", "b.JPG", "C.Jpg", "link.jpg"}},
+        {"*.bmp", {"A.bmp", "e.bmp"}},
+        {"*.gif", {}},
+        {"*", {"A.bmp", "a.jpg", "b.JPG", "C.Jpg", "d.jpeg", "e.bmp", "f.jpg.txt", "jpg", "link.jpg"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pattern);
+        EXPECT_EQ(ScanFolderList(root, c.pattern), c.expected);
+    }
+    EXPECT_TRUE(ScanFolderList(root + "/missing", "*.jpg").empty());
+    EXPECT_TRUE(ScanFolderList(root + "/a.jpg", "*").empty()); // a file, not a folder
+}
+
+TEST(FolderPattern, Wildcards)
+{
+    const struct {
+        const char* name;
+        const char* pattern;
+        bool match;
+    } cases[] = {
+        {"photo.jpg", "*.jpg", true},   {"PHOTO.JPG", "*.jpg", true},   {".jpg", "*.jpg", true},
+        {"photo.jpeg", "*.jpg", false}, {"photo.jpg.bak", "*.jpg", false}, {"photojpg", "*.jpg", false},
+        {"a.b.jpg", "*.jpg", true},     {"m1.gif", "m?.gif", true},     {"m12.gif", "m?.gif", false},
+        {"", "*", true},                {"", "?", false},               {"abc", "a*c", true},
+        {"abcbc", "a*bc", true},        {"abcb", "a*bc", false},        {"x", "**x", true},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(nameMatchesPattern(c.name, c.pattern), c.match) << c.name << " / " << c.pattern;
+}
+
+using DeleteTree = TempTree;
+
+TEST_F(DeleteTree, RemovesNestedReadOnlyContentButNeverFollowsLinks)
+{
+    const std::string tree = root + "/recorder";
+    const std::string outside = root + "/outside";
+    ASSERT_EQ(mkdir(tree.c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(outside.c_str(), 0755), 0);
+    writeFile(outside + "/keep.txt", "precious");
+    ASSERT_EQ(mkdir((tree + "/a").c_str(), 0755), 0);
+    ASSERT_EQ(mkdir((tree + "/a/b").c_str(), 0755), 0);
+    ASSERT_EQ(mkdir((tree + "/a/b/c").c_str(), 0755), 0);
+    writeFile(tree + "/top.jpg");
+    writeFile(tree + "/a/b/c/deep.jpg");
+    writeFile(tree + "/a/readonly.jpg");
+    ASSERT_EQ(chmod((tree + "/a/readonly.jpg").c_str(), 0444), 0);
+    ASSERT_EQ(chmod((tree + "/a/b").c_str(), 0555), 0); // a folder that refuses new entries
+    ASSERT_EQ(symlink(outside.c_str(), (tree + "/a/linkdir").c_str()), 0);
+    ASSERT_EQ(symlink((outside + "/keep.txt").c_str(), (tree + "/linkfile").c_str()), 0);
+
+    EXPECT_TRUE(DeleteFolder(tree));
+    EXPECT_FALSE(exists(tree));
+    EXPECT_TRUE(exists(outside));
+    EXPECT_EQ(readFile(outside + "/keep.txt"), "precious");
+}
+
+TEST_F(DeleteTree, Results)
+{
+    const std::string file = root + "/plain.txt";
+    writeFile(file);
+    const std::string empty = root + "/empty";
+    ASSERT_EQ(mkdir(empty.c_str(), 0755), 0);
+    const std::string target = root + "/target";
+    ASSERT_EQ(mkdir(target.c_str(), 0755), 0);
+    writeFile(target + "/inside.txt");
+    const std::string link = root + "/link";
+    ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+
+    EXPECT_FALSE(DeleteFolder(root + "/missing"));
+    EXPECT_FALSE(DeleteFolder(""));
+    EXPECT_FALSE(DeleteFolder(file)); // not a folder: left alone
+    EXPECT_TRUE(exists(file));
+    EXPECT_TRUE(DeleteFolder(empty));
+    EXPECT_FALSE(exists(empty));
+    // A link given as the folder: only the link goes.
+    EXPECT_TRUE(DeleteFolder(link));
+    EXPECT_FALSE(exists(link));
+    EXPECT_TRUE(exists(target + "/inside.txt"));
+}
+
+TEST(LibraryFolders, PathsBesideTheProgram)
+{
+    for (const char* folder : {"/opt/quillmark/", "/opt/quillmark"}) {
+        const LibraryFolders f = libraryFoldersBeside(folder);
+        EXPECT_EQ(f.programFolder, "/opt/quillmark/");
+        EXPECT_EQ(f.BackgroundFolder, "/opt/quillmark/background");
+        EXPECT_EQ(f.ForegroundFolder, "/opt/quillmark/foreground");
+        EXPECT_EQ(f.FrameFolder, "/opt/quillmark/frame");
+        EXPECT_EQ(f.MaskFolder, "/opt/quillmark/mask");
+        EXPECT_EQ(f.RecorderFolder, "/opt/quillmark/recorder/");
+    }
+}
+
+TEST(LibraryFolders, ProgramFolderHoldsTheRunningProgram)
+{
+    const std::string folder = programFolder();
+    ASSERT_FALSE(folder.empty());
+    EXPECT_EQ(folder.back(), '/');
+    EXPECT_TRUE(exists(folder + "test_imaging"));
+}
+
+// Sets environment variables for one scope and puts the old values back.
+class EnvironmentScope {
+public:
+    void set(const char* name, const char* value)
+    {
+        const char* old = std::getenv(name);
+        saved.push_back({name, old ? std::optional<std::string>(old) : std::nullopt});
+        if (value)
+            setenv(name, value, 1);
+        else
+            unsetenv(name);
+    }
+    ~EnvironmentScope()
+    {
+        for (auto it = saved.rbegin(); it != saved.rend(); ++it) {
+            if (it->second)
+                setenv(it->first.c_str(), it->second->c_str(), 1);
+            else
+                unsetenv(it->first.c_str());
+        }
+    }
+
+private:
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved;
+};
+
+using WorkingFolder = TempTree;
+
+TEST_F(WorkingFolder, ProgramFolderWhenWritableElseTheUsersFolders)
+{
+    const std::string missing = root + "/not/there/";
+    const struct {
+        const char* name;
+        const char* cacheHome;
+        const char* dataHome;
+        bool forCache;
+        std::string expected;
+    } cases[] = {
+        {"cache from XDG_CACHE_HOME", "/xdg/cache", nullptr, true, "/xdg/cache/quillmark/"},
+        {"cache default", nullptr, nullptr, true, "/home/someone/.cache/quillmark/"},
+        {"relative XDG_CACHE_HOME is ignored", "rel/cache", nullptr, true, "/home/someone/.cache/quillmark/"},
+        {"data from XDG_DATA_HOME", nullptr, "/xdg/data/", false, "/xdg/data/quillmark/"},
+        {"data default", nullptr, nullptr, false, "/home/someone/.local/share/quillmark/"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EnvironmentScope env;
+        env.set("HOME", "/home/someone");
+        env.set("XDG_CACHE_HOME", c.cacheHome);
+        env.set("XDG_DATA_HOME", c.dataHome);
+        EXPECT_EQ(workingFolder(missing, c.forCache), c.expected);
+        EXPECT_EQ(workingFolder(root, c.forCache), root + "/");
+    }
+}
+
+} // namespace
+} // namespace quill

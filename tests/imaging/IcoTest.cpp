@@ -1,0 +1,289 @@
+#include "imaging/IcoCodec.h"
+
+#include "imaging/BmpCodec.h"
+#include "imaging/PngCodec.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace quill {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+void add16(Bytes& b, std::uint32_t v)
+{
+    b.push_back(std::uint8_t(v));
+    b.push_back(std::uint8_t(v >> 8));
+}
+void add32(Bytes& b, std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        b.push_back(std::uint8_t(v >> (8 * i)));
+}
+
+// The BMP image of an icon: header with doubled height, colour table, colour rows and
+// AND-mask rows, both bottom-up.
+Bytes iconDib(int w, int h, int bitCount, const std::vector<std::uint32_t>& palette, const Bytes& colourRows,
+              const Bytes& maskRows)
+{
+    Bytes b;
+    add32(b, 40);
+    add32(b, std::uint32_t(w));
+    add32(b, std::uint32_t(2 * h));
+    add16(b, 1);
+    add16(b, std::uint32_t(bitCount));
+    add32(b, 0);
+    add32(b, 0);
+    add32(b, 0);
+    add32(b, 0);
+    add32(b, std::uint32_t(palette.size()));
+    add32(b, 0);
+    for (std::uint32_t c : palette)
+        add32(b, c);
+    b.insert(b.end(), colourRows.begin(), colourRows.end());
+    b.insert(b.end(), maskRows.begin(), maskRows.end());
+    return b;
+}
+
+// One colour everywhere, nothing masked.
+Bytes solidDib(int w, int h, int bitCount, std::uint32_t rgbColour)
+{
+    const std::size_t stride = std::size_t(dibRowBytes(w, bitCount)), maskStride = std::size_t(dibRowBytes(w, 1));
+    Bytes rows(stride * std::size_t(h), 0);
+    std::vector<std::uint32_t> palette;
+    if (bitCount <= 8) {
+        palette = {rgbColour};
+    } else {
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                std::uint8_t* p = &rows[std::size_t(y) * stride + std::size_t(x) * (bitCount / 8)];
+                p[0] = std::uint8_t(rgbColour);
+                p[1] = std::uint8_t(rgbColour >> 8);
+                p[2] = std::uint8_t(rgbColour >> 16);
+                if (bitCount == 32)
+                    p[3] = 255;
+            }
+    }
+    return iconDib(w, h, bitCount, palette, rows, Bytes(maskStride * std::size_t(h), 0));
+}
+
+struct Image {
+    Bytes data;
+    int dirWidth = 0, dirHeight = 0, dirBits = 0; // what the directory claims
+};
+
+Bytes makeIco(const std::vector<Image>& images, std::uint32_t type = 1)
+{
+    Bytes f;
+    add16(f, 0);
+    add16(f, type);
+    add16(f, std::uint32_t(images.size()));
+    std::uint32_t offset = 6 + 16 * std::uint32_t(images.size());
+    for (const Image& im : images) {
+        f.push_back(std::uint8_t(im.dirWidth));
+        f.push_back(std::uint8_t(im.dirHeight));
+        f.push_back(0);
+        f.push_back(0);
+        add16(f, 1);
+        add16(f, std::uint32_t(im.dirBits));
+        add32(f, std::uint32_t(im.data.size()));
+        add32(f, offset);
+        offset += std::uint32_t(im.data.size());
+    }
+    for (const Image& im : images)
+        f.insert(f.end(), im.data.begin(), im.data.end());
+    return f;
+}
+
+std::vector<std::uint32_t> pixelsOf(const TBitmap32& pic)
+{
+    std::vector<std::uint32_t> v;
+    for (int y = 0; y < pic.height(); ++y)
+        for (int x = 0; x < pic.width(); ++x)
+            v.push_back(pic.pixel(x, y));
+    return v;
+}
+
+std::uint32_t rgb(int r, int g, int b, int a = 255) { return makePixel(r, g, b, a); }
+constexpr std::uint32_t kWhite = 0xFFFFFFFFu;
+
+Bytes pngOf(const std::vector<std::uint32_t>& pixels, int w, int h)
+{
+    TBitmap32 pic(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            pic.setPixel(x, y, pixels[std::size_t(y * w + x)]);
+    return encodePng(pic);
+}
+
+struct DrawCase {
+    const char* name;
+    Bytes image;
+    int width, height;
+    std::vector<std::uint32_t> expected; // top row first
+};
+
+TEST(IcoDecode, TransparentPixelsTurnWhite)
+{
+    std::vector<DrawCase> cases;
+    // 24 bits, 2 x 2: top row red, green; bottom row blue, (1,2,3). Rows of 6 bytes
+    // padded to 8. The mask hides the top row's right pixel (bit 0x40 of its first byte).
+    cases.push_back({"24-bit image, AND mask",
+                     iconDib(2, 2, 24, {},
+                             {255, 0, 0, 3, 2, 1, 0, 0, /**/ 0, 0, 255, 0, 255, 0, 0, 0},
+                             {0, 0, 0, 0, /**/ 0x40, 0, 0, 0}),
+                     2, 2, {rgb(255, 0, 0), kWhite, rgb(0, 0, 255), rgb(1, 2, 3)}});
+    // 32 bits with alpha: 128 red over white keeps red 255 and gives (127*255) div 255
+    // = 127 to green and blue; alpha 0 is white; the mask is not used.
+    cases.push_back({"32-bit image, alpha over white",
+                     iconDib(3, 1, 32, {}, {0, 0, 255, 128, 0, 255, 0, 0, 255, 0, 0, 255}, {0xE0, 0, 0, 0}),
+                     3, 1, {rgb(255, 127, 127), kWhite, rgb(0, 0, 255)}});
+    // 32 bits whose alpha is all zero: an old-style icon, drawn through its mask.
+    cases.push_back({"32-bit image without alpha, AND mask",
+                     iconDib(2, 1, 32, {}, {0, 0, 255, 0, 0, 255, 0, 0}, {0x80, 0, 0, 0}),
+                     2, 1, {kWhite, rgb(0, 255, 0)}});
+    cases.push_back({"4-bit image, AND mask",
+                     iconDib(3, 1, 4, {0x000000, 0x102030}, {0x10, 0x10, 0, 0}, {0x20, 0, 0, 0}),
+                     3, 1, {rgb(0x10, 0x20, 0x30), rgb(0, 0, 0), kWhite}});
+    cases.push_back({"PNG image, alpha over white",
+                     pngOf({rgb(10, 20, 30), rgb(200, 100, 0, 0), rgb(0, 0, 0, 51)}, 3, 1),
+                     3, 1, {rgb(10, 20, 30), kWhite, rgb(204, 204, 204)}});
+    for (const DrawCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Bytes file = makeIco({{c.image}});
+        LoadResult r = decodeIco(file.data(), file.size(), "x.ico");
+        EXPECT_EQ(r.message, "");
+        ASSERT_EQ(r.picture.width(), c.width);
+        ASSERT_EQ(r.picture.height(), c.height);
+        EXPECT_EQ(pixelsOf(r.picture), c.expected);
+    }
+}
+
+struct ChoiceCase {
+    const char* name;
+    std::vector<Image> images;
+    int width, height;
+    std::uint32_t colour; // the colour of the image that must be taken
+};
+
+TEST(IcoDecode, TakesTheLargestImageThenTheDeepest)
+{
+    const std::vector<ChoiceCase> cases = {
+        {"same size: 24 bits beats 8 and 4",
+         {{solidDib(2, 2, 32, 0x010101)}, {solidDib(4, 4, 8, 0x020202)}, {solidDib(4, 4, 24, 0x030303)},
+          {solidDib(4, 4, 4, 0x040404)}},
+         4, 4, rgb(3, 3, 3)},
+        {"larger beats deeper", {{solidDib(1, 1, 32, 0x0A0A0A)}, {solidDib(3, 3, 1, 0x0B0B0B)}}, 3, 3,
+         rgb(11, 11, 11)},
+        {"equal images: the first in the directory", {{solidDib(2, 2, 24, 0x111111)}, {solidDib(2, 2, 24, 0x222222)}},
+         2, 2, rgb(0x11, 0x11, 0x11)},
+        {"a PNG of the same size with alpha is deeper",
+         {{solidDib(2, 2, 24, 0x333333)}, {pngOf({rgb(9, 9, 9), rgb(9, 9, 9), rgb(9, 9, 9), rgb(9, 9, 9)}, 2, 2)}}, 2,
+         2, rgb(9, 9, 9)},
+        {"the directory's sizes are not believed",
+         {{solidDib(2, 2, 24, 0x444444), 64, 64, 32}, {solidDib(3, 2, 8, 0x555555), 1, 1, 1}}, 3, 2,
+         rgb(0x55, 0x55, 0x55)},
+    };
+    for (const ChoiceCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Bytes file = makeIco(c.images);
+        LoadResult r = decodeIco(file.data(), file.size(), "x.ico");
+        EXPECT_EQ(r.message, "");
+        ASSERT_EQ(r.picture.width(), c.width);
+        ASSERT_EQ(r.picture.height(), c.height);
+        EXPECT_EQ(r.picture.pixel(0, 0), c.colour);
+    }
+}
+
+TEST(IcoDecode, AnImageThatCannotBeDecodedGivesWayToTheNext)
+{
+    Bytes broken = solidDib(8, 8, 24, 0x777777);
+    broken.resize(60); // header and a few bytes of the colour rows
+    const Bytes file = makeIco({{broken}, {solidDib(2, 2, 8, 0x123456)}});
+    LoadResult r = decodeIco(file.data(), file.size(), "x.ico");
+    EXPECT_EQ(r.message, "");
+    ASSERT_EQ(r.picture.width(), 2);
+    EXPECT_EQ(r.picture.pixel(1, 1), rgb(0x12, 0x34, 0x56));
+}
+
+struct BrokenCase {
+    const char* name;
+    Bytes file;
+    std::string reason;
+};
+
+TEST(IcoDecode, BrokenIconsGiveTheJoinedMessage)
+{
+    std::vector<BrokenCase> cases;
+    cases.push_back({"empty file", {}, "The file is too short to be an icon"});
+    cases.push_back({"a bitmap, not an icon", makeIco({{solidDib(2, 2, 24, 0)}}, 3), "Not an icon file"});
+    cases.push_back({"no images", makeIco({}), "The icon holds no images"});
+    {
+        Bytes f = makeIco({{solidDib(2, 2, 24, 0)}});
+        f[4] = 5; // five entries claimed
+        f.resize(6 + 16 * 3);
+        cases.push_back({"directory cut short", f, "The icon directory is truncated"});
+    }
+    {
+        Bytes f = makeIco({{solidDib(2, 2, 24, 0)}});
+        writeLe32(&f[6 + 12], 0xFFFFFFF0u); // offset far past the end
+        cases.push_back({"entry offset past the end", f, "Entry 1 lies outside the file"});
+    }
+    {
+        Bytes f = makeIco({{solidDib(2, 2, 24, 0)}});
+        writeLe32(&f[6 + 8], 0xFFFFFFFFu); // size that would wrap a 32-bit sum
+        cases.push_back({"entry size wrapping", f, "Entry 1 lies outside the file"});
+    }
+    {
+        Bytes dib = solidDib(2, 2, 24, 0);
+        dib.resize(40 + 10); // 10 of the 8 + 6 bytes the colour rows need
+        cases.push_back({"colour rows cut short", makeIco({{dib}}), "The pixel data is truncated (10 of 14 bytes)"});
+    }
+    {
+        Bytes dib = solidDib(2, 2, 24, 0);
+        writeLe16(&dib[14], 7);
+        cases.push_back({"odd bit count", makeIco({{dib}}), "Entry 1: unsupported bit count 7"});
+    }
+    {
+        Bytes dib = solidDib(2, 2, 24, 0);
+        writeLe32(&dib[4], 20000);
+        cases.push_back({"image over the size limit", makeIco({{dib}}), "Entry 1: " + pictureTooLargeMessage(20000, 2)});
+    }
+    for (const BrokenCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        LoadResult r = decodeIco(c.file.data(), c.file.size(), "/pics/broken.ico");
+        EXPECT_TRUE(r.picture.empty());
+        EXPECT_EQ(r.message, "Input picture/pics/broken.icoError." + c.reason);
+    }
+}
+
+TEST(IcoDecode, DamagedPngImageIsReportedWithTheFileName)
+{
+    Bytes png = pngOf({rgb(1, 2, 3), rgb(4, 5, 6)}, 2, 1);
+    for (std::size_t i = 33; i < png.size(); ++i)
+        png[i] = 0x5A; // everything after the header chunk
+    const Bytes file = makeIco({{png}});
+    LoadResult r = decodeIco(file.data(), file.size(), "d.ico");
+    EXPECT_TRUE(r.picture.empty());
+    EXPECT_EQ(r.message.rfind("Input picture" "d.ico" "Error.", 0), 0u) << r.message;
+    EXPECT_GT(r.message.size(), std::string("Input picture" "d.ico" "Error.").size());
+}
+
+TEST(IcoDecode, EveryPrefixFailsCleanlyOrDecodes)
+{
+    const Bytes file = makeIco({{solidDib(3, 3, 8, 0x123456)}, {solidDib(2, 2, 32, 0x654321)}});
+    for (std::size_t n = 0; n < file.size(); ++n) {
+        const Bytes cut(file.begin(), file.begin() + std::ptrdiff_t(n));
+        LoadResult r = decodeIco(cut.data(), cut.size(), "p.ico");
+        if (r.picture.empty())
+            EXPECT_EQ(r.message.rfind("Input picturep.icoError.", 0), 0u) << n;
+        else
+            EXPECT_EQ(r.message, "") << n;
+    }
+}
+
+} // namespace
+} // namespace quill
