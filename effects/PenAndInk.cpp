@@ -22,13 +22,12 @@ void inkGreyRow(const std::uint32_t* row, int width, std::uint8_t* grey)
     // extended-precision formula, which may land on either side of it.
     for (int x0 = 0; x0 < width; x0 += kChunk) {
         const int count = std::min(kChunk, width - x0);
-        const std::uint32_t* in = row + x0;
+        const std::uint8_t* in = reinterpret_cast<const std::uint8_t*>(row + x0);
         std::uint8_t* out = grey + x0;
         std::uint8_t half[kChunk];
         std::uint8_t anyHalf = 0;
         for (int i = 0; i < count; ++i) {
-            const std::uint32_t p = in[i];
-            const std::uint32_t n = 299 * ((p >> 16) & 0xff) + 587 * ((p >> 8) & 0xff) + 110 * (p & 0xff) + 500;
+            const std::uint32_t n = 299u * in[4 * i + kRed] + 587u * in[4 * i + kGreen] + 110u * in[4 * i + kBlue] + 500;
             // n / 1000 as (n / 8) / 125 with a multiply that stays in 32 bits (n <= 254480).
             const std::uint32_t q = ((n >> 3) * 33555u) >> 22;
             out[i] = std::uint8_t(q);
@@ -39,7 +38,7 @@ void inkGreyRow(const std::uint32_t* row, int width, std::uint8_t* grey)
             continue;
         for (int i = 0; i < count; ++i)
             if (half[i])
-                out[i] = std::uint8_t(greyInkLiteral(pixelRed(in[i]), pixelGreen(in[i]), pixelBlue(in[i])));
+                out[i] = std::uint8_t(greyInkLiteral(in[4 * i + kRed], in[4 * i + kGreen], in[4 * i + kBlue]));
     }
 }
 
@@ -47,20 +46,21 @@ void PictureTwoValue(TBitmap32& picture, const PenAndInkParams& params)
 {
     const std::uint32_t black = makePixel(0, 0, 0, 255);
     const std::uint32_t paper = params.hollow ? CutoutColor : makePixel(255, 255, 255, 255);
-    std::uint32_t table[256];
-    for (int g = 0; g < 256; ++g)
-        table[g] = g <= params.threshold ? black : paper;
+    // Greys are 0..255: a threshold outside that range makes everything black or nothing.
+    const std::uint32_t limit = std::uint32_t(std::clamp(params.threshold, -1, 255) + 1);
     const int w = picture.width();
     // Each pixel depends on itself only, so the picture is rewritten in place.
     parallelRows(picture.height(), std::size_t(w), [&](int begin, int end) {
         std::uint8_t grey[kChunk];
+        const int width = w;
         for (int y = begin; y < end; ++y) {
             std::uint32_t* row = picture.row32(y);
-            for (int x0 = 0; x0 < w; x0 += kChunk) {
-                const int n = std::min(kChunk, w - x0);
+            for (int x0 = 0; x0 < width; x0 += kChunk) {
+                const int n = std::min(kChunk, width - x0);
                 inkGreyRow(row + x0, n, grey);
+                std::uint32_t* chunk = row + x0;
                 for (int i = 0; i < n; ++i)
-                    row[x0 + i] = table[grey[i]];
+                    chunk[i] = grey[i] < limit ? black : paper;
             }
         }
     });

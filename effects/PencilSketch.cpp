@@ -16,29 +16,10 @@ constexpr int kChunk = 1024;
 
 constexpr long double kPi = 3.141592653589793238462643383279502884L;
 
-std::uint32_t greyPixel(int v) { return makePixel(v, v, v, 255); }
+// Opaque grey pixel of a grey 0..255.
+inline std::uint32_t greyWord(std::uint32_t v) { return 0xff000000u | v * 0x010101u; }
 
 } // namespace
-
-TBitmap32 mapPencilGrey(const TBitmap32& picture, const std::uint32_t (&table)[256])
-{
-    const int w = picture.width(), h = picture.height();
-    TBitmap32 out = TBitmap32::uninitialized(w, h);
-    parallelRows(h, std::size_t(w), [&](int begin, int end) {
-        std::uint8_t grey[kChunk];
-        for (int y = begin; y < end; ++y) {
-            const std::uint32_t* in = picture.row32(y);
-            std::uint32_t* dst = out.row32(y);
-            for (int x0 = 0; x0 < w; x0 += kChunk) {
-                const int n = std::min(kChunk, w - x0);
-                pencilGreyRow(in + x0, n, grey);
-                for (int i = 0; i < n; ++i)
-                    dst[x0 + i] = table[grey[i]];
-            }
-        }
-    });
-    return out;
-}
 
 namespace {
 
@@ -62,47 +43,47 @@ long double contrastSlope(int position) { return std::tan((long double)position 
 
 void pencilGreyRow(const std::uint32_t* row, int width, std::uint8_t* grey)
 {
-    // n = 100 x (0.3 R + 0.59 G + 0.11 B) + 50 is exact in integers; n / 100 rounds halves
-    // up. A half (n a multiple of 100) is settled by the extended-precision formula, which
-    // may land on either side of it; the halves are marked in the vectorised loop and
-    // settled afterwards.
+    // n = 100 x (0.3 R + 0.59 G + 0.11 B) + 50 is exact in 16 bits (at most 25550), and
+    // n / 100 rounds halves up. A half (n a multiple of 100) is settled by the
+    // extended-precision formula, which may land on either side of it; the halves are
+    // marked in the vectorised loop and settled afterwards.
     for (int x0 = 0; x0 < width; x0 += kChunk) {
         const int count = std::min(kChunk, width - x0);
-        const std::uint32_t* in = row + x0;
+        const std::uint8_t* in = reinterpret_cast<const std::uint8_t*>(row + x0);
         std::uint8_t* out = grey + x0;
         std::uint8_t half[kChunk];
         std::uint8_t anyHalf = 0;
         for (int i = 0; i < count; ++i) {
-            const std::uint32_t p = in[i];
-            const std::uint32_t n = 30 * ((p >> 16) & 0xff) + 59 * ((p >> 8) & 0xff) + 11 * (p & 0xff) + 50;
-            const std::uint32_t q = (n * 5243u) >> 19; // n / 100 for n <= 25550
+            const std::uint16_t n = std::uint16_t(30 * in[4 * i + kRed] + 59 * in[4 * i + kGreen] +
+                                                  11 * in[4 * i + kBlue] + 50);
+            // n / 100 = (n * 5243) >> 19 for n <= 25550, as a high-half multiply.
+            const std::uint16_t q = std::uint16_t((std::uint32_t(n) * 5243u) >> 16) >> 3;
             out[i] = std::uint8_t(q);
-            half[i] = std::uint8_t(q * 100 == n);
+            half[i] = std::uint8_t(std::uint16_t(q * 100) == n);
             anyHalf |= half[i];
         }
         if (!anyHalf)
             continue;
         for (int i = 0; i < count; ++i)
             if (half[i])
-                out[i] = std::uint8_t(greyPencilLiteral(pixelRed(in[i]), pixelGreen(in[i]), pixelBlue(in[i])));
+                out[i] = std::uint8_t(greyPencilLiteral(in[4 * i + kRed], in[4 * i + kGreen], in[4 * i + kBlue]));
     }
 }
 
 TBitmap32 pencilGreyBase(const TBitmap32& edgeBase)
 {
-    std::uint32_t table[256];
-    for (int v = 0; v < 256; ++v)
-        table[v] = greyPixel(v);
-    return mapPencilGrey(edgeBase, table);
+    return mapPencilGrey(edgeBase, [](std::uint32_t g) { return greyWord(g); });
 }
 
 TBitmap32 pencilLighting(const TBitmap32& edgeBase, int position)
 {
-    position = std::clamp(position, kLightingMin, kLightingMax);
-    std::uint32_t table[256];
-    for (int v = 0; v < 256; ++v)
-        table[v] = greyPixel(clampByte(v + 2 * (position - 128)));
-    return mapPencilGrey(edgeBase, table);
+    const int shift = 2 * (std::clamp(position, kLightingMin, kLightingMax) - 128);
+    return mapPencilGrey(edgeBase, [shift](std::uint32_t g) {
+        int v = int(g) + shift;
+        v = v < 0 ? 0 : v;
+        v = v > 255 ? 255 : v;
+        return greyWord(std::uint32_t(v));
+    });
 }
 
 int contrastGrey(int grey, int position)

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "imaging/Bitmap32.h"
+#include "imaging/Parallel.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace quill {
@@ -40,10 +42,34 @@ struct PencilSketchParams {
 // picture (Slider::None), the lighting or the contrast of the slider moved last.
 TBitmap32 pencilSketch(const TBitmap32& original, const PencilSketchParams& params);
 
-// A new picture in which every pixel is table[its pencil grey]; alpha comes from the table.
-TBitmap32 mapPencilGrey(const TBitmap32& picture, const std::uint32_t (&table)[256]);
-
 // Writes the pencil grey of each of the width pixels of row into grey.
 void pencilGreyRow(const std::uint32_t* row, int width, std::uint8_t* grey);
+
+// A new picture of the same size in which every pixel is toPixel(its pencil grey):
+// toPixel takes the grey 0..255 as std::uint32_t and gives the whole pixel word. Rows run
+// in parallel bands; a branch-free toPixel lets the compiler vectorise the loop.
+template <class GreyToPixel>
+TBitmap32 mapPencilGrey(const TBitmap32& picture, GreyToPixel toPixel)
+{
+    const int w = picture.width(), h = picture.height();
+    TBitmap32 out = TBitmap32::uninitialized(w, h);
+    parallelRows(h, std::size_t(w), [&](int begin, int end) {
+        constexpr int kChunk = 1024; // the grey of a chunk of a row sits on the stack
+        std::uint8_t grey[kChunk];
+        const int width = w;
+        for (int y = begin; y < end; ++y) {
+            const std::uint32_t* in = picture.row32(y);
+            std::uint32_t* dst = out.row32(y);
+            for (int x0 = 0; x0 < width; x0 += kChunk) {
+                const int count = std::min(kChunk, width - x0);
+                pencilGreyRow(in + x0, count, grey);
+                std::uint32_t* chunk = dst + x0;
+                for (int i = 0; i < count; ++i)
+                    chunk[i] = toPixel(std::uint32_t(grey[i]));
+            }
+        }
+    });
+    return out;
+}
 
 } // namespace quill
