@@ -1,0 +1,243 @@
+#include "imaging/PictureFile.h"
+
+#include "imaging/BmpCodec.h"
+#include "imaging/JpegCodec.h"
+#include "imaging/PngCodec.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <gif_lib.h>
+#include <unistd.h>
+
+namespace quill {
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+TBitmap32 samplePicture(int width, int height)
+{
+    std::mt19937 random(width * 31 + height);
+    TBitmap32 picture(width, height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            // Smooth colours (for JPEG) with a random alpha (for the forms that keep it).
+            int r = 30 + x * 3, g = 50 + y * 2, b = 90 + x + y;
+            picture.setPixel(x, y, makePixel(r, g, b, int(random() % 256)));
+        }
+    return picture;
+}
+
+int appendToVector(GifFileType* gif, const GifByteType* data, int length)
+{
+    static_cast<Bytes*>(gif->UserData)->insert(static_cast<Bytes*>(gif->UserData)->end(), data, data + length);
+    return length;
+}
+
+Bytes smallGif(int width, int height)
+{
+    Bytes out;
+    int error = 0;
+    GifFileType* gif = EGifOpen(&out, appendToVector, &error);
+    GifColorType colours[2] = {{0, 0, 0}, {255, 255, 255}};
+    ColorMapObject* map = GifMakeMapObject(2, colours);
+    EGifPutScreenDesc(gif, width, height, 1, 0, map);
+    EGifPutImageDesc(gif, 0, 0, width, height, false, nullptr);
+    std::vector<GifPixelType> line(std::size_t(width), 1);
+    for (int y = 0; y < height; ++y)
+        EGifPutLine(gif, line.data(), width);
+    EGifCloseFile(gif, &error);
+    GifFreeMapObject(map);
+    return out;
+}
+
+class PictureFileTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/quill-pictures-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        folder = pattern;
+    }
+    void TearDown() override { fs::remove_all(folder); }
+
+    std::string put(const std::string& name, const Bytes& bytes) const
+    {
+        std::string path = folder + "/" + name;
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), long(bytes.size()));
+        return path;
+    }
+
+    std::string folder;
+};
+
+TEST_F(PictureFileTest, TheLastFourCharactersChooseTheReader)
+{
+    const TBitmap32 picture = samplePicture(5, 4);
+    const Bytes jpeg = encodeJpeg(picture), png = encodePng(picture), gif = smallGif(5, 4),
+                bmp = encodeBmp(picture, 24);
+    struct Case {
+        const char* name;
+        const Bytes& bytes;
+        bool read;
+    };
+    const Case cases[] = {
+        {"a.JPG", jpeg, true},   {"b.jpg", jpeg, true},   {"c.jpeg", jpeg, true},   {"d.Jpeg", jpeg, true},
+        {"e.JPEG", jpeg, true},  {"fjpeg", jpeg, true},   {"g.jpe", jpeg, false},   {"h.jpg.txt", jpeg, false},
+        {"i.png", png, true},    {"J.PNG", png, true},    {"k.gif", gif, true},     {"l.GIF", gif, true},
+        {"m.bmp", bmp, true},    {"n.Bmp", bmp, true},    {"o.png", jpeg, false},   {"p.jpg", png, false},
+        {"q.tif", png, false},   {"r", jpeg, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string path = put(c.name, c.bytes);
+        LoadResult fromFile = LoadPictureFile(path);
+        LoadResult fromMemory = decodePictureBytes(c.bytes.data(), c.bytes.size(), c.name);
+        EXPECT_EQ(fromFile.picture.width(), c.read ? 5 : 0);
+        EXPECT_EQ(fromFile.picture.height(), c.read ? 4 : 0);
+        EXPECT_EQ(fromMemory.picture, fromFile.picture);
+        EXPECT_TRUE(fromFile.message.empty());
+    }
+    // Names shorter than four characters choose nothing, even with JPEG bytes.
+    for (const char* name : {"jpg", "JPG", "", "."}) {
+        SCOPED_TRACE(name);
+        EXPECT_TRUE(decodePictureBytes(jpeg.data(), jpeg.size(), name).picture.empty());
+    }
+    EXPECT_TRUE(decodePictureBytes(nullptr, 10, "a.jpg").picture.empty());
+}
+
+TEST_F(PictureFileTest, MissingOrUnreadableFilesGiveTheEmptyPicture)
+{
+    fs::create_directory(folder + "/folder.jpg");
+    std::string huge = folder + "/huge.bmp";
+    {
+        std::ofstream(huge, std::ios::binary) << "BM";
+        // Sparse: larger than any picture the program may hold, no disk used.
+        fs::resize_file(huge, std::uintmax_t(1) << 31);
+    }
+    const std::string paths[] = {
+        folder + "/missing.jpg",
+        folder + "/folder.jpg",
+        folder + "/no/such/folder/a.png",
+        huge,
+        put("empty.jpg", {}),
+        put("empty.gif", {}),
+        put("empty.png", {}),
+    };
+    for (const std::string& path : paths) {
+        SCOPED_TRACE(path);
+        LoadResult read = LoadPictureFile(path);
+        EXPECT_TRUE(read.picture.empty());
+        EXPECT_EQ(read.picture.width(), 0);
+    }
+    EXPECT_EQ(notValidFormatMessage(folder + "/a.png"), folder + "/a.png is not a valid format");
+}
+
+TEST_F(PictureFileTest, PicturesOverTheLimitsAreRefusedWithTheMessage)
+{
+    // 20000 x 20000 claimed by the headers of small files.
+    Bytes jpeg = encodeJpeg(samplePicture(8, 8));
+    for (std::size_t i = 2; i + 9 < jpeg.size(); ++i)
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0) {
+            jpeg[i + 5] = jpeg[i + 7] = 20000 >> 8;
+            jpeg[i + 6] = jpeg[i + 8] = 20000 & 0xFF;
+            break;
+        }
+    Bytes gif = smallGif(8, 8);
+    gif[6] = gif[8] = 20000 & 0xFF;
+    gif[7] = gif[9] = 20000 >> 8;
+    for (const auto& [name, bytes] : {std::pair<const char*, Bytes>{"big.jpg", jpeg}, {"big.gif", gif}}) {
+        SCOPED_TRACE(name);
+        LoadResult read = LoadPictureFile(put(name, bytes));
+        EXPECT_TRUE(read.picture.empty());
+        EXPECT_EQ(read.message, "The picture is 20000 x 20000 pixels, too large to open (at most 16384 pixels "
+                                "a side and 200000000 pixels in all).");
+    }
+}
+
+TEST_F(PictureFileTest, EverySavedFormReadsBack)
+{
+    const TBitmap32 picture = samplePicture(13, 7);
+    struct Case {
+        PictureFormat format;
+        const char* name;
+        int tolerance;   // largest colour difference allowed
+        bool keepsAlpha; // otherwise alpha reads 255
+    };
+    const Case cases[] = {
+        {PictureFormat::Png, "out.png", 0, true},       {PictureFormat::Bmp24, "out.bmp", 0, false},
+        {PictureFormat::Bmp32, "out32.bmp", 0, false},  {PictureFormat::Jpeg, "out.jpg", 8, false},
+        {PictureFormat::Emf, "out.emf", 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string path = folder + "/" + c.name;
+        WriteResult written = SavePicture(picture, path, c.format);
+        ASSERT_TRUE(written) << written.message;
+        LoadResult read = LoadPictureFile(path);
+        ASSERT_EQ(read.picture.width(), 13);
+        ASSERT_EQ(read.picture.height(), 7);
+        for (int y = 0; y < 7; ++y)
+            for (int x = 0; x < 13; ++x) {
+                std::uint32_t want = picture.pixel(x, y), got = read.picture.pixel(x, y);
+                EXPECT_NEAR(pixelRed(got), pixelRed(want), c.tolerance);
+                EXPECT_NEAR(pixelGreen(got), pixelGreen(want), c.tolerance);
+                EXPECT_NEAR(pixelBlue(got), pixelBlue(want), c.tolerance);
+                EXPECT_EQ(pixelAlpha(got), c.keepsAlpha ? pixelAlpha(want) : 255);
+            }
+    }
+    // The 32-bit BMP stores the alpha bytes in the file.
+    Bytes bmp32 = encodePicture(picture, PictureFormat::Bmp32);
+    ASSERT_EQ(bmp32.size(), 54u + 13 * 7 * 4);
+    EXPECT_EQ(bmp32[54 + 3], pixelAlpha(picture.pixel(0, 6))); // bottom row first
+    EXPECT_EQ(encodePicture(picture, PictureFormat::Jpeg), encodeJpeg(picture, 90));
+}
+
+TEST_F(PictureFileTest, SavingFailuresNameTheFileAndLeaveNothing)
+{
+    struct Case {
+        TBitmap32 picture;
+        std::string path;
+        std::string message;
+    };
+    const Case cases[] = {
+        {TBitmap32(), folder + "/empty.png", folder + "/empty.png: there is no picture to write"},
+        {samplePicture(2, 2), folder + "/missing/a.jpg", folder + "/missing/a.jpg: No such file or directory"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        WriteResult result = SavePicture(c.picture, c.path, PictureFormat::Png);
+        EXPECT_FALSE(result);
+        EXPECT_EQ(result.message, c.message);
+    }
+    EXPECT_TRUE(fs::is_empty(folder));
+}
+
+TEST(PictureFileNames, OutputFormIsChosenByTheExtension)
+{
+    struct Case {
+        const char* path;
+        std::optional<PictureFormat> format;
+    };
+    const Case cases[] = {
+        {"a.png", PictureFormat::Png},   {"A.PNG", PictureFormat::Png},     {"a.bmp", PictureFormat::Bmp24},
+        {"a.BMP", PictureFormat::Bmp24}, {"a.jpg", PictureFormat::Jpeg},    {"a.JPEG", PictureFormat::Jpeg},
+        {"a.emf", PictureFormat::Emf},   {"a.Wmf", PictureFormat::Emf},     {"dir.png/a", std::nullopt},
+        {"a.gif", std::nullopt},         {"a.jpe", std::nullopt},           {"png", std::nullopt},
+        {"a.", std::nullopt},            {"", std::nullopt},                {"a.png.txt", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(formatForOutputName(c.path), c.format);
+    }
+}
+
+} // namespace
+} // namespace quill
