@@ -1,10 +1,13 @@
 #include "collections/Browser.h"
 
+#include "imaging/Folders.h"
+#include "imaging/PictureFile.h"
 #include "imaging/Rounding.h"
 
 #include <algorithm>
 #include <atomic>
 #include <mutex>
+#include <set>
 #include <thread>
 
 namespace quill {
@@ -159,6 +162,27 @@ const std::vector<std::string>& startupFolderPatterns()
 {
     static const std::vector<std::string> patterns{"*.jpg", "*.bmp"};
     return patterns;
+}
+
+std::vector<std::string> listFolderForStrip(const std::string& folder, const std::vector<std::string>& patterns)
+{
+    std::vector<std::string> names;
+    std::set<std::string> seen;
+    for (const std::string& pattern : patterns)
+        for (std::string& name : ScanFolderList(folder, pattern))
+            if (seen.insert(name).second)
+                names.push_back(std::move(name));
+    return names;
+}
+
+ThumbLoader defaultThumbLoader()
+{
+    return [](const std::string& path, std::string& message) {
+        LoadResult r = LoadPictureFile(path);
+        if (r.picture.empty())
+            message = r.message.empty() ? notValidFormatMessage(path) : r.message + "\n" + notValidFormatMessage(path);
+        return std::move(r.picture);
+    };
 }
 
 } // namespace quill

@@ -181,3 +181,47 @@ TEST(BuildStrip, EmptyListClearsOldCells)
 
 } // namespace
 } // namespace quill
+
+#include "imaging/PictureFile.h"
+#include "TempFolder.h"
+
+namespace quill {
+namespace {
+
+TEST(BrowserFolder, ListsByPatternGroupsThenBuildsFromFiles)
+{
+    quill::testing::TempFolder dir;
+    const TBitmap32 pic(30, 20, makePixel(1, 2, 3));
+    const std::vector<std::pair<const char*, PictureFormat>> files = {
+        {"c.jpg", PictureFormat::Jpeg}, {"a.bmp", PictureFormat::Bmp24}, {"b.JPG", PictureFormat::Jpeg},
+        {"d.jpeg", PictureFormat::Jpeg}, {"e.png", PictureFormat::Png},  {"f.wmf", PictureFormat::Emf},
+    };
+    for (auto [name, format] : files)
+        ASSERT_TRUE(SavePicture(pic, dir.path(name), format).ok) << name;
+    dir.write("notes.txt", {'h', 'i'});
+    dir.write("broken.jpg", {0xFF, 0xD8, 0, 0});
+
+    const auto chosen = listFolderForStrip(dir.path(), browserFolderPatterns());
+    EXPECT_EQ(chosen, (std::vector<std::string>{"b.JPG", "broken.jpg", "c.jpg", "d.jpeg", "a.bmp", "f.wmf", "e.png"}));
+    const auto startup = listFolderForStrip(dir.path(), startupFolderPatterns());
+    EXPECT_EQ(startup, (std::vector<std::string>{"b.JPG", "broken.jpg", "c.jpg", "a.bmp"}));
+
+    std::vector<ThumbCell> cells;
+    buildStripCells(StripKind::Background, dir.path(), chosen, cells, defaultThumbLoader());
+    ASSERT_EQ(cells.size(), chosen.size());
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        SCOPED_TRACE(chosen[i]);
+        EXPECT_EQ(cells[i].fileName, chosen[i]);
+        if (chosen[i] == "broken.jpg") {
+            EXPECT_TRUE(cells[i].picture.empty());
+            EXPECT_NE(cells[i].message.find(notValidFormatMessage(dir.path("broken.jpg"))), std::string::npos);
+        } else {
+            EXPECT_EQ(cells[i].caption, "30x20");
+            EXPECT_EQ(cells[i].picture.width(), 3);
+        }
+    }
+    EXPECT_TRUE(listFolderForStrip(dir.path("missing"), browserFolderPatterns()).empty());
+}
+
+} // namespace
+} // namespace quill
