@@ -923,4 +923,66 @@ std::string MainWindowModel::resizeLayerToHandle(int L)
     return {};
 }
 
+std::string MainWindowModel::resizeLayerBy(int slot, long double fx, long double fy)
+{
+    Scene& s = m_scene;
+    if (!s.isLayer(slot) || !(fx > 0) || !(fy > 0))
+        return {};
+    LayerSlot& l = s.layer(slot);
+    const int nw = zoomedSize(l.carrierWidth, fx), nh = zoomedSize(l.carrierHeight, fy);
+    if (!pictureSizeAllowed(nw, nh) ||
+        !pictureSizeAllowed(zoomedSize(l.ForeOriginal.width(), fx), zoomedSize(l.ForeOriginal.height(), fy)) ||
+        !pictureSizeAllowed(zoomedSize(l.ForeWork.width(), fx), zoomedSize(l.ForeWork.height(), fy)))
+        return kPictureTooLarge;
+    m_marked[std::size_t(slot)] = 0;
+    l.carrierWidth = std::max(0, nw);
+    l.carrierHeight = std::max(0, nh);
+    l.handle.width = displayedSize(l.carrierWidth, s.ViewZoom);
+    l.handle.height = displayedSize(l.carrierHeight, s.ViewZoom);
+    ZoomInandOut(l.ForeOriginal, fx, fy);
+    ZoomInandOut(l.ForeWork, fx, fy);
+    s.RefreshLayer();
+    m_marked[std::size_t(slot)] = 1;
+    return {};
+}
+
+std::string MainWindowModel::resizeBackgroundBy(long double fx, long double fy)
+{
+    Scene& s = m_scene;
+    if (!(fx > 0) || !(fy > 0))
+        return {};
+    const int nw = zoomedSize(s.BackWork.width(), fx), nh = zoomedSize(s.BackWork.height(), fy);
+    if (!pictureSizeAllowed(nw, nh) ||
+        !pictureSizeAllowed(zoomedSize(s.BackOriginal.width(), fx), zoomedSize(s.BackOriginal.height(), fy)))
+        return kPictureTooLarge;
+    ZoomInandOut(s.BackOriginal, fx, fy);
+    ZoomInandOut(s.BackWork, fx, fy);
+    s.updateImageSize();
+    if (s.LayerCount() > 0)
+        s.deriveLayerAlpha(s.CurrentLayer);
+    s.ComposeScene();
+    ScrollBox1resize();
+    return {};
+}
+
+void MainWindowModel::layerRotated(int slot, TBitmap32 original, TBitmap32 work, int growX, int growY)
+{
+    Scene& s = m_scene;
+    if (!s.isLayer(slot))
+        return;
+    clearAllMarks();
+    LayerSlot& l = s.layer(slot);
+    const long double z = s.ViewZoom / 100.0L;
+    l.carrierWidth = work.width();
+    l.carrierHeight = work.height();
+    l.handle.width = int(roundHalfEven(l.carrierWidth * z));
+    l.handle.height = int(roundHalfEven(l.carrierHeight * z));
+    l.handle.left -= int(roundHalfEven(growX * z));
+    l.handle.top -= int(roundHalfEven(growY * z));
+    l.ForeOriginal = std::move(original);
+    l.ForeWork = std::move(work);
+    m_marked[std::size_t(slot)] = 1;
+    s.RefreshLayer();
+}
+
 } // namespace quill

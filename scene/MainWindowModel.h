@@ -276,6 +276,19 @@ public:
     // ---- states ------------------------------------------------------------------------
     const EnabledStates& enabled() const { return m_enabled; }
 
+    // The picture size dialog's foreground step: resamples layer `slot` (carrier,
+    // ForeOriginal, ForeWork) by (fx, fy), sizes its handle, RefreshLayer, marks it.
+    // Returns kPictureTooLarge (changing nothing) when the result cannot be held.
+    std::string resizeLayerBy(int slot, long double fx, long double fy);
+    // The picture size dialog's background step: resamples the scene picture,
+    // BackOriginal and BackWork by (fx, fy), sizes imgbg, RefreshLayer, ComposeScene,
+    // ScrollBox1resize. Layers keep their pictures and places.
+    std::string resizeBackgroundBy(long double fx, long double fy);
+    // After a rotation of layer `slot`: its new pictures and how many columns (growX)
+    // and rows (growY) it gained on each side; the handle is resized and moved so the
+    // layer stays centred, every other marker is erased, RefreshLayer.
+    void layerRotated(int slot, TBitmap32 original, TBitmap32 work, int growX, int growY);
+
     // Resizes layer L to its handle's displayed size (after a resize drag).
     // Returns a message when the new size cannot be held (the handle is put back).
     std::string resizeLayerToHandle(int L);

@@ -61,27 +61,33 @@ void touming(TBitmap32& picture, int factor)
     });
 }
 
-void ClearMask(TBitmap32& picture)
+namespace {
+
+// The mask step, with the transparency factor folded in: touming after the mask step
+// gives a non-cut-out pixel Round(maskAlpha * factor / 255), and leaves a cut-out pixel
+// (alpha 0) as it is, so one pass does both. factor 255 is no transparency.
+void clearMaskScaled(TBitmap32& picture, std::uint32_t factor)
 {
     const int w = picture.width();
+    const std::uint32_t alpha = std::uint32_t(toumingAlpha(255, int(factor))) << 24;
     parallelRows(picture.height(), std::size_t(w), [&](int begin, int end) {
         for (int y = begin; y < end; ++y) {
             std::uint32_t* row = picture.row32(y);
             for (int x = 0; x < w; ++x) {
                 const std::uint32_t p = row[x];
-                row[x] = p == CutoutColor ? p : (p | 0xff000000u);
+                row[x] = p == CutoutColor ? p : ((p & 0x00ffffffu) | alpha);
             }
         }
     });
 }
 
-void ApplyMask(TBitmap32& picture, const TBitmap32& mask)
+void applyMaskScaled(TBitmap32& picture, const TBitmap32& mask, std::uint32_t factor)
 {
     const int pw = picture.width(), ph = picture.height();
     if (picture.empty())
         return;
     if (mask.empty()) {
-        ClearMask(picture);
+        clearMaskScaled(picture, factor);
         return;
     }
     const int mw = mask.width(), mh = mask.height();
@@ -89,7 +95,7 @@ void ApplyMask(TBitmap32& picture, const TBitmap32& mask)
     const int zw = zoomedSize(mw, static_cast<long double>(pw) / static_cast<long double>(mw));
     const int zh = zoomedSize(mh, static_cast<long double>(ph) / static_cast<long double>(mh));
     if (zw <= 0 || zh <= 0) {
-        ClearMask(picture);
+        clearMaskScaled(picture, factor);
         return;
     }
     // Column k of the resampled mask is mask column floor(k * mw / zw); columns and rows
@@ -99,6 +105,10 @@ void ApplyMask(TBitmap32& picture, const TBitmap32& mask)
         const int kk = std::min(k, zw - 1);
         column[std::size_t(k)] = int(std::int64_t(kk) * mw / zw);
     }
+    // Alpha for each red value of the mask: 255 - red, then the transparency factor.
+    std::uint32_t alphaOfRed[256];
+    for (int red = 0; red < 256; ++red)
+        alphaOfRed[red] = std::uint32_t(toumingAlpha(255 - red, int(factor))) << 24;
     parallelRows(ph, std::size_t(pw), [&](int begin, int end) {
         for (int y = begin; y < end; ++y) {
             const int yy = std::min(y, zh - 1);
@@ -106,12 +116,18 @@ void ApplyMask(TBitmap32& picture, const TBitmap32& mask)
             std::uint32_t* row = picture.row32(y);
             for (int x = 0; x < pw; ++x) {
                 const std::uint32_t p = row[x];
-                const std::uint32_t a = 255u - ((mrow[column[std::size_t(x)]] >> 16) & 0xffu);
-                row[x] = p == CutoutColor ? p : ((p & 0x00ffffffu) | (a << 24));
+                const std::uint32_t a = alphaOfRed[(mrow[column[std::size_t(x)]] >> 16) & 0xffu];
+                row[x] = p == CutoutColor ? p : ((p & 0x00ffffffu) | a);
             }
         }
     });
 }
+
+} // namespace
+
+void ClearMask(TBitmap32& picture) { clearMaskScaled(picture, 255); }
+
+void ApplyMask(TBitmap32& picture, const TBitmap32& mask) { applyMaskScaled(picture, mask, 255); }
 
 Scene::Scene() : m_layers(1) {}
 
@@ -123,12 +139,12 @@ void Scene::deriveLayerAlpha(int i)
     const TBitmap32* mask = nullptr;
     if (s.LayerMask >= 1 && m_maskSource)
         mask = m_maskSource(s.LayerMask);
+    // The mask step and the transparency step in one pass over the picture.
+    const std::uint32_t factor = s.LayerTransparent ? std::uint32_t(clampByte(255 - s.LayerTransparence)) : 255u;
     if (mask)
-        ApplyMask(s.ForeWork, *mask);
+        applyMaskScaled(s.ForeWork, *mask, factor);
     else
-        ClearMask(s.ForeWork);
-    if (s.LayerTransparent)
-        touming(s.ForeWork, 255 - s.LayerTransparence);
+        clearMaskScaled(s.ForeWork, factor);
 }
 
 void Scene::RefreshLayer()

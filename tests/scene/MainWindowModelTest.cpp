@@ -507,6 +507,47 @@ TEST_F(ModelFixture, DoubleClickAddsThePointedLayerOrTheScene)
     EXPECT_EQ(m.canvasDoubleClick(700, 10), 0);
 }
 
+TEST_F(ModelFixture, SizeDialogStepsResampleTheLayerOrTheBackground)
+{
+    m.zoomIn();
+    add(300, 200, kRed);
+    m.scene().layer(1).handle.left = 40;
+    EXPECT_EQ(m.resizeLayerBy(1, 225.0L / 300.0L, 150.0L / 200.0L), "");
+    const LayerSlot& l = m.scene().layer(1);
+    EXPECT_EQ(l.ForeOriginal.width(), 225);
+    EXPECT_EQ(l.ForeWork.height(), 150);
+    EXPECT_EQ(l.carrierWidth, 225);
+    EXPECT_EQ(l.handle, (Rect{40, 0, 281, 188})) << "281.25 and 187.5 round to even";
+    EXPECT_TRUE(m.isMarked(1));
+    EXPECT_EQ(m.resizeLayerBy(1, 100.0L, 1.0L), kPictureTooLarge);
+    EXPECT_EQ(l.ForeWork.width(), 225);
+
+    m.zoomOut();
+    EXPECT_EQ(m.resizeBackgroundBy(0.8L, 0.8L), "");
+    EXPECT_EQ(m.scene().BackWork.width(), 480);
+    EXPECT_EQ(m.scene().BackOriginal.height(), 360);
+    EXPECT_EQ(m.scene().scenePicture().width(), 480);
+    EXPECT_EQ(m.scene().imgbg, (Rect{0, 0, 480, 360}));
+    EXPECT_EQ(m.canvasRect(), (Rect{(488 - 480) / 2 + 1, (403 - 360) / 2 + 30, 485, 365}));
+    EXPECT_EQ(m.scene().layer(1).ForeWork.width(), 225) << "layers keep their pictures";
+    EXPECT_EQ(m.scene().layer(1).handle.left, 32) << "40 at 125 % is 32 at 100 %";
+}
+
+TEST_F(ModelFixture, RotatedLayerStaysCentred)
+{
+    add(100, 50, kRed);
+    add(10, 10, kGreen);
+    m.scene().layer(1).handle.left = 10;
+    m.scene().layer(1).handle.top = 10;
+    m.layerRotated(1, TBitmap32(48, 100, kRed), TBitmap32(48, 100, kRed), -26, 25);
+    const LayerSlot& l = m.scene().layer(1);
+    EXPECT_EQ(l.handle, (Rect{36, -15, 48, 100}));
+    EXPECT_EQ(l.carrierWidth, 48);
+    EXPECT_EQ(l.carrierHeight, 100);
+    EXPECT_TRUE(m.isMarked(1));
+    EXPECT_FALSE(m.isMarked(2));
+}
+
 // ---- layer panel -------------------------------------------------------------------------------
 
 TEST_F(ModelFixture, EntriesNewestOnTopThirtyApart)

@@ -412,3 +412,45 @@ TEST_F(SceneFixture, RegionRecompositionAfterAMoveEqualsFullComposition)
 
 } // namespace
 } // namespace quill
+
+namespace quill {
+namespace {
+
+// The one-pass derivation must equal the mask step followed by touming.
+TEST(DeriveLayerAlpha, EqualsMaskStepThenTouming)
+{
+    std::map<int, TBitmap32> masks;
+    masks[1] = randomPicture(9, 7, 501);
+    masks[2] = TBitmap32();
+    Scene s;
+    s.setMaskSource([&masks](int k) -> const TBitmap32* {
+        auto it = masks.find(k);
+        return it == masks.end() ? nullptr : &it->second;
+    });
+    s.BackWork = TBitmap32(8, 8, makePixel(0, 0, 0));
+    TBitmap32 pic = randomPicture(23, 17, 502, true);
+    for (int k = 0; k < 17; ++k)
+        pic.setPixel(k, k, CutoutColor);
+    const int i = s.AddForegroundLayer(pic);
+    for (int mask : {0, 1, 2, 3}) {
+        for (int level : {-1, 0, 1, 128, 200, 255}) {
+            LayerSlot& l = s.layer(i);
+            l.ForeWork = pic;
+            l.LayerMask = mask;
+            l.LayerTransparent = level >= 0;
+            l.LayerTransparence = level < 0 ? 128 : level;
+            TBitmap32 expected(pic);
+            if (mask == 1)
+                ApplyMask(expected, masks[1]);
+            else
+                ClearMask(expected);
+            if (level >= 0)
+                touming(expected, 255 - level);
+            s.deriveLayerAlpha(i);
+            EXPECT_TRUE(l.ForeWork == expected) << "mask " << mask << " level " << level;
+        }
+    }
+}
+
+} // namespace
+} // namespace quill
