@@ -106,70 +106,111 @@ void scorch(TBitmap32& picture)
     });
 }
 
+// Per pixel word, colour bytes only (the alpha byte is set to 255 afterwards):
+// halving shifts every byte right by one; doubling shifts left by one and saturates the
+// bytes whose top bit was set.
+inline std::uint32_t halveBytes(std::uint32_t p) { return (p >> 1) & 0x007f7f7fu; }
+inline std::uint32_t doubleBytes(std::uint32_t p)
+{
+    const std::uint32_t top = p & 0x00808080u;
+    return ((p << 1) & 0x00fefefeu) | ((top >> 7) * 0xffu);
+}
+
 void verticalStria(TBitmap32& picture)
 {
     const int w = picture.width(), h = picture.height();
     if (picture.empty())
         return;
-    // Per byte of a row: p' = min(255, (p * mul) >> 1 | set), mul 2 keeps, 1 halves,
-    // 4 doubles; set = 255 makes the alpha byte 255.
-    const int n = w * 4;
-    std::vector<std::uint16_t> mul(n), set(n);
-    for (int i = 0; i < n; ++i) {
-        const int x = i / 4;
-        mul[i] = x % 3 == 0 ? 2 : (x % 3 == 1 ? 1 : 4);
-        set[i] = i % 4 == kAlpha ? 255 : 0;
-    }
     parallelRows(h, std::size_t(w), [&](int y0, int y1) {
         for (int y = y0; y < y1; ++y) {
-            std::uint8_t* p = picture.row(y);
-            for (int i = 0; i < n; ++i) {
-                const unsigned v = ((unsigned(p[i]) * mul[i]) >> 1) | set[i];
-                p[i] = std::uint8_t(v > 255 ? 255 : v);
+            std::uint32_t* q = picture.row32(y);
+            int x = 0;
+            for (; x + 2 < w; x += 3) {
+                q[x] |= kAlphaMask;
+                q[x + 1] = halveBytes(q[x + 1]) | kAlphaMask;
+                q[x + 2] = doubleBytes(q[x + 2]) | kAlphaMask;
             }
+            if (x < w)
+                q[x] |= kAlphaMask;
+            if (x + 1 < w)
+                q[x + 1] = halveBytes(q[x + 1]) | kAlphaMask;
         }
     });
 }
+
+namespace {
+
+void horizontalStriaRow(std::uint8_t* __restrict p, int w, int phase)
+{
+    const int n = w * 4;
+    if (phase == 1) {
+        for (int i = 0; i < n; ++i)
+            p[i] = std::uint8_t(unsigned(p[i]) / 3);
+    } else if (phase == 2) {
+        for (int i = 0; i < n; ++i) {
+            const unsigned v = unsigned(p[i]) * 2;
+            p[i] = std::uint8_t(v > 255 ? 255 : v);
+        }
+    }
+    for (int i = kAlpha; i < n; i += 4)
+        p[i] = 255;
+}
+
+} // namespace
 
 void horizontalStria(TBitmap32& picture)
 {
     const int w = picture.width(), h = picture.height();
     if (picture.empty())
         return;
-    parallelRows(h, std::size_t(w), [&](int y0, int y1) {
-        for (int y = y0; y < y1; ++y) {
-            std::uint8_t* p = picture.row(y);
-            const int n = w * 4;
-            if (y % 3 == 1) {
-                for (int i = 0; i < n; ++i)
-                    p[i] = std::uint8_t(unsigned(p[i]) / 3);
-            } else if (y % 3 == 2) {
-                for (int i = 0; i < n; ++i) {
-                    const unsigned v = unsigned(p[i]) * 2;
-                    p[i] = std::uint8_t(v > 255 ? 255 : v);
-                }
-            }
-            std::uint32_t* q = picture.row32(y);
-            for (int x = 0; x < w; ++x)
-                q[x] |= kAlphaMask;
-        }
+    parallelRows(h, std::size_t(w), [&picture, w](int y0, int y1) {
+        for (int y = y0; y < y1; ++y)
+            horizontalStriaRow(picture.row(y), w, y % 3);
     });
 }
+
+namespace {
+
+// One grey row. 1000 x the exact grey plus a half, divided: right everywhere except at an
+// exact .5, a tie that the extended-precision formula settles; those are marked in bit 31
+// and redone from the row, which is still unchanged then.
+void grayRow(std::uint32_t* __restrict q, std::uint32_t* __restrict grey, int w)
+{
+    std::uint32_t ties = 0;
+    for (int x = 0; x < w; ++x) {
+        const std::uint32_t p = q[x];
+        const std::uint32_t n =
+            299 * ((p >> 16) & 0xff) + 587 * ((p >> 8) & 0xff) + 110 * (p & 0xff) + 500;
+        // n / 1000 as (n / 8) / 125 with a multiply that stays within 32 bits: exact for
+        // every n / 8 below 2^15.
+        const std::uint32_t v = ((n >> 3) * 67109u) >> 23;
+        const std::uint32_t tie = n - v * 1000 == 0;
+        ties |= tie;
+        grey[x] = v | (tie << 31);
+    }
+    if (ties != 0)
+        for (int x = 0; x < w; ++x)
+            if (grey[x] >> 31) {
+                const std::uint32_t p = q[x];
+                grey[x] = std::uint32_t(greyInk(pixelRed(p), pixelGreen(p), pixelBlue(p)));
+            }
+    for (int x = 0; x < w; ++x) {
+        const std::uint32_t v = grey[x];
+        q[x] = (q[x] & kAlphaMask) | (v << 16) | (v << 8) | v;
+    }
+}
+
+} // namespace
 
 void grayBackground(TBitmap32& picture)
 {
     const int w = picture.width(), h = picture.height();
     if (picture.empty())
         return;
-    parallelRows(h, std::size_t(w), [&](int y0, int y1) {
-        for (int y = y0; y < y1; ++y) {
-            std::uint32_t* q = picture.row32(y);
-            for (int x = 0; x < w; ++x) {
-                const std::uint32_t p = q[x];
-                const std::uint32_t v = std::uint32_t(greyInk(pixelRed(p), pixelGreen(p), pixelBlue(p)));
-                q[x] = (p & kAlphaMask) | (v << 16) | (v << 8) | v;
-            }
-        }
+    parallelRows(h, std::size_t(w), [&picture, w](int y0, int y1) {
+        std::vector<std::uint32_t> grey(static_cast<std::size_t>(w));
+        for (int y = y0; y < y1; ++y)
+            grayRow(picture.row32(y), grey.data(), w);
     });
 }
 

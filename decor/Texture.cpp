@@ -12,6 +12,7 @@ namespace quill {
 namespace {
 
 constexpr std::uint16_t kTie = 0xffff; // the exact value is a rounding tie: ask the formula
+constexpr std::uint8_t kTie8 = 0xff;   // the same in a byte table (values there are 0..100)
 
 // Round(num / den) with halves to even, or kTie when num / den is exactly a half.
 std::uint16_t roundRatio(int num, int den)
@@ -31,7 +32,7 @@ std::uint16_t roundRatio(int num, int den)
 // at least 1/510 from one, so both round alike; a tie is left to the formula.
 struct HslRatioTables {
     std::array<std::uint16_t, 511> lightness;
-    std::vector<std::uint16_t> saturation; // [d][max + min]
+    std::vector<std::uint8_t> saturation;  // [d][max + min], kTie8 for a tie
     std::vector<std::uint16_t> hue;        // [sector][n + 255][d]
 
     HslRatioTables() : saturation(256 * 511, 0), hue(3 * 511 * 256, 0)
@@ -42,7 +43,8 @@ struct HslRatioTables {
             for (int sum = d; sum <= 510 - d; ++sum) {
                 // At max + min = 255 both denominators are 255.
                 const int den = sum <= 255 ? sum : 510 - sum;
-                saturation[d * 511 + sum] = roundRatio(100 * d, den);
+                const std::uint16_t v = roundRatio(100 * d, den);
+                saturation[d * 511 + sum] = v == kTie ? kTie8 : std::uint8_t(v);
             }
         for (int sector = 0; sector < 3; ++sector)
             for (int n = -255; n <= 255; ++n)
@@ -82,9 +84,10 @@ const std::uint32_t* hslPixelTable()
 
 } // namespace
 
-HSL360 RGBtoHSL360Fast(int r, int g, int b)
+namespace {
+
+inline HSL360 hslFromRatios(const HslRatioTables& t, int r, int g, int b)
 {
-    const HslRatioTables& t = ratioTables();
     const int mx = std::max(r, std::max(g, b)), mn = std::min(r, std::min(g, b));
     const int d = mx - mn, sum = mx + mn;
     HSL360 out;
@@ -95,7 +98,7 @@ HSL360 RGBtoHSL360Fast(int r, int g, int b)
         out.l = l;
         return out;
     }
-    const std::uint16_t s = t.saturation[d * 511 + sum];
+    const std::uint8_t s = t.saturation[d * 511 + sum];
     // The same order of tests as the formula: red, then green, then blue largest.
     int sector, n;
     if (r == mx) {
@@ -109,13 +112,17 @@ HSL360 RGBtoHSL360Fast(int r, int g, int b)
         n = r - g;
     }
     const std::uint16_t h = t.hue[(sector * 511 + n + 255) * 256 + d];
-    if (h == kTie || s == kTie || l == kTie)
+    if (h == kTie || s == kTie8 || l == kTie)
         return RGBtoHSL360(r, g, b);
     out.h = h;
     out.s = s;
     out.l = l;
     return out;
 }
+
+} // namespace
+
+HSL360 RGBtoHSL360Fast(int r, int g, int b) { return hslFromRatios(ratioTables(), r, g, b); }
 
 std::uint32_t HSLtoPixelFast(int h, int s, int l)
 {
@@ -148,6 +155,7 @@ void ApplyTexture(const TBitmap32& tile, const TBitmap32& source, TBitmap32& tar
                 std::int8_t(RGBtoHSL360(pixelRed(p), pixelGreen(p), pixelBlue(p)).l - 70);
         }
     const std::uint32_t* hslTable = hslPixelTable();
+    const HslRatioTables& ratios = ratioTables();
     const int w = source.width(), h = source.height();
     TBitmap32 result = TBitmap32::uninitialized(w, h);
     parallelRows(h, std::size_t(w) * 4, [&](int y0, int y1) {
@@ -158,7 +166,7 @@ void ApplyTexture(const TBitmap32& tile, const TBitmap32& source, TBitmap32& tar
             int tx = 0;
             for (int x = 0; x < w; ++x) {
                 const std::uint32_t p = in[x];
-                const HSL360 c = RGBtoHSL360Fast(pixelRed(p), pixelGreen(p), pixelBlue(p));
+                const HSL360 c = hslFromRatios(ratios, pixelRed(p), pixelGreen(p), pixelBlue(p));
                 const int l = std::clamp(c.l + tileRow[tx], 0, 100);
                 const int hue = c.h == 360 ? 0 : c.h;
                 out[x] = hslTable[std::size_t(hue) * kHslPlane + c.s * 101 + l];

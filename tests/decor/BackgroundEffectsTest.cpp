@@ -239,3 +239,28 @@ TEST(BackgroundEffects, TableNamesCaptionsAndLookup)
 
 } // namespace
 } // namespace quill
+
+namespace quill {
+namespace {
+
+// greyInk is proven equal to the extended-precision formula on every colour by the
+// imaging tests; here the pass, with its own division and tie handling, meets it on
+// every colour too.
+TEST(BackgroundEffects, GrayEqualsGreyInkOnEveryColour)
+{
+    // 4096 x 4096 holds every colour once.
+    TBitmap32 pic = TBitmap32::uninitialized(4096, 4096);
+    for (std::uint32_t i = 0; i < (1u << 24); ++i)
+        pic.bits()[i] = i | 0x5a000000u;
+    grayBackground(pic);
+    int mismatches = 0;
+    for (std::uint32_t i = 0; i < (1u << 24); ++i) {
+        const int v = greyInk(pixelRed(i), pixelGreen(i), pixelBlue(i));
+        if (pic.bits()[i] != makePixel(v, v, v, 0x5a) && mismatches++ < 5)
+            ADD_FAILURE() << "colour " << std::hex << i;
+    }
+    EXPECT_EQ(mismatches, 0);
+}
+
+} // namespace
+} // namespace quill
