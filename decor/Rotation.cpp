@@ -19,29 +19,79 @@ constexpr long double kPiL = 3.141592653589793238462643383279502884L;
 constexpr double kRoundShift = 6755399441055744.0;
 inline double roundEven(double v) { return (v + kRoundShift) - kRoundShift; }
 
-// The exact sampling rule: Round(a * c - b * s) in long double, halves to even.
+// The sampling rule: sx = Round(dx cos - dy sin), sy = Round(dx sin + dy cos), each
+// product sum in long double, rounded half to even.
 struct Turn {
     long double sinL, cosL;
     double sinD, cosD;
-    // Offset of one coordinate: Round(dx * cos - dy * sin) (or the sin/cos pair).
-    // The double value differs from the long double one by far less than 1e-6 for
-    // canvases within the program's limits, so when it is not that close to a half
-    // both round alike; near a half the long double formula decides.
-    long sourceX(long dx, long dy) const
+
+    long exactX(long dx, long dy) const
     {
-        const double v = double(dx) * cosD - double(dy) * sinD;
-        const double r = roundEven(v);
-        if (std::fabs(std::fabs(v - r) - 0.5) > 1e-6)
-            return long(r);
         return long(std::nearbyintl((long double)dx * cosL - (long double)dy * sinL));
     }
-    long sourceY(long dx, long dy) const
+    long exactY(long dx, long dy) const
     {
-        const double v = double(dx) * sinD + double(dy) * cosD;
-        const double r = roundEven(v);
-        if (std::fabs(std::fabs(v - r) - 0.5) > 1e-6)
-            return long(r);
         return long(std::nearbyintl((long double)dx * sinL + (long double)dy * cosL));
+    }
+
+    // The offsets of one row, dx = dx0 .. dx0 + count - 1 at a fixed dy, as whole numbers
+    // held in doubles, and per pixel how far the nearer of the two sums lies from a half.
+    // The double sums differ from the long double ones by far less than 1e-6 within the
+    // program's picture limits, so where a sum is not that close to a half both round
+    // alike; there the long double formula decides (see RowOffsets::get). This loop
+    // vectorises.
+    void row(long dx0, long dy, int count, double* __restrict sx, double* __restrict sy,
+             double* __restrict halfGap) const
+    {
+        const double a = -(double(dy) * sinD), b = double(dy) * cosD;
+        const double c = cosD, s = sinD, start = double(dx0);
+        for (int i = 0; i < count; ++i) {
+            const double dx = start + double(i);
+            const double vx = dx * c + a, vy = dx * s + b;
+            const double rx = roundEven(vx), ry = roundEven(vy);
+            const double gx = std::fabs(std::fabs(vx - rx) - 0.5);
+            const double gy = std::fabs(std::fabs(vy - ry) - 0.5);
+            halfGap[i] = gx < gy ? gx : gy;
+            sx[i] = rx;
+            sy[i] = ry;
+        }
+    }
+};
+
+// One row's source offsets, computed by Turn::row.
+struct RowOffsets {
+    std::vector<double> sx, sy, halfGap;
+    long dx0 = 0, dy = 0;
+    explicit RowOffsets(int n) : sx(n), sy(n), halfGap(n) {}
+    void compute(const Turn& turn, long rowDx0, long rowDy)
+    {
+        dx0 = rowDx0;
+        dy = rowDy;
+        turn.row(dx0, dy, int(sx.size()), sx.data(), sy.data(), halfGap.data());
+    }
+    void get(const Turn& turn, int i, std::int32_t& x, std::int32_t& y) const
+    {
+        if (halfGap[i] > 1e-6) {
+            x = std::int32_t(sx[i]);
+            y = std::int32_t(sy[i]);
+        } else {
+            x = std::int32_t(turn.exactX(dx0 + i, dy));
+            y = std::int32_t(turn.exactY(dx0 + i, dy));
+        }
+    }
+};
+
+// Reads the padded canvas: the picture at (padX, padY) inside CutoutColor. The canvas is
+// never built; sampling outside it gives the cutout colour too, as the padding does.
+struct CanvasReader {
+    const TBitmap32& picture;
+    long offsetX, offsetY; // canvas coordinates minus picture coordinates, less the centre
+    std::uint32_t operator()(std::int32_t sx, std::int32_t sy) const
+    {
+        const unsigned long px = (unsigned long)(sx + offsetX), py = (unsigned long)(sy + offsetY);
+        if (px < (unsigned long)picture.width() && py < (unsigned long)picture.height())
+            return picture.row32(int(py))[px];
+        return CutoutColor;
     }
 };
 
@@ -86,32 +136,26 @@ RotationResult RotatePicture(const TBitmap32& picture, int cx, int cy, double th
     if (!pictureSizeAllowed(canvasW, canvasH))
         throw std::length_error("The turned picture is larger than the program can hold");
     const long centreX = long(cx) + padX, centreY = long(cy) + padY;
-
-    // The canvas is the picture at (padX, padY) inside CutoutColor; it is never built:
-    // a canvas pixel is read straight from the picture or is the cutout colour.
-    auto canvasPixel = [&](long sx, long sy) -> std::uint32_t {
-        const long px = sx - padX, py = sy - padY;
-        if (px >= 0 && px < w && py >= 0 && py < h)
-            return picture.pixel(int(px), int(py));
-        return CutoutColor;
-    };
-    // Sampling outside the canvas gives the cutout colour too, the same as the padding.
-    auto turnedPixel = [&](long x, long y) -> std::uint32_t {
-        const long dx = x - centreX, dy = y - centreY;
-        return canvasPixel(turn.sourceX(dx, dy) + centreX, turn.sourceY(dx, dy) + centreY);
-    };
+    // Source canvas (sx + centre) holds picture pixel (sx + centre - pad).
+    const CanvasReader read{picture, centreX - padX, centreY - padY};
 
     // Margins: leading all-cutout rows (Top) and columns (Left) of the turned canvas.
     // firstContent[y] is the first column of row y holding another pixel, or -1.
     const int qw = int(canvasW), qh = int(canvasH);
     std::vector<int> firstContent(qh, -1);
-    parallelRows(qh, std::size_t(qw) / 4 + 1, [&](int y0, int y1) {
-        for (int y = y0; y < y1; ++y)
-            for (int x = 0; x < qw; ++x)
-                if (turnedPixel(x, y) != CutoutColor) {
+    parallelRows(qh, std::size_t(qw) / 2 + 1, [&](int y0, int y1) {
+        RowOffsets offsets(qw);
+        for (int y = y0; y < y1; ++y) {
+            offsets.compute(turn, -centreX, y - centreY);
+            for (int x = 0; x < qw; ++x) {
+                std::int32_t sx, sy;
+                offsets.get(turn, x, sx, sy);
+                if (read(sx, sy) != CutoutColor) {
                     firstContent[y] = x;
                     break;
                 }
+            }
+        }
     });
     int top = 0, left = 0;
     {
@@ -137,13 +181,14 @@ RotationResult RotatePicture(const TBitmap32& picture, int cx, int cy, double th
     result.picture = TBitmap32::uninitialized(rw, rh);
     TBitmap32& out = result.picture;
     parallelRows(rh, std::size_t(rw), [&](int y0, int y1) {
+        RowOffsets offsets(rw);
         for (int y = y0; y < y1; ++y) {
+            offsets.compute(turn, long(left) - centreX, long(y) + top - centreY);
             std::uint32_t* row = out.row32(y);
-            const long dy = long(y) + top - centreY;
             for (int x = 0; x < rw; ++x) {
-                const long dx = long(x) + left - centreX;
-                row[x] = canvasPixel(turn.sourceX(dx, dy) + centreX,
-                                     turn.sourceY(dx, dy) + centreY);
+                std::int32_t sx, sy;
+                offsets.get(turn, x, sx, sy);
+                row[x] = read(sx, sy);
             }
         }
     });
