@@ -110,6 +110,7 @@ void BM_EncodePng(benchmark::State& state)
     for (auto _ : state) {
         std::vector<std::uint8_t> bytes = encodePng(picture);
         benchmark::DoNotOptimize(bytes.data());
+        state.SetLabel(std::to_string(bytes.size()) + " bytes");
     }
 }
 
