@@ -1,0 +1,84 @@
+// quillmark-player: shows the scenes appended to its own program file as a film strip.
+
+#include "albumplayer/PlayerWindow.h"
+#include "collections/AlbumFile.h"
+#include "imaging/JpegCodec.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+namespace {
+
+QImage toImage(const quill::TBitmap32& picture)
+{
+    if (picture.empty())
+        return {};
+    QImage image(picture.width(), picture.height(), QImage::Format_ARGB32);
+    for (int y = 0; y < picture.height(); ++y)
+        std::memcpy(image.scanLine(y), picture.row(y), picture.strideBytes());
+    return image;
+}
+
+int refuse(const QString& text)
+{
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Photo Album Player"), text, QMessageBox::Ok);
+    box.exec();
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    std::error_code ec;
+    std::string file = std::filesystem::read_symlink("/proc/self/exe", ec).string();
+    if (file.empty())
+        file = "/proc/self/exe";
+
+    const quill::AlbumIndex index = quill::readAlbumIndex(file);
+    if (!index.ok()) {
+        // The player as built, with nothing appended: its file ends where its image does.
+        const std::uintmax_t size = std::filesystem::file_size(file, ec);
+        const std::uint64_t image = quill::elfImageEnd(file);
+        if (!ec && image != 0 && size <= image)
+            return refuse(QStringLiteral("This album player holds no album."));
+        return refuse(QString::fromStdString(index.error));
+    }
+    if (index.scenes.empty())
+        return refuse(QStringLiteral("This album holds no scenes."));
+
+    // Scene k decoded at full size; a scene that cannot be read gives a null image.
+    auto decode = [file, scenes = index.scenes](int k) {
+        const quill::AlbumScene& s = scenes[std::size_t(k - 1)];
+        std::vector<std::uint8_t> bytes;
+        if (!quill::readFileRange(file, s.offset, s.length, bytes))
+            return QImage();
+        return toImage(quill::decodeJpeg(bytes.data(), bytes.size()).picture);
+    };
+
+    // The strip keeps each scene only at the size it is shown, so a long album of
+    // large photographs does not fill the memory.
+    std::vector<quill::PlayerScene> scenes;
+    scenes.reserve(index.scenes.size());
+    for (int k = 1; k <= int(index.scenes.size()); ++k) {
+        const QImage full = decode(k);
+        quill::PlayerScene scene;
+        scene.width = full.width();
+        scene.height = full.height();
+        if (!full.isNull()) {
+            const quill::ThumbRect r = quill::PlayerModel::fitScene(scene.width, scene.height);
+            scene.strip = full.scaled(std::max(1, r.width), std::max(1, r.height), Qt::IgnoreAspectRatio,
+                                      Qt::SmoothTransformation);
+        }
+        scenes.push_back(std::move(scene));
+    }
+
+    quill::PlayerWindow window(std::move(scenes), decode);
+    window.show();
+    return app.exec();
+}
