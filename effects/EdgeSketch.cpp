@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <utility>
+#include <vector>
 
 namespace quill {
 namespace {
@@ -36,21 +39,60 @@ void edgeRow(const std::uint8_t* up, const std::uint8_t* mid, const std::uint8_t
 
 } // namespace
 
+void forEachInteriorRow(TBitmap32& picture, const InteriorRowPass& rowPass)
+{
+    const int w = picture.width(), h = picture.height();
+    const int rows = h - 2;
+    if (w <= 0 || rows <= 0)
+        return;
+    const std::size_t rowBytes = std::size_t(w) * 4;
+    // Bands of rows 1 .. H-2. The row above a band's first row and the row below its last
+    // belong to the neighbouring bands, which may overwrite them first: both are saved
+    // before the bands start. Inside a band the untouched copy of the row above travels
+    // in a buffer of its own.
+    const int bands = std::min(rows, std::max(1, workerCount() * 4));
+    const auto bandStart = [&](int band) { return 1 + int(std::int64_t(rows) * band / bands); };
+    std::vector<std::uint32_t> saved(std::size_t(bands) * 2 * std::size_t(w));
+    const auto above = [&](int band) { return saved.data() + std::size_t(band) * 2 * w; };
+    const auto below = [&](int band) { return above(band) + w; };
+    for (int band = 0; band < bands; ++band) {
+        std::memcpy(above(band), picture.row32(bandStart(band) - 1), rowBytes);
+        std::memcpy(below(band), picture.row32(bandStart(band + 1)), rowBytes);
+    }
+
+    parallelRows(bands, std::size_t(w) * std::size_t(rows) / std::size_t(bands), [&](int first, int last) {
+        std::vector<std::uint32_t> buffers(std::size_t(w) * 2);
+        std::uint32_t* previous = buffers.data(); // row y - 1 as it was
+        std::uint32_t* current = previous + w;    // row y as it was
+        for (int band = first; band < last; ++band) {
+            const int begin = bandStart(band), end = bandStart(band + 1);
+            std::memcpy(previous, above(band), rowBytes);
+            for (int y = begin; y < end; ++y) {
+                std::memcpy(current, picture.row32(y), rowBytes);
+                // Row y + 1 of this band is still untouched; the one after the band's end
+                // is the saved copy.
+                const std::uint32_t* down = y + 1 < end ? picture.row32(y + 1) : below(band);
+                rowPass(previous, current, down, picture.row32(y));
+                std::swap(previous, current);
+            }
+        }
+    });
+}
+
 void picsobel(TBitmap32& picture)
 {
     const int w = picture.width(), h = picture.height();
     if (picture.empty())
         return;
 
-    // Interior pixels: computed from an unchanged copy, stored inverted. Every other
+    // Interior pixels: computed from the rows as they were, stored inverted. Every other
     // pixel still holds its source value until the border steps below.
-    if (w >= 3 && h >= 3) {
-        const TBitmap32 source(picture);
-        parallelRows(h - 2, std::size_t(w), [&](int begin, int end) {
-            for (int y = begin + 1; y < end + 1; ++y)
-                edgeRow(source.row(y - 1), source.row(y), source.row(y + 1), picture.row(y), w);
+    if (w >= 3)
+        forEachInteriorRow(picture, [w](const std::uint32_t* up, const std::uint32_t* mid,
+                                        const std::uint32_t* down, std::uint32_t* out) {
+            edgeRow(reinterpret_cast<const std::uint8_t*>(up), reinterpret_cast<const std::uint8_t*>(mid),
+                    reinterpret_cast<const std::uint8_t*>(down), reinterpret_cast<std::uint8_t*>(out), w);
         });
-    }
 
     const auto interior = [&](int x, int y) { return x >= 1 && x <= w - 2 && y >= 1 && y <= h - 2; };
     // The colour of a pixel before the inversion.

@@ -1,5 +1,6 @@
 #include "effects/PenAndInk.h"
 
+#include "effects/PencilSketch.h"
 #include "imaging/Colour.h"
 #include "imaging/Parallel.h"
 
@@ -13,13 +14,19 @@ namespace {
 constexpr int kChunk = 1024;
 constexpr std::uint32_t kColourMask = 0x00ffffffu;
 
+const GreyHalves& inkGreyHalves()
+{
+    static const GreyHalves halves(299, 587, 110, 1000, greyInkLiteral);
+    return halves;
+}
+
 } // namespace
 
 void inkGreyRow(const std::uint32_t* row, int width, std::uint8_t* grey)
 {
     // n = 1000 x (0.299 R + 0.587 G + 0.11 B) + 500 is exact in integers and n / 1000
-    // rounds halves up; a half is marked here and settled afterwards by the
-    // extended-precision formula, which may land on either side of it.
+    // rounds halves up; a half is marked here and settled afterwards the way the
+    // extended-precision formula settles it.
     for (int x0 = 0; x0 < width; x0 += kChunk) {
         const int count = std::min(kChunk, width - x0);
         const std::uint8_t* in = reinterpret_cast<const std::uint8_t*>(row + x0);
@@ -36,9 +43,7 @@ void inkGreyRow(const std::uint32_t* row, int width, std::uint8_t* grey)
         }
         if (!anyHalf)
             continue;
-        for (int i = 0; i < count; ++i)
-            if (half[i])
-                out[i] = std::uint8_t(greyInkLiteral(in[4 * i + kRed], in[4 * i + kGreen], in[4 * i + kBlue]));
+        inkGreyHalves().settle(in, half, count, out);
     }
 }
 

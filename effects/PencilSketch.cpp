@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace quill {
 namespace {
@@ -18,10 +19,6 @@ constexpr long double kPi = 3.141592653589793238462643383279502884L;
 
 // Opaque grey pixel of a grey 0..255.
 inline std::uint32_t greyWord(std::uint32_t v) { return 0xff000000u | v * 0x010101u; }
-
-} // namespace
-
-namespace {
 
 // The contrast of one colour: the HSL round trip with the lightness stretched by t.
 std::uint32_t contrastPixel(int r, int g, int b, int position, long double t)
@@ -41,12 +38,48 @@ long double contrastSlope(int position) { return std::tan((long double)position 
 
 } // namespace
 
+GreyHalves::GreyHalves(int wr, int wg, int wb, int scale, int (*literal)(int, int, int))
+{
+    for (int r = 0; r < 256; ++r)
+        for (int g = 0; g < 256; ++g)
+            for (int b = 0; b < 256; ++b) {
+                const int n = wr * r + wg * g + wb * b;
+                if (n % scale != scale / 2)
+                    continue;
+                const int halfUp = (n + scale / 2) / scale;
+                if (literal(r, g, b) < halfUp)
+                    m_bits[(r << 8) | g] |= std::uint8_t(1u << (b / 100));
+            }
+}
+
+void GreyHalves::settle(const std::uint8_t* pixels, const std::uint8_t* half, int count,
+                        std::uint8_t* grey) const
+{
+    for (int i = 0; i < count; ++i) {
+        if (i + 8 <= count) { // eight marks at a time: halves are rare
+            std::uint64_t marks;
+            std::memcpy(&marks, half + i, sizeof marks);
+            if (!marks) {
+                i += 7;
+                continue;
+            }
+        }
+        if (half[i])
+            grey[i] = std::uint8_t(grey[i] - roundsDown(pixels[4 * i + kRed], pixels[4 * i + kGreen], pixels[4 * i + kBlue]));
+    }
+}
+
+const GreyHalves& pencilGreyHalves()
+{
+    static const GreyHalves halves(30, 59, 11, 100, greyPencilLiteral);
+    return halves;
+}
+
 void pencilGreyRow(const std::uint32_t* row, int width, std::uint8_t* grey)
 {
     // n = 100 x (0.3 R + 0.59 G + 0.11 B) + 50 is exact in 16 bits (at most 25550), and
-    // n / 100 rounds halves up. A half (n a multiple of 100) is settled by the
-    // extended-precision formula, which may land on either side of it; the halves are
-    // marked in the vectorised loop and settled afterwards.
+    // n / 100 rounds halves up. A half (n a multiple of 100) is marked in the vectorised
+    // loop and settled afterwards the way the extended-precision formula settles it.
     for (int x0 = 0; x0 < width; x0 += kChunk) {
         const int count = std::min(kChunk, width - x0);
         const std::uint8_t* in = reinterpret_cast<const std::uint8_t*>(row + x0);
@@ -64,9 +97,7 @@ void pencilGreyRow(const std::uint32_t* row, int width, std::uint8_t* grey)
         }
         if (!anyHalf)
             continue;
-        for (int i = 0; i < count; ++i)
-            if (half[i])
-                out[i] = std::uint8_t(greyPencilLiteral(in[4 * i + kRed], in[4 * i + kGreen], in[4 * i + kBlue]));
+        pencilGreyHalves().settle(in, half, count, out);
     }
 }
 

@@ -42,6 +42,27 @@ struct PencilSketchParams {
 // picture (Slider::None), the lighting or the contrast of the slider moved last.
 TBitmap32 pencilSketch(const TBitmap32& original, const PencilSketchParams& params);
 
+// For the colours whose weighted grey wr R + wg G + wb B (in units of 1 / scale) lies
+// exactly on a half, whether the extended-precision formula literal rounds it down: a
+// half can land either side of it there. Each (R, G) has at most one such blue in every
+// hundred (the weights used make the blue unique modulo 100), so one byte per (R, G)
+// holds a bit for each hundred: 64 KiB, built once from literal.
+class GreyHalves {
+public:
+    GreyHalves(int wr, int wg, int wb, int scale, int (*literal)(int, int, int));
+    // 1 when the half at this colour rounds down, else 0; only meaningful on a half.
+    int roundsDown(int r, int g, int b) const { return (m_bits[(r << 8) | g] >> (b / 100)) & 1; }
+    // Corrects grey[i], computed with halves rounded up, wherever half[i] is set; pixels
+    // holds the count pixels' bytes.
+    void settle(const std::uint8_t* pixels, const std::uint8_t* half, int count, std::uint8_t* grey) const;
+
+private:
+    std::uint8_t m_bits[65536] = {};
+};
+
+// The halves of the pencil grey Round(0.3 R + 0.59 G + 0.11 B), built on first use.
+const GreyHalves& pencilGreyHalves();
+
 // Writes the pencil grey of each of the width pixels of row into grey.
 void pencilGreyRow(const std::uint32_t* row, int width, std::uint8_t* grey);
 

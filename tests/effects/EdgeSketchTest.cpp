@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,30 @@ TEST(Picsobel, EqualsPlainLoopsOnEveryLoopEdge)
         picsobel(fast);
         literal::picsobel(plain);
         EXPECT_EQ(literal::difference(fast, plain), "") << size.width << "x" << size.height;
+    }
+}
+
+TEST(InteriorRows, EveryRowSeesItsNeighboursAsTheyWere)
+{
+    // A pass that mixes the three rows: any row read after its band neighbour changed it,
+    // or handed out twice, or skipped, shows in the result.
+    for (const literal::Size size : literal::kOddSizes) {
+        TBitmap32 picture = literal::photoLike(size.width, size.height, 77);
+        const TBitmap32 before(picture);
+        int calls = 0;
+        forEachInteriorRow(picture, [&](const std::uint32_t* up, const std::uint32_t* mid,
+                                        const std::uint32_t* down, std::uint32_t* out) {
+            for (int x = 0; x < size.width; ++x)
+                out[x] = up[x] * 3u + mid[x] * 5u + down[x] * 7u + 1u;
+            __atomic_add_fetch(&calls, 1, __ATOMIC_RELAXED);
+        });
+        EXPECT_EQ(calls, std::max(0, size.height - 2));
+        TBitmap32 expected(before);
+        for (int y = 1; y < size.height - 1; ++y)
+            for (int x = 0; x < size.width; ++x)
+                expected.setPixel(x, y, before.pixel(x, y - 1) * 3u + before.pixel(x, y) * 5u +
+                                            before.pixel(x, y + 1) * 7u + 1u);
+        EXPECT_EQ(literal::difference(picture, expected), "") << size.width << "x" << size.height;
     }
 }
 
