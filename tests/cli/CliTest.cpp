@@ -20,7 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Run {
+struct CliRun {
     int code = -1;
     std::string out, err;
 };
@@ -56,14 +56,14 @@ protected:
         fs::remove_all(m_dir, ec);
     }
 
-    Run run(const std::vector<std::string>& args)
+    CliRun run(const std::vector<std::string>& args)
     {
         std::string cmd = quote(QUILL_CLI_PATH);
         for (const std::string& a : args)
             cmd += " " + quote(a);
         const fs::path out = m_dir / ".stdout", err = m_dir / ".stderr";
         cmd += " >" + quote(out.string()) + " 2>" + quote(err.string());
-        Run r;
+        CliRun r;
         int status = std::system(cmd.c_str());
         r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         r.out = slurp(out);
@@ -108,7 +108,7 @@ protected:
 TEST_F(Cli, InfoPrintsTheSizeAndRefusesUnreadableFiles)
 {
     const std::string png = writeSample("a.png", sample(7, 5));
-    Run ok = run({"info", png});
+    CliRun ok = run({"info", png});
     EXPECT_EQ(ok.code, 0);
     EXPECT_EQ(ok.out, "7 5\n");
 
@@ -118,7 +118,7 @@ TEST_F(Cli, InfoPrintsTheSizeAndRefusesUnreadableFiles)
         std::string file;
     } cases[] = {{text}, {path("missing.jpg")}, {path("x.jpe")}};
     for (const Case& c : cases) {
-        Run bad = run({"info", c.file});
+        CliRun bad = run({"info", c.file});
         EXPECT_EQ(bad.code, 2) << c.file;
         EXPECT_NE(bad.err.find(c.file + " is not a valid format"), std::string::npos) << bad.err;
         EXPECT_TRUE(bad.out.empty());
@@ -151,7 +151,7 @@ TEST_F(Cli, UsageErrorsExitOneAndWriteNothing)
         {{"background-effect", "emboss", "--tile-number", "3", in, path("o.png")}, "only texture"},
     };
     for (const Case& c : cases) {
-        Run r = run(c.args);
+        CliRun r = run(c.args);
         EXPECT_EQ(r.code, 1) << c.args[0] << " " << c.args[1] << ": " << r.err;
         EXPECT_NE(r.err.find(c.errorPart), std::string::npos) << r.err;
         EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << "one line: " << r.err;
@@ -161,7 +161,7 @@ TEST_F(Cli, UsageErrorsExitOneAndWriteNothing)
 
 TEST_F(Cli, HelpListsTheOptions)
 {
-    Run r = run({"effect", "--help"});
+    CliRun r = run({"effect", "--help"});
     EXPECT_EQ(r.code, 0);
     for (const char* option : {"--pressure", "--hollow", "--kernel", "--seed", "--lighting", "--contrast"})
         EXPECT_NE(r.out.find(option), std::string::npos) << option;
@@ -173,11 +173,11 @@ TEST_F(Cli, ConvertKeepsEveryByteInPng)
     for (int x = 0; x < 9; ++x)
         picture.setPixel(x, 1, makePixel(x, 2 * x, 3 * x, x * 20));
     const std::string in = writeSample("in.png", picture);
-    Run r = run({"convert", in, path("out.png")});
+    CliRun r = run({"convert", in, path("out.png")});
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(LoadPictureFile(path("out.png")).picture, picture);
 
-    Run bmp = run({"convert", in, path("out.BMP")});
+    CliRun bmp = run({"convert", in, path("out.BMP")});
     ASSERT_EQ(bmp.code, 0) << bmp.err;
     TBitmap32 back = LoadPictureFile(path("out.BMP")).picture;
     ASSERT_EQ(back.width(), 9);
@@ -190,7 +190,7 @@ TEST_F(Cli, EveryEffectRunsAsTheCoreRunsIt)
     const std::string in = writeSample("in.png", picture);
     for (const EffectEntry& e : effectTable()) {
         const std::string out = path(e.name + ".png");
-        Run r = run({"effect", e.name, in, out});
+        CliRun r = run({"effect", e.name, in, out});
         ASSERT_EQ(r.code, 0) << e.name << ": " << r.err;
         ProgramRandom random(0);
         TBitmap32 expected = e.run(picture, EffectSettings{}, random);
@@ -220,7 +220,7 @@ TEST_F(Cli, EffectOptionsReachTheEffect)
         args.insert(args.end(), c.options.begin(), c.options.end());
         args.push_back(in);
         args.push_back(path("out.png"));
-        Run r = run(args);
+        CliRun r = run(args);
         ASSERT_EQ(r.code, 0) << c.name << ": " << r.err;
         const EffectEntry* e = findEffect(c.name);
         ProgramRandom random(0);
@@ -231,7 +231,7 @@ TEST_F(Cli, EffectOptionsReachTheEffect)
 TEST_F(Cli, RotatePrintsTheGrowthAndTurnsAsTheCommandDoes)
 {
     const std::string in = writeSample("in.png", sample(100, 50));
-    Run r = run({"rotate", "--angle", "90", in, path("out.png")});
+    CliRun r = run({"rotate", "--angle", "90", in, path("out.png")});
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.out, "-26 25\n");
     TBitmap32 out = LoadPictureFile(path("out.png")).picture;
@@ -243,7 +243,7 @@ TEST_F(Cli, RotatePrintsTheGrowthAndTurnsAsTheCommandDoes)
 TEST_F(Cli, ResizeUsesTheTruncatingResampler)
 {
     const std::string in = writeSample("in.png", sample(7, 3));
-    Run r = run({"resize", "--width", "59", "--height", "6", in, path("out.png")});
+    CliRun r = run({"resize", "--width", "59", "--height", "6", in, path("out.png")});
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.out, "58 6\n"); // 7 x (59 / 7) falls a hair short of 59
     EXPECT_EQ(LoadPictureFile(path("out.png")).picture.width(), 58);
@@ -255,7 +255,7 @@ TEST_F(Cli, FrameWritesTheStretchedOverlayWithAlpha)
     frame.setPixel(0, 0, makePixel(0, 0, 0));
     frame.setPixel(1, 0, makePixel(200, 200, 200));
     const std::string in = writeSample("f.png", frame);
-    Run r = run({"frame", in, "8", "6", path("o.png")});
+    CliRun r = run({"frame", in, "8", "6", path("o.png")});
     ASSERT_EQ(r.code, 0) << r.err;
     TBitmap32 out = LoadPictureFile(path("o.png")).picture;
     EXPECT_EQ(out, makeFrameOverlay(frame, 8, 6));
@@ -267,7 +267,7 @@ TEST_F(Cli, FrameWritesTheStretchedOverlayWithAlpha)
 TEST_F(Cli, AFailedWriteExitsThreeAndKeepsTheOldFile)
 {
     const std::string in = writeSample("in.png", sample(5, 5));
-    Run missingFolder = run({"convert", in, path("no/such/folder/out.png")});
+    CliRun missingFolder = run({"convert", in, path("no/such/folder/out.png")});
     EXPECT_EQ(missingFolder.code, 3);
     EXPECT_NE(missingFolder.err.find("out.png"), std::string::npos) << missingFolder.err;
 
@@ -275,7 +275,7 @@ TEST_F(Cli, AFailedWriteExitsThreeAndKeepsTheOldFile)
         fs::create_directory(m_dir / "locked");
         std::ofstream(m_dir / "locked" / "out.png") << "old";
         fs::permissions(m_dir / "locked", fs::perms::owner_read | fs::perms::owner_exec);
-        Run locked = run({"convert", in, path("locked/out.png")});
+        CliRun locked = run({"convert", in, path("locked/out.png")});
         EXPECT_EQ(locked.code, 3);
         fs::permissions(m_dir / "locked", fs::perms::owner_all);
         EXPECT_EQ(slurp(m_dir / "locked" / "out.png"), "old");
@@ -285,7 +285,7 @@ TEST_F(Cli, AFailedWriteExitsThreeAndKeepsTheOldFile)
 TEST_F(Cli, AnUnreadableInputLeavesTheOutputAlone)
 {
     std::ofstream(path("out.png")) << "previous";
-    Run r = run({"effect", "sharpen", path("missing.png"), path("out.png")});
+    CliRun r = run({"effect", "sharpen", path("missing.png"), path("out.png")});
     EXPECT_EQ(r.code, 2);
     EXPECT_EQ(slurp(m_dir / "out.png"), "previous");
 }
