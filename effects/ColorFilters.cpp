@@ -11,19 +11,19 @@ namespace quill {
 namespace {
 
 // d[x] := filter(s[x]) for x in [from, to).
-inline void filterSpan(const std::uint32_t* s, std::uint32_t* d, int from, int to, ColorFilter filter)
+inline void filterSpan(const std::uint32_t* __restrict s, std::uint32_t* __restrict d, int from, int to, ColorFilter filter)
 {
     for (int x = from; x < to; ++x)
         d[x] = filter(s[x]);
 }
 
-// d[x] takes the colour bytes of filter(q[column[x]]) and keeps its own alpha, for x in
-// [1, count); the result goes to d[offset + x].
-inline void panelSpan(const std::uint32_t* q, const int* column, int count, std::uint32_t* d, int offset,
-                      ColorFilter filter)
+// d[offset + x] := the colour bytes of filter(q[column[x]]) with the alpha byte of
+// s[offset + x], for x in [1, count).
+inline void panelSpan(const std::uint32_t* __restrict q, const int* __restrict column, int count,
+                      const std::uint32_t* __restrict s, std::uint32_t* __restrict d, int offset, ColorFilter filter)
 {
     for (int x = 1; x < count; ++x)
-        d[offset + x] = (filter(q[column[x]]) & 0x00ffffffu) | (d[offset + x] & 0xff000000u);
+        d[offset + x] = (filter(q[column[x]]) & 0x00ffffffu) | (s[offset + x] & 0xff000000u);
 }
 
 void copyRow(const TBitmap32& source, TBitmap32& destination, int y)
@@ -48,17 +48,22 @@ TBitmap32 colorPanels(const TBitmap32& original)
     TBitmap32 result = TBitmap32::uninitialized(W, H);
     parallelRows(H, std::size_t(W), [&](int begin, int end) {
         for (int y = begin; y < end; ++y) {
-            copyRow(original, result, y);
+            const std::uint32_t* s = original.row32(y);
             std::uint32_t* d = result.row32(y);
-            if (y >= 1 && y <= h - 1) {
-                const std::uint32_t* q = original.row32(int(std::int64_t(y) * H / h));
-                panelSpan(q, column.data(), w, d, 0, kRedFilter);
-                panelSpan(q, column.data(), w, d, w, kYellowFilter);
-            } else if (y >= h + 1 && y <= 2 * h - 1) {
-                const std::uint32_t* q = original.row32(int(std::int64_t(y - h) * H / h));
-                panelSpan(q, column.data(), w, d, 0, kBlueFilter);
-                panelSpan(q, column.data(), w, d, w, kMagentaFilter);
+            const bool top = y >= 1 && y <= h - 1, bottom = y >= h + 1 && y <= 2 * h - 1;
+            if (!top && !bottom) {
+                copyRow(original, result, y);
+                continue;
             }
+            // The panels' first columns and the last column of an odd width keep the
+            // full-size picture's pixels.
+            d[0] = s[0];
+            d[w] = s[w];
+            for (int x = 2 * w; x < W; ++x)
+                d[x] = s[x];
+            const std::uint32_t* q = original.row32(int(std::int64_t(top ? y : y - h) * H / h));
+            panelSpan(q, column.data(), w, s, d, 0, top ? kRedFilter : kBlueFilter);
+            panelSpan(q, column.data(), w, s, d, w, top ? kYellowFilter : kMagentaFilter);
         }
     });
     return result;

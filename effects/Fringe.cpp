@@ -11,7 +11,7 @@ namespace {
 
 // The narrowest accumulator that holds every kernel sum: the sum of |k| * 255 over
 // the nine entries bounds any sum of products with bytes.
-enum class SumWidth { Bits32, Bits64, Bits128 };
+enum class SumWidth { Bits16, Bits32, Bits64, Bits128 };
 
 SumWidth sumWidth(const Kernel3x3& kernel)
 {
@@ -22,6 +22,9 @@ SumWidth sumWidth(const Kernel3x3& kernel)
         total += magnitude;
     }
     total *= 255;
+    // 16 bits covers the dialogs' default kernels and lets twice as many lanes work.
+    if (total <= static_cast<unsigned __int128>(INT16_MAX))
+        return SumWidth::Bits16;
     if (total <= static_cast<unsigned __int128>(INT32_MAX))
         return SumWidth::Bits32;
     if (total <= static_cast<unsigned __int128>(INT64_MAX))
@@ -35,13 +38,14 @@ inline std::uint8_t clampToByte(Acc v)
     return static_cast<std::uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
 }
 
-// Runs finish(kernel sum, byte index) for every byte of the interior columns of one
-// row (bytes 4 .. 4 * (W - 1) - 1) and stores its result. The alpha bytes are computed
-// too and overwritten by the caller; computing them keeps the loop straight, so that
-// the compiler vectorises it.
-template <typename Acc, typename Finish>
-inline void kernelRow(const Kernel3x3& kernel, const std::uint8_t* up, const std::uint8_t* mid,
-                      const std::uint8_t* down, int endByte, std::uint8_t* dst, Finish finish)
+enum class RowMode { Realism, RealismDivided, Abstract, PopArt };
+
+// One row of kernel sums over the interior columns (bytes 4 .. endByte - 1) and what
+// each mode makes of them. The alpha bytes are computed too and put right by the
+// caller; keeping them in keeps the loop straight, so that the compiler vectorises it.
+template <typename Acc, RowMode Mode>
+void kernelRow(const Kernel3x3& kernel, const std::uint8_t* __restrict up, const std::uint8_t* __restrict mid,
+               const std::uint8_t* __restrict down, std::uint8_t* __restrict out, int endByte, int divisor)
 {
     const Acc k0 = Acc(kernel[0]), k1 = Acc(kernel[1]), k2 = Acc(kernel[2]);
     const Acc k3 = Acc(kernel[3]), k4 = Acc(kernel[4]), k5 = Acc(kernel[5]);
@@ -50,8 +54,34 @@ inline void kernelRow(const Kernel3x3& kernel, const std::uint8_t* up, const std
         const Acc v = k0 * Acc(up[i - 4]) + k1 * Acc(up[i]) + k2 * Acc(up[i + 4]) + k3 * Acc(mid[i - 4]) +
                       k4 * Acc(mid[i]) + k5 * Acc(mid[i + 4]) + k6 * Acc(down[i - 4]) + k7 * Acc(down[i]) +
                       k8 * Acc(down[i + 4]);
-        dst[i] = finish(v, i);
+        if constexpr (Mode == RowMode::Realism) {
+            out[i] = clampToByte(v);
+        } else if constexpr (Mode == RowMode::RealismDivided) {
+            out[i] = clampToByte(v / divisor); // the quotient truncates toward zero
+        } else {
+            const std::uint8_t r1 = clampToByte(v);
+            // The fixed gradients lie within -1020 .. 1020.
+            std::int16_t fixed;
+            if constexpr (Mode == RowMode::PopArt)
+                fixed = std::int16_t(-int(up[i - 4]) + int(up[i + 4]) - 2 * int(mid[i - 4]) + 2 * int(mid[i + 4]) -
+                                     int(down[i - 4]) + int(down[i + 4]));
+            else
+                fixed = std::int16_t(int(up[i - 4]) - int(up[i + 4]) + int(mid[i - 4]) - int(mid[i + 4]) +
+                                     int(down[i - 4]) - int(down[i + 4]));
+            const std::uint8_t r2 = clampToByte(fixed);
+            // The final inversion is applied here at once.
+            out[i] = std::uint8_t(255 - std::max(r1, r2));
+        }
     }
+}
+
+// Interior pixels: a cut-out pixel keeps CutoutColor (Abstract and Pop art turn it into
+// its inverse, which their inversion turns back); every other gets alpha 255 (Abstract
+// and Pop art: alpha 0, inverted).
+void settleInterior(const std::uint32_t* __restrict source, std::uint32_t* __restrict out, int width)
+{
+    for (int x = 1; x < width - 1; ++x)
+        out[x] = source[x] == CutoutColor ? CutoutColor : (out[x] | 0xff000000u);
 }
 
 template <typename Acc>
@@ -67,21 +97,14 @@ void realismRows(const Kernel3x3& kernel, std::uint16_t divisor, const TBitmap32
             std::memcpy(d, s, std::size_t(W) * 4);
             continue;
         }
-        std::uint8_t* out = dst.row(y);
-        const std::uint8_t* up = src.row(y - 1);
-        const std::uint8_t* mid = src.row(y);
-        const std::uint8_t* down = src.row(y + 1);
-        if (divisor == 1) {
-            kernelRow<Acc>(kernel, up, mid, down, endByte, out, [](Acc v, int) { return clampToByte(v); });
-        } else {
-            const Acc dv = Acc(divisor);
-            // Integer division truncates toward zero before the clamp.
-            kernelRow<Acc>(kernel, up, mid, down, endByte, out, [dv](Acc v, int) { return clampToByte(Acc(v / dv)); });
-        }
+        if (divisor == 1)
+            kernelRow<Acc, RowMode::Realism>(kernel, src.row(y - 1), src.row(y), src.row(y + 1), dst.row(y), endByte, 1);
+        else
+            kernelRow<Acc, RowMode::RealismDivided>(kernel, src.row(y - 1), src.row(y), src.row(y + 1), dst.row(y),
+                                                    endByte, int(divisor));
         d[0] = s[0];
         d[W - 1] = s[W - 1];
-        for (int x = 1; x < W - 1; ++x)
-            d[x] = s[x] == CutoutColor ? CutoutColor : (d[x] | 0xff000000u);
+        settleInterior(s, d, W);
     }
 }
 
@@ -100,26 +123,9 @@ void fringeRows(const Kernel3x3& kernel, const TBitmap32& src, TBitmap32& dst, i
             continue;
         }
         if (W >= 3) {
-            const std::uint8_t* up = src.row(y - 1);
-            const std::uint8_t* mid = src.row(y);
-            const std::uint8_t* down = src.row(y + 1);
-            kernelRow<Acc>(kernel, up, mid, down, endByte, dst.row(y), [up, mid, down](Acc v, int i) {
-                const std::uint8_t r1 = clampToByte(v);
-                int fixed;
-                if constexpr (Sobel)
-                    fixed = -int(up[i - 4]) + int(up[i + 4]) - 2 * int(mid[i - 4]) + 2 * int(mid[i + 4]) -
-                            int(down[i - 4]) + int(down[i + 4]);
-                else
-                    fixed = int(up[i - 4]) - int(up[i + 4]) + int(mid[i - 4]) - int(mid[i + 4]) + int(down[i - 4]) -
-                            int(down[i + 4]);
-                const std::uint8_t r2 = clampToByte(fixed);
-                // The final inversion is applied here at once.
-                return std::uint8_t(255 - std::max(r1, r2));
-            });
-            // A cut-out pixel becomes the inverse of CutoutColor, which the inversion turns
-            // back; every other pixel gets alpha 0, inverted to 255.
-            for (int x = 1; x < W - 1; ++x)
-                d[x] = s[x] == CutoutColor ? CutoutColor : (d[x] | 0xff000000u);
+            constexpr RowMode mode = Sobel ? RowMode::PopArt : RowMode::Abstract;
+            kernelRow<Acc, mode>(kernel, src.row(y - 1), src.row(y), src.row(y + 1), dst.row(y), endByte, 1);
+            settleInterior(s, d, W);
         }
         d[0] = ~s[0];
         d[W - 1] = ~s[W - 1];
@@ -142,6 +148,7 @@ TBitmap32 fringe(const TBitmap32& original, const Kernel3x3& kernel)
     const SumWidth width = sumWidth(kernel);
     parallelRows(H, std::size_t(W), [&](int begin, int end) {
         switch (width) {
+        case SumWidth::Bits16: fringeRows<std::int16_t, Sobel>(kernel, original, result, begin, end); break;
         case SumWidth::Bits32: fringeRows<std::int32_t, Sobel>(kernel, original, result, begin, end); break;
         case SumWidth::Bits64: fringeRows<std::int64_t, Sobel>(kernel, original, result, begin, end); break;
         case SumWidth::Bits128: fringeRows<__int128, Sobel>(kernel, original, result, begin, end); break;
@@ -171,6 +178,7 @@ TBitmap32 convolved(const Kernel3x3& kernel, const TBitmap32& source, std::uint1
     const SumWidth width = sumWidth(kernel);
     parallelRows(H, std::size_t(W), [&](int begin, int end) {
         switch (width) {
+        case SumWidth::Bits16: realismRows<std::int16_t>(kernel, divisor, source, result, begin, end); break;
         case SumWidth::Bits32: realismRows<std::int32_t>(kernel, divisor, source, result, begin, end); break;
         case SumWidth::Bits64: realismRows<std::int64_t>(kernel, divisor, source, result, begin, end); break;
         case SumWidth::Bits128: realismRows<__int128>(kernel, divisor, source, result, begin, end); break;

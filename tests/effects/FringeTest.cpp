@@ -38,6 +38,10 @@ const std::vector<KernelCase> kKernels = {
     {"realism default", kRealismDefault}, {"abstract default", kAbstractDefault}, {"pop art default", kPopArtDefault},
     {"identity", kIdentity},              {"largest entries", kLargest},          {"mixed large", kMixedLarge},
     {"beyond 32 bits", kBeyond32},        {"zero", Kernel3x3{}},                  {"nine millions", kNineMillions},
+    // Around the largest kernels whose sums stay within 16 bits (sum of |k| up to 128).
+    {"128 in all", Kernel3x3{64, 0, -32, 0, 16, 0, -16, 0, 0}},
+    {"129 in all", Kernel3x3{64, 0, -33, 0, 16, 0, -16, 0, 0}},
+    {"beyond 16 bits", Kernel3x3{0, 0, 0, 0, 200, 0, 0, 0, -100}},
 };
 
 TBitmap32 flat(int w, int h, std::uint32_t p) { return TBitmap32(w, h, p); }
