@@ -275,4 +275,33 @@ AlbumWriteResult writeAlbumFromJpegs(const std::string& albumPath, std::span<con
     return writeAlbum(albumPath, player, sources);
 }
 
+AlbumWriteResult extractAlbum(const std::string& albumPath, const std::string& folder, std::size_t* count)
+{
+    AlbumWriteResult result;
+    const AlbumIndex index = readAlbumIndex(albumPath);
+    if (!index.ok()) {
+        result.message = index.error;
+        return result;
+    }
+    if (count)
+        *count = index.scenes.size();
+    std::vector<std::uint8_t> bytes;
+    for (std::size_t k = 1; k <= index.scenes.size(); ++k) {
+        const AlbumScene& s = index.scenes[k - 1];
+        if (!readFileRange(albumPath, s.offset, s.length, bytes, &result.message))
+            return result;
+        std::string target = folder;
+        if (!target.empty() && target.back() != '/')
+            target += '/';
+        target += "scene" + std::to_string(k) + ".jpg";
+        const WriteResult w = writeFileAtomically(target, bytes.data(), bytes.size());
+        if (!w.ok) {
+            result.message = w.message;
+            return result;
+        }
+    }
+    result.ok = true;
+    return result;
+}
+
 } // namespace quill

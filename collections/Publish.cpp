@@ -1,10 +1,27 @@
 #include "collections/Publish.h"
 
+#include "imaging/Folders.h"
 #include "imaging/Rounding.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 namespace quill {
+
+std::string publishFolder(std::string* error)
+{
+    // Data, not cache: the desktop keeps showing wallpaper.bmp after the program ends.
+    const std::string folder = workingFolder(programFolder(), false);
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (ec) {
+        if (error)
+            *error = folder + ": " + ec.message();
+        return {};
+    }
+    return folder;
+}
 
 std::string changeExtension(const std::string& path, const std::string& extension)
 {

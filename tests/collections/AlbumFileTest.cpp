@@ -282,3 +282,60 @@ TEST_F(AlbumFiles, FailureLeavesNoAlbumAndNamesTheFile)
 
 } // namespace
 } // namespace quill
+
+#include "TempFolder.h"
+
+namespace quill {
+namespace {
+
+TEST(AlbumExtract, WritesEachSceneUnchanged)
+{
+    quill::testing::TempFolder dir;
+    const std::vector<std::vector<std::uint8_t>> jpegs = {fakeJpeg(30, 1), fakeJpeg(45, 2), fakeJpeg(8, 3)};
+    ASSERT_TRUE(writeAlbumFromJpegs(dir.path("a.exe"), std::vector<std::uint8_t>(77, 9), jpegs).ok);
+    std::filesystem::create_directory(dir.path("out"));
+    std::size_t count = 0;
+    AlbumWriteResult r = extractAlbum(dir.path("a.exe"), dir.path("out"), &count);
+    ASSERT_TRUE(r.ok) << r.message;
+    EXPECT_EQ(count, 3u);
+    for (std::size_t k = 1; k <= 3; ++k)
+        EXPECT_EQ(quill::testing::TempFolder::read(dir.path("out/scene" + std::to_string(k) + ".jpg")), jpegs[k - 1]);
+
+    // A damaged album writes nothing.
+    auto bytes = quill::testing::TempFolder::read(dir.path("a.exe"));
+    bytes[77] = 0; // scene 1 no longer starts with FF D8
+    dir.write("bad.exe", bytes);
+    std::filesystem::create_directory(dir.path("out2"));
+    r = extractAlbum(dir.path("bad.exe"), dir.path("out2"));
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.message, dir.path("bad.exe") + " is not a valid album: scene 1 at offset 77 is not a JPEG picture");
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path("out2")));
+}
+
+// The album made with the player this build carries, when the Qt programs were built.
+TEST(AlbumWithBuiltPlayer, LayoutFollowsThePlayerSize)
+{
+    const std::string playerPath = std::string(QUILL_BUILD_DIR) + "/quillmark-player";
+    if (!std::filesystem::exists(playerPath))
+        GTEST_SKIP() << "built without the album player";
+    quill::testing::TempFolder dir;
+    std::ifstream in(playerPath, std::ios::binary);
+    const std::vector<std::uint8_t> player{std::istreambuf_iterator<char>(in), {}};
+    const std::uint64_t p = player.size();
+    ASSERT_GT(p, 0u);
+    ASSERT_TRUE(writeAlbumFromJpegs(dir.path("2.exe"), player, {fakeJpeg(10000, 1), fakeJpeg(20000, 2)}).ok);
+    const auto bytes = quill::testing::TempFolder::read(dir.path("2.exe"));
+    ASSERT_EQ(bytes.size(), p + 10000 + 4 + 20000 + 4 + 4);
+    EXPECT_EQ(le32At(bytes, p + 10000), 10004u);
+    EXPECT_EQ(le32At(bytes, p + 30004), 20004u);
+    EXPECT_EQ(le32At(bytes, p + 30008), 2u);
+    EXPECT_TRUE(std::equal(player.begin(), player.end(), bytes.begin()));
+    AlbumIndex index = readAlbumIndex(dir.path("2.exe"));
+    EXPECT_EQ(index.scenes, (std::vector<AlbumScene>{{p, 10000}, {p + 10004, 20000}}));
+    // The player's own file describes exactly itself, so it can tell that it holds no album.
+    EXPECT_EQ(elfImageEnd(playerPath), p);
+    EXPECT_EQ(elfImageEnd(dir.path("2.exe")), p);
+}
+
+} // namespace
+} // namespace quill
