@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace quill {
@@ -67,16 +68,25 @@ const HslRatioTables& ratioTables()
 constexpr int kHslPlane = 101 * 101;
 const std::uint32_t* hslPixelTable()
 {
+    // Built on threads of its own rather than parallelRows, so that a first use from
+    // inside another parallel job cannot wait on that job's pool.
     static const std::unique_ptr<std::uint32_t[]> table = [] {
         std::unique_ptr<std::uint32_t[]> t(new std::uint32_t[std::size_t(360) * kHslPlane]);
-        parallelRows(360, kHslPlane, [&](int h0, int h1) {
+        auto build = [&t](int h0, int h1) {
             for (int h = h0; h < h1; ++h)
                 for (int s = 0; s <= 100; ++s)
                     for (int l = 0; l <= 100; ++l) {
                         const RGB8 c = HSLtoRGB360(h, s, l);
                         t[std::size_t(h) * kHslPlane + s * 101 + l] = makePixel(c.r, c.g, c.b, 255);
                     }
-        });
+        };
+        const int threads = int(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
+        std::vector<std::thread> workers;
+        for (int i = 1; i < threads; ++i)
+            workers.emplace_back(build, 360 * i / threads, 360 * (i + 1) / threads);
+        build(0, 360 / threads);
+        for (auto& w : workers)
+            w.join();
         return t;
     }();
     return table.get();
@@ -164,9 +174,15 @@ void ApplyTexture(const TBitmap32& tile, const TBitmap32& source, TBitmap32& tar
             std::uint32_t* out = result.row32(y);
             const std::int8_t* tileRow = &shift[(y % kTileSize) * kTileSize];
             int tx = 0;
+            // Neighbouring pixels often share a colour: keep the last conversion.
+            std::uint32_t lastColour = 0x01000000u; // never a colour with its alpha cleared
+            HSL360 c;
             for (int x = 0; x < w; ++x) {
-                const std::uint32_t p = in[x];
-                const HSL360 c = hslFromRatios(ratios, pixelRed(p), pixelGreen(p), pixelBlue(p));
+                const std::uint32_t p = in[x] & 0x00ffffffu;
+                if (p != lastColour) {
+                    c = hslFromRatios(ratios, pixelRed(p), pixelGreen(p), pixelBlue(p));
+                    lastColour = p;
+                }
                 const int l = std::clamp(c.l + tileRow[tx], 0, 100);
                 const int hue = c.h == 360 ? 0 : c.h;
                 out[x] = hslTable[std::size_t(hue) * kHslPlane + c.s * 101 + l];

@@ -81,6 +81,7 @@ TEST(Rotation, EqualsPlainTurnOnOddSizesAndAngles)
             EXPECT_EQ(fast.GrowX, plain.GrowX) << w << "x" << h << " by " << a;
             EXPECT_EQ(fast.GrowY, plain.GrowY) << w << "x" << h << " by " << a;
         }
+    // Large enough for both passes to run in parallel bands.
     for (int a : {30, -17, 90, 123}) {
         TBitmap32 pic = photoLikePicture(301, 187, 5);
         RotationResult fast = rotateAboutCentre(pic, a);
@@ -94,6 +95,14 @@ TEST(Rotation, EqualsPlainTurnOnOddSizesAndAngles)
                 if (fast.picture.pixel(x, y) != plain.picture.pixel(x, y) && diffs++ < 5)
                     ADD_FAILURE() << "photo by " << a << " differs at " << x << "," << y;
         ASSERT_EQ(diffs, 0);
+        EXPECT_EQ(fast.GrowX, plain.GrowX);
+        EXPECT_EQ(fast.GrowY, plain.GrowY);
+    }
+    {
+        TBitmap32 pic = noisePicture(520, 300, 77);
+        RotationResult fast = rotateAboutCentre(pic, 33);
+        RotationResult plain = rotatePlain(pic, 260, 150, rotationAngle(33));
+        EXPECT_TRUE(fast.picture == plain.picture) << "520x300 by 33";
         EXPECT_EQ(fast.GrowX, plain.GrowX);
         EXPECT_EQ(fast.GrowY, plain.GrowY);
     }
