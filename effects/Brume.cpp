@@ -55,17 +55,20 @@ TBitmap32 brume(const TBitmap32& original, ProgramRandom& random)
     parallelRows(H - 1, std::size_t(W), [&](int begin, int end) {
         std::uint32_t state = ProgramRandom::stateAfter(start, drawsPerRow * std::uint64_t(begin));
         for (int y = begin + 1; y < end + 1; ++y) {
+            // The six rows a pixel of this row can read from, clamped into the picture.
+            const std::uint32_t* rows[6];
+            for (int k = 0; k < 6; ++k)
+                rows[k] = original.row32(std::clamp(y + k - 3, 0, H - 1));
             const std::uint32_t* s = original.row32(y);
             std::uint32_t* d = result.row32(y);
             d[0] = s[0];
             for (int x = 1; x < W; ++x) {
                 state = state * ProgramRandom::kMultiplier + ProgramRandom::kIncrement;
-                const int dy = int((std::uint64_t(state) * 6) >> 32) - 3;
+                const int dy = int((std::uint64_t(state) * 6) >> 32); // row offset first
                 state = state * ProgramRandom::kMultiplier + ProgramRandom::kIncrement;
                 const int dx = int((std::uint64_t(state) * 6) >> 32) - 3;
-                const int ry = std::clamp(y + dy, 0, H - 1);
                 const int rx = std::clamp(x + dx, 0, W - 1);
-                d[x] = (original.row32(ry)[rx] & 0x00ffffffu) | (s[x] & 0xff000000u);
+                d[x] = (rows[dy][rx] & 0x00ffffffu) | (s[x] & 0xff000000u);
             }
         }
     });
