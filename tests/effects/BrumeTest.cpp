@@ -140,8 +140,3 @@ TEST(BrumeTest, RunsInARowDifferAndASeedRepeats)
     EXPECT_TRUE(brume(picture, again) == first);
     EXPECT_EQ(again.seed(), ProgramRandom::stateAfter(0, 2 * 39 * 29));
 }
-
-TEST(BrumeTest, ProgramWideGeneratorIsOne)
-{
-    EXPECT_EQ(&programRandom(), &programRandom());
-}
