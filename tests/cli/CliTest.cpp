@@ -59,10 +59,12 @@ protected:
     CliRun run(const std::vector<std::string>& args)
     {
         std::string cmd = quote(QUILL_CLI_PATH);
-        for (const std::string& a : args)
-            cmd += " " + quote(a);
+        for (const std::string& a : args) {
+            cmd += ' ';
+            cmd += quote(a);
+        }
         const fs::path out = m_dir / ".stdout", err = m_dir / ".stderr";
-        cmd += " >" + quote(out.string()) + " 2>" + quote(err.string());
+        cmd.append(" >").append(quote(out.string())).append(" 2>").append(quote(err.string()));
         CliRun r;
         int status = std::system(cmd.c_str());
         r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
