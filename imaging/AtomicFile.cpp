@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 
 #include <fcntl.h>
@@ -33,7 +34,9 @@ int createTemporary(const std::string& path, unsigned mode, std::string& name)
     static std::atomic<unsigned> counter{0};
     std::size_t slash = path.find_last_of('/');
     std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-    std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    // The hidden name must stay within the file system's name limit however long
+    // the file's own name is.
+    std::string base = (slash == std::string::npos ? path : path.substr(slash + 1)).substr(0, 100);
     for (int attempt = 0; attempt < 100; ++attempt) {
         unsigned long long stamp =
             (unsigned long long)std::chrono::steady_clock::now().time_since_epoch().count();
@@ -64,13 +67,22 @@ WriteResult writeFileAtomically(const std::string& path, const std::function<boo
 {
     if (path.empty())
         return failure(path, ENOENT);
+    // Writing to a symbolic link replaces the file it points to, not the link.
+    std::string target = path;
+    struct stat link;
+    if (::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+        if (char* resolved = ::realpath(path.c_str(), nullptr)) {
+            target = resolved;
+            std::free(resolved);
+        }
+    }
     std::string temporary;
-    int fd = createTemporary(path, mode, temporary);
+    int fd = createTemporary(target, mode, temporary);
     if (fd < 0)
         return failure(path, errno);
     // A file that is replaced keeps its permissions.
     struct stat existing;
-    if (::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode))
+    if (::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode))
         ::fchmod(fd, existing.st_mode & 07777);
     std::FILE* file = ::fdopen(fd, "wb");
     if (file == nullptr) {
@@ -100,7 +112,7 @@ WriteResult writeFileAtomically(const std::string& path, const std::function<boo
         written = false;
         error = errno;
     }
-    if (written && ::rename(temporary.c_str(), path.c_str()) != 0) {
+    if (written && ::rename(temporary.c_str(), target.c_str()) != 0) {
         written = false;
         error = errno;
     }
@@ -110,7 +122,7 @@ WriteResult writeFileAtomically(const std::string& path, const std::function<boo
             return WriteResult{false, path + ": the data could not be written"};
         return failure(path, error);
     }
-    syncFolder(path);
+    syncFolder(target);
     return WriteResult{};
 }
 

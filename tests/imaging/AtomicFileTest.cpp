@@ -99,6 +99,27 @@ TEST_F(AtomicFileTest, WritesExactBytesAndLeavesOnlyTheFile)
     EXPECT_EQ(entries(), (std::vector<std::string>{"empty.bin", "large.bin", "new.bin"}));
 }
 
+TEST_F(AtomicFileTest, LongNamesAndLinksAreWrittenWhereTheUserMeans)
+{
+    // A name at the file system's limit still leaves room for the temporary name.
+    std::string longName = folder + "/" + std::string(250, 'n') + ".jpg";
+    ASSERT_TRUE(writeFileAtomically(longName, "long", 4));
+    EXPECT_EQ(contents(longName), "long");
+
+    // A link is followed: the file it points to gets the data, the link stays a link.
+    fs::create_directory(folder + "/real");
+    std::string real = folder + "/real/picture.png";
+    put(real, "old");
+    std::string link = folder + "/link.png";
+    fs::create_symlink(real, link);
+    WriteResult result = writeFileAtomically(link, "new", 3);
+    ASSERT_TRUE(result) << result.message;
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(contents(real), "new");
+    EXPECT_EQ(fs::directory_iterator(folder + "/real")->path().filename(), "picture.png");
+    EXPECT_EQ(entries().size(), 3u);
+}
+
 TEST_F(AtomicFileTest, ReplacingAFileKeepsItsPermissionsAndNewFilesFollowTheMode)
 {
     std::string path = folder + "/old.txt";
