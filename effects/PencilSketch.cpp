@@ -18,7 +18,7 @@ constexpr int kChunk = 1024;
 constexpr long double kPi = 3.141592653589793238462643383279502884L;
 
 // Opaque grey pixel of a grey 0..255.
-inline std::uint32_t greyWord(std::uint32_t v) { return 0xff000000u | v * 0x010101u; }
+inline std::uint32_t greyWord(std::uint32_t v) { return 0xff000000u | v | (v << 8) | (v << 16); }
 
 // The contrast of one colour: the HSL round trip with the lightness stretched by t.
 std::uint32_t contrastPixel(int r, int g, int b, int position, long double t)
