@@ -90,7 +90,8 @@ LoadResult decodeGuarded(Reader reader, const std::uint8_t* data, std::size_t si
 // to be a picture, or cannot be read.
 bool readWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes)
 {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a named pipe given as a picture cannot stall the reader.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return false;
     struct stat status;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include <gif_lib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace quill {
@@ -122,7 +123,9 @@ TEST_F(PictureFileTest, MissingOrUnreadableFilesGiveTheEmptyPicture)
         // Sparse: larger than any picture the program may hold, no disk used.
         fs::resize_file(huge, std::uintmax_t(1) << 31);
     }
+    ASSERT_EQ(::mkfifo((folder + "/pipe.jpg").c_str(), 0600), 0);
     const std::string paths[] = {
+        folder + "/pipe.jpg",
         folder + "/missing.jpg",
         folder + "/folder.jpg",
         folder + "/no/such/folder/a.png",
