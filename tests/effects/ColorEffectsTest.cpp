@@ -7,6 +7,11 @@
 #include <vector>
 
 #include "LiteralColorEffects.h"
+#include "effects/Brume.h"
+#include "effects/Fringe.h"
+#include "effects/SharpenSoften.h"
+#include "effects/WaterColor.h"
+#include "imaging/PictureFile.h"
 
 using namespace quill;
 
@@ -157,5 +162,58 @@ TEST(ColorEffectsTest, RowZeroColumnZeroAndAlphaStay)
                 }
                 ASSERT_EQ(pixelAlpha(result.pixel(x, y)), pixelAlpha(picture.pixel(x, y))) << x << "," << y;
             }
+    }
+}
+
+
+TEST(ColorEffectsTest, PhotographGivesTheLiteralBytesInEveryColourEffect)
+{
+    LoadResult loaded = LoadPictureFile(std::string(QUILL_SOURCE_DIR) + "/library/foreground/chelsea.jpg");
+    ASSERT_FALSE(loaded.picture.empty()) << loaded.message;
+    TBitmap32 photo = std::move(loaded.picture);
+    // Cut-out corners as a rotated layer has them, and odd alpha bytes elsewhere.
+    const int W = photo.width(), H = photo.height();
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) {
+            if (x + y < H / 4 || (W - 1 - x) + (H - 1 - y) < H / 3)
+                photo.setPixel(x, y, CutoutColor);
+            else if ((x ^ y) % 5 == 0)
+                photo.setPixel(x, y, (photo.pixel(x, y) & 0xffffffu) | (std::uint32_t((x * y) & 255) << 24));
+        }
+    const Kernel3x3 kernel{3, -1, 0, 2, 1, -2, 0, -1, 1};
+    struct Effect {
+        const char* name;
+        std::function<TBitmap32(const TBitmap32&)> fast, slow;
+    };
+    auto inPlace = [](void (*filter)(TBitmap32&)) {
+        return [filter](const TBitmap32& p) {
+            TBitmap32 q = p;
+            filter(q);
+            return q;
+        };
+    };
+    const std::vector<Effect> effects = {
+        {"realism", [&](const TBitmap32& p) { return realismArt(p, kernel); },
+         [&](const TBitmap32& p) {
+             TBitmap32 q = p;
+             literal::Convolve(kernel, q, 1);
+             return q;
+         }},
+        {"abstract", [](const TBitmap32& p) { return abstractArt(p, kAbstractDefault); },
+         [](const TBitmap32& p) { return literal::abstractArt(p, kAbstractDefault); }},
+        {"pop art", [](const TBitmap32& p) { return popArt(p, kPopArtDefault); },
+         [](const TBitmap32& p) { return literal::popArt(p, kPopArtDefault); }},
+        {"sharpen", inPlace(sharpen), inPlace(literal::sharpen)},
+        {"soften", inPlace(soften), inPlace(literal::soften)},
+        {"water color", waterColor, literal::waterColor},
+        {"color panels", colorPanels, literal::colorPanels},
+        {"color blocks v&h", colorBlocksVH, literal::colorBlocksVH},
+        {"color blocks catercorner", colorBlocksCatercorner, literal::colorBlocksCatercorner},
+        {"brume", [](const TBitmap32& p) { ProgramRandom r(0); return brume(p, r); },
+         [](const TBitmap32& p) { std::uint32_t seed = 0; return literal::brume(p, &seed); }},
+    };
+    for (const Effect& e : effects) {
+        SCOPED_TRACE(e.name);
+        EXPECT_TRUE(e.fast(photo) == e.slow(photo));
     }
 }
