@@ -643,7 +643,6 @@ void TMyPicture::layOutWindow()
         floatPanel(m_foregroundDock, p.foreground);
         floatPanel(m_backgroundDock, p.background);
         floatPanel(m_photoEffectsDock, p.photoEffects);
-        raise();
     }
     if (reply.buildBrowsers && m_splash) {
         m_splash->close();
@@ -830,18 +829,23 @@ void TMyPicture::dragEnterEvent(QDragEnterEvent* event)
 void TMyPicture::dropEvent(QDropEvent* event)
 {
     const QPoint onImage = m_canvas->image()->mapFrom(this, event->position().toPoint());
-    const bool asBackground = event->modifiers().testFlag(Qt::ShiftModifier) &&
-                              m_model.hitTest(onImage.x(), onImage.y()).kind != CanvasTargetKind::Handle;
-    for (const QUrl& url : event->mimeData()->urls()) {
+    openDroppedFiles(event->mimeData()->urls(), onImage, event->modifiers().testFlag(Qt::ShiftModifier));
+    event->acceptProposedAction();
+}
+
+int TMyPicture::openDroppedFiles(const QList<QUrl>& urls, QPoint onImage, bool shift)
+{
+    const bool asBackground =
+        shift && m_model.hitTest(onImage.x(), onImage.y()).kind != CanvasTargetKind::Handle;
+    int opened = 0;
+    for (const QUrl& url : urls) {
         if (!url.isLocalFile())
             continue;
-        if (asBackground) {
-            openBackgroundFile(url.toLocalFile());
-            break;  // one background; further files would only replace it
-        }
-        openForegroundFile(url.toLocalFile());
+        if (asBackground)
+            return openBackgroundFile(url.toLocalFile()) ? 1 : 0;  // one background only
+        opened += openForegroundFile(url.toLocalFile()) ? 1 : 0;
     }
-    event->acceptProposedAction();
+    return opened;
 }
 
 } // namespace quill::app

@@ -49,6 +49,11 @@ public:
     bool openForegroundFile(const QString& path);
     bool openBackgroundFile(const QString& path);
 
+    // Files dropped on the window at a point of the scene image: foregrounds, or with
+    // shift over anything but a layer, the (first) file as the background. Returns the
+    // number of pictures opened.
+    int openDroppedFiles(const QList<QUrl>& urls, QPoint onImage, bool shift);
+
     // The working folder created at show and removed at close.
     QString recorderFolder() const;
 

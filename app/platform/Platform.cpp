@@ -39,7 +39,7 @@ void QtPlatform::showMessage(QWidget* parent, const QString& text)
 
 bool QtPlatform::openUrl(const QUrl& url) { return QDesktopServices::openUrl(url); }
 
-QStringList qtNameFilters(const QString& pairs)
+QStringList qtNameFilters(const QString& pairs, bool upperCaseToo)
 {
     QStringList out;
     const QStringList parts = pairs.split(QLatin1Char('|'));
@@ -48,7 +48,13 @@ QStringList qtNameFilters(const QString& pairs)
         QStringList patterns;
         for (const QString& p : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
             const QString t = p.trimmed();
-            patterns << (t == QLatin1String("*.*") ? QStringLiteral("*") : t);
+            if (t == QLatin1String("*.*")) {
+                patterns << QStringLiteral("*");
+                continue;
+            }
+            patterns << t;
+            if (upperCaseToo && t.toUpper() != t)
+                patterns << t.toUpper();
         }
         if (patterns.isEmpty())
             continue;
@@ -62,7 +68,8 @@ QStringList openPictureFilters()
     // The program's own list, with PNG added before "All files" (icons stay reachable
     // only through "All files").
     return qtNameFilters(QStringLiteral("*.jpg|*.jpg|*.jpeg|*.jpeg|*.bmp|*.bmp|*.wmf|*.wmf|*.emf|*.emf|"
-                                        "*.gif|*.gif|*.png|*.png|All files|*.*"));
+                                        "*.gif|*.gif|*.png|*.png|All files|*.*"),
+                         true);
 }
 
 } // namespace quill::app

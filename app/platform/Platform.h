@@ -47,8 +47,10 @@ public:
 // Turns a filter written as description|pattern pairs ("*.jpg|*.jpg|All files|*.*")
 // into Qt name filters ("*.jpg (*.jpg)", "All files (*)"). A pattern list separated by
 // ';' becomes a space-separated list; "*.*" means every file. A trailing description
-// without a pattern is dropped.
-QStringList qtNameFilters(const QString& pairs);
+// without a pattern is dropped. With upperCaseToo, every pattern that has letters is
+// followed by its upper-case form ("*.jpg *.JPG"), since file names on Linux are
+// matched case-sensitively and cameras write upper-case extensions.
+QStringList qtNameFilters(const QString& pairs, bool upperCaseToo = false);
 
 // The filter of the open-picture dialog, with PNG offered beside the other forms.
 QStringList openPictureFilters();

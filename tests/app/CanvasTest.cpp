@@ -1,0 +1,341 @@
+#include "WindowTestSupport.h"
+
+#include "app/Aboutus.h"
+#include "app/LayerPanel.h"
+
+#include <QCheckBox>
+#include <QDockWidget>
+#include <QLabel>
+#include <QMenu>
+#include <QMimeData>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSlider>
+#include <QTabWidget>
+
+#include <string>
+#include <vector>
+
+using quill::TBitmap32;
+using quill::makePixel;
+
+namespace {
+
+const std::uint32_t kWhite = makePixel(255, 255, 255);
+const std::uint32_t kBlue = makePixel(10, 20, 200);
+
+// Pointer steps on the scene image: a move to `from`, a press, moves to `to`, a release.
+void dragOnImage(WindowFixture& f, QPoint from, QPoint to, Qt::MouseButton button = Qt::LeftButton)
+{
+    QWidget* image = f.image();
+    sendMouse(image, QEvent::MouseMove, from, Qt::NoButton, Qt::NoButton);
+    sendMouse(image, QEvent::MouseButtonPress, from, button, button);
+    if (to != from)
+        sendMouse(image, QEvent::MouseMove, to, Qt::NoButton, button);
+    sendMouse(image, QEvent::MouseButtonRelease, to, button, Qt::NoButton);
+}
+
+void clickOnImage(WindowFixture& f, QPoint at, Qt::MouseButton button = Qt::LeftButton)
+{
+    dragOnImage(f, at, at, button);
+}
+
+QColor shownAt(WindowFixture& f, int x, int y) { return f.image()->grab().toImage().pixelColor(x, y); }
+
+} // namespace
+
+TEST(Canvas, DragMovesTheLayerAndRecomposesTheScene)
+{
+    WindowFixture f;
+    f.openForeground(f.writePicture(QStringLiteral("blue.bmp"), TBitmap32(100, 80, kBlue)));
+    ASSERT_EQ(f.scene().LayerCount(), 1);
+
+    dragOnImage(f, QPoint(50, 40), QPoint(80, 60));
+
+    const quill::Point place = f.scene().layerPosition(1);
+    EXPECT_EQ(place.x, 30);
+    EXPECT_EQ(place.y, 20);
+    const TBitmap32& scene = f.scene().scenePicture();
+    struct Probe {
+        int x, y;
+        std::uint32_t expected;
+    };
+    const Probe probes[] = {
+        {0, 0, kWhite},     {29, 20, kWhite},   {30, 19, kWhite},   {30, 20, kBlue},
+        {129, 99, kBlue},   {130, 99, kWhite},  {129, 100, kWhite}, {60, 50, kBlue},
+    };
+    for (const Probe& p : probes)
+        EXPECT_EQ(scene.pixel(p.x, p.y), p.expected) << p.x << "," << p.y;
+    // What the canvas shows: the layer's inside at its new place, the old place white.
+    EXPECT_EQ(shownAt(f, 80, 60), QColor(10, 20, 200));
+    EXPECT_EQ(shownAt(f, 15, 15), QColor(255, 255, 255));
+    EXPECT_EQ(shownAt(f, 40, 25), QColor(255, 0, 0)) << "the marker of the selected layer";
+}
+
+TEST(Canvas, DragFarRightStopsAtTheSceneEdge)
+{
+    WindowFixture f;
+    f.openForeground(f.writePicture(QStringLiteral("blue.bmp"), TBitmap32(100, 80, kBlue)));
+    dragOnImage(f, QPoint(50, 40), QPoint(50 + 2000, 40));
+    // The left edge may not pass the scene's right edge (scroll position 0).
+    EXPECT_EQ(f.scene().layer(1).handle.left, 600);
+    EXPECT_EQ(f.scene().scenePicture().pixel(599, 40), kWhite);
+}
+
+TEST(Canvas, MarkerIsPaintedWhereTheCarrierHasIt)
+{
+    struct Case {
+        int w, h;
+        bool marked;
+    };
+    const Case cases[] = {{40, 30, true}, {20, 20, true}, {19, 40, false}, {60, 19, false}};
+    for (const Case& c : cases) {
+        WindowFixture f;
+        f.openForeground(f.writePicture(QStringLiteral("m.bmp"), TBitmap32(c.w, c.h, kBlue)));
+        const QImage shown = f.image()->grab().toImage();
+        int red = 0;
+        for (int y = 0; y < c.h; ++y) {
+            for (int x = 0; x < c.w; ++x) {
+                const bool isRed = shown.pixelColor(x, y) == QColor(255, 0, 0);
+                red += isRed;
+                const bool expected = c.marked && quill::isMarkerPixel(x, y, c.w, c.h);
+                ASSERT_EQ(isRed, expected) << c.w << "x" << c.h << " at " << x << "," << y;
+                if (!isRed) {
+                    ASSERT_EQ(shown.pixelColor(x, y), QColor(10, 20, 200)) << x << "," << y;
+                }
+            }
+        }
+        EXPECT_EQ(red > 0, c.marked);
+    }
+}
+
+TEST(Canvas, ClickOnTheBareSceneRemovesTheMarker)
+{
+    WindowFixture f;
+    f.openForeground(f.writePicture(QStringLiteral("blue.bmp"), TBitmap32(100, 80, kBlue)));
+    EXPECT_EQ(shownAt(f, 0, 0), QColor(255, 0, 0));
+    clickOnImage(f, QPoint(300, 300));
+    EXPECT_EQ(shownAt(f, 0, 0), QColor(10, 20, 200));
+    EXPECT_FALSE(f.window->transparentCheck()->isEnabled());
+    // A click on the layer selects it again and enables "Transparent".
+    clickOnImage(f, QPoint(50, 40));
+    EXPECT_EQ(shownAt(f, 0, 0), QColor(255, 0, 0));
+    EXPECT_TRUE(f.window->transparentCheck()->isEnabled());
+}
+
+TEST(Canvas, RightClickOpensTheMenuOnlyWithoutPanning)
+{
+    WindowFixture f;  // 600 x 450 in a 493 x 408 canvas: the view can scroll
+    clickOnImage(f, QPoint(300, 300), Qt::RightButton);
+    EXPECT_TRUE(f.window->canvasMenu()->isVisible());
+    f.window->canvasMenu()->hide();
+
+    dragOnImage(f, QPoint(300, 300), QPoint(250, 260), Qt::RightButton);
+    EXPECT_FALSE(f.window->canvasMenu()->isVisible());
+    EXPECT_EQ(f.window->canvas()->horizontalScrollBar()->value(), 50);
+    EXPECT_EQ(f.window->canvas()->verticalScrollBar()->value(), 40);
+    EXPECT_EQ(f.model().scrollX(), 50);
+}
+
+TEST(Canvas, TransparencyFollowsTheControls)
+{
+    WindowFixture f;
+    f.openForeground(f.writePicture(QStringLiteral("blue.bmp"), TBitmap32(100, 80, kBlue)));
+    clickOnImage(f, QPoint(50, 40));
+    ASSERT_TRUE(f.window->transparentCheck()->isEnabled());
+
+    f.window->transparentCheck()->setChecked(true);
+    EXPECT_TRUE(f.window->transparenceSlider()->isEnabled());
+    EXPECT_EQ(f.window->transparenceSlider()->value(), 128);
+    // Level 128: factor 127, so alpha 127 over white:
+    // ((255 - 127) * 255 + 127 * c) div 255.
+    EXPECT_EQ(f.scene().scenePicture().pixel(50, 40), makePixel(132, 137, 227));
+
+    struct Step {
+        int position;
+        const char* label;
+        std::uint32_t pixel;
+    };
+    const Step steps[] = {{255, "100", kWhite}, {0, "0", kBlue}, {1, "0", kBlue}, {3, "1", makePixel(12, 22, 200)}};
+    for (const Step& s : steps) {
+        f.window->transparenceSlider()->setValue(s.position);
+        EXPECT_EQ(f.window->percentLabel()->text(), QString::fromLatin1(s.label)) << s.position;
+        EXPECT_EQ(f.scene().scenePicture().pixel(50, 40), s.pixel) << s.position;
+    }
+    f.window->transparenceSlider()->setValue(255);
+    f.window->transparentCheck()->setChecked(false);
+    EXPECT_FALSE(f.window->transparenceSlider()->isEnabled());
+    EXPECT_EQ(f.scene().scenePicture().pixel(50, 40), kBlue) << "unticking restores the layer";
+}
+
+TEST(Zoom, LabelAfterSteps)
+{
+    struct Case {
+        std::string steps;  // i = in, o = out
+        const char* label;
+        QSize image;
+    };
+    const std::vector<Case> cases = {
+        {"", "100%", {600, 450}},
+        {"i", "125.0%", {750, 562}},
+        {"iii", "195.3%", {1172, 879}},
+        {"io", "100.0%", {600, 450}},
+        {"o", "80.0%", {480, 360}},
+        {"oo", "64.0%", {384, 288}},
+    };
+    for (const Case& c : cases) {
+        WindowFixture f;
+        for (char s : c.steps)
+            s == 'i' ? f.window->zoomIn() : f.window->zoomOut();
+        EXPECT_EQ(f.window->zoomLabel()->text(), QString::fromLatin1(c.label)) << c.steps;
+        EXPECT_EQ(f.image()->size(), c.image) << c.steps;
+        // Zooming never touches the scene's pixels.
+        EXPECT_EQ(f.scene().scenePicture().width(), 600) << c.steps;
+    }
+}
+
+TEST(Zoom, WheelZoomsOnlyOverTheCanvas)
+{
+    WindowFixture f;
+    struct Step {
+        const char* where;
+        int delta;
+        const char* label;
+    };
+    const Step steps[] = {
+        {"panel", -120, "100%"},  {"viewport", -120, "125.0%"}, {"image", -120, "156.3%"},
+        {"image", 120, "125.0%"}, {"viewport", -60, "125.0%"},  {"viewport", -60, "156.3%"},
+        {"status", 120, "156.3%"},
+    };
+    for (const Step& s : steps) {
+        const std::string where = s.where;
+        QWidget* target = where == "panel"      ? static_cast<QWidget*>(f.window->layerPanel())
+                          : where == "viewport" ? f.window->canvas()->viewport()
+                          : where == "image"    ? static_cast<QWidget*>(f.image())
+                                                : static_cast<QWidget*>(f.window->statusLabel());
+        sendWheel(target, s.delta);
+        EXPECT_EQ(f.window->zoomLabel()->text(), QString::fromLatin1(s.label)) << s.where << " " << s.delta;
+    }
+}
+
+TEST(Zoom, NewLayerAtZoomGetsAScaledHandle)
+{
+    WindowFixture f;
+    f.window->zoomIn();
+    f.openForeground(f.writePicture(QStringLiteral("b.bmp"), TBitmap32(100, 80, kBlue)));
+    EXPECT_EQ(f.scene().layer(1).handle.width, 125);
+    EXPECT_EQ(f.scene().layer(1).handle.height, 100);
+    // The canvas shows the scene stretched: scene pixel (99, 79) lands near (124, 99).
+    EXPECT_EQ(shownAt(f, 110, 90), QColor(10, 20, 200));
+    EXPECT_EQ(shownAt(f, 127, 102), QColor(255, 255, 255));
+}
+
+TEST(LayerPanel, MenuOnlyOnAThumbnailAndDeleteHidesTheLayer)
+{
+    WindowFixture f;
+    const QString path = f.writePicture(QStringLiteral("b.bmp"), TBitmap32(50, 50, kBlue));
+    for (int k = 0; k < 3; ++k)
+        f.openForeground(path);
+    f.window->layerDock()->show();
+    quill::app::LayerPanel* panel = f.window->layerPanel();
+
+    sendMouse(panel->listArea(), QEvent::MouseButtonPress, QPoint(44, 80), Qt::RightButton, Qt::RightButton);
+    EXPECT_FALSE(f.window->layerMenu()->isVisible());
+
+    sendMouse(panel->entryThumb(2), QEvent::MouseButtonPress, QPoint(5, 5), Qt::RightButton, Qt::RightButton);
+    EXPECT_TRUE(f.window->layerMenu()->isVisible());
+    EXPECT_EQ(f.scene().PanelLayer, 2);
+    f.window->layerMenu()->actions().first()->trigger();
+    f.window->layerMenu()->hide();
+
+    EXPECT_EQ(f.scene().LayerCount(), 3);
+    EXPECT_FALSE(f.scene().layer(2).visible);
+    EXPECT_FALSE(panel->entryPanel(2)->isVisible());
+    EXPECT_EQ(panel->entryPanel(3)->y(), 3);
+    EXPECT_EQ(panel->entryPanel(1)->y(), 33);
+    EXPECT_FALSE(panel->upButton()->isEnabled());
+    EXPECT_FALSE(panel->downButton()->isEnabled());
+}
+
+TEST(LayerPanel, UpExchangesTheDrawingOrder)
+{
+    WindowFixture f;
+    f.openForeground(f.writePicture(QStringLiteral("blue.bmp"), TBitmap32(50, 50, kBlue)));
+    f.openForeground(f.writePicture(QStringLiteral("green.bmp"), TBitmap32(50, 50, makePixel(0, 160, 0))));
+    EXPECT_EQ(f.scene().scenePicture().pixel(25, 25), makePixel(0, 160, 0));
+    quill::app::LayerPanel* panel = f.window->layerPanel();
+    sendMouse(panel->entryThumb(1), QEvent::MouseButtonPress, QPoint(5, 5), Qt::LeftButton, Qt::LeftButton);
+    ASSERT_TRUE(panel->upButton()->isEnabled());
+    EXPECT_FALSE(panel->downButton()->isEnabled());
+    panel->upButton()->click();
+    EXPECT_EQ(f.scene().scenePicture().pixel(25, 25), kBlue);
+    EXPECT_EQ(f.scene().PanelLayer, 2);
+    EXPECT_EQ(panel->entryPanel(2)->palette().color(QPalette::Window), QColor(255, 0, 0));
+    EXPECT_FALSE(panel->upButton()->isEnabled());
+    EXPECT_TRUE(panel->downButton()->isEnabled());
+}
+
+TEST(Panels, RegressAllAndResizeRestoreTheDefaults)
+{
+    WindowFixture f;
+    auto& w = *f.window;
+    w.foregroundNotebook()->setCurrentIndex(1);
+    EXPECT_EQ(w.foregroundDock()->windowTitle(), QStringLiteral("Sketch-list"));
+    w.layerDock()->show();
+    w.albumDock()->show();
+    w.regressAll();
+    EXPECT_FALSE(w.layerDock()->isVisible());
+    EXPECT_FALSE(w.albumDock()->isVisible());
+    EXPECT_EQ(w.foregroundNotebook()->currentIndex(), 0);
+    EXPECT_EQ(w.foregroundDock()->windowTitle(), QStringLiteral("Foreground"));
+
+    w.layerDock()->show();
+    w.resize(900, 700);
+    QApplication::processEvents();
+    EXPECT_FALSE(w.layerDock()->isVisible()) << "a resize puts the panels back";
+    const QRect frame = w.frameGeometry();
+    // Background panel: L + W - 183 .. L + W - 15, T + 85 .. T + H - 202.
+    EXPECT_EQ(w.backgroundDock()->geometry(),
+              QRect(QPoint(frame.left() + 900 - 183, frame.top() + 85),
+                    QPoint(frame.left() + 900 - 15 - 1, frame.top() + 700 - 202 - 1)));
+}
+
+TEST(Help, OnlineOpensTheManualAndAboutShows)
+{
+    WindowFixture f;
+    f.window->showOnline();
+    ASSERT_EQ(f.record->urls.size(), 1);
+    EXPECT_EQ(f.record->urls.first(), QUrl::fromLocalFile(f.folder.filePath(QStringLiteral("manual.html"))));
+    f.record->browserWorks = false;
+    f.window->showOnline();
+    EXPECT_EQ(f.record->messages.size(), 1) << "a browser that cannot start is reported";
+
+    f.window->showAbout();
+    quill::app::TAboutus* about = f.window->aboutBox();
+    EXPECT_TRUE(about->isVisible());
+    EXPECT_EQ(about->windowTitle(), QStringLiteral("About Quillmark"));
+    EXPECT_EQ(about->size(), QSize(445, 350));
+    EXPECT_TRUE(about->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(quill::app::TAboutus::aboutText().contains(QStringLiteral("4.65")));
+}
+
+TEST(Drop, FilesOpenAsForegroundsOrWithShiftAsTheBackground)
+{
+    WindowFixture f;
+    const QString fore = f.writePicture(QStringLiteral("f.bmp"), TBitmap32(30, 30, kBlue));
+    const QString back = f.writePicture(QStringLiteral("b.bmp"), TBitmap32(300, 200, makePixel(0, 0, 0)));
+    auto drop = [&](const QString& path, bool shift, QPoint at = QPoint(200, 200)) {
+        return f.window->openDroppedFiles({QUrl::fromLocalFile(path), QUrl(QStringLiteral("https://x.example/a.jpg"))},
+                                          at, shift);
+    };
+    EXPECT_EQ(drop(fore, false), 1);
+    EXPECT_EQ(f.scene().LayerCount(), 1);
+    // Shift over the layer still adds a foreground.
+    EXPECT_EQ(drop(fore, true, QPoint(5, 5)), 1);
+    EXPECT_EQ(f.scene().LayerCount(), 2);
+    EXPECT_EQ(drop(back, true), 1);
+    EXPECT_EQ(f.scene().LayerCount(), 2);
+    EXPECT_EQ(f.scene().scenePicture().width(), 300);
+    EXPECT_EQ(f.scene().scenePicture().pixel(100, 100), makePixel(0, 0, 0));
+    EXPECT_EQ(f.scene().scenePicture().pixel(10, 10), kBlue) << "the layer stays over the new background";
+}

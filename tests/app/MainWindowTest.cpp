@@ -1,0 +1,302 @@
+#include "WindowTestSupport.h"
+
+#include "app/Aboutus.h"
+#include "app/LayerPanel.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QDockWidget>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSlider>
+#include <QTabWidget>
+#include <QToolBar>
+
+#include <vector>
+
+using quill::TBitmap32;
+using quill::makePixel;
+
+namespace {
+
+QStringList itemTexts(const QMenu* menu)
+{
+    QStringList texts;
+    for (QAction* a : menu->actions())
+        if (!a->isSeparator())
+            texts << a->text();
+    return texts;
+}
+
+QAction* findItem(const QMenu* menu, const QString& text)
+{
+    for (QAction* a : menu->actions())
+        if (a->text() == text)
+            return a;
+    return nullptr;
+}
+
+QMenu* topMenu(quill::app::TMyPicture& w, const QString& title)
+{
+    for (QAction* a : w.menuBar()->actions())
+        if (a->text().remove(QLatin1Char('&')) == title)
+            return a->menu();
+    return nullptr;
+}
+
+} // namespace
+
+TEST(MainWindowStart, CaptionSizeAndFirstState)
+{
+    WindowFixture f;
+    auto& w = *f.window;
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("Quillmark v4.65"));
+    EXPECT_EQ(w.size(), QSize(843, 668));
+    EXPECT_EQ(w.statusLabel()->text(), QStringLiteral("New picture"));
+    EXPECT_EQ(w.zoomLabel()->text(), QStringLiteral("100%"));
+    EXPECT_EQ(w.percentLabel()->text(), QStringLiteral("50"));
+    EXPECT_EQ(w.transparenceSlider()->value(), 127);
+    EXPECT_FALSE(w.transparenceSlider()->isEnabled());
+    EXPECT_FALSE(w.transparentCheck()->isEnabled());
+    EXPECT_FALSE(w.transparentCheck()->isChecked());
+    // The white 600 x 450 scene at 100 %.
+    const TBitmap32& scene = f.scene().scenePicture();
+    ASSERT_EQ(scene.width(), 600);
+    ASSERT_EQ(scene.height(), 450);
+    EXPECT_EQ(scene.pixel(0, 0), makePixel(255, 255, 255, 255));
+    EXPECT_EQ(scene.pixel(599, 449), makePixel(255, 255, 255, 255));
+    EXPECT_EQ(f.image()->size(), QSize(600, 450));
+    // aw = 843 - 355 = 488 <= 600: the canvas is 493 wide at left 1; ah = 403: 408 high.
+    EXPECT_EQ(w.canvas()->geometry().left(), 1);
+    EXPECT_EQ(w.canvas()->width(), 493);
+    EXPECT_EQ(w.canvas()->height(), 408);
+    EXPECT_FALSE(w.layerDock()->isVisible());
+    EXPECT_FALSE(w.albumDock()->isVisible());
+    EXPECT_TRUE(w.foregroundDock()->isVisible());
+    EXPECT_TRUE(w.backgroundDock()->isVisible());
+    EXPECT_TRUE(w.photoEffectsDock()->isVisible());
+    EXPECT_EQ(w.photoEffectsNotebook()->toolTip(), QStringLiteral("Make effect for the last open foreground"));
+}
+
+TEST(MainWindowStart, MenusInOrderWithTheirStates)
+{
+    WindowFixture f;
+    auto& w = *f.window;
+    QStringList titles;
+    for (QAction* a : w.menuBar()->actions())
+        titles << a->text().remove(QLatin1Char('&'));
+    EXPECT_EQ(titles, (QStringList{"File", "Edit", "Tools", "DockPanels", "Help"}));
+
+    struct Item {
+        const char* menu;
+        const char* text;
+        bool enabled;
+    };
+    // Commands whose work this build does not carry are shown disabled.
+    const std::vector<Item> items = {
+        {"File", "Open a new foreground", true},
+        {"File", "Open a new background", true},
+        {"File", "Publish", false},
+        {"File", "Exit", true},
+        {"Edit", "Foreground size", false},
+        {"Edit", "Background size", false},
+        {"Tools", "Add selected foreground into sketch-list", false},
+        {"Tools", "Add scene into album-list", false},
+        {"Tools", "Export sketch-list", false},
+        {"Tools", "Export album-list", false},
+        {"Tools", "Import foreground", false},
+        {"Tools", "Import background", false},
+        {"DockPanels", "Foreground", true},
+        {"DockPanels", "Sketch-list", true},
+        {"DockPanels", "Background", true},
+        {"DockPanels", "Photo-effects", true},
+        {"DockPanels", "Layer", true},
+        {"DockPanels", "Album-list", true},
+        {"DockPanels", "Regress all", true},
+        {"Help", "Online", true},
+        {"Help", "About", true},
+    };
+    QMap<QString, QStringList> expectedOrder;
+    for (const Item& item : items) {
+        expectedOrder[QString::fromLatin1(item.menu)] << QString::fromLatin1(item.text);
+        QMenu* menu = topMenu(w, QString::fromLatin1(item.menu));
+        ASSERT_NE(menu, nullptr) << item.menu;
+        QAction* action = findItem(menu, QString::fromLatin1(item.text));
+        ASSERT_NE(action, nullptr) << item.menu << " / " << item.text;
+        EXPECT_EQ(action->isEnabled(), item.enabled) << item.text;
+    }
+    for (auto it = expectedOrder.cbegin(); it != expectedOrder.cend(); ++it)
+        EXPECT_EQ(itemTexts(topMenu(w, it.key())), it.value()) << it.key().toStdString();
+
+    EXPECT_EQ(itemTexts(w.canvasMenu()),
+              (QStringList{"Open a new foreground", "Open a new background", "Add me into sketch-list",
+                           "Add scene into album-list", "Foreground size", "Background size", "Delete me"}));
+    EXPECT_FALSE(findItem(w.canvasMenu(), QStringLiteral("Background size"))->isEnabled());
+    EXPECT_EQ(itemTexts(w.layerMenu()), QStringList{"Delete"});
+}
+
+TEST(MainWindowStart, ToolBarHintsInOrder)
+{
+    WindowFixture f;
+    auto* bar = f.window->findChild<QToolBar*>(QStringLiteral("ToolBar1"));
+    ASSERT_NE(bar, nullptr);
+    QStringList hints;
+    for (QAction* a : bar->actions()) {
+        if (a->isSeparator())
+            continue;
+        if (QWidget* widget = bar->widgetForAction(a); widget && !widget->toolTip().isEmpty())
+            hints << widget->toolTip();
+        else if (!qobject_cast<QLabel*>(bar->widgetForAction(a)) && !a->toolTip().isEmpty() &&
+                 a->toolTip() == a->text())
+            hints << a->toolTip();
+    }
+    EXPECT_EQ(hints, (QStringList{"Open a picture as foreground", "Publish the scene as", "Foreground size",
+                                  "Background size", "Set foreground as transparent", "Set transparence",
+                                  "Rotate the foreground", "Zoom out the view", "Zoom in the view", "Layer show",
+                                  "Album-list show"}));
+}
+
+TEST(MainWindowStart, RecorderFolderLivesWhileTheWindowIsOpen)
+{
+    WindowFixture f;
+    const QString recorder = f.window->recorderFolder();
+    EXPECT_TRUE(QFileInfo(recorder).isDir());
+    // Files left in it go with it.
+    QFile leftOver(QDir(recorder).filePath(QStringLiteral("scene1.jpg")));
+    ASSERT_TRUE(leftOver.open(QIODevice::WriteOnly));
+    leftOver.write("x");
+    leftOver.close();
+    f.window->close();
+    EXPECT_FALSE(QFileInfo::exists(recorder));
+}
+
+TEST(OpenPicture, ForegroundBecomesALayerWithItsPanelEntry)
+{
+    WindowFixture f;
+    TBitmap32 picture(100, 80, makePixel(10, 20, 200));
+    f.openForeground(f.writePicture(QStringLiteral("blue.bmp"), picture));
+
+    EXPECT_TRUE(f.record->messages.isEmpty()) << f.record->messages.join(QLatin1Char('|')).toStdString();
+    ASSERT_EQ(f.scene().LayerCount(), 1);
+    EXPECT_EQ(f.record->openCaptions, QStringList{"Open a new foreground"});
+    const TBitmap32& scene = f.scene().scenePicture();
+    EXPECT_EQ(scene.pixel(0, 0), makePixel(10, 20, 200));
+    EXPECT_EQ(scene.pixel(99, 79), makePixel(10, 20, 200));
+    EXPECT_EQ(scene.pixel(100, 79), makePixel(255, 255, 255));
+    EXPECT_EQ(scene.pixel(99, 80), makePixel(255, 255, 255));
+
+    // The layer panel's entry: 40 x 25 at (2, 3), marked red, with a 36 x 21 thumbnail.
+    QFrame* entry = f.window->layerPanel()->entryPanel(1);
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(entry->geometry(), QRect(2, 3, 40, 25));
+    EXPECT_EQ(entry->palette().color(QPalette::Window), QColor(255, 0, 0));
+    EXPECT_EQ(f.window->layerPanel()->entryThumb(1)->geometry(), QRect(2, 2, 36, 21));
+    // A new layer opened by the menu: "Transparent" unticked and still disabled until the
+    // layer is clicked; slider at 128 (disabled), label 50.
+    EXPECT_FALSE(f.window->transparentCheck()->isEnabled());
+    EXPECT_FALSE(f.window->transparentCheck()->isChecked());
+    EXPECT_EQ(f.window->transparenceSlider()->value(), 128);
+    EXPECT_FALSE(f.window->transparenceSlider()->isEnabled());
+    EXPECT_EQ(f.window->percentLabel()->text(), QStringLiteral("50"));
+}
+
+TEST(OpenPicture, ThreeLayersListNewestFirst)
+{
+    WindowFixture f;
+    const QString path = f.writePicture(QStringLiteral("p.bmp"), TBitmap32(30, 30, makePixel(0, 128, 0)));
+    for (int k = 0; k < 3; ++k)
+        f.openForeground(path);
+    ASSERT_EQ(f.scene().LayerCount(), 3);
+    const int expectedTop[] = {0, 63, 33, 3};
+    for (int i = 1; i <= 3; ++i) {
+        EXPECT_EQ(f.window->layerPanel()->entryPanel(i)->y(), expectedTop[i]) << "slot " << i;
+        EXPECT_EQ(f.window->layerPanel()->entryPanel(i)->palette().color(QPalette::Window) == QColor(255, 0, 0),
+                  i == 3)
+            << "only the newest entry is marked, slot " << i;
+    }
+}
+
+TEST(OpenPicture, UnreadableFileShowsTheMessageAndChangesNothing)
+{
+    struct Case {
+        const char* name;
+        const char* contents;  // nullptr: the file does not exist
+    };
+    const Case cases[] = {
+        {"missing.jpg", nullptr},
+        {"text.jpg", "this is not a picture"},
+        {"a.xyz", "whatever"},
+        {"ab", "short"},
+    };
+    for (const Case& c : cases) {
+        WindowFixture f;
+        const QString path = f.folder.filePath(QString::fromLatin1(c.name));
+        if (c.contents) {
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(c.contents);
+        }
+        const TBitmap32 before = f.scene().scenePicture();
+        f.openForeground(path);
+        ASSERT_FALSE(f.record->messages.isEmpty()) << c.name;
+        EXPECT_EQ(f.record->messages.last(), path + QStringLiteral(" is not a valid format")) << c.name;
+        EXPECT_EQ(f.scene().LayerCount(), 0) << c.name;
+        EXPECT_TRUE(f.scene().scenePicture() == before) << c.name;
+        EXPECT_EQ(f.window->layerPanel()->entryPanel(1), nullptr) << c.name;
+
+        // The same for the background.
+        f.record->messages.clear();
+        f.record->openReplies << path;
+        f.window->openBackground();
+        ASSERT_EQ(f.record->messages.size(), 1) << c.name;
+        EXPECT_EQ(f.record->messages.last(), path + QStringLiteral(" is not a valid format")) << c.name;
+        EXPECT_TRUE(f.scene().scenePicture() == before) << c.name;
+    }
+}
+
+TEST(OpenPicture, CancelledDialogDoesNothing)
+{
+    WindowFixture f;
+    f.window->openForeground();  // no reply queued: the dialog was cancelled
+    EXPECT_EQ(f.scene().LayerCount(), 0);
+    EXPECT_TRUE(f.record->messages.isEmpty());
+    ASSERT_EQ(f.record->openFilters.size(), 1);
+    EXPECT_EQ(f.record->openFilters.first().first(), QStringLiteral("*.jpg (*.jpg *.JPG)"));
+    EXPECT_EQ(f.record->openFilters.first().last(), QStringLiteral("All files (*)"));
+}
+
+TEST(OpenPicture, BackgroundReplacesTheSceneAndRefitsTheCanvas)
+{
+    WindowFixture f;
+    f.record->openReplies << f.writePicture(QStringLiteral("bg.bmp"), TBitmap32(200, 150, makePixel(1, 2, 3)));
+    f.window->openBackground();
+    EXPECT_TRUE(f.record->messages.isEmpty());
+    EXPECT_EQ(f.scene().scenePicture().width(), 200);
+    EXPECT_EQ(f.image()->size(), QSize(200, 150));
+    // A scene smaller than the room is centred: (488 - 200) div 2 + 1, (403 - 150) div 2 + 30.
+    EXPECT_EQ(f.window->canvas()->width(), 205);
+    EXPECT_EQ(f.window->canvas()->height(), 155);
+    EXPECT_EQ(f.window->canvas()->x(), 145);
+    EXPECT_EQ(f.window->canvas()->y(), 156 - 30);
+}
+
+TEST(OpenPicture, SeeThroughPartsOfAPngStaySeeThrough)
+{
+    WindowFixture f;
+    TBitmap32 picture(40, 40, makePixel(200, 0, 0, 255));
+    for (int y = 0; y < 40; ++y)
+        for (int x = 20; x < 40; ++x)
+            picture.setPixel(x, y, makePixel(0, 0, 200, x < 30 ? 127 : 0));
+    picture.setPixel(0, 0, makePixel(200, 0, 0, 128));  // half opaque: kept
+    f.openForeground(f.writePicture(QStringLiteral("shape.png"), picture, quill::PictureFormat::Png));
+    ASSERT_EQ(f.scene().LayerCount(), 1);
+    const TBitmap32& scene = f.scene().scenePicture();
+    EXPECT_EQ(scene.pixel(0, 0), makePixel(200, 0, 0));
+    EXPECT_EQ(scene.pixel(19, 39), makePixel(200, 0, 0));
+    EXPECT_EQ(scene.pixel(20, 0), makePixel(255, 255, 255));
+    EXPECT_EQ(scene.pixel(39, 39), makePixel(255, 255, 255));
+    EXPECT_EQ(f.scene().layer(1).ForeOriginal.pixel(25, 5), quill::CutoutColor);
+}
