@@ -141,17 +141,11 @@ int runEffect(EffectCommand& cmd, std::ostream&)
         } else if (o->kind == EffectOption::Kind::Integer) {
             settings.integers[name] = decimal(cmd.values[name], "--" + name);
         } else {
-            Kernel3x3 kernel{};
-            std::string text = cmd.values[name];
-            std::size_t start = 0;
-            for (int k = 0; k < 9; ++k) {
-                std::size_t comma = text.find(',', start);
-                if ((k < 8) == (comma == std::string::npos))
-                    usage("--" + name + ": give nine decimal integers separated by commas");
-                kernel[std::size_t(k)] = decimal(text.substr(start, comma - start), "--" + name);
-                start = comma + 1;
-            }
-            settings.kernel = kernel;
+            std::string error;
+            std::optional<Kernel3x3> kernel = parseKernel(cmd.values[name], &error);
+            if (!kernel)
+                usage("--" + name + ": " + error);
+            settings.kernel = *kernel;
         }
     }
     std::string problem = validateEffectSettings(*effect, settings);
