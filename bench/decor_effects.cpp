@@ -14,8 +14,7 @@ using namespace quill;
 namespace {
 
 // A photo-like picture: gradients with a little noise, alpha 255.
-const TBitmap32& photo(int megapixels)
-{
+const TBitmap32& photo(int megapixels) {
     static std::map<int, TBitmap32> cache;
     auto it = cache.find(megapixels);
     if (it != cache.end())
@@ -28,15 +27,15 @@ const TBitmap32& photo(int megapixels)
         for (int x = 0; x < w; ++x) {
             seed = seed * 1664525u + 1013904223u;
             const int n = int(seed >> 29);
-            row[x] = makePixel((x * 255 / w + n) & 255, (y * 255 / h + n) & 255, ((x + y) / 16 + n) & 255);
+            row[x] = makePixel((x * 255 / w + n) & 255, (y * 255 / h + n) & 255,
+                               ((x + y) / 16 + n) & 255);
         }
     }
     return cache.emplace(megapixels, std::move(pic)).first->second;
 }
 
 // The yardstick: a fresh copy of the picture, as every effect starts with one.
-void Copy(benchmark::State& state)
-{
+void Copy(benchmark::State& state) {
     const TBitmap32& source = photo(int(state.range(0)));
     for (auto _ : state) {
         TBitmap32 target = source;
@@ -44,9 +43,7 @@ void Copy(benchmark::State& state)
     }
 }
 
-template <void (*Pass)(TBitmap32&)>
-void BackgroundPass(benchmark::State& state)
-{
+template <void (*Pass)(TBitmap32&)> void BackgroundPass(benchmark::State& state) {
     TBitmap32 picture = photo(int(state.range(0)));
     for (auto _ : state) {
         Pass(picture);
@@ -54,8 +51,7 @@ void BackgroundPass(benchmark::State& state)
     }
 }
 
-void Texture(benchmark::State& state)
-{
+void Texture(benchmark::State& state) {
     const TBitmap32& source = photo(int(state.range(0)));
     TBitmap32 target;
     ApplyTexture(textureTile(5), source, target); // builds the colour table once
@@ -65,8 +61,7 @@ void Texture(benchmark::State& state)
     }
 }
 
-void Rotate30(benchmark::State& state)
-{
+void Rotate30(benchmark::State& state) {
     const TBitmap32& source = photo(int(state.range(0)));
     for (auto _ : state) {
         RotationResult r = rotateAboutCentre(source, 30);
@@ -77,11 +72,36 @@ void Rotate30(benchmark::State& state)
 } // namespace
 
 BENCHMARK(Copy)->Arg(12)->Arg(24)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_TEMPLATE(BackgroundPass, emboss)->Name("Emboss")->Arg(12)->Arg(24)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_TEMPLATE(BackgroundPass, scorch)->Name("Scorch")->Arg(12)->Arg(24)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_TEMPLATE(BackgroundPass, verticalStria)->Name("VerticalStria")->Arg(12)->Arg(24)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_TEMPLATE(BackgroundPass, horizontalStria)->Name("HorizontalStria")->Arg(12)->Arg(24)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_TEMPLATE(BackgroundPass, grayBackground)->Name("Gray")->Arg(12)->Arg(24)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_TEMPLATE(BackgroundPass, emboss)
+    ->Name("Emboss")
+    ->Arg(12)
+    ->Arg(24)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_TEMPLATE(BackgroundPass, scorch)
+    ->Name("Scorch")
+    ->Arg(12)
+    ->Arg(24)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_TEMPLATE(BackgroundPass, verticalStria)
+    ->Name("VerticalStria")
+    ->Arg(12)
+    ->Arg(24)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_TEMPLATE(BackgroundPass, horizontalStria)
+    ->Name("HorizontalStria")
+    ->Arg(12)
+    ->Arg(24)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_TEMPLATE(BackgroundPass, grayBackground)
+    ->Name("Gray")
+    ->Arg(12)
+    ->Arg(24)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK(Texture)->Arg(12)->Arg(24)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(Rotate30)->Arg(12)->Arg(24)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -16,8 +16,7 @@ constexpr std::uint32_t kAlphaMask = 0xff000000u;
 
 // One emboss row: out bytes of columns 0..width-2 from row cur against row below
 // (one pixel to the right); the last column and every alpha byte keep their values.
-void embossRow(std::uint32_t* cur, const std::uint32_t* below, int width, std::uint8_t* scratch)
-{
+void embossRow(std::uint32_t* cur, const std::uint32_t* below, int width, std::uint8_t* scratch) {
     const int n = (width - 1) * 4;
     const auto* a = reinterpret_cast<const std::uint8_t*>(cur);
     const auto* b = reinterpret_cast<const std::uint8_t*>(below) + 4;
@@ -35,8 +34,7 @@ void embossRow(std::uint32_t* cur, const std::uint32_t* below, int width, std::u
 // square of p: for p >= 182 the square wraps negative, which darkens bright values.
 struct ScorchTable {
     std::array<std::array<std::uint8_t, 256>, 255> value;
-    ScorchTable()
-    {
+    ScorchTable() {
         for (int t = 0; t < 255; ++t)
             for (int p = 0; p < 256; ++p) {
                 const auto s = std::int16_t(std::uint16_t(p * p));
@@ -46,16 +44,14 @@ struct ScorchTable {
     }
 };
 
-const ScorchTable& scorchTable()
-{
+const ScorchTable& scorchTable() {
     static const ScorchTable table;
     return table;
 }
 
 } // namespace
 
-void emboss(TBitmap32& picture)
-{
+void emboss(TBitmap32& picture) {
     const int w = picture.width(), h = picture.height();
     if (w < 2 || h < 2)
         return;
@@ -82,8 +78,7 @@ void emboss(TBitmap32& picture)
     });
 }
 
-void scorch(TBitmap32& picture)
-{
+void scorch(TBitmap32& picture) {
     const int w = picture.width(), h = picture.height();
     if (picture.empty())
         return;
@@ -109,15 +104,15 @@ void scorch(TBitmap32& picture)
 // Per pixel word, colour bytes only (the alpha byte is set to 255 afterwards):
 // halving shifts every byte right by one; doubling shifts left by one and saturates the
 // bytes whose top bit was set.
-inline std::uint32_t halveBytes(std::uint32_t p) { return (p >> 1) & 0x007f7f7fu; }
-inline std::uint32_t doubleBytes(std::uint32_t p)
-{
+inline std::uint32_t halveBytes(std::uint32_t p) {
+    return (p >> 1) & 0x007f7f7fu;
+}
+inline std::uint32_t doubleBytes(std::uint32_t p) {
     const std::uint32_t top = p & 0x00808080u;
     return ((p << 1) & 0x00fefefeu) | ((top >> 7) * 0xffu);
 }
 
-void verticalStria(TBitmap32& picture)
-{
+void verticalStria(TBitmap32& picture) {
     const int w = picture.width(), h = picture.height();
     if (picture.empty())
         return;
@@ -140,8 +135,7 @@ void verticalStria(TBitmap32& picture)
 
 namespace {
 
-void horizontalStriaRow(std::uint8_t* __restrict p, int w, int phase)
-{
+void horizontalStriaRow(std::uint8_t* __restrict p, int w, int phase) {
     const int n = w * 4;
     if (phase == 1) {
         for (int i = 0; i < n; ++i)
@@ -158,8 +152,7 @@ void horizontalStriaRow(std::uint8_t* __restrict p, int w, int phase)
 
 } // namespace
 
-void horizontalStria(TBitmap32& picture)
-{
+void horizontalStria(TBitmap32& picture) {
     const int w = picture.width(), h = picture.height();
     if (picture.empty())
         return;
@@ -174,8 +167,7 @@ namespace {
 // One grey row. 1000 x the exact grey plus a half, divided: right everywhere except at an
 // exact .5, a tie that the extended-precision formula settles; those are marked in bit 31
 // and redone from the row, which is still unchanged then.
-void grayRow(std::uint32_t* __restrict q, std::uint32_t* __restrict grey, int w)
-{
+void grayRow(std::uint32_t* __restrict q, std::uint32_t* __restrict grey, int w) {
     std::uint32_t ties = 0;
     for (int x = 0; x < w; ++x) {
         const std::uint32_t p = q[x];
@@ -202,8 +194,7 @@ void grayRow(std::uint32_t* __restrict q, std::uint32_t* __restrict grey, int w)
 
 } // namespace
 
-void grayBackground(TBitmap32& picture)
-{
+void grayBackground(TBitmap32& picture) {
     const int w = picture.width(), h = picture.height();
     if (picture.empty())
         return;
@@ -214,8 +205,7 @@ void grayBackground(TBitmap32& picture)
     });
 }
 
-const std::vector<BackgroundEffectEntry>& backgroundEffectTable()
-{
+const std::vector<BackgroundEffectEntry>& backgroundEffectTable() {
     static const std::vector<BackgroundEffectEntry> table = {
         {"emboss", "Emboss", &emboss},
         {"scorch", "Scorch", &scorch},
@@ -226,8 +216,7 @@ const std::vector<BackgroundEffectEntry>& backgroundEffectTable()
     return table;
 }
 
-const BackgroundEffectEntry* findBackgroundEffect(std::string_view name)
-{
+const BackgroundEffectEntry* findBackgroundEffect(std::string_view name) {
     for (const auto& entry : backgroundEffectTable())
         if (entry.name == name)
             return &entry;

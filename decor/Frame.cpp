@@ -7,8 +7,7 @@
 
 namespace quill {
 
-void frameAlphaFromColour(TBitmap32& frame)
-{
+void frameAlphaFromColour(TBitmap32& frame) {
     const int w = frame.width();
     if (frame.empty())
         return;
@@ -26,8 +25,7 @@ void frameAlphaFromColour(TBitmap32& frame)
 }
 
 TBitmap32 makeFrameOverlay(const TBitmap32& framePicture, int backgroundWidth,
-                           int backgroundHeight)
-{
+                           int backgroundHeight) {
     if (framePicture.empty() || backgroundWidth <= 0 || backgroundHeight <= 0)
         return TBitmap32();
     TBitmap32 overlay = framePicture;

@@ -9,16 +9,14 @@
 
 namespace quill {
 
-GifPalette greyPalette()
-{
+GifPalette greyPalette() {
     GifPalette p;
     for (int i = 0; i < 256; ++i)
         p[i] = {std::uint8_t(i), std::uint8_t(i), std::uint8_t(i)};
     return p;
 }
 
-GifPalette rampPalette(PaletteColour dark, PaletteColour middle)
-{
+GifPalette rampPalette(PaletteColour dark, PaletteColour middle) {
     GifPalette p;
     auto mix = [](int a, int b, int t, int n) { return std::uint8_t(a + (b - a) * t / n); };
     for (int i = 0; i < 256; ++i) {
@@ -33,8 +31,7 @@ GifPalette rampPalette(PaletteColour dark, PaletteColour middle)
 }
 
 WriteResult writeIndexedGif(const std::string& path, int width, int height,
-                            const std::vector<std::uint8_t>& indices, const GifPalette& palette)
-{
+                            const std::vector<std::uint8_t>& indices, const GifPalette& palette) {
     WriteResult result;
     if (width <= 0 || height <= 0 || width > 65535 || height > 65535 ||
         indices.size() != std::size_t(width) * std::size_t(height)) {

@@ -4,8 +4,7 @@
 
 namespace quill {
 
-std::string maskFileName(int k)
-{
+std::string maskFileName(int k) {
     if (k < 1 || k > kMaskCount)
         return std::string();
     // The extensions differ by slot; they are part of the library's layout.
@@ -16,27 +15,23 @@ std::string maskFileName(int k)
     return name;
 }
 
-void MaskLibrary::maskload(const std::string& maskFolder)
-{
+void MaskLibrary::maskload(const std::string& maskFolder) {
     for (int k = 1; k <= kMaskCount; ++k)
         m_masks[k - 1] = LoadPictureFile(maskFolder + "/" + maskFileName(k)).picture;
 }
 
-const TBitmap32* MaskLibrary::mask(int k) const
-{
+const TBitmap32* MaskLibrary::mask(int k) const {
     if (k < 1 || k > kMaskCount || m_masks[k - 1].empty())
         return nullptr;
     return &m_masks[k - 1];
 }
 
-void MaskLibrary::setMask(int k, TBitmap32 picture)
-{
+void MaskLibrary::setMask(int k, TBitmap32 picture) {
     if (k >= 1 && k <= kMaskCount)
         m_masks[k - 1] = std::move(picture);
 }
 
-int MaskLibrary::loadedCount() const
-{
+int MaskLibrary::loadedCount() const {
     int n = 0;
     for (const auto& m : m_masks)
         n += m.empty() ? 0 : 1;

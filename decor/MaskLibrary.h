@@ -16,7 +16,7 @@ std::string maskFileName(int k);
 
 // The 36 mask slots, each holding its picture at the picture's full size.
 class MaskLibrary {
-public:
+  public:
     // Reads every slot from maskFolder + "/" + maskFileName(k). A file that is missing
     // or unreadable leaves its slot empty; nothing is reported.
     void maskload(const std::string& maskFolder);
@@ -27,7 +27,7 @@ public:
     // The number of slots holding a picture.
     int loadedCount() const;
 
-private:
+  private:
     std::array<TBitmap32, kMaskCount> m_masks;
 };
 

@@ -17,7 +17,9 @@ constexpr long double kPiL = 3.141592653589793238462643383279502884L;
 // Adding and subtracting 1.5 * 2^52 rounds a double to an integer, halves to even, in
 // the default rounding mode; unlike nearbyint it vectorises without a library call.
 constexpr double kRoundShift = 6755399441055744.0;
-inline double roundEven(double v) { return (v + kRoundShift) - kRoundShift; }
+inline double roundEven(double v) {
+    return (v + kRoundShift) - kRoundShift;
+}
 
 // The sampling rule: sx = Round(dx cos - dy sin), sy = Round(dx sin + dy cos), each
 // product sum in long double, rounded half to even.
@@ -25,12 +27,10 @@ struct Turn {
     long double sinL, cosL;
     double sinD, cosD;
 
-    long exactX(long dx, long dy) const
-    {
+    long exactX(long dx, long dy) const {
         return long(std::nearbyintl((long double)dx * cosL - (long double)dy * sinL));
     }
-    long exactY(long dx, long dy) const
-    {
+    long exactY(long dx, long dy) const {
         return long(std::nearbyintl((long double)dx * sinL + (long double)dy * cosL));
     }
 
@@ -41,8 +41,7 @@ struct Turn {
     // alike; there the long double formula decides (see RowOffsets::get). This loop
     // vectorises.
     void row(long dx0, long dy, int count, double* __restrict sx, double* __restrict sy,
-             double* __restrict halfGap) const
-    {
+             double* __restrict halfGap) const {
         const double a = -(double(dy) * sinD), b = double(dy) * cosD;
         const double c = cosD, s = sinD, start = double(dx0);
         for (int i = 0; i < count; ++i) {
@@ -63,14 +62,12 @@ struct RowOffsets {
     std::vector<double> sx, sy, halfGap;
     long dx0 = 0, dy = 0;
     explicit RowOffsets(int n) : sx(n), sy(n), halfGap(n) {}
-    void compute(const Turn& turn, long rowDx0, long rowDy)
-    {
+    void compute(const Turn& turn, long rowDx0, long rowDy) {
         dx0 = rowDx0;
         dy = rowDy;
         turn.row(dx0, dy, int(sx.size()), sx.data(), sy.data(), halfGap.data());
     }
-    void get(const Turn& turn, int i, std::int32_t& x, std::int32_t& y) const
-    {
+    void get(const Turn& turn, int i, std::int32_t& x, std::int32_t& y) const {
         if (halfGap[i] > 1e-6) {
             x = std::int32_t(sx[i]);
             y = std::int32_t(sy[i]);
@@ -86,8 +83,7 @@ struct RowOffsets {
 struct CanvasReader {
     const TBitmap32& picture;
     long offsetX, offsetY; // canvas coordinates minus picture coordinates, less the centre
-    std::uint32_t operator()(std::int32_t sx, std::int32_t sy) const
-    {
+    std::uint32_t operator()(std::int32_t sx, std::int32_t sy) const {
         const unsigned long px = (unsigned long)(sx + offsetX), py = (unsigned long)(sy + offsetY);
         if (px < (unsigned long)picture.width() && py < (unsigned long)picture.height())
             return picture.row32(int(py))[px];
@@ -97,13 +93,11 @@ struct CanvasReader {
 
 } // namespace
 
-double rotationAngle(std::int32_t degrees)
-{
+double rotationAngle(std::int32_t degrees) {
     return double(-(long double)degrees * kPiL / 180.0L);
 }
 
-AngleParse parseAngleText(std::string_view text)
-{
+AngleParse parseAngleText(std::string_view text) {
     AngleParse result;
     if (!IsIntegerText(text)) {
         result.message = kPleaseInputValidInteger;
@@ -115,8 +109,7 @@ AngleParse parseAngleText(std::string_view text)
     return result;
 }
 
-RotationResult RotatePicture(const TBitmap32& picture, int cx, int cy, double theta)
-{
+RotationResult RotatePicture(const TBitmap32& picture, int cx, int cy, double theta) {
     RotationResult result;
     const int w = picture.width(), h = picture.height();
     if (picture.empty())
@@ -197,8 +190,7 @@ RotationResult RotatePicture(const TBitmap32& picture, int cx, int cy, double th
     return result;
 }
 
-RotationResult rotateAboutCentre(const TBitmap32& picture, std::int32_t degrees)
-{
+RotationResult rotateAboutCentre(const TBitmap32& picture, std::int32_t degrees) {
     const int cx = int(std::nearbyintl(picture.width() / 2.0L));
     const int cy = int(std::nearbyintl(picture.height() / 2.0L));
     return RotatePicture(picture, cx, cy, rotationAngle(degrees));

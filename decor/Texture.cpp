@@ -16,8 +16,7 @@ constexpr std::uint16_t kTie = 0xffff; // the exact value is a rounding tie: ask
 constexpr std::uint8_t kTie8 = 0xff;   // the same in a byte table (values there are 0..100)
 
 // Round(num / den) with halves to even, or kTie when num / den is exactly a half.
-std::uint16_t roundRatio(int num, int den)
-{
+std::uint16_t roundRatio(int num, int den) {
     const int q = num / den, rem = num - q * den;
     if (2 * rem == den)
         return kTie;
@@ -33,11 +32,10 @@ std::uint16_t roundRatio(int num, int den)
 // at least 1/510 from one, so both round alike; a tie is left to the formula.
 struct HslRatioTables {
     std::array<std::uint16_t, 511> lightness;
-    std::vector<std::uint8_t> saturation;  // [d][max + min], kTie8 for a tie
-    std::vector<std::uint16_t> hue;        // [sector][n + 255][d]
+    std::vector<std::uint8_t> saturation; // [d][max + min], kTie8 for a tie
+    std::vector<std::uint16_t> hue;       // [sector][n + 255][d]
 
-    HslRatioTables() : saturation(256 * 511, 0), hue(3 * 511 * 256, 0)
-    {
+    HslRatioTables() : saturation(256 * 511, 0), hue(3 * 511 * 256, 0) {
         for (int sum = 0; sum <= 510; ++sum)
             lightness[sum] = roundRatio(100 * sum, 510);
         for (int d = 1; d <= 255; ++d)
@@ -58,16 +56,14 @@ struct HslRatioTables {
     }
 };
 
-const HslRatioTables& ratioTables()
-{
+const HslRatioTables& ratioTables() {
     static const HslRatioTables tables;
     return tables;
 }
 
 // HSLtoRGB360 for every h 0..359, s 0..100, l 0..100 as pixel words with alpha 255.
 constexpr int kHslPlane = 101 * 101;
-const std::uint32_t* hslPixelTable()
-{
+const std::uint32_t* hslPixelTable() {
     // Built on threads of its own rather than parallelRows, so that a first use from
     // inside another parallel job cannot wait on that job's pool.
     static const std::unique_ptr<std::uint32_t[]> table = [] {
@@ -96,8 +92,7 @@ const std::uint32_t* hslPixelTable()
 
 namespace {
 
-inline HSL360 hslFromRatios(const HslRatioTables& t, int r, int g, int b)
-{
+inline HSL360 hslFromRatios(const HslRatioTables& t, int r, int g, int b) {
     const int mx = std::max(r, std::max(g, b)), mn = std::min(r, std::min(g, b));
     const int d = mx - mn, sum = mx + mn;
     HSL360 out;
@@ -132,10 +127,11 @@ inline HSL360 hslFromRatios(const HslRatioTables& t, int r, int g, int b)
 
 } // namespace
 
-HSL360 RGBtoHSL360Fast(int r, int g, int b) { return hslFromRatios(ratioTables(), r, g, b); }
+HSL360 RGBtoHSL360Fast(int r, int g, int b) {
+    return hslFromRatios(ratioTables(), r, g, b);
+}
 
-std::uint32_t HSLtoPixelFast(int h, int s, int l)
-{
+std::uint32_t HSLtoPixelFast(int h, int s, int l) {
     if (h == 360)
         h = 0;
     if (h < 0 || h > 359 || s < 0 || s > 100 || l < 0 || l > 100)
@@ -143,13 +139,11 @@ std::uint32_t HSLtoPixelFast(int h, int s, int l)
     return hslPixelTable()[std::size_t(h) * kHslPlane + s * 101 + l];
 }
 
-bool tileUsable(const TBitmap32& tile)
-{
+bool tileUsable(const TBitmap32& tile) {
     return tile.width() >= kTileSize && tile.height() >= kTileSize;
 }
 
-void ApplyTexture(const TBitmap32& tile, const TBitmap32& source, TBitmap32& target)
-{
+void ApplyTexture(const TBitmap32& tile, const TBitmap32& source, TBitmap32& target) {
     if (!tileUsable(tile) || source.empty()) {
         // Nothing to lay a relief with: the target gets the source unchanged.
         if (&target != &source)
@@ -194,8 +188,7 @@ void ApplyTexture(const TBitmap32& tile, const TBitmap32& source, TBitmap32& tar
     target = std::move(result);
 }
 
-const TBitmap32& textureTile(int k)
-{
+const TBitmap32& textureTile(int k) {
     static const std::array<TBitmap32, kTextureTileCount> tiles = [] {
         std::array<TBitmap32, kTextureTileCount> t;
         for (int i = 0; i < kTextureTileCount; ++i) {

@@ -2,8 +2,7 @@
 
 namespace quill {
 
-bool IsIntegerText(std::string_view text)
-{
+bool IsIntegerText(std::string_view text) {
     if (text.empty())
         return false;
     for (char c : text)
@@ -12,8 +11,7 @@ bool IsIntegerText(std::string_view text)
     return true;
 }
 
-std::optional<std::int32_t> StrToInt32(std::string_view text)
-{
+std::optional<std::int32_t> StrToInt32(std::string_view text) {
     std::size_t i = 0;
     const bool negative = !text.empty() && text[0] == '-';
     if (negative)
@@ -37,8 +35,7 @@ std::optional<std::int32_t> StrToInt32(std::string_view text)
     return std::int32_t(value);
 }
 
-std::string notValidIntegerMessage(std::string_view text)
-{
+std::string notValidIntegerMessage(std::string_view text) {
     std::string message = "'";
     message += text;
     message += "' is not a valid integer value";

@@ -24,28 +24,31 @@ constexpr double kPi = 3.14159265358979323846;
 struct Rgb {
     double r, g, b;
 };
-Rgb mix(Rgb a, Rgb b, double t) { return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t}; }
+Rgb mix(Rgb a, Rgb b, double t) {
+    return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t};
+}
 const Rgb kWhite{255, 255, 255};
 
-double smooth(double edge0, double edge1, double x)
-{
+double smooth(double edge0, double edge1, double x) {
     double t = std::clamp((x - edge0) / (edge1 - edge0), 0.0, 1.0);
     return t * t * (3 - 2 * t);
 }
 // Distance from the picture's edge (0 on the outermost pixels).
-double edgeDistance(double x, double y) { return std::min(std::min(x, W - 1 - x), std::min(y, H - 1 - y)); }
+double edgeDistance(double x, double y) {
+    return std::min(std::min(x, W - 1 - x), std::min(y, H - 1 - y));
+}
 // Signed distance to a rounded rectangle inset by `inset` from the picture's edge,
 // positive inside it.
-double insideRounded(double x, double y, double inset, double radius)
-{
+double insideRounded(double x, double y, double inset, double radius) {
     const double hw = W / 2.0 - inset, hh = H / 2.0 - inset;
-    const double qx = std::fabs(x + 0.5 - W / 2.0) - (hw - radius), qy = std::fabs(y + 0.5 - H / 2.0) - (hh - radius);
-    const double outside = std::hypot(std::max(qx, 0.0), std::max(qy, 0.0)) + std::min(std::max(qx, qy), 0.0) - radius;
+    const double qx = std::fabs(x + 0.5 - W / 2.0) - (hw - radius),
+                 qy = std::fabs(y + 0.5 - H / 2.0) - (hh - radius);
+    const double outside =
+        std::hypot(std::max(qx, 0.0), std::max(qy, 0.0)) + std::min(std::max(qx, qy), 0.0) - radius;
     return -outside;
 }
 // A deterministic hash in 0..1 for grain.
-double hash(int a, int b)
-{
+double hash(int a, int b) {
     std::uint32_t h = std::uint32_t(a) * 374761393u + std::uint32_t(b) * 668265263u;
     h = (h ^ (h >> 13)) * 1274126177u;
     return double((h ^ (h >> 16)) & 0xffff) / 65535.0;
@@ -60,8 +63,7 @@ struct Frame {
     GifPalette palette{};
 };
 
-std::vector<Frame> frames()
-{
+std::vector<Frame> frames() {
     std::vector<Frame> f;
     f.push_back({"f1.jpg", false, [](int x, int y) {
                      // A black border with a thin white line inside it.
@@ -77,7 +79,9 @@ std::vector<Frame> frames()
                          return kWhite;
                      const bool horizontal = std::min(y, H - 1 - y) < std::min(x, W - 1 - x);
                      const double along = horizontal ? x : y;
-                     const double grain = 0.5 + 0.5 * std::sin(along * 0.05 + 6 * std::sin(d * 0.21 + along * 0.004));
+                     const double grain =
+                         0.5 +
+                         0.5 * std::sin(along * 0.05 + 6 * std::sin(d * 0.21 + along * 0.004));
                      const double bevel = 0.55 + 0.45 * std::cos(d / 44 * kPi);
                      Rgb c = mix(Rgb{60, 30, 12}, Rgb{120, 72, 34}, grain * 0.6 + 0.4 * bevel);
                      const double edge = smooth(40, 44, d);
@@ -99,7 +103,8 @@ std::vector<Frame> frames()
                  }});
     f.push_back({"f4.jpg", false, [](int x, int y) {
                      // A dark oval vignette.
-                     const double u = (x + 0.5 - W / 2.0) / (W * 0.44), v = (y + 0.5 - H / 2.0) / (H * 0.44);
+                     const double u = (x + 0.5 - W / 2.0) / (W * 0.44),
+                                  v = (y + 0.5 - H / 2.0) / (H * 0.44);
                      const double r = std::hypot(u, v);
                      return mix(kWhite, Rgb{20, 24, 40}, smooth(0.92, 1.08, r));
                  }});
@@ -112,7 +117,8 @@ std::vector<Frame> frames()
                      // A lighter rim one pixel wide just outside the opening.
                      return inside > -1.5 && inside < 0 ? mix(c, Rgb{150, 150, 150}, 0.3) : c;
                  }});
-    f.push_back({"f6.gif", true, [](int x, int y) {
+    f.push_back({"f6.gif", true,
+                 [](int x, int y) {
                      // Film strip: black bands with sprocket holes at top and bottom.
                      const int band = 56;
                      const int fromEdge = std::min(y, H - 1 - y);
@@ -124,17 +130,20 @@ std::vector<Frame> frames()
                      return Rgb{std::max(value, fromEdge >= band - 2 ? 128.0 : 0.0), 0, 0};
                  },
                  rampPalette({0, 0, 0}, {96, 96, 96})});
-    f.push_back({"f7.gif", true, [](int x, int y) {
+    f.push_back({"f7.gif", true,
+                 [](int x, int y) {
                      // A torn dark edge.
                      const double d = edgeDistance(x, y);
                      const bool horizontal = std::min(y, H - 1 - y) < std::min(x, W - 1 - x);
                      const double along = horizontal ? x : y;
-                     const double tear = 30 + 6 * std::sin(along * 0.21) + 5 * std::sin(along * 0.53 + 1) +
+                     const double tear = 30 + 6 * std::sin(along * 0.21) +
+                                         5 * std::sin(along * 0.53 + 1) +
                                          4 * (hash(int(along), horizontal) - 0.5);
                      return Rgb{255 * smooth(tear - 1.5, tear + 1.5, d), 0, 0};
                  },
                  rampPalette({30, 16, 8}, {150, 110, 80})});
-    f.push_back({"f8.gif", true, [](int x, int y) {
+    f.push_back({"f8.gif", true,
+                 [](int x, int y) {
                      // A stamp: dark red with a scalloped opening.
                      const double inset = 34;
                      const double inside = insideRounded(x, y, inset, 2);
@@ -147,7 +156,8 @@ std::vector<Frame> frames()
                      return Rgb{255 * open, 0, 0};
                  },
                  rampPalette({70, 8, 12}, {190, 90, 90})});
-    f.push_back({"f9.gif", true, [](int x, int y) {
+    f.push_back({"f9.gif", true,
+                 [](int x, int y) {
                      // Two dark green lines.
                      const double d = edgeDistance(x, y);
                      const double outer = 1 - smooth(14, 16, d);
@@ -160,9 +170,9 @@ std::vector<Frame> frames()
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    const std::string folder = argc > 1 ? argv[1] : std::string(QUILL_SOURCE_DIR) + "/library/frame";
+int main(int argc, char** argv) {
+    const std::string folder =
+        argc > 1 ? argv[1] : std::string(QUILL_SOURCE_DIR) + "/library/frame";
     for (const Frame& frame : frames()) {
         const std::string path = folder + "/" + frame.name;
         WriteResult written;

@@ -23,8 +23,7 @@ constexpr double kTwoPi = 6.283185307179586;
 struct Random {
     std::uint64_t state;
     explicit Random(std::uint64_t seed) : state(seed * 0x9E3779B97F4A7C15ull + 1) {}
-    std::uint32_t next()
-    {
+    std::uint32_t next() {
         state ^= state << 13;
         state ^= state >> 7;
         state ^= state << 17;
@@ -40,8 +39,7 @@ struct WaveNoise {
         double phase, weight;
     };
     std::vector<Wave> waves;
-    WaveNoise(std::uint64_t seed, int minFreq, int maxFreq, int count)
-    {
+    WaveNoise(std::uint64_t seed, int minFreq, int maxFreq, int count) {
         Random rng(seed);
         for (int i = 0; i < count; ++i) {
             Wave w;
@@ -55,8 +53,7 @@ struct WaveNoise {
         }
     }
     // About -1 .. 1.
-    double at(double x, double y) const
-    {
+    double at(double x, double y) const {
         double sum = 0, norm = 0;
         for (const auto& w : waves) {
             sum += w.weight * std::cos(kTwoPi * (w.kx * x + w.ky * y) / N + w.phase);
@@ -66,8 +63,7 @@ struct WaveNoise {
     }
 };
 
-double wrapDistance(double ax, double ay, double bx, double by)
-{
+double wrapDistance(double ax, double ay, double bx, double by) {
     double dx = std::fabs(ax - bx), dy = std::fabs(ay - by);
     dx = std::min(dx, N - dx);
     dy = std::min(dy, N - dy);
@@ -77,14 +73,12 @@ double wrapDistance(double ax, double ay, double bx, double by)
 // Distances to the nearest and second-nearest of a set of points on the wrapped tile.
 struct Cells {
     std::vector<std::array<double, 2>> points;
-    Cells(std::uint64_t seed, int count)
-    {
+    Cells(std::uint64_t seed, int count) {
         Random rng(seed);
         for (int i = 0; i < count; ++i)
             points.push_back({rng.unit() * N, rng.unit() * N});
     }
-    void nearest(double x, double y, double& d1, double& d2, int& index) const
-    {
+    void nearest(double x, double y, double& d1, double& d2, int& index) const {
         d1 = d2 = 1e9;
         index = 0;
         for (int i = 0; i < int(points.size()); ++i) {
@@ -105,8 +99,7 @@ struct Tile {
     std::vector<double> grey = std::vector<double>(N * N, 178);
 };
 
-Tile canvasWeave()
-{
+Tile canvasWeave() {
     Tile t{"canvas weave", {6, 2, -10}};
     Random rng(1);
     const int threads = 8; // per tile side, so the weave repeats seamlessly
@@ -123,8 +116,7 @@ Tile canvasWeave()
     return t;
 }
 
-Tile paper()
-{
+Tile paper() {
     Tile t{"paper", {4, 3, -4}};
     Random rng(2);
     WaveNoise fibres(22, 3, 14, 40);
@@ -134,8 +126,7 @@ Tile paper()
     return t;
 }
 
-Tile brick()
-{
+Tile brick() {
     Tile t{"brick", {40, -10, -25}};
     Random rng(3);
     WaveNoise patches(33, 2, 8, 20);
@@ -155,8 +146,7 @@ Tile brick()
     return t;
 }
 
-Tile woodGrain()
-{
+Tile woodGrain() {
     Tile t{"wood grain", {30, 8, -30}};
     WaveNoise warp(44, 1, 3, 8);
     Random rng(4);
@@ -169,8 +159,7 @@ Tile woodGrain()
     return t;
 }
 
-Tile stone()
-{
+Tile stone() {
     Tile t{"stone", {0, 0, 4}};
     Cells cells(55, 9);
     WaveNoise grain(56, 4, 20, 40);
@@ -189,8 +178,7 @@ Tile stone()
     return t;
 }
 
-Tile linen()
-{
+Tile linen() {
     Tile t{"linen", {6, 4, -6}};
     Random rng(6);
     std::array<double, N> rowLevel, columnLevel;
@@ -200,13 +188,12 @@ Tile linen()
         v = (rng.unit() - 0.5) * 30;
     for (int y = 0; y < N; ++y)
         for (int x = 0; x < N; ++x)
-            t.grey[y * N + x] = 182 + ((x + y) & 1 ? rowLevel[y] : columnLevel[x]) +
-                                (rng.unit() - 0.5) * 8;
+            t.grey[y * N + x] =
+                182 + ((x + y) & 1 ? rowLevel[y] : columnLevel[x]) + (rng.unit() - 0.5) * 8;
     return t;
 }
 
-Tile sand()
-{
+Tile sand() {
     Tile t{"sand", {18, 8, -22}};
     Random rng(7);
     WaveNoise dunes(77, 1, 4, 10);
@@ -220,8 +207,7 @@ Tile sand()
     return t;
 }
 
-Tile cork()
-{
+Tile cork() {
     Tile t{"cork", {35, 10, -30}};
     Random rng(8);
     WaveNoise blobs(88, 3, 12, 40);
@@ -235,8 +221,7 @@ Tile cork()
     return t;
 }
 
-Tile leather()
-{
+Tile leather() {
     Tile t{"leather", {28, 4, -22}};
     Cells cells(99, 40);
     Random rng(9);
@@ -251,8 +236,7 @@ Tile leather()
     return t;
 }
 
-Tile dots()
-{
+Tile dots() {
     Tile t{"dots", {0, 0, 0}};
     const int perSide = 4;
     const double spacing = double(N) / perSide;
@@ -270,8 +254,7 @@ Tile dots()
     return t;
 }
 
-Tile crackle()
-{
+Tile crackle() {
     Tile t{"crackle", {8, 6, -8}};
     Cells cells(121, 14);
     Random rng(11);
@@ -286,8 +269,7 @@ Tile crackle()
     return t;
 }
 
-Tile ripples()
-{
+Tile ripples() {
     Tile t{"ripples", {-12, 2, 20}};
     for (int y = 0; y < N; ++y)
         for (int x = 0; x < N; ++x) {
@@ -300,12 +282,11 @@ Tile ripples()
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     const std::string out =
         argc > 1 ? argv[1] : std::string(QUILL_SOURCE_DIR) + "/decor/TextureTiles.cpp";
-    const std::vector<Tile> tiles = {canvasWeave(), paper(), brick(), woodGrain(),
-                                     stone(),       linen(), sand(),  cork(),
+    const std::vector<Tile> tiles = {canvasWeave(), paper(), brick(),   woodGrain(),
+                                     stone(),       linen(), sand(),    cork(),
                                      leather(),     dots(),  crackle(), ripples()};
     std::string text;
     text += "// Generated by tools/make_texture_tiles.cpp; do not edit by hand.\n";

@@ -17,18 +17,17 @@ using testing::photoLikePicture;
 
 // ---- plain twins: the arithmetic exactly as written, one pixel at a time ----
 
-void embossPlain(TBitmap32& pic)
-{
+void embossPlain(TBitmap32& pic) {
     for (int y = 0; y <= pic.height() - 2; ++y)
         for (int x = 0; x <= pic.width() - 2; ++x)
             for (int c : {kBlue, kGreen, kRed}) {
-                int v = std::abs(int(pic.row(y)[4 * x + c]) - int(pic.row(y + 1)[4 * (x + 1) + c]) + 128);
+                int v = std::abs(int(pic.row(y)[4 * x + c]) - int(pic.row(y + 1)[4 * (x + 1) + c]) +
+                                 128);
                 pic.row(y)[4 * x + c] = std::uint8_t(std::min(v, 255));
             }
 }
 
-void scorchPlain(TBitmap32& pic)
-{
+void scorchPlain(TBitmap32& pic) {
     for (int y = 0; y < pic.height(); ++y)
         for (int x = 0; x < pic.width(); ++x)
             for (int c : {kBlue, kGreen, kRed}) {
@@ -40,8 +39,7 @@ void scorchPlain(TBitmap32& pic)
             }
 }
 
-void verticalStriaPlain(TBitmap32& pic)
-{
+void verticalStriaPlain(TBitmap32& pic) {
     for (int y = 0; y < pic.height(); ++y)
         for (int x = 0; x < pic.width(); ++x) {
             for (int c : {kBlue, kGreen, kRed}) {
@@ -56,8 +54,7 @@ void verticalStriaPlain(TBitmap32& pic)
         }
 }
 
-void horizontalStriaPlain(TBitmap32& pic)
-{
+void horizontalStriaPlain(TBitmap32& pic) {
     for (int y = 0; y < pic.height(); ++y)
         for (int x = 0; x < pic.width(); ++x) {
             for (int c : {kBlue, kGreen, kRed}) {
@@ -72,8 +69,7 @@ void horizontalStriaPlain(TBitmap32& pic)
         }
 }
 
-void grayPlain(TBitmap32& pic)
-{
+void grayPlain(TBitmap32& pic) {
     for (int y = 0; y < pic.height(); ++y)
         for (int x = 0; x < pic.width(); ++x) {
             std::uint8_t* p = pic.row(y) + 4 * x;
@@ -96,8 +92,7 @@ const PassPair kPasses[] = {
     {"gray", &grayBackground, &grayPlain},
 };
 
-TEST(BackgroundEffects, FastPassesEqualPlainPassesOnOddSizesAndPhotos)
-{
+TEST(BackgroundEffects, FastPassesEqualPlainPassesOnOddSizesAndPhotos) {
     for (const auto& pass : kPasses) {
         unsigned seed = 1;
         for (auto [w, h] : oddSizes()) {
@@ -119,12 +114,11 @@ TEST(BackgroundEffects, FastPassesEqualPlainPassesOnOddSizesAndPhotos)
     }
 }
 
-TEST(BackgroundEffects, EmbossWorkedValues)
-{
+TEST(BackgroundEffects, EmbossWorkedValues) {
     struct Case {
         int p, below, expected;
-    } cases[] = {{0, 255, 127}, {255, 0, 255}, {10, 200, 62}, {128, 128, 128}, {77, 77, 128},
-                 {0, 0, 128}, {255, 255, 128}, {0, 128, 0}, {200, 73, 255}};
+    } cases[] = {{0, 255, 127}, {255, 0, 255},   {10, 200, 62}, {128, 128, 128}, {77, 77, 128},
+                 {0, 0, 128},   {255, 255, 128}, {0, 128, 0},   {200, 73, 255}};
     for (auto c : cases) {
         // 2 x 2: pixel (0,0) against (1,1); the others are the last row/column.
         TBitmap32 pic(2, 2, makePixel(9, 9, 9, 17));
@@ -139,8 +133,7 @@ TEST(BackgroundEffects, EmbossWorkedValues)
     }
 }
 
-TEST(BackgroundEffects, EmbossFlatAreaIsGreyAndThinPicturesUnchanged)
-{
+TEST(BackgroundEffects, EmbossFlatAreaIsGreyAndThinPicturesUnchanged) {
     TBitmap32 flat(6, 5, makePixel(31, 99, 250));
     emboss(flat);
     for (int y = 0; y < 4; ++y)
@@ -159,17 +152,16 @@ TEST(BackgroundEffects, EmbossFlatAreaIsGreyAndThinPicturesUnchanged)
     EXPECT_TRUE(empty.empty());
 }
 
-TEST(BackgroundEffects, ScorchWorkedValues)
-{
+TEST(BackgroundEffects, ScorchWorkedValues) {
     struct Case {
         int x, y, p, expected;
     } cases[] = {
-        {0, 0, 0, 0},     {0, 0, 100, 100}, {0, 0, 181, 181}, {0, 0, 182, 180},
-        {0, 0, 200, 160}, {0, 0, 255, 23},  {10, 10, 100, 99}, // t = 100
-        {127, 2, 255, 28},                                     // t = 254
-        {255, 1, 255, 23},                                     // t = 255 mod 255 = 0
-        {0, 7, 0, 0},                                          // column 0: t = 0
-        {1, 1, 0, 1},                                          // |0 - 1| = 1
+        {0, 0, 0, 0},      {0, 0, 100, 100}, {0, 0, 181, 181},  {0, 0, 182, 180},
+        {0, 0, 200, 160},  {0, 0, 255, 23},  {10, 10, 100, 99}, // t = 100
+        {127, 2, 255, 28},                                      // t = 254
+        {255, 1, 255, 23},                                      // t = 255 mod 255 = 0
+        {0, 7, 0, 0},                                           // column 0: t = 0
+        {1, 1, 0, 1},                                           // |0 - 1| = 1
     };
     for (auto c : cases) {
         TBitmap32 pic(std::max(c.x + 1, 1), std::max(c.y + 1, 1), makePixel(0, 0, 0, 77));
@@ -180,8 +172,7 @@ TEST(BackgroundEffects, ScorchWorkedValues)
     }
 }
 
-TEST(BackgroundEffects, StriaWorkedValues)
-{
+TEST(BackgroundEffects, StriaWorkedValues) {
     struct Case {
         void (*pass)(TBitmap32&);
         bool byColumn;
@@ -207,11 +198,10 @@ TEST(BackgroundEffects, StriaWorkedValues)
     }
 }
 
-TEST(BackgroundEffects, GrayWorkedValues)
-{
+TEST(BackgroundEffects, GrayWorkedValues) {
     struct Case {
         int r, g, b, expected;
-    } cases[] = {{255, 255, 255, 254}, {0, 0, 0, 0}, {100, 100, 100, 100},
+    } cases[] = {{255, 255, 255, 254}, {0, 0, 0, 0},     {100, 100, 100, 100},
                  {255, 0, 0, 76},      {0, 255, 0, 150}, {0, 0, 255, 28}};
     for (auto c : cases) {
         TBitmap32 pic(1, 1, makePixel(c.r, c.g, c.b, 5));
@@ -221,8 +211,7 @@ TEST(BackgroundEffects, GrayWorkedValues)
     }
 }
 
-TEST(BackgroundEffects, TableNamesCaptionsAndLookup)
-{
+TEST(BackgroundEffects, TableNamesCaptionsAndLookup) {
     const char* names[] = {"emboss", "scorch", "vertical-stria", "horizontal-stria", "gray"};
     const char* captions[] = {"Emboss", "Scorch", "Vertical stria", "Horizontal stria", "Gray"};
     ASSERT_EQ(backgroundEffectTable().size(), 5u);
@@ -246,8 +235,7 @@ namespace {
 // greyInk is proven equal to the extended-precision formula on every colour by the
 // imaging tests; here the pass, with its own division and tie handling, meets it on
 // every colour too.
-TEST(BackgroundEffects, GrayEqualsGreyInkOnEveryColour)
-{
+TEST(BackgroundEffects, GrayEqualsGreyInkOnEveryColour) {
     // 4096 x 4096 holds every colour once.
     TBitmap32 pic = TBitmap32::uninitialized(4096, 4096);
     for (std::uint32_t i = 0; i < (1u << 24); ++i)

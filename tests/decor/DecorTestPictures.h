@@ -10,16 +10,14 @@
 namespace quill::testing {
 
 // The odd sizes every fast pass is compared on against its plain twin.
-inline const std::vector<std::pair<int, int>>& oddSizes()
-{
-    static const std::vector<std::pair<int, int>> sizes = {{1, 1}, {2, 3}, {3, 3}, {5, 3},
+inline const std::vector<std::pair<int, int>>& oddSizes() {
+    static const std::vector<std::pair<int, int>> sizes = {{1, 1}, {2, 3},   {3, 3}, {5, 3},
                                                            {7, 9}, {64, 33}, {3, 1}, {1, 4}};
     return sizes;
 }
 
 // Every byte random, alpha included: catches a pass that touches what it must not.
-inline TBitmap32 noisePicture(int w, int h, unsigned seed)
-{
+inline TBitmap32 noisePicture(int w, int h, unsigned seed) {
     std::mt19937 rng(seed);
     TBitmap32 pic(w, h);
     for (int y = 0; y < h; ++y)
@@ -30,8 +28,7 @@ inline TBitmap32 noisePicture(int w, int h, unsigned seed)
 
 // Photo-like: smooth gradients with some noise, flat areas, pure white and black
 // patches, alpha 255 (as a background as opened).
-inline TBitmap32 photoLikePicture(int w, int h, unsigned seed)
-{
+inline TBitmap32 photoLikePicture(int w, int h, unsigned seed) {
     std::mt19937 rng(seed);
     std::uniform_int_distribution<int> noise(-6, 6);
     TBitmap32 pic(w, h);
@@ -52,8 +49,7 @@ inline TBitmap32 photoLikePicture(int w, int h, unsigned seed)
     return pic;
 }
 
-inline TBitmap32 uniformPicture(int w, int h, int r, int g, int b, int a = 255)
-{
+inline TBitmap32 uniformPicture(int w, int h, int r, int g, int b, int a = 255) {
     return TBitmap32(w, h, makePixel(r, g, b, a));
 }
 

@@ -9,13 +9,18 @@
 namespace quill {
 namespace {
 
-TEST(Frame, AlphaFromColourWorkedValues)
-{
+TEST(Frame, AlphaFromColourWorkedValues) {
     struct Case {
         int r, g, b, alpha;
     } cases[] = {
-        {128, 128, 128, 254}, {200, 200, 200, 110}, {250, 250, 250, 10}, {255, 255, 255, 0},
-        {0, 0, 0, 255},       {127, 127, 127, 255}, {129, 129, 129, 252}, {254, 254, 254, 2},
+        {128, 128, 128, 254},
+        {200, 200, 200, 110},
+        {250, 250, 250, 10},
+        {255, 255, 255, 0},
+        {0, 0, 0, 255},
+        {127, 127, 127, 255},
+        {129, 129, 129, 252},
+        {254, 254, 254, 2},
         // v = Round(0.3 * 255) = Round(76.5) = 76 (half to even): 2 * 179 limited to 255
         {255, 0, 0, 255},
         // v = Round(0.3*255 + 0.59*255) = Round(226.95) = 227
@@ -31,21 +36,22 @@ TEST(Frame, AlphaFromColourWorkedValues)
     }
 }
 
-TEST(Frame, AlphaFromColourEqualsFormulaOnNoise)
-{
+TEST(Frame, AlphaFromColourEqualsFormulaOnNoise) {
     TBitmap32 pic = testing::noisePicture(301, 257, 12), expected = pic;
     for (int y = 0; y < pic.height(); ++y)
         for (int x = 0; x < pic.width(); ++x) {
             std::uint32_t p = expected.pixel(x, y);
-            int v = int(std::nearbyintl(0.3L * pixelRed(p) + 0.59L * pixelGreen(p) + 0.11L * pixelBlue(p)));
-            expected.setPixel(x, y, makePixel(pixelRed(p), pixelGreen(p), pixelBlue(p), std::min(2 * (255 - v), 255)));
+            int v = int(
+                std::nearbyintl(0.3L * pixelRed(p) + 0.59L * pixelGreen(p) + 0.11L * pixelBlue(p)));
+            expected.setPixel(
+                x, y,
+                makePixel(pixelRed(p), pixelGreen(p), pixelBlue(p), std::min(2 * (255 - v), 255)));
         }
     frameAlphaFromColour(pic);
     EXPECT_TRUE(pic == expected);
 }
 
-TEST(Frame, OverlayStretchesEachDirectionOnItsOwn)
-{
+TEST(Frame, OverlayStretchesEachDirectionOnItsOwn) {
     // 4 x 2 frame: column x has red 50 x, row y has green 100 y.
     TBitmap32 frame(4, 2);
     for (int y = 0; y < 2; ++y)
@@ -71,8 +77,7 @@ TEST(Frame, OverlayStretchesEachDirectionOnItsOwn)
     EXPECT_EQ(frame.pixel(1, 1), makePixel(50, 100, 0, 255));
 }
 
-TEST(Frame, WhiteFrameIsInvisibleAndBlackFrameCovers)
-{
+TEST(Frame, WhiteFrameIsInvisibleAndBlackFrameCovers) {
     TBitmap32 white(30, 20, makePixel(255, 255, 255)), black(30, 20, makePixel(0, 0, 0));
     TBitmap32 scene = testing::photoLikePicture(60, 45, 2), before = scene;
     makeFrameOverlay(white, 60, 45).DrawOnto(0, 0, scene);
@@ -83,8 +88,7 @@ TEST(Frame, WhiteFrameIsInvisibleAndBlackFrameCovers)
             ASSERT_EQ(scene.pixel(x, y) & 0x00ffffffu, 0u) << x << "," << y;
 }
 
-TEST(Frame, EmptyInputsGiveEmptyOverlay)
-{
+TEST(Frame, EmptyInputsGiveEmptyOverlay) {
     EXPECT_TRUE(makeFrameOverlay(TBitmap32(), 600, 450).empty());
     EXPECT_TRUE(makeFrameOverlay(TBitmap32(5, 5), 0, 450).empty());
     EXPECT_TRUE(makeFrameOverlay(TBitmap32(5, 5), 600, -1).empty());

@@ -1,6 +1,6 @@
+#include "DecorTestPictures.h"
 #include "decor/Frame.h"
 #include "decor/MaskLibrary.h"
-#include "DecorTestPictures.h"
 
 #include "decor/IndexedGif.h"
 #include "imaging/PictureFile.h"
@@ -20,8 +20,7 @@ namespace fs = std::filesystem;
 // A scratch folder removed with everything in it when the test ends.
 struct ScratchFolder {
     fs::path path;
-    ScratchFolder()
-    {
+    ScratchFolder() {
         path = fs::temp_directory_path() /
                ("quill-decor-" + std::to_string(::getpid()) + "-" +
                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
@@ -29,8 +28,7 @@ struct ScratchFolder {
         fs::create_directories(path);
     }
     ~ScratchFolder() { fs::remove_all(path); }
-    std::vector<std::string> names() const
-    {
+    std::vector<std::string> names() const {
         std::vector<std::string> n;
         for (const auto& e : fs::directory_iterator(path))
             n.push_back(e.path().filename().string());
@@ -38,8 +36,7 @@ struct ScratchFolder {
     }
 };
 
-TEST(MaskLibrary, FileNamesBySlot)
-{
+TEST(MaskLibrary, FileNamesBySlot) {
     struct Case {
         int k;
         const char* name;
@@ -54,11 +51,11 @@ TEST(MaskLibrary, FileNamesBySlot)
     EXPECT_EQ(all.size(), 36u);
 }
 
-TEST(MaskLibrary, LoadsPresentFilesAndLeavesOthersEmpty)
-{
+TEST(MaskLibrary, LoadsPresentFilesAndLeavesOthersEmpty) {
     ScratchFolder folder;
     const std::string dir = folder.path.string();
-    ASSERT_TRUE(SavePicture(TBitmap32(40, 30, makePixel(0, 0, 0)), dir + "/m1.jpg", PictureFormat::Jpeg));
+    ASSERT_TRUE(
+        SavePicture(TBitmap32(40, 30, makePixel(0, 0, 0)), dir + "/m1.jpg", PictureFormat::Jpeg));
     std::vector<std::uint8_t> grey(20 * 10, 200);
     ASSERT_TRUE(writeIndexedGif(dir + "/m19.gif", 20, 10, grey, greyPalette()));
     { std::ofstream(dir + "/m2.jpg") << "not a picture"; }
@@ -94,8 +91,7 @@ TEST(MaskLibrary, LoadsPresentFilesAndLeavesOthersEmpty)
     EXPECT_EQ(missing.loadedCount(), 0);
 }
 
-TEST(IndexedGif, WritesGreysExactlyAndLeavesNoTemporaryFile)
-{
+TEST(IndexedGif, WritesGreysExactlyAndLeavesNoTemporaryFile) {
     ScratchFolder folder;
     const std::string path = (folder.path / "g.gif").string();
     std::vector<std::uint8_t> indices(16 * 17);
@@ -115,15 +111,15 @@ TEST(IndexedGif, WritesGreysExactlyAndLeavesNoTemporaryFile)
     // A failed write keeps the old file's bytes and leaves nothing else behind.
     const auto before = fs::file_size(path);
     EXPECT_FALSE(writeIndexedGif(path, 16, 17, std::vector<std::uint8_t>(5), greyPalette()));
-    WriteResult noFolder = writeIndexedGif((folder.path / "none" / "g.gif").string(), 16, 17, indices, greyPalette());
+    WriteResult noFolder =
+        writeIndexedGif((folder.path / "none" / "g.gif").string(), 16, 17, indices, greyPalette());
     EXPECT_FALSE(noFolder);
     EXPECT_NE(noFolder.message.find("none/g.gif"), std::string::npos) << noFolder.message;
     EXPECT_EQ(fs::file_size(path), before);
     EXPECT_EQ(folder.names(), std::vector<std::string>{"g.gif"});
 }
 
-TEST(IndexedGif, RampPaletteRunsFromDarkThroughMiddleToWhite)
-{
+TEST(IndexedGif, RampPaletteRunsFromDarkThroughMiddleToWhite) {
     GifPalette p = rampPalette({10, 20, 30}, {100, 120, 140});
     EXPECT_EQ(p[0].r, 10);
     EXPECT_EQ(p[0].b, 30);
@@ -135,8 +131,7 @@ TEST(IndexedGif, RampPaletteRunsFromDarkThroughMiddleToWhite)
 
 // The library the program ships: every mask file present and readable, dark inside,
 // white at the corners, with soft edges, and no two alike.
-TEST(ShippedLibrary, MasksAreSoftDarkShapesOnWhite)
-{
+TEST(ShippedLibrary, MasksAreSoftDarkShapesOnWhite) {
     MaskLibrary library;
     library.maskload(std::string(QUILL_SOURCE_DIR) + "/library/mask");
     ASSERT_EQ(library.loadedCount(), 36);
@@ -146,8 +141,8 @@ TEST(ShippedLibrary, MasksAreSoftDarkShapesOnWhite)
         EXPECT_GE(m.width(), 200) << k;
         EXPECT_GE(m.height(), 150) << k;
         EXPECT_LT(pixelRed(m.pixel(m.width() / 2, m.height() / 2)), 24) << "centre of mask " << k;
-        for (auto [x, y] : {std::pair{0, 0}, std::pair{m.width() - 1, 0}, std::pair{0, m.height() - 1},
-                            std::pair{m.width() - 1, m.height() - 1}})
+        for (auto [x, y] : {std::pair{0, 0}, std::pair{m.width() - 1, 0},
+                            std::pair{0, m.height() - 1}, std::pair{m.width() - 1, m.height() - 1}})
             EXPECT_GT(pixelRed(m.pixel(x, y)), 232) << "corner of mask " << k;
         int soft = 0;
         for (int y = 0; y < m.height(); ++y)
@@ -161,8 +156,7 @@ TEST(ShippedLibrary, MasksAreSoftDarkShapesOnWhite)
     EXPECT_EQ(distinct.size(), 36u);
 }
 
-TEST(ShippedLibrary, FramesAreDarkBordersAroundSeeThroughCentres)
-{
+TEST(ShippedLibrary, FramesAreDarkBordersAroundSeeThroughCentres) {
     const fs::path dir = fs::path(QUILL_SOURCE_DIR) / "library" / "frame";
     int jpeg = 0, gif = 0;
     for (const auto& entry : fs::directory_iterator(dir)) {

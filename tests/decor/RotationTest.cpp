@@ -15,8 +15,7 @@ using testing::oddSizes;
 using testing::photoLikePicture;
 
 // The turn exactly as written: padded canvas P, turned canvas Q, margins, trim.
-RotationResult rotatePlain(const TBitmap32& pic, int cx, int cy, double theta)
-{
+RotationResult rotatePlain(const TBitmap32& pic, int cx, int cy, double theta) {
     RotationResult out;
     const int W = pic.width(), H = pic.height();
     const long double s = std::sin((long double)theta), c = std::cos((long double)theta);
@@ -66,10 +65,10 @@ RotationResult rotatePlain(const TBitmap32& pic, int cx, int cy, double theta)
     return out;
 }
 
-TEST(Rotation, EqualsPlainTurnOnOddSizesAndAngles)
-{
+TEST(Rotation, EqualsPlainTurnOnOddSizesAndAngles) {
     // 30, 60, 150 and 300 put many products on exact halves: the long double decides there.
-    const int angles[] = {0, 1, 30, -30, 45, 60, 89, 90, -90, 135, 150, 180, 270, 300, 359, 360, -360, 7777};
+    const int angles[] = {0,   1,   30,  -30, 45,  60,  89,  90,   -90,
+                          135, 150, 180, 270, 300, 359, 360, -360, 7777};
     unsigned seed = 20;
     for (auto [w, h] : oddSizes())
         for (int a : angles) {
@@ -115,15 +114,12 @@ TEST(Rotation, EqualsPlainTurnOnOddSizesAndAngles)
     EXPECT_EQ(fast.GrowY, plain.GrowY);
 }
 
-TEST(Rotation, WorkedSizesAndGrowth)
-{
+TEST(Rotation, WorkedSizesAndGrowth) {
     struct Case {
         int w, h, degrees, outW, outH, growX, growY;
     } cases[] = {
-        {100, 50, 90, 48, 100, -26, 25},
-        {100, 50, 0, 100, 50, 0, 0},
-        {100, 10, 0, 100, 10, 0, 0},
-        {100, 50, 360, 100, 50, 0, 0},
+        {100, 50, 90, 48, 100, -26, 25}, {100, 50, 0, 100, 50, 0, 0},
+        {100, 10, 0, 100, 10, 0, 0},     {100, 50, 360, 100, 50, 0, 0},
         {100, 50, -360, 100, 50, 0, 0},
     };
     for (auto c : cases) {
@@ -138,8 +134,7 @@ TEST(Rotation, WorkedSizesAndGrowth)
     EXPECT_EQ(minus.picture.height(), 98);
 }
 
-TEST(Rotation, ZeroKeepsEveryByte)
-{
+TEST(Rotation, ZeroKeepsEveryByte) {
     for (auto [w, h] : {std::pair{100, 10}, std::pair{7, 9}, std::pair{1, 1}, std::pair{64, 33}}) {
         TBitmap32 pic = noisePicture(w, h, 4);
         RotationResult r = rotateAboutCentre(pic, 0);
@@ -149,8 +144,7 @@ TEST(Rotation, ZeroKeepsEveryByte)
     }
 }
 
-TEST(Rotation, NinetyMovesBottomEdgeToLeftAndDropsTopRows)
-{
+TEST(Rotation, NinetyMovesBottomEdgeToLeftAndDropsTopRows) {
     // Row y of the 100 x 50 picture has green y; column x has red x.
     TBitmap32 pic(100, 50);
     for (int y = 0; y < 50; ++y)
@@ -166,20 +160,20 @@ TEST(Rotation, NinetyMovesBottomEdgeToLeftAndDropsTopRows)
     }
 }
 
-TEST(Rotation, FortyFiveGivesCutoutCorners)
-{
+TEST(Rotation, FortyFiveGivesCutoutCorners) {
     TBitmap32 pic(60, 40, makePixel(10, 20, 30));
     RotationResult r = rotateAboutCentre(pic, 45);
     const int w = r.picture.width(), h = r.picture.height();
     ASSERT_GT(w, 60);
-    for (auto [x, y] : {std::pair{0, 0}, std::pair{w - 1, 0}, std::pair{0, h - 1}, std::pair{w - 1, h - 1}})
+    for (auto [x, y] :
+         {std::pair{0, 0}, std::pair{w - 1, 0}, std::pair{0, h - 1}, std::pair{w - 1, h - 1}})
         EXPECT_EQ(r.picture.pixel(x, y), CutoutColor) << x << "," << y;
     EXPECT_EQ(r.picture.pixel(w / 2, h / 2), makePixel(10, 20, 30));
 }
 
-TEST(Rotation, TinyPicturesKeepAtLeastOnePixel)
-{
-    for (auto [w, h] : {std::pair{2, 2}, std::pair{3, 3}, std::pair{1, 1}, std::pair{1, 2}, std::pair{2, 1}})
+TEST(Rotation, TinyPicturesKeepAtLeastOnePixel) {
+    for (auto [w, h] :
+         {std::pair{2, 2}, std::pair{3, 3}, std::pair{1, 1}, std::pair{1, 2}, std::pair{2, 1}})
         for (int a : {90, -90, 45, 180, 270}) {
             RotationResult r = rotateAboutCentre(noisePicture(w, h, 8), a);
             EXPECT_GE(r.picture.width(), 1) << w << "x" << h << " by " << a;
@@ -190,8 +184,7 @@ TEST(Rotation, TinyPicturesKeepAtLeastOnePixel)
     EXPECT_TRUE(r.picture.empty());
 }
 
-TEST(Rotation, AllCutoutPictureKeepsItsCanvas)
-{
+TEST(Rotation, AllCutoutPictureKeepsItsCanvas) {
     TBitmap32 pic(10, 6, CutoutColor);
     RotationResult r = rotateAboutCentre(pic, 30);
     // Nothing but cutout pixels: no margin is trimmed, the padded canvas stays.
@@ -200,16 +193,14 @@ TEST(Rotation, AllCutoutPictureKeepsItsCanvas)
     EXPECT_GT(r.GrowX, 0);
 }
 
-TEST(Rotation, AngleIsNegativeDegreesInRadians)
-{
+TEST(Rotation, AngleIsNegativeDegreesInRadians) {
     EXPECT_DOUBLE_EQ(rotationAngle(30), -M_PI / 6);
     EXPECT_DOUBLE_EQ(rotationAngle(-90), M_PI / 2);
     EXPECT_EQ(rotationAngle(0), 0.0);
     EXPECT_EQ(rotationAngle(180), double(-3.141592653589793238462643383279502884L));
 }
 
-TEST(Rotation, AngleTextMessages)
-{
+TEST(Rotation, AngleTextMessages) {
     const std::string please = "Please input a valid integer value.";
     struct Case {
         const char* text;
@@ -247,15 +238,14 @@ TEST(Rotation, AngleTextMessages)
     EXPECT_EQ(std::string(kPleaseInputValidInteger), please);
 }
 
-TEST(IntegerText, CharacterTestAndConversion)
-{
+TEST(IntegerText, CharacterTestAndConversion) {
     struct Case {
         const char* text;
         bool integerText;
         bool converts;
-    } cases[] = {{"12", true, true},   {"-", true, false},   {"1-2", true, false},
-                 {"", false, false},   {"1 2", false, false}, {"+1", false, false},
-                 {"١", false, false},  {"-0", true, true},    {"0x10", false, false}};
+    } cases[] = {{"12", true, true},  {"-", true, false},    {"1-2", true, false},
+                 {"", false, false},  {"1 2", false, false}, {"+1", false, false},
+                 {"١", false, false}, {"-0", true, true},    {"0x10", false, false}};
     for (const auto& c : cases) {
         EXPECT_EQ(IsIntegerText(c.text), c.integerText) << c.text;
         EXPECT_EQ(StrToInt32(c.text).has_value(), c.converts) << c.text;

@@ -17,8 +17,7 @@ using testing::photoLikePicture;
 
 // The texture exactly as written: both conversions per pixel, the tile read at
 // (x mod 58, y mod 58).
-void applyTexturePlain(const TBitmap32& tile, const TBitmap32& source, TBitmap32& target)
-{
+void applyTexturePlain(const TBitmap32& tile, const TBitmap32& source, TBitmap32& target) {
     TBitmap32 b = source;
     for (int y = 0; y < b.height(); ++y)
         for (int x = 0; x < b.width(); ++x) {
@@ -32,8 +31,7 @@ void applyTexturePlain(const TBitmap32& tile, const TBitmap32& source, TBitmap32
     target = b;
 }
 
-TEST(TextureColour, FastRgbToHslEqualsFormulaOnEveryColour)
-{
+TEST(TextureColour, FastRgbToHslEqualsFormulaOnEveryColour) {
     int mismatches = 0;
     for (int r = 0; r < 256; ++r)
         for (int g = 0; g < 256; ++g)
@@ -46,8 +44,7 @@ TEST(TextureColour, FastRgbToHslEqualsFormulaOnEveryColour)
     EXPECT_EQ(mismatches, 0);
 }
 
-TEST(TextureColour, TableHslToRgbEqualsFormulaOnEveryInput)
-{
+TEST(TextureColour, TableHslToRgbEqualsFormulaOnEveryInput) {
     for (int h = 0; h <= 360; ++h)
         for (int s = 0; s <= 100; ++s)
             for (int l = 0; l <= 100; ++l) {
@@ -59,8 +56,7 @@ TEST(TextureColour, TableHslToRgbEqualsFormulaOnEveryInput)
     EXPECT_EQ(HSLtoPixelFast(0, 101, 50), makePixel(0, 0, 0, 255));
 }
 
-TEST(TextureColour, HslToRgbWorkedValues)
-{
+TEST(TextureColour, HslToRgbWorkedValues) {
     struct Case {
         int h, s, l, r, g, b;
     } cases[] = {{0, 100, 50, 255, 0, 0},     {60, 100, 50, 255, 255, 0},
@@ -71,20 +67,15 @@ TEST(TextureColour, HslToRgbWorkedValues)
             << c.h << " " << c.s << " " << c.l;
 }
 
-TEST(Texture, WorkedValuesUnderFlatTiles)
-{
+TEST(Texture, WorkedValuesUnderFlatTiles) {
     struct Case {
         int tileGrey;
         std::tuple<int, int, int> in, out;
     } cases[] = {
-        {178, {200, 100, 50}, {200, 100, 50}},
-        {178, {10, 20, 30}, {10, 20, 31}},
-        {255, {128, 128, 128}, {204, 204, 204}},
-        {255, {255, 0, 0}, {255, 153, 153}},
-        {255, {0, 0, 255}, {153, 153, 255}},
-        {0, {178, 178, 178}, {0, 0, 0}},
-        {0, {30, 90, 150}, {0, 0, 0}},
-        {180, {255, 0, 1}, {255, 5, 5}},
+        {178, {200, 100, 50}, {200, 100, 50}},   {178, {10, 20, 30}, {10, 20, 31}},
+        {255, {128, 128, 128}, {204, 204, 204}}, {255, {255, 0, 0}, {255, 153, 153}},
+        {255, {0, 0, 255}, {153, 153, 255}},     {0, {178, 178, 178}, {0, 0, 0}},
+        {0, {30, 90, 150}, {0, 0, 0}},           {180, {255, 0, 1}, {255, 5, 5}},
         {180, {255, 0, 0}, {255, 5, 5}},
     };
     for (const auto& c : cases) {
@@ -101,8 +92,7 @@ TEST(Texture, WorkedValuesUnderFlatTiles)
     }
 }
 
-TEST(Texture, TileRepeatsEvery58FromTheTopLeft)
-{
+TEST(Texture, TileRepeatsEvery58FromTheTopLeft) {
     // A grey-178 tile (neutral) with one white pixel at (3, 5); the tile is larger than
     // 58 x 58 and white beyond, which must not be read.
     TBitmap32 tile(70, 61, makePixel(255, 255, 255));
@@ -120,8 +110,7 @@ TEST(Texture, TileRepeatsEvery58FromTheTopLeft)
         }
 }
 
-TEST(Texture, FastEqualsPlainOnOddSizesAndPhotos)
-{
+TEST(Texture, FastEqualsPlainOnOddSizesAndPhotos) {
     const TBitmap32 tiles[] = {noisePicture(58, 58, 31), textureTile(3), textureTile(12)};
     unsigned seed = 40;
     for (const auto& tile : tiles) {
@@ -141,8 +130,7 @@ TEST(Texture, FastEqualsPlainOnOddSizesAndPhotos)
     }
 }
 
-TEST(Texture, SecondTileReplacesTheFirst)
-{
+TEST(Texture, SecondTileReplacesTheFirst) {
     TBitmap32 original = photoLikePicture(90, 70, 3), work, alone;
     ApplyTexture(textureTile(3), original, work);
     ApplyTexture(textureTile(7), original, work);
@@ -150,8 +138,7 @@ TEST(Texture, SecondTileReplacesTheFirst)
     EXPECT_TRUE(work == alone);
 }
 
-TEST(Texture, UsableTilesAndTheProgramsOwn)
-{
+TEST(Texture, UsableTilesAndTheProgramsOwn) {
     struct Case {
         int w, h;
         bool usable;
@@ -182,8 +169,7 @@ TEST(Texture, UsableTilesAndTheProgramsOwn)
     EXPECT_TRUE(textureTile(13).empty());
 }
 
-TEST(Texture, UnusableTileOrEmptySourceLeavesTheSource)
-{
+TEST(Texture, UnusableTileOrEmptySourceLeavesTheSource) {
     TBitmap32 source = photoLikePicture(20, 10, 1), target(3, 3);
     ApplyTexture(TBitmap32(57, 57), source, target);
     EXPECT_TRUE(target == source);
