@@ -30,8 +30,7 @@ const Size kSizes[] = {{4000, 3000}, {6000, 4000}};
 
 // Gradients, a dark disc with a hard edge, a bright band and noise: enough texture that
 // the edge sketch has lines and paper.
-TBitmap32 photograph(int w, int h)
-{
+TBitmap32 photograph(int w, int h) {
     std::mt19937 rng(12345);
     std::uniform_int_distribution<int> noise(-10, 10);
     TBitmap32 out = TBitmap32::uninitialized(w, h);
@@ -57,8 +56,7 @@ struct Inputs {
     TBitmap32 original, edge, grey, thresholded, inkBase;
 };
 
-const Inputs& inputs(int index)
-{
+const Inputs& inputs(int index) {
     static std::map<int, Inputs> cache;
     auto it = cache.find(index);
     if (it != cache.end())
@@ -74,8 +72,7 @@ const Inputs& inputs(int index)
     return cache.emplace(index, std::move(in)).first->second;
 }
 
-void Copy(benchmark::State& state)
-{
+void Copy(benchmark::State& state) {
     const Inputs& in = inputs(int(state.range(0)));
     for (auto _ : state) {
         TBitmap32 copy(in.original);
@@ -83,9 +80,7 @@ void Copy(benchmark::State& state)
     }
 }
 
-template <class F>
-void withCopy(benchmark::State& state, const TBitmap32& source, F pass)
-{
+template <class F> void withCopy(benchmark::State& state, const TBitmap32& source, F pass) {
     TBitmap32 work(source);
     for (auto _ : state) {
         pass(work);
@@ -94,51 +89,44 @@ void withCopy(benchmark::State& state, const TBitmap32& source, F pass)
     }
 }
 
-void Picsobel(benchmark::State& state)
-{
+void Picsobel(benchmark::State& state) {
     withCopy(state, inputs(int(state.range(0))).original, [](TBitmap32& p) { quill::picsobel(p); });
 }
-void GreyBase(benchmark::State& state)
-{
+void GreyBase(benchmark::State& state) {
     const Inputs& in = inputs(int(state.range(0)));
     for (auto _ : state)
         benchmark::DoNotOptimize(quill::pencilGreyBase(in.edge).bits());
 }
-void Lighting(benchmark::State& state)
-{
+void Lighting(benchmark::State& state) {
     const Inputs& in = inputs(int(state.range(0)));
     for (auto _ : state)
         benchmark::DoNotOptimize(quill::pencilLighting(in.edge, 200).bits());
 }
-void Contrast(benchmark::State& state)
-{
+void Contrast(benchmark::State& state) {
     const Inputs& in = inputs(int(state.range(0)));
     for (auto _ : state)
         benchmark::DoNotOptimize(quill::pencilContrast(in.grey, 60).bits());
 }
-void PenThreshold(benchmark::State& state)
-{
+void PenThreshold(benchmark::State& state) {
     const Inputs& in = inputs(int(state.range(0)));
     for (auto _ : state)
         benchmark::DoNotOptimize(quill::penSketchThreshold(in.edge, {128, true}).bits());
 }
-void InkThreshold(benchmark::State& state)
-{
-    withCopy(state, inputs(int(state.range(0))).original,
-             [](TBitmap32& p) { quill::PictureTwoValue(p, {128, false}); });
+void InkThreshold(benchmark::State& state) {
+    withCopy(state, inputs(int(state.range(0))).original, [](TBitmap32& p) {
+        quill::PictureTwoValue(p, {128, false});
+    });
 }
-void InkOutline(benchmark::State& state)
-{
+void InkOutline(benchmark::State& state) {
     const Inputs& in = inputs(int(state.range(0)));
     for (auto _ : state)
         benchmark::DoNotOptimize(quill::penandink(in.inkBase, false).bits());
 }
-void PenStroke(benchmark::State& state)
-{
-    withCopy(state, inputs(int(state.range(0))).thresholded, [](TBitmap32& p) { quill::BitmapDilate(p, 1); });
+void PenStroke(benchmark::State& state) {
+    withCopy(state, inputs(int(state.range(0))).thresholded,
+             [](TBitmap32& p) { quill::BitmapDilate(p, 1); });
 }
-void PencilSketchWhole(benchmark::State& state)
-{
+void PencilSketchWhole(benchmark::State& state) {
     const Inputs& in = inputs(int(state.range(0)));
     for (auto _ : state)
         benchmark::DoNotOptimize(quill::pencilSketch(in.original, {}).bits());
@@ -146,9 +134,8 @@ void PencilSketchWhole(benchmark::State& state)
 
 // Remembers each run's time per iteration to print the ratios to the copy.
 class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
+  public:
+    void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
             if (run.run_type != Run::RT_Iteration || run.iterations <= 0)
@@ -184,16 +171,17 @@ BENCHMARK(InkOutline)->SIZES;
 BENCHMARK(PenStroke)->SIZES;
 BENCHMARK(PencilSketchWhole)->SIZES;
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    const char* limits[][2] = {{"Picsobel", "4"},     {"GreyBase", "2"},     {"Lighting", "2"},
-                               {"Contrast", "2"},     {"PenThreshold", "2"}, {"InkThreshold", "2"},
-                               {"InkOutline", "4"},   {"PenStroke", "4"},    {"PencilSketchWhole", "-"}};
-    std::printf("\nTime relative to a plain copy of the same picture: wall clock, and the CPU time of\n"
-                "all threads (steadier when other work shares the machine); target in brackets:\n");
+    const char* limits[][2] = {
+        {"Picsobel", "4"},   {"GreyBase", "2"},     {"Lighting", "2"},
+        {"Contrast", "2"},   {"PenThreshold", "2"}, {"InkThreshold", "2"},
+        {"InkOutline", "4"}, {"PenStroke", "4"},    {"PencilSketchWhole", "-"}};
+    std::printf(
+        "\nTime relative to a plain copy of the same picture: wall clock, and the CPU time of\n"
+        "all threads (steadier when other work shares the machine); target in brackets:\n");
     for (int size = 0; size < 2; ++size) {
         const auto copy = reporter.times.find("Copy/" + std::to_string(size));
         if (copy == reporter.times.end())
@@ -202,8 +190,9 @@ int main(int argc, char** argv)
         for (const auto& limit : limits) {
             const auto it = reporter.times.find(std::string(limit[0]) + "/" + std::to_string(size));
             if (it != reporter.times.end())
-                std::printf("  %-18s %5.2f x  cpu %5.2f x  [<= %s]\n", limit[0], it->second.real / copy->second.real,
-                            it->second.cpu / copy->second.cpu, limit[1]);
+                std::printf("  %-18s %5.2f x  cpu %5.2f x  [<= %s]\n", limit[0],
+                            it->second.real / copy->second.real, it->second.cpu / copy->second.cpu,
+                            limit[1]);
         }
     }
     benchmark::Shutdown();

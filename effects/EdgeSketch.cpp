@@ -18,8 +18,7 @@ constexpr std::uint32_t kAlphaMask = 0xff000000u;
 // the bytes of columns 1 .. W - 2 so that the compiler vectorises it; the alpha bytes it
 // computes there are replaced by the inverted source alpha afterwards.
 void edgeRow(const std::uint8_t* up, const std::uint8_t* mid, const std::uint8_t* down,
-             std::uint8_t* out, int width)
-{
+             std::uint8_t* out, int width) {
     const int last = 4 * (width - 1);
     for (int i = 4; i < last; ++i) {
         const int left = up[i - 4] + mid[i - 4] + down[i - 4];
@@ -39,8 +38,7 @@ void edgeRow(const std::uint8_t* up, const std::uint8_t* mid, const std::uint8_t
 
 } // namespace
 
-void forEachInteriorRow(TBitmap32& picture, const InteriorRowPass& rowPass)
-{
+void forEachInteriorRow(TBitmap32& picture, const InteriorRowPass& rowPass) {
     const int w = picture.width(), h = picture.height();
     const int rows = h - 2;
     if (w <= 0 || rows <= 0)
@@ -60,27 +58,27 @@ void forEachInteriorRow(TBitmap32& picture, const InteriorRowPass& rowPass)
         std::memcpy(below(band), picture.row32(bandStart(band + 1)), rowBytes);
     }
 
-    parallelRows(bands, std::size_t(w) * std::size_t(rows) / std::size_t(bands), [&](int first, int last) {
-        std::vector<std::uint32_t> buffers(std::size_t(w) * 2);
-        std::uint32_t* previous = buffers.data(); // row y - 1 as it was
-        std::uint32_t* current = previous + w;    // row y as it was
-        for (int band = first; band < last; ++band) {
-            const int begin = bandStart(band), end = bandStart(band + 1);
-            std::memcpy(previous, above(band), rowBytes);
-            for (int y = begin; y < end; ++y) {
-                std::memcpy(current, picture.row32(y), rowBytes);
-                // Row y + 1 of this band is still untouched; the one after the band's end
-                // is the saved copy.
-                const std::uint32_t* down = y + 1 < end ? picture.row32(y + 1) : below(band);
-                rowPass(previous, current, down, picture.row32(y));
-                std::swap(previous, current);
+    parallelRows(
+        bands, std::size_t(w) * std::size_t(rows) / std::size_t(bands), [&](int first, int last) {
+            std::vector<std::uint32_t> buffers(std::size_t(w) * 2);
+            std::uint32_t* previous = buffers.data(); // row y - 1 as it was
+            std::uint32_t* current = previous + w;    // row y as it was
+            for (int band = first; band < last; ++band) {
+                const int begin = bandStart(band), end = bandStart(band + 1);
+                std::memcpy(previous, above(band), rowBytes);
+                for (int y = begin; y < end; ++y) {
+                    std::memcpy(current, picture.row32(y), rowBytes);
+                    // Row y + 1 of this band is still untouched; the one after the band's end
+                    // is the saved copy.
+                    const std::uint32_t* down = y + 1 < end ? picture.row32(y + 1) : below(band);
+                    rowPass(previous, current, down, picture.row32(y));
+                    std::swap(previous, current);
+                }
             }
-        }
-    });
+        });
 }
 
-void picsobel(TBitmap32& picture)
-{
+void picsobel(TBitmap32& picture) {
     const int w = picture.width(), h = picture.height();
     if (picture.empty())
         return;
@@ -90,11 +88,15 @@ void picsobel(TBitmap32& picture)
     if (w >= 3)
         forEachInteriorRow(picture, [w](const std::uint32_t* up, const std::uint32_t* mid,
                                         const std::uint32_t* down, std::uint32_t* out) {
-            edgeRow(reinterpret_cast<const std::uint8_t*>(up), reinterpret_cast<const std::uint8_t*>(mid),
-                    reinterpret_cast<const std::uint8_t*>(down), reinterpret_cast<std::uint8_t*>(out), w);
+            edgeRow(reinterpret_cast<const std::uint8_t*>(up),
+                    reinterpret_cast<const std::uint8_t*>(mid),
+                    reinterpret_cast<const std::uint8_t*>(down),
+                    reinterpret_cast<std::uint8_t*>(out), w);
         });
 
-    const auto interior = [&](int x, int y) { return x >= 1 && x <= w - 2 && y >= 1 && y <= h - 2; };
+    const auto interior = [&](int x, int y) {
+        return x >= 1 && x <= w - 2 && y >= 1 && y <= h - 2;
+    };
     // The colour of a pixel before the inversion.
     const auto colourAt = [&](int x, int y) {
         const std::uint32_t p = picture.pixel(x, y);

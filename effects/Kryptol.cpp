@@ -16,8 +16,7 @@ struct StrokeNeighbours {
 };
 
 // One stroke; returns whether any pixel changed.
-bool dilateOnce(TBitmap32& picture, int direction)
-{
+bool dilateOnce(TBitmap32& picture, int direction) {
     static constexpr StrokeNeighbours kNeighbours[4] = {
         {-1, 1, 1, -1}, // rising diagonal
         {-1, -1, 1, 1}, // falling diagonal
@@ -40,10 +39,11 @@ bool dilateOnce(TBitmap32& picture, int direction)
         for (int x = 1; x < last; ++x) {
             // Branch-free, so that the loop is vectorised: turn is 1 or 0.
             const std::uint32_t p = mid[x];
-            const std::uint32_t allColoured = std::uint32_t((p & 0xff) != 0) & std::uint32_t((p & 0xff00) != 0) &
+            const std::uint32_t allColoured = std::uint32_t((p & 0xff) != 0) &
+                                              std::uint32_t((p & 0xff00) != 0) &
                                               std::uint32_t((p & 0xff0000) != 0);
-            const std::uint32_t touches =
-                std::uint32_t((first[x] & kColourMask) == 0) | std::uint32_t((second[x] & kColourMask) == 0);
+            const std::uint32_t touches = std::uint32_t((first[x] & kColourMask) == 0) |
+                                          std::uint32_t((second[x] & kColourMask) == 0);
             const std::uint32_t turn = allColoured & touches;
             out[x] = p & ~(kColourMask * turn);
             rowChanged |= turn;
@@ -56,10 +56,11 @@ bool dilateOnce(TBitmap32& picture, int direction)
 
 } // namespace
 
-void BitmapDilate(TBitmap32& picture, int direction) { dilateOnce(picture, direction); }
+void BitmapDilate(TBitmap32& picture, int direction) {
+    dilateOnce(picture, direction);
+}
 
-TBitmap32 kryptol(const TBitmap32& original, const KryptolParams& params)
-{
+TBitmap32 kryptol(const TBitmap32& original, const KryptolParams& params) {
     TBitmap32 edgeBase(original);
     picsobel(edgeBase);
     TBitmap32 result = penSketchThreshold(edgeBase, {kKryptolPressure, params.hollow});

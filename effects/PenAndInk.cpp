@@ -14,16 +14,14 @@ namespace {
 constexpr int kChunk = 1024;
 constexpr std::uint32_t kColourMask = 0x00ffffffu;
 
-const GreyHalves& inkGreyHalves()
-{
+const GreyHalves& inkGreyHalves() {
     static const GreyHalves halves(299, 587, 110, 1000, greyInkLiteral);
     return halves;
 }
 
 } // namespace
 
-void inkGreyRow(const std::uint32_t* row, int width, std::uint8_t* grey)
-{
+void inkGreyRow(const std::uint32_t* row, int width, std::uint8_t* grey) {
     // n = 1000 x (0.299 R + 0.587 G + 0.11 B) + 500 is exact in integers and n / 1000
     // rounds halves up; a half is marked here and settled afterwards the way the
     // extended-precision formula settles it.
@@ -34,7 +32,8 @@ void inkGreyRow(const std::uint32_t* row, int width, std::uint8_t* grey)
         std::uint8_t half[kChunk];
         std::uint8_t anyHalf = 0;
         for (int i = 0; i < count; ++i) {
-            const std::uint32_t n = 299u * in[4 * i + kRed] + 587u * in[4 * i + kGreen] + 110u * in[4 * i + kBlue] + 500;
+            const std::uint32_t n = 299u * in[4 * i + kRed] + 587u * in[4 * i + kGreen] +
+                                    110u * in[4 * i + kBlue] + 500;
             // n / 1000 as (n / 8) / 125 with a multiply that stays in 32 bits (n <= 254480).
             const std::uint32_t q = ((n >> 3) * 33555u) >> 22;
             out[i] = std::uint8_t(q);
@@ -47,8 +46,7 @@ void inkGreyRow(const std::uint32_t* row, int width, std::uint8_t* grey)
     }
 }
 
-void PictureTwoValue(TBitmap32& picture, const PenAndInkParams& params)
-{
+void PictureTwoValue(TBitmap32& picture, const PenAndInkParams& params) {
     const std::uint32_t black = makePixel(0, 0, 0, 255);
     const std::uint32_t paper = params.hollow ? CutoutColor : makePixel(255, 255, 255, 255);
     // Greys are 0..255: a threshold outside that range makes everything black or nothing.
@@ -71,8 +69,7 @@ void PictureTwoValue(TBitmap32& picture, const PenAndInkParams& params)
     });
 }
 
-TBitmap32 penandink(const TBitmap32& inkBase, bool hollow)
-{
+TBitmap32 penandink(const TBitmap32& inkBase, bool hollow) {
     const int w = inkBase.width(), h = inkBase.height();
     const std::uint32_t cleared = hollow ? CutoutColor : makePixel(255, 255, 255, 255);
     TBitmap32 out = TBitmap32::uninitialized(w, h);
@@ -100,8 +97,7 @@ TBitmap32 penandink(const TBitmap32& inkBase, bool hollow)
     return out;
 }
 
-TBitmap32 penAndInk(const TBitmap32& original, const PenAndInkParams& params)
-{
+TBitmap32 penAndInk(const TBitmap32& original, const PenAndInkParams& params) {
     TBitmap32 inkBase(original);
     PictureTwoValue(inkBase, params);
     return penandink(inkBase, params.hollow);

@@ -18,11 +18,12 @@ constexpr int kChunk = 1024;
 constexpr long double kPi = 3.141592653589793238462643383279502884L;
 
 // Opaque grey pixel of a grey 0..255.
-inline std::uint32_t greyWord(std::uint32_t v) { return 0xff000000u | v | (v << 8) | (v << 16); }
+inline std::uint32_t greyWord(std::uint32_t v) {
+    return 0xff000000u | v | (v << 8) | (v << 16);
+}
 
 // The contrast of one colour: the HSL round trip with the lightness stretched by t.
-std::uint32_t contrastPixel(int r, int g, int b, int position, long double t)
-{
+std::uint32_t contrastPixel(int r, int g, int b, int position, long double t) {
     const HSL360 hsl = RGBtoHSL360(r, g, b);
     std::int64_t l;
     if (position >= 45)
@@ -34,12 +35,13 @@ std::uint32_t contrastPixel(int r, int g, int b, int position, long double t)
     return makePixel(rgb.r, rgb.g, rgb.b, 255);
 }
 
-long double contrastSlope(int position) { return std::tan((long double)position * kPi / 180); }
+long double contrastSlope(int position) {
+    return std::tan((long double)position * kPi / 180);
+}
 
 } // namespace
 
-GreyHalves::GreyHalves(int wr, int wg, int wb, int scale, int (*literal)(int, int, int))
-{
+GreyHalves::GreyHalves(int wr, int wg, int wb, int scale, int (*literal)(int, int, int)) {
     for (int r = 0; r < 256; ++r)
         for (int g = 0; g < 256; ++g)
             for (int b = 0; b < 256; ++b) {
@@ -53,8 +55,7 @@ GreyHalves::GreyHalves(int wr, int wg, int wb, int scale, int (*literal)(int, in
 }
 
 void GreyHalves::settle(const std::uint8_t* pixels, const std::uint8_t* half, int count,
-                        std::uint8_t* grey) const
-{
+                        std::uint8_t* grey) const {
     for (int i = 0; i < count; ++i) {
         if (i + 8 <= count) { // eight marks at a time: halves are rare
             std::uint64_t marks;
@@ -65,18 +66,18 @@ void GreyHalves::settle(const std::uint8_t* pixels, const std::uint8_t* half, in
             }
         }
         if (half[i])
-            grey[i] = std::uint8_t(grey[i] - roundsDown(pixels[4 * i + kRed], pixels[4 * i + kGreen], pixels[4 * i + kBlue]));
+            grey[i] =
+                std::uint8_t(grey[i] - roundsDown(pixels[4 * i + kRed], pixels[4 * i + kGreen],
+                                                  pixels[4 * i + kBlue]));
     }
 }
 
-const GreyHalves& pencilGreyHalves()
-{
+const GreyHalves& pencilGreyHalves() {
     static const GreyHalves halves(30, 59, 11, 100, greyPencilLiteral);
     return halves;
 }
 
-void pencilGreyRow(const std::uint32_t* row, int width, std::uint8_t* grey)
-{
+void pencilGreyRow(const std::uint32_t* row, int width, std::uint8_t* grey) {
     // n = 100 x (0.3 R + 0.59 G + 0.11 B) + 50 is exact in 16 bits (at most 25550), and
     // n / 100 rounds halves up. A half (n a multiple of 100) is marked in the vectorised
     // loop and settled afterwards the way the extended-precision formula settles it.
@@ -101,13 +102,11 @@ void pencilGreyRow(const std::uint32_t* row, int width, std::uint8_t* grey)
     }
 }
 
-TBitmap32 pencilGreyBase(const TBitmap32& edgeBase)
-{
+TBitmap32 pencilGreyBase(const TBitmap32& edgeBase) {
     return mapPencilGrey(edgeBase, [](std::uint32_t g) { return greyWord(g); });
 }
 
-TBitmap32 pencilLighting(const TBitmap32& edgeBase, int position)
-{
+TBitmap32 pencilLighting(const TBitmap32& edgeBase, int position) {
     const int shift = 2 * (std::clamp(position, kLightingMin, kLightingMax) - 128);
     return mapPencilGrey(edgeBase, [shift](std::uint32_t g) {
         int v = int(g) + shift;
@@ -117,14 +116,12 @@ TBitmap32 pencilLighting(const TBitmap32& edgeBase, int position)
     });
 }
 
-int contrastGrey(int grey, int position)
-{
+int contrastGrey(int grey, int position) {
     position = std::clamp(position, kContrastMin, kContrastMax);
     return pixelRed(contrastPixel(grey, grey, grey, position, contrastSlope(position)));
 }
 
-TBitmap32 pencilContrast(const TBitmap32& greyBase, int position)
-{
+TBitmap32 pencilContrast(const TBitmap32& greyBase, int position) {
     position = std::clamp(position, kContrastMin, kContrastMax);
     const long double t = contrastSlope(position);
     // A grey pixel's result depends on its grey alone; other colours (a caller may pass
@@ -148,12 +145,15 @@ TBitmap32 pencilContrast(const TBitmap32& greyBase, int position)
     return out;
 }
 
-int lightingLabel(int position) { return int(roundHalfEven((long double)position * 100 / 255)); }
+int lightingLabel(int position) {
+    return int(roundHalfEven((long double)position * 100 / 255));
+}
 
-int contrastLabel(int position) { return int(roundHalfEven((long double)position * 100 / 89)); }
+int contrastLabel(int position) {
+    return int(roundHalfEven((long double)position * 100 / 89));
+}
 
-TBitmap32 pencilSketch(const TBitmap32& original, const PencilSketchParams& params)
-{
+TBitmap32 pencilSketch(const TBitmap32& original, const PencilSketchParams& params) {
     TBitmap32 edgeBase(original);
     picsobel(edgeBase);
     switch (params.slider) {

@@ -48,15 +48,16 @@ TBitmap32 pencilSketch(const TBitmap32& original, const PencilSketchParams& para
 // hundred (the weights used make the blue unique modulo 100), so one byte per (R, G)
 // holds a bit for each hundred: 64 KiB, built once from literal.
 class GreyHalves {
-public:
+  public:
     GreyHalves(int wr, int wg, int wb, int scale, int (*literal)(int, int, int));
     // 1 when the half at this colour rounds down, else 0; only meaningful on a half.
     int roundsDown(int r, int g, int b) const { return (m_bits[(r << 8) | g] >> (b / 100)) & 1; }
     // Corrects grey[i], computed with halves rounded up, wherever half[i] is set; pixels
     // holds the count pixels' bytes.
-    void settle(const std::uint8_t* pixels, const std::uint8_t* half, int count, std::uint8_t* grey) const;
+    void settle(const std::uint8_t* pixels, const std::uint8_t* half, int count,
+                std::uint8_t* grey) const;
 
-private:
+  private:
     std::uint8_t m_bits[65536] = {};
 };
 
@@ -70,8 +71,7 @@ void pencilGreyRow(const std::uint32_t* row, int width, std::uint8_t* grey);
 // toPixel takes the grey 0..255 as std::uint32_t and gives the whole pixel word. Rows run
 // in parallel bands; a branch-free toPixel lets the compiler vectorise the loop.
 template <class GreyToPixel>
-TBitmap32 mapPencilGrey(const TBitmap32& picture, GreyToPixel toPixel)
-{
+TBitmap32 mapPencilGrey(const TBitmap32& picture, GreyToPixel toPixel) {
     const int w = picture.width(), h = picture.height();
     TBitmap32 out = TBitmap32::uninitialized(w, h);
     parallelRows(h, std::size_t(w), [&](int begin, int end) {

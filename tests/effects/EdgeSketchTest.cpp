@@ -12,8 +12,7 @@ namespace quill {
 namespace {
 
 // Rows of a grey picture: '#' black (0), '.' white (255).
-TBitmap32 fromRows(const std::vector<std::string>& rows)
-{
+TBitmap32 fromRows(const std::vector<std::string>& rows) {
     TBitmap32 out(int(rows[0].size()), int(rows.size()));
     for (int y = 0; y < out.height(); ++y)
         for (int x = 0; x < out.width(); ++x)
@@ -21,8 +20,7 @@ TBitmap32 fromRows(const std::vector<std::string>& rows)
     return out;
 }
 
-std::vector<std::string> toRows(const TBitmap32& picture)
-{
+std::vector<std::string> toRows(const TBitmap32& picture) {
     std::vector<std::string> rows;
     for (int y = 0; y < picture.height(); ++y) {
         std::string row;
@@ -35,8 +33,7 @@ std::vector<std::string> toRows(const TBitmap32& picture)
     return rows;
 }
 
-TEST(Picsobel, EqualsPlainLoopsOnEveryLoopEdge)
-{
+TEST(Picsobel, EqualsPlainLoopsOnEveryLoopEdge) {
     unsigned seed = 1;
     for (const literal::Size size : literal::kOddSizes) {
         const TBitmap32 original = literal::photoLike(size.width, size.height, seed++);
@@ -47,8 +44,7 @@ TEST(Picsobel, EqualsPlainLoopsOnEveryLoopEdge)
     }
 }
 
-TEST(InteriorRows, EveryRowSeesItsNeighboursAsTheyWere)
-{
+TEST(InteriorRows, EveryRowSeesItsNeighboursAsTheyWere) {
     // A pass that mixes the three rows: any row read after its band neighbour changed it,
     // or handed out twice, or skipped, shows in the result.
     for (const literal::Size size : literal::kOddSizes) {
@@ -65,16 +61,17 @@ TEST(InteriorRows, EveryRowSeesItsNeighboursAsTheyWere)
         TBitmap32 expected(before);
         for (int y = 1; y < size.height - 1; ++y)
             for (int x = 0; x < size.width; ++x)
-                expected.setPixel(x, y, before.pixel(x, y - 1) * 3u + before.pixel(x, y) * 5u +
-                                            before.pixel(x, y + 1) * 7u + 1u);
+                expected.setPixel(x, y,
+                                  before.pixel(x, y - 1) * 3u + before.pixel(x, y) * 5u +
+                                      before.pixel(x, y + 1) * 7u + 1u);
         EXPECT_EQ(literal::difference(picture, expected), "") << size.width << "x" << size.height;
     }
 }
 
-TEST(Picsobel, FlatPictureGivesWhiteWithInvertedAlpha)
-{
+TEST(Picsobel, FlatPictureGivesWhiteWithInvertedAlpha) {
     const std::uint32_t flats[] = {makePixel(0, 0, 0, 255), makePixel(255, 255, 255, 255),
-                                   makePixel(12, 200, 77, 255), makePixel(90, 90, 90, 40), CutoutColor};
+                                   makePixel(12, 200, 77, 255), makePixel(90, 90, 90, 40),
+                                   CutoutColor};
     for (std::uint32_t flat : flats) {
         TBitmap32 picture(6, 5, flat);
         picsobel(picture);
@@ -83,8 +80,7 @@ TEST(Picsobel, FlatPictureGivesWhiteWithInvertedAlpha)
     }
 }
 
-TEST(Picsobel, OnePixelLineDarkOnBothSides)
-{
+TEST(Picsobel, OnePixelLineDarkOnBothSides) {
     struct Case {
         std::vector<std::string> in, out;
     } cases[] = {
@@ -105,8 +101,7 @@ TEST(Picsobel, OnePixelLineDarkOnBothSides)
     }
 }
 
-TEST(Picsobel, BordersRepeatInnerNeighboursAndAlphaIsInverted)
-{
+TEST(Picsobel, BordersRepeatInnerNeighboursAndAlphaIsInverted) {
     const TBitmap32 original = literal::photoLike(7, 9, 42);
     TBitmap32 picture(original);
     picsobel(picture);
@@ -127,8 +122,7 @@ TEST(Picsobel, BordersRepeatInnerNeighboursAndAlphaIsInverted)
             EXPECT_EQ(pixelAlpha(picture.pixel(x, y)), 255 - pixelAlpha(original.pixel(x, y)));
 }
 
-TEST(Picsobel, WorkedChannelValues)
-{
+TEST(Picsobel, WorkedChannelValues) {
     // 3 x 3, only the centre is computed. Blue column values left to right 10, 50, 30 in
     // every row, centre blue 50: r1 = 300 - (10+50+30) * 2 = 120, r2 = 3 * (10 - 30) < 0,
     // so blue 120, inverted 135. Green everywhere 0 except the left column 200:
@@ -146,24 +140,32 @@ TEST(Picsobel, WorkedChannelValues)
     EXPECT_EQ(picture, TBitmap32(3, 3, makePixel(0, 0, 135, 0)));
 }
 
-TEST(Picsobel, TinyPicturesCopyWhatLiesInside)
-{
+TEST(Picsobel, TinyPicturesCopyWhatLiesInside) {
     const auto px = [](int v, int a) { return makePixel(v, v + 1, v + 2, a); };
     const auto inv = [](int v, int a) { return makePixel(255 - v, 254 - v, 253 - v, 255 - a); };
     struct Case {
         int w, h;
-        std::vector<int> values, alphas;      // row by row
+        std::vector<int> values, alphas;       // row by row
         std::vector<int> outValues, outAlphas; // colour source after the border steps
     } cases[] = {
         {1, 1, {10}, {255}, {10}, {0}},
         // One column: rows 0 and H-1 repeat rows 1 and H-2; the columns have no neighbour.
-        {1, 5, {10, 20, 30, 40, 50}, {1, 2, 3, 4, 5}, {20, 20, 30, 40, 40}, {254, 253, 252, 251, 250}},
+        {1,
+         5,
+         {10, 20, 30, 40, 50},
+         {1, 2, 3, 4, 5},
+         {20, 20, 30, 40, 40},
+         {254, 253, 252, 251, 250}},
         // One row: nothing to copy from; only the inversion.
         {4, 1, {10, 20, 30, 40}, {9, 8, 7, 6}, {10, 20, 30, 40}, {246, 247, 248, 249}},
         // Two rows: row 0 takes row 1, then row 1 takes that back.
         {2, 2, {10, 20, 30, 40}, {255, 255, 0, 0}, {30, 40, 30, 40}, {0, 0, 255, 255}},
         // Three rows, two columns: column 0 takes column 1, column 1 takes that back.
-        {2, 3, {10, 20, 30, 40, 50, 60}, {255, 255, 255, 255, 255, 255}, {40, 40, 40, 40, 40, 40},
+        {2,
+         3,
+         {10, 20, 30, 40, 50, 60},
+         {255, 255, 255, 255, 255, 255},
+         {40, 40, 40, 40, 40, 40},
          {0, 0, 0, 0, 0, 0}},
     };
     for (const Case& c : cases) {

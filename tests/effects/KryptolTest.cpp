@@ -16,8 +16,7 @@ namespace {
 constexpr std::uint32_t kBlack = makePixel(0, 0, 0, 255);
 constexpr std::uint32_t kWhite = makePixel(255, 255, 255, 255);
 
-std::set<std::pair<int, int>> blackPixels(const TBitmap32& picture)
-{
+std::set<std::pair<int, int>> blackPixels(const TBitmap32& picture) {
     std::set<std::pair<int, int>> out;
     for (int y = 0; y < picture.height(); ++y)
         for (int x = 0; x < picture.width(); ++x)
@@ -26,8 +25,7 @@ std::set<std::pair<int, int>> blackPixels(const TBitmap32& picture)
     return out;
 }
 
-TEST(BitmapDilate, SinglePixelGrowsAlongTheStroke)
-{
+TEST(BitmapDilate, SinglePixelGrowsAlongTheStroke) {
     struct Case {
         int direction;
         std::set<std::pair<int, int>> afterOne, afterTwo;
@@ -52,8 +50,7 @@ TEST(BitmapDilate, SinglePixelGrowsAlongTheStroke)
     }
 }
 
-TEST(BitmapDilate, WhatMayAndMayNotTurnBlack)
-{
+TEST(BitmapDilate, WhatMayAndMayNotTurnBlack) {
     // Left of a black pixel in direction 4; the pixel's own bytes decide whether it turns.
     struct Case {
         std::uint32_t pixel, expected;
@@ -76,8 +73,7 @@ TEST(BitmapDilate, WhatMayAndMayNotTurnBlack)
     }
 }
 
-TEST(BitmapDilate, OutermostRowsAndColumnsNeverChange)
-{
+TEST(BitmapDilate, OutermostRowsAndColumnsNeverChange) {
     // Black along the edges: every direction may ink the ring inside, never the frame.
     for (int direction = 1; direction <= 4; ++direction) {
         TBitmap32 picture(6, 5, kWhite);
@@ -106,15 +102,15 @@ TEST(BitmapDilate, OutermostRowsAndColumnsNeverChange)
     }
 }
 
-TEST(BitmapDilate, AllWhiteAndTinyPicturesUnchanged)
-{
+TEST(BitmapDilate, AllWhiteAndTinyPicturesUnchanged) {
     for (const literal::Size size : literal::kOddSizes)
         for (int direction = 0; direction <= 5; ++direction) {
             TBitmap32 white(size.width, size.height, kWhite);
             BitmapDilate(white, direction);
             EXPECT_EQ(white, TBitmap32(size.width, size.height, kWhite));
         }
-    for (const literal::Size size : {literal::Size{2, 9}, literal::Size{9, 2}, literal::Size{1, 1}}) {
+    for (const literal::Size size :
+         {literal::Size{2, 9}, literal::Size{9, 2}, literal::Size{1, 1}}) {
         TBitmap32 picture = literal::photoLike(size.width, size.height, 3);
         const TBitmap32 before(picture);
         for (int direction = 1; direction <= 4; ++direction)
@@ -123,8 +119,7 @@ TEST(BitmapDilate, AllWhiteAndTinyPicturesUnchanged)
     }
 }
 
-TEST(BitmapDilate, EqualsPlainLoops)
-{
+TEST(BitmapDilate, EqualsPlainLoops) {
     unsigned seed = 400;
     for (const literal::Size size : literal::kOddSizes) {
         TBitmap32 edge = literal::photoLike(size.width, size.height, seed++);
@@ -139,14 +134,14 @@ TEST(BitmapDilate, EqualsPlainLoops)
                     BitmapDilate(fast, direction);
                     literal::bitmapDilate(plain, direction);
                     ASSERT_EQ(literal::difference(fast, plain), "")
-                        << size.width << "x" << size.height << " direction " << direction << " press " << press;
+                        << size.width << "x" << size.height << " direction " << direction
+                        << " press " << press;
                 }
             }
     }
 }
 
-TEST(Kryptol, WholeEffectIsThresholdAt190ThenStrokes)
-{
+TEST(Kryptol, WholeEffectIsThresholdAt190ThenStrokes) {
     const TBitmap32 original = literal::photoLike(45, 31, 11);
     TBitmap32 edge(original);
     literal::picsobel(edge);
@@ -154,15 +149,18 @@ TEST(Kryptol, WholeEffectIsThresholdAt190ThenStrokes)
         int direction, strokes;
         bool hollow;
     } cases[] = {
-        {1, 0, false}, {1, 1, false}, {2, 3, true}, {3, 2, false}, {4, 5, true}, {7, 4, false}, {3, -2, false},
-        {4, 1'000'000, false}, // many presses: the strokes stop growing once they reach the frame
+        {1, 0, false}, {1, 1, false},  {2, 3, true},          {3, 2, false}, {4, 5, true},
+        {7, 4, false}, {3, -2, false}, {4, 1'000'000, false}, // many presses: the strokes stop
+                                                              // growing once they reach the frame
     };
     for (const Case& c : cases) {
         TBitmap32 expected = literal::penThreshold(edge, kKryptolPressure, c.hollow);
         for (int i = 0; i < std::min(c.strokes, 200); ++i)
             literal::bitmapDilate(expected, c.direction);
         const TBitmap32 before(original);
-        EXPECT_EQ(literal::difference(kryptol(original, {c.direction, c.strokes, c.hollow}), expected), "")
+        EXPECT_EQ(
+            literal::difference(kryptol(original, {c.direction, c.strokes, c.hollow}), expected),
+            "")
             << "direction " << c.direction << " strokes " << c.strokes;
         EXPECT_EQ(original, before);
     }

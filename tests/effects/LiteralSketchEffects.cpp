@@ -11,50 +11,51 @@
 namespace quill::literal {
 namespace {
 
-int channel(const TBitmap32& p, int x, int y, int c) { return p.row(y)[4 * x + c]; }
-void setChannel(TBitmap32& p, int x, int y, int c, int v) { p.row(y)[4 * x + c] = std::uint8_t(v); }
+int channel(const TBitmap32& p, int x, int y, int c) {
+    return p.row(y)[4 * x + c];
+}
+void setChannel(TBitmap32& p, int x, int y, int c, int v) {
+    p.row(y)[4 * x + c] = std::uint8_t(v);
+}
 
-int pencilGrey(const TBitmap32& p, int x, int y)
-{
+int pencilGrey(const TBitmap32& p, int x, int y) {
     const long double v = 0.3L * channel(p, x, y, kRed) + 0.59L * channel(p, x, y, kGreen) +
                           0.11L * channel(p, x, y, kBlue);
     return int(std::nearbyintl(v));
 }
 
-int inkGrey(const TBitmap32& p, int x, int y)
-{
+int inkGrey(const TBitmap32& p, int x, int y) {
     const long double v = 0.299L * channel(p, x, y, kRed) + 0.587L * channel(p, x, y, kGreen) +
                           0.11L * channel(p, x, y, kBlue);
     return int(std::nearbyintl(v));
 }
 
-void setGrey(TBitmap32& p, int x, int y, int v)
-{
+void setGrey(TBitmap32& p, int x, int y, int v) {
     setChannel(p, x, y, kRed, v);
     setChannel(p, x, y, kGreen, v);
     setChannel(p, x, y, kBlue, v);
     setChannel(p, x, y, kAlpha, 255);
 }
 
-bool inside(const TBitmap32& p, int x, int y) { return x >= 0 && y >= 0 && x < p.width() && y < p.height(); }
+bool inside(const TBitmap32& p, int x, int y) {
+    return x >= 0 && y >= 0 && x < p.width() && y < p.height();
+}
 
-void copyColour(TBitmap32& d, int fromX, int fromY, int toX, int toY)
-{
+void copyColour(TBitmap32& d, int fromX, int fromY, int toX, int toY) {
     if (!inside(d, fromX, fromY) || !inside(d, toX, toY))
         return;
     for (int c : {kBlue, kGreen, kRed})
         setChannel(d, toX, toY, c, channel(d, fromX, fromY, c));
 }
 
-bool isBlack(const TBitmap32& p, int x, int y)
-{
-    return channel(p, x, y, kRed) == 0 && channel(p, x, y, kGreen) == 0 && channel(p, x, y, kBlue) == 0;
+bool isBlack(const TBitmap32& p, int x, int y) {
+    return channel(p, x, y, kRed) == 0 && channel(p, x, y, kGreen) == 0 &&
+           channel(p, x, y, kBlue) == 0;
 }
 
 } // namespace
 
-void picsobel(TBitmap32& picture)
-{
+void picsobel(TBitmap32& picture) {
     const TBitmap32 s(picture);
     TBitmap32 d(picture);
     const int w = picture.width(), h = picture.height();
@@ -62,7 +63,8 @@ void picsobel(TBitmap32& picture)
         for (int x = 1; x <= w - 2; ++x)
             for (int c : {kBlue, kGreen, kRed}) {
                 auto v = [&](int dx, int dy) { return channel(s, x + dx, y + dy, c); };
-                int r1 = 6 * v(0, 0) - v(-1, -1) - v(0, -1) - v(1, -1) - v(-1, 1) - v(0, 1) - v(1, 1);
+                int r1 =
+                    6 * v(0, 0) - v(-1, -1) - v(0, -1) - v(1, -1) - v(-1, 1) - v(0, 1) - v(1, 1);
                 r1 = std::clamp(r1, 0, 255);
                 int r2 = v(-1, -1) - v(1, -1) + v(-1, 0) - v(1, 0) + v(-1, 1) - v(1, 1);
                 r2 = std::clamp(r2, 0, 255);
@@ -83,8 +85,7 @@ void picsobel(TBitmap32& picture)
     picture = d;
 }
 
-TBitmap32 greyBase(const TBitmap32& edgeBase)
-{
+TBitmap32 greyBase(const TBitmap32& edgeBase) {
     TBitmap32 out(edgeBase);
     for (int y = 0; y < out.height(); ++y)
         for (int x = 0; x < out.width(); ++x)
@@ -92,17 +93,16 @@ TBitmap32 greyBase(const TBitmap32& edgeBase)
     return out;
 }
 
-TBitmap32 lighting(const TBitmap32& edgeBase, int position)
-{
+TBitmap32 lighting(const TBitmap32& edgeBase, int position) {
     TBitmap32 out(edgeBase);
     for (int y = 0; y < out.height(); ++y)
         for (int x = 0; x < out.width(); ++x)
-            setGrey(out, x, y, std::clamp(pencilGrey(edgeBase, x, y) + 2 * (position - 128), 0, 255));
+            setGrey(out, x, y,
+                    std::clamp(pencilGrey(edgeBase, x, y) + 2 * (position - 128), 0, 255));
     return out;
 }
 
-TBitmap32 contrast(const TBitmap32& greyBase, int position)
-{
+TBitmap32 contrast(const TBitmap32& greyBase, int position) {
     const long double pi = 3.141592653589793238462643383279502884L;
     TBitmap32 out(greyBase);
     for (int y = 0; y < out.height(); ++y)
@@ -125,8 +125,7 @@ TBitmap32 contrast(const TBitmap32& greyBase, int position)
     return out;
 }
 
-TBitmap32 penThreshold(const TBitmap32& edgeBase, int pressure, bool hollow)
-{
+TBitmap32 penThreshold(const TBitmap32& edgeBase, int pressure, bool hollow) {
     TBitmap32 out(edgeBase);
     for (int y = 0; y < out.height(); ++y)
         for (int x = 0; x < out.width(); ++x) {
@@ -140,8 +139,7 @@ TBitmap32 penThreshold(const TBitmap32& edgeBase, int pressure, bool hollow)
     return out;
 }
 
-void pictureTwoValue(TBitmap32& picture, int threshold, bool hollow)
-{
+void pictureTwoValue(TBitmap32& picture, int threshold, bool hollow) {
     TBitmap32 copy(picture);
     for (int y = 0; y < copy.height(); ++y)
         for (int x = 0; x < copy.width(); ++x) {
@@ -155,8 +153,7 @@ void pictureTwoValue(TBitmap32& picture, int threshold, bool hollow)
     picture = copy;
 }
 
-TBitmap32 penandink(const TBitmap32& inkBase, bool hollow)
-{
+TBitmap32 penandink(const TBitmap32& inkBase, bool hollow) {
     const TBitmap32 s(inkBase);
     TBitmap32 d(inkBase);
     for (int y = 1; y <= s.height() - 2; ++y)
@@ -171,20 +168,41 @@ TBitmap32 penandink(const TBitmap32& inkBase, bool hollow)
     return d;
 }
 
-void bitmapDilate(TBitmap32& picture, int direction)
-{
+void bitmapDilate(TBitmap32& picture, int direction) {
     int dx1, dy1, dx2, dy2;
     switch (direction) {
-    case 1: dx1 = -1; dy1 = 1; dx2 = 1; dy2 = -1; break;
-    case 2: dx1 = -1; dy1 = -1; dx2 = 1; dy2 = 1; break;
-    case 3: dx1 = 0; dy1 = 1; dx2 = 0; dy2 = -1; break;
-    case 4: dx1 = -1; dy1 = 0; dx2 = 1; dy2 = 0; break;
-    default: return;
+    case 1:
+        dx1 = -1;
+        dy1 = 1;
+        dx2 = 1;
+        dy2 = -1;
+        break;
+    case 2:
+        dx1 = -1;
+        dy1 = -1;
+        dx2 = 1;
+        dy2 = 1;
+        break;
+    case 3:
+        dx1 = 0;
+        dy1 = 1;
+        dx2 = 0;
+        dy2 = -1;
+        break;
+    case 4:
+        dx1 = -1;
+        dy1 = 0;
+        dx2 = 1;
+        dy2 = 0;
+        break;
+    default:
+        return;
     }
     const TBitmap32 q(picture);
     for (int y = 1; y <= picture.height() - 2; ++y)
         for (int x = 1; x <= picture.width() - 2; ++x) {
-            const bool coloured = channel(picture, x, y, kRed) != 0 && channel(picture, x, y, kGreen) != 0 &&
+            const bool coloured = channel(picture, x, y, kRed) != 0 &&
+                                  channel(picture, x, y, kGreen) != 0 &&
                                   channel(picture, x, y, kBlue) != 0;
             if (coloured && (isBlack(q, x + dx1, y + dy1) || isBlack(q, x + dx2, y + dy2)))
                 for (int c : {kBlue, kGreen, kRed})
@@ -192,8 +210,7 @@ void bitmapDilate(TBitmap32& picture, int direction)
         }
 }
 
-TBitmap32 photoLike(int width, int height, unsigned seed)
-{
+TBitmap32 photoLike(int width, int height, unsigned seed) {
     std::mt19937 rng(seed);
     std::uniform_int_distribution<int> noise(-12, 12);
     std::uniform_int_distribution<int> any(0, 255);
@@ -226,12 +243,11 @@ TBitmap32 photoLike(int width, int height, unsigned seed)
     return out;
 }
 
-std::string difference(const TBitmap32& actual, const TBitmap32& expected)
-{
+std::string difference(const TBitmap32& actual, const TBitmap32& expected) {
     std::ostringstream out;
     if (actual.width() != expected.width() || actual.height() != expected.height()) {
-        out << "size " << actual.width() << "x" << actual.height() << " instead of " << expected.width()
-            << "x" << expected.height();
+        out << "size " << actual.width() << "x" << actual.height() << " instead of "
+            << expected.width() << "x" << expected.height();
         return out.str();
     }
     for (int y = 0; y < actual.height(); ++y)

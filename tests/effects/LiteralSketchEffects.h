@@ -29,8 +29,8 @@ TBitmap32 photoLike(int width, int height, unsigned seed);
 struct Size {
     int width, height;
 };
-inline constexpr Size kOddSizes[] = {{1, 1}, {1, 5}, {5, 1}, {2, 2}, {2, 3}, {3, 2}, {3, 3},
-                                     {5, 3}, {7, 9}, {64, 33}, {509, 263}};
+inline constexpr Size kOddSizes[] = {{1, 1}, {1, 5}, {5, 1}, {2, 2},   {2, 3},    {3, 2},
+                                     {3, 3}, {5, 3}, {7, 9}, {64, 33}, {509, 263}};
 
 // "" when the pictures are equal, else where they first differ.
 std::string difference(const TBitmap32& actual, const TBitmap32& expected);

@@ -15,8 +15,7 @@ constexpr std::uint32_t kBlack = makePixel(0, 0, 0, 255);
 constexpr std::uint32_t kWhite = makePixel(255, 255, 255, 255);
 
 // '#' black, '.' white, 'o' CutoutColor.
-std::vector<std::string> toRows(const TBitmap32& picture)
-{
+std::vector<std::string> toRows(const TBitmap32& picture) {
     std::vector<std::string> rows;
     for (int y = 0; y < picture.height(); ++y) {
         std::string row;
@@ -29,17 +28,18 @@ std::vector<std::string> toRows(const TBitmap32& picture)
     return rows;
 }
 
-TBitmap32 fromRows(const std::vector<std::string>& rows)
-{
+TBitmap32 fromRows(const std::vector<std::string>& rows) {
     TBitmap32 out(int(rows[0].size()), int(rows.size()));
     for (int y = 0; y < out.height(); ++y)
         for (int x = 0; x < out.width(); ++x)
-            out.setPixel(x, y, rows[y][x] == '#' ? kBlack : rows[y][x] == 'o' ? CutoutColor : kWhite);
+            out.setPixel(x, y,
+                         rows[y][x] == '#'   ? kBlack
+                         : rows[y][x] == 'o' ? CutoutColor
+                                             : kWhite);
     return out;
 }
 
-TEST(PenAndInk, InkGreyRowEqualsExactGreyOnAllColours)
-{
+TEST(PenAndInk, InkGreyRowEqualsExactGreyOnAllColours) {
     std::vector<std::uint32_t> row(65536);
     std::vector<std::uint8_t> grey(65536);
     long mismatches = 0;
@@ -53,8 +53,7 @@ TEST(PenAndInk, InkGreyRowEqualsExactGreyOnAllColours)
     EXPECT_EQ(mismatches, 0);
 }
 
-TEST(PenAndInk, PassesEqualPlainLoops)
-{
+TEST(PenAndInk, PassesEqualPlainLoops) {
     unsigned seed = 300;
     for (const literal::Size size : literal::kOddSizes) {
         const TBitmap32 original = literal::photoLike(size.width, size.height, seed++);
@@ -65,7 +64,9 @@ TEST(PenAndInk, PassesEqualPlainLoops)
                 PictureTwoValue(fast, {threshold, hollow});
                 literal::pictureTwoValue(plain, threshold, hollow);
                 ASSERT_EQ(literal::difference(fast, plain), "") << at << " threshold " << threshold;
-                EXPECT_EQ(literal::difference(penandink(plain, hollow), literal::penandink(plain, hollow)), "")
+                EXPECT_EQ(literal::difference(penandink(plain, hollow),
+                                              literal::penandink(plain, hollow)),
+                          "")
                     << at << " threshold " << threshold << " hollow " << hollow;
                 EXPECT_EQ(literal::difference(penAndInk(original, {threshold, hollow}),
                                               literal::penandink(plain, hollow)),
@@ -73,12 +74,13 @@ TEST(PenAndInk, PassesEqualPlainLoops)
                     << at << " threshold " << threshold << " hollow " << hollow;
             }
         // The outline of an unthresholded picture: only pure black counts as black.
-        EXPECT_EQ(literal::difference(penandink(original, true), literal::penandink(original, true)), "") << at;
+        EXPECT_EQ(
+            literal::difference(penandink(original, true), literal::penandink(original, true)), "")
+            << at;
     }
 }
 
-TEST(PenAndInk, WorkedPictures)
-{
+TEST(PenAndInk, WorkedPictures) {
     struct Case {
         const char* what;
         std::uint32_t fill;
@@ -90,12 +92,27 @@ TEST(PenAndInk, WorkedPictures)
         {"white at 255", kWhite, 255, false, {"######", "#....#", "#....#", "#....#", "######"}},
         {"white at 254", kWhite, 254, true, {"######", "#oooo#", "#oooo#", "#oooo#", "######"}},
         {"white at 253", kWhite, 253, false, {"......", "......", "......", "......", "......"}},
-        {"white at 253 hollow", kWhite, 253, true, {"oooooo", "oooooo", "oooooo", "oooooo", "oooooo"}},
+        {"white at 253 hollow",
+         kWhite,
+         253,
+         true,
+         {"oooooo", "oooooo", "oooooo", "oooooo", "oooooo"}},
         // Grey 128 has ink grey 127.488 -> 127, at most 128.
-        {"grey 128", makePixel(128, 128, 128), 128, false, {"######", "#....#", "#....#", "#....#", "######"}},
-        {"grey 128 at 126", makePixel(128, 128, 128), 126, false,
+        {"grey 128",
+         makePixel(128, 128, 128),
+         128,
+         false,
+         {"######", "#....#", "#....#", "#....#", "######"}},
+        {"grey 128 at 126",
+         makePixel(128, 128, 128),
+         126,
+         false,
          {"......", "......", "......", "......", "......"}},
-        {"cutout at 255", CutoutColor, 255, true, {"######", "#oooo#", "#oooo#", "#oooo#", "######"}},
+        {"cutout at 255",
+         CutoutColor,
+         255,
+         true,
+         {"######", "#oooo#", "#oooo#", "#oooo#", "######"}},
     };
     for (const Case& c : cases) {
         const TBitmap32 out = penAndInk(TBitmap32(6, 5, c.fill), {c.threshold, c.hollow});
@@ -103,28 +120,30 @@ TEST(PenAndInk, WorkedPictures)
     }
 }
 
-TEST(PenAndInk, OutlinesOfShapes)
-{
+TEST(PenAndInk, OutlinesOfShapes) {
     struct Case {
         bool hollow;
         bool thresholdFirst; // through PictureTwoValue at 128, as the dialog does
         std::vector<std::string> in, out;
     } cases[] = {
         // A solid disc becomes a ring one pixel wide.
-        {false, true,
+        {false,
+         true,
          {"...........", "....###....", "..#######..", "..#######..", ".#########.", ".#########.",
           ".#########.", "..#######..", "..#######..", "....###....", "..........."},
          {"...........", "....###....", "..###.###..", "..#.....#..", ".##.....##.", ".#.......#.",
           ".##.....##.", "..#.....#..", "..###.###..", "....###....", "..........."}},
         // One-pixel lines survive whole; a two-pixel line too; a 3 x 3 block loses its centre.
-        {true, true,
-         {"..........", ".########.", "..........", ".#.....##.", ".#.....##.", ".#.###.##.", ".#.###....",
-          "...###...."},
-         {"oooooooooo", "o########o", "oooooooooo", "o#ooooo##o", "o#ooooo##o", "o#o###o##o", "o#o#o#oooo",
-          "ooo###oooo"}},
+        {true,
+         true,
+         {"..........", ".########.", "..........", ".#.....##.", ".#.....##.", ".#.###.##.",
+          ".#.###....", "...###...."},
+         {"oooooooooo", "o########o", "oooooooooo", "o#ooooo##o", "o#ooooo##o", "o#o###o##o",
+          "o#o#o#oooo", "ooo###oooo"}},
         // A CutoutColor pixel counts as not black; the outermost rows and columns are
         // never cleared.
-        {false, false,
+        {false,
+         false,
          {"#####", "#####", "##o##", "#####", "#####", "#####"},
          {"#####", "#####", "##o##", "#####", "#...#", "#####"}},
     };
@@ -137,9 +156,9 @@ TEST(PenAndInk, OutlinesOfShapes)
     }
 }
 
-TEST(PenAndInk, TinyPicturesAreOnlyThresholded)
-{
-    for (const literal::Size size : {literal::Size{1, 1}, literal::Size{2, 7}, literal::Size{7, 2}}) {
+TEST(PenAndInk, TinyPicturesAreOnlyThresholded) {
+    for (const literal::Size size :
+         {literal::Size{1, 1}, literal::Size{2, 7}, literal::Size{7, 2}}) {
         TBitmap32 black(size.width, size.height, makePixel(3, 3, 3));
         EXPECT_EQ(penAndInk(black, {128, false}), TBitmap32(size.width, size.height, kBlack));
     }

@@ -1,5 +1,5 @@
-#include "effects/EdgeSketch.h"
 #include "effects/PencilSketch.h"
+#include "effects/EdgeSketch.h"
 
 #include "LiteralSketchEffects.h"
 #include "imaging/Colour.h"
@@ -13,24 +13,21 @@ namespace quill {
 namespace {
 
 // An edge sketch of a photograph-like picture: the usual input of the grey passes.
-TBitmap32 sketchOf(const TBitmap32& original)
-{
+TBitmap32 sketchOf(const TBitmap32& original) {
     TBitmap32 edge(original);
     literal::picsobel(edge);
     return edge;
 }
 
 // One pixel per listed grey, in a row.
-TBitmap32 greyRow(const std::vector<int>& greys)
-{
+TBitmap32 greyRow(const std::vector<int>& greys) {
     TBitmap32 out(int(greys.size()), 1);
     for (int x = 0; x < out.width(); ++x)
         out.setPixel(x, 0, makePixel(greys[x], greys[x], greys[x], 255));
     return out;
 }
 
-std::vector<int> greysOf(const TBitmap32& picture)
-{
+std::vector<int> greysOf(const TBitmap32& picture) {
     std::vector<int> out;
     for (int x = 0; x < picture.width(); ++x) {
         const std::uint32_t p = picture.pixel(x, 0);
@@ -41,12 +38,12 @@ std::vector<int> greysOf(const TBitmap32& picture)
     return out;
 }
 
-TEST(PencilSketch, SliderLabels)
-{
+TEST(PencilSketch, SliderLabels) {
     struct Case {
         int position, lighting, contrast;
     } cases[] = {
-        {0, 0, 0}, {1, 0, 1}, {44, 17, 49}, {45, 18, 51}, {88, 35, 99}, {89, 35, 100}, {128, 50, 144}, {255, 100, 287},
+        {0, 0, 0},    {1, 0, 1},     {44, 17, 49},   {45, 18, 51},
+        {88, 35, 99}, {89, 35, 100}, {128, 50, 144}, {255, 100, 287},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(lightingLabel(c.position), c.lighting) << c.position;
@@ -54,8 +51,7 @@ TEST(PencilSketch, SliderLabels)
     }
 }
 
-TEST(PencilSketch, GreyRowEqualsExactGreyOnAllColours)
-{
+TEST(PencilSketch, GreyRowEqualsExactGreyOnAllColours) {
     std::vector<std::uint32_t> row(65536);
     std::vector<std::uint8_t> grey(65536);
     long mismatches = 0;
@@ -69,8 +65,7 @@ TEST(PencilSketch, GreyRowEqualsExactGreyOnAllColours)
     EXPECT_EQ(mismatches, 0);
 }
 
-TEST(PencilSketch, PassesEqualPlainLoops)
-{
+TEST(PencilSketch, PassesEqualPlainLoops) {
     unsigned seed = 100;
     for (const literal::Size size : literal::kOddSizes) {
         const TBitmap32 original = literal::photoLike(size.width, size.height, seed++);
@@ -78,7 +73,8 @@ TEST(PencilSketch, PassesEqualPlainLoops)
         const std::string at = std::to_string(size.width) + "x" + std::to_string(size.height);
         EXPECT_EQ(literal::difference(pencilGreyBase(edge), literal::greyBase(edge)), "") << at;
         // The raw photograph too: every colour, CutoutColor and odd alphas included.
-        EXPECT_EQ(literal::difference(pencilGreyBase(original), literal::greyBase(original)), "") << at;
+        EXPECT_EQ(literal::difference(pencilGreyBase(original), literal::greyBase(original)), "")
+            << at;
         for (int p : {0, 1, 127, 128, 129, 200, 255})
             EXPECT_EQ(literal::difference(pencilLighting(edge, p), literal::lighting(edge, p)), "")
                 << at << " lighting " << p;
@@ -88,13 +84,14 @@ TEST(PencilSketch, PassesEqualPlainLoops)
                 << at << " contrast " << p;
         // A picture that is not grey takes the whole colour round trip.
         for (int p : {10, 45, 70})
-            EXPECT_EQ(literal::difference(pencilContrast(original, p), literal::contrast(original, p)), "")
+            EXPECT_EQ(
+                literal::difference(pencilContrast(original, p), literal::contrast(original, p)),
+                "")
                 << at << " colour contrast " << p;
     }
 }
 
-TEST(PencilSketch, ContrastOfEveryGreyAtEveryPosition)
-{
+TEST(PencilSketch, ContrastOfEveryGreyAtEveryPosition) {
     // On a grey the round trip gives 128 + Round(127 (l' - 50) / 50) above the middle,
     // 128 + Round(128 (l' - 50) / 50) below it, with l = Round(100 v / 255).
     const long double pi = 3.141592653589793238462643383279502884L;
@@ -107,7 +104,8 @@ TEST(PencilSketch, ContrastOfEveryGreyAtEveryPosition)
         for (int v = 0; v < 256; ++v) {
             const int l = (200 * v + 255) / 510;
             const long double t = std::tan(p * pi / 180);
-            long long lp = p >= 45 ? std::llrint(t * (l - 50 - (p - 45))) + 50 : std::llrint(t * (l - 55)) + 100 - p;
+            long long lp = p >= 45 ? std::llrint(t * (l - 50 - (p - 45))) + 50
+                                   : std::llrint(t * (l - 55)) + 100 - p;
             lp = std::max(0LL, std::min(100LL, lp));
             const int expected = lp > 50   ? 128 + int(std::nearbyint(127.0 * (lp - 50) / 50))
                                  : lp < 50 ? 128 + int(std::nearbyint(128.0 * (lp - 50) / 50))
@@ -118,8 +116,7 @@ TEST(PencilSketch, ContrastOfEveryGreyAtEveryPosition)
     }
 }
 
-TEST(PencilSketch, WorkedLightingAndContrast)
-{
+TEST(PencilSketch, WorkedLightingAndContrast) {
     const std::vector<int> in = {0, 1, 100, 128, 200, 238, 239, 240, 241, 254, 255};
     struct Case {
         bool lighting;
@@ -127,24 +124,28 @@ TEST(PencilSketch, WorkedLightingAndContrast)
         std::vector<int> out;
     } cases[] = {
         {true, 128, in},
-        {true, 0, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},              // every grey lowered by 256
+        {true, 0, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}}, // every grey lowered by 256
         {true, 255, {254, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255}}, // raised by 254
         {true, 129, {2, 3, 102, 130, 202, 240, 241, 242, 243, 255, 255}},
         {true, 127, {0, 0, 98, 126, 198, 236, 237, 238, 239, 252, 253}},
         {false, 0, {255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255}}, // t = 0, l' = 100
-        {false, 45, {0, 0, 100, 128, 199, 237, 240, 240, 242, 255, 255}},     // the grey, to the rounding
-        {false, 89, {0, 0, 0, 0, 0, 0, 128, 128, 255, 255, 255}},             // l <= 93 turns black
-        {false, 30, {97, 97, 156, 171, 212, 235, 237, 237, 237, 245, 245}}, // 100: l 39 -> 61 -> 156
+        {false,
+         45,
+         {0, 0, 100, 128, 199, 237, 240, 240, 242, 255, 255}},    // the grey, to the rounding
+        {false, 89, {0, 0, 0, 0, 0, 0, 128, 128, 255, 255, 255}}, // l <= 93 turns black
+        {false,
+         30,
+         {97, 97, 156, 171, 212, 235, 237, 237, 237, 245, 245}}, // 100: l 39 -> 61 -> 156
     };
     const TBitmap32 picture = greyRow(in);
     for (const Case& c : cases) {
-        const TBitmap32 out = c.lighting ? pencilLighting(picture, c.position) : pencilContrast(picture, c.position);
+        const TBitmap32 out =
+            c.lighting ? pencilLighting(picture, c.position) : pencilContrast(picture, c.position);
         EXPECT_EQ(greysOf(out), c.out) << (c.lighting ? "lighting " : "contrast ") << c.position;
     }
 }
 
-TEST(PencilSketch, WholeEffectShowsOnlyTheLastSlider)
-{
+TEST(PencilSketch, WholeEffectShowsOnlyTheLastSlider) {
     const TBitmap32 original = literal::photoLike(37, 23, 7);
     const TBitmap32 edge = sketchOf(original);
     using Slider = PencilSketchParams::Slider;
@@ -162,14 +163,14 @@ TEST(PencilSketch, WholeEffectShowsOnlyTheLastSlider)
     };
     for (const Case& c : cases) {
         const TBitmap32 before(original);
-        EXPECT_EQ(literal::difference(pencilSketch(original, {c.slider, c.position}), c.expected), "")
+        EXPECT_EQ(literal::difference(pencilSketch(original, {c.slider, c.position}), c.expected),
+                  "")
             << int(c.slider) << " " << c.position;
         EXPECT_EQ(original, before);
     }
 }
 
-TEST(PencilSketch, FlatPictureGivesWhiteSketch)
-{
+TEST(PencilSketch, FlatPictureGivesWhiteSketch) {
     for (std::uint32_t flat : {makePixel(30, 60, 90), CutoutColor, makePixel(255, 255, 255)}) {
         const TBitmap32 out = pencilSketch(TBitmap32(9, 4, flat), {});
         EXPECT_EQ(out, TBitmap32(9, 4, makePixel(255, 255, 255, 255))) << std::hex << flat;
