@@ -62,10 +62,11 @@ struct RowOffsets {
     std::vector<double> sx, sy, halfGap;
     long dx0 = 0, dy = 0;
     explicit RowOffsets(int n) : sx(n), sy(n), halfGap(n) {}
-    void compute(const Turn& turn, long rowDx0, long rowDy) {
+    // Offsets of the count pixels from dx = rowDx0 on (count at most the buffer's size).
+    void compute(const Turn& turn, long rowDx0, long rowDy, int count) {
         dx0 = rowDx0;
         dy = rowDy;
-        turn.row(dx0, dy, int(sx.size()), sx.data(), sy.data(), halfGap.data());
+        turn.row(dx0, dy, count, sx.data(), sy.data(), halfGap.data());
     }
     void get(const Turn& turn, int i, std::int32_t& x, std::int32_t& y) const {
         if (halfGap[i] > 1e-6) {
@@ -77,6 +78,43 @@ struct RowOffsets {
         }
     }
 };
+
+// The columns [first, last] of a turned-canvas row whose samples can fall on the picture,
+// found from the real-valued sample line with a margin of two pixels, so every column
+// outside the span samples outside the picture (a cutout pixel) whatever the rounding.
+// Empty (first > last) when the row misses the picture.
+struct Span {
+    int first, last;
+};
+Span pictureSpan(const Turn& turn, long dy, long xToDx, int columns, double offsetX, double offsetY,
+                 int w, int h) {
+    // Picture position of column x: (dx c - dy s + offsetX, dx s + dy c + offsetY), dx = x + xToDx.
+    double lo = -1e300, hi = 1e300;
+    auto limit = [&](double k, double m, double low, double high) {
+        if (std::fabs(k) < 1e-12) {
+            if (m < low || m > high) {
+                lo = 1;
+                hi = 0;
+            }
+            return;
+        }
+        double a = (low - m) / k, b = (high - m) / k;
+        if (a > b)
+            std::swap(a, b);
+        lo = std::max(lo, a);
+        hi = std::min(hi, b);
+    };
+    const double margin = 2;
+    limit(turn.cosD, -double(dy) * turn.sinD + offsetX, -margin, w - 1 + margin);
+    limit(turn.sinD, double(dy) * turn.cosD + offsetY, -margin, h - 1 + margin);
+    if (lo > hi)
+        return {1, 0};
+    const double first = std::max(std::floor(lo) - double(xToDx), 0.0);
+    const double last = std::min(std::ceil(hi) - double(xToDx), double(columns - 1));
+    if (first > last)
+        return {1, 0};
+    return {int(first), int(last)};
+}
 
 // Reads the padded canvas: the picture at (padX, padY) inside CutoutColor. The canvas is
 // never built; sampling outside it gives the cutout colour too, as the padding does.
@@ -136,13 +174,19 @@ RotationResult RotatePicture(const TBitmap32& picture, int cx, int cy, double th
     // firstContent[y] is the first column of row y holding another pixel, or -1.
     const int qw = int(canvasW), qh = int(canvasH);
     std::vector<int> firstContent(qh, -1);
-    parallelRows(qh, std::size_t(qw) / 2 + 1, [&](int y0, int y1) {
+    // Picture position of a sample offset: offset + centre - pad.
+    const double toPictureX = double(centreX - padX), toPictureY = double(centreY - padY);
+    parallelRows(qh, std::size_t(qw) / 4 + 1, [&](int y0, int y1) {
         RowOffsets offsets(qw);
         for (int y = y0; y < y1; ++y) {
-            offsets.compute(turn, -centreX, y - centreY);
-            for (int x = 0; x < qw; ++x) {
+            const long dy = y - centreY;
+            const Span span = pictureSpan(turn, dy, -centreX, qw, toPictureX, toPictureY, w, h);
+            if (span.first > span.last)
+                continue; // every sample of the row is outside the picture
+            offsets.compute(turn, span.first - centreX, dy, span.last - span.first + 1);
+            for (int x = span.first; x <= span.last; ++x) {
                 std::int32_t sx, sy;
-                offsets.get(turn, x, sx, sy);
+                offsets.get(turn, x - span.first, sx, sy);
                 if (read(sx, sy) != CutoutColor) {
                     firstContent[y] = x;
                     break;
@@ -176,11 +220,19 @@ RotationResult RotatePicture(const TBitmap32& picture, int cx, int cy, double th
     parallelRows(rh, std::size_t(rw), [&](int y0, int y1) {
         RowOffsets offsets(rw);
         for (int y = y0; y < y1; ++y) {
-            offsets.compute(turn, long(left) - centreX, long(y) + top - centreY);
+            const long dy = long(y) + top - centreY, xToDx = long(left) - centreX;
             std::uint32_t* row = out.row32(y);
-            for (int x = 0; x < rw; ++x) {
+            const Span span = pictureSpan(turn, dy, xToDx, rw, toPictureX, toPictureY, w, h);
+            if (span.first > span.last) {
+                std::fill(row, row + rw, CutoutColor);
+                continue;
+            }
+            std::fill(row, row + span.first, CutoutColor);
+            std::fill(row + span.last + 1, row + rw, CutoutColor);
+            offsets.compute(turn, span.first + xToDx, dy, span.last - span.first + 1);
+            for (int x = span.first; x <= span.last; ++x) {
                 std::int32_t sx, sy;
-                offsets.get(turn, x, sx, sy);
+                offsets.get(turn, x - span.first, sx, sy);
                 row[x] = read(sx, sy);
             }
         }
