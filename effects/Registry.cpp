@@ -48,11 +48,11 @@ EffectOption kernelOption(const Kernel3x3& defaultKernel)
     return option;
 }
 
-const EffectEntry* entryFor(std::string_view name);
-
+// An integer setting of the named effect, or its default from the table, so that the
+// defaults are written down once.
 std::int64_t setting(std::string_view effect, const EffectSettings& settings, std::string_view name)
 {
-    return integerSetting(*entryFor(effect), settings, name);
+    return integerSetting(*findEffect(effect), settings, name);
 }
 
 Kernel3x3 kernelSetting(const EffectSettings& settings, const Kernel3x3& defaultKernel)
@@ -163,8 +163,6 @@ std::vector<EffectEntry> makeTable()
                      }});
     return table;
 }
-
-const EffectEntry* entryFor(std::string_view name) { return findEffect(name); }
 
 std::string quoted(std::string_view text)
 {
