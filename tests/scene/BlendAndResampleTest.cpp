@@ -129,3 +129,32 @@ TEST(ZoomInandOut, ColumnMappingIsFloorOfKTimesOldOverNew)
 
 } // namespace
 } // namespace quill
+
+#include "scene/Scene.h"
+
+namespace quill {
+namespace {
+
+// The composition's row blend over an opaque scene must give BlendPixel's bytes for
+// every source alpha and every pair of channel values.
+TEST(BlendRowOverOpaque, EqualsBlendPixelOnEveryInput)
+{
+    std::vector<std::uint32_t> dest(256), source(256), expected(256);
+    for (int sa = 0; sa < 256; ++sa)
+        for (int d = 0; d < 256; ++d) {
+            for (int s = 0; s < 256; ++s) {
+                dest[std::size_t(s)] = makePixel(d, 255 - d, d ^ 0x5a, 255);
+                source[std::size_t(s)] = makePixel(s, d, 255 - s, sa);
+                expected[std::size_t(s)] = dest[std::size_t(s)];
+                TBitmap32::BlendPixel(&expected[std::size_t(s)], source[std::size_t(s)]);
+            }
+            // Two uneven calls, so both the four-pixel steps and the one-pixel tail see
+            // every input.
+            blendRowOverOpaque(dest.data(), source.data(), 250);
+            blendRowOverOpaque(dest.data() + 250, source.data() + 250, 6);
+            ASSERT_EQ(dest, expected) << "source alpha " << sa << " dest value " << d;
+        }
+}
+
+} // namespace
+} // namespace quill

@@ -280,6 +280,41 @@ TEST_F(SceneFixture, ComposeEqualsTheLiteralComposition)
         scene.ComposeScene();
         EXPECT_TRUE(scene.scenePicture() == referenceCompose(scene)) << "zoom " << zoom;
     }
+    // A background that is not opaque everywhere (rows 3 and 20 partly transparent).
+    for (int x = 0; x < 40; x += 3) {
+        scene.BackWork.setPixel(x, 3, makePixel(9, 9, 9, std::uint32_t(x * 6)));
+        scene.BackWork.setPixel(x, 20, makePixel(9, 9, 9, 0));
+    }
+    scene.ComposeScene();
+    EXPECT_TRUE(scene.scenePicture() == referenceCompose(scene)) << "transparent background rows";
+    EXPECT_LT(pixelAlpha(scene.scenePicture().pixel(39, 20)), 255);
+}
+
+TEST_F(SceneFixture, OpaqueLayersHideWhatLiesUnderThem)
+{
+    // A layer opaque over the whole scene except one pixel, over two others, under a
+    // half-transparent layer and a frame; the background is not opaque in row 4.
+    for (int x = 0; x < 40; ++x)
+        scene.BackWork.setPixel(x, 4, makePixel(1, 2, 3, 90));
+    const int under = scene.AddForegroundLayer(randomPicture(40, 30, 81, true));
+    scene.layer(under).handle.top = 2;
+    TBitmap32 cover = randomPicture(44, 28, 82);
+    cover.setPixel(20, 10, makePixel(5, 6, 7, 100)); // row 11 of the scene is not covered
+    const int top = scene.AddForegroundLayer(cover);
+    scene.layer(top).ForeWork = cover;
+    scene.layer(top).handle = {-2, 1, 44, 28};
+    const int above = scene.AddForegroundLayer(randomPicture(10, 10, 83));
+    scene.layer(above).LayerTransparent = true;
+    scene.RefreshLayer();
+    scene.layer(above).handle = {30, 20, 10, 10};
+    scene.FramePicture = randomPicture(40, 30, 84, true);
+    scene.ComposeScene();
+    EXPECT_TRUE(scene.scenePicture() == referenceCompose(scene));
+    for (const Rect& r : {Rect{3, 0, 30, 30}, Rect{0, 11, 40, 1}, Rect{0, 0, 1, 1}}) {
+        scene.layer(top).handle.left += 1;
+        scene.composeRegion(r.united(scene.layerSceneRect(top)).united({-3, 0, 5, 30}));
+        EXPECT_TRUE(scene.scenePicture() == referenceCompose(scene)) << r.left << "," << r.top;
+    }
 }
 
 TEST_F(SceneFixture, MaskAndTransparencyAreDerivedForTheCurrentLayerOnly)
