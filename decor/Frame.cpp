@@ -35,4 +35,10 @@ TBitmap32 makeFrameOverlay(const TBitmap32& framePicture, int backgroundWidth,
     return overlay;
 }
 
+TBitmap32 frameThumbnail(const TBitmap32& framePicture) {
+    TBitmap32 thumbnail = framePicture;
+    ZoomInandOut(thumbnail, 0.1L, 0.1L);
+    return thumbnail;
+}
+
 } // namespace quill

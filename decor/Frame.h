@@ -16,4 +16,8 @@ void frameAlphaFromColour(TBitmap32& frame);
 TBitmap32 makeFrameOverlay(const TBitmap32& framePicture, int backgroundWidth,
                            int backgroundHeight);
 
+// The frame strip's thumbnail: the frame picture shrunk to one tenth of its width and
+// height by the nearest-neighbour resampler (empty for a frame under 10 pixels a side).
+TBitmap32 frameThumbnail(const TBitmap32& framePicture);
+
 } // namespace quill

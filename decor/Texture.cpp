@@ -26,8 +26,8 @@ std::uint16_t roundRatio(int num, int den) {
 // Whole-number hue, saturation and lightness as exact ratios of the bytes:
 //   l = Round(100 (max + min) / 510)
 //   s = Round(100 d / (max + min)) below lightness 0.5, else Round(100 d / (510 - max - min))
-//   h = Round(60 (sector d + n) / d), plus 360 when negative (n the difference of the two
-//       other channels, sector 0, 2, 4 for red, green, blue largest).
+//   h = Round(60 (2 k d + n) / d), plus 360 when negative (k = 0, 1, 2 for red, green,
+//       blue largest, tested in that order; n the difference of the two other channels).
 // The double formula is within 1e-12 of these ratios while a ratio that is not a tie lies
 // at least 1/510 from one, so both round alike; a tie is left to the formula.
 struct HslRatioTables {

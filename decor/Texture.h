@@ -15,7 +15,8 @@ bool tileUsable(const TBitmap32& tile);
 
 // Writes into target the source with the tile's relief: per pixel, the source's
 // lightness is moved by (tile lightness - 70), hue and saturation kept, alpha 255.
-// The tile must be usable (tileUsable); target may be the same picture as source.
+// Target may be the same picture as source. A tile that is not usable (tileUsable) lays
+// no relief: target gets the source unchanged.
 void ApplyTexture(const TBitmap32& tile, const TBitmap32& source, TBitmap32& target);
 
 // The program's own tiles, k = 1..12 (58 x 58, alpha 255): canvas weave, paper, brick,

@@ -88,6 +88,23 @@ TEST(Frame, WhiteFrameIsInvisibleAndBlackFrameCovers) {
             ASSERT_EQ(scene.pixel(x, y) & 0x00ffffffu, 0u) << x << "," << y;
 }
 
+TEST(Frame, ThumbnailIsOneTenthNearestNeighbour) {
+    // Column x has red x, row y has green y.
+    TBitmap32 frame(600, 450);
+    for (int y = 0; y < 450; ++y)
+        for (int x = 0; x < 600; ++x)
+            frame.setPixel(x, y, makePixel(x % 256, y % 256, 7));
+    TBitmap32 thumb = frameThumbnail(frame);
+    ASSERT_EQ(thumb.width(), 60);
+    ASSERT_EQ(thumb.height(), 45);
+    for (int y = 0; y < 45; ++y)
+        for (int x = 0; x < 60; ++x)
+            ASSERT_EQ(thumb.pixel(x, y), makePixel((10 * x) % 256, (10 * y) % 256, 7))
+                << x << "," << y;
+    EXPECT_TRUE(frameThumbnail(TBitmap32(9, 40)).empty());
+    EXPECT_TRUE(frameThumbnail(TBitmap32()).empty());
+}
+
 TEST(Frame, EmptyInputsGiveEmptyOverlay) {
     EXPECT_TRUE(makeFrameOverlay(TBitmap32(), 600, 450).empty());
     EXPECT_TRUE(makeFrameOverlay(TBitmap32(5, 5), 0, 450).empty());
