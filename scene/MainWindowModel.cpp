@@ -518,10 +518,14 @@ void MainWindowModel::deleteLayer()
 void MainWindowModel::zoomStep(long double f)
 {
     Scene& s = m_scene;
-    s.ViewZoom = static_cast<double>(s.ViewZoom * f);
+    const double next = static_cast<double>(s.ViewZoom * f);
+    // Far beyond any useful scale the canvas coordinates would leave the integer range
+    // (and at zero every place would divide by zero): the step is not taken.
+    if (next > kMaxViewZoom || next < kMinViewZoom)
+        return;
+    s.ViewZoom = next;
     m_zoomLabel = zoomLabelText(s.ViewZoom);
-    s.imgbg.width = displayedSize(s.scenePicture().width(), s.ViewZoom);
-    s.imgbg.height = displayedSize(s.scenePicture().height(), s.ViewZoom);
+    s.updateImageSize();
     const long double il = s.imgbg.left, it = s.imgbg.top;
     for (int i = 1; i <= s.LayerCount(); ++i) {
         LayerSlot& l = s.layer(i);

@@ -15,6 +15,10 @@ inline constexpr const char* kNotAValidFormat = " is not a valid format";
 inline constexpr const char* kNoWorkToPublish = "You have no work to publish, please do.";
 inline constexpr const char* kPictureTooLarge = "The picture would be larger than the program can hold.";
 
+// The range of ViewZoom (percent) the zoom steps stay in.
+inline constexpr double kMinViewZoom = 0.001;
+inline constexpr double kMaxViewZoom = 100000.0;
+
 // Pointer shapes the canvas asks for.
 enum class CursorShape {
     Default,   // arrow

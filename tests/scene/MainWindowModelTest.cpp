@@ -679,6 +679,24 @@ TEST_F(ModelFixture, ZoomStepsLabelsAndHandles)
     EXPECT_EQ(m.canvasRect(), (Rect{1, 30, 493, 408}));
 }
 
+TEST_F(ModelFixture, ZoomStaysInItsRange)
+{
+    add(30, 20, kRed);
+    m.scene().layer(1).handle.left = 7;
+    for (int k = 0; k < 200; ++k)
+        m.zoomOut();
+    EXPECT_GE(m.scene().ViewZoom, kMinViewZoom);
+    EXPECT_LT(m.scene().ViewZoom, kMinViewZoom / 0.8);
+    EXPECT_EQ(m.scene().imgbg.width, 0);
+    for (int k = 0; k < 400; ++k)
+        m.zoomIn();
+    EXPECT_LE(m.scene().ViewZoom, kMaxViewZoom);
+    EXPECT_GT(m.scene().ViewZoom, kMaxViewZoom / 1.25);
+    EXPECT_GT(m.scene().imgbg.width, 600 * 799);
+    click(5, 5, kLeft); // still usable
+    EXPECT_EQ(m.scene().CurrentLayer, 1);
+}
+
 TEST_F(ModelFixture, WheelZoomsOnlyOverTheCanvas)
 {
     EXPECT_FALSE(m.wheel(-120, false));
