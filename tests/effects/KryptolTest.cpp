@@ -1,4 +1,7 @@
 #include "effects/Kryptol.h"
+#include "effects/PenAndInk.h"
+#include "effects/PenSketch.h"
+#include "effects/PencilSketch.h"
 
 #include "LiteralSketchEffects.h"
 
@@ -164,6 +167,25 @@ TEST(Kryptol, WholeEffectIsThresholdAt190ThenStrokes) {
             << "direction " << c.direction << " strokes " << c.strokes;
         EXPECT_EQ(original, before);
     }
+}
+
+} // namespace
+} // namespace quill
+
+namespace quill {
+namespace {
+
+TEST(SketchEffects, EmptyPictureGivesEmptyPicture) {
+    const TBitmap32 empty;
+    EXPECT_TRUE(pencilSketch(empty, {PencilSketchParams::Slider::Contrast, 30}).empty());
+    EXPECT_TRUE(pencilSketch(empty, {PencilSketchParams::Slider::Lighting, 30}).empty());
+    EXPECT_TRUE(penSketch(empty, {}).empty());
+    EXPECT_TRUE(penAndInk(empty, {}).empty());
+    EXPECT_TRUE(kryptol(empty, {1, 5, true}).empty());
+    TBitmap32 inPlace;
+    BitmapDilate(inPlace, 1);
+    PictureTwoValue(inPlace, {});
+    EXPECT_TRUE(inPlace.empty());
 }
 
 } // namespace
