@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <stdexcept>
 
 namespace quill {
 namespace {
@@ -182,6 +183,20 @@ TEST(Rotation, TinyPicturesKeepAtLeastOnePixel) {
     TBitmap32 empty;
     RotationResult r = rotateAboutCentre(empty, 30);
     EXPECT_TRUE(r.picture.empty());
+}
+
+TEST(Rotation, CanvasBeyondThePictureLimitIsRefusedBeforeAllocating) {
+    // 16384 x 1 pads to 16384 x 16385, past the program's pixel limit.
+    TBitmap32 line(16384, 1, makePixel(1, 2, 3));
+    EXPECT_THROW(rotateAboutCentre(line, 30), std::length_error);
+    // Within the limit it turns: a line of 2000 becomes a column, kept beside one cutout
+    // column because the symmetric trim stops at (width - 1) div 2 on each side.
+    TBitmap32 shorter(2000, 1, makePixel(1, 2, 3));
+    RotationResult r = rotateAboutCentre(shorter, 90);
+    RotationResult plain = rotatePlain(shorter, 1000, 0, rotationAngle(90));
+    EXPECT_TRUE(r.picture == plain.picture);
+    EXPECT_EQ(r.picture.width(), 2);
+    EXPECT_EQ(r.picture.height(), 2001);
 }
 
 TEST(Rotation, AllCutoutPictureKeepsItsCanvas) {
