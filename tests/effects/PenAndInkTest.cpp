@@ -108,6 +108,13 @@ TEST(PenAndInk, WorkedPictures) {
          126,
          false,
          {"......", "......", "......", "......", "......"}},
+        // Thresholds past the slider's ends act like its ends.
+        {"white at 1000", kWhite, 1000, false, {"######", "#....#", "#....#", "#....#", "######"}},
+        {"black at -5",
+         makePixel(0, 0, 0),
+         -5,
+         false,
+         {"......", "......", "......", "......", "......"}},
         {"cutout at 255",
          CutoutColor,
          255,
