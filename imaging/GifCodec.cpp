@@ -185,6 +185,7 @@ LoadResult decodeGif(const std::uint8_t* data, std::size_t size)
         }
     } catch (...) {
         result.picture = TBitmap32();
+        result.message = kNotEnoughMemoryMessage;
     }
     return result;
 }

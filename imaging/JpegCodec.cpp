@@ -173,6 +173,7 @@ LoadResult decodeJpeg(const std::uint8_t* data, std::size_t size)
     } catch (...) {
         jpeg_destroy_decompress(&info);
         *picture = TBitmap32();
+        result.message = kNotEnoughMemoryMessage;
         return result;
     }
 

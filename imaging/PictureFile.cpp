@@ -52,8 +52,6 @@ Reader readerForName(const std::string& name)
 // at the pixel limit, with room for its headers).
 constexpr std::int64_t kMaxPictureFileBytes = kMaxPicturePixels * 4 + (1 << 20);
 
-constexpr const char* kNotEnoughMemory = "There is not enough memory to open the picture.";
-
 LoadResult decodeWith(Reader reader, const std::uint8_t* data, std::size_t size, const std::string& fileName)
 {
     switch (reader) {
@@ -80,7 +78,7 @@ LoadResult decodeGuarded(Reader reader, const std::uint8_t* data, std::size_t si
     try {
         return decodeWith(reader, data, size, fileName);
     } catch (const std::bad_alloc&) {
-        return LoadResult{TBitmap32(), kNotEnoughMemory};
+        return LoadResult{TBitmap32(), kNotEnoughMemoryMessage};
     } catch (...) {
         return {};
     }
@@ -141,7 +139,7 @@ LoadResult LoadPictureFile(const std::string& path)
             return {};
         return decodeGuarded(reader, bytes.data(), bytes.size(), path);
     } catch (const std::bad_alloc&) {
-        return LoadResult{TBitmap32(), kNotEnoughMemory};
+        return LoadResult{TBitmap32(), kNotEnoughMemoryMessage};
     } catch (...) {
         return {};
     }

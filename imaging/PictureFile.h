@@ -32,6 +32,9 @@ LoadResult decodePictureBytes(const std::uint8_t* data, std::size_t size, const 
 // path + " is not a valid format": what a command shows for a file it cannot open.
 std::string notValidFormatMessage(const std::string& path);
 
+// The message a reader gives when the memory for a picture cannot be had.
+inline constexpr const char* kNotEnoughMemoryMessage = "There is not enough memory to open the picture.";
+
 // The message a reader gives for a picture over the program's size limits.
 inline std::string pictureTooLargeMessage(std::int64_t width, std::int64_t height)
 {

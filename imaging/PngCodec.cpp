@@ -129,6 +129,7 @@ LoadResult decodePng(const std::uint8_t* data, std::size_t size)
         png_destroy_read_struct(&png, &info, nullptr);
         delete[] rows;
         *picture = TBitmap32();
+        result.message = kNotEnoughMemoryMessage;
         return result;
     }
     for (png_uint_32 y = 0; y < height; ++y)

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include <gif_lib.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -164,6 +165,52 @@ TEST_F(PictureFileTest, PicturesOverTheLimitsAreRefusedWithTheMessage)
                                 "a side and 200000000 pixels in all).");
     }
 }
+
+#if !defined(__SANITIZE_ADDRESS__)
+// Reads a picture the limits allow but the memory does not, in a child process whose
+// address space is capped; the child exits 0 when the reader gave the memory message.
+// The child runs the test afresh with a folder of its own, which it removes.
+void readUnderMemoryCap(const std::string& path, const std::string& childFolder)
+{
+    long pages = 0;
+    if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld", &pages) != 1)
+            pages = 0;
+        std::fclose(f);
+    }
+    rlimit cap{};
+    cap.rlim_cur = cap.rlim_max = rlim_t(pages) * rlim_t(::sysconf(_SC_PAGESIZE)) + (rlim_t(256) << 20);
+    ::setrlimit(RLIMIT_AS, &cap);
+    LoadResult read = LoadPictureFile(path);
+    fs::remove_all(childFolder);
+    std::_Exit(read.picture.empty() && read.message == kNotEnoughMemoryMessage ? 0 : 1);
+}
+
+TEST_F(PictureFileTest, PictureTooLargeForTheMemoryGivesTheMemoryMessage)
+{
+    // 16000 x 12000 is within the limits and needs 768 MB.
+    Bytes jpeg = encodeJpeg(samplePicture(8, 8));
+    for (std::size_t i = 2; i + 9 < jpeg.size(); ++i)
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0) {
+            jpeg[i + 5] = 12000 >> 8;
+            jpeg[i + 6] = 12000 & 0xFF;
+            jpeg[i + 7] = 16000 >> 8;
+            jpeg[i + 8] = 16000 & 0xFF;
+            break;
+        }
+    Bytes gif = smallGif(8, 8);
+    gif[6] = 16000 & 0xFF;
+    gif[7] = 16000 >> 8;
+    gif[8] = 12000 & 0xFF;
+    gif[9] = 12000 >> 8;
+    testing::FLAGS_gtest_death_test_style = "threadsafe";
+    for (const auto& [name, bytes] : {std::pair<const char*, Bytes>{"huge.jpg", jpeg}, {"huge.gif", gif}}) {
+        SCOPED_TRACE(name);
+        std::string path = put(name, bytes);
+        EXPECT_EXIT(readUnderMemoryCap(path, folder), testing::ExitedWithCode(0), "");
+    }
+}
+#endif
 
 TEST_F(PictureFileTest, EverySavedFormReadsBack)
 {
