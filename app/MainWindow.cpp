@@ -367,6 +367,9 @@ void TMyPicture::createDockPanels()
     // Foreground: the library browser page and the sketch-list page.
     m_foregroundDock = makeDock(QStringLiteral("Foreground"), QStringLiteral("ForegroundPanel"));
     m_foregroundNotebook = new QTabWidget(m_foregroundDock);
+    // The panel is narrow: both page tabs must fit without scroll arrows.
+    m_foregroundNotebook->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 3px 5px; }"));
+    m_foregroundNotebook->setUsesScrollButtons(false);
     {
         auto* page = new QWidget;
         auto* layout = new QVBoxLayout(page);
@@ -629,9 +632,11 @@ void TMyPicture::layOutWindow()
         m_model.mainWindowResized(Rect{frame.left(), frame.top(), width(), height()}, leftGroupWidth,
                                   buttonPlace(m_tbLayerShow), buttonPlace(m_tbAlbumShow));
     placeCanvas(reply.canvas);
-    // The status line's place counts from the top of the menu bar's lower edge, as the
-    // canvas does; below the tool bar here.
-    m_statusLabel->move(reply.statusLabel.x, std::max(0, reply.statusLabel.y - kToolBarHeight));
+    // The status line keeps its left; it sits at the bottom of the client area, below the
+    // photo effects panel that floats over the window's lower part.
+    QWidget* central = centralWidget();
+    m_statusLabel->move(reply.statusLabel.x,
+                        std::max(0, central->height() - m_statusLabel->sizeHint().height() - 3));
 
     if (reply.placePanels) {
         const PanelLayout& p = reply.panels;
