@@ -21,13 +21,16 @@ void edgeRow(const std::uint8_t* up, const std::uint8_t* mid, const std::uint8_t
              std::uint8_t* out, int width) {
     const int last = 4 * (width - 1);
     for (int i = 4; i < last; ++i) {
-        const int left = up[i - 4] + mid[i - 4] + down[i - 4];
-        const int right = up[i + 4] + mid[i + 4] + down[i + 4];
-        // -1 -1 -1 / 0 6 0 / -1 -1 -1: at most 6 * 255, fits an int.
-        int r1 = 6 * mid[i] - up[i - 4] - up[i] - up[i + 4] - down[i - 4] - down[i] - down[i + 4];
-        int r2 = left - right;
-        r1 = std::clamp(r1, 0, 255);
-        r2 = std::clamp(r2, 0, 255);
+        // Every sum lies within -1530 .. 1530: 16-bit lanes hold it, eight to a vector.
+        const std::int16_t left = std::int16_t(up[i - 4] + mid[i - 4] + down[i - 4]);
+        const std::int16_t right = std::int16_t(up[i + 4] + mid[i + 4] + down[i + 4]);
+        const std::int16_t above = std::int16_t(up[i - 4] + up[i] + up[i + 4]);
+        const std::int16_t below = std::int16_t(down[i - 4] + down[i] + down[i + 4]);
+        // -1 -1 -1 / 0 6 0 / -1 -1 -1, and 1 0 -1 in each row.
+        std::int16_t r1 = std::int16_t(6 * mid[i] - above - below);
+        std::int16_t r2 = std::int16_t(left - right);
+        r1 = std::clamp<std::int16_t>(r1, 0, 255);
+        r2 = std::clamp<std::int16_t>(r2, 0, 255);
         out[i] = std::uint8_t(255 - std::max(r1, r2));
     }
     const std::uint32_t* mid32 = reinterpret_cast<const std::uint32_t*>(mid);
