@@ -656,16 +656,22 @@ void MainWindowModel::applyDragStep(LayerSlot& slot, int zone, int X, int Y)
     }
 }
 
+CanvasTarget MainWindowModel::pointerTarget(int x, int y) const
+{
+    // The control that took the press keeps the pointer until the release.
+    if (m_captureImage)
+        return {CanvasTargetKind::SceneImage, 0};
+    if (m_captureBare)
+        return {};
+    if (m_captureSlot > 0 && m_scene.isLayer(m_captureSlot))
+        return {CanvasTargetKind::Handle, m_captureSlot};
+    return hitTest(x, y);
+}
+
 CanvasReply MainWindowModel::canvasMove(int x, int y, Buttons held)
 {
     Scene& s = m_scene;
-    CanvasTarget target;
-    if (m_captureImage)
-        target = {CanvasTargetKind::SceneImage, 0};
-    else if (m_captureSlot > 0 && s.isLayer(m_captureSlot))
-        target = {CanvasTargetKind::Handle, m_captureSlot};
-    else
-        target = hitTest(x, y);
+    const CanvasTarget target = pointerTarget(x, y);
 
     if (target.kind == CanvasTargetKind::SceneImage) {
         CanvasReply r;
@@ -785,6 +791,8 @@ CanvasReply MainWindowModel::canvasPress(int x, int y, Buttons pressed)
             m_savedScrollX = m_scrollX;
             m_savedScrollY = m_scrollY;
         }
+    } else {
+        m_captureBare = true; // ignored, but it keeps the pointer until the release
     }
     return r;
 }
@@ -811,14 +819,9 @@ CanvasReply MainWindowModel::canvasRelease(int x, int y, Buttons released)
     CanvasReply r;
     r.scrollX = m_scrollX;
     r.scrollY = m_scrollY;
-    CanvasTarget target;
-    if (m_captureImage)
-        target = {CanvasTargetKind::SceneImage, 0};
-    else if (m_captureSlot > 0 && s.isLayer(m_captureSlot))
-        target = {CanvasTargetKind::Handle, m_captureSlot};
-    else
-        target = hitTest(x, y);
+    const CanvasTarget target = pointerTarget(x, y);
     m_captureImage = false;
+    m_captureBare = false;
     m_captureSlot = 0;
     m_resizeDrag = false;
 

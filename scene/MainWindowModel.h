@@ -307,6 +307,7 @@ private:
     int addForegroundCommon(const TBitmap32& picture, bool browserVariant, bool sketchVariant);
     void applyDragStep(LayerSlot& slot, int zone, int X, int Y);
     CanvasReply panTo(int x, int y);
+    CanvasTarget pointerTarget(int x, int y) const;
     void zoomStep(long double f);
     Rect fullSceneRect() const;
 
@@ -330,6 +331,7 @@ private:
     int m_savedScrollY = 0;
     int m_captureSlot = 0;  // handle holding the pointer during a press (0 = none)
     bool m_captureImage = false;  // the scene image holds the pointer during a press
+    bool m_captureBare = false;   // the bare canvas holds it
     bool m_resizeDrag = false;    // a left press in a zone: resizing until the release
 
     int m_scrollX = 0;

@@ -303,6 +303,21 @@ TEST_F(ModelFixture, DraggingMovesTheLayerAndRecomposesTheTouchedRegion)
     EXPECT_FALSE(m.DragMode());
 }
 
+TEST_F(ModelFixture, APressBesideTheSceneIsIgnoredUntilItsRelease)
+{
+    add(100, 80, kRed);
+    m.canvasMove(95, 40, kNone); // zone 4 of the handle
+    EXPECT_TRUE(m.ResizeMode());
+    m.canvasPress(700, 40, kLeft); // the bare canvas beside the scene
+    const CanvasReply over = m.canvasMove(95, 40, kLeft);
+    EXPECT_FALSE(over.handlesChanged);
+    m.canvasMove(50, 40, kLeft);
+    EXPECT_EQ(m.scene().layer(1).handle, (Rect{0, 0, 100, 80}));
+    const CanvasReply up = m.canvasRelease(50, 40, kLeft);
+    EXPECT_FALSE(up.handlesChanged) << "the release belongs to the bare canvas";
+    EXPECT_EQ(m.scene().layer(1).ForeWork.width(), 100);
+}
+
 TEST_F(ModelFixture, ResizeWithTheBottomRightZoneDoublesTheLayerAndReappliesTheMask)
 {
     masks[12] = TBitmap32(7, 7, makePixel(100, 0, 0));
