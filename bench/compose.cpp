@@ -18,8 +18,7 @@ using quill::TBitmap32;
 
 constexpr int kWidth = 4000, kHeight = 3000;
 
-TBitmap32 noisePicture(int w, int h, unsigned seed)
-{
+TBitmap32 noisePicture(int w, int h, unsigned seed) {
     TBitmap32 p = TBitmap32::uninitialized(w, h);
     std::mt19937 rng(seed);
     for (int y = 0; y < h; ++y) {
@@ -31,8 +30,7 @@ TBitmap32 noisePicture(int w, int h, unsigned seed)
 }
 
 struct BenchScene {
-    BenchScene()
-    {
+    BenchScene() {
         // A radial mask: opaque centre, soft edge, like the program's masks.
         mask = TBitmap32(400, 300);
         for (int y = 0; y < 300; ++y)
@@ -58,14 +56,12 @@ struct BenchScene {
     Scene scene;
 };
 
-BenchScene& shared()
-{
+BenchScene& shared() {
     static BenchScene s;
     return s;
 }
 
-void BM_CopyBackground(benchmark::State& state)
-{
+void BM_CopyBackground(benchmark::State& state) {
     BenchScene& s = shared();
     TBitmap32 copy;
     for (auto _ : state) {
@@ -75,8 +71,7 @@ void BM_CopyBackground(benchmark::State& state)
 }
 BENCHMARK(BM_CopyBackground)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 
-void BM_ComposeScene(benchmark::State& state)
-{
+void BM_ComposeScene(benchmark::State& state) {
     BenchScene& s = shared();
     for (auto _ : state) {
         s.scene.ComposeScene();
@@ -87,8 +82,7 @@ BENCHMARK(BM_ComposeScene)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime
 
 // The same scene with no layer covering a whole row, so nothing is hidden and every
 // layer is blended everywhere.
-void BM_ComposeSceneNothingHidden(benchmark::State& state)
-{
+void BM_ComposeSceneNothingHidden(benchmark::State& state) {
     BenchScene& s = shared();
     s.scene.layer(3).handle.left = 1;
     for (auto _ : state) {
@@ -99,8 +93,7 @@ void BM_ComposeSceneNothingHidden(benchmark::State& state)
 }
 BENCHMARK(BM_ComposeSceneNothingHidden)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 
-void BM_RefreshMaskedTransparentLayer(benchmark::State& state)
-{
+void BM_RefreshMaskedTransparentLayer(benchmark::State& state) {
     BenchScene& s = shared();
     for (auto _ : state)
         s.scene.deriveLayerAlpha(2);
@@ -109,8 +102,7 @@ BENCHMARK(BM_RefreshMaskedTransparentLayer)->Unit(benchmark::kMillisecond)->Meas
 
 // A 1200 x 900 layer moved by 5 pixels: the region is the union of both places.
 struct DragScene {
-    DragScene()
-    {
+    DragScene() {
         BenchScene& b = shared();
         scene.SetBackgroundPicture(b.scene.BackWork);
         scene.AddForegroundLayer(noisePicture(1200, 900, 9));
@@ -121,8 +113,7 @@ struct DragScene {
     Scene scene;
 };
 
-void BM_DragStep(benchmark::State& state)
-{
+void BM_DragStep(benchmark::State& state) {
     static DragScene d;
     int step = 5;
     for (auto _ : state) {
@@ -134,14 +125,14 @@ void BM_DragStep(benchmark::State& state)
 }
 BENCHMARK(BM_DragStep)->Unit(benchmark::kMicrosecond)->MeasureProcessCPUTime();
 
-void BM_CopyDragRegion(benchmark::State& state)
-{
+void BM_CopyDragRegion(benchmark::State& state) {
     static DragScene d;
     const Rect r{1000, 800, 1205, 900};
     TBitmap32 dest(kWidth, kHeight);
     for (auto _ : state) {
         for (int y = r.top; y < r.bottom(); ++y)
-            std::memcpy(dest.row32(y) + r.left, d.scene.BackWork.row32(y) + r.left, std::size_t(r.width) * 4);
+            std::memcpy(dest.row32(y) + r.left, d.scene.BackWork.row32(y) + r.left,
+                        std::size_t(r.width) * 4);
         benchmark::DoNotOptimize(dest.bits());
     }
 }

@@ -11,9 +11,9 @@ namespace quill {
 
 namespace {
 
-constexpr int kLayerPanelStep = 30;    // entries lie 30 pixels apart
-constexpr int kNewestEntryTop = 3;     // the newest entry's top
-constexpr int kZoneDepth = 20;         // resize zones reach 20 pixels into a handle
+constexpr int kLayerPanelStep = 30; // entries lie 30 pixels apart
+constexpr int kNewestEntryTop = 3;  // the newest entry's top
+constexpr int kZoneDepth = 20;      // resize zones reach 20 pixels into a handle
 constexpr int kThumbWidth = 36, kThumbHeight = 21;
 constexpr std::uint32_t kWhite = 0xffffffffu;
 constexpr std::uint32_t kMarkerRed = 0xffff0000u; // blue 0, green 0, red 255
@@ -23,15 +23,16 @@ constexpr std::uint32_t kMarkerRed = 0xffff0000u; // blue 0, green 0, red 255
 // ---------------------------------------------------------------------------------------
 // Free geometry helpers
 
-PanelLayout computePanelLayout(const Rect& mw, Point layerShow, Point albumShow)
-{
+PanelLayout computePanelLayout(const Rect& mw, Point layerShow, Point albumShow) {
     const int L = mw.left, T = mw.top, W = mw.width, H = mw.height;
     PanelLayout p;
     p.foreground = Rect::fromEdges(L + W - 345, T + 85, L + W - 192, T + H - 202);
     p.background = Rect::fromEdges(L + W - 183, T + 85, L + W - 15, T + H - 202);
     p.photoEffects = Rect::fromEdges(L + 6, T + H - 175, L + W - 16, T + H - 65);
-    p.layer = Rect::fromEdges(L + layerShow.x + 140, T + layerShow.y + 83, L + layerShow.x + 215, T + H - 202);
-    p.albumList = Rect::fromEdges(L + albumShow.x + 140, T + albumShow.y + 83, L + albumShow.x + 245, T + H - 202);
+    p.layer = Rect::fromEdges(L + layerShow.x + 140, T + layerShow.y + 83, L + layerShow.x + 215,
+                              T + H - 202);
+    p.albumList = Rect::fromEdges(L + albumShow.x + 140, T + albumShow.y + 83,
+                                  L + albumShow.x + 245, T + H - 202);
     p.layerListHeight = p.layer.height - 48;
     p.upButtonTop = p.layerListHeight + 7;
     p.downButtonTop = p.layerListHeight + 26;
@@ -49,8 +50,7 @@ PanelLayout computePanelLayout(const Rect& mw, Point layerShow, Point albumShow)
     return p;
 }
 
-Rect canvasRectFor(int windowWidth, int windowHeight, int imageWidth, int imageHeight)
-{
+Rect canvasRectFor(int windowWidth, int windowHeight, int imageWidth, int imageHeight) {
     Rect r;
     const int aw = windowWidth - 355;
     if (aw <= imageWidth) {
@@ -71,8 +71,7 @@ Rect canvasRectFor(int windowWidth, int windowHeight, int imageWidth, int imageH
     return r;
 }
 
-int resizeZoneAt(int X, int Y, int W, int H)
-{
+int resizeZoneAt(int X, int Y, int W, int H) {
     const int d = kZoneDepth;
     // Tested in this order; the first that holds wins. X or Y exactly 20 (or W - 20,
     // H - 20) lies in no zone on a large enough handle.
@@ -95,8 +94,7 @@ int resizeZoneAt(int X, int Y, int W, int H)
     return 0;
 }
 
-CursorShape zoneCursor(int zone)
-{
+CursorShape zoneCursor(int zone) {
     switch (zone) {
     case 1:
     case 5:
@@ -115,8 +113,7 @@ CursorShape zoneCursor(int zone)
     }
 }
 
-bool isMarkerPixel(int x, int y, int w, int h)
-{
+bool isMarkerPixel(int x, int y, int w, int h) {
     if (w < 20 || h < 20 || x < 0 || y < 0 || x >= w || y >= h)
         return false;
     const bool cornerX = x < 10 || x >= w - 10;
@@ -128,8 +125,7 @@ bool isMarkerPixel(int x, int y, int w, int h)
     return (x >= 3 && x <= 6) || (x >= w - 7 && x <= w - 4);
 }
 
-TBitmap32 makeCarrier(int w, int h, bool marked)
-{
+TBitmap32 makeCarrier(int w, int h, bool marked) {
     TBitmap32 c(w, h, kWhite);
     if (marked && w >= 20 && h >= 20) {
         for (int y = 0; y < h; ++y) {
@@ -142,8 +138,7 @@ TBitmap32 makeCarrier(int w, int h, bool marked)
     return c;
 }
 
-std::string zoomLabelText(double zoom)
-{
+std::string zoomLabelText(double zoom) {
     // A double times 10 is exact in long double (53 + 4 bits fit the 64-bit mantissa), so
     // roundl rounds the exact value to one decimal, halves away from zero as the "0.0"
     // pattern does: 156.25 shows as 156.3.
@@ -155,21 +150,18 @@ std::string zoomLabelText(double zoom)
     return buf;
 }
 
-std::string percentLabelText(int position)
-{
+std::string percentLabelText(int position) {
     return std::to_string(roundHalfEven(static_cast<long double>(position) / 255.0L * 100.0L));
 }
 
 // ---------------------------------------------------------------------------------------
 // MainWindowModel
 
-MainWindowModel::MainWindowModel()
-{
+MainWindowModel::MainWindowModel() {
     m_canvas = canvasRectFor(m_window.width, m_window.height, 0, 0);
 }
 
-void MainWindowModel::windowShown()
-{
+void MainWindowModel::windowShown() {
     m_firstLayout = true;
     m_firstShow = true;
     TBitmap32 white(600, 450, kWhite);
@@ -180,17 +172,18 @@ void MainWindowModel::windowShown()
     m_scene.ComposeScene();
 }
 
-void MainWindowModel::windowClosing() { m_firstLayout = false; }
+void MainWindowModel::windowClosing() {
+    m_firstLayout = false;
+}
 
-Rect MainWindowModel::ScrollBox1resize()
-{
-    m_canvas = canvasRectFor(m_window.width, m_window.height, m_scene.imgbg.width, m_scene.imgbg.height);
+Rect MainWindowModel::ScrollBox1resize() {
+    m_canvas =
+        canvasRectFor(m_window.width, m_window.height, m_scene.imgbg.width, m_scene.imgbg.height);
     return m_canvas;
 }
 
-ResizeReply MainWindowModel::mainWindowResized(const Rect& mainWindow, int leftGroupWidth, Point layerShowButton,
-                                               Point albumListShowButton)
-{
+ResizeReply MainWindowModel::mainWindowResized(const Rect& mainWindow, int leftGroupWidth,
+                                               Point layerShowButton, Point albumListShowButton) {
     m_window = mainWindow;
     ResizeReply r;
     r.canvas = ScrollBox1resize();
@@ -208,31 +201,29 @@ ResizeReply MainWindowModel::mainWindowResized(const Rect& mainWindow, int leftG
     return r;
 }
 
-void MainWindowModel::setScrollRange(int maxX, int maxY)
-{
+void MainWindowModel::setScrollRange(int maxX, int maxY) {
     m_scrollMaxX = std::max(0, maxX);
     m_scrollMaxY = std::max(0, maxY);
     m_scrollX = std::clamp(m_scrollX, 0, m_scrollMaxX);
     m_scrollY = std::clamp(m_scrollY, 0, m_scrollMaxY);
 }
 
-void MainWindowModel::setScrollPosition(int x, int y)
-{
+void MainWindowModel::setScrollPosition(int x, int y) {
     m_scrollX = std::clamp(x, 0, m_scrollMaxX);
     m_scrollY = std::clamp(y, 0, m_scrollMaxY);
 }
 
 // ---- adding pictures ----------------------------------------------------------------
 
-void MainWindowModel::addLayerEntry(const TBitmap32& picture, int i)
-{
+void MainWindowModel::addLayerEntry(const TBitmap32& picture, int i) {
     LayerEntry e;
     e.visible = true;
     if (!picture.empty()) {
         // The entry shows the picture stretched to 36 x 21; a half pixel more in the
         // factor keeps the truncation from coming out one short.
         e.thumbnail = picture;
-        ZoomInandOut(e.thumbnail, (kThumbWidth + 0.5L) / picture.width(), (kThumbHeight + 0.5L) / picture.height());
+        ZoomInandOut(e.thumbnail, (kThumbWidth + 0.5L) / picture.width(),
+                     (kThumbHeight + 0.5L) / picture.height());
     }
     if (int(m_entries.size()) <= i)
         m_entries.resize(std::size_t(i) + 1);
@@ -242,8 +233,8 @@ void MainWindowModel::addLayerEntry(const TBitmap32& picture, int i)
     m_entries[std::size_t(i)] = std::move(e);
 }
 
-int MainWindowModel::addForegroundCommon(const TBitmap32& picture, bool browserVariant, bool sketchVariant)
-{
+int MainWindowModel::addForegroundCommon(const TBitmap32& picture, bool browserVariant,
+                                         bool sketchVariant) {
     if (browserVariant)
         foregroundBrowserDoubleClicked();
     const int i = m_scene.AddForegroundLayer(picture);
@@ -268,20 +259,23 @@ int MainWindowModel::addForegroundCommon(const TBitmap32& picture, bool browserV
     return i;
 }
 
-int MainWindowModel::addForegroundLayer(const TBitmap32& picture) { return addForegroundCommon(picture, false, false); }
+int MainWindowModel::addForegroundLayer(const TBitmap32& picture) {
+    return addForegroundCommon(picture, false, false);
+}
 
-std::string MainWindowModel::openForeground(const TBitmap32* picture, const std::string& fileName)
-{
+std::string MainWindowModel::openForeground(const TBitmap32* picture, const std::string& fileName) {
     if (!picture || picture->width() < 1)
         return fileName + kNotAValidFormat;
     addForegroundCommon(*picture, false, false);
     return {};
 }
 
-void MainWindowModel::foregroundBrowserDoubleClicked() { m_enabled.toolForegroundSize = true; }
+void MainWindowModel::foregroundBrowserDoubleClicked() {
+    m_enabled.toolForegroundSize = true;
+}
 
-std::string MainWindowModel::browserForeground(const TBitmap32* picture, const std::string& fileName)
-{
+std::string MainWindowModel::browserForeground(const TBitmap32* picture,
+                                               const std::string& fileName) {
     foregroundBrowserDoubleClicked();
     if (!picture || picture->width() < 1)
         return fileName + kNotAValidFormat;
@@ -289,10 +283,11 @@ std::string MainWindowModel::browserForeground(const TBitmap32* picture, const s
     return {};
 }
 
-void MainWindowModel::sketchListForeground(const TBitmap32& picture) { addForegroundCommon(picture, false, true); }
+void MainWindowModel::sketchListForeground(const TBitmap32& picture) {
+    addForegroundCommon(picture, false, true);
+}
 
-void MainWindowModel::setBackgroundPicture(const TBitmap32& picture)
-{
+void MainWindowModel::setBackgroundPicture(const TBitmap32& picture) {
     m_scene.SetBackgroundPicture(picture);
     m_enabled.editBackgroundSize = true;
     m_enabled.canvasBackgroundSize = true;
@@ -300,40 +295,35 @@ void MainWindowModel::setBackgroundPicture(const TBitmap32& picture)
     ScrollBox1resize();
 }
 
-std::string MainWindowModel::openBackground(const TBitmap32* picture, const std::string& fileName)
-{
+std::string MainWindowModel::openBackground(const TBitmap32* picture, const std::string& fileName) {
     if (!picture || picture->width() < 1)
         return fileName + kNotAValidFormat;
     setBackgroundPicture(*picture);
     return {};
 }
 
-std::string MainWindowModel::browserBackground(const TBitmap32* picture, const std::string& fileName)
-{
+std::string MainWindowModel::browserBackground(const TBitmap32* picture,
+                                               const std::string& fileName) {
     // The same test as "Open a new background": an unreadable library file would
     // otherwise leave the scene without any background.
     return openBackground(picture, fileName);
 }
 
-std::string MainWindowModel::requireForeground() const
-{
+std::string MainWindowModel::requireForeground() const {
     return m_scene.LayerCount() < 1 ? std::string(kHaveNoForeground) : std::string();
 }
 
-std::string MainWindowModel::requireBackground() const
-{
+std::string MainWindowModel::requireBackground() const {
     return m_scene.BackgroundSet ? std::string() : std::string(kHaveNoBackground);
 }
 
-std::string MainWindowModel::publish() const
-{
+std::string MainWindowModel::publish() const {
     return m_scene.BackgroundSet ? std::string() : std::string(kNoWorkToPublish);
 }
 
 // ---- transparency -----------------------------------------------------------------------
 
-void MainWindowModel::loadTransparencyFrom(int i)
-{
+void MainWindowModel::loadTransparencyFrom(int i) {
     if (!m_scene.isLayer(i))
         return;
     const LayerSlot& s = m_scene.layer(i);
@@ -343,8 +333,7 @@ void MainWindowModel::loadTransparencyFrom(int i)
     m_transparency.percentLabel = percentLabelText(s.LayerTransparence);
 }
 
-void MainWindowModel::setTransparentChecked(bool checked)
-{
+void MainWindowModel::setTransparentChecked(bool checked) {
     m_transparency.checked = checked;
     m_enabled.transparenceSlider = checked;
     const int cur = m_scene.CurrentLayer;
@@ -357,8 +346,7 @@ void MainWindowModel::setTransparentChecked(bool checked)
     m_scene.RefreshLayer();
 }
 
-void MainWindowModel::setTransparenceSlider(int position)
-{
+void MainWindowModel::setTransparenceSlider(int position) {
     position = clampByte(position);
     m_transparency.sliderPosition = position;
     m_transparency.percentLabel = percentLabelText(position);
@@ -371,34 +359,31 @@ void MainWindowModel::setTransparenceSlider(int position)
 
 // ---- markers and entries ------------------------------------------------------------------
 
-bool MainWindowModel::isMarked(int i) const
-{
+bool MainWindowModel::isMarked(int i) const {
     return i >= 0 && i < int(m_marked.size()) && m_marked[std::size_t(i)] != 0;
 }
 
-TBitmap32 MainWindowModel::carrier(int i) const
-{
+TBitmap32 MainWindowModel::carrier(int i) const {
     const LayerSlot& s = m_scene.layer(i);
     return makeCarrier(s.carrierWidth, s.carrierHeight, isMarked(i));
 }
 
-void MainWindowModel::clearAllMarks() { std::fill(m_marked.begin(), m_marked.end(), 0); }
+void MainWindowModel::clearAllMarks() {
+    std::fill(m_marked.begin(), m_marked.end(), 0);
+}
 
-void MainWindowModel::markOnly(int i)
-{
+void MainWindowModel::markOnly(int i) {
     clearAllMarks();
     if (i >= 1 && i < int(m_marked.size()))
         m_marked[std::size_t(i)] = 1;
 }
 
-void MainWindowModel::unmarkEntries()
-{
+void MainWindowModel::unmarkEntries() {
     for (auto& e : m_entries)
         e.selected = false;
 }
 
-void MainWindowModel::UpandDownCan(int p)
-{
+void MainWindowModel::UpandDownCan(int p) {
     const int n = m_scene.LayerCount();
     bool up = false, down = false;
     // A deleted slot moves nowhere: exchanging it would bring the deleted layer back
@@ -413,23 +398,20 @@ void MainWindowModel::UpandDownCan(int p)
     m_enabled.downTheLayer = down;
 }
 
-void MainWindowModel::swiftlayer(int a, int b)
-{
+void MainWindowModel::swiftlayer(int a, int b) {
     if (!m_scene.isLayer(a) || !m_scene.isLayer(b) || a == b)
         return;
     m_scene.swapLayerState(a, b);
     std::swap(m_marked[std::size_t(a)], m_marked[std::size_t(b)]);
 }
 
-void MainWindowModel::adjustlayer(int a, int b)
-{
+void MainWindowModel::adjustlayer(int a, int b) {
     if (!m_scene.isLayer(a) || !m_scene.isLayer(b) || a == b)
         return;
     std::swap(m_entries[std::size_t(a)].thumbnail, m_entries[std::size_t(b)].thumbnail);
 }
 
-bool MainWindowModel::layerPanelPress(int slot, bool rightButton)
-{
+bool MainWindowModel::layerPanelPress(int slot, bool rightButton) {
     Scene& s = m_scene;
     if (s.LayerCount() == 0)
         return false;
@@ -454,8 +436,7 @@ bool MainWindowModel::layerPanelPress(int slot, bool rightButton)
     return rightButton && onThumbnail;
 }
 
-void MainWindowModel::upTheLayer()
-{
+void MainWindowModel::upTheLayer() {
     Scene& s = m_scene;
     const int p = s.PanelLayer;
     if (!s.isVisibleLayer(p))
@@ -475,8 +456,7 @@ void MainWindowModel::upTheLayer()
     m_entries[std::size_t(j)].selected = true;
 }
 
-void MainWindowModel::downTheLayer()
-{
+void MainWindowModel::downTheLayer() {
     Scene& s = m_scene;
     const int p = s.PanelLayer;
     if (!s.isVisibleLayer(p))
@@ -496,8 +476,7 @@ void MainWindowModel::downTheLayer()
     m_entries[std::size_t(j)].selected = true;
 }
 
-void MainWindowModel::deleteLayer()
-{
+void MainWindowModel::deleteLayer() {
     Scene& s = m_scene;
     const int p = s.PanelLayer;
     // Deleting a slot that is already hidden would move the other entries up again.
@@ -515,8 +494,7 @@ void MainWindowModel::deleteLayer()
 
 // ---- zoom -----------------------------------------------------------------------------------
 
-void MainWindowModel::zoomStep(long double f)
-{
+void MainWindowModel::zoomStep(long double f) {
     Scene& s = m_scene;
     const double next = static_cast<double>(s.ViewZoom * f);
     // Far beyond any useful scale the canvas coordinates would leave the integer range
@@ -536,23 +514,24 @@ void MainWindowModel::zoomStep(long double f)
     }
 }
 
-void MainWindowModel::imgzoomin() { zoomStep(1.25L); }
-void MainWindowModel::imgzoomout() { zoomStep(0.8L); }
+void MainWindowModel::imgzoomin() {
+    zoomStep(1.25L);
+}
+void MainWindowModel::imgzoomout() {
+    zoomStep(0.8L);
+}
 
-void MainWindowModel::zoomIn()
-{
+void MainWindowModel::zoomIn() {
     imgzoomin();
     ScrollBox1resize();
 }
 
-void MainWindowModel::zoomOut()
-{
+void MainWindowModel::zoomOut() {
     imgzoomout();
     ScrollBox1resize();
 }
 
-bool MainWindowModel::wheel(int delta, bool pointerOverCanvas)
-{
+bool MainWindowModel::wheel(int delta, bool pointerOverCanvas) {
     if (!pointerOverCanvas)
         return false;
     if (delta < 0)
@@ -565,8 +544,7 @@ bool MainWindowModel::wheel(int delta, bool pointerOverCanvas)
 
 // ---- canvas -------------------------------------------------------------------------------------
 
-CanvasTarget MainWindowModel::hitTest(int x, int y) const
-{
+CanvasTarget MainWindowModel::hitTest(int x, int y) const {
     const Scene& s = m_scene;
     for (int i = s.LayerCount(); i >= 1; --i) {
         const LayerSlot& l = s.layer(i);
@@ -578,13 +556,11 @@ CanvasTarget MainWindowModel::hitTest(int x, int y) const
     return {};
 }
 
-Rect MainWindowModel::fullSceneRect() const
-{
+Rect MainWindowModel::fullSceneRect() const {
     return {0, 0, m_scene.scenePicture().width(), m_scene.scenePicture().height()};
 }
 
-CanvasReply MainWindowModel::panTo(int X, int Y)
-{
+CanvasReply MainWindowModel::panTo(int X, int Y) {
     CanvasReply r;
     const int nx = std::clamp(m_scrollX + (m_start.x - X), 0, m_scrollMaxX);
     const int ny = std::clamp(m_scrollY + (m_start.y - Y), 0, m_scrollMaxY);
@@ -600,8 +576,7 @@ CanvasReply MainWindowModel::panTo(int X, int Y)
     return r;
 }
 
-void MainWindowModel::applyDragStep(LayerSlot& slot, int zone, int X, int Y)
-{
+void MainWindowModel::applyDragStep(LayerSlot& slot, int zone, int X, int Y) {
     Rect& h = slot.handle;
     const int dx = X - m_start.x, dy = Y - m_start.y;
     const int oldRight = h.right(), oldBottom = h.bottom();
@@ -656,8 +631,7 @@ void MainWindowModel::applyDragStep(LayerSlot& slot, int zone, int X, int Y)
     }
 }
 
-CanvasTarget MainWindowModel::pointerTarget(int x, int y) const
-{
+CanvasTarget MainWindowModel::pointerTarget(int x, int y) const {
     // The control that took the press keeps the pointer until the release.
     if (m_captureImage)
         return {CanvasTargetKind::SceneImage, 0};
@@ -668,8 +642,7 @@ CanvasTarget MainWindowModel::pointerTarget(int x, int y) const
     return hitTest(x, y);
 }
 
-CanvasReply MainWindowModel::canvasMove(int x, int y, Buttons held)
-{
+CanvasReply MainWindowModel::canvasMove(int x, int y, Buttons held) {
     Scene& s = m_scene;
     const CanvasTarget target = pointerTarget(x, y);
 
@@ -708,8 +681,10 @@ CanvasReply MainWindowModel::canvasMove(int x, int y, Buttons held)
             r.cursor = CursorShape::SizeAll;
             const Rect before = s.layerSceneRect(i);
             // Not beyond the scene's right and bottom edges; no limit left or upwards.
-            slot.handle.left = std::min(slot.handle.left + (X - m_start.x), s.imgbg.left + s.imgbg.width);
-            slot.handle.top = std::min(slot.handle.top + (Y - m_start.y), s.imgbg.top + s.imgbg.height);
+            slot.handle.left =
+                std::min(slot.handle.left + (X - m_start.x), s.imgbg.left + s.imgbg.width);
+            slot.handle.top =
+                std::min(slot.handle.top + (Y - m_start.y), s.imgbg.top + s.imgbg.height);
             const Rect after = s.layerSceneRect(i);
             r.handlesChanged = true;
             if (!(before == after))
@@ -745,8 +720,7 @@ CanvasReply MainWindowModel::canvasMove(int x, int y, Buttons held)
     return r;
 }
 
-CanvasReply MainWindowModel::canvasPress(int x, int y, Buttons pressed)
-{
+CanvasReply MainWindowModel::canvasPress(int x, int y, Buttons pressed) {
     Scene& s = m_scene;
     CanvasReply r;
     r.scrollX = m_scrollX;
@@ -797,8 +771,7 @@ CanvasReply MainWindowModel::canvasPress(int x, int y, Buttons pressed)
     return r;
 }
 
-void MainWindowModel::selectOnCanvas()
-{
+void MainWindowModel::selectOnCanvas() {
     Scene& s = m_scene;
     m_enabled.canvasAddMeIntoSketchList = true;
     m_enabled.canvasForegroundSize = true;
@@ -813,8 +786,7 @@ void MainWindowModel::selectOnCanvas()
     loadTransparencyFrom(s.CurrentLayer);
 }
 
-CanvasReply MainWindowModel::canvasRelease(int x, int y, Buttons released)
-{
+CanvasReply MainWindowModel::canvasRelease(int x, int y, Buttons released) {
     Scene& s = m_scene;
     CanvasReply r;
     r.scrollX = m_scrollX;
@@ -876,8 +848,7 @@ CanvasReply MainWindowModel::canvasRelease(int x, int y, Buttons released)
     return r;
 }
 
-int MainWindowModel::canvasDoubleClick(int x, int y) const
-{
+int MainWindowModel::canvasDoubleClick(int x, int y) const {
     const CanvasTarget t = hitTest(x, y);
     if (t.kind == CanvasTargetKind::Handle)
         return t.slot == m_scene.PointedLayer ? t.slot : 0;
@@ -886,8 +857,7 @@ int MainWindowModel::canvasDoubleClick(int x, int y) const
     return 0;
 }
 
-std::string MainWindowModel::resizeLayerToHandle(int L)
-{
+std::string MainWindowModel::resizeLayerToHandle(int L) {
     Scene& s = m_scene;
     if (!s.isLayer(L))
         return {};
@@ -899,17 +869,22 @@ std::string MainWindowModel::resizeLayerToHandle(int L)
     // A side whose displayed size did not change keeps its pixel size: the factor
     // handle / (carrier * zoom / 100) of an unchanged, rounded handle would otherwise
     // truncate it one pixel short at most zooms, so a mere click shrank the layer.
-    long double wf = slot.handle.width == displayedSize(cw, zoom) ? 1.0L
-                     : static_cast<long double>(double(slot.handle.width) / (double(cw) * zoom / 100.0));
-    long double hf = slot.handle.height == displayedSize(ch, zoom) ? 1.0L
-                     : static_cast<long double>(double(slot.handle.height) / (double(ch) * zoom / 100.0));
+    long double wf =
+        slot.handle.width == displayedSize(cw, zoom)
+            ? 1.0L
+            : static_cast<long double>(double(slot.handle.width) / (double(cw) * zoom / 100.0));
+    long double hf =
+        slot.handle.height == displayedSize(ch, zoom)
+            ? 1.0L
+            : static_cast<long double>(double(slot.handle.height) / (double(ch) * zoom / 100.0));
     if (cw > 0 && zoomedSize(cw, wf) < 1)
         wf = 1.5L / cw; // the smallest layer is one pixel wide
     if (ch > 0 && zoomedSize(ch, hf) < 1)
         hf = 1.5L / ch;
     const int nw = zoomedSize(cw, wf), nh = zoomedSize(ch, hf);
-    const bool fits = pictureSizeAllowed(nw, nh) &&
-                      pictureSizeAllowed(zoomedSize(slot.ForeWork.width(), wf), zoomedSize(slot.ForeWork.height(), hf));
+    const bool fits =
+        pictureSizeAllowed(nw, nh) && pictureSizeAllowed(zoomedSize(slot.ForeWork.width(), wf),
+                                                         zoomedSize(slot.ForeWork.height(), hf));
     if (!fits) {
         slot.handle.width = displayedSize(cw, zoom);
         slot.handle.height = displayedSize(ch, zoom);
@@ -930,16 +905,17 @@ std::string MainWindowModel::resizeLayerToHandle(int L)
     return {};
 }
 
-std::string MainWindowModel::resizeLayerBy(int slot, long double fx, long double fy)
-{
+std::string MainWindowModel::resizeLayerBy(int slot, long double fx, long double fy) {
     Scene& s = m_scene;
     if (!s.isLayer(slot) || !(fx > 0) || !(fy > 0))
         return {};
     LayerSlot& l = s.layer(slot);
     const int nw = zoomedSize(l.carrierWidth, fx), nh = zoomedSize(l.carrierHeight, fy);
     if (!pictureSizeAllowed(nw, nh) ||
-        !pictureSizeAllowed(zoomedSize(l.ForeOriginal.width(), fx), zoomedSize(l.ForeOriginal.height(), fy)) ||
-        !pictureSizeAllowed(zoomedSize(l.ForeWork.width(), fx), zoomedSize(l.ForeWork.height(), fy)))
+        !pictureSizeAllowed(zoomedSize(l.ForeOriginal.width(), fx),
+                            zoomedSize(l.ForeOriginal.height(), fy)) ||
+        !pictureSizeAllowed(zoomedSize(l.ForeWork.width(), fx),
+                            zoomedSize(l.ForeWork.height(), fy)))
         return kPictureTooLarge;
     m_marked[std::size_t(slot)] = 0;
     l.carrierWidth = std::max(0, nw);
@@ -953,14 +929,13 @@ std::string MainWindowModel::resizeLayerBy(int slot, long double fx, long double
     return {};
 }
 
-std::string MainWindowModel::resizeBackgroundBy(long double fx, long double fy)
-{
+std::string MainWindowModel::resizeBackgroundBy(long double fx, long double fy) {
     Scene& s = m_scene;
     if (!(fx > 0) || !(fy > 0))
         return {};
     const int nw = zoomedSize(s.BackWork.width(), fx), nh = zoomedSize(s.BackWork.height(), fy);
-    if (!pictureSizeAllowed(nw, nh) ||
-        !pictureSizeAllowed(zoomedSize(s.BackOriginal.width(), fx), zoomedSize(s.BackOriginal.height(), fy)))
+    if (!pictureSizeAllowed(nw, nh) || !pictureSizeAllowed(zoomedSize(s.BackOriginal.width(), fx),
+                                                           zoomedSize(s.BackOriginal.height(), fy)))
         return kPictureTooLarge;
     ZoomInandOut(s.BackOriginal, fx, fy);
     ZoomInandOut(s.BackWork, fx, fy);
@@ -972,8 +947,8 @@ std::string MainWindowModel::resizeBackgroundBy(long double fx, long double fy)
     return {};
 }
 
-void MainWindowModel::layerRotated(int slot, TBitmap32 original, TBitmap32 work, int growX, int growY)
-{
+void MainWindowModel::layerRotated(int slot, TBitmap32 original, TBitmap32 work, int growX,
+                                   int growY) {
     Scene& s = m_scene;
     if (!s.isLayer(slot))
         return;

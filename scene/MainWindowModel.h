@@ -13,7 +13,8 @@ inline constexpr const char* kHaveNoForeground = "Have no foreground!";
 inline constexpr const char* kHaveNoBackground = "Have no background!";
 inline constexpr const char* kNotAValidFormat = " is not a valid format";
 inline constexpr const char* kNoWorkToPublish = "You have no work to publish, please do.";
-inline constexpr const char* kPictureTooLarge = "The picture would be larger than the program can hold.";
+inline constexpr const char* kPictureTooLarge =
+    "The picture would be larger than the program can hold.";
 
 // The range of ViewZoom (percent) the zoom steps stay in.
 inline constexpr double kMinViewZoom = 0.001;
@@ -21,13 +22,13 @@ inline constexpr double kMaxViewZoom = 100000.0;
 
 // Pointer shapes the canvas asks for.
 enum class CursorShape {
-    Default,   // arrow
-    SizeAll,   // move
-    SizeNWSE,  // north-west / south-east
-    SizeNS,    // north / south
-    SizeNESW,  // north-east / south-west
-    SizeWE,    // west / east
-    Hand,      // panning ("PALM")
+    Default,  // arrow
+    SizeAll,  // move
+    SizeNWSE, // north-west / south-east
+    SizeNS,   // north / south
+    SizeNESW, // north-east / south-west
+    SizeWE,   // west / east
+    Hand,     // panning ("PALM")
 };
 
 // Which mouse buttons are held during a move, or which one is pressed/released.
@@ -40,7 +41,7 @@ struct Buttons {
 enum class CanvasTargetKind { BareCanvas, Handle, SceneImage };
 struct CanvasTarget {
     CanvasTargetKind kind = CanvasTargetKind::BareCanvas;
-    int slot = 0;  // the handle's slot for Handle
+    int slot = 0; // the handle's slot for Handle
     bool operator==(const CanvasTarget&) const = default;
 };
 
@@ -48,14 +49,14 @@ struct CanvasTarget {
 struct CanvasReply {
     bool cursorChanged = false;
     CursorShape cursor = CursorShape::Default;
-    CanvasTarget cursorOn;              // the control that gets the cursor
-    bool openCanvasMenu = false;        // pop up the canvas menu now
-    Rect repaint;                       // scene pixels recomposed (empty = none)
-    bool handlesChanged = false;        // handle rectangles, markers or visibility changed
-    bool scrolled = false;              // the scroll position changed (see scrollX/Y)
+    CanvasTarget cursorOn;       // the control that gets the cursor
+    bool openCanvasMenu = false; // pop up the canvas menu now
+    Rect repaint;                // scene pixels recomposed (empty = none)
+    bool handlesChanged = false; // handle rectangles, markers or visibility changed
+    bool scrolled = false;       // the scroll position changed (see scrollX/Y)
     int scrollX = 0;
     int scrollY = 0;
-    std::string message;                // a message box to show (empty = none)
+    std::string message; // a message box to show (empty = none)
 };
 
 // Every enabled state the commands switch. Items not listed are always enabled.
@@ -73,10 +74,10 @@ struct EnabledStates {
     // Tool bar
     bool toolForegroundSize = false;
     bool toolBackgroundSize = false;
-    bool transparentCheck = false;       // "Transparent"
-    bool transparenceSlider = false;     // "Set transparence"
-    bool angleEdit = false;              // rotation angle edit
-    bool rotateForeground = false;       // "Rotate the foreground"
+    bool transparentCheck = false;   // "Transparent"
+    bool transparenceSlider = false; // "Set transparence"
+    bool angleEdit = false;          // rotation angle edit
+    bool rotateForeground = false;   // "Rotate the foreground"
     // Layer panel
     bool upTheLayer = false;
     bool downTheLayer = false;
@@ -85,17 +86,17 @@ struct EnabledStates {
 
 // The tool bar's transparency controls.
 struct TransparencyControls {
-    bool checked = false;       // "Transparent"
-    int sliderPosition = 127;   // 0..255
-    std::string percentLabel = "50";  // Round(position / 255 * 100)
+    bool checked = false;            // "Transparent"
+    int sliderPosition = 127;        // 0..255
+    std::string percentLabel = "50"; // Round(position / 255 * 100)
 };
 
 // One layer panel entry (40 x 25 at left 2 inside the list area).
 struct LayerEntry {
     int top = 0;
     bool visible = false;
-    bool selected = false;      // shown red
-    TBitmap32 thumbnail;        // the picture shown (stretched to 36 x 21)
+    bool selected = false; // shown red
+    TBitmap32 thumbnail;   // the picture shown (stretched to 36 x 21)
 };
 
 // Floating panel rectangles (screen coordinates) and the sizes laid out inside them.
@@ -128,7 +129,8 @@ struct PanelLayout {
 
 // The floating panels' rectangles for a main window at mainWindow (screen coordinates)
 // whose "Layer show" and "Album-list show" buttons sit at the given places in the tool bar.
-PanelLayout computePanelLayout(const Rect& mainWindow, Point layerShowButton, Point albumListShowButton);
+PanelLayout computePanelLayout(const Rect& mainWindow, Point layerShowButton,
+                               Point albumListShowButton);
 
 // Where the canvas goes inside a main window of the given size for a scene image of
 // the given displayed size (centred with a 5-pixel margin when it fits).
@@ -140,9 +142,9 @@ struct ResizeReply {
     int toolBarWidth = 0;
     int rightGroupWidth = 0;
     Point statusLabel;
-    bool placePanels = false;    // float the panels at `panels`, hide layer and album-list
+    bool placePanels = false; // float the panels at `panels`, hide layer and album-list
     PanelLayout panels;
-    bool buildBrowsers = false;  // first layout: build browsers, frames and masks, drop the splash
+    bool buildBrowsers = false; // first layout: build browsers, frames and masks, drop the splash
 };
 
 // Resize zone of a handle of displayed size w x h for a pointer at (x, y) in the
@@ -165,7 +167,7 @@ std::string percentLabelText(int position);
 // the pointer state machine of the canvas, the layer panel, the zoom, the enabled
 // states and the messages. The window forwards every gesture here and draws the state.
 class MainWindowModel {
-public:
+  public:
     MainWindowModel();
 
     Scene& scene() { return m_scene; }
@@ -179,8 +181,8 @@ public:
     void windowClosing();
     // A main-window resize to w x h at (left, top) on screen; leftGroupWidth is the
     // width of the tool bar's left group, the button points as for computePanelLayout.
-    ResizeReply mainWindowResized(const Rect& mainWindow, int leftGroupWidth = 0, Point layerShowButton = {},
-                                  Point albumListShowButton = {});
+    ResizeReply mainWindowResized(const Rect& mainWindow, int leftGroupWidth = 0,
+                                  Point layerShowButton = {}, Point albumListShowButton = {});
     // The canvas rectangle for the current window size (ScrollBox1resize).
     Rect ScrollBox1resize();
     Rect canvasRect() const { return m_canvas; }
@@ -297,7 +299,7 @@ public:
     // Returns a message when the new size cannot be held (the handle is put back).
     std::string resizeLayerToHandle(int L);
 
-private:
+  private:
     void selectOnCanvas();
     void loadTransparencyFrom(int i);
     void markOnly(int i);
@@ -312,8 +314,8 @@ private:
     Rect fullSceneRect() const;
 
     Scene m_scene;
-    std::vector<LayerEntry> m_entries{1};  // [0] unused
-    std::vector<char> m_marked{0};          // per slot, [0] = dummy
+    std::vector<LayerEntry> m_entries{1}; // [0] unused
+    std::vector<char> m_marked{0};        // per slot, [0] = dummy
     EnabledStates m_enabled;
     TransparencyControls m_transparency;
     std::string m_zoomLabel = "100%";
@@ -329,10 +331,10 @@ private:
     Point m_last;
     int m_savedScrollX = 0;
     int m_savedScrollY = 0;
-    int m_captureSlot = 0;  // handle holding the pointer during a press (0 = none)
-    bool m_captureImage = false;  // the scene image holds the pointer during a press
-    bool m_captureBare = false;   // the bare canvas holds it
-    bool m_resizeDrag = false;    // a left press in a zone: resizing until the release
+    int m_captureSlot = 0;       // handle holding the pointer during a press (0 = none)
+    bool m_captureImage = false; // the scene image holds the pointer during a press
+    bool m_captureBare = false;  // the bare canvas holds it
+    bool m_resizeDrag = false;   // a left press in a zone: resizing until the release
 
     int m_scrollX = 0;
     int m_scrollY = 0;

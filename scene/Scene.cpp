@@ -13,8 +13,7 @@
 
 namespace quill {
 
-Rect Rect::united(const Rect& o) const
-{
+Rect Rect::united(const Rect& o) const {
     if (o.empty())
         return *this;
     if (empty())
@@ -23,8 +22,7 @@ Rect Rect::united(const Rect& o) const
                      std::max(bottom(), o.bottom()));
 }
 
-Rect Rect::intersected(const Rect& o) const
-{
+Rect Rect::intersected(const Rect& o) const {
     const int l = std::max(left, o.left), t = std::max(top, o.top);
     const int r = std::min(right(), o.right()), b = std::min(bottom(), o.bottom());
     if (l >= r || t >= b)
@@ -32,8 +30,7 @@ Rect Rect::intersected(const Rect& o) const
     return fromEdges(l, t, r, b);
 }
 
-int displayedSize(int pixels, double zoom)
-{
+int displayedSize(int pixels, double zoom) {
     return int(roundHalfEven(static_cast<long double>(pixels) * zoom / 100.0L));
 }
 
@@ -42,13 +39,11 @@ int displayedSize(int pixels, double zoom)
 // at least 1/510 from one, far beyond the 64-bit mantissa's error; floor(q/255 + 1/2)
 // and floor((q + 127) / 255) differ only when q + 127.5 is a multiple of 255, which no
 // integer q gives. A test checks all 65536 pairs against the long double form.
-int toumingAlpha(int alpha, int factor)
-{
+int toumingAlpha(int alpha, int factor) {
     return (alpha * factor + 127) / 255;
 }
 
-void touming(TBitmap32& picture, int factor)
-{
+void touming(TBitmap32& picture, int factor) {
     const std::uint32_t f = std::uint32_t(clampByte(factor));
     if (f == 255)
         return; // alpha * 255 / 255 is alpha
@@ -70,8 +65,7 @@ namespace {
 // The mask step, with the transparency factor folded in: touming after the mask step
 // gives a non-cut-out pixel Round(maskAlpha * factor / 255), and leaves a cut-out pixel
 // (alpha 0) as it is, so one pass does both. factor 255 is no transparency.
-void clearMaskScaled(TBitmap32& picture, std::uint32_t factor)
-{
+void clearMaskScaled(TBitmap32& picture, std::uint32_t factor) {
     const int w = picture.width();
     const std::uint32_t alpha = std::uint32_t(toumingAlpha(255, int(factor))) << 24;
     parallelRows(picture.height(), std::size_t(w), [&](int begin, int end) {
@@ -85,8 +79,7 @@ void clearMaskScaled(TBitmap32& picture, std::uint32_t factor)
     });
 }
 
-void applyMaskScaled(TBitmap32& picture, const TBitmap32& mask, std::uint32_t factor)
-{
+void applyMaskScaled(TBitmap32& picture, const TBitmap32& mask, std::uint32_t factor) {
     const int pw = picture.width(), ph = picture.height();
     if (picture.empty())
         return;
@@ -129,14 +122,17 @@ void applyMaskScaled(TBitmap32& picture, const TBitmap32& mask, std::uint32_t fa
 
 } // namespace
 
-void ClearMask(TBitmap32& picture) { clearMaskScaled(picture, 255); }
+void ClearMask(TBitmap32& picture) {
+    clearMaskScaled(picture, 255);
+}
 
-void ApplyMask(TBitmap32& picture, const TBitmap32& mask) { applyMaskScaled(picture, mask, 255); }
+void ApplyMask(TBitmap32& picture, const TBitmap32& mask) {
+    applyMaskScaled(picture, mask, 255);
+}
 
 Scene::Scene() : m_layers(1) {}
 
-void Scene::deriveLayerAlpha(int i)
-{
+void Scene::deriveLayerAlpha(int i) {
     if (!isLayer(i))
         return;
     LayerSlot& s = layer(i);
@@ -144,38 +140,35 @@ void Scene::deriveLayerAlpha(int i)
     if (s.LayerMask >= 1 && m_maskSource)
         mask = m_maskSource(s.LayerMask);
     // The mask step and the transparency step in one pass over the picture.
-    const std::uint32_t factor = s.LayerTransparent ? std::uint32_t(clampByte(255 - s.LayerTransparence)) : 255u;
+    const std::uint32_t factor =
+        s.LayerTransparent ? std::uint32_t(clampByte(255 - s.LayerTransparence)) : 255u;
     if (mask)
         applyMaskScaled(s.ForeWork, *mask, factor);
     else
         clearMaskScaled(s.ForeWork, factor);
 }
 
-void Scene::RefreshLayer()
-{
+void Scene::RefreshLayer() {
     if (LayerCount() == 0 || !isLayer(CurrentLayer))
         return;
     deriveLayerAlpha(CurrentLayer);
     ComposeScene();
 }
 
-Point Scene::layerPosition(int i) const
-{
+Point Scene::layerPosition(int i) const {
     const Rect& h = layer(i).handle;
     const long double zoom = ViewZoom;
     return {int(roundHalfEven(static_cast<long double>(h.left - imgbg.left) / zoom * 100.0L)),
             int(roundHalfEven(static_cast<long double>(h.top - imgbg.top) / zoom * 100.0L))};
 }
 
-Rect Scene::layerSceneRect(int i) const
-{
+Rect Scene::layerSceneRect(int i) const {
     const Point p = layerPosition(i);
     const TBitmap32& w = layer(i).ForeWork;
     return {p.x, p.y, w.width(), w.height()};
 }
 
-void blendRowOverOpaque(std::uint32_t* dest, const std::uint32_t* source, int n)
-{
+void blendRowOverOpaque(std::uint32_t* dest, const std::uint32_t* source, int n) {
     // Over an opaque destination the four cases of BlendPixel are one formula: alpha 0
     // gives (255 * D) div 255 = D, alpha 255 gives S, and the general case reduces to
     // ((255 - Sa) * D + Sa * S) div 255 with alpha 255. The sum is at most 255 * 255, so
@@ -200,7 +193,8 @@ void blendRowOverOpaque(std::uint32_t* dest, const std::uint32_t* source, int n)
         const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dest + k));
         const __m128i lo = half(_mm_unpacklo_epi8(s, zero), _mm_unpacklo_epi8(d, zero));
         const __m128i hi = half(_mm_unpackhi_epi8(s, zero), _mm_unpackhi_epi8(d, zero));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + k), _mm_or_si128(_mm_packus_epi16(lo, hi), opaque));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + k),
+                         _mm_or_si128(_mm_packus_epi16(lo, hi), opaque));
     }
 #endif
     for (; k < n; ++k) {
@@ -218,8 +212,7 @@ void blendRowOverOpaque(std::uint32_t* dest, const std::uint32_t* source, int n)
 
 namespace {
 
-bool rowOpaque(const std::uint32_t* row, int n)
-{
+bool rowOpaque(const std::uint32_t* row, int n) {
     std::uint32_t all = 0xffffffffu;
     for (int k = 0; k < n; ++k)
         all &= row[k];
@@ -227,8 +220,8 @@ bool rowOpaque(const std::uint32_t* row, int n)
 }
 
 // Draws row y of the picture placed at (px, py) onto dest row y, columns [left, right).
-void blendLayerRow(const TBitmap32& pic, int px, int py, std::uint32_t* destRow, int y, int left, int right)
-{
+void blendLayerRow(const TBitmap32& pic, int px, int py, std::uint32_t* destRow, int y, int left,
+                   int right) {
     if (y < py || y - py >= pic.height())
         return;
     const int l = std::max(left, px);
@@ -240,8 +233,7 @@ void blendLayerRow(const TBitmap32& pic, int px, int py, std::uint32_t* destRow,
 
 } // namespace
 
-void Scene::composeRows(const Rect& r)
-{
+void Scene::composeRows(const Rect& r) {
     // Row chunks of about 32K pixels, each finished (background, every layer, the frame)
     // before the next, so a chunk's rows stay in cache between the passes; the chunks run
     // in parallel bands. A row whose background is opaque (every row of a background
@@ -274,9 +266,10 @@ void Scene::composeRows(const Rect& r)
                     if (rowOpaque(pic.row32(y - p.y) + (r.left - p.x), r.width))
                         first = i;
                 }
-                const std::uint32_t* base = first == 0 ? BackWork.row32(y) + r.left
-                                                       : layer(first).ForeWork.row32(y - places[std::size_t(first)].y) +
-                                                             (r.left - places[std::size_t(first)].x);
+                const std::uint32_t* base =
+                    first == 0 ? BackWork.row32(y) + r.left
+                               : layer(first).ForeWork.row32(y - places[std::size_t(first)].y) +
+                                     (r.left - places[std::size_t(first)].x);
                 std::memcpy(dest + r.left, base, std::size_t(r.width) * 4);
                 const bool opaque = first > 0 || rowOpaque(dest + r.left, r.width);
                 for (int i = first + 1; i <= LayerCount(); ++i) {
@@ -286,7 +279,8 @@ void Scene::composeRows(const Rect& r)
                     if (opaque)
                         blendLayerRow(layer(i).ForeWork, p.x, p.y, dest, y, r.left, r.right());
                     else
-                        layer(i).ForeWork.DrawOntoClipped(p.x, p.y, m_scene, r.left, y, r.right(), y + 1);
+                        layer(i).ForeWork.DrawOntoClipped(p.x, p.y, m_scene, r.left, y, r.right(),
+                                                          y + 1);
                 }
                 if (frame) {
                     if (opaque)
@@ -299,16 +293,14 @@ void Scene::composeRows(const Rect& r)
     });
 }
 
-void Scene::ComposeScene()
-{
+void Scene::ComposeScene() {
     if (m_scene.width() != BackWork.width() || m_scene.height() != BackWork.height())
         m_scene = TBitmap32::uninitialized(BackWork.width(), BackWork.height());
     if (!m_scene.empty())
         composeRows({0, 0, m_scene.width(), m_scene.height()});
 }
 
-Rect Scene::composeRegion(const Rect& region)
-{
+Rect Scene::composeRegion(const Rect& region) {
     if (m_scene.width() != BackWork.width() || m_scene.height() != BackWork.height()) {
         ComposeScene();
         return {0, 0, m_scene.width(), m_scene.height()};
@@ -319,15 +311,15 @@ Rect Scene::composeRegion(const Rect& region)
     return r;
 }
 
-int Scene::AddForegroundLayer(const TBitmap32& picture)
-{
+int Scene::AddForegroundLayer(const TBitmap32& picture) {
     TBitmap32 tmp(picture);
     SetAlpha(tmp, 255);
     LayerSlot slot;
     slot.ForeOriginal = tmp;
     slot.carrierWidth = tmp.width();
     slot.carrierHeight = tmp.height();
-    slot.handle = {0, 0, displayedSize(tmp.width(), ViewZoom), displayedSize(tmp.height(), ViewZoom)};
+    slot.handle = {0, 0, displayedSize(tmp.width(), ViewZoom),
+                   displayedSize(tmp.height(), ViewZoom)};
     slot.ForeWork = std::move(tmp);
     slot.visible = true;
     m_layers.push_back(std::move(slot));
@@ -339,14 +331,12 @@ int Scene::AddForegroundLayer(const TBitmap32& picture)
     return i;
 }
 
-void Scene::updateImageSize()
-{
+void Scene::updateImageSize() {
     imgbg.width = displayedSize(BackWork.width(), ViewZoom);
     imgbg.height = displayedSize(BackWork.height(), ViewZoom);
 }
 
-void Scene::SetBackgroundPicture(const TBitmap32& picture)
-{
+void Scene::SetBackgroundPicture(const TBitmap32& picture) {
     BackgroundSet = true;
     BackOriginal = picture;
     SetAlpha(BackOriginal, 255);
@@ -357,8 +347,7 @@ void Scene::SetBackgroundPicture(const TBitmap32& picture)
     ComposeScene();
 }
 
-bool Scene::setCurrentForeWork(const TBitmap32& picture)
-{
+bool Scene::setCurrentForeWork(const TBitmap32& picture) {
     if (!isLayer(CurrentLayer))
         return false;
     layer(CurrentLayer).ForeWork = picture;
@@ -366,8 +355,7 @@ bool Scene::setCurrentForeWork(const TBitmap32& picture)
     return true;
 }
 
-void Scene::swapLayerState(int a, int b)
-{
+void Scene::swapLayerState(int a, int b) {
     if (!isLayer(a) || !isLayer(b) || a == b)
         return;
     LayerSlot& x = layer(a);

@@ -18,17 +18,21 @@ struct Rect {
     int width = 0;
     int height = 0;
 
-    int right() const { return left + width; }   // one past the last column
-    int bottom() const { return top + height; }  // one past the last row
+    int right() const { return left + width; }  // one past the last column
+    int bottom() const { return top + height; } // one past the last row
     bool empty() const { return width <= 0 || height <= 0; }
-    bool contains(int x, int y) const { return x >= left && x < right() && y >= top && y < bottom(); }
+    bool contains(int x, int y) const {
+        return x >= left && x < right() && y >= top && y < bottom();
+    }
     bool operator==(const Rect&) const = default;
 
     // The smallest rectangle holding both (an empty rectangle adds nothing).
     Rect united(const Rect& o) const;
     // The common part (empty when they do not meet).
     Rect intersected(const Rect& o) const;
-    static Rect fromEdges(int left, int top, int right, int bottom) { return {left, top, right - left, bottom - top}; }
+    static Rect fromEdges(int left, int top, int right, int bottom) {
+        return {left, top, right - left, bottom - top};
+    }
 };
 
 struct Point {
@@ -43,15 +47,15 @@ using MaskSource = std::function<const TBitmap32*(int k)>;
 // One layer slot. A layer is its slot index; slots are never removed (deleting hides
 // the handle).
 struct LayerSlot {
-    TBitmap32 ForeOriginal;   // as opened, alpha 255; effects start from it
-    TBitmap32 ForeWork;       // the picture drawn, alpha = the layer's opacity
-    Rect handle;              // the handle's place and displayed size in canvas coordinates
-    int carrierWidth = 0;     // the handle carrier's pixel size (the layer's pixel size)
+    TBitmap32 ForeOriginal; // as opened, alpha 255; effects start from it
+    TBitmap32 ForeWork;     // the picture drawn, alpha = the layer's opacity
+    Rect handle;            // the handle's place and displayed size in canvas coordinates
+    int carrierWidth = 0;   // the handle carrier's pixel size (the layer's pixel size)
     int carrierHeight = 0;
-    bool visible = false;     // false once the layer is deleted
+    bool visible = false; // false once the layer is deleted
     bool LayerTransparent = false;
     int LayerTransparence = 128;
-    int LayerMask = 0;        // 0 = no mask, 1..36 = mask picture k
+    int LayerMask = 0; // 0 = no mask, 1..36 = mask picture k
 };
 
 // alpha = Round(alpha * factor / 255), halves to even, for every pixel (cut-out pixels
@@ -78,7 +82,7 @@ int displayedSize(int pixels, double zoom);
 
 // The scene: background, layers in slot order, the frame, and the composed picture.
 class Scene {
-public:
+  public:
     Scene();
 
     // ---- layers -------------------------------------------------------------
@@ -144,10 +148,10 @@ public:
     // Sets imgbg's displayed size from the scene picture size and ViewZoom.
     void updateImageSize();
 
-private:
+  private:
     void composeRows(const Rect& r);
 
-    std::vector<LayerSlot> m_layers;  // [0] = dummy
+    std::vector<LayerSlot> m_layers; // [0] = dummy
     TBitmap32 m_scene;
     MaskSource m_maskSource;
 };

@@ -14,8 +14,7 @@ struct BlendCase {
     std::uint32_t expected;
 };
 
-TEST(BlendPixel, FourCasesWithWorkedValues)
-{
+TEST(BlendPixel, FourCasesWithWorkedValues) {
     const BlendCase cases[] = {
         {"both transparent -> white, alpha 0", makePixel(10, 20, 30, 0), makePixel(40, 50, 60, 0),
          makePixel(255, 255, 255, 0)},
@@ -30,9 +29,11 @@ TEST(BlendPixel, FourCasesWithWorkedValues)
          makePixel(255, 127, 127, 255)},
         // Sa 50 over Da 100: A = 12750 + 25500 - 5000 = 33250; colour
         // (100*205*200 + 255*50*10) div 33250 = 127; alpha 33250 div 255 = 130.
-        {"general case", makePixel(200, 200, 200, 100), makePixel(10, 10, 10, 50), makePixel(127, 127, 127, 130)},
+        {"general case", makePixel(200, 200, 200, 100), makePixel(10, 10, 10, 50),
+         makePixel(127, 127, 127, 130)},
         // Over opaque: ((255-1)*0 + 1*255) div 255 = 1 and ((255-254)*255 + 0) div 255 = 1.
-        {"alpha 1 over black", makePixel(0, 0, 0, 255), makePixel(255, 255, 255, 1), makePixel(1, 1, 1, 255)},
+        {"alpha 1 over black", makePixel(0, 0, 0, 255), makePixel(255, 255, 255, 1),
+         makePixel(1, 1, 1, 255)},
         {"alpha 254 of black over white", makePixel(255, 255, 255, 255), makePixel(0, 0, 0, 254),
          makePixel(1, 1, 1, 255)},
     };
@@ -52,8 +53,7 @@ struct PlaceCase {
     int changed; // pixels of the 4 x 4 destination that change
 };
 
-TEST(DrawOnto, PlacementAndClipping)
-{
+TEST(DrawOnto, PlacementAndClipping) {
     // A 3 x 3 opaque source whose pixel (c, r) has red 10*r + c + 1.
     TBitmap32 src(3, 3);
     for (int r = 0; r < 3; ++r)
@@ -61,7 +61,8 @@ TEST(DrawOnto, PlacementAndClipping)
             src.setPixel(c, r, makePixel(10 * r + c + 1, 0, 0, 255));
     const std::uint32_t bg = makePixel(0, 0, 200, 255);
     const PlaceCase cases[] = {
-        {0, 0, 9}, {-1, -1, 4}, {-2, 0, 3}, {2, 2, 4}, {4, 0, 0}, {-3, 0, 0}, {0, 4, 0}, {0, -3, 0}, {3, 3, 1},
+        {0, 0, 9},  {-1, -1, 4}, {-2, 0, 3}, {2, 2, 4}, {4, 0, 0},
+        {-3, 0, 0}, {0, 4, 0},   {0, -3, 0}, {3, 3, 1},
     };
     for (const auto& c : cases) {
         TBitmap32 dest(4, 4, bg);
@@ -72,7 +73,8 @@ TEST(DrawOnto, PlacementAndClipping)
                 const int sx = x - c.x, sy = y - c.y;
                 const bool inside = sx >= 0 && sx < 3 && sy >= 0 && sy < 3;
                 const std::uint32_t want = inside ? src.pixel(sx, sy) : bg;
-                EXPECT_EQ(dest.pixel(x, y), want) << "at " << c.x << "," << c.y << " pixel " << x << "," << y;
+                EXPECT_EQ(dest.pixel(x, y), want)
+                    << "at " << c.x << "," << c.y << " pixel " << x << "," << y;
                 changed += dest.pixel(x, y) != bg;
             }
         EXPECT_EQ(changed, c.changed) << "at " << c.x << "," << c.y;
@@ -89,8 +91,7 @@ struct ZoomCase {
     int newW, newH;
 };
 
-TEST(ZoomInandOut, SizesTruncate)
-{
+TEST(ZoomInandOut, SizesTruncate) {
     const ZoomCase cases[] = {
         {5, 3, 0.5L, 0.5L, 2, 1},
         {7, 1, 59.0L / 7.0L, 1.0L, 58, 1}, // 7 * (59/7) comes out just under 59
@@ -106,8 +107,7 @@ TEST(ZoomInandOut, SizesTruncate)
     }
 }
 
-TEST(ZoomInandOut, ColumnMappingIsFloorOfKTimesOldOverNew)
-{
+TEST(ZoomInandOut, ColumnMappingIsFloorOfKTimesOldOverNew) {
     TBitmap32 p(7, 2);
     for (int x = 0; x < 7; ++x) {
         p.setPixel(x, 0, makePixel(x, 0, 0, 255));
@@ -137,8 +137,7 @@ namespace {
 
 // The composition's row blend over an opaque scene must give BlendPixel's bytes for
 // every source alpha and every pair of channel values.
-TEST(BlendRowOverOpaque, EqualsBlendPixelOnEveryInput)
-{
+TEST(BlendRowOverOpaque, EqualsBlendPixelOnEveryInput) {
     std::vector<std::uint32_t> dest(256), source(256), expected(256);
     for (int sa = 0; sa < 256; ++sa)
         for (int d = 0; d < 256; ++d) {

@@ -13,12 +13,12 @@ constexpr Buttons kLeft{true, false};
 constexpr Buttons kRight{false, true};
 constexpr Buttons kNone{false, false};
 
-const std::uint32_t kRed = makePixel(255, 0, 0), kGreen = makePixel(0, 255, 0), kBlue = makePixel(0, 0, 255);
+const std::uint32_t kRed = makePixel(255, 0, 0), kGreen = makePixel(0, 255, 0),
+                    kBlue = makePixel(0, 0, 255);
 
 class ModelFixture : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         m.windowShown();
         m.mainWindowResized({2, 1, 843, 668});
         m.scene().setMaskSource([this](int k) -> const TBitmap32* {
@@ -26,24 +26,23 @@ protected:
             return it == masks.end() ? nullptr : &it->second;
         });
     }
-    int add(int w, int h, std::uint32_t colour) { return m.addForegroundLayer(TBitmap32(w, h, colour)); }
+    int add(int w, int h, std::uint32_t colour) {
+        return m.addForegroundLayer(TBitmap32(w, h, colour));
+    }
     // A click: move there, press, release.
-    CanvasReply click(int x, int y, Buttons b)
-    {
+    CanvasReply click(int x, int y, Buttons b) {
         m.canvasMove(x, y, kNone);
         m.canvasPress(x, y, b);
         return m.canvasRelease(x, y, b);
     }
     // A drag from (x0, y0) to (x1, y1) with the left button, released at the end.
-    CanvasReply drag(int x0, int y0, int x1, int y1)
-    {
+    CanvasReply drag(int x0, int y0, int x1, int y1) {
         m.canvasMove(x0, y0, kNone);
         m.canvasPress(x0, y0, kLeft);
         m.canvasMove(x1, y1, kLeft);
         return m.canvasRelease(x1, y1, kLeft);
     }
-    TBitmap32 fullComposition() const
-    {
+    TBitmap32 fullComposition() const {
         Scene copy = m.scene();
         copy.ComposeScene();
         return copy.scenePicture();
@@ -54,49 +53,52 @@ protected:
 
 // ---- free geometry -----------------------------------------------------------------------
 
-TEST(ResizeZones, TableOrderAndTheGapsAtTwenty)
-{
+TEST(ResizeZones, TableOrderAndTheGapsAtTwenty) {
     const struct {
         int w, h, x, y, zone;
     } cases[] = {
-        {30, 30, 15, 5, 1},   {30, 30, 25, 5, 3},   {30, 30, 19, 19, 1},  // a 30-wide handle has no zone 2
-        {100, 100, 5, 5, 1},  {100, 100, 50, 5, 2}, {100, 100, 95, 5, 3}, {100, 100, 95, 50, 4},
-        {100, 100, 95, 95, 5}, {100, 100, 50, 95, 6}, {100, 100, 5, 95, 7}, {100, 100, 5, 50, 8},
-        {100, 100, 50, 50, 0}, {100, 100, 20, 5, 0}, {100, 100, 80, 5, 0}, {100, 100, 5, 20, 0},
+        {30, 30, 15, 5, 1},    {30, 30, 25, 5, 3},    {30, 30, 19, 19, 1}, // a 30-wide handle has
+                                                                           // no zone 2
+        {100, 100, 5, 5, 1},   {100, 100, 50, 5, 2},  {100, 100, 95, 5, 3},  {100, 100, 95, 50, 4},
+        {100, 100, 95, 95, 5}, {100, 100, 50, 95, 6}, {100, 100, 5, 95, 7},  {100, 100, 5, 50, 8},
+        {100, 100, 50, 50, 0}, {100, 100, 20, 5, 0},  {100, 100, 80, 5, 0},  {100, 100, 5, 20, 0},
         {100, 100, 5, 80, 0},  {100, 100, 50, 20, 0}, {100, 100, 20, 50, 0}, {100, 100, 80, 50, 0},
         {100, 100, 50, 80, 0}, {100, 100, 81, 21, 4}, {100, 100, 21, 79, 0},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(resizeZoneAt(c.x, c.y, c.w, c.h), c.zone) << c.w << "x" << c.h << " at " << c.x << "," << c.y;
-    const CursorShape cursors[] = {CursorShape::SizeAll,  CursorShape::SizeNWSE, CursorShape::SizeNS,
-                                   CursorShape::SizeNESW, CursorShape::SizeWE,   CursorShape::SizeNWSE,
-                                   CursorShape::SizeNS,   CursorShape::SizeNESW, CursorShape::SizeWE};
+        EXPECT_EQ(resizeZoneAt(c.x, c.y, c.w, c.h), c.zone)
+            << c.w << "x" << c.h << " at " << c.x << "," << c.y;
+    const CursorShape cursors[] = {
+        CursorShape::SizeAll,  CursorShape::SizeNWSE, CursorShape::SizeNS,
+        CursorShape::SizeNESW, CursorShape::SizeWE,   CursorShape::SizeNWSE,
+        CursorShape::SizeNS,   CursorShape::SizeNESW, CursorShape::SizeWE};
     for (int z = 0; z <= 8; ++z)
         EXPECT_EQ(zoneCursor(z), cursors[z]) << "zone " << z;
 }
 
-TEST(SelectionMarker, PixelsOfTheMarker)
-{
+TEST(SelectionMarker, PixelsOfTheMarker) {
     const struct {
         int w, h, x, y;
         bool marked;
     } cases[] = {
-        {30, 30, 0, 0, true},    {30, 30, 9, 9, true},    {30, 30, 10, 10, false}, {30, 30, 20, 20, true},
-        {30, 30, 29, 29, true},  {30, 30, 15, 2, false},  {30, 30, 15, 3, true},   {30, 30, 15, 6, true},
-        {30, 30, 15, 7, false},  {30, 30, 15, 22, false}, {30, 30, 15, 23, true},  {30, 30, 15, 26, true},
-        {30, 30, 15, 27, false}, {30, 30, 4, 15, true},   {30, 30, 24, 15, true},  {30, 30, 15, 15, false},
-        {19, 30, 0, 0, false},   {30, 19, 4, 4, false},   {20, 20, 10, 10, true},
+        {30, 30, 0, 0, true},    {30, 30, 9, 9, true},   {30, 30, 10, 10, false},
+        {30, 30, 20, 20, true},  {30, 30, 29, 29, true}, {30, 30, 15, 2, false},
+        {30, 30, 15, 3, true},   {30, 30, 15, 6, true},  {30, 30, 15, 7, false},
+        {30, 30, 15, 22, false}, {30, 30, 15, 23, true}, {30, 30, 15, 26, true},
+        {30, 30, 15, 27, false}, {30, 30, 4, 15, true},  {30, 30, 24, 15, true},
+        {30, 30, 15, 15, false}, {19, 30, 0, 0, false},  {30, 19, 4, 4, false},
+        {20, 20, 10, 10, true},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(isMarkerPixel(c.x, c.y, c.w, c.h), c.marked) << c.w << "x" << c.h << " at " << c.x << "," << c.y;
+        EXPECT_EQ(isMarkerPixel(c.x, c.y, c.w, c.h), c.marked)
+            << c.w << "x" << c.h << " at " << c.x << "," << c.y;
     const TBitmap32 carrier = makeCarrier(30, 30, true);
     EXPECT_EQ(carrier.pixel(0, 0), makePixel(255, 0, 0));
     EXPECT_EQ(carrier.pixel(15, 15), makePixel(255, 255, 255));
     EXPECT_TRUE(makeCarrier(30, 30, false) == TBitmap32(30, 30, makePixel(255, 255, 255)));
 }
 
-TEST(CanvasFit, CentredWhenSmallerFilledWhenLarger)
-{
+TEST(CanvasFit, CentredWhenSmallerFilledWhenLarger) {
     const struct {
         int w, h, iw, ih;
         Rect expected;
@@ -110,8 +112,7 @@ TEST(CanvasFit, CentredWhenSmallerFilledWhenLarger)
         EXPECT_EQ(canvasRectFor(c.w, c.h, c.iw, c.ih), c.expected) << c.iw << "x" << c.ih;
 }
 
-TEST(PanelPlacement, RectanglesFromTheWindowAndTheButtons)
-{
+TEST(PanelPlacement, RectanglesFromTheWindowAndTheButtons) {
     const PanelLayout p = computePanelLayout({2, 1, 843, 668}, {400, 2}, {430, 2});
     EXPECT_EQ(p.foreground, Rect::fromEdges(500, 86, 653, 467));
     EXPECT_EQ(p.background, Rect::fromEdges(662, 86, 830, 467));
@@ -131,27 +132,27 @@ TEST(PanelPlacement, RectanglesFromTheWindowAndTheButtons)
     EXPECT_EQ(p.frameRemoveLeft, 749);
 }
 
-TEST(Labels, ZoomAndPercentage)
-{
+TEST(Labels, ZoomAndPercentage) {
     const struct {
         double zoom;
         const char* text;
-    } zooms[] = {{100.0, "100.0%"}, {125.0, "125.0%"}, {156.25, "156.3%"}, {195.3125, "195.3%"},
-                 {64.0, "64.0%"},   {0.05, "0.1%"},    {99.99999999999999, "100.0%"}};
+    } zooms[] = {
+        {100.0, "100.0%"}, {125.0, "125.0%"}, {156.25, "156.3%"},           {195.3125, "195.3%"},
+        {64.0, "64.0%"},   {0.05, "0.1%"},    {99.99999999999999, "100.0%"}};
     for (const auto& z : zooms)
         EXPECT_EQ(zoomLabelText(z.zoom), z.text) << z.zoom;
     const struct {
         int position;
         const char* text;
-    } percents[] = {{0, "0"}, {1, "0"}, {2, "1"}, {64, "25"}, {127, "50"}, {128, "50"}, {191, "75"}, {255, "100"}};
+    } percents[] = {{0, "0"},    {1, "0"},    {2, "1"},    {64, "25"},
+                    {127, "50"}, {128, "50"}, {191, "75"}, {255, "100"}};
     for (const auto& p : percents)
         EXPECT_EQ(percentLabelText(p.position), p.text) << p.position;
 }
 
 // ---- start-up, layout and messages ------------------------------------------------------------
 
-TEST(MainWindowStart, WhiteSceneAndDisabledSizeCommands)
-{
+TEST(MainWindowStart, WhiteSceneAndDisabledSizeCommands) {
     MainWindowModel m;
     EXPECT_EQ(m.publish(), kNoWorkToPublish);
     m.windowShown();
@@ -181,10 +182,10 @@ TEST(MainWindowStart, WhiteSceneAndDisabledSizeCommands)
     EXPECT_FALSE(m.mainWindowResized({2, 1, 900, 700}).placePanels);
 }
 
-TEST_F(ModelFixture, UnreadablePicturesAnswerWithTheFileName)
-{
+TEST_F(ModelFixture, UnreadablePicturesAnswerWithTheFileName) {
     const TBitmap32 empty;
-    EXPECT_EQ(m.openForeground(nullptr, "/pics/missing.jpg"), "/pics/missing.jpg is not a valid format");
+    EXPECT_EQ(m.openForeground(nullptr, "/pics/missing.jpg"),
+              "/pics/missing.jpg is not a valid format");
     EXPECT_EQ(m.openForeground(&empty, "/pics/a.png"), "/pics/a.png is not a valid format");
     EXPECT_EQ(m.browserForeground(&empty, "/lib/b.bmp"), "/lib/b.bmp is not a valid format");
     EXPECT_EQ(m.openBackground(&empty, "/pics/c.gif"), "/pics/c.gif is not a valid format");
@@ -198,8 +199,7 @@ TEST_F(ModelFixture, UnreadablePicturesAnswerWithTheFileName)
     EXPECT_EQ(m.requireForeground(), "");
 }
 
-TEST_F(ModelFixture, NewBackgroundEnablesItsSizeCommandsAndRefitsTheCanvas)
-{
+TEST_F(ModelFixture, NewBackgroundEnablesItsSizeCommandsAndRefitsTheCanvas) {
     m.setBackgroundPicture(TBitmap32(200, 150, kBlue));
     EXPECT_TRUE(m.enabled().editBackgroundSize);
     EXPECT_TRUE(m.enabled().canvasBackgroundSize);
@@ -207,8 +207,7 @@ TEST_F(ModelFixture, NewBackgroundEnablesItsSizeCommandsAndRefitsTheCanvas)
     EXPECT_EQ(m.canvasRect(), (Rect{145, 156, 205, 155}));
 }
 
-TEST(AddingVariants, WhatEachWayOfAddingEnables)
-{
+TEST(AddingVariants, WhatEachWayOfAddingEnables) {
     const TBitmap32 pic(30, 30, kRed);
     {
         MainWindowModel m;
@@ -238,13 +237,13 @@ TEST(AddingVariants, WhatEachWayOfAddingEnables)
         MainWindowModel m;
         m.windowShown();
         m.sketchListForeground(pic);
-        EXPECT_FALSE(m.enabled().editForegroundSize) << "the sketch-list way leaves it to the next click";
+        EXPECT_FALSE(m.enabled().editForegroundSize)
+            << "the sketch-list way leaves it to the next click";
         EXPECT_EQ(m.scene().LayerCount(), 1);
     }
 }
 
-TEST_F(ModelFixture, SameFileTwiceGivesTwoLayersAtTheOriginAndZoomedHandles)
-{
+TEST_F(ModelFixture, SameFileTwiceGivesTwoLayersAtTheOriginAndZoomedHandles) {
     m.zoomIn();
     add(40, 20, kRed);
     add(40, 20, kGreen);
@@ -258,8 +257,7 @@ TEST_F(ModelFixture, SameFileTwiceGivesTwoLayersAtTheOriginAndZoomedHandles)
 
 // ---- canvas ----------------------------------------------------------------------------------
 
-TEST_F(ModelFixture, TopmostVisibleHandleIsHit)
-{
+TEST_F(ModelFixture, TopmostVisibleHandleIsHit) {
     add(100, 100, kRed);
     add(50, 50, kGreen);
     m.scene().layer(2).handle.left = 30;
@@ -267,18 +265,18 @@ TEST_F(ModelFixture, TopmostVisibleHandleIsHit)
         int x, y;
         CanvasTarget target;
     } cases[] = {
-        {40, 10, {CanvasTargetKind::Handle, 2}},  {10, 10, {CanvasTargetKind::Handle, 1}},
-        {79, 49, {CanvasTargetKind::Handle, 2}},  {80, 50, {CanvasTargetKind::Handle, 1}},
+        {40, 10, {CanvasTargetKind::Handle, 2}},       {10, 10, {CanvasTargetKind::Handle, 1}},
+        {79, 49, {CanvasTargetKind::Handle, 2}},       {80, 50, {CanvasTargetKind::Handle, 1}},
         {300, 300, {CanvasTargetKind::SceneImage, 0}}, {600, 10, {CanvasTargetKind::BareCanvas, 0}},
     };
     for (const auto& c : cases)
         EXPECT_EQ(m.hitTest(c.x, c.y), c.target) << c.x << "," << c.y;
     m.scene().layer(2).visible = false;
-    EXPECT_EQ(m.hitTest(40, 10), (CanvasTarget{CanvasTargetKind::Handle, 1})) << "a deleted handle is not hit";
+    EXPECT_EQ(m.hitTest(40, 10), (CanvasTarget{CanvasTargetKind::Handle, 1}))
+        << "a deleted handle is not hit";
 }
 
-TEST_F(ModelFixture, DraggingMovesTheLayerAndRecomposesTheTouchedRegion)
-{
+TEST_F(ModelFixture, DraggingMovesTheLayerAndRecomposesTheTouchedRegion) {
     add(100, 80, kRed);
     m.canvasMove(50, 40, kNone);
     EXPECT_FALSE(m.ResizeMode());
@@ -292,7 +290,8 @@ TEST_F(ModelFixture, DraggingMovesTheLayerAndRecomposesTheTouchedRegion)
     EXPECT_EQ(m.scene().scenePicture().pixel(2, 2), makePixel(255, 255, 255));
 
     m.canvasMove(5000, 3000, kLeft);
-    EXPECT_EQ(m.scene().layer(1).handle.left, 600) << "stops with its left edge at the scene's right edge";
+    EXPECT_EQ(m.scene().layer(1).handle.left, 600)
+        << "stops with its left edge at the scene's right edge";
     EXPECT_EQ(m.scene().layer(1).handle.top, 450);
     m.canvasMove(-5000, -3000, kLeft);
     EXPECT_EQ(m.scene().layer(1).handle.left, -5050) << "no limit to the left";
@@ -303,8 +302,7 @@ TEST_F(ModelFixture, DraggingMovesTheLayerAndRecomposesTheTouchedRegion)
     EXPECT_FALSE(m.DragMode());
 }
 
-TEST_F(ModelFixture, APressBesideTheSceneIsIgnoredUntilItsRelease)
-{
+TEST_F(ModelFixture, APressBesideTheSceneIsIgnoredUntilItsRelease) {
     add(100, 80, kRed);
     m.canvasMove(95, 40, kNone); // zone 4 of the handle
     EXPECT_TRUE(m.ResizeMode());
@@ -318,8 +316,7 @@ TEST_F(ModelFixture, APressBesideTheSceneIsIgnoredUntilItsRelease)
     EXPECT_EQ(m.scene().layer(1).ForeWork.width(), 100);
 }
 
-TEST_F(ModelFixture, ResizeWithTheBottomRightZoneDoublesTheLayerAndReappliesTheMask)
-{
+TEST_F(ModelFixture, ResizeWithTheBottomRightZoneDoublesTheLayerAndReappliesTheMask) {
     masks[12] = TBitmap32(7, 7, makePixel(100, 0, 0));
     add(100, 80, kRed);
     m.scene().layer(1).LayerMask = 12;
@@ -342,8 +339,7 @@ TEST_F(ModelFixture, ResizeWithTheBottomRightZoneDoublesTheLayerAndReappliesTheM
     EXPECT_TRUE(m.scene().scenePicture() == fullComposition());
 }
 
-TEST_F(ModelFixture, EdgesStopAtOnePixel)
-{
+TEST_F(ModelFixture, EdgesStopAtOnePixel) {
     add(100, 80, kRed);
     // Left zone dragged past the right edge.
     m.canvasMove(5, 40, kNone);
@@ -365,8 +361,7 @@ TEST_F(ModelFixture, EdgesStopAtOnePixel)
     EXPECT_EQ(m.scene().layer(2).ForeOriginal.height(), 1);
 }
 
-TEST_F(ModelFixture, TopLeftZoneMovesTheCornerWithThePointer)
-{
+TEST_F(ModelFixture, TopLeftZoneMovesTheCornerWithThePointer) {
     add(100, 80, kRed);
     m.canvasMove(110, 110, kNone); // over the scene: no handle
     m.canvasMove(10, 10, kNone);
@@ -378,8 +373,7 @@ TEST_F(ModelFixture, TopLeftZoneMovesTheCornerWithThePointer)
     EXPECT_EQ(m.scene().layer(1).handle, (Rect{15, 10, 85, 70}));
 }
 
-TEST_F(ModelFixture, AFastResizeKeepsItsZoneUntilTheRelease)
-{
+TEST_F(ModelFixture, AFastResizeKeepsItsZoneUntilTheRelease) {
     add(100, 80, kRed);
     m.canvasMove(5, 40, kNone);
     m.canvasPress(5, 40, kLeft);
@@ -391,8 +385,7 @@ TEST_F(ModelFixture, AFastResizeKeepsItsZoneUntilTheRelease)
     EXPECT_EQ(m.scene().layer(1).carrierWidth, 75);
 }
 
-TEST_F(ModelFixture, ClickInAZoneWithoutDraggingKeepsTheSize)
-{
+TEST_F(ModelFixture, ClickInAZoneWithoutDraggingKeepsTheSize) {
     m.zoomIn(); // 37 * 1.25 = 46.25 shows as 46
     add(37, 37, kRed);
     click(2, 2, kLeft);
@@ -401,8 +394,7 @@ TEST_F(ModelFixture, ClickInAZoneWithoutDraggingKeepsTheSize)
     EXPECT_EQ(m.scene().layer(1).handle.width, 46);
 }
 
-TEST_F(ModelFixture, ResizeBeyondThePictureLimitIsRefused)
-{
+TEST_F(ModelFixture, ResizeBeyondThePictureLimitIsRefused) {
     add(100, 80, kRed);
     m.canvasMove(95, 40, kNone);
     m.canvasPress(95, 40, kLeft);
@@ -413,8 +405,7 @@ TEST_F(ModelFixture, ResizeBeyondThePictureLimitIsRefused)
     EXPECT_EQ(m.scene().layer(1).ForeWork.width(), 100);
 }
 
-TEST_F(ModelFixture, CanvasMenuOpensOnARightClickThatDidNotPan)
-{
+TEST_F(ModelFixture, CanvasMenuOpensOnARightClickThatDidNotPan) {
     add(100, 80, kRed);
     m.setScrollRange(400, 400);
     const CanvasReply plain = click(50, 40, kRight);
@@ -450,8 +441,7 @@ TEST_F(ModelFixture, CanvasMenuOpensOnARightClickThatDidNotPan)
     EXPECT_TRUE(click(300, 300, kRight).openCanvasMenu);
 }
 
-TEST_F(ModelFixture, SelectingEnablesAndDeselectingDisablesButKeepsTheLayer)
-{
+TEST_F(ModelFixture, SelectingEnablesAndDeselectingDisablesButKeepsTheLayer) {
     add(100, 80, kRed);
     add(50, 40, kGreen);
     m.scene().layer(2).handle.left = 200;
@@ -459,9 +449,9 @@ TEST_F(ModelFixture, SelectingEnablesAndDeselectingDisablesButKeepsTheLayer)
     m.setTransparenceSlider(200);
     click(10, 10, kLeft); // layer 1
     EnabledStates e = m.enabled();
-    EXPECT_TRUE(e.canvasAddMeIntoSketchList && e.canvasForegroundSize && e.canvasDeleteMe && e.editForegroundSize &&
-                e.toolsAddSelectedForegroundIntoSketchList && e.rotateForeground && e.toolForegroundSize &&
-                e.angleEdit && e.transparentCheck);
+    EXPECT_TRUE(e.canvasAddMeIntoSketchList && e.canvasForegroundSize && e.canvasDeleteMe &&
+                e.editForegroundSize && e.toolsAddSelectedForegroundIntoSketchList &&
+                e.rotateForeground && e.toolForegroundSize && e.angleEdit && e.transparentCheck);
     EXPECT_TRUE(e.upTheLayer);
     EXPECT_FALSE(e.downTheLayer);
     EXPECT_EQ(m.scene().CurrentLayer, 1);
@@ -480,8 +470,9 @@ TEST_F(ModelFixture, SelectingEnablesAndDeselectingDisablesButKeepsTheLayer)
 
     click(400, 300, kLeft); // the bare scene
     e = m.enabled();
-    EXPECT_FALSE(e.toolForegroundSize || e.upTheLayer || e.downTheLayer || e.toolsAddSelectedForegroundIntoSketchList ||
-                 e.editForegroundSize || e.rotateForeground || e.angleEdit || e.transparentCheck);
+    EXPECT_FALSE(e.toolForegroundSize || e.upTheLayer || e.downTheLayer ||
+                 e.toolsAddSelectedForegroundIntoSketchList || e.editForegroundSize ||
+                 e.rotateForeground || e.angleEdit || e.transparentCheck);
     EXPECT_TRUE(e.canvasDeleteMe) << "only a right click on the scene disables the canvas items";
     EXPECT_FALSE(m.isMarked(2));
     EXPECT_FALSE(m.entry(2).selected);
@@ -494,8 +485,7 @@ TEST_F(ModelFixture, SelectingEnablesAndDeselectingDisablesButKeepsTheLayer)
     EXPECT_FALSE(e.canvasAddMeIntoSketchList || e.canvasForegroundSize || e.canvasDeleteMe);
 }
 
-TEST_F(ModelFixture, TransparencyControlsDriveTheCurrentLayer)
-{
+TEST_F(ModelFixture, TransparencyControlsDriveTheCurrentLayer) {
     add(10, 10, kRed);
     m.setTransparentChecked(true);
     EXPECT_TRUE(m.enabled().transparenceSlider);
@@ -510,8 +500,7 @@ TEST_F(ModelFixture, TransparencyControlsDriveTheCurrentLayer)
     EXPECT_EQ(m.scene().scenePicture().pixel(0, 0), kRed);
 }
 
-TEST_F(ModelFixture, DoubleClickAddsThePointedLayerOrTheScene)
-{
+TEST_F(ModelFixture, DoubleClickAddsThePointedLayerOrTheScene) {
     add(50, 50, kRed);
     add(50, 50, kGreen);
     m.scene().layer(2).handle.left = 100;
@@ -522,8 +511,7 @@ TEST_F(ModelFixture, DoubleClickAddsThePointedLayerOrTheScene)
     EXPECT_EQ(m.canvasDoubleClick(700, 10), 0);
 }
 
-TEST_F(ModelFixture, SizeDialogStepsResampleTheLayerOrTheBackground)
-{
+TEST_F(ModelFixture, SizeDialogStepsResampleTheLayerOrTheBackground) {
     m.zoomIn();
     add(300, 200, kRed);
     m.scene().layer(1).handle.left = 40;
@@ -548,8 +536,7 @@ TEST_F(ModelFixture, SizeDialogStepsResampleTheLayerOrTheBackground)
     EXPECT_EQ(m.scene().layer(1).handle.left, 32) << "40 at 125 % is 32 at 100 %";
 }
 
-TEST_F(ModelFixture, RotatedLayerStaysCentred)
-{
+TEST_F(ModelFixture, RotatedLayerStaysCentred) {
     add(100, 50, kRed);
     add(10, 10, kGreen);
     m.scene().layer(1).handle.left = 10;
@@ -565,8 +552,7 @@ TEST_F(ModelFixture, RotatedLayerStaysCentred)
 
 // ---- layer panel -------------------------------------------------------------------------------
 
-TEST_F(ModelFixture, EntriesNewestOnTopThirtyApart)
-{
+TEST_F(ModelFixture, EntriesNewestOnTopThirtyApart) {
     add(10, 10, kRed);
     add(10, 10, kGreen);
     add(10, 10, kBlue);
@@ -589,8 +575,7 @@ TEST_F(ModelFixture, EntriesNewestOnTopThirtyApart)
     EXPECT_EQ(m.scene().LayerCount(), 4);
 }
 
-TEST_F(ModelFixture, PanelPressSelectsAndOffersDeleteOnlyOnAThumbnail)
-{
+TEST_F(ModelFixture, PanelPressSelectsAndOffersDeleteOnlyOnAThumbnail) {
     EXPECT_FALSE(m.layerPanelPress(0, true)) << "no layers: nothing";
     add(10, 10, kRed);
     EXPECT_FALSE(m.enabled().upTheLayer || m.enabled().downTheLayer) << "one layer moves nowhere";
@@ -606,8 +591,7 @@ TEST_F(ModelFixture, PanelPressSelectsAndOffersDeleteOnlyOnAThumbnail)
     EXPECT_EQ(m.scene().PanelLayer, 1);
 }
 
-TEST_F(ModelFixture, UpSkipsDeletedSlotsAndKeepsEachLayersLook)
-{
+TEST_F(ModelFixture, UpSkipsDeletedSlotsAndKeepsEachLayersLook) {
     add(20, 20, kRed);
     add(20, 20, kGreen);
     add(20, 20, kBlue);
@@ -651,8 +635,7 @@ TEST_F(ModelFixture, UpSkipsDeletedSlotsAndKeepsEachLayersLook)
     EXPECT_EQ(m.scene().PanelLayer, 1);
 }
 
-TEST_F(ModelFixture, ADeletedPanelSlotCannotBeExchanged)
-{
+TEST_F(ModelFixture, ADeletedPanelSlotCannotBeExchanged) {
     add(20, 20, kRed);
     add(20, 20, kGreen);
     add(20, 20, kBlue);
@@ -669,10 +652,10 @@ TEST_F(ModelFixture, ADeletedPanelSlotCannotBeExchanged)
     EXPECT_EQ(m.scene().layer(1).ForeOriginal.pixel(0, 0), kRed);
 }
 
-// ---- zoom ----------------------------------------------------------------------------------------
+// ---- zoom
+// ----------------------------------------------------------------------------------------
 
-TEST_F(ModelFixture, ZoomStepsLabelsAndHandles)
-{
+TEST_F(ModelFixture, ZoomStepsLabelsAndHandles) {
     add(101, 51, kRed);
     m.scene().layer(1).handle.left = 33;
     m.scene().layer(1).handle.top = 17;
@@ -694,8 +677,7 @@ TEST_F(ModelFixture, ZoomStepsLabelsAndHandles)
     EXPECT_EQ(m.canvasRect(), (Rect{1, 30, 493, 408}));
 }
 
-TEST_F(ModelFixture, ZoomStaysInItsRange)
-{
+TEST_F(ModelFixture, ZoomStaysInItsRange) {
     add(30, 20, kRed);
     m.scene().layer(1).handle.left = 7;
     for (int k = 0; k < 200; ++k)
@@ -712,8 +694,7 @@ TEST_F(ModelFixture, ZoomStaysInItsRange)
     EXPECT_EQ(m.scene().CurrentLayer, 1);
 }
 
-TEST_F(ModelFixture, WheelZoomsOnlyOverTheCanvas)
-{
+TEST_F(ModelFixture, WheelZoomsOnlyOverTheCanvas) {
     EXPECT_FALSE(m.wheel(-120, false));
     EXPECT_EQ(m.zoomLabel(), "100%");
     EXPECT_TRUE(m.wheel(-120, true));

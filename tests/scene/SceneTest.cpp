@@ -12,8 +12,7 @@
 namespace quill {
 namespace {
 
-TBitmap32 randomPicture(int w, int h, unsigned seed, bool randomAlpha = false)
-{
+TBitmap32 randomPicture(int w, int h, unsigned seed, bool randomAlpha = false) {
     std::mt19937 rng(seed);
     TBitmap32 p(w, h);
     for (int y = 0; y < h; ++y)
@@ -27,16 +26,18 @@ TBitmap32 randomPicture(int w, int h, unsigned seed, bool randomAlpha = false)
 }
 
 // A mask whose red is the same everywhere.
-TBitmap32 flatMask(int w, int h, int red) { return TBitmap32(w, h, makePixel(red, red, red, 255)); }
+TBitmap32 flatMask(int w, int h, int red) {
+    return TBitmap32(w, h, makePixel(red, red, red, 255));
+}
 
 // ---- touming -------------------------------------------------------------------------
 
-TEST(Touming, EqualsTheExtendedFormulaForEveryAlphaAndFactor)
-{
+TEST(Touming, EqualsTheExtendedFormulaForEveryAlphaAndFactor) {
     for (int f = 0; f <= 255; ++f)
         for (int a = 0; a <= 255; ++a) {
             const long double exact = static_cast<long double>(a) * f / 255.0L;
-            ASSERT_EQ(toumingAlpha(a, f), int(std::nearbyintl(exact))) << "alpha " << a << " factor " << f;
+            ASSERT_EQ(toumingAlpha(a, f), int(std::nearbyintl(exact)))
+                << "alpha " << a << " factor " << f;
         }
     // The picture pass uses the same rule: one row holding every alpha.
     for (int f : {0, 1, 127, 128, 200, 254}) {
@@ -51,8 +52,7 @@ TEST(Touming, EqualsTheExtendedFormulaForEveryAlphaAndFactor)
     }
 }
 
-TEST(Touming, WorkedLevels)
-{
+TEST(Touming, WorkedLevels) {
     // level -> factor 255 - level -> alpha of an opaque pixel
     const struct {
         int level, alpha;
@@ -70,8 +70,7 @@ TEST(Touming, WorkedLevels)
 
 // The mask step as written: resample a copy of the mask with ZoomInandOut, apply where
 // both pictures have the pixel, and take the resampled mask's last row or column beyond.
-void referenceMaskStep(TBitmap32& p, const TBitmap32& mask)
-{
+void referenceMaskStep(TBitmap32& p, const TBitmap32& mask) {
     TBitmap32 m(mask);
     ZoomInandOut(m, static_cast<long double>(p.width()) / mask.width(),
                  static_cast<long double>(p.height()) / mask.height());
@@ -79,16 +78,15 @@ void referenceMaskStep(TBitmap32& p, const TBitmap32& mask)
         for (int x = 0; x < p.width(); ++x) {
             if (p.pixel(x, y) == CutoutColor)
                 continue;
-            const std::uint32_t mv = m.pixel(std::min(x, m.width() - 1), std::min(y, m.height() - 1));
-            p.setPixel(x, y, (p.pixel(x, y) & 0xffffffu) | (std::uint32_t(255 - pixelRed(mv)) << 24));
+            const std::uint32_t mv =
+                m.pixel(std::min(x, m.width() - 1), std::min(y, m.height() - 1));
+            p.setPixel(x, y,
+                       (p.pixel(x, y) & 0xffffffu) | (std::uint32_t(255 - pixelRed(mv)) << 24));
         }
 }
 
-TEST(ApplyMask, RedGivesInverseAlpha)
-{
-    const struct {
-        int red, alpha;
-    } cases[] = {{0, 255}, {100, 155}, {255, 0}};
+TEST(ApplyMask, RedGivesInverseAlpha) {
+    const struct { int red, alpha; } cases[] = {{0, 255}, {100, 155}, {255, 0}};
     for (const auto& c : cases) {
         TBitmap32 p(6, 4, makePixel(1, 2, 3, 17));
         ApplyMask(p, flatMask(3, 5, c.red));
@@ -100,8 +98,7 @@ TEST(ApplyMask, RedGivesInverseAlpha)
     }
 }
 
-TEST(ApplyMask, ColumnsAndRowsTheResampledMaskMissesTakeItsLastOnes)
-{
+TEST(ApplyMask, ColumnsAndRowsTheResampledMaskMissesTakeItsLastOnes) {
     // 11 * (13 / 11) truncates to 12: the resampled mask is one column and one row short.
     ASSERT_EQ(zoomedSize(11, 13.0L / 11.0L), 12);
     TBitmap32 mask(11, 11);
@@ -110,18 +107,18 @@ TEST(ApplyMask, ColumnsAndRowsTheResampledMaskMissesTakeItsLastOnes)
             mask.setPixel(x, y, makePixel(x == 10 ? 200 : (y == 10 ? 100 : 0), 0, 0, 255));
     TBitmap32 p(13, 13, makePixel(5, 5, 5, 255));
     ApplyMask(p, mask);
-    EXPECT_EQ(pixelAlpha(p.pixel(12, 0)), 55) << "the last column comes from the mask's last column";
+    EXPECT_EQ(pixelAlpha(p.pixel(12, 0)), 55)
+        << "the last column comes from the mask's last column";
     EXPECT_EQ(pixelAlpha(p.pixel(0, 12)), 155) << "the last row comes from the mask's last row";
     EXPECT_EQ(pixelAlpha(p.pixel(12, 12)), 55);
     EXPECT_EQ(pixelAlpha(p.pixel(0, 0)), 255);
 }
 
-TEST(ApplyMask, MatchesTheLiteralStepOnOddSizes)
-{
+TEST(ApplyMask, MatchesTheLiteralStepOnOddSizes) {
     const struct {
         int pw, ph, mw, mh;
-    } sizes[] = {{1, 1, 1, 1}, {2, 3, 5, 3}, {5, 3, 2, 3}, {7, 9, 3, 4}, {13, 26, 11, 11}, {30, 29, 21, 29},
-                 {40, 39, 37, 38}, {300, 200, 64, 48}};
+    } sizes[] = {{1, 1, 1, 1},     {2, 3, 5, 3},     {5, 3, 2, 3},     {7, 9, 3, 4},
+                 {13, 26, 11, 11}, {30, 29, 21, 29}, {40, 39, 37, 38}, {300, 200, 64, 48}};
     unsigned seed = 1;
     for (const auto& s : sizes) {
         TBitmap32 p = randomPicture(s.pw, s.ph, seed++);
@@ -134,8 +131,7 @@ TEST(ApplyMask, MatchesTheLiteralStepOnOddSizes)
     }
 }
 
-TEST(ApplyMask, EmptyMaskActsAsNoMask)
-{
+TEST(ApplyMask, EmptyMaskActsAsNoMask) {
     TBitmap32 p(4, 4, makePixel(1, 2, 3, 9));
     p.setPixel(2, 2, CutoutColor);
     ApplyMask(p, TBitmap32());
@@ -146,17 +142,15 @@ TEST(ApplyMask, EmptyMaskActsAsNoMask)
 // ---- the scene ------------------------------------------------------------------------------
 
 class SceneFixture : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         scene.setMaskSource([this](int k) -> const TBitmap32* {
             auto it = masks.find(k);
             return it == masks.end() ? nullptr : &it->second;
         });
         scene.SetBackgroundPicture(TBitmap32(40, 30, makePixel(0, 0, 255, 255)));
     }
-    int addLayer(int w, int h, std::uint32_t colour, int left = 0, int top = 0)
-    {
+    int addLayer(int w, int h, std::uint32_t colour, int left = 0, int top = 0) {
         const int i = scene.AddForegroundLayer(TBitmap32(w, h, colour));
         scene.layer(i).handle.left = left;
         scene.layer(i).handle.top = top;
@@ -169,8 +163,7 @@ protected:
 
 // The composition as written: a copy of the background, every visible layer pixel by
 // pixel with BlendPixel, then the frame.
-TBitmap32 referenceCompose(const Scene& s)
-{
+TBitmap32 referenceCompose(const Scene& s) {
     TBitmap32 out(s.BackWork);
     auto draw = [&out](const TBitmap32& pic, int px, int py) {
         for (int y = 0; y < pic.height(); ++y)
@@ -184,8 +177,10 @@ TBitmap32 referenceCompose(const Scene& s)
         if (!s.layer(i).visible)
             continue;
         const long double z = s.ViewZoom;
-        const int x = int(std::nearbyintl(static_cast<long double>(s.layer(i).handle.left - s.imgbg.left) / z * 100));
-        const int y = int(std::nearbyintl(static_cast<long double>(s.layer(i).handle.top - s.imgbg.top) / z * 100));
+        const int x = int(std::nearbyintl(
+            static_cast<long double>(s.layer(i).handle.left - s.imgbg.left) / z * 100));
+        const int y = int(std::nearbyintl(
+            static_cast<long double>(s.layer(i).handle.top - s.imgbg.top) / z * 100));
         draw(s.layer(i).ForeWork, x, y);
     }
     if (s.FramePicture)
@@ -193,9 +188,9 @@ TBitmap32 referenceCompose(const Scene& s)
     return out;
 }
 
-TEST_F(SceneFixture, HigherSlotCoversLowerAndDeletedLayerIsNotDrawn)
-{
-    const std::uint32_t red = makePixel(255, 0, 0), green = makePixel(0, 255, 0), grey = makePixel(90, 90, 90);
+TEST_F(SceneFixture, HigherSlotCoversLowerAndDeletedLayerIsNotDrawn) {
+    const std::uint32_t red = makePixel(255, 0, 0), green = makePixel(0, 255, 0),
+                        grey = makePixel(90, 90, 90);
     addLayer(10, 10, red, 0, 0);
     const int two = addLayer(10, 10, green, 5, 5);
     scene.ComposeScene();
@@ -213,8 +208,7 @@ TEST_F(SceneFixture, HigherSlotCoversLowerAndDeletedLayerIsNotDrawn)
     EXPECT_EQ(scene.scenePicture().pixel(2, 2), red);
 }
 
-TEST_F(SceneFixture, LayerPartlyLeftAndAboveDrawsItsLowerRightPart)
-{
+TEST_F(SceneFixture, LayerPartlyLeftAndAboveDrawsItsLowerRightPart) {
     TBitmap32 pic = randomPicture(8, 6, 7);
     const int i = scene.AddForegroundLayer(pic);
     scene.layer(i).handle.left = -3;
@@ -226,14 +220,16 @@ TEST_F(SceneFixture, LayerPartlyLeftAndAboveDrawsItsLowerRightPart)
     EXPECT_EQ(scene.scenePicture().pixel(0, 4), makePixel(0, 0, 255));
 }
 
-TEST_F(SceneFixture, PlaceRoundsHalvesToEvenAtTheZoom)
-{
+TEST_F(SceneFixture, PlaceRoundsHalvesToEvenAtTheZoom) {
     const int i = addLayer(2, 2, makePixel(1, 1, 1));
     const struct {
         double zoom;
         int left, top;
         Point expected;
-    } cases[] = {{100, 7, -3, {7, -3}}, {200, 5, 7, {2, 4}}, {200, -5, -7, {-2, -4}}, {125, 10, 11, {8, 9}},
+    } cases[] = {{100, 7, -3, {7, -3}},
+                 {200, 5, 7, {2, 4}},
+                 {200, -5, -7, {-2, -4}},
+                 {125, 10, 11, {8, 9}},
                  {50, 3, 0, {6, 0}}};
     for (const auto& c : cases) {
         scene.ViewZoom = c.zoom;
@@ -243,8 +239,7 @@ TEST_F(SceneFixture, PlaceRoundsHalvesToEvenAtTheZoom)
     }
 }
 
-TEST_F(SceneFixture, FrameIsDrawnAtTheOriginOverTheLayersUnlessRemoved)
-{
+TEST_F(SceneFixture, FrameIsDrawnAtTheOriginOverTheLayersUnlessRemoved) {
     addLayer(10, 10, makePixel(255, 0, 0));
     TBitmap32 frame(40, 30, 0); // transparent black
     frame.setPixel(0, 0, makePixel(0, 255, 0));
@@ -262,8 +257,7 @@ TEST_F(SceneFixture, FrameIsDrawnAtTheOriginOverTheLayersUnlessRemoved)
     EXPECT_EQ(scene.scenePicture().pixel(39, 29), makePixel(0, 0, 255));
 }
 
-TEST_F(SceneFixture, ComposeEqualsTheLiteralComposition)
-{
+TEST_F(SceneFixture, ComposeEqualsTheLiteralComposition) {
     masks[3] = randomPicture(17, 9, 99);
     const int a = scene.AddForegroundLayer(randomPicture(25, 14, 1));
     scene.layer(a).LayerMask = 3;
@@ -290,8 +284,7 @@ TEST_F(SceneFixture, ComposeEqualsTheLiteralComposition)
     EXPECT_LT(pixelAlpha(scene.scenePicture().pixel(39, 20)), 255);
 }
 
-TEST_F(SceneFixture, OpaqueLayersHideWhatLiesUnderThem)
-{
+TEST_F(SceneFixture, OpaqueLayersHideWhatLiesUnderThem) {
     // A layer opaque over the whole scene except one pixel, over two others, under a
     // half-transparent layer and a frame; the background is not opaque in row 4.
     for (int x = 0; x < 40; ++x)
@@ -317,8 +310,7 @@ TEST_F(SceneFixture, OpaqueLayersHideWhatLiesUnderThem)
     }
 }
 
-TEST_F(SceneFixture, MaskAndTransparencyAreDerivedForTheCurrentLayerOnly)
-{
+TEST_F(SceneFixture, MaskAndTransparencyAreDerivedForTheCurrentLayerOnly) {
     masks[1] = flatMask(5, 5, 255); // pure white hides everything
     const int one = addLayer(6, 6, makePixel(10, 10, 10));
     const int two = addLayer(6, 6, makePixel(20, 20, 20));
@@ -336,7 +328,8 @@ TEST_F(SceneFixture, MaskAndTransparencyAreDerivedForTheCurrentLayerOnly)
             scene.layer(two).LayerMask = mask;
             scene.layer(two).LayerTransparent = transparent;
             scene.RefreshLayer();
-            EXPECT_EQ(scene.layer(two).ForeWork.pixel(1, 1), CutoutColor) << mask << " " << transparent;
+            EXPECT_EQ(scene.layer(two).ForeWork.pixel(1, 1), CutoutColor)
+                << mask << " " << transparent;
         }
     }
     // A missing mask picture acts as no mask.
@@ -346,8 +339,7 @@ TEST_F(SceneFixture, MaskAndTransparencyAreDerivedForTheCurrentLayerOnly)
     EXPECT_EQ(pixelAlpha(scene.layer(two).ForeWork.pixel(0, 0)), 255);
 }
 
-TEST_F(SceneFixture, RefreshIsIdempotentAndTransparencyOffRestores)
-{
+TEST_F(SceneFixture, RefreshIsIdempotentAndTransparencyOffRestores) {
     masks[4] = randomPicture(7, 5, 12);
     const int i = scene.AddForegroundLayer(randomPicture(20, 10, 4));
     scene.layer(i).LayerMask = 4;
@@ -369,14 +361,15 @@ TEST_F(SceneFixture, RefreshIsIdempotentAndTransparencyOffRestores)
     for (int y = 0; y < 10; ++y)
         for (int x = 0; x < 20; ++x)
             ASSERT_EQ(pixelAlpha(scene.layer(i).ForeWork.pixel(x, y)), 0);
-    EXPECT_TRUE(scene.scenePicture() == TBitmap32(40, 30, makePixel(0, 0, 255))) << "level 255 is invisible";
+    EXPECT_TRUE(scene.scenePicture() == TBitmap32(40, 30, makePixel(0, 0, 255)))
+        << "level 255 is invisible";
     scene.layer(i).LayerTransparent = false;
     scene.RefreshLayer();
-    EXPECT_TRUE(scene.layer(i).ForeWork == masked) << "turning transparency off restores the masked alpha";
+    EXPECT_TRUE(scene.layer(i).ForeWork == masked)
+        << "turning transparency off restores the masked alpha";
 }
 
-TEST(SceneWithoutLayers, RefreshDoesNothing)
-{
+TEST(SceneWithoutLayers, RefreshDoesNothing) {
     Scene s;
     s.BackWork = TBitmap32(4, 4, makePixel(1, 1, 1));
     s.RefreshLayer();
@@ -385,8 +378,7 @@ TEST(SceneWithoutLayers, RefreshDoesNothing)
     EXPECT_FALSE(s.layer(0).visible) << "slot 0 is the hidden dummy";
 }
 
-TEST_F(SceneFixture, NewLayerTakesTheDefaultsAndDisplayedSize)
-{
+TEST_F(SceneFixture, NewLayerTakesTheDefaultsAndDisplayedSize) {
     scene.ViewZoom = 125.0;
     TBitmap32 pic(40, 21, makePixel(1, 2, 3, 0)); // alpha is forced to 255
     const int i = scene.AddForegroundLayer(pic);
@@ -404,8 +396,7 @@ TEST_F(SceneFixture, NewLayerTakesTheDefaultsAndDisplayedSize)
     EXPECT_EQ(scene.PointedLayer, i);
 }
 
-TEST_F(SceneFixture, NewBackgroundKeepsLayersAndDropsTheEffect)
-{
+TEST_F(SceneFixture, NewBackgroundKeepsLayersAndDropsTheEffect) {
     const int i = addLayer(4, 4, makePixel(9, 9, 9), 2, 3);
     scene.BackWork.fill(makePixel(1, 1, 1)); // a background effect in force
     TBitmap32 back(20, 10, makePixel(50, 60, 70, 3));
@@ -418,8 +409,7 @@ TEST_F(SceneFixture, NewBackgroundKeepsLayersAndDropsTheEffect)
     EXPECT_EQ(scene.scenePicture().pixel(0, 0), makePixel(50, 60, 70));
 }
 
-TEST_F(SceneFixture, RegionRecompositionAfterAMoveEqualsFullComposition)
-{
+TEST_F(SceneFixture, RegionRecompositionAfterAMoveEqualsFullComposition) {
     masks[7] = randomPicture(6, 6, 70);
     scene.FramePicture = randomPicture(40, 30, 71, true);
     const int a = scene.AddForegroundLayer(randomPicture(12, 9, 72, true));
@@ -452,8 +442,7 @@ namespace quill {
 namespace {
 
 // The one-pass derivation must equal the mask step followed by touming.
-TEST(DeriveLayerAlpha, EqualsMaskStepThenTouming)
-{
+TEST(DeriveLayerAlpha, EqualsMaskStepThenTouming) {
     std::map<int, TBitmap32> masks;
     masks[1] = randomPicture(9, 7, 501);
     masks[2] = TBitmap32();
