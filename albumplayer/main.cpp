@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -25,6 +26,8 @@ QImage toImage(const quill::TBitmap32& picture)
 
 int refuse(const QString& text)
 {
+    // Also for a player started from a terminal.
+    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
     QMessageBox box(QMessageBox::Warning, QStringLiteral("Photo Album Player"), text, QMessageBox::Ok);
     box.exec();
     return 1;
@@ -40,15 +43,16 @@ int main(int argc, char* argv[])
     if (file.empty())
         file = "/proc/self/exe";
 
+    // The player as built, with nothing appended: its file ends where its image does
+    // (its last bytes could otherwise pass for an album of no scenes).
+    const std::uintmax_t size = std::filesystem::file_size(file, ec);
+    const std::uint64_t image = quill::elfImageEnd(file);
+    if (!ec && image != 0 && size <= image)
+        return refuse(QStringLiteral("This album player holds no album."));
+
     const quill::AlbumIndex index = quill::readAlbumIndex(file);
-    if (!index.ok()) {
-        // The player as built, with nothing appended: its file ends where its image does.
-        const std::uintmax_t size = std::filesystem::file_size(file, ec);
-        const std::uint64_t image = quill::elfImageEnd(file);
-        if (!ec && image != 0 && size <= image)
-            return refuse(QStringLiteral("This album player holds no album."));
+    if (!index.ok())
         return refuse(QString::fromStdString(index.error));
-    }
     if (index.scenes.empty())
         return refuse(QStringLiteral("This album holds no scenes."));
 
