@@ -507,8 +507,8 @@ void MainWindowModel::zoomStep(long double f) {
     const long double il = s.imgbg.left, it = s.imgbg.top;
     for (int i = 1; i <= s.LayerCount(); ++i) {
         LayerSlot& l = s.layer(i);
-        l.handle.left = int(roundHalfEven(il + (l.handle.left - il) * f));
-        l.handle.top = int(roundHalfEven(it + (l.handle.top - it) * f));
+        l.handle.left = roundToCoordinate(il + (l.handle.left - il) * f);
+        l.handle.top = roundToCoordinate(it + (l.handle.top - it) * f);
         l.handle.width = displayedSize(l.carrierWidth, s.ViewZoom);
         l.handle.height = displayedSize(l.carrierHeight, s.ViewZoom);
     }
@@ -957,10 +957,10 @@ void MainWindowModel::layerRotated(int slot, TBitmap32 original, TBitmap32 work,
     const long double z = s.ViewZoom / 100.0L;
     l.carrierWidth = work.width();
     l.carrierHeight = work.height();
-    l.handle.width = int(roundHalfEven(l.carrierWidth * z));
-    l.handle.height = int(roundHalfEven(l.carrierHeight * z));
-    l.handle.left -= int(roundHalfEven(growX * z));
-    l.handle.top -= int(roundHalfEven(growY * z));
+    l.handle.width = roundToCoordinate(l.carrierWidth * z);
+    l.handle.height = roundToCoordinate(l.carrierHeight * z);
+    l.handle.left = roundToCoordinate(l.handle.left - growX * z);
+    l.handle.top = roundToCoordinate(l.handle.top - growY * z);
     l.ForeOriginal = std::move(original);
     l.ForeWork = std::move(work);
     m_marked[std::size_t(slot)] = 1;

@@ -30,8 +30,17 @@ Rect Rect::intersected(const Rect& o) const {
     return fromEdges(l, t, r, b);
 }
 
+int roundToCoordinate(long double v) {
+    constexpr long double limit = 1 << 30;
+    if (!(v > -limit)) // also NaN
+        return -(1 << 30);
+    if (v > limit)
+        return 1 << 30;
+    return int(roundHalfEven(v));
+}
+
 int displayedSize(int pixels, double zoom) {
-    return int(roundHalfEven(static_cast<long double>(pixels) * zoom / 100.0L));
+    return roundToCoordinate(static_cast<long double>(pixels) * zoom / 100.0L);
 }
 
 // Round(alpha * factor / 255) in extended precision equals (alpha * factor + 127) div 255:
@@ -158,8 +167,8 @@ void Scene::RefreshLayer() {
 Point Scene::layerPosition(int i) const {
     const Rect& h = layer(i).handle;
     const long double zoom = ViewZoom;
-    return {int(roundHalfEven(static_cast<long double>(h.left - imgbg.left) / zoom * 100.0L)),
-            int(roundHalfEven(static_cast<long double>(h.top - imgbg.top) / zoom * 100.0L))};
+    return {roundToCoordinate(static_cast<long double>(h.left - imgbg.left) / zoom * 100.0L),
+            roundToCoordinate(static_cast<long double>(h.top - imgbg.top) / zoom * 100.0L)};
 }
 
 Rect Scene::layerSceneRect(int i) const {

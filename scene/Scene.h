@@ -77,6 +77,10 @@ void ApplyMask(TBitmap32& picture, const TBitmap32& mask);
 // (alpha 255): the same bytes BlendPixel gives, in a loop the compiler vectorises.
 void blendRowOverOpaque(std::uint32_t* dest, const std::uint32_t* source, int n);
 
+// Round(v), halves to even, held within +-2^30 so that places and sizes derived from
+// it (a place plus a width, a difference of two places) stay in the int range.
+int roundToCoordinate(long double v);
+
 // Round(size * zoom / 100) in extended precision, halves to even: a displayed size.
 int displayedSize(int pixels, double zoom);
 

@@ -239,6 +239,19 @@ TEST_F(SceneFixture, PlaceRoundsHalvesToEvenAtTheZoom) {
     }
 }
 
+TEST_F(SceneFixture, FarPlacesStayInTheIntegerRange) {
+    const int i = addLayer(2, 2, makePixel(1, 1, 1));
+    scene.ViewZoom = 0.001;
+    scene.layer(i).handle.left = -2000000000;
+    scene.layer(i).handle.top = 2000000000;
+    EXPECT_EQ(scene.layerPosition(i), (Point{-(1 << 30), 1 << 30}));
+    scene.ComposeScene();
+    EXPECT_TRUE(scene.scenePicture() == scene.BackWork) << "a layer far away draws nothing";
+    EXPECT_EQ(roundToCoordinate(2.5L), 2);
+    EXPECT_EQ(roundToCoordinate(-3.5L), -4);
+    EXPECT_EQ(roundToCoordinate(std::nanl("")), -(1 << 30));
+}
+
 TEST_F(SceneFixture, FrameIsDrawnAtTheOriginOverTheLayersUnlessRemoved) {
     addLayer(10, 10, makePixel(255, 0, 0));
     TBitmap32 frame(40, 30, 0); // transparent black
