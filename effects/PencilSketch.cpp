@@ -132,10 +132,22 @@ TBitmap32 pencilContrast(const TBitmap32& greyBase, int position) {
     const int w = greyBase.width(), h = greyBase.height();
     TBitmap32 out = TBitmap32::uninitialized(w, h);
     parallelRows(h, std::size_t(w), [&](int begin, int end) {
+        const int width = w;
         for (int y = begin; y < end; ++y) {
             const std::uint32_t* in = greyBase.row32(y);
             std::uint32_t* dst = out.row32(y);
-            for (int x = 0; x < w; ++x) {
+            // A vectorised look first: is every pixel of the row grey, as in GreyBase?
+            std::uint32_t colours = 0;
+            for (int x = 0; x < width; ++x) {
+                const std::uint32_t p = in[x];
+                colours |= ((p >> 8) ^ p) & 0xffff; // zero when R = G = B
+            }
+            if (colours == 0) {
+                for (int x = 0; x < width; ++x)
+                    dst[x] = table[in[x] & 0xff];
+                continue;
+            }
+            for (int x = 0; x < width; ++x) {
                 const std::uint32_t p = in[x];
                 const int r = pixelRed(p), g = pixelGreen(p), b = pixelBlue(p);
                 dst[x] = (r == g && g == b) ? table[r] : contrastPixel(r, g, b, position, t);
