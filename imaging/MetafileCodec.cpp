@@ -85,7 +85,8 @@ void blit(const TBitmap32& dib, std::int64_t rowOffset, const BitmapDraw& d, con
         std::int64_t k = py - y0;
         if (flipY)
             k = ph - 1 - k;
-        const std::int64_t row = sy + k * sh / ph - rowOffset;
+        // Offsets and sizes come from the file: the product may pass 64 bits.
+        const std::int64_t row = sy + std::int64_t(__int128(k) * sh / ph) - rowOffset;
         if (row < 0 || row >= dib.height())
             continue;
         const std::uint32_t* src = dib.row32(int(row));
@@ -94,7 +95,7 @@ void blit(const TBitmap32& dib, std::int64_t rowOffset, const BitmapDraw& d, con
             std::int64_t j = px - x0;
             if (flipX)
                 j = pw - 1 - j;
-            const std::int64_t col = sx + j * sw / pw;
+            const std::int64_t col = sx + std::int64_t(__int128(j) * sw / pw);
             if (col >= 0 && col < dib.width())
                 dst[px] = src[col] | 0xFF000000u;
         }

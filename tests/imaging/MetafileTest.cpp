@@ -198,6 +198,9 @@ TEST(EmfDecode, BitmapRecordsDrawnOnWhite)
     cases.push_back({"drawn partly outside the bounds",
                      emfWith(0, 0, 1, 1, {stretchDiBits(-1, -1, 2, 2, 0, 0, 2, 2, dib)}),
                      picture(2, 2, {D, W, W, W}), ""});
+    cases.push_back({"a destination two billion pixels wide: the first source column fills the view",
+                     emfWith(0, 0, 1, 0, {stretchDiBits(0, 0, 0x7FFFFFFF, 1, 0, 0, 2, 2, dib)}),
+                     picture(2, 1, {A, A}), ""});
     cases.push_back({"no bitmap record", emfWith(0, 0, 9, 9, {rectangleRecord()}), TBitmap32(), ""});
     cases.push_back({"no records at all", emfWith(0, 0, 9, 9, {}), TBitmap32(), ""});
     {
