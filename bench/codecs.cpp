@@ -20,8 +20,7 @@ using namespace quill;
 constexpr int kWidth = 4000, kHeight = 3000;
 
 // Smooth shading, a few hard edges and sensor-like noise: compresses like a photo.
-const TBitmap32& photo()
-{
+const TBitmap32& photo() {
     static const TBitmap32 picture = [] {
         TBitmap32 p = TBitmap32::uninitialized(kWidth, kHeight);
         std::mt19937 random(1);
@@ -45,14 +44,12 @@ const TBitmap32& photo()
     return picture;
 }
 
-const std::vector<std::uint8_t>& photoJpeg()
-{
+const std::vector<std::uint8_t>& photoJpeg() {
     static const std::vector<std::uint8_t> bytes = encodeJpeg(photo());
     return bytes;
 }
 
-void BM_DecodeJpeg(benchmark::State& state)
-{
+void BM_DecodeJpeg(benchmark::State& state) {
     const auto& bytes = photoJpeg();
     for (auto _ : state) {
         LoadResult read = decodeJpeg(bytes.data(), bytes.size());
@@ -63,14 +60,13 @@ void BM_DecodeJpeg(benchmark::State& state)
 
 // libjpeg-turbo's own decode of the same bytes into the same BGRA layout, into a
 // freshly allocated buffer as ours does.
-void BM_DecodeJpegReference(benchmark::State& state)
-{
+void BM_DecodeJpegReference(benchmark::State& state) {
     const auto& bytes = photoJpeg();
     tjhandle handle = tjInitDecompress();
     for (auto _ : state) {
         std::unique_ptr<unsigned char[]> out(new unsigned char[std::size_t(kWidth) * kHeight * 4]);
-        int rc = tjDecompress2(handle, bytes.data(), static_cast<unsigned long>(bytes.size()), out.get(), kWidth,
-                               0, kHeight, TJPF_BGRA, 0);
+        int rc = tjDecompress2(handle, bytes.data(), static_cast<unsigned long>(bytes.size()),
+                               out.get(), kWidth, 0, kHeight, TJPF_BGRA, 0);
         if (rc != 0)
             state.SkipWithError(tjGetErrorStr2(handle));
         benchmark::DoNotOptimize(out.get());
@@ -78,8 +74,7 @@ void BM_DecodeJpegReference(benchmark::State& state)
     tjDestroy(handle);
 }
 
-void BM_EncodeJpeg(benchmark::State& state)
-{
+void BM_EncodeJpeg(benchmark::State& state) {
     const TBitmap32& picture = photo();
     for (auto _ : state) {
         std::vector<std::uint8_t> bytes = encodeJpeg(picture);
@@ -87,15 +82,14 @@ void BM_EncodeJpeg(benchmark::State& state)
     }
 }
 
-void BM_EncodeJpegReference(benchmark::State& state)
-{
+void BM_EncodeJpegReference(benchmark::State& state) {
     const TBitmap32& picture = photo();
     tjhandle handle = tjInitCompress();
     for (auto _ : state) {
         unsigned char* out = nullptr;
         unsigned long size = 0;
-        int rc = tjCompress2(handle, reinterpret_cast<const unsigned char*>(picture.bits()), kWidth, 0, kHeight,
-                             TJPF_BGRA, &out, &size, TJSAMP_420, 90, 0);
+        int rc = tjCompress2(handle, reinterpret_cast<const unsigned char*>(picture.bits()), kWidth,
+                             0, kHeight, TJPF_BGRA, &out, &size, TJSAMP_420, 90, 0);
         if (rc != 0)
             state.SkipWithError(tjGetErrorStr2(handle));
         benchmark::DoNotOptimize(out);
@@ -104,8 +98,7 @@ void BM_EncodeJpegReference(benchmark::State& state)
     tjDestroy(handle);
 }
 
-void BM_EncodePng(benchmark::State& state)
-{
+void BM_EncodePng(benchmark::State& state) {
     const TBitmap32& picture = photo();
     for (auto _ : state) {
         std::vector<std::uint8_t> bytes = encodePng(picture);
@@ -114,8 +107,7 @@ void BM_EncodePng(benchmark::State& state)
     }
 }
 
-void BM_DecodePng(benchmark::State& state)
-{
+void BM_DecodePng(benchmark::State& state) {
     static const std::vector<std::uint8_t> bytes = encodePng(photo());
     for (auto _ : state) {
         LoadResult read = decodePng(bytes.data(), bytes.size());

@@ -14,13 +14,11 @@ namespace quill {
 
 namespace {
 
-WriteResult failure(const std::string& path, int error)
-{
+WriteResult failure(const std::string& path, int error) {
     return WriteResult{false, path + ": " + std::strerror(error != 0 ? error : EIO)};
 }
 
-std::string folderOf(const std::string& path)
-{
+std::string folderOf(const std::string& path) {
     std::size_t slash = path.find_last_of('/');
     if (slash == std::string::npos)
         return ".";
@@ -29,8 +27,7 @@ std::string folderOf(const std::string& path)
 
 // Creates a new file beside path under a hidden name no one else uses; returns its
 // descriptor (or -1 with errno set) and the name.
-int createTemporary(const std::string& path, unsigned mode, std::string& name)
-{
+int createTemporary(const std::string& path, unsigned mode, std::string& name) {
     static std::atomic<unsigned> counter{0};
     std::size_t slash = path.find_last_of('/');
     std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
@@ -40,8 +37,8 @@ int createTemporary(const std::string& path, unsigned mode, std::string& name)
     for (int attempt = 0; attempt < 100; ++attempt) {
         unsigned long long stamp =
             (unsigned long long)std::chrono::steady_clock::now().time_since_epoch().count();
-        name = folder + "." + base + "." + std::to_string(getpid()) + "-" + std::to_string(counter++) +
-               "-" + std::to_string(stamp % 1000000) + ".tmp";
+        name = folder + "." + base + "." + std::to_string(getpid()) + "-" +
+               std::to_string(counter++) + "-" + std::to_string(stamp % 1000000) + ".tmp";
         int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode & 07777);
         if (fd >= 0 || errno != EEXIST)
             return fd;
@@ -51,8 +48,7 @@ int createTemporary(const std::string& path, unsigned mode, std::string& name)
 }
 
 // Makes the rename itself durable; a folder that cannot be synced is no failure.
-void syncFolder(const std::string& path)
-{
+void syncFolder(const std::string& path) {
     int fd = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         ::fsync(fd);
@@ -62,9 +58,8 @@ void syncFolder(const std::string& path)
 
 } // namespace
 
-WriteResult writeFileAtomically(const std::string& path, const std::function<bool(std::FILE*)>& writer,
-                                unsigned mode)
-{
+WriteResult writeFileAtomically(const std::string& path,
+                                const std::function<bool(std::FILE*)>& writer, unsigned mode) {
     if (path.empty())
         return failure(path, ENOENT);
     // Writing to a symbolic link replaces the file it points to, not the link.
@@ -126,8 +121,8 @@ WriteResult writeFileAtomically(const std::string& path, const std::function<boo
     return WriteResult{};
 }
 
-WriteResult writeFileAtomically(const std::string& path, const void* data, std::size_t size, unsigned mode)
-{
+WriteResult writeFileAtomically(const std::string& path, const void* data, std::size_t size,
+                                unsigned mode) {
     return writeFileAtomically(
         path,
         [data, size](std::FILE* file) {

@@ -24,7 +24,8 @@ WriteResult writeFileAtomically(const std::string& path, const void* data, std::
 
 // The same for a writer that streams its output: writer gets the open temporary file
 // and returns false when it could not produce the data; then nothing is left behind.
-WriteResult writeFileAtomically(const std::string& path, const std::function<bool(std::FILE*)>& writer,
+WriteResult writeFileAtomically(const std::string& path,
+                                const std::function<bool(std::FILE*)>& writer,
                                 unsigned mode = 0666);
 
 } // namespace quill

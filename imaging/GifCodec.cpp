@@ -19,8 +19,7 @@ struct MemoryReader {
     std::size_t position;
 };
 
-int readFromMemory(GifFileType* gif, GifByteType* out, int length)
-{
+int readFromMemory(GifFileType* gif, GifByteType* out, int length) {
     auto* reader = static_cast<MemoryReader*>(gif->UserData);
     if (length <= 0)
         return 0;
@@ -33,8 +32,7 @@ int readFromMemory(GifFileType* gif, GifByteType* out, int length)
 // Walks the blocks of a GIF up to its first image descriptor and returns the LZW
 // minimum code size that follows it, or -1 when the file has no image. giflib reads
 // this byte itself and accepts values the format does not allow.
-int firstImageCodeSize(const std::uint8_t* data, std::size_t size)
-{
+int firstImageCodeSize(const std::uint8_t* data, std::size_t size) {
     if (size < 13)
         return -1;
     std::size_t p = 13;
@@ -64,8 +62,7 @@ int firstImageCodeSize(const std::uint8_t* data, std::size_t size)
     return -1;
 }
 
-std::uint32_t colourOf(const ColorMapObject* map, int index, std::uint32_t otherwise)
-{
+std::uint32_t colourOf(const ColorMapObject* map, int index, std::uint32_t otherwise) {
     if (map == nullptr || map->Colors == nullptr || index < 0 || index >= map->ColorCount)
         return otherwise;
     const GifColorType& c = map->Colors[index];
@@ -73,8 +70,7 @@ std::uint32_t colourOf(const ColorMapObject* map, int index, std::uint32_t other
 }
 
 struct GifCloser {
-    void operator()(GifFileType* gif) const
-    {
+    void operator()(GifFileType* gif) const {
         int error = 0;
         DGifCloseFile(gif, &error);
     }
@@ -82,8 +78,7 @@ struct GifCloser {
 
 } // namespace
 
-LoadResult decodeGif(const std::uint8_t* data, std::size_t size)
-{
+LoadResult decodeGif(const std::uint8_t* data, std::size_t size) {
     LoadResult result;
     if (data == nullptr || size < 13 || std::memcmp(data, "GIF", 3) != 0)
         return result;
@@ -136,8 +131,10 @@ LoadResult decodeGif(const std::uint8_t* data, std::size_t size)
     if (!checkPictureSize(image.Width, image.Height, result))
         return result;
     // A screen of no size is taken to be just large enough for the image.
-    std::int64_t screenWidth = gif->SWidth > 0 ? gif->SWidth : std::int64_t(image.Left) + image.Width;
-    std::int64_t screenHeight = gif->SHeight > 0 ? gif->SHeight : std::int64_t(image.Top) + image.Height;
+    std::int64_t screenWidth =
+        gif->SWidth > 0 ? gif->SWidth : std::int64_t(image.Left) + image.Width;
+    std::int64_t screenHeight =
+        gif->SHeight > 0 ? gif->SHeight : std::int64_t(image.Top) + image.Height;
     if (!checkPictureSize(screenWidth, screenHeight, result))
         return result;
 
@@ -156,7 +153,8 @@ LoadResult decodeGif(const std::uint8_t* data, std::size_t size)
 
         const int left = image.Left, top = image.Top;
         const int firstColumn = std::max(0, -left);
-        const int lastColumn = int(std::min<std::int64_t>(image.Width, screenWidth - left)); // exclusive
+        const int lastColumn =
+            int(std::min<std::int64_t>(image.Width, screenWidth - left)); // exclusive
         auto storeRow = [&](int imageRow) {
             std::int64_t y = std::int64_t(top) + imageRow;
             if (y < 0 || y >= screenHeight)

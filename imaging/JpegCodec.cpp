@@ -22,14 +22,12 @@ struct JpegError {
     long warnings = 0;
 };
 
-[[noreturn]] void jpegErrorExit(j_common_ptr info)
-{
+[[noreturn]] void jpegErrorExit(j_common_ptr info) {
     auto* error = reinterpret_cast<JpegError*>(info->err);
     std::longjmp(error->jump, 1);
 }
 
-void jpegEmitMessage(j_common_ptr info, int level)
-{
+void jpegEmitMessage(j_common_ptr info, int level) {
     // Warnings (level -1) are counted, not printed; trace messages are ignored.
     if (level < 0)
         ++reinterpret_cast<JpegError*>(info->err)->warnings;
@@ -39,8 +37,7 @@ void jpegOutputMessage(j_common_ptr) {}
 
 // A progressive file can repeat scans without end, each one a full pass over the
 // coefficients; past kJpegMaxScans the file is refused.
-void jpegProgress(j_common_ptr info)
-{
+void jpegProgress(j_common_ptr info) {
     if (!info->is_decompressor)
         return;
     auto* decompress = reinterpret_cast<j_decompress_ptr>(info);
@@ -48,8 +45,7 @@ void jpegProgress(j_common_ptr info)
         jpegErrorExit(info);
 }
 
-void installErrorManager(JpegError& error)
-{
+void installErrorManager(JpegError& error) {
     jpeg_std_error(&error.manager);
     error.manager.error_exit = jpegErrorExit;
     error.manager.emit_message = jpegEmitMessage;
@@ -64,16 +60,14 @@ struct VectorDestination {
 
 constexpr std::size_t kDestinationChunk = 1 << 16;
 
-void destinationInit(j_compress_ptr info)
-{
+void destinationInit(j_compress_ptr info) {
     auto* dest = reinterpret_cast<VectorDestination*>(info->dest);
     dest->out->resize(kDestinationChunk);
     dest->manager.next_output_byte = dest->out->data();
     dest->manager.free_in_buffer = dest->out->size();
 }
 
-boolean destinationEmpty(j_compress_ptr info)
-{
+boolean destinationEmpty(j_compress_ptr info) {
     auto* dest = reinterpret_cast<VectorDestination*>(info->dest);
     std::size_t used = dest->out->size();
     try {
@@ -86,15 +80,13 @@ boolean destinationEmpty(j_compress_ptr info)
     return TRUE;
 }
 
-void destinationTerm(j_compress_ptr info)
-{
+void destinationTerm(j_compress_ptr info) {
     auto* dest = reinterpret_cast<VectorDestination*>(info->dest);
     dest->out->resize(dest->out->size() - dest->manager.free_in_buffer);
 }
 
 // Adobe's CMYK files store the inks inverted (255 = no ink); others store them plain.
-void cmykRowToBgra(const std::uint8_t* cmyk, std::uint8_t* bgra, int width, bool inverted)
-{
+void cmykRowToBgra(const std::uint8_t* cmyk, std::uint8_t* bgra, int width, bool inverted) {
     for (int x = 0; x < width; ++x, cmyk += 4, bgra += 4) {
         int c = cmyk[0], m = cmyk[1], y = cmyk[2], k = cmyk[3];
         if (!inverted) {
@@ -117,8 +109,7 @@ constexpr long kJpegWorkingMemory = 3L * 1024 * 1024 * 1024;
 
 } // namespace
 
-LoadResult decodeJpeg(const std::uint8_t* data, std::size_t size)
-{
+LoadResult decodeJpeg(const std::uint8_t* data, std::size_t size) {
     LoadResult result;
     if (data == nullptr || size < 4 || size > 0xFFFFFFFFul)
         return result;
@@ -213,10 +204,10 @@ LoadResult decodeJpeg(const std::uint8_t* data, std::size_t size)
     return result;
 }
 
-std::vector<std::uint8_t> encodeJpeg(const TBitmap32& picture, int quality)
-{
+std::vector<std::uint8_t> encodeJpeg(const TBitmap32& picture, int quality) {
     std::vector<std::uint8_t> out;
-    if (picture.empty() || picture.width() > JPEG_MAX_DIMENSION || picture.height() > JPEG_MAX_DIMENSION)
+    if (picture.empty() || picture.width() > JPEG_MAX_DIMENSION ||
+        picture.height() > JPEG_MAX_DIMENSION)
         return out;
 
     jpeg_compress_struct info;

@@ -26,8 +26,7 @@ enum class Reader { None, Bmp, Ico, Jpeg, Gif, Metafile, Png };
 
 // The reader is chosen by the last four characters of the name, upper-cased, so
 // "photo.jpeg" is a JPEG through "JPEG" and "photo.jpe" is read by nothing.
-Reader readerForName(const std::string& name)
-{
+Reader readerForName(const std::string& name) {
     if (name.size() < 4)
         return Reader::None;
     std::string key = name.substr(name.size() - 4);
@@ -52,8 +51,8 @@ Reader readerForName(const std::string& name)
 // at the pixel limit, with room for its headers).
 constexpr std::int64_t kMaxPictureFileBytes = kMaxPicturePixels * 4 + (1 << 20);
 
-LoadResult decodeWith(Reader reader, const std::uint8_t* data, std::size_t size, const std::string& fileName)
-{
+LoadResult decodeWith(Reader reader, const std::uint8_t* data, std::size_t size,
+                      const std::string& fileName) {
     switch (reader) {
     case Reader::Bmp:
         return decodeBmp(data, size);
@@ -73,8 +72,8 @@ LoadResult decodeWith(Reader reader, const std::uint8_t* data, std::size_t size,
     return {};
 }
 
-LoadResult decodeGuarded(Reader reader, const std::uint8_t* data, std::size_t size, const std::string& fileName)
-{
+LoadResult decodeGuarded(Reader reader, const std::uint8_t* data, std::size_t size,
+                         const std::string& fileName) {
     try {
         return decodeWith(reader, data, size, fileName);
     } catch (const std::bad_alloc&) {
@@ -86,14 +85,14 @@ LoadResult decodeGuarded(Reader reader, const std::uint8_t* data, std::size_t si
 
 // Reads a whole regular file; false when it is missing, not a plain file, too large
 // to be a picture, or cannot be read.
-bool readWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes)
-{
+bool readWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
     // Non-blocking, so that a named pipe given as a picture cannot stall the reader.
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return false;
     struct stat status;
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size > kMaxPictureFileBytes) {
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) ||
+        status.st_size > kMaxPictureFileBytes) {
         ::close(fd);
         return false;
     }
@@ -115,21 +114,19 @@ bool readWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes)
 
 } // namespace
 
-std::string notValidFormatMessage(const std::string& path)
-{
+std::string notValidFormatMessage(const std::string& path) {
     return path + " is not a valid format";
 }
 
-LoadResult decodePictureBytes(const std::uint8_t* data, std::size_t size, const std::string& fileName)
-{
+LoadResult decodePictureBytes(const std::uint8_t* data, std::size_t size,
+                              const std::string& fileName) {
     Reader reader = readerForName(fileName);
     if (reader == Reader::None || data == nullptr)
         return {};
     return decodeGuarded(reader, data, size, fileName);
 }
 
-LoadResult LoadPictureFile(const std::string& path)
-{
+LoadResult LoadPictureFile(const std::string& path) {
     Reader reader = readerForName(path);
     if (reader == Reader::None)
         return {};
@@ -145,8 +142,7 @@ LoadResult LoadPictureFile(const std::string& path)
     }
 }
 
-std::optional<PictureFormat> formatForOutputName(const std::string& path)
-{
+std::optional<PictureFormat> formatForOutputName(const std::string& path) {
     std::size_t slash = path.find_last_of('/');
     std::size_t dot = path.find_last_of('.');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
@@ -165,8 +161,7 @@ std::optional<PictureFormat> formatForOutputName(const std::string& path)
     return std::nullopt;
 }
 
-std::vector<std::uint8_t> encodePicture(const TBitmap32& picture, PictureFormat format)
-{
+std::vector<std::uint8_t> encodePicture(const TBitmap32& picture, PictureFormat format) {
     if (picture.empty())
         return {};
     try {
@@ -187,8 +182,7 @@ std::vector<std::uint8_t> encodePicture(const TBitmap32& picture, PictureFormat 
     return {};
 }
 
-WriteResult SavePicture(const TBitmap32& picture, const std::string& path, PictureFormat format)
-{
+WriteResult SavePicture(const TBitmap32& picture, const std::string& path, PictureFormat format) {
     if (picture.empty())
         return WriteResult{false, path + ": there is no picture to write"};
     std::vector<std::uint8_t> bytes = encodePicture(picture, format);

@@ -27,17 +27,18 @@ struct LoadResult {
 LoadResult LoadPictureFile(const std::string& path);
 
 // The same choice of reader on the name, for bytes already in memory. Never throws.
-LoadResult decodePictureBytes(const std::uint8_t* data, std::size_t size, const std::string& fileName);
+LoadResult decodePictureBytes(const std::uint8_t* data, std::size_t size,
+                              const std::string& fileName);
 
 // path + " is not a valid format": what a command shows for a file it cannot open.
 std::string notValidFormatMessage(const std::string& path);
 
 // The message a reader gives when the memory for a picture cannot be had.
-inline constexpr const char* kNotEnoughMemoryMessage = "There is not enough memory to open the picture.";
+inline constexpr const char* kNotEnoughMemoryMessage =
+    "There is not enough memory to open the picture.";
 
 // The message a reader gives for a picture over the program's size limits.
-inline std::string pictureTooLargeMessage(std::int64_t width, std::int64_t height)
-{
+inline std::string pictureTooLargeMessage(std::int64_t width, std::int64_t height) {
     return "The picture is " + std::to_string(width) + " x " + std::to_string(height) +
            " pixels, too large to open (at most " + std::to_string(kMaxPictureSide) +
            " pixels a side and " + std::to_string(kMaxPicturePixels) + " pixels in all).";
@@ -45,8 +46,7 @@ inline std::string pictureTooLargeMessage(std::int64_t width, std::int64_t heigh
 
 // True when a picture of width x height may be held; otherwise result gets the
 // size refusal message and an empty picture. Sizes are taken in 64 bits.
-inline bool checkPictureSize(std::int64_t width, std::int64_t height, LoadResult& result)
-{
+inline bool checkPictureSize(std::int64_t width, std::int64_t height, LoadResult& result) {
     if (pictureSizeAllowed(width, height))
         return true;
     result.picture = TBitmap32();

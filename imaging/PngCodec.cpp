@@ -26,8 +26,7 @@ struct MemoryReader {
     std::size_t position;
 };
 
-void readFromMemory(png_structp png, png_bytep out, png_size_t length)
-{
+void readFromMemory(png_structp png, png_bytep out, png_size_t length) {
     auto* reader = static_cast<MemoryReader*>(png_get_io_ptr(png));
     if (length > reader->size - reader->position)
         png_error(png, "read past the end of the data");
@@ -35,8 +34,7 @@ void readFromMemory(png_structp png, png_bytep out, png_size_t length)
     reader->position += length;
 }
 
-void writeToVector(png_structp png, png_bytep data, png_size_t length)
-{
+void writeToVector(png_structp png, png_bytep data, png_size_t length) {
     auto* out = static_cast<std::vector<std::uint8_t>*>(png_get_io_ptr(png));
     try {
         out->insert(out->end(), data, data + length);
@@ -47,23 +45,20 @@ void writeToVector(png_structp png, png_bytep data, png_size_t length)
 
 void flushNothing(png_structp) {}
 
-[[noreturn]] void pngError(png_structp png, png_const_charp)
-{
+[[noreturn]] void pngError(png_structp png, png_const_charp) {
     png_longjmp(png, 1);
 }
 
 void pngWarning(png_structp, png_const_charp) {}
 
-std::uint32_t bigEndian32(const std::uint8_t* p)
-{
+std::uint32_t bigEndian32(const std::uint8_t* p) {
     return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) |
            std::uint32_t(p[3]);
 }
 
 } // namespace
 
-LoadResult decodePng(const std::uint8_t* data, std::size_t size)
-{
+LoadResult decodePng(const std::uint8_t* data, std::size_t size) {
     LoadResult result;
     // Signature, then the IHDR chunk: length, "IHDR", width, height.
     if (data == nullptr || size < 33 || std::memcmp(data, kPngSignature, 8) != 0 ||
@@ -141,8 +136,7 @@ LoadResult decodePng(const std::uint8_t* data, std::size_t size)
     return result;
 }
 
-std::vector<std::uint8_t> encodePng(const TBitmap32& picture)
-{
+std::vector<std::uint8_t> encodePng(const TBitmap32& picture) {
     std::vector<std::uint8_t> out;
     if (picture.empty())
         return out;

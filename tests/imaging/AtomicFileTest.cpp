@@ -23,23 +23,20 @@ namespace {
 namespace fs = std::filesystem;
 
 class AtomicFileTest : public testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         char pattern[] = "/tmp/quill-atomic-XXXXXX";
         ASSERT_NE(::mkdtemp(pattern), nullptr);
         folder = pattern;
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         setImmutable(folder, false);
         ::chmod(folder.c_str(), 0755);
         fs::remove_all(folder);
     }
 
     // The names in the folder, sorted: what a failed write must not add to.
-    std::vector<std::string> entries() const
-    {
+    std::vector<std::string> entries() const {
         std::vector<std::string> names;
         for (const auto& entry : fs::directory_iterator(folder))
             names.push_back(entry.path().filename().string());
@@ -47,20 +44,17 @@ protected:
         return names;
     }
 
-    static std::string contents(const std::string& path)
-    {
+    static std::string contents(const std::string& path) {
         std::ifstream in(path, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
 
-    static void put(const std::string& path, const std::string& text)
-    {
+    static void put(const std::string& path, const std::string& text) {
         std::ofstream(path, std::ios::binary) << text;
     }
 
     // Makes a folder refuse new entries even to root; false where that cannot be done.
-    static bool setImmutable(const std::string& path, bool on)
-    {
+    static bool setImmutable(const std::string& path, bool on) {
         int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY);
         if (fd < 0)
             return false;
@@ -77,8 +71,7 @@ protected:
     std::string folder;
 };
 
-TEST_F(AtomicFileTest, WritesExactBytesAndLeavesOnlyTheFile)
-{
+TEST_F(AtomicFileTest, WritesExactBytesAndLeavesOnlyTheFile) {
     struct Case {
         const char* name;
         std::string bytes;
@@ -99,8 +92,7 @@ TEST_F(AtomicFileTest, WritesExactBytesAndLeavesOnlyTheFile)
     EXPECT_EQ(entries(), (std::vector<std::string>{"empty.bin", "large.bin", "new.bin"}));
 }
 
-TEST_F(AtomicFileTest, LongNamesAndLinksAreWrittenWhereTheUserMeans)
-{
+TEST_F(AtomicFileTest, LongNamesAndLinksAreWrittenWhereTheUserMeans) {
     // A name at the file system's limit still leaves room for the temporary name.
     std::string longName = folder + "/" + std::string(250, 'n') + ".jpg";
     ASSERT_TRUE(writeFileAtomically(longName, "long", 4));
@@ -120,8 +112,7 @@ TEST_F(AtomicFileTest, LongNamesAndLinksAreWrittenWhereTheUserMeans)
     EXPECT_EQ(entries().size(), 3u);
 }
 
-TEST_F(AtomicFileTest, ReplacingAFileKeepsItsPermissionsAndNewFilesFollowTheMode)
-{
+TEST_F(AtomicFileTest, ReplacingAFileKeepsItsPermissionsAndNewFilesFollowTheMode) {
     std::string path = folder + "/old.txt";
     put(path, "old contents that are longer");
     ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
@@ -143,8 +134,7 @@ TEST_F(AtomicFileTest, ReplacingAFileKeepsItsPermissionsAndNewFilesFollowTheMode
     EXPECT_EQ(status.st_mode & 0777, 0644u);
 }
 
-TEST_F(AtomicFileTest, FailingWriterLeavesNothingAndKeepsTheOldFile)
-{
+TEST_F(AtomicFileTest, FailingWriterLeavesNothingAndKeepsTheOldFile) {
     const std::string original = "the file as it was\n";
     struct Case {
         const char* name;
@@ -189,8 +179,7 @@ TEST_F(AtomicFileTest, FailingWriterLeavesNothingAndKeepsTheOldFile)
     }
 }
 
-TEST_F(AtomicFileTest, SystemFailuresNameTheFileAndTheReason)
-{
+TEST_F(AtomicFileTest, SystemFailuresNameTheFileAndTheReason) {
     // A folder in place of the file: the rename is refused after the data was written.
     std::string taken = folder + "/taken";
     fs::create_directory(taken);
@@ -214,8 +203,7 @@ TEST_F(AtomicFileTest, SystemFailuresNameTheFileAndTheReason)
     EXPECT_EQ(contents(taken + "/inside"), "kept");
 }
 
-TEST_F(AtomicFileTest, ReadOnlyFolderKeepsTheExistingFileByteForByte)
-{
+TEST_F(AtomicFileTest, ReadOnlyFolderKeepsTheExistingFileByteForByte) {
     std::string path = folder + "/scene.jpg";
     const std::string original("\xff\xd8 old scene \0 bytes", 19);
     put(path, original);

@@ -27,8 +27,7 @@ struct GifSpec {
     std::vector<Image> images;
 };
 
-int appendToVector(GifFileType* gif, const GifByteType* data, int length)
-{
+int appendToVector(GifFileType* gif, const GifByteType* data, int length) {
     auto* out = static_cast<std::vector<std::uint8_t>*>(gif->UserData);
     out->insert(out->end(), data, data + length);
     return length;
@@ -36,8 +35,7 @@ int appendToVector(GifFileType* gif, const GifByteType* data, int length)
 
 struct MapHolder {
     ColorMapObject* map = nullptr;
-    explicit MapHolder(const std::optional<Colours>& colours)
-    {
+    explicit MapHolder(const std::optional<Colours>& colours) {
         if (!colours)
             return;
         int size = 2;
@@ -52,15 +50,16 @@ struct MapHolder {
 
 // Writes a GIF with giflib's encoder; rows of an interlaced image are sent in the
 // order of the four passes, as the format stores them.
-std::vector<std::uint8_t> makeGif(const GifSpec& spec)
-{
+std::vector<std::uint8_t> makeGif(const GifSpec& spec) {
     std::vector<std::uint8_t> out;
     int error = 0;
     GifFileType* gif = EGifOpen(&out, appendToVector, &error);
     EXPECT_NE(gif, nullptr);
     EGifSetGifVersion(gif, true);
     MapHolder global(spec.globalMap);
-    EXPECT_EQ(EGifPutScreenDesc(gif, spec.screenWidth, spec.screenHeight, 8, spec.background, global.map), GIF_OK);
+    EXPECT_EQ(
+        EGifPutScreenDesc(gif, spec.screenWidth, spec.screenHeight, 8, spec.background, global.map),
+        GIF_OK);
     for (const Image& image : spec.images) {
         if (image.transparentIndex >= 0) {
             GraphicsControlBlock control{};
@@ -70,13 +69,14 @@ std::vector<std::uint8_t> makeGif(const GifSpec& spec)
             EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, block);
         }
         MapHolder local(image.localMap);
-        EXPECT_EQ(EGifPutImageDesc(gif, image.left, image.top, image.width, image.height, image.interlaced,
-                                   local.map),
+        EXPECT_EQ(EGifPutImageDesc(gif, image.left, image.top, image.width, image.height,
+                                   image.interlaced, local.map),
                   GIF_OK);
         std::vector<int> order;
         if (image.interlaced) {
             for (int pass = 0; pass < 4; ++pass)
-                for (int r = (int[]){0, 4, 2, 1}[pass]; r < image.height; r += (int[]){8, 8, 4, 2}[pass])
+                for (int r = (int[]){0, 4, 2, 1}[pass]; r < image.height;
+                     r += (int[]){8, 8, 4, 2}[pass])
                     order.push_back(r);
         } else {
             for (int r = 0; r < image.height; ++r)
@@ -94,10 +94,11 @@ std::vector<std::uint8_t> makeGif(const GifSpec& spec)
 }
 
 const Colours kFourColours = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {10, 20, 30}};
-std::uint32_t colourOf(const Colours& map, int i) { return makePixel(map[i].Red, map[i].Green, map[i].Blue); }
+std::uint32_t colourOf(const Colours& map, int i) {
+    return makePixel(map[i].Red, map[i].Green, map[i].Blue);
+}
 
-std::vector<int> ramp(int count, int modulo)
-{
+std::vector<int> ramp(int count, int modulo) {
     std::vector<int> v;
     for (int i = 0; i < count; ++i)
         v.push_back((i * 7 + i / 3) % modulo);
@@ -105,8 +106,7 @@ std::vector<int> ramp(int count, int modulo)
 }
 
 // Index of the code size byte that follows the first image descriptor.
-std::size_t codeSizeOffset(const std::vector<std::uint8_t>& file)
-{
+std::size_t codeSizeOffset(const std::vector<std::uint8_t>& file) {
     std::size_t p = 13 + ((file[10] & 0x80) ? 3u * (2u << (file[10] & 7)) : 0u);
     while (file[p] == 0x21) {
         p += 2;
@@ -119,8 +119,7 @@ std::size_t codeSizeOffset(const std::vector<std::uint8_t>& file)
     return p + 10 + ((flags & 0x80) ? 3u * (2u << (flags & 7)) : 0u);
 }
 
-TEST(GifCodec, FirstImageIsPlacedOnTheScreenWithItsColours)
-{
+TEST(GifCodec, FirstImageIsPlacedOnTheScreenWithItsColours) {
     struct Case {
         const char* name;
         GifSpec spec;
@@ -138,7 +137,13 @@ TEST(GifCodec, FirstImageIsPlacedOnTheScreenWithItsColours)
     }
     {
         GifSpec s{3, 2, 0, kFourColours, {}};
-        s.images.push_back(Image{0, 0, 3, 2, false, Colours{{1, 1, 1}, {2, 2, 2}, {3, 3, 3}, {4, 4, 4}}, -1,
+        s.images.push_back(Image{0,
+                                 0,
+                                 3,
+                                 2,
+                                 false,
+                                 Colours{{1, 1, 1}, {2, 2, 2}, {3, 3, 3}, {4, 4, 4}},
+                                 -1,
                                  {0, 1, 2, 3, 2, 1}});
         cases.push_back({"local colour map over the global one", s});
     }
@@ -188,8 +193,7 @@ TEST(GifCodec, FirstImageIsPlacedOnTheScreenWithItsColours)
     }
 }
 
-TEST(GifCodec, MissingOrShortColourMapsAreHandledSafely)
-{
+TEST(GifCodec, MissingOrShortColourMapsAreHandledSafely) {
     GifSpec s{4, 2, 1, kFourColours, {}};
     s.images.push_back(Image{0, 0, 3, 2, false, std::nullopt, -1, {0, 1, 2, 3, 2, 1}});
     std::vector<std::uint8_t> file = makeGif(s);
@@ -215,11 +219,11 @@ TEST(GifCodec, MissingOrShortColourMapsAreHandledSafely)
     EXPECT_EQ(read.picture.pixel(1, 0), colourOf(kFourColours, 1));
     EXPECT_EQ(read.picture.pixel(2, 0), makePixel(0, 0, 0));
     EXPECT_EQ(read.picture.pixel(0, 1), makePixel(0, 0, 0));
-    EXPECT_EQ(read.picture.pixel(3, 1), colourOf(kFourColours, 1)); // the background, inside the map
+    EXPECT_EQ(read.picture.pixel(3, 1),
+              colourOf(kFourColours, 1)); // the background, inside the map
 }
 
-TEST(GifCodec, BadFilesGiveTheEmptyPicture)
-{
+TEST(GifCodec, BadFilesGiveTheEmptyPicture) {
     GifSpec s{8, 8, 0, kFourColours, {}};
     s.images.push_back(Image{0, 0, 8, 8, false, std::nullopt, -1, ramp(64, 4)});
     std::vector<std::uint8_t> file = makeGif(s);
@@ -242,9 +246,15 @@ TEST(GifCodec, BadFilesGiveTheEmptyPicture)
         std::vector<std::uint8_t> bytes;
     };
     const Case cases[] = {
-        {"code size 0", withCodeSize(0)},  {"code size 1", withCodeSize(1)},  {"code size 9", withCodeSize(9)},
-        {"code size 12", withCodeSize(12)}, {"zero width", zeroWidth},        {"zero height", zeroHeight},
-        {"no image", makeGif(noImage)},    {"nothing", {}},                  {"signature only", {'G', 'I', 'F', '8', '9', 'a'}},
+        {"code size 0", withCodeSize(0)},
+        {"code size 1", withCodeSize(1)},
+        {"code size 9", withCodeSize(9)},
+        {"code size 12", withCodeSize(12)},
+        {"zero width", zeroWidth},
+        {"zero height", zeroHeight},
+        {"no image", makeGif(noImage)},
+        {"nothing", {}},
+        {"signature only", {'G', 'I', 'F', '8', '9', 'a'}},
         {"cut in the header", std::vector<std::uint8_t>(file.begin(), file.begin() + 20)},
     };
     for (const Case& c : cases) {
@@ -260,8 +270,7 @@ TEST(GifCodec, BadFilesGiveTheEmptyPicture)
     }
 }
 
-TEST(GifCodec, FileCutInsideTheImageKeepsTheRowsRead)
-{
+TEST(GifCodec, FileCutInsideTheImageKeepsTheRowsRead) {
     GifSpec s{128, 128, 3, kFourColours, {}};
     std::vector<int> pixels(128 * 128);
     std::mt19937 random(11);
@@ -271,7 +280,8 @@ TEST(GifCodec, FileCutInsideTheImageKeepsTheRowsRead)
     std::vector<std::uint8_t> file = makeGif(s);
     std::size_t start = codeSizeOffset(file);
     ASSERT_GT(file.size() - start, 2000u);
-    std::vector<std::uint8_t> cut(file.begin(), file.begin() + long(start + (file.size() - start) / 2));
+    std::vector<std::uint8_t> cut(file.begin(),
+                                  file.begin() + long(start + (file.size() - start) / 2));
     LoadResult read = decodeGif(cut.data(), cut.size());
     ASSERT_EQ(read.picture.width(), 128);
     for (int x = 0; x < 128; ++x)
@@ -279,8 +289,7 @@ TEST(GifCodec, FileCutInsideTheImageKeepsTheRowsRead)
     EXPECT_EQ(read.picture.pixel(127, 127), colourOf(kFourColours, 3));
 }
 
-TEST(GifCodec, ScreenOverTheLimitsIsRefusedAndAScreenOfNoSizeFitsTheImage)
-{
+TEST(GifCodec, ScreenOverTheLimitsIsRefusedAndAScreenOfNoSizeFitsTheImage) {
     GifSpec s{4, 4, 0, kFourColours, {}};
     s.images.push_back(Image{1, 2, 2, 2, false, std::nullopt, -1, {0, 1, 2, 3}});
     std::vector<std::uint8_t> file = makeGif(s);

@@ -14,28 +14,28 @@ namespace quill {
 namespace {
 
 // A smooth, photo-like picture: gradients that JPEG keeps well.
-TBitmap32 gradient(int width, int height)
-{
+TBitmap32 gradient(int width, int height) {
     TBitmap32 picture(width, height);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-            picture.setPixel(x, y, makePixel(40 + (x * 160) / std::max(64, width), 60 + (y * 120) / std::max(64, height),
-                                             90 + ((x + y) * 80) / std::max(128, width + height), 255));
+            picture.setPixel(x, y,
+                             makePixel(40 + (x * 160) / std::max(64, width),
+                                       60 + (y * 120) / std::max(64, height),
+                                       90 + ((x + y) * 80) / std::max(128, width + height), 255));
     return picture;
 }
 
-int maxChannelDifference(const TBitmap32& a, const TBitmap32& b)
-{
+int maxChannelDifference(const TBitmap32& a, const TBitmap32& b) {
     int worst = 0;
     for (int y = 0; y < a.height(); ++y)
         for (int x = 0; x < a.width(); ++x)
             for (int c = 0; c < 3; ++c)
-                worst = std::max(worst, std::abs(int(a.row(y)[x * 4 + c]) - int(b.row(y)[x * 4 + c])));
+                worst =
+                    std::max(worst, std::abs(int(a.row(y)[x * 4 + c]) - int(b.row(y)[x * 4 + c])));
     return worst;
 }
 
-bool allOpaque(const TBitmap32& picture)
-{
+bool allOpaque(const TBitmap32& picture) {
     for (int y = 0; y < picture.height(); ++y)
         for (int x = 0; x < picture.width(); ++x)
             if (pixelAlpha(picture.pixel(x, y)) != 255)
@@ -45,8 +45,7 @@ bool allOpaque(const TBitmap32& picture)
 
 // Encodes raw samples with libjpeg itself, for the forms the program never writes.
 std::vector<std::uint8_t> encodeRaw(const std::vector<std::uint8_t>& samples, int width, int height,
-                                    int components, J_COLOR_SPACE space, bool progressive)
-{
+                                    int components, J_COLOR_SPACE space, bool progressive) {
     jpeg_compress_struct info;
     jpeg_error_mgr error;
     info.err = jpeg_std_error(&error);
@@ -64,7 +63,8 @@ std::vector<std::uint8_t> encodeRaw(const std::vector<std::uint8_t>& samples, in
         jpeg_simple_progression(&info);
     jpeg_start_compress(&info, TRUE);
     while (info.next_scanline < info.image_height) {
-        JSAMPROW row = const_cast<JSAMPROW>(samples.data() + std::size_t(info.next_scanline) * width * components);
+        JSAMPROW row = const_cast<JSAMPROW>(samples.data() +
+                                            std::size_t(info.next_scanline) * width * components);
         jpeg_write_scanlines(&info, &row, 1);
     }
     jpeg_finish_compress(&info);
@@ -74,8 +74,7 @@ std::vector<std::uint8_t> encodeRaw(const std::vector<std::uint8_t>& samples, in
     return out;
 }
 
-std::vector<std::uint8_t> bgraSamples(const TBitmap32& picture)
-{
+std::vector<std::uint8_t> bgraSamples(const TBitmap32& picture) {
     std::vector<std::uint8_t> samples;
     for (int y = 0; y < picture.height(); ++y)
         samples.insert(samples.end(), picture.row(y), picture.row(y) + picture.width() * 4);
@@ -83,8 +82,7 @@ std::vector<std::uint8_t> bgraSamples(const TBitmap32& picture)
 }
 
 // Offset of the last start-of-scan marker.
-std::size_t lastScan(const std::vector<std::uint8_t>& file)
-{
+std::size_t lastScan(const std::vector<std::uint8_t>& file) {
     std::size_t found = 0;
     for (std::size_t i = 0; i + 1 < file.size(); ++i)
         if (file[i] == 0xFF && file[i + 1] == 0xDA)
@@ -93,8 +91,7 @@ std::size_t lastScan(const std::vector<std::uint8_t>& file)
 }
 
 // Sets the height and width of the first baseline frame header.
-void patchSize(std::vector<std::uint8_t>& file, int width, int height)
-{
+void patchSize(std::vector<std::uint8_t>& file, int width, int height) {
     for (std::size_t i = 2; i + 9 < file.size(); ++i)
         if (file[i] == 0xFF && file[i + 1] == 0xC0) {
             file[i + 5] = std::uint8_t(height >> 8);
@@ -106,8 +103,7 @@ void patchSize(std::vector<std::uint8_t>& file, int width, int height)
     ADD_FAILURE() << "no frame header";
 }
 
-TEST(JpegCodec, RoundTripKeepsSizeAndColoursAndGivesOpaqueAlpha)
-{
+TEST(JpegCodec, RoundTripKeepsSizeAndColoursAndGivesOpaqueAlpha) {
     struct Case {
         int width, height;
     };
@@ -126,8 +122,7 @@ TEST(JpegCodec, RoundTripKeepsSizeAndColoursAndGivesOpaqueAlpha)
     }
 }
 
-TEST(JpegCodec, WritesQualityNinetyAndIgnoresAlpha)
-{
+TEST(JpegCodec, WritesQualityNinetyAndIgnoresAlpha) {
     TBitmap32 picture = gradient(24, 24);
     std::vector<std::uint8_t> file = encodeJpeg(picture);
     // The first quantisation value of the luminance table at quality 90 is
@@ -147,8 +142,7 @@ TEST(JpegCodec, WritesQualityNinetyAndIgnoresAlpha)
     EXPECT_TRUE(encodeJpeg(TBitmap32()).empty());
 }
 
-TEST(JpegCodec, GreyAndCmykFilesReadAsColour)
-{
+TEST(JpegCodec, GreyAndCmykFilesReadAsColour) {
     // Grey: one sample per pixel becomes blue = green = red.
     std::vector<std::uint8_t> grey(8 * 8);
     for (int i = 0; i < 64; ++i)
@@ -170,15 +164,16 @@ TEST(JpegCodec, GreyAndCmykFilesReadAsColour)
         int red, green, blue;
     };
     const Case cases[] = {
-        {0, 255, 255, 0, 255, 0, 0},   {255, 0, 255, 0, 0, 255, 0},  {255, 255, 0, 0, 0, 0, 255},
-        {0, 0, 0, 0, 255, 255, 255},   {0, 0, 0, 255, 0, 0, 0},      {0, 0, 0, 128, 127, 127, 127},
+        {0, 255, 255, 0, 255, 0, 0}, {255, 0, 255, 0, 0, 255, 0}, {255, 255, 0, 0, 0, 0, 255},
+        {0, 0, 0, 0, 255, 255, 255}, {0, 0, 0, 255, 0, 0, 0},     {0, 0, 0, 128, 127, 127, 127},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << int(c.c) << "," << int(c.m) << "," << int(c.y) << "," << int(c.k));
+        SCOPED_TRACE(testing::Message()
+                     << int(c.c) << "," << int(c.m) << "," << int(c.y) << "," << int(c.k));
         std::vector<std::uint8_t> cmyk;
         for (int i = 0; i < 16 * 16; ++i)
-            cmyk.insert(cmyk.end(), {std::uint8_t(255 - c.c), std::uint8_t(255 - c.m), std::uint8_t(255 - c.y),
-                                     std::uint8_t(255 - c.k)});
+            cmyk.insert(cmyk.end(), {std::uint8_t(255 - c.c), std::uint8_t(255 - c.m),
+                                     std::uint8_t(255 - c.y), std::uint8_t(255 - c.k)});
         std::vector<std::uint8_t> cmykFile = encodeRaw(cmyk, 16, 16, 4, JCS_CMYK, false);
         LoadResult cmykRead = decodeJpeg(cmykFile.data(), cmykFile.size());
         ASSERT_EQ(cmykRead.picture.width(), 16);
@@ -190,8 +185,7 @@ TEST(JpegCodec, GreyAndCmykFilesReadAsColour)
     }
 }
 
-TEST(JpegCodec, ProgressiveFileDecodesToTheSamePixelsAsBaseline)
-{
+TEST(JpegCodec, ProgressiveFileDecodesToTheSamePixelsAsBaseline) {
     TBitmap32 picture = gradient(37, 29);
     std::vector<std::uint8_t> samples = bgraSamples(picture);
     std::vector<std::uint8_t> baseline = encodeRaw(samples, 37, 29, 4, JCS_EXT_BGRA, false);
@@ -204,13 +198,13 @@ TEST(JpegCodec, ProgressiveFileDecodesToTheSamePixelsAsBaseline)
     EXPECT_EQ(a.picture, b.picture);
 }
 
-TEST(JpegCodec, ProgressiveFileWithEndlessScansIsRefusedPastTheLimit)
-{
+TEST(JpegCodec, ProgressiveFileWithEndlessScansIsRefusedPastTheLimit) {
     TBitmap32 picture = gradient(16, 16);
     std::vector<std::uint8_t> file = encodeRaw(bgraSamples(picture), 16, 16, 4, JCS_EXT_BGRA, true);
     std::size_t last = lastScan(file);
     ASSERT_GT(last, 0u);
-    std::vector<std::uint8_t> scan(file.begin() + long(last), file.end() - 2); // without the end marker
+    std::vector<std::uint8_t> scan(file.begin() + long(last),
+                                   file.end() - 2); // without the end marker
     int ownScans = 0;
     for (std::size_t i = 0; i + 1 < file.size(); ++i)
         ownScans += file[i] == 0xFF && file[i + 1] == 0xDA;
@@ -219,8 +213,8 @@ TEST(JpegCodec, ProgressiveFileWithEndlessScansIsRefusedPastTheLimit)
         int totalScans;
         bool read;
     };
-    for (Case c : {Case{kJpegMaxScans - 1, true}, Case{kJpegMaxScans, true}, Case{kJpegMaxScans + 1, false},
-                   Case{2000, false}}) {
+    for (Case c : {Case{kJpegMaxScans - 1, true}, Case{kJpegMaxScans, true},
+                   Case{kJpegMaxScans + 1, false}, Case{2000, false}}) {
         SCOPED_TRACE(c.totalScans);
         std::vector<std::uint8_t> many(file.begin(), file.end() - 2);
         for (int i = ownScans; i < c.totalScans; ++i)
@@ -234,14 +228,14 @@ TEST(JpegCodec, ProgressiveFileWithEndlessScansIsRefusedPastTheLimit)
     }
 }
 
-TEST(JpegCodec, TruncatedFileKeepsTheDecodedPartWithGreyBelow)
-{
+TEST(JpegCodec, TruncatedFileKeepsTheDecodedPartWithGreyBelow) {
     // A flat colour far from grey, so the filled-in part is told apart.
     TBitmap32 picture(64, 128, makePixel(200, 40, 30));
     std::vector<std::uint8_t> file = encodeJpeg(picture);
     for (double keep : {0.5, 0.8}) {
         SCOPED_TRACE(keep);
-        std::size_t size = lastScan(file) + std::size_t(double(file.size() - lastScan(file)) * keep);
+        std::size_t size =
+            lastScan(file) + std::size_t(double(file.size() - lastScan(file)) * keep);
         LoadResult read = decodeJpeg(file.data(), size);
         ASSERT_EQ(read.picture.width(), 64);
         ASSERT_EQ(read.picture.height(), 128);
@@ -252,8 +246,7 @@ TEST(JpegCodec, TruncatedFileKeepsTheDecodedPartWithGreyBelow)
     }
 }
 
-TEST(JpegCodec, DamagedOrForeignDataGivesTheEmptyPicture)
-{
+TEST(JpegCodec, DamagedOrForeignDataGivesTheEmptyPicture) {
     std::vector<std::uint8_t> good = encodeJpeg(gradient(16, 16));
     std::mt19937 random(7);
     std::vector<std::uint8_t> noise(4000);
@@ -294,8 +287,7 @@ TEST(JpegCodec, DamagedOrForeignDataGivesTheEmptyPicture)
     EXPECT_TRUE(decodeJpeg(nullptr, 100).picture.empty());
 }
 
-TEST(JpegCodec, PictureOverTheLimitsIsRefusedWithAMessage)
-{
+TEST(JpegCodec, PictureOverTheLimitsIsRefusedWithAMessage) {
     std::vector<std::uint8_t> file = encodeJpeg(gradient(16, 16));
     struct Case {
         int width, height;
@@ -308,9 +300,10 @@ TEST(JpegCodec, PictureOverTheLimitsIsRefusedWithAMessage)
         EXPECT_TRUE(read.picture.empty());
         EXPECT_EQ(read.message, pictureTooLargeMessage(c.width, c.height));
     }
-    EXPECT_EQ(pictureTooLargeMessage(20000, 20000),
-              "The picture is 20000 x 20000 pixels, too large to open (at most 16384 pixels a side and "
-              "200000000 pixels in all).");
+    EXPECT_EQ(
+        pictureTooLargeMessage(20000, 20000),
+        "The picture is 20000 x 20000 pixels, too large to open (at most 16384 pixels a side and "
+        "200000000 pixels in all).");
 }
 
 } // namespace

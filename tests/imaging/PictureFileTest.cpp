@@ -24,8 +24,7 @@ namespace {
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 
-TBitmap32 samplePicture(int width, int height)
-{
+TBitmap32 samplePicture(int width, int height) {
     std::mt19937 random(width * 31 + height);
     TBitmap32 picture(width, height);
     for (int y = 0; y < height; ++y)
@@ -37,14 +36,13 @@ TBitmap32 samplePicture(int width, int height)
     return picture;
 }
 
-int appendToVector(GifFileType* gif, const GifByteType* data, int length)
-{
-    static_cast<Bytes*>(gif->UserData)->insert(static_cast<Bytes*>(gif->UserData)->end(), data, data + length);
+int appendToVector(GifFileType* gif, const GifByteType* data, int length) {
+    static_cast<Bytes*>(gif->UserData)
+        ->insert(static_cast<Bytes*>(gif->UserData)->end(), data, data + length);
     return length;
 }
 
-Bytes smallGif(int width, int height)
-{
+Bytes smallGif(int width, int height) {
     Bytes out;
     int error = 0;
     GifFileType* gif = EGifOpen(&out, appendToVector, &error);
@@ -61,27 +59,25 @@ Bytes smallGif(int width, int height)
 }
 
 class PictureFileTest : public testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         char pattern[] = "/tmp/quill-pictures-XXXXXX";
         ASSERT_NE(::mkdtemp(pattern), nullptr);
         folder = pattern;
     }
     void TearDown() override { fs::remove_all(folder); }
 
-    std::string put(const std::string& name, const Bytes& bytes) const
-    {
+    std::string put(const std::string& name, const Bytes& bytes) const {
         std::string path = folder + "/" + name;
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), long(bytes.size()));
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), long(bytes.size()));
         return path;
     }
 
     std::string folder;
 };
 
-TEST_F(PictureFileTest, TheLastFourCharactersChooseTheReader)
-{
+TEST_F(PictureFileTest, TheLastFourCharactersChooseTheReader) {
     const TBitmap32 picture = samplePicture(5, 4);
     const Bytes jpeg = encodeJpeg(picture), png = encodePng(picture), gif = smallGif(5, 4),
                 bmp = encodeBmp(picture, 24);
@@ -91,11 +87,12 @@ TEST_F(PictureFileTest, TheLastFourCharactersChooseTheReader)
         bool read;
     };
     const Case cases[] = {
-        {"a.JPG", jpeg, true},   {"b.jpg", jpeg, true},   {"c.jpeg", jpeg, true},   {"d.Jpeg", jpeg, true},
-        {"e.JPEG", jpeg, true},  {"fjpeg", jpeg, true},   {"g.jpe", jpeg, false},   {"h.jpg.txt", jpeg, false},
-        {"i.png", png, true},    {"J.PNG", png, true},    {"k.gif", gif, true},     {"l.GIF", gif, true},
-        {"m.bmp", bmp, true},    {"n.Bmp", bmp, true},    {"o.png", jpeg, false},   {"p.jpg", png, false},
-        {"q.tif", png, false},   {"r", jpeg, false},
+        {"a.JPG", jpeg, true},  {"b.jpg", jpeg, true},      {"c.jpeg", jpeg, true},
+        {"d.Jpeg", jpeg, true}, {"e.JPEG", jpeg, true},     {"fjpeg", jpeg, true},
+        {"g.jpe", jpeg, false}, {"h.jpg.txt", jpeg, false}, {"i.png", png, true},
+        {"J.PNG", png, true},   {"k.gif", gif, true},       {"l.GIF", gif, true},
+        {"m.bmp", bmp, true},   {"n.Bmp", bmp, true},       {"o.png", jpeg, false},
+        {"p.jpg", png, false},  {"q.tif", png, false},      {"r", jpeg, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -115,8 +112,7 @@ TEST_F(PictureFileTest, TheLastFourCharactersChooseTheReader)
     EXPECT_TRUE(decodePictureBytes(nullptr, 10, "a.jpg").picture.empty());
 }
 
-TEST_F(PictureFileTest, MissingOrUnreadableFilesGiveTheEmptyPicture)
-{
+TEST_F(PictureFileTest, MissingOrUnreadableFilesGiveTheEmptyPicture) {
     fs::create_directory(folder + "/folder.jpg");
     std::string huge = folder + "/huge.bmp";
     {
@@ -144,8 +140,7 @@ TEST_F(PictureFileTest, MissingOrUnreadableFilesGiveTheEmptyPicture)
     EXPECT_EQ(notValidFormatMessage(folder + "/a.png"), folder + "/a.png is not a valid format");
 }
 
-TEST_F(PictureFileTest, PicturesOverTheLimitsAreRefusedWithTheMessage)
-{
+TEST_F(PictureFileTest, PicturesOverTheLimitsAreRefusedWithTheMessage) {
     // 20000 x 20000 claimed by the headers of small files.
     Bytes jpeg = encodeJpeg(samplePicture(8, 8));
     for (std::size_t i = 2; i + 9 < jpeg.size(); ++i)
@@ -157,12 +152,14 @@ TEST_F(PictureFileTest, PicturesOverTheLimitsAreRefusedWithTheMessage)
     Bytes gif = smallGif(8, 8);
     gif[6] = gif[8] = 20000 & 0xFF;
     gif[7] = gif[9] = 20000 >> 8;
-    for (const auto& [name, bytes] : {std::pair<const char*, Bytes>{"big.jpg", jpeg}, {"big.gif", gif}}) {
+    for (const auto& [name, bytes] :
+         {std::pair<const char*, Bytes>{"big.jpg", jpeg}, {"big.gif", gif}}) {
         SCOPED_TRACE(name);
         LoadResult read = LoadPictureFile(put(name, bytes));
         EXPECT_TRUE(read.picture.empty());
-        EXPECT_EQ(read.message, "The picture is 20000 x 20000 pixels, too large to open (at most 16384 pixels "
-                                "a side and 200000000 pixels in all).");
+        EXPECT_EQ(read.message,
+                  "The picture is 20000 x 20000 pixels, too large to open (at most 16384 pixels "
+                  "a side and 200000000 pixels in all).");
     }
 }
 
@@ -170,8 +167,7 @@ TEST_F(PictureFileTest, PicturesOverTheLimitsAreRefusedWithTheMessage)
 // Reads a picture the limits allow but the memory does not, in a child process whose
 // address space is capped; the child exits 0 when the reader gave the memory message.
 // The child runs the test afresh with a folder of its own, which it removes.
-void readUnderMemoryCap(const std::string& path, const std::string& childFolder)
-{
+void readUnderMemoryCap(const std::string& path, const std::string& childFolder) {
     long pages = 0;
     if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
         if (std::fscanf(f, "%ld", &pages) != 1)
@@ -179,15 +175,15 @@ void readUnderMemoryCap(const std::string& path, const std::string& childFolder)
         std::fclose(f);
     }
     rlimit cap{};
-    cap.rlim_cur = cap.rlim_max = rlim_t(pages) * rlim_t(::sysconf(_SC_PAGESIZE)) + (rlim_t(256) << 20);
+    cap.rlim_cur = cap.rlim_max =
+        rlim_t(pages) * rlim_t(::sysconf(_SC_PAGESIZE)) + (rlim_t(256) << 20);
     ::setrlimit(RLIMIT_AS, &cap);
     LoadResult read = LoadPictureFile(path);
     fs::remove_all(childFolder);
     std::_Exit(read.picture.empty() && read.message == kNotEnoughMemoryMessage ? 0 : 1);
 }
 
-TEST_F(PictureFileTest, PictureTooLargeForTheMemoryGivesTheMemoryMessage)
-{
+TEST_F(PictureFileTest, PictureTooLargeForTheMemoryGivesTheMemoryMessage) {
     // 16000 x 12000 is within the limits and needs 768 MB.
     Bytes jpeg = encodeJpeg(samplePicture(8, 8));
     for (std::size_t i = 2; i + 9 < jpeg.size(); ++i)
@@ -204,7 +200,8 @@ TEST_F(PictureFileTest, PictureTooLargeForTheMemoryGivesTheMemoryMessage)
     gif[8] = 12000 & 0xFF;
     gif[9] = 12000 >> 8;
     testing::FLAGS_gtest_death_test_style = "threadsafe";
-    for (const auto& [name, bytes] : {std::pair<const char*, Bytes>{"huge.jpg", jpeg}, {"huge.gif", gif}}) {
+    for (const auto& [name, bytes] :
+         {std::pair<const char*, Bytes>{"huge.jpg", jpeg}, {"huge.gif", gif}}) {
         SCOPED_TRACE(name);
         std::string path = put(name, bytes);
         EXPECT_EXIT(readUnderMemoryCap(path, folder), testing::ExitedWithCode(0), "");
@@ -212,8 +209,7 @@ TEST_F(PictureFileTest, PictureTooLargeForTheMemoryGivesTheMemoryMessage)
 }
 #endif
 
-TEST_F(PictureFileTest, EverySavedFormReadsBack)
-{
+TEST_F(PictureFileTest, EverySavedFormReadsBack) {
     const TBitmap32 picture = samplePicture(13, 7);
     struct Case {
         PictureFormat format;
@@ -222,8 +218,8 @@ TEST_F(PictureFileTest, EverySavedFormReadsBack)
         bool keepsAlpha; // otherwise alpha reads 255
     };
     const Case cases[] = {
-        {PictureFormat::Png, "out.png", 0, true},       {PictureFormat::Bmp24, "out.bmp", 0, false},
-        {PictureFormat::Bmp32, "out32.bmp", 0, false},  {PictureFormat::Jpeg, "out.jpg", 8, false},
+        {PictureFormat::Png, "out.png", 0, true},      {PictureFormat::Bmp24, "out.bmp", 0, false},
+        {PictureFormat::Bmp32, "out32.bmp", 0, false}, {PictureFormat::Jpeg, "out.jpg", 8, false},
         {PictureFormat::Emf, "out.emf", 0, false},
     };
     for (const Case& c : cases) {
@@ -250,8 +246,7 @@ TEST_F(PictureFileTest, EverySavedFormReadsBack)
     EXPECT_EQ(encodePicture(picture, PictureFormat::Jpeg), encodeJpeg(picture, 90));
 }
 
-TEST_F(PictureFileTest, SavingFailuresNameTheFileAndLeaveNothing)
-{
+TEST_F(PictureFileTest, SavingFailuresNameTheFileAndLeaveNothing) {
     struct Case {
         TBitmap32 picture;
         std::string path;
@@ -259,7 +254,8 @@ TEST_F(PictureFileTest, SavingFailuresNameTheFileAndLeaveNothing)
     };
     const Case cases[] = {
         {TBitmap32(), folder + "/empty.png", folder + "/empty.png: there is no picture to write"},
-        {samplePicture(2, 2), folder + "/missing/a.jpg", folder + "/missing/a.jpg: No such file or directory"},
+        {samplePicture(2, 2), folder + "/missing/a.jpg",
+         folder + "/missing/a.jpg: No such file or directory"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
@@ -270,18 +266,27 @@ TEST_F(PictureFileTest, SavingFailuresNameTheFileAndLeaveNothing)
     EXPECT_TRUE(fs::is_empty(folder));
 }
 
-TEST(PictureFileNames, OutputFormIsChosenByTheExtension)
-{
+TEST(PictureFileNames, OutputFormIsChosenByTheExtension) {
     struct Case {
         const char* path;
         std::optional<PictureFormat> format;
     };
     const Case cases[] = {
-        {"a.png", PictureFormat::Png},   {"A.PNG", PictureFormat::Png},     {"a.bmp", PictureFormat::Bmp24},
-        {"a.BMP", PictureFormat::Bmp24}, {"a.jpg", PictureFormat::Jpeg},    {"a.JPEG", PictureFormat::Jpeg},
-        {"a.emf", PictureFormat::Emf},   {"a.Wmf", PictureFormat::Emf},     {"dir.png/a", std::nullopt},
-        {"a.gif", std::nullopt},         {"a.jpe", std::nullopt},           {"png", std::nullopt},
-        {"a.", std::nullopt},            {"", std::nullopt},                {"a.png.txt", std::nullopt},
+        {"a.png", PictureFormat::Png},
+        {"A.PNG", PictureFormat::Png},
+        {"a.bmp", PictureFormat::Bmp24},
+        {"a.BMP", PictureFormat::Bmp24},
+        {"a.jpg", PictureFormat::Jpeg},
+        {"a.JPEG", PictureFormat::Jpeg},
+        {"a.emf", PictureFormat::Emf},
+        {"a.Wmf", PictureFormat::Emf},
+        {"dir.png/a", std::nullopt},
+        {"a.gif", std::nullopt},
+        {"a.jpe", std::nullopt},
+        {"png", std::nullopt},
+        {"a.", std::nullopt},
+        {"", std::nullopt},
+        {"a.png.txt", std::nullopt},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);

@@ -11,8 +11,7 @@
 namespace quill {
 namespace {
 
-TBitmap32 randomPicture(int width, int height, unsigned seed)
-{
+TBitmap32 randomPicture(int width, int height, unsigned seed) {
     std::mt19937 random(seed);
     TBitmap32 picture(width, height);
     for (int y = 0; y < height; ++y)
@@ -21,8 +20,7 @@ TBitmap32 randomPicture(int width, int height, unsigned seed)
     return picture;
 }
 
-void appendToVector(png_structp png, png_bytep data, png_size_t length)
-{
+void appendToVector(png_structp png, png_bytep data, png_size_t length) {
     auto* out = static_cast<std::vector<std::uint8_t>*>(png_get_io_ptr(png));
     out->insert(out->end(), data, data + length);
 }
@@ -37,8 +35,7 @@ struct RawPng {
     png_uint_16 greyKeyValue = 0;
     std::vector<std::vector<png_byte>> rows; // packed, big-endian samples as in the file
 
-    std::vector<std::uint8_t> write() const
-    {
+    std::vector<std::uint8_t> write() const {
         std::vector<std::uint8_t> out;
         png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
         png_infop info = png_create_info_struct(png);
@@ -49,8 +46,8 @@ struct RawPng {
         }
         png_set_write_fn(png, &out, appendToVector, nullptr);
         png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), depth, colourType,
-                     interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                     PNG_FILTER_TYPE_DEFAULT);
+                     interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+                     PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
         if (!palette.empty())
             png_set_PLTE(png, info, palette.data(), int(palette.size()));
         if (!paletteAlpha.empty())
@@ -71,8 +68,7 @@ struct RawPng {
     }
 };
 
-std::uint32_t crc32(const std::uint8_t* data, std::size_t size)
-{
+std::uint32_t crc32(const std::uint8_t* data, std::size_t size) {
     std::uint32_t crc = 0xFFFFFFFFu;
     for (std::size_t i = 0; i < size; ++i) {
         crc ^= data[i];
@@ -82,16 +78,14 @@ std::uint32_t crc32(const std::uint8_t* data, std::size_t size)
     return ~crc;
 }
 
-void putBigEndian(std::uint8_t* p, std::uint32_t v)
-{
+void putBigEndian(std::uint8_t* p, std::uint32_t v) {
     p[0] = std::uint8_t(v >> 24);
     p[1] = std::uint8_t(v >> 16);
     p[2] = std::uint8_t(v >> 8);
     p[3] = std::uint8_t(v);
 }
 
-TEST(PngCodec, RoundTripKeepsEveryByteOfEveryPixel)
-{
+TEST(PngCodec, RoundTripKeepsEveryByteOfEveryPixel) {
     struct Case {
         int width, height;
     };
@@ -109,8 +103,7 @@ TEST(PngCodec, RoundTripKeepsEveryByteOfEveryPixel)
     EXPECT_TRUE(encodePng(TBitmap32()).empty());
 }
 
-TEST(PngCodec, PaletteGreyAndSixteenBitFormsExpandToBgra)
-{
+TEST(PngCodec, PaletteGreyAndSixteenBitFormsExpandToBgra) {
     struct Case {
         const char* name;
         RawPng file;
@@ -124,9 +117,10 @@ TEST(PngCodec, PaletteGreyAndSixteenBitFormsExpandToBgra)
         f.palette = {{255, 0, 0}, {0, 255, 0}, {10, 20, 30}};
         f.paletteAlpha = {0, 128}; // the third entry has no alpha: opaque
         f.rows = {{0, 1, 2, 1}};
-        cases.push_back({"palette with tRNS", f,
-                         {makePixel(255, 0, 0, 0), makePixel(0, 255, 0, 128), makePixel(10, 20, 30, 255),
-                          makePixel(0, 255, 0, 128)}});
+        cases.push_back({"palette with tRNS",
+                         f,
+                         {makePixel(255, 0, 0, 0), makePixel(0, 255, 0, 128),
+                          makePixel(10, 20, 30, 255), makePixel(0, 255, 0, 128)}});
     }
     {
         RawPng f;
@@ -135,7 +129,8 @@ TEST(PngCodec, PaletteGreyAndSixteenBitFormsExpandToBgra)
         f.colourType = PNG_COLOR_TYPE_PALETTE;
         f.palette = {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}, {250, 251, 252}};
         f.rows = {{0b00011011}}; // indices 0, 1, 2 (the last two bits are padding)
-        cases.push_back({"two-bit palette", f, {makePixel(1, 2, 3), makePixel(4, 5, 6), makePixel(7, 8, 9)}});
+        cases.push_back(
+            {"two-bit palette", f, {makePixel(1, 2, 3), makePixel(4, 5, 6), makePixel(7, 8, 9)}});
     }
     {
         RawPng f;
@@ -143,7 +138,8 @@ TEST(PngCodec, PaletteGreyAndSixteenBitFormsExpandToBgra)
         f.depth = 2;
         f.colourType = PNG_COLOR_TYPE_GRAY;
         f.rows = {{0b00011011}}; // 0, 1, 2, 3 of 3
-        cases.push_back({"two-bit grey", f,
+        cases.push_back({"two-bit grey",
+                         f,
                          {makePixel(0, 0, 0), makePixel(85, 85, 85), makePixel(170, 170, 170),
                           makePixel(255, 255, 255)}});
     }
@@ -154,7 +150,8 @@ TEST(PngCodec, PaletteGreyAndSixteenBitFormsExpandToBgra)
         f.greyKey = true;
         f.greyKeyValue = 77;
         f.rows = {{76, 77, 78}};
-        cases.push_back({"grey with a transparent key", f,
+        cases.push_back({"grey with a transparent key",
+                         f,
                          {makePixel(76, 76, 76), makePixel(77, 77, 77, 0), makePixel(78, 78, 78)}});
     }
     {
@@ -162,7 +159,8 @@ TEST(PngCodec, PaletteGreyAndSixteenBitFormsExpandToBgra)
         f.width = 2;
         f.colourType = PNG_COLOR_TYPE_GRAY_ALPHA;
         f.rows = {{9, 0, 200, 99}};
-        cases.push_back({"grey and alpha", f, {makePixel(9, 9, 9, 0), makePixel(200, 200, 200, 99)}});
+        cases.push_back(
+            {"grey and alpha", f, {makePixel(9, 9, 9, 0), makePixel(200, 200, 200, 99)}});
     }
     {
         // 16-bit samples scale to round(v / 257): 0x8080 is 128 exactly, 0x807F
@@ -171,8 +169,11 @@ TEST(PngCodec, PaletteGreyAndSixteenBitFormsExpandToBgra)
         f.width = 2;
         f.depth = 16;
         f.colourType = PNG_COLOR_TYPE_RGB_ALPHA;
-        f.rows = {{0x80, 0x80, 0x80, 0x7F, 0x12, 0x34, 0xFF, 0xFF, 0x00, 0x00, 0x01, 0x00, 0xFF, 0xFF, 0x00, 0x80}};
-        cases.push_back({"16-bit colour and alpha", f, {makePixel(128, 128, 18, 255), makePixel(0, 1, 255, 0)}});
+        f.rows = {{0x80, 0x80, 0x80, 0x7F, 0x12, 0x34, 0xFF, 0xFF, 0x00, 0x00, 0x01, 0x00, 0xFF,
+                   0xFF, 0x00, 0x80}};
+        cases.push_back({"16-bit colour and alpha",
+                         f,
+                         {makePixel(128, 128, 18, 255), makePixel(0, 1, 255, 0)}});
     }
     {
         RawPng f;
@@ -192,8 +193,7 @@ TEST(PngCodec, PaletteGreyAndSixteenBitFormsExpandToBgra)
     }
 }
 
-TEST(PngCodec, InterlacedFileReadsLikeThePlainOne)
-{
+TEST(PngCodec, InterlacedFileReadsLikeThePlainOne) {
     RawPng plain;
     plain.width = 11;
     plain.height = 9;
@@ -217,13 +217,13 @@ TEST(PngCodec, InterlacedFileReadsLikeThePlainOne)
     EXPECT_EQ(readB.picture.pixel(10, 8), makePixel(last[40], last[41], last[42], last[43]));
 }
 
-TEST(PngCodec, PictureOverTheLimitsIsRefusedWithAMessage)
-{
+TEST(PngCodec, PictureOverTheLimitsIsRefusedWithAMessage) {
     std::vector<std::uint8_t> file = encodePng(randomPicture(4, 4, 9));
     struct Case {
         std::uint32_t width, height;
     };
-    for (Case c : {Case{20000, 20000}, Case{16385, 1}, Case{16384, 16384}, Case{0x7FFFFFFF, 0x7FFFFFFF}}) {
+    for (Case c :
+         {Case{20000, 20000}, Case{16385, 1}, Case{16384, 16384}, Case{0x7FFFFFFF, 0x7FFFFFFF}}) {
         SCOPED_TRACE(testing::Message() << c.width << "x" << c.height);
         std::vector<std::uint8_t> big = file;
         putBigEndian(&big[16], c.width);
@@ -235,8 +235,7 @@ TEST(PngCodec, PictureOverTheLimitsIsRefusedWithAMessage)
     }
 }
 
-TEST(PngCodec, DamagedDataGivesTheEmptyPicture)
-{
+TEST(PngCodec, DamagedDataGivesTheEmptyPicture) {
     TBitmap32 picture = randomPicture(40, 30, 5);
     std::vector<std::uint8_t> file = encodePng(picture);
     std::vector<std::uint8_t> badCrc = file;
@@ -253,7 +252,8 @@ TEST(PngCodec, DamagedDataGivesTheEmptyPicture)
         {"nothing", {}},
         {"signature only", std::vector<std::uint8_t>(file.begin(), file.begin() + 8)},
         {"header only", std::vector<std::uint8_t>(file.begin(), file.begin() + 33)},
-        {"cut in the image data", std::vector<std::uint8_t>(file.begin(), file.begin() + long(file.size() / 2))},
+        {"cut in the image data",
+         std::vector<std::uint8_t>(file.begin(), file.begin() + long(file.size() / 2))},
         {"damaged image data", badCrc},
         {"zero width", zeroWidth},
         {"a JPEG start", {0xFF, 0xD8, 0xFF, 0xE0}},
