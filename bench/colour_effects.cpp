@@ -17,8 +17,7 @@ using namespace quill;
 namespace {
 
 // A photograph-like picture: gradients with noise, so that no branch is always taken.
-const TBitmap32& picture(int width, int height)
-{
+const TBitmap32& picture(int width, int height) {
     static TBitmap32 cached;
     if (cached.width() != width || cached.height() != height) {
         cached = TBitmap32::uninitialized(width, height);
@@ -28,22 +27,24 @@ const TBitmap32& picture(int width, int height)
             for (int x = 0; x < width; ++x) {
                 state = state * 1664525u + 1013904223u;
                 const int noise = int(state >> 28);
-                row[x] = makePixel((x * 255 / width + noise) & 255, (y * 255 / height + noise) & 255,
-                                   ((x + y) / 8 + noise) & 255, 255);
+                row[x] =
+                    makePixel((x * 255 / width + noise) & 255, (y * 255 / height + noise) & 255,
+                              ((x + y) / 8 + noise) & 255, 255);
             }
         }
     }
     return cached;
 }
 
-void sizes(benchmark::internal::Benchmark* b)
-{
-    b->Args({4000, 3000})->Args({6000, 4000})->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+void sizes(benchmark::internal::Benchmark* b) {
+    b->Args({4000, 3000})
+        ->Args({6000, 4000})
+        ->Unit(benchmark::kMillisecond)
+        ->MeasureProcessCPUTime()
+        ->UseRealTime();
 }
 
-template <typename Body>
-void run(benchmark::State& state, Body body)
-{
+template <typename Body> void run(benchmark::State& state, Body body) {
     const TBitmap32& source = picture(int(state.range(0)), int(state.range(1)));
     for (auto _ : state) {
         TBitmap32 result = body(source);
@@ -52,40 +53,52 @@ void run(benchmark::State& state, Body body)
     state.SetItemsProcessed(state.iterations() * std::int64_t(source.pixelCount()));
 }
 
-void Copy(benchmark::State& s) { run(s, [](const TBitmap32& p) { return TBitmap32(p); }); }
-void ConvolveRealism(benchmark::State& s) { run(s, [](const TBitmap32& p) { return realismArt(p, kRealismDefault); }); }
-void ConvolveInPlace(benchmark::State& s)
-{
+void Copy(benchmark::State& s) {
+    run(s, [](const TBitmap32& p) { return TBitmap32(p); });
+}
+void ConvolveRealism(benchmark::State& s) {
+    run(s, [](const TBitmap32& p) { return realismArt(p, kRealismDefault); });
+}
+void ConvolveInPlace(benchmark::State& s) {
     run(s, [](const TBitmap32& p) {
         TBitmap32 q = p;
         Convolve(kRealismDefault, q, 1); // the copy is part of working in place
         return q;
     });
 }
-void Abstract(benchmark::State& s) { run(s, [](const TBitmap32& p) { return abstractArt(p, kAbstractDefault); }); }
-void PopArt(benchmark::State& s) { run(s, [](const TBitmap32& p) { return popArt(p, kPopArtDefault); }); }
-void Sharpen(benchmark::State& s)
-{
+void Abstract(benchmark::State& s) {
+    run(s, [](const TBitmap32& p) { return abstractArt(p, kAbstractDefault); });
+}
+void PopArt(benchmark::State& s) {
+    run(s, [](const TBitmap32& p) { return popArt(p, kPopArtDefault); });
+}
+void Sharpen(benchmark::State& s) {
     run(s, [](const TBitmap32& p) {
         TBitmap32 q = TBitmap32::uninitialized(p.width(), p.height());
         sharpenInto(p, q);
         return q;
     });
 }
-void Soften(benchmark::State& s)
-{
+void Soften(benchmark::State& s) {
     run(s, [](const TBitmap32& p) {
         TBitmap32 q = TBitmap32::uninitialized(p.width(), p.height());
         softenInto(p, q);
         return q;
     });
 }
-void WaterColor(benchmark::State& s) { run(s, [](const TBitmap32& p) { return waterColor(p); }); }
-void ColorPanels(benchmark::State& s) { run(s, [](const TBitmap32& p) { return colorPanels(p); }); }
-void ColorBlocksVH(benchmark::State& s) { run(s, [](const TBitmap32& p) { return colorBlocksVH(p); }); }
-void ColorBlocksCatercorner(benchmark::State& s) { run(s, [](const TBitmap32& p) { return colorBlocksCatercorner(p); }); }
-void Brume(benchmark::State& s)
-{
+void WaterColor(benchmark::State& s) {
+    run(s, [](const TBitmap32& p) { return waterColor(p); });
+}
+void ColorPanels(benchmark::State& s) {
+    run(s, [](const TBitmap32& p) { return colorPanels(p); });
+}
+void ColorBlocksVH(benchmark::State& s) {
+    run(s, [](const TBitmap32& p) { return colorBlocksVH(p); });
+}
+void ColorBlocksCatercorner(benchmark::State& s) {
+    run(s, [](const TBitmap32& p) { return colorBlocksCatercorner(p); });
+}
+void Brume(benchmark::State& s) {
     ProgramRandom random(0);
     run(s, [&random](const TBitmap32& p) { return brume(p, random); });
 }

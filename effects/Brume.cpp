@@ -7,16 +7,14 @@
 
 namespace quill {
 
-int ProgramRandom::Random(int range)
-{
+int ProgramRandom::Random(int range) {
     m_seed = m_seed * kMultiplier + kIncrement;
     if (range <= 0)
         return 0;
     return int((std::uint64_t(m_seed) * std::uint32_t(range)) >> 32);
 }
 
-std::uint32_t ProgramRandom::stateAfter(std::uint32_t state, std::uint64_t steps)
-{
+std::uint32_t ProgramRandom::stateAfter(std::uint32_t state, std::uint64_t steps) {
     // Composition of the affine steps s -> a s + c: applying (a1, c1) after (a2, c2)
     // gives (a1 a2, a1 c2 + c1). Square-and-multiply over the bits of steps.
     std::uint32_t stepA = kMultiplier, stepC = kIncrement;
@@ -33,16 +31,16 @@ std::uint32_t ProgramRandom::stateAfter(std::uint32_t state, std::uint64_t steps
     return totalA * state + totalC;
 }
 
-void ProgramRandom::skip(std::uint64_t steps) { m_seed = stateAfter(m_seed, steps); }
+void ProgramRandom::skip(std::uint64_t steps) {
+    m_seed = stateAfter(m_seed, steps);
+}
 
-ProgramRandom& programRandom()
-{
+ProgramRandom& programRandom() {
     static ProgramRandom generator(0);
     return generator;
 }
 
-TBitmap32 brume(const TBitmap32& original, ProgramRandom& random)
-{
+TBitmap32 brume(const TBitmap32& original, ProgramRandom& random) {
     const int W = original.width(), H = original.height();
     if (W < 2 || H < 2)
         return original; // no pixel is drawn for, and no number is drawn

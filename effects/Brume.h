@@ -10,7 +10,7 @@ namespace quill {
 // 32-bit state by state * 134775813 + 1 (modulo 2^32) and returns the upper 32 bits
 // of the 64-bit product of the new state and the range, an integer 0 .. range - 1.
 class ProgramRandom {
-public:
+  public:
     static constexpr std::uint32_t kMultiplier = 134775813u;
     static constexpr std::uint32_t kIncrement = 1u;
 
@@ -26,7 +26,7 @@ public:
     // The state after `steps` draws from `state`.
     static std::uint32_t stateAfter(std::uint32_t state, std::uint64_t steps);
 
-private:
+  private:
     std::uint32_t m_seed;
 };
 

@@ -11,8 +11,8 @@ namespace quill {
 namespace {
 
 // d[x] := filter(s[x]) for x in [from, to).
-inline void filterSpan(const std::uint32_t* __restrict s, std::uint32_t* __restrict d, int from, int to, ColorFilter filter)
-{
+inline void filterSpan(const std::uint32_t* __restrict s, std::uint32_t* __restrict d, int from,
+                       int to, ColorFilter filter) {
     for (int x = from; x < to; ++x)
         d[x] = filter(s[x]);
 }
@@ -20,21 +20,19 @@ inline void filterSpan(const std::uint32_t* __restrict s, std::uint32_t* __restr
 // d[offset + x] := the colour bytes of filter(q[column[x]]) with the alpha byte of
 // s[offset + x], for x in [1, count).
 inline void panelSpan(const std::uint32_t* __restrict q, const int* __restrict column, int count,
-                      const std::uint32_t* __restrict s, std::uint32_t* __restrict d, int offset, ColorFilter filter)
-{
+                      const std::uint32_t* __restrict s, std::uint32_t* __restrict d, int offset,
+                      ColorFilter filter) {
     for (int x = 1; x < count; ++x)
         d[offset + x] = (filter(q[column[x]]) & 0x00ffffffu) | (s[offset + x] & 0xff000000u);
 }
 
-void copyRow(const TBitmap32& source, TBitmap32& destination, int y)
-{
+void copyRow(const TBitmap32& source, TBitmap32& destination, int y) {
     std::memcpy(destination.row32(y), source.row32(y), std::size_t(source.width()) * 4);
 }
 
 } // namespace
 
-TBitmap32 colorPanels(const TBitmap32& original)
-{
+TBitmap32 colorPanels(const TBitmap32& original) {
     const int W = original.width(), H = original.height();
     // The panels are the original resampled by 0.5 and 0.5 exactly as ZoomInandOut does
     // (size Trunc(side * 0.5), column k from floor(k * W / w)), read in place here
@@ -69,8 +67,7 @@ TBitmap32 colorPanels(const TBitmap32& original)
     return result;
 }
 
-TBitmap32 colorBlocksVH(const TBitmap32& original)
-{
+TBitmap32 colorBlocksVH(const TBitmap32& original) {
     const int W = original.width(), H = original.height();
     if (original.empty())
         return original;
@@ -94,8 +91,7 @@ TBitmap32 colorBlocksVH(const TBitmap32& original)
     return result;
 }
 
-TBitmap32 colorBlocksCatercorner(const TBitmap32& original)
-{
+TBitmap32 colorBlocksCatercorner(const TBitmap32& original) {
     const int W = original.width(), H = original.height();
     if (original.empty())
         return original;
@@ -111,7 +107,8 @@ TBitmap32 colorBlocksCatercorner(const TBitmap32& original)
             d[0] = s[0];
             // The diagonals in extended precision, in this order of operations.
             const long double d1 = (static_cast<long double>(W) / static_cast<long double>(H)) * y;
-            const long double d2 = static_cast<long double>(W) * static_cast<long double>(H - y) / H;
+            const long double d2 =
+                static_cast<long double>(W) * static_cast<long double>(H - y) / H;
             // x > d1 exactly when x >= floor(d1) + 1; x < d2 exactly when x < ceil(d2).
             const int right1 = int(std::clamp<long double>(std::floor(d1) + 1, 1, W));
             const int right2 = int(std::clamp<long double>(std::ceil(d2), 1, W));

@@ -13,12 +13,11 @@ namespace {
 // the nine entries bounds any sum of products with bytes.
 enum class SumWidth { Bits16, Bits32, Bits64, Bits128 };
 
-SumWidth sumWidth(const Kernel3x3& kernel)
-{
+SumWidth sumWidth(const Kernel3x3& kernel) {
     unsigned __int128 total = 0;
     for (std::int64_t k : kernel) {
-        const unsigned __int128 magnitude =
-            k < 0 ? static_cast<unsigned __int128>(-(k + 1)) + 1 : static_cast<unsigned __int128>(k);
+        const unsigned __int128 magnitude = k < 0 ? static_cast<unsigned __int128>(-(k + 1)) + 1
+                                                  : static_cast<unsigned __int128>(k);
         total += magnitude;
     }
     total *= 255;
@@ -32,9 +31,7 @@ SumWidth sumWidth(const Kernel3x3& kernel)
     return SumWidth::Bits128;
 }
 
-template <typename Acc>
-inline std::uint8_t clampToByte(Acc v)
-{
+template <typename Acc> inline std::uint8_t clampToByte(Acc v) {
     return static_cast<std::uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
 }
 
@@ -44,16 +41,16 @@ enum class RowMode { Realism, RealismDivided, Abstract, PopArt };
 // each mode makes of them. The alpha bytes are computed too and put right by the
 // caller; keeping them in keeps the loop straight, so that the compiler vectorises it.
 template <typename Acc, RowMode Mode>
-void kernelRow(const Kernel3x3& kernel, const std::uint8_t* __restrict up, const std::uint8_t* __restrict mid,
-               const std::uint8_t* __restrict down, std::uint8_t* __restrict out, int endByte, int divisor)
-{
+void kernelRow(const Kernel3x3& kernel, const std::uint8_t* __restrict up,
+               const std::uint8_t* __restrict mid, const std::uint8_t* __restrict down,
+               std::uint8_t* __restrict out, int endByte, int divisor) {
     const Acc k0 = Acc(kernel[0]), k1 = Acc(kernel[1]), k2 = Acc(kernel[2]);
     const Acc k3 = Acc(kernel[3]), k4 = Acc(kernel[4]), k5 = Acc(kernel[5]);
     const Acc k6 = Acc(kernel[6]), k7 = Acc(kernel[7]), k8 = Acc(kernel[8]);
     for (int i = 4; i < endByte; ++i) {
-        const Acc v = k0 * Acc(up[i - 4]) + k1 * Acc(up[i]) + k2 * Acc(up[i + 4]) + k3 * Acc(mid[i - 4]) +
-                      k4 * Acc(mid[i]) + k5 * Acc(mid[i + 4]) + k6 * Acc(down[i - 4]) + k7 * Acc(down[i]) +
-                      k8 * Acc(down[i + 4]);
+        const Acc v = k0 * Acc(up[i - 4]) + k1 * Acc(up[i]) + k2 * Acc(up[i + 4]) +
+                      k3 * Acc(mid[i - 4]) + k4 * Acc(mid[i]) + k5 * Acc(mid[i + 4]) +
+                      k6 * Acc(down[i - 4]) + k7 * Acc(down[i]) + k8 * Acc(down[i + 4]);
         if constexpr (Mode == RowMode::Realism) {
             out[i] = clampToByte(v);
         } else if constexpr (Mode == RowMode::RealismDivided) {
@@ -63,11 +60,11 @@ void kernelRow(const Kernel3x3& kernel, const std::uint8_t* __restrict up, const
             // The fixed gradients lie within -1020 .. 1020.
             std::int16_t fixed;
             if constexpr (Mode == RowMode::PopArt)
-                fixed = std::int16_t(-int(up[i - 4]) + int(up[i + 4]) - 2 * int(mid[i - 4]) + 2 * int(mid[i + 4]) -
-                                     int(down[i - 4]) + int(down[i + 4]));
+                fixed = std::int16_t(-int(up[i - 4]) + int(up[i + 4]) - 2 * int(mid[i - 4]) +
+                                     2 * int(mid[i + 4]) - int(down[i - 4]) + int(down[i + 4]));
             else
-                fixed = std::int16_t(int(up[i - 4]) - int(up[i + 4]) + int(mid[i - 4]) - int(mid[i + 4]) +
-                                     int(down[i - 4]) - int(down[i + 4]));
+                fixed = std::int16_t(int(up[i - 4]) - int(up[i + 4]) + int(mid[i - 4]) -
+                                     int(mid[i + 4]) + int(down[i - 4]) - int(down[i + 4]));
             const std::uint8_t r2 = clampToByte(fixed);
             // The final inversion is applied here at once.
             out[i] = std::uint8_t(255 - std::max(r1, r2));
@@ -78,16 +75,15 @@ void kernelRow(const Kernel3x3& kernel, const std::uint8_t* __restrict up, const
 // Interior pixels: a cut-out pixel keeps CutoutColor (Abstract and Pop art turn it into
 // its inverse, which their inversion turns back); every other gets alpha 255 (Abstract
 // and Pop art: alpha 0, inverted).
-void settleInterior(const std::uint32_t* __restrict source, std::uint32_t* __restrict out, int width)
-{
+void settleInterior(const std::uint32_t* __restrict source, std::uint32_t* __restrict out,
+                    int width) {
     for (int x = 1; x < width - 1; ++x)
         out[x] = source[x] == CutoutColor ? CutoutColor : (out[x] | 0xff000000u);
 }
 
 template <typename Acc>
-void realismRows(const Kernel3x3& kernel, std::uint16_t divisor, const TBitmap32& src, TBitmap32& dst,
-                 int begin, int end)
-{
+void realismRows(const Kernel3x3& kernel, std::uint16_t divisor, const TBitmap32& src,
+                 TBitmap32& dst, int begin, int end) {
     const int W = src.width(), H = src.height();
     const int endByte = 4 * (W - 1);
     for (int y = begin; y < end; ++y) {
@@ -98,10 +94,12 @@ void realismRows(const Kernel3x3& kernel, std::uint16_t divisor, const TBitmap32
             continue;
         }
         if (divisor == 1)
-            kernelRow<Acc, RowMode::Realism>(kernel, src.row(y - 1), src.row(y), src.row(y + 1), dst.row(y), endByte, 1);
+            kernelRow<Acc, RowMode::Realism>(kernel, src.row(y - 1), src.row(y), src.row(y + 1),
+                                             dst.row(y), endByte, 1);
         else
-            kernelRow<Acc, RowMode::RealismDivided>(kernel, src.row(y - 1), src.row(y), src.row(y + 1), dst.row(y),
-                                                    endByte, int(divisor));
+            kernelRow<Acc, RowMode::RealismDivided>(kernel, src.row(y - 1), src.row(y),
+                                                    src.row(y + 1), dst.row(y), endByte,
+                                                    int(divisor));
         d[0] = s[0];
         d[W - 1] = s[W - 1];
         settleInterior(s, d, W);
@@ -109,8 +107,7 @@ void realismRows(const Kernel3x3& kernel, std::uint16_t divisor, const TBitmap32
 }
 
 template <typename Acc, bool Sobel>
-void fringeRows(const Kernel3x3& kernel, const TBitmap32& src, TBitmap32& dst, int begin, int end)
-{
+void fringeRows(const Kernel3x3& kernel, const TBitmap32& src, TBitmap32& dst, int begin, int end) {
     const int W = src.width(), H = src.height();
     const int endByte = 4 * (W - 1);
     for (int y = begin; y < end; ++y) {
@@ -124,7 +121,8 @@ void fringeRows(const Kernel3x3& kernel, const TBitmap32& src, TBitmap32& dst, i
         }
         if (W >= 3) {
             constexpr RowMode mode = Sobel ? RowMode::PopArt : RowMode::Abstract;
-            kernelRow<Acc, mode>(kernel, src.row(y - 1), src.row(y), src.row(y + 1), dst.row(y), endByte, 1);
+            kernelRow<Acc, mode>(kernel, src.row(y - 1), src.row(y), src.row(y + 1), dst.row(y),
+                                 endByte, 1);
             settleInterior(s, d, W);
         }
         d[0] = ~s[0];
@@ -138,9 +136,7 @@ void fringeRows(const Kernel3x3& kernel, const TBitmap32& src, TBitmap32& dst, i
     }
 }
 
-template <bool Sobel>
-TBitmap32 fringe(const TBitmap32& original, const Kernel3x3& kernel)
-{
+template <bool Sobel> TBitmap32 fringe(const TBitmap32& original, const Kernel3x3& kernel) {
     const int W = original.width(), H = original.height();
     if (original.empty())
         return original;
@@ -148,10 +144,18 @@ TBitmap32 fringe(const TBitmap32& original, const Kernel3x3& kernel)
     const SumWidth width = sumWidth(kernel);
     parallelRows(H, std::size_t(W), [&](int begin, int end) {
         switch (width) {
-        case SumWidth::Bits16: fringeRows<std::int16_t, Sobel>(kernel, original, result, begin, end); break;
-        case SumWidth::Bits32: fringeRows<std::int32_t, Sobel>(kernel, original, result, begin, end); break;
-        case SumWidth::Bits64: fringeRows<std::int64_t, Sobel>(kernel, original, result, begin, end); break;
-        case SumWidth::Bits128: fringeRows<__int128, Sobel>(kernel, original, result, begin, end); break;
+        case SumWidth::Bits16:
+            fringeRows<std::int16_t, Sobel>(kernel, original, result, begin, end);
+            break;
+        case SumWidth::Bits32:
+            fringeRows<std::int32_t, Sobel>(kernel, original, result, begin, end);
+            break;
+        case SumWidth::Bits64:
+            fringeRows<std::int64_t, Sobel>(kernel, original, result, begin, end);
+            break;
+        case SumWidth::Bits128:
+            fringeRows<__int128, Sobel>(kernel, original, result, begin, end);
+            break;
         }
     });
     // Row 0 takes row 1 and row H-1 takes row H-2, after the columns are done.
@@ -167,8 +171,7 @@ TBitmap32 fringe(const TBitmap32& original, const Kernel3x3& kernel)
 namespace {
 
 // The convolution of source into a new picture; source is left as it is.
-TBitmap32 convolved(const Kernel3x3& kernel, const TBitmap32& source, std::uint16_t divisor)
-{
+TBitmap32 convolved(const Kernel3x3& kernel, const TBitmap32& source, std::uint16_t divisor) {
     const int W = source.width(), H = source.height();
     if (W < 3 || H < 3)
         return source;
@@ -178,10 +181,18 @@ TBitmap32 convolved(const Kernel3x3& kernel, const TBitmap32& source, std::uint1
     const SumWidth width = sumWidth(kernel);
     parallelRows(H, std::size_t(W), [&](int begin, int end) {
         switch (width) {
-        case SumWidth::Bits16: realismRows<std::int16_t>(kernel, divisor, source, result, begin, end); break;
-        case SumWidth::Bits32: realismRows<std::int32_t>(kernel, divisor, source, result, begin, end); break;
-        case SumWidth::Bits64: realismRows<std::int64_t>(kernel, divisor, source, result, begin, end); break;
-        case SumWidth::Bits128: realismRows<__int128>(kernel, divisor, source, result, begin, end); break;
+        case SumWidth::Bits16:
+            realismRows<std::int16_t>(kernel, divisor, source, result, begin, end);
+            break;
+        case SumWidth::Bits32:
+            realismRows<std::int32_t>(kernel, divisor, source, result, begin, end);
+            break;
+        case SumWidth::Bits64:
+            realismRows<std::int64_t>(kernel, divisor, source, result, begin, end);
+            break;
+        case SumWidth::Bits128:
+            realismRows<__int128>(kernel, divisor, source, result, begin, end);
+            break;
         }
     });
     return result;
@@ -189,21 +200,26 @@ TBitmap32 convolved(const Kernel3x3& kernel, const TBitmap32& source, std::uint1
 
 } // namespace
 
-void Convolve(const Kernel3x3& kernel, TBitmap32& picture, std::uint16_t divisor)
-{
+void Convolve(const Kernel3x3& kernel, TBitmap32& picture, std::uint16_t divisor) {
     if (picture.width() < 3 || picture.height() < 3)
         return;
     picture = convolved(kernel, picture, divisor);
 }
 
-TBitmap32 realismArt(const TBitmap32& original, const Kernel3x3& kernel) { return convolved(kernel, original, 1); }
+TBitmap32 realismArt(const TBitmap32& original, const Kernel3x3& kernel) {
+    return convolved(kernel, original, 1);
+}
 
-TBitmap32 abstractArt(const TBitmap32& original, const Kernel3x3& kernel) { return fringe<false>(original, kernel); }
+TBitmap32 abstractArt(const TBitmap32& original, const Kernel3x3& kernel) {
+    return fringe<false>(original, kernel);
+}
 
-TBitmap32 popArt(const TBitmap32& original, const Kernel3x3& kernel) { return fringe<true>(original, kernel); }
+TBitmap32 popArt(const TBitmap32& original, const Kernel3x3& kernel) {
+    return fringe<true>(original, kernel);
+}
 
-std::optional<Kernel3x3> kernelFromTexts(const std::array<std::string, 9>& fields, std::string* error)
-{
+std::optional<Kernel3x3> kernelFromTexts(const std::array<std::string, 9>& fields,
+                                         std::string* error) {
     Kernel3x3 kernel{};
     for (std::size_t i = 0; i < fields.size(); ++i) {
         const std::optional<std::int32_t> value = StrToInt32(fields[i]);
@@ -217,14 +233,14 @@ std::optional<Kernel3x3> kernelFromTexts(const std::array<std::string, 9>& field
     return kernel;
 }
 
-std::optional<Kernel3x3> parseKernel(std::string_view text, std::string* error)
-{
+std::optional<Kernel3x3> parseKernel(std::string_view text, std::string* error) {
     std::array<std::string, 9> fields;
     std::size_t count = 0;
     std::size_t start = 0;
     for (;;) {
         const std::size_t comma = text.find(',', start);
-        const std::string_view field = text.substr(start, comma == std::string_view::npos ? text.npos : comma - start);
+        const std::string_view field =
+            text.substr(start, comma == std::string_view::npos ? text.npos : comma - start);
         if (count == fields.size()) {
             count = fields.size() + 1;
             break;

@@ -42,7 +42,8 @@ TBitmap32 popArt(const TBitmap32& original, const Kernel3x3& kernel);
 // Reads the nine kernel fields, Edit1..Edit9, each a 32-bit decimal integer as the
 // dialog's fields hold. On failure returns nullopt and sets *error to the conversion's
 // message for the first bad field ("'x' is not a valid integer value").
-std::optional<Kernel3x3> kernelFromTexts(const std::array<std::string, 9>& fields, std::string* error);
+std::optional<Kernel3x3> kernelFromTexts(const std::array<std::string, 9>& fields,
+                                         std::string* error);
 
 // The same from one comma-separated text "k1,k2,...,k9" (the command line's form).
 // A wrong number of entries gives "a kernel needs nine comma-separated integers".

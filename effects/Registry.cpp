@@ -14,9 +14,8 @@
 namespace quill {
 namespace {
 
-EffectOption integerOption(std::string name, std::int64_t minimum, std::int64_t maximum, std::int64_t defaultValue,
-                           std::string help)
-{
+EffectOption integerOption(std::string name, std::int64_t minimum, std::int64_t maximum,
+                           std::int64_t defaultValue, std::string help) {
     EffectOption option;
     option.name = std::move(name);
     option.kind = EffectOption::Kind::Integer;
@@ -27,8 +26,7 @@ EffectOption integerOption(std::string name, std::int64_t minimum, std::int64_t 
     return option;
 }
 
-EffectOption flagOption(std::string name, std::string help)
-{
+EffectOption flagOption(std::string name, std::string help) {
     EffectOption option;
     option.name = std::move(name);
     option.kind = EffectOption::Kind::Flag;
@@ -36,8 +34,7 @@ EffectOption flagOption(std::string name, std::string help)
     return option;
 }
 
-EffectOption kernelOption(const Kernel3x3& defaultKernel)
-{
+EffectOption kernelOption(const Kernel3x3& defaultKernel) {
     EffectOption option;
     option.name = "kernel";
     option.kind = EffectOption::Kind::Kernel;
@@ -50,20 +47,20 @@ EffectOption kernelOption(const Kernel3x3& defaultKernel)
 
 // An integer setting of the named effect, or its default from the table, so that the
 // defaults are written down once.
-std::int64_t setting(std::string_view effect, const EffectSettings& settings, std::string_view name)
-{
+std::int64_t setting(std::string_view effect, const EffectSettings& settings,
+                     std::string_view name) {
     return integerSetting(*findEffect(effect), settings, name);
 }
 
-Kernel3x3 kernelSetting(const EffectSettings& settings, const Kernel3x3& defaultKernel)
-{
+Kernel3x3 kernelSetting(const EffectSettings& settings, const Kernel3x3& defaultKernel) {
     return settings.kernel ? *settings.kernel : defaultKernel;
 }
 
-bool flag(const EffectSettings& settings, const char* name) { return settings.flags.count(name) != 0; }
+bool flag(const EffectSettings& settings, const char* name) {
+    return settings.flags.count(name) != 0;
+}
 
-std::vector<EffectEntry> makeTable()
-{
+std::vector<EffectEntry> makeTable() {
     const std::string hollowHelp = "cut out the white of the drawing (Hollow out)";
     std::vector<EffectEntry> table;
     table.push_back({"pencil-sketch",
@@ -85,7 +82,8 @@ std::vector<EffectEntry> makeTable()
                      }});
     table.push_back({"pen-sketch",
                      "Pen Sketch",
-                     {integerOption("pressure", 0, 255, 128, "the pen pressure"), flagOption("hollow", hollowHelp)},
+                     {integerOption("pressure", 0, 255, 128, "the pen pressure"),
+                      flagOption("hollow", hollowHelp)},
                      [](const TBitmap32& original, const EffectSettings& s, ProgramRandom&) {
                          PenSketchParams params;
                          params.pressure = int(setting("pen-sketch", s, "pressure"));
@@ -95,7 +93,8 @@ std::vector<EffectEntry> makeTable()
     table.push_back({"kryptol",
                      "Kryptol",
                      {integerOption("direction", 1, 4, 1, "the stroke direction"),
-                      integerOption("strokes", 0, INT_MAX, 0, "how many pen strokes"), flagOption("hollow", hollowHelp)},
+                      integerOption("strokes", 0, INT_MAX, 0, "how many pen strokes"),
+                      flagOption("hollow", hollowHelp)},
                      [](const TBitmap32& original, const EffectSettings& s, ProgramRandom&) {
                          KryptolParams params;
                          params.direction = int(setting("kryptol", s, "direction"));
@@ -105,57 +104,77 @@ std::vector<EffectEntry> makeTable()
                      }});
     table.push_back({"pen-and-ink",
                      "Pen and Ink",
-                     {integerOption("threshold", 0, 255, 128, "the ink threshold"), flagOption("hollow", hollowHelp)},
+                     {integerOption("threshold", 0, 255, 128, "the ink threshold"),
+                      flagOption("hollow", hollowHelp)},
                      [](const TBitmap32& original, const EffectSettings& s, ProgramRandom&) {
                          PenAndInkParams params;
                          params.threshold = int(setting("pen-and-ink", s, "threshold"));
                          params.hollow = flag(s, "hollow");
                          return penAndInk(original, params);
                      }});
-    table.push_back({"realism", "Realism art", {kernelOption(kRealismDefault)},
+    table.push_back({"realism",
+                     "Realism art",
+                     {kernelOption(kRealismDefault)},
                      [](const TBitmap32& original, const EffectSettings& s, ProgramRandom&) {
                          return realismArt(original, kernelSetting(s, kRealismDefault));
                      }});
-    table.push_back({"pop-art", "Pop art", {kernelOption(kPopArtDefault)},
+    table.push_back({"pop-art",
+                     "Pop art",
+                     {kernelOption(kPopArtDefault)},
                      [](const TBitmap32& original, const EffectSettings& s, ProgramRandom&) {
                          return popArt(original, kernelSetting(s, kPopArtDefault));
                      }});
-    table.push_back({"abstract", "Abstract art", {kernelOption(kAbstractDefault)},
+    table.push_back({"abstract",
+                     "Abstract art",
+                     {kernelOption(kAbstractDefault)},
                      [](const TBitmap32& original, const EffectSettings& s, ProgramRandom&) {
                          return abstractArt(original, kernelSetting(s, kAbstractDefault));
                      }});
-    table.push_back({"water-color", "Water color", {},
+    table.push_back({"water-color",
+                     "Water color",
+                     {},
                      [](const TBitmap32& original, const EffectSettings&, ProgramRandom&) {
                          return waterColor(original);
                      }});
-    table.push_back({"color-panels", "Color Panels", {},
+    table.push_back({"color-panels",
+                     "Color Panels",
+                     {},
                      [](const TBitmap32& original, const EffectSettings&, ProgramRandom&) {
                          return colorPanels(original);
                      }});
-    table.push_back({"color-blocks-vh", "Color Blocks (V && H)", {},
+    table.push_back({"color-blocks-vh",
+                     "Color Blocks (V && H)",
+                     {},
                      [](const TBitmap32& original, const EffectSettings&, ProgramRandom&) {
                          return colorBlocksVH(original);
                      }});
-    table.push_back({"color-blocks-catercorner", "Color Blocks (Catercorner)", {},
+    table.push_back({"color-blocks-catercorner",
+                     "Color Blocks (Catercorner)",
+                     {},
                      [](const TBitmap32& original, const EffectSettings&, ProgramRandom&) {
                          return colorBlocksCatercorner(original);
                      }});
-    table.push_back({"brume",
-                     "Brume",
-                     {integerOption("seed", 0, UINT32_MAX, 0,
-                                    "the generator's state before drawing (0 when the program starts)")},
-                     [](const TBitmap32& original, const EffectSettings& s, ProgramRandom& random) {
-                         if (auto it = s.integers.find("seed"); it != s.integers.end())
-                             random.setSeed(std::uint32_t(it->second));
-                         return brume(original, random);
-                     }});
-    table.push_back({"sharpen", "Sharpen", {},
+    table.push_back(
+        {"brume",
+         "Brume",
+         {integerOption("seed", 0, UINT32_MAX, 0,
+                        "the generator's state before drawing (0 when the program starts)")},
+         [](const TBitmap32& original, const EffectSettings& s, ProgramRandom& random) {
+             if (auto it = s.integers.find("seed"); it != s.integers.end())
+                 random.setSeed(std::uint32_t(it->second));
+             return brume(original, random);
+         }});
+    table.push_back({"sharpen",
+                     "Sharpen",
+                     {},
                      [](const TBitmap32& original, const EffectSettings&, ProgramRandom&) {
                          TBitmap32 picture = original;
                          sharpen(picture);
                          return picture;
                      }});
-    table.push_back({"soften", "Soften", {},
+    table.push_back({"soften",
+                     "Soften",
+                     {},
                      [](const TBitmap32& original, const EffectSettings&, ProgramRandom&) {
                          TBitmap32 picture = original;
                          soften(picture);
@@ -164,8 +183,7 @@ std::vector<EffectEntry> makeTable()
     return table;
 }
 
-std::string quoted(std::string_view text)
-{
+std::string quoted(std::string_view text) {
     std::string result;
     result.reserve(text.size() + 2);
     result += '\'';
@@ -174,45 +192,40 @@ std::string quoted(std::string_view text)
     return result;
 }
 
-std::string unknownOption(const EffectEntry& effect, std::string_view name)
-{
+std::string unknownOption(const EffectEntry& effect, std::string_view name) {
     return "the effect " + effect.name + " has no option " + quoted(name);
 }
 
 } // namespace
 
-const std::vector<EffectEntry>& effectTable()
-{
+const std::vector<EffectEntry>& effectTable() {
     static const std::vector<EffectEntry> table = makeTable();
     return table;
 }
 
-const EffectEntry* findEffect(std::string_view name)
-{
+const EffectEntry* findEffect(std::string_view name) {
     for (const EffectEntry& entry : effectTable())
         if (entry.name == name)
             return &entry;
     return nullptr;
 }
 
-const EffectOption* findOption(const EffectEntry& effect, std::string_view name)
-{
+const EffectOption* findOption(const EffectEntry& effect, std::string_view name) {
     for (const EffectOption& option : effect.options)
         if (option.name == name)
             return &option;
     return nullptr;
 }
 
-std::int64_t integerSetting(const EffectEntry& effect, const EffectSettings& settings, std::string_view name)
-{
+std::int64_t integerSetting(const EffectEntry& effect, const EffectSettings& settings,
+                            std::string_view name) {
     if (auto it = settings.integers.find(std::string(name)); it != settings.integers.end())
         return it->second;
     const EffectOption* option = findOption(effect, name);
     return option ? option->defaultValue : 0;
 }
 
-std::string validateEffectSettings(const EffectEntry& effect, const EffectSettings& settings)
-{
+std::string validateEffectSettings(const EffectEntry& effect, const EffectSettings& settings) {
     for (const auto& [name, value] : settings.integers) {
         const EffectOption* option = findOption(effect, name);
         if (!option)
@@ -242,7 +255,8 @@ std::string validateEffectSettings(const EffectEntry& effect, const EffectSettin
             if (k < option->minimum || k > option->maximum)
                 return notValidIntegerMessage(std::to_string(k));
     }
-    if (effect.name == "pencil-sketch" && settings.integers.count("lighting") && settings.integers.count("contrast"))
+    if (effect.name == "pencil-sketch" && settings.integers.count("lighting") &&
+        settings.integers.count("contrast"))
         return "pencil-sketch takes lighting or contrast, not both";
     return {};
 }

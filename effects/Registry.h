@@ -44,7 +44,9 @@ struct EffectEntry {
     std::string name;
     std::string statusName;
     std::vector<EffectOption> options;
-    std::function<TBitmap32(const TBitmap32& original, const EffectSettings& settings, ProgramRandom& random)> run;
+    std::function<TBitmap32(const TBitmap32& original, const EffectSettings& settings,
+                            ProgramRandom& random)>
+        run;
 };
 
 // Every foreground effect, in the order of the program's effect buttons, then sharpen
@@ -63,6 +65,7 @@ const EffectOption* findOption(const EffectEntry& effect, std::string_view name)
 std::string validateEffectSettings(const EffectEntry& effect, const EffectSettings& settings);
 
 // The integer setting of that name, or the option's default.
-std::int64_t integerSetting(const EffectEntry& effect, const EffectSettings& settings, std::string_view name);
+std::int64_t integerSetting(const EffectEntry& effect, const EffectSettings& settings,
+                            std::string_view name);
 
 } // namespace quill

@@ -6,8 +6,7 @@
 
 namespace quill {
 
-TBitmap32 waterColor(const TBitmap32& original)
-{
+TBitmap32 waterColor(const TBitmap32& original) {
     if (original.width() < 3 || original.height() < 3)
         return original;
     // Two pictures used in turn: each pass writes the interior of one from the other.

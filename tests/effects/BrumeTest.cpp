@@ -13,8 +13,7 @@ using namespace quill;
 namespace {
 
 // A picture whose colour names its place: red = x, green = y, blue = 7.
-TBitmap32 placePicture(int w, int h)
-{
+TBitmap32 placePicture(int w, int h) {
     TBitmap32 p(w, h);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
@@ -24,15 +23,15 @@ TBitmap32 placePicture(int w, int h)
 
 } // namespace
 
-TEST(BrumeTest, GeneratorFirstValuesFromZero)
-{
+TEST(BrumeTest, GeneratorFirstValuesFromZero) {
     // state := state * 134775813 + 1 (mod 2^32); Random(6) = (state * 6) >> 32.
     struct Step {
         std::uint32_t state;
         int value;
     };
-    const std::vector<Step> steps = {{1u, 0},          {134775814u, 0},  {3698175007u, 5}, {870078620u, 1},
-                                     {1172187917u, 1}, {2884733762u, 4}, {1368768587u, 1}, {694906232u, 0}};
+    const std::vector<Step> steps = {{1u, 0},          {134775814u, 0},  {3698175007u, 5},
+                                     {870078620u, 1},  {1172187917u, 1}, {2884733762u, 4},
+                                     {1368768587u, 1}, {694906232u, 0}};
     ProgramRandom random;
     for (std::size_t i = 0; i < steps.size(); ++i) {
         SCOPED_TRACE(i);
@@ -41,15 +40,18 @@ TEST(BrumeTest, GeneratorFirstValuesFromZero)
     }
 }
 
-TEST(BrumeTest, GeneratorRangesAndJumps)
-{
+TEST(BrumeTest, GeneratorRangesAndJumps) {
     struct RangeCase {
         std::uint32_t seed;
         int range, expected;
     };
-    // The draw from state 0x7fffffff gives state (0x7fffffff * 134775813 + 1) mod 2^32 = 0x77f77bfc.
-    const std::vector<RangeCase> ranges = {{0x7fffffffu, 6, 2}, {0x7fffffffu, 1, 0}, {0x7fffffffu, 0, 0},
-                                           {0x7fffffffu, -4, 0}, {0x7fffffffu, 1000, 468}};
+    // The draw from state 0x7fffffff gives state (0x7fffffff * 134775813 + 1) mod 2^32 =
+    // 0x77f77bfc.
+    const std::vector<RangeCase> ranges = {{0x7fffffffu, 6, 2},
+                                           {0x7fffffffu, 1, 0},
+                                           {0x7fffffffu, 0, 0},
+                                           {0x7fffffffu, -4, 0},
+                                           {0x7fffffffu, 1000, 468}};
     for (const RangeCase& c : ranges) {
         SCOPED_TRACE(c.range);
         ProgramRandom random(c.seed);
@@ -67,14 +69,14 @@ TEST(BrumeTest, GeneratorRangesAndJumps)
     }
 }
 
-TEST(BrumeTest, FastBrumeEqualsTheSerialLoop)
-{
+TEST(BrumeTest, FastBrumeEqualsTheSerialLoop) {
     struct Case {
         int width, height;
         std::uint32_t seed;
     };
-    const std::vector<Case> cases = {{1, 1, 0}, {2, 3, 0},  {3, 3, 5},   {5, 3, 0},    {7, 9, 99},
-                                     {1, 6, 3}, {6, 1, 3},  {64, 33, 0}, {400, 210, 0}, {401, 233, 0xdeadbeefu}};
+    const std::vector<Case> cases = {
+        {1, 1, 0}, {2, 3, 0}, {3, 3, 5},   {5, 3, 0},     {7, 9, 99},
+        {1, 6, 3}, {6, 1, 3}, {64, 33, 0}, {400, 210, 0}, {401, 233, 0xdeadbeefu}};
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
         const TBitmap32 picture = literal::photoLikePicture(c.width, c.height, 41);
@@ -85,8 +87,7 @@ TEST(BrumeTest, FastBrumeEqualsTheSerialLoop)
     }
 }
 
-TEST(BrumeTest, PixelsComeFromNearbyAndBordersStay)
-{
+TEST(BrumeTest, PixelsComeFromNearbyAndBordersStay) {
     const int W = 60, H = 50;
     const TBitmap32 picture = placePicture(W, H);
     ProgramRandom random(0);
@@ -118,8 +119,7 @@ TEST(BrumeTest, PixelsComeFromNearbyAndBordersStay)
     EXPECT_EQ(offsetsY, (std::set<int>{-3, -2, -1, 0, 1, 2}));
 }
 
-TEST(BrumeTest, WorkedFirstPixels)
-{
+TEST(BrumeTest, WorkedFirstPixels) {
     // From state 0 the first pixel (1, 1) draws 0 and 0: offsets -3, -3, clamped to (0, 0);
     // the pixel (2, 1) draws 5 and 1: row 1 + 2 = 3, column 2 - 2 = 0.
     const TBitmap32 picture = placePicture(8, 8);
@@ -129,8 +129,7 @@ TEST(BrumeTest, WorkedFirstPixels)
     EXPECT_EQ(result.pixel(2, 1) & 0xffffffu, picture.pixel(0, 3) & 0xffffffu);
 }
 
-TEST(BrumeTest, RunsInARowDifferAndASeedRepeats)
-{
+TEST(BrumeTest, RunsInARowDifferAndASeedRepeats) {
     const TBitmap32 picture = literal::photoLikePicture(40, 30, 6, false);
     ProgramRandom random(0);
     const TBitmap32 first = brume(picture, random);

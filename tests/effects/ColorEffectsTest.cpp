@@ -22,10 +22,12 @@ struct Size {
 };
 // Odd and even sides, squares, thin strips, sides whose ratio is not a short binary
 // fraction (10 / 3, 7 / 9), and one picture large enough for parallel bands.
-const std::vector<Size> kSizes = {{1, 1}, {2, 3}, {3, 3}, {5, 3},  {7, 9},   {64, 33},   {4, 4},
-                                  {6, 3}, {3, 6}, {10, 3}, {1, 7}, {7, 1},   {2, 2},     {641, 479}};
+const std::vector<Size> kSizes = {{1, 1}, {2, 3}, {3, 3},  {5, 3}, {7, 9}, {64, 33}, {4, 4},
+                                  {6, 3}, {3, 6}, {10, 3}, {1, 7}, {7, 1}, {2, 2},   {641, 479}};
 
-std::string name(Size s) { return std::to_string(s.width) + "x" + std::to_string(s.height); }
+std::string name(Size s) {
+    return std::to_string(s.width) + "x" + std::to_string(s.height);
+}
 
 const std::uint32_t kGrey = makePixel(100, 110, 120, 77);
 const std::uint32_t kRedGrey = makePixel(255, 110, 120, 77);
@@ -35,8 +37,7 @@ const std::uint32_t kMagentaGrey = makePixel(255, 110, 255, 77);
 
 } // namespace
 
-TEST(ColorEffectsTest, FastFiltersEqualTheLiteralOnesToTheByte)
-{
+TEST(ColorEffectsTest, FastFiltersEqualTheLiteralOnesToTheByte) {
     struct Effect {
         const char* name;
         std::function<TBitmap32(const TBitmap32&)> fast, slow;
@@ -54,16 +55,17 @@ TEST(ColorEffectsTest, FastFiltersEqualTheLiteralOnesToTheByte)
         }
 }
 
-TEST(ColorEffectsTest, FiltersSetTheirBytesAndKeepTheRest)
-{
+TEST(ColorEffectsTest, FiltersSetTheirBytesAndKeepTheRest) {
     struct Case {
         const char* name;
         ColorFilter filter;
         std::uint32_t expected;
     };
     const std::vector<Case> cases = {
-        {"red", kRedFilter, kRedGrey}, {"yellow", kYellowFilter, kYellowGrey},
-        {"blue", kBlueFilter, kBlueGrey}, {"magenta", kMagentaFilter, kMagentaGrey},
+        {"red", kRedFilter, kRedGrey},
+        {"yellow", kYellowFilter, kYellowGrey},
+        {"blue", kBlueFilter, kBlueGrey},
+        {"magenta", kMagentaFilter, kMagentaGrey},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -71,8 +73,7 @@ TEST(ColorEffectsTest, FiltersSetTheirBytesAndKeepTheRest)
     }
 }
 
-TEST(ColorEffectsTest, ColorBlocksVHOnFourByFour)
-{
+TEST(ColorEffectsTest, ColorBlocksVHOnFourByFour) {
     const TBitmap32 result = colorBlocksVH(TBitmap32(4, 4, kGrey));
     const std::uint32_t G = kGrey, R = kRedGrey, Y = kYellowGrey, B = kBlueGrey, M = kMagentaGrey;
     // (x, y): x < 2 and y < 2 red, x < 2 and y >= 2 yellow, x >= 2 and y < 2 blue, else
@@ -88,17 +89,12 @@ TEST(ColorEffectsTest, ColorBlocksVHOnFourByFour)
             EXPECT_EQ(result.pixel(x, y), expected[y][x]) << x << "," << y;
 }
 
-TEST(ColorEffectsTest, ColorBlocksCatercornerTriangles)
-{
+TEST(ColorEffectsTest, ColorBlocksCatercornerTriangles) {
     const TBitmap32 result = colorBlocksCatercorner(TBitmap32(5, 5, kGrey));
     const std::uint32_t G = kGrey, R = kRedGrey, Y = kYellowGrey, B = kBlueGrey, M = kMagentaGrey;
     // d1 = y, d2 = 5 - y. On the main diagonal x = d1: left or bottom, never top or right.
     const std::uint32_t expected[5][5] = {
-        {G, G, G, G, G},
-        {G, B, R, R, Y},
-        {G, B, B, Y, Y},
-        {G, B, M, M, Y},
-        {G, M, M, M, M},
+        {G, G, G, G, G}, {G, B, R, R, Y}, {G, B, B, Y, Y}, {G, B, M, M, Y}, {G, M, M, M, M},
     };
     for (int y = 0; y < 5; ++y)
         for (int x = 0; x < 5; ++x)
@@ -112,8 +108,7 @@ TEST(ColorEffectsTest, ColorBlocksCatercornerTriangles)
     EXPECT_EQ(wide.pixel(4, 2), M); // x = d1 = 4, x >= d2 = 2
 }
 
-TEST(ColorEffectsTest, ColorPanelsWorkedValues)
-{
+TEST(ColorEffectsTest, ColorPanelsWorkedValues) {
     // 4x4 with unique pixels: the panels are 2x2 and only their pixel (1, 1) is written,
     // from the resampled pixel (1, 1) = original (2, 2).
     TBitmap32 picture(4, 4);
@@ -126,7 +121,8 @@ TEST(ColorEffectsTest, ColorPanelsWorkedValues)
         int x, y;
         ColorFilter filter;
     };
-    const std::vector<Case> panels = {{1, 1, kRedFilter}, {3, 1, kYellowFilter}, {1, 3, kBlueFilter}, {3, 3, kMagentaFilter}};
+    const std::vector<Case> panels = {
+        {1, 1, kRedFilter}, {3, 1, kYellowFilter}, {1, 3, kBlueFilter}, {3, 3, kMagentaFilter}};
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 4; ++x) {
             std::uint32_t want = picture.pixel(x, y);
@@ -137,8 +133,7 @@ TEST(ColorEffectsTest, ColorPanelsWorkedValues)
         }
 }
 
-TEST(ColorEffectsTest, ColorPanelsLeaveThinPicturesUnchanged)
-{
+TEST(ColorEffectsTest, ColorPanelsLeaveThinPicturesUnchanged) {
     // Panels one pixel high or wide: the panel loops do nothing.
     for (Size size : {Size{8, 3}, Size{3, 8}, Size{1, 1}, Size{8, 1}, Size{3, 3}, Size{2, 9}}) {
         SCOPED_TRACE(name(size));
@@ -147,10 +142,9 @@ TEST(ColorEffectsTest, ColorPanelsLeaveThinPicturesUnchanged)
     }
 }
 
-TEST(ColorEffectsTest, RowZeroColumnZeroAndAlphaStay)
-{
-    const std::vector<std::function<TBitmap32(const TBitmap32&)>> effects = {colorPanels, colorBlocksVH,
-                                                                             colorBlocksCatercorner};
+TEST(ColorEffectsTest, RowZeroColumnZeroAndAlphaStay) {
+    const std::vector<std::function<TBitmap32(const TBitmap32&)>> effects = {
+        colorPanels, colorBlocksVH, colorBlocksCatercorner};
     for (std::size_t i = 0; i < effects.size(); ++i) {
         SCOPED_TRACE(i);
         const TBitmap32 picture = literal::photoLikePicture(23, 19, 12);
@@ -160,15 +154,15 @@ TEST(ColorEffectsTest, RowZeroColumnZeroAndAlphaStay)
                 if (x == 0 || y == 0) {
                     ASSERT_EQ(result.pixel(x, y), picture.pixel(x, y)) << x << "," << y;
                 }
-                ASSERT_EQ(pixelAlpha(result.pixel(x, y)), pixelAlpha(picture.pixel(x, y))) << x << "," << y;
+                ASSERT_EQ(pixelAlpha(result.pixel(x, y)), pixelAlpha(picture.pixel(x, y)))
+                    << x << "," << y;
             }
     }
 }
 
-
-TEST(ColorEffectsTest, PhotographGivesTheLiteralBytesInEveryColourEffect)
-{
-    LoadResult loaded = LoadPictureFile(std::string(QUILL_SOURCE_DIR) + "/library/foreground/chelsea.jpg");
+TEST(ColorEffectsTest, PhotographGivesTheLiteralBytesInEveryColourEffect) {
+    LoadResult loaded =
+        LoadPictureFile(std::string(QUILL_SOURCE_DIR) + "/library/foreground/chelsea.jpg");
     ASSERT_FALSE(loaded.picture.empty()) << loaded.message;
     TBitmap32 photo = std::move(loaded.picture);
     // Cut-out corners as a rotated layer has them, and odd alpha bytes elsewhere.
@@ -178,7 +172,8 @@ TEST(ColorEffectsTest, PhotographGivesTheLiteralBytesInEveryColourEffect)
             if (x + y < H / 4 || (W - 1 - x) + (H - 1 - y) < H / 3)
                 photo.setPixel(x, y, CutoutColor);
             else if ((x ^ y) % 5 == 0)
-                photo.setPixel(x, y, (photo.pixel(x, y) & 0xffffffu) | (std::uint32_t((x * y) & 255) << 24));
+                photo.setPixel(
+                    x, y, (photo.pixel(x, y) & 0xffffffu) | (std::uint32_t((x * y) & 255) << 24));
         }
     const Kernel3x3 kernel{3, -1, 0, 2, 1, -2, 0, -1, 1};
     struct Effect {
@@ -209,8 +204,15 @@ TEST(ColorEffectsTest, PhotographGivesTheLiteralBytesInEveryColourEffect)
         {"color panels", colorPanels, literal::colorPanels},
         {"color blocks v&h", colorBlocksVH, literal::colorBlocksVH},
         {"color blocks catercorner", colorBlocksCatercorner, literal::colorBlocksCatercorner},
-        {"brume", [](const TBitmap32& p) { ProgramRandom r(0); return brume(p, r); },
-         [](const TBitmap32& p) { std::uint32_t seed = 0; return literal::brume(p, &seed); }},
+        {"brume",
+         [](const TBitmap32& p) {
+             ProgramRandom r(0);
+             return brume(p, r);
+         },
+         [](const TBitmap32& p) {
+             std::uint32_t seed = 0;
+             return literal::brume(p, &seed);
+         }},
     };
     for (const Effect& e : effects) {
         SCOPED_TRACE(e.name);

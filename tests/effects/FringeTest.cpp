@@ -18,16 +18,18 @@ struct Size {
 };
 
 // Odd and tiny sizes, and one large enough to be split into parallel bands.
-const std::vector<Size> kSizes = {{1, 1}, {2, 3}, {3, 2}, {3, 3}, {5, 3}, {1, 5}, {5, 1},
-                                  {2, 2}, {7, 9}, {64, 33}, {400, 210}};
+const std::vector<Size> kSizes = {{1, 1}, {2, 3}, {3, 2}, {3, 3},   {5, 3},    {1, 5},
+                                  {5, 1}, {2, 2}, {7, 9}, {64, 33}, {400, 210}};
 
 const Kernel3x3 kIdentity{0, 0, 0, 0, 1, 0, 0, 0, 0};
 const Kernel3x3 kLargest{INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX,
                          INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX};
 // Small enough entries for 32-bit products, but sums of up to 9 * 9e6 * 255 that leave
 // the 32-bit range.
-const Kernel3x3 kNineMillions{9000000, 9000000, 9000000, 9000000, 9000000, 9000000, 9000000, 9000000, 9000000};
-const Kernel3x3 kMixedLarge{INT32_MAX, INT32_MIN, INT32_MAX, -7, INT32_MAX, 3, INT32_MIN, INT32_MIN, 11};
+const Kernel3x3 kNineMillions{9000000, 9000000, 9000000, 9000000, 9000000,
+                              9000000, 9000000, 9000000, 9000000};
+const Kernel3x3 kMixedLarge{INT32_MAX, INT32_MIN, INT32_MAX, -7, INT32_MAX,
+                            3,         INT32_MIN, INT32_MIN, 11};
 const Kernel3x3 kBeyond32{INT64_MAX, INT64_MIN, 5, 0, INT64_MAX, -1, 2, INT64_MIN, 9};
 
 struct KernelCase {
@@ -35,24 +37,32 @@ struct KernelCase {
     Kernel3x3 kernel;
 };
 const std::vector<KernelCase> kKernels = {
-    {"realism default", kRealismDefault}, {"abstract default", kAbstractDefault}, {"pop art default", kPopArtDefault},
-    {"identity", kIdentity},              {"largest entries", kLargest},          {"mixed large", kMixedLarge},
-    {"beyond 32 bits", kBeyond32},        {"zero", Kernel3x3{}},                  {"nine millions", kNineMillions},
+    {"realism default", kRealismDefault},
+    {"abstract default", kAbstractDefault},
+    {"pop art default", kPopArtDefault},
+    {"identity", kIdentity},
+    {"largest entries", kLargest},
+    {"mixed large", kMixedLarge},
+    {"beyond 32 bits", kBeyond32},
+    {"zero", Kernel3x3{}},
+    {"nine millions", kNineMillions},
     // Around the largest kernels whose sums stay within 16 bits (sum of |k| up to 128).
     {"128 in all", Kernel3x3{64, 0, -32, 0, 16, 0, -16, 0, 0}},
     {"129 in all", Kernel3x3{64, 0, -33, 0, 16, 0, -16, 0, 0}},
     {"beyond 16 bits", Kernel3x3{0, 0, 0, 0, 200, 0, 0, 0, -100}},
 };
 
-TBitmap32 flat(int w, int h, std::uint32_t p) { return TBitmap32(w, h, p); }
+TBitmap32 flat(int w, int h, std::uint32_t p) {
+    return TBitmap32(w, h, p);
+}
 
 } // namespace
 
-TEST(FringeTest, FastPassesEqualTheLiteralOnesToTheByte)
-{
+TEST(FringeTest, FastPassesEqualTheLiteralOnesToTheByte) {
     for (const Size& size : kSizes)
         for (const KernelCase& k : kKernels) {
-            SCOPED_TRACE(std::to_string(size.width) + "x" + std::to_string(size.height) + " " + k.name);
+            SCOPED_TRACE(std::to_string(size.width) + "x" + std::to_string(size.height) + " " +
+                         k.name);
             const TBitmap32 picture = literal::photoLikePicture(size.width, size.height, 7);
             EXPECT_TRUE(realismArt(picture, k.kernel) == [&] {
                 TBitmap32 p = picture;
@@ -64,11 +74,11 @@ TEST(FringeTest, FastPassesEqualTheLiteralOnesToTheByte)
         }
 }
 
-TEST(FringeTest, ConvolveDividesLikeTheLiteralForEveryDivisor)
-{
+TEST(FringeTest, ConvolveDividesLikeTheLiteralForEveryDivisor) {
     const TBitmap32 picture = literal::photoLikePicture(64, 33, 3);
-    for (std::uint16_t divisor : {std::uint16_t(0), std::uint16_t(1), std::uint16_t(2), std::uint16_t(3),
-                                  std::uint16_t(7), std::uint16_t(255), std::uint16_t(65535)})
+    for (std::uint16_t divisor :
+         {std::uint16_t(0), std::uint16_t(1), std::uint16_t(2), std::uint16_t(3), std::uint16_t(7),
+          std::uint16_t(255), std::uint16_t(65535)})
         for (const KernelCase& k : kKernels) {
             SCOPED_TRACE(std::string(k.name) + " / " + std::to_string(divisor));
             TBitmap32 fast = picture, slow = picture;
@@ -78,8 +88,7 @@ TEST(FringeTest, ConvolveDividesLikeTheLiteralForEveryDivisor)
         }
 }
 
-TEST(FringeTest, WorkedValues)
-{
+TEST(FringeTest, WorkedValues) {
     // 3x3 pictures: the one interior pixel is (1, 1).
     struct Case {
         const char* name;
@@ -91,28 +100,42 @@ TEST(FringeTest, WorkedValues)
     const std::uint32_t k = makePixel(0, 0, 0, 9);
     const std::vector<Case> cases = {
         // Realism default 1 2 1 / 0 0 0 / -1 -1 -1: 4 * 100 - 3 * 0 with a dark bottom row.
-        {"realism bright above", [](const TBitmap32& p) { return realismArt(p, kRealismDefault); },
-         {g, g, g, g, g, g, k, k, k}, makePixel(255, 255, 255, 255)},
+        {"realism bright above",
+         [](const TBitmap32& p) { return realismArt(p, kRealismDefault); },
+         {g, g, g, g, g, g, k, k, k},
+         makePixel(255, 255, 255, 255)},
         // Light below: 0 - 300 clamps to 0.
-        {"realism light below", [](const TBitmap32& p) { return realismArt(p, kRealismDefault); },
-         {k, k, k, g, g, g, g, g, g}, makePixel(0, 0, 0, 255)},
+        {"realism light below",
+         [](const TBitmap32& p) { return realismArt(p, kRealismDefault); },
+         {k, k, k, g, g, g, g, g, g},
+         makePixel(0, 0, 0, 255)},
         // Per channel: red 10*(1+2+1) - 10*3 = 10, green 60*4 - 40*3 = 120, blue 0.
-        {"realism per channel", [](const TBitmap32& p) { return realismArt(p, kRealismDefault); },
+        {"realism per channel",
+         [](const TBitmap32& p) { return realismArt(p, kRealismDefault); },
          {makePixel(10, 60, 0), makePixel(10, 60, 0), makePixel(10, 60, 0), makePixel(99, 99, 99),
           makePixel(99, 99, 99), makePixel(99, 99, 99), makePixel(10, 40, 0), makePixel(10, 40, 0),
           makePixel(10, 40, 0)},
          makePixel(10, 120, 0, 255)},
         // Pop art, dark left column: Sobel right minus left 400 -> 255, kernel 0: black.
-        {"pop art left edge", [](const TBitmap32& p) { return popArt(p, kPopArtDefault); },
-         {k, g, g, k, g, g, k, g, g}, makePixel(0, 0, 0, 255)},
+        {"pop art left edge",
+         [](const TBitmap32& p) { return popArt(p, kPopArtDefault); },
+         {k, g, g, k, g, g, k, g, g},
+         makePixel(0, 0, 0, 255)},
         // Pop art, dark right column: both responses negative: white.
-        {"pop art right edge", [](const TBitmap32& p) { return popArt(p, kPopArtDefault); },
-         {g, g, k, g, g, k, g, g, k}, makePixel(255, 255, 255, 255)},
+        {"pop art right edge",
+         [](const TBitmap32& p) { return popArt(p, kPopArtDefault); },
+         {g, g, k, g, g, k, g, g, k},
+         makePixel(255, 255, 255, 255)},
         // Abstract, dark right column: left minus right 300 -> 255: black.
-        {"abstract right edge", [](const TBitmap32& p) { return abstractArt(p, kAbstractDefault); },
-         {g, g, k, g, g, k, g, g, k}, makePixel(0, 0, 0, 255)},
+        {"abstract right edge",
+         [](const TBitmap32& p) { return abstractArt(p, kAbstractDefault); },
+         {g, g, k, g, g, k, g, g, k},
+         makePixel(0, 0, 0, 255)},
         // Abstract, a kernel of 1s on a grey of 20: 180 beats the gradient 0: 255 - 180.
-        {"abstract user kernel", [](const TBitmap32& p) { return abstractArt(p, Kernel3x3{1, 1, 1, 1, 1, 1, 1, 1, 1}); },
+        {"abstract user kernel",
+         [](const TBitmap32& p) {
+             return abstractArt(p, Kernel3x3{1, 1, 1, 1, 1, 1, 1, 1, 1});
+         },
          std::vector<std::uint32_t>(9, makePixel(20, 20, 20)), makePixel(75, 75, 75, 255)},
         // A kernel of 2147483647s over a grey of 2: 18 * (2^31 - 1) wraps negative in
         // 32 bits; the true sum is huge and positive.
@@ -135,15 +158,15 @@ TEST(FringeTest, WorkedValues)
     }
 }
 
-TEST(FringeTest, ConvolveQuotientTruncatesBeforeTheClamp)
-{
+TEST(FringeTest, ConvolveQuotientTruncatesBeforeTheClamp) {
     struct Case {
         int grey;
         std::uint16_t divisor;
         int expected;
     };
     // Identity kernel times 1: the grey itself, divided.
-    const std::vector<Case> cases = {{7, 2, 3}, {255, 2, 127}, {200, 3, 66}, {9, 10, 0}, {77, 0, 77}, {77, 1, 77}};
+    const std::vector<Case> cases = {{7, 2, 3},  {255, 2, 127}, {200, 3, 66},
+                                     {9, 10, 0}, {77, 0, 77},   {77, 1, 77}};
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.grey) + " / " + std::to_string(c.divisor));
         TBitmap32 picture(3, 3, makePixel(c.grey, c.grey, c.grey, 5));
@@ -153,20 +176,19 @@ TEST(FringeTest, ConvolveQuotientTruncatesBeforeTheClamp)
     }
 }
 
-TEST(FringeTest, RealismIdentityKeepsThePictureAndSetsInteriorAlpha)
-{
+TEST(FringeTest, RealismIdentityKeepsThePictureAndSetsInteriorAlpha) {
     const TBitmap32 picture = literal::photoLikePicture(9, 7, 11, false);
     const TBitmap32 result = realismArt(picture, kIdentity);
     for (int y = 0; y < 7; ++y)
         for (int x = 0; x < 9; ++x) {
             const bool border = x == 0 || y == 0 || x == 8 || y == 6;
-            const std::uint32_t expected = border ? picture.pixel(x, y) : (picture.pixel(x, y) | 0xff000000u);
+            const std::uint32_t expected =
+                border ? picture.pixel(x, y) : (picture.pixel(x, y) | 0xff000000u);
             ASSERT_EQ(result.pixel(x, y), expected) << x << "," << y;
         }
 }
 
-TEST(FringeTest, FlatPicturesTurnWhiteAndCutoutsStay)
-{
+TEST(FringeTest, FlatPicturesTurnWhiteAndCutoutsStay) {
     struct Case {
         const char* name;
         std::function<TBitmap32(const TBitmap32&)> run;
@@ -196,8 +218,7 @@ TEST(FringeTest, FlatPicturesTurnWhiteAndCutoutsStay)
     }
 }
 
-TEST(FringeTest, AbstractBordersCopyTheirNeighbours)
-{
+TEST(FringeTest, AbstractBordersCopyTheirNeighbours) {
     const TBitmap32 picture = literal::photoLikePicture(6, 5, 5);
     const TBitmap32 result = abstractArt(picture, kAbstractDefault);
     for (int y = 1; y < 4; ++y) {
@@ -210,8 +231,7 @@ TEST(FringeTest, AbstractBordersCopyTheirNeighbours)
     }
 }
 
-TEST(FringeTest, PicturesOnePixelWideOrHighAreInvertedWithoutReadingOutside)
-{
+TEST(FringeTest, PicturesOnePixelWideOrHighAreInvertedWithoutReadingOutside) {
     // Nothing to copy from beside a one-pixel-wide picture: the pixels are only inverted.
     for (Size size : {Size{1, 1}, Size{1, 4}, Size{4, 1}}) {
         const TBitmap32 picture = literal::photoLikePicture(size.width, size.height, 2, false);
@@ -221,14 +241,14 @@ TEST(FringeTest, PicturesOnePixelWideOrHighAreInvertedWithoutReadingOutside)
         for (int y = 0; y < size.height; ++y)
             for (int x = 0; x < size.width; ++x) {
                 // Rows 0 and H-1 of a one-pixel-wide picture copy rows 1 and H-2.
-                const int sy = size.height >= 3 ? std::clamp(y, 1, size.height - 2) : (size.height == 2 ? 1 : 0);
+                const int sy = size.height >= 3 ? std::clamp(y, 1, size.height - 2)
+                                                : (size.height == 2 ? 1 : 0);
                 EXPECT_EQ(result.pixel(x, y), ~picture.pixel(x, sy));
             }
     }
 }
 
-TEST(FringeTest, KernelTextsAreReadAsTheFieldsHoldThem)
-{
+TEST(FringeTest, KernelTextsAreReadAsTheFieldsHoldThem) {
     struct Case {
         const char* text;
         bool ok;
@@ -238,7 +258,8 @@ TEST(FringeTest, KernelTextsAreReadAsTheFieldsHoldThem)
     const std::vector<Case> cases = {
         {"1,2,1,0,0,0,-1,-1,-1", true, kRealismDefault, ""},
         {"-1,-2,-1,0,0,0,1,2,1", true, kPopArtDefault, ""},
-        {"2147483647,-2147483648,0,0,0,0,0,0,0", true, Kernel3x3{INT32_MAX, INT32_MIN, 0, 0, 0, 0, 0, 0, 0}, ""},
+        {"2147483647,-2147483648,0,0,0,0,0,0,0", true,
+         Kernel3x3{INT32_MAX, INT32_MIN, 0, 0, 0, 0, 0, 0, 0}, ""},
         {"2147483648,0,0,0,0,0,0,0,0", false, {}, "'2147483648' is not a valid integer value"},
         {"1,2,1,0,0,0,-1,-1,x", false, {}, "'x' is not a valid integer value"},
         {"1,2,1,0,,0,-1,-1,-1", false, {}, "'' is not a valid integer value"},

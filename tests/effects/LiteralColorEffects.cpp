@@ -8,39 +8,43 @@ namespace {
 const int kColourBytes[3] = {kRed, kGreen, kBlue};
 
 // The channel c of the pixel (x, y).
-std::uint8_t& at(TBitmap32& p, int x, int y, int c) { return p.row(y)[4 * x + c]; }
-int at(const TBitmap32& p, int x, int y, int c) { return p.row(y)[4 * x + c]; }
+std::uint8_t& at(TBitmap32& p, int x, int y, int c) {
+    return p.row(y)[4 * x + c];
+}
+int at(const TBitmap32& p, int x, int y, int c) {
+    return p.row(y)[4 * x + c];
+}
 
-int clamp255(__int128 v) { return v < 0 ? 0 : (v > 255 ? 255 : int(v)); }
+int clamp255(__int128 v) {
+    return v < 0 ? 0 : (v > 255 ? 255 : int(v));
+}
 
-void copyPixel(TBitmap32& p, int toX, int toY, int fromX, int fromY) { p.setPixel(toX, toY, p.pixel(fromX, fromY)); }
+void copyPixel(TBitmap32& p, int toX, int toY, int fromX, int fromY) {
+    p.setPixel(toX, toY, p.pixel(fromX, fromY));
+}
 
-void setColourBytes(TBitmap32& to, int x, int y, const TBitmap32& from, int fx, int fy)
-{
+void setColourBytes(TBitmap32& to, int x, int y, const TBitmap32& from, int fx, int fy) {
     for (int c : kColourBytes)
         at(to, x, y, c) = std::uint8_t(at(from, fx, fy, c));
 }
 
-void filterRed(TBitmap32& p, int x, int y) { at(p, x, y, kRed) = 255; }
-void filterYellow(TBitmap32& p, int x, int y)
-{
+void filterRed(TBitmap32& p, int x, int y) {
+    at(p, x, y, kRed) = 255;
+}
+void filterYellow(TBitmap32& p, int x, int y) {
     at(p, x, y, kGreen) = 255;
     at(p, x, y, kBlue) = 0;
 }
-void filterBlue(TBitmap32& p, int x, int y)
-{
+void filterBlue(TBitmap32& p, int x, int y) {
     at(p, x, y, kRed) = 0;
     at(p, x, y, kBlue) = 255;
 }
-void filterMagenta(TBitmap32& p, int x, int y)
-{
+void filterMagenta(TBitmap32& p, int x, int y) {
     at(p, x, y, kRed) = 255;
     at(p, x, y, kBlue) = 255;
 }
 
-template <bool Sobel>
-TBitmap32 fringe(const TBitmap32& original, const Kernel3x3& k)
-{
+template <bool Sobel> TBitmap32 fringe(const TBitmap32& original, const Kernel3x3& k) {
     TBitmap32 P = original;
     const TBitmap32 S = P;
     const int W = P.width(), H = P.height();
@@ -85,16 +89,14 @@ TBitmap32 fringe(const TBitmap32& original, const Kernel3x3& k)
     return P;
 }
 
-std::uint32_t nextRandom(std::uint32_t* seed)
-{
+std::uint32_t nextRandom(std::uint32_t* seed) {
     *seed = *seed * 134775813u + 1u;
     return *seed;
 }
 
 } // namespace
 
-void Convolve(const Kernel3x3& k, TBitmap32& P, std::uint16_t divisor)
-{
+void Convolve(const Kernel3x3& k, TBitmap32& P, std::uint16_t divisor) {
     const TBitmap32 S = P;
     const int W = P.width(), H = P.height();
     const int d = divisor == 0 ? 1 : divisor;
@@ -106,7 +108,8 @@ void Convolve(const Kernel3x3& k, TBitmap32& P, std::uint16_t divisor)
                 __int128 v = 0;
                 for (int dy = -1; dy <= 1; ++dy)
                     for (int dx = -1; dx <= 1; ++dx)
-                        v += static_cast<__int128>(k[(dy + 1) * 3 + (dx + 1)]) * at(S, x + dx, y + dy, c);
+                        v += static_cast<__int128>(k[(dy + 1) * 3 + (dx + 1)]) *
+                             at(S, x + dx, y + dy, c);
                 v = v / d;
                 at(P, x, y, c) = std::uint8_t(clamp255(v));
             }
@@ -114,26 +117,28 @@ void Convolve(const Kernel3x3& k, TBitmap32& P, std::uint16_t divisor)
         }
 }
 
-TBitmap32 abstractArt(const TBitmap32& original, const Kernel3x3& kernel) { return fringe<false>(original, kernel); }
-TBitmap32 popArt(const TBitmap32& original, const Kernel3x3& kernel) { return fringe<true>(original, kernel); }
+TBitmap32 abstractArt(const TBitmap32& original, const Kernel3x3& kernel) {
+    return fringe<false>(original, kernel);
+}
+TBitmap32 popArt(const TBitmap32& original, const Kernel3x3& kernel) {
+    return fringe<true>(original, kernel);
+}
 
-void sharpen(TBitmap32& T)
-{
+void sharpen(TBitmap32& T) {
     TBitmap32 D = T;
     const TBitmap32 S = D;
     const int W = T.width(), H = T.height();
     for (int y = 1; y <= H - 2; ++y)
         for (int x = 1; x <= W - 2; ++x)
             for (int c : kColourBytes) {
-                const int v = 5 * at(S, x, y, c) - at(S, x, y - 1, c) - at(S, x - 1, y, c) - at(S, x + 1, y, c) -
-                              at(S, x, y + 1, c);
+                const int v = 5 * at(S, x, y, c) - at(S, x, y - 1, c) - at(S, x - 1, y, c) -
+                              at(S, x + 1, y, c) - at(S, x, y + 1, c);
                 at(D, x, y, c) = std::uint8_t(clamp255(v));
             }
     T = D;
 }
 
-void soften(TBitmap32& T)
-{
+void soften(TBitmap32& T) {
     TBitmap32 D = T;
     const TBitmap32 S = T;
     const int W = T.width(), H = T.height();
@@ -151,8 +156,7 @@ void soften(TBitmap32& T)
     T = D;
 }
 
-TBitmap32 waterColor(const TBitmap32& original)
-{
+TBitmap32 waterColor(const TBitmap32& original) {
     TBitmap32 T = original;
     for (int i = 0; i < 3; ++i) {
         sharpen(T);
@@ -162,8 +166,7 @@ TBitmap32 waterColor(const TBitmap32& original)
     return T;
 }
 
-TBitmap32 colorPanels(const TBitmap32& original)
-{
+TBitmap32 colorPanels(const TBitmap32& original) {
     TBitmap32 T = original;
     TBitmap32 Q1 = original, Q2 = original, Q3 = original, Q4 = original;
     for (TBitmap32* q : {&Q1, &Q2, &Q3, &Q4})
@@ -183,11 +186,11 @@ TBitmap32 colorPanels(const TBitmap32& original)
     return T;
 }
 
-TBitmap32 colorBlocksVH(const TBitmap32& original)
-{
+TBitmap32 colorBlocksVH(const TBitmap32& original) {
     TBitmap32 T = original;
     const int W = T.width(), H = T.height();
-    const long double halfW = static_cast<long double>(W) / 2, halfH = static_cast<long double>(H) / 2;
+    const long double halfW = static_cast<long double>(W) / 2,
+                      halfH = static_cast<long double>(H) / 2;
     for (int y = 1; y <= H - 1; ++y)
         for (int x = 1; x <= W - 1; ++x) {
             if (x < halfW && y < halfH)
@@ -202,8 +205,7 @@ TBitmap32 colorBlocksVH(const TBitmap32& original)
     return T;
 }
 
-TBitmap32 colorBlocksCatercorner(const TBitmap32& original)
-{
+TBitmap32 colorBlocksCatercorner(const TBitmap32& original) {
     TBitmap32 T = original;
     const int W = T.width(), H = T.height();
     for (int y = 1; y <= H - 1; ++y)
@@ -222,8 +224,7 @@ TBitmap32 colorBlocksCatercorner(const TBitmap32& original)
     return T;
 }
 
-TBitmap32 brume(const TBitmap32& original, std::uint32_t* seed)
-{
+TBitmap32 brume(const TBitmap32& original, std::uint32_t* seed) {
     TBitmap32 T = original;
     const TBitmap32 S = original;
     const int W = T.width(), H = T.height();
@@ -244,8 +245,7 @@ TBitmap32 brume(const TBitmap32& original, std::uint32_t* seed)
     return T;
 }
 
-TBitmap32 photoLikePicture(int width, int height, std::uint32_t seed, bool cutouts)
-{
+TBitmap32 photoLikePicture(int width, int height, std::uint32_t seed, bool cutouts) {
     TBitmap32 p(width, height);
     std::uint32_t state = seed * 2654435761u + 12345u;
     auto noise = [&state](int span) {
@@ -268,7 +268,9 @@ TBitmap32 photoLikePicture(int width, int height, std::uint32_t seed, bool cutou
             if (x % 11 < 4 && y % 9 < 3)
                 r = g = b = 128;
             const int a = (x * 7 + y * 13) & 255;
-            p.setPixel(x, y, makePixel(std::clamp(r, 0, 255), std::clamp(g, 0, 255), std::clamp(b, 0, 255), a));
+            p.setPixel(
+                x, y,
+                makePixel(std::clamp(r, 0, 255), std::clamp(g, 0, 255), std::clamp(b, 0, 255), a));
             if (cutouts && noise(1000) > 850)
                 p.setPixel(x, y, CutoutColor);
         }

@@ -17,8 +17,7 @@
 
 using namespace quill;
 
-TEST(RegistryTest, NamesAndStatusLabelsInButtonOrder)
-{
+TEST(RegistryTest, NamesAndStatusLabelsInButtonOrder) {
     const std::vector<std::pair<std::string, std::string>> expected = {
         {"pencil-sketch", "Pencil Sketch"},
         {"pen-sketch", "Pen Sketch"},
@@ -48,8 +47,7 @@ TEST(RegistryTest, NamesAndStatusLabelsInButtonOrder)
     EXPECT_EQ(findEffect(""), nullptr);
 }
 
-TEST(RegistryTest, OptionsWithRangesAndDefaults)
-{
+TEST(RegistryTest, OptionsWithRangesAndDefaults) {
     using Kind = EffectOption::Kind;
     struct Case {
         const char* effect;
@@ -91,14 +89,14 @@ TEST(RegistryTest, OptionsWithRangesAndDefaults)
     EXPECT_EQ(findOption(*findEffect("realism"), "kernel")->defaultKernel, kRealismDefault);
     EXPECT_EQ(findOption(*findEffect("abstract"), "kernel")->defaultKernel, kAbstractDefault);
     EXPECT_EQ(findOption(*findEffect("pop-art"), "kernel")->defaultKernel, kPopArtDefault);
-    for (const char* name : {"water-color", "color-panels", "color-blocks-vh", "color-blocks-catercorner", "sharpen", "soften"})
+    for (const char* name : {"water-color", "color-panels", "color-blocks-vh",
+                             "color-blocks-catercorner", "sharpen", "soften"})
         EXPECT_TRUE(findEffect(name)->options.empty()) << name;
     EXPECT_EQ(findEffect("pen-sketch")->options.size(), 2u);
     EXPECT_EQ(findEffect("kryptol")->options.size(), 3u);
 }
 
-TEST(RegistryTest, SettingsAreCheckedWithAMessage)
-{
+TEST(RegistryTest, SettingsAreCheckedWithAMessage) {
     struct Case {
         const char* effect;
         EffectSettings settings;
@@ -108,21 +106,41 @@ TEST(RegistryTest, SettingsAreCheckedWithAMessage)
         {"pencil-sketch", {}, ""},
         {"pencil-sketch", {{{"lighting", 0}}, {}, {}}, ""},
         {"pencil-sketch", {{{"contrast", 89}}, {}, {}}, ""},
-        {"pencil-sketch", {{{"lighting", 10}, {"contrast", 10}}, {}, {}}, "pencil-sketch takes lighting or contrast, not both"},
-        {"pencil-sketch", {{{"contrast", 90}}, {}, {}}, "the option 'contrast' of pencil-sketch must be between 0 and 89"},
+        {"pencil-sketch",
+         {{{"lighting", 10}, {"contrast", 10}}, {}, {}},
+         "pencil-sketch takes lighting or contrast, not both"},
+        {"pencil-sketch",
+         {{{"contrast", 90}}, {}, {}},
+         "the option 'contrast' of pencil-sketch must be between 0 and 89"},
         {"pen-sketch", {{{"pressure", 255}}, {"hollow"}, {}}, ""},
-        {"pen-sketch", {{{"pressure", 256}}, {}, {}}, "the option 'pressure' of pen-sketch must be between 0 and 255"},
-        {"pen-sketch", {{{"pressure", -1}}, {}, {}}, "the option 'pressure' of pen-sketch must be between 0 and 255"},
-        {"pen-sketch", {{{"hollow", 1}}, {}, {}}, "the option 'hollow' of pen-sketch takes no number"},
-        {"pen-and-ink", {{}, {"threshold"}, {}}, "the option 'threshold' of pen-and-ink needs a value"},
+        {"pen-sketch",
+         {{{"pressure", 256}}, {}, {}},
+         "the option 'pressure' of pen-sketch must be between 0 and 255"},
+        {"pen-sketch",
+         {{{"pressure", -1}}, {}, {}},
+         "the option 'pressure' of pen-sketch must be between 0 and 255"},
+        {"pen-sketch",
+         {{{"hollow", 1}}, {}, {}},
+         "the option 'hollow' of pen-sketch takes no number"},
+        {"pen-and-ink",
+         {{}, {"threshold"}, {}},
+         "the option 'threshold' of pen-and-ink needs a value"},
         {"pen-and-ink", {{}, {"bold"}, {}}, "the effect pen-and-ink has no option 'bold'"},
-        {"kryptol", {{{"direction", 0}}, {}, {}}, "the option 'direction' of kryptol must be between 1 and 4"},
+        {"kryptol",
+         {{{"direction", 0}}, {}, {}},
+         "the option 'direction' of kryptol must be between 1 and 4"},
         {"kryptol", {{{"direction", 4}, {"strokes", 1000}}, {"hollow"}, {}}, ""},
-        {"kryptol", {{{"strokes", -1}}, {}, {}}, "the option 'strokes' of kryptol must be 0 or more"},
+        {"kryptol",
+         {{{"strokes", -1}}, {}, {}},
+         "the option 'strokes' of kryptol must be 0 or more"},
         {"brume", {{{"seed", 4294967295}}, {}, {}}, ""},
-        {"brume", {{{"seed", 4294967296}}, {}, {}}, "the option 'seed' of brume must be between 0 and 4294967295"},
+        {"brume",
+         {{{"seed", 4294967296}}, {}, {}},
+         "the option 'seed' of brume must be between 0 and 4294967295"},
         {"realism", {{}, {}, Kernel3x3{INT32_MAX, INT32_MIN, 0, 0, 0, 0, 0, 0, 0}}, ""},
-        {"realism", {{}, {}, Kernel3x3{0, 0, 0, 0, 2147483648, 0, 0, 0, 0}}, "'2147483648' is not a valid integer value"},
+        {"realism",
+         {{}, {}, Kernel3x3{0, 0, 0, 0, 2147483648, 0, 0, 0, 0}},
+         "'2147483648' is not a valid integer value"},
         {"water-color", {{}, {}, kRealismDefault}, "the effect water-color has no option 'kernel'"},
         {"sharpen", {{{"passes", 2}}, {}, {}}, "the effect sharpen has no option 'passes'"},
     };
@@ -132,8 +150,7 @@ TEST(RegistryTest, SettingsAreCheckedWithAMessage)
     }
 }
 
-TEST(RegistryTest, EntriesRunTheirEffects)
-{
+TEST(RegistryTest, EntriesRunTheirEffects) {
     const TBitmap32 picture = literal::photoLikePicture(37, 29, 17);
     const Kernel3x3 custom{0, 1, 0, 1, -4, 1, 0, 1, 0};
     struct Case {
@@ -147,17 +164,26 @@ TEST(RegistryTest, EntriesRunTheirEffects)
         return p;
     };
     std::vector<Case> cases;
-    cases.push_back({"pencil-sketch", {}, pencilSketch(picture, {PencilSketchParams::Slider::None, 0})});
-    cases.push_back({"pencil-sketch", {{{"lighting", 200}}, {}, {}},
+    cases.push_back(
+        {"pencil-sketch", {}, pencilSketch(picture, {PencilSketchParams::Slider::None, 0})});
+    cases.push_back({"pencil-sketch",
+                     {{{"lighting", 200}}, {}, {}},
                      pencilSketch(picture, {PencilSketchParams::Slider::Lighting, 200})});
-    cases.push_back({"pencil-sketch", {{{"contrast", 30}}, {}, {}},
+    cases.push_back({"pencil-sketch",
+                     {{{"contrast", 30}}, {}, {}},
                      pencilSketch(picture, {PencilSketchParams::Slider::Contrast, 30})});
     cases.push_back({"pen-sketch", {}, penSketch(picture, PenSketchParams{128, false})});
-    cases.push_back({"pen-sketch", {{{"pressure", 60}}, {"hollow"}, {}}, penSketch(picture, PenSketchParams{60, true})});
+    cases.push_back({"pen-sketch",
+                     {{{"pressure", 60}}, {"hollow"}, {}},
+                     penSketch(picture, PenSketchParams{60, true})});
     cases.push_back({"pen-and-ink", {}, penAndInk(picture, PenAndInkParams{128, false})});
-    cases.push_back({"pen-and-ink", {{{"threshold", 90}}, {"hollow"}, {}}, penAndInk(picture, PenAndInkParams{90, true})});
+    cases.push_back({"pen-and-ink",
+                     {{{"threshold", 90}}, {"hollow"}, {}},
+                     penAndInk(picture, PenAndInkParams{90, true})});
     cases.push_back({"kryptol", {}, kryptol(picture, KryptolParams{1, 0, false})});
-    cases.push_back({"kryptol", {{{"direction", 3}, {"strokes", 2}}, {"hollow"}, {}}, kryptol(picture, KryptolParams{3, 2, true})});
+    cases.push_back({"kryptol",
+                     {{{"direction", 3}, {"strokes", 2}}, {"hollow"}, {}},
+                     kryptol(picture, KryptolParams{3, 2, true})});
     cases.push_back({"realism", {}, realismArt(picture, kRealismDefault)});
     cases.push_back({"realism", {{}, {}, custom}, realismArt(picture, custom)});
     cases.push_back({"abstract", {}, abstractArt(picture, kAbstractDefault)});
@@ -180,8 +206,7 @@ TEST(RegistryTest, EntriesRunTheirEffects)
     }
 }
 
-TEST(RegistryTest, BrumeDrawsFromTheGivenGeneratorUnlessSeeded)
-{
+TEST(RegistryTest, BrumeDrawsFromTheGivenGeneratorUnlessSeeded) {
     const TBitmap32 picture = literal::photoLikePicture(21, 13, 2);
     const EffectEntry& entry = *findEffect("brume");
     std::uint32_t literalSeed = 0;
@@ -196,6 +221,7 @@ TEST(RegistryTest, BrumeDrawsFromTheGivenGeneratorUnlessSeeded)
     // An explicit seed sets the generator's state first: seed 0 repeats the first run.
     EXPECT_TRUE(entry.run(picture, {{{"seed", 0}}, {}, {}}, random) == first);
     std::uint32_t seeded = 77;
-    EXPECT_TRUE(entry.run(picture, {{{"seed", 77}}, {}, {}}, random) == literal::brume(picture, &seeded));
+    EXPECT_TRUE(entry.run(picture, {{{"seed", 77}}, {}, {}}, random) ==
+                literal::brume(picture, &seeded));
     EXPECT_EQ(random.seed(), seeded);
 }

@@ -16,14 +16,15 @@ namespace {
 struct Size {
     int width, height;
 };
-const std::vector<Size> kSizes = {{1, 1}, {2, 3}, {3, 2}, {3, 3}, {5, 3}, {1, 5}, {5, 1},
-                                  {2, 2}, {7, 9}, {64, 33}, {400, 210}};
+const std::vector<Size> kSizes = {{1, 1}, {2, 3}, {3, 2}, {3, 3},   {5, 3},    {1, 5},
+                                  {5, 1}, {2, 2}, {7, 9}, {64, 33}, {400, 210}};
 
-std::string name(Size s) { return std::to_string(s.width) + "x" + std::to_string(s.height); }
+std::string name(Size s) {
+    return std::to_string(s.width) + "x" + std::to_string(s.height);
+}
 
 // A dark picture with alpha varied per pixel, so that a lost alpha byte shows.
-TBitmap32 dark(int w, int h, int level)
-{
+TBitmap32 dark(int w, int h, int level) {
     TBitmap32 p(w, h);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
@@ -31,15 +32,13 @@ TBitmap32 dark(int w, int h, int level)
     return p;
 }
 
-void setColour(TBitmap32& p, int x, int y, int r, int g, int b)
-{
+void setColour(TBitmap32& p, int x, int y, int r, int g, int b) {
     p.setPixel(x, y, makePixel(r, g, b, pixelAlpha(p.pixel(x, y))));
 }
 
 } // namespace
 
-TEST(SharpenSoftenTest, FastPassesEqualTheLiteralOnesToTheByte)
-{
+TEST(SharpenSoftenTest, FastPassesEqualTheLiteralOnesToTheByte) {
     for (const Size& size : kSizes) {
         SCOPED_TRACE(name(size));
         const TBitmap32 picture = literal::photoLikePicture(size.width, size.height, 19);
@@ -56,8 +55,7 @@ TEST(SharpenSoftenTest, FastPassesEqualTheLiteralOnesToTheByte)
     }
 }
 
-TEST(SharpenSoftenTest, MedianEqualsTheSortedMiddleForManyNeighbourhoods)
-{
+TEST(SharpenSoftenTest, MedianEqualsTheSortedMiddleForManyNeighbourhoods) {
     // Few distinct values give many ties, where a wrong network most easily slips.
     for (int levels : {2, 3, 5, 256}) {
         SCOPED_TRACE(levels);
@@ -78,16 +76,19 @@ TEST(SharpenSoftenTest, MedianEqualsTheSortedMiddleForManyNeighbourhoods)
     }
 }
 
-TEST(SharpenSoftenTest, SharpenWorkedValues)
-{
+TEST(SharpenSoftenTest, SharpenWorkedValues) {
     struct Case {
         const char* name;
         int around, centre, expected;
     };
     // 5 * centre - 4 * around, clamped.
     const std::vector<Case> cases = {
-        {"flat stays", 50, 50, 50},      {"brighter rises", 50, 60, 100}, {"bright clamps at 255", 50, 100, 255},
-        {"dark clamps at 0", 50, 10, 0}, {"white stays", 255, 255, 255},  {"black stays", 0, 0, 0},
+        {"flat stays", 50, 50, 50},
+        {"brighter rises", 50, 60, 100},
+        {"bright clamps at 255", 50, 100, 255},
+        {"dark clamps at 0", 50, 10, 0},
+        {"white stays", 255, 255, 255},
+        {"black stays", 0, 0, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -95,7 +96,8 @@ TEST(SharpenSoftenTest, SharpenWorkedValues)
         setColour(picture, 2, 2, c.centre, c.centre, c.centre);
         const TBitmap32 before = picture;
         sharpen(picture);
-        EXPECT_EQ(picture.pixel(2, 2), makePixel(c.expected, c.expected, c.expected, pixelAlpha(before.pixel(2, 2))));
+        EXPECT_EQ(picture.pixel(2, 2),
+                  makePixel(c.expected, c.expected, c.expected, pixelAlpha(before.pixel(2, 2))));
     }
     // Channels are not mixed: only red differs from its neighbours.
     TBitmap32 picture = dark(3, 3, 40);
@@ -104,21 +106,33 @@ TEST(SharpenSoftenTest, SharpenWorkedValues)
     EXPECT_EQ(picture.pixel(1, 1) & 0xffffffu, makePixel(45, 40, 40) & 0xffffffu);
 }
 
-TEST(SharpenSoftenTest, SoftenRemovesSpecksAndThinLinesAndKeepsEdges)
-{
+TEST(SharpenSoftenTest, SoftenRemovesSpecksAndThinLinesAndKeepsEdges) {
     struct Case {
         const char* name;
-        std::function<void(TBitmap32&)> draw; // on a 9x9 dark (20) picture
+        std::function<void(TBitmap32&)> draw;      // on a 9x9 dark (20) picture
         std::function<int(int x, int y)> expected; // grey of the interior after soften
     };
     const std::vector<Case> cases = {
         {"isolated bright pixel", [](TBitmap32& p) { setColour(p, 4, 4, 250, 250, 250); },
          [](int, int) { return 20; }},
-        {"one-pixel vertical line", [](TBitmap32& p) { for (int y = 0; y < 9; ++y) setColour(p, 4, y, 200, 200, 200); },
+        {"one-pixel vertical line",
+         [](TBitmap32& p) {
+             for (int y = 0; y < 9; ++y)
+                 setColour(p, 4, y, 200, 200, 200);
+         },
          [](int, int) { return 20; }},
-        {"one-pixel horizontal line", [](TBitmap32& p) { for (int x = 0; x < 9; ++x) setColour(p, x, 3, 200, 200, 200); },
+        {"one-pixel horizontal line",
+         [](TBitmap32& p) {
+             for (int x = 0; x < 9; ++x)
+                 setColour(p, x, 3, 200, 200, 200);
+         },
          [](int, int) { return 20; }},
-        {"straight edge", [](TBitmap32& p) { for (int y = 0; y < 9; ++y) for (int x = 5; x < 9; ++x) setColour(p, x, y, 180, 180, 180); },
+        {"straight edge",
+         [](TBitmap32& p) {
+             for (int y = 0; y < 9; ++y)
+                 for (int x = 5; x < 9; ++x)
+                     setColour(p, x, y, 180, 180, 180);
+         },
          [](int x, int) { return x >= 5 ? 180 : 20; }},
     };
     for (const Case& c : cases) {
@@ -131,22 +145,32 @@ TEST(SharpenSoftenTest, SoftenRemovesSpecksAndThinLinesAndKeepsEdges)
             for (int x = 0; x < 9; ++x) {
                 const bool border = x == 0 || y == 0 || x == 8 || y == 8;
                 const int g = c.expected(x, y);
-                const std::uint32_t want =
-                    border ? before.pixel(x, y) : makePixel(g, g, g, pixelAlpha(before.pixel(x, y)));
+                const std::uint32_t want = border
+                                               ? before.pixel(x, y)
+                                               : makePixel(g, g, g, pixelAlpha(before.pixel(x, y)));
                 ASSERT_EQ(picture.pixel(x, y), want) << x << "," << y;
             }
     }
 }
 
-TEST(SharpenSoftenTest, BordersAndSmallPicturesStayAsTheyAre)
-{
+TEST(SharpenSoftenTest, BordersAndSmallPicturesStayAsTheyAre) {
     struct Filter {
         const char* name;
         std::function<TBitmap32(const TBitmap32&)> run;
     };
     const std::vector<Filter> filters = {
-        {"sharpen", [](const TBitmap32& p) { TBitmap32 q = p; sharpen(q); return q; }},
-        {"soften", [](const TBitmap32& p) { TBitmap32 q = p; soften(q); return q; }},
+        {"sharpen",
+         [](const TBitmap32& p) {
+             TBitmap32 q = p;
+             sharpen(q);
+             return q;
+         }},
+        {"soften",
+         [](const TBitmap32& p) {
+             TBitmap32 q = p;
+             soften(q);
+             return q;
+         }},
         {"water color", [](const TBitmap32& p) { return waterColor(p); }},
     };
     for (const Filter& f : filters)
@@ -162,17 +186,18 @@ TEST(SharpenSoftenTest, BordersAndSmallPicturesStayAsTheyAre)
             }
             for (int y = 0; y < size.height; ++y)
                 for (int x = 0; x < size.width; ++x) {
-                    const bool border = x == 0 || y == 0 || x == size.width - 1 || y == size.height - 1;
+                    const bool border =
+                        x == 0 || y == 0 || x == size.width - 1 || y == size.height - 1;
                     if (border)
                         ASSERT_EQ(result.pixel(x, y), picture.pixel(x, y)) << x << "," << y;
                     else
-                        ASSERT_EQ(pixelAlpha(result.pixel(x, y)), pixelAlpha(picture.pixel(x, y))) << x << "," << y;
+                        ASSERT_EQ(pixelAlpha(result.pixel(x, y)), pixelAlpha(picture.pixel(x, y)))
+                            << x << "," << y;
                 }
         }
 }
 
-TEST(SharpenSoftenTest, WaterColorIsThreeRoundsOfSharpenSoftenSoften)
-{
+TEST(SharpenSoftenTest, WaterColorIsThreeRoundsOfSharpenSoftenSoften) {
     const TBitmap32 picture = literal::photoLikePicture(31, 17, 4);
     TBitmap32 steps = picture;
     for (int round = 0; round < 3; ++round) {
