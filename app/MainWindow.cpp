@@ -5,6 +5,7 @@
 #include "app/LayerPanel.h"
 #include "app/SceneCanvas.h"
 #include "app/ShapeKeeping.h"
+#include "imaging/Folders.h"
 #include "imaging/PictureFile.h"
 
 #include <QApplication>
@@ -659,7 +660,12 @@ void TMyPicture::layOutWindow()
 // ---------------------------------------------------------------------------------
 // Window events
 
-QString TMyPicture::recorderFolder() const { return QDir(m_programFolder).filePath(QStringLiteral("recorder")); }
+QString TMyPicture::recorderFolder() const
+{
+    // Beside the program when its folder is writable, else in the user's cache folder.
+    const std::string base = workingFolder(QFile::encodeName(m_programFolder).toStdString(), true);
+    return QFile::decodeName(QByteArray::fromStdString(libraryFoldersBeside(base).RecorderFolder));
+}
 
 void TMyPicture::showEvent(QShowEvent* event)
 {
@@ -687,8 +693,7 @@ void TMyPicture::closeEvent(QCloseEvent* event)
 {
     m_model.windowClosing();
     if (m_recorderMade) {
-        std::error_code ec;
-        std::filesystem::remove_all(QFile::encodeName(recorderFolder()).toStdString(), ec);
+        DeleteFolder(QFile::encodeName(recorderFolder()).toStdString());
         m_recorderMade = false;
     }
     // The panels float as windows of their own; they go with the main window.
