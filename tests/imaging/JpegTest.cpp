@@ -45,7 +45,8 @@ bool allOpaque(const TBitmap32& picture) {
 
 // Encodes raw samples with libjpeg itself, for the forms the program never writes.
 std::vector<std::uint8_t> encodeRaw(const std::vector<std::uint8_t>& samples, int width, int height,
-                                    int components, J_COLOR_SPACE space, bool progressive) {
+                                    int components, J_COLOR_SPACE space, bool progressive,
+                                    bool adobeMarker = true) {
     jpeg_compress_struct info;
     jpeg_error_mgr error;
     info.err = jpeg_std_error(&error);
@@ -59,6 +60,8 @@ std::vector<std::uint8_t> encodeRaw(const std::vector<std::uint8_t>& samples, in
     info.in_color_space = space;
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, 90, TRUE);
+    if (!adobeMarker)
+        info.write_Adobe_marker = FALSE;
     if (progressive)
         jpeg_simple_progression(&info);
     jpeg_start_compress(&info, TRUE);
@@ -158,7 +161,8 @@ TEST(JpegCodec, GreyAndCmykFilesReadAsColour) {
         EXPECT_NEAR(pixelRed(p), 100 + i, 3);
     }
 
-    // CMYK as image editors store it, inverted (255 = no ink), with the Adobe marker.
+    // CMYK as image editors store it, inverted (255 = no ink), with the Adobe marker;
+    // without the marker the inks are stored plain.
     struct Case {
         std::uint8_t c, m, y, k; // ink amounts, 255 = full
         int red, green, blue;
@@ -167,22 +171,24 @@ TEST(JpegCodec, GreyAndCmykFilesReadAsColour) {
         {0, 255, 255, 0, 255, 0, 0}, {255, 0, 255, 0, 0, 255, 0}, {255, 255, 0, 0, 0, 0, 255},
         {0, 0, 0, 0, 255, 255, 255}, {0, 0, 0, 255, 0, 0, 0},     {0, 0, 0, 128, 127, 127, 127},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message()
-                     << int(c.c) << "," << int(c.m) << "," << int(c.y) << "," << int(c.k));
-        std::vector<std::uint8_t> cmyk;
-        for (int i = 0; i < 16 * 16; ++i)
-            cmyk.insert(cmyk.end(), {std::uint8_t(255 - c.c), std::uint8_t(255 - c.m),
-                                     std::uint8_t(255 - c.y), std::uint8_t(255 - c.k)});
-        std::vector<std::uint8_t> cmykFile = encodeRaw(cmyk, 16, 16, 4, JCS_CMYK, false);
-        LoadResult cmykRead = decodeJpeg(cmykFile.data(), cmykFile.size());
-        ASSERT_EQ(cmykRead.picture.width(), 16);
-        std::uint32_t p = cmykRead.picture.pixel(8, 8);
-        EXPECT_NEAR(pixelRed(p), c.red, 3);
-        EXPECT_NEAR(pixelGreen(p), c.green, 3);
-        EXPECT_NEAR(pixelBlue(p), c.blue, 3);
-        EXPECT_EQ(pixelAlpha(p), 255);
-    }
+    for (bool adobe : {true, false})
+        for (const Case& c : cases) {
+            SCOPED_TRACE(testing::Message() << (adobe ? "Adobe " : "plain ") << int(c.c) << ","
+                                            << int(c.m) << "," << int(c.y) << "," << int(c.k));
+            const int flip = adobe ? 255 : 0;
+            std::vector<std::uint8_t> cmyk;
+            for (int i = 0; i < 16 * 16; ++i)
+                cmyk.insert(cmyk.end(), {std::uint8_t(flip ^ c.c), std::uint8_t(flip ^ c.m),
+                                         std::uint8_t(flip ^ c.y), std::uint8_t(flip ^ c.k)});
+            std::vector<std::uint8_t> cmykFile = encodeRaw(cmyk, 16, 16, 4, JCS_CMYK, false, adobe);
+            LoadResult cmykRead = decodeJpeg(cmykFile.data(), cmykFile.size());
+            ASSERT_EQ(cmykRead.picture.width(), 16);
+            std::uint32_t p = cmykRead.picture.pixel(8, 8);
+            EXPECT_NEAR(pixelRed(p), c.red, 3);
+            EXPECT_NEAR(pixelGreen(p), c.green, 3);
+            EXPECT_NEAR(pixelBlue(p), c.blue, 3);
+            EXPECT_EQ(pixelAlpha(p), 255);
+        }
 }
 
 TEST(JpegCodec, ProgressiveFileDecodesToTheSamePixelsAsBaseline) {
