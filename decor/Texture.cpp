@@ -217,4 +217,10 @@ const TBitmap32& textureTile(int k) {
     return tiles[k - 1];
 }
 
+std::string textureTileName(int k) {
+    if (k < 1 || k > kTextureTileCount)
+        return std::string();
+    return kTextureTileNames[k - 1];
+}
+
 } // namespace quill

@@ -28,6 +28,8 @@ void ApplyTexture(const TBitmap32& tile, const TBitmap32& source, TBitmap32& tar
 // wood grain, stone, linen, sand, cork, leather, dots, crackle, ripples.
 // An empty picture for k out of range.
 const TBitmap32& textureTile(int k);
+// The tile's name as listed above ("canvas weave" .. "ripples"); empty out of range.
+std::string textureTileName(int k);
 
 // RGBtoHSL360 computed with exact integer arithmetic, falling back to the double
 // formula only where the exact value is a rounding tie; equal on all 2^24 colours.

@@ -167,6 +167,10 @@ TEST(Texture, UsableTilesAndTheProgramsOwn) {
         distinct.insert(std::vector<std::uint32_t>(tile.bits(), tile.bits() + 58 * 58));
     }
     EXPECT_EQ(distinct.size(), 12u);
+    EXPECT_EQ(textureTileName(1), "canvas weave");
+    EXPECT_EQ(textureTileName(3), "brick");
+    EXPECT_EQ(textureTileName(12), "ripples");
+    EXPECT_EQ(textureTileName(13), "");
     EXPECT_TRUE(textureTile(0).empty());
     EXPECT_TRUE(textureTile(13).empty());
 }
