@@ -85,17 +85,16 @@ void scorch(TBitmap32& picture) {
     const ScorchTable& table = scorchTable();
     parallelRows(h, std::size_t(w), [&](int y0, int y1) {
         for (int y = y0; y < y1; ++y) {
-            std::uint8_t* p = picture.row(y);
+            std::uint32_t* q = picture.row32(y);
             const int step = y % 255;
             int t = 0; // (y * x) mod 255, advanced column by column
-            for (int x = 0; x < w; ++x, p += 4) {
-                const auto& v = table.value[t];
-                p[kBlue] = v[p[kBlue]];
-                p[kGreen] = v[p[kGreen]];
-                p[kRed] = v[p[kRed]];
+            for (int x = 0; x < w; ++x) {
+                const std::uint8_t* v = table.value[t].data();
+                const std::uint32_t p = q[x];
+                q[x] = (p & kAlphaMask) | (std::uint32_t(v[(p >> 16) & 0xff]) << 16) |
+                       (std::uint32_t(v[(p >> 8) & 0xff]) << 8) | v[p & 0xff];
                 t += step;
-                if (t >= 255)
-                    t -= 255;
+                t -= t >= 255 ? 255 : 0;
             }
         }
     });
