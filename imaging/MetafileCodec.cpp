@@ -102,33 +102,32 @@ void blit(const TBitmap32& dib, std::int64_t rowOffset, const BitmapDraw& d, con
     }
 }
 
-// Decodes the DIB of one record and draws it. Returns the reason when it cannot.
-std::string drawRecord(const BitmapDraw& d, const Mapping& m, TBitmap32& out)
+// Decodes the DIB of one record into dib, with the draw adjusted to top-down source rows
+// (rowOffset: the first row of a band). Returns the reason when it cannot.
+std::string decodeRecord(const BitmapDraw& d, TBitmap32& dib, std::int64_t& rowOffset, BitmapDraw& top)
 {
     DibHeader h;
     std::string error = parseDibHeader(d.info, d.infoSize, h);
     if (!error.empty())
         return error;
     const std::int64_t fullHeight = h.height;
-    std::int64_t rowOffset = 0;
+    rowOffset = 0;
     if (d.startScan >= 0) {
         if (d.scans <= 0 || d.startScan >= fullHeight)
-            return {};
+            return {}; // no rows to draw
         h.height = std::min(d.scans, fullHeight - d.startScan);
         // Band rows counted from the bottom of the whole bitmap in a bottom-up DIB.
         rowOffset = h.topDown ? d.startScan : fullHeight - d.startScan - h.height;
     }
     const std::uint8_t* bits = d.bits ? d.bits : d.info + h.infoBytes;
     const std::size_t bitsSize = d.bits ? d.bitsSize : d.infoSize - h.infoBytes;
-    TBitmap32 dib;
     error = decodeDibPixels(h, bits, bitsSize, dib);
     if (!error.empty())
         return error;
     // Source rectangles of a bottom-up DIB are measured from its bottom-left corner.
-    BitmapDraw top = d;
+    top = d;
     if (!h.topDown)
         top.sy = fullHeight - d.sy - d.sh;
-    blit(dib, rowOffset, top, m, out);
     return {};
 }
 
@@ -147,20 +146,31 @@ LoadResult render(const std::vector<BitmapDraw>& draws, const Mapping& m, std::s
         result.message = pictureTooLargeMessage(m.width, m.height);
         return result;
     }
-    TBitmap32 out(int(m.width), int(m.height), kOpaqueWhite);
-    int drawn = 0;
+    // The picture is made only once a bitmap has decoded: a metafile whose records are
+    // all broken costs no large allocation.
+    TBitmap32 out;
+    bool drawn = false;
     std::string firstError;
     for (const BitmapDraw& d : draws) {
-        std::string error = drawRecord(d, m, out);
-        if (error.empty())
-            ++drawn;
-        else if (firstError.empty())
-            firstError = error;
+        TBitmap32 dib;
+        std::int64_t rowOffset = 0;
+        BitmapDraw top;
+        std::string error = decodeRecord(d, dib, rowOffset, top);
+        if (!error.empty()) {
+            if (firstError.empty())
+                firstError = error;
+            continue;
+        }
+        if (!drawn)
+            out = TBitmap32(int(m.width), int(m.height), kOpaqueWhite);
+        drawn = true;
+        if (!dib.empty())
+            blit(dib, rowOffset, top, m, out);
     }
-    if (drawn == 0)
-        result.message = firstError;
-    else
+    if (drawn)
         result.picture = std::move(out);
+    else
+        result.message = firstError;
     return result;
 }
 
