@@ -29,8 +29,9 @@ TBitmap32 colorPanels(const TBitmap32& original);
 TBitmap32 colorBlocksVH(const TBitmap32& original);
 
 // Color Blocks (Catercorner): triangles between the two diagonals, red top, yellow
-// right, magenta bottom, blue left; a pixel on a diagonal goes to the left or bottom
-// triangle. Row 0 and column 0 unfiltered.
+// right, magenta bottom, blue left; a pixel on the diagonal from the top-left corner
+// goes to the left or bottom triangle, one on the other diagonal to the right or
+// bottom one. Row 0 and column 0 unfiltered.
 TBitmap32 colorBlocksCatercorner(const TBitmap32& original);
 
 } // namespace quill
