@@ -730,13 +730,12 @@ CanvasReply MainWindowModel::canvasPress(int x, int y, Buttons pressed) {
         const int i = target.slot;
         const LayerSlot& slot = s.layer(i);
         const int X = x - slot.handle.left, Y = y - slot.handle.top;
-        if (s.PointedLayer != i) {
-            // No move reached this handle before the press: find its zone now, so that
-            // the press acts on the handle under the pointer.
-            s.PointedLayer = i;
-            m_resizeZone = resizeZoneAt(X, Y, slot.handle.width, slot.handle.height);
-            m_resizeMode = m_resizeZone != 0;
-        }
+        // The zone at the press point: what the last move before the press found, since
+        // the pointer reached this point by that move; found here as well so that a press
+        // without a move before it (no hover events) acts on the handle under it.
+        s.PointedLayer = i;
+        m_resizeZone = resizeZoneAt(X, Y, slot.handle.width, slot.handle.height);
+        m_resizeMode = m_resizeZone != 0;
         m_dragMode = !m_resizeMode;
         m_clickWithoutPan = true;
         m_start = m_last = {X, Y};

@@ -318,6 +318,18 @@ TEST_F(ModelFixture, DraggingMovesTheLayerAndRecomposesTheTouchedRegion) {
     EXPECT_FALSE(m.DragMode());
 }
 
+TEST_F(ModelFixture, APressWithoutAMoveBeforeItFindsItsZone) {
+    add(100, 80, kRed);
+    m.canvasMove(95, 75, kNone);   // zone 5
+    m.canvasMove(300, 300, kNone); // over the scene: the zone is not looked at there
+    m.canvasPress(50, 40, kLeft);  // no move reached the middle of the handle
+    EXPECT_TRUE(m.DragMode());
+    m.canvasMove(60, 40, kLeft);
+    m.canvasRelease(60, 40, kLeft);
+    EXPECT_EQ(m.scene().layer(1).handle, (Rect{10, 0, 100, 80}));
+    EXPECT_EQ(m.scene().layer(1).ForeWork.width(), 100);
+}
+
 TEST_F(ModelFixture, APressBesideTheSceneIsIgnoredUntilItsRelease) {
     add(100, 80, kRed);
     m.canvasMove(95, 40, kNone); // zone 4 of the handle
