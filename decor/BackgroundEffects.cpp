@@ -9,6 +9,10 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace quill {
 namespace {
 
@@ -78,6 +82,32 @@ void emboss(TBitmap32& picture) {
     });
 }
 
+#if defined(__SSE2__)
+// Scorch of four pixels at once. The square wraps in 16-bit lanes exactly as the signed
+// 16-bit square does; |s - t| is at most 33022, held exactly in a float, whose correctly
+// rounded square root lies at least 6e-4 from any half while its error is below 2e-5, so
+// rounding it to the nearest integer gives Round(sqrt) of the extended-precision formula.
+inline __m128i scorchFour(__m128i pixels, int t0, int t1, int t2, int t3) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i lo = _mm_unpacklo_epi8(pixels, zero), hi = _mm_unpackhi_epi8(pixels, zero);
+    const __m128i sqLo = _mm_mullo_epi16(lo, lo), sqHi = _mm_mullo_epi16(hi, hi);
+    auto root = [](__m128i square16, int t) { // four lanes of one pixel, sign-extended
+        const __m128i s = _mm_srai_epi32(square16, 16);
+        const __m128i d = _mm_sub_epi32(s, _mm_set1_epi32(t));
+        const __m128i sign = _mm_srai_epi32(d, 31);
+        const __m128i a = _mm_sub_epi32(_mm_xor_si128(d, sign), sign);
+        return _mm_cvtps_epi32(_mm_sqrt_ps(_mm_cvtepi32_ps(a)));
+    };
+    const __m128i r0 = root(_mm_unpacklo_epi16(sqLo, sqLo), t0);
+    const __m128i r1 = root(_mm_unpackhi_epi16(sqLo, sqLo), t1);
+    const __m128i r2 = root(_mm_unpacklo_epi16(sqHi, sqHi), t2);
+    const __m128i r3 = root(_mm_unpackhi_epi16(sqHi, sqHi), t3);
+    const __m128i packed = _mm_packus_epi16(_mm_packs_epi32(r0, r1), _mm_packs_epi32(r2, r3));
+    const __m128i alpha = _mm_set1_epi32(int(kAlphaMask));
+    return _mm_or_si128(_mm_and_si128(pixels, alpha), _mm_andnot_si128(alpha, packed));
+}
+#endif
+
 void scorch(TBitmap32& picture) {
     const int w = picture.width(), h = picture.height();
     if (picture.empty())
@@ -88,13 +118,31 @@ void scorch(TBitmap32& picture) {
             std::uint32_t* q = picture.row32(y);
             const int step = y % 255;
             int t = 0; // (y * x) mod 255, advanced column by column
-            for (int x = 0; x < w; ++x) {
+            auto advance = [step](int& tt) {
+                tt += step;
+                tt -= tt >= 255 ? 255 : 0;
+            };
+            int x = 0;
+#if defined(__SSE2__)
+            for (; x + 4 <= w; x += 4) {
+                const int t0 = t;
+                advance(t);
+                const int t1 = t;
+                advance(t);
+                const int t2 = t;
+                advance(t);
+                const int t3 = t;
+                advance(t);
+                auto* at = reinterpret_cast<__m128i*>(q + x);
+                _mm_storeu_si128(at, scorchFour(_mm_loadu_si128(at), t0, t1, t2, t3));
+            }
+#endif
+            for (; x < w; ++x) {
                 const std::uint8_t* v = table.value[t].data();
                 const std::uint32_t p = q[x];
                 q[x] = (p & kAlphaMask) | (std::uint32_t(v[(p >> 16) & 0xff]) << 16) |
                        (std::uint32_t(v[(p >> 8) & 0xff]) << 8) | v[p & 0xff];
-                t += step;
-                t -= t >= 255 ? 255 : 0;
+                advance(t);
             }
         }
     });

@@ -172,6 +172,20 @@ TEST(BackgroundEffects, ScorchWorkedValues) {
     }
 }
 
+TEST(BackgroundEffects, ScorchEqualsFormulaForEveryValueAndPosition) {
+    // Row 1 has t = x for x = 0 .. 254; 260 columns put each t under every part of the
+    // four-pixel groups and the single-pixel tail. Each channel carries its own p.
+    for (int base = 0; base < 256; base += 3) {
+        TBitmap32 pic(260, 2);
+        for (int x = 0; x < 260; ++x)
+            pic.setPixel(x, 1, makePixel(base, (base + 1) % 256, (base + 2) % 256, x % 256));
+        TBitmap32 expected = pic;
+        scorchPlain(expected);
+        scorch(pic);
+        ASSERT_TRUE(pic == expected) << "values from " << base;
+    }
+}
+
 TEST(BackgroundEffects, StriaWorkedValues) {
     struct Case {
         void (*pass)(TBitmap32&);
