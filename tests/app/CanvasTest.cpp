@@ -339,3 +339,39 @@ TEST(Drop, FilesOpenAsForegroundsOrWithShiftAsTheBackground)
     EXPECT_EQ(f.scene().scenePicture().pixel(100, 100), makePixel(0, 0, 0));
     EXPECT_EQ(f.scene().scenePicture().pixel(10, 10), kBlue) << "the layer stays over the new background";
 }
+
+TEST(Canvas, PointerShapeFollowsTheZones)
+{
+    WindowFixture f;
+    f.openForeground(f.writePicture(QStringLiteral("blue.bmp"), TBitmap32(100, 80, kBlue)));
+    struct Case {
+        QPoint at;
+        Qt::CursorShape shape;
+    };
+    const Case cases[] = {
+        {{5, 5}, Qt::SizeFDiagCursor},   {{50, 5}, Qt::SizeVerCursor},  {{95, 5}, Qt::SizeBDiagCursor},
+        {{95, 40}, Qt::SizeHorCursor},   {{95, 75}, Qt::SizeFDiagCursor}, {{50, 75}, Qt::SizeVerCursor},
+        {{5, 75}, Qt::SizeBDiagCursor},  {{5, 40}, Qt::SizeHorCursor},  {{50, 40}, Qt::SizeAllCursor},
+        {{20, 40}, Qt::SizeAllCursor},   // exactly 20 belongs to no zone
+    };
+    for (const Case& c : cases) {
+        sendMouse(f.image(), QEvent::MouseMove, c.at, Qt::NoButton, Qt::NoButton);
+        EXPECT_EQ(f.image()->cursor().shape(), c.shape) << c.at.x() << "," << c.at.y();
+    }
+}
+
+TEST(Canvas, BottomRightZoneResizesTheLayer)
+{
+    WindowFixture f;
+    f.openForeground(f.writePicture(QStringLiteral("blue.bmp"), TBitmap32(100, 80, kBlue)));
+    dragOnImage(f, QPoint(95, 75), QPoint(195, 155));
+    const quill::LayerSlot& layer = f.scene().layer(1);
+    EXPECT_EQ(layer.ForeOriginal.width(), 200);
+    EXPECT_EQ(layer.ForeOriginal.height(), 160);
+    EXPECT_EQ(layer.handle, (quill::Rect{0, 0, 200, 160}));
+    const TBitmap32& scene = f.scene().scenePicture();
+    EXPECT_EQ(scene.pixel(199, 159), kBlue);
+    EXPECT_EQ(scene.pixel(200, 159), kWhite);
+    EXPECT_EQ(shownAt(f, 150, 120), QColor(10, 20, 200));
+    EXPECT_EQ(shownAt(f, 195, 155), QColor(255, 0, 0)) << "the marker follows the new size";
+}
