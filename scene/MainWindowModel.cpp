@@ -225,8 +225,7 @@ void MainWindowModel::addLayerEntry(const TBitmap32& picture, int i) {
         ZoomInandOut(e.thumbnail, (kThumbWidth + 0.5L) / picture.width(),
                      (kThumbHeight + 0.5L) / picture.height());
     }
-    if (int(m_entries.size()) <= i)
-        m_entries.resize(std::size_t(i) + 1);
+    syncSlots();
     for (int j = 1; j < i; ++j)
         m_entries[std::size_t(j)].top += kLayerPanelStep; // hidden entries too
     e.top = kNewestEntryTop;
@@ -238,8 +237,7 @@ int MainWindowModel::addForegroundCommon(const TBitmap32& picture, bool browserV
     if (browserVariant)
         foregroundBrowserDoubleClicked();
     const int i = m_scene.AddForegroundLayer(picture);
-    if (int(m_marked.size()) <= i)
-        m_marked.resize(std::size_t(i) + 1, 0);
+    syncSlots();
     m_transparency.checked = false;
     m_enabled.transparenceSlider = false;
     m_transparency.sliderPosition = 128;
@@ -359,6 +357,22 @@ void MainWindowModel::setTransparenceSlider(int position) {
 
 // ---- markers and entries ------------------------------------------------------------------
 
+void MainWindowModel::syncSlots() const {
+    const std::size_t n = std::size_t(m_scene.LayerCount()) + 1;
+    if (m_marked.size() < n)
+        m_marked.resize(n, 0);
+    while (m_entries.size() < n) {
+        LayerEntry e;
+        e.visible = m_scene.layer(int(m_entries.size())).visible;
+        m_entries.push_back(std::move(e));
+    }
+}
+
+const LayerEntry& MainWindowModel::entry(int i) const {
+    syncSlots();
+    return m_entries.at(std::size_t(i));
+}
+
 bool MainWindowModel::isMarked(int i) const {
     return i >= 0 && i < int(m_marked.size()) && m_marked[std::size_t(i)] != 0;
 }
@@ -373,6 +387,7 @@ void MainWindowModel::clearAllMarks() {
 }
 
 void MainWindowModel::markOnly(int i) {
+    syncSlots();
     clearAllMarks();
     if (i >= 1 && i < int(m_marked.size()))
         m_marked[std::size_t(i)] = 1;
@@ -399,6 +414,7 @@ void MainWindowModel::UpandDownCan(int p) {
 }
 
 void MainWindowModel::swiftlayer(int a, int b) {
+    syncSlots();
     if (!m_scene.isLayer(a) || !m_scene.isLayer(b) || a == b)
         return;
     m_scene.swapLayerState(a, b);
@@ -406,12 +422,14 @@ void MainWindowModel::swiftlayer(int a, int b) {
 }
 
 void MainWindowModel::adjustlayer(int a, int b) {
+    syncSlots();
     if (!m_scene.isLayer(a) || !m_scene.isLayer(b) || a == b)
         return;
     std::swap(m_entries[std::size_t(a)].thumbnail, m_entries[std::size_t(b)].thumbnail);
 }
 
 bool MainWindowModel::layerPanelPress(int slot, bool rightButton) {
+    syncSlots();
     Scene& s = m_scene;
     if (s.LayerCount() == 0)
         return false;
@@ -437,6 +455,7 @@ bool MainWindowModel::layerPanelPress(int slot, bool rightButton) {
 }
 
 void MainWindowModel::upTheLayer() {
+    syncSlots();
     Scene& s = m_scene;
     const int p = s.PanelLayer;
     if (!s.isVisibleLayer(p))
@@ -457,6 +476,7 @@ void MainWindowModel::upTheLayer() {
 }
 
 void MainWindowModel::downTheLayer() {
+    syncSlots();
     Scene& s = m_scene;
     const int p = s.PanelLayer;
     if (!s.isVisibleLayer(p))
@@ -477,6 +497,7 @@ void MainWindowModel::downTheLayer() {
 }
 
 void MainWindowModel::deleteLayer() {
+    syncSlots();
     Scene& s = m_scene;
     const int p = s.PanelLayer;
     // Deleting a slot that is already hidden would move the other entries up again.
@@ -786,6 +807,7 @@ void MainWindowModel::selectOnCanvas() {
 }
 
 CanvasReply MainWindowModel::canvasRelease(int x, int y, Buttons released) {
+    syncSlots();
     Scene& s = m_scene;
     CanvasReply r;
     r.scrollX = m_scrollX;
@@ -857,6 +879,7 @@ int MainWindowModel::canvasDoubleClick(int x, int y) const {
 }
 
 std::string MainWindowModel::resizeLayerToHandle(int L) {
+    syncSlots();
     Scene& s = m_scene;
     if (!s.isLayer(L))
         return {};
@@ -905,6 +928,7 @@ std::string MainWindowModel::resizeLayerToHandle(int L) {
 }
 
 std::string MainWindowModel::resizeLayerBy(int slot, long double fx, long double fy) {
+    syncSlots();
     Scene& s = m_scene;
     if (!s.isLayer(slot) || !(fx > 0) || !(fy > 0))
         return {};
@@ -948,6 +972,7 @@ std::string MainWindowModel::resizeBackgroundBy(long double fx, long double fy) 
 
 void MainWindowModel::layerRotated(int slot, TBitmap32 original, TBitmap32 work, int growX,
                                    int growY) {
+    syncSlots();
     Scene& s = m_scene;
     if (!s.isLayer(slot))
         return;

@@ -257,7 +257,7 @@ class MainWindowModel {
 
     // ---- layer panel -----------------------------------------------------------------
     // Entry of slot i (1..LayerCount).
-    const LayerEntry& entry(int i) const { return m_entries.at(std::size_t(i)); }
+    const LayerEntry& entry(int i) const;
     // A press on the list area: slot = the thumbnail pressed, 0 = the bare list area.
     // Returns true when the layer menu ("Delete") pops up.
     bool layerPanelPress(int slot, bool rightButton);
@@ -300,6 +300,8 @@ class MainWindowModel {
     std::string resizeLayerToHandle(int L);
 
   private:
+    // Grows the per-slot state to the scene's slots (layers added to the scene directly).
+    void syncSlots() const;
     void selectOnCanvas();
     void loadTransparencyFrom(int i);
     void markOnly(int i);
@@ -314,8 +316,9 @@ class MainWindowModel {
     Rect fullSceneRect() const;
 
     Scene m_scene;
-    std::vector<LayerEntry> m_entries{1}; // [0] unused
-    std::vector<char> m_marked{0};        // per slot, [0] = dummy
+    // Per slot, [0] unused; kept as long as the scene's slots (syncSlots).
+    mutable std::vector<LayerEntry> m_entries{1};
+    mutable std::vector<char> m_marked{0};
     EnabledStates m_enabled;
     TransparencyControls m_transparency;
     std::string m_zoomLabel = "100%";

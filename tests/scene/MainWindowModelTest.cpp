@@ -603,6 +603,22 @@ TEST_F(ModelFixture, EntriesNewestOnTopThirtyApart) {
     EXPECT_EQ(m.scene().LayerCount(), 4);
 }
 
+TEST_F(ModelFixture, LayersAddedToTheSceneDirectlyAreTakenIn) {
+    add(20, 20, kRed);
+    m.scene().AddForegroundLayer(TBitmap32(20, 20, kGreen));
+    m.scene().AddForegroundLayer(TBitmap32(20, 20, kBlue));
+    EXPECT_TRUE(m.entry(3).visible);
+    EXPECT_FALSE(m.isMarked(3));
+    m.layerPanelPress(3, false);
+    m.downTheLayer();
+    EXPECT_EQ(m.scene().layer(2).ForeOriginal.pixel(0, 0), kBlue);
+    m.deleteLayer();
+    EXPECT_FALSE(m.entry(2).visible);
+    click(5, 5, kLeft);
+    EXPECT_EQ(m.scene().CurrentLayer, 3);
+    EXPECT_TRUE(m.isMarked(3));
+}
+
 TEST_F(ModelFixture, PanelPressSelectsAndOffersDeleteOnlyOnAThumbnail) {
     EXPECT_FALSE(m.layerPanelPress(0, true)) << "no layers: nothing";
     add(10, 10, kRed);
