@@ -309,17 +309,6 @@ std::string decodeDibPixels(const DibHeader& h, const std::uint8_t* bits, std::s
     return {};
 }
 
-std::string decodePackedDib(const std::uint8_t* data, std::size_t size, TBitmap32& picture)
-{
-    DibHeader h;
-    std::string error = parseDibHeader(data, size, h);
-    if (error.empty())
-        error = decodeDibPixels(h, data + h.infoBytes, size - h.infoBytes, picture);
-    if (!error.empty())
-        picture = TBitmap32();
-    return error;
-}
-
 LoadResult decodeBmp(const std::uint8_t* data, std::size_t size)
 {
     LoadResult result;

@@ -69,7 +69,4 @@ std::string parseDibHeader(const std::uint8_t* data, std::size_t size, DibHeader
 std::string decodeDibPixels(const DibHeader& header, const std::uint8_t* bits,
                             std::size_t bitsSize, TBitmap32& picture);
 
-// A packed DIB (BITMAPINFO immediately followed by rows) in one call.
-std::string decodePackedDib(const std::uint8_t* data, std::size_t size, TBitmap32& picture);
-
 } // namespace quill

@@ -252,6 +252,26 @@ std::vector<DepthCase> depthCases()
     {
         BmpSpec s;
         s.bitCount = 32;
+        s.compression = 6; // BI_ALPHABITFIELDS: four masks after a plain header
+        s.masks = {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000};
+        s.bits = bgra32;
+        c.push_back({"32 bit alpha bit fields: alpha kept", s, 3, 2,
+                     {rgb(12, 11, 10, 0x44), rgb(15, 14, 13, 0x55), rgb(18, 17, 16, 0x66), rgb(3, 2, 1, 0x11),
+                      rgb(6, 5, 4, 0x22), rgb(9, 8, 7, 0x33)}});
+    }
+    {
+        BmpSpec s;
+        s.bitCount = 16;
+        s.compression = 6; // an alpha mask on 16 bits names no real alpha: opaque
+        s.masks = {0x7C00, 0x03E0, 0x001F, 0x8000};
+        s.bits = {0x00, 0x00, 0xE0, 0x03, 0x1F, 0x00, 0, 0, 0xFF, 0x7F, 0x00, 0x7C, 0x10, 0x42, 0, 0};
+        c.push_back({"16 bit 1555 alpha bit fields", s, 3, 2,
+                     {rgb(255, 255, 255), rgb(255, 0, 0), rgb(132, 132, 132), rgb(0, 0, 0), rgb(0, 255, 0),
+                      rgb(0, 0, 255)}});
+    }
+    {
+        BmpSpec s;
+        s.bitCount = 32;
         s.compression = 3;
         s.masks = {0x000000FF, 0x0000FF00, 0x00FF0000}; // red in the first byte
         s.bits = bgra32;
