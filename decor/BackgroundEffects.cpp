@@ -212,9 +212,9 @@ void horizontalStria(TBitmap32& picture) {
 namespace {
 
 // One grey row. 1000 x the exact grey plus a half, divided: right everywhere except at an
-// exact .5, a tie that the extended-precision formula settles; those are marked in bit 31
-// and redone from the row, which is still unchanged then.
-void grayRow(std::uint32_t* __restrict q, std::uint32_t* __restrict grey, int w) {
+// exact .5, a tie that the extended-precision formula settles; those pixels are kept as
+// they were and redone.
+void grayRow(std::uint32_t* __restrict q, std::uint32_t* __restrict tiePixel, int w) {
     std::uint32_t ties = 0;
     for (int x = 0; x < w; ++x) {
         const std::uint32_t p = q[x];
@@ -224,19 +224,18 @@ void grayRow(std::uint32_t* __restrict q, std::uint32_t* __restrict grey, int w)
         // every n / 8 below 2^15.
         const std::uint32_t v = ((n >> 3) * 67109u) >> 23;
         const std::uint32_t tie = n - v * 1000 == 0;
-        ties |= tie;
-        grey[x] = v | (tie << 31);
+        ties += tie;
+        // The pixel as it was where it is a tie, else 0 (black is never a tie).
+        tiePixel[x] = p & (0u - tie);
+        q[x] = (p & kAlphaMask) | (v << 16) | (v << 8) | v;
     }
-    if (ties != 0)
-        for (int x = 0; x < w; ++x)
-            if (grey[x] >> 31) {
-                const std::uint32_t p = q[x];
-                grey[x] = std::uint32_t(greyInk(pixelRed(p), pixelGreen(p), pixelBlue(p)));
-            }
-    for (int x = 0; x < w; ++x) {
-        const std::uint32_t v = grey[x];
-        q[x] = (q[x] & kAlphaMask) | (v << 16) | (v << 8) | v;
-    }
+    for (int x = 0; ties != 0 && x < w; ++x)
+        if (const std::uint32_t p = tiePixel[x]) {
+            const std::uint32_t v =
+                std::uint32_t(greyInk(pixelRed(p), pixelGreen(p), pixelBlue(p)));
+            q[x] = (p & kAlphaMask) | (v << 16) | (v << 8) | v;
+            --ties;
+        }
 }
 
 } // namespace
@@ -246,9 +245,9 @@ void grayBackground(TBitmap32& picture) {
     if (picture.empty())
         return;
     parallelRows(h, std::size_t(w), [&picture, w](int y0, int y1) {
-        std::vector<std::uint32_t> grey(static_cast<std::size_t>(w));
+        std::vector<std::uint32_t> tiePixel(static_cast<std::size_t>(w));
         for (int y = y0; y < y1; ++y)
-            grayRow(picture.row32(y), grey.data(), w);
+            grayRow(picture.row32(y), tiePixel.data(), w);
     });
 }
 
