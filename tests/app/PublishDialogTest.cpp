@@ -1,0 +1,196 @@
+#include "CollectionsTestSupport.h"
+
+#include "app/collections/PublishDialog.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QPrinter>
+#include <QScrollArea>
+#include <QToolButton>
+
+using namespace quill;
+using namespace quill::app;
+
+namespace {
+
+TBitmap32 solid(int w, int h, std::uint32_t pixel)
+{
+    TBitmap32 p;
+    p.setSize(w, h, pixel);
+    return p;
+}
+
+QByteArray fileHead(const QString& path, int n)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.read(n);
+}
+
+} // namespace
+
+TEST(PublishDialog, PublishShowsTheSceneFittedIntoThePreview)
+{
+    CollectionsFixture f;
+    QAction* publish = f.menuAction(QStringLiteral("Publish"));
+    ASSERT_NE(publish, nullptr);
+    ASSERT_TRUE(publish->isEnabled());
+    publish->trigger();
+    TSave_As* dialog = f.collections().publishDialog();
+    ASSERT_TRUE(dialog->isVisible());
+    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Publish your work..."));
+    EXPECT_EQ(dialog->size(), QSize(420, 316));
+    EXPECT_EQ(dialog->scrollBox1()->geometry(), QRect(8, 8, 321, 297));
+    // 600 x 450 in 321 x 297: w = 317, h = MulDiv(317, 450, 600) = 238, top 29.
+    EXPECT_EQ(dialog->image1()->geometry(), QRect(0, 29, 316, 237));
+    EXPECT_EQ(dialog->workingCopy(), f.scene().scenePicture());
+
+    const char* hints[5] = {"Save as", "Print", "Set as wallpaper", "Mail to friend", "Close"};
+    const int tops[5] = {24, 80, 136, 192, 248};
+    for (int k = 0; k < 5; ++k) {
+        EXPECT_EQ(dialog->button(k)->geometry(), QRect(352, tops[k], 41, 41)) << k;
+        EXPECT_EQ(dialog->button(k)->toolTip(), QString::fromLatin1(hints[k])) << k;
+    }
+    EXPECT_EQ(dialog->button(4)->text(), QStringLiteral("X"));
+    dialog->button(4)->click();
+    EXPECT_FALSE(dialog->isVisible());
+}
+
+TEST(PublishDialog, PreviewOfOtherShapes)
+{
+    CollectionsFixture f;
+    TSave_As* dialog = f.collections().publishDialog();
+    struct Case {
+        int w, h;
+        QRect image;
+    };
+    const Case cases[] = {
+        {600, 450, QRect(0, 29, 316, 237)},
+        // 321 / 297 >= 300 / 600: h = 293, w = MulDiv(293, 300, 600) = 147 (146.5 up), left 87.
+        {300, 600, QRect(87, 0, 146, 292)},
+        {297, 297, QRect(14, 0, 292, 292)},
+    };
+    for (const Case& c : cases) {
+        dialog->showWith(solid(c.w, c.h, 0xFF808080u));
+        EXPECT_EQ(dialog->image1()->geometry(), c.image) << c.w << "x" << c.h;
+    }
+}
+
+TEST(PublishDialog, SaveAsWritesTheFormOfTheChosenExtension)
+{
+    CollectionsFixture f;
+    TSave_As* dialog = f.collections().publishDialog();
+    dialog->showWith(solid(30, 20, 0xFF102030u));
+    QTemporaryDir out;
+    struct Case {
+        const char* chosen;
+        const char* written;
+        QByteArray head;
+    };
+    const Case cases[] = {
+        {"a.jpg", "a.jpg", QByteArray("\xFF\xD8", 2)},
+        {"b.bmp", "b.bmp", QByteArray("BM")},
+        {"c.png", "c.png", QByteArray("\x89PNG", 4)},
+        {"d", "d.jpg", QByteArray("\xFF\xD8", 2)},
+    };
+    for (const Case& c : cases) {
+        f.choosers->saveReplies << out.filePath(QString::fromLatin1(c.chosen));
+        dialog->button(0)->click();
+        const QString written = out.filePath(QString::fromLatin1(c.written));
+        EXPECT_EQ(fileHead(written, c.head.size()), c.head) << c.chosen;
+    }
+    // The BMP is 24-bit.
+    const QByteArray bmp = fileHead(out.filePath("b.bmp"), 30);
+    ASSERT_EQ(bmp.size(), 30);
+    EXPECT_EQ(int(bmp[28]), 24);
+    EXPECT_TRUE(f.choosers->saveFilters[0].join(' ').contains(QStringLiteral("*.wmf")));
+    EXPECT_TRUE(f.record->messages.isEmpty());
+    // Cancelled: nothing written.
+    const int before = QDir(out.path()).entryList(QDir::Files).size();
+    dialog->button(0)->click();
+    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files).size(), before);
+}
+
+TEST(PublishDialog, PrintingToAPdfFileWritesAPdf)
+{
+    CollectionsFixture f;
+    TSave_As* dialog = f.collections().publishDialog();
+    dialog->showWith(solid(60, 45, 0xFF0000FFu));
+    QTemporaryDir out;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(out.filePath("scene.pdf"));
+    EXPECT_EQ(dialog->printOn(printer), QString());
+    EXPECT_EQ(fileHead(out.filePath("scene.pdf"), 5), QByteArray("%PDF-"));
+    EXPECT_GT(QFileInfo(out.filePath("scene.pdf")).size(), 500);
+}
+
+TEST(PublishDialog, AScenelessPictureIsNotPrinted)
+{
+    CollectionsFixture f;
+    TSave_As* dialog = f.collections().publishDialog();
+    dialog->showWith(TBitmap32());
+    dialog->button(1)->click(); // refused before any print dialog opens
+    EXPECT_EQ(f.record->messages, QStringList{QString::fromLatin1(kNothingToPrint)});
+    QTemporaryDir out;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(out.filePath("none.pdf"));
+    EXPECT_EQ(dialog->printOn(printer), QString::fromLatin1(kNothingToPrint));
+    EXPECT_FALSE(QFileInfo::exists(out.filePath("none.pdf")));
+}
+
+TEST(PublishDialog, WallpaperSaysSuccessOnlyWhenAWayWorked)
+{
+    struct Case {
+        bool portal;
+        bool programs;
+        bool success;
+    };
+    const Case cases[] = {{true, false, true}, {false, true, true}, {false, false, false}};
+    for (const Case& c : cases) {
+        CollectionsFixture f;
+        f.desktop->portalWorks = c.portal;
+        f.desktop->programsStart = c.programs;
+        TSave_As* dialog = f.collections().publishDialog();
+        dialog->showWith(solid(40, 30, 0xFF123456u));
+        dialog->button(2)->click();
+        ASSERT_EQ(f.record->messages.size(), 1);
+        EXPECT_EQ(f.record->messages[0] == QStringLiteral("Set as wallpaper successful!"), c.success)
+            << f.record->messages[0].toStdString();
+        const QString wallpaper = f.folder.filePath("wallpaper.bmp");
+        const QByteArray head = fileHead(wallpaper, 30);
+        ASSERT_EQ(head.size(), 30);
+        EXPECT_EQ(int(head[28]), 32); // 32 bits per pixel
+        ASSERT_FALSE(f.desktop->wallpaperFiles.empty());
+        EXPECT_EQ(QString::fromStdString(f.desktop->wallpaperFiles[0]), wallpaper);
+    }
+}
+
+TEST(PublishDialog, MailAttachesMyworkAndSaysWhenNoMailProgramStarts)
+{
+    struct Case {
+        bool portal;
+        bool programs;
+        bool message;
+    };
+    const Case cases[] = {{true, false, false}, {false, true, false}, {false, false, true}};
+    for (const Case& c : cases) {
+        CollectionsFixture f;
+        f.desktop->portalWorks = c.portal;
+        f.desktop->programsStart = c.programs;
+        TSave_As* dialog = f.collections().publishDialog();
+        dialog->showWith(solid(40, 30, 0xFF654321u));
+        dialog->button(3)->click();
+        EXPECT_EQ(!f.record->messages.isEmpty(), c.message) << f.record->messages.join('|').toStdString();
+        const QString attachment = f.folder.filePath("mywork.jpg");
+        EXPECT_EQ(fileHead(attachment, 2), QByteArray("\xFF\xD8", 2));
+        ASSERT_EQ(f.desktop->mails.size(), 1u);
+        EXPECT_TRUE(f.desktop->mails[0].to.empty());
+        EXPECT_EQ(f.desktop->mails[0].subject, std::string("Tell you a great software--Quillmark."));
+        ASSERT_EQ(f.desktop->mails[0].attachments.size(), 1u);
+        EXPECT_EQ(QString::fromStdString(f.desktop->mails[0].attachments[0]), attachment);
+    }
+}
