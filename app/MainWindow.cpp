@@ -4,7 +4,11 @@
 #include "app/Icons.h"
 #include "app/LayerPanel.h"
 #include "app/SceneCanvas.h"
+#include "app/collections/BrowserStrip.h"
+#include "app/collections/CollectionsController.h"
+#include "app/collections/PictureListStrip.h"
 #include "app/ShapeKeeping.h"
+#include "app/effects/PhotoEffectsController.h"
 #include "imaging/Folders.h"
 #include "imaging/PictureFile.h"
 
@@ -99,6 +103,7 @@ TMyPicture::TMyPicture(std::unique_ptr<Platform> platform, QString programFolder
     createCanvas();
     createDockPanels();
     m_about = new TAboutus(this);
+    m_photoEffects = std::make_unique<effects::PhotoEffectsController>(*this);
 
     // Watches every wheel turn of the application; it zooms only over the canvas.
     qApp->installEventFilter(this);
@@ -248,16 +253,6 @@ void TMyPicture::createMenus()
     m_layerMenu = new QMenu(this);
     m_layerMenu->setObjectName(QStringLiteral("LayerMenu"));
     m_layerMenu->addAction(m_lmDelete);
-
-    m_sketchMenu = new QMenu(this);
-    m_sketchMenu->setObjectName(QStringLiteral("SketchListMenu"));
-    for (const char* text : {"Set me as foreground", "Save me as", "Delete me", "Save all into"})
-        m_sketchMenu->addAction(QString::fromLatin1(text))->setEnabled(false);
-
-    m_albumMenu = new QMenu(this);
-    m_albumMenu->setObjectName(QStringLiteral("AlbumMenu"));
-    for (const char* text : {"Save me as", "Delete me", "Save all into", "Make album"})
-        m_albumMenu->addAction(QString::fromLatin1(text))->setEnabled(false);
 }
 
 void TMyPicture::createToolBar()
@@ -343,9 +338,8 @@ void TMyPicture::createCanvas()
         syncTransparency();
         m_layerPanel->sync();
     });
-    connect(image, &SceneImage::doubleClicked, this, [](int) {
-        // Adding to the sketch-list or the album-list is not part of this build.
-    });
+    connect(image, &SceneImage::doubleClicked, this,
+            [this](int result) { m_collections->canvasDoubleClicked(result); });
 
     m_statusLabel = new QLabel(QStringLiteral("New picture"), central);
     m_statusLabel->setObjectName(QStringLiteral("Label1"));
@@ -355,6 +349,29 @@ void TMyPicture::createCanvas()
 
 void TMyPicture::createDockPanels()
 {
+    CollectionsHooks hooks;
+    hooks.sceneChanged = [this] {
+        placeCanvas(m_model.ScrollBox1resize());
+        syncAll();
+    };
+    hooks.showForegroundPage = [this](int page) { showForegroundPage(page); };
+    hooks.revealForegroundPage = [this](int page) {
+        m_foregroundDock->show();
+        m_foregroundDock->raise();
+        m_foregroundNotebook->setCurrentIndex(page);
+    };
+    hooks.floatForegroundKeepingCaption = [this](int page) {
+        floatPanel(m_foregroundDock, currentPanelLayout().foreground);
+        const QString caption = m_foregroundDock->windowTitle();
+        m_foregroundNotebook->setCurrentIndex(page);
+        m_foregroundDock->setWindowTitle(caption);
+    };
+    hooks.floatBackgroundPanel = [this] { floatPanel(m_backgroundDock, currentPanelLayout().background); };
+    hooks.floatAlbumPanel = [this] { floatPanel(m_albumDock, currentPanelLayout().albumList); };
+    hooks.programFolder = [this] { return m_programFolder; };
+    hooks.recorderFolder = [this] { return recorderFolder(); };
+    m_collections = new CollectionsController(m_model, *m_platform, this, std::move(hooks));
+
     auto makeDock = [this](const QString& caption, const QString& name) {
         auto* dock = new QDockWidget(caption, this);
         dock->setObjectName(name);
@@ -371,29 +388,8 @@ void TMyPicture::createDockPanels()
     // The panel is narrow: both page tabs must fit without scroll arrows.
     m_foregroundNotebook->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 3px 5px; }"));
     m_foregroundNotebook->setUsesScrollButtons(false);
-    {
-        auto* page = new QWidget;
-        auto* layout = new QVBoxLayout(page);
-        auto* select = new QPushButton(QStringLiteral("Select a directory"), page);
-        select->setEnabled(false);
-        layout->addWidget(select);
-        layout->addWidget(makeStrip(page, QStringLiteral("ForegroundStrip")), 1);
-        auto* gauge = new QProgressBar(page);
-        gauge->setObjectName(QStringLiteral("ForegroundGauge"));
-        gauge->setValue(0);
-        layout->addWidget(gauge);
-        m_foregroundNotebook->addTab(page, QStringLiteral("Foreground"));
-
-        auto* sketchPage = new QWidget;
-        auto* sketchLayout = new QVBoxLayout(sketchPage);
-        QScrollArea* strip =
-            makeStrip(sketchPage, QStringLiteral("SketchStrip"), QStringLiteral("Double-click to set me as foreground"));
-        strip->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(strip, &QWidget::customContextMenuRequested, this,
-                [this, strip](const QPoint& p) { m_sketchMenu->popup(strip->mapToGlobal(p)); });
-        sketchLayout->addWidget(strip, 1);
-        m_foregroundNotebook->addTab(sketchPage, QStringLiteral("Sketch-list"));
-    }
+    m_foregroundNotebook->addTab(m_collections->foregroundBrowser(), QStringLiteral("Foreground"));
+    m_foregroundNotebook->addTab(m_collections->sketchStrip(), QStringLiteral("Sketch-list"));
     connect(m_foregroundNotebook, &QTabWidget::currentChanged, this,
             [this](int page) { m_foregroundDock->setWindowTitle(m_foregroundNotebook->tabText(page)); });
     m_foregroundDock->setWidget(m_foregroundNotebook);
@@ -403,15 +399,10 @@ void TMyPicture::createDockPanels()
     {
         auto* page = new QWidget;
         auto* layout = new QVBoxLayout(page);
-        layout->addWidget(new QLabel(QStringLiteral("Background:"), page));
-        auto* select = new QPushButton(QStringLiteral("Select a directory"), page);
-        select->setEnabled(false);
-        layout->addWidget(select);
-        layout->addWidget(makeStrip(page, QStringLiteral("BackgroundStrip")), 1);
-        auto* gauge = new QProgressBar(page);
-        gauge->setObjectName(QStringLiteral("BackgroundGauge"));
-        gauge->setValue(0);
-        layout->addWidget(gauge);
+        layout->setContentsMargins(0, 3, 0, 0);
+        layout->setSpacing(0);
+        layout->addWidget(new QLabel(QStringLiteral(" Background:"), page));
+        layout->addWidget(m_collections->backgroundBrowser(), 1);
         m_backgroundDock->setWidget(page);
     }
 
@@ -506,20 +497,27 @@ void TMyPicture::createDockPanels()
 
     // Album-list panel, hidden at start.
     m_albumDock = makeDock(QStringLiteral("Album-list"), QStringLiteral("AlbumDock"));
-    {
-        auto* page = new QWidget;
-        auto* layout = new QVBoxLayout(page);
-        QScrollArea* strip = makeStrip(page, QStringLiteral("AlbumStrip"));
-        strip->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(strip, &QWidget::customContextMenuRequested, this,
-                [this, strip](const QPoint& p) { m_albumMenu->popup(strip->mapToGlobal(p)); });
-        layout->addWidget(strip, 1);
-        auto* make = new QPushButton(QStringLiteral("Make album"), page);
-        make->setEnabled(false);
-        layout->addWidget(make);
-        m_albumDock->setWidget(page);
-    }
+    m_albumDock->setWidget(m_collections->albumPage());
     m_albumDock->hide();
+
+    // The collection commands.
+    m_sketchMenu = m_collections->sketchMenu();
+    m_albumMenu = m_collections->albumMenu();
+    CollectionsController* c = m_collections;
+    for (QAction* a : {m_publish, m_tbPublish})
+        connect(a, &QAction::triggered, c, &CollectionsController::publish);
+    for (QAction* a : {m_foregroundSize, m_cmForegroundSize, m_tbForegroundSize})
+        connect(a, &QAction::triggered, c, &CollectionsController::foregroundSize);
+    for (QAction* a : {m_backgroundSize, m_cmBackgroundSize, m_tbBackgroundSize})
+        connect(a, &QAction::triggered, c, &CollectionsController::backgroundSize);
+    for (QAction* a : {m_addSketch, m_cmAddMe})
+        connect(a, &QAction::triggered, c, &CollectionsController::addSketchOfPanelLayer);
+    for (QAction* a : {m_addAlbum, m_cmAddScene})
+        connect(a, &QAction::triggered, c, &CollectionsController::addSceneToAlbum);
+    connect(m_exportSketch, &QAction::triggered, c, &CollectionsController::sketchSaveAll);
+    connect(m_exportAlbum, &QAction::triggered, c, &CollectionsController::albumSaveAll);
+    connect(m_importForeground, &QAction::triggered, c, &CollectionsController::importForeground);
+    connect(m_importBackground, &QAction::triggered, c, &CollectionsController::importBackground);
 }
 
 // ---------------------------------------------------------------------------------
@@ -536,6 +534,19 @@ void TMyPicture::updateActions()
     m_cmDeleteMe->setEnabled(canDelete);
     m_lmDelete->setEnabled(m_model.scene().isVisibleLayer(m_model.scene().PanelLayer));
     m_deleteKey->setEnabled(canDelete);
+    m_angleEdit->setEnabled(e.angleEdit);
+    m_tbRotate->setEnabled(e.rotateForeground);
+    for (QAction* a : {m_publish, m_tbPublish, m_addAlbum, m_cmAddScene, m_exportSketch, m_exportAlbum,
+                       m_importForeground, m_importBackground})
+        a->setEnabled(true);
+    m_foregroundSize->setEnabled(e.editForegroundSize);
+    m_backgroundSize->setEnabled(e.editBackgroundSize);
+    m_cmForegroundSize->setEnabled(e.canvasForegroundSize);
+    m_cmBackgroundSize->setEnabled(e.canvasBackgroundSize);
+    m_tbForegroundSize->setEnabled(e.toolForegroundSize);
+    m_tbBackgroundSize->setEnabled(e.toolBackgroundSize);
+    m_addSketch->setEnabled(e.toolsAddSelectedForegroundIntoSketchList);
+    m_cmAddMe->setEnabled(e.canvasAddMeIntoSketchList);
     m_layerPanel->upButton()->setEnabled(e.upTheLayer);
     m_layerPanel->downButton()->setEnabled(e.downTheLayer);
 }
@@ -650,6 +661,10 @@ void TMyPicture::layOutWindow()
         floatPanel(m_backgroundDock, p.background);
         floatPanel(m_photoEffectsDock, p.photoEffects);
     }
+    if (reply.buildBrowsers)
+        m_photoEffects->loadLibraries(QFile::encodeName(m_programFolder).toStdString());
+    if (reply.buildBrowsers)
+        m_collections->buildBrowsers();
     if (reply.buildBrowsers && m_splash) {
         m_splash->close();
         m_splash->deleteLater();

@@ -21,8 +21,12 @@ class QToolButton;
 namespace quill::app {
 
 class CanvasView;
+class CollectionsController;
 class LayerPanel;
 class TAboutus;
+namespace effects {
+class PhotoEffectsController;
+}
 
 // The main window: menus, tool bar, canvas, floating tool panels and status line.
 // It shows the model's state and forwards gestures to it; the model decides every
@@ -74,6 +78,14 @@ public:
     QTabWidget* foregroundNotebook() const { return m_foregroundNotebook; }
     QTabWidget* photoEffectsNotebook() const { return m_effectsNotebook; }
     TAboutus* aboutBox() const { return m_about; }
+    // The browsers, the sketch-list, the album-list, publishing and the size dialog.
+    CollectionsController* collections() const { return m_collections; }
+    // The photo effects panel with its dialogs, and the tool bar's rotate command.
+    effects::PhotoEffectsController* photoEffects() const { return m_photoEffects.get(); }
+    QAction* rotateAction() const { return m_tbRotate; }
+    QLineEdit* angleEdit() const { return m_angleEdit; }
+    // Shows the model's state everywhere after a command.
+    void syncAll();
 
 public slots:
     void openForeground();
@@ -101,8 +113,6 @@ private:
     void createDockPanels();
     // Sets every enabled state from the model.
     void updateActions();
-    // Shows the model's state everywhere after a command.
-    void syncAll();
     void syncTransparency();
     void syncZoom();
     void placeCanvas(const Rect& canvas);
@@ -196,6 +206,8 @@ private:
     QTabWidget* m_effectsNotebook = nullptr;
     LayerPanel* m_layerPanel = nullptr;
     TAboutus* m_about = nullptr;
+    CollectionsController* m_collections = nullptr;
+    std::unique_ptr<effects::PhotoEffectsController> m_photoEffects;
 };
 
 } // namespace quill::app
