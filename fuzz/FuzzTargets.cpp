@@ -1,9 +1,13 @@
 #include "fuzz/FuzzTargets.h"
 
+#include "cli/SceneFile.h"
+#include "collections/AlbumFile.h"
 #include "imaging/Limits.h"
 #include "imaging/PictureFile.h"
 
 #include <exception>
+#include <span>
+#include <string_view>
 
 namespace quill::fuzz {
 
@@ -13,8 +17,14 @@ const std::vector<Target>& targets()
 {
     // The metafile reader tells EMF from WMF by content, so one target covers both.
     static const std::vector<Target> list = {
-        {"jpeg", "fuzz.jpg"}, {"png", "fuzz.png"}, {"gif", "fuzz.gif"},
-        {"bmp", "fuzz.bmp"},  {"ico", "fuzz.ico"}, {"metafile", "fuzz.emf"},
+        {"jpeg", "fuzz.jpg"},
+        {"png", "fuzz.png"},
+        {"gif", "fuzz.gif"},
+        {"bmp", "fuzz.bmp"},
+        {"ico", "fuzz.ico"},
+        {"metafile", "fuzz.emf"},
+        {"album", "fuzz.exe", Reader::Album},
+        {"scene", "fuzz.json", Reader::Scene},
     };
     return list;
 }
@@ -53,6 +63,66 @@ std::string checkPictureReader(const char* fileName, const std::uint8_t* data, s
     }
     g_pixelSum = sum; // keeps the reads from being optimised away
     return {};
+}
+
+std::string checkAlbumReader(const std::uint8_t* data, std::size_t size)
+{
+    AlbumIndex index;
+    try {
+        index = readAlbumIndex(std::span<const std::uint8_t>(data, size), "fuzz.exe");
+    } catch (const std::exception& e) {
+        return std::string("the album reader threw: ") + e.what();
+    } catch (...) {
+        return "the album reader threw something that is not an exception";
+    }
+    if (!index.ok()) {
+        if (!index.scenes.empty())
+            return "scenes were returned with an error";
+        if (index.error.rfind("fuzz.exe", 0) != 0)
+            return "an error that does not name the file";
+        return {};
+    }
+    // Scenes in album order: each one ends 4 bytes (its length word) before the next
+    // starts, and the last one 4 bytes before the count word.
+    std::uint64_t end = size < 4 ? 0 : size - 4;
+    for (auto it = index.scenes.rbegin(); it != index.scenes.rend(); ++it) {
+        if (it->length < 4 || it->offset > end || it->length > end - it->offset ||
+            end - it->offset - it->length != 4)
+            return "a scene outside its place in the file";
+        if (data[it->offset] != 0xFF || data[it->offset + 1] != 0xD8)
+            return "a scene that does not start with the JPEG marker";
+        end = it->offset;
+    }
+    return {};
+}
+
+std::string checkSceneReader(const std::uint8_t* data, std::size_t size)
+{
+    SceneFileResult result;
+    try {
+        result = parseSceneText(std::string_view(reinterpret_cast<const char*>(data), size), "/fuzz",
+                                "fuzz.json");
+    } catch (const std::exception& e) {
+        return std::string("the scene reader threw: ") + e.what();
+    } catch (...) {
+        return "the scene reader threw something that is not an exception";
+    }
+    if (result.scene.has_value() == !result.error.empty())
+        return result.scene ? "a scene and an error at once" : "neither a scene nor an error";
+    return {};
+}
+
+std::string checkTarget(const Target& target, const std::uint8_t* data, std::size_t size)
+{
+    switch (target.reader) {
+    case Reader::Album:
+        return checkAlbumReader(data, size);
+    case Reader::Scene:
+        return checkSceneReader(data, size);
+    case Reader::Picture:
+        break;
+    }
+    return checkPictureReader(target.fileName, data, size);
 }
 
 } // namespace quill::fuzz

@@ -7,11 +7,19 @@
 
 namespace quill::fuzz {
 
-// One fuzz target per picture reader: its name (the corpus folder fuzz/corpus/<name>/)
-// and the file name that makes the program's picture reader choose it.
+// What a fuzz target feeds its input to.
+enum class Reader {
+    Picture, // the program's picture reader, decodePictureBytes, under fileName
+    Album,   // the checked album reader, readAlbumIndex
+    Scene,   // the scene file reader, parseSceneText
+};
+
+// One fuzz target per reader: its name (the corpus folder fuzz/corpus/<name>/), the
+// reader and, for pictures, the file name that makes the picture reader choose it.
 struct Target {
     const char* name;
     const char* fileName;
+    Reader reader = Reader::Picture;
 };
 
 const std::vector<Target>& targets();
@@ -21,5 +29,17 @@ const Target* findTarget(const std::string& name);
 // checks what every reader promises: no exception; a picture either empty or within
 // the size limits with every pixel readable. Returns the broken promise, or "".
 std::string checkPictureReader(const char* fileName, const std::uint8_t* data, std::size_t size);
+
+// Runs the album reader on data and checks: no exception; either an error and no
+// scenes, or no error and scenes in order, each inside the file before its length
+// word, starting with the JPEG marker FF D8. Returns the broken promise, or "".
+std::string checkAlbumReader(const std::uint8_t* data, std::size_t size);
+
+// Runs the scene file reader on data and checks: no exception; either a scene and no
+// error or an error and no scene. Returns the broken promise, or "".
+std::string checkSceneReader(const std::uint8_t* data, std::size_t size);
+
+// The check of the target's reader.
+std::string checkTarget(const Target& target, const std::uint8_t* data, std::size_t size);
 
 } // namespace quill::fuzz

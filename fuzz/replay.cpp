@@ -36,7 +36,7 @@ int main(int argc, char** argv)
         for (const fs::path& file : files) {
             std::ifstream in(file, std::ios::binary);
             const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
-            const std::string broken = quill::fuzz::checkPictureReader(t.fileName, bytes.data(), bytes.size());
+            const std::string broken = quill::fuzz::checkTarget(t, bytes.data(), bytes.size());
             if (broken.empty()) {
                 ++passed;
             } else {
