@@ -138,21 +138,28 @@ namespace {
 // The composition's row blend over an opaque scene must give BlendPixel's bytes for
 // every source alpha and every pair of channel values.
 TEST(BlendRowOverOpaque, EqualsBlendPixelOnEveryInput) {
+    using RowBlend = void (*)(std::uint32_t*, const std::uint32_t*, int);
+    const struct {
+        const char* name;
+        RowBlend blend;
+    } kernels[] = {{"dispatched", blendRowOverOpaque}, {"baseline", blendRowOverOpaqueBaseline}};
     std::vector<std::uint32_t> dest(256), source(256), expected(256);
-    for (int sa = 0; sa < 256; ++sa)
-        for (int d = 0; d < 256; ++d) {
-            for (int s = 0; s < 256; ++s) {
-                dest[std::size_t(s)] = makePixel(d, 255 - d, d ^ 0x5a, 255);
-                source[std::size_t(s)] = makePixel(s, d, 255 - s, sa);
-                expected[std::size_t(s)] = dest[std::size_t(s)];
-                TBitmap32::BlendPixel(&expected[std::size_t(s)], source[std::size_t(s)]);
+    for (const auto& kernel : kernels)
+        for (int sa = 0; sa < 256; ++sa)
+            for (int d = 0; d < 256; ++d) {
+                for (int s = 0; s < 256; ++s) {
+                    dest[std::size_t(s)] = makePixel(d, 255 - d, d ^ 0x5a, 255);
+                    source[std::size_t(s)] = makePixel(s, d, 255 - s, sa);
+                    expected[std::size_t(s)] = dest[std::size_t(s)];
+                    TBitmap32::BlendPixel(&expected[std::size_t(s)], source[std::size_t(s)]);
+                }
+                // Two uneven calls, so both the vector steps and the one-pixel tail see
+                // every input.
+                kernel.blend(dest.data(), source.data(), 243);
+                kernel.blend(dest.data() + 243, source.data() + 243, 13);
+                ASSERT_EQ(dest, expected)
+                    << kernel.name << ": source alpha " << sa << " dest value " << d;
             }
-            // Two uneven calls, so both the four-pixel steps and the one-pixel tail see
-            // every input.
-            blendRowOverOpaque(dest.data(), source.data(), 250);
-            blendRowOverOpaque(dest.data() + 250, source.data() + 250, 6);
-            ASSERT_EQ(dest, expected) << "source alpha " << sa << " dest value " << d;
-        }
 }
 
 } // namespace
