@@ -339,3 +339,53 @@ TEST(AlbumWithBuiltPlayer, LayoutFollowsThePlayerSize)
 
 } // namespace
 } // namespace quill
+
+#include <random>
+
+namespace quill {
+namespace {
+
+// Mutated albums: whatever the reader accepts lies inside the file, in order, each
+// scene starting with FF D8 and followed by its length word.
+TEST(AlbumReader, MutatedAlbumsAreAcceptedOnlyWhenConsistent)
+{
+    const auto good = album(40, {fakeJpeg(20, 1), fakeJpeg(9, 2), fakeJpeg(33, 3)});
+    std::mt19937 random(12345);
+    int accepted = 0, refused = 0;
+    for (int round = 0; round < 4000; ++round) {
+        auto bytes = good;
+        const int changes = 1 + int(random() % 3);
+        for (int c = 0; c < changes; ++c) {
+            // Mostly the trailer and the length words, where the damage matters.
+            const std::size_t at = random() % 2 ? bytes.size() - 1 - random() % 12 : random() % bytes.size();
+            bytes[at] = std::uint8_t(random());
+        }
+        if (round % 7 == 0)
+            bytes.resize(random() % bytes.size());
+        const AlbumIndex index = readAlbumIndex(bytes, "m.exe");
+        if (!index.ok()) {
+            ++refused;
+            EXPECT_TRUE(index.scenes.empty());
+            EXPECT_EQ(index.error.rfind("m.exe is not a valid album: ", 0), 0u) << index.error;
+            continue;
+        }
+        ++accepted;
+        std::uint64_t end = 0;
+        for (const AlbumScene& s : index.scenes) {
+            if (&s != &index.scenes.front())
+                ASSERT_EQ(s.offset, end); // records follow each other without a gap
+            ASSERT_GE(s.length, 4u);
+            ASSERT_LE(s.offset + s.length + 4, bytes.size() - 4);
+            EXPECT_EQ(bytes[s.offset], 0xFF);
+            EXPECT_EQ(bytes[s.offset + 1], 0xD8);
+            EXPECT_EQ(le32At(bytes, std::size_t(s.offset + s.length)), s.length + 4);
+            end = s.offset + s.length + 4;
+        }
+        EXPECT_EQ(end + 4, index.scenes.empty() ? end + 4 : bytes.size());
+    }
+    EXPECT_GT(accepted, 0);
+    EXPECT_GT(refused, 0);
+}
+
+} // namespace
+} // namespace quill
