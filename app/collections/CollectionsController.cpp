@@ -1,0 +1,342 @@
+#include "app/collections/CollectionsController.h"
+
+#include "albumplayer/PlayerBytes.h"
+#include "app/ShapeKeeping.h"
+#include "app/collections/BrowserStrip.h"
+#include "app/collections/PictureListStrip.h"
+#include "app/collections/PictureSizeDialog.h"
+#include "app/collections/PublishDialog.h"
+#include "app/platform/DesktopServices.h"
+#include "app/platform/Platform.h"
+#include "collections/Browser.h"
+#include "imaging/Folders.h"
+#include "imaging/PictureFile.h"
+#include "scene/MainWindowModel.h"
+
+#include <QFile>
+#include <QMenu>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace quill::app {
+
+namespace {
+
+QString fromStd(const std::string& s) {
+    return QString::fromStdString(s);
+}
+std::string toPath(const QString& s) {
+    return QFile::encodeName(s).toStdString();
+}
+QString fromPath(const std::string& s) {
+    return QFile::decodeName(QByteArray::fromStdString(s));
+}
+
+QStringList listForStrip(const QString& folder, const std::vector<std::string>& patterns) {
+    QStringList names;
+    for (const std::string& n : listFolderForStrip(toPath(folder), patterns))
+        names << fromPath(n);
+    return names;
+}
+
+QString withoutTrailingSlash(QString folder) {
+    while (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
+        folder.chop(1);
+    return folder;
+}
+
+} // namespace
+
+CollectionsController::CollectionsController(MainWindowModel& model, Platform& platform,
+                                             QWidget* window, CollectionsHooks hooks)
+    : QObject(window), m_model(model), m_platform(platform), m_window(window),
+      m_hooks(std::move(hooks)), m_desktop(std::make_unique<LinuxDesktopServices>()),
+      m_player(albumPlayerBytes()) {
+    setObjectName(QStringLiteral("Collections"));
+
+    m_backBrowser = new BrowserStrip(StripKind::Background);
+    m_foreBrowser = new BrowserStrip(StripKind::Foreground);
+    connect(m_backBrowser, &BrowserStrip::selectFolderClicked, this,
+            &CollectionsController::importBackground);
+    connect(m_foreBrowser, &BrowserStrip::selectFolderClicked, this,
+            &CollectionsController::importForeground);
+    connect(m_backBrowser, &BrowserStrip::pictureDoubleClicked, this,
+            &CollectionsController::backgroundPicked);
+    connect(m_foreBrowser, &BrowserStrip::stripDoubleClicked, this, [this] {
+        m_model.foregroundBrowserDoubleClicked();
+        if (m_hooks.sceneChanged)
+            m_hooks.sceneChanged();
+    });
+    connect(m_foreBrowser, &BrowserStrip::pictureDoubleClicked, this,
+            &CollectionsController::foregroundPicked);
+
+    m_sketchStrip = new PictureListStrip(m_sketches, QStringLiteral("SB"));
+    m_sketchStrip->setToolTip(QStringLiteral("Double-click to set me as foreground"));
+    m_sketchMenu = new QMenu(window);
+    m_sketchMenu->setObjectName(QStringLiteral("PopupMenu2"));
+    m_sketchMenu->addAction(QStringLiteral("Set me as foreground"), this,
+                            &CollectionsController::sketchSetAsForeground);
+    m_sketchMenu->addAction(QStringLiteral("Save me as"), this,
+                            &CollectionsController::sketchSaveMeAs);
+    m_sketchMenu->addAction(QStringLiteral("Delete me"), this,
+                            &CollectionsController::sketchDeleteMe);
+    m_sketchMenu->addAction(QStringLiteral("Save all into"), this,
+                            &CollectionsController::sketchSaveAll);
+    connect(m_sketchStrip, &PictureListStrip::contextMenuWanted, this,
+            [this](const QPoint& at) { m_sketchMenu->popup(at); });
+    connect(m_sketchStrip, &PictureListStrip::thumbnailDoubleClicked, this,
+            &CollectionsController::useSketch);
+
+    m_albumPage = new QWidget;
+    auto* layout = new QVBoxLayout(m_albumPage);
+    layout->setContentsMargins(3, 3, 3, 3);
+    m_albumStrip = new PictureListStrip(m_albums, QStringLiteral("ScrollBox4"), m_albumPage);
+    layout->addWidget(m_albumStrip, 1);
+    m_makeAlbumButton = new QPushButton(QStringLiteral("Make album"), m_albumPage);
+    m_makeAlbumButton->setObjectName(QStringLiteral("SpeedButton18"));
+    m_makeAlbumButton->setToolTip(QStringLiteral("Make album"));
+    layout->addWidget(m_makeAlbumButton);
+    connect(m_makeAlbumButton, &QPushButton::clicked, this, &CollectionsController::makeAlbum);
+    m_albumMenu = new QMenu(window);
+    m_albumMenu->setObjectName(QStringLiteral("PopupMenu4"));
+    m_albumMenu->addAction(QStringLiteral("Save me as"), this,
+                           &CollectionsController::albumSaveMeAs);
+    m_albumMenu->addAction(QStringLiteral("Delete me"), this,
+                           &CollectionsController::albumDeleteMe);
+    m_albumMenu->addAction(QStringLiteral("Save all into"), this,
+                           &CollectionsController::albumSaveAll);
+    m_albumMenu->addAction(QStringLiteral("Make album"), this, &CollectionsController::makeAlbum);
+    connect(m_albumStrip, &PictureListStrip::contextMenuWanted, this,
+            [this](const QPoint& at) { m_albumMenu->popup(at); });
+
+    m_publish = new TSave_As(
+        platform, *m_desktop,
+        [this] {
+            const QString program = m_hooks.programFolder ? m_hooks.programFolder() : QString();
+            return fromPath(workingFolder(toPath(program), false));
+        },
+        window);
+    m_publish->hide();
+    m_size = new TImage_size(m_model.scene(), platform, m_hooks.sceneChanged, window);
+    m_size->hide();
+}
+
+CollectionsController::~CollectionsController() = default;
+
+void CollectionsController::setDesktopServices(std::unique_ptr<DesktopServices> desktop) {
+    m_desktop = std::move(desktop);
+    m_publish->setDesktopServices(*m_desktop);
+}
+
+void CollectionsController::message(const std::string& text) {
+    if (!text.empty())
+        m_platform.showMessage(m_window, fromStd(text));
+}
+
+QString CollectionsController::backgroundFolder() const {
+    if (!m_backBrowser->folder().isEmpty())
+        return m_backBrowser->folder();
+    const QString program = m_hooks.programFolder ? m_hooks.programFolder() : QString();
+    return fromPath(libraryFoldersBeside(toPath(program)).BackgroundFolder);
+}
+
+QString CollectionsController::foregroundFolder() const {
+    if (!m_foreBrowser->folder().isEmpty())
+        return m_foreBrowser->folder();
+    const QString program = m_hooks.programFolder ? m_hooks.programFolder() : QString();
+    return fromPath(libraryFoldersBeside(toPath(program)).ForegroundFolder);
+}
+
+// The folder chooser of every collection command opens at the background folder.
+QString CollectionsController::chooseFolder(const char* caption) {
+    const QString folder =
+        m_platform.chooseFolder(m_window, QString::fromLatin1(caption), backgroundFolder());
+    return folder.isEmpty() ? folder : withoutTrailingSlash(folder);
+}
+
+// ---------------------------------------------------------------------------------
+// Browsers
+
+void CollectionsController::buildBrowsers() {
+    const QString back = backgroundFolder(), fore = foregroundFolder();
+    m_backBrowser->setFolder(back, listForStrip(back, startupFolderPatterns()));
+    m_foreBrowser->setFolder(fore, listForStrip(fore, startupFolderPatterns()));
+}
+
+void CollectionsController::importBackground() {
+    if (m_hooks.floatBackgroundPanel)
+        m_hooks.floatBackgroundPanel();
+    const QString folder = chooseFolder("Open a directory to add pictures as background.");
+    if (folder.isEmpty())
+        return;
+    m_backBrowser->setFolder(folder, listForStrip(folder, browserFolderPatterns()));
+}
+
+void CollectionsController::importForeground() {
+    if (m_hooks.showForegroundPage)
+        m_hooks.showForegroundPage(0);
+    const QString folder = chooseFolder("Open a directory to add pictures as foreground.");
+    if (folder.isEmpty())
+        return;
+    m_foreBrowser->setFolder(folder, listForStrip(folder, browserFolderPatterns()));
+}
+
+void CollectionsController::backgroundPicked(const QString& path, const QString& name) {
+    LoadResult read = LoadPictureFile(toPath(path));
+    const std::string refused = m_model.browserBackground(&read.picture, toPath(name));
+    // A reader's warning about a picture it could still read, else the refusal.
+    message(refused.empty() ? read.message : refused);
+    if (m_hooks.sceneChanged)
+        m_hooks.sceneChanged();
+}
+
+void CollectionsController::foregroundPicked(const QString& path, const QString& name) {
+    LoadResult read = LoadPictureFile(toPath(path));
+    const int before = m_model.scene().LayerCount();
+    const std::string refused = m_model.browserForeground(&read.picture, toPath(name));
+    message(refused.empty() ? read.message : refused);
+    Scene& scene = m_model.scene();
+    if (refused.empty() && scene.LayerCount() == before + 1 && hasSeeThroughPixels(read.picture)) {
+        LayerSlot& slot = scene.layer(scene.LayerCount());
+        cutOutSeeThroughPixels(read.picture, slot.ForeOriginal);
+        cutOutSeeThroughPixels(read.picture, slot.ForeWork);
+        scene.RefreshLayer();
+    }
+    if (m_hooks.sceneChanged)
+        m_hooks.sceneChanged();
+}
+
+// ---------------------------------------------------------------------------------
+// Sketch-list and album-list
+
+void CollectionsController::addSketchOfPanelLayer() {
+    const Scene& scene = m_model.scene();
+    if (!scene.isVisibleLayer(scene.PanelLayer)) {
+        message("Have no foreground!");
+        return;
+    }
+    if (m_sketches.addLayer(scene, scene.PanelLayer) == 0)
+        return;
+    m_sketchStrip->sync();
+    if (m_hooks.revealForegroundPage)
+        m_hooks.revealForegroundPage(1);
+}
+
+void CollectionsController::addSceneToAlbum() {
+    if (m_albums.addScene(m_model.scene()) == 0)
+        return;
+    m_albumStrip->sync();
+    if (m_hooks.floatAlbumPanel)
+        m_hooks.floatAlbumPanel();
+}
+
+void CollectionsController::canvasDoubleClicked(int result) {
+    if (result == -1) {
+        addSceneToAlbum();
+        return;
+    }
+    if (result <= 0 || m_sketches.addLayer(m_model.scene(), result) == 0)
+        return;
+    m_sketchStrip->sync();
+    if (m_hooks.floatForegroundKeepingCaption)
+        m_hooks.floatForegroundKeepingCaption(1);
+}
+
+void CollectionsController::useSketch(int i) {
+    if (i < 1 || i > m_sketches.count())
+        return;
+    m_model.sketchListForeground(m_sketches.picture(i));
+    if (m_hooks.sceneChanged)
+        m_hooks.sceneChanged();
+}
+
+void CollectionsController::sketchSetAsForeground() {
+    useSketch(m_sketches.selected());
+}
+
+void CollectionsController::sketchSaveMeAs() {
+    if (m_sketches.hasSelection())
+        savePictureThroughChooser(m_window, m_platform, m_sketches.picture(m_sketches.selected()));
+}
+
+void CollectionsController::sketchDeleteMe() {
+    if (m_sketches.deleteSelected())
+        m_sketchStrip->sync();
+}
+
+void CollectionsController::saveAll(PictureList& list, PictureListStrip*) {
+    const std::string empty = list.saveAllPrecheck();
+    if (!empty.empty()) {
+        message(empty);
+        return;
+    }
+    const QString folder = chooseFolder(list.style().folderCaption);
+    if (folder.isEmpty())
+        return;
+    message(list.saveAll(toPath(folder)));
+}
+
+void CollectionsController::sketchSaveAll() {
+    saveAll(m_sketches, m_sketchStrip);
+}
+
+void CollectionsController::albumSaveMeAs() {
+    if (m_albums.hasSelection())
+        savePictureThroughChooser(m_window, m_platform, m_albums.picture(m_albums.selected()));
+}
+
+void CollectionsController::albumDeleteMe() {
+    if (m_albums.deleteSelected())
+        m_albumStrip->sync();
+}
+
+void CollectionsController::albumSaveAll() {
+    saveAll(m_albums, m_albumStrip);
+}
+
+void CollectionsController::makeAlbum() {
+    const std::string empty = m_albums.makeAlbumPrecheck();
+    if (!empty.empty()) {
+        message(empty);
+        return;
+    }
+    const QString recorder = m_hooks.recorderFolder ? m_hooks.recorderFolder() : QString();
+    const AlbumMakeResult made = m_albums.makeAlbum(toPath(recorder), m_player);
+    if (!made.ok) {
+        message(made.message);
+        return;
+    }
+    const QString chosen = m_platform.savePictureFile(m_window, QStringLiteral("Save album as"),
+                                                      QStringLiteral("album.exe"),
+                                                      qtNameFilters(QStringLiteral("*.exe|*.exe")));
+    if (!chosen.isEmpty()) {
+        const std::string failed = copyAlbumTo(made.albumPath, toPath(chosen));
+        if (!failed.empty()) {
+            message(failed);
+            return;
+        }
+    }
+    message(kAlbumMade);
+}
+
+// ---------------------------------------------------------------------------------
+// Publish and sizes
+
+void CollectionsController::publish() {
+    const std::string refused = m_model.publish();
+    if (!refused.empty()) {
+        message(refused);
+        return;
+    }
+    m_publish->showWith(m_model.scene().scenePicture());
+}
+
+void CollectionsController::foregroundSize() {
+    m_size->openFor(1);
+}
+
+void CollectionsController::backgroundSize() {
+    m_size->openFor(2);
+}
+
+} // namespace quill::app
