@@ -110,8 +110,7 @@ PlayerWindow::PlayerWindow(std::vector<PlayerScene> scenes, std::function<QImage
                 m_model.moveLeft();
                 break;
             default:
-                // Closing the band ends the program, view window and all.
-                QCoreApplication::quit();
+                close();
                 return;
             }
             if (m_model.timerRunning())
@@ -178,6 +177,13 @@ void PlayerWindow::mouseMoveEvent(QMouseEvent* event)
         m_timer.start();
     else
         m_timer.stop();
+}
+
+void PlayerWindow::closeEvent(QCloseEvent* event)
+{
+    // Closing the band ends the program, view window and all.
+    QWidget::closeEvent(event);
+    QCoreApplication::quit();
 }
 
 void PlayerWindow::mouseDoubleClickEvent(QMouseEvent* event)
