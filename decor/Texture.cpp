@@ -5,23 +5,13 @@
 
 #include <algorithm>
 #include <array>
-#include <memory>
-#include <thread>
+#include <cmath>
 #include <vector>
 
 namespace quill {
 namespace {
 
 constexpr std::uint16_t kTie = 0xffff; // the exact value is a rounding tie: ask the formula
-constexpr std::uint8_t kTie8 = 0xff;   // the same in a byte table (values there are 0..100)
-
-// Round(num / den) with halves to even, or kTie when num / den is exactly a half.
-std::uint16_t roundRatio(int num, int den) {
-    const int q = num / den, rem = num - q * den;
-    if (2 * rem == den)
-        return kTie;
-    return std::uint16_t(q + (2 * rem > den));
-}
 
 // Whole-number hue, saturation and lightness as exact ratios of the bytes:
 //   l = Round(100 (max + min) / 510)
@@ -30,29 +20,32 @@ std::uint16_t roundRatio(int num, int den) {
 //       blue largest, tested in that order; n the difference of the two other channels).
 // The double formula is within 1e-12 of these ratios while a ratio that is not a tie lies
 // at least 1/510 from one, so both round alike; a tie is left to the formula.
+//
+// The divisions by a denominator den = 1..255 are multiplications by
+// reciprocal[den] = ceil(2^40 / den): for num < 2^17, num * reciprocal / 2^40 exceeds
+// num / den by less than 2^-23, while a fraction of num / den is at most 1 - 1/255, so
+// the floor is exact.
 struct HslRatioTables {
-    std::array<std::uint16_t, 511> lightness;
-    std::vector<std::uint8_t> saturation; // [d][max + min], kTie8 for a tie
-    std::vector<std::uint16_t> hue;       // [sector][n + 255][d]
+    std::array<std::uint16_t, 511> lightness; // [max + min], kTie for a tie
+    std::array<std::uint64_t, 256> reciprocal;
 
-    HslRatioTables() : saturation(256 * 511, 0), hue(3 * 511 * 256, 0) {
-        for (int sum = 0; sum <= 510; ++sum)
-            lightness[sum] = roundRatio(100 * sum, 510);
-        for (int d = 1; d <= 255; ++d)
-            for (int sum = d; sum <= 510 - d; ++sum) {
-                // At max + min = 255 both denominators are 255.
-                const int den = sum <= 255 ? sum : 510 - sum;
-                const std::uint16_t v = roundRatio(100 * d, den);
-                saturation[d * 511 + sum] = v == kTie ? kTie8 : std::uint8_t(v);
-            }
-        for (int sector = 0; sector < 3; ++sector)
-            for (int n = -255; n <= 255; ++n)
-                for (int d = 1; d <= 255; ++d) {
-                    int num = 60 * (2 * sector * d + n);
-                    if (num < 0)
-                        num += 360 * d;
-                    hue[(sector * 511 + n + 255) * 256 + d] = roundRatio(num, d);
-                }
+    HslRatioTables() {
+        reciprocal[0] = 0;
+        for (std::uint64_t den = 1; den < 256; ++den)
+            reciprocal[den] = ((std::uint64_t(1) << 40) + den - 1) / den;
+        for (int sum = 0; sum <= 510; ++sum) {
+            const int q = 100 * sum / 510, rem = 100 * sum - q * 510;
+            lightness[sum] = 2 * rem == 510 ? kTie : std::uint16_t(q + (2 * rem > 510));
+        }
+    }
+
+    // Round(num / den), halves to even, for num < 2^17 and den 1..255; sets tie when
+    // num / den is exactly a half.
+    std::uint32_t roundRatio(std::uint32_t num, std::uint32_t den, std::uint32_t& tie) const {
+        const auto q = std::uint32_t((std::uint64_t(num) * reciprocal[den]) >> 40);
+        const std::uint32_t twiceRem = 2 * (num - q * den);
+        tie |= std::uint32_t(twiceRem == den);
+        return q + std::uint32_t(twiceRem > den);
     }
 };
 
@@ -61,31 +54,66 @@ const HslRatioTables& ratioTables() {
     return tables;
 }
 
-// HSLtoRGB360 for every h 0..359, s 0..100, l 0..100 as pixel words with alpha 255.
-constexpr int kHslPlane = 101 * 101;
-const std::uint32_t* hslPixelTable() {
-    // Built on threads of its own rather than parallelRows, so that a first use from
-    // inside another parallel job cannot wait on that job's pool.
-    static const std::unique_ptr<std::uint32_t[]> table = [] {
-        std::unique_ptr<std::uint32_t[]> t(new std::uint32_t[std::size_t(360) * kHslPlane]);
-        auto build = [&t](int h0, int h1) {
-            for (int h = h0; h < h1; ++h)
-                for (int s = 0; s <= 100; ++s)
-                    for (int l = 0; l <= 100; ++l) {
-                        const RGB8 c = HSLtoRGB360(h, s, l);
-                        t[std::size_t(h) * kHslPlane + s * 101 + l] = makePixel(c.r, c.g, c.b, 255);
-                    }
-        };
-        const int threads = int(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
-        std::vector<std::thread> workers;
-        for (int i = 1; i < threads; ++i)
-            workers.emplace_back(build, 360 * i / threads, 360 * (i + 1) / threads);
-        build(0, 360 / threads);
-        for (auto& w : workers)
-            w.join();
-        return t;
-    }();
-    return table.get();
+// HSLtoRGB360 works channel by channel in three steps, each a function of one input:
+// the hue gives the three channel values v (one 255, one 0, one in between), the
+// saturation moves each v toward 128, the lightness toward 255 or 0. The first two
+// steps are held per (h, s) as a pixel word, the last per (l, channel value), every
+// entry computed with the formula's own double expressions, so the tables give its
+// results exactly (about 170 KiB together).
+struct HslToRgbTables {
+    std::vector<std::uint32_t> hueSaturation; // [h * 101 + s], h 0..359: R, G, B after the saturation step
+    std::vector<std::array<std::uint8_t, 256>> lightness; // [l][channel value]
+
+    HslToRgbTables() : hueSaturation(360 * 101), lightness(101) {
+        const double k = 4.25; // 255 / 60 per degree
+        for (int h = 0; h < 360; ++h) {
+            double v[3];
+            if (h <= 60) {
+                v[0] = 255; v[1] = std::nearbyint(h * k); v[2] = 0;
+            } else if (h <= 120) {
+                v[0] = std::nearbyint(255 - (h - 60) * k); v[1] = 255; v[2] = 0;
+            } else if (h <= 180) {
+                v[0] = 0; v[1] = 255; v[2] = std::nearbyint((h - 120) * k);
+            } else if (h <= 240) {
+                v[0] = 0; v[1] = std::nearbyint(255 - (h - 180) * k); v[2] = 255;
+            } else if (h <= 300) {
+                v[0] = std::nearbyint((h - 240) * k); v[1] = 0; v[2] = 255;
+            } else {
+                v[0] = 255; v[1] = 0; v[2] = std::nearbyint(255 - (h - 300) * k);
+            }
+            for (int s = 0; s <= 100; ++s) {
+                const double f = std::fabs(double(s - 100)) / 100;
+                int c[3];
+                for (int i = 0; i < 3; ++i)
+                    c[i] = int(std::nearbyint(v[i] - (v[i] - 128) * f));
+                hueSaturation[h * 101 + s] = makePixel(c[0], c[1], c[2], 255);
+            }
+        }
+        for (int l = 0; l <= 100; ++l) {
+            const double m = double(l - 50) / 50;
+            for (int c = 0; c < 256; ++c) {
+                double out = c;
+                if (m > 0)
+                    out = std::nearbyint(c + (255 - c) * m);
+                else if (m < 0)
+                    out = std::nearbyint(c + c * m);
+                lightness[l][c] = std::uint8_t(out);
+            }
+        }
+    }
+
+    // h 0..359, s and l 0..100.
+    std::uint32_t pixel(int h, int s, int l) const {
+        const std::uint32_t c = hueSaturation[h * 101 + s];
+        const std::uint8_t* light = lightness[l].data();
+        return 0xff000000u | (std::uint32_t(light[(c >> 16) & 0xff]) << 16) |
+               (std::uint32_t(light[(c >> 8) & 0xff]) << 8) | light[c & 0xff];
+    }
+};
+
+const HslToRgbTables& hslToRgbTables() {
+    static const HslToRgbTables tables;
+    return tables;
 }
 
 } // namespace
@@ -103,24 +131,22 @@ inline HSL360 hslFromRatios(const HslRatioTables& t, int r, int g, int b) {
         out.l = l;
         return out;
     }
-    const std::uint8_t s = t.saturation[d * 511 + sum];
-    // The same order of tests as the formula: red, then green, then blue largest.
-    int sector, n;
-    if (r == mx) {
-        sector = 0;
-        n = g - b;
-    } else if (g == mx) {
-        sector = 1;
-        n = b - r;
-    } else {
-        sector = 2;
-        n = r - g;
-    }
-    const std::uint16_t h = t.hue[(sector * 511 + n + 255) * 256 + d];
-    if (h == kTie || s == kTie8 || l == kTie)
+    std::uint32_t tie = l == kTie;
+    // At max + min = 255 both denominators are 255.
+    const int sDen = sum <= 255 ? sum : 510 - sum;
+    const std::uint32_t s = t.roundRatio(std::uint32_t(100 * d), std::uint32_t(sDen), tie);
+    // The same order of tests as the formula: red, then green, then blue largest
+    // (selects rather than branches: on a photo the largest channel changes unpredictably).
+    const bool redLargest = r == mx, greenLargest = g == mx;
+    const int sector = redLargest ? 0 : (greenLargest ? 1 : 2);
+    const int n = redLargest ? g - b : (greenLargest ? b - r : r - g);
+    int num = 60 * (2 * sector * d + n);
+    num += num < 0 ? 360 * d : 0;
+    const std::uint32_t h = t.roundRatio(std::uint32_t(num), std::uint32_t(d), tie);
+    if (tie)
         return RGBtoHSL360(r, g, b);
-    out.h = h;
-    out.s = s;
+    out.h = int(h);
+    out.s = int(s);
     out.l = l;
     return out;
 }
@@ -136,7 +162,7 @@ std::uint32_t HSLtoPixelFast(int h, int s, int l) {
         h = 0;
     if (h < 0 || h > 359 || s < 0 || s > 100 || l < 0 || l > 100)
         return makePixel(0, 0, 0, 255);
-    return hslPixelTable()[std::size_t(h) * kHslPlane + s * 101 + l];
+    return hslToRgbTables().pixel(h, s, l);
 }
 
 bool tileUsable(const TBitmap32& tile) {
@@ -167,34 +193,31 @@ void ApplyTexture(const TBitmap32& tile, const TBitmap32& source, TBitmap32& tar
             shift[y * kTileSize + x] =
                 std::int8_t(RGBtoHSL360(pixelRed(p), pixelGreen(p), pixelBlue(p)).l - 70);
         }
-    const std::uint32_t* hslTable = hslPixelTable();
+    const HslToRgbTables& toRgb = hslToRgbTables();
     const HslRatioTables& ratios = ratioTables();
     const int w = source.width(), h = source.height();
-    TBitmap32 result = TBitmap32::uninitialized(w, h);
+    // Every pixel depends on its own source pixel only, so the result is written straight
+    // into the target, into the source itself when they are the same picture, and into
+    // the target's own memory when it already has the size.
+    if (&target != &source && (target.width() != w || target.height() != h))
+        target = TBitmap32::uninitialized(w, h);
     parallelRows(h, std::size_t(w) * 4, [&](int y0, int y1) {
         for (int y = y0; y < y1; ++y) {
             const std::uint32_t* in = source.row32(y);
-            std::uint32_t* out = result.row32(y);
+            std::uint32_t* out = target.row32(y);
             const std::int8_t* tileRow = &shift[(y % kTileSize) * kTileSize];
             int tx = 0;
-            // Neighbouring pixels often share a colour: keep the last conversion.
-            std::uint32_t lastColour = 0x01000000u; // never a colour with its alpha cleared
-            HSL360 c;
             for (int x = 0; x < w; ++x) {
-                const std::uint32_t p = in[x] & 0x00ffffffu;
-                if (p != lastColour) {
-                    c = hslFromRatios(ratios, pixelRed(p), pixelGreen(p), pixelBlue(p));
-                    lastColour = p;
-                }
+                const std::uint32_t p = in[x];
+                const HSL360 c = hslFromRatios(ratios, pixelRed(p), pixelGreen(p), pixelBlue(p));
                 const int l = std::clamp(c.l + tileRow[tx], 0, 100);
                 const int hue = c.h == 360 ? 0 : c.h;
-                out[x] = hslTable[std::size_t(hue) * kHslPlane + c.s * 101 + l];
+                out[x] = toRgb.pixel(hue, c.s, l);
                 if (++tx == kTileSize)
                     tx = 0;
             }
         }
     });
-    target = std::move(result);
 }
 
 const TBitmap32& textureTile(int k) {
