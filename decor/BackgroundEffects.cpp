@@ -1,6 +1,6 @@
 #include "decor/BackgroundEffects.h"
 
-#include "imaging/Colour.h"
+#include "effects/PenAndInk.h"
 #include "imaging/Parallel.h"
 
 #include <algorithm>
@@ -209,45 +209,25 @@ void horizontalStria(TBitmap32& picture) {
     });
 }
 
-namespace {
-
-// One grey row. 1000 x the exact grey plus a half, divided: right everywhere except at an
-// exact .5, a tie that the extended-precision formula settles; those pixels are kept as
-// they were and redone.
-void grayRow(std::uint32_t* __restrict q, std::uint32_t* __restrict tiePixel, int w) {
-    std::uint32_t ties = 0;
-    for (int x = 0; x < w; ++x) {
-        const std::uint32_t p = q[x];
-        const std::uint32_t n =
-            299 * ((p >> 16) & 0xff) + 587 * ((p >> 8) & 0xff) + 110 * (p & 0xff) + 500;
-        // n / 1000 as (n / 8) / 125 with a multiply that stays within 32 bits: exact for
-        // every n / 8 below 2^15.
-        const std::uint32_t v = ((n >> 3) * 67109u) >> 23;
-        const std::uint32_t tie = n - v * 1000 == 0;
-        ties += tie;
-        // The pixel as it was where it is a tie, else 0 (black is never a tie).
-        tiePixel[x] = p & (0u - tie);
-        q[x] = (p & kAlphaMask) | (v << 16) | (v << 8) | v;
-    }
-    for (int x = 0; ties != 0 && x < w; ++x)
-        if (const std::uint32_t p = tiePixel[x]) {
-            const std::uint32_t v =
-                std::uint32_t(greyInk(pixelRed(p), pixelGreen(p), pixelBlue(p)));
-            q[x] = (p & kAlphaMask) | (v << 16) | (v << 8) | v;
-            --ties;
-        }
-}
-
-} // namespace
-
+// The ink grey of each pixel, worked out a chunk of a row at a time by the shared row
+// conversion (exact, its halves settled as the extended-precision formula settles them).
 void grayBackground(TBitmap32& picture) {
     const int w = picture.width(), h = picture.height();
     if (picture.empty())
         return;
     parallelRows(h, std::size_t(w), [&picture, w](int y0, int y1) {
-        std::vector<std::uint32_t> tiePixel(static_cast<std::size_t>(w));
-        for (int y = y0; y < y1; ++y)
-            grayRow(picture.row32(y), tiePixel.data(), w);
+        constexpr int kChunk = 1024; // the grey of a chunk of a row sits on the stack
+        std::uint8_t grey[kChunk];
+        for (int y = y0; y < y1; ++y) {
+            std::uint32_t* row = picture.row32(y);
+            for (int x0 = 0; x0 < w; x0 += kChunk) {
+                const int count = std::min(kChunk, w - x0);
+                std::uint32_t* q = row + x0;
+                inkGreyRow(q, count, grey);
+                for (int i = 0; i < count; ++i)
+                    q[i] = (q[i] & kAlphaMask) | (std::uint32_t(grey[i]) * 0x010101u);
+            }
+        }
     });
 }
 

@@ -55,6 +55,23 @@ struct Turn {
             sy[i] = ry;
         }
     }
+    // The same for a run of a row, as 32-bit whole numbers, with nearHalf[i] set where
+    // the long double formula must decide (the nearer sum within 1e-6 of a half).
+    void runWhole(long dx0, long dy, int count, std::int32_t* __restrict sx,
+                  std::int32_t* __restrict sy, std::uint8_t* __restrict nearHalf) const {
+        const double a = -(double(dy) * sinD), b = double(dy) * cosD;
+        const double c = cosD, s = sinD, start = double(dx0);
+        for (int i = 0; i < count; ++i) {
+            const double dx = start + double(i);
+            const double vx = dx * c + a, vy = dx * s + b;
+            const double rx = roundEven(vx), ry = roundEven(vy);
+            const double gx = std::fabs(std::fabs(vx - rx) - 0.5);
+            const double gy = std::fabs(std::fabs(vy - ry) - 0.5);
+            nearHalf[i] = std::uint8_t(!((gx < gy ? gx : gy) > 1e-6));
+            sx[i] = std::int32_t(rx);
+            sy[i] = std::int32_t(ry);
+        }
+    }
 };
 
 // One row's source offsets, computed by Turn::row.
@@ -183,13 +200,19 @@ RotationResult RotatePicture(const TBitmap32& picture, int cx, int cy, double th
             const Span span = pictureSpan(turn, dy, -centreX, qw, toPictureX, toPictureY, w, h);
             if (span.first > span.last)
                 continue; // every sample of the row is outside the picture
-            offsets.compute(turn, span.first - centreX, dy, span.last - span.first + 1);
-            for (int x = span.first; x <= span.last; ++x) {
-                std::int32_t sx, sy;
-                offsets.get(turn, x - span.first, sx, sy);
-                if (read(sx, sy) != CutoutColor) {
-                    firstContent[y] = x;
-                    break;
+            // The first content lies a pixel or two into the span unless the picture
+            // holds cutout pixels itself: the offsets are worked out a short run at a time.
+            constexpr int kRun = 32;
+            for (int x0 = span.first; x0 <= span.last && firstContent[y] < 0; x0 += kRun) {
+                const int count = std::min(kRun, span.last - x0 + 1);
+                offsets.compute(turn, x0 - centreX, dy, count);
+                for (int i = 0; i < count; ++i) {
+                    std::int32_t sx, sy;
+                    offsets.get(turn, i, sx, sy);
+                    if (read(sx, sy) != CutoutColor) {
+                        firstContent[y] = x0 + i;
+                        break;
+                    }
                 }
             }
         }
@@ -217,25 +240,46 @@ RotationResult RotatePicture(const TBitmap32& picture, int cx, int cy, double th
 
     result.picture = TBitmap32::uninitialized(rw, rh);
     TBitmap32& out = result.picture;
+    const long xToDx = long(left) - centreX;
     parallelRows(rh, std::size_t(rw), [&](int y0, int y1) {
-        RowOffsets offsets(rw);
+        // The band is worked in blocks of columns, so that the picture rows a block reads
+        // stay in the cache from one turned row to the next.
+        constexpr int kBlock = 256;
+        std::int32_t sxs[kBlock], sys[kBlock];
+        std::uint8_t nearHalf[kBlock];
+        std::vector<Span> spans(std::size_t(y1 - y0));
         for (int y = y0; y < y1; ++y) {
-            const long dy = long(y) + top - centreY, xToDx = long(left) - centreX;
+            const long dy = long(y) + top - centreY;
             std::uint32_t* row = out.row32(y);
             const Span span = pictureSpan(turn, dy, xToDx, rw, toPictureX, toPictureY, w, h);
+            spans[std::size_t(y - y0)] = span;
             if (span.first > span.last) {
                 std::fill(row, row + rw, CutoutColor);
                 continue;
             }
             std::fill(row, row + span.first, CutoutColor);
             std::fill(row + span.last + 1, row + rw, CutoutColor);
-            offsets.compute(turn, span.first + xToDx, dy, span.last - span.first + 1);
-            for (int x = span.first; x <= span.last; ++x) {
-                std::int32_t sx, sy;
-                offsets.get(turn, x - span.first, sx, sy);
-                row[x] = read(sx, sy);
-            }
         }
+        for (int xb = 0; xb < rw; xb += kBlock)
+            for (int y = y0; y < y1; ++y) {
+                const Span span = spans[std::size_t(y - y0)];
+                const int first = std::max(span.first, xb);
+                const int last = std::min(span.last, xb + kBlock - 1);
+                if (first > last)
+                    continue;
+                const long dy = long(y) + top - centreY;
+                const int count = last - first + 1;
+                turn.runWhole(first + xToDx, dy, count, sxs, sys, nearHalf);
+                std::uint32_t* row = out.row32(y) + first;
+                for (int i = 0; i < count; ++i) {
+                    std::int32_t sx = sxs[i], sy = sys[i];
+                    if (nearHalf[i]) {
+                        sx = std::int32_t(turn.exactX(first + xToDx + i, dy));
+                        sy = std::int32_t(turn.exactY(first + xToDx + i, dy));
+                    }
+                    row[i] = read(sx, sy);
+                }
+            }
     });
     result.GrowX = padX - left;
     result.GrowY = padY - top;
