@@ -81,24 +81,30 @@ void blit(const TBitmap32& dib, std::int64_t rowOffset, const BitmapDraw& d, con
         return;
     const std::int64_t left = std::max<std::int64_t>(x0, 0), right = std::min<std::int64_t>(x1, out.width());
     const std::int64_t top = std::max<std::int64_t>(y0, 0), bottom = std::min<std::int64_t>(y1, out.height());
+    if (left >= right || top >= bottom)
+        return;
+    // One source column per visible destination column, worked out once; -1: outside.
+    std::vector<int> columns(std::size_t(right - left));
+    for (std::int64_t px = left; px < right; ++px) {
+        std::int64_t j = px - x0;
+        if (flipX)
+            j = pw - 1 - j;
+        // Offsets and sizes come from the file: the product may pass 64 bits.
+        const std::int64_t col = sx + std::int64_t(__int128(j) * sw / pw);
+        columns[std::size_t(px - left)] = col >= 0 && col < dib.width() ? int(col) : -1;
+    }
     for (std::int64_t py = top; py < bottom; ++py) {
         std::int64_t k = py - y0;
         if (flipY)
             k = ph - 1 - k;
-        // Offsets and sizes come from the file: the product may pass 64 bits.
         const std::int64_t row = sy + std::int64_t(__int128(k) * sh / ph) - rowOffset;
         if (row < 0 || row >= dib.height())
             continue;
         const std::uint32_t* src = dib.row32(int(row));
-        std::uint32_t* dst = out.row32(int(py));
-        for (std::int64_t px = left; px < right; ++px) {
-            std::int64_t j = px - x0;
-            if (flipX)
-                j = pw - 1 - j;
-            const std::int64_t col = sx + std::int64_t(__int128(j) * sw / pw);
-            if (col >= 0 && col < dib.width())
-                dst[px] = src[col] | 0xFF000000u;
-        }
+        std::uint32_t* dst = out.row32(int(py)) + left;
+        for (std::size_t i = 0; i < columns.size(); ++i)
+            if (columns[i] >= 0)
+                dst[i] = src[columns[i]] | 0xFF000000u;
     }
 }
 
