@@ -266,3 +266,35 @@ TEST(BackgroundEffects, GrayEqualsGreyInkOnEveryColour) {
 
 } // namespace
 } // namespace quill
+
+namespace quill {
+namespace {
+
+// Rows longer than the grey pass's 1024-pixel chunks, ending inside a chunk, with every
+// byte random (alpha included) and the colours whose grey is an exact half planted
+// across the chunk edges.
+TEST(BackgroundEffects, GrayEqualsPlainAcrossChunkEdges) {
+    const std::pair<int, int> sizes[] = {{1025, 3}, {2049, 4}, {1023, 2}, {3000, 1}};
+    unsigned seed = 90;
+    for (auto [w, h] : sizes) {
+        TBitmap32 a = testing::noisePicture(w, h, seed++);
+        int planted = 0;
+        for (int r = 0; r < 256 && planted < 64; ++r)
+            for (int g = 0; g < 256 && planted < 64; g += 37)
+                for (int b = 0; b < 256; ++b)
+                    if ((299 * r + 587 * g + 110 * b) % 1000 == 500) {
+                        const int x = (1020 + 3 * planted) % w, y = planted % h;
+                        a.setPixel(x, y, makePixel(r, g, b, 0x33));
+                        ++planted;
+                        break;
+                    }
+        ASSERT_EQ(planted, 64);
+        TBitmap32 b = a;
+        grayBackground(a);
+        grayPlain(b);
+        EXPECT_TRUE(a == b) << w << "x" << h;
+    }
+}
+
+} // namespace
+} // namespace quill

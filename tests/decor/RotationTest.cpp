@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <stdexcept>
+#include <string>
 
 namespace quill {
 namespace {
@@ -113,6 +114,35 @@ TEST(Rotation, EqualsPlainTurnOnOddSizesAndAngles) {
     EXPECT_TRUE(fast.picture == plain.picture);
     EXPECT_EQ(fast.GrowX, plain.GrowX);
     EXPECT_EQ(fast.GrowY, plain.GrowY);
+}
+
+// Pictures whose first content lies deep inside the sampled span (cutout columns and
+// rows of their own), and turned rows wider than one column block, with spans starting
+// and ending inside blocks.
+TEST(Rotation, EqualsPlainTurnWithCutoutMarginsAndWideRows) {
+    struct Case {
+        int w, h, cutLeft, cutTop, degrees;
+    } cases[] = {
+        {150, 40, 100, 0, 30}, {150, 40, 100, 0, -5}, {90, 120, 0, 70, 12},
+        {200, 60, 33, 20, 1},  {700, 30, 0, 0, 3},    {700, 30, 0, 0, -2},
+        {600, 9, 250, 0, 0},   {301, 77, 64, 31, 89},
+    };
+    unsigned seed = 300;
+    for (const auto& c : cases) {
+        TBitmap32 pic = noisePicture(c.w, c.h, seed++);
+        for (int y = 0; y < c.h; ++y)
+            for (int x = 0; x < c.w; ++x)
+                if (x < c.cutLeft || y < c.cutTop)
+                    pic.setPixel(x, y, CutoutColor);
+        const int cx = int(std::nearbyintl(c.w / 2.0L)), cy = int(std::nearbyintl(c.h / 2.0L));
+        RotationResult fast = rotateAboutCentre(pic, c.degrees);
+        RotationResult plain = rotatePlain(pic, cx, cy, rotationAngle(c.degrees));
+        const std::string what = std::to_string(c.w) + "x" + std::to_string(c.h) + " by " +
+                                 std::to_string(c.degrees);
+        ASSERT_TRUE(fast.picture == plain.picture) << what;
+        EXPECT_EQ(fast.GrowX, plain.GrowX) << what;
+        EXPECT_EQ(fast.GrowY, plain.GrowY) << what;
+    }
 }
 
 TEST(Rotation, WorkedSizesAndGrowth) {

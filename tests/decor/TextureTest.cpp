@@ -130,6 +130,31 @@ TEST(Texture, FastEqualsPlainOnOddSizesAndPhotos) {
     }
 }
 
+// The result goes into the target's own memory when it has the size already, into new
+// memory otherwise; the tile itself may be the target.
+TEST(Texture, TargetOfAnySizeGetsTheWholeResult) {
+    const TBitmap32 source = photoLikePicture(131, 67, 12);
+    TBitmap32 plain;
+    applyTexturePlain(textureTile(9), source, plain);
+    struct Case {
+        int w, h;
+    } cases[] = {{131, 67}, {67, 131}, {1, 1}, {200, 100}, {0, 0}};
+    for (auto c : cases) {
+        TBitmap32 target = noisePicture(c.w, c.h, 5);
+        ApplyTexture(textureTile(9), source, target);
+        EXPECT_TRUE(target == plain) << c.w << "x" << c.h;
+    }
+    TBitmap32 tile = textureTile(9), tilePlain;
+    const TBitmap32 tileCopy = tile;
+    applyTexturePlain(tileCopy, tileCopy, tilePlain);
+    ApplyTexture(tile, tile, tile);
+    EXPECT_TRUE(tile == tilePlain);
+    TBitmap32 big = photoLikePicture(58, 58, 2), intoTile = textureTile(4), expected;
+    applyTexturePlain(textureTile(4), big, expected);
+    ApplyTexture(intoTile, big, intoTile);
+    EXPECT_TRUE(intoTile == expected);
+}
+
 TEST(Texture, SecondTileReplacesTheFirst) {
     TBitmap32 original = photoLikePicture(90, 70, 3), work, alone;
     ApplyTexture(textureTile(3), original, work);
