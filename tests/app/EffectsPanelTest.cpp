@@ -44,7 +44,8 @@ struct EffectsFixture : WindowFixture {
         openForeground(writePicture(QStringLiteral("photo.bmp"), photo(w, h)));
         ASSERT_EQ(scene().LayerCount(), 1);
     }
-    void click(QAbstractButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+    // A click as the button takes it from the user (a selected radio button stays selected).
+    void click(QAbstractButton* button) { button->click(); }
     void clickLabel(QWidget* label)
     {
         const QPoint at(label->width() / 2, label->height() / 2);
@@ -380,6 +381,8 @@ TEST(EffectsPanel, RotateFromTheToolBar)
     EXPECT_FALSE(f.window->rotateAction()->isEnabled());
     EXPECT_EQ(f.window->angleEdit()->text(), QStringLiteral("30"));
     f.openForeground(f.writePicture(QStringLiteral("wide.bmp"), photo(100, 50)));
+    f.model().layerPanelPress(1, false); // the layer selected in the layer panel
+    f.window->syncAll();
     ASSERT_TRUE(f.window->rotateAction()->isEnabled());
     ASSERT_TRUE(f.window->angleEdit()->isEnabled());
 
