@@ -372,8 +372,9 @@ TEST(AlbumReader, MutatedAlbumsAreAcceptedOnlyWhenConsistent)
         ++accepted;
         std::uint64_t end = 0;
         for (const AlbumScene& s : index.scenes) {
-            if (&s != &index.scenes.front())
+            if (&s != &index.scenes.front()) {
                 ASSERT_EQ(s.offset, end); // records follow each other without a gap
+            }
             ASSERT_GE(s.length, 4u);
             ASSERT_LE(s.offset + s.length + 4, bytes.size() - 4);
             EXPECT_EQ(bytes[s.offset], 0xFF);
