@@ -2,6 +2,7 @@
 
 #include "imaging/Limits.h"
 #include "imaging/Parallel.h"
+#include "imaging/RowBlend.h"
 
 #include <algorithm>
 #include <cstring>
@@ -92,26 +93,6 @@ bool TBitmap32::operator==(const TBitmap32& other) const
     return pixelCount() == 0 || std::memcmp(m_pixels.get(), other.m_pixels.get(), pixelCount() * 4) == 0;
 }
 
-namespace {
-
-// x / 255 for 0 <= x <= 65025 * 255 without a division instruction.
-inline std::uint32_t div255(std::uint32_t x) { return (x + 1 + (x >> 8)) >> 8; }
-
-// The blend over an opaque destination pixel: each colour byte becomes
-// ((255 - Sa) * D + Sa * S) div 255, alpha stays 255. Equal to the general rule with
-// Da = 255, since A = 255 * 255 then divides the numerator exactly.
-inline std::uint32_t blendOverOpaque(std::uint32_t d, std::uint32_t s)
-{
-    std::uint32_t sa = s >> 24;
-    std::uint32_t ia = 255 - sa;
-    std::uint32_t b = div255(ia * (d & 0xff) + sa * (s & 0xff));
-    std::uint32_t g = div255(ia * ((d >> 8) & 0xff) + sa * ((s >> 8) & 0xff));
-    std::uint32_t r = div255(ia * ((d >> 16) & 0xff) + sa * ((s >> 16) & 0xff));
-    return 0xff000000u | (r << 16) | (g << 8) | b;
-}
-
-} // namespace
-
 void TBitmap32::BlendPixel(std::uint32_t* dest, std::uint32_t source)
 {
     const std::uint32_t d = *dest;
@@ -158,21 +139,21 @@ void TBitmap32::DrawOntoClipped(int x, int y, TBitmap32& dest, int clipLeft, int
         return;
     const int l = int(left), r = int(right), t = int(top);
     parallelRows(int(bottom - top), std::size_t(r - l), [&](int begin, int end) {
+        const int n = r - l;
         for (int row = t + begin; row < t + end; ++row) {
             std::uint32_t* drow = dest.row32(row) + l;
             const std::uint32_t* srow = row32(row - y) + (l - x);
-            const int n = r - l;
-            for (int k = 0; k < n; ++k) {
-                const std::uint32_t s = srow[k];
-                const std::uint32_t sa = s >> 24;
-                const std::uint32_t d = drow[k];
-                if ((d >> 24) == 255 && sa != 0) {
-                    // The common case: an opaque scene under a layer pixel.
-                    drow[k] = sa == 255 ? s : blendOverOpaque(d, s);
-                } else {
-                    BlendPixel(drow + k, s);
-                }
+            // Over an opaque destination the four cases are one formula, blended a
+            // vector at a time; anywhere else pixel by pixel.
+            std::uint32_t all = 0xffffffffu;
+            for (int k = 0; k < n; ++k)
+                all &= drow[k];
+            if ((all >> 24) == 255u) {
+                blendRowOverOpaque(drow, srow, n);
+                continue;
             }
+            for (int k = 0; k < n; ++k)
+                BlendPixel(drow + k, srow[k]);
         }
     });
 }

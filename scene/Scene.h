@@ -1,6 +1,7 @@
 #pragma once
 
 #include "imaging/Bitmap32.h"
+#include "imaging/RowBlend.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -73,12 +74,7 @@ void ClearMask(TBitmap32& picture);
 // that resamples to nothing) acts as no mask.
 void ApplyMask(TBitmap32& picture, const TBitmap32& mask);
 
-// DrawOnto's blend of n source pixels over n destination pixels that are all opaque
-// (alpha 255): the same bytes BlendPixel gives, in a loop the compiler vectorises.
-void blendRowOverOpaque(std::uint32_t* dest, const std::uint32_t* source, int n);
-// The same without the wider vector instructions of newer processors (which
-// blendRowOverOpaque uses where the processor has them).
-void blendRowOverOpaqueBaseline(std::uint32_t* dest, const std::uint32_t* source, int n);
+
 
 // Round(v), halves to even, held within +-2^30 so that places and sizes derived from
 // it (a place plus a width, a difference of two places) stay in the int range.

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <cstdint>
+
+namespace quill {
+
+// DrawOnto's blend of n source pixels over n destination pixels that are all opaque
+// (alpha 255): the same bytes BlendPixel gives, in a loop the compiler vectorises.
+void blendRowOverOpaque(std::uint32_t* dest, const std::uint32_t* source, int n);
+// The same without the wider vector instructions of newer processors (which
+// blendRowOverOpaque uses where the processor has them).
+void blendRowOverOpaqueBaseline(std::uint32_t* dest, const std::uint32_t* source, int n);
+
+} // namespace quill
