@@ -222,8 +222,9 @@ inline std::uint32_t greyPixel(std::uint32_t p, std::uint32_t grey) {
 // multiply-adds, n / 1000 as (n / 8) / 125 by a 16-bit high multiply (n / 8 < 2^15, and
 // (m * 33555) >> 22 = m div 125 for every m below 2^15), halves rounded up. Returns a
 // mask of the lanes whose n is a multiple of 1000: an exact half, which the
-// extended-precision formula settles either way, redone by the caller.
-inline int grayFour(std::uint32_t* at) {
+// extended-precision formula settles either way, redone by the caller from the pixels
+// as they were, left in before only then.
+inline int grayFour(std::uint32_t* at, std::uint32_t* before) {
     const __m128i zero = _mm_setzero_si128();
     const __m128i weights = _mm_setr_epi16(110, 587, 299, 0, 110, 587, 299, 0);
     const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
@@ -242,7 +243,10 @@ inline int grayFour(std::uint32_t* at) {
     const __m128i alpha = _mm_set1_epi32(int(kAlphaMask));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(at),
                      _mm_or_si128(_mm_and_si128(pixels, alpha), grey));
-    return _mm_movemask_ps(_mm_castsi128_ps(half));
+    const int halves = _mm_movemask_ps(_mm_castsi128_ps(half));
+    if (halves)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(before), pixels);
+    return halves;
 }
 #endif
 
@@ -264,8 +268,7 @@ void grayRow(const GreyHalves& halves, std::uint32_t* q, int w) {
 #if defined(__SSE2__)
     for (; x + 4 <= w; x += 4) {
         std::uint32_t before[4];
-        std::memcpy(before, q + x, sizeof before);
-        if (const int halfLanes = grayFour(q + x))
+        if (const int halfLanes = grayFour(q + x, before))
             for (int i = 0; i < 4; ++i)
                 if (halfLanes & (1 << i))
                     q[x + i] = greyPixel(before[i], greyOfHalf(halves, before[i]));

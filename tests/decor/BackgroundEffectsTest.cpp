@@ -285,6 +285,8 @@ TEST(BackgroundEffects, GrayEqualsPlainAcrossChunkEdges) {
                     if ((299 * r + 587 * g + 110 * b) % 1000 == 500) {
                         const int x = (1020 + 3 * planted) % w, y = planted % h;
                         a.setPixel(x, y, makePixel(r, g, b, 0x33));
+                        // and in the last pixel of a row, past the last group of four
+                        a.setPixel(w - 1, (y + 1) % h, makePixel(r, g, b, 0x44));
                         ++planted;
                         break;
                     }
