@@ -17,6 +17,7 @@
 
 #include <QButtonGroup>
 #include <QDockWidget>
+#include <QEvent>
 #include <QFile>
 #include <QGroupBox>
 #include <QGridLayout>
@@ -44,6 +45,21 @@ inline QRect maskSlotRect(int k)
     return QRect(5 + 40 * column, k <= 18 ? 4 : 42, 33, 33);
 }
 
+// Closes the effect windows when the main window closes: they are windows of their own
+// and would otherwise keep the program running.
+class CloseWatcher : public QObject {
+public:
+    std::function<void()> onClose;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Close && onClose)
+            onClose();
+        return QObject::eventFilter(watched, event);
+    }
+};
+
 class PhotoEffectsController {
 public:
     explicit PhotoEffectsController(TMyPicture& window)
@@ -56,9 +72,12 @@ public:
         buildPages();
         wireDialogs();
         wireRotation();
+        m_closeWatcher.onClose = [this] { closeWindows(); };
+        m_window.installEventFilter(&m_closeWatcher);
     }
     ~PhotoEffectsController()
     {
+        m_window.removeEventFilter(&m_closeWatcher);
         for (PreviewDialog* d : previewDialogs())
             d->onClosed = nullptr; // the window is going: nothing to enable any more
     }
@@ -127,6 +146,17 @@ public:
         default:
             return nullptr;
         }
+    }
+
+    // Closes every effect window (a preview dialog as by its close box).
+    void closeWindows()
+    {
+        for (PreviewDialog* d : previewDialogs())
+            if (d->isVisible())
+                d->close();
+        for (auto& k : m_kernels)
+            k->hide();
+        m_texture->hide();
     }
 
 private:
@@ -466,6 +496,7 @@ private:
     }
 
     TMyPicture& m_window;
+    CloseWatcher m_closeWatcher;
     MaskLibrary m_masks;
     EffectCommands m_commands;
     std::unique_ptr<TBack_and_White_Sketch> m_pencil;

@@ -95,6 +95,24 @@ TEST(EffectsPanel, PencilSketchOkHandsBackTheSliderMovedLast)
     EXPECT_EQ(f.current().ForeWork, pencilContrast(pencilGreyBase(edge), 60));
 }
 
+TEST(EffectsPanel, DraggedSliderSkipsOvertakenPositionsAndOkUsesTheLast)
+{
+    EffectsFixture f;
+    f.openPhoto(900, 700);
+    const TBitmap32 original = f.current().ForeOriginal;
+    f.click(f.fx().effectButton(ForegroundEffect::PenSketch));
+    TPen_Sketch* d = f.fx().penSketchDialog();
+    ASSERT_TRUE(d->isVisible());
+    const int before = d->renderer().computations();
+    for (int p = 0; p <= 255; ++p) // a drag across the whole range, faster than any pass
+        d->TrackBar1->setValue(p);
+    d->TrackBar1->setValue(77);
+    f.click(d->okButton());
+    EXPECT_LT(d->renderer().computations() - before, 256);
+    EXPECT_EQ(f.current().ForeWork, penSketch(original, PenSketchParams{77, false}));
+    EXPECT_EQ(d->Label9->text(), QStringLiteral("77"));
+}
+
 TEST(EffectsPanel, OkWithoutMovingAnythingHandsBackTheStartingPicture)
 {
     EffectsFixture f;
@@ -401,6 +419,20 @@ TEST(EffectsPanel, RotateFromTheToolBar)
     QTest::keyClick(f.window->angleEdit(), Qt::Key_Return);
     EXPECT_EQ(f.current().ForeWork.width(), 48);
     EXPECT_EQ(f.current().ForeWork.height(), 100);
+}
+
+TEST(EffectsPanel, ClosingTheWindowClosesItsEffectWindows)
+{
+    EffectsFixture f;
+    f.openPhoto();
+    f.click(f.fx().effectButton(ForegroundEffect::Abstract));
+    f.window->setFocus();
+    ASSERT_TRUE(f.fx().kernelDialog(ForegroundEffect::Abstract)->isVisible());
+    f.window->close();
+    // Left open, they would keep the program running with no main window.
+    EXPECT_FALSE(f.fx().kernelDialog(ForegroundEffect::Abstract)->isVisible());
+    EXPECT_FALSE(f.fx().textureWindow()->isVisible());
+    f.window.reset();
 }
 
 TEST(LiveRenderer, DropsRequestsOvertakenWhileOneRuns)
