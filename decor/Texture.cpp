@@ -8,6 +8,10 @@
 #include <cmath>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace quill {
 namespace {
 
@@ -151,6 +155,96 @@ inline HSL360 hslFromRatios(const HslRatioTables& t, int r, int g, int b) {
     return out;
 }
 
+#if defined(__SSE2__)
+// Lanes of a where mask is set, else lanes of b.
+inline __m128i selectLanes(__m128i mask, __m128i a, __m128i b) {
+    return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b));
+}
+
+// Round(num / den) of four lanes, halves rounded up, with 0 < den < 2^15 and the
+// rounded value below 2^15: floor((2 num + den) / (2 den)) from a float division. Both
+// sides are below 2^24, so exact in a float; where the quotient is not a whole number it
+// lies at least 1 / (2 den) >= 1/510 from one while the division is off by less than
+// 2^-24 of at most 361, so the floor is exact. A lane whose quotient is whole (num / den
+// a half) is set in half.
+inline __m128i roundRatioFour(__m128i num, __m128i den, __m128i& half) {
+    const __m128i top = _mm_add_epi32(_mm_add_epi32(num, num), den);
+    const __m128i bottom = _mm_add_epi32(den, den);
+    const __m128i q = _mm_cvttps_epi32(_mm_div_ps(_mm_cvtepi32_ps(top), _mm_cvtepi32_ps(bottom)));
+    // q * bottom as a 16-bit multiply-add: both below 2^15, the upper halves zero.
+    half = _mm_or_si128(half, _mm_cmpeq_epi32(_mm_madd_epi16(q, bottom), top));
+    return q;
+}
+#endif
+
+// The hue, saturation and lightness of count pixels, as RGBtoHSL360 gives them: the
+// hue (360 read as 0) times 101 plus the saturation in hueSat, the lightness in light.
+void hslRow(const HslRatioTables& t, const std::uint32_t* in, int count, std::uint16_t* hueSat,
+            std::uint8_t* light) {
+    int i = 0;
+#if defined(__SSE2__)
+    const __m128i bytes = _mm_set1_epi32(0xff), zero = _mm_setzero_si128();
+    for (; i + 4 <= count; i += 4) {
+        const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+        const __m128i r = _mm_and_si128(_mm_srli_epi32(p, 16), bytes);
+        const __m128i g = _mm_and_si128(_mm_srli_epi32(p, 8), bytes);
+        const __m128i b = _mm_and_si128(p, bytes);
+        const __m128i rg = selectLanes(_mm_cmpgt_epi32(r, g), r, g);
+        const __m128i mx = selectLanes(_mm_cmpgt_epi32(rg, b), rg, b);
+        const __m128i rgMin = selectLanes(_mm_cmplt_epi32(r, g), r, g);
+        const __m128i mn = selectLanes(_mm_cmplt_epi32(rgMin, b), rgMin, b);
+        const __m128i d = _mm_sub_epi32(mx, mn), sum = _mm_add_epi32(mx, mn);
+        const __m128i grey = _mm_cmpeq_epi32(d, zero);
+        // A grey lane divides by 1 and is cleared afterwards.
+        const __m128i dSafe = _mm_or_si128(d, _mm_and_si128(grey, _mm_set1_epi32(1)));
+        __m128i half = zero;
+        // Saturation: 100 d over max + min, or over 510 - max - min from lightness 0.5 on.
+        const __m128i low = _mm_cmplt_epi32(sum, _mm_set1_epi32(256));
+        const __m128i sDen = selectLanes(low, sum, _mm_sub_epi32(_mm_set1_epi32(510), sum));
+        const __m128i hundredD = _mm_madd_epi16(d, _mm_set1_epi32(100));
+        __m128i sat = roundRatioFour(hundredD, _mm_or_si128(sDen, _mm_and_si128(grey, _mm_set1_epi32(1))), half);
+        // Hue: red, then green, then blue largest, as the formula tests them.
+        const __m128i redMax = _mm_cmpeq_epi32(r, mx);
+        const __m128i greenMax = _mm_andnot_si128(redMax, _mm_cmpeq_epi32(g, mx));
+        const __m128i n = selectLanes(redMax, _mm_sub_epi32(g, b),
+                                      selectLanes(greenMax, _mm_sub_epi32(b, r), _mm_sub_epi32(r, g)));
+        const __m128i twoD = _mm_add_epi32(d, d);
+        const __m128i base = selectLanes(redMax, zero, selectLanes(greenMax, twoD, _mm_add_epi32(twoD, twoD)));
+        __m128i num = _mm_madd_epi16(_mm_add_epi32(base, n), _mm_set1_epi32(60)); // may be negative
+        num = _mm_add_epi32(num, _mm_and_si128(_mm_cmplt_epi32(num, zero),
+                                               _mm_madd_epi16(d, _mm_set1_epi32(360))));
+        __m128i hue = roundRatioFour(num, dSafe, half);
+        hue = _mm_andnot_si128(_mm_cmpeq_epi32(hue, _mm_set1_epi32(360)), hue);
+        half = _mm_andnot_si128(grey, half);
+        hue = _mm_andnot_si128(grey, hue);
+        sat = _mm_andnot_si128(grey, sat);
+        // hue * 101 + saturation, below 2^16.
+        const __m128i hs = _mm_add_epi32(_mm_madd_epi16(hue, _mm_set1_epi32(101)), sat);
+        alignas(16) std::int32_t hsLanes[4], sumLanes[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(hsLanes), hs);
+        _mm_store_si128(reinterpret_cast<__m128i*>(sumLanes), sum);
+        for (int k = 0; k < 4; ++k) {
+            hueSat[i + k] = std::uint16_t(hsLanes[k]);
+            light[i + k] = std::uint8_t(t.lightness[sumLanes[k]]); // never a tie
+        }
+        if (const int halves = _mm_movemask_ps(_mm_castsi128_ps(half)))
+            for (int k = 0; k < 4; ++k)
+                if (halves & (1 << k)) {
+                    const std::uint32_t q = in[i + k];
+                    const HSL360 c = RGBtoHSL360(pixelRed(q), pixelGreen(q), pixelBlue(q));
+                    hueSat[i + k] = std::uint16_t((c.h == 360 ? 0 : c.h) * 101 + c.s);
+                    light[i + k] = std::uint8_t(c.l);
+                }
+    }
+#endif
+    for (; i < count; ++i) {
+        const std::uint32_t q = in[i];
+        const HSL360 c = hslFromRatios(t, pixelRed(q), pixelGreen(q), pixelBlue(q));
+        hueSat[i] = std::uint16_t((c.h == 360 ? 0 : c.h) * 101 + c.s);
+        light[i] = std::uint8_t(c.l);
+    }
+}
+
 } // namespace
 
 HSL360 RGBtoHSL360Fast(int r, int g, int b) {
@@ -201,20 +295,32 @@ void ApplyTexture(const TBitmap32& tile, const TBitmap32& source, TBitmap32& tar
     // the target's own memory when it already has the size.
     if (&target != &source && (target.width() != w || target.height() != h))
         target = TBitmap32::uninitialized(w, h);
-    parallelRows(h, std::size_t(w) * 4, [&](int y0, int y1) {
+    const std::uint32_t* hueSaturation = toRgb.hueSaturation.data();
+    const std::array<std::uint8_t, 256>* lightness = toRgb.lightness.data();
+    parallelRows(h, std::size_t(w) * 4, [&, hueSaturation, lightness](int y0, int y1) {
+        // A run of a row at a time: every pixel's hue, saturation and lightness first,
+        // then the colours from the tables.
+        constexpr int kRun = 256;
+        std::uint16_t hs[kRun];
+        std::uint8_t light[kRun];
         for (int y = y0; y < y1; ++y) {
             const std::uint32_t* in = source.row32(y);
             std::uint32_t* out = target.row32(y);
             const std::int8_t* tileRow = &shift[(y % kTileSize) * kTileSize];
             int tx = 0;
-            for (int x = 0; x < w; ++x) {
-                const std::uint32_t p = in[x];
-                const HSL360 c = hslFromRatios(ratios, pixelRed(p), pixelGreen(p), pixelBlue(p));
-                const int l = std::clamp(c.l + tileRow[tx], 0, 100);
-                const int hue = c.h == 360 ? 0 : c.h;
-                out[x] = toRgb.pixel(hue, c.s, l);
-                if (++tx == kTileSize)
-                    tx = 0;
+            for (int x0 = 0; x0 < w; x0 += kRun) {
+                const int count = std::min(kRun, w - x0);
+                hslRow(ratios, in + x0, count, hs, light);
+                std::uint32_t* o = out + x0;
+                for (int i = 0; i < count; ++i) {
+                    const int l = std::clamp(int(light[i]) + tileRow[tx], 0, 100);
+                    if (++tx == kTileSize)
+                        tx = 0;
+                    const std::uint32_t c = hueSaturation[hs[i]];
+                    const std::uint8_t* lt = lightness[l].data();
+                    o[i] = 0xff000000u | (std::uint32_t(lt[(c >> 16) & 0xff]) << 16) |
+                           (std::uint32_t(lt[(c >> 8) & 0xff]) << 8) | lt[c & 0xff];
+                }
             }
         }
     });

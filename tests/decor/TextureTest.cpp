@@ -44,6 +44,24 @@ TEST(TextureColour, FastRgbToHslEqualsFormulaOnEveryColour) {
     EXPECT_EQ(mismatches, 0);
 }
 
+// Every colour through the whole pass under a neutral tile (lightness 70: no shift),
+// against the two conversions proven equal to the formulas above.
+TEST(TextureColour, PassConvertsEveryColourAsTheFormulas) {
+    TBitmap32 pic = TBitmap32::uninitialized(4096, 4096);
+    for (std::uint32_t i = 0; i < (1u << 24); ++i)
+        pic.bits()[i] = i | 0x21000000u;
+    const TBitmap32 neutral(58, 58, makePixel(178, 178, 178));
+    ASSERT_EQ(RGBtoHSL360(178, 178, 178).l, 70);
+    ApplyTexture(neutral, pic, pic);
+    int mismatches = 0;
+    for (std::uint32_t i = 0; i < (1u << 24); ++i) {
+        const HSL360 c = RGBtoHSL360Fast(pixelRed(i), pixelGreen(i), pixelBlue(i));
+        if (pic.bits()[i] != HSLtoPixelFast(c.h, c.s, c.l) && mismatches++ < 5)
+            ADD_FAILURE() << "colour " << std::hex << i;
+    }
+    EXPECT_EQ(mismatches, 0);
+}
+
 TEST(TextureColour, TableHslToRgbEqualsFormulaOnEveryInput) {
     for (int h = 0; h <= 360; ++h)
         for (int s = 0; s <= 100; ++s)
