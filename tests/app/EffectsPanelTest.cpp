@@ -435,6 +435,23 @@ TEST(EffectsPanel, ClosingTheWindowClosesItsEffectWindows)
     f.window.reset();
 }
 
+TEST(PreviewImage, CutOutPixelsShowTheirOwnColour)
+{
+    // The preview shows a hollowed-out sketch's paper in the cut-out colour, not black.
+    const struct {
+        std::uint32_t pixel;
+        QRgb shown;
+    } cases[] = {{CutoutColor, qRgb(236, 233, 216)}, {makePixel(0, 0, 0, 255), qRgb(0, 0, 0)},
+                 {makePixel(10, 200, 30, 7), qRgb(10, 200, 30)}};
+    for (const auto& c : cases) {
+        for (int side : {1, 600}) { // as it is, and shrunk from a large picture
+            const QImage shown = previewImage(TBitmap32(side, side, c.pixel), QSize(5, 5));
+            ASSERT_EQ(shown.size(), QSize(5, 5));
+            EXPECT_EQ(shown.pixel(2, 2), c.shown) << std::hex << c.pixel << std::dec << " " << side;
+        }
+    }
+}
+
 TEST(LiveRenderer, DropsRequestsOvertakenWhileOneRuns)
 {
     LiveRenderer renderer;
