@@ -12,6 +12,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QProcess>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTabWidget>
@@ -24,33 +25,36 @@ using namespace quill::app;
 
 namespace {
 
-TBitmap32 solid(int w, int h, std::uint8_t r, std::uint8_t g, std::uint8_t b)
-{
+TBitmap32 solid(int w, int h, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
     TBitmap32 p;
     p.setSize(w, h, makePixel(r, g, b, 255));
     return p;
 }
 
 // Opens three foregrounds of different colours and adds each to the sketch-list
-// through the Tools command (the last opened layer is the panel-selected one).
-void addThreeSketches(CollectionsFixture& f)
-{
+// through the canvas menu (the last opened layer is the panel-selected one).
+void addThreeSketches(CollectionsFixture& f) {
     const std::uint8_t reds[3] = {10, 20, 30};
     for (int k = 0; k < 3; ++k) {
-        f.openForeground(f.writePicture(QStringLiteral("s%1.bmp").arg(k), solid(40, 30, reds[k], 0, 0)));
-        QAction* add = f.menuAction(QStringLiteral("Add selected foreground into sketch-list"));
+        f.openForeground(
+            f.writePicture(QStringLiteral("s%1.bmp").arg(k), solid(40, 30, reds[k], 0, 0)));
+        QAction* add = nullptr;
+        for (QAction* a : f.window->canvasMenu()->actions())
+            if (a->text() == QStringLiteral("Add me into sketch-list"))
+                add = a;
         ASSERT_NE(add, nullptr);
         ASSERT_TRUE(add->isEnabled());
         add->trigger();
     }
 }
 
-int redOf(const TBitmap32& p) { return pixelRed(p.pixel(0, 0)); }
+int redOf(const TBitmap32& p) {
+    return pixelRed(p.pixel(0, 0));
+}
 
 } // namespace
 
-TEST(CollectionsWindow, SketchesAddAtTheirPlacesAndDeleteMovesPicturesUp)
-{
+TEST(CollectionsWindow, SketchesAddAtTheirPlacesAndDeleteMovesPicturesUp) {
     CollectionsFixture f;
     addThreeSketches(f);
     SketchList& list = f.collections().sketches();
@@ -81,8 +85,7 @@ TEST(CollectionsWindow, SketchesAddAtTheirPlacesAndDeleteMovesPicturesUp)
     EXPECT_EQ(strip->shownCount(), 2);
 }
 
-TEST(CollectionsWindow, RightPressOpensTheMenuOnlyOverAThumbnail)
-{
+TEST(CollectionsWindow, RightPressOpensTheMenuOnlyOverAThumbnail) {
     CollectionsFixture f;
     PictureListStrip* strip = f.collections().sketchStrip();
     QSignalSpy menus(strip, &PictureListStrip::contextMenuWanted);
@@ -97,8 +100,7 @@ TEST(CollectionsWindow, RightPressOpensTheMenuOnlyOverAThumbnail)
     EXPECT_EQ(strip->thumbnail(3)->x(), 10);
 }
 
-TEST(CollectionsWindow, DoubleClickOnASketchAddsALayerEachTime)
-{
+TEST(CollectionsWindow, DoubleClickOnASketchAddsALayerEachTime) {
     CollectionsFixture f;
     addThreeSketches(f);
     const int before = f.scene().LayerCount();
@@ -113,8 +115,7 @@ TEST(CollectionsWindow, DoubleClickOnASketchAddsALayerEachTime)
     }
 }
 
-TEST(CollectionsWindow, SaveAllSketchesWritesNumberedFilesOrSaysTheListIsEmpty)
-{
+TEST(CollectionsWindow, SaveAllSketchesWritesNumberedFilesOrSaysTheListIsEmpty) {
     CollectionsFixture f;
     QAction* exportSketches = f.menuAction(QStringLiteral("Export sketch-list"));
     ASSERT_NE(exportSketches, nullptr);
@@ -133,14 +134,14 @@ TEST(CollectionsWindow, SaveAllSketchesWritesNumberedFilesOrSaysTheListIsEmpty)
 
     f.choosers->folderReplies << out.path();
     exportSketches->trigger();
-    EXPECT_EQ(f.choosers->folderCaptions.last(), QStringLiteral("Select a directory to save all sketchs as..."));
+    EXPECT_EQ(f.choosers->folderCaptions.last(),
+              QStringLiteral("Select a directory to save all sketchs as..."));
     EXPECT_EQ(f.record->messages.last(), QStringLiteral("Save all sketchs successful!"));
     EXPECT_EQ(QDir(out.path()).entryList(QDir::Files),
               (QStringList{"sketch1.jpg", "sketch2.jpg", "sketch3.jpg"}));
 }
 
-TEST(CollectionsWindow, CanvasDoubleClickSendsALayerToTheSketchListAndTheSceneToTheAlbum)
-{
+TEST(CollectionsWindow, CanvasDoubleClickSendsALayerToTheSketchListAndTheSceneToTheAlbum) {
     CollectionsFixture f;
     f.openForeground(f.writePicture(QStringLiteral("a.bmp"), solid(50, 40, 200, 0, 0)));
     f.window->albumDock()->hide();
@@ -158,8 +159,7 @@ TEST(CollectionsWindow, CanvasDoubleClickSendsALayerToTheSketchListAndTheSceneTo
 }
 
 #ifdef QUILL_CLI_PATH
-TEST(CollectionsWindow, MakeAlbumWritesAnAlbumTheCommandLineReadsBack)
-{
+TEST(CollectionsWindow, MakeAlbumWritesAnAlbumTheCommandLineReadsBack) {
     CollectionsFixture f;
     QAction* addScene = f.menuAction(QStringLiteral("Add scene into album-list"));
     ASSERT_NE(addScene, nullptr);
@@ -180,14 +180,17 @@ TEST(CollectionsWindow, MakeAlbumWritesAnAlbumTheCommandLineReadsBack)
     ASSERT_TRUE(QFileInfo::exists(album));
     EXPECT_TRUE(QFileInfo(album).isExecutable());
     const QString recorder = f.window->recorderFolder();
-    const QStringList sceneFiles = {QDir(recorder).filePath("1.jpg"), QDir(recorder).filePath("2.jpg")};
+    const QStringList sceneFiles = {QDir(recorder).filePath("1.jpg"),
+                                    QDir(recorder).filePath("2.jpg")};
     EXPECT_TRUE(QFileInfo::exists(QDir(recorder).filePath("2.exe")));
 
     QProcess cli;
-    cli.start(QStringLiteral(QUILL_CLI_PATH), {QStringLiteral("album"), QStringLiteral("list"), album});
+    cli.start(QStringLiteral(QUILL_CLI_PATH),
+              {QStringLiteral("album"), QStringLiteral("list"), album});
     ASSERT_TRUE(cli.waitForFinished(30000));
     ASSERT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
-    const QStringList lines = QString::fromUtf8(cli.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    const QStringList lines =
+        QString::fromUtf8(cli.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 3);
     EXPECT_EQ(lines[0], QStringLiteral("2"));
     qint64 expectedOffset = QFileInfo(album).size() - 4 - 8 - QFileInfo(sceneFiles[0]).size() -
@@ -203,8 +206,7 @@ TEST(CollectionsWindow, MakeAlbumWritesAnAlbumTheCommandLineReadsBack)
 }
 #endif
 
-TEST(CollectionsWindow, MakeAlbumReportsACopyThatFailsAndGivesNoSuccess)
-{
+TEST(CollectionsWindow, MakeAlbumReportsACopyThatFailsAndGivesNoSuccess) {
     CollectionsFixture f;
     f.collections().makeAlbum();
     EXPECT_EQ(f.record->messages, QStringList{"Have no picture in the album-list!"});
@@ -222,8 +224,7 @@ TEST(CollectionsWindow, MakeAlbumReportsACopyThatFailsAndGivesNoSuccess)
     EXPECT_EQ(f.record->messages, QStringList{"Make album successful!"});
 }
 
-TEST(CollectionsWindow, ImportingAFolderBuildsOneCellPerPictureJpegFirst)
-{
+TEST(CollectionsWindow, ImportingAFolderBuildsOneCellPerPictureJpegFirst) {
     CollectionsFixture f;
     QTemporaryDir pics;
     auto write = [&](const QString& name, const TBitmap32& p, PictureFormat format) {
@@ -246,7 +247,8 @@ TEST(CollectionsWindow, ImportingAFolderBuildsOneCellPerPictureJpegFirst)
     f.menuAction(QStringLiteral("Import background"))->trigger();
     EXPECT_EQ(strip->folder(), libraryBefore);
     EXPECT_EQ(strip->cellCount(), cellsBefore);
-    EXPECT_EQ(f.choosers->folderCaptions.last(), QStringLiteral("Open a directory to add pictures as background."));
+    EXPECT_EQ(f.choosers->folderCaptions.last(),
+              QStringLiteral("Open a directory to add pictures as background."));
     EXPECT_EQ(f.choosers->folderStarts.last(), libraryBefore);
 
     f.choosers->folderReplies << pics.path();
@@ -276,51 +278,58 @@ TEST(CollectionsWindow, ImportingAFolderBuildsOneCellPerPictureJpegFirst)
         EXPECT_EQ(cell->caption()->geometry(), QRect(2, 98, 126, 12)) << e.cell;
         EXPECT_FALSE(cell->nameLabel()->isVisible());
         EXPECT_EQ(cell->fileName(), strip->fileNames()[e.cell - 1]);
-        if (!e.picture.isNull())
+        if (!e.picture.isNull()) {
             EXPECT_EQ(cell->picture()->geometry(), e.picture) << e.cell;
+        }
     }
     EXPECT_TRUE(strip->cell(3)->picture()->pixmap().isNull());
 
     // A double-click on a caption opens nothing; on a picture it sets the background.
-    sendMouse(strip->cell(4)->caption(), QEvent::MouseButtonDblClick, QPoint(3, 3), Qt::LeftButton, Qt::LeftButton);
+    sendMouse(strip->cell(4)->caption(), QEvent::MouseButtonDblClick, QPoint(3, 3), Qt::LeftButton,
+              Qt::LeftButton);
     EXPECT_EQ(f.scene().BackWork.width(), 600);
-    sendMouse(strip->cell(4)->picture(), QEvent::MouseButtonDblClick, QPoint(3, 3), Qt::LeftButton, Qt::LeftButton);
+    sendMouse(strip->cell(4)->picture(), QEvent::MouseButtonDblClick, QPoint(3, 3), Qt::LeftButton,
+              Qt::LeftButton);
     EXPECT_EQ(strip->pointedCell(), 4);
     EXPECT_EQ(f.scene().BackWork.width(), 1003);
     EXPECT_EQ(f.scene().BackWork.height(), 757);
     // The unreadable file says so and changes nothing.
-    sendMouse(strip->cell(3)->picture(), QEvent::MouseButtonDblClick, QPoint(3, 3), Qt::LeftButton, Qt::LeftButton);
+    sendMouse(strip->cell(3)->picture(), QEvent::MouseButtonDblClick, QPoint(3, 3), Qt::LeftButton,
+              Qt::LeftButton);
     EXPECT_EQ(f.record->messages.last(), QStringLiteral("broken.jpg is not a valid format"));
     EXPECT_EQ(f.scene().BackWork.width(), 1003);
 }
 
-TEST(CollectionsWindow, ForegroundStripDoubleClickAddsALayer)
-{
+TEST(CollectionsWindow, ForegroundStripDoubleClickAddsALayer) {
     CollectionsFixture f;
     QTemporaryDir pics;
-    SavePicture(solid(200, 100, 5, 6, 7), pics.filePath("one.png").toStdString(), PictureFormat::Png);
+    SavePicture(solid(200, 100, 5, 6, 7), pics.filePath("one.png").toStdString(),
+                PictureFormat::Png);
     f.choosers->folderReplies << pics.path();
     f.menuAction(QStringLiteral("Import foreground"))->trigger();
-    EXPECT_EQ(f.choosers->folderCaptions.last(), QStringLiteral("Open a directory to add pictures as foreground."));
+    EXPECT_EQ(f.choosers->folderCaptions.last(),
+              QStringLiteral("Open a directory to add pictures as foreground."));
     EXPECT_EQ(f.window->foregroundDock()->windowTitle(), QStringLiteral("Foreground"));
     BrowserStrip* strip = f.collections().foregroundBrowser();
     strip->waitForBuild();
     ASSERT_EQ(strip->cellCount(), 1);
     EXPECT_EQ(strip->cell(1)->geometry(), QRect(2, 2, 105, 80));
     EXPECT_EQ(strip->cell(1)->caption()->text(), QStringLiteral("200x100"));
-    sendMouse(strip->cell(1)->picture(), QEvent::MouseButtonDblClick, QPoint(3, 3), Qt::LeftButton, Qt::LeftButton);
+    sendMouse(strip->cell(1)->picture(), QEvent::MouseButtonDblClick, QPoint(3, 3), Qt::LeftButton,
+              Qt::LeftButton);
     ASSERT_EQ(f.scene().LayerCount(), 1);
     EXPECT_EQ(f.scene().layer(1).ForeOriginal.width(), 200);
 }
 
-TEST(CollectionsWindow, RebuildingWhileReadingShowsOnlyTheNewFolder)
-{
+TEST(CollectionsWindow, RebuildingWhileReadingShowsOnlyTheNewFolder) {
     CollectionsFixture f;
     QTemporaryDir first, second;
     for (int k = 0; k < 12; ++k)
-        SavePicture(solid(400, 300, 1, 1, 1), first.filePath(QStringLiteral("p%1.jpg").arg(k)).toStdString(),
+        SavePicture(solid(400, 300, 1, 1, 1),
+                    first.filePath(QStringLiteral("p%1.jpg").arg(k)).toStdString(),
                     PictureFormat::Jpeg);
-    SavePicture(solid(100, 100, 1, 1, 1), second.filePath("only.jpg").toStdString(), PictureFormat::Jpeg);
+    SavePicture(solid(100, 100, 1, 1, 1), second.filePath("only.jpg").toStdString(),
+                PictureFormat::Jpeg);
     BrowserStrip* strip = f.collections().backgroundBrowser();
     f.choosers->folderReplies << first.path() << second.path();
     f.collections().importBackground();
@@ -333,8 +342,7 @@ TEST(CollectionsWindow, RebuildingWhileReadingShowsOnlyTheNewFolder)
     EXPECT_EQ(strip->gauge()->value(), 1);
 }
 
-TEST(CollectionsWindow, SizeDialogKeepsTheProportionAndResizesTheLayerOnOk)
-{
+TEST(CollectionsWindow, SizeDialogKeepsTheProportionAndResizesTheLayerOnOk) {
     CollectionsFixture f;
     f.openForeground(f.writePicture(QStringLiteral("fg.bmp"), solid(300, 200, 9, 9, 9)));
     QAction* size = f.menuAction(QStringLiteral("Foreground size"));
@@ -368,8 +376,7 @@ TEST(CollectionsWindow, SizeDialogKeepsTheProportionAndResizesTheLayerOnOk)
     EXPECT_EQ(f.scene().layer(1).ForeWork.width(), 225);
 }
 
-TEST(CollectionsWindow, SizeDialogStepsAndResizesTheBackground)
-{
+TEST(CollectionsWindow, SizeDialogStepsAndResizesTheBackground) {
     CollectionsFixture f;
     f.collections().backgroundSize();
     TImage_size* dialog = f.collections().sizeDialog();

@@ -12,7 +12,7 @@
 
 // What the collection commands asked of the desktop beyond the plain fake.
 struct ChooserRecord {
-    QStringList saveReplies;   // next names for the save chooser ("" = cancelled)
+    QStringList saveReplies; // next names for the save chooser ("" = cancelled)
     QStringList saveCaptions;
     QList<QStringList> saveFilters;
     QStringList folderReplies; // next folders for the folder chooser ("" = cancelled)
@@ -21,25 +21,23 @@ struct ChooserRecord {
 };
 
 class ChooserPlatform : public FakePlatform {
-public:
+  public:
     ChooserPlatform(std::shared_ptr<PlatformRecord> record, std::shared_ptr<ChooserRecord> choosers)
-        : FakePlatform(std::move(record)), m_choosers(std::move(choosers))
-    {
-    }
-    QString savePictureFile(QWidget*, const QString& caption, const QString&, const QStringList& filters) override
-    {
+        : FakePlatform(std::move(record)), m_choosers(std::move(choosers)) {}
+    QString savePictureFile(QWidget*, const QString& caption, const QString&,
+                            const QStringList& filters) override {
         m_choosers->saveCaptions << caption;
         m_choosers->saveFilters << filters;
         return m_choosers->saveReplies.isEmpty() ? QString() : m_choosers->saveReplies.takeFirst();
     }
-    QString chooseFolder(QWidget*, const QString& caption, const QString& start) override
-    {
+    QString chooseFolder(QWidget*, const QString& caption, const QString& start) override {
         m_choosers->folderCaptions << caption;
         m_choosers->folderStarts << start;
-        return m_choosers->folderReplies.isEmpty() ? QString() : m_choosers->folderReplies.takeFirst();
+        return m_choosers->folderReplies.isEmpty() ? QString()
+                                                   : m_choosers->folderReplies.takeFirst();
     }
 
-private:
+  private:
     std::shared_ptr<ChooserRecord> m_choosers;
 };
 
@@ -52,18 +50,15 @@ struct FakeDesktop : quill::DesktopServices {
     std::vector<quill::MailMessage> mails;
     std::vector<std::vector<std::string>> programs;
 
-    quill::ServiceOutcome portalSetWallpaper(const std::string& path) override
-    {
+    quill::ServiceOutcome portalSetWallpaper(const std::string& path) override {
         wallpaperFiles.push_back(path);
         return {portalWorks, portalWorks ? "" : "no portal"};
     }
-    quill::ServiceOutcome portalComposeEmail(const quill::MailMessage& message) override
-    {
+    quill::ServiceOutcome portalComposeEmail(const quill::MailMessage& message) override {
         mails.push_back(message);
         return {portalWorks, portalWorks ? "" : "no portal"};
     }
-    quill::ProgramRun runProgram(const std::vector<std::string>& argv) override
-    {
+    quill::ProgramRun runProgram(const std::vector<std::string>& argv) override {
         programs.push_back(argv);
         quill::ProgramRun run;
         run.started = programsStart;
@@ -83,18 +78,16 @@ struct CollectionsFixture {
     std::unique_ptr<quill::app::TMyPicture> window;
     FakeDesktop* desktop = nullptr;
 
-    CollectionsFixture()
-    {
-        window = std::make_unique<quill::app::TMyPicture>(std::make_unique<ChooserPlatform>(record, choosers),
-                                                          folder.path());
+    CollectionsFixture() {
+        window = std::make_unique<quill::app::TMyPicture>(
+            std::make_unique<ChooserPlatform>(record, choosers), folder.path());
         auto fake = std::make_unique<FakeDesktop>();
         desktop = fake.get();
         collections().setDesktopServices(std::move(fake));
         window->show();
         QApplication::processEvents();
     }
-    ~CollectionsFixture()
-    {
+    ~CollectionsFixture() {
         if (window)
             window->close();
     }
@@ -104,14 +97,12 @@ struct CollectionsFixture {
     const quill::Scene& scene() { return window->model().scene(); }
 
     QString writePicture(const QString& name, const quill::TBitmap32& picture,
-                         quill::PictureFormat format = quill::PictureFormat::Bmp24)
-    {
+                         quill::PictureFormat format = quill::PictureFormat::Bmp24) {
         const QString path = folder.filePath(name);
         quill::SavePicture(picture, path.toStdString(), format);
         return path;
     }
-    void openForeground(const QString& path)
-    {
+    void openForeground(const QString& path) {
         record->openReplies << path;
         window->openForeground();
     }
@@ -119,8 +110,7 @@ struct CollectionsFixture {
     QAction* menuAction(const QString& text);
 };
 
-inline QAction* CollectionsFixture::menuAction(const QString& text)
-{
+inline QAction* CollectionsFixture::menuAction(const QString& text) {
     for (QAction* top : window->menuBar()->actions())
         if (QMenu* menu = top->menu())
             for (QAction* a : menu->actions())

@@ -14,15 +14,13 @@ using namespace quill::app;
 
 namespace {
 
-TBitmap32 solid(int w, int h, std::uint32_t pixel)
-{
+TBitmap32 solid(int w, int h, std::uint32_t pixel) {
     TBitmap32 p;
     p.setSize(w, h, pixel);
     return p;
 }
 
-QByteArray fileHead(const QString& path, int n)
-{
+QByteArray fileHead(const QString& path, int n) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
@@ -31,8 +29,7 @@ QByteArray fileHead(const QString& path, int n)
 
 } // namespace
 
-TEST(PublishDialog, PublishShowsTheSceneFittedIntoThePreview)
-{
+TEST(PublishDialog, PublishShowsTheSceneFittedIntoThePreview) {
     CollectionsFixture f;
     QAction* publish = f.menuAction(QStringLiteral("Publish"));
     ASSERT_NE(publish, nullptr);
@@ -58,8 +55,7 @@ TEST(PublishDialog, PublishShowsTheSceneFittedIntoThePreview)
     EXPECT_FALSE(dialog->isVisible());
 }
 
-TEST(PublishDialog, PreviewOfOtherShapes)
-{
+TEST(PublishDialog, PreviewOfOtherShapes) {
     CollectionsFixture f;
     TSave_As* dialog = f.collections().publishDialog();
     struct Case {
@@ -78,8 +74,7 @@ TEST(PublishDialog, PreviewOfOtherShapes)
     }
 }
 
-TEST(PublishDialog, SaveAsWritesTheFormOfTheChosenExtension)
-{
+TEST(PublishDialog, SaveAsWritesTheFormOfTheChosenExtension) {
     CollectionsFixture f;
     TSave_As* dialog = f.collections().publishDialog();
     dialog->showWith(solid(30, 20, 0xFF102030u));
@@ -113,8 +108,7 @@ TEST(PublishDialog, SaveAsWritesTheFormOfTheChosenExtension)
     EXPECT_EQ(QDir(out.path()).entryList(QDir::Files).size(), before);
 }
 
-TEST(PublishDialog, PrintingToAPdfFileWritesAPdf)
-{
+TEST(PublishDialog, PrintingToAPdfFileWritesAPdf) {
     CollectionsFixture f;
     TSave_As* dialog = f.collections().publishDialog();
     dialog->showWith(solid(60, 45, 0xFF0000FFu));
@@ -127,8 +121,7 @@ TEST(PublishDialog, PrintingToAPdfFileWritesAPdf)
     EXPECT_GT(QFileInfo(out.filePath("scene.pdf")).size(), 500);
 }
 
-TEST(PublishDialog, AScenelessPictureIsNotPrinted)
-{
+TEST(PublishDialog, AScenelessPictureIsNotPrinted) {
     CollectionsFixture f;
     TSave_As* dialog = f.collections().publishDialog();
     dialog->showWith(TBitmap32());
@@ -142,8 +135,7 @@ TEST(PublishDialog, AScenelessPictureIsNotPrinted)
     EXPECT_FALSE(QFileInfo::exists(out.filePath("none.pdf")));
 }
 
-TEST(PublishDialog, WallpaperSaysSuccessOnlyWhenAWayWorked)
-{
+TEST(PublishDialog, WallpaperSaysSuccessOnlyWhenAWayWorked) {
     struct Case {
         bool portal;
         bool programs;
@@ -158,7 +150,8 @@ TEST(PublishDialog, WallpaperSaysSuccessOnlyWhenAWayWorked)
         dialog->showWith(solid(40, 30, 0xFF123456u));
         dialog->button(2)->click();
         ASSERT_EQ(f.record->messages.size(), 1);
-        EXPECT_EQ(f.record->messages[0] == QStringLiteral("Set as wallpaper successful!"), c.success)
+        EXPECT_EQ(f.record->messages[0] == QStringLiteral("Set as wallpaper successful!"),
+                  c.success)
             << f.record->messages[0].toStdString();
         const QString wallpaper = f.folder.filePath("wallpaper.bmp");
         const QByteArray head = fileHead(wallpaper, 30);
@@ -169,8 +162,7 @@ TEST(PublishDialog, WallpaperSaysSuccessOnlyWhenAWayWorked)
     }
 }
 
-TEST(PublishDialog, MailAttachesMyworkAndSaysWhenNoMailProgramStarts)
-{
+TEST(PublishDialog, MailAttachesMyworkAndSaysWhenNoMailProgramStarts) {
     struct Case {
         bool portal;
         bool programs;
@@ -184,12 +176,14 @@ TEST(PublishDialog, MailAttachesMyworkAndSaysWhenNoMailProgramStarts)
         TSave_As* dialog = f.collections().publishDialog();
         dialog->showWith(solid(40, 30, 0xFF654321u));
         dialog->button(3)->click();
-        EXPECT_EQ(!f.record->messages.isEmpty(), c.message) << f.record->messages.join('|').toStdString();
+        EXPECT_EQ(!f.record->messages.isEmpty(), c.message)
+            << f.record->messages.join('|').toStdString();
         const QString attachment = f.folder.filePath("mywork.jpg");
         EXPECT_EQ(fileHead(attachment, 2), QByteArray("\xFF\xD8", 2));
         ASSERT_EQ(f.desktop->mails.size(), 1u);
         EXPECT_TRUE(f.desktop->mails[0].to.empty());
-        EXPECT_EQ(f.desktop->mails[0].subject, std::string("Tell you a great software--Quillmark."));
+        EXPECT_EQ(f.desktop->mails[0].subject,
+                  std::string("Tell you a great software--Quillmark."));
         ASSERT_EQ(f.desktop->mails[0].attachments.size(), 1u);
         EXPECT_EQ(QString::fromStdString(f.desktop->mails[0].attachments[0]), attachment);
     }
