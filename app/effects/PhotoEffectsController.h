@@ -204,7 +204,12 @@ private:
         if (!dialog || !original)
             return;
         m_window.setEnabled(false);
-        dialog->open(*original);
+        try {
+            dialog->open(*original);
+        } catch (const std::exception&) {
+            m_window.setEnabled(true);
+            m_window.platform().showMessage(&m_window, QString::fromLatin1(kPictureTooLarge));
+        }
     }
 
     void showKernel(ForegroundEffect e)

@@ -65,7 +65,15 @@ public:
             BusyCursor busy;
             m_preview->setPixmap(QPixmap::fromImage(previewImage(original, m_area->size())));
             m_open = true;
-            makeBases(original);
+            try {
+                makeBases(original);
+            } catch (...) {
+                // Not enough memory for the base pictures: the dialog stays closed.
+                m_open = false;
+                freeBases();
+                m_preview->clear();
+                throw;
+            }
             const Rect fit = fitPreview(original.width(), original.height());
             m_preview->setGeometry(fit.left, fit.top, fit.width, fit.height);
             m_renderer.setShownSize(QSize(fit.width, fit.height));

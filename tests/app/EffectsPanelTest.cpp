@@ -198,6 +198,41 @@ TEST(EffectsPanel, KryptolStrokesAndDirectionReset)
     d->close();
 }
 
+TEST(EffectsPanel, KryptolHollowOutDiscardsTheStrokesAndKeepsTheDirection)
+{
+    EffectsFixture f;
+    f.openPhoto();
+    const TBitmap32 original = f.current().ForeOriginal;
+    f.click(f.fx().effectButton(ForegroundEffect::Kryptol));
+    TKryptol* d = f.fx().kryptolDialog();
+    d->Direction[3]->setChecked(true);
+    f.click(d->SpeedButton1);
+    ASSERT_EQ(d->previewPicture(), kryptol(original, KryptolParams{4, 1, false}));
+    d->CheckBox1->setChecked(true);
+    EXPECT_EQ(d->KryptolDirection, 4);
+    EXPECT_EQ(d->previewPicture(), kryptol(original, KryptolParams{4, 0, true}));
+    f.click(d->SpeedButton1);
+    f.click(d->okButton());
+    // Strokes over cut-out paper keep its alpha byte 0; the hand-back makes them opaque.
+    Scene expected;
+    expected.AddForegroundLayer(original);
+    expected.setCurrentForeWork(kryptol(original, KryptolParams{4, 1, true}));
+    EXPECT_EQ(f.current().ForeWork, expected.layer(1).ForeWork);
+    const TBitmap32 handedBack = f.current().ForeWork;
+    // The tick stays for the next opening.
+    f.click(f.fx().effectButton(ForegroundEffect::Brume));
+    const TBitmap32 brumed = f.current().ForeWork;
+    ASSERT_NE(brumed, handedBack);
+    f.click(f.fx().effectButton(ForegroundEffect::Kryptol));
+    EXPECT_TRUE(d->CheckBox1->isChecked());
+    EXPECT_EQ(d->previewPicture(), kryptol(original, KryptolParams{1, 0, true}));
+    f.click(d->SpeedButton1);
+    d->close();
+    // Brume's picture, not the strokes: the close box hands back nothing.
+    EXPECT_EQ(f.current().ForeWork, brumed);
+    EXPECT_EQ(f.status(), QStringLiteral("Kryptol"));
+}
+
 TEST(EffectsPanel, KernelDialogRefusesABadFieldAndConvertsAtOnce)
 {
     EffectsFixture f;
