@@ -1,0 +1,161 @@
+// Small files whose headers lie: sizes over the limits, lengths past the end, offsets
+// outside the file. Each reader must refuse them before it allocates anything sized by
+// the lie, with the program's message where the size is the reason.
+#include "imaging/BmpCodec.h"
+#include "imaging/PictureFile.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace quill {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+TBitmap32 sample(int w, int h)
+{
+    TBitmap32 pic(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            pic.setPixel(x, y, makePixel(x * 40, y * 60, 200, 255));
+    return pic;
+}
+
+std::uint32_t crc32(const std::uint8_t* p, std::size_t n)
+{
+    std::uint32_t c = 0xFFFFFFFFu;
+    for (std::size_t i = 0; i < n; ++i) {
+        c ^= p[i];
+        for (int k = 0; k < 8; ++k)
+            c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
+    }
+    return ~c;
+}
+
+void putBe32(std::uint8_t* p, std::uint32_t v)
+{
+    p[0] = std::uint8_t(v >> 24);
+    p[1] = std::uint8_t(v >> 16);
+    p[2] = std::uint8_t(v >> 8);
+    p[3] = std::uint8_t(v);
+}
+
+// A PNG whose header claims w x h, with the header's checksum made right again.
+Bytes pngClaiming(std::uint32_t w, std::uint32_t h)
+{
+    Bytes png = encodePicture(sample(3, 2), PictureFormat::Png);
+    // Signature (8), IHDR length (4), "IHDR" (4), width, height ...; CRC after 13 bytes.
+    putBe32(&png[16], w);
+    putBe32(&png[20], h);
+    putBe32(&png[29], crc32(&png[12], 17));
+    return png;
+}
+
+// A 24-bit BMP whose header claims w x h (height negative: top-down).
+Bytes bmpClaiming(std::int32_t w, std::int32_t h)
+{
+    Bytes bmp = encodeBmp(sample(3, 2), 24);
+    writeLe32(&bmp[18], std::uint32_t(w));
+    writeLe32(&bmp[22], std::uint32_t(h));
+    return bmp;
+}
+
+// An icon of one image: the given image bytes at the given offset (0: right after the
+// directory), the directory entry claiming the given length (0: the true one).
+Bytes icoHolding(const Bytes& image, std::uint32_t claimedLength = 0, std::uint32_t offset = 0)
+{
+    Bytes ico(22, 0);
+    ico[2] = 1; // icon
+    ico[4] = 1; // one image
+    ico[6] = 3;
+    ico[7] = 2;
+    writeLe16(&ico[6 + 4], 1);
+    writeLe16(&ico[6 + 6], 32);
+    writeLe32(&ico[6 + 8], claimedLength != 0 ? claimedLength : std::uint32_t(image.size()));
+    writeLe32(&ico[6 + 12], offset != 0 ? offset : 22);
+    ico.insert(ico.end(), image.begin(), image.end());
+    return ico;
+}
+
+TEST(HostileReader, SizesOverTheLimitsAreRefusedWithTheMessage)
+{
+    const struct {
+        const char* name;
+        const char* fileName;
+        Bytes bytes;
+        std::int64_t width, height; // named in the message
+    } cases[] = {
+        {"PNG one pixel too wide", "a.png", pngClaiming(16385, 1), 16385, 1},
+        {"PNG one pixel too high", "a.png", pngClaiming(1, 16385), 1, 16385},
+        {"PNG sides allowed, area not", "a.png", pngClaiming(16000, 12501), 16000, 12501},
+        {"BMP one pixel too wide", "a.bmp", bmpClaiming(16385, 2), 16385, 2},
+        {"BMP top-down, too high", "a.bmp", bmpClaiming(3, -16385), 3, 16385},
+        {"BMP sides allowed, area not", "a.bmp", bmpClaiming(16000, 12501), 16000, 12501},
+        {"BMP widest 32-bit side", "a.bmp", bmpClaiming(0x7FFFFFFF, 1), 0x7FFFFFFF, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const LoadResult r = decodePictureBytes(c.bytes.data(), c.bytes.size(), c.fileName);
+        EXPECT_TRUE(r.picture.empty());
+        EXPECT_EQ(r.message, pictureTooLargeMessage(c.width, c.height));
+    }
+}
+
+TEST(HostileReader, TheLargestAllowedSizesPassTheSizeCheck)
+{
+    // At the limits the size is no reason to refuse: the file fails later, for want of
+    // pixel data, without the size message.
+    for (const auto& [w, h] : {std::pair<std::int32_t, std::int32_t>{16384, 1}, {1, 16384}, {16384, 12207}}) {
+        SCOPED_TRACE(std::to_string(w) + " x " + std::to_string(h));
+        const Bytes bmp = bmpClaiming(w, h);
+        const LoadResult r = decodePictureBytes(bmp.data(), bmp.size(), "a.bmp");
+        EXPECT_TRUE(r.picture.empty());
+        EXPECT_EQ(r.message.find("too large"), std::string::npos) << r.message;
+    }
+}
+
+TEST(HostileReader, LyingLengthsAndOffsetsGiveTheEmptyPicture)
+{
+    Bytes bmpHugeImageSize = encodeBmp(sample(3, 2), 24);
+    writeLe32(&bmpHugeImageSize[34], 0xFFFFFFF0u); // biSizeImage
+    Bytes bmpOffsetPastEnd = encodeBmp(sample(3, 2), 24);
+    writeLe32(&bmpOffsetPastEnd[10], 0xFFFFFFF0u); // bfOffBits
+    Bytes bmpMinHeight = encodeBmp(sample(3, 2), 24);
+    writeLe32(&bmpMinHeight[22], 0x80000000u); // height INT_MIN: cannot be negated
+    Bytes bmpHugePalette = encodeBmp(sample(3, 2), 24);
+    writeLe16(&bmpHugePalette[28], 8);           // 8 bits a pixel ...
+    writeLe32(&bmpHugePalette[46], 0xFFFFFFFFu); // ... and a colour table of 2^32 - 1
+    const Bytes png = encodePicture(sample(3, 2), PictureFormat::Png);
+    const struct {
+        const char* name;
+        const char* fileName;
+        Bytes bytes;
+    } cases[] = {
+        {"BMP offset of the pixels past the end", "a.bmp", bmpOffsetPastEnd},
+        {"BMP height INT_MIN", "a.bmp", bmpMinHeight},
+        {"BMP colour table past the end", "a.bmp", bmpHugePalette},
+        {"icon entry longer than the file", "a.ico", icoHolding(png, 0xFFFFFFFFu)},
+        {"icon entry past the end", "a.ico", icoHolding(png, 0, 0xFFFFFFF0u)},
+        {"icon entry holding a too-large PNG", "a.ico", icoHolding(pngClaiming(20000, 20000))},
+        {"empty file", "a.png", {}},
+        {"empty file", "a.emf", {}},
+        {"empty file", "a.gif", {}},
+        {"empty file", "a.jpg", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const LoadResult r = decodePictureBytes(c.bytes.data(), c.bytes.size(), c.fileName);
+        EXPECT_TRUE(r.picture.empty());
+    }
+    // The image size field is a hint only: a picture with a wrong one still reads.
+    const LoadResult r = decodePictureBytes(bmpHugeImageSize.data(), bmpHugeImageSize.size(), "a.bmp");
+    ASSERT_EQ(r.picture.width(), 3);
+    ASSERT_EQ(r.picture.height(), 2);
+    EXPECT_EQ(r.picture.pixel(2, 1), sample(3, 2).pixel(2, 1));
+}
+
+} // namespace
+} // namespace quill
