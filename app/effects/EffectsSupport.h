@@ -26,20 +26,19 @@ namespace quill::app::effects {
 
 // A picture control that reports clicks (and pointer movement) to callbacks.
 class ClickLabel : public QLabel {
-public:
+  public:
     explicit ClickLabel(QWidget* parent = nullptr) : QLabel(parent) { setMouseTracking(true); }
     std::function<void()> onClick;
     std::function<void()> onHover;
 
-protected:
-    void mouseReleaseEvent(QMouseEvent* event) override
-    {
-        if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) && onClick)
+  protected:
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) &&
+            onClick)
             onClick();
         QLabel::mouseReleaseEvent(event);
     }
-    void mouseMoveEvent(QMouseEvent* event) override
-    {
+    void mouseMoveEvent(QMouseEvent* event) override {
         if (onHover)
             onHover();
         QLabel::mouseMoveEvent(event);
@@ -48,7 +47,7 @@ protected:
 
 // The wait cursor for the life of a command that may take a while.
 class BusyCursor {
-public:
+  public:
     BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
     ~BusyCursor() { QApplication::restoreOverrideCursor(); }
     BusyCursor(const BusyCursor&) = delete;
@@ -58,8 +57,7 @@ public:
 // The picture as a preview shows it: shrunk (nearest neighbour, cheap on large photos)
 // to at most size, alpha ignored so that cut-out pixels show their own light colour.
 // A deep copy: it may be made on a worker thread and outlive the picture.
-inline QImage previewImage(const TBitmap32& picture, QSize size)
-{
+inline QImage previewImage(const TBitmap32& picture, QSize size) {
     if (picture.empty() || size.isEmpty())
         return QImage();
     // Nearest neighbour down to at most twice the shown size, then a smooth step: cheap on
@@ -82,7 +80,7 @@ inline QImage previewImage(const TBitmap32& picture, QSize size)
 // its range is followed without a queue of stale work. Each finished result comes back on
 // the thread that owns the renderer, through onReady, unless a newer one has finished.
 class LiveRenderer {
-public:
+  public:
     struct Result {
         std::uint64_t id = 0;
         TBitmap32 picture;
@@ -98,14 +96,12 @@ public:
     // Called on the owner's thread with each finished result that is still the newest.
     std::function<void(const Result&)> onReady;
     // The size the shown image is shrunk to.
-    void setShownSize(QSize size)
-    {
+    void setShownSize(QSize size) {
         std::lock_guard lock(m_mutex);
         m_shownSize = size;
     }
 
-    void request(Job job)
-    {
+    void request(Job job) {
         std::lock_guard lock(m_mutex);
         ++m_requested;
         m_pending = Pending{m_requested, std::move(job)};
@@ -117,8 +113,7 @@ public:
 
     // The full result for job, which must describe the newest request: the finished one
     // when it is the newest, else job computed here.
-    TBitmap32 finalResult(const Job& job)
-    {
+    TBitmap32 finalResult(const Job& job) {
         m_pool.waitForDone();
         {
             std::lock_guard lock(m_mutex);
@@ -129,8 +124,7 @@ public:
     }
 
     // Waits for the worker and forgets every request and result.
-    void reset()
-    {
+    void reset() {
         m_pool.waitForDone();
         std::lock_guard lock(m_mutex);
         m_pending.reset();
@@ -139,26 +133,23 @@ public:
     }
 
     // Number of computations carried out (for tests of dropped requests).
-    int computations() const
-    {
+    int computations() const {
         std::lock_guard lock(m_mutex);
         return m_computations;
     }
     // Whether nothing is running or waiting.
-    bool idle() const
-    {
+    bool idle() const {
         std::lock_guard lock(m_mutex);
         return !m_running;
     }
 
-private:
+  private:
     struct Pending {
         std::uint64_t id;
         Job job;
     };
 
-    void run()
-    {
+    void run() {
         for (;;) {
             Pending next;
             QSize size;

@@ -18,12 +18,12 @@
 namespace quill::app::effects {
 
 class TFormOfFringe : public QDialog {
-public:
-    explicit TFormOfFringe(ForegroundEffect effect) : m_state(effect)
-    {
+  public:
+    explicit TFormOfFringe(ForegroundEffect effect) : m_state(effect) {
         setObjectName(QString::fromLatin1(m_state.caption()));
         setWindowTitle(QString::fromLatin1(m_state.caption()));
-        setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint);
+        setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                       Qt::WindowStaysOnTopHint);
         setFixedSize(278, 234);
         setAutoFillBackground(true);
         QPalette grey = palette();
@@ -80,22 +80,19 @@ public:
     QPushButton* Button2 = nullptr; // OK
     QPushButton* Button3 = nullptr; // Default
 
-protected:
-    void hideEvent(QHideEvent* event) override
-    {
+  protected:
+    void hideEvent(QHideEvent* event) override {
         m_state.closed();
         Button2->setEnabled(false);
         QDialog::hideEvent(event);
     }
 
-private:
-    void showFields()
-    {
+  private:
+    void showFields() {
         for (int i = 0; i < 9; ++i)
             Edit[i]->setText(QString::fromStdString(m_state.fields[std::size_t(i)]));
     }
-    void convert(bool defaults)
-    {
+    void convert(bool defaults) {
         for (int i = 0; i < 9; ++i)
             m_state.fields[std::size_t(i)] = Edit[i]->text().toStdString();
         const TBitmap32* picture = original ? original() : nullptr;
@@ -110,7 +107,8 @@ private:
                 onMessage(QString::fromLatin1(kHaveNoForeground));
             return;
         }
-        KernelDialogState::Conversion c = defaults ? m_state.restoreDefaults(*picture) : m_state.convert(*picture);
+        KernelDialogState::Conversion c =
+            defaults ? m_state.restoreDefaults(*picture) : m_state.convert(*picture);
         showFields();
         if (!c.picture) {
             if (onMessage)

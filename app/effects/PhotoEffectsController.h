@@ -19,8 +19,8 @@
 #include <QDockWidget>
 #include <QEvent>
 #include <QFile>
-#include <QGroupBox>
 #include <QGridLayout>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -39,8 +39,7 @@ namespace quill::app::effects {
 inline constexpr int kThumbWidth = 52, kThumbHeight = 40, kThumbStep = 60;
 
 // Where mask slot k (1..36) stands on its page: two rows of 18.
-inline QRect maskSlotRect(int k)
-{
+inline QRect maskSlotRect(int k) {
     const int column = k <= 18 ? k - 1 : k - 19;
     return QRect(5 + 40 * column, k <= 18 ? 4 : 42, 33, 33);
 }
@@ -48,12 +47,11 @@ inline QRect maskSlotRect(int k)
 // Closes the effect windows when the main window closes: they are windows of their own
 // and would otherwise keep the program running.
 class CloseWatcher : public QObject {
-public:
+  public:
     std::function<void()> onClose;
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::Close && onClose)
             onClose();
         return QObject::eventFilter(watched, event);
@@ -61,13 +59,14 @@ protected:
 };
 
 class PhotoEffectsController {
-public:
+  public:
     explicit PhotoEffectsController(TMyPicture& window)
-        : m_window(window), m_commands(window.model(), m_masks), m_pencil(std::make_unique<TBack_and_White_Sketch>()),
+        : m_window(window), m_commands(window.model(), m_masks),
+          m_pencil(std::make_unique<TBack_and_White_Sketch>()),
           m_pen(std::make_unique<TPen_Sketch>()), m_ink(std::make_unique<TPen_and_Ink>()),
-          m_kryptol(std::make_unique<TKryptol>()), m_texture(std::make_unique<TTexture>())
-    {
-        for (ForegroundEffect e : {ForegroundEffect::Realism, ForegroundEffect::Abstract, ForegroundEffect::PopArt})
+          m_kryptol(std::make_unique<TKryptol>()), m_texture(std::make_unique<TTexture>()) {
+        for (ForegroundEffect e :
+             {ForegroundEffect::Realism, ForegroundEffect::Abstract, ForegroundEffect::PopArt})
             m_kernels[kernelIndex(e)] = std::make_unique<TFormOfFringe>(e);
         buildPages();
         wireDialogs();
@@ -75,8 +74,7 @@ public:
         m_closeWatcher.onClose = [this] { closeWindows(); };
         m_window.installEventFilter(&m_closeWatcher);
     }
-    ~PhotoEffectsController()
-    {
+    ~PhotoEffectsController() {
         m_window.removeEventFilter(&m_closeWatcher);
         for (PreviewDialog* d : previewDialogs())
             d->onClosed = nullptr; // the window is going: nothing to enable any more
@@ -86,24 +84,24 @@ public:
 
     // ---- the libraries, read once at the first layout --------------------------------
     // The frame strip from the frame folder (*.jpg, then *.gif), then the 36 masks.
-    void loadLibraries(const std::string& programFolder)
-    {
+    void loadLibraries(const std::string& programFolder) {
         const LibraryFolders folders = libraryFoldersBeside(programFolder);
         buildFrameStrip(folders.FrameFolder);
         m_masks.maskload(folders.MaskFolder);
         for (int k = 1; k <= kMaskCount; ++k) {
             const TBitmap32* mask = m_masks.mask(k);
-            m_maskSlots[k - 1]->setPixmap(mask ? QPixmap::fromImage(previewImage(*mask, QSize(33, 33))) : QPixmap());
+            m_maskSlots[k - 1]->setPixmap(
+                mask ? QPixmap::fromImage(previewImage(*mask, QSize(33, 33))) : QPixmap());
         }
     }
 
     // ---- commands -------------------------------------------------------------------
-    void chooseFrameNumber(int i)
-    {
+    void chooseFrameNumber(int i) {
         if (i < 1 || i > int(m_frameNames.size()))
             return;
         BusyCursor busy;
-        const LoadResult read = LoadPictureFile(m_frameFolder + "/" + m_frameNames[std::size_t(i - 1)]);
+        const LoadResult read =
+            LoadPictureFile(m_frameFolder + "/" + m_frameNames[std::size_t(i - 1)]);
         apply(m_commands.chooseFrame(read.picture));
     }
     void rotate() { apply(m_commands.rotate(m_window.angleEdit()->text().toStdString())); }
@@ -112,12 +110,16 @@ public:
     EffectCommands& commands() { return m_commands; }
     MaskLibrary& masks() { return m_masks; }
     QRadioButton* effectButton(ForegroundEffect e) const { return m_effectButtons[std::size_t(e)]; }
-    QRadioButton* backgroundButton(BackgroundEffect e) const { return m_backButtons[std::size_t(e)]; }
+    QRadioButton* backgroundButton(BackgroundEffect e) const {
+        return m_backButtons[std::size_t(e)];
+    }
     QToolButton* removeEffectButton() const { return m_removeEffect; }
     QToolButton* removeMaskButton() const { return m_removeMask; }
     QToolButton* restoreBackgroundButton() const { return m_restoreBackground; }
     QToolButton* removeFrameButton() const { return m_removeFrame; }
-    ClickLabel* maskSlot(int k) const { return k >= 1 && k <= kMaskCount ? m_maskSlots[k - 1] : nullptr; }
+    ClickLabel* maskSlot(int k) const {
+        return k >= 1 && k <= kMaskCount ? m_maskSlots[k - 1] : nullptr;
+    }
     const std::vector<ClickLabel*>& frameThumbs() const { return m_frameThumbs; }
     const std::vector<std::string>& frameNames() const { return m_frameNames; }
     int pointedFrame() const { return m_pointedFrame; }
@@ -126,14 +128,12 @@ public:
     TPen_Sketch* penSketchDialog() const { return m_pen.get(); }
     TPen_and_Ink* penAndInkDialog() const { return m_ink.get(); }
     TKryptol* kryptolDialog() const { return m_kryptol.get(); }
-    TFormOfFringe* kernelDialog(ForegroundEffect e) const
-    {
+    TFormOfFringe* kernelDialog(ForegroundEffect e) const {
         const int i = kernelIndex(e);
         return i >= 0 ? m_kernels[std::size_t(i)].get() : nullptr;
     }
     TTexture* textureWindow() const { return m_texture.get(); }
-    PreviewDialog* previewDialog(ForegroundEffect e) const
-    {
+    PreviewDialog* previewDialog(ForegroundEffect e) const {
         switch (e) {
         case ForegroundEffect::PencilSketch:
             return m_pencil.get();
@@ -149,8 +149,7 @@ public:
     }
 
     // Closes every effect window (a preview dialog as by its close box).
-    void closeWindows()
-    {
+    void closeWindows() {
         for (PreviewDialog* d : previewDialogs())
             if (d->isVisible())
                 d->close();
@@ -159,9 +158,8 @@ public:
         m_texture->hide();
     }
 
-private:
-    static int kernelIndex(ForegroundEffect e)
-    {
+  private:
+    static int kernelIndex(ForegroundEffect e) {
         switch (e) {
         case ForegroundEffect::Realism:
             return 0;
@@ -173,14 +171,12 @@ private:
             return -1;
         }
     }
-    std::array<PreviewDialog*, 4> previewDialogs() const
-    {
+    std::array<PreviewDialog*, 4> previewDialogs() const {
         return {m_pencil.get(), m_pen.get(), m_ink.get(), m_kryptol.get()};
     }
 
     // Shows what a command did: its message, the scene, the status label, the buttons.
-    void apply(const CommandReply& r)
-    {
+    void apply(const CommandReply& r) {
         if (!r.message.empty())
             m_window.platform().showMessage(&m_window, QString::fromStdString(r.message));
         if (r.sceneChanged)
@@ -197,8 +193,7 @@ private:
         m_window.statusLabel()->setText(QString::fromStdString(m_commands.statusLabel()));
     }
 
-    void openPreview(ForegroundEffect e)
-    {
+    void openPreview(ForegroundEffect e) {
         PreviewDialog* dialog = previewDialog(e);
         const TBitmap32* original = m_commands.currentOriginal();
         if (!dialog || !original)
@@ -212,8 +207,7 @@ private:
         }
     }
 
-    void showKernel(ForegroundEffect e)
-    {
+    void showKernel(ForegroundEffect e) {
         for (auto& k : m_kernels)
             if (k->effect() != e)
                 k->hide();
@@ -222,8 +216,7 @@ private:
         dialog->raise();
     }
 
-    void wireDialogs()
-    {
+    void wireDialogs() {
         for (PreviewDialog* d : previewDialogs()) {
             d->onHandBack = [this](const TBitmap32& result) {
                 BusyCursor busy;
@@ -243,7 +236,9 @@ private:
                 BusyCursor busy;
                 apply(m_commands.handBack(result));
             };
-            dialog->onMessage = [this, dialog](const QString& text) { m_window.platform().showMessage(dialog, text); };
+            dialog->onMessage = [this, dialog](const QString& text) {
+                m_window.platform().showMessage(dialog, text);
+            };
             dialog->onOk = [this, dialog] {
                 m_commands.dialogClosed(dialog->effect());
                 apply(CommandReply{});
@@ -254,9 +249,9 @@ private:
             apply(m_commands.applyTextureTile(k));
         };
     }
-    void wireRotation()
-    {
-        QObject::connect(m_window.rotateAction(), &QAction::triggered, &m_window, [this] { rotate(); });
+    void wireRotation() {
+        QObject::connect(m_window.rotateAction(), &QAction::triggered, &m_window,
+                         [this] { rotate(); });
         QObject::connect(m_window.angleEdit(), &QLineEdit::returnPressed, &m_window, [this] {
             if (m_window.rotateAction()->isEnabled())
                 rotate();
@@ -264,8 +259,7 @@ private:
     }
 
     // ---- the four pages ---------------------------------------------------------------
-    void buildPages()
-    {
+    void buildPages() {
         QTabWidget* notebook = m_window.photoEffectsNotebook();
         const QString hint = QStringLiteral("Make effect for the last open foreground");
         {
@@ -286,8 +280,7 @@ private:
         notebook->setToolTip(hint);
     }
 
-    static QToolButton* glyphButton(QWidget* parent, const QString& name, const QString& hint)
-    {
+    static QToolButton* glyphButton(QWidget* parent, const QString& name, const QString& hint) {
         auto* button = new QToolButton(parent);
         button->setObjectName(name);
         button->setText(QStringLiteral("\u2716"));
@@ -296,8 +289,7 @@ private:
         return button;
     }
 
-    QWidget* buildEffectPage()
-    {
+    QWidget* buildEffectPage() {
         auto* page = new QWidget;
         auto* layout = new QHBoxLayout(page);
         layout->setContentsMargins(4, 2, 4, 2);
@@ -314,14 +306,20 @@ private:
         };
         const Box boxes[] = {
             {"B&&W",
-             {{ForegroundEffect::PencilSketch, 1}, {ForegroundEffect::PenSketch, 2}, {ForegroundEffect::Kryptol, 12},
+             {{ForegroundEffect::PencilSketch, 1},
+              {ForegroundEffect::PenSketch, 2},
+              {ForegroundEffect::Kryptol, 12},
               {ForegroundEffect::PenAndInk, 3}}},
             {"Color",
-             {{ForegroundEffect::Realism, 4}, {ForegroundEffect::PopArt, 5}, {ForegroundEffect::Abstract, 6},
+             {{ForegroundEffect::Realism, 4},
+              {ForegroundEffect::PopArt, 5},
+              {ForegroundEffect::Abstract, 6},
               {ForegroundEffect::WaterColor, 7}}},
             {"Color Filter",
-             {{ForegroundEffect::ColorPanels, 8}, {ForegroundEffect::ColorBlocksVH, 10},
-              {ForegroundEffect::ColorBlocksCatercorner, 9}, {ForegroundEffect::Brume, 11}}},
+             {{ForegroundEffect::ColorPanels, 8},
+              {ForegroundEffect::ColorBlocksVH, 10},
+              {ForegroundEffect::ColorBlocksCatercorner, 9},
+              {ForegroundEffect::Brume, 11}}},
         };
         for (const Box& b : boxes) {
             auto* box = new QGroupBox(QString::fromLatin1(b.label), page);
@@ -349,7 +347,8 @@ private:
             }
             layout->addWidget(box);
         }
-        m_removeEffect = glyphButton(page, QStringLiteral("SpeedButton15"), QStringLiteral("Remove the effect"));
+        m_removeEffect =
+            glyphButton(page, QStringLiteral("SpeedButton15"), QStringLiteral("Remove the effect"));
         QObject::connect(m_removeEffect, &QToolButton::clicked, page, [this] {
             BusyCursor busy;
             apply(m_commands.removeForegroundEffect());
@@ -359,8 +358,7 @@ private:
         return page;
     }
 
-    QWidget* buildMaskPage()
-    {
+    QWidget* buildMaskPage() {
         auto* page = new QWidget;
         auto* area = new QWidget(page);
         area->setFixedSize(5 + 40 * 18, 80);
@@ -377,8 +375,8 @@ private:
             };
             m_maskSlots[k - 1] = slot;
         }
-        m_removeMask =
-            glyphButton(page, QStringLiteral("SpeedButton13"), QStringLiteral("Remove the mask from the foreground"));
+        m_removeMask = glyphButton(page, QStringLiteral("SpeedButton13"),
+                                   QStringLiteral("Remove the mask from the foreground"));
         m_removeMask->setEnabled(false);
         QObject::connect(m_removeMask, &QToolButton::clicked, page, [this] {
             BusyCursor busy;
@@ -392,8 +390,7 @@ private:
         return page;
     }
 
-    QWidget* buildBackgroundPage()
-    {
+    QWidget* buildBackgroundPage() {
         auto* page = new QWidget;
         auto* grid = new QGridLayout(page);
         auto* group = new QButtonGroup(page);
@@ -412,8 +409,8 @@ private:
                 apply(m_commands.chooseBackgroundEffect(e));
             });
         }
-        m_restoreBackground =
-            glyphButton(page, QStringLiteral("SpeedButton16"), QStringLiteral("Restore the background"));
+        m_restoreBackground = glyphButton(page, QStringLiteral("SpeedButton16"),
+                                          QStringLiteral("Restore the background"));
         m_restoreBackground->setText(QStringLiteral("\u21BA"));
         QObject::connect(m_restoreBackground, &QToolButton::clicked, page, [this] {
             BusyCursor busy;
@@ -424,8 +421,7 @@ private:
         return page;
     }
 
-    QWidget* buildFramePage()
-    {
+    QWidget* buildFramePage() {
         auto* page = new QWidget;
         auto* layout = new QHBoxLayout(page);
         layout->setContentsMargins(2, 2, 2, 2);
@@ -449,8 +445,7 @@ private:
         return page;
     }
 
-    void buildFrameStrip(const std::string& frameFolder)
-    {
+    void buildFrameStrip(const std::string& frameFolder) {
         m_frameFolder = frameFolder;
         for (ClickLabel* old : m_frameThumbs)
             delete old;
@@ -462,7 +457,8 @@ private:
         QTabWidget* notebook = m_window.photoEffectsNotebook();
         const QSignalBlocker block(notebook);
         notebook->setCurrentIndex(3);
-        auto* gauge = m_window.foregroundDock()->findChild<QProgressBar*>(QStringLiteral("ForegroundGauge"));
+        auto* gauge =
+            m_window.foregroundDock()->findChild<QProgressBar*>(QStringLiteral("ForegroundGauge"));
         const int count = int(m_frameNames.size());
         if (gauge) {
             gauge->setRange(0, std::max(count, 1));
@@ -476,12 +472,14 @@ private:
             thumb->setScaledContents(true);
             thumb->setToolTip(QStringLiteral("Click to set as frame"));
             thumb->setCursor(Qt::PointingHandCursor);
-            const LoadResult read = LoadPictureFile(m_frameFolder + "/" + m_frameNames[std::size_t(i - 1)]);
+            const LoadResult read =
+                LoadPictureFile(m_frameFolder + "/" + m_frameNames[std::size_t(i - 1)]);
             if (!read.picture.empty()) {
                 try {
                     TBitmap32 small = read.picture;
                     ZoomInandOut(small, 0.1L, 0.1L);
-                    thumb->setPixmap(QPixmap::fromImage(imageView(small).convertToFormat(QImage::Format_RGB32)));
+                    thumb->setPixmap(
+                        QPixmap::fromImage(imageView(small).convertToFormat(QImage::Format_RGB32)));
                 } catch (const std::exception&) {
                     // a blank thumbnail for a frame that cannot be shrunk
                 }

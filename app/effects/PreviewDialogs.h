@@ -30,12 +30,12 @@
 namespace quill::app::effects {
 
 class PreviewDialog : public QDialog {
-public:
-    PreviewDialog(ForegroundEffect effect, const QString& caption, QSize size) : m_effect(effect)
-    {
+  public:
+    PreviewDialog(ForegroundEffect effect, const QString& caption, QSize size) : m_effect(effect) {
         setWindowTitle(caption);
         setObjectName(caption);
-        setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint);
+        setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                       Qt::WindowStaysOnTopHint);
         setFixedSize(size);
         m_area = new QWidget(this);
         m_area->setGeometry(6, 4, kPreviewAreaWidth, kPreviewAreaHeight);
@@ -59,8 +59,7 @@ public:
     std::function<void()> onClosed;
 
     // Shows the dialog on the layer's untouched picture.
-    void open(const TBitmap32& original)
-    {
+    void open(const TBitmap32& original) {
         {
             BusyCursor busy;
             m_preview->setPixmap(QPixmap::fromImage(previewImage(original, m_area->size())));
@@ -88,13 +87,12 @@ public:
     QPushButton* okButton() const { return m_ok; }
     LiveRenderer& renderer() { return m_renderer; }
     // Waits until the newest preview has been computed and shown (for tests and scripts).
-    void settle()
-    {
+    void settle() {
         m_renderer.finalResult([] { return TBitmap32(); });
         QCoreApplication::processEvents();
     }
 
-protected:
+  protected:
     // Makes the base pictures from the untouched picture.
     virtual void makeBases(const TBitmap32& original) = 0;
     virtual void freeBases() = 0;
@@ -105,24 +103,23 @@ protected:
     // The result "OK" hands back.
     virtual TBitmap32 finalPicture() { return m_renderer.finalResult(currentJob()); }
 
-    void refresh()
-    {
+    void refresh() {
         if (m_open)
             m_renderer.request(currentJob());
     }
     void showPicture(const QImage& image) { m_preview->setPixmap(QPixmap::fromImage(image)); }
-    void showNow(const TBitmap32& picture) { showPicture(previewImage(picture, m_preview->size())); }
+    void showNow(const TBitmap32& picture) {
+        showPicture(previewImage(picture, m_preview->size()));
+    }
 
-    void done(int r) override
-    {
+    void done(int r) override {
         if (m_open)
             finish();
         QDialog::done(r);
     }
 
-private:
-    void okClicked()
-    {
+  private:
+    void okClicked() {
         if (!m_open)
             return;
         TBitmap32 result;
@@ -134,8 +131,7 @@ private:
             onHandBack(result);
         accept();
     }
-    void finish()
-    {
+    void finish() {
         m_open = false;
         m_renderer.reset();
         freeBases();
@@ -155,8 +151,7 @@ private:
 
 // A slider with its caption at the left and its value label at the right.
 inline QSlider* addSlider(QWidget* parent, const QString& caption, int top, int max, int start,
-                          QLabel*& valueLabel, const QString& startText)
-{
+                          QLabel*& valueLabel, const QString& startText) {
     auto* label = new QLabel(caption, parent);
     label->setGeometry(12, top, 90, 24);
     auto* slider = new QSlider(Qt::Horizontal, parent);
@@ -171,14 +166,15 @@ inline QSlider* addSlider(QWidget* parent, const QString& caption, int top, int 
 // Pencil Sketch: the grey edge sketch, with a lighting and a contrast slider; only the
 // slider moved last acts.
 class TBack_and_White_Sketch : public PreviewDialog {
-public:
-    TBack_and_White_Sketch() : PreviewDialog(ForegroundEffect::PencilSketch, QStringLiteral("Pencil_Sketch"), {549, 600})
-    {
-        TrackBar1 = addSlider(this, QStringLiteral("Contrast:"), 500, kContrastMax, kContrastStart, Label4,
-                              QStringLiteral("50"));
+  public:
+    TBack_and_White_Sketch()
+        : PreviewDialog(ForegroundEffect::PencilSketch, QStringLiteral("Pencil_Sketch"),
+                        {549, 600}) {
+        TrackBar1 = addSlider(this, QStringLiteral("Contrast:"), 500, kContrastMax, kContrastStart,
+                              Label4, QStringLiteral("50"));
         TrackBar1->setObjectName(QStringLiteral("TrackBar1"));
-        TrackBar2 = addSlider(this, QStringLiteral("Lighting:"), 530, kLightingMax, kLightingStart, Label3,
-                              QStringLiteral("50"));
+        TrackBar2 = addSlider(this, QStringLiteral("Lighting:"), 530, kLightingMax, kLightingStart,
+                              Label3, QStringLiteral("50"));
         TrackBar2->setObjectName(QStringLiteral("TrackBar2"));
         connect(TrackBar1, &QSlider::valueChanged, this, [this](int p) {
             Label4->setText(QString::number(contrastLabel(p)));
@@ -198,22 +194,19 @@ public:
     QLabel* Label4 = nullptr;
     bool holdsBases() const { return EdgeBase || GreyBase; }
 
-protected:
-    void makeBases(const TBitmap32& original) override
-    {
+  protected:
+    void makeBases(const TBitmap32& original) override {
         auto edge = std::make_shared<TBitmap32>(original);
         picsobel(*edge);
         EdgeBase = edge;
         GreyBase = std::make_shared<const TBitmap32>(pencilGreyBase(*edge));
         m_last = PencilSketchParams::Slider::None;
     }
-    void freeBases() override
-    {
+    void freeBases() override {
         EdgeBase.reset();
         GreyBase.reset();
     }
-    LiveRenderer::Job currentJob() const override
-    {
+    LiveRenderer::Job currentJob() const override {
         switch (m_last) {
         case PencilSketchParams::Slider::Lighting:
             return [edge = EdgeBase, p = TrackBar2->value()] { return pencilLighting(*edge, p); };
@@ -224,7 +217,7 @@ protected:
         }
     }
 
-private:
+  private:
     std::shared_ptr<const TBitmap32> EdgeBase;
     std::shared_ptr<const TBitmap32> GreyBase;
     PencilSketchParams::Slider m_last = PencilSketchParams::Slider::None;
@@ -232,10 +225,11 @@ private:
 
 // Pen Sketch: the edge sketch cut at the pen pressure, optionally hollowed out.
 class TPen_Sketch : public PreviewDialog {
-public:
-    TPen_Sketch() : PreviewDialog(ForegroundEffect::PenSketch, QStringLiteral("Pen_Sketch"), {549, 602})
-    {
-        TrackBar1 = addSlider(this, QStringLiteral("Pen Pressure:"), 505, 255, 128, Label9, QStringLiteral("128"));
+  public:
+    TPen_Sketch()
+        : PreviewDialog(ForegroundEffect::PenSketch, QStringLiteral("Pen_Sketch"), {549, 602}) {
+        TrackBar1 = addSlider(this, QStringLiteral("Pen Pressure:"), 505, 255, 128, Label9,
+                              QStringLiteral("128"));
         TrackBar1->setObjectName(QStringLiteral("TrackBar1"));
         CheckBox1 = new QCheckBox(QStringLiteral("Hollow out"), this);
         CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
@@ -252,31 +246,31 @@ public:
     QCheckBox* CheckBox1 = nullptr;
     bool holdsBases() const { return bool(EdgeBase); }
 
-protected:
-    void makeBases(const TBitmap32& original) override
-    {
+  protected:
+    void makeBases(const TBitmap32& original) override {
         auto edge = std::make_shared<TBitmap32>(original);
         picsobel(*edge);
         EdgeBase = edge;
     }
     void freeBases() override { EdgeBase.reset(); }
-    LiveRenderer::Job currentJob() const override
-    {
-        return [edge = EdgeBase, params = PenSketchParams{TrackBar1->value(), CheckBox1->isChecked()}] {
+    LiveRenderer::Job currentJob() const override {
+        return [edge = EdgeBase,
+                params = PenSketchParams{TrackBar1->value(), CheckBox1->isChecked()}] {
             return penSketchThreshold(*edge, params);
         };
     }
 
-private:
+  private:
     std::shared_ptr<const TBitmap32> EdgeBase;
 };
 
 // Pen & Ink: the photograph cut at a threshold, the inside of every black area cleared.
 class TPen_and_Ink : public PreviewDialog {
-public:
-    TPen_and_Ink() : PreviewDialog(ForegroundEffect::PenAndInk, QStringLiteral("Pen_and_Ink"), {551, 604})
-    {
-        TrackBar1 = addSlider(this, QStringLiteral("Adjust thread:"), 505, 255, 128, Label9, QStringLiteral("128"));
+  public:
+    TPen_and_Ink()
+        : PreviewDialog(ForegroundEffect::PenAndInk, QStringLiteral("Pen_and_Ink"), {551, 604}) {
+        TrackBar1 = addSlider(this, QStringLiteral("Adjust thread:"), 505, 255, 128, Label9,
+                              QStringLiteral("128"));
         TrackBar1->setObjectName(QStringLiteral("TrackBar1"));
         CheckBox1 = new QCheckBox(QStringLiteral("Hollow out"), this);
         CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
@@ -293,21 +287,23 @@ public:
     QCheckBox* CheckBox1 = nullptr;
     bool holdsBases() const { return bool(m_original); }
 
-protected:
+  protected:
     // InkBase is made afresh from the untouched picture for every computation, so the
     // dialog keeps that picture while it is open.
-    void makeBases(const TBitmap32& original) override { m_original = std::make_shared<const TBitmap32>(original); }
+    void makeBases(const TBitmap32& original) override {
+        m_original = std::make_shared<const TBitmap32>(original);
+    }
     void freeBases() override { m_original.reset(); }
-    LiveRenderer::Job currentJob() const override
-    {
-        return [original = m_original, params = PenAndInkParams{TrackBar1->value(), CheckBox1->isChecked()}] {
+    LiveRenderer::Job currentJob() const override {
+        return [original = m_original,
+                params = PenAndInkParams{TrackBar1->value(), CheckBox1->isChecked()}] {
             TBitmap32 InkBase = *original;
             PictureTwoValue(InkBase, params);
             return penandink(InkBase, params.hollow);
         };
     }
 
-private:
+  private:
     std::shared_ptr<const TBitmap32> m_original;
 };
 
@@ -315,9 +311,8 @@ private:
 // directions. The strokes change the preview picture in place; every threshold (a new
 // direction, "Hollow out", opening) discards them.
 class TKryptol : public PreviewDialog {
-public:
-    TKryptol() : PreviewDialog(ForegroundEffect::Kryptol, QStringLiteral("Kryptol"), {552, 613})
-    {
+  public:
+    TKryptol() : PreviewDialog(ForegroundEffect::Kryptol, QStringLiteral("Kryptol"), {552, 613}) {
         const char* captions[4] = {"///", "\\\\\\", "| | |", "=="};
         for (int d = 0; d < 4; ++d) {
             Direction[d] = new QRadioButton(QString::fromLatin1(captions[d]), this);
@@ -350,24 +345,20 @@ public:
     const TBitmap32& previewPicture() const { return m_picture; }
     bool holdsBases() const { return bool(EdgeBase); }
 
-protected:
-    void makeBases(const TBitmap32& original) override
-    {
+  protected:
+    void makeBases(const TBitmap32& original) override {
         auto edge = std::make_shared<TBitmap32>(original);
         picsobel(*edge);
         EdgeBase = edge;
     }
-    void freeBases() override
-    {
+    void freeBases() override {
         EdgeBase.reset();
         m_picture = TBitmap32();
     }
-    LiveRenderer::Job currentJob() const override
-    {
+    LiveRenderer::Job currentJob() const override {
         return [picture = m_picture] { return picture; };
     }
-    void firstPreview() override
-    {
+    void firstPreview() override {
         threshold();
         const QSignalBlocker block(Direction[0]);
         for (QRadioButton* b : Direction) {
@@ -378,17 +369,16 @@ protected:
     }
     TBitmap32 finalPicture() override { return m_picture; }
 
-private:
-    void threshold()
-    {
+  private:
+    void threshold() {
         if (!isOpen())
             return;
         BusyCursor busy;
-        m_picture = penSketchThreshold(*EdgeBase, PenSketchParams{kKryptolPressure, CheckBox1->isChecked()});
+        m_picture = penSketchThreshold(*EdgeBase,
+                                       PenSketchParams{kKryptolPressure, CheckBox1->isChecked()});
         showNow(m_picture);
     }
-    void pen()
-    {
+    void pen() {
         if (!isOpen())
             return;
         BusyCursor busy;

@@ -12,12 +12,12 @@
 namespace quill::app::effects {
 
 class TTexture : public QDialog {
-public:
-    TTexture()
-    {
+  public:
+    TTexture() {
         setObjectName(QStringLiteral("TTexture"));
         setWindowTitle(QStringLiteral("Texture for background"));
-        setWindowFlags(Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint);
+        setWindowFlags(Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                       Qt::WindowStaysOnTopHint);
         setFixedSize(295, 254);
         setAutoFillBackground(true);
         QPalette cream = palette();
@@ -30,7 +30,8 @@ public:
             tile->setGeometry(at.x(), at.y(), kTileSize, kTileSize);
             tile->setCursor(Qt::PointingHandCursor);
             tile->setToolTip(QString::fromStdString(textureTileName(k)));
-            tile->setPixmap(QPixmap::fromImage(previewImage(textureTile(k), QSize(kTileSize, kTileSize))));
+            tile->setPixmap(
+                QPixmap::fromImage(previewImage(textureTile(k), QSize(kTileSize, kTileSize))));
             tile->onClick = [this, k] {
                 if (onTile)
                     onTile(k);
@@ -41,12 +42,13 @@ public:
 
     // A click on tile k (1..12).
     std::function<void(int)> onTile;
-    ClickLabel* tile(int k) const { return k >= 1 && k <= kTextureTileCount ? m_tiles[k - 1] : nullptr; }
+    ClickLabel* tile(int k) const {
+        return k >= 1 && k <= kTextureTileCount ? m_tiles[k - 1] : nullptr;
+    }
 
     // Where tile k stands: the first row holds 4, 3, 2, 1 from the left, the second 5..8,
     // the third 9..12.
-    static QPoint tilePlace(int k)
-    {
+    static QPoint tilePlace(int k) {
         static const int lefts[4] = {8, 80, 152, 216};
         static const int tops[3] = {8, 80, 152};
         if (k <= 4)
@@ -54,7 +56,7 @@ public:
         return QPoint(lefts[(k - 5) % 4], tops[(k - 1) / 4]);
     }
 
-private:
+  private:
     ClickLabel* m_tiles[kTextureTileCount] = {};
 };
 

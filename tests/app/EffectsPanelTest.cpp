@@ -20,12 +20,12 @@ using namespace quill::app::effects;
 namespace {
 
 // A picture with edges in every direction, a dark disc and a colour ramp.
-TBitmap32 photo(int w, int h)
-{
+TBitmap32 photo(int w, int h) {
     TBitmap32 p(w, h);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
-            const bool disc = (x - w / 2) * (x - w / 2) + (y - h / 2) * (y - h / 2) < (h / 3) * (h / 3);
+            const bool disc =
+                (x - w / 2) * (x - w / 2) + (y - h / 2) * (y - h / 2) < (h / 3) * (h / 3);
             const std::uint8_t r = disc ? 20 : std::uint8_t(x * 255 / std::max(1, w - 1));
             const std::uint8_t g = disc ? 30 : std::uint8_t(y * 255 / std::max(1, h - 1));
             const std::uint8_t b = std::uint8_t((x * 7 + y * 13) % 256);
@@ -39,23 +39,20 @@ struct EffectsFixture : WindowFixture {
     const LayerSlot& current() { return scene().layer(scene().CurrentLayer); }
     QString status() { return window->statusLabel()->text(); }
 
-    void openPhoto(int w = 64, int h = 48)
-    {
+    void openPhoto(int w = 64, int h = 48) {
         openForeground(writePicture(QStringLiteral("photo.bmp"), photo(w, h)));
         ASSERT_EQ(scene().LayerCount(), 1);
     }
     // A click as the button takes it from the user (a selected radio button stays selected).
     void click(QAbstractButton* button) { button->click(); }
-    void clickLabel(QWidget* label)
-    {
+    void clickLabel(QWidget* label) {
         const QPoint at(label->width() / 2, label->height() / 2);
         sendMouse(label, QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton);
         sendMouse(label, QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton);
     }
 };
 
-TEST(EffectsPanel, PencilSketchOkHandsBackTheSliderMovedLast)
-{
+TEST(EffectsPanel, PencilSketchOkHandsBackTheSliderMovedLast) {
     EffectsFixture f;
     f.openPhoto();
     const TBitmap32 original = f.current().ForeOriginal;
@@ -95,8 +92,7 @@ TEST(EffectsPanel, PencilSketchOkHandsBackTheSliderMovedLast)
     EXPECT_EQ(f.current().ForeWork, pencilContrast(pencilGreyBase(edge), 60));
 }
 
-TEST(EffectsPanel, DraggedSliderSkipsOvertakenPositionsAndOkUsesTheLast)
-{
+TEST(EffectsPanel, DraggedSliderSkipsOvertakenPositionsAndOkUsesTheLast) {
     EffectsFixture f;
     f.openPhoto(900, 700);
     const TBitmap32 original = f.current().ForeOriginal;
@@ -113,8 +109,7 @@ TEST(EffectsPanel, DraggedSliderSkipsOvertakenPositionsAndOkUsesTheLast)
     EXPECT_EQ(d->Label9->text(), QStringLiteral("77"));
 }
 
-TEST(EffectsPanel, OkWithoutMovingAnythingHandsBackTheStartingPicture)
-{
+TEST(EffectsPanel, OkWithoutMovingAnythingHandsBackTheStartingPicture) {
     EffectsFixture f;
     f.openPhoto(30, 50); // portrait: height 489, width Round(30 * 489 / 50) = 293
     const TBitmap32 original = f.current().ForeOriginal;
@@ -127,8 +122,7 @@ TEST(EffectsPanel, OkWithoutMovingAnythingHandsBackTheStartingPicture)
     EXPECT_EQ(f.current().ForeWork, pencilGreyBase(edge));
 }
 
-TEST(EffectsPanel, CloseBoxLeavesTheLayerButWritesTheName)
-{
+TEST(EffectsPanel, CloseBoxLeavesTheLayerButWritesTheName) {
     EffectsFixture f;
     f.openPhoto();
     const TBitmap32 before = f.current().ForeWork;
@@ -145,8 +139,7 @@ TEST(EffectsPanel, CloseBoxLeavesTheLayerButWritesTheName)
     EXPECT_TRUE(f.window->isEnabled());
 }
 
-TEST(EffectsPanel, PenSketchAndPenAndInkHandBackTheCoreResult)
-{
+TEST(EffectsPanel, PenSketchAndPenAndInkHandBackTheCoreResult) {
     EffectsFixture f;
     f.openPhoto();
     const TBitmap32 original = f.current().ForeOriginal;
@@ -170,8 +163,7 @@ TEST(EffectsPanel, PenSketchAndPenAndInkHandBackTheCoreResult)
     EXPECT_EQ(f.status(), QStringLiteral("Pen and Ink"));
 }
 
-TEST(EffectsPanel, KryptolStrokesAndDirectionReset)
-{
+TEST(EffectsPanel, KryptolStrokesAndDirectionReset) {
     EffectsFixture f;
     f.openPhoto();
     const TBitmap32 original = f.current().ForeOriginal;
@@ -198,8 +190,7 @@ TEST(EffectsPanel, KryptolStrokesAndDirectionReset)
     d->close();
 }
 
-TEST(EffectsPanel, KryptolHollowOutDiscardsTheStrokesAndKeepsTheDirection)
-{
+TEST(EffectsPanel, KryptolHollowOutDiscardsTheStrokesAndKeepsTheDirection) {
     EffectsFixture f;
     f.openPhoto();
     const TBitmap32 original = f.current().ForeOriginal;
@@ -233,8 +224,7 @@ TEST(EffectsPanel, KryptolHollowOutDiscardsTheStrokesAndKeepsTheDirection)
     EXPECT_EQ(f.status(), QStringLiteral("Kryptol"));
 }
 
-TEST(EffectsPanel, KernelDialogRefusesABadFieldAndConvertsAtOnce)
-{
+TEST(EffectsPanel, KernelDialogRefusesABadFieldAndConvertsAtOnce) {
     EffectsFixture f;
     f.openPhoto();
     const TBitmap32 original = f.current().ForeOriginal;
@@ -273,8 +263,7 @@ TEST(EffectsPanel, KernelDialogRefusesABadFieldAndConvertsAtOnce)
     EXPECT_EQ(f.status(), QStringLiteral("Pop art"));
 }
 
-TEST(EffectsPanel, SecondClickOnTheSelectedEffectDoesNothing)
-{
+TEST(EffectsPanel, SecondClickOnTheSelectedEffectDoesNothing) {
     EffectsFixture f;
     f.openPhoto();
     QRadioButton* brume = f.fx().effectButton(ForegroundEffect::Brume);
@@ -296,8 +285,7 @@ TEST(EffectsPanel, SecondClickOnTheSelectedEffectDoesNothing)
     EXPECT_EQ(f.status(), QStringLiteral("Foreground effect removed."));
 }
 
-TEST(EffectsPanel, WithoutALayerEveryButtonOnlySaysSo)
-{
+TEST(EffectsPanel, WithoutALayerEveryButtonOnlySaysSo) {
     EffectsFixture f;
     for (int i = 0; i < kForegroundEffectCount; ++i) {
         f.click(f.fx().effectButton(ForegroundEffect(i)));
@@ -312,8 +300,7 @@ TEST(EffectsPanel, WithoutALayerEveryButtonOnlySaysSo)
     EXPECT_EQ(f.status(), QStringLiteral("New picture"));
 }
 
-TEST(EffectsPanel, ButtonCaptionsAndPageHints)
-{
+TEST(EffectsPanel, ButtonCaptionsAndPageHints) {
     EffectsFixture f;
     QTabWidget* notebook = f.window->photoEffectsNotebook();
     EXPECT_EQ(notebook->toolTip(), QStringLiteral("Make effect for the last open foreground"));
@@ -333,27 +320,31 @@ TEST(EffectsPanel, ButtonCaptionsAndPageHints)
         EXPECT_EQ(notebook->toolTip(), QString::fromLatin1(p.hint));
     }
     // A single "&" shows as such, not as a mnemonic.
-    EXPECT_EQ(f.fx().effectButton(ForegroundEffect::PenAndInk)->text(), QStringLiteral("Pen && Ink"));
-    EXPECT_EQ(f.fx().effectButton(ForegroundEffect::ColorBlocksVH)->objectName(), QStringLiteral("RadioButton10"));
-    EXPECT_EQ(f.fx().effectButton(ForegroundEffect::Kryptol)->objectName(), QStringLiteral("RadioButton12"));
+    EXPECT_EQ(f.fx().effectButton(ForegroundEffect::PenAndInk)->text(),
+              QStringLiteral("Pen && Ink"));
+    EXPECT_EQ(f.fx().effectButton(ForegroundEffect::ColorBlocksVH)->objectName(),
+              QStringLiteral("RadioButton10"));
+    EXPECT_EQ(f.fx().effectButton(ForegroundEffect::Kryptol)->objectName(),
+              QStringLiteral("RadioButton12"));
 }
 
-TEST(EffectsPanel, MaskSlotPlaces)
-{
+TEST(EffectsPanel, MaskSlotPlaces) {
     EffectsFixture f;
     const struct {
         int k;
         QRect at;
-    } maskPlaces[] = {{1, {5, 4, 33, 33}}, {12, {445, 4, 33, 33}}, {18, {685, 4, 33, 33}},
-                 {19, {5, 42, 33, 33}}, {36, {685, 42, 33, 33}}};
+    } maskPlaces[] = {{1, {5, 4, 33, 33}},
+                      {12, {445, 4, 33, 33}},
+                      {18, {685, 4, 33, 33}},
+                      {19, {5, 42, 33, 33}},
+                      {36, {685, 42, 33, 33}}};
     for (const auto& s : maskPlaces)
         EXPECT_EQ(f.fx().maskSlot(s.k)->geometry(), s.at) << s.k;
     EXPECT_EQ(f.fx().maskSlot(0), nullptr);
     EXPECT_EQ(f.fx().maskSlot(37), nullptr);
 }
 
-TEST(EffectsPanel, MaskTwelveAndFrameOneComposeAsTheCore)
-{
+TEST(EffectsPanel, MaskTwelveAndFrameOneComposeAsTheCore) {
     EffectsFixture f;
     // Libraries beside the program: mask 12 and two frames (a jpg listed before a gif).
     QDir(f.folder.path()).mkdir(QStringLiteral("mask"));
@@ -386,13 +377,16 @@ TEST(EffectsPanel, MaskTwelveAndFrameOneComposeAsTheCore)
 
     // The same scene built by hand from the same files.
     Scene expected;
-    const TBitmap32 maskRead = LoadPictureFile(f.folder.filePath(QStringLiteral("mask/m12.jpg")).toStdString()).picture;
+    const TBitmap32 maskRead =
+        LoadPictureFile(f.folder.filePath(QStringLiteral("mask/m12.jpg")).toStdString()).picture;
     expected.setMaskSource([&](int k) { return k == 12 ? &maskRead : nullptr; });
     expected.SetBackgroundPicture(f.scene().BackOriginal);
     expected.AddForegroundLayer(f.scene().layer(1).ForeOriginal);
     expected.layer(1).LayerMask = 12;
-    const TBitmap32 frameRead = LoadPictureFile(f.folder.filePath(QStringLiteral("frame/b.jpg")).toStdString()).picture;
-    expected.FramePicture = makeFrameOverlay(frameRead, expected.BackOriginal.width(), expected.BackOriginal.height());
+    const TBitmap32 frameRead =
+        LoadPictureFile(f.folder.filePath(QStringLiteral("frame/b.jpg")).toStdString()).picture;
+    expected.FramePicture =
+        makeFrameOverlay(frameRead, expected.BackOriginal.width(), expected.BackOriginal.height());
     expected.RefreshLayer();
     EXPECT_EQ(f.scene().scenePicture(), expected.scenePicture());
 
@@ -405,13 +399,13 @@ TEST(EffectsPanel, MaskTwelveAndFrameOneComposeAsTheCore)
     EXPECT_EQ(f.scene().scenePicture(), expected.scenePicture());
 }
 
-TEST(EffectsPanel, TextureTilesStandInTheirGridAndApply)
-{
+TEST(EffectsPanel, TextureTilesStandInTheirGridAndApply) {
     EffectsFixture f;
     const struct {
         int k;
         QPoint at;
-    } places[] = {{1, {216, 8}}, {4, {8, 8}}, {3, {80, 8}}, {5, {8, 80}}, {8, {216, 80}}, {9, {8, 152}}, {12, {216, 152}}};
+    } places[] = {{1, {216, 8}},  {4, {8, 8}},   {3, {80, 8}},    {5, {8, 80}},
+                  {8, {216, 80}}, {9, {8, 152}}, {12, {216, 152}}};
     TTexture* t = f.fx().textureWindow();
     for (const auto& p : places)
         EXPECT_EQ(t->tile(p.k)->geometry(), QRect(p.at, QSize(58, 58))) << p.k;
@@ -428,8 +422,7 @@ TEST(EffectsPanel, TextureTilesStandInTheirGridAndApply)
     EXPECT_EQ(f.scene().BackWork, f.scene().BackOriginal);
 }
 
-TEST(EffectsPanel, RotateFromTheToolBar)
-{
+TEST(EffectsPanel, RotateFromTheToolBar) {
     EffectsFixture f;
     EXPECT_FALSE(f.window->rotateAction()->isEnabled());
     EXPECT_EQ(f.window->angleEdit()->text(), QStringLiteral("30"));
@@ -442,7 +435,8 @@ TEST(EffectsPanel, RotateFromTheToolBar)
     const struct {
         const char* text;
         const char* message;
-    } refused[] = {{"3.5", "Please input a valid integer value."}, {"", "Please input a valid integer value."},
+    } refused[] = {{"3.5", "Please input a valid integer value."},
+                   {"", "Please input a valid integer value."},
                    {"1-", "'1-' is not a valid integer value"}};
     for (const auto& r : refused) {
         f.window->angleEdit()->setText(QString::fromLatin1(r.text));
@@ -456,8 +450,7 @@ TEST(EffectsPanel, RotateFromTheToolBar)
     EXPECT_EQ(f.current().ForeWork.height(), 100);
 }
 
-TEST(EffectsPanel, ClosingTheWindowClosesItsEffectWindows)
-{
+TEST(EffectsPanel, ClosingTheWindowClosesItsEffectWindows) {
     EffectsFixture f;
     f.openPhoto();
     f.click(f.fx().effectButton(ForegroundEffect::Abstract));
@@ -470,13 +463,13 @@ TEST(EffectsPanel, ClosingTheWindowClosesItsEffectWindows)
     f.window.reset();
 }
 
-TEST(PreviewImage, CutOutPixelsShowTheirOwnColour)
-{
+TEST(PreviewImage, CutOutPixelsShowTheirOwnColour) {
     // The preview shows a hollowed-out sketch's paper in the cut-out colour, not black.
     const struct {
         std::uint32_t pixel;
         QRgb shown;
-    } cases[] = {{CutoutColor, qRgb(236, 233, 216)}, {makePixel(0, 0, 0, 255), qRgb(0, 0, 0)},
+    } cases[] = {{CutoutColor, qRgb(236, 233, 216)},
+                 {makePixel(0, 0, 0, 255), qRgb(0, 0, 0)},
                  {makePixel(10, 200, 30, 7), qRgb(10, 200, 30)}};
     for (const auto& c : cases) {
         for (int side : {1, 600}) { // as it is, and shrunk from a large picture
@@ -487,8 +480,7 @@ TEST(PreviewImage, CutOutPixelsShowTheirOwnColour)
     }
 }
 
-TEST(LiveRenderer, DropsRequestsOvertakenWhileOneRuns)
-{
+TEST(LiveRenderer, DropsRequestsOvertakenWhileOneRuns) {
     LiveRenderer renderer;
     std::promise<void> started, release;
     std::shared_future<void> go = release.get_future().share();
@@ -510,8 +502,7 @@ TEST(LiveRenderer, DropsRequestsOvertakenWhileOneRuns)
     EXPECT_EQ(shown, std::vector<int>{6}); // the overtaken first result is never shown
 }
 
-TEST(LiveRenderer, FinalResultComputesWhenNothingIsDone)
-{
+TEST(LiveRenderer, FinalResultComputesWhenNothingIsDone) {
     LiveRenderer renderer;
     EXPECT_EQ(renderer.finalResult([] { return TBitmap32(3, 2); }).width(), 3);
     renderer.request([] { return TBitmap32(4, 1); });
