@@ -395,3 +395,31 @@ TEST(CollectionsWindow, SizeDialogStepsAndResizesTheBackground) {
     EXPECT_EQ(f.scene().BackWork.height(), 360);
     EXPECT_EQ(f.scene().scenePicture().width(), 480);
 }
+
+TEST(CollectionsWindow, AlbumSaveMeAsAndSaveAllWriteTheScenes) {
+    CollectionsFixture f;
+    f.collections().albumSaveAll();
+    EXPECT_EQ(f.record->messages, QStringList{"There is no picture in the album-list!"});
+    f.collections().addSceneToAlbum();
+    f.openForeground(f.writePicture(QStringLiteral("a.bmp"), solid(60, 50, 0, 0, 250)));
+    f.collections().addSceneToAlbum();
+    ASSERT_EQ(f.collections().albums().count(), 2);
+
+    QTemporaryDir out;
+    f.collections().albumStrip()->rightPressAt(2, QPoint());
+    ASSERT_EQ(f.collections().albums().selected(), 2);
+    EXPECT_EQ(f.collections().albumStrip()->thumbnail(2)->x(), 7);
+    f.choosers->saveReplies << out.filePath(QStringLiteral("second.bmp"));
+    f.collections().albumSaveMeAs();
+    LoadResult read = LoadPictureFile(out.filePath(QStringLiteral("second.bmp")).toStdString());
+    ASSERT_FALSE(read.picture.empty());
+    EXPECT_EQ(pixelBlue(read.picture.pixel(0, 0)), 250); // the layer at the scene's corner
+
+    f.choosers->folderReplies << out.path();
+    f.collections().albumSaveAll();
+    EXPECT_EQ(f.choosers->folderCaptions.last(),
+              QStringLiteral("Select a directory to save all scenes as..."));
+    EXPECT_EQ(f.record->messages.last(), QStringLiteral("Save all scenes successful!"));
+    EXPECT_EQ(QDir(out.path()).entryList({"scene*.jpg"}, QDir::Files),
+              (QStringList{"scene1.jpg", "scene2.jpg"}));
+}
