@@ -1,5 +1,6 @@
 #include "decor/BackgroundEffects.h"
 
+#include "effects/PenAndInk.h"
 #include "effects/PencilSketch.h"
 #include "imaging/Colour.h"
 #include "imaging/Parallel.h"
@@ -250,12 +251,6 @@ inline int grayFour(std::uint32_t* at, std::uint32_t* before) {
 }
 #endif
 
-// Which exact halves of the ink grey the extended-precision formula rounds down.
-const GreyHalves& inkHalves() {
-    static const GreyHalves halves(299, 587, 110, 1000, greyInkLiteral);
-    return halves;
-}
-
 // The ink grey of a pixel whose weighted sum is an exact half.
 inline std::uint32_t greyOfHalf(const GreyHalves& halves, std::uint32_t p) {
     const int r = pixelRed(p), g = pixelGreen(p), b = pixelBlue(p);
@@ -286,7 +281,7 @@ void grayBackground(TBitmap32& picture) {
     const int w = picture.width(), h = picture.height();
     if (picture.empty())
         return;
-    const GreyHalves& halves = inkHalves(); // built before the bands start
+    const GreyHalves& halves = inkGreyHalves(); // built before the bands start
     parallelRows(h, std::size_t(w), [&picture, &halves, w](int y0, int y1) {
         for (int y = y0; y < y1; ++y)
             grayRow(halves, picture.row32(y), w);

@@ -34,8 +34,9 @@ std::string textureTileName(int k);
 // RGBtoHSL360 computed with exact integer arithmetic, falling back to the double
 // formula only where the exact value is a rounding tie; equal on all 2^24 colours.
 HSL360 RGBtoHSL360Fast(int r, int g, int b);
-// HSLtoRGB360 for h 0..360, s and l 0..100 as a pixel word (alpha 255), read from a table
-// built once (thread-safe) from HSLtoRGB360 itself.
+// HSLtoRGB360 for h 0..360, s and l 0..100 as a pixel word (alpha 255), read from small
+// per-(hue, saturation) and per-lightness tables built once (thread-safe) with the
+// formula's own double arithmetic; equal to HSLtoRGB360 on every input.
 std::uint32_t HSLtoPixelFast(int h, int s, int l);
 
 } // namespace quill

@@ -14,12 +14,12 @@ namespace {
 constexpr int kChunk = 1024;
 constexpr std::uint32_t kColourMask = 0x00ffffffu;
 
+} // namespace
+
 const GreyHalves& inkGreyHalves() {
     static const GreyHalves halves(299, 587, 110, 1000, greyInkLiteral);
     return halves;
 }
-
-} // namespace
 
 void inkGreyRow(const std::uint32_t* row, int width, std::uint8_t* grey) {
     // n = 1000 x (0.299 R + 0.587 G + 0.11 B) + 500 is exact in integers and n / 1000

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "effects/PencilSketch.h"
 #include "imaging/Bitmap32.h"
 
 #include <cstdint>
@@ -20,6 +21,10 @@ void PictureTwoValue(TBitmap32& picture, const PenAndInkParams& params);
 // is black (R = G = B = 0) becomes CutoutColor when hollow, else opaque white. The
 // outermost rows and columns are never cleared.
 TBitmap32 penandink(const TBitmap32& inkBase, bool hollow);
+
+// Which exact halves of the ink grey the extended-precision formula rounds down
+// (built once, on first use).
+const GreyHalves& inkGreyHalves();
 
 // Writes the ink grey Round(0.299 R + 0.587 G + 0.11 B) of each of the width pixels of
 // row into grey.
