@@ -69,40 +69,19 @@ struct HslToRgbTables {
     std::vector<std::array<std::uint8_t, 256>> lightness; // [l][channel value]
 
     HslToRgbTables() : hueSaturation(360 * 101), lightness(101) {
-        const double k = 4.25; // 255 / 60 per degree
         for (int h = 0; h < 360; ++h) {
             double v[3];
-            if (h <= 60) {
-                v[0] = 255; v[1] = std::nearbyint(h * k); v[2] = 0;
-            } else if (h <= 120) {
-                v[0] = std::nearbyint(255 - (h - 60) * k); v[1] = 255; v[2] = 0;
-            } else if (h <= 180) {
-                v[0] = 0; v[1] = 255; v[2] = std::nearbyint((h - 120) * k);
-            } else if (h <= 240) {
-                v[0] = 0; v[1] = std::nearbyint(255 - (h - 180) * k); v[2] = 255;
-            } else if (h <= 300) {
-                v[0] = std::nearbyint((h - 240) * k); v[1] = 0; v[2] = 255;
-            } else {
-                v[0] = 255; v[1] = 0; v[2] = std::nearbyint(255 - (h - 300) * k);
-            }
+            hslHueRamp(h, v);
             for (int s = 0; s <= 100; ++s) {
-                const double f = std::fabs(double(s - 100)) / 100;
                 int c[3];
                 for (int i = 0; i < 3; ++i)
-                    c[i] = int(std::nearbyint(v[i] - (v[i] - 128) * f));
+                    c[i] = int(hslSaturationStep(v[i], s));
                 hueSaturation[h * 101 + s] = makePixel(c[0], c[1], c[2], 255);
             }
         }
         for (int l = 0; l <= 100; ++l) {
-            const double m = double(l - 50) / 50;
-            for (int c = 0; c < 256; ++c) {
-                double out = c;
-                if (m > 0)
-                    out = std::nearbyint(c + (255 - c) * m);
-                else if (m < 0)
-                    out = std::nearbyint(c + c * m);
-                lightness[l][c] = std::uint8_t(out);
-            }
+            for (int c = 0; c < 256; ++c)
+                lightness[l][c] = std::uint8_t(hslLightnessStep(c, l));
         }
     }
 

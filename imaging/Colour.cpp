@@ -48,14 +48,9 @@ HSL360 RGBtoHSL360(int R, int G, int B)
     return out;
 }
 
-RGB8 HSLtoRGB360(int h, int s, int l)
+void hslHueRamp(int h, double v[3])
 {
-    if (h == 360)
-        h = 0;
-    if (h < 0 || h > 359 || s < 0 || s > 100 || l < 0 || l > 100)
-        return {0, 0, 0};
     const double k = 4.25; // 255 / 60 per degree
-    double v[3];
     if (h <= 60) {
         v[0] = 255; v[1] = std::nearbyint(h * k); v[2] = 0;
     } else if (h <= 120) {
@@ -69,17 +64,34 @@ RGB8 HSLtoRGB360(int h, int s, int l)
     } else {
         v[0] = 255; v[1] = 0; v[2] = std::nearbyint(255 - (h - 300) * k);
     }
+}
+
+double hslSaturationStep(double v, int s)
+{
     const double f = std::fabs(double(s - 100)) / 100;
-    for (double& c : v)
-        c = std::nearbyint(c - (c - 128) * f);
+    return std::nearbyint(v - (v - 128) * f);
+}
+
+double hslLightnessStep(double v, int l)
+{
     const double m = double(l - 50) / 50;
-    if (m > 0) {
-        for (double& c : v)
-            c = std::nearbyint(c + (255 - c) * m);
-    } else if (m < 0) {
-        for (double& c : v)
-            c = std::nearbyint(c + c * m);
-    }
+    if (m > 0)
+        return std::nearbyint(v + (255 - v) * m);
+    if (m < 0)
+        return std::nearbyint(v + v * m);
+    return v;
+}
+
+RGB8 HSLtoRGB360(int h, int s, int l)
+{
+    if (h == 360)
+        h = 0;
+    if (h < 0 || h > 359 || s < 0 || s > 100 || l < 0 || l > 100)
+        return {0, 0, 0};
+    double v[3];
+    hslHueRamp(h, v);
+    for (double& c : v)
+        c = hslLightnessStep(hslSaturationStep(c, s), l);
     return {int(v[0]), int(v[1]), int(v[2])};
 }
 

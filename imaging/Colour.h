@@ -31,6 +31,14 @@ struct RGB8 {
 HSL360 RGBtoHSL360(int r, int g, int b);
 RGB8 HSLtoRGB360(int h, int s, int l);
 
+// The three steps of HSLtoRGB360, each a function of one input, for code that tables
+// them: the hue ramp (h 0..359) gives the channel values R, G, B; the saturation step
+// moves a channel value toward 128, the lightness step toward 255 or 0. Each rounds
+// half to even in double precision exactly as HSLtoRGB360 does.
+void hslHueRamp(int h, double rgb[3]);
+double hslSaturationStep(double v, int s);
+double hslLightnessStep(double v, int l);
+
 // ---- inline fast paths ----------------------------------------------------------
 
 inline int greyPencil(int r, int g, int b)
