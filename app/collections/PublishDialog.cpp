@@ -164,8 +164,12 @@ QString TSave_As::printOn(QPrinter& printer) {
 void TSave_As::setAsWallpaper() {
     const PublishMessage m =
         quill::setAsWallpaper(m_work, QFile::encodeName(folder()).toStdString(), *m_desktop);
-    if (!m.text.empty())
+    if (m.text.empty())
+        return;
+    if (m.title.empty())
         m_platform.showMessage(this, fromStd(m.text));
+    else
+        m_platform.showMessage(this, fromStd(m.text), fromStd(m.title));
 }
 
 void TSave_As::mailToFriend() {

@@ -30,8 +30,13 @@ QString QtPlatform::chooseFolder(QWidget* parent, const QString& caption, const 
 
 void QtPlatform::showMessage(QWidget* parent, const QString& text)
 {
+    showMessage(parent, text, QApplication::applicationDisplayName());
+}
+
+void QtPlatform::showMessage(QWidget* parent, const QString& text, const QString& title)
+{
     QMessageBox box(parent);
-    box.setWindowTitle(QApplication::applicationDisplayName());
+    box.setWindowTitle(title);
     box.setText(text);
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();

@@ -27,6 +27,12 @@ public:
                                  const QString& startFolder) = 0;
     // A plain message box with one OK button.
     virtual void showMessage(QWidget* parent, const QString& text) = 0;
+    // The same with a title of its own (the program's name otherwise).
+    virtual void showMessage(QWidget* parent, const QString& text, const QString& title)
+    {
+        (void)title;
+        showMessage(parent, text);
+    }
     // Opens a page in the user's browser; false when no browser could be started.
     virtual bool openUrl(const QUrl& url) = 0;
 };
@@ -41,6 +47,7 @@ public:
     QString chooseFolder(QWidget* parent, const QString& caption,
                          const QString& startFolder) override;
     void showMessage(QWidget* parent, const QString& text) override;
+    void showMessage(QWidget* parent, const QString& text, const QString& title) override;
     bool openUrl(const QUrl& url) override;
 };
 

@@ -15,6 +15,7 @@ struct PlatformRecord {
     QStringList openCaptions;     // captions of the open dialogs shown
     QList<QStringList> openFilters;
     QStringList messages;         // message boxes shown
+    QStringList titles;           // their titles ("" = the program's name)
     QList<QUrl> urls;             // pages opened
     bool browserWorks = true;
 };
@@ -31,7 +32,16 @@ public:
     }
     QString savePictureFile(QWidget*, const QString&, const QString&, const QStringList&) override { return {}; }
     QString chooseFolder(QWidget*, const QString&, const QString&) override { return {}; }
-    void showMessage(QWidget*, const QString& text) override { m_record->messages << text; }
+    void showMessage(QWidget*, const QString& text) override
+    {
+        m_record->messages << text;
+        m_record->titles << QString();
+    }
+    void showMessage(QWidget*, const QString& text, const QString& title) override
+    {
+        m_record->messages << text;
+        m_record->titles << title;
+    }
     bool openUrl(const QUrl& url) override
     {
         m_record->urls << url;

@@ -153,6 +153,7 @@ TEST(PublishDialog, WallpaperSaysSuccessOnlyWhenAWayWorked) {
         EXPECT_EQ(f.record->messages[0] == QStringLiteral("Set as wallpaper successful!"),
                   c.success)
             << f.record->messages[0].toStdString();
+        EXPECT_EQ(f.record->titles[0] == QStringLiteral("ok!"), c.success);
         const QString wallpaper = f.folder.filePath("wallpaper.bmp");
         const QByteArray head = fileHead(wallpaper, 30);
         ASSERT_EQ(head.size(), 30);
