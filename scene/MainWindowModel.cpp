@@ -209,8 +209,37 @@ void MainWindowModel::setScrollRange(int maxX, int maxY) {
 }
 
 void MainWindowModel::setScrollPosition(int x, int y) {
+    finishPendingComposition();
     m_scrollX = std::clamp(x, 0, m_scrollMaxX);
     m_scrollY = std::clamp(y, 0, m_scrollMaxY);
+}
+
+Rect MainWindowModel::visibleSceneRect() const {
+    const Scene& s = m_scene;
+    const Rect whole{0, 0, s.scenePicture().width(), s.scenePicture().height()};
+    if (m_canvas.empty() || s.ViewZoom <= 0)
+        return whole;
+    // Canvas pixels to scene pixels, rounded outwards, with a pixel of margin for the
+    // rounding of places and sizes on screen.
+    const long double toScene = 100.0L / s.ViewZoom;
+    const auto scene = [&](long double v) { return static_cast<long double>(v) * toScene; };
+    const long double left = scene(m_scrollX - s.imgbg.left), top = scene(m_scrollY - s.imgbg.top);
+    const long double right = scene(m_scrollX - s.imgbg.left + m_canvas.width);
+    const long double bottom = scene(m_scrollY - s.imgbg.top + m_canvas.height);
+    const auto clampInt = [](long double v) {
+        return int(std::clamp<long double>(v, -(1 << 30), 1 << 30));
+    };
+    const Rect view = Rect::fromEdges(clampInt(std::floor(left)) - 1, clampInt(std::floor(top)) - 1,
+                                      clampInt(std::ceil(right)) + 1, clampInt(std::ceil(bottom)) + 1);
+    return view.intersected(whole);
+}
+
+Rect MainWindowModel::finishPendingComposition() {
+    if (m_pendingComposition.empty())
+        return {};
+    const Rect done = m_scene.composeRegion(m_pendingComposition);
+    m_pendingComposition = {};
+    return done;
 }
 
 // ---- adding pictures ----------------------------------------------------------------
@@ -516,6 +545,7 @@ void MainWindowModel::deleteLayer() {
 // ---- zoom -----------------------------------------------------------------------------------
 
 void MainWindowModel::zoomStep(long double f) {
+    finishPendingComposition();
     Scene& s = m_scene;
     const double next = static_cast<double>(s.ViewZoom * f);
     // Far beyond any useful scale the canvas coordinates would leave the integer range
@@ -708,8 +738,16 @@ CanvasReply MainWindowModel::canvasMove(int x, int y, Buttons held) {
                 std::min(slot.handle.top + (Y - m_start.y), s.imgbg.top + s.imgbg.height);
             const Rect after = s.layerSceneRect(i);
             r.handlesChanged = true;
-            if (!(before == after))
-                r.repaint = s.composeRegion(before.united(after));
+            if (!(before == after)) {
+                // Only what the view shows is recomposed while the pointer moves; the
+                // rest of the old and new places follows at the release.
+                const Rect changed = before.united(after);
+                const Rect shown = changed.intersected(visibleSceneRect());
+                if (!shown.empty())
+                    r.repaint = s.composeRegion(shown);
+                if (!(shown == changed))
+                    m_pendingComposition = m_pendingComposition.united(changed);
+            }
         } else if (m_resizeMode && m_resizeZone >= 1 && m_resizeZone <= 8) {
             applyDragStep(slot, m_resizeZone, X, Y);
             r.handlesChanged = true;
@@ -817,6 +855,7 @@ CanvasReply MainWindowModel::canvasRelease(int x, int y, Buttons released) {
     m_captureBare = false;
     m_captureSlot = 0;
     m_resizeDrag = false;
+    r.repaint = finishPendingComposition();
 
     if (target.kind == CanvasTargetKind::Handle) {
         m_dragMode = false;

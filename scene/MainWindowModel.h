@@ -295,6 +295,13 @@ class MainWindowModel {
     // layer stays centred, every other marker is erased, RefreshLayer.
     void layerRotated(int slot, TBitmap32 original, TBitmap32 work, int growX, int growY);
 
+    // The part of the scene (in scene pixels) that the canvas shows at its scroll
+    // position, with a pixel of margin; the whole scene while the canvas has no size yet.
+    Rect visibleSceneRect() const;
+    // Recomposes what a drag left for later (the part of the moved layer's old and new
+    // places outside the view). Returns that rectangle (empty when nothing was left).
+    Rect finishPendingComposition();
+
     // Resizes layer L to its handle's displayed size (after a resize drag).
     // Returns a message when the new size cannot be held (the handle is put back).
     std::string resizeLayerToHandle(int L);
@@ -341,6 +348,8 @@ class MainWindowModel {
 
     int m_scrollX = 0;
     int m_scrollY = 0;
+    // Scene pixels a drag changed but recomposed only where the view shows them.
+    Rect m_pendingComposition;
     int m_scrollMaxX = 0;
     int m_scrollMaxY = 0;
 

@@ -754,3 +754,43 @@ TEST_F(ModelFixture, WheelZoomsOnlyOverTheCanvas) {
 
 } // namespace
 } // namespace quill
+
+namespace quill {
+namespace {
+
+// A drag recomposes at once only what the view shows of the layer's old and new places;
+// the rest follows at the release, and then the scene equals a full composition.
+TEST(MainWindowModelDrag, RecomposesTheViewNowAndTheRestAtTheRelease)
+{
+    MainWindowModel m;
+    m.windowShown();
+    m.mainWindowResized({2, 1, 843, 668});
+    m.setBackgroundPicture(TBitmap32(1200, 900, makePixel(10, 20, 30)));
+    TBitmap32 layer(1000, 800);
+    for (int y = 0; y < 800; ++y)
+        for (int x = 0; x < 1000; ++x)
+            layer.setPixel(x, y, makePixel(x & 255, y & 255, (x + y) & 255));
+    m.addForegroundLayer(layer);
+    const Rect view = m.visibleSceneRect();
+    ASSERT_LT(view.right(), 1000); // the canvas shows only part of the scene
+
+    m.canvasMove(500, 400, {});
+    m.canvasPress(500, 400, {true, false});
+    CanvasReply moved = m.canvasMove(540, 430, {true, false});
+    EXPECT_EQ(moved.repaint.intersected(view), moved.repaint);
+
+    Scene expected = m.scene();
+    expected.ComposeScene();
+    for (int y = view.top; y < view.bottom(); y += 7)
+        for (int x = view.left; x < view.right(); x += 7)
+            ASSERT_EQ(m.scene().scenePicture().pixel(x, y), expected.scenePicture().pixel(x, y)) << x << "," << y;
+    EXPECT_NE(m.scene().scenePicture().pixel(1020, 100), expected.scenePicture().pixel(1020, 100))
+        << "outside the view the old picture stays until the release";
+
+    CanvasReply released = m.canvasRelease(540, 430, {true, false});
+    EXPECT_FALSE(released.repaint.empty());
+    EXPECT_EQ(m.scene().scenePicture(), expected.scenePicture());
+}
+
+} // namespace
+} // namespace quill
