@@ -373,16 +373,15 @@ ComposeResult composeScene(const SceneSpec& spec, const MaskLibrary& masks)
         layer.handle.left = ls.x;
         layer.handle.top = ls.y;
         if (ls.rotate) {
-            RotationResult original = rotateAboutCentre(layer.ForeOriginal, *ls.rotate);
-            RotationResult work = rotateAboutCentre(layer.ForeWork, *ls.rotate);
-            layer.ForeOriginal = std::move(original.picture);
-            layer.ForeWork = std::move(work.picture);
+            LayerRotation turned = rotateLayerPictures(layer.ForeOriginal, layer.ForeWork, *ls.rotate);
+            layer.ForeOriginal = std::move(turned.original);
+            layer.ForeWork = std::move(turned.work);
             layer.carrierWidth = layer.ForeWork.width();
             layer.carrierHeight = layer.ForeWork.height();
             layer.handle.width = layer.carrierWidth;
             layer.handle.height = layer.carrierHeight;
-            layer.handle.left -= work.GrowX;
-            layer.handle.top -= work.GrowY;
+            layer.handle.left -= turned.GrowX;
+            layer.handle.top -= turned.GrowY;
         }
         if (ls.effect)
             layer.ForeWork = ls.effect->effect->run(layer.ForeOriginal, ls.effect->settings, random);

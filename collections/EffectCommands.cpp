@@ -254,9 +254,8 @@ CommandReply EffectCommands::rotate(std::string_view angleText)
         return r;
     }
     try {
-        RotationResult original = rotateAboutCentre(s.layer(slot).ForeOriginal, *angle.degrees);
-        RotationResult work = rotateAboutCentre(s.layer(slot).ForeWork, *angle.degrees);
-        m_model.layerRotated(slot, std::move(original.picture), std::move(work.picture), work.GrowX, work.GrowY);
+        LayerRotation turned = rotateLayerPictures(s.layer(slot).ForeOriginal, s.layer(slot).ForeWork, *angle.degrees);
+        m_model.layerRotated(slot, std::move(turned.original), std::move(turned.work), turned.GrowX, turned.GrowY);
     } catch (const std::length_error&) {
         r.message = kPictureTooLarge;
         return r;

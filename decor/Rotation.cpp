@@ -164,7 +164,16 @@ AngleParse parseAngleText(std::string_view text) {
     return result;
 }
 
-RotationResult RotatePicture(const TBitmap32& picture, int cx, int cy, double theta) {
+namespace {
+
+struct Margins {
+    int left = 0, top = 0;
+};
+
+// The turn itself. With marginsOnly, only the untrimmed margins of the turned canvas are
+// found (into *found); with trim, those margins are used instead of the picture's own.
+RotationResult turnPicture(const TBitmap32& picture, int cx, int cy, double theta, const Margins* trim,
+                           Margins* found) {
     RotationResult result;
     const int w = picture.width(), h = picture.height();
     if (picture.empty())
@@ -231,6 +240,14 @@ RotationResult RotatePicture(const TBitmap32& picture, int cx, int cy, double th
             left = firstCol;
         }
     }
+    if (found) {
+        *found = {left, top};
+        return result;
+    }
+    if (trim) {
+        left = trim->left;
+        top = trim->top;
+    }
     // The trim takes as many columns (rows) from the right (bottom) as from the left
     // (top). Where the content lies off-centre in a small picture, that would leave no
     // column at all or a negative width; never take more than (size - 1) div 2.
@@ -286,10 +303,44 @@ RotationResult RotatePicture(const TBitmap32& picture, int cx, int cy, double th
     return result;
 }
 
+} // namespace
+
+RotationResult RotatePicture(const TBitmap32& picture, int cx, int cy, double theta) {
+    return turnPicture(picture, cx, cy, theta, nullptr, nullptr);
+}
+
 RotationResult rotateAboutCentre(const TBitmap32& picture, std::int32_t degrees) {
     const int cx = int(std::nearbyintl(picture.width() / 2.0L));
     const int cy = int(std::nearbyintl(picture.height() / 2.0L));
     return RotatePicture(picture, cx, cy, rotationAngle(degrees));
+}
+
+LayerRotation rotateLayerPictures(const TBitmap32& original, const TBitmap32& work, std::int32_t degrees) {
+    LayerRotation r;
+    if (original.width() != work.width() || original.height() != work.height()) {
+        RotationResult o = rotateAboutCentre(original, degrees), w = rotateAboutCentre(work, degrees);
+        r.original = std::move(o.picture);
+        r.work = std::move(w.picture);
+        r.GrowX = w.GrowX;
+        r.GrowY = w.GrowY;
+        return r;
+    }
+    const int cx = int(std::nearbyintl(work.width() / 2.0L));
+    const int cy = int(std::nearbyintl(work.height() / 2.0L));
+    const double theta = rotationAngle(degrees);
+    Margins a, b;
+    turnPicture(original, cx, cy, theta, nullptr, &a);
+    turnPicture(work, cx, cy, theta, nullptr, &b);
+    // The smaller margins keep every pixel of both pictures; a picture with no content
+    // has margins 0 and so leaves the other's content whole as well.
+    const Margins both{std::min(a.left, b.left), std::min(a.top, b.top)};
+    RotationResult o = turnPicture(original, cx, cy, theta, &both, nullptr);
+    RotationResult w = turnPicture(work, cx, cy, theta, &both, nullptr);
+    r.original = std::move(o.picture);
+    r.work = std::move(w.picture);
+    r.GrowX = w.GrowX;
+    r.GrowY = w.GrowY;
+    return r;
 }
 
 } // namespace quill

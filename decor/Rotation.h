@@ -37,4 +37,14 @@ AngleParse parseAngleText(std::string_view text);
 // The rotate command on one picture: centre (Round(W/2), Round(H/2)), halves to even.
 RotationResult rotateAboutCentre(const TBitmap32& picture, std::int32_t degrees);
 
+// The rotate command on a layer's two pictures (untouched and drawn, of one size): both
+// turned alike and trimmed by the same margins — the smaller of the two pictures' own —
+// so that they keep one size whatever cut-out pixels an effect wrote into one of them.
+// GrowX and GrowY are those of the drawn picture.
+struct LayerRotation {
+    TBitmap32 original, work;
+    int GrowX = 0, GrowY = 0;
+};
+LayerRotation rotateLayerPictures(const TBitmap32& original, const TBitmap32& work, std::int32_t degrees);
+
 } // namespace quill
