@@ -146,6 +146,8 @@ CommandReply EffectCommands::chooseMask(int k)
         r.message = kHaveNoForeground;
         return r;
     }
+    if (k < 1 || k > kMaskCount)
+        return {}; // there is no such mask slot
     s.layer(s.CurrentLayer).LayerMask = k;
     s.RefreshLayer();
     m_removeMaskEnabled = true;

@@ -556,13 +556,22 @@ void MainWindowModel::zoomStep(long double f) {
     m_zoomLabel = zoomLabelText(s.ViewZoom);
     s.updateImageSize();
     const long double il = s.imgbg.left, it = s.imgbg.top;
+    Rect moved;
     for (int i = 1; i <= s.LayerCount(); ++i) {
         LayerSlot& l = s.layer(i);
+        const Rect before = s.layerSceneRect(i);
         l.handle.left = roundToCoordinate(il + (l.handle.left - il) * f);
         l.handle.top = roundToCoordinate(it + (l.handle.top - it) * f);
         l.handle.width = displayedSize(l.carrierWidth, s.ViewZoom);
         l.handle.height = displayedSize(l.carrierHeight, s.ViewZoom);
+        // The rounding of a handle's place can move its layer by a scene pixel; the
+        // scene shown must follow the places the composition reads.
+        const Rect after = s.layerSceneRect(i);
+        if (l.visible && !(before == after))
+            moved = moved.united(before).united(after);
     }
+    if (!moved.empty())
+        s.composeRegion(moved);
 }
 
 void MainWindowModel::imgzoomin() {

@@ -51,6 +51,11 @@ TEST_F(Commands, WithoutALayerEveryEffectOnlySaysSo)
     }
     EXPECT_EQ(commands.removeForegroundEffect().message, "Have no foreground!");
     EXPECT_EQ(commands.chooseMask(3).message, "Have no foreground!");
+    const int slot = model.addForegroundLayer(photo(4, 4));
+    for (int k : {0, 37, -1})
+        EXPECT_FALSE(commands.chooseMask(k).sceneChanged) << k;
+    EXPECT_EQ(scene().layer(slot).LayerMask, 0);
+    model.deleteLayer();
     EXPECT_EQ(scene().scenePicture(), before);
     EXPECT_EQ(commands.statusLabel(), "New picture");
 }

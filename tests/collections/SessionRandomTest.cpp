@@ -315,7 +315,7 @@ TEST(SessionRandom, TheModelHoldsTogetherThroughALongSession)
 
 TEST(SessionRandom, TheSceneShownIsAlwaysTheComposedScene)
 {
-    runSession(4242u, false, kSteps / 2);
+    runSession(4242u, true, kSteps / 2);
 }
 
 // A layer given an effect whose result has cut-out pixels where the untouched picture
