@@ -67,7 +67,7 @@ Bytes bmpClaiming(std::int32_t w, std::int32_t h)
 // directory), the directory entry claiming the given length (0: the true one).
 Bytes icoHolding(const Bytes& image, std::uint32_t claimedLength = 0, std::uint32_t offset = 0)
 {
-    Bytes ico(22, 0);
+    Bytes ico(22 + image.size(), 0);
     ico[2] = 1; // icon
     ico[4] = 1; // one image
     ico[6] = 3;
@@ -76,7 +76,7 @@ Bytes icoHolding(const Bytes& image, std::uint32_t claimedLength = 0, std::uint3
     writeLe16(&ico[6 + 6], 32);
     writeLe32(&ico[6 + 8], claimedLength != 0 ? claimedLength : std::uint32_t(image.size()));
     writeLe32(&ico[6 + 12], offset != 0 ? offset : 22);
-    ico.insert(ico.end(), image.begin(), image.end());
+    std::copy(image.begin(), image.end(), ico.begin() + 22);
     return ico;
 }
 
