@@ -483,37 +483,22 @@ bool MainWindowModel::layerPanelPress(int slot, bool rightButton) {
     return rightButton && onThumbnail;
 }
 
-void MainWindowModel::upTheLayer() {
-    syncSlots();
-    Scene& s = m_scene;
-    const int p = s.PanelLayer;
-    if (!s.isVisibleLayer(p))
-        return;
-    int j = p + 1;
-    while (j <= s.LayerCount() && !s.layer(j).visible)
-        ++j;
-    if (j > s.LayerCount())
-        return;
-    swiftlayer(p, j);
-    adjustlayer(p, j);
-    s.PanelLayer = j;
-    s.CurrentLayer = j;
-    s.RefreshLayer();
-    UpandDownCan(j);
-    unmarkEntries();
-    m_entries[std::size_t(j)].selected = true;
-}
+void MainWindowModel::upTheLayer() { moveLayerBy(+1); }
 
-void MainWindowModel::downTheLayer() {
+void MainWindowModel::downTheLayer() { moveLayerBy(-1); }
+
+// "Up the layer" (step +1) and "Down the layer" (step -1): the panel layer exchanges its
+// state with the nearest visible slot in that direction.
+void MainWindowModel::moveLayerBy(int step) {
     syncSlots();
     Scene& s = m_scene;
     const int p = s.PanelLayer;
     if (!s.isVisibleLayer(p))
         return;
-    int j = p - 1;
-    while (j >= 1 && !s.layer(j).visible)
-        --j;
-    if (j < 1)
+    int j = p + step;
+    while (s.isLayer(j) && !s.layer(j).visible)
+        j += step;
+    if (!s.isLayer(j))
         return;
     swiftlayer(p, j);
     adjustlayer(p, j);

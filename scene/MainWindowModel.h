@@ -320,6 +320,7 @@ class MainWindowModel {
     CanvasReply panTo(int x, int y);
     CanvasTarget pointerTarget(int x, int y) const;
     void zoomStep(long double f);
+    void moveLayerBy(int step);
     Rect fullSceneRect() const;
 
     Scene m_scene;
