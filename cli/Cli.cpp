@@ -111,8 +111,9 @@ void setUpEffect(CLI::App* sub, EffectCommand& cmd)
             if (cmd.options.count(o.name))
                 continue;
             std::string help = o.help.empty() ? o.name : o.help;
+            // add_flag(name, std::string&) would bind the text as the flag's variable.
             if (o.kind == EffectOption::Kind::Flag)
-                cmd.options[o.name] = sub->add_flag("--" + o.name, help);
+                cmd.options[o.name] = sub->add_flag("--" + o.name)->description(help);
             else
                 cmd.options[o.name] = sub->add_option("--" + o.name, cmd.values[o.name], help);
         }
