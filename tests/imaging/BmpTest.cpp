@@ -7,21 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "tests/imaging/ByteWriting.h"
+
 namespace quill {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-void add16(Bytes& b, std::uint32_t v)
-{
-    b.push_back(std::uint8_t(v));
-    b.push_back(std::uint8_t(v >> 8));
-}
-void add32(Bytes& b, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        b.push_back(std::uint8_t(v >> (8 * i)));
-}
+using test_bytes::add16;
+using test_bytes::add32;
+using test_bytes::Bytes;
 
 // Everything a test BMP file can say about itself, lies included.
 struct BmpSpec {
