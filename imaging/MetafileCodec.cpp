@@ -61,6 +61,27 @@ struct Mapping {
     std::int64_t y(std::int64_t v) const { return floorDiv((v - orgY) * height, extY); }
 };
 
+// A metafile that gives no size of its own: the picture is the extent of its bitmaps, one
+// logical unit to the pixel (no size at all when there are none).
+Mapping extentOfDraws(const std::vector<BitmapDraw>& draws)
+{
+    Mapping m;
+    if (draws.empty())
+        return m;
+    std::int64_t l = INT64_MAX, t = INT64_MAX, r = INT64_MIN, b = INT64_MIN;
+    for (const BitmapDraw& d : draws) {
+        l = std::min({l, d.dx, d.dx + d.dw});
+        r = std::max({r, d.dx, d.dx + d.dw});
+        t = std::min({t, d.dy, d.dy + d.dh});
+        b = std::max({b, d.dy, d.dy + d.dh});
+    }
+    m.orgX = l;
+    m.orgY = t;
+    m.width = m.extX = std::max<std::int64_t>(r - l, 1);
+    m.height = m.extY = std::max<std::int64_t>(b - t, 1);
+    return m;
+}
+
 // Draws the source rectangle of dib into the mapped destination, nearest neighbour:
 // destination offset k takes source offset floor(k * source size / destination size).
 // A negative size on either side mirrors.
@@ -217,25 +238,21 @@ LoadResult decodeEmf(const std::uint8_t* data, std::size_t size)
             break;
         BitmapDraw d;
         bool ok = false;
-        if (type == EMR_STRETCHDIBITS && n >= 80) {
-            d.dx = s32(rec + 24);
-            d.dy = s32(rec + 28);
-            d.sx = s32(rec + 32);
-            d.sy = s32(rec + 36);
-            d.sw = s32(rec + 40);
-            d.sh = s32(rec + 44);
-            d.dw = s32(rec + 72);
-            d.dh = s32(rec + 76);
-            ok = emfPart(rec, n, 48, 52, d.info, d.infoSize) && emfPart(rec, n, 56, 60, d.bits, d.bitsSize);
-        } else if (type == EMR_SETDIBITSTODEVICE && n >= 76) {
+        if ((type == EMR_STRETCHDIBITS && n >= 80) || (type == EMR_SETDIBITSTODEVICE && n >= 76)) {
+            // Both start with the destination corner, the source rectangle and the DIB.
             d.dx = s32(rec + 24);
             d.dy = s32(rec + 28);
             d.sx = s32(rec + 32);
             d.sy = s32(rec + 36);
             d.dw = d.sw = s32(rec + 40);
             d.dh = d.sh = s32(rec + 44);
-            d.startScan = readLe32(rec + 68);
-            d.scans = readLe32(rec + 72);
+            if (type == EMR_STRETCHDIBITS) {
+                d.dw = s32(rec + 72);
+                d.dh = s32(rec + 76);
+            } else {
+                d.startScan = readLe32(rec + 68);
+                d.scans = readLe32(rec + 72);
+            }
             ok = emfPart(rec, n, 48, 52, d.info, d.infoSize) && emfPart(rec, n, 56, 60, d.bits, d.bitsSize);
         } else if ((type == EMR_BITBLT && n >= 100) || (type == EMR_STRETCHBLT && n >= 108)) {
             d.dx = s32(rec + 24);
@@ -262,19 +279,8 @@ LoadResult decodeEmf(const std::uint8_t* data, std::size_t size)
         m.orgY = top;
         m.width = m.extX = right - left + 1;
         m.height = m.extY = bottom - top + 1;
-    } else if (!draws.empty()) {
-        // No bounds: the picture is the extent of the bitmaps.
-        std::int64_t l = INT64_MAX, t = INT64_MAX, r = INT64_MIN, b = INT64_MIN;
-        for (const BitmapDraw& d : draws) {
-            l = std::min({l, d.dx, d.dx + d.dw});
-            r = std::max({r, d.dx, d.dx + d.dw});
-            t = std::min({t, d.dy, d.dy + d.dh});
-            b = std::max({b, d.dy, d.dy + d.dh});
-        }
-        m.orgX = l;
-        m.orgY = t;
-        m.width = m.extX = std::max<std::int64_t>(r - l, 1);
-        m.height = m.extY = std::max<std::int64_t>(b - t, 1);
+    } else {
+        m = extentOfDraws(draws);
     }
     return render(draws, m, draws.empty() ? damage : std::string());
 }
@@ -319,7 +325,10 @@ LoadResult decodeWmf(const std::uint8_t* data, std::size_t size)
             break;
         }
         BitmapDraw d;
-        std::size_t dibAt = 0;
+        // The bitmap records end alike: source y and x, height, width, destination y and x
+        // (16-bit words, last argument first), then the DIB. The stretching ones give the
+        // source height and width before that; SetDIBitsToDevice its band of scan lines.
+        std::size_t placeAt = 0;
         if (function == META_SETWINDOWORG && n >= 10) {
             orgY = s16(rec + 6);
             orgX = s16(rec + 8);
@@ -328,46 +337,31 @@ LoadResult decodeWmf(const std::uint8_t* data, std::size_t size)
             extY = s16(rec + 6);
             extX = s16(rec + 8);
             haveExt = true;
-        } else if (function == META_STRETCHDIB && n > 28) {
-            d.sh = s16(rec + 12);
-            d.sw = s16(rec + 14);
-            d.sy = s16(rec + 16);
-            d.sx = s16(rec + 18);
-            d.dh = s16(rec + 20);
-            d.dw = s16(rec + 22);
-            d.dy = s16(rec + 24);
-            d.dx = s16(rec + 26);
-            dibAt = 28;
-        } else if (function == META_DIBSTRETCHBLT && n > 26) {
-            d.sh = s16(rec + 10);
-            d.sw = s16(rec + 12);
-            d.sy = s16(rec + 14);
-            d.sx = s16(rec + 16);
-            d.dh = s16(rec + 18);
-            d.dw = s16(rec + 20);
-            d.dy = s16(rec + 22);
-            d.dx = s16(rec + 24);
-            dibAt = 26;
-        } else if (function == META_DIBBITBLT && n > 22) {
-            d.sy = s16(rec + 10);
-            d.sx = s16(rec + 12);
-            d.dh = d.sh = s16(rec + 14);
-            d.dw = d.sw = s16(rec + 16);
-            d.dy = s16(rec + 18);
-            d.dx = s16(rec + 20);
-            dibAt = 22;
-        } else if (function == META_SETDIBTODEV && n > 24) {
-            d.scans = readLe16(rec + 8);
-            d.startScan = readLe16(rec + 10);
-            d.sy = s16(rec + 12);
-            d.sx = s16(rec + 14);
-            d.dh = d.sh = s16(rec + 16);
-            d.dw = d.sw = s16(rec + 18);
-            d.dy = s16(rec + 20);
-            d.dx = s16(rec + 22);
-            dibAt = 24;
+        } else if (function == META_STRETCHDIB) {
+            placeAt = 16;
+        } else if (function == META_DIBSTRETCHBLT) {
+            placeAt = 14;
+        } else if (function == META_DIBBITBLT) {
+            placeAt = 10;
+        } else if (function == META_SETDIBTODEV) {
+            placeAt = 12;
         }
-        if (dibAt != 0) {
+        const std::size_t dibAt = placeAt + 12;
+        if (placeAt != 0 && n > dibAt) {
+            const std::uint8_t* at = rec + placeAt;
+            d.sy = s16(at);
+            d.sx = s16(at + 2);
+            d.dh = d.sh = s16(at + 4);
+            d.dw = d.sw = s16(at + 6);
+            d.dy = s16(at + 8);
+            d.dx = s16(at + 10);
+            if (function == META_STRETCHDIB || function == META_DIBSTRETCHBLT) {
+                d.sh = s16(at - 4);
+                d.sw = s16(at - 2);
+            } else if (function == META_SETDIBTODEV) {
+                d.scans = readLe16(rec + 8);
+                d.startScan = readLe16(rec + 10);
+            }
             d.info = rec + dibAt;
             d.infoSize = std::size_t(n) - dibAt;
             draws.push_back(d);
@@ -392,18 +386,8 @@ LoadResult decodeWmf(const std::uint8_t* data, std::size_t size)
         m.extY = extY;
         m.width = extX < 0 ? -extX : extX;
         m.height = extY < 0 ? -extY : extY;
-    } else if (!draws.empty()) {
-        std::int64_t l = INT64_MAX, t = INT64_MAX, r = INT64_MIN, b = INT64_MIN;
-        for (const BitmapDraw& d : draws) {
-            l = std::min({l, d.dx, d.dx + d.dw});
-            r = std::max({r, d.dx, d.dx + d.dw});
-            t = std::min({t, d.dy, d.dy + d.dh});
-            b = std::max({b, d.dy, d.dy + d.dh});
-        }
-        m.orgX = l;
-        m.orgY = t;
-        m.width = m.extX = std::max<std::int64_t>(r - l, 1);
-        m.height = m.extY = std::max<std::int64_t>(b - t, 1);
+    } else {
+        m = extentOfDraws(draws);
     }
     return render(draws, m, draws.empty() ? damage : std::string());
 }
