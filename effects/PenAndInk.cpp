@@ -1,5 +1,6 @@
 #include "effects/PenAndInk.h"
 
+#include "effects/GreyRows.h"
 #include "effects/PencilSketch.h"
 #include "imaging/Colour.h"
 #include "imaging/Parallel.h"
@@ -21,29 +22,24 @@ const GreyHalves& inkGreyHalves() {
     return halves;
 }
 
-void inkGreyRow(const std::uint32_t* row, int width, std::uint8_t* grey) {
-    // n = 1000 x (0.299 R + 0.587 G + 0.11 B) + 500 is exact in integers and n / 1000
-    // rounds halves up; a half is marked here and settled afterwards the way the
-    // extended-precision formula settles it.
-    for (int x0 = 0; x0 < width; x0 += kChunk) {
-        const int count = std::min(kChunk, width - x0);
-        const std::uint8_t* in = reinterpret_cast<const std::uint8_t*>(row + x0);
-        std::uint8_t* out = grey + x0;
-        std::uint8_t half[kChunk];
-        std::uint8_t anyHalf = 0;
-        for (int i = 0; i < count; ++i) {
-            const std::uint32_t n = 299u * in[4 * i + kRed] + 587u * in[4 * i + kGreen] +
-                                    110u * in[4 * i + kBlue] + 500;
-            // n / 1000 as (n / 8) / 125 with a multiply that stays in 32 bits (n <= 254480).
-            const std::uint32_t q = ((n >> 3) * 33555u) >> 22;
-            out[i] = std::uint8_t(q);
-            half[i] = std::uint8_t(q * 1000 == n);
-            anyHalf |= half[i];
-        }
-        if (!anyHalf)
-            continue;
-        inkGreyHalves().settle(in, half, count, out);
+namespace {
+
+// n = 1000 x (0.299 R + 0.587 G + 0.11 B) + 500 is exact in integers (at most 254480).
+struct InkWeights {
+    using Sum = std::uint32_t;
+    static constexpr Sum kScale = 1000;
+    static Sum sum(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+        return 299u * r + 587u * g + 110u * b + 500;
     }
+    // n / 1000 as (n / 8) / 125 with a multiply that stays in 32 bits.
+    static Sum quotient(Sum n) { return ((n >> 3) * 33555u) >> 22; }
+    static const GreyHalves& halves() { return inkGreyHalves(); }
+};
+
+} // namespace
+
+void inkGreyRow(const std::uint32_t* row, int width, std::uint8_t* grey) {
+    weightedGreyRow<InkWeights>(row, width, grey);
 }
 
 void PictureTwoValue(TBitmap32& picture, const PenAndInkParams& params) {

@@ -1,6 +1,7 @@
 #include "effects/PencilSketch.h"
 
 #include "effects/EdgeSketch.h"
+#include "effects/GreyRows.h"
 #include "imaging/Colour.h"
 #include "imaging/Parallel.h"
 #include "imaging/Rounding.h"
@@ -11,9 +12,6 @@
 
 namespace quill {
 namespace {
-
-// Pixels handled per chunk of a row: the grey of a chunk sits on the stack.
-constexpr int kChunk = 1024;
 
 constexpr long double kPi = 3.141592653589793238462643383279502884L;
 
@@ -77,29 +75,24 @@ const GreyHalves& pencilGreyHalves() {
     return halves;
 }
 
-void pencilGreyRow(const std::uint32_t* row, int width, std::uint8_t* grey) {
-    // n = 100 x (0.3 R + 0.59 G + 0.11 B) + 50 is exact in 16 bits (at most 25550), and
-    // n / 100 rounds halves up. A half (n a multiple of 100) is marked in the vectorised
-    // loop and settled afterwards the way the extended-precision formula settles it.
-    for (int x0 = 0; x0 < width; x0 += kChunk) {
-        const int count = std::min(kChunk, width - x0);
-        const std::uint8_t* in = reinterpret_cast<const std::uint8_t*>(row + x0);
-        std::uint8_t* out = grey + x0;
-        std::uint8_t half[kChunk];
-        std::uint8_t anyHalf = 0;
-        for (int i = 0; i < count; ++i) {
-            const std::uint16_t n = std::uint16_t(30 * in[4 * i + kRed] + 59 * in[4 * i + kGreen] +
-                                                  11 * in[4 * i + kBlue] + 50);
-            // n / 100 = (n * 5243) >> 19 for n <= 25550, as a high-half multiply.
-            const std::uint16_t q = std::uint16_t((std::uint32_t(n) * 5243u) >> 16) >> 3;
-            out[i] = std::uint8_t(q);
-            half[i] = std::uint8_t(std::uint16_t(q * 100) == n);
-            anyHalf |= half[i];
-        }
-        if (!anyHalf)
-            continue;
-        pencilGreyHalves().settle(in, half, count, out);
+namespace {
+
+// n = 100 x (0.3 R + 0.59 G + 0.11 B) + 50 is exact in 16 bits (at most 25550).
+struct PencilWeights {
+    using Sum = std::uint16_t;
+    static constexpr Sum kScale = 100;
+    static Sum sum(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+        return Sum(30 * r + 59 * g + 11 * b + 50);
     }
+    // n / 100 = (n * 5243) >> 19 for n <= 25550, as a high-half multiply.
+    static Sum quotient(Sum n) { return Sum((std::uint32_t(n) * 5243u) >> 16) >> 3; }
+    static const GreyHalves& halves() { return pencilGreyHalves(); }
+};
+
+} // namespace
+
+void pencilGreyRow(const std::uint32_t* row, int width, std::uint8_t* grey) {
+    weightedGreyRow<PencilWeights>(row, width, grey);
 }
 
 TBitmap32 pencilGreyBase(const TBitmap32& edgeBase) {
