@@ -67,14 +67,17 @@ TBitmap32 colorPanels(const TBitmap32& original) {
     return result;
 }
 
-TBitmap32 colorBlocksVH(const TBitmap32& original) {
-    const int W = original.width(), H = original.height();
+namespace {
+
+// The frame both Color Blocks share: the first row and the first column keep the
+// original's pixels, and fillRow(y, s, d) fills columns 1 .. W - 1 of every other row y
+// from the source row s into the destination row d.
+template <class FillRow>
+TBitmap32 colorBlocks(const TBitmap32& original, FillRow fillRow) {
     if (original.empty())
         return original;
-    TBitmap32 result = TBitmap32::uninitialized(W, H);
-    // x < W / 2 in real numbers is 2x < W, so the left blocks end before (W + 1) div 2.
-    const int split = std::max(1, (W + 1) / 2);
-    parallelRows(H, std::size_t(W), [&](int begin, int end) {
+    TBitmap32 result = TBitmap32::uninitialized(original.width(), original.height());
+    parallelRows(original.height(), std::size_t(original.width()), [&](int begin, int end) {
         for (int y = begin; y < end; ++y) {
             const std::uint32_t* s = original.row32(y);
             std::uint32_t* d = result.row32(y);
@@ -83,49 +86,46 @@ TBitmap32 colorBlocksVH(const TBitmap32& original) {
                 continue;
             }
             d[0] = s[0];
-            const bool top = 2 * std::int64_t(y) < H;
-            filterSpan(s, d, 1, split, top ? kRedFilter : kYellowFilter);
-            filterSpan(s, d, split, W, top ? kBlueFilter : kMagentaFilter);
+            fillRow(y, s, d);
         }
     });
     return result;
 }
 
+} // namespace
+
+TBitmap32 colorBlocksVH(const TBitmap32& original) {
+    const int W = original.width(), H = original.height();
+    // x < W / 2 in real numbers is 2x < W, so the left blocks end before (W + 1) div 2.
+    const int split = std::max(1, (W + 1) / 2);
+    return colorBlocks(original, [&](int y, const std::uint32_t* s, std::uint32_t* d) {
+        const bool top = 2 * std::int64_t(y) < H;
+        filterSpan(s, d, 1, split, top ? kRedFilter : kYellowFilter);
+        filterSpan(s, d, split, W, top ? kBlueFilter : kMagentaFilter);
+    });
+}
+
 TBitmap32 colorBlocksCatercorner(const TBitmap32& original) {
     const int W = original.width(), H = original.height();
-    if (original.empty())
-        return original;
-    TBitmap32 result = TBitmap32::uninitialized(W, H);
-    parallelRows(H, std::size_t(W), [&](int begin, int end) {
-        for (int y = begin; y < end; ++y) {
-            const std::uint32_t* s = original.row32(y);
-            std::uint32_t* d = result.row32(y);
-            if (y == 0) {
-                copyRow(original, result, y);
+    return colorBlocks(original, [&](int y, const std::uint32_t* s, std::uint32_t* d) {
+        // The diagonals in extended precision, in this order of operations.
+        const long double d1 = (static_cast<long double>(W) / static_cast<long double>(H)) * y;
+        const long double d2 = static_cast<long double>(W) * static_cast<long double>(H - y) / H;
+        // x > d1 exactly when x >= floor(d1) + 1; x < d2 exactly when x < ceil(d2).
+        const int right1 = int(std::clamp<long double>(std::floor(d1) + 1, 1, W));
+        const int right2 = int(std::clamp<long double>(std::ceil(d2), 1, W));
+        const int lo = std::min(right1, right2), hi = std::max(right1, right2);
+        const int cuts[4] = {1, lo, hi, W};
+        for (int k = 0; k < 3; ++k) {
+            const int from = cuts[k], to = cuts[k + 1];
+            if (from >= to)
                 continue;
-            }
-            d[0] = s[0];
-            // The diagonals in extended precision, in this order of operations.
-            const long double d1 = (static_cast<long double>(W) / static_cast<long double>(H)) * y;
-            const long double d2 =
-                static_cast<long double>(W) * static_cast<long double>(H - y) / H;
-            // x > d1 exactly when x >= floor(d1) + 1; x < d2 exactly when x < ceil(d2).
-            const int right1 = int(std::clamp<long double>(std::floor(d1) + 1, 1, W));
-            const int right2 = int(std::clamp<long double>(std::ceil(d2), 1, W));
-            const int lo = std::min(right1, right2), hi = std::max(right1, right2);
-            const int cuts[4] = {1, lo, hi, W};
-            for (int k = 0; k < 3; ++k) {
-                const int from = cuts[k], to = cuts[k + 1];
-                if (from >= to)
-                    continue;
-                const bool beyond1 = from >= right1, before2 = from < right2;
-                const ColorFilter filter = beyond1 ? (before2 ? kRedFilter : kYellowFilter)
-                                                   : (before2 ? kBlueFilter : kMagentaFilter);
-                filterSpan(s, d, from, to, filter);
-            }
+            const bool beyond1 = from >= right1, before2 = from < right2;
+            const ColorFilter filter = beyond1 ? (before2 ? kRedFilter : kYellowFilter)
+                                               : (before2 ? kBlueFilter : kMagentaFilter);
+            filterSpan(s, d, from, to, filter);
         }
     });
-    return result;
 }
 
 } // namespace quill
