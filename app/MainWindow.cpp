@@ -7,7 +7,6 @@
 #include "app/collections/BrowserStrip.h"
 #include "app/collections/CollectionsController.h"
 #include "app/collections/PictureListStrip.h"
-#include "app/ShapeKeeping.h"
 #include "app/effects/PhotoEffectsController.h"
 #include "imaging/Folders.h"
 #include "imaging/PictureFile.h"
@@ -748,30 +747,16 @@ bool TMyPicture::eventFilter(QObject* watched, QEvent* event)
 // ---------------------------------------------------------------------------------
 // Commands
 
-void TMyPicture::keepShapeOfNewLayer(const TBitmap32& read)
-{
-    if (!hasSeeThroughPixels(read))
-        return;
-    Scene& scene = m_model.scene();
-    const int i = scene.LayerCount();
-    LayerSlot& slot = scene.layer(i);
-    cutOutSeeThroughPixels(read, slot.ForeOriginal);
-    cutOutSeeThroughPixels(read, slot.ForeWork);
-    scene.RefreshLayer();
-}
-
 bool TMyPicture::openForegroundFile(const QString& path)
 {
     LoadResult read = LoadPictureFile(QFile::encodeName(path).toStdString());
     showMessage(read.message);
-    const int before = m_model.scene().LayerCount();
-    const std::string message = m_model.openForeground(&read.picture, path.toStdString());
+    const std::string message = m_model.openForeground(&read.picture, path.toStdString(),
+                                                       MainWindowModel::ShapeOfPicture::Kept);
     if (!message.empty()) {
         showMessage(message);
         return false;
     }
-    if (m_model.scene().LayerCount() == before + 1)
-        keepShapeOfNewLayer(read.picture);
     syncAll();
     return true;
 }

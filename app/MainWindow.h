@@ -122,7 +122,6 @@ private:
     void showForegroundPage(int page);
     void showMessage(const std::string& text);
     bool isOverCanvas(QObject* watched) const;
-    void keepShapeOfNewLayer(const TBitmap32& read);
 
     MainWindowModel m_model;
     std::unique_ptr<Platform> m_platform;

@@ -261,12 +261,51 @@ void MainWindowModel::addLayerEntry(const TBitmap32& picture, int i) {
     m_entries[std::size_t(i)] = std::move(e);
 }
 
+namespace {
+
+// Below half opacity a read pixel lies outside the picture's shape.
+constexpr int kSeeThroughBelow = 128;
+
+bool hasSeeThroughPixels(const TBitmap32& picture) {
+    for (int y = 0; y < picture.height(); ++y) {
+        const std::uint32_t* in = picture.row32(y);
+        for (int x = 0; x < picture.width(); ++x)
+            if (pixelAlpha(in[x]) < kSeeThroughBelow)
+                return true;
+    }
+    return false;
+}
+
+// Every pixel of layer whose pixel in read (of the same size) is see-through becomes
+// CutoutColor.
+void cutOutSeeThroughPixels(const TBitmap32& read, TBitmap32& layer) {
+    if (read.width() != layer.width() || read.height() != layer.height())
+        return;
+    for (int y = 0; y < read.height(); ++y) {
+        const std::uint32_t* in = read.row32(y);
+        std::uint32_t* out = layer.row32(y);
+        for (int x = 0; x < read.width(); ++x)
+            if (pixelAlpha(in[x]) < kSeeThroughBelow)
+                out[x] = CutoutColor;
+    }
+}
+
+} // namespace
+
 int MainWindowModel::addForegroundCommon(const TBitmap32& picture, bool browserVariant,
-                                         bool sketchVariant) {
+                                         bool sketchVariant, ShapeOfPicture shape) {
     if (browserVariant)
         foregroundBrowserDoubleClicked();
     const int i = m_scene.AddForegroundLayer(picture);
     syncSlots();
+    if (shape == ShapeOfPicture::Kept && hasSeeThroughPixels(picture)) {
+        // The scene made the new layer opaque; its see-through pixels are cut out of
+        // both pictures, and its alpha derived and composed again.
+        LayerSlot& slot = m_scene.layer(i);
+        cutOutSeeThroughPixels(picture, slot.ForeOriginal);
+        cutOutSeeThroughPixels(picture, slot.ForeWork);
+        m_scene.RefreshLayer();
+    }
     m_transparency.checked = false;
     m_enabled.transparenceSlider = false;
     m_transparency.sliderPosition = 128;
@@ -286,14 +325,15 @@ int MainWindowModel::addForegroundCommon(const TBitmap32& picture, bool browserV
     return i;
 }
 
-int MainWindowModel::addForegroundLayer(const TBitmap32& picture) {
-    return addForegroundCommon(picture, false, false);
+int MainWindowModel::addForegroundLayer(const TBitmap32& picture, ShapeOfPicture shape) {
+    return addForegroundCommon(picture, false, false, shape);
 }
 
-std::string MainWindowModel::openForeground(const TBitmap32* picture, const std::string& fileName) {
+std::string MainWindowModel::openForeground(const TBitmap32* picture, const std::string& fileName,
+                                            ShapeOfPicture shape) {
     if (!picture || picture->width() < 1)
         return fileName + kNotAValidFormat;
-    addForegroundCommon(*picture, false, false);
+    addForegroundCommon(*picture, false, false, shape);
     return {};
 }
 
@@ -302,16 +342,16 @@ void MainWindowModel::foregroundBrowserDoubleClicked() {
 }
 
 std::string MainWindowModel::browserForeground(const TBitmap32* picture,
-                                               const std::string& fileName) {
+                                               const std::string& fileName, ShapeOfPicture shape) {
     foregroundBrowserDoubleClicked();
     if (!picture || picture->width() < 1)
         return fileName + kNotAValidFormat;
-    addForegroundCommon(*picture, true, false);
+    addForegroundCommon(*picture, true, false, shape);
     return {};
 }
 
 void MainWindowModel::sketchListForeground(const TBitmap32& picture) {
-    addForegroundCommon(picture, false, true);
+    addForegroundCommon(picture, false, true, ShapeOfPicture::Ignored);
 }
 
 void MainWindowModel::setBackgroundPicture(const TBitmap32& picture) {

@@ -196,17 +196,24 @@ class MainWindowModel {
     int scrollY() const { return m_scrollY; }
 
     // ---- adding pictures -----------------------------------------------------------
+    // With ShapeOfPicture::Kept, a picture read with see-through parts (a PNG, an icon)
+    // keeps its shape as a layer: every pixel whose alpha in the read picture is below
+    // 128 becomes CutoutColor in ForeOriginal and ForeWork, which no mask or
+    // transparency makes visible again. Ignored: the picture is made opaque as a whole.
+    enum class ShapeOfPicture { Ignored, Kept };
     // "Open a new foreground": picture = what the reader gave (nullptr = missing file).
     // Returns the message to show (fileName + " is not a valid format") or "".
-    std::string openForeground(const TBitmap32* picture, const std::string& fileName);
+    std::string openForeground(const TBitmap32* picture, const std::string& fileName,
+                               ShapeOfPicture shape = ShapeOfPicture::Ignored);
     // Foreground browser double-click on a thumbnail (same test, browser variant).
-    std::string browserForeground(const TBitmap32* picture, const std::string& fileName);
+    std::string browserForeground(const TBitmap32* picture, const std::string& fileName,
+                                  ShapeOfPicture shape = ShapeOfPicture::Ignored);
     // Any double-click in the foreground browser first enables the tool-bar button.
     void foregroundBrowserDoubleClicked();
     // "Set me as foreground" from the sketch-list (no readability test).
     void sketchListForeground(const TBitmap32& picture);
-    // The plain sequence, as "Open a new foreground" after its test.
-    int addForegroundLayer(const TBitmap32& picture);
+    // The plain sequence, as "Open a new foreground" after its test. Returns the slot.
+    int addForegroundLayer(const TBitmap32& picture, ShapeOfPicture shape = ShapeOfPicture::Ignored);
     // "Open a new background": the test, then setBackgroundPicture.
     std::string openBackground(const TBitmap32* picture, const std::string& fileName);
     // Background browser double-click: the same readability test.
@@ -315,7 +322,8 @@ class MainWindowModel {
     void clearAllMarks();
     void unmarkEntries();
     void addLayerEntry(const TBitmap32& picture, int i);
-    int addForegroundCommon(const TBitmap32& picture, bool browserVariant, bool sketchVariant);
+    int addForegroundCommon(const TBitmap32& picture, bool browserVariant, bool sketchVariant,
+                            ShapeOfPicture shape);
     void applyDragStep(LayerSlot& slot, int zone, int X, int Y);
     CanvasReply panTo(int x, int y);
     CanvasTarget pointerTarget(int x, int y) const;

@@ -1,7 +1,6 @@
 #include "app/collections/CollectionsController.h"
 
 #include "albumplayer/PlayerBytes.h"
-#include "app/ShapeKeeping.h"
 #include "app/collections/BrowserStrip.h"
 #include "app/collections/PictureListStrip.h"
 #include "app/collections/PictureSizeDialog.h"
@@ -192,16 +191,9 @@ void CollectionsController::backgroundPicked(const QString& path, const QString&
 
 void CollectionsController::foregroundPicked(const QString& path, const QString& name) {
     LoadResult read = LoadPictureFile(toPath(path));
-    const int before = m_model.scene().LayerCount();
-    const std::string refused = m_model.browserForeground(&read.picture, toPath(name));
+    const std::string refused = m_model.browserForeground(&read.picture, toPath(name),
+                                                          MainWindowModel::ShapeOfPicture::Kept);
     message(refused.empty() ? read.message : refused);
-    Scene& scene = m_model.scene();
-    if (refused.empty() && scene.LayerCount() == before + 1 && hasSeeThroughPixels(read.picture)) {
-        LayerSlot& slot = scene.layer(scene.LayerCount());
-        cutOutSeeThroughPixels(read.picture, slot.ForeOriginal);
-        cutOutSeeThroughPixels(read.picture, slot.ForeWork);
-        scene.RefreshLayer();
-    }
     if (m_hooks.sceneChanged)
         m_hooks.sceneChanged();
 }

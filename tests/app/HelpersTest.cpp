@@ -1,12 +1,10 @@
 #include "app/BitmapView.h"
-#include "app/ShapeKeeping.h"
 #include "app/platform/Platform.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-using quill::CutoutColor;
 using quill::TBitmap32;
 using quill::makePixel;
 
@@ -40,36 +38,6 @@ TEST(NameFilters, OpenPictureOffersEveryReadableFormInOrder)
     EXPECT_EQ(filters[5], QStringLiteral("*.gif (*.gif *.GIF)"));
     EXPECT_EQ(filters[6], QStringLiteral("*.png (*.png *.PNG)"));
     EXPECT_EQ(filters[7], QStringLiteral("All files (*)"));
-}
-
-TEST(ShapeKeeping, PixelsBelowHalfAlphaAreCutOut)
-{
-    struct Case {
-        int alpha;
-        bool cut;
-    };
-    const Case cases[] = {{0, true}, {1, true}, {126, true}, {127, true}, {128, false}, {200, false}, {255, false}};
-    for (const Case& c : cases) {
-        TBitmap32 source(3, 2, makePixel(9, 8, 7, 255));
-        source.setPixel(1, 1, makePixel(50, 60, 70, c.alpha));
-        TBitmap32 layer(3, 2, makePixel(9, 8, 7, 255));
-        layer.setPixel(1, 1, makePixel(50, 60, 70, 255));
-        EXPECT_EQ(quill::app::hasSeeThroughPixels(source), c.cut) << c.alpha;
-        EXPECT_EQ(quill::app::cutOutSeeThroughPixels(source, layer), c.cut ? 1 : 0) << c.alpha;
-        EXPECT_EQ(layer.pixel(1, 1), c.cut ? CutoutColor : makePixel(50, 60, 70, 255)) << c.alpha;
-        // Every other pixel keeps its bytes.
-        EXPECT_EQ(layer.pixel(0, 0), makePixel(9, 8, 7, 255));
-        EXPECT_EQ(layer.pixel(2, 1), makePixel(9, 8, 7, 255));
-    }
-}
-
-TEST(ShapeKeeping, DifferentSizesChangeNothing)
-{
-    TBitmap32 source(2, 2, makePixel(0, 0, 0, 0));
-    TBitmap32 layer(3, 2, makePixel(1, 2, 3, 255));
-    const TBitmap32 before = layer;
-    EXPECT_EQ(quill::app::cutOutSeeThroughPixels(source, layer), 0);
-    EXPECT_TRUE(layer == before);
 }
 
 TEST(BitmapView, SharesThePixelsWithoutCopying)

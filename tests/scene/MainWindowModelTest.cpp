@@ -259,6 +259,57 @@ TEST(AddingVariants, WhatEachWayOfAddingEnables) {
     }
 }
 
+TEST(AddingVariants, KeptShapeCutsOutPixelsBelowHalfOpacity) {
+    using Shape = MainWindowModel::ShapeOfPicture;
+    // Row 0: alpha 0, 127, 128, 255 over distinct colours; row 1 opaque.
+    TBitmap32 read(4, 2, makePixel(10, 20, 30, 255));
+    const int alphas[4] = {0, 127, 128, 255};
+    for (int x = 0; x < 4; ++x)
+        read.setPixel(x, 0, makePixel(40 + x, 50, 60, alphas[x]));
+    enum class Way { Plain, Open, Browser };
+    struct Case {
+        Way way;
+        Shape shape;
+        bool cut; // pixels 0 and 1 become cut-out
+    };
+    const Case cases[] = {
+        {Way::Plain, Shape::Kept, true},     {Way::Open, Shape::Kept, true},
+        {Way::Browser, Shape::Kept, true},   {Way::Plain, Shape::Ignored, false},
+        {Way::Open, Shape::Ignored, false},  {Way::Browser, Shape::Ignored, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(int(c.way) * 10 + int(c.shape));
+        MainWindowModel m;
+        m.windowShown();
+        if (c.way == Way::Plain)
+            EXPECT_EQ(m.addForegroundLayer(read, c.shape), 1);
+        else if (c.way == Way::Open)
+            EXPECT_EQ(m.openForeground(&read, "shape.png", c.shape), "");
+        else
+            EXPECT_EQ(m.browserForeground(&read, "shape.png", c.shape), "");
+        ASSERT_EQ(m.scene().LayerCount(), 1);
+        const LayerSlot& l = m.scene().layer(1);
+        for (int x = 0; x < 4; ++x) {
+            const bool cut = c.cut && x < 2;
+            const std::uint32_t opaque = makePixel(40 + x, 50, 60, 255);
+            EXPECT_EQ(l.ForeOriginal.pixel(x, 0), cut ? CutoutColor : opaque) << x;
+            EXPECT_EQ(l.ForeWork.pixel(x, 0), cut ? CutoutColor : opaque) << x;
+            // The scene shows the white background through the cut-out pixels only.
+            EXPECT_EQ(m.scene().scenePicture().pixel(x, 0),
+                      cut ? makePixel(255, 255, 255) : opaque)
+                << x;
+            EXPECT_EQ(l.ForeOriginal.pixel(x, 1), makePixel(10, 20, 30, 255)) << x;
+        }
+    }
+    // An opaque picture is added as it is, whatever the option.
+    MainWindowModel m;
+    m.windowShown();
+    const TBitmap32 opaque(3, 3, kRed);
+    m.addForegroundLayer(opaque, Shape::Kept);
+    EXPECT_EQ(m.scene().layer(1).ForeOriginal, opaque);
+    EXPECT_EQ(m.scene().layer(1).ForeWork, opaque);
+}
+
 TEST_F(ModelFixture, SameFileTwiceGivesTwoLayersAtTheOriginAndZoomedHandles) {
     m.zoomIn();
     add(40, 20, kRed);
