@@ -1,11 +1,10 @@
 #include "collections/PictureSize.h"
 
 #include "imaging/IntegerText.h"
-#include "imaging/Limits.h"
 #include "imaging/Rounding.h"
+#include "scene/MainWindowModel.h"
 #include "scene/Scene.h"
 
-#include <vector>
 
 namespace quill {
 
@@ -93,7 +92,7 @@ std::string PictureSizeModel::step(int numerator)
 std::string PictureSizeModel::minus() { return step(80); }
 std::string PictureSizeModel::plus() { return step(125); }
 
-std::string PictureSizeModel::ok(Scene& scene)
+std::string PictureSizeModel::ok(MainWindowModel& window)
 {
     if (!IsDigits(Edit1) || !IsDigits(Edit2))
         return kPleaseInputValidInteger;
@@ -101,6 +100,7 @@ std::string PictureSizeModel::ok(Scene& scene)
     const std::optional<std::int32_t> typedH = StrToInt32(Edit2);
     if (!typedW || !typedH)
         return kPleaseInputValidInteger;
+    const Scene& scene = window.scene();
     const auto size = currentSize(scene);
     if (!size)
         return "Have no foreground!";
@@ -110,50 +110,11 @@ std::string PictureSizeModel::ok(Scene& scene)
     const long double fy = (long double)*typedH / size->second;
     if (fx <= 0 || fy <= 0)
         return kPleaseInputValidInteger;
-
-    // Every picture of the target must come out non-empty and within the limit before
-    // anything changes.
-    auto fits = [&](int w, int h) {
-        if (w <= 0 || h <= 0)
-            return true; // an empty picture stays empty
-        const int nw = zoomedSize(w, fx), nh = zoomedSize(h, fy);
-        return nw > 0 && nh > 0 && pictureSizeAllowed(nw, nh);
-    };
-    auto resample = [&](TBitmap32& p) {
-        if (!p.empty())
-            ZoomInandOut(p, fx, fy);
-    };
-
-    if (foregroundMode()) {
-        LayerSlot& slot = scene.layer(scene.PanelLayer);
-        if (!fits(slot.carrierWidth, slot.carrierHeight) ||
-            !fits(slot.ForeOriginal.width(), slot.ForeOriginal.height()) ||
-            !fits(slot.ForeWork.width(), slot.ForeWork.height()))
-            return kPleaseInputValidInteger;
-        if (slot.carrierWidth > 0 && slot.carrierHeight > 0) {
-            slot.carrierWidth = zoomedSize(slot.carrierWidth, fx);
-            slot.carrierHeight = zoomedSize(slot.carrierHeight, fy);
-        }
-        slot.handle.width = displayedSize(slot.carrierWidth, scene.ViewZoom);
-        slot.handle.height = displayedSize(slot.carrierHeight, scene.ViewZoom);
-        resample(slot.ForeOriginal);
-        resample(slot.ForeWork);
-        // The resized layer's own alpha is derived again (its mask resampled to the new
-        // size), whichever layer is current.
-        scene.deriveLayerAlpha(scene.PanelLayer);
-        scene.ComposeScene();
-        return {};
-    }
-
-    if (!fits(scene.BackOriginal.width(), scene.BackOriginal.height()) ||
-        !fits(scene.BackWork.width(), scene.BackWork.height()))
-        return kPleaseInputValidInteger;
-    resample(scene.BackOriginal);
-    resample(scene.BackWork);
-    scene.RefreshLayer();
-    scene.ComposeScene();
-    scene.updateImageSize();
-    return {};
+    // A size the step cannot give (too large to hold, or a side of 0 after the
+    // truncation) is the typed value's fault in this dialog.
+    const std::string refused = foregroundMode() ? window.resizeLayerBy(scene.PanelLayer, fx, fy)
+                                                 : window.resizeBackgroundBy(fx, fy);
+    return refused.empty() ? std::string() : std::string(kPleaseInputValidInteger);
 }
 
 } // namespace quill

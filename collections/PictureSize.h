@@ -8,6 +8,7 @@
 
 namespace quill {
 
+class MainWindowModel;
 class Scene;
 
 // True when text is not empty and every character is one of 0-9.
@@ -50,12 +51,13 @@ public:
     std::string minus();
     std::string plus();
 
-    // OK (or Enter): returns "" when the size was applied; otherwise the message to
-    // show ("Please input a valid integer value.", or "Have no foreground!" when the
-    // panel layer is gone) and the scene is unchanged. Refused besides the dialog's
-    // own rules: a value beyond 32 bits, a side that would become 0, and any picture
-    // of the target that would pass the program's size limit.
-    std::string ok(Scene& scene);
+    // OK (or Enter): resizes the target with the window's resize step (the panel layer
+    // or the background) and returns ""; otherwise returns the message to show
+    // ("Please input a valid integer value.", or "Have no foreground!" when the panel
+    // layer is gone) and the scene is unchanged. Refused besides the dialog's own
+    // rules, with the same message: a value beyond 32 bits, a side that would become
+    // 0, and any picture of the target that would pass the program's size limit.
+    std::string ok(MainWindowModel& window);
 
 private:
     std::string step(int numerator);

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <initializer_list>
+#include <utility>
 
 namespace quill {
 
@@ -1000,27 +1002,52 @@ std::string MainWindowModel::resizeLayerToHandle(int L) {
     return {};
 }
 
+namespace {
+
+// Why the pictures of one resize step cannot all be resampled by (fx, fy), or "".
+// An empty picture stays empty and is no reason.
+std::string resizeRefusal(std::initializer_list<std::pair<int, int>> sizes, long double fx,
+                          long double fy) {
+    for (const auto& [w, h] : sizes) {
+        if (w <= 0 || h <= 0)
+            continue;
+        const int nw = zoomedSize(w, fx), nh = zoomedSize(h, fy);
+        if (nw <= 0 || nh <= 0)
+            return kPictureTooSmall;
+        if (!pictureSizeAllowed(nw, nh))
+            return kPictureTooLarge;
+    }
+    return {};
+}
+
+} // namespace
+
 std::string MainWindowModel::resizeLayerBy(int slot, long double fx, long double fy) {
     syncSlots();
     Scene& s = m_scene;
     if (!s.isLayer(slot) || !(fx > 0) || !(fy > 0))
         return {};
     LayerSlot& l = s.layer(slot);
-    const int nw = zoomedSize(l.carrierWidth, fx), nh = zoomedSize(l.carrierHeight, fy);
-    if (!pictureSizeAllowed(nw, nh) ||
-        !pictureSizeAllowed(zoomedSize(l.ForeOriginal.width(), fx),
-                            zoomedSize(l.ForeOriginal.height(), fy)) ||
-        !pictureSizeAllowed(zoomedSize(l.ForeWork.width(), fx),
-                            zoomedSize(l.ForeWork.height(), fy)))
-        return kPictureTooLarge;
+    const std::string refused = resizeRefusal(
+        {{l.carrierWidth, l.carrierHeight},
+         {l.ForeOriginal.width(), l.ForeOriginal.height()},
+         {l.ForeWork.width(), l.ForeWork.height()}},
+        fx, fy);
+    if (!refused.empty())
+        return refused;
     m_marked[std::size_t(slot)] = 0;
-    l.carrierWidth = std::max(0, nw);
-    l.carrierHeight = std::max(0, nh);
+    if (l.carrierWidth > 0 && l.carrierHeight > 0) {
+        l.carrierWidth = zoomedSize(l.carrierWidth, fx);
+        l.carrierHeight = zoomedSize(l.carrierHeight, fy);
+    }
     l.handle.width = displayedSize(l.carrierWidth, s.ViewZoom);
     l.handle.height = displayedSize(l.carrierHeight, s.ViewZoom);
     ZoomInandOut(l.ForeOriginal, fx, fy);
     ZoomInandOut(l.ForeWork, fx, fy);
-    s.RefreshLayer();
+    // The resized layer's alpha comes again from its own mask at the new size, whichever
+    // layer is current (the dialog works on the panel layer).
+    s.deriveLayerAlpha(slot);
+    s.ComposeScene();
     m_marked[std::size_t(slot)] = 1;
     return {};
 }
@@ -1029,10 +1056,12 @@ std::string MainWindowModel::resizeBackgroundBy(long double fx, long double fy) 
     Scene& s = m_scene;
     if (!(fx > 0) || !(fy > 0))
         return {};
-    const int nw = zoomedSize(s.BackWork.width(), fx), nh = zoomedSize(s.BackWork.height(), fy);
-    if (!pictureSizeAllowed(nw, nh) || !pictureSizeAllowed(zoomedSize(s.BackOriginal.width(), fx),
-                                                           zoomedSize(s.BackOriginal.height(), fy)))
-        return kPictureTooLarge;
+    const std::string refused =
+        resizeRefusal({{s.BackOriginal.width(), s.BackOriginal.height()},
+                       {s.BackWork.width(), s.BackWork.height()}},
+                      fx, fy);
+    if (!refused.empty())
+        return refused;
     ZoomInandOut(s.BackOriginal, fx, fy);
     ZoomInandOut(s.BackWork, fx, fy);
     s.updateImageSize();

@@ -15,6 +15,8 @@ inline constexpr const char* kNotAValidFormat = " is not a valid format";
 inline constexpr const char* kNoWorkToPublish = "You have no work to publish, please do.";
 inline constexpr const char* kPictureTooLarge =
     "The picture would be larger than the program can hold.";
+inline constexpr const char* kPictureTooSmall =
+    "The picture would be less than one pixel wide or high.";
 
 // The range of ViewZoom (percent) the zoom steps stay in.
 inline constexpr double kMinViewZoom = 0.001;
@@ -290,12 +292,15 @@ class MainWindowModel {
     const EnabledStates& enabled() const { return m_enabled; }
 
     // The picture size dialog's foreground step: resamples layer `slot` (carrier,
-    // ForeOriginal, ForeWork) by (fx, fy), sizes its handle, RefreshLayer, marks it.
-    // Returns kPictureTooLarge (changing nothing) when the result cannot be held.
+    // ForeOriginal, ForeWork) by (fx, fy) (new size = Trunc(size * factor)), sizes its
+    // handle, derives the layer's alpha again (its mask at the new size), composes and
+    // marks it. Changes nothing and returns kPictureTooLarge or kPictureTooSmall when a
+    // picture of the layer would pass the size limit or come out 0 wide or high (an
+    // empty picture stays empty).
     std::string resizeLayerBy(int slot, long double fx, long double fy);
-    // The picture size dialog's background step: resamples the scene picture,
-    // BackOriginal and BackWork by (fx, fy), sizes imgbg, RefreshLayer, ComposeScene,
-    // ScrollBox1resize. Layers keep their pictures and places.
+    // The picture size dialog's background step: resamples BackOriginal and BackWork by
+    // (fx, fy), sizes imgbg, RefreshLayer, ComposeScene, ScrollBox1resize. Layers keep
+    // their pictures and places. Refuses as resizeLayerBy does.
     std::string resizeBackgroundBy(long double fx, long double fy);
     // After a rotation of layer `slot`: its new pictures and how many columns (growX)
     // and rows (growY) it gained on each side; the handle is resized and moved so the

@@ -116,7 +116,7 @@ CollectionsController::CollectionsController(MainWindowModel& model, Platform& p
         },
         window);
     m_publish->hide();
-    m_size = new TImage_size(m_model.scene(), platform, m_hooks.sceneChanged, window);
+    m_size = new TImage_size(m_model, platform, m_hooks.sceneChanged, window);
     m_size->hide();
 }
 

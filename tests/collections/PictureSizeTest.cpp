@@ -1,6 +1,7 @@
 #include "collections/PictureSize.h"
 
 #include "imaging/IntegerText.h"
+#include "scene/MainWindowModel.h"
 #include "scene/Scene.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,13 @@ Scene sceneWithBackground(int w, int h)
     Scene s;
     s.SetBackgroundPicture(TBitmap32(w, h, makePixel(255, 255, 255)));
     return s;
+}
+
+// A shown window whose background is a white w x h picture.
+void showWithBackground(MainWindowModel& window, int w, int h)
+{
+    window.windowShown();
+    window.setBackgroundPicture(TBitmap32(w, h, makePixel(255, 255, 255)));
 }
 
 TEST(PictureSizeArithmetic, HalvesGoToTheEvenNeighbour)
@@ -109,28 +117,64 @@ TEST(PictureSizeDialog, OkRefusesWithoutChangingAnything)
     };
     for (auto [w, h] : cases) {
         SCOPED_TRACE(std::string(w) + " x " + h);
-        Scene s = sceneWithBackground(600, 450);
+        MainWindowModel window;
+        showWithBackground(window, 600, 450);
+        const Scene& s = window.scene();
         const TBitmap32 before = s.scenePicture();
         PictureSizeModel m;
         m.SizeMode = 2;
         m.Edit1 = w;
         m.Edit2 = h;
-        EXPECT_EQ(m.ok(s), kPleaseInputValidInteger);
+        EXPECT_EQ(m.ok(window), kPleaseInputValidInteger);
         EXPECT_EQ(s.BackWork.width(), 600);
         EXPECT_EQ(s.BackOriginal.height(), 450);
         EXPECT_EQ(s.scenePicture(), before);
     }
-    Scene s = sceneWithBackground(600, 450);
+    MainWindowModel window;
+    showWithBackground(window, 600, 450);
     PictureSizeModel m;
     m.SizeMode = 1; // no layer
     m.Edit1 = "10";
     m.Edit2 = "10";
-    EXPECT_EQ(m.ok(s), "Have no foreground!");
+    EXPECT_EQ(m.ok(window), "Have no foreground!");
+}
+
+TEST(PictureSizeDialog, OkRefusesALayerSizeItsPicturesCannotTake)
+{
+    // The layer's working picture differs in width from its original (20 wide): a size
+    // fine for the original can be too large or too small for it.
+    struct Case {
+        int workWidth;
+        const char* typedWidth;
+    };
+    const Case cases[] = {{40, "16000"}, // 32000 wide: over the side limit
+                          {10, "1"}};    // half a pixel wide: nothing left
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.workWidth) + " -> " + c.typedWidth);
+        MainWindowModel window;
+        showWithBackground(window, 600, 450);
+        Scene& s = window.scene();
+        window.addForegroundLayer(TBitmap32(c.workWidth, 20, makePixel(1, 2, 3)));
+        s.layer(1).ForeOriginal = TBitmap32(20, 20, makePixel(1, 2, 3));
+        s.layer(1).carrierWidth = 20;
+        const LayerSlot before = s.layer(1);
+        PictureSizeModel m;
+        m.SizeMode = 1;
+        m.Edit1 = c.typedWidth;
+        m.Edit2 = "20";
+        EXPECT_EQ(m.ok(window), kPleaseInputValidInteger);
+        EXPECT_EQ(s.layer(1).ForeOriginal, before.ForeOriginal);
+        EXPECT_EQ(s.layer(1).ForeWork, before.ForeWork);
+        EXPECT_EQ(s.layer(1).handle, before.handle);
+        EXPECT_EQ(s.layer(1).carrierWidth, 20);
+    }
 }
 
 TEST(PictureSizeDialog, OkResizesTheBackground)
 {
-    Scene s = sceneWithBackground(600, 450);
+    MainWindowModel window;
+    showWithBackground(window, 600, 450);
+    Scene& s = window.scene();
     s.ViewZoom = 50;
     s.AddForegroundLayer(TBitmap32(30, 20, makePixel(0, 0, 255)));
     PictureSizeModel m;
@@ -138,7 +182,7 @@ TEST(PictureSizeDialog, OkResizesTheBackground)
     m.show(s);
     m.Edit1 = "800";
     m.edit1Released(s);
-    ASSERT_EQ(m.ok(s), "");
+    ASSERT_EQ(m.ok(window), "");
     EXPECT_EQ(s.BackWork.width(), 800);
     EXPECT_EQ(s.BackWork.height(), 600);
     EXPECT_EQ(s.BackOriginal.width(), 800);
@@ -153,7 +197,9 @@ TEST(PictureSizeDialog, OkResizesTheBackground)
 
 TEST(PictureSizeDialog, OkResizesThePanelLayer)
 {
-    Scene s = sceneWithBackground(600, 450);
+    MainWindowModel window;
+    showWithBackground(window, 600, 450);
+    Scene& s = window.scene();
     s.ViewZoom = 200;
     TBitmap32 pic(300, 200);
     for (int y = 0; y < 200; ++y)
@@ -167,7 +213,7 @@ TEST(PictureSizeDialog, OkResizesThePanelLayer)
     m.show(s);
     m.Edit2 = "150";
     m.edit2Released(s);
-    ASSERT_EQ(m.ok(s), "");
+    ASSERT_EQ(m.ok(window), "");
     const LayerSlot& l = s.layer(1);
     EXPECT_EQ(l.ForeOriginal.width(), 225);
     EXPECT_EQ(l.ForeOriginal.height(), 150);
@@ -179,6 +225,44 @@ TEST(PictureSizeDialog, OkResizesThePanelLayer)
     EXPECT_EQ(l.ForeWork.pixel(224, 149), makePixel(298 & 255, 198, 7));
     EXPECT_EQ(s.layer(2).ForeWork.width(), 10);
     EXPECT_EQ(s.BackWork.width(), 600);
+    // The resized layer shows its selection marker again.
+    EXPECT_TRUE(window.isMarked(1));
+}
+
+TEST(PictureSizeDialog, OkGivesTheResizedPanelLayerItsMaskAtTheNewSize)
+{
+    // Mask 3: columns 0..2 red 255 (alpha 0), the rest red 0 (alpha 255).
+    TBitmap32 mask(10, 10, makePixel(0, 0, 0));
+    for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 3; ++x)
+            mask.setPixel(x, y, makePixel(255, 0, 0));
+    MainWindowModel window;
+    showWithBackground(window, 600, 450);
+    Scene& s = window.scene();
+    s.setMaskSource([&](int k) -> const TBitmap32* { return k == 3 ? &mask : nullptr; });
+    s.AddForegroundLayer(TBitmap32(8, 8, makePixel(0, 0, 255)));
+    s.layer(1).LayerMask = 3;
+    s.AddForegroundLayer(TBitmap32(4, 4, makePixel(0, 255, 0)));
+    s.layer(2).handle.left = 300;
+    s.RefreshLayer(); // layer 2 is current
+    s.PanelLayer = 1;
+    s.deriveLayerAlpha(1);
+    s.ComposeScene();
+    PictureSizeModel m;
+    m.SizeMode = 1;
+    m.CheckBox1 = false;
+    m.Edit1 = "20";
+    m.Edit2 = "8";
+    ASSERT_EQ(m.ok(window), "");
+    const TBitmap32& work = s.layer(1).ForeWork;
+    ASSERT_EQ(work.width(), 20);
+    // The mask stretched to 20 columns: column k takes mask column k / 2, so 0..5 are
+    // see-through. Stretching the 8-column layer's old alpha instead would have made
+    // 0..7 see-through (its columns 0..2).
+    for (int x : {0, 5, 6, 7, 19})
+        EXPECT_EQ(pixelAlpha(work.pixel(x, 3)), x <= 5 ? 0 : 255) << x;
+    EXPECT_EQ(s.scenePicture().pixel(5, 3), makePixel(255, 255, 255));
+    EXPECT_EQ(s.scenePicture().pixel(6, 3), makePixel(0, 0, 255));
 }
 
 } // namespace
