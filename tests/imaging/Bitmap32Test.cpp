@@ -1,4 +1,5 @@
 #include "imaging/Bitmap32.h"
+#include "imaging/RowBlend.h"
 
 #include <gtest/gtest.h>
 
@@ -39,37 +40,70 @@ TEST(BlendPixel, TheFourCases)
          makePixel(40, 50, 60, 99)},
         {"opaque source replaces", makePixel(10, 20, 30, 128), makePixel(40, 50, 60, 255),
          makePixel(40, 50, 60, 255)},
+        // Blue and green (127*255) div 255 = 127.
         {"alpha 128 red over white", makePixel(255, 255, 255, 255), makePixel(255, 0, 0, 128),
          makePixel(255, 127, 127, 255)},
         // A = 255*100 + 255*50 - 5000 = 33250; colour (50*155*200 + 255*100*0) div 33250 = 46
         {"both partial", makePixel(200, 200, 200, 50), makePixel(0, 0, 0, 100), makePixel(46, 46, 46, 130)},
+        // Sa 50 over Da 100: (100*205*200 + 255*50*10) div 33250 = 127; alpha 33250 div 255 = 130.
+        {"both partial, source lighter", makePixel(200, 200, 200, 100), makePixel(10, 10, 10, 50),
+         makePixel(127, 127, 127, 130)},
+        // Over opaque: (254*0 + 1*255) div 255 = 1 and (1*255 + 254*0) div 255 = 1.
+        {"alpha 1 over black", makePixel(0, 0, 0, 255), makePixel(255, 255, 255, 1), makePixel(1, 1, 1, 255)},
+        {"alpha 254 of black over white", makePixel(255, 255, 255, 255), makePixel(0, 0, 0, 254),
+         makePixel(1, 1, 1, 255)},
     };
     for (const Case& c : cases) {
         std::uint32_t d = c.dest;
         TBitmap32::BlendPixel(&d, c.source);
         EXPECT_EQ(d, c.expected) << c.what;
         EXPECT_EQ(literalBlend(c.dest, c.source), c.expected) << c.what;
+        TBitmap32 dest(1, 1, c.dest);
+        TBitmap32(1, 1, c.source).DrawOnto(0, 0, dest);
+        EXPECT_EQ(dest.pixel(0, 0), c.expected) << c.what << " (DrawOnto)";
     }
 }
 
-// DrawOnto takes a fast path over opaque destination pixels; it must give exactly the
-// general rule for every source alpha and every pair of channel values.
-TEST(DrawOnto, FastPathOverOpaqueEqualsGeneralRuleForAllValues)
+// The row blends over an opaque destination (DrawOnto's and the composition's fast path)
+// must give the general rule's bytes for every source alpha and every pair of channel
+// values; BlendPixel too.
+TEST(BlendOverOpaque, RowBlendsAndDrawOntoEqualTheGeneralRuleOnEveryInput)
 {
-    TBitmap32 dest(256, 256), source(256, 256);
-    for (int sa = 0; sa < 256; ++sa) {
-        for (int y = 0; y < 256; ++y)
-            for (int x = 0; x < 256; ++x) {
-                dest.setPixel(x, y, makePixel(x, y, 255 - x, 255));
-                source.setPixel(x, y, makePixel(y, x, 255 - y, sa));
+    using RowBlend = void (*)(std::uint32_t*, const std::uint32_t*, int);
+    const struct {
+        const char* name;
+        RowBlend blend;
+    } kernels[] = {
+        {"dispatched", blendRowOverOpaque},
+        {"baseline", blendRowOverOpaqueBaseline},
+        {"DrawOnto",
+         [](std::uint32_t* dest, const std::uint32_t* source, int n) {
+             TBitmap32 d(n, 1), s(n, 1);
+             std::copy(dest, dest + n, d.row32(0));
+             std::copy(source, source + n, s.row32(0));
+             s.DrawOnto(0, 0, d);
+             std::copy(d.row32(0), d.row32(0) + n, dest);
+         }},
+    };
+    std::vector<std::uint32_t> dest(256), source(256), expected(256);
+    for (int sa = 0; sa < 256; ++sa)
+        for (int d = 0; d < 256; ++d) {
+            for (std::size_t s = 0; s < 256; ++s) {
+                source[s] = makePixel(int(s), d, 255 - int(s), sa);
+                expected[s] = literalBlend(makePixel(d, 255 - d, d ^ 0x5a, 255), source[s]);
+                std::uint32_t blended = makePixel(d, 255 - d, d ^ 0x5a, 255);
+                TBitmap32::BlendPixel(&blended, source[s]);
+                ASSERT_EQ(blended, expected[s]) << "BlendPixel: source alpha " << sa << " dest value " << d;
             }
-        TBitmap32 expected = dest;
-        for (int y = 0; y < 256; ++y)
-            for (int x = 0; x < 256; ++x)
-                expected.setPixel(x, y, literalBlend(dest.pixel(x, y), source.pixel(x, y)));
-        source.DrawOnto(0, 0, dest);
-        ASSERT_EQ(dest, expected) << "source alpha " << sa;
-    }
+            for (const auto& kernel : kernels) {
+                std::fill(dest.begin(), dest.end(), makePixel(d, 255 - d, d ^ 0x5a, 255));
+                // Two uneven calls, so both the vector steps and the one-pixel tail see
+                // every input.
+                kernel.blend(dest.data(), source.data(), 243);
+                kernel.blend(dest.data() + 243, source.data() + 243, 13);
+                ASSERT_EQ(dest, expected) << kernel.name << ": source alpha " << sa << " dest value " << d;
+            }
+        }
 }
 
 TEST(DrawOnto, PlacementAndClipping)
@@ -85,6 +119,8 @@ TEST(DrawOnto, PlacementAndClipping)
         {"entirely left", -3, 0, 0, 0, 0, 0},
         {"entirely below", 0, 4, 0, 0, 0, 0},
         {"overhanging right and bottom", 4, 2, 4, 2, 6, 4},
+        {"one pixel in the bottom-right corner", 5, 3, 5, 3, 6, 4},
+        {"entirely above", 0, -2, 0, 0, 0, 0},
     };
     for (const Case& c : cases) {
         TBitmap32 dest(6, 4, makePixel(0, 0, 0, 255));
@@ -136,6 +172,8 @@ TEST(ZoomInandOut, NewSizes)
         {10, 10, 0.1L, 0.1L, 1, 1},
         {9, 9, 0.1L, 0.1L, 0, 0},
         {3, 2, 2.0L, 3.0L, 6, 6},
+        {10, 4, 2.0L, 0.25L, 20, 1},
+        {3, 3, 0.2L, 1.0L, 0, 0}, // no column left: an empty picture
     };
     for (const Case& c : cases) {
         TBitmap32 p(c.w, c.h, makePixel(1, 2, 3, 4));
@@ -147,23 +185,27 @@ TEST(ZoomInandOut, NewSizes)
 
 TEST(ZoomInandOut, NearestNeighbourMapping)
 {
-    TBitmap32 p(5, 3);
+    TBitmap32 p(7, 3);
     for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 5; ++x)
+        for (int x = 0; x < 7; ++x)
             p.setPixel(x, y, makePixel(x, y, 0, 200));
     TBitmap32 shrunk = p;
-    ZoomInandOut(shrunk, 0.5L, 0.5L); // 2 x 1: columns 0 and 2 of row 0
-    ASSERT_EQ(shrunk.width(), 2);
-    EXPECT_EQ(shrunk.pixel(0, 0), p.pixel(0, 0));
+    ZoomInandOut(shrunk, 0.5L, 0.5L); // 3 x 1: columns floor(k * 7 / 3) = 0, 2, 4 of row 0
+    ASSERT_EQ(shrunk.width(), 3);
+    ASSERT_EQ(shrunk.height(), 1);
     EXPECT_EQ(shrunk.pixel(1, 0), p.pixel(2, 0));
+    EXPECT_EQ(shrunk.pixel(2, 0), p.pixel(4, 0));
 
     TBitmap32 grown = p;
-    ZoomInandOut(grown, 2.0L, 2.0L); // every pixel repeated, all four bytes kept
-    ASSERT_EQ(grown.width(), 10);
+    ZoomInandOut(grown, 59.0L / 7.0L, 2.0L); // 58 x 6, all four bytes of each pixel kept
+    ASSERT_EQ(grown.width(), 58);
     ASSERT_EQ(grown.height(), 6);
-    for (int y = 0; y < 6; ++y)
-        for (int x = 0; x < 10; ++x)
-            EXPECT_EQ(grown.pixel(x, y), p.pixel(x / 2, y / 2));
+    const struct {
+        int column, source;
+    } columns[] = {{0, 0}, {8, 0}, {9, 1}, {16, 1}, {17, 2}, {49, 5}, {50, 6}, {57, 6}};
+    for (const auto& c : columns)
+        for (int y = 0; y < 6; ++y)
+            EXPECT_EQ(grown.pixel(c.column, y), p.pixel(c.source, y / 2)) << "column " << c.column;
 }
 
 TEST(ZoomInandOut, RefusesPicturesPastTheLimit)
