@@ -247,7 +247,7 @@ namespace quill {
 namespace {
 
 // greyInk is proven equal to the extended-precision formula on every colour by the
-// imaging tests; here the pass, with its own division and tie handling, meets it on
+// effects tests; here the pass, with its own division and tie handling, meets it on
 // every colour too.
 TEST(BackgroundEffects, GrayEqualsGreyInkOnEveryColour) {
     // 4096 x 4096 holds every colour once.

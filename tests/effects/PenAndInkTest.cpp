@@ -1,7 +1,6 @@
 #include "effects/PenAndInk.h"
 
 #include "LiteralSketchEffects.h"
-#include "imaging/Colour.h"
 
 #include <gtest/gtest.h>
 
@@ -37,20 +36,6 @@ TBitmap32 fromRows(const std::vector<std::string>& rows) {
                          : rows[y][x] == 'o' ? CutoutColor
                                              : kWhite);
     return out;
-}
-
-TEST(PenAndInk, InkGreyRowEqualsExactGreyOnAllColours) {
-    std::vector<std::uint32_t> row(65536);
-    std::vector<std::uint8_t> grey(65536);
-    long mismatches = 0;
-    for (int r = 0; r < 256; ++r) {
-        for (int i = 0; i < 65536; ++i)
-            row[i] = makePixel(r, i >> 8, i & 255, i & 1 ? 255 : 0);
-        inkGreyRow(row.data(), 65536, grey.data());
-        for (int i = 0; i < 65536; ++i)
-            mismatches += grey[i] != greyInk(r, i >> 8, i & 255);
-    }
-    EXPECT_EQ(mismatches, 0);
 }
 
 TEST(PenAndInk, PassesEqualPlainLoops) {
