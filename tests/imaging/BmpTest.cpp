@@ -15,6 +15,8 @@ namespace {
 using test_bytes::add16;
 using test_bytes::add32;
 using test_bytes::Bytes;
+using test_bytes::pixelsOf;
+using test_bytes::rgb;
 
 // Everything a test BMP file can say about itself, lies included.
 struct BmpSpec {
@@ -80,17 +82,7 @@ Bytes makeBmp(const BmpSpec& s)
     return b;
 }
 
-std::vector<std::uint32_t> pixelsOf(const TBitmap32& pic)
-{
-    std::vector<std::uint32_t> v;
-    for (int y = 0; y < pic.height(); ++y)
-        for (int x = 0; x < pic.width(); ++x)
-            v.push_back(pic.pixel(x, y));
-    return v;
-}
-
 constexpr std::uint32_t kBlack = 0xFF000000u;
-std::uint32_t rgb(int r, int g, int b, int a = 255) { return makePixel(r, g, b, a); }
 
 std::vector<std::uint32_t> greyRamp256()
 {
@@ -112,6 +104,17 @@ struct DepthCase {
 std::vector<DepthCase> depthCases()
 {
     std::vector<DepthCase> c;
+    // Rows of three pixels 10..18 then 1..9 as stored, bottom row first unless top-down.
+    const Bytes rows24 = {10, 11, 12, 13, 14, 15, 16, 17, 18, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 0};
+    const std::vector<std::uint32_t> lowRowOnTop = {rgb(3, 2, 1),    rgb(6, 5, 4),    rgb(9, 8, 7),
+                                                    rgb(12, 11, 10), rgb(15, 14, 13), rgb(18, 17, 16)};
+    const std::vector<std::uint32_t> highRowOnTop = {rgb(12, 11, 10), rgb(15, 14, 13), rgb(18, 17, 16),
+                                                     rgb(3, 2, 1),    rgb(6, 5, 4),    rgb(9, 8, 7)};
+    const std::vector<std::uint32_t> highRowOnTopWithAlpha = {
+        rgb(12, 11, 10, 0x44), rgb(15, 14, 13, 0x55), rgb(18, 17, 16, 0x66),
+        rgb(3, 2, 1, 0x11),    rgb(6, 5, 4, 0x22),    rgb(9, 8, 7, 0x33)};
+    const std::vector<std::uint32_t> rgb555 = {rgb(255, 255, 255), rgb(255, 0, 0), rgb(132, 132, 132),
+                                               rgb(0, 0, 0),       rgb(0, 255, 0), rgb(0, 0, 255)};
     {
         BmpSpec s;
         s.bitCount = 1;
@@ -155,9 +158,7 @@ std::vector<DepthCase> depthCases()
         s.bitCount = 16; // 5-5-5 without bit fields
         s.bits = {0x00, 0x00, 0xE0, 0x03, 0x1F, 0x00, 0, 0, 0xFF, 0x7F, 0x00, 0x7C, 0x10, 0x42, 0, 0};
         // 5-bit 16 widens to 132 and 1 to 8: rounded, not shifted.
-        c.push_back({"16 bit 555", s, 3, 2,
-                     {rgb(255, 255, 255), rgb(255, 0, 0), rgb(132, 132, 132), rgb(0, 0, 0), rgb(0, 255, 0),
-                      rgb(0, 0, 255)}});
+        c.push_back({"16 bit 555", s, 3, 2, rgb555});
     }
     {
         BmpSpec s;
@@ -174,25 +175,22 @@ std::vector<DepthCase> depthCases()
         BmpSpec s;
         s.bitCount = 24;
         s.sizeImage = 0xFFFFFFF0; // never trusted
-        s.bits = {10, 11, 12, 13, 14, 15, 16, 17, 18, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 0};
-        c.push_back({"24 bit, lying image size", s, 3, 2,
-                     {rgb(3, 2, 1), rgb(6, 5, 4), rgb(9, 8, 7), rgb(12, 11, 10), rgb(15, 14, 13), rgb(18, 17, 16)}});
+        s.bits = rows24;
+        c.push_back({"24 bit, lying image size", s, 3, 2, lowRowOnTop});
     }
     {
         BmpSpec s;
         s.bitCount = 24;
         s.height = -2; // top-down: first stored row is the top one
-        s.bits = {10, 11, 12, 13, 14, 15, 16, 17, 18, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 0};
-        c.push_back({"24 bit top-down", s, 3, 2,
-                     {rgb(12, 11, 10), rgb(15, 14, 13), rgb(18, 17, 16), rgb(3, 2, 1), rgb(6, 5, 4), rgb(9, 8, 7)}});
+        s.bits = rows24;
+        c.push_back({"24 bit top-down", s, 3, 2, highRowOnTop});
     }
     {
         BmpSpec s;
         s.bitCount = 24;
         // The last row without its padding, as some writers leave it.
-        s.bits = {10, 11, 12, 13, 14, 15, 16, 17, 18, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
-        c.push_back({"24 bit, last row unpadded", s, 3, 2,
-                     {rgb(3, 2, 1), rgb(6, 5, 4), rgb(9, 8, 7), rgb(12, 11, 10), rgb(15, 14, 13), rgb(18, 17, 16)}});
+        s.bits.assign(rows24.begin(), rows24.end() - 3);
+        c.push_back({"24 bit, last row unpadded", s, 3, 2, lowRowOnTop});
     }
     {
         BmpSpec s;
@@ -208,8 +206,7 @@ std::vector<DepthCase> depthCases()
         BmpSpec s;
         s.bitCount = 32;
         s.bits = bgra32;
-        c.push_back({"32 bit, plain header: alpha ignored", s, 3, 2,
-                     {rgb(12, 11, 10), rgb(15, 14, 13), rgb(18, 17, 16), rgb(3, 2, 1), rgb(6, 5, 4), rgb(9, 8, 7)}});
+        c.push_back({"32 bit, plain header: alpha ignored", s, 3, 2, highRowOnTop});
     }
     {
         BmpSpec s;
@@ -218,9 +215,7 @@ std::vector<DepthCase> depthCases()
         s.compression = 3;
         s.masks = {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000};
         s.bits = bgra32;
-        c.push_back({"32 bit V5 with alpha mask: alpha kept", s, 3, 2,
-                     {rgb(12, 11, 10, 0x44), rgb(15, 14, 13, 0x55), rgb(18, 17, 16, 0x66), rgb(3, 2, 1, 0x11),
-                      rgb(6, 5, 4, 0x22), rgb(9, 8, 7, 0x33)}});
+        c.push_back({"32 bit V5 with alpha mask: alpha kept", s, 3, 2, highRowOnTopWithAlpha});
     }
     {
         BmpSpec s;
@@ -228,9 +223,7 @@ std::vector<DepthCase> depthCases()
         s.bitCount = 32;
         s.masks = {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000};
         s.bits = bgra32;
-        c.push_back({"32 bit V4 without bit fields, alpha mask: alpha kept", s, 3, 2,
-                     {rgb(12, 11, 10, 0x44), rgb(15, 14, 13, 0x55), rgb(18, 17, 16, 0x66), rgb(3, 2, 1, 0x11),
-                      rgb(6, 5, 4, 0x22), rgb(9, 8, 7, 0x33)}});
+        c.push_back({"32 bit V4 without bit fields, alpha mask: alpha kept", s, 3, 2, highRowOnTopWithAlpha});
     }
     {
         BmpSpec s;
@@ -239,8 +232,7 @@ std::vector<DepthCase> depthCases()
         s.compression = 3;
         s.masks = {0x00FF0000, 0x0000FF00, 0x000000FF, 0};
         s.bits = bgra32;
-        c.push_back({"32 bit V5 without alpha mask: alpha 255", s, 3, 2,
-                     {rgb(12, 11, 10), rgb(15, 14, 13), rgb(18, 17, 16), rgb(3, 2, 1), rgb(6, 5, 4), rgb(9, 8, 7)}});
+        c.push_back({"32 bit V5 without alpha mask: alpha 255", s, 3, 2, highRowOnTop});
     }
     {
         BmpSpec s;
@@ -248,9 +240,7 @@ std::vector<DepthCase> depthCases()
         s.compression = 6; // BI_ALPHABITFIELDS: four masks after a plain header
         s.masks = {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000};
         s.bits = bgra32;
-        c.push_back({"32 bit alpha bit fields: alpha kept", s, 3, 2,
-                     {rgb(12, 11, 10, 0x44), rgb(15, 14, 13, 0x55), rgb(18, 17, 16, 0x66), rgb(3, 2, 1, 0x11),
-                      rgb(6, 5, 4, 0x22), rgb(9, 8, 7, 0x33)}});
+        c.push_back({"32 bit alpha bit fields: alpha kept", s, 3, 2, highRowOnTopWithAlpha});
     }
     {
         BmpSpec s;
@@ -258,9 +248,7 @@ std::vector<DepthCase> depthCases()
         s.compression = 6; // an alpha mask on 16 bits names no real alpha: opaque
         s.masks = {0x7C00, 0x03E0, 0x001F, 0x8000};
         s.bits = {0x00, 0x00, 0xE0, 0x03, 0x1F, 0x00, 0, 0, 0xFF, 0x7F, 0x00, 0x7C, 0x10, 0x42, 0, 0};
-        c.push_back({"16 bit 1555 alpha bit fields", s, 3, 2,
-                     {rgb(255, 255, 255), rgb(255, 0, 0), rgb(132, 132, 132), rgb(0, 0, 0), rgb(0, 255, 0),
-                      rgb(0, 0, 255)}});
+        c.push_back({"16 bit 1555 alpha bit fields", s, 3, 2, rgb555});
     }
     {
         BmpSpec s;
@@ -365,117 +353,61 @@ struct BadCase {
     std::string message; // the whole message
 };
 
-BmpSpec good24()
+// A good 24-bit file with one thing changed.
+Bytes bmp24(void (*change)(BmpSpec&))
 {
     BmpSpec s;
     s.bits.assign(24, 7);
-    return s;
+    change(s);
+    return makeBmp(s);
 }
 
+// Files of the wrong size for the picture limits are in the hostile reader tests.
 TEST(BmpDecode, DamagedAndLyingFilesAreRefusedWithAReason)
 {
-    std::vector<BadCase> cases;
-    cases.push_back({"nothing", {}, "the file is too short to be a BMP file"});
-    cases.push_back({"a file header only", Bytes{'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, "the file is too short to be a BMP file"});
-    {
-        Bytes f = makeBmp(good24());
-        f[0] = 'X';
-        cases.push_back({"wrong signature", f, "not a BMP file"});
-    }
-    {
-        Bytes f = makeBmp(good24());
-        f.resize(14 + 30);
-        cases.push_back({"header cut short", f, "the bitmap header is truncated"});
-    }
-    {
-        BmpSpec s = good24();
-        s.headerSize = 20;
-        s.bits.clear();
-        Bytes f = makeBmp(s);
-        cases.push_back({"unknown header size", f, "unsupported bitmap header size 20"});
-    }
-    {
-        BmpSpec s = good24();
-        s.bits.resize(20); // one byte short of the unpadded last row
-        cases.push_back({"pixel rows cut short", makeBmp(s), "the pixel data is truncated (20 of 21 bytes)"});
-    }
-    {
-        BmpSpec s = good24();
-        s.width = 0;
-        cases.push_back({"no columns", makeBmp(s), "the picture has no pixels (0 x 2)"});
-    }
-    {
-        BmpSpec s = good24();
-        s.width = 100000;
-        s.height = 100000;
-        cases.push_back({"huge sides in a small file", makeBmp(s), pictureTooLargeMessage(100000, 100000)});
-    }
-    {
-        BmpSpec s = good24();
-        s.width = 16384;
-        s.height = -16384; // each side allowed, the area not
-        cases.push_back({"area over the limit", makeBmp(s), pictureTooLargeMessage(16384, 16384)});
-    }
-    {
-        BmpSpec s = good24();
-        s.width = -3;
-        cases.push_back({"negative width", makeBmp(s), "the picture has no pixels (-3 x 2)"});
-    }
-    {
-        BmpSpec s = good24();
-        s.bitCount = 7;
-        cases.push_back({"odd bit count", makeBmp(s), "unsupported bit count 7"});
-    }
-    {
-        BmpSpec s = good24();
-        s.compression = 1;
-        cases.push_back({"RLE8 on 24 bits", makeBmp(s), "RLE8 compression needs 8 bits per pixel"});
-    }
-    {
-        BmpSpec s = good24();
-        s.compression = 4;
-        cases.push_back({"embedded JPEG", makeBmp(s), "JPEG or PNG data inside a BMP file is not supported"});
-    }
-    {
-        BmpSpec s = good24();
-        s.compression = 9;
-        cases.push_back({"unknown compression", makeBmp(s), "unsupported compression 9"});
-    }
-    {
-        BmpSpec s;
-        s.bitCount = 8;
-        s.clrUsed = 200; // says 200 colours, the file holds 3
-        s.palette = {1, 2, 3};
-        cases.push_back({"colour table larger than the file", makeBmp(s), "the colour table is truncated"});
-    }
-    {
-        BmpSpec s;
-        s.bitCount = 16;
-        s.compression = 3;
-        s.masks = {0x0F0F, 0x00F0, 0x0000};
-        s.bits.assign(16, 0);
-        cases.push_back({"mask with a gap", makeBmp(s), "a bit-field mask is not valid"});
-    }
-    {
-        BmpSpec s;
-        s.bitCount = 16;
-        s.compression = 3;
-        s.masks = {0x1F0000, 0x07E0, 0x001F};
-        s.bits.assign(16, 0);
-        cases.push_back({"mask wider than the pixel", makeBmp(s), "a bit-field mask is not valid"});
-    }
-    {
-        BmpSpec s;
-        s.bitCount = 16;
-        s.compression = 3;
-        s.masks = {0xF800};
-        cases.push_back({"masks cut short", makeBmp(s), "the bit-field masks are truncated"});
-    }
-    {
-        BmpSpec s = good24();
-        s.offBits = 0x7FFFFFFF;
-        cases.push_back({"pixel offset past the end", makeBmp(s), "the pixel data offset lies outside the file"});
-    }
+    Bytes wrongSignature = bmp24([](BmpSpec&) {});
+    wrongSignature[0] = 'X';
+    Bytes headerCut = bmp24([](BmpSpec&) {});
+    headerCut.resize(14 + 30);
+    const BadCase cases[] = {
+        {"nothing", {}, "the file is too short to be a BMP file"},
+        {"a file header only", Bytes{'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+         "the file is too short to be a BMP file"},
+        {"wrong signature", wrongSignature, "not a BMP file"},
+        {"header cut short", headerCut, "the bitmap header is truncated"},
+        {"unknown header size", bmp24([](BmpSpec& s) { s.headerSize = 20; s.bits.clear(); }),
+         "unsupported bitmap header size 20"},
+        // one byte short of the unpadded last row
+        {"pixel rows cut short", bmp24([](BmpSpec& s) { s.bits.resize(20); }),
+         "the pixel data is truncated (20 of 21 bytes)"},
+        {"no columns", bmp24([](BmpSpec& s) { s.width = 0; }), "the picture has no pixels (0 x 2)"},
+        {"negative width", bmp24([](BmpSpec& s) { s.width = -3; }), "the picture has no pixels (-3 x 2)"},
+        {"odd bit count", bmp24([](BmpSpec& s) { s.bitCount = 7; }), "unsupported bit count 7"},
+        {"RLE8 on 24 bits", bmp24([](BmpSpec& s) { s.compression = 1; }),
+         "RLE8 compression needs 8 bits per pixel"},
+        {"embedded JPEG", bmp24([](BmpSpec& s) { s.compression = 4; }),
+         "JPEG or PNG data inside a BMP file is not supported"},
+        {"unknown compression", bmp24([](BmpSpec& s) { s.compression = 9; }), "unsupported compression 9"},
+        // says 200 colours, the file holds 3
+        {"colour table larger than the file",
+         bmp24([](BmpSpec& s) { s.bitCount = 8, s.clrUsed = 200, s.palette = {1, 2, 3}, s.bits.clear(); }),
+         "the colour table is truncated"},
+        {"mask with a gap",
+         bmp24([](BmpSpec& s) {
+             s.bitCount = 16, s.compression = 3, s.masks = {0x0F0F, 0x00F0, 0}, s.bits.assign(16, 0);
+         }),
+         "a bit-field mask is not valid"},
+        {"mask wider than the pixel",
+         bmp24([](BmpSpec& s) {
+             s.bitCount = 16, s.compression = 3, s.masks = {0x1F0000, 0x07E0, 0x001F}, s.bits.assign(16, 0);
+         }),
+         "a bit-field mask is not valid"},
+        {"masks cut short",
+         bmp24([](BmpSpec& s) { s.bitCount = 16; s.compression = 3; s.masks = {0xF800}; s.bits.clear(); }),
+         "the bit-field masks are truncated"},
+        {"pixel offset past the end", bmp24([](BmpSpec& s) { s.offBits = 0x7FFFFFFF; }),
+         "the pixel data offset lies outside the file"},
+    };
     for (const BadCase& c : cases) {
         SCOPED_TRACE(c.name);
         LoadResult r = decodeBmp(c.file.data(), c.file.size());

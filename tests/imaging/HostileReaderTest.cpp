@@ -10,10 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "tests/imaging/ByteWriting.h"
+
 namespace quill {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using test_bytes::Bytes;
 
 TBitmap32 sample(int w, int h)
 {
@@ -24,33 +26,11 @@ TBitmap32 sample(int w, int h)
     return pic;
 }
 
-std::uint32_t crc32(const std::uint8_t* p, std::size_t n)
-{
-    std::uint32_t c = 0xFFFFFFFFu;
-    for (std::size_t i = 0; i < n; ++i) {
-        c ^= p[i];
-        for (int k = 0; k < 8; ++k)
-            c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
-    }
-    return ~c;
-}
-
-void putBe32(std::uint8_t* p, std::uint32_t v)
-{
-    p[0] = std::uint8_t(v >> 24);
-    p[1] = std::uint8_t(v >> 16);
-    p[2] = std::uint8_t(v >> 8);
-    p[3] = std::uint8_t(v);
-}
-
 // A PNG whose header claims w x h, with the header's checksum made right again.
 Bytes pngClaiming(std::uint32_t w, std::uint32_t h)
 {
     Bytes png = encodePicture(sample(3, 2), PictureFormat::Png);
-    // Signature (8), IHDR length (4), "IHDR" (4), width, height ...; CRC after 13 bytes.
-    putBe32(&png[16], w);
-    putBe32(&png[20], h);
-    putBe32(&png[29], crc32(&png[12], 17));
+    test_bytes::setPngSize(png, w, h);
     return png;
 }
 
@@ -91,9 +71,14 @@ TEST(HostileReader, SizesOverTheLimitsAreRefusedWithTheMessage)
         {"PNG one pixel too wide", "a.png", pngClaiming(16385, 1), 16385, 1},
         {"PNG one pixel too high", "a.png", pngClaiming(1, 16385), 1, 16385},
         {"PNG sides allowed, area not", "a.png", pngClaiming(16000, 12501), 16000, 12501},
+        {"PNG widest sides allowed, area not", "a.png", pngClaiming(16384, 16384), 16384, 16384},
+        {"PNG far too large", "a.png", pngClaiming(20000, 20000), 20000, 20000},
+        {"PNG widest 32-bit sides", "a.png", pngClaiming(0x7FFFFFFF, 0x7FFFFFFF), 0x7FFFFFFF, 0x7FFFFFFF},
         {"BMP one pixel too wide", "a.bmp", bmpClaiming(16385, 2), 16385, 2},
         {"BMP top-down, too high", "a.bmp", bmpClaiming(3, -16385), 3, 16385},
         {"BMP sides allowed, area not", "a.bmp", bmpClaiming(16000, 12501), 16000, 12501},
+        {"BMP top-down, widest sides allowed, area not", "a.bmp", bmpClaiming(16384, -16384), 16384, 16384},
+        {"BMP far too large", "a.bmp", bmpClaiming(100000, 100000), 100000, 100000},
         {"BMP widest 32-bit side", "a.bmp", bmpClaiming(0x7FFFFFFF, 1), 0x7FFFFFFF, 1},
     };
     for (const auto& c : cases) {
@@ -119,10 +104,6 @@ TEST(HostileReader, TheLargestAllowedSizesPassTheSizeCheck)
 
 TEST(HostileReader, LyingLengthsAndOffsetsGiveTheEmptyPicture)
 {
-    Bytes bmpHugeImageSize = encodeBmp(sample(3, 2), 24);
-    writeLe32(&bmpHugeImageSize[34], 0xFFFFFFF0u); // biSizeImage
-    Bytes bmpOffsetPastEnd = encodeBmp(sample(3, 2), 24);
-    writeLe32(&bmpOffsetPastEnd[10], 0xFFFFFFF0u); // bfOffBits
     Bytes bmpMinHeight = encodeBmp(sample(3, 2), 24);
     writeLe32(&bmpMinHeight[22], 0x80000000u); // height INT_MIN: cannot be negated
     Bytes bmpHugePalette = encodeBmp(sample(3, 2), 24);
@@ -134,27 +115,18 @@ TEST(HostileReader, LyingLengthsAndOffsetsGiveTheEmptyPicture)
         const char* fileName;
         Bytes bytes;
     } cases[] = {
-        {"BMP offset of the pixels past the end", "a.bmp", bmpOffsetPastEnd},
         {"BMP height INT_MIN", "a.bmp", bmpMinHeight},
         {"BMP colour table past the end", "a.bmp", bmpHugePalette},
         {"icon entry longer than the file", "a.ico", icoHolding(png, 0xFFFFFFFFu)},
         {"icon entry past the end", "a.ico", icoHolding(png, 0, 0xFFFFFFF0u)},
         {"icon entry holding a too-large PNG", "a.ico", icoHolding(pngClaiming(20000, 20000))},
-        {"empty file", "a.png", {}},
-        {"empty file", "a.emf", {}},
-        {"empty file", "a.gif", {}},
-        {"empty file", "a.jpg", {}},
+        {"empty metafile", "a.emf", {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const LoadResult r = decodePictureBytes(c.bytes.data(), c.bytes.size(), c.fileName);
         EXPECT_TRUE(r.picture.empty());
     }
-    // The image size field is a hint only: a picture with a wrong one still reads.
-    const LoadResult r = decodePictureBytes(bmpHugeImageSize.data(), bmpHugeImageSize.size(), "a.bmp");
-    ASSERT_EQ(r.picture.width(), 3);
-    ASSERT_EQ(r.picture.height(), 2);
-    EXPECT_EQ(r.picture.pixel(2, 1), sample(3, 2).pixel(2, 1));
 }
 
 } // namespace

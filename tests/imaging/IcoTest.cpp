@@ -16,6 +16,8 @@ namespace {
 using test_bytes::add16;
 using test_bytes::add32;
 using test_bytes::Bytes;
+using test_bytes::pixelsOf;
+using test_bytes::rgb;
 
 // The BMP image of an icon: header with doubled height, colour table, colour rows and
 // AND-mask rows, both bottom-up.
@@ -91,16 +93,6 @@ Bytes makeIco(const std::vector<Image>& images, std::uint32_t type = 1)
     return f;
 }
 
-std::vector<std::uint32_t> pixelsOf(const TBitmap32& pic)
-{
-    std::vector<std::uint32_t> v;
-    for (int y = 0; y < pic.height(); ++y)
-        for (int x = 0; x < pic.width(); ++x)
-            v.push_back(pic.pixel(x, y));
-    return v;
-}
-
-std::uint32_t rgb(int r, int g, int b, int a = 255) { return makePixel(r, g, b, a); }
 constexpr std::uint32_t kWhite = 0xFFFFFFFFu;
 
 Bytes pngOf(const std::vector<std::uint32_t>& pixels, int w, int h)

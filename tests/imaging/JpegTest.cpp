@@ -10,6 +10,8 @@
 
 #include <jpeglib.h>
 
+#include "tests/imaging/ByteWriting.h"
+
 namespace quill {
 namespace {
 
@@ -91,19 +93,6 @@ std::size_t lastScan(const std::vector<std::uint8_t>& file) {
         if (file[i] == 0xFF && file[i + 1] == 0xDA)
             found = i;
     return found;
-}
-
-// Sets the height and width of the first baseline frame header.
-void patchSize(std::vector<std::uint8_t>& file, int width, int height) {
-    for (std::size_t i = 2; i + 9 < file.size(); ++i)
-        if (file[i] == 0xFF && file[i + 1] == 0xC0) {
-            file[i + 5] = std::uint8_t(height >> 8);
-            file[i + 6] = std::uint8_t(height);
-            file[i + 7] = std::uint8_t(width >> 8);
-            file[i + 8] = std::uint8_t(width);
-            return;
-        }
-    ADD_FAILURE() << "no frame header";
 }
 
 TEST(JpegCodec, RoundTripKeepsSizeAndColoursAndGivesOpaqueAlpha) {
@@ -301,7 +290,7 @@ TEST(JpegCodec, PictureOverTheLimitsIsRefusedWithAMessage) {
     for (Case c : {Case{20000, 20000}, Case{16385, 1}, Case{1, 16385}, Case{16384, 16384}}) {
         SCOPED_TRACE(testing::Message() << c.width << "x" << c.height);
         std::vector<std::uint8_t> big = file;
-        patchSize(big, c.width, c.height);
+        test_bytes::setJpegSize(big, c.width, c.height);
         LoadResult read = decodeJpeg(big.data(), big.size());
         EXPECT_TRUE(read.picture.empty());
         EXPECT_EQ(read.message, pictureTooLargeMessage(c.width, c.height));

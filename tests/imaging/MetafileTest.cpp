@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
 #include <string>
 #include <vector>
 
@@ -16,19 +15,10 @@ namespace {
 using test_bytes::add16;
 using test_bytes::add32;
 using test_bytes::Bytes;
+using test_bytes::randomPicture;
+using test_bytes::rgb;
 
-std::uint32_t rgb(int r, int g, int b, int a = 255) { return makePixel(r, g, b, a); }
 constexpr std::uint32_t kWhite = 0xFFFFFFFFu;
-
-TBitmap32 randomPicture(int w, int h, unsigned seed)
-{
-    TBitmap32 pic(w, h);
-    std::mt19937 random(seed);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            pic.setPixel(x, y, std::uint32_t(random()));
-    return pic;
-}
 
 TBitmap32 opaque(TBitmap32 pic)
 {
@@ -297,6 +287,13 @@ TEST(WmfDecode, BitmapRecords)
          picture(3, 3, {W, W, W, W, A, B, W, C, D})},
         {"no size given: the bitmaps' extent", wmfWith(false, 0, 0, 0, {stretchDibDoubled}),
          picture(4, 4, {A, A, B, B, A, A, B, B, C, C, D, D, C, C, D, D})},
+        // META_DIBBITBLT: rop, source y, x, height, width, dest y, x.
+        {"bit block transfer", wmfWith(false, 0, 0, 0, {wmfRecord(0x020C, {3, 3}), wmfRecord(0x0940, {0x0020, 0x00CC, 0, 0, 2, 2, 1, 1}, dib)}),
+         picture(3, 3, {W, W, W, W, A, B, W, C, D})},
+        // META_SETDIBTODEV: usage, scans, start scan, source y, x, height, width, dest y, x.
+        // One scan from the bottom: only the bottom row (C, D) is drawn.
+        {"band of one scan line", wmfWith(false, 0, 0, 0, {wmfRecord(0x020C, {2, 2}), wmfRecord(0x0D33, {0, 1, 0, 0, 0, 2, 2, 0, 0}, dib)}),
+         picture(2, 2, {W, W, C, D})},
         {"no bitmap record", wmfWith(true, 2, 2, 96, {wmfRecord(0x020C, {3, 3})}), TBitmap32()},
     };
     for (const auto& c : cases) {
