@@ -21,6 +21,7 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -43,6 +44,7 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -140,7 +142,11 @@ void TMyPicture::createActions()
     m_openBackground->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
     m_publish = later(QStringLiteral("Publish"));
     m_exit = make(QStringLiteral("Exit"), &QWidget::close);
-    m_exit->setShortcut(QKeySequence::Quit);
+    // Ctrl+Q quits whatever key scheme the platform follows (some have no Quit key).
+    QList<QKeySequence> quitKeys = QKeySequence::keyBindings(QKeySequence::Quit);
+    if (!quitKeys.contains(QKeySequence(Qt::CTRL | Qt::Key_Q)))
+        quitKeys << QKeySequence(Qt::CTRL | Qt::Key_Q);
+    m_exit->setShortcuts(quitKeys);
 
     m_foregroundSize = later(QStringLiteral("Foreground size"));
     m_backgroundSize = later(QStringLiteral("Background size"));
@@ -271,54 +277,90 @@ void TMyPicture::createToolBar()
     m_toolBar->addAction(m_tbBackgroundSize);
     m_toolBar->addSeparator();
 
-    m_transparent = new QCheckBox(QStringLiteral("Transparent"), m_toolBar);
+    // The right-hand group is one widget, so the window can give it its width.
+    m_rightGroup = new QWidget(m_toolBar);
+    m_rightGroup->setObjectName(QStringLiteral("RightGroup"));
+    // It takes the room the tool bar has left, up to the width the window gives it.
+    m_rightGroup->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    auto* row = new QHBoxLayout(m_rightGroup);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(2);
+    auto addButton = [this, row](QAction* action) {
+        auto* button = new QToolButton(m_rightGroup);
+        button->setDefaultAction(action);
+        button->setAutoRaise(true);
+        button->setIconSize(m_toolBar->iconSize());
+        button->setToolButtonStyle(Qt::ToolButtonIconOnly);
+        row->addWidget(button);
+    };
+    auto addSeparator = [this, row] {
+        auto* line = new QFrame(m_rightGroup);
+        line->setFrameShape(QFrame::VLine);
+        line->setFrameShadow(QFrame::Sunken);
+        row->addWidget(line);
+    };
+
+    m_transparent = new QCheckBox(QStringLiteral("Transparent"), m_rightGroup);
     m_transparent->setObjectName(QStringLiteral("Transparent"));
     m_transparent->setToolTip(QStringLiteral("Set foreground as transparent"));
-    m_toolBar->addWidget(m_transparent);
+    row->addWidget(m_transparent);
     connect(m_transparent, &QCheckBox::toggled, this, [this](bool checked) {
         m_model.setTransparentChecked(checked);
         syncAll();
     });
 
-    m_slider = new QSlider(Qt::Horizontal, m_toolBar);
+    m_slider = new QSlider(Qt::Horizontal, m_rightGroup);
     m_slider->setObjectName(QStringLiteral("TransparenceSlider"));
     m_slider->setRange(0, 255);
     m_slider->setValue(127);
     m_slider->setFixedWidth(110);
     m_slider->setToolTip(QStringLiteral("Set transparence"));
-    m_toolBar->addWidget(m_slider);
+    row->addWidget(m_slider);
     connect(m_slider, &QSlider::valueChanged, this, [this](int position) {
         m_model.setTransparenceSlider(position);
         syncAll();
     });
 
-    m_percentLabel = new QLabel(QStringLiteral("50"), m_toolBar);
+    m_percentLabel = new QLabel(QStringLiteral("50"), m_rightGroup);
     m_percentLabel->setObjectName(QStringLiteral("PercentLabel"));
     m_percentLabel->setMinimumWidth(22);
     m_percentLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    m_toolBar->addWidget(m_percentLabel);
-    m_toolBar->addWidget(new QLabel(QStringLiteral("%"), m_toolBar));
-    m_toolBar->addSeparator();
+    row->addWidget(m_percentLabel);
+    row->addWidget(new QLabel(QStringLiteral("%"), m_rightGroup));
+    addSeparator();
 
-    m_angleEdit = new QLineEdit(QStringLiteral("30"), m_toolBar);
+    m_angleEdit = new QLineEdit(QStringLiteral("30"), m_rightGroup);
     m_angleEdit->setObjectName(QStringLiteral("AngleEdit"));
     m_angleEdit->setFixedWidth(36);
     m_angleEdit->setEnabled(false);
-    m_toolBar->addWidget(m_angleEdit);
-    m_toolBar->addWidget(new QLabel(QString(QChar(0x00B0)), m_toolBar));
-    m_toolBar->addAction(m_tbRotate);
-    m_toolBar->addSeparator();
+    row->addWidget(m_angleEdit);
+    row->addWidget(new QLabel(QString(QChar(0x00B0)), m_rightGroup));
+    addButton(m_tbRotate);
+    addSeparator();
 
-    m_toolBar->addAction(m_tbZoomOut);
-    m_zoomLabel = new QLabel(QStringLiteral("100%"), m_toolBar);
+    addButton(m_tbZoomOut);
+    m_zoomLabel = new QLabel(QStringLiteral("100%"), m_rightGroup);
     m_zoomLabel->setObjectName(QStringLiteral("ZoomLabel"));
     m_zoomLabel->setMinimumWidth(52);
     m_zoomLabel->setAlignment(Qt::AlignCenter);
-    m_toolBar->addWidget(m_zoomLabel);
-    m_toolBar->addAction(m_tbZoomIn);
-    m_toolBar->addSeparator();
-    m_toolBar->addAction(m_tbLayerShow);
-    m_toolBar->addAction(m_tbAlbumShow);
+    row->addWidget(m_zoomLabel);
+    addButton(m_tbZoomIn);
+    addSeparator();
+    addButton(m_tbLayerShow);
+    addButton(m_tbAlbumShow);
+    row->addStretch(1);
+    m_toolBar->addWidget(m_rightGroup);
+}
+
+QPoint TMyPicture::toolBarButtonPlace(QAction* action) const
+{
+    // The first widget showing the action, in the tool bar's coordinates.
+    for (QObject* object : action->associatedObjects()) {
+        auto* widget = qobject_cast<QWidget*>(object);
+        if (widget && widget != m_toolBar && m_toolBar->isAncestorOf(widget))
+            return widget->mapTo(m_toolBar, QPoint(0, 0));
+    }
+    return {};
 }
 
 void TMyPicture::createCanvas()
@@ -595,8 +637,8 @@ PanelLayout TMyPicture::currentPanelLayout() const
     const QRect frame = frameGeometry();
     const Rect window{frame.left(), frame.top(), width(), height()};
     auto buttonPlace = [this](QAction* action) {
-        QWidget* button = m_toolBar->widgetForAction(action);
-        return button ? Point{button->x(), button->y()} : Point{};
+        const QPoint at = toolBarButtonPlace(action);
+        return Point{at.x(), at.y()};
     };
     return computePanelLayout(window, buttonPlace(m_tbLayerShow), buttonPlace(m_tbAlbumShow));
 }
@@ -633,15 +675,20 @@ void TMyPicture::layOutWindow()
 {
     const QRect frame = frameGeometry();
     auto buttonPlace = [this](QAction* action) {
-        QWidget* button = m_toolBar->widgetForAction(action);
-        return button ? Point{button->x(), button->y()} : Point{};
+        const QPoint at = toolBarButtonPlace(action);
+        return Point{at.x(), at.y()};
     };
+    // The left group ends with "Background size"; the right group's buttons sit at its
+    // left, so their places do not depend on the widths given below.
     int leftGroupWidth = 0;
     if (QWidget* last = m_toolBar->widgetForAction(m_tbBackgroundSize))
         leftGroupWidth = last->geometry().right() + 1;
     const ResizeReply reply =
         m_model.mainWindowResized(Rect{frame.left(), frame.top(), width(), height()}, leftGroupWidth,
                                   buttonPlace(m_tbLayerShow), buttonPlace(m_tbAlbumShow));
+    // Upper bounds only, so the widths never hold the window from being made smaller.
+    m_toolBar->setMaximumWidth(std::max(0, reply.toolBarWidth));
+    m_rightGroup->setMaximumWidth(std::max(m_rightGroup->minimumWidth(), reply.rightGroupWidth));
     placeCanvas(reply.canvas);
     // The status line keeps its left; it sits at the bottom of the client area, below the
     // photo effects panel that floats over the window's lower part.

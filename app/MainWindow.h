@@ -83,6 +83,8 @@ public:
     // The photo effects panel with its dialogs, and the tool bar's rotate command.
     effects::PhotoEffectsController* photoEffects() const { return m_photoEffects.get(); }
     QAction* rotateAction() const { return m_tbRotate; }
+    QToolBar* toolBar() const { return m_toolBar; }
+    QWidget* toolBarRightGroup() const { return m_rightGroup; }
     QLineEdit* angleEdit() const { return m_angleEdit; }
     // Shows the model's state everywhere after a command.
     void syncAll();
@@ -119,6 +121,8 @@ private:
     void layOutWindow();
     void floatPanel(QDockWidget* dock, const Rect& screenRect);
     PanelLayout currentPanelLayout() const;
+    // Where the tool-bar button of action sits in the tool bar.
+    QPoint toolBarButtonPlace(QAction* action) const;
     void showForegroundPage(int page);
     void showMessage(const std::string& text);
     bool isOverCanvas(QObject* watched) const;
@@ -181,7 +185,7 @@ private:
     QAction* m_tbAlbumShow = nullptr;
 
     QToolBar* m_toolBar = nullptr;
-    QWidget* m_leftGroup = nullptr;
+    QWidget* m_rightGroup = nullptr; // the tool bar's right-hand group
     QCheckBox* m_transparent = nullptr;
     QSlider* m_slider = nullptr;
     QLabel* m_percentLabel = nullptr;

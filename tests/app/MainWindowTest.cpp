@@ -13,8 +13,11 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QTabWidget>
+#include <QTest>
 #include <QToolBar>
 
+#include <algorithm>
+#include <utility>
 #include <vector>
 
 using quill::TBitmap32;
@@ -143,22 +146,101 @@ TEST(MainWindowStart, MenusInOrderWithTheirStates)
 TEST(MainWindowStart, ToolBarHintsInOrder)
 {
     WindowFixture f;
-    auto* bar = f.window->findChild<QToolBar*>(QStringLiteral("ToolBar1"));
+    QToolBar* bar = f.window->toolBar();
     ASSERT_NE(bar, nullptr);
-    QStringList hints;
-    for (QAction* a : bar->actions()) {
-        if (a->isSeparator())
+    EXPECT_EQ(bar->objectName(), QStringLiteral("ToolBar1"));
+    // Every control of the bar with a hint, from left to right.
+    std::vector<std::pair<int, QString>> placed;
+    for (QWidget* widget : bar->findChildren<QWidget*>()) {
+        if (widget->toolTip().isEmpty() || !widget->isVisibleTo(bar) || qobject_cast<QLabel*>(widget))
             continue;
-        if (QWidget* widget = bar->widgetForAction(a); widget && !widget->toolTip().isEmpty())
-            hints << widget->toolTip();
-        else if (!qobject_cast<QLabel*>(bar->widgetForAction(a)) && !a->toolTip().isEmpty() &&
-                 a->toolTip() == a->text())
-            hints << a->toolTip();
+        placed.emplace_back(widget->mapTo(bar, QPoint(0, 0)).x(), widget->toolTip());
     }
+    std::sort(placed.begin(), placed.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    QStringList hints;
+    for (const auto& p : placed)
+        hints << p.second;
     EXPECT_EQ(hints, (QStringList{"Open a picture as foreground", "Publish the scene as", "Foreground size",
                                   "Background size", "Set foreground as transparent", "Set transparence",
                                   "Rotate the foreground", "Zoom out the view", "Zoom in the view", "Layer show",
                                   "Album-list show"}));
+}
+
+TEST(MainWindowLayout, ToolBarAndItsRightGroupFollowTheWindowWidth)
+{
+    WindowFixture f;
+    auto& w = *f.window;
+    QToolBar* bar = w.toolBar();
+    QWidget* right = w.toolBarRightGroup();
+    ASSERT_NE(right, nullptr);
+    QWidget* lastOfLeft = nullptr;
+    for (QAction* a : bar->actions())
+        if (a->text() == QStringLiteral("Background size"))
+            lastOfLeft = bar->widgetForAction(a);
+    ASSERT_NE(lastOfLeft, nullptr);
+    const int leftGroupWidth = lastOfLeft->geometry().right() + 1;
+    for (int width : {843, 1000, 760, 843}) {
+        SCOPED_TRACE(width);
+        w.resize(width, 668);
+        QApplication::processEvents();
+        ASSERT_EQ(w.width(), width) << "the bar must not hold the window wide";
+        EXPECT_EQ(bar->width(), width - 10);
+        EXPECT_EQ(right->width(), width - 10 - leftGroupWidth - 32);
+        // The group stays inside the bar, at the right of the left group.
+        EXPECT_TRUE(right->isVisible());
+        EXPECT_GE(right->x(), leftGroupWidth);
+        EXPECT_LE(right->geometry().right(), bar->width());
+    }
+}
+
+TEST(MainWindowKeys, ShortcutsOpenZoomDeleteAndQuit)
+{
+    WindowFixture f;
+    auto& w = *f.window;
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    const QString path = f.writePicture(QStringLiteral("key.bmp"), TBitmap32(40, 30, makePixel(1, 2, 3)));
+
+    // Ctrl+O asks the chooser for a foreground and opens what it answers.
+    f.record->openReplies << path;
+    QTest::keyClick(&w, Qt::Key_O, Qt::ControlModifier);
+    EXPECT_EQ(f.record->openCaptions, QStringList{"Open a new foreground"});
+    ASSERT_EQ(f.scene().LayerCount(), 1);
+    EXPECT_TRUE(f.scene().isVisibleLayer(1));
+
+    // Ctrl+Shift+O asks for a background; cancelling it changes nothing.
+    QTest::keyClick(&w, Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(f.record->openCaptions, (QStringList{"Open a new foreground", "Open a new background"}));
+    EXPECT_EQ(f.scene().BackWork.width(), 600);
+
+    struct Step {
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        const char* zoom;
+    };
+    const Step steps[] = {
+        {Qt::Key_Plus, Qt::ControlModifier, "125.0%"},
+        {Qt::Key_Equal, Qt::ControlModifier, "156.3%"},
+        {Qt::Key_Minus, Qt::ControlModifier, "125.0%"},
+        {Qt::Key_Minus, Qt::ControlModifier, "100.0%"},
+    };
+    for (const Step& step : steps) {
+        QTest::keyClick(&w, Qt::Key(step.key), step.modifiers);
+        EXPECT_EQ(w.zoomLabel()->text(), QString::fromLatin1(step.zoom)) << step.key;
+    }
+
+    // Delete hides the selected layer and shows the background again.
+    QTest::keyClick(&w, Qt::Key_Delete);
+    EXPECT_FALSE(f.scene().isVisibleLayer(1));
+    EXPECT_EQ(f.scene().scenePicture().pixel(0, 0), makePixel(255, 255, 255));
+    EXPECT_TRUE(f.record->messages.isEmpty()) << f.record->messages.join(QLatin1Char('|')).toStdString();
+
+    // Ctrl+Q closes the window, and the working folder goes with it.
+    const QString recorder = w.recorderFolder();
+    QTest::keyClick(&w, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_FALSE(QFileInfo::exists(recorder));
 }
 
 TEST(MainWindowStart, RecorderFolderLivesWhileTheWindowIsOpen)
