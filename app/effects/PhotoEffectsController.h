@@ -6,6 +6,8 @@
 
 #include "app/MainWindow.h"
 #include "app/SceneCanvas.h"
+#include "app/collections/BrowserStrip.h"
+#include "app/collections/CollectionsController.h"
 #include "app/effects/EffectsSupport.h"
 #include "app/effects/KernelDialog.h"
 #include "app/effects/PreviewDialogs.h"
@@ -457,8 +459,8 @@ class PhotoEffectsController {
         QTabWidget* notebook = m_window.photoEffectsNotebook();
         const QSignalBlocker block(notebook);
         notebook->setCurrentIndex(3);
-        auto* gauge =
-            m_window.foregroundDock()->findChild<QProgressBar*>(QStringLiteral("ForegroundGauge"));
+        // The foreground panel's gauge (blue on black) counts the frames in.
+        QProgressBar* gauge = m_window.collections()->foregroundBrowser()->gauge();
         const int count = int(m_frameNames.size());
         if (gauge) {
             gauge->setRange(0, std::max(count, 1));

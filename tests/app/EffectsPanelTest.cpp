@@ -2,6 +2,8 @@
 // platform adapter: what reaches the scene must be exactly what the core computes.
 
 #include "WindowTestSupport.h"
+#include "app/collections/BrowserStrip.h"
+#include "app/collections/CollectionsController.h"
 #include "app/effects/PhotoEffectsController.h"
 #include "decor/Frame.h"
 #include "decor/Rotation.h"
@@ -9,6 +11,7 @@
 #include "effects/Fringe.h"
 
 #include <QDir>
+#include <QProgressBar>
 #include <QTest>
 
 #include <future>
@@ -342,6 +345,33 @@ TEST(EffectsPanel, MaskSlotPlaces) {
         EXPECT_EQ(f.fx().maskSlot(s.k)->geometry(), s.at) << s.k;
     EXPECT_EQ(f.fx().maskSlot(0), nullptr);
     EXPECT_EQ(f.fx().maskSlot(37), nullptr);
+}
+
+TEST(EffectsPanel, FrameStripCountsOnTheForegroundGaugeBlueOnBlack) {
+    EffectsFixture f;
+    QDir(f.folder.path()).mkdir(QStringLiteral("frame"));
+    for (const char* name : {"frame/a.jpg", "frame/b.jpg", "frame/c.gif"})
+        f.writePicture(QString::fromLatin1(name), TBitmap32(30, 20, makePixel(9, 9, 9, 255)),
+                       PictureFormat::Bmp24);
+    QProgressBar* gauge = f.window->collections()->foregroundBrowser()->gauge();
+    ASSERT_NE(gauge, nullptr);
+    EXPECT_EQ(gauge->objectName(), QStringLiteral("Gauge2"));
+    gauge->setRange(0, 10);
+    gauge->setValue(7);
+    std::vector<int> positions;
+    QObject::connect(gauge, &QProgressBar::valueChanged,
+                     [&](int v) { positions.push_back(v); });
+    f.fx().loadLibraries(QFile::encodeName(f.folder.path()).toStdString());
+    ASSERT_EQ(f.fx().frameThumbs().size(), 3u);
+    EXPECT_EQ(gauge->maximum(), 3);
+    EXPECT_EQ(positions, (std::vector<int>{0, 1, 2, 3})) << "one step per thumbnail";
+
+    // Drawn: the full gauge is blue inside, the empty one black.
+    gauge->resize(120, 10);
+    const QPoint middle(60, 5);
+    EXPECT_EQ(gauge->grab().toImage().pixel(middle), qRgb(0, 0, 255));
+    gauge->setValue(0);
+    EXPECT_EQ(gauge->grab().toImage().pixel(middle), qRgb(0, 0, 0));
 }
 
 TEST(EffectsPanel, MaskTwelveAndFrameOneComposeAsTheCore) {
