@@ -603,6 +603,11 @@ TEST_F(ModelFixture, SizeDialogStepsResampleTheLayerOrTheBackground) {
     EXPECT_TRUE(m.isMarked(1));
     EXPECT_EQ(m.resizeLayerBy(1, 100.0L, 1.0L), kPictureTooLarge);
     EXPECT_EQ(l.ForeWork.width(), 225);
+    EXPECT_EQ(m.resizeLayerBy(1, 1.0L, 1.0L / 151), kPictureTooSmall) << "150 / 151 rows";
+    EXPECT_EQ(l.ForeWork.height(), 150);
+    EXPECT_EQ(l.handle, (Rect{40, 0, 281, 188}));
+    EXPECT_EQ(m.resizeBackgroundBy(1.0L / 601, 1.0L), kPictureTooSmall);
+    EXPECT_EQ(m.scene().BackWork.width(), 600);
 
     m.zoomOut();
     EXPECT_EQ(m.resizeBackgroundBy(0.8L, 0.8L), "");
