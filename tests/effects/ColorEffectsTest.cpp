@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "LiteralColorEffects.h"
+#include "LiteralSketchEffects.h"
 #include "effects/Brume.h"
 #include "effects/Fringe.h"
 #include "effects/SharpenSoften.h"
@@ -17,17 +18,13 @@ using namespace quill;
 
 namespace {
 
-struct Size {
-    int width, height;
-};
+using literal::name;
+using literal::Size;
+
 // Odd and even sides, squares, thin strips, sides whose ratio is not a short binary
 // fraction (10 / 3, 7 / 9), and one picture large enough for parallel bands.
 const std::vector<Size> kSizes = {{1, 1}, {2, 3}, {3, 3},  {5, 3}, {7, 9}, {64, 33}, {4, 4},
                                   {6, 3}, {3, 6}, {10, 3}, {1, 7}, {7, 1}, {2, 2},   {641, 479}};
-
-std::string name(Size s) {
-    return std::to_string(s.width) + "x" + std::to_string(s.height);
-}
 
 const std::uint32_t kGrey = makePixel(100, 110, 120, 77);
 const std::uint32_t kRedGrey = makePixel(255, 110, 120, 77);
@@ -53,24 +50,6 @@ TEST(ColorEffectsTest, FastFiltersEqualTheLiteralOnesToTheByte) {
             const TBitmap32 picture = literal::photoLikePicture(size.width, size.height, 31);
             EXPECT_TRUE(e.fast(picture) == e.slow(picture));
         }
-}
-
-TEST(ColorEffectsTest, FiltersSetTheirBytesAndKeepTheRest) {
-    struct Case {
-        const char* name;
-        ColorFilter filter;
-        std::uint32_t expected;
-    };
-    const std::vector<Case> cases = {
-        {"red", kRedFilter, kRedGrey},
-        {"yellow", kYellowFilter, kYellowGrey},
-        {"blue", kBlueFilter, kBlueGrey},
-        {"magenta", kMagentaFilter, kMagentaGrey},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(c.filter(kGrey), c.expected);
-    }
 }
 
 TEST(ColorEffectsTest, ColorBlocksVHOnFourByFour) {
@@ -139,24 +118,6 @@ TEST(ColorEffectsTest, ColorPanelsLeaveThinPicturesUnchanged) {
         SCOPED_TRACE(name(size));
         const TBitmap32 picture = literal::photoLikePicture(size.width, size.height, 8);
         EXPECT_TRUE(colorPanels(picture) == picture);
-    }
-}
-
-TEST(ColorEffectsTest, RowZeroColumnZeroAndAlphaStay) {
-    const std::vector<std::function<TBitmap32(const TBitmap32&)>> effects = {
-        colorPanels, colorBlocksVH, colorBlocksCatercorner};
-    for (std::size_t i = 0; i < effects.size(); ++i) {
-        SCOPED_TRACE(i);
-        const TBitmap32 picture = literal::photoLikePicture(23, 19, 12);
-        const TBitmap32 result = effects[i](picture);
-        for (int y = 0; y < 19; ++y)
-            for (int x = 0; x < 23; ++x) {
-                if (x == 0 || y == 0) {
-                    ASSERT_EQ(result.pixel(x, y), picture.pixel(x, y)) << x << "," << y;
-                }
-                ASSERT_EQ(pixelAlpha(result.pixel(x, y)), pixelAlpha(picture.pixel(x, y)))
-                    << x << "," << y;
-            }
     }
 }
 

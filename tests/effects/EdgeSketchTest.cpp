@@ -101,27 +101,6 @@ TEST(Picsobel, OnePixelLineDarkOnBothSides) {
     }
 }
 
-TEST(Picsobel, BordersRepeatInnerNeighboursAndAlphaIsInverted) {
-    const TBitmap32 original = literal::photoLike(7, 9, 42);
-    TBitmap32 picture(original);
-    picsobel(picture);
-    const int w = 7, h = 9;
-    const auto colour = [&](int x, int y) { return picture.pixel(x, y) & 0xffffff; };
-    for (int y = 1; y < h - 1; ++y) {
-        EXPECT_EQ(colour(0, y), colour(1, y)) << y;
-        EXPECT_EQ(colour(w - 1, y), colour(w - 2, y)) << y;
-    }
-    for (int x = 0; x < w; ++x) {
-        EXPECT_EQ(colour(x, 0), colour(x, 1)) << x;
-        EXPECT_EQ(colour(x, h - 1), colour(x, h - 2)) << x;
-    }
-    EXPECT_EQ(colour(0, 0), colour(1, 1));
-    EXPECT_EQ(colour(w - 1, h - 1), colour(w - 2, h - 2));
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            EXPECT_EQ(pixelAlpha(picture.pixel(x, y)), 255 - pixelAlpha(original.pixel(x, y)));
-}
-
 TEST(Picsobel, WorkedChannelValues) {
     // 3 x 3, only the centre is computed. Blue column values left to right 10, 50, 30 in
     // every row, centre blue 50: r1 = 300 - (10+50+30) * 2 = 120, r2 = 3 * (10 - 30) < 0,

@@ -8,18 +8,14 @@
 #include <vector>
 
 #include "LiteralColorEffects.h"
+#include "LiteralSketchEffects.h"
 
 using namespace quill;
 
 namespace {
 
-struct Size {
-    int width, height;
-};
-
-// Odd and tiny sizes, and one large enough to be split into parallel bands.
-const std::vector<Size> kSizes = {{1, 1}, {2, 3}, {3, 2}, {3, 3},   {5, 3},    {1, 5},
-                                  {5, 1}, {2, 2}, {7, 9}, {64, 33}, {400, 210}};
+using literal::kOddSizes;
+using literal::Size;
 
 const Kernel3x3 kIdentity{0, 0, 0, 0, 1, 0, 0, 0, 0};
 const Kernel3x3 kLargest{INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX,
@@ -59,10 +55,9 @@ TBitmap32 flat(int w, int h, std::uint32_t p) {
 } // namespace
 
 TEST(FringeTest, FastPassesEqualTheLiteralOnesToTheByte) {
-    for (const Size& size : kSizes)
+    for (const Size& size : kOddSizes)
         for (const KernelCase& k : kKernels) {
-            SCOPED_TRACE(std::to_string(size.width) + "x" + std::to_string(size.height) + " " +
-                         k.name);
+            SCOPED_TRACE(literal::name(size) + " " + k.name);
             const TBitmap32 picture = literal::photoLikePicture(size.width, size.height, 7);
             EXPECT_TRUE(realismArt(picture, k.kernel) == [&] {
                 TBitmap32 p = picture;
@@ -176,18 +171,6 @@ TEST(FringeTest, ConvolveQuotientTruncatesBeforeTheClamp) {
     }
 }
 
-TEST(FringeTest, RealismIdentityKeepsThePictureAndSetsInteriorAlpha) {
-    const TBitmap32 picture = literal::photoLikePicture(9, 7, 11, false);
-    const TBitmap32 result = realismArt(picture, kIdentity);
-    for (int y = 0; y < 7; ++y)
-        for (int x = 0; x < 9; ++x) {
-            const bool border = x == 0 || y == 0 || x == 8 || y == 6;
-            const std::uint32_t expected =
-                border ? picture.pixel(x, y) : (picture.pixel(x, y) | 0xff000000u);
-            ASSERT_EQ(result.pixel(x, y), expected) << x << "," << y;
-        }
-}
-
 TEST(FringeTest, FlatPicturesTurnWhiteAndCutoutsStay) {
     struct Case {
         const char* name;
@@ -215,36 +198,6 @@ TEST(FringeTest, FlatPicturesTurnWhiteAndCutoutsStay) {
         for (int y = 2; y < 5; ++y)
             for (int x = 3; x < 6; ++x)
                 EXPECT_EQ(result.pixel(x, y), CutoutColor) << x << "," << y;
-    }
-}
-
-TEST(FringeTest, AbstractBordersCopyTheirNeighbours) {
-    const TBitmap32 picture = literal::photoLikePicture(6, 5, 5);
-    const TBitmap32 result = abstractArt(picture, kAbstractDefault);
-    for (int y = 1; y < 4; ++y) {
-        EXPECT_EQ(result.pixel(0, y), result.pixel(1, y));
-        EXPECT_EQ(result.pixel(5, y), result.pixel(4, y));
-    }
-    for (int x = 0; x < 6; ++x) {
-        EXPECT_EQ(result.pixel(x, 0), result.pixel(x, 1));
-        EXPECT_EQ(result.pixel(x, 4), result.pixel(x, 3));
-    }
-}
-
-TEST(FringeTest, PicturesOnePixelWideOrHighAreInvertedWithoutReadingOutside) {
-    // Nothing to copy from beside a one-pixel-wide picture: the pixels are only inverted.
-    for (Size size : {Size{1, 1}, Size{1, 4}, Size{4, 1}}) {
-        const TBitmap32 picture = literal::photoLikePicture(size.width, size.height, 2, false);
-        const TBitmap32 result = popArt(picture, kPopArtDefault);
-        ASSERT_EQ(result.width(), size.width);
-        ASSERT_EQ(result.height(), size.height);
-        for (int y = 0; y < size.height; ++y)
-            for (int x = 0; x < size.width; ++x) {
-                // Rows 0 and H-1 of a one-pixel-wide picture copy rows 1 and H-2.
-                const int sy = size.height >= 3 ? std::clamp(y, 1, size.height - 2)
-                                                : (size.height == 2 ? 1 : 0);
-                EXPECT_EQ(result.pixel(x, y), ~picture.pixel(x, sy));
-            }
     }
 }
 

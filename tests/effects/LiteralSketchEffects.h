@@ -23,7 +23,8 @@ void bitmapDilate(TBitmap32& picture, int direction);
 // and some CutoutColor pixels. The same seed gives the same picture.
 TBitmap32 photoLike(int width, int height, unsigned seed);
 
-// The sizes on which the fast passes are compared with these: every loop edge of a 3 x 3
+// The sizes on which the fast passes, sketch and colour, are compared with their plain
+// twins: every loop edge of a 3 x 3
 // pass (no interior, one interior row or column, odd widths) and one picture large
 // enough to be split into parallel bands.
 struct Size {
@@ -31,6 +32,9 @@ struct Size {
 };
 inline constexpr Size kOddSizes[] = {{1, 1}, {1, 5}, {5, 1}, {2, 2},   {2, 3},    {3, 2},
                                      {3, 3}, {5, 3}, {7, 9}, {64, 33}, {509, 263}};
+inline std::string name(Size s) {
+    return std::to_string(s.width) + "x" + std::to_string(s.height);
+}
 
 // "" when the pictures are equal, else where they first differ.
 std::string difference(const TBitmap32& actual, const TBitmap32& expected);

@@ -148,13 +148,5 @@ TEST(PenAndInk, OutlinesOfShapes) {
     }
 }
 
-TEST(PenAndInk, TinyPicturesAreOnlyThresholded) {
-    for (const literal::Size size :
-         {literal::Size{1, 1}, literal::Size{2, 7}, literal::Size{7, 2}}) {
-        TBitmap32 black(size.width, size.height, makePixel(3, 3, 3));
-        EXPECT_EQ(penAndInk(black, {128, false}), TBitmap32(size.width, size.height, kBlack));
-    }
-}
-
 } // namespace
 } // namespace quill

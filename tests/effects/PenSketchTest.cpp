@@ -58,25 +58,6 @@ TEST(PenSketch, WorkedThresholds) {
     }
 }
 
-TEST(PenSketch, HollowOutOnlySwapsWhiteForCutout) {
-    const TBitmap32 original = literal::photoLike(41, 29, 5);
-    for (int pressure : {0, 100, 190, 230}) {
-        const TBitmap32 white = penSketch(original, {pressure, false});
-        const TBitmap32 hollow = penSketch(original, {pressure, true});
-        int blacks = 0;
-        for (int y = 0; y < white.height(); ++y)
-            for (int x = 0; x < white.width(); ++x) {
-                const std::uint32_t w = white.pixel(x, y), h = hollow.pixel(x, y);
-                ASSERT_TRUE(w == kBlack || w == kWhite) << x << "," << y;
-                ASSERT_EQ(h, w == kBlack ? kBlack : CutoutColor) << x << "," << y;
-                blacks += w == kBlack;
-            }
-        // Higher pressure, thicker lines; there are always some lines and some paper here.
-        EXPECT_GT(blacks, 0) << pressure;
-        EXPECT_LT(blacks, white.width() * white.height()) << pressure;
-    }
-}
-
 TEST(PenSketch, WholeEffectIsThresholdOfTheSketch) {
     for (const literal::Size size :
          {literal::Size{1, 1}, literal::Size{2, 3}, literal::Size{64, 33}}) {
