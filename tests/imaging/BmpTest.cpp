@@ -25,11 +25,11 @@ struct BmpSpec {
     std::int32_t height = 2;
     std::uint16_t bitCount = 24;
     std::uint32_t compression = 0;
-    std::vector<std::uint32_t> masks;   // after a 40-byte header, or inside a longer one
-    std::vector<std::uint32_t> palette; // 0x00RRGGBB
+    std::vector<std::uint32_t> masks = {};   // after a 40-byte header, or inside a longer one
+    std::vector<std::uint32_t> palette = {}; // 0x00RRGGBB
     std::uint32_t clrUsed = 0;
     std::uint32_t sizeImage = 0;
-    Bytes bits;
+    Bytes bits = {};
     std::int64_t offBits = -1; // -1: where the bits really start
 };
 
@@ -95,7 +95,6 @@ std::vector<std::uint32_t> greyRamp256()
 struct DepthCase {
     const char* name;
     BmpSpec spec;
-    int width, height;
     std::vector<std::uint32_t> expected; // top row first
 };
 
@@ -103,9 +102,11 @@ struct DepthCase {
 // expected pixels are worked out by hand from the stored bytes.
 std::vector<DepthCase> depthCases()
 {
-    std::vector<DepthCase> c;
     // Rows of three pixels 10..18 then 1..9 as stored, bottom row first unless top-down.
     const Bytes rows24 = {10, 11, 12, 13, 14, 15, 16, 17, 18, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 0};
+    const Bytes rows32 = {1, 2, 3, 0x11, 4, 5, 6, 0x22, 7, 8, 9, 0x33, 10, 11, 12, 0x44, 13, 14, 15, 0x55, 16, 17, 18, 0x66};
+    const Bytes rows16 = {0x00, 0x00, 0xE0, 0x03, 0x1F, 0x00, 0, 0, 0xFF, 0x7F, 0x00, 0x7C, 0x10, 0x42, 0, 0};
+    const Bytes rows8 = {7, 8, 9, 0, 0, 128, 255, 0};
     const std::vector<std::uint32_t> lowRowOnTop = {rgb(3, 2, 1),    rgb(6, 5, 4),    rgb(9, 8, 7),
                                                     rgb(12, 11, 10), rgb(15, 14, 13), rgb(18, 17, 16)};
     const std::vector<std::uint32_t> highRowOnTop = {rgb(12, 11, 10), rgb(15, 14, 13), rgb(18, 17, 16),
@@ -113,153 +114,59 @@ std::vector<DepthCase> depthCases()
     const std::vector<std::uint32_t> highRowOnTopWithAlpha = {
         rgb(12, 11, 10, 0x44), rgb(15, 14, 13, 0x55), rgb(18, 17, 16, 0x66),
         rgb(3, 2, 1, 0x11),    rgb(6, 5, 4, 0x22),    rgb(9, 8, 7, 0x33)};
+    // 5-bit 16 widens to 132 and 1 to 8: rounded, not shifted.
     const std::vector<std::uint32_t> rgb555 = {rgb(255, 255, 255), rgb(255, 0, 0), rgb(132, 132, 132),
                                                rgb(0, 0, 0),       rgb(0, 255, 0), rgb(0, 0, 255)};
-    {
-        BmpSpec s;
-        s.bitCount = 1;
-        s.palette = {0x000000, 0x0A141E};
+    auto ramp = [](int i) { return rgb(i, 255 - i, i / 2); };
+    const std::vector<std::uint32_t> ramp8 = {ramp(0), ramp(128), ramp(255), ramp(7), ramp(8), ramp(9)};
+    const std::vector<std::uint32_t> alphaMasks = {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000};
+    const std::uint32_t p1 = rgb(10, 20, 30), q0 = rgb(1, 2, 3), q1 = rgb(4, 5, 6), q2 = rgb(7, 8, 9);
+    const std::uint32_t e0 = rgb(0x11, 0x22, 0x33), e1 = rgb(0x44, 0x55, 0x66);
+    return {
         // bottom row 1,0,1 = 1010 0000; top row 0,1,1 = 0110 0000
-        s.bits = {0xA0, 0, 0, 0, 0x60, 0, 0, 0};
-        const std::uint32_t p0 = kBlack, p1 = rgb(10, 20, 30);
-        c.push_back({"1 bit", s, 3, 2, {p0, p1, p1, p1, p0, p1}});
-    }
-    {
-        BmpSpec s;
-        s.bitCount = 4;
-        s.clrUsed = 3;
-        s.palette = {0x010203, 0x040506, 0x070809};
+        {"1 bit", {.bitCount = 1, .palette = {0x000000, 0x0A141E}, .bits = {0xA0, 0, 0, 0, 0x60, 0, 0, 0}},
+         {kBlack, p1, p1, p1, kBlack, p1}},
         // bottom 1,1,2; top 2,0,1
-        s.bits = {0x11, 0x20, 0, 0, 0x20, 0x10, 0, 0};
-        const std::uint32_t p0 = rgb(1, 2, 3), p1 = rgb(4, 5, 6), p2 = rgb(7, 8, 9);
-        c.push_back({"4 bit, short colour table", s, 3, 2, {p2, p0, p1, p1, p1, p2}});
-    }
-    {
-        BmpSpec s;
-        s.bitCount = 8;
-        s.palette = greyRamp256();
-        s.bits = {7, 8, 9, 0, 0, 128, 255, 0};
-        auto e = [](int i) { return rgb(i, 255 - i, i / 2); };
-        c.push_back({"8 bit", s, 3, 2, {e(0), e(128), e(255), e(7), e(8), e(9)}});
-    }
-    {
-        BmpSpec s;
-        s.bitCount = 8;
-        s.clrUsed = 2;
-        s.palette = {0x112233, 0x445566};
+        {"4 bit, short colour table",
+         {.bitCount = 4, .palette = {0x010203, 0x040506, 0x070809}, .clrUsed = 3, .bits = {0x11, 0x20, 0, 0, 0x20, 0x10, 0, 0}},
+         {q2, q0, q1, q1, q1, q2}},
+        {"8 bit", {.bitCount = 8, .palette = greyRamp256(), .bits = rows8}, ramp8},
         // Index 5 is past the two colours the file has: opaque black.
-        s.bits = {0, 1, 5, 0, 1, 0, 0, 0};
-        c.push_back({"8 bit, index past the colour table", s, 3, 2,
-                     {rgb(0x44, 0x55, 0x66), rgb(0x11, 0x22, 0x33), rgb(0x11, 0x22, 0x33), rgb(0x11, 0x22, 0x33),
-                      rgb(0x44, 0x55, 0x66), kBlack}});
-    }
-    {
-        BmpSpec s;
-        s.bitCount = 16; // 5-5-5 without bit fields
-        s.bits = {0x00, 0x00, 0xE0, 0x03, 0x1F, 0x00, 0, 0, 0xFF, 0x7F, 0x00, 0x7C, 0x10, 0x42, 0, 0};
-        // 5-bit 16 widens to 132 and 1 to 8: rounded, not shifted.
-        c.push_back({"16 bit 555", s, 3, 2, rgb555});
-    }
-    {
-        BmpSpec s;
-        s.bitCount = 16;
-        s.compression = 3;
-        s.masks = {0xF800, 0x07E0, 0x001F};
-        s.bits = {0x00, 0x00, 0x00, 0xF8, 0x1F, 0x00, 0, 0, 0xFF, 0xFF, 0x10, 0x84, 0x21, 0x08, 0, 0};
+        {"8 bit, index past the colour table",
+         {.bitCount = 8, .palette = {0x112233, 0x445566}, .clrUsed = 2, .bits = {0, 1, 5, 0, 1, 0, 0, 0}},
+         {e1, e0, e0, e0, e1, kBlack}},
+        {"16 bit 555", {.bitCount = 16, .bits = rows16}, rgb555},
         // 0x0821: red 1 of 31 -> 8, green 1 of 63 -> 4, blue 1 of 31 -> 8.
-        c.push_back({"16 bit 565 bit fields", s, 3, 2,
-                     {rgb(255, 255, 255), rgb(132, 130, 132), rgb(8, 4, 8), rgb(0, 0, 0), rgb(255, 0, 0),
-                      rgb(0, 0, 255)}});
-    }
-    {
-        BmpSpec s;
-        s.bitCount = 24;
-        s.sizeImage = 0xFFFFFFF0; // never trusted
-        s.bits = rows24;
-        c.push_back({"24 bit, lying image size", s, 3, 2, lowRowOnTop});
-    }
-    {
-        BmpSpec s;
-        s.bitCount = 24;
-        s.height = -2; // top-down: first stored row is the top one
-        s.bits = rows24;
-        c.push_back({"24 bit top-down", s, 3, 2, highRowOnTop});
-    }
-    {
-        BmpSpec s;
-        s.bitCount = 24;
+        {"16 bit 565 bit fields",
+         {.bitCount = 16, .compression = 3, .masks = {0xF800, 0x07E0, 0x001F},
+          .bits = {0x00, 0x00, 0x00, 0xF8, 0x1F, 0x00, 0, 0, 0xFF, 0xFF, 0x10, 0x84, 0x21, 0x08, 0, 0}},
+         {rgb(255, 255, 255), rgb(132, 130, 132), rgb(8, 4, 8), rgb(0, 0, 0), rgb(255, 0, 0), rgb(0, 0, 255)}},
+        // An alpha mask on 16 bits names no real alpha: opaque.
+        {"16 bit 1555 alpha bit fields",
+         {.bitCount = 16, .compression = 6, .masks = {0x7C00, 0x03E0, 0x001F, 0x8000}, .bits = rows16}, rgb555},
+        {"24 bit, lying image size", {.sizeImage = 0xFFFFFFF0, .bits = rows24}, lowRowOnTop}, // never trusted
+        {"24 bit top-down", {.height = -2, .bits = rows24}, highRowOnTop}, // first stored row on top
         // The last row without its padding, as some writers leave it.
-        s.bits.assign(rows24.begin(), rows24.end() - 3);
-        c.push_back({"24 bit, last row unpadded", s, 3, 2, lowRowOnTop});
-    }
-    {
-        BmpSpec s;
-        s.headerSize = 12;
-        s.bitCount = 8;
-        s.palette = greyRamp256();
-        s.bits = {7, 8, 9, 0, 0, 128, 255, 0};
-        auto e = [](int i) { return rgb(i, 255 - i, i / 2); };
-        c.push_back({"OS/2 core header", s, 3, 2, {e(0), e(128), e(255), e(7), e(8), e(9)}});
-    }
-    const Bytes bgra32 = {1, 2, 3, 0x11, 4, 5, 6, 0x22, 7, 8, 9, 0x33, 10, 11, 12, 0x44, 13, 14, 15, 0x55, 16, 17, 18, 0x66};
-    {
-        BmpSpec s;
-        s.bitCount = 32;
-        s.bits = bgra32;
-        c.push_back({"32 bit, plain header: alpha ignored", s, 3, 2, highRowOnTop});
-    }
-    {
-        BmpSpec s;
-        s.headerSize = 124;
-        s.bitCount = 32;
-        s.compression = 3;
-        s.masks = {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000};
-        s.bits = bgra32;
-        c.push_back({"32 bit V5 with alpha mask: alpha kept", s, 3, 2, highRowOnTopWithAlpha});
-    }
-    {
-        BmpSpec s;
-        s.headerSize = 108;
-        s.bitCount = 32;
-        s.masks = {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000};
-        s.bits = bgra32;
-        c.push_back({"32 bit V4 without bit fields, alpha mask: alpha kept", s, 3, 2, highRowOnTopWithAlpha});
-    }
-    {
-        BmpSpec s;
-        s.headerSize = 124;
-        s.bitCount = 32;
-        s.compression = 3;
-        s.masks = {0x00FF0000, 0x0000FF00, 0x000000FF, 0};
-        s.bits = bgra32;
-        c.push_back({"32 bit V5 without alpha mask: alpha 255", s, 3, 2, highRowOnTop});
-    }
-    {
-        BmpSpec s;
-        s.bitCount = 32;
-        s.compression = 6; // BI_ALPHABITFIELDS: four masks after a plain header
-        s.masks = {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000};
-        s.bits = bgra32;
-        c.push_back({"32 bit alpha bit fields: alpha kept", s, 3, 2, highRowOnTopWithAlpha});
-    }
-    {
-        BmpSpec s;
-        s.bitCount = 16;
-        s.compression = 6; // an alpha mask on 16 bits names no real alpha: opaque
-        s.masks = {0x7C00, 0x03E0, 0x001F, 0x8000};
-        s.bits = {0x00, 0x00, 0xE0, 0x03, 0x1F, 0x00, 0, 0, 0xFF, 0x7F, 0x00, 0x7C, 0x10, 0x42, 0, 0};
-        c.push_back({"16 bit 1555 alpha bit fields", s, 3, 2, rgb555});
-    }
-    {
-        BmpSpec s;
-        s.bitCount = 32;
-        s.compression = 3;
-        s.masks = {0x000000FF, 0x0000FF00, 0x00FF0000}; // red in the first byte
-        s.bits = bgra32;
-        c.push_back({"32 bit bit fields, swapped red and blue", s, 3, 2,
-                     {rgb(10, 11, 12), rgb(13, 14, 15), rgb(16, 17, 18), rgb(1, 2, 3), rgb(4, 5, 6), rgb(7, 8, 9)}});
-    }
-    return c;
+        {"24 bit, last row unpadded", {.bits = Bytes(rows24.begin(), rows24.end() - 3)}, lowRowOnTop},
+        {"OS/2 core header", {.headerSize = 12, .bitCount = 8, .palette = greyRamp256(), .bits = rows8}, ramp8},
+        {"32 bit, plain header: alpha ignored", {.bitCount = 32, .bits = rows32}, highRowOnTop},
+        {"32 bit V5 with alpha mask: alpha kept",
+         {.headerSize = 124, .bitCount = 32, .compression = 3, .masks = alphaMasks, .bits = rows32},
+         highRowOnTopWithAlpha},
+        {"32 bit V4 without bit fields, alpha mask: alpha kept",
+         {.headerSize = 108, .bitCount = 32, .masks = alphaMasks, .bits = rows32}, highRowOnTopWithAlpha},
+        {"32 bit V5 without alpha mask: alpha 255",
+         {.headerSize = 124, .bitCount = 32, .compression = 3, .masks = {0x00FF0000, 0x0000FF00, 0x000000FF, 0},
+          .bits = rows32},
+         highRowOnTop},
+        // BI_ALPHABITFIELDS: four masks after a plain header
+        {"32 bit alpha bit fields: alpha kept", {.bitCount = 32, .compression = 6, .masks = alphaMasks, .bits = rows32},
+         highRowOnTopWithAlpha},
+        // red in the first byte
+        {"32 bit bit fields, swapped red and blue",
+         {.bitCount = 32, .compression = 3, .masks = {0x000000FF, 0x0000FF00, 0x00FF0000}, .bits = rows32},
+         {rgb(10, 11, 12), rgb(13, 14, 15), rgb(16, 17, 18), rgb(1, 2, 3), rgb(4, 5, 6), rgb(7, 8, 9)}},
+    };
 }
 
 TEST(BmpDecode, EveryDepthAndRowOrder)
@@ -269,8 +176,8 @@ TEST(BmpDecode, EveryDepthAndRowOrder)
         const Bytes file = makeBmp(c.spec);
         LoadResult r = decodeBmp(file.data(), file.size());
         EXPECT_EQ(r.message, "");
-        ASSERT_EQ(r.picture.width(), c.width);
-        ASSERT_EQ(r.picture.height(), c.height);
+        ASSERT_EQ(r.picture.width(), 3);
+        ASSERT_EQ(r.picture.height(), 2);
         EXPECT_EQ(pixelsOf(r.picture), c.expected);
     }
 }

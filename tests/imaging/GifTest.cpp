@@ -124,50 +124,22 @@ TEST(GifCodec, FirstImageIsPlacedOnTheScreenWithItsColours) {
         const char* name;
         GifSpec spec;
     };
-    std::vector<Case> cases;
-    {
-        GifSpec s{5, 3, 0, kFourColours, {}};
-        s.images.push_back(Image{0, 0, 5, 3, false, std::nullopt, -1, ramp(15, 4)});
-        cases.push_back({"whole screen", s});
-    }
-    {
-        GifSpec s{5, 11, 0, kFourColours, {}};
-        s.images.push_back(Image{0, 0, 5, 11, true, std::nullopt, -1, ramp(55, 4)});
-        cases.push_back({"interlaced, eleven rows", s});
-    }
-    {
-        GifSpec s{3, 2, 0, kFourColours, {}};
-        s.images.push_back(Image{0,
-                                 0,
-                                 3,
-                                 2,
-                                 false,
-                                 Colours{{1, 1, 1}, {2, 2, 2}, {3, 3, 3}, {4, 4, 4}},
-                                 -1,
-                                 {0, 1, 2, 3, 2, 1}});
-        cases.push_back({"local colour map over the global one", s});
-    }
-    {
-        GifSpec s{6, 4, 2, kFourColours, {}};
-        s.images.push_back(Image{2, 1, 3, 2, false, std::nullopt, -1, {0, 1, 3, 3, 1, 0}});
-        cases.push_back({"image inside the screen, background colour 2 around it", s});
-    }
-    {
-        GifSpec s{4, 3, 1, kFourColours, {}};
-        s.images.push_back(Image{1, 1, 6, 5, true, std::nullopt, -1, ramp(30, 4)});
-        cases.push_back({"image larger than the screen is clipped", s});
-    }
-    {
-        GifSpec s{4, 2, 3, kFourColours, {}};
-        s.images.push_back(Image{0, 0, 4, 2, false, std::nullopt, 1, {0, 1, 2, 1, 1, 0, 3, 2}});
-        cases.push_back({"transparent pixels show the background colour", s});
-    }
-    {
-        GifSpec s{3, 3, 0, kFourColours, {}};
-        s.images.push_back(Image{0, 0, 3, 3, false, std::nullopt, -1, ramp(9, 4)});
-        s.images.push_back(Image{0, 0, 3, 3, false, std::nullopt, -1, std::vector<int>(9, 3)});
-        cases.push_back({"only the first of two images", s});
-    }
+    const Colours local = {{1, 1, 1}, {2, 2, 2}, {3, 3, 3}, {4, 4, 4}};
+    const Case cases[] = {
+        {"whole screen", {5, 3, 0, kFourColours, {{0, 0, 5, 3, false, std::nullopt, -1, ramp(15, 4)}}}},
+        {"interlaced, eleven rows", {5, 11, 0, kFourColours, {{0, 0, 5, 11, true, std::nullopt, -1, ramp(55, 4)}}}},
+        {"local colour map over the global one",
+         {3, 2, 0, kFourColours, {{0, 0, 3, 2, false, local, -1, {0, 1, 2, 3, 2, 1}}}}},
+        {"image inside the screen, background colour 2 around it",
+         {6, 4, 2, kFourColours, {{2, 1, 3, 2, false, std::nullopt, -1, {0, 1, 3, 3, 1, 0}}}}},
+        {"image larger than the screen is clipped",
+         {4, 3, 1, kFourColours, {{1, 1, 6, 5, true, std::nullopt, -1, ramp(30, 4)}}}},
+        {"transparent pixels show the background colour",
+         {4, 2, 3, kFourColours, {{0, 0, 4, 2, false, std::nullopt, 1, {0, 1, 2, 1, 1, 0, 3, 2}}}}},
+        {"only the first of two images",
+         {3, 3, 0, kFourColours,
+          {{0, 0, 3, 3, false, std::nullopt, -1, ramp(9, 4)}, {0, 0, 3, 3, false, std::nullopt, -1, std::vector<int>(9, 3)}}}},
+    };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const GifSpec& s = c.spec;

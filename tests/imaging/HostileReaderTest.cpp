@@ -34,6 +34,14 @@ Bytes pngClaiming(std::uint32_t w, std::uint32_t h)
     return png;
 }
 
+// A JPEG whose frame header claims w x h.
+Bytes jpegClaiming(int w, int h)
+{
+    Bytes jpeg = encodePicture(sample(16, 16), PictureFormat::Jpeg);
+    test_bytes::setJpegSize(jpeg, w, h);
+    return jpeg;
+}
+
 // A 24-bit BMP whose header claims w x h (height negative: top-down).
 Bytes bmpClaiming(std::int32_t w, std::int32_t h)
 {
@@ -74,6 +82,10 @@ TEST(HostileReader, SizesOverTheLimitsAreRefusedWithTheMessage)
         {"PNG widest sides allowed, area not", "a.png", pngClaiming(16384, 16384), 16384, 16384},
         {"PNG far too large", "a.png", pngClaiming(20000, 20000), 20000, 20000},
         {"PNG widest 32-bit sides", "a.png", pngClaiming(0x7FFFFFFF, 0x7FFFFFFF), 0x7FFFFFFF, 0x7FFFFFFF},
+        {"JPEG one pixel too wide", "a.jpg", jpegClaiming(16385, 1), 16385, 1},
+        {"JPEG one pixel too high", "a.jpg", jpegClaiming(1, 16385), 1, 16385},
+        {"JPEG widest sides allowed, area not", "a.jpg", jpegClaiming(16384, 16384), 16384, 16384},
+        {"JPEG far too large", "a.jpg", jpegClaiming(20000, 20000), 20000, 20000},
         {"BMP one pixel too wide", "a.bmp", bmpClaiming(16385, 2), 16385, 2},
         {"BMP top-down, too high", "a.bmp", bmpClaiming(3, -16385), 3, 16385},
         {"BMP sides allowed, area not", "a.bmp", bmpClaiming(16000, 12501), 16000, 12501},
@@ -87,6 +99,9 @@ TEST(HostileReader, SizesOverTheLimitsAreRefusedWithTheMessage)
         EXPECT_TRUE(r.picture.empty());
         EXPECT_EQ(r.message, pictureTooLargeMessage(c.width, c.height));
     }
+    EXPECT_EQ(pictureTooLargeMessage(20000, 20000),
+              "The picture is 20000 x 20000 pixels, too large to open (at most 16384 pixels a side and "
+              "200000000 pixels in all).");
 }
 
 TEST(HostileReader, TheLargestAllowedSizesPassTheSizeCheck)

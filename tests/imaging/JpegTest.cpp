@@ -10,8 +10,6 @@
 
 #include <jpeglib.h>
 
-#include "tests/imaging/ByteWriting.h"
-
 namespace quill {
 namespace {
 
@@ -280,25 +278,6 @@ TEST(JpegCodec, DamagedOrForeignDataGivesTheEmptyPicture) {
         EXPECT_EQ(read.picture.width(), 0);
     }
     EXPECT_TRUE(decodeJpeg(nullptr, 100).picture.empty());
-}
-
-TEST(JpegCodec, PictureOverTheLimitsIsRefusedWithAMessage) {
-    std::vector<std::uint8_t> file = encodeJpeg(gradient(16, 16));
-    struct Case {
-        int width, height;
-    };
-    for (Case c : {Case{20000, 20000}, Case{16385, 1}, Case{1, 16385}, Case{16384, 16384}}) {
-        SCOPED_TRACE(testing::Message() << c.width << "x" << c.height);
-        std::vector<std::uint8_t> big = file;
-        test_bytes::setJpegSize(big, c.width, c.height);
-        LoadResult read = decodeJpeg(big.data(), big.size());
-        EXPECT_TRUE(read.picture.empty());
-        EXPECT_EQ(read.message, pictureTooLargeMessage(c.width, c.height));
-    }
-    EXPECT_EQ(
-        pictureTooLargeMessage(20000, 20000),
-        "The picture is 20000 x 20000 pixels, too large to open (at most 16384 pixels a side and "
-        "200000000 pixels in all).");
 }
 
 } // namespace

@@ -24,11 +24,11 @@ void appendToVector(png_structp png, png_bytep data, png_size_t length) {
 struct RawPng {
     int width = 1, height = 1, depth = 8, colourType = PNG_COLOR_TYPE_RGB;
     bool interlaced = false;
-    std::vector<png_color> palette;
-    std::vector<png_byte> paletteAlpha;
+    std::vector<png_color> palette = {};
+    std::vector<png_byte> paletteAlpha = {};
     bool greyKey = false;
     png_uint_16 greyKeyValue = 0;
-    std::vector<std::vector<png_byte>> rows; // packed, big-endian samples as in the file
+    std::vector<std::vector<png_byte>> rows = {}; // packed, big-endian samples as in the file
 
     std::vector<std::uint8_t> write() const {
         std::vector<std::uint8_t> out;
@@ -87,79 +87,34 @@ TEST(PngCodec, PaletteGreyAndSixteenBitFormsExpandToBgra) {
         RawPng file;
         std::vector<std::uint32_t> expected; // the first row, left to right
     };
-    std::vector<Case> cases;
-    {
-        RawPng f;
-        f.width = 4;
-        f.colourType = PNG_COLOR_TYPE_PALETTE;
-        f.palette = {{255, 0, 0}, {0, 255, 0}, {10, 20, 30}};
-        f.paletteAlpha = {0, 128}; // the third entry has no alpha: opaque
-        f.rows = {{0, 1, 2, 1}};
-        cases.push_back({"palette with tRNS",
-                         f,
-                         {makePixel(255, 0, 0, 0), makePixel(0, 255, 0, 128),
-                          makePixel(10, 20, 30, 255), makePixel(0, 255, 0, 128)}});
-    }
-    {
-        RawPng f;
-        f.width = 3;
-        f.depth = 2;
-        f.colourType = PNG_COLOR_TYPE_PALETTE;
-        f.palette = {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}, {250, 251, 252}};
-        f.rows = {{0b00011011}}; // indices 0, 1, 2 (the last two bits are padding)
-        cases.push_back(
-            {"two-bit palette", f, {makePixel(1, 2, 3), makePixel(4, 5, 6), makePixel(7, 8, 9)}});
-    }
-    {
-        RawPng f;
-        f.width = 4;
-        f.depth = 2;
-        f.colourType = PNG_COLOR_TYPE_GRAY;
-        f.rows = {{0b00011011}}; // 0, 1, 2, 3 of 3
-        cases.push_back({"two-bit grey",
-                         f,
-                         {makePixel(0, 0, 0), makePixel(85, 85, 85), makePixel(170, 170, 170),
-                          makePixel(255, 255, 255)}});
-    }
-    {
-        RawPng f;
-        f.width = 3;
-        f.colourType = PNG_COLOR_TYPE_GRAY;
-        f.greyKey = true;
-        f.greyKeyValue = 77;
-        f.rows = {{76, 77, 78}};
-        cases.push_back({"grey with a transparent key",
-                         f,
-                         {makePixel(76, 76, 76), makePixel(77, 77, 77, 0), makePixel(78, 78, 78)}});
-    }
-    {
-        RawPng f;
-        f.width = 2;
-        f.colourType = PNG_COLOR_TYPE_GRAY_ALPHA;
-        f.rows = {{9, 0, 200, 99}};
-        cases.push_back(
-            {"grey and alpha", f, {makePixel(9, 9, 9, 0), makePixel(200, 200, 200, 99)}});
-    }
-    {
-        // 16-bit samples scale to round(v / 257): 0x8080 is 128 exactly, 0x807F
-        // rounds up to 128, 0x1234 (18.13) down to 18.
-        RawPng f;
-        f.width = 2;
-        f.depth = 16;
-        f.colourType = PNG_COLOR_TYPE_RGB_ALPHA;
-        f.rows = {{0x80, 0x80, 0x80, 0x7F, 0x12, 0x34, 0xFF, 0xFF, 0x00, 0x00, 0x01, 0x00, 0xFF,
-                   0xFF, 0x00, 0x80}};
-        cases.push_back({"16-bit colour and alpha",
-                         f,
-                         {makePixel(128, 128, 18, 255), makePixel(0, 1, 255, 0)}});
-    }
-    {
-        RawPng f;
-        f.width = 2;
-        f.colourType = PNG_COLOR_TYPE_RGB;
-        f.rows = {{1, 2, 3, 4, 5, 6}};
-        cases.push_back({"colour without alpha", f, {makePixel(1, 2, 3), makePixel(4, 5, 6)}});
-    }
+    const Case cases[] = {
+        // the third entry has no alpha: opaque
+        {"palette with tRNS",
+         {.width = 4, .colourType = PNG_COLOR_TYPE_PALETTE, .palette = {{255, 0, 0}, {0, 255, 0}, {10, 20, 30}},
+          .paletteAlpha = {0, 128}, .rows = {{0, 1, 2, 1}}},
+         {makePixel(255, 0, 0, 0), makePixel(0, 255, 0, 128), makePixel(10, 20, 30, 255), makePixel(0, 255, 0, 128)}},
+        // indices 0, 1, 2 (the last two bits are padding)
+        {"two-bit palette",
+         {.width = 3, .depth = 2, .colourType = PNG_COLOR_TYPE_PALETTE,
+          .palette = {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}, {250, 251, 252}}, .rows = {{0b00011011}}},
+         {makePixel(1, 2, 3), makePixel(4, 5, 6), makePixel(7, 8, 9)}},
+        // 0, 1, 2, 3 of 3
+        {"two-bit grey", {.width = 4, .depth = 2, .colourType = PNG_COLOR_TYPE_GRAY, .rows = {{0b00011011}}},
+         {makePixel(0, 0, 0), makePixel(85, 85, 85), makePixel(170, 170, 170), makePixel(255, 255, 255)}},
+        {"grey with a transparent key",
+         {.width = 3, .colourType = PNG_COLOR_TYPE_GRAY, .greyKey = true, .greyKeyValue = 77, .rows = {{76, 77, 78}}},
+         {makePixel(76, 76, 76), makePixel(77, 77, 77, 0), makePixel(78, 78, 78)}},
+        {"grey and alpha", {.width = 2, .colourType = PNG_COLOR_TYPE_GRAY_ALPHA, .rows = {{9, 0, 200, 99}}},
+         {makePixel(9, 9, 9, 0), makePixel(200, 200, 200, 99)}},
+        // 16-bit samples scale to round(v / 257): 0x8080 is 128 exactly, 0x807F rounds up
+        // to 128, 0x1234 (18.13) down to 18.
+        {"16-bit colour and alpha",
+         {.width = 2, .depth = 16, .colourType = PNG_COLOR_TYPE_RGB_ALPHA,
+          .rows = {{0x80, 0x80, 0x80, 0x7F, 0x12, 0x34, 0xFF, 0xFF, 0x00, 0x00, 0x01, 0x00, 0xFF, 0xFF, 0x00, 0x80}}},
+         {makePixel(128, 128, 18, 255), makePixel(0, 1, 255, 0)}},
+        {"colour without alpha", {.width = 2, .colourType = PNG_COLOR_TYPE_RGB, .rows = {{1, 2, 3, 4, 5, 6}}},
+         {makePixel(1, 2, 3), makePixel(4, 5, 6)}},
+    };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<std::uint8_t> bytes = c.file.write();
