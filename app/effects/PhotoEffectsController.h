@@ -4,109 +4,65 @@
 // the texture window and the rotate command. The rules live in EffectCommands; this
 // class shows its state and forwards the user's gestures to it.
 
-#include "app/MainWindow.h"
-#include "app/SceneCanvas.h"
-#include "app/collections/BrowserStrip.h"
-#include "app/collections/CollectionsController.h"
 #include "app/effects/EffectsSupport.h"
 #include "app/effects/KernelDialog.h"
 #include "app/effects/PreviewDialogs.h"
 #include "app/effects/TextureWindow.h"
 #include "collections/EffectCommands.h"
 #include "decor/MaskLibrary.h"
-#include "imaging/Folders.h"
-#include "imaging/PictureFile.h"
 
-#include <QButtonGroup>
-#include <QDockWidget>
-#include <QEvent>
-#include <QFile>
-#include <QGridLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
-#include <QLineEdit>
-#include <QProgressBar>
-#include <QRadioButton>
-#include <QScrollArea>
-#include <QTabWidget>
-#include <QToolButton>
+#include <QObject>
+#include <QRect>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
+
+class QEvent;
+class QRadioButton;
+class QScrollArea;
+class QToolButton;
+
+namespace quill::app {
+class TMyPicture;
+}
 
 namespace quill::app::effects {
 
 inline constexpr int kThumbWidth = 52, kThumbHeight = 40, kThumbStep = 60;
 
 // Where mask slot k (1..36) stands on its page: two rows of 18.
-inline QRect maskSlotRect(int k) {
-    const int column = k <= 18 ? k - 1 : k - 19;
-    return QRect(5 + 40 * column, k <= 18 ? 4 : 42, 33, 33);
-}
+QRect maskSlotRect(int k);
 
 // Closes the effect windows when the main window closes: they are windows of their own
 // and would otherwise keep the program running.
 class CloseWatcher : public QObject {
+    Q_OBJECT
   public:
     std::function<void()> onClose;
 
   protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Close && onClose)
-            onClose();
-        return QObject::eventFilter(watched, event);
-    }
+    bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
 class PhotoEffectsController {
   public:
-    explicit PhotoEffectsController(TMyPicture& window)
-        : m_window(window), m_commands(window.model(), m_masks),
-          m_pencil(std::make_unique<TBack_and_White_Sketch>()),
-          m_pen(std::make_unique<TPen_Sketch>()), m_ink(std::make_unique<TPen_and_Ink>()),
-          m_kryptol(std::make_unique<TKryptol>()), m_texture(std::make_unique<TTexture>()) {
-        for (ForegroundEffect e :
-             {ForegroundEffect::Realism, ForegroundEffect::Abstract, ForegroundEffect::PopArt})
-            m_kernels[kernelIndex(e)] = std::make_unique<TFormOfFringe>(e);
-        buildPages();
-        wireDialogs();
-        wireRotation();
-        m_closeWatcher.onClose = [this] { closeWindows(); };
-        m_window.installEventFilter(&m_closeWatcher);
-    }
-    ~PhotoEffectsController() {
-        m_window.removeEventFilter(&m_closeWatcher);
-        for (PreviewDialog* d : previewDialogs())
-            d->onClosed = nullptr; // the window is going: nothing to enable any more
-    }
+    explicit PhotoEffectsController(TMyPicture& window);
+    ~PhotoEffectsController();
     PhotoEffectsController(const PhotoEffectsController&) = delete;
     PhotoEffectsController& operator=(const PhotoEffectsController&) = delete;
 
     // ---- the libraries, read once at the first layout --------------------------------
     // The frame strip from the frame folder (*.jpg, then *.gif), then the 36 masks.
-    void loadLibraries(const std::string& programFolder) {
-        const LibraryFolders folders = libraryFoldersBeside(programFolder);
-        buildFrameStrip(folders.FrameFolder);
-        m_masks.maskload(folders.MaskFolder);
-        for (int k = 1; k <= kMaskCount; ++k) {
-            const TBitmap32* mask = m_masks.mask(k);
-            m_maskSlots[k - 1]->setPixmap(
-                mask ? QPixmap::fromImage(previewImage(*mask, QSize(33, 33))) : QPixmap());
-        }
-    }
+    void loadLibraries(const std::string& programFolder);
 
     // ---- commands -------------------------------------------------------------------
-    void chooseFrameNumber(int i) {
-        if (i < 1 || i > int(m_frameNames.size()))
-            return;
-        BusyCursor busy;
-        const LoadResult read =
-            LoadPictureFile(m_frameFolder + "/" + m_frameNames[std::size_t(i - 1)]);
-        apply(m_commands.chooseFrame(read.picture));
-    }
-    void rotate() { apply(m_commands.rotate(m_window.angleEdit()->text().toStdString())); }
+    // A click on frame thumbnail i (1..count); other numbers do nothing.
+    void chooseFrameNumber(int i);
+    // "Rotate the foreground" by the tool bar's angle.
+    void rotate();
 
     // ---- parts, for the window and its tests ----------------------------------------
     EffectCommands& commands() { return m_commands; }
@@ -130,375 +86,34 @@ class PhotoEffectsController {
     TPen_Sketch* penSketchDialog() const { return m_pen.get(); }
     TPen_and_Ink* penAndInkDialog() const { return m_ink.get(); }
     TKryptol* kryptolDialog() const { return m_kryptol.get(); }
-    TFormOfFringe* kernelDialog(ForegroundEffect e) const {
-        const int i = kernelIndex(e);
-        return i >= 0 ? m_kernels[std::size_t(i)].get() : nullptr;
-    }
+    // The kernel window of Realism, Abstract or Pop art; nullptr for other effects.
+    TFormOfFringe* kernelDialog(ForegroundEffect e) const;
     TTexture* textureWindow() const { return m_texture.get(); }
-    PreviewDialog* previewDialog(ForegroundEffect e) const {
-        switch (e) {
-        case ForegroundEffect::PencilSketch:
-            return m_pencil.get();
-        case ForegroundEffect::PenSketch:
-            return m_pen.get();
-        case ForegroundEffect::PenAndInk:
-            return m_ink.get();
-        case ForegroundEffect::Kryptol:
-            return m_kryptol.get();
-        default:
-            return nullptr;
-        }
-    }
+    // The preview dialog of Pencil Sketch, Pen Sketch, Pen & Ink or Kryptol, else nullptr.
+    PreviewDialog* previewDialog(ForegroundEffect e) const;
 
     // Closes every effect window (a preview dialog as by its close box).
-    void closeWindows() {
-        for (PreviewDialog* d : previewDialogs())
-            if (d->isVisible())
-                d->close();
-        for (auto& k : m_kernels)
-            k->hide();
-        m_texture->hide();
-    }
+    void closeWindows();
 
   private:
-    static int kernelIndex(ForegroundEffect e) {
-        switch (e) {
-        case ForegroundEffect::Realism:
-            return 0;
-        case ForegroundEffect::Abstract:
-            return 1;
-        case ForegroundEffect::PopArt:
-            return 2;
-        default:
-            return -1;
-        }
-    }
-    std::array<PreviewDialog*, 4> previewDialogs() const {
-        return {m_pencil.get(), m_pen.get(), m_ink.get(), m_kryptol.get()};
-    }
+    static int kernelIndex(ForegroundEffect e);
+    std::array<PreviewDialog*, 4> previewDialogs() const;
 
     // Shows what a command did: its message, the scene, the status label, the buttons.
-    void apply(const CommandReply& r) {
-        if (!r.message.empty())
-            m_window.platform().showMessage(&m_window, QString::fromStdString(r.message));
-        if (r.sceneChanged)
-            m_window.syncAll();
-        if (r.openPreviewDialog)
-            openPreview(r.effect);
-        if (r.showKernelDialog)
-            showKernel(r.effect);
-        if (r.showTextureWindow) {
-            m_texture->show();
-            m_texture->raise();
-        }
-        m_removeMask->setEnabled(m_commands.removeMaskEnabled());
-        m_window.statusLabel()->setText(QString::fromStdString(m_commands.statusLabel()));
-    }
-
-    void openPreview(ForegroundEffect e) {
-        PreviewDialog* dialog = previewDialog(e);
-        const TBitmap32* original = m_commands.currentOriginal();
-        if (!dialog || !original)
-            return;
-        m_window.setEnabled(false);
-        try {
-            dialog->open(*original);
-        } catch (const std::exception&) {
-            m_window.setEnabled(true);
-            m_window.platform().showMessage(&m_window, QString::fromLatin1(kPictureTooLarge));
-        }
-    }
-
-    void showKernel(ForegroundEffect e) {
-        for (auto& k : m_kernels)
-            if (k->effect() != e)
-                k->hide();
-        TFormOfFringe* dialog = kernelDialog(e);
-        dialog->show();
-        dialog->raise();
-    }
-
-    void wireDialogs() {
-        for (PreviewDialog* d : previewDialogs()) {
-            d->onHandBack = [this](const TBitmap32& result) {
-                BusyCursor busy;
-                m_window.setEnabled(true);
-                apply(m_commands.handBack(result));
-            };
-            d->onClosed = [this, d] {
-                m_window.setEnabled(true);
-                m_commands.dialogClosed(d->effect());
-                apply(CommandReply{});
-            };
-        }
-        for (auto& k : m_kernels) {
-            TFormOfFringe* dialog = k.get();
-            dialog->original = [this] { return m_commands.currentOriginal(); };
-            dialog->onConverted = [this](const TBitmap32& result) {
-                BusyCursor busy;
-                apply(m_commands.handBack(result));
-            };
-            dialog->onMessage = [this, dialog](const QString& text) {
-                m_window.platform().showMessage(dialog, text);
-            };
-            dialog->onOk = [this, dialog] {
-                m_commands.dialogClosed(dialog->effect());
-                apply(CommandReply{});
-            };
-        }
-        m_texture->onTile = [this](int k) {
-            BusyCursor busy;
-            apply(m_commands.applyTextureTile(k));
-        };
-    }
-    void wireRotation() {
-        QObject::connect(m_window.rotateAction(), &QAction::triggered, &m_window,
-                         [this] { rotate(); });
-        QObject::connect(m_window.angleEdit(), &QLineEdit::returnPressed, &m_window, [this] {
-            if (m_window.rotateAction()->isEnabled())
-                rotate();
-        });
-    }
+    void apply(const CommandReply& r);
+    void openPreview(ForegroundEffect e);
+    void showKernel(ForegroundEffect e);
+    void wireDialogs();
+    void wireRotation();
 
     // ---- the four pages ---------------------------------------------------------------
-    void buildPages() {
-        QTabWidget* notebook = m_window.photoEffectsNotebook();
-        const QString hint = QStringLiteral("Make effect for the last open foreground");
-        {
-            // The window's placeholder pages give way to the working ones; the page
-            // change this makes is not the user's, so the hint stays the starting one.
-            const QSignalBlocker block(notebook);
-            while (notebook->count() > 0) {
-                QWidget* old = notebook->widget(0);
-                notebook->removeTab(0);
-                delete old;
-            }
-            notebook->addTab(buildEffectPage(), QStringLiteral("Foreground effect"));
-            notebook->addTab(buildMaskPage(), QStringLiteral("Foreground mask"));
-            notebook->addTab(buildBackgroundPage(), QStringLiteral("Background effect"));
-            notebook->addTab(buildFramePage(), QStringLiteral("Frames"));
-            notebook->setCurrentIndex(0);
-        }
-        notebook->setToolTip(hint);
-    }
-
-    static QToolButton* glyphButton(QWidget* parent, const QString& name, const QString& hint) {
-        auto* button = new QToolButton(parent);
-        button->setObjectName(name);
-        button->setText(QStringLiteral("\u2716"));
-        button->setToolTip(hint);
-        button->setFixedSize(28, 28);
-        return button;
-    }
-
-    QWidget* buildEffectPage() {
-        auto* page = new QWidget;
-        auto* layout = new QHBoxLayout(page);
-        layout->setContentsMargins(4, 2, 4, 2);
-        auto* group = new QButtonGroup(page);
-        group->setExclusive(true);
-        // The buttons of each group, top to bottom, with their control names.
-        struct Entry {
-            ForegroundEffect effect;
-            int number;
-        };
-        struct Box {
-            const char* label;
-            std::initializer_list<Entry> entries;
-        };
-        const Box boxes[] = {
-            {"B&&W",
-             {{ForegroundEffect::PencilSketch, 1},
-              {ForegroundEffect::PenSketch, 2},
-              {ForegroundEffect::Kryptol, 12},
-              {ForegroundEffect::PenAndInk, 3}}},
-            {"Color",
-             {{ForegroundEffect::Realism, 4},
-              {ForegroundEffect::PopArt, 5},
-              {ForegroundEffect::Abstract, 6},
-              {ForegroundEffect::WaterColor, 7}}},
-            {"Color Filter",
-             {{ForegroundEffect::ColorPanels, 8},
-              {ForegroundEffect::ColorBlocksVH, 10},
-              {ForegroundEffect::ColorBlocksCatercorner, 9},
-              {ForegroundEffect::Brume, 11}}},
-        };
-        for (const Box& b : boxes) {
-            auto* box = new QGroupBox(QString::fromLatin1(b.label), page);
-            auto* column = new QVBoxLayout(box);
-            column->setContentsMargins(6, 2, 6, 2);
-            column->setSpacing(0);
-            for (const Entry& entry : b.entries) {
-                QString caption = QString::fromLatin1(foregroundEffectInfo(entry.effect).caption);
-                caption.replace(QLatin1Char('&'), QStringLiteral("&&")); // a plain "&", no mnemonic
-                auto* button = new QRadioButton(caption, box);
-                button->setObjectName(QStringLiteral("RadioButton%1").arg(entry.number));
-                group->addButton(button);
-                column->addWidget(button);
-                m_effectButtons[std::size_t(entry.effect)] = button;
-                const ForegroundEffect e = entry.effect;
-                QObject::connect(button, &QRadioButton::toggled, page, [this, e](bool on) {
-                    if (!on)
-                        return;
-                    const bool slow = foregroundEffectInfo(e).kind == EffectKind::InWindow;
-                    std::optional<BusyCursor> busy;
-                    if (slow)
-                        busy.emplace();
-                    apply(m_commands.chooseForegroundEffect(e));
-                });
-            }
-            layout->addWidget(box);
-        }
-        m_removeEffect =
-            glyphButton(page, QStringLiteral("SpeedButton15"), QStringLiteral("Remove the effect"));
-        QObject::connect(m_removeEffect, &QToolButton::clicked, page, [this] {
-            BusyCursor busy;
-            apply(m_commands.removeForegroundEffect());
-        });
-        layout->addWidget(m_removeEffect, 0, Qt::AlignTop);
-        layout->addStretch(1);
-        return page;
-    }
-
-    QWidget* buildMaskPage() {
-        auto* page = new QWidget;
-        auto* area = new QWidget(page);
-        area->setFixedSize(5 + 40 * 18, 80);
-        for (int k = 1; k <= kMaskCount; ++k) {
-            auto* slot = new ClickLabel(area);
-            slot->setObjectName(QStringLiteral("mask%1").arg(k));
-            slot->setGeometry(maskSlotRect(k));
-            slot->setScaledContents(true);
-            slot->setFrameShape(QFrame::Box);
-            slot->setCursor(Qt::PointingHandCursor);
-            slot->onClick = [this, k] {
-                BusyCursor busy;
-                apply(m_commands.chooseMask(k));
-            };
-            m_maskSlots[k - 1] = slot;
-        }
-        m_removeMask = glyphButton(page, QStringLiteral("SpeedButton13"),
-                                   QStringLiteral("Remove the mask from the foreground"));
-        m_removeMask->setEnabled(false);
-        QObject::connect(m_removeMask, &QToolButton::clicked, page, [this] {
-            BusyCursor busy;
-            apply(m_commands.removeMask());
-        });
-        auto* layout = new QHBoxLayout(page);
-        layout->setContentsMargins(2, 2, 2, 2);
-        layout->addWidget(area);
-        layout->addWidget(m_removeMask, 0, Qt::AlignTop);
-        layout->addStretch(1);
-        return page;
-    }
-
-    QWidget* buildBackgroundPage() {
-        auto* page = new QWidget;
-        auto* grid = new QGridLayout(page);
-        auto* group = new QButtonGroup(page);
-        group->setExclusive(true);
-        for (int i = 0; i < kBackgroundEffectCount; ++i) {
-            const auto e = BackgroundEffect(i);
-            auto* button = new QRadioButton(QString::fromLatin1(backgroundEffectCaption(e)), page);
-            button->setObjectName(QStringLiteral("RadioButton%1").arg(13 + i));
-            group->addButton(button);
-            grid->addWidget(button, i % 2, i / 2);
-            m_backButtons[std::size_t(i)] = button;
-            QObject::connect(button, &QRadioButton::toggled, page, [this, e](bool on) {
-                if (!on)
-                    return;
-                BusyCursor busy;
-                apply(m_commands.chooseBackgroundEffect(e));
-            });
-        }
-        m_restoreBackground = glyphButton(page, QStringLiteral("SpeedButton16"),
-                                          QStringLiteral("Restore the background"));
-        m_restoreBackground->setText(QStringLiteral("\u21BA"));
-        QObject::connect(m_restoreBackground, &QToolButton::clicked, page, [this] {
-            BusyCursor busy;
-            apply(m_commands.restoreBackground());
-        });
-        grid->addWidget(m_restoreBackground, 0, 3);
-        grid->setColumnStretch(4, 1);
-        return page;
-    }
-
-    QWidget* buildFramePage() {
-        auto* page = new QWidget;
-        auto* layout = new QHBoxLayout(page);
-        layout->setContentsMargins(2, 2, 2, 2);
-        m_frameStrip = new QScrollArea(page);
-        m_frameStrip->setObjectName(QStringLiteral("ScrollBox3"));
-        m_frameStrip->setFixedSize(733, 68);
-        m_frameStrip->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        m_frameStrip->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-        m_frameStrip->setWidgetResizable(false);
-        m_stripContent = new QWidget;
-        m_stripContent->resize(2, 44);
-        m_frameStrip->setWidget(m_stripContent);
-        layout->addWidget(m_frameStrip);
-        m_removeFrame = glyphButton(page, QStringLiteral("SpeedButton14"), QString());
-        QObject::connect(m_removeFrame, &QToolButton::clicked, page, [this] {
-            BusyCursor busy;
-            apply(m_commands.removeFrame());
-        });
-        layout->addWidget(m_removeFrame, 0, Qt::AlignTop);
-        layout->addStretch(1);
-        return page;
-    }
-
-    void buildFrameStrip(const std::string& frameFolder) {
-        m_frameFolder = frameFolder;
-        for (ClickLabel* old : m_frameThumbs)
-            delete old;
-        m_frameThumbs.clear();
-        m_pointedFrame = 0;
-        m_frameNames = ScanFolderList(frameFolder, "*.jpg");
-        for (std::string& gif : ScanFolderList(frameFolder, "*.gif"))
-            m_frameNames.push_back(std::move(gif));
-        QTabWidget* notebook = m_window.photoEffectsNotebook();
-        const QSignalBlocker block(notebook);
-        notebook->setCurrentIndex(3);
-        // The foreground panel's gauge (blue on black) counts the frames in.
-        QProgressBar* gauge = m_window.collections()->foregroundBrowser()->gauge();
-        const int count = int(m_frameNames.size());
-        if (gauge) {
-            gauge->setRange(0, std::max(count, 1));
-            gauge->setValue(0);
-        }
-        BusyCursor busy;
-        for (int i = 1; i <= count; ++i) {
-            auto* thumb = new ClickLabel(m_stripContent);
-            thumb->setObjectName(QStringLiteral("frame%1").arg(i));
-            thumb->setGeometry(2 + kThumbStep * (i - 1), 2, kThumbWidth, kThumbHeight);
-            thumb->setScaledContents(true);
-            thumb->setToolTip(QStringLiteral("Click to set as frame"));
-            thumb->setCursor(Qt::PointingHandCursor);
-            const LoadResult read =
-                LoadPictureFile(m_frameFolder + "/" + m_frameNames[std::size_t(i - 1)]);
-            if (!read.picture.empty()) {
-                try {
-                    TBitmap32 small = read.picture;
-                    ZoomInandOut(small, 0.1L, 0.1L);
-                    thumb->setPixmap(
-                        QPixmap::fromImage(imageView(small).convertToFormat(QImage::Format_RGB32)));
-                } catch (const std::exception&) {
-                    // a blank thumbnail for a frame that cannot be shrunk
-                }
-            }
-            thumb->onHover = [this, i] { m_pointedFrame = i; };
-            thumb->onClick = [this, i] {
-                m_pointedFrame = i;
-                chooseFrameNumber(i);
-            };
-            thumb->show();
-            m_frameThumbs.push_back(thumb);
-            if (gauge)
-                gauge->setValue(i);
-        }
-        m_stripContent->resize(std::max(2, 2 + kThumbStep * count), 44);
-        notebook->setCurrentIndex(0);
-    }
+    void buildPages();
+    static QToolButton* glyphButton(QWidget* parent, const QString& name, const QString& hint);
+    QWidget* buildEffectPage();
+    QWidget* buildMaskPage();
+    QWidget* buildBackgroundPage();
+    QWidget* buildFramePage();
+    void buildFrameStrip(const std::string& frameFolder);
 
     TMyPicture& m_window;
     CloseWatcher m_closeWatcher;

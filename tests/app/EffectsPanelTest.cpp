@@ -8,9 +8,23 @@
 #include "decor/Frame.h"
 #include "decor/Rotation.h"
 #include "effects/Brume.h"
+#include "effects/EdgeSketch.h"
+#include "effects/Kryptol.h"
+#include "effects/PenAndInk.h"
+#include "effects/PenSketch.h"
 #include "effects/Fringe.h"
 
+#include <QAbstractButton>
+#include <QCheckBox>
 #include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollArea>
+#include <QSlider>
+#include <QTabWidget>
+#include <QToolButton>
 #include <QProgressBar>
 #include <QTest>
 
@@ -345,6 +359,31 @@ TEST(EffectsPanel, MaskSlotPlaces) {
         EXPECT_EQ(f.fx().maskSlot(s.k)->geometry(), s.at) << s.k;
     EXPECT_EQ(f.fx().maskSlot(0), nullptr);
     EXPECT_EQ(f.fx().maskSlot(37), nullptr);
+}
+
+TEST(EffectsPanel, EffectWindowsCarryTheirOwnMetaObjects) {
+    EffectsFixture f;
+    struct Case {
+        QObject* window;
+        const char* className;
+    };
+    const Case cases[] = {
+        {f.fx().pencilDialog(), "quill::app::effects::TBack_and_White_Sketch"},
+        {f.fx().kryptolDialog(), "quill::app::effects::TKryptol"},
+        {f.fx().kernelDialog(ForegroundEffect::PopArt), "quill::app::effects::TFormOfFringe"},
+        {f.fx().textureWindow(), "quill::app::effects::TTexture"},
+        {f.fx().maskSlot(1), "quill::app::effects::ClickLabel"},
+    };
+    for (const Case& c : cases) {
+        ASSERT_NE(c.window, nullptr) << c.className;
+        EXPECT_STREQ(c.window->metaObject()->className(), c.className);
+    }
+    // The preview dialogs are known as such to Qt's casts.
+    for (ForegroundEffect e : {ForegroundEffect::PencilSketch, ForegroundEffect::PenSketch,
+                               ForegroundEffect::PenAndInk, ForegroundEffect::Kryptol})
+        EXPECT_NE(qobject_cast<PreviewDialog*>(static_cast<QObject*>(f.fx().previewDialog(e))),
+                  nullptr);
+    EXPECT_EQ(qobject_cast<PreviewDialog*>(static_cast<QObject*>(f.fx().textureWindow())), nullptr);
 }
 
 TEST(EffectsPanel, FrameStripCountsOnTheForegroundGaugeBlueOnBlack) {

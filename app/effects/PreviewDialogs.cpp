@@ -1,0 +1,314 @@
+#include "app/effects/PreviewDialogs.h"
+
+#include "effects/EdgeSketch.h"
+#include "effects/Kryptol.h"
+#include "effects/PenAndInk.h"
+#include "effects/PenSketch.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QToolButton>
+
+namespace quill::app::effects {
+
+// ---- PreviewDialog ------------------------------------------------------------------------
+
+PreviewDialog::PreviewDialog(ForegroundEffect effect, const QString& caption, QSize size)
+    : m_effect(effect) {
+    setWindowTitle(caption);
+    setObjectName(caption);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                   Qt::WindowStaysOnTopHint);
+    setFixedSize(size);
+    m_area = new QWidget(this);
+    m_area->setGeometry(6, 4, kPreviewAreaWidth, kPreviewAreaHeight);
+    m_preview = new QLabel(m_area);
+    m_preview->setObjectName(QStringLiteral("Image1"));
+    m_preview->setGeometry(0, 0, kPreviewAreaWidth, kPreviewAreaHeight);
+    m_ok = new QPushButton(QStringLiteral("OK"), this);
+    m_ok->setObjectName(QStringLiteral("Button1"));
+    m_ok->setGeometry(size.width() - 90, size.height() - 38, 75, 28);
+    connect(m_ok, &QPushButton::clicked, this, [this] { okClicked(); });
+    m_renderer.onReady = [this](const LiveRenderer::Result& r) {
+        if (m_open)
+            showPicture(r.shown);
+    };
+}
+
+void PreviewDialog::open(const TBitmap32& original) {
+    {
+        BusyCursor busy;
+        m_preview->setPixmap(QPixmap::fromImage(previewImage(original, m_area->size())));
+        m_open = true;
+        try {
+            makeBases(original);
+        } catch (...) {
+            // Not enough memory for the base pictures: the dialog stays closed.
+            m_open = false;
+            freeBases();
+            m_preview->clear();
+            throw;
+        }
+        const Rect fit = fitPreview(original.width(), original.height());
+        m_preview->setGeometry(fit.left, fit.top, fit.width, fit.height);
+        m_renderer.setShownSize(QSize(fit.width, fit.height));
+        firstPreview();
+    }
+    show();
+    raise();
+}
+
+void PreviewDialog::settle() {
+    m_renderer.finalResult([] { return TBitmap32(); });
+    QCoreApplication::processEvents();
+}
+
+TBitmap32 PreviewDialog::finalPicture() {
+    return m_renderer.finalResult(currentJob());
+}
+
+void PreviewDialog::refresh() {
+    if (m_open)
+        m_renderer.request(currentJob());
+}
+
+void PreviewDialog::showPicture(const QImage& image) {
+    m_preview->setPixmap(QPixmap::fromImage(image));
+}
+
+void PreviewDialog::showNow(const TBitmap32& picture) {
+    showPicture(previewImage(picture, m_preview->size()));
+}
+
+void PreviewDialog::done(int r) {
+    if (m_open)
+        finish();
+    QDialog::done(r);
+}
+
+void PreviewDialog::okClicked() {
+    if (!m_open)
+        return;
+    TBitmap32 result;
+    {
+        BusyCursor busy;
+        result = finalPicture();
+    }
+    if (onHandBack && !result.empty())
+        onHandBack(result);
+    accept();
+}
+
+void PreviewDialog::finish() {
+    m_open = false;
+    m_renderer.reset();
+    freeBases();
+    m_preview->clear();
+    m_preview->setGeometry(0, 0, kPreviewAreaWidth, kPreviewAreaHeight);
+    if (onClosed)
+        onClosed();
+}
+
+QSlider* addSlider(QWidget* parent, const QString& caption, int top, int max, int start,
+                   QLabel*& valueLabel, const QString& startText) {
+    auto* label = new QLabel(caption, parent);
+    label->setGeometry(12, top, 90, 24);
+    auto* slider = new QSlider(Qt::Horizontal, parent);
+    slider->setRange(0, max);
+    slider->setValue(start);
+    slider->setGeometry(104, top, 330, 24);
+    valueLabel = new QLabel(startText, parent);
+    valueLabel->setGeometry(442, top, 40, 24);
+    return slider;
+}
+
+// ---- Pencil Sketch --------------------------------------------------------------------------
+
+TBack_and_White_Sketch::TBack_and_White_Sketch()
+    : PreviewDialog(ForegroundEffect::PencilSketch, QStringLiteral("Pencil_Sketch"), {549, 600}) {
+    TrackBar1 = addSlider(this, QStringLiteral("Contrast:"), 500, kContrastMax, kContrastStart,
+                          Label4, QStringLiteral("50"));
+    TrackBar1->setObjectName(QStringLiteral("TrackBar1"));
+    TrackBar2 = addSlider(this, QStringLiteral("Lighting:"), 530, kLightingMax, kLightingStart,
+                          Label3, QStringLiteral("50"));
+    TrackBar2->setObjectName(QStringLiteral("TrackBar2"));
+    connect(TrackBar1, &QSlider::valueChanged, this, [this](int p) {
+        Label4->setText(QString::number(contrastLabel(p)));
+        m_last = PencilSketchParams::Slider::Contrast;
+        refresh();
+    });
+    connect(TrackBar2, &QSlider::valueChanged, this, [this](int p) {
+        Label3->setText(QString::number(lightingLabel(p)));
+        m_last = PencilSketchParams::Slider::Lighting;
+        refresh();
+    });
+}
+
+void TBack_and_White_Sketch::makeBases(const TBitmap32& original) {
+    auto edge = std::make_shared<TBitmap32>(original);
+    picsobel(*edge);
+    EdgeBase = edge;
+    GreyBase = std::make_shared<const TBitmap32>(pencilGreyBase(*edge));
+    m_last = PencilSketchParams::Slider::None;
+}
+
+void TBack_and_White_Sketch::freeBases() {
+    EdgeBase.reset();
+    GreyBase.reset();
+}
+
+LiveRenderer::Job TBack_and_White_Sketch::currentJob() const {
+    switch (m_last) {
+    case PencilSketchParams::Slider::Lighting:
+        return [edge = EdgeBase, p = TrackBar2->value()] { return pencilLighting(*edge, p); };
+    case PencilSketchParams::Slider::Contrast:
+        return [grey = GreyBase, p = TrackBar1->value()] { return pencilContrast(*grey, p); };
+    default:
+        return [grey = GreyBase] { return *grey; };
+    }
+}
+
+// ---- Pen Sketch -----------------------------------------------------------------------------
+
+TPen_Sketch::TPen_Sketch()
+    : PreviewDialog(ForegroundEffect::PenSketch, QStringLiteral("Pen_Sketch"), {549, 602}) {
+    TrackBar1 = addSlider(this, QStringLiteral("Pen Pressure:"), 505, 255, 128, Label9,
+                          QStringLiteral("128"));
+    TrackBar1->setObjectName(QStringLiteral("TrackBar1"));
+    CheckBox1 = new QCheckBox(QStringLiteral("Hollow out"), this);
+    CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
+    CheckBox1->setGeometry(12, 540, 120, 24);
+    connect(TrackBar1, &QSlider::valueChanged, this, [this](int p) {
+        refresh();
+        Label9->setText(QString::number(p));
+    });
+    connect(CheckBox1, &QCheckBox::toggled, this, [this] { refresh(); });
+}
+
+void TPen_Sketch::makeBases(const TBitmap32& original) {
+    auto edge = std::make_shared<TBitmap32>(original);
+    picsobel(*edge);
+    EdgeBase = edge;
+}
+
+void TPen_Sketch::freeBases() {
+    EdgeBase.reset();
+}
+
+LiveRenderer::Job TPen_Sketch::currentJob() const {
+    return [edge = EdgeBase, params = PenSketchParams{TrackBar1->value(), CheckBox1->isChecked()}] {
+        return penSketchThreshold(*edge, params);
+    };
+}
+
+// ---- Pen & Ink ------------------------------------------------------------------------------
+
+TPen_and_Ink::TPen_and_Ink()
+    : PreviewDialog(ForegroundEffect::PenAndInk, QStringLiteral("Pen_and_Ink"), {551, 604}) {
+    TrackBar1 = addSlider(this, QStringLiteral("Adjust thread:"), 505, 255, 128, Label9,
+                          QStringLiteral("128"));
+    TrackBar1->setObjectName(QStringLiteral("TrackBar1"));
+    CheckBox1 = new QCheckBox(QStringLiteral("Hollow out"), this);
+    CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
+    CheckBox1->setGeometry(12, 540, 120, 24);
+    connect(TrackBar1, &QSlider::valueChanged, this, [this](int p) {
+        refresh();
+        Label9->setText(QString::number(p));
+    });
+    connect(CheckBox1, &QCheckBox::toggled, this, [this] { refresh(); });
+}
+
+void TPen_and_Ink::makeBases(const TBitmap32& original) {
+    m_original = std::make_shared<const TBitmap32>(original);
+}
+
+void TPen_and_Ink::freeBases() {
+    m_original.reset();
+}
+
+LiveRenderer::Job TPen_and_Ink::currentJob() const {
+    return [original = m_original,
+            params = PenAndInkParams{TrackBar1->value(), CheckBox1->isChecked()}] {
+        TBitmap32 InkBase = *original;
+        PictureTwoValue(InkBase, params);
+        return penandink(InkBase, params.hollow);
+    };
+}
+
+// ---- Kryptol --------------------------------------------------------------------------------
+
+TKryptol::TKryptol()
+    : PreviewDialog(ForegroundEffect::Kryptol, QStringLiteral("Kryptol"), {552, 613}) {
+    const char* captions[4] = {"///", "\\\\\\", "| | |", "=="};
+    for (int d = 0; d < 4; ++d) {
+        Direction[d] = new QRadioButton(QString::fromLatin1(captions[d]), this);
+        Direction[d]->setObjectName(QStringLiteral("RadioButton%1").arg(d + 1));
+        Direction[d]->setGeometry(12 + 70 * d, 505, 64, 24);
+        connect(Direction[d], &QRadioButton::toggled, this, [this, d](bool on) {
+            if (!on)
+                return;
+            KryptolDirection = d + 1;
+            threshold();
+        });
+    }
+    Direction[0]->setChecked(true);
+    SpeedButton1 = new QToolButton(this);
+    SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
+    SpeedButton1->setText(QStringLiteral("\u270E"));
+    SpeedButton1->setToolTip(QStringLiteral("Kryptol pen"));
+    SpeedButton1->setGeometry(300, 503, 32, 28);
+    connect(SpeedButton1, &QToolButton::clicked, this, [this] { pen(); });
+    CheckBox1 = new QCheckBox(QStringLiteral("Hollow out"), this);
+    CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
+    CheckBox1->setGeometry(12, 545, 120, 24);
+    connect(CheckBox1, &QCheckBox::toggled, this, [this] { threshold(); });
+}
+
+void TKryptol::makeBases(const TBitmap32& original) {
+    auto edge = std::make_shared<TBitmap32>(original);
+    picsobel(*edge);
+    EdgeBase = edge;
+}
+
+void TKryptol::freeBases() {
+    EdgeBase.reset();
+    m_picture = TBitmap32();
+}
+
+LiveRenderer::Job TKryptol::currentJob() const {
+    return [picture = m_picture] { return picture; };
+}
+
+void TKryptol::firstPreview() {
+    threshold();
+    const QSignalBlocker block(Direction[0]);
+    for (QRadioButton* b : Direction) {
+        const QSignalBlocker blockOne(b);
+        b->setChecked(b == Direction[0]);
+    }
+    KryptolDirection = 1;
+}
+
+void TKryptol::threshold() {
+    if (!isOpen())
+        return;
+    BusyCursor busy;
+    m_picture =
+        penSketchThreshold(*EdgeBase, PenSketchParams{kKryptolPressure, CheckBox1->isChecked()});
+    showNow(m_picture);
+}
+
+void TKryptol::pen() {
+    if (!isOpen())
+        return;
+    BusyCursor busy;
+    BitmapDilate(m_picture, KryptolDirection);
+    showNow(m_picture);
+}
+
+} // namespace quill::app::effects
