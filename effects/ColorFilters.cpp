@@ -72,8 +72,7 @@ namespace {
 // The frame both Color Blocks share: the first row and the first column keep the
 // original's pixels, and fillRow(y, s, d) fills columns 1 .. W - 1 of every other row y
 // from the source row s into the destination row d.
-template <class FillRow>
-TBitmap32 colorBlocks(const TBitmap32& original, FillRow fillRow) {
+template <class FillRow> TBitmap32 colorBlocks(const TBitmap32& original, FillRow fillRow) {
     if (original.empty())
         return original;
     TBitmap32 result = TBitmap32::uninitialized(original.width(), original.height());

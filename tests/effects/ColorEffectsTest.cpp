@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "LiteralColorEffects.h"
-#include "LiteralSketchEffects.h"
 #include "effects/Brume.h"
 #include "effects/Fringe.h"
 #include "effects/SharpenSoften.h"

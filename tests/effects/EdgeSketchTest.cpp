@@ -36,7 +36,7 @@ std::vector<std::string> toRows(const TBitmap32& picture) {
 TEST(Picsobel, EqualsPlainLoopsOnEveryLoopEdge) {
     unsigned seed = 1;
     for (const literal::Size size : literal::kOddSizes) {
-        const TBitmap32 original = literal::photoLike(size.width, size.height, seed++);
+        const TBitmap32 original = literal::photoLikePicture(size.width, size.height, seed++);
         TBitmap32 fast(original), plain(original);
         picsobel(fast);
         literal::picsobel(plain);
@@ -48,7 +48,7 @@ TEST(InteriorRows, EveryRowSeesItsNeighboursAsTheyWere) {
     // A pass that mixes the three rows: any row read after its band neighbour changed it,
     // or handed out twice, or skipped, shows in the result.
     for (const literal::Size size : literal::kOddSizes) {
-        TBitmap32 picture = literal::photoLike(size.width, size.height, 77);
+        TBitmap32 picture = literal::photoLikePicture(size.width, size.height, 77);
         const TBitmap32 before(picture);
         int calls = 0;
         forEachInteriorRow(picture, [&](const std::uint32_t* up, const std::uint32_t* mid,

@@ -114,7 +114,7 @@ TEST(BitmapDilate, AllWhiteAndTinyPicturesUnchanged) {
         }
     for (const literal::Size size :
          {literal::Size{2, 9}, literal::Size{9, 2}, literal::Size{1, 1}}) {
-        TBitmap32 picture = literal::photoLike(size.width, size.height, 3);
+        TBitmap32 picture = literal::photoLikePicture(size.width, size.height, 3);
         const TBitmap32 before(picture);
         for (int direction = 1; direction <= 4; ++direction)
             BitmapDilate(picture, direction);
@@ -125,11 +125,11 @@ TEST(BitmapDilate, AllWhiteAndTinyPicturesUnchanged) {
 TEST(BitmapDilate, EqualsPlainLoops) {
     unsigned seed = 400;
     for (const literal::Size size : literal::kOddSizes) {
-        TBitmap32 edge = literal::photoLike(size.width, size.height, seed++);
+        TBitmap32 edge = literal::photoLikePicture(size.width, size.height, seed++);
         literal::picsobel(edge);
         const TBitmap32 lines = literal::penThreshold(edge, kKryptolPressure, seed % 2 == 0);
         // The raw photograph too: pixels with some zero bytes, odd alphas, CutoutColor.
-        const TBitmap32 photo = literal::photoLike(size.width, size.height, seed++);
+        const TBitmap32 photo = literal::photoLikePicture(size.width, size.height, seed++);
         for (const TBitmap32* start : {&lines, &photo})
             for (int direction = 0; direction <= 5; ++direction) {
                 TBitmap32 fast(*start), plain(*start);
@@ -145,7 +145,7 @@ TEST(BitmapDilate, EqualsPlainLoops) {
 }
 
 TEST(Kryptol, WholeEffectIsThresholdAt190ThenStrokes) {
-    const TBitmap32 original = literal::photoLike(45, 31, 11);
+    const TBitmap32 original = literal::photoLikePicture(45, 31, 11);
     TBitmap32 edge(original);
     literal::picsobel(edge);
     struct Case {

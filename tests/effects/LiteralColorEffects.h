@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "LiteralSketchEffects.h"
 #include "effects/Fringe.h"
 #include "imaging/Bitmap32.h"
 
@@ -22,9 +23,5 @@ TBitmap32 colorBlocksCatercorner(const TBitmap32& original);
 // Draws from *seed with the runtime's generator, row offset first, and leaves the
 // final state in *seed.
 TBitmap32 brume(const TBitmap32& original, std::uint32_t* seed);
-
-// A photograph-like test picture: smooth gradients with noise and a few hard edges,
-// alpha bytes varied, and every seventh pixel or so CutoutColor when cutouts is set.
-TBitmap32 photoLikePicture(int width, int height, std::uint32_t seed, bool cutouts = true);
 
 } // namespace quill::literal

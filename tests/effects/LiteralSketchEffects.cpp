@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <random>
 #include <sstream>
 
 namespace quill::literal {
@@ -208,39 +207,6 @@ void bitmapDilate(TBitmap32& picture, int direction) {
                 for (int c : {kBlue, kGreen, kRed})
                     setChannel(picture, x, y, c, 0);
         }
-}
-
-TBitmap32 photoLike(int width, int height, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::uniform_int_distribution<int> noise(-12, 12);
-    std::uniform_int_distribution<int> any(0, 255);
-    std::uniform_int_distribution<int> percent(0, 99);
-    TBitmap32 out(width, height);
-    const int cx = width / 3, cy = height / 2, radius = std::max(1, std::min(width, height) / 4);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            int r = 40 + 180 * x / std::max(1, width), g = 200 - 150 * y / std::max(1, height),
-                b = 90 + (x + y) % 60;
-            if ((x - cx) * (x - cx) + (y - cy) * (y - cy) < radius * radius) {
-                r = 30;
-                g = 25;
-                b = 20; // a dark object with a hard edge
-            }
-            if (x > 2 * width / 3) {
-                r = g = b = 250; // bright sky
-            }
-            const int k = percent(rng);
-            std::uint32_t p;
-            if (k < 3)
-                p = CutoutColor;
-            else if (k < 6)
-                p = makePixel(any(rng), any(rng), any(rng), any(rng));
-            else
-                p = makePixel(clampByte(r + noise(rng)), clampByte(g + noise(rng)),
-                              clampByte(b + noise(rng)), 255);
-            out.setPixel(x, y, p);
-        }
-    return out;
 }
 
 std::string difference(const TBitmap32& actual, const TBitmap32& expected) {

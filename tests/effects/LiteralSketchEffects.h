@@ -2,10 +2,11 @@
 
 // Plain transcriptions of the sketch effects' arithmetic, pixel by pixel and channel by
 // channel, with no table, no band and no shortcut. The fast versions are compared with
-// these to the byte.
+// these to the byte, on the test pictures and sizes below (shared with the colour effects).
 
 #include "imaging/Bitmap32.h"
 
+#include <cstdint>
 #include <string>
 
 namespace quill::literal {
@@ -19,9 +20,10 @@ void pictureTwoValue(TBitmap32& picture, int threshold, bool hollow);
 TBitmap32 penandink(const TBitmap32& inkBase, bool hollow);
 void bitmapDilate(TBitmap32& picture, int direction);
 
-// A picture with the look of a photograph: smooth gradients, a few hard edges, noise,
-// and some CutoutColor pixels. The same seed gives the same picture.
-TBitmap32 photoLike(int width, int height, unsigned seed);
+// A photograph-like test picture: smooth gradients with noise and a few hard edges,
+// alpha bytes varied, and about one pixel in fourteen CutoutColor when cutouts is set.
+// The same seed gives the same picture.
+TBitmap32 photoLikePicture(int width, int height, std::uint32_t seed, bool cutouts = true);
 
 // The sizes on which the fast passes, sketch and colour, are compared with their plain
 // twins: every loop edge of a 3 x 3

@@ -41,7 +41,7 @@ TBitmap32 fromRows(const std::vector<std::string>& rows) {
 TEST(PenAndInk, PassesEqualPlainLoops) {
     unsigned seed = 300;
     for (const literal::Size size : literal::kOddSizes) {
-        const TBitmap32 original = literal::photoLike(size.width, size.height, seed++);
+        const TBitmap32 original = literal::photoLikePicture(size.width, size.height, seed++);
         const std::string at = std::to_string(size.width) + "x" + std::to_string(size.height);
         for (int threshold : {0, 60, 127, 128, 253, 254, 255})
             for (bool hollow : {false, true}) {

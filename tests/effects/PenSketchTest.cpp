@@ -16,7 +16,7 @@ constexpr std::uint32_t kWhite = makePixel(255, 255, 255, 255);
 TEST(PenSketch, ThresholdEqualsPlainLoops) {
     unsigned seed = 200;
     for (const literal::Size size : literal::kOddSizes) {
-        TBitmap32 edge = literal::photoLike(size.width, size.height, seed++);
+        TBitmap32 edge = literal::photoLikePicture(size.width, size.height, seed++);
         literal::picsobel(edge);
         for (int pressure : {0, 1, 128, 190, 254, 255})
             for (bool hollow : {false, true})
@@ -61,7 +61,7 @@ TEST(PenSketch, WorkedThresholds) {
 TEST(PenSketch, WholeEffectIsThresholdOfTheSketch) {
     for (const literal::Size size :
          {literal::Size{1, 1}, literal::Size{2, 3}, literal::Size{64, 33}}) {
-        const TBitmap32 original = literal::photoLike(size.width, size.height, 9);
+        const TBitmap32 original = literal::photoLikePicture(size.width, size.height, 9);
         const TBitmap32 before(original);
         TBitmap32 edge(original);
         literal::picsobel(edge);

@@ -85,7 +85,7 @@ TEST(Grey, FastFormsAndRowsEqualTheFormulaOnAllColours) {
 TEST(PencilSketch, PassesEqualPlainLoops) {
     unsigned seed = 100;
     for (const literal::Size size : literal::kOddSizes) {
-        const TBitmap32 original = literal::photoLike(size.width, size.height, seed++);
+        const TBitmap32 original = literal::photoLikePicture(size.width, size.height, seed++);
         const TBitmap32 edge = sketchOf(original);
         const std::string at = std::to_string(size.width) + "x" + std::to_string(size.height);
         EXPECT_EQ(literal::difference(pencilGreyBase(edge), literal::greyBase(edge)), "") << at;
@@ -163,7 +163,7 @@ TEST(PencilSketch, WorkedLightingAndContrast) {
 }
 
 TEST(PencilSketch, WholeEffectShowsOnlyTheLastSlider) {
-    const TBitmap32 original = literal::photoLike(37, 23, 7);
+    const TBitmap32 original = literal::photoLikePicture(37, 23, 7);
     const TBitmap32 edge = sketchOf(original);
     using Slider = PencilSketchParams::Slider;
     struct Case {

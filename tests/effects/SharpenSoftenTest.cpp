@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "LiteralColorEffects.h"
-#include "LiteralSketchEffects.h"
 
 using namespace quill;
 
@@ -16,7 +15,6 @@ namespace {
 
 using literal::kOddSizes;
 using literal::Size;
-
 
 // A dark picture with alpha varied per pixel, so that a lost alpha byte shows.
 TBitmap32 dark(int w, int h, int level) {
@@ -147,4 +145,3 @@ TEST(SharpenSoftenTest, SoftenRemovesSpecksAndThinLinesAndKeepsEdges) {
             }
     }
 }
-

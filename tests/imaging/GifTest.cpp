@@ -126,8 +126,10 @@ TEST(GifCodec, FirstImageIsPlacedOnTheScreenWithItsColours) {
     };
     const Colours local = {{1, 1, 1}, {2, 2, 2}, {3, 3, 3}, {4, 4, 4}};
     const Case cases[] = {
-        {"whole screen", {5, 3, 0, kFourColours, {{0, 0, 5, 3, false, std::nullopt, -1, ramp(15, 4)}}}},
-        {"interlaced, eleven rows", {5, 11, 0, kFourColours, {{0, 0, 5, 11, true, std::nullopt, -1, ramp(55, 4)}}}},
+        {"whole screen",
+         {5, 3, 0, kFourColours, {{0, 0, 5, 3, false, std::nullopt, -1, ramp(15, 4)}}}},
+        {"interlaced, eleven rows",
+         {5, 11, 0, kFourColours, {{0, 0, 5, 11, true, std::nullopt, -1, ramp(55, 4)}}}},
         {"local colour map over the global one",
          {3, 2, 0, kFourColours, {{0, 0, 3, 2, false, local, -1, {0, 1, 2, 3, 2, 1}}}}},
         {"image inside the screen, background colour 2 around it",
@@ -137,8 +139,12 @@ TEST(GifCodec, FirstImageIsPlacedOnTheScreenWithItsColours) {
         {"transparent pixels show the background colour",
          {4, 2, 3, kFourColours, {{0, 0, 4, 2, false, std::nullopt, 1, {0, 1, 2, 1, 1, 0, 3, 2}}}}},
         {"only the first of two images",
-         {3, 3, 0, kFourColours,
-          {{0, 0, 3, 3, false, std::nullopt, -1, ramp(9, 4)}, {0, 0, 3, 3, false, std::nullopt, -1, std::vector<int>(9, 3)}}}},
+         {3,
+          3,
+          0,
+          kFourColours,
+          {{0, 0, 3, 3, false, std::nullopt, -1, ramp(9, 4)},
+           {0, 0, 3, 3, false, std::nullopt, -1, std::vector<int>(9, 3)}}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
