@@ -41,9 +41,10 @@ bool CloseWatcher::eventFilter(QObject* watched, QEvent* event) {
 
 PhotoEffectsController::PhotoEffectsController(TMyPicture& window)
     : m_window(window), m_commands(window.model(), m_masks),
-      m_pencil(std::make_unique<TBack_and_White_Sketch>()), m_pen(std::make_unique<TPen_Sketch>()),
-      m_ink(std::make_unique<TPen_and_Ink>()), m_kryptol(std::make_unique<TKryptol>()),
-      m_texture(std::make_unique<TTexture>()) {
+      m_pencil(std::make_unique<TBack_and_White_Sketch>()),
+      m_pen(std::make_unique<ThresholdDialog>(ThresholdDialog::penSketch())),
+      m_ink(std::make_unique<ThresholdDialog>(ThresholdDialog::penAndInk())),
+      m_kryptol(std::make_unique<TKryptol>()), m_texture(std::make_unique<TTexture>()) {
     for (ForegroundEffect e :
          {ForegroundEffect::Realism, ForegroundEffect::Abstract, ForegroundEffect::PopArt})
         m_kernels[kernelIndex(e)] = std::make_unique<TFormOfFringe>(e);

@@ -14,6 +14,8 @@
 #include <QSlider>
 #include <QToolButton>
 
+#include <utility>
+
 namespace quill::app::effects {
 
 // ---- PreviewDialog ------------------------------------------------------------------------
@@ -173,71 +175,67 @@ LiveRenderer::Job TBack_and_White_Sketch::currentJob() const {
     }
 }
 
-// ---- Pen Sketch -----------------------------------------------------------------------------
+// ---- Pen Sketch and Pen & Ink ----------------------------------------------------------------
 
-TPen_Sketch::TPen_Sketch()
-    : PreviewDialog(ForegroundEffect::PenSketch, QStringLiteral("Pen_Sketch"), {549, 602}) {
-    TrackBar1 = addSlider(this, QStringLiteral("Pen Pressure:"), 505, 255, 128, Label9,
-                          QStringLiteral("128"));
-    TrackBar1->setObjectName(QStringLiteral("TrackBar1"));
-    CheckBox1 = new QCheckBox(QStringLiteral("Hollow out"), this);
-    CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
-    CheckBox1->setGeometry(12, 540, 120, 24);
-    connect(TrackBar1, &QSlider::valueChanged, this, [this](int p) {
-        refresh();
-        Label9->setText(QString::number(p));
-    });
-    connect(CheckBox1, &QCheckBox::toggled, this, [this] { refresh(); });
-}
-
-void TPen_Sketch::makeBases(const TBitmap32& original) {
-    auto edge = std::make_shared<TBitmap32>(original);
-    picsobel(*edge);
-    EdgeBase = edge;
-}
-
-void TPen_Sketch::freeBases() {
-    EdgeBase.reset();
-}
-
-LiveRenderer::Job TPen_Sketch::currentJob() const {
-    return [edge = EdgeBase, params = PenSketchParams{TrackBar1->value(), CheckBox1->isChecked()}] {
-        return penSketchThreshold(*edge, params);
+ThresholdDialog::Setup ThresholdDialog::penSketch() {
+    Setup s;
+    s.effect = ForegroundEffect::PenSketch;
+    s.caption = QStringLiteral("Pen_Sketch");
+    s.size = {549, 602};
+    s.sliderCaption = QStringLiteral("Pen Pressure:");
+    s.makeBase = [](const TBitmap32& original) {
+        TBitmap32 edge = original;
+        picsobel(edge);
+        return edge;
     };
+    s.render = [](const TBitmap32& edge, int threshold, bool hollow) {
+        return penSketchThreshold(edge, PenSketchParams{threshold, hollow});
+    };
+    return s;
 }
 
-// ---- Pen & Ink ------------------------------------------------------------------------------
-
-TPen_and_Ink::TPen_and_Ink()
-    : PreviewDialog(ForegroundEffect::PenAndInk, QStringLiteral("Pen_and_Ink"), {551, 604}) {
-    TrackBar1 = addSlider(this, QStringLiteral("Adjust thread:"), 505, 255, 128, Label9,
-                          QStringLiteral("128"));
-    TrackBar1->setObjectName(QStringLiteral("TrackBar1"));
-    CheckBox1 = new QCheckBox(QStringLiteral("Hollow out"), this);
-    CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
-    CheckBox1->setGeometry(12, 540, 120, 24);
-    connect(TrackBar1, &QSlider::valueChanged, this, [this](int p) {
-        refresh();
-        Label9->setText(QString::number(p));
-    });
-    connect(CheckBox1, &QCheckBox::toggled, this, [this] { refresh(); });
-}
-
-void TPen_and_Ink::makeBases(const TBitmap32& original) {
-    m_original = std::make_shared<const TBitmap32>(original);
-}
-
-void TPen_and_Ink::freeBases() {
-    m_original.reset();
-}
-
-LiveRenderer::Job TPen_and_Ink::currentJob() const {
-    return [original = m_original,
-            params = PenAndInkParams{TrackBar1->value(), CheckBox1->isChecked()}] {
-        TBitmap32 InkBase = *original;
+ThresholdDialog::Setup ThresholdDialog::penAndInk() {
+    Setup s;
+    s.effect = ForegroundEffect::PenAndInk;
+    s.caption = QStringLiteral("Pen_and_Ink");
+    s.size = {551, 604};
+    s.sliderCaption = QStringLiteral("Adjust thread:");
+    s.makeBase = [](const TBitmap32& original) { return original; };
+    s.render = [](const TBitmap32& original, int threshold, bool hollow) {
+        const PenAndInkParams params{threshold, hollow};
+        TBitmap32 InkBase = original;
         PictureTwoValue(InkBase, params);
         return penandink(InkBase, params.hollow);
     };
+    return s;
+}
+
+ThresholdDialog::ThresholdDialog(Setup setup)
+    : PreviewDialog(setup.effect, setup.caption, setup.size), m_setup(std::move(setup)) {
+    TrackBar1 = addSlider(this, m_setup.sliderCaption, 505, m_setup.sliderMax, m_setup.sliderStart,
+                          Label9, QString::number(m_setup.sliderStart));
+    TrackBar1->setObjectName(QStringLiteral("TrackBar1"));
+    CheckBox1 = new QCheckBox(QStringLiteral("Hollow out"), this);
+    CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
+    CheckBox1->setGeometry(12, 540, 120, 24);
+    connect(TrackBar1, &QSlider::valueChanged, this, [this](int p) {
+        refresh();
+        Label9->setText(QString::number(p));
+    });
+    connect(CheckBox1, &QCheckBox::toggled, this, [this] { refresh(); });
+}
+
+void ThresholdDialog::makeBases(const TBitmap32& original) {
+    m_base = std::make_shared<const TBitmap32>(m_setup.makeBase(original));
+}
+
+void ThresholdDialog::freeBases() {
+    m_base.reset();
+}
+
+LiveRenderer::Job ThresholdDialog::currentJob() const {
+    return [base = m_base, render = m_setup.render, threshold = TrackBar1->value(),
+            hollow = CheckBox1->isChecked()] { return render(*base, threshold, hollow); };
 }
 
 // ---- Kryptol --------------------------------------------------------------------------------

@@ -104,16 +104,36 @@ class TBack_and_White_Sketch : public PreviewDialog {
     PencilSketchParams::Slider m_last = PencilSketchParams::Slider::None;
 };
 
-// Pen Sketch: the edge sketch cut at the pen pressure, optionally hollowed out.
-class TPen_Sketch : public PreviewDialog {
+// Pen Sketch and Pen & Ink: a base picture cut at the slider's threshold, optionally
+// hollowed out. One class serves both; its Setup gives each its texts, slider range and
+// start, and the arithmetic.
+class ThresholdDialog : public PreviewDialog {
     Q_OBJECT
   public:
-    TPen_Sketch();
+    struct Setup {
+        ForegroundEffect effect;
+        QString caption; // the window's title and object name
+        QSize size;
+        QString sliderCaption;
+        int sliderMax = 255;
+        int sliderStart = 128;
+        // The base picture, made once per opening from the untouched picture.
+        std::function<TBitmap32(const TBitmap32& original)> makeBase;
+        // The result for the base at a threshold, hollowed out or not.
+        std::function<TBitmap32(const TBitmap32& base, int threshold, bool hollow)> render;
+    };
+    // Pen Sketch: the edge sketch (picsobel) cut at the pen pressure.
+    static Setup penSketch();
+    // Pen & Ink: the photograph itself cut at the threshold (InkBase is made afresh from
+    // the untouched picture for every computation), black areas cleared inside.
+    static Setup penAndInk();
+
+    explicit ThresholdDialog(Setup setup);
 
     QSlider* TrackBar1 = nullptr;
     QLabel* Label9 = nullptr;
     QCheckBox* CheckBox1 = nullptr;
-    bool holdsBases() const { return bool(EdgeBase); }
+    bool holdsBases() const { return bool(m_base); }
 
   protected:
     void makeBases(const TBitmap32& original) override;
@@ -121,30 +141,13 @@ class TPen_Sketch : public PreviewDialog {
     LiveRenderer::Job currentJob() const override;
 
   private:
-    std::shared_ptr<const TBitmap32> EdgeBase;
+    Setup m_setup;
+    std::shared_ptr<const TBitmap32> m_base;
 };
 
-// Pen & Ink: the photograph cut at a threshold, the inside of every black area cleared.
-class TPen_and_Ink : public PreviewDialog {
-    Q_OBJECT
-  public:
-    TPen_and_Ink();
-
-    QSlider* TrackBar1 = nullptr;
-    QLabel* Label9 = nullptr;
-    QCheckBox* CheckBox1 = nullptr;
-    bool holdsBases() const { return bool(m_original); }
-
-  protected:
-    // InkBase is made afresh from the untouched picture for every computation, so the
-    // dialog keeps that picture while it is open.
-    void makeBases(const TBitmap32& original) override;
-    void freeBases() override;
-    LiveRenderer::Job currentJob() const override;
-
-  private:
-    std::shared_ptr<const TBitmap32> m_original;
-};
+// The two dialogs by the names the rest of the program knows them by.
+using TPen_Sketch = ThresholdDialog;
+using TPen_and_Ink = ThresholdDialog;
 
 // Kryptol: the pen sketch at a fixed pressure, thickened by pen strokes along one of four
 // directions. The strokes change the preview picture in place; every threshold (a new

@@ -9,24 +9,24 @@
 #include "decor/Rotation.h"
 #include "effects/Brume.h"
 #include "effects/EdgeSketch.h"
+#include "effects/Fringe.h"
 #include "effects/Kryptol.h"
 #include "effects/PenAndInk.h"
 #include "effects/PenSketch.h"
-#include "effects/Fringe.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
 #include <QSlider>
 #include <QTabWidget>
-#include <QToolButton>
-#include <QProgressBar>
 #include <QTest>
+#include <QToolButton>
 
 #include <future>
 
@@ -154,6 +154,55 @@ TEST(EffectsPanel, CloseBoxLeavesTheLayerButWritesTheName) {
     EXPECT_EQ(f.current().ForeWork, before);
     EXPECT_EQ(f.status(), QStringLiteral("Pen Sketch"));
     EXPECT_TRUE(f.window->isEnabled());
+}
+
+TEST(EffectsPanel, PenSketchAndPenAndInkDialogsKeepTheirOwnTextsAndStart) {
+    EffectsFixture f;
+    struct Case {
+        ForegroundEffect effect;
+        ThresholdDialog* dialog;
+        const char* caption;
+        QSize size;
+        const char* sliderCaption;
+    };
+    const Case cases[] = {
+        {ForegroundEffect::PenSketch,
+         f.fx().penSketchDialog(),
+         "Pen_Sketch",
+         {549, 602},
+         "Pen Pressure:"},
+        {ForegroundEffect::PenAndInk,
+         f.fx().penAndInkDialog(),
+         "Pen_and_Ink",
+         {551, 604},
+         "Adjust thread:"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.caption);
+        ThresholdDialog* d = c.dialog;
+        ASSERT_NE(d, nullptr);
+        EXPECT_EQ(f.fx().previewDialog(c.effect), d);
+        EXPECT_EQ(d->effect(), c.effect);
+        EXPECT_EQ(d->windowTitle(), QString::fromLatin1(c.caption));
+        EXPECT_EQ(d->objectName(), QString::fromLatin1(c.caption));
+        EXPECT_EQ(d->size(), c.size);
+        EXPECT_EQ(d->TrackBar1->minimum(), 0);
+        EXPECT_EQ(d->TrackBar1->maximum(), 255);
+        EXPECT_EQ(d->TrackBar1->value(), 128);
+        EXPECT_EQ(d->Label9->text(), QStringLiteral("128"));
+        EXPECT_EQ(d->CheckBox1->text(), QStringLiteral("Hollow out"));
+        EXPECT_FALSE(d->CheckBox1->isChecked());
+        QStringList captions;
+        for (QLabel* label : d->findChildren<QLabel*>())
+            captions << label->text();
+        EXPECT_TRUE(captions.contains(QString::fromLatin1(c.sliderCaption)))
+            << captions.join(',').toStdString();
+        EXPECT_FALSE(d->holdsBases());
+    }
+    // Each keeps its own controls: moving one slider leaves the other dialog alone.
+    cases[0].dialog->TrackBar1->setValue(40);
+    EXPECT_EQ(cases[1].dialog->TrackBar1->value(), 128);
+    EXPECT_EQ(cases[1].dialog->Label9->text(), QStringLiteral("128"));
 }
 
 TEST(EffectsPanel, PenSketchAndPenAndInkHandBackTheCoreResult) {
@@ -370,6 +419,8 @@ TEST(EffectsPanel, EffectWindowsCarryTheirOwnMetaObjects) {
     const Case cases[] = {
         {f.fx().pencilDialog(), "quill::app::effects::TBack_and_White_Sketch"},
         {f.fx().kryptolDialog(), "quill::app::effects::TKryptol"},
+        {f.fx().penSketchDialog(), "quill::app::effects::ThresholdDialog"},
+        {f.fx().penAndInkDialog(), "quill::app::effects::ThresholdDialog"},
         {f.fx().kernelDialog(ForegroundEffect::PopArt), "quill::app::effects::TFormOfFringe"},
         {f.fx().textureWindow(), "quill::app::effects::TTexture"},
         {f.fx().maskSlot(1), "quill::app::effects::ClickLabel"},
@@ -398,8 +449,7 @@ TEST(EffectsPanel, FrameStripCountsOnTheForegroundGaugeBlueOnBlack) {
     gauge->setRange(0, 10);
     gauge->setValue(7);
     std::vector<int> positions;
-    QObject::connect(gauge, &QProgressBar::valueChanged,
-                     [&](int v) { positions.push_back(v); });
+    QObject::connect(gauge, &QProgressBar::valueChanged, [&](int v) { positions.push_back(v); });
     f.fx().loadLibraries(QFile::encodeName(f.folder.path()).toStdString());
     ASSERT_EQ(f.fx().frameThumbs().size(), 3u);
     EXPECT_EQ(gauge->maximum(), 3);
