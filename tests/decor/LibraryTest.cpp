@@ -4,37 +4,20 @@
 
 #include "decor/IndexedGif.h"
 #include "imaging/PictureFile.h"
+#include "tests/collections/TempFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <set>
-#include <unistd.h>
 
 namespace quill {
 namespace {
 
 namespace fs = std::filesystem;
 
-// A scratch folder removed with everything in it when the test ends.
-struct ScratchFolder {
-    fs::path path;
-    ScratchFolder() {
-        path = fs::temp_directory_path() /
-               ("quill-decor-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(path);
-        fs::create_directories(path);
-    }
-    ~ScratchFolder() { fs::remove_all(path); }
-    std::vector<std::string> names() const {
-        std::vector<std::string> n;
-        for (const auto& e : fs::directory_iterator(path))
-            n.push_back(e.path().filename().string());
-        return n;
-    }
-};
+using quill::testing::TempFolder;
 
 TEST(MaskLibrary, FileNamesBySlot) {
     struct Case {
@@ -52,8 +35,8 @@ TEST(MaskLibrary, FileNamesBySlot) {
 }
 
 TEST(MaskLibrary, LoadsPresentFilesAndLeavesOthersEmpty) {
-    ScratchFolder folder;
-    const std::string dir = folder.path.string();
+    TempFolder folder;
+    const std::string dir = folder.path();
     ASSERT_TRUE(
         SavePicture(TBitmap32(40, 30, makePixel(0, 0, 0)), dir + "/m1.jpg", PictureFormat::Jpeg));
     std::vector<std::uint8_t> grey(20 * 10, 200);
@@ -74,7 +57,7 @@ TEST(MaskLibrary, LoadsPresentFilesAndLeavesOthersEmpty) {
         EXPECT_EQ(library.mask(k), nullptr) << k;
 
     // A second load replaces every slot: a file gone since leaves its slot empty.
-    fs::remove(folder.path / "m1.jpg");
+    fs::remove(folder.path("m1.jpg"));
     library.maskload(dir);
     EXPECT_EQ(library.mask(1), nullptr);
     EXPECT_EQ(library.loadedCount(), 1);
@@ -92,13 +75,13 @@ TEST(MaskLibrary, LoadsPresentFilesAndLeavesOthersEmpty) {
 }
 
 TEST(IndexedGif, WritesGreysExactlyAndLeavesNoTemporaryFile) {
-    ScratchFolder folder;
-    const std::string path = (folder.path / "g.gif").string();
+    TempFolder folder;
+    const std::string path = folder.path("g.gif");
     std::vector<std::uint8_t> indices(16 * 17);
     for (std::size_t i = 0; i < indices.size(); ++i)
         indices[i] = std::uint8_t(i);
     ASSERT_TRUE(writeIndexedGif(path, 16, 17, indices, greyPalette()));
-    EXPECT_EQ(folder.names(), std::vector<std::string>{"g.gif"});
+    EXPECT_EQ(folder.names(), std::set<std::string>{"g.gif"});
     LoadResult back = LoadPictureFile(path);
     ASSERT_EQ(back.picture.width(), 16);
     ASSERT_EQ(back.picture.height(), 17);
@@ -112,11 +95,11 @@ TEST(IndexedGif, WritesGreysExactlyAndLeavesNoTemporaryFile) {
     const auto before = fs::file_size(path);
     EXPECT_FALSE(writeIndexedGif(path, 16, 17, std::vector<std::uint8_t>(5), greyPalette()));
     WriteResult noFolder =
-        writeIndexedGif((folder.path / "none" / "g.gif").string(), 16, 17, indices, greyPalette());
+        writeIndexedGif(folder.path("none/g.gif"), 16, 17, indices, greyPalette());
     EXPECT_FALSE(noFolder);
     EXPECT_NE(noFolder.message.find("none/g.gif"), std::string::npos) << noFolder.message;
     EXPECT_EQ(fs::file_size(path), before);
-    EXPECT_EQ(folder.names(), std::vector<std::string>{"g.gif"});
+    EXPECT_EQ(folder.names(), std::set<std::string>{"g.gif"});
 }
 
 TEST(IndexedGif, RampPaletteRunsFromDarkThroughMiddleToWhite) {

@@ -82,38 +82,28 @@ TEST(Rotation, EqualsPlainTurnOnOddSizesAndAngles) {
             EXPECT_EQ(fast.GrowX, plain.GrowX) << w << "x" << h << " by " << a;
             EXPECT_EQ(fast.GrowY, plain.GrowY) << w << "x" << h << " by " << a;
         }
-    // Large enough for both passes to run in parallel bands.
-    for (int a : {30, -17, 90, 123}) {
-        TBitmap32 pic = photoLikePicture(301, 187, 5);
-        RotationResult fast = rotateAboutCentre(pic, a);
-        // Round(301 / 2) = 150 and Round(187 / 2) = 94: halves go to the even neighbour.
-        RotationResult plain = rotatePlain(pic, 150, 94, rotationAngle(a));
-        ASSERT_EQ(fast.picture.width(), plain.picture.width());
-        ASSERT_EQ(fast.picture.height(), plain.picture.height());
-        int diffs = 0;
-        for (int y = 0; y < fast.picture.height(); ++y)
-            for (int x = 0; x < fast.picture.width(); ++x)
-                if (fast.picture.pixel(x, y) != plain.picture.pixel(x, y) && diffs++ < 5)
-                    ADD_FAILURE() << "photo by " << a << " differs at " << x << "," << y;
-        ASSERT_EQ(diffs, 0);
-        EXPECT_EQ(fast.GrowX, plain.GrowX);
-        EXPECT_EQ(fast.GrowY, plain.GrowY);
+    // Large enough for both passes to run in parallel bands (Round(301 / 2) = 150 and
+    // Round(187 / 2) = 94: halves go to the even neighbour); then an off-centre centre
+    // and a picture already holding cutout corners.
+    const TBitmap32 photo = photoLikePicture(301, 187, 5), wide = noisePicture(520, 300, 77);
+    const TBitmap32 turned = rotateAboutCentre(photoLikePicture(90, 40, 9), 45).picture;
+    const struct {
+        const TBitmap32& pic;
+        int cx, cy, degrees;
+        bool aboutCentre;
+    } large[] = {{photo, 150, 94, 30, true}, {photo, 150, 94, -17, true},
+                 {photo, 150, 94, 90, true}, {photo, 150, 94, 123, true},
+                 {wide, 260, 150, 33, true}, {turned, 3, 50, 20, false}};
+    for (const auto& c : large) {
+        const double angle = rotationAngle(c.degrees);
+        RotationResult fast = c.aboutCentre ? rotateAboutCentre(c.pic, c.degrees)
+                                            : RotatePicture(c.pic, c.cx, c.cy, angle);
+        RotationResult plain = rotatePlain(c.pic, c.cx, c.cy, angle);
+        const std::string what = std::to_string(c.pic.width()) + " by " + std::to_string(c.degrees);
+        ASSERT_TRUE(fast.picture == plain.picture) << what;
+        EXPECT_EQ(fast.GrowX, plain.GrowX) << what;
+        EXPECT_EQ(fast.GrowY, plain.GrowY) << what;
     }
-    {
-        TBitmap32 pic = noisePicture(520, 300, 77);
-        RotationResult fast = rotateAboutCentre(pic, 33);
-        RotationResult plain = rotatePlain(pic, 260, 150, rotationAngle(33));
-        EXPECT_TRUE(fast.picture == plain.picture) << "520x300 by 33";
-        EXPECT_EQ(fast.GrowX, plain.GrowX);
-        EXPECT_EQ(fast.GrowY, plain.GrowY);
-    }
-    // An off-centre centre and a picture already holding cutout corners.
-    TBitmap32 turned = rotateAboutCentre(photoLikePicture(90, 40, 9), 45).picture;
-    RotationResult fast = RotatePicture(turned, 3, 50, rotationAngle(20));
-    RotationResult plain = rotatePlain(turned, 3, 50, rotationAngle(20));
-    EXPECT_TRUE(fast.picture == plain.picture);
-    EXPECT_EQ(fast.GrowX, plain.GrowX);
-    EXPECT_EQ(fast.GrowY, plain.GrowY);
 }
 
 // Pictures whose first content lies deep inside the sampled span (cutout columns and

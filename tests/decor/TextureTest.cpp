@@ -74,17 +74,6 @@ TEST(TextureColour, TableHslToRgbEqualsFormulaOnEveryInput) {
     EXPECT_EQ(HSLtoPixelFast(0, 101, 50), makePixel(0, 0, 0, 255));
 }
 
-TEST(TextureColour, HslToRgbWorkedValues) {
-    struct Case {
-        int h, s, l, r, g, b;
-    } cases[] = {{0, 100, 50, 255, 0, 0},     {60, 100, 50, 255, 255, 0},
-                 {120, 100, 50, 0, 255, 0},   {30, 50, 50, 192, 128, 64},
-                 {200, 0, 75, 192, 192, 192}, {360, 100, 50, 255, 0, 0}};
-    for (auto c : cases)
-        EXPECT_EQ(HSLtoPixelFast(c.h, c.s, c.l), makePixel(c.r, c.g, c.b, 255))
-            << c.h << " " << c.s << " " << c.l;
-}
-
 TEST(Texture, WorkedValuesUnderFlatTiles) {
     struct Case {
         int tileGrey;
