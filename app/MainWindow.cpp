@@ -705,6 +705,8 @@ void TMyPicture::layOutWindow()
         m_albumDock->hide();
         floatPanel(m_foregroundDock, p.foreground);
         floatPanel(m_backgroundDock, p.background);
+        // The strip first, so its old width does not hold the panel wide.
+        m_photoEffects->setFrameStripWidth(p.frameStripWidth);
         floatPanel(m_photoEffectsDock, p.photoEffects);
     }
     if (reply.buildBrowsers)

@@ -23,6 +23,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <initializer_list>
 #include <optional>
 
@@ -70,6 +71,10 @@ void PhotoEffectsController::loadLibraries(const std::string& programFolder) {
         m_maskSlots[k - 1]->setPixmap(mask ? QPixmap::fromImage(previewImage(*mask, QSize(33, 33)))
                                            : QPixmap());
     }
+}
+
+void PhotoEffectsController::setFrameStripWidth(int width) {
+    m_frameStrip->setFixedWidth(std::max(kThumbStep, width));
 }
 
 void PhotoEffectsController::chooseFrameNumber(int i) {
@@ -381,6 +386,8 @@ QWidget* PhotoEffectsController::buildFramePage() {
     auto* page = new QWidget;
     auto* layout = new QHBoxLayout(page);
     layout->setContentsMargins(2, 2, 2, 2);
+    // The remove button stands 10 pixels right of the strip's width (the strip is at 2).
+    layout->setSpacing(8);
     m_frameStrip = new QScrollArea(page);
     m_frameStrip->setObjectName(QStringLiteral("ScrollBox3"));
     m_frameStrip->setFixedSize(733, 68);

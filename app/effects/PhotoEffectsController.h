@@ -58,6 +58,10 @@ class PhotoEffectsController {
     // The frame strip from the frame folder (*.jpg, then *.gif), then the 36 masks.
     void loadLibraries(const std::string& programFolder);
 
+    // The frame strip's width, as the window's layout gives it (the remove button
+    // follows at its right).
+    void setFrameStripWidth(int width);
+
     // ---- commands -------------------------------------------------------------------
     // A click on frame thumbnail i (1..count); other numbers do nothing.
     void chooseFrameNumber(int i);

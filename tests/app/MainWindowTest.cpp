@@ -2,6 +2,7 @@
 
 #include "app/Aboutus.h"
 #include "app/LayerPanel.h"
+#include "app/effects/PhotoEffectsController.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -15,6 +16,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QToolBar>
+#include <QToolButton>
 
 #include <algorithm>
 #include <utility>
@@ -180,7 +182,8 @@ TEST(MainWindowLayout, ToolBarAndItsRightGroupFollowTheWindowWidth)
             lastOfLeft = bar->widgetForAction(a);
     ASSERT_NE(lastOfLeft, nullptr);
     const int leftGroupWidth = lastOfLeft->geometry().right() + 1;
-    for (int width : {843, 1000, 760, 843}) {
+    w.photoEffectsNotebook()->setCurrentIndex(3); // the Frames page, laid out while shown
+    for (int width : {843, 1000, 760, 900, 843}) {
         SCOPED_TRACE(width);
         w.resize(width, 668);
         QApplication::processEvents();
@@ -191,6 +194,14 @@ TEST(MainWindowLayout, ToolBarAndItsRightGroupFollowTheWindowWidth)
         EXPECT_TRUE(right->isVisible());
         EXPECT_GE(right->x(), leftGroupWidth);
         EXPECT_LE(right->geometry().right(), bar->width());
+        // The photo effects panel is W - 22 wide, its notebook 2 narrower and the frame
+        // strip 80 narrower than that; its remove button 10 right of the strip's width.
+        if (width < 843)
+            continue; // the 36 masks in a row hold the panel wider than W - 22
+        QWidget* strip = w.photoEffects()->frameStrip();
+        EXPECT_EQ(w.photoEffectsDock()->width(), width - 22);
+        EXPECT_EQ(strip->width(), width - 22 - 2 - 80);
+        EXPECT_EQ(w.photoEffects()->removeFrameButton()->x(), strip->width() + 10);
     }
 }
 
