@@ -202,41 +202,35 @@ struct BrokenCase {
 
 TEST(IcoDecode, BrokenIconsGiveTheJoinedMessage)
 {
-    std::vector<BrokenCase> cases;
-    cases.push_back({"empty file", {}, "The file is too short to be an icon"});
-    cases.push_back({"a bitmap, not an icon", makeIco({{solidDib(2, 2, 24, 0)}}, 3), "Not an icon file"});
-    cases.push_back({"no images", makeIco({}), "The icon holds no images"});
-    {
+    // A one-image icon, or its image, with one thing changed.
+    const auto icon = [](void (*change)(Bytes&)) {
         Bytes f = makeIco({{solidDib(2, 2, 24, 0)}});
-        f[4] = 5; // five entries claimed
-        f.resize(6 + 16 * 3);
-        cases.push_back({"directory cut short", f, "The icon directory is truncated"});
-    }
-    {
-        Bytes f = makeIco({{solidDib(2, 2, 24, 0)}});
-        writeLe32(&f[6 + 12], 0xFFFFFFF0u); // offset far past the end
-        cases.push_back({"entry offset past the end", f, "Entry 1 lies outside the file"});
-    }
-    {
-        Bytes f = makeIco({{solidDib(2, 2, 24, 0)}});
-        writeLe32(&f[6 + 8], 0xFFFFFFFFu); // size that would wrap a 32-bit sum
-        cases.push_back({"entry size wrapping", f, "Entry 1 lies outside the file"});
-    }
-    {
+        change(f);
+        return f;
+    };
+    const auto image = [](void (*change)(Bytes&)) {
         Bytes dib = solidDib(2, 2, 24, 0);
-        dib.resize(40 + 10); // 10 of the 8 + 6 bytes the colour rows need
-        cases.push_back({"colour rows cut short", makeIco({{dib}}), "The pixel data is truncated (10 of 14 bytes)"});
-    }
-    {
-        Bytes dib = solidDib(2, 2, 24, 0);
-        writeLe16(&dib[14], 7);
-        cases.push_back({"odd bit count", makeIco({{dib}}), "Entry 1: unsupported bit count 7"});
-    }
-    {
-        Bytes dib = solidDib(2, 2, 24, 0);
-        writeLe32(&dib[4], 20000);
-        cases.push_back({"image over the size limit", makeIco({{dib}}), "Entry 1: " + pictureTooLargeMessage(20000, 2)});
-    }
+        change(dib);
+        return makeIco({{dib}});
+    };
+    const BrokenCase cases[] = {
+        {"empty file", {}, "The file is too short to be an icon"},
+        {"a bitmap, not an icon", makeIco({{solidDib(2, 2, 24, 0)}}, 3), "Not an icon file"},
+        {"no images", makeIco({}), "The icon holds no images"},
+        {"directory cut short", icon([](Bytes& f) { f[4] = 5, f.resize(6 + 16 * 3); }), // five entries claimed
+         "The icon directory is truncated"},
+        {"entry offset past the end", icon([](Bytes& f) { writeLe32(&f[6 + 12], 0xFFFFFFF0u); }),
+         "Entry 1 lies outside the file"},
+        // a size that would wrap a 32-bit sum
+        {"entry size wrapping", icon([](Bytes& f) { writeLe32(&f[6 + 8], 0xFFFFFFFFu); }),
+         "Entry 1 lies outside the file"},
+        // 10 of the 8 + 6 bytes the colour rows need
+        {"colour rows cut short", image([](Bytes& dib) { dib.resize(40 + 10); }),
+         "The pixel data is truncated (10 of 14 bytes)"},
+        {"odd bit count", image([](Bytes& dib) { writeLe16(&dib[14], 7); }), "Entry 1: unsupported bit count 7"},
+        {"image over the size limit", image([](Bytes& dib) { writeLe32(&dib[4], 20000); }),
+         "Entry 1: " + pictureTooLargeMessage(20000, 2)},
+    };
     for (const BrokenCase& c : cases) {
         SCOPED_TRACE(c.name);
         LoadResult r = decodeIco(c.file.data(), c.file.size(), "/pics/broken.ico");

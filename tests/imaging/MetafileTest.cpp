@@ -186,33 +186,22 @@ TEST(EmfDecode, BitmapRecordsDrawnOnWhite)
                      picture(2, 1, {A, A}), ""});
     cases.push_back({"no bitmap record", emfWith(0, 0, 9, 9, {rectangleRecord()}), TBitmap32(), ""});
     cases.push_back({"no records at all", emfWith(0, 0, 9, 9, {}), TBitmap32(), ""});
-    {
+    // The bitmap drawn whole, with one field of its record changed.
+    const auto patched = [&](std::size_t at, std::uint32_t value, bool word = false) {
         Bytes rec = stretchDiBits(0, 0, 2, 2, 0, 0, 2, 2, dib);
-        writeLe32(&rec[56], 0x7FFFFFF0); // bits offset outside the record
-        cases.push_back({"bitmap offsets outside the record are skipped", emfWith(0, 0, 1, 1, {rec}), TBitmap32(), ""});
-    }
-    {
-        Bytes rec = stretchDiBits(0, 0, 2, 2, 0, 0, 2, 2, dib);
-        writeLe32(&rec[4], 0xFFFFFFF0); // record size past the end of the file
-        cases.push_back({"record size past the end", emfWith(0, 0, 1, 1, {rec}), TBitmap32(),
-                         "metafile record at byte 88 is damaged"});
-    }
-    {
-        Bytes rec = stretchDiBits(0, 0, 2, 2, 0, 0, 2, 2, dib);
-        writeLe32(&rec[4], 6); // shorter than a record can be
-        cases.push_back({"record size too small", emfWith(0, 0, 1, 1, {rec}), TBitmap32(),
-                         "metafile record at byte 88 is damaged"});
-    }
+        word ? writeLe16(&rec[at], value) : writeLe32(&rec[at], value);
+        return emfWith(0, 0, 1, 1, {rec});
+    };
+    cases.push_back({"bitmap offsets outside the record are skipped", patched(56, 0x7FFFFFF0), TBitmap32(), ""});
+    cases.push_back({"record size past the end of the file", patched(4, 0xFFFFFFF0), TBitmap32(),
+                     "metafile record at byte 88 is damaged"});
+    cases.push_back({"record size smaller than a record can be", patched(4, 6), TBitmap32(),
+                     "metafile record at byte 88 is damaged"});
     cases.push_back({"no end record", emfWith(0, 0, 9, 9, {rectangleRecord()}, false), TBitmap32(),
                      "the metafile ends without its end record"});
     cases.push_back({"a bitmap before a missing end record still shows",
                      emfWith(0, 0, 1, 1, {stretchDiBits(0, 0, 2, 2, 0, 0, 2, 2, dib)}, false), twoByTwo, ""});
-    {
-        Bytes rec = stretchDiBits(0, 0, 2, 2, 0, 0, 2, 2, dib);
-        writeLe16(&rec[80 + 14], 7);
-        cases.push_back({"a bitmap that cannot be decoded", emfWith(0, 0, 1, 1, {rec}), TBitmap32(),
-                         "unsupported bit count 7"});
-    }
+    cases.push_back({"a bitmap that cannot be decoded", patched(80 + 14, 7, true), TBitmap32(), "unsupported bit count 7"});
     cases.push_back({"bounds over the size limit",
                      emfWith(0, 0, 99999, 99999, {stretchDiBits(0, 0, 2, 2, 0, 0, 2, 2, dib)}), TBitmap32(),
                      pictureTooLargeMessage(100000, 100000)});
