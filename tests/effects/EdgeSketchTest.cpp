@@ -11,27 +11,8 @@
 namespace quill {
 namespace {
 
-// Rows of a grey picture: '#' black (0), '.' white (255).
-TBitmap32 fromRows(const std::vector<std::string>& rows) {
-    TBitmap32 out(int(rows[0].size()), int(rows.size()));
-    for (int y = 0; y < out.height(); ++y)
-        for (int x = 0; x < out.width(); ++x)
-            out.setPixel(x, y, rows[y][x] == '#' ? makePixel(0, 0, 0) : makePixel(255, 255, 255));
-    return out;
-}
-
-std::vector<std::string> toRows(const TBitmap32& picture) {
-    std::vector<std::string> rows;
-    for (int y = 0; y < picture.height(); ++y) {
-        std::string row;
-        for (int x = 0; x < picture.width(); ++x) {
-            const std::uint32_t p = picture.pixel(x, y) & 0xffffff;
-            row += p == 0 ? '#' : p == 0xffffff ? '.' : '?';
-        }
-        rows.push_back(row);
-    }
-    return rows;
-}
+using literal::fromRows;
+using literal::toRows;
 
 TEST(Picsobel, EqualsPlainLoopsOnEveryLoopEdge) {
     unsigned seed = 1;
@@ -97,7 +78,7 @@ TEST(Picsobel, OnePixelLineDarkOnBothSides) {
     for (const Case& c : cases) {
         TBitmap32 picture = fromRows(c.in);
         picsobel(picture);
-        EXPECT_EQ(toRows(picture), c.out) << c.in[0];
+        EXPECT_EQ(toRows(picture, true), c.out) << c.in[0]; // alpha inverted
     }
 }
 

@@ -161,7 +161,6 @@ TEST(Kryptol, WholeEffectIsThresholdAt190ThenStrokes) {
     }
 }
 
-
 TEST(SketchEffects, EmptyPictureGivesEmptyPicture) {
     const TBitmap32 empty;
     EXPECT_TRUE(pencilSketch(empty, {PencilSketchParams::Slider::Contrast, 30}).empty());

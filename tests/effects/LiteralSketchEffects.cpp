@@ -209,6 +209,36 @@ void bitmapDilate(TBitmap32& picture, int direction) {
         }
 }
 
+TBitmap32 fromRows(const std::vector<std::string>& rows) {
+    TBitmap32 out(int(rows[0].size()), int(rows.size()));
+    for (int y = 0; y < out.height(); ++y)
+        for (int x = 0; x < out.width(); ++x) {
+            const char c = rows[std::size_t(y)][std::size_t(x)];
+            out.setPixel(x, y,
+                         c == '#'   ? makePixel(0, 0, 0, 255)
+                         : c == 'o' ? CutoutColor
+                                    : makePixel(255, 255, 255, 255));
+        }
+    return out;
+}
+
+std::vector<std::string> toRows(const TBitmap32& picture, bool anyAlpha) {
+    const std::uint32_t mask = anyAlpha ? 0x00ffffffu : 0xffffffffu;
+    std::vector<std::string> rows;
+    for (int y = 0; y < picture.height(); ++y) {
+        std::string row;
+        for (int x = 0; x < picture.width(); ++x) {
+            const std::uint32_t p = picture.pixel(x, y);
+            row += p == CutoutColor                                 ? 'o'
+                   : (p & mask) == (makePixel(0, 0, 0, 255) & mask) ? '#'
+                   : (p & mask) == (0xffffffffu & mask)             ? '.'
+                                                                    : '?';
+        }
+        rows.push_back(row);
+    }
+    return rows;
+}
+
 std::string difference(const TBitmap32& actual, const TBitmap32& expected) {
     std::ostringstream out;
     if (actual.width() != expected.width() || actual.height() != expected.height()) {

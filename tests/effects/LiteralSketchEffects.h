@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace quill::literal {
 
@@ -37,6 +38,11 @@ inline constexpr Size kOddSizes[] = {{1, 1}, {1, 5}, {5, 1}, {2, 2},   {2, 3},  
 inline std::string name(Size s) {
     return std::to_string(s.width) + "x" + std::to_string(s.height);
 }
+
+// Small pictures drawn as rows of characters: '#' black, '.' white, 'o' CutoutColor,
+// '?' anything else. Black and white are opaque, or of any alpha when anyAlpha is set.
+TBitmap32 fromRows(const std::vector<std::string>& rows);
+std::vector<std::string> toRows(const TBitmap32& picture, bool anyAlpha = false);
 
 // "" when the pictures are equal, else where they first differ.
 std::string difference(const TBitmap32& actual, const TBitmap32& expected);

@@ -13,30 +13,8 @@ namespace {
 constexpr std::uint32_t kBlack = makePixel(0, 0, 0, 255);
 constexpr std::uint32_t kWhite = makePixel(255, 255, 255, 255);
 
-// '#' black, '.' white, 'o' CutoutColor.
-std::vector<std::string> toRows(const TBitmap32& picture) {
-    std::vector<std::string> rows;
-    for (int y = 0; y < picture.height(); ++y) {
-        std::string row;
-        for (int x = 0; x < picture.width(); ++x) {
-            const std::uint32_t p = picture.pixel(x, y);
-            row += p == kBlack ? '#' : p == kWhite ? '.' : p == CutoutColor ? 'o' : '?';
-        }
-        rows.push_back(row);
-    }
-    return rows;
-}
-
-TBitmap32 fromRows(const std::vector<std::string>& rows) {
-    TBitmap32 out(int(rows[0].size()), int(rows.size()));
-    for (int y = 0; y < out.height(); ++y)
-        for (int x = 0; x < out.width(); ++x)
-            out.setPixel(x, y,
-                         rows[y][x] == '#'   ? kBlack
-                         : rows[y][x] == 'o' ? CutoutColor
-                                             : kWhite);
-    return out;
-}
+using literal::fromRows;
+using literal::toRows;
 
 TEST(PenAndInk, PassesEqualPlainLoops) {
     unsigned seed = 300;
