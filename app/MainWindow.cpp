@@ -688,7 +688,7 @@ void TMyPicture::layOutWindow()
                                   buttonPlace(m_tbLayerShow), buttonPlace(m_tbAlbumShow));
     // Upper bounds only, so the widths never hold the window from being made smaller.
     m_toolBar->setMaximumWidth(std::max(0, reply.toolBarWidth));
-    m_rightGroup->setMaximumWidth(std::max(m_rightGroup->minimumWidth(), reply.rightGroupWidth));
+    m_rightGroup->setMaximumWidth(std::max(0, reply.rightGroupWidth));
     placeCanvas(reply.canvas);
     // The status line keeps its left; it sits at the bottom of the client area, below the
     // photo effects panel that floats over the window's lower part.
