@@ -7,6 +7,10 @@
 #include <cstring>
 #include <utility>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 
 namespace quill {
 
@@ -183,6 +187,65 @@ bool rowOpaque(const std::uint32_t* row, int n) {
     return (all >> 24) == 255u;
 }
 
+// Copies n pixels from source to dest while they are all opaque. Returns true when the
+// whole run was opaque and copied; false as soon as a cache line of the source holds a
+// see-through pixel (some of the run may have been copied by then).
+bool copyIfOpaqueTail(std::uint32_t* dest, const std::uint32_t* source, int k, int n) {
+    std::uint32_t all = 0xffffffffu;
+    for (; k < n; ++k) {
+        all &= source[k];
+        dest[k] = source[k];
+    }
+    return (all >> 24) == 255u;
+}
+
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) bool copyIfOpaqueAvx2(std::uint32_t* dest,
+                                                      const std::uint32_t* source, int n) {
+    const __m256i alpha = _mm256_set1_epi32(int(0xff000000u));
+    int k = 0;
+    for (; k + 16 <= n; k += 16) {
+        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + k));
+        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + k + 8));
+        const __m256i all = _mm256_and_si256(_mm256_and_si256(a, b), alpha);
+        if (!_mm256_testc_si256(all, alpha))
+            return false;
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dest + k), a);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dest + k + 8), b);
+    }
+    return copyIfOpaqueTail(dest, source, k, n);
+}
+
+bool copyIfOpaqueSse2(std::uint32_t* dest, const std::uint32_t* source, int n) {
+    const __m128i alpha = _mm_set1_epi32(int(0xff000000u));
+    int k = 0;
+    for (; k + 16 <= n; k += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + k));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + k + 4));
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + k + 8));
+        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + k + 12));
+        const __m128i all = _mm_and_si128(_mm_and_si128(a, b), _mm_and_si128(c, d));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(all, alpha), alpha)) != 0xffff)
+            return false;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + k), a);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + k + 4), b);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + k + 8), c);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + k + 12), d);
+    }
+    return copyIfOpaqueTail(dest, source, k, n);
+}
+
+const bool kHasAvx2 = __builtin_cpu_supports("avx2");
+
+bool copyIfOpaque(std::uint32_t* dest, const std::uint32_t* source, int n) {
+    return kHasAvx2 ? copyIfOpaqueAvx2(dest, source, n) : copyIfOpaqueSse2(dest, source, n);
+}
+#else
+bool copyIfOpaque(std::uint32_t* dest, const std::uint32_t* source, int n) {
+    return copyIfOpaqueTail(dest, source, 0, n);
+}
+#endif
+
 // Draws row y of the picture placed at (px, py) onto dest row y, columns [left, right).
 void blendLayerRow(const TBitmap32& pic, int px, int py, std::uint32_t* destRow, int y, int left,
                    int right) {
@@ -197,12 +260,114 @@ void blendLayerRow(const TBitmap32& pic, int px, int py, std::uint32_t* destRow,
 
 } // namespace
 
+// Composes rows of the scene picture, a span of columns at a time, from the top down:
+// where the topmost layer reaching a span is opaque there, the span is a copy of that
+// layer (BlendPixel with source alpha 255 writes the source whatever lies under it) and
+// nothing below it is read. A layer reaching only part of a span splits it at its
+// edges; a see-through layer is blended over what lies below it. One composer serves
+// one band of rows on one thread.
+class Scene::RowComposer {
+  public:
+    RowComposer(const Scene& scene, const std::vector<Point>& places, TBitmap32& target)
+        : m_scene(scene), m_places(places), m_target(target) {}
+
+    // Writes columns [a, b) of row y; returns true when the row is known to be opaque
+    // there.
+    bool row(int y, int a, int b) {
+        // The pieces of pictures the last row read start a few rows further down in the
+        // same places: asking for them now lets the memory fetch them while this row is
+        // composed (each piece's first line would otherwise stall a row of its own).
+        for (const Piece& piece : m_reads)
+            if (y + kPrefetchRows < piece.bottom)
+                __builtin_prefetch(piece.start + std::ptrdiff_t(kPrefetchRows) * piece.stride);
+        m_reads.clear();
+        return span(y, a, b, m_scene.LayerCount(), 0);
+    }
+
+  private:
+    // Past this many nested spans (a pile of see-through or staggered layers) the span
+    // is drawn bottom up, every layer in turn.
+    static constexpr int kMaxDepth = 256;
+    static constexpr int kPrefetchRows = 4;
+
+    struct Piece {
+        const std::uint32_t* start; // first pixel read in this row
+        std::ptrdiff_t stride;      // pixels from one row of its picture to the next
+        int bottom;                 // the scene row below the picture's last row
+    };
+
+    const std::uint32_t* read(const TBitmap32& pic, int px, int py, int y, int a) {
+        const std::uint32_t* start = pic.row32(y - py) + (a - px);
+        m_reads.push_back({start, std::ptrdiff_t(pic.width()), int(std::min<std::int64_t>(
+                                                                  std::int64_t(py) + pic.height(), 1 << 30))});
+        return start;
+    }
+
+    // Writes columns [a, b) of row y from the background and layers 1..top. Returns
+    // true when the span is known to be opaque (then later layers may take the blend
+    // for opaque destinations).
+    bool span(int y, int a, int b, int top, int depth) {
+        std::uint32_t* dest = m_target.row32(y);
+        if (depth > kMaxDepth)
+            return layered(y, a, b, top);
+        for (int i = top; i >= 1; --i) {
+            const LayerSlot& slot = m_scene.layer(i);
+            const TBitmap32& pic = slot.ForeWork;
+            const Point p = m_places[std::size_t(i)];
+            if (!slot.visible || y < p.y || std::int64_t(y) - p.y >= pic.height())
+                continue;
+            const int la = std::max(a, p.x);
+            const int lb = int(std::min<std::int64_t>(b, std::int64_t(p.x) + pic.width()));
+            if (la >= lb)
+                continue;
+            if (la > a || lb < b) {
+                // Every layer above i misses [a, b); i misses what lies beside [la, lb).
+                const bool before = la > a ? span(y, a, la, i - 1, depth + 1) : true;
+                const bool inside = span(y, la, lb, i, depth + 1);
+                const bool after = lb < b ? span(y, lb, b, i - 1, depth + 1) : true;
+                return before && inside && after;
+            }
+            const std::uint32_t* source = read(pic, p.x, p.y, y, a);
+            if (copyIfOpaque(dest + a, source, b - a))
+                return true;
+            const bool opaque = span(y, a, b, i - 1, depth + 1);
+            if (opaque)
+                blendRowOverOpaque(dest + a, source, b - a);
+            else
+                pic.DrawOntoClipped(p.x, p.y, m_target, a, y, b, y + 1);
+            return opaque;
+        }
+        std::memcpy(dest + a, read(m_scene.BackWork, 0, 0, y, a), std::size_t(b - a) * 4);
+        return rowOpaque(dest + a, b - a);
+    }
+
+    bool layered(int y, int a, int b, int top) const {
+        std::uint32_t* dest = m_target.row32(y);
+        std::memcpy(dest + a, m_scene.BackWork.row32(y) + a, std::size_t(b - a) * 4);
+        const bool opaque = rowOpaque(dest + a, b - a);
+        for (int i = 1; i <= top; ++i) {
+            const LayerSlot& slot = m_scene.layer(i);
+            if (!slot.visible)
+                continue;
+            const Point p = m_places[std::size_t(i)];
+            if (opaque)
+                blendLayerRow(slot.ForeWork, p.x, p.y, dest, y, a, b);
+            else
+                slot.ForeWork.DrawOntoClipped(p.x, p.y, m_target, a, y, b, y + 1);
+        }
+        return opaque;
+    }
+
+    const Scene& m_scene;
+    const std::vector<Point>& m_places;
+    TBitmap32& m_target;
+    std::vector<Piece> m_reads; // what the last row read, for the prefetch
+};
+
 void Scene::composeRows(const Rect& r) {
-    // Row chunks of about 32K pixels, each finished (background, every layer, the frame)
-    // before the next, so a chunk's rows stay in cache between the passes; the chunks run
-    // in parallel bands. A row whose background is opaque (every row of a background
-    // set by SetBackgroundPicture) stays opaque under every layer and takes the
-    // branch-free blend; any other row goes through DrawOntoClipped.
+    // Row chunks of about 32K pixels, each finished (every layer, the frame) before the
+    // next, so a chunk's rows stay in cache between the passes; the chunks run in
+    // parallel bands.
     const int chunkRows = std::max(1, 32768 / std::max(1, r.width));
     const int chunks = (r.height + chunkRows - 1) / chunkRows;
     std::vector<Point> places(std::size_t(LayerCount()) + 1);
@@ -210,48 +375,25 @@ void Scene::composeRows(const Rect& r) {
         if (layer(i).visible)
             places[std::size_t(i)] = layerPosition(i);
     const TBitmap32* frame = FramePicture && !FramePicture->empty() ? &*FramePicture : nullptr;
+    const bool wholeRows = r.left == 0 && r.width == m_scene.width();
     const std::size_t work = std::size_t(r.width) * std::size_t(chunkRows);
     parallelRows(chunks, work, [&](int begin, int end) {
+        RowComposer composer(*this, places, m_scene);
         for (int c = begin; c < end; ++c) {
             const int top = r.top + c * chunkRows;
             const int bottom = std::min(r.bottom(), top + chunkRows);
             for (int y = top; y < bottom; ++y) {
-                std::uint32_t* dest = m_scene.row32(y);
-                // The topmost layer whose row is opaque across the whole segment hides
-                // everything under it: BlendPixel with source alpha 255 writes the source
-                // whatever the destination, so drawing starts with a copy of that row.
-                int first = 0;
-                for (int i = LayerCount(); i >= 1 && first == 0; --i) {
-                    const TBitmap32& pic = layer(i).ForeWork;
-                    const Point p = places[std::size_t(i)];
-                    if (!layer(i).visible || y < p.y || y - p.y >= pic.height() || p.x > r.left ||
-                        std::int64_t(p.x) + pic.width() < r.right())
-                        continue;
-                    if (rowOpaque(pic.row32(y - p.y) + (r.left - p.x), r.width))
-                        first = i;
-                }
-                const std::uint32_t* base =
-                    first == 0 ? BackWork.row32(y) + r.left
-                               : layer(first).ForeWork.row32(y - places[std::size_t(first)].y) +
-                                     (r.left - places[std::size_t(first)].x);
-                std::memcpy(dest + r.left, base, std::size_t(r.width) * 4);
-                const bool opaque = first > 0 || rowOpaque(dest + r.left, r.width);
-                for (int i = first + 1; i <= LayerCount(); ++i) {
-                    if (!layer(i).visible)
-                        continue;
-                    const Point p = places[std::size_t(i)];
-                    if (opaque)
-                        blendLayerRow(layer(i).ForeWork, p.x, p.y, dest, y, r.left, r.right());
-                    else
-                        layer(i).ForeWork.DrawOntoClipped(p.x, p.y, m_scene, r.left, y, r.right(),
-                                                          y + 1);
-                }
+                const bool opaque = composer.row(y, r.left, r.right());
                 if (frame) {
                     if (opaque)
-                        blendLayerRow(*frame, 0, 0, dest, y, r.left, r.right());
+                        blendLayerRow(*frame, 0, 0, m_scene.row32(y), y, r.left, r.right());
                     else
                         frame->DrawOntoClipped(0, 0, m_scene, r.left, y, r.right(), y + 1);
                 }
+                // Every row is composed over its whole width at least once (ComposeScene);
+                // a row stays known opaque while each of its recomposed spans is.
+                std::uint8_t& known = m_rowOpaque[std::size_t(y)];
+                known = (wholeRows || known) && opaque;
             }
         }
     });
@@ -260,8 +402,18 @@ void Scene::composeRows(const Rect& r) {
 void Scene::ComposeScene() {
     if (m_scene.width() != BackWork.width() || m_scene.height() != BackWork.height())
         m_scene = TBitmap32::uninitialized(BackWork.width(), BackWork.height());
+    m_rowOpaque.resize(std::size_t(std::max(0, m_scene.height())));
     if (!m_scene.empty())
         composeRows({0, 0, m_scene.width(), m_scene.height()});
+}
+
+bool Scene::rowsOpaque(int top, int bottom) const {
+    top = std::max(top, 0);
+    bottom = std::min(bottom, int(m_rowOpaque.size()));
+    for (int y = top; y < bottom; ++y)
+        if (!m_rowOpaque[std::size_t(y)])
+            return false;
+    return true;
 }
 
 Rect Scene::composeRegion(const Rect& region) {

@@ -113,6 +113,10 @@ class Scene {
 
     // The composed scene picture (what the canvas shows).
     const TBitmap32& scenePicture() const { return m_scene; }
+    // True when rows [top, bottom) of the scene picture are known to be opaque (every
+    // alpha 255), as they are wherever the background is; then the picture may be shown
+    // without its alpha. False may also mean "not known".
+    bool rowsOpaque(int top, int bottom) const;
 
     void setMaskSource(MaskSource source) { m_maskSource = std::move(source); }
     const MaskSource& maskSource() const { return m_maskSource; }
@@ -152,10 +156,12 @@ class Scene {
     void updateImageSize();
 
   private:
+    class RowComposer;
     void composeRows(const Rect& r);
 
     std::vector<LayerSlot> m_layers; // [0] = dummy
     TBitmap32 m_scene;
+    std::vector<std::uint8_t> m_rowOpaque; // per row of m_scene: known opaque
     MaskSource m_maskSource;
 };
 

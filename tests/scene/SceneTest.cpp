@@ -448,6 +448,75 @@ TEST_F(SceneFixture, RegionRecompositionAfterAMoveEqualsFullComposition) {
     }
 }
 
+// Staggered piles of layers over a scene wider than the copy blocks: opaque layers, one
+// see-through pixel far into an otherwise opaque row, wholly see-through layers, hidden
+// layers, places beyond every edge, a background with see-through rows. Every full and
+// region composition equals the literal one, and the rows said to be opaque are.
+TEST(ComposeSpans, StaggeredLayersEqualTheLiteralComposition) {
+    std::mt19937 rng(2024);
+    auto pick = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    for (int round = 0; round < 12; ++round) {
+        Scene scene;
+        TBitmap32 background = randomPicture(230, 40, 500 + unsigned(round));
+        scene.SetBackgroundPicture(background);
+        if (round % 3 == 0)
+            for (int x = 0; x < 230; x += 7)
+                scene.BackWork.setPixel(x, 5 + round, makePixel(1, 2, 3, std::uint32_t(x % 255)));
+        const int layers = pick(1, 9);
+        for (int k = 0; k < layers; ++k) {
+            const int kind = pick(0, 3);
+            TBitmap32 pic = randomPicture(pick(1, 260), pick(1, 45), rng(), kind == 3);
+            if (kind == 1) // opaque but for one pixel past the first copy block
+                pic.setPixel(std::min(pic.width() - 1, 100), pic.height() / 2, makePixel(4, 5, 6, 30));
+            const int i = scene.AddForegroundLayer(pic);
+            scene.layer(i).ForeWork = pic;
+            scene.layer(i).handle.left = pick(-60, 220);
+            scene.layer(i).handle.top = pick(-20, 35);
+            scene.layer(i).visible = kind != 2 || pick(0, 1) == 1;
+        }
+        if (round % 4 == 1)
+            scene.FramePicture = randomPicture(230, 40, 900 + unsigned(round), true);
+        scene.ComposeScene();
+        const TBitmap32 literal = referenceCompose(scene);
+        ASSERT_TRUE(scene.scenePicture() == literal) << "round " << round;
+        for (int y = 0; y < 40; ++y) {
+            bool opaque = true;
+            for (int x = 0; x < 230; ++x)
+                opaque = opaque && pixelAlpha(literal.pixel(x, y)) == 255;
+            EXPECT_TRUE(!scene.rowsOpaque(y, y + 1) || opaque) << "round " << round << " row " << y;
+            // Over an opaque background every row is known to be opaque.
+            EXPECT_TRUE(round % 3 == 0 || scene.rowsOpaque(y, y + 1)) << "round " << round << " row " << y;
+        }
+        for (int move = 0; move < 6; ++move) {
+            const int i = pick(1, layers);
+            const Rect before = scene.layerSceneRect(i);
+            scene.layer(i).handle.left += pick(-30, 30);
+            scene.layer(i).handle.top += pick(-10, 10);
+            scene.composeRegion(before.united(scene.layerSceneRect(i)));
+            ASSERT_TRUE(scene.scenePicture() == referenceCompose(scene))
+                << "round " << round << " move " << move;
+        }
+    }
+}
+
+// A pile deeper than the span walk's nesting limit: three hundred see-through layers
+// over one another, each reaching one column further than the one below.
+TEST(ComposeSpans, DeepPilesOfSeeThroughLayersEqualTheLiteralComposition) {
+    Scene scene;
+    scene.SetBackgroundPicture(randomPicture(320, 3, 7));
+    for (int k = 0; k < 300; ++k) {
+        TBitmap32 pic(4 + k, 3, makePixel(k % 256, 40, 200 - k % 200, 3 + k % 5));
+        if (k % 50 == 0)
+            pic.fill(makePixel(9, k % 256, 9, 255));
+        const int i = scene.AddForegroundLayer(pic);
+        scene.layer(i).ForeWork = pic;
+        scene.layer(i).handle.left = k % 2 == 0 ? 0 : 1;
+    }
+    scene.ComposeScene();
+    EXPECT_TRUE(scene.scenePicture() == referenceCompose(scene));
+    EXPECT_TRUE(scene.rowsOpaque(0, 3));
+}
+
 } // namespace
 } // namespace quill
 
