@@ -18,6 +18,16 @@ inline QImage imageView(const TBitmap32& picture)
                   qsizetype(picture.strideBytes()), QImage::Format_ARGB32);
 }
 
+// The same view without the alpha channel (QImage::Format_RGB32), for a picture whose
+// every alpha is 255: Qt then copies its rows to the screen instead of blending them.
+inline QImage opaqueImageView(const TBitmap32& picture)
+{
+    if (picture.empty())
+        return QImage();
+    return QImage(reinterpret_cast<const uchar*>(picture.bits()), picture.width(), picture.height(),
+                  qsizetype(picture.strideBytes()), QImage::Format_RGB32);
+}
+
 static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN, "the pixel view assumes a little-endian machine");
 
 } // namespace quill::app

@@ -1,6 +1,6 @@
 #include "app/SceneCanvas.h"
 
-#include "app/BitmapView.h"
+#include "app/ScenePaint.h"
 
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -147,7 +147,6 @@ void SceneImage::paintEvent(QPaintEvent* event)
     QPainter painter(this);
     const QRect exposed = event->rect();
     const Scene& scene = m_model.scene();
-    const TBitmap32& picture = scene.scenePicture();
     const QRect image = toQRect(scene.imgbg);
 
     // Whatever the scene image does not cover shows the canvas colour.
@@ -155,25 +154,7 @@ void SceneImage::paintEvent(QPaintEvent* event)
     for (const QRect& r : outside)
         painter.fillRect(r, palette().color(QPalette::Dark));
 
-    if (!picture.empty() && !image.isEmpty() && exposed.intersects(image)) {
-        const double sx = double(image.width()) / picture.width();
-        const double sy = double(image.height()) / picture.height();
-        // Only the scene pixels under the exposed area are drawn; the painter's scale
-        // shows them at the zoom without resampling the picture.
-        const QRect wanted = exposed.intersected(image);
-        const int x0 = std::clamp(int(std::floor(wanted.left() / sx)), 0, picture.width());
-        const int y0 = std::clamp(int(std::floor(wanted.top() / sy)), 0, picture.height());
-        const int x1 = std::clamp(int(std::ceil((wanted.right() + 1) / sx)), 0, picture.width());
-        const int y1 = std::clamp(int(std::ceil((wanted.bottom() + 1) / sy)), 0, picture.height());
-        if (x1 > x0 && y1 > y0) {
-            painter.save();
-            painter.setClipRect(wanted);
-            painter.setCompositionMode(QPainter::CompositionMode_Source);
-            painter.scale(sx, sy);
-            painter.drawImage(QPointF(x0, y0), imageView(picture), QRectF(x0, y0, x1 - x0, y1 - y0));
-            painter.restore();
-        }
-    }
+    paintScenePicture(painter, scene, exposed);
 
     for (int i = 1; i <= scene.LayerCount(); ++i) {
         const LayerSlot& slot = scene.layer(i);
