@@ -1,19 +1,17 @@
 #include "cli/SceneFile.h"
 
+#include "CliTestSupport.h"
+
 #include "decor/MaskLibrary.h"
 #include "decor/Rotation.h"
 #include "effects/Brume.h"
-#include "imaging/PictureFile.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 
 namespace quill {
 namespace {
-
-namespace fs = std::filesystem;
 
 SceneFileResult parse(const std::string& text) { return parseSceneText(text, "/scenes", "scene.json"); }
 
@@ -85,24 +83,9 @@ TEST(SceneFile, ReadsEveryKeyAndResolvesPathsFromTheSceneFolder)
     EXPECT_EQ(s.frameFile, "/scenes/frame/f3.jpg");
 }
 
-class Compose : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        char tmpl[] = "/tmp/quill-scene-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        m_dir = tmpl;
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
-
-    std::string save(const std::string& name, const TBitmap32& picture)
-    {
-        std::string p = (m_dir / name).string();
-        EXPECT_TRUE(SavePicture(picture, p, PictureFormat::Png).ok);
-        return p;
-    }
-
-    fs::path m_dir;
+// Scenes composed from files in a scratch folder, with no mask library.
+class Compose : public clitest::ScratchFolder {
+  protected:
     MaskLibrary m_masks;
 };
 
@@ -172,10 +155,7 @@ TEST_F(Compose, RotatedLayerMovesByItsGrowth)
 
 TEST_F(Compose, BrumeLayersShareOneGeneratorStartingAtZero)
 {
-    TBitmap32 picture(9, 7);
-    for (int y = 0; y < 7; ++y)
-        for (int x = 0; x < 9; ++x)
-            picture.setPixel(x, y, makePixel(x * 25, y * 30, 7 * x + y));
+    const TBitmap32 picture = clitest::sample(9, 7);
     SceneSpec spec;
     spec.backgroundWidth = 9;
     spec.backgroundHeight = 14;
@@ -201,7 +181,7 @@ TEST_F(Compose, UnreadableFilesAreNamed)
 {
     SceneSpec spec;
     SceneLayerSpec layer;
-    layer.file = (m_dir / "missing.jpg").string();
+    layer.file = path("missing.jpg");
     spec.layers.push_back(layer);
     ComposeResult r = composeScene(spec, m_masks);
     EXPECT_EQ(r.exitCode, 2);
