@@ -1,13 +1,16 @@
 #include "collections/AlbumFile.h"
 
+#include "TempFolder.h"
+
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
+#include <random>
 
 namespace quill {
 namespace {
+
+using quill::testing::TempFolder;
 
 void putLe32(std::vector<std::uint8_t>& v, std::uint32_t x)
 {
@@ -66,11 +69,6 @@ TEST(AlbumReader, WalksBackFromTheCount)
         EXPECT_TRUE(index.ok()) << index.error;
         EXPECT_EQ(index.scenes, c.scenes);
     }
-    const auto two = album(491008, {fakeJpeg(10000, 1), fakeJpeg(20000, 2)});
-    ASSERT_EQ(two.size(), 521020u);
-    EXPECT_EQ(le32At(two, 501008), 10004u);
-    EXPECT_EQ(le32At(two, 521012), 20004u);
-    EXPECT_EQ(le32At(two, 521016), 2u);
 }
 
 TEST(AlbumReader, RefusesDamagedAlbums)
@@ -133,86 +131,66 @@ TEST(AlbumReader, RefusesDamagedAlbums)
     }
 }
 
-class AlbumFiles : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        dir = std::filesystem::temp_directory_path() /
-              ("quill_album_" + std::to_string(::getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir); }
-    std::string path(const std::string& name) const { return (dir / name).string(); }
-    void write(const std::string& name, const std::vector<std::uint8_t>& bytes) const
-    {
-        std::ofstream(path(name), std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    }
-    static std::vector<std::uint8_t> read(const std::string& p)
-    {
-        std::ifstream in(p, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
-    std::filesystem::path dir;
-};
-
-TEST_F(AlbumFiles, FileReaderMatchesByteReader)
+TEST(AlbumFiles, FileReaderMatchesByteReader)
 {
+    TempFolder dir;
     const auto bytes = album(333, {fakeJpeg(40, 1), fakeJpeg(9, 2), fakeJpeg(70, 3)});
-    write("a.exe", bytes);
-    AlbumIndex fromFile = readAlbumIndex(path("a.exe"));
-    AlbumIndex fromBytes = readAlbumIndex(bytes, path("a.exe"));
+    dir.write("a.exe", bytes);
+    AlbumIndex fromFile = readAlbumIndex(dir.path("a.exe"));
+    AlbumIndex fromBytes = readAlbumIndex(bytes, dir.path("a.exe"));
     ASSERT_TRUE(fromFile.ok()) << fromFile.error;
     EXPECT_EQ(fromFile.scenes, fromBytes.scenes);
     std::vector<std::uint8_t> scene;
-    ASSERT_TRUE(readFileRange(path("a.exe"), fromFile.scenes[1].offset, fromFile.scenes[1].length, scene));
+    ASSERT_TRUE(readFileRange(dir.path("a.exe"), fromFile.scenes[1].offset, fromFile.scenes[1].length, scene));
     EXPECT_EQ(scene, fakeJpeg(9, 2));
 
     auto damaged = bytes;
     damaged[damaged.size() - 4] = 0xFF;
-    write("b.exe", damaged);
-    AlbumIndex bad = readAlbumIndex(path("b.exe"));
-    EXPECT_EQ(bad.error, path("b.exe") + " is not a valid album: the scene count 255 does not fit in a file of 468 bytes");
+    dir.write("b.exe", damaged);
+    AlbumIndex bad = readAlbumIndex(dir.path("b.exe"));
+    EXPECT_EQ(bad.error, dir.path("b.exe") + " is not a valid album: the scene count 255 does not fit in a file of 468 bytes");
 
-    AlbumIndex missing = readAlbumIndex(path("none.exe"));
-    EXPECT_EQ(missing.error, path("none.exe") + " cannot be opened: No such file or directory");
+    AlbumIndex missing = readAlbumIndex(dir.path("none.exe"));
+    EXPECT_EQ(missing.error, dir.path("none.exe") + " cannot be opened: No such file or directory");
 }
 
-TEST_F(AlbumFiles, ReadingARangePastTheEndFails)
+TEST(AlbumFiles, ReadingARangePastTheEndFails)
 {
-    write("s", {1, 2, 3, 4, 5});
+    TempFolder dir;
+    dir.write("s", {1, 2, 3, 4, 5});
     std::vector<std::uint8_t> out;
     std::string error;
-    EXPECT_TRUE(readFileRange(path("s"), 1, 4, out, &error));
+    EXPECT_TRUE(readFileRange(dir.path("s"), 1, 4, out, &error));
     EXPECT_EQ(out, (std::vector<std::uint8_t>{2, 3, 4, 5}));
-    EXPECT_FALSE(readFileRange(path("s"), 2, 4, out, &error));
-    EXPECT_EQ(error, path("s") + ": the file ends before byte 6");
+    EXPECT_FALSE(readFileRange(dir.path("s"), 2, 4, out, &error));
+    EXPECT_EQ(error, dir.path("s") + ": the file ends before byte 6");
 }
 
-TEST_F(AlbumFiles, ElfImageEndOfTheTestProgramIsItsSize)
+TEST(AlbumFiles, ElfImageEndOfTheTestProgramIsItsSize)
 {
+    TempFolder dir;
     const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
     EXPECT_EQ(elfImageEnd(self), std::filesystem::file_size(self));
-    write("not-elf", std::vector<std::uint8_t>(100, 'x'));
-    EXPECT_EQ(elfImageEnd(path("not-elf")), 0u);
+    dir.write("not-elf", std::vector<std::uint8_t>(100, 'x'));
+    EXPECT_EQ(elfImageEnd(dir.path("not-elf")), 0u);
     // An album made from the program is longer than the image its headers describe.
-    auto bytes = read(self);
+    auto bytes = TempFolder::read(self);
     const auto withAlbum = album(0, {fakeJpeg(30, 1)});
     bytes.insert(bytes.end(), withAlbum.begin(), withAlbum.end());
-    write("album.exe", bytes);
-    EXPECT_EQ(elfImageEnd(path("album.exe")), std::filesystem::file_size(self));
+    dir.write("album.exe", bytes);
+    EXPECT_EQ(elfImageEnd(dir.path("album.exe")), std::filesystem::file_size(self));
 }
 
-TEST_F(AlbumFiles, WriterStreamsScenesAfterThePlayer)
+TEST(AlbumFiles, WriterStreamsScenesAfterThePlayer)
 {
+    TempFolder dir;
     const std::vector<std::uint8_t> player(491008, 0x5A);
-    write("1.jpg", fakeJpeg(10000, 1));
-    write("2.jpg", fakeJpeg(20000, 2));
-    AlbumWriteResult r = writeAlbumFile(path("2.exe"), player, {path("1.jpg"), path("2.jpg")});
+    dir.write("1.jpg", fakeJpeg(10000, 1));
+    dir.write("2.jpg", fakeJpeg(20000, 2));
+    AlbumWriteResult r = writeAlbumFile(dir.path("2.exe"), player, {dir.path("1.jpg"), dir.path("2.jpg")});
     ASSERT_TRUE(r.ok) << r.message;
     EXPECT_TRUE(r.message.empty());
-    const auto bytes = read(path("2.exe"));
+    const auto bytes = TempFolder::read(dir.path("2.exe"));
     auto expected = album(491008, {fakeJpeg(10000, 1), fakeJpeg(20000, 2)});
     std::fill(expected.begin(), expected.begin() + 491008, 0x5A);
     EXPECT_EQ(bytes, expected);
@@ -220,35 +198,37 @@ TEST_F(AlbumFiles, WriterStreamsScenesAfterThePlayer)
     EXPECT_EQ(le32At(bytes, 501008), 10004u);
     EXPECT_EQ(le32At(bytes, 521012), 20004u);
     EXPECT_EQ(le32At(bytes, 521016), 2u);
-    AlbumIndex index = readAlbumIndex(path("2.exe"));
+    AlbumIndex index = readAlbumIndex(dir.path("2.exe"));
     EXPECT_EQ(index.scenes, (std::vector<AlbumScene>{{491008, 10000}, {501012, 20000}}));
-    const auto perms = std::filesystem::status(path("2.exe")).permissions();
+    const auto perms = std::filesystem::status(dir.path("2.exe")).permissions();
     EXPECT_NE(perms & std::filesystem::perms::owner_exec, std::filesystem::perms::none);
 
     // Making it again replaces the file instead of appending to it.
-    r = writeAlbumFile(path("2.exe"), player, {path("2.jpg"), path("1.jpg")});
+    r = writeAlbumFile(dir.path("2.exe"), player, {dir.path("2.jpg"), dir.path("1.jpg")});
     ASSERT_TRUE(r.ok);
-    EXPECT_EQ(std::filesystem::file_size(path("2.exe")), 521020u);
-    EXPECT_EQ(le32At(read(path("2.exe")), 491008 + 20000), 20004u);
+    EXPECT_EQ(std::filesystem::file_size(dir.path("2.exe")), 521020u);
+    EXPECT_EQ(le32At(TempFolder::read(dir.path("2.exe")), 491008 + 20000), 20004u);
 }
 
-TEST_F(AlbumFiles, SingleSceneEndsWithLengthThenOne)
+TEST(AlbumFiles, SingleSceneEndsWithLengthThenOne)
 {
+    TempFolder dir;
     const std::vector<std::uint8_t> player{1, 2, 3};
-    AlbumWriteResult r = writeAlbumFromJpegs(path("1.exe"), player, {fakeJpeg(12, 4)});
+    AlbumWriteResult r = writeAlbumFromJpegs(dir.path("1.exe"), player, {fakeJpeg(12, 4)});
     ASSERT_TRUE(r.ok);
-    const auto bytes = read(path("1.exe"));
+    const auto bytes = TempFolder::read(dir.path("1.exe"));
     ASSERT_EQ(bytes.size(), 3u + 12 + 8);
     EXPECT_EQ(le32At(bytes, 15), 16u);
     EXPECT_EQ(le32At(bytes, 19), 1u);
     EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 3), player);
 }
 
-TEST_F(AlbumFiles, FailureLeavesNoAlbumAndNamesTheFile)
+TEST(AlbumFiles, FailureLeavesNoAlbumAndNamesTheFile)
 {
+    TempFolder dir;
     const std::vector<std::uint8_t> player(64, 0x11);
-    write("1.jpg", fakeJpeg(100, 1));
-    write("3.exe", {'o', 'l', 'd'});
+    dir.write("1.jpg", fakeJpeg(100, 1));
+    dir.write("3.exe", {'o', 'l', 'd'});
     struct Case {
         const char* what;
         std::string album;
@@ -257,10 +237,10 @@ TEST_F(AlbumFiles, FailureLeavesNoAlbumAndNamesTheFile)
         std::string message;
     };
     const Case cases[] = {
-        {"missing scene", path("3.exe"), player, {path("1.jpg"), path("2.jpg")},
-         path("2.jpg") + ": No such file or directory"},
-        {"no player", path("3.exe"), {}, {path("1.jpg")}, kNoPlayerMessage},
-        {"missing folder", path("nowhere/3.exe"), player, {path("1.jpg")}, ""},
+        {"missing scene", dir.path("3.exe"), player, {dir.path("1.jpg"), dir.path("2.jpg")},
+         dir.path("2.jpg") + ": No such file or directory"},
+        {"no player", dir.path("3.exe"), {}, {dir.path("1.jpg")}, kNoPlayerMessage},
+        {"missing folder", dir.path("nowhere/3.exe"), player, {dir.path("1.jpg")}, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -272,25 +252,14 @@ TEST_F(AlbumFiles, FailureLeavesNoAlbumAndNamesTheFile)
             EXPECT_NE(r.message.find(c.album), std::string::npos) << r.message;
         }
         // The older album keeps its bytes and nothing else is left in the folder.
-        EXPECT_EQ(read(path("3.exe")), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
-        std::size_t files = 0;
-        for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir))
-            ++files;
-        EXPECT_EQ(files, 2u);
+        EXPECT_EQ(TempFolder::read(dir.path("3.exe")), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
+        EXPECT_EQ(dir.names(), (std::set<std::string>{"1.jpg", "3.exe"}));
     }
 }
 
-} // namespace
-} // namespace quill
-
-#include "TempFolder.h"
-
-namespace quill {
-namespace {
-
 TEST(AlbumExtract, WritesEachSceneUnchanged)
 {
-    quill::testing::TempFolder dir;
+    TempFolder dir;
     const std::vector<std::vector<std::uint8_t>> jpegs = {fakeJpeg(30, 1), fakeJpeg(45, 2), fakeJpeg(8, 3)};
     ASSERT_TRUE(writeAlbumFromJpegs(dir.path("a.exe"), std::vector<std::uint8_t>(77, 9), jpegs).ok);
     std::filesystem::create_directory(dir.path("out"));
@@ -299,10 +268,10 @@ TEST(AlbumExtract, WritesEachSceneUnchanged)
     ASSERT_TRUE(r.ok) << r.message;
     EXPECT_EQ(count, 3u);
     for (std::size_t k = 1; k <= 3; ++k)
-        EXPECT_EQ(quill::testing::TempFolder::read(dir.path("out/scene" + std::to_string(k) + ".jpg")), jpegs[k - 1]);
+        EXPECT_EQ(TempFolder::read(dir.path("out/scene" + std::to_string(k) + ".jpg")), jpegs[k - 1]);
 
     // A damaged album writes nothing.
-    auto bytes = quill::testing::TempFolder::read(dir.path("a.exe"));
+    auto bytes = TempFolder::read(dir.path("a.exe"));
     bytes[77] = 0; // scene 1 no longer starts with FF D8
     dir.write("bad.exe", bytes);
     std::filesystem::create_directory(dir.path("out2"));
@@ -318,13 +287,12 @@ TEST(AlbumWithBuiltPlayer, LayoutFollowsThePlayerSize)
     const std::string playerPath = std::string(QUILL_BUILD_DIR) + "/quillmark-player";
     if (!std::filesystem::exists(playerPath))
         GTEST_SKIP() << "built without the album player";
-    quill::testing::TempFolder dir;
-    std::ifstream in(playerPath, std::ios::binary);
-    const std::vector<std::uint8_t> player{std::istreambuf_iterator<char>(in), {}};
+    TempFolder dir;
+    const std::vector<std::uint8_t> player = TempFolder::read(playerPath);
     const std::uint64_t p = player.size();
     ASSERT_GT(p, 0u);
     ASSERT_TRUE(writeAlbumFromJpegs(dir.path("2.exe"), player, {fakeJpeg(10000, 1), fakeJpeg(20000, 2)}).ok);
-    const auto bytes = quill::testing::TempFolder::read(dir.path("2.exe"));
+    const auto bytes = TempFolder::read(dir.path("2.exe"));
     ASSERT_EQ(bytes.size(), p + 10000 + 4 + 20000 + 4 + 4);
     EXPECT_EQ(le32At(bytes, p + 10000), 10004u);
     EXPECT_EQ(le32At(bytes, p + 30004), 20004u);
@@ -336,14 +304,6 @@ TEST(AlbumWithBuiltPlayer, LayoutFollowsThePlayerSize)
     EXPECT_EQ(elfImageEnd(playerPath), p);
     EXPECT_EQ(elfImageEnd(dir.path("2.exe")), p);
 }
-
-} // namespace
-} // namespace quill
-
-#include <random>
-
-namespace quill {
-namespace {
 
 // Mutated albums: whatever the reader accepts lies inside the file, in order, each
 // scene starting with FF D8 and followed by its length word.

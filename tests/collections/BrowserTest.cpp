@@ -1,5 +1,8 @@
 #include "collections/Browser.h"
 
+#include "imaging/PictureFile.h"
+#include "TempFolder.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
@@ -178,15 +181,6 @@ TEST(BuildStrip, EmptyListClearsOldCells)
     buildStripCells(StripKind::Foreground, "f", {}, cells, fakeLoad);
     EXPECT_TRUE(cells.empty());
 }
-
-} // namespace
-} // namespace quill
-
-#include "imaging/PictureFile.h"
-#include "TempFolder.h"
-
-namespace quill {
-namespace {
 
 TEST(BrowserFolder, ListsByPatternGroupsThenBuildsFromFiles)
 {

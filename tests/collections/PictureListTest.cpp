@@ -163,8 +163,7 @@ TEST(PictureLists, SaveAllWritesNumberedJpegs)
         {true, 3, kScenesSaved, {"scene1.jpg", "scene2.jpg", "scene3.jpg"}},
     };
     for (const Case& c : cases) {
-        std::filesystem::remove_all(dir.path());
-        std::filesystem::create_directories(dir.path());
+        dir.clear();
         SketchList sketches;
         AlbumList albums;
         PictureList& list = c.album ? static_cast<PictureList&>(albums) : sketches;

@@ -57,8 +57,7 @@ TEST(PublishSave, EachFormReadsBack)
     const Case cases[] = {{1, "picture.jpg"}, {2, "picture.bmp"}, {3, "picture.wmf"}, {4, "picture.png"}, {0, ""}, {5, ""}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.filter);
-        std::filesystem::remove_all(dir.path());
-        std::filesystem::create_directories(dir.path());
+        dir.clear();
         SaveAsResult r = savePictureAs(picture, dir.path("picture.jpg"), c.filter);
         if (!*c.written) {
             EXPECT_FALSE(r.written);

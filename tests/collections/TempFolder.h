@@ -24,6 +24,12 @@ public:
         std::filesystem::create_directories(m_dir);
     }
     ~TempFolder() { std::filesystem::remove_all(m_dir); }
+    // Empties the folder for the next case of a table.
+    void clear() const
+    {
+        std::filesystem::remove_all(m_dir);
+        std::filesystem::create_directories(m_dir);
+    }
     std::string path(const std::string& name = {}) const { return name.empty() ? m_dir.string() : (m_dir / name).string(); }
     std::set<std::string> names() const
     {
