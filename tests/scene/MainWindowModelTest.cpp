@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <vector>
 
 namespace quill {
 namespace {
@@ -369,32 +370,6 @@ TEST_F(ModelFixture, DraggingMovesTheLayerAndRecomposesTheTouchedRegion) {
     EXPECT_FALSE(m.DragMode());
 }
 
-TEST_F(ModelFixture, APressWithoutAMoveBeforeItFindsItsZone) {
-    add(100, 80, kRed);
-    m.canvasMove(95, 75, kNone);   // zone 5
-    m.canvasMove(300, 300, kNone); // over the scene: the zone is not looked at there
-    m.canvasPress(50, 40, kLeft);  // no move reached the middle of the handle
-    EXPECT_TRUE(m.DragMode());
-    m.canvasMove(60, 40, kLeft);
-    m.canvasRelease(60, 40, kLeft);
-    EXPECT_EQ(m.scene().layer(1).handle, (Rect{10, 0, 100, 80}));
-    EXPECT_EQ(m.scene().layer(1).ForeWork.width(), 100);
-}
-
-TEST_F(ModelFixture, APressBesideTheSceneIsIgnoredUntilItsRelease) {
-    add(100, 80, kRed);
-    m.canvasMove(95, 40, kNone); // zone 4 of the handle
-    EXPECT_TRUE(m.ResizeMode());
-    m.canvasPress(700, 40, kLeft); // the bare canvas beside the scene
-    const CanvasReply over = m.canvasMove(95, 40, kLeft);
-    EXPECT_FALSE(over.handlesChanged);
-    m.canvasMove(50, 40, kLeft);
-    EXPECT_EQ(m.scene().layer(1).handle, (Rect{0, 0, 100, 80}));
-    const CanvasReply up = m.canvasRelease(50, 40, kLeft);
-    EXPECT_FALSE(up.handlesChanged) << "the release belongs to the bare canvas";
-    EXPECT_EQ(m.scene().layer(1).ForeWork.width(), 100);
-}
-
 TEST_F(ModelFixture, ResizeWithTheBottomRightZoneDoublesTheLayerAndReappliesTheMask) {
     masks[12] = TBitmap32(7, 7, makePixel(100, 0, 0));
     add(100, 80, kRed);
@@ -418,50 +393,57 @@ TEST_F(ModelFixture, ResizeWithTheBottomRightZoneDoublesTheLayerAndReappliesTheM
     EXPECT_TRUE(m.scene().scenePicture() == fullComposition());
 }
 
-TEST_F(ModelFixture, EdgesStopAtOnePixel) {
-    add(100, 80, kRed);
-    // Left zone dragged past the right edge.
-    m.canvasMove(5, 40, kNone);
-    EXPECT_EQ(m.ResizeZone(), 8);
-    m.canvasPress(5, 40, kLeft);
-    m.canvasMove(500, 40, kLeft);
-    EXPECT_EQ(m.scene().layer(1).handle, (Rect{99, 0, 1, 80}));
-    m.canvasRelease(500, 40, kLeft);
-    EXPECT_EQ(m.scene().layer(1).ForeWork.width(), 1);
-    EXPECT_EQ(m.scene().layer(1).ForeWork.height(), 80);
-    // Bottom zone dragged above the top edge.
-    add(100, 80, kGreen);
-    m.canvasMove(50, 75, kNone);
-    EXPECT_EQ(m.ResizeZone(), 6);
-    m.canvasPress(50, 75, kLeft);
-    m.canvasMove(50, -300, kLeft);
-    EXPECT_EQ(m.scene().layer(2).handle, (Rect{0, 0, 100, 1}));
-    m.canvasRelease(50, -300, kLeft);
-    EXPECT_EQ(m.scene().layer(2).ForeOriginal.height(), 1);
-}
-
-TEST_F(ModelFixture, TopLeftZoneMovesTheCornerWithThePointer) {
-    add(100, 80, kRed);
-    m.canvasMove(110, 110, kNone); // over the scene: no handle
-    m.canvasMove(10, 10, kNone);
-    EXPECT_EQ(m.ResizeZone(), 1);
-    m.canvasPress(10, 10, kLeft);
-    m.canvasMove(20, 15, kLeft);
-    EXPECT_EQ(m.scene().layer(1).handle, (Rect{10, 5, 90, 75}));
-    m.canvasMove(25, 20, kLeft); // handle coordinates are again 15, 15: dx 5, dy 5
-    EXPECT_EQ(m.scene().layer(1).handle, (Rect{15, 10, 85, 70}));
-}
-
-TEST_F(ModelFixture, AFastResizeKeepsItsZoneUntilTheRelease) {
-    add(100, 80, kRed);
-    m.canvasMove(5, 40, kNone);
-    m.canvasPress(5, 40, kLeft);
-    m.canvasMove(30, 40, kLeft); // one jump of 25 pixels: the pointer is outside the zone now
-    EXPECT_EQ(m.ResizeZone(), 8);
-    m.canvasRelease(30, 40, kLeft);
-    EXPECT_EQ(m.scene().layer(1).handle, (Rect{25, 0, 75, 80}));
-    EXPECT_EQ(m.scene().layer(1).ForeWork.width(), 75) << "handle and layer sizes fell apart";
-    EXPECT_EQ(m.scene().layer(1).carrierWidth, 75);
+// Left-button gestures on a 100 x 80 layer at the origin: moves with no button (the last
+// over the handle chooses the zone), the press, moves with the button held, the release.
+TEST(CanvasGestures, MoveOrResizeTheLayerAsTheZoneSays) {
+    struct Case {
+        const char* what;
+        std::vector<Point> hover;
+        Point press;
+        std::vector<Point> held; // the release is at the last one
+        int zone;                // the zone in force before the release
+        Rect handle;             // after the release
+        bool handlesChanged;     // said by any reply to a held move or the release
+        const char* message;
+    };
+    const Case cases[] = {
+        {"a press with no move to it finds its own zone", {{95, 75}, {300, 300}}, {50, 40}, {{60, 40}}, 0,
+         {10, 0, 100, 80}, true, ""},
+        {"a press beside the scene is ignored until its release", {{95, 40}}, {700, 40}, {{95, 40}, {50, 40}}, 4,
+         {0, 0, 100, 80}, false, ""},
+        {"the left edge stops one pixel before the right", {{5, 40}}, {5, 40}, {{500, 40}}, 8, {99, 0, 1, 80}, true, ""},
+        {"the bottom edge stops one pixel below the top", {{50, 75}}, {50, 75}, {{50, -300}}, 6, {0, 0, 100, 1}, true,
+         ""},
+        // The second move is again at 15, 15 of the handle: dx 5, dy 5. The 85 / 100
+        // wide factor truncates the layer to 84 pixels, 70 / 80 is exact.
+        {"the top-left corner follows the pointer", {{110, 110}, {10, 10}}, {10, 10}, {{20, 15}, {25, 20}}, 1,
+         {15, 10, 84, 70}, true, ""},
+        {"a jump out of the zone keeps resizing", {{5, 40}}, {5, 40}, {{30, 40}}, 8, {25, 0, 75, 80}, true, ""},
+        {"a size beyond the picture limit is refused", {{95, 40}}, {95, 40}, {{95 + 20000, 40}}, 4, {0, 0, 100, 80},
+         true, kPictureTooLarge},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        MainWindowModel m;
+        m.windowShown();
+        m.mainWindowResized({2, 1, 843, 668});
+        m.addForegroundLayer(TBitmap32(100, 80, kRed));
+        for (Point p : c.hover)
+            m.canvasMove(p.x, p.y, kNone);
+        m.canvasPress(c.press.x, c.press.y, kLeft);
+        bool changed = false;
+        for (Point p : c.held)
+            changed = m.canvasMove(p.x, p.y, kLeft).handlesChanged || changed;
+        EXPECT_EQ(m.ResizeZone(), c.zone);
+        const CanvasReply up = m.canvasRelease(c.held.back().x, c.held.back().y, kLeft);
+        EXPECT_EQ(up.handlesChanged || changed, c.handlesChanged);
+        EXPECT_EQ(up.message, c.message);
+        const LayerSlot& l = m.scene().layer(1);
+        EXPECT_EQ(l.handle, c.handle);
+        EXPECT_EQ(l.ForeWork.width(), c.handle.width) << "handle and layer sizes fell apart";
+        EXPECT_EQ(l.ForeOriginal.height(), c.handle.height);
+        EXPECT_EQ(l.carrierWidth, c.handle.width);
+    }
 }
 
 TEST_F(ModelFixture, ClickInAZoneWithoutDraggingKeepsTheSize) {
@@ -471,17 +453,6 @@ TEST_F(ModelFixture, ClickInAZoneWithoutDraggingKeepsTheSize) {
     EXPECT_EQ(m.scene().layer(1).carrierWidth, 37);
     EXPECT_EQ(m.scene().layer(1).ForeOriginal.width(), 37);
     EXPECT_EQ(m.scene().layer(1).handle.width, 46);
-}
-
-TEST_F(ModelFixture, ResizeBeyondThePictureLimitIsRefused) {
-    add(100, 80, kRed);
-    m.canvasMove(95, 40, kNone);
-    m.canvasPress(95, 40, kLeft);
-    m.canvasMove(95 + 20000, 40, kLeft);
-    const CanvasReply r = m.canvasRelease(95 + 20000, 40, kLeft);
-    EXPECT_EQ(r.message, kPictureTooLarge);
-    EXPECT_EQ(m.scene().layer(1).handle, (Rect{0, 0, 100, 80}));
-    EXPECT_EQ(m.scene().layer(1).ForeWork.width(), 100);
 }
 
 TEST_F(ModelFixture, CanvasMenuOpensOnARightClickThatDidNotPan) {
@@ -808,19 +779,10 @@ TEST_F(ModelFixture, WheelZoomsOnlyOverTheCanvas) {
     EXPECT_EQ(m.canvasRect(), (Rect{(488 - 197) / 2 + 1, (403 - 147) / 2 + 30, 202, 152}));
 }
 
-} // namespace
-} // namespace quill
-
-namespace quill {
-namespace {
-
 // A drag recomposes at once only what the view shows of the layer's old and new places;
 // the rest follows at the release, and then the scene equals a full composition.
-TEST(MainWindowModelDrag, RecomposesTheViewNowAndTheRestAtTheRelease)
+TEST_F(ModelFixture, DragRecomposesTheViewNowAndTheRestAtTheRelease)
 {
-    MainWindowModel m;
-    m.windowShown();
-    m.mainWindowResized({2, 1, 843, 668});
     m.setBackgroundPicture(TBitmap32(1200, 900, makePixel(10, 20, 30)));
     TBitmap32 layer(1000, 800);
     for (int y = 0; y < 800; ++y)
@@ -830,22 +792,21 @@ TEST(MainWindowModelDrag, RecomposesTheViewNowAndTheRestAtTheRelease)
     const Rect view = m.visibleSceneRect();
     ASSERT_LT(view.right(), 1000); // the canvas shows only part of the scene
 
-    m.canvasMove(500, 400, {});
-    m.canvasPress(500, 400, {true, false});
-    CanvasReply moved = m.canvasMove(540, 430, {true, false});
+    m.canvasMove(500, 400, kNone);
+    m.canvasPress(500, 400, kLeft);
+    CanvasReply moved = m.canvasMove(540, 430, kLeft);
     EXPECT_EQ(moved.repaint.intersected(view), moved.repaint);
 
-    Scene expected = m.scene();
-    expected.ComposeScene();
+    const TBitmap32 expected = fullComposition();
     for (int y = view.top; y < view.bottom(); y += 7)
         for (int x = view.left; x < view.right(); x += 7)
-            ASSERT_EQ(m.scene().scenePicture().pixel(x, y), expected.scenePicture().pixel(x, y)) << x << "," << y;
-    EXPECT_NE(m.scene().scenePicture().pixel(1020, 100), expected.scenePicture().pixel(1020, 100))
+            ASSERT_EQ(m.scene().scenePicture().pixel(x, y), expected.pixel(x, y)) << x << "," << y;
+    EXPECT_NE(m.scene().scenePicture().pixel(1020, 100), expected.pixel(1020, 100))
         << "outside the view the old picture stays until the release";
 
-    CanvasReply released = m.canvasRelease(540, 430, {true, false});
+    CanvasReply released = m.canvasRelease(540, 430, kLeft);
     EXPECT_FALSE(released.repaint.empty());
-    EXPECT_EQ(m.scene().scenePicture(), expected.scenePicture());
+    EXPECT_EQ(m.scene().scenePicture(), expected);
 }
 
 } // namespace

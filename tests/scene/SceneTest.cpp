@@ -50,20 +50,10 @@ TEST(Touming, EqualsTheExtendedFormulaForEveryAlphaAndFactor) {
             ASSERT_EQ(p.pixel(a, 0) & 0xffffffu, makePixel(11, 22, 33, 0)) << "colour changed";
         }
     }
-}
-
-TEST(Touming, WorkedLevels) {
-    // level -> factor 255 - level -> alpha of an opaque pixel
-    const struct {
-        int level, alpha;
-    } cases[] = {{128, 127}, {0, 255}, {255, 0}, {1, 254}, {254, 1}};
-    for (const auto& c : cases) {
-        TBitmap32 p(3, 2, makePixel(9, 8, 7, 255));
-        p.setPixel(1, 1, CutoutColor);
-        touming(p, 255 - c.level);
-        EXPECT_EQ(pixelAlpha(p.pixel(0, 0)), c.alpha) << "level " << c.level;
-        EXPECT_EQ(p.pixel(1, 1), CutoutColor) << "a cut-out pixel stays invisible";
-    }
+    // Worked levels: level -> factor 255 - level -> alpha of an opaque pixel.
+    const std::pair<int, int> levels[] = {{128, 127}, {0, 255}, {255, 0}, {1, 254}, {254, 1}};
+    for (auto [level, alpha] : levels)
+        EXPECT_EQ(toumingAlpha(255, 255 - level), alpha) << "level " << level;
 }
 
 // ---- the mask step ------------------------------------------------------------------------
@@ -83,19 +73,6 @@ void referenceMaskStep(TBitmap32& p, const TBitmap32& mask) {
             p.setPixel(x, y,
                        (p.pixel(x, y) & 0xffffffu) | (std::uint32_t(255 - pixelRed(mv)) << 24));
         }
-}
-
-TEST(ApplyMask, RedGivesInverseAlpha) {
-    const struct { int red, alpha; } cases[] = {{0, 255}, {100, 155}, {255, 0}};
-    for (const auto& c : cases) {
-        TBitmap32 p(6, 4, makePixel(1, 2, 3, 17));
-        ApplyMask(p, flatMask(3, 5, c.red));
-        for (int y = 0; y < 4; ++y)
-            for (int x = 0; x < 6; ++x) {
-                ASSERT_EQ(pixelAlpha(p.pixel(x, y)), c.alpha) << "red " << c.red;
-                ASSERT_EQ(p.pixel(x, y) & 0xffffffu, makePixel(1, 2, 3, 0));
-            }
-    }
 }
 
 TEST(ApplyMask, ColumnsAndRowsTheResampledMaskMissesTakeItsLastOnes) {
@@ -516,12 +493,6 @@ TEST(ComposeSpans, DeepPilesOfSeeThroughLayersEqualTheLiteralComposition) {
     EXPECT_TRUE(scene.scenePicture() == referenceCompose(scene));
     EXPECT_TRUE(scene.rowsOpaque(0, 3));
 }
-
-} // namespace
-} // namespace quill
-
-namespace quill {
-namespace {
 
 // The one-pass derivation must equal the mask step followed by touming.
 TEST(DeriveLayerAlpha, EqualsMaskStepThenTouming) {
