@@ -1,4 +1,4 @@
-#include "CollectionsTestSupport.h"
+#include "WindowTestSupport.h"
 
 #include "app/collections/BrowserStrip.h"
 #include "app/collections/PictureListStrip.h"
@@ -25,23 +25,14 @@ using namespace quill::app;
 
 namespace {
 
-TBitmap32 solid(int w, int h, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
-    TBitmap32 p;
-    p.setSize(w, h, makePixel(r, g, b, 255));
-    return p;
-}
-
 // Opens three foregrounds of different colours and adds each to the sketch-list
 // through the canvas menu (the last opened layer is the panel-selected one).
-void addThreeSketches(CollectionsFixture& f) {
+void addThreeSketches(WindowFixture& f) {
     const std::uint8_t reds[3] = {10, 20, 30};
     for (int k = 0; k < 3; ++k) {
         f.openForeground(
             f.writePicture(QStringLiteral("s%1.bmp").arg(k), solid(40, 30, reds[k], 0, 0)));
-        QAction* add = nullptr;
-        for (QAction* a : f.window->canvasMenu()->actions())
-            if (a->text() == QStringLiteral("Add me into sketch-list"))
-                add = a;
+        QAction* add = findItem(f.window->canvasMenu(), QStringLiteral("Add me into sketch-list"));
         ASSERT_NE(add, nullptr);
         ASSERT_TRUE(add->isEnabled());
         add->trigger();
@@ -54,11 +45,16 @@ int redOf(const TBitmap32& p) {
 
 } // namespace
 
-TEST(CollectionsWindow, SketchesAddAtTheirPlacesAndDeleteMovesPicturesUp) {
-    CollectionsFixture f;
+// The strip shows the list: thumbnails at their places, the menu only over a thumbnail,
+// Delete me moving the pictures up, a double-click adding the sketch as a layer.
+TEST(CollectionsWindow, SketchStripFollowsTheListAndItsMenu) {
+    WindowFixture f;
+    PictureListStrip* strip = f.collections().sketchStrip();
+    QSignalSpy menus(strip, &PictureListStrip::contextMenuWanted);
+    strip->rightPressAt(0, QPoint()); // empty list
+    EXPECT_EQ(menus.count(), 0);
     addThreeSketches(f);
     SketchList& list = f.collections().sketches();
-    PictureListStrip* strip = f.collections().sketchStrip();
     ASSERT_EQ(list.count(), 3);
     EXPECT_EQ(f.window->foregroundNotebook()->currentIndex(), 1);
     EXPECT_EQ(f.window->foregroundDock()->windowTitle(), QStringLiteral("Sketch-list"));
@@ -68,14 +64,14 @@ TEST(CollectionsWindow, SketchesAddAtTheirPlacesAndDeleteMovesPicturesUp) {
         EXPECT_EQ(strip->thumbnail(i)->geometry(), QRect(0, tops[i - 1], 100, 98)) << i;
     }
 
-    strip->clickAt(2);
+    strip->clickAt(1);
+    EXPECT_EQ(strip->thumbnail(1)->x(), 10);
+    strip->rightPressAt(2, QPoint());
+    EXPECT_EQ(menus.count(), 1);
+    EXPECT_EQ(list.selected(), 2);
     EXPECT_EQ(strip->thumbnail(2)->x(), 10);
     EXPECT_EQ(strip->thumbnail(1)->x(), 0);
-    QMenu* menu = f.collections().sketchMenu();
-    QAction* deleteMe = nullptr;
-    for (QAction* a : menu->actions())
-        if (a->text() == QStringLiteral("Delete me"))
-            deleteMe = a;
+    QAction* deleteMe = findItem(f.collections().sketchMenu(), QStringLiteral("Delete me"));
     ASSERT_NE(deleteMe, nullptr);
     deleteMe->trigger();
     ASSERT_EQ(list.count(), 2);
@@ -83,58 +79,35 @@ TEST(CollectionsWindow, SketchesAddAtTheirPlacesAndDeleteMovesPicturesUp) {
     EXPECT_EQ(redOf(list.picture(2)), 30);
     EXPECT_FALSE(strip->thumbnail(3)->isVisibleTo(strip->widget()));
     EXPECT_EQ(strip->shownCount(), 2);
-}
 
-TEST(CollectionsWindow, RightPressOpensTheMenuOnlyOverAThumbnail) {
-    CollectionsFixture f;
-    PictureListStrip* strip = f.collections().sketchStrip();
-    QSignalSpy menus(strip, &PictureListStrip::contextMenuWanted);
-    strip->rightPressAt(0, QPoint()); // empty list
-    EXPECT_EQ(menus.count(), 0);
-    addThreeSketches(f);
-    strip->rightPressAt(0, QPoint()); // empty part of a list that has pictures
-    EXPECT_EQ(menus.count(), 0);
-    strip->rightPressAt(3, QPoint());
-    EXPECT_EQ(menus.count(), 1);
-    EXPECT_EQ(f.collections().sketches().selected(), 3);
-    EXPECT_EQ(strip->thumbnail(3)->x(), 10);
-}
-
-TEST(CollectionsWindow, DoubleClickOnASketchAddsALayerEachTime) {
-    CollectionsFixture f;
-    addThreeSketches(f);
     const int before = f.scene().LayerCount();
-    PictureListStrip* strip = f.collections().sketchStrip();
-    QLabel* thumb = strip->thumbnail(1);
-    for (int k = 1; k <= 2; ++k) {
-        sendMouse(thumb, QEvent::MouseButtonDblClick, QPoint(5, 5), Qt::LeftButton, Qt::LeftButton);
-        ASSERT_EQ(f.scene().LayerCount(), before + k);
-        const TBitmap32& added = f.scene().layer(before + k).ForeOriginal;
-        EXPECT_EQ(redOf(added), 10);
-        EXPECT_EQ(pixelAlpha(added.pixel(0, 0)), 255);
-    }
+    doubleClick(strip->thumbnail(1), QPoint(5, 5));
+    ASSERT_EQ(f.scene().LayerCount(), before + 1);
+    const TBitmap32& added = f.scene().layer(before + 1).ForeOriginal;
+    EXPECT_EQ(redOf(added), 10);
+    EXPECT_EQ(pixelAlpha(added.pixel(0, 0)), 255);
 }
 
 TEST(CollectionsWindow, SaveAllSketchesWritesNumberedFilesOrSaysTheListIsEmpty) {
-    CollectionsFixture f;
+    WindowFixture f;
     QAction* exportSketches = f.menuAction(QStringLiteral("Export sketch-list"));
     ASSERT_NE(exportSketches, nullptr);
     ASSERT_TRUE(exportSketches->isEnabled());
     exportSketches->trigger();
     EXPECT_EQ(f.record->messages, QStringList{"There is no picture in the sketch-list!"});
-    EXPECT_TRUE(f.choosers->folderCaptions.isEmpty()); // no folder is asked for
+    EXPECT_TRUE(f.record->folderCaptions.isEmpty()); // no folder is asked for
 
     addThreeSketches(f);
     QTemporaryDir out;
     // Cancelled: nothing written, nothing said.
-    f.choosers->folderReplies << QString();
+    f.record->folderReplies << QString();
     exportSketches->trigger();
     EXPECT_EQ(f.record->messages.size(), 1);
     EXPECT_TRUE(QDir(out.path()).isEmpty());
 
-    f.choosers->folderReplies << out.path();
+    f.record->folderReplies << out.path();
     exportSketches->trigger();
-    EXPECT_EQ(f.choosers->folderCaptions.last(),
+    EXPECT_EQ(f.record->folderCaptions.last(),
               QStringLiteral("Select a directory to save all sketchs as..."));
     EXPECT_EQ(f.record->messages.last(), QStringLiteral("Save all sketchs successful!"));
     EXPECT_EQ(QDir(out.path()).entryList(QDir::Files),
@@ -142,7 +115,7 @@ TEST(CollectionsWindow, SaveAllSketchesWritesNumberedFilesOrSaysTheListIsEmpty) 
 }
 
 TEST(CollectionsWindow, CanvasDoubleClickSendsALayerToTheSketchListAndTheSceneToTheAlbum) {
-    CollectionsFixture f;
+    WindowFixture f;
     f.openForeground(f.writePicture(QStringLiteral("a.bmp"), solid(50, 40, 200, 0, 0)));
     f.window->albumDock()->hide();
     const QString captionBefore = f.window->foregroundDock()->windowTitle();
@@ -160,7 +133,7 @@ TEST(CollectionsWindow, CanvasDoubleClickSendsALayerToTheSketchListAndTheSceneTo
 
 #ifdef QUILL_CLI_PATH
 TEST(CollectionsWindow, MakeAlbumWritesAnAlbumTheCommandLineReadsBack) {
-    CollectionsFixture f;
+    WindowFixture f;
     QAction* addScene = f.menuAction(QStringLiteral("Add scene into album-list"));
     ASSERT_NE(addScene, nullptr);
     addScene->trigger();
@@ -170,11 +143,11 @@ TEST(CollectionsWindow, MakeAlbumWritesAnAlbumTheCommandLineReadsBack) {
 
     QTemporaryDir out;
     const QString chosen = out.filePath(QStringLiteral("holiday"));
-    f.choosers->saveReplies << chosen;
+    f.record->saveReplies << chosen;
     f.collections().makeAlbumButton()->click();
     EXPECT_EQ(f.record->messages, QStringList{"Make album successful!"});
-    ASSERT_EQ(f.choosers->saveFilters.size(), 1);
-    EXPECT_TRUE(f.choosers->saveFilters[0].join(' ').contains(QStringLiteral("*.exe")));
+    ASSERT_EQ(f.record->saveFilters.size(), 1);
+    EXPECT_TRUE(f.record->saveFilters[0].join(' ').contains(QStringLiteral("*.exe")));
 
     const QString album = chosen + QStringLiteral(".exe");
     ASSERT_TRUE(QFileInfo::exists(album));
@@ -207,12 +180,12 @@ TEST(CollectionsWindow, MakeAlbumWritesAnAlbumTheCommandLineReadsBack) {
 #endif
 
 TEST(CollectionsWindow, MakeAlbumReportsACopyThatFailsAndGivesNoSuccess) {
-    CollectionsFixture f;
+    WindowFixture f;
     f.collections().makeAlbum();
     EXPECT_EQ(f.record->messages, QStringList{"Have no picture in the album-list!"});
     f.collections().addSceneToAlbum();
     f.record->messages.clear();
-    f.choosers->saveReplies << f.folder.filePath(QStringLiteral("missing/folder/album"));
+    f.record->saveReplies << f.folder.filePath(QStringLiteral("missing/folder/album"));
     f.collections().makeAlbum();
     ASSERT_EQ(f.record->messages.size(), 1);
     EXPECT_NE(f.record->messages[0], QStringLiteral("Make album successful!"));
@@ -225,7 +198,7 @@ TEST(CollectionsWindow, MakeAlbumReportsACopyThatFailsAndGivesNoSuccess) {
 }
 
 TEST(CollectionsWindow, ImportingAFolderBuildsOneCellPerPictureJpegFirst) {
-    CollectionsFixture f;
+    WindowFixture f;
     QTemporaryDir pics;
     auto write = [&](const QString& name, const TBitmap32& p, PictureFormat format) {
         SavePicture(p, pics.filePath(name).toStdString(), format);
@@ -243,15 +216,15 @@ TEST(CollectionsWindow, ImportingAFolderBuildsOneCellPerPictureJpegFirst) {
     const QString libraryBefore = strip->folder();
     // Cancelled: the strip and the folder stay.
     const int cellsBefore = strip->cellCount();
-    f.choosers->folderReplies << QString();
+    f.record->folderReplies << QString();
     f.menuAction(QStringLiteral("Import background"))->trigger();
     EXPECT_EQ(strip->folder(), libraryBefore);
     EXPECT_EQ(strip->cellCount(), cellsBefore);
-    EXPECT_EQ(f.choosers->folderCaptions.last(),
+    EXPECT_EQ(f.record->folderCaptions.last(),
               QStringLiteral("Open a directory to add pictures as background."));
-    EXPECT_EQ(f.choosers->folderStarts.last(), libraryBefore);
+    EXPECT_EQ(f.record->folderStarts.last(), libraryBefore);
 
-    f.choosers->folderReplies << pics.path();
+    f.record->folderReplies << pics.path();
     f.menuAction(QStringLiteral("Import background"))->trigger();
     strip->waitForBuild();
     ASSERT_EQ(strip->cellCount(), 4);
@@ -285,29 +258,26 @@ TEST(CollectionsWindow, ImportingAFolderBuildsOneCellPerPictureJpegFirst) {
     EXPECT_TRUE(strip->cell(3)->picture()->pixmap().isNull());
 
     // A double-click on a caption opens nothing; on a picture it sets the background.
-    sendMouse(strip->cell(4)->caption(), QEvent::MouseButtonDblClick, QPoint(3, 3), Qt::LeftButton,
-              Qt::LeftButton);
+    doubleClick(strip->cell(4)->caption());
     EXPECT_EQ(f.scene().BackWork.width(), 600);
-    sendMouse(strip->cell(4)->picture(), QEvent::MouseButtonDblClick, QPoint(3, 3), Qt::LeftButton,
-              Qt::LeftButton);
+    doubleClick(strip->cell(4)->picture());
     EXPECT_EQ(strip->pointedCell(), 4);
     EXPECT_EQ(f.scene().BackWork.width(), 1003);
     EXPECT_EQ(f.scene().BackWork.height(), 757);
     // The unreadable file says so and changes nothing.
-    sendMouse(strip->cell(3)->picture(), QEvent::MouseButtonDblClick, QPoint(3, 3), Qt::LeftButton,
-              Qt::LeftButton);
+    doubleClick(strip->cell(3)->picture());
     EXPECT_EQ(f.record->messages.last(), QStringLiteral("broken.jpg is not a valid format"));
     EXPECT_EQ(f.scene().BackWork.width(), 1003);
 }
 
 TEST(CollectionsWindow, ForegroundStripDoubleClickAddsALayer) {
-    CollectionsFixture f;
+    WindowFixture f;
     QTemporaryDir pics;
     SavePicture(solid(200, 100, 5, 6, 7), pics.filePath("one.png").toStdString(),
                 PictureFormat::Png);
-    f.choosers->folderReplies << pics.path();
+    f.record->folderReplies << pics.path();
     f.menuAction(QStringLiteral("Import foreground"))->trigger();
-    EXPECT_EQ(f.choosers->folderCaptions.last(),
+    EXPECT_EQ(f.record->folderCaptions.last(),
               QStringLiteral("Open a directory to add pictures as foreground."));
     EXPECT_EQ(f.window->foregroundDock()->windowTitle(), QStringLiteral("Foreground"));
     BrowserStrip* strip = f.collections().foregroundBrowser();
@@ -315,14 +285,13 @@ TEST(CollectionsWindow, ForegroundStripDoubleClickAddsALayer) {
     ASSERT_EQ(strip->cellCount(), 1);
     EXPECT_EQ(strip->cell(1)->geometry(), QRect(2, 2, 105, 80));
     EXPECT_EQ(strip->cell(1)->caption()->text(), QStringLiteral("200x100"));
-    sendMouse(strip->cell(1)->picture(), QEvent::MouseButtonDblClick, QPoint(3, 3), Qt::LeftButton,
-              Qt::LeftButton);
+    doubleClick(strip->cell(1)->picture());
     ASSERT_EQ(f.scene().LayerCount(), 1);
     EXPECT_EQ(f.scene().layer(1).ForeOriginal.width(), 200);
 }
 
 TEST(CollectionsWindow, RebuildingWhileReadingShowsOnlyTheNewFolder) {
-    CollectionsFixture f;
+    WindowFixture f;
     QTemporaryDir first, second;
     for (int k = 0; k < 12; ++k)
         SavePicture(solid(400, 300, 1, 1, 1),
@@ -331,7 +300,7 @@ TEST(CollectionsWindow, RebuildingWhileReadingShowsOnlyTheNewFolder) {
     SavePicture(solid(100, 100, 1, 1, 1), second.filePath("only.jpg").toStdString(),
                 PictureFormat::Jpeg);
     BrowserStrip* strip = f.collections().backgroundBrowser();
-    f.choosers->folderReplies << first.path() << second.path();
+    f.record->folderReplies << first.path() << second.path();
     f.collections().importBackground();
     f.collections().importBackground(); // before the first build has finished
     strip->waitForBuild();
@@ -343,7 +312,7 @@ TEST(CollectionsWindow, RebuildingWhileReadingShowsOnlyTheNewFolder) {
 }
 
 TEST(CollectionsWindow, SizeDialogKeepsTheProportionAndResizesTheLayerOnOk) {
-    CollectionsFixture f;
+    WindowFixture f;
     f.openForeground(f.writePicture(QStringLiteral("fg.bmp"), solid(300, 200, 9, 9, 9)));
     QAction* size = f.menuAction(QStringLiteral("Foreground size"));
     ASSERT_NE(size, nullptr);
@@ -377,7 +346,7 @@ TEST(CollectionsWindow, SizeDialogKeepsTheProportionAndResizesTheLayerOnOk) {
 }
 
 TEST(CollectionsWindow, SizeDialogStepsAndResizesTheBackground) {
-    CollectionsFixture f;
+    WindowFixture f;
     f.collections().backgroundSize();
     TImage_size* dialog = f.collections().sizeDialog();
     EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Background_size"));
@@ -397,7 +366,7 @@ TEST(CollectionsWindow, SizeDialogStepsAndResizesTheBackground) {
 }
 
 TEST(CollectionsWindow, AlbumSaveMeAsAndSaveAllWriteTheScenes) {
-    CollectionsFixture f;
+    WindowFixture f;
     f.collections().albumSaveAll();
     EXPECT_EQ(f.record->messages, QStringList{"There is no picture in the album-list!"});
     f.collections().addSceneToAlbum();
@@ -409,15 +378,15 @@ TEST(CollectionsWindow, AlbumSaveMeAsAndSaveAllWriteTheScenes) {
     f.collections().albumStrip()->rightPressAt(2, QPoint());
     ASSERT_EQ(f.collections().albums().selected(), 2);
     EXPECT_EQ(f.collections().albumStrip()->thumbnail(2)->x(), 7);
-    f.choosers->saveReplies << out.filePath(QStringLiteral("second.bmp"));
+    f.record->saveReplies << out.filePath(QStringLiteral("second.bmp"));
     f.collections().albumSaveMeAs();
     LoadResult read = LoadPictureFile(out.filePath(QStringLiteral("second.bmp")).toStdString());
     ASSERT_FALSE(read.picture.empty());
     EXPECT_EQ(pixelBlue(read.picture.pixel(0, 0)), 250); // the layer at the scene's corner
 
-    f.choosers->folderReplies << out.path();
+    f.record->folderReplies << out.path();
     f.collections().albumSaveAll();
-    EXPECT_EQ(f.choosers->folderCaptions.last(),
+    EXPECT_EQ(f.record->folderCaptions.last(),
               QStringLiteral("Select a directory to save all scenes as..."));
     EXPECT_EQ(f.record->messages.last(), QStringLiteral("Save all scenes successful!"));
     EXPECT_EQ(QDir(out.path()).entryList({"scene*.jpg"}, QDir::Files),
