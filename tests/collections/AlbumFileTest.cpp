@@ -1,6 +1,6 @@
 #include "collections/AlbumFile.h"
 
-#include "TempFolder.h"
+#include "CollectionsTestSupport.h"
 
 #include <gtest/gtest.h>
 

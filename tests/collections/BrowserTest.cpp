@@ -1,7 +1,7 @@
 #include "collections/Browser.h"
 
 #include "imaging/PictureFile.h"
-#include "TempFolder.h"
+#include "CollectionsTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include "collections/SketchList.h"
 #include "imaging/JpegCodec.h"
 #include "scene/Scene.h"
-#include "TempFolder.h"
+#include "CollectionsTestSupport.h"
 
 #include <gtest/gtest.h>
 

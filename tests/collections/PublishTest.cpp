@@ -1,7 +1,7 @@
 #include "collections/Publish.h"
 
 #include "imaging/JpegCodec.h"
-#include "TempFolder.h"
+#include "CollectionsTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -46,10 +46,7 @@ TEST(PublishSave, ExtensionRule)
 TEST(PublishSave, EachFormReadsBack)
 {
     TempFolder dir;
-    TBitmap32 picture(7, 5);
-    for (int y = 0; y < 5; ++y)
-        for (int x = 0; x < 7; ++x)
-            picture.setPixel(x, y, makePixel(x * 30, y * 50, 90, 255));
+    const TBitmap32 picture = quill::testing::photo(7, 5);
     struct Case {
         int filter;
         const char* written; // empty: nothing written

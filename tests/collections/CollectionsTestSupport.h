@@ -1,4 +1,6 @@
 #pragma once
+// Shared by the collections tests: a scratch folder for each test and a test photograph.
+#include "imaging/Bitmap32.h"
 
 #include <gtest/gtest.h>
 
@@ -51,5 +53,15 @@ public:
 private:
     std::filesystem::path m_dir;
 };
+
+// A photograph-like picture whose every channel varies from pixel to pixel.
+inline TBitmap32 photo(int w, int h)
+{
+    TBitmap32 p(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            p.setPixel(x, y, makePixel((x * 53 + y * 7) & 255, (x * 11 + y * 31) & 255, (x ^ y) * 9 & 255));
+    return p;
+}
 
 } // namespace quill::testing
