@@ -129,18 +129,9 @@ TEST(Canvas, TransparencyFollowsTheControls)
     // ((255 - 127) * 255 + 127 * c) div 255.
     EXPECT_EQ(f.scene().scenePicture().pixel(50, 40), makePixel(132, 137, 227));
 
-    struct Step {
-        int position;
-        const char* label;
-        std::uint32_t pixel;
-    };
-    const Step steps[] = {{255, "100", kWhite}, {0, "0", kBlue}, {1, "0", kBlue}, {3, "1", makePixel(12, 22, 200)}};
-    for (const Step& s : steps) {
-        f.window->transparenceSlider()->setValue(s.position);
-        EXPECT_EQ(f.window->percentLabel()->text(), QString::fromLatin1(s.label)) << s.position;
-        EXPECT_EQ(f.scene().scenePicture().pixel(50, 40), s.pixel) << s.position;
-    }
-    f.window->transparenceSlider()->setValue(255);
+    f.window->transparenceSlider()->setValue(3);
+    EXPECT_EQ(f.window->percentLabel()->text(), QStringLiteral("1"));
+    EXPECT_EQ(f.scene().scenePicture().pixel(50, 40), makePixel(12, 22, 200));
     f.window->transparentCheck()->setChecked(false);
     EXPECT_FALSE(f.window->transparenceSlider()->isEnabled());
     EXPECT_EQ(f.scene().scenePicture().pixel(50, 40), kBlue) << "unticking restores the layer";

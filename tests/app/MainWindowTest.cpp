@@ -234,24 +234,15 @@ TEST(MainWindowKeys, ShortcutsOpenZoomDeleteAndQuit)
     EXPECT_EQ(f.scene().scenePicture().pixel(0, 0), makePixel(255, 255, 255));
     EXPECT_TRUE(f.record->messages.isEmpty()) << f.record->messages.join(QLatin1Char('|')).toStdString();
 
-    // Ctrl+Q closes the window, and the working folder goes with it.
+    // Ctrl+Q closes the window, and the working folder goes with it, files left in it too.
     const QString recorder = w.recorderFolder();
-    QTest::keyClick(&w, Qt::Key_Q, Qt::ControlModifier);
-    EXPECT_FALSE(w.isVisible());
-    EXPECT_FALSE(QFileInfo::exists(recorder));
-}
-
-TEST(MainWindowStart, RecorderFolderLivesWhileTheWindowIsOpen)
-{
-    WindowFixture f;
-    const QString recorder = f.window->recorderFolder();
     EXPECT_TRUE(QFileInfo(recorder).isDir());
-    // Files left in it go with it.
     QFile leftOver(QDir(recorder).filePath(QStringLiteral("scene1.jpg")));
     ASSERT_TRUE(leftOver.open(QIODevice::WriteOnly));
     leftOver.write("x");
     leftOver.close();
-    f.window->close();
+    QTest::keyClick(&w, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_FALSE(w.isVisible());
     EXPECT_FALSE(QFileInfo::exists(recorder));
 }
 
