@@ -12,7 +12,6 @@
 namespace quill {
 namespace {
 
-constexpr int kChunk = 1024;
 constexpr std::uint32_t kColourMask = 0x00ffffffu;
 
 } // namespace
@@ -24,15 +23,11 @@ const GreyHalves& inkGreyHalves() {
 
 namespace {
 
-// n = 1000 x (0.299 R + 0.587 G + 0.11 B) + 500 is exact in integers (at most 254480).
+// n = 1000 x (0.299 R + 0.587 G + 0.11 B) + 500 is at most 254480, so n / 8 is below 2^15,
+// where n / 1000 = (n / 8) / 125 = ((n / 8) * 33555) >> 22.
 struct InkWeights {
-    using Sum = std::uint32_t;
-    static constexpr Sum kScale = 1000;
-    static Sum sum(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
-        return 299u * r + 587u * g + 110u * b + 500;
-    }
-    // n / 1000 as (n / 8) / 125 with a multiply that stays in 32 bits.
-    static Sum quotient(Sum n) { return ((n >> 3) * 33555u) >> 22; }
+    static constexpr int kR = 299, kG = 587, kB = 110, kScale = 1000;
+    static constexpr int kPreShift = 3, kMagic = 33555, kPostShift = 6;
     static const GreyHalves& halves() { return inkGreyHalves(); }
 };
 
@@ -47,22 +42,9 @@ void PictureTwoValue(TBitmap32& picture, const PenAndInkParams& params) {
     const std::uint32_t paper = params.hollow ? CutoutColor : makePixel(255, 255, 255, 255);
     // Greys are 0..255: a threshold outside that range makes everything black or nothing.
     const std::uint32_t limit = std::uint32_t(std::clamp(params.threshold, -1, 255) + 1);
-    const int w = picture.width();
     // Each pixel depends on itself only, so the picture is rewritten in place.
-    parallelRows(picture.height(), std::size_t(w), [&](int begin, int end) {
-        std::uint8_t grey[kChunk];
-        const int width = w;
-        for (int y = begin; y < end; ++y) {
-            std::uint32_t* row = picture.row32(y);
-            for (int x0 = 0; x0 < width; x0 += kChunk) {
-                const int n = std::min(kChunk, width - x0);
-                inkGreyRow(row + x0, n, grey);
-                std::uint32_t* chunk = row + x0;
-                for (int i = 0; i < n; ++i)
-                    chunk[i] = grey[i] < limit ? black : paper;
-            }
-        }
-    });
+    mapGreyRows(picture, picture, inkGreyRow,
+                [=](std::uint32_t, std::uint32_t grey) { return grey < limit ? black : paper; });
 }
 
 TBitmap32 penandink(const TBitmap32& inkBase, bool hollow) {

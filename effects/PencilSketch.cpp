@@ -77,15 +77,10 @@ const GreyHalves& pencilGreyHalves() {
 
 namespace {
 
-// n = 100 x (0.3 R + 0.59 G + 0.11 B) + 50 is exact in 16 bits (at most 25550).
+// n = 100 x (0.3 R + 0.59 G + 0.11 B) + 50 is at most 25550, where n / 100 = (n * 5243) >> 19.
 struct PencilWeights {
-    using Sum = std::uint16_t;
-    static constexpr Sum kScale = 100;
-    static Sum sum(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
-        return Sum(30 * r + 59 * g + 11 * b + 50);
-    }
-    // n / 100 = (n * 5243) >> 19 for n <= 25550, as a high-half multiply.
-    static Sum quotient(Sum n) { return Sum((std::uint32_t(n) * 5243u) >> 16) >> 3; }
+    static constexpr int kR = 30, kG = 59, kB = 11, kScale = 100;
+    static constexpr int kPreShift = 0, kMagic = 5243, kPostShift = 3;
     static const GreyHalves& halves() { return pencilGreyHalves(); }
 };
 
