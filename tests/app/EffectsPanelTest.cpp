@@ -72,7 +72,8 @@ struct EffectsFixture : WindowFixture {
 TEST(EffectsPanel, PencilSketchOkHandsBackTheSliderMovedLast) {
     EffectsFixture f;
     f.openPhoto();
-    const TBitmap32 original = f.current().ForeOriginal;
+    TBitmap32 edge = f.current().ForeOriginal;
+    picsobel(edge);
     f.click(f.fx().effectButton(ForegroundEffect::PencilSketch));
     TBack_and_White_Sketch* d = f.fx().pencilDialog();
     ASSERT_TRUE(d->isVisible());
@@ -81,23 +82,25 @@ TEST(EffectsPanel, PencilSketchOkHandsBackTheSliderMovedLast) {
     EXPECT_EQ(d->windowTitle(), QStringLiteral("Pencil_Sketch"));
     // 64 x 48 is landscape: width 537, height Round(48 * 537 / 64) = 403, centred.
     EXPECT_EQ(d->previewLabel()->geometry(), QRect(0, 43, 537, 403));
-
-    d->TrackBar2->setValue(200);
-    EXPECT_EQ(d->Label3->text(), QStringLiteral("78"));
-    d->TrackBar2->setValue(30);
-    EXPECT_EQ(d->Label3->text(), QStringLiteral("12"));
-    f.click(d->okButton());
-
-    TBitmap32 edge = original;
-    picsobel(edge);
-    EXPECT_EQ(f.current().ForeWork, pencilLighting(edge, 30));
+    f.click(d->okButton()); // nothing moved: the grey base
+    EXPECT_EQ(f.current().ForeWork, pencilGreyBase(edge));
     EXPECT_FALSE(d->isVisible());
     EXPECT_FALSE(d->holdsBases());
     EXPECT_TRUE(f.window->isEnabled());
     EXPECT_EQ(f.status(), QStringLiteral("Pencil Sketch"));
     EXPECT_EQ(d->previewLabel()->geometry(), QRect(0, 0, 537, 489));
 
-    // Opened again (after another effect): lighting, then contrast, gives the contrast only.
+    // Opened again (after another effect, as the selected button starts nothing).
+    f.click(f.fx().effectButton(ForegroundEffect::Brume));
+    f.click(f.fx().effectButton(ForegroundEffect::PencilSketch));
+    d->TrackBar2->setValue(200);
+    EXPECT_EQ(d->Label3->text(), QStringLiteral("78"));
+    d->TrackBar2->setValue(30);
+    EXPECT_EQ(d->Label3->text(), QStringLiteral("12"));
+    f.click(d->okButton());
+    EXPECT_EQ(f.current().ForeWork, pencilLighting(edge, 30));
+
+    // And again: lighting, then contrast, gives the contrast only.
     f.click(f.fx().effectButton(ForegroundEffect::Brume));
     f.click(f.fx().effectButton(ForegroundEffect::PencilSketch));
     ASSERT_TRUE(d->isVisible());
@@ -120,23 +123,12 @@ TEST(EffectsPanel, DraggedSliderSkipsOvertakenPositionsAndOkUsesTheLast) {
     for (int p = 0; p <= 255; ++p) // a drag across the whole range, faster than any pass
         d->TrackBar1->setValue(p);
     d->TrackBar1->setValue(77);
+    d->CheckBox1->setChecked(true);
     f.click(d->okButton());
     EXPECT_LT(d->renderer().computations() - before, 256);
-    EXPECT_EQ(f.current().ForeWork, penSketch(original, PenSketchParams{77, false}));
+    EXPECT_EQ(f.current().ForeWork, penSketch(original, PenSketchParams{77, true}));
     EXPECT_EQ(d->Label9->text(), QStringLiteral("77"));
-}
-
-TEST(EffectsPanel, OkWithoutMovingAnythingHandsBackTheStartingPicture) {
-    EffectsFixture f;
-    f.openPhoto(30, 50); // portrait: height 489, width Round(30 * 489 / 50) = 293
-    const TBitmap32 original = f.current().ForeOriginal;
-    f.click(f.fx().effectButton(ForegroundEffect::PencilSketch));
-    TBack_and_White_Sketch* d = f.fx().pencilDialog();
-    EXPECT_EQ(d->previewLabel()->geometry(), QRect(122, 0, 293, 489));
-    f.click(d->okButton());
-    TBitmap32 edge = original;
-    picsobel(edge);
-    EXPECT_EQ(f.current().ForeWork, pencilGreyBase(edge));
+    EXPECT_EQ(f.status(), QStringLiteral("Pen Sketch"));
 }
 
 TEST(EffectsPanel, CloseBoxLeavesTheLayerButWritesTheName) {
@@ -205,19 +197,10 @@ TEST(EffectsPanel, PenSketchAndPenAndInkDialogsKeepTheirOwnTextsAndStart) {
     EXPECT_EQ(cases[1].dialog->Label9->text(), QStringLiteral("128"));
 }
 
-TEST(EffectsPanel, PenSketchAndPenAndInkHandBackTheCoreResult) {
+TEST(EffectsPanel, PenAndInkHandsBackTheCoreResult) {
     EffectsFixture f;
     f.openPhoto();
     const TBitmap32 original = f.current().ForeOriginal;
-
-    f.click(f.fx().effectButton(ForegroundEffect::PenSketch));
-    TPen_Sketch* pen = f.fx().penSketchDialog();
-    pen->TrackBar1->setValue(200);
-    pen->CheckBox1->setChecked(true);
-    f.click(pen->okButton());
-    EXPECT_EQ(f.current().ForeWork, penSketch(original, PenSketchParams{200, true}));
-    EXPECT_EQ(f.status(), QStringLiteral("Pen Sketch"));
-
     f.click(f.fx().effectButton(ForegroundEffect::PenAndInk));
     TPen_and_Ink* ink = f.fx().penAndInkDialog();
     ASSERT_TRUE(ink->isVisible());

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace quill {
 namespace {
@@ -86,22 +87,27 @@ TEST(SceneFile, ReadsEveryKeyAndResolvesPathsFromTheSceneFolder)
 // Scenes composed from files in a scratch folder, with no mask library.
 class Compose : public clitest::ScratchFolder {
   protected:
+    // A w x h white scene with the given layers, composed.
+    ComposeResult compose(int w, int h, std::vector<SceneLayerSpec> layers)
+    {
+        SceneSpec spec;
+        spec.backgroundWidth = w;
+        spec.backgroundHeight = h;
+        spec.layers = std::move(layers);
+        return composeScene(spec, m_masks);
+    }
     MaskLibrary m_masks;
 };
 
 TEST_F(Compose, TransparentLayerOverWhiteMixesAsTheBlendSays)
 {
-    SceneSpec spec;
-    spec.backgroundWidth = 10;
-    spec.backgroundHeight = 6;
     SceneLayerSpec layer;
     layer.file = save("red.png", TBitmap32(3, 2, makePixel(255, 0, 0)));
     layer.x = 8;  // overhangs the right edge by one column
     layer.y = -1; // and the top by one row
     layer.transparent = true;
     layer.transparence = 128; // factor 127: alpha 127
-    spec.layers.push_back(layer);
-    ComposeResult r = composeScene(spec, m_masks);
+    ComposeResult r = compose(10, 6, {layer});
     ASSERT_EQ(r.exitCode, 0) << r.message;
     ASSERT_EQ(r.picture.width(), 10);
     // (255 - 127) * 255 + 127 * 0 = 32640, div 255 = 128
@@ -113,17 +119,13 @@ TEST_F(Compose, TransparentLayerOverWhiteMixesAsTheBlendSays)
 
 TEST_F(Compose, MaskFileHiddenAndDeletedLayers)
 {
-    SceneSpec spec;
-    spec.backgroundWidth = 4;
-    spec.backgroundHeight = 4;
     SceneLayerSpec masked;
     masked.file = save("blue.png", TBitmap32(4, 4, makePixel(0, 0, 255)));
     masked.mask.file = save("white-mask.png", TBitmap32(2, 2, makePixel(255, 255, 255)));
     SceneLayerSpec hidden;
     hidden.file = masked.file;
     hidden.visible = false;
-    spec.layers = {masked, hidden};
-    ComposeResult r = composeScene(spec, m_masks);
+    ComposeResult r = compose(4, 4, {masked, hidden});
     ASSERT_EQ(r.exitCode, 0) << r.message;
     EXPECT_EQ(r.picture, TBitmap32(4, 4, makePixel(255, 255, 255)));
 }
@@ -131,16 +133,12 @@ TEST_F(Compose, MaskFileHiddenAndDeletedLayers)
 TEST_F(Compose, RotatedLayerMovesByItsGrowth)
 {
     TBitmap32 picture(10, 4, makePixel(0, 0, 0));
-    SceneSpec spec;
-    spec.backgroundWidth = 30;
-    spec.backgroundHeight = 30;
     SceneLayerSpec layer;
     layer.file = save("bar.png", picture);
     layer.x = 10;
     layer.y = 10;
     layer.rotate = 90;
-    spec.layers.push_back(layer);
-    ComposeResult r = composeScene(spec, m_masks);
+    ComposeResult r = compose(30, 30, {layer});
     ASSERT_EQ(r.exitCode, 0) << r.message;
     RotationResult turned = rotateAboutCentre(picture, 90);
     const int left = 10 - turned.GrowX, top = 10 - turned.GrowY;
@@ -156,15 +154,12 @@ TEST_F(Compose, RotatedLayerMovesByItsGrowth)
 TEST_F(Compose, BrumeLayersShareOneGeneratorStartingAtZero)
 {
     const TBitmap32 picture = clitest::sample(9, 7);
-    SceneSpec spec;
-    spec.backgroundWidth = 9;
-    spec.backgroundHeight = 14;
     SceneLayerSpec layer;
     layer.file = save("p.png", picture);
     layer.effect = EffectChoice{findEffect("brume"), {}};
-    spec.layers = {layer, layer};
-    spec.layers[1].y = 7;
-    ComposeResult r = composeScene(spec, m_masks);
+    SceneLayerSpec below = layer;
+    below.y = 7;
+    ComposeResult r = compose(9, 14, {layer, below});
     ASSERT_EQ(r.exitCode, 0) << r.message;
     ProgramRandom random(0);
     TBitmap32 first = brume(picture, random);

@@ -81,20 +81,18 @@ TEST(PictureSizeDialog, StepsAndProportion)
     EXPECT_EQ(m.Edit1, "12a");
     EXPECT_EQ(m.Edit2, "40");
 
-    m.Edit1 = "800";
-    m.edit1Released(bg);
-    EXPECT_EQ(m.Edit2, "600");
-    m.CheckBox1 = false;
-    m.Edit1 = "300";
-    m.edit1Released(bg);
-    EXPECT_EQ(m.Edit2, "600");
-    m.CheckBox1 = true;
-    m.Edit1 = "";
-    m.edit1Released(bg);
-    EXPECT_EQ(m.Edit2, "600");
-    m.Edit1 = "99999999999"; // digits, but no 32-bit number: the other edit stays
-    m.edit1Released(bg);
-    EXPECT_EQ(m.Edit2, "600");
+    // Typing a width: the height follows (800 -> 600), unless the proportion is off, the
+    // edit is empty, or its digits make no 32-bit number; then the height stays.
+    const struct {
+        bool proportion;
+        const char* typed;
+    } releases[] = {{true, "800"}, {false, "300"}, {true, ""}, {true, "99999999999"}};
+    for (const auto& r : releases) {
+        m.CheckBox1 = r.proportion;
+        m.Edit1 = r.typed;
+        m.edit1Released(bg);
+        EXPECT_EQ(m.Edit2, "600") << r.typed;
+    }
 
     Scene fg = sceneWithBackground(600, 450);
     fg.AddForegroundLayer(TBitmap32(300, 200, makePixel(1, 2, 3)));
