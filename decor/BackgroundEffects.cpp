@@ -1,8 +1,7 @@
 #include "decor/BackgroundEffects.h"
 
+#include "effects/GreyRows.h"
 #include "effects/PenAndInk.h"
-#include "effects/PencilSketch.h"
-#include "imaging/Colour.h"
 #include "imaging/Parallel.h"
 
 #include <algorithm>
@@ -211,80 +210,10 @@ void horizontalStria(TBitmap32& picture) {
     });
 }
 
-namespace {
-
-// The pixel with its colour bytes replaced by grey, alpha kept.
-inline std::uint32_t greyPixel(std::uint32_t p, std::uint32_t grey) {
-    return (p & kAlphaMask) | (grey * 0x010101u);
-}
-
-#if defined(__SSE2__)
-// Four pixels: n = 299 R + 587 G + 110 B + 500 (exact, below 2^18) from two
-// multiply-adds, n / 1000 as (n / 8) / 125 by a 16-bit high multiply (n / 8 < 2^15, and
-// (m * 33555) >> 22 = m div 125 for every m below 2^15), halves rounded up. Returns a
-// mask of the lanes whose n is a multiple of 1000: an exact half, which the
-// extended-precision formula settles either way, redone by the caller from the pixels
-// as they were, left in before only then.
-inline int grayFour(std::uint32_t* at, std::uint32_t* before) {
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i weights = _mm_setr_epi16(110, 587, 299, 0, 110, 587, 299, 0);
-    const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-    const __m128i lo = _mm_madd_epi16(_mm_unpacklo_epi8(pixels, zero), weights);
-    const __m128i hi = _mm_madd_epi16(_mm_unpackhi_epi8(pixels, zero), weights);
-    // lo = [B0 G0 part, R0 part, B1 G1 part, R1 part], hi the same for pixels 2 and 3.
-    const __m128 loF = _mm_castsi128_ps(lo), hiF = _mm_castsi128_ps(hi);
-    const __m128i even = _mm_castps_si128(_mm_shuffle_ps(loF, hiF, _MM_SHUFFLE(2, 0, 2, 0)));
-    const __m128i odd = _mm_castps_si128(_mm_shuffle_ps(loF, hiF, _MM_SHUFFLE(3, 1, 3, 1)));
-    const __m128i n = _mm_add_epi32(_mm_add_epi32(even, odd), _mm_set1_epi32(500));
-    const __m128i eighth = _mm_packs_epi32(_mm_srli_epi32(n, 3), zero);
-    const __m128i q16 = _mm_srli_epi16(_mm_mulhi_epu16(eighth, _mm_set1_epi16(short(33555))), 6);
-    const __m128i q = _mm_unpacklo_epi16(q16, zero);
-    const __m128i half = _mm_cmpeq_epi32(_mm_madd_epi16(q, _mm_set1_epi32(1000)), n);
-    const __m128i grey = _mm_or_si128(_mm_or_si128(q, _mm_slli_epi32(q, 8)), _mm_slli_epi32(q, 16));
-    const __m128i alpha = _mm_set1_epi32(int(kAlphaMask));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(at),
-                     _mm_or_si128(_mm_and_si128(pixels, alpha), grey));
-    const int halves = _mm_movemask_ps(_mm_castsi128_ps(half));
-    if (halves)
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(before), pixels);
-    return halves;
-}
-#endif
-
-// The ink grey of a pixel whose weighted sum is an exact half.
-inline std::uint32_t greyOfHalf(const GreyHalves& halves, std::uint32_t p) {
-    const int r = pixelRed(p), g = pixelGreen(p), b = pixelBlue(p);
-    const int up = (299 * r + 587 * g + 110 * b + 500) / 1000;
-    return std::uint32_t(up - halves.roundsDown(r, g, b));
-}
-
-void grayRow(const GreyHalves& halves, std::uint32_t* q, int w) {
-    int x = 0;
-#if defined(__SSE2__)
-    for (; x + 4 <= w; x += 4) {
-        std::uint32_t before[4];
-        if (const int halfLanes = grayFour(q + x, before))
-            for (int i = 0; i < 4; ++i)
-                if (halfLanes & (1 << i))
-                    q[x + i] = greyPixel(before[i], greyOfHalf(halves, before[i]));
-    }
-#endif
-    for (; x < w; ++x) {
-        const std::uint32_t p = q[x];
-        q[x] = greyPixel(p, std::uint32_t(greyInk(pixelRed(p), pixelGreen(p), pixelBlue(p))));
-    }
-}
-
-} // namespace
-
 void grayBackground(TBitmap32& picture) {
-    const int w = picture.width(), h = picture.height();
-    if (picture.empty())
-        return;
-    const GreyHalves& halves = inkGreyHalves(); // built before the bands start
-    parallelRows(h, std::size_t(w), [&picture, &halves, w](int y0, int y1) {
-        for (int y = y0; y < y1; ++y)
-            grayRow(halves, picture.row32(y), w);
+    // Each pixel depends on itself only, so the picture is rewritten in place.
+    mapGreyRows(picture, picture, inkGreyRow, [](std::uint32_t pixel, std::uint32_t grey) {
+        return (pixel & kAlphaMask) | (grey * 0x010101u);
     });
 }
 
