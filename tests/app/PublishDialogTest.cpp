@@ -79,31 +79,24 @@ TEST(PublishDialog, SaveAsWritesTheFormOfTheChosenExtension) {
     EXPECT_EQ(QDir(out.path()).entryList(QDir::Files).size(), before);
 }
 
-TEST(PublishDialog, PrintingToAPdfFileWritesAPdf) {
+TEST(PublishDialog, PrintingWritesThePdfAndRefusesASceneless) {
     WindowFixture f;
     TSave_As* dialog = f.collections().publishDialog();
-    dialog->showWith(solid(60, 45, 0, 0, 255));
-    QTemporaryDir out;
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(out.filePath("scene.pdf"));
-    EXPECT_EQ(dialog->printOn(printer), QString());
-    EXPECT_EQ(fileHead(out.filePath("scene.pdf"), 5), QByteArray("%PDF-"));
-    EXPECT_GT(QFileInfo(out.filePath("scene.pdf")).size(), 500);
-}
-
-TEST(PublishDialog, AScenelessPictureIsNotPrinted) {
-    WindowFixture f;
-    TSave_As* dialog = f.collections().publishDialog();
-    dialog->showWith(TBitmap32());
-    dialog->button(1)->click(); // refused before any print dialog opens
-    EXPECT_EQ(f.record->messages, QStringList{QString::fromLatin1(kNothingToPrint)});
     QTemporaryDir out;
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(out.filePath("none.pdf"));
+    dialog->showWith(TBitmap32());
+    dialog->button(1)->click(); // refused before any print dialog opens
+    EXPECT_EQ(f.record->messages, QStringList{QString::fromLatin1(kNothingToPrint)});
     EXPECT_EQ(dialog->printOn(printer), QString::fromLatin1(kNothingToPrint));
     EXPECT_FALSE(QFileInfo::exists(out.filePath("none.pdf")));
+
+    dialog->showWith(solid(60, 45, 0, 0, 255));
+    printer.setOutputFileName(out.filePath("scene.pdf"));
+    EXPECT_EQ(dialog->printOn(printer), QString());
+    EXPECT_EQ(fileHead(out.filePath("scene.pdf"), 5), QByteArray("%PDF-"));
+    EXPECT_GT(QFileInfo(out.filePath("scene.pdf")).size(), 500);
 }
 
 TEST(PublishDialog, WallpaperSaysSuccessOnlyWhenAWayWorked) {

@@ -73,55 +73,35 @@ TEST(AlbumReader, WalksBackFromTheCount)
 
 TEST(AlbumReader, RefusesDamagedAlbums)
 {
+    // 222 bytes: the count word at 218, scene 2's length word at 214, scene 1 at 100.
     const auto good = album(100, {fakeJpeg(50, 1), fakeJpeg(60, 2)});
+    auto patched = [&good](std::initializer_list<std::pair<std::size_t, std::uint8_t>> changes) {
+        auto b = good;
+        for (auto [at, value] : changes)
+            b[at] = value;
+        return b;
+    };
+    const std::string bad = "x.exe is not a valid album: ";
     struct Case {
         const char* what;
         std::vector<std::uint8_t> bytes;
-        const char* message;
+        std::string message;
     };
-    std::vector<Case> cases;
-    cases.push_back({"shorter than 4 bytes", {1, 0, 0}, "x.exe is not a valid album: the file is only 3 bytes long"});
-    cases.push_back({"empty", {}, "x.exe is not a valid album: the file is only 0 bytes long"});
-    {
-        auto b = good;
-        b[b.size() - 4] = 200; // count 200 cannot fit in 222 bytes
-        cases.push_back({"count too big", b,
-                         "x.exe is not a valid album: the scene count 200 does not fit in a file of 222 bytes"});
-    }
-    {
-        auto b = good;
-        b[b.size() - 8] = 0xF0; // scene 2's length word points before the file
-        b[b.size() - 7] = 0xFF;
-        cases.push_back({"length beyond the file", b,
-                         "x.exe is not a valid album: the length word of scene 2 (65520) points before the start of the file"});
-    }
-    {
-        auto b = good;
-        b[b.size() - 8] = 7;
-        cases.push_back({"S below 8", b, "x.exe is not a valid album: the length word of scene 2 is 7, too small for a picture"});
-    }
-    {
-        auto b = good;
-        b[100] = 0x89; // scene 1 is not a JPEG
-        cases.push_back({"not a JPEG", b, "x.exe is not a valid album: scene 1 at offset 100 is not a JPEG picture"});
-    }
-    {
+    const Case cases[] = {
+        {"shorter than 4 bytes", {1, 0, 0}, bad + "the file is only 3 bytes long"},
+        {"empty", {}, bad + "the file is only 0 bytes long"},
+        {"count too big", patched({{218, 200}}), bad + "the scene count 200 does not fit in a file of 222 bytes"},
+        {"length before the file", patched({{214, 0xF0}, {215, 0xFF}}),
+         bad + "the length word of scene 2 (65520) points before the start of the file"},
+        {"length below 8", patched({{214, 7}}), bad + "the length word of scene 2 is 7, too small for a picture"},
+        {"not a JPEG", patched({{100, 0x89}}), bad + "scene 1 at offset 100 is not a JPEG picture"},
         // The count says 3 while only two records exist: the third word read is player bytes.
-        auto b = good;
-        b[b.size() - 4] = 3;
-        cases.push_back({"count one too many", b,
-                         "x.exe is not a valid album: the length word of scene 1 (2139062143) points before the start of the file"});
-    }
-    {
-        // Four bytes exactly: count 1 with nothing before it.
-        cases.push_back({"count with no record", {1, 0, 0, 0},
-                         "x.exe is not a valid album: the scene count 1 does not fit in a file of 4 bytes"});
-    }
-    {
-        std::vector<std::uint8_t> b{9, 9, 9, 9, 1, 0, 0, 0};
-        cases.push_back({"record word at the start", b,
-                         "x.exe is not a valid album: the length word of scene 1 (151587081) points before the start of the file"});
-    }
+        {"count one too many", patched({{218, 3}}),
+         bad + "the length word of scene 1 (2139062143) points before the start of the file"},
+        {"count with no record", {1, 0, 0, 0}, bad + "the scene count 1 does not fit in a file of 4 bytes"},
+        {"record word at the start", {9, 9, 9, 9, 1, 0, 0, 0},
+         bad + "the length word of scene 1 (151587081) points before the start of the file"},
+    };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         AlbumIndex index = readAlbumIndex(c.bytes, "x.exe");
