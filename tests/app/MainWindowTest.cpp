@@ -36,14 +36,6 @@ QStringList itemTexts(const QMenu* menu)
     return texts;
 }
 
-QMenu* topMenu(quill::app::TMyPicture& w, const QString& title)
-{
-    for (QAction* a : w.menuBar()->actions())
-        if (a->text().remove(QLatin1Char('&')) == title)
-            return a->menu();
-    return nullptr;
-}
-
 } // namespace
 
 TEST(MainWindowStart, CaptionSizeAndFirstState)
@@ -77,53 +69,27 @@ TEST(MainWindowStart, MenusInOrderWithTheirStates)
 {
     WindowFixture f;
     auto& w = *f.window;
-    QStringList titles;
-    for (QAction* a : w.menuBar()->actions())
-        titles << a->text().remove(QLatin1Char('&'));
-    EXPECT_EQ(titles, (QStringList{"File", "Edit", "Tools", "DockPanels", "Help"}));
-
-    enum State { Enabled, Disabled, Either };
-    struct Item {
-        const char* menu;
-        const char* text;
-        State state;  // at start-up; Either where the command's own panel decides
+    const std::vector<std::pair<QString, QStringList>> menus = {
+        {"File", {"Open a new foreground", "Open a new background", "Publish", "Exit"}},
+        {"Edit", {"Foreground size", "Background size"}},
+        {"Tools",
+         {"Add selected foreground into sketch-list", "Add scene into album-list", "Export sketch-list",
+          "Export album-list", "Import foreground", "Import background"}},
+        {"DockPanels", {"Foreground", "Sketch-list", "Background", "Photo-effects", "Layer", "Album-list", "Regress all"}},
+        {"Help", {"Online", "About"}},
     };
-    const std::vector<Item> items = {
-        {"File", "Open a new foreground", Enabled},
-        {"File", "Open a new background", Enabled},
-        {"File", "Publish", Either},
-        {"File", "Exit", Enabled},
-        {"Edit", "Foreground size", Disabled},
-        {"Edit", "Background size", Disabled},
-        {"Tools", "Add selected foreground into sketch-list", Disabled},
-        {"Tools", "Add scene into album-list", Either},
-        {"Tools", "Export sketch-list", Either},
-        {"Tools", "Export album-list", Either},
-        {"Tools", "Import foreground", Either},
-        {"Tools", "Import background", Either},
-        {"DockPanels", "Foreground", Enabled},
-        {"DockPanels", "Sketch-list", Enabled},
-        {"DockPanels", "Background", Enabled},
-        {"DockPanels", "Photo-effects", Enabled},
-        {"DockPanels", "Layer", Enabled},
-        {"DockPanels", "Album-list", Enabled},
-        {"DockPanels", "Regress all", Enabled},
-        {"Help", "Online", Enabled},
-        {"Help", "About", Enabled},
-    };
-    QMap<QString, QStringList> expectedOrder;
-    for (const Item& item : items) {
-        expectedOrder[QString::fromLatin1(item.menu)] << QString::fromLatin1(item.text);
-        QMenu* menu = topMenu(w, QString::fromLatin1(item.menu));
-        ASSERT_NE(menu, nullptr) << item.menu;
-        QAction* action = findItem(menu, QString::fromLatin1(item.text));
-        ASSERT_NE(action, nullptr) << item.menu << " / " << item.text;
-        if (item.state != Either) {
-            EXPECT_EQ(action->isEnabled(), item.state == Enabled) << item.text;
-        }
+    const QList<QAction*> tops = w.menuBar()->actions();
+    ASSERT_EQ(tops.size(), int(menus.size()));
+    for (int k = 0; k < tops.size(); ++k) {
+        EXPECT_EQ(tops[k]->text().remove(QLatin1Char('&')), menus[k].first);
+        EXPECT_EQ(itemTexts(tops[k]->menu()), menus[k].second) << menus[k].first.toStdString();
     }
-    for (auto it = expectedOrder.cbegin(); it != expectedOrder.cend(); ++it)
-        EXPECT_EQ(itemTexts(topMenu(w, it.key())), it.value()) << it.key().toStdString();
+    // At start-up; the collection commands and Publish are left to their own panels.
+    for (const char* text : {"Open a new foreground", "Open a new background", "Exit", "Foreground", "Sketch-list",
+                             "Background", "Photo-effects", "Layer", "Album-list", "Regress all", "Online", "About"})
+        EXPECT_TRUE(f.menuAction(QString::fromLatin1(text))->isEnabled()) << text;
+    for (const char* text : {"Foreground size", "Background size", "Add selected foreground into sketch-list"})
+        EXPECT_FALSE(f.menuAction(QString::fromLatin1(text))->isEnabled()) << text;
 
     EXPECT_EQ(itemTexts(w.canvasMenu()),
               (QStringList{"Open a new foreground", "Open a new background", "Add me into sketch-list",
