@@ -148,7 +148,7 @@ TEST(EffectsPanel, CloseBoxLeavesTheLayerButWritesTheName) {
     EXPECT_TRUE(f.window->isEnabled());
 }
 
-TEST(EffectsPanel, PenSketchAndPenAndInkDialogsKeepTheirOwnTextsAndStart) {
+TEST(EffectsPanel, PenSketchAndPenAndInkDialogsKeepTheirOwnTextsStartAndResult) {
     EffectsFixture f;
     struct Case {
         ForegroundEffect effect;
@@ -158,16 +158,8 @@ TEST(EffectsPanel, PenSketchAndPenAndInkDialogsKeepTheirOwnTextsAndStart) {
         const char* sliderCaption;
     };
     const Case cases[] = {
-        {ForegroundEffect::PenSketch,
-         f.fx().penSketchDialog(),
-         "Pen_Sketch",
-         {549, 602},
-         "Pen Pressure:"},
-        {ForegroundEffect::PenAndInk,
-         f.fx().penAndInkDialog(),
-         "Pen_and_Ink",
-         {551, 604},
-         "Adjust thread:"},
+        {ForegroundEffect::PenSketch, f.fx().penSketchDialog(), "Pen_Sketch", {549, 602}, "Pen Pressure:"},
+        {ForegroundEffect::PenAndInk, f.fx().penAndInkDialog(), "Pen_and_Ink", {551, 604}, "Adjust thread:"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.caption);
@@ -195,10 +187,8 @@ TEST(EffectsPanel, PenSketchAndPenAndInkDialogsKeepTheirOwnTextsAndStart) {
     cases[0].dialog->TrackBar1->setValue(40);
     EXPECT_EQ(cases[1].dialog->TrackBar1->value(), 128);
     EXPECT_EQ(cases[1].dialog->Label9->text(), QStringLiteral("128"));
-}
 
-TEST(EffectsPanel, PenAndInkHandsBackTheCoreResult) {
-    EffectsFixture f;
+    // Pen & Ink hands back the core's result (Pen Sketch's is checked with its dragged slider).
     f.openPhoto();
     const TBitmap32 original = f.current().ForeOriginal;
     f.click(f.fx().effectButton(ForegroundEffect::PenAndInk));
