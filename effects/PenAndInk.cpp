@@ -14,15 +14,6 @@ namespace {
 
 constexpr std::uint32_t kColourMask = 0x00ffffffu;
 
-} // namespace
-
-const GreyHalves& inkGreyHalves() {
-    static const GreyHalves halves(299, 587, 110, 1000, greyInkLiteral);
-    return halves;
-}
-
-namespace {
-
 // n = 1000 x (0.299 R + 0.587 G + 0.11 B) + 500 is at most 254480, so n / 8 is below 2^15,
 // where n / 1000 = (n / 8) / 125 = ((n / 8) * 33555) >> 22.
 struct InkWeights {
@@ -32,6 +23,12 @@ struct InkWeights {
 };
 
 } // namespace
+
+const GreyHalves& inkGreyHalves() {
+    static const GreyHalves halves(InkWeights::kR, InkWeights::kG, InkWeights::kB,
+                                   InkWeights::kScale, greyInkLiteral);
+    return halves;
+}
 
 void inkGreyRow(const std::uint32_t* row, int width, std::uint8_t* grey) {
     weightedGreyRow<InkWeights>(row, width, grey);

@@ -70,11 +70,6 @@ void GreyHalves::settle(const std::uint8_t* pixels, const std::uint8_t* half, in
     }
 }
 
-const GreyHalves& pencilGreyHalves() {
-    static const GreyHalves halves(30, 59, 11, 100, greyPencilLiteral);
-    return halves;
-}
-
 namespace {
 
 // n = 100 x (0.3 R + 0.59 G + 0.11 B) + 50 is at most 25550, where n / 100 = (n * 5243) >> 19.
@@ -85,6 +80,12 @@ struct PencilWeights {
 };
 
 } // namespace
+
+const GreyHalves& pencilGreyHalves() {
+    static const GreyHalves halves(PencilWeights::kR, PencilWeights::kG, PencilWeights::kB,
+                                   PencilWeights::kScale, greyPencilLiteral);
+    return halves;
+}
 
 void pencilGreyRow(const std::uint32_t* row, int width, std::uint8_t* grey) {
     weightedGreyRow<PencilWeights>(row, width, grey);
