@@ -2,6 +2,8 @@
 // enabled states and messages.
 #include "scene/MainWindowModel.h"
 
+#include "SceneTestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
@@ -22,10 +24,7 @@ class ModelFixture : public ::testing::Test {
     void SetUp() override {
         m.windowShown();
         m.mainWindowResized({2, 1, 843, 668});
-        m.scene().setMaskSource([this](int k) -> const TBitmap32* {
-            auto it = masks.find(k);
-            return it == masks.end() ? nullptr : &it->second;
-        });
+        m.scene().setMaskSource(scenetest::maskSourceOf(masks));
     }
     int add(int w, int h, std::uint32_t colour) {
         return m.addForegroundLayer(TBitmap32(w, h, colour));
@@ -784,11 +783,7 @@ TEST_F(ModelFixture, WheelZoomsOnlyOverTheCanvas) {
 TEST_F(ModelFixture, DragRecomposesTheViewNowAndTheRestAtTheRelease)
 {
     m.setBackgroundPicture(TBitmap32(1200, 900, makePixel(10, 20, 30)));
-    TBitmap32 layer(1000, 800);
-    for (int y = 0; y < 800; ++y)
-        for (int x = 0; x < 1000; ++x)
-            layer.setPixel(x, y, makePixel(x & 255, y & 255, (x + y) & 255));
-    m.addForegroundLayer(layer);
+    m.addForegroundLayer(scenetest::randomPicture(1000, 800, 5));
     const Rect view = m.visibleSceneRect();
     ASSERT_LT(view.right(), 1000); // the canvas shows only part of the scene
 

@@ -1,6 +1,7 @@
 // The scene: opacity from mask and transparency, the composition and its regions.
 #include "scene/Scene.h"
 
+#include "SceneTestSupport.h"
 #include "imaging/Rounding.h"
 
 #include <gtest/gtest.h>
@@ -12,18 +13,7 @@
 namespace quill {
 namespace {
 
-TBitmap32 randomPicture(int w, int h, unsigned seed, bool randomAlpha = false) {
-    std::mt19937 rng(seed);
-    TBitmap32 p(w, h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            std::uint32_t v = rng();
-            if (!randomAlpha)
-                v |= 0xff000000u;
-            p.setPixel(x, y, v);
-        }
-    return p;
-}
+using scenetest::randomPicture;
 
 // A mask whose red is the same everywhere.
 TBitmap32 flatMask(int w, int h, int red) {
@@ -500,10 +490,7 @@ TEST(DeriveLayerAlpha, EqualsMaskStepThenTouming) {
     masks[1] = randomPicture(9, 7, 501);
     masks[2] = TBitmap32();
     Scene s;
-    s.setMaskSource([&masks](int k) -> const TBitmap32* {
-        auto it = masks.find(k);
-        return it == masks.end() ? nullptr : &it->second;
-    });
+    s.setMaskSource(scenetest::maskSourceOf(masks));
     s.BackWork = TBitmap32(8, 8, makePixel(0, 0, 0));
     TBitmap32 pic = randomPicture(23, 17, 502, true);
     for (int k = 0; k < 17; ++k)
