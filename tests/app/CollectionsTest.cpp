@@ -311,7 +311,7 @@ TEST(CollectionsWindow, RebuildingWhileReadingShowsOnlyTheNewFolder) {
     EXPECT_EQ(strip->gauge()->value(), 1);
 }
 
-TEST(CollectionsWindow, SizeDialogKeepsTheProportionAndResizesTheLayerOnOk) {
+TEST(CollectionsWindow, SizeDialogKeepsTheProportionAndResizesTheLayerOrTheBackgroundOnOk) {
     WindowFixture f;
     f.openForeground(f.writePicture(QStringLiteral("fg.bmp"), solid(300, 200, 9, 9, 9)));
     QAction* size = f.menuAction(QStringLiteral("Foreground size"));
@@ -343,21 +343,20 @@ TEST(CollectionsWindow, SizeDialogKeepsTheProportionAndResizesTheLayerOnOk) {
     EXPECT_EQ(f.scene().layer(1).ForeOriginal.width(), 225);
     EXPECT_EQ(f.scene().layer(1).ForeOriginal.height(), 150);
     EXPECT_EQ(f.scene().layer(1).ForeWork.width(), 225);
-}
 
-TEST(CollectionsWindow, SizeDialogStepsAndResizesTheBackground) {
-    WindowFixture f;
+    // The background's: the steps, a conversion error that keeps the texts, OK.
     f.collections().backgroundSize();
-    TImage_size* dialog = f.collections().sizeDialog();
+    dialog = f.collections().sizeDialog();
     EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Background_size"));
     ASSERT_EQ(dialog->edit1()->text(), QStringLiteral("600"));
     dialog->minusButton()->click();
     EXPECT_EQ(dialog->edit1()->text(), QStringLiteral("480"));
     EXPECT_EQ(dialog->edit2()->text(), QStringLiteral("360"));
     dialog->edit1()->setText(QStringLiteral("x"));
+    const int messages = f.record->messages.size();
     dialog->plusButton()->click();
-    EXPECT_EQ(dialog->edit1()->text(), QStringLiteral("x")); // the conversion error keeps the texts
-    EXPECT_FALSE(f.record->messages.isEmpty());
+    EXPECT_EQ(dialog->edit1()->text(), QStringLiteral("x"));
+    EXPECT_EQ(f.record->messages.size(), messages + 1);
     dialog->edit1()->setText(QStringLiteral("480"));
     dialog->okButton()->click();
     EXPECT_EQ(f.scene().BackWork.width(), 480);

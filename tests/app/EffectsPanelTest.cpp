@@ -402,33 +402,7 @@ TEST(EffectsPanel, EffectWindowsCarryTheirOwnMetaObjects) {
     EXPECT_EQ(qobject_cast<PreviewDialog*>(static_cast<QObject*>(f.fx().textureWindow())), nullptr);
 }
 
-TEST(EffectsPanel, FrameStripCountsOnTheForegroundGaugeBlueOnBlack) {
-    EffectsFixture f;
-    QDir(f.folder.path()).mkdir(QStringLiteral("frame"));
-    for (const char* name : {"frame/a.jpg", "frame/b.jpg", "frame/c.gif"})
-        f.writePicture(QString::fromLatin1(name), TBitmap32(30, 20, makePixel(9, 9, 9, 255)),
-                       PictureFormat::Bmp24);
-    QProgressBar* gauge = f.window->collections()->foregroundBrowser()->gauge();
-    ASSERT_NE(gauge, nullptr);
-    EXPECT_EQ(gauge->objectName(), QStringLiteral("Gauge2"));
-    gauge->setRange(0, 10);
-    gauge->setValue(7);
-    std::vector<int> positions;
-    QObject::connect(gauge, &QProgressBar::valueChanged, [&](int v) { positions.push_back(v); });
-    f.fx().loadLibraries(QFile::encodeName(f.folder.path()).toStdString());
-    ASSERT_EQ(f.fx().frameThumbs().size(), 3u);
-    EXPECT_EQ(gauge->maximum(), 3);
-    EXPECT_EQ(positions, (std::vector<int>{0, 1, 2, 3})) << "one step per thumbnail";
-
-    // Drawn: the full gauge is blue inside, the empty one black.
-    gauge->resize(120, 10);
-    const QPoint middle(60, 5);
-    EXPECT_EQ(gauge->grab().toImage().pixel(middle), qRgb(0, 0, 255));
-    gauge->setValue(0);
-    EXPECT_EQ(gauge->grab().toImage().pixel(middle), qRgb(0, 0, 0));
-}
-
-TEST(EffectsPanel, MaskTwelveAndFrameOneComposeAsTheCore) {
+TEST(EffectsPanel, LibrariesCountOnTheGaugeAndMaskTwelveAndFrameOneComposeAsTheCore) {
     EffectsFixture f;
     // Libraries beside the program: mask 12 and two frames (a jpg listed before a gif).
     QDir(f.folder.path()).mkdir(QStringLiteral("mask"));
@@ -444,8 +418,23 @@ TEST(EffectsPanel, MaskTwelveAndFrameOneComposeAsTheCore) {
             frame.setPixel(x, y, makePixel(40, 20, 200, 255));
     f.writePicture(QStringLiteral("frame/b.jpg"), frame, PictureFormat::Jpeg);
     f.writePicture(QStringLiteral("frame/a.gif"), TBitmap32(10, 10), PictureFormat::Bmp24);
+    // Building the frame strip counts on the foreground panel's gauge.
+    QProgressBar* gauge = f.window->collections()->foregroundBrowser()->gauge();
+    ASSERT_NE(gauge, nullptr);
+    EXPECT_EQ(gauge->objectName(), QStringLiteral("Gauge2"));
+    gauge->setRange(0, 10);
+    gauge->setValue(7);
+    std::vector<int> positions;
+    QObject::connect(gauge, &QProgressBar::valueChanged, [&](int v) { positions.push_back(v); });
     f.fx().loadLibraries(QFile::encodeName(f.folder.path()).toStdString());
     ASSERT_EQ(f.fx().frameThumbs().size(), 2u);
+    EXPECT_EQ(gauge->maximum(), 2);
+    EXPECT_EQ(positions, (std::vector<int>{0, 1, 2})) << "one step per thumbnail";
+    // Drawn: the full gauge is blue inside, the empty one black.
+    gauge->resize(120, 10);
+    EXPECT_EQ(gauge->grab().toImage().pixel(60, 5), qRgb(0, 0, 255));
+    gauge->setValue(0);
+    EXPECT_EQ(gauge->grab().toImage().pixel(60, 5), qRgb(0, 0, 0));
     EXPECT_EQ(f.fx().frameNames()[0], "b.jpg");
     EXPECT_EQ(f.fx().frameThumbs()[1]->geometry(), QRect(62, 2, 52, 40));
     EXPECT_EQ(f.fx().frameThumbs()[0]->toolTip(), QStringLiteral("Click to set as frame"));

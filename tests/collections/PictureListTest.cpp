@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 namespace quill {
 namespace {
 
@@ -217,12 +215,9 @@ TEST(AlbumMaking, WritesScenesAndTheAlbumInTheWorkingFolder)
     AlbumIndex index = readAlbumIndex(r.albumPath);
     ASSERT_TRUE(index.ok()) << index.error;
     EXPECT_EQ(index.scenes, (std::vector<AlbumScene>{{1000, jpeg1.size()}, {1000 + jpeg1.size() + 4, jpeg2.size()}}));
+    // The layout and the program's execute bit are the album writer's, checked with it.
     const auto bytes = TempFolder::read(r.albumPath);
-    EXPECT_EQ(bytes.size(), 1000 + jpeg1.size() + 4 + jpeg2.size() + 4 + 4);
     EXPECT_TRUE(std::equal(jpeg2.begin(), jpeg2.end(), bytes.begin() + std::ptrdiff_t(index.scenes[1].offset)));
-    struct stat st {};
-    ASSERT_EQ(::stat(r.albumPath.c_str(), &st), 0);
-    EXPECT_NE(st.st_mode & S_IXUSR, 0u);
 
     // The user's copy: the extension becomes ".exe"; the working copy stays.
     EXPECT_EQ(copyAlbumTo(r.albumPath, dir.path("holiday.jpg")), "");
