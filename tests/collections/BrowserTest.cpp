@@ -165,7 +165,7 @@ TEST(BuildStrip, ParallelBuildEqualsSerialAndReportsEveryCell)
     EXPECT_EQ(serial[39].frameRect.top, 2 + 39 * 125);
 }
 
-TEST(BuildStrip, MoreThanAThousandFilesAllGetCells)
+TEST(BuildStrip, MoreThanAThousandFilesAllGetCellsAndNoneClearsThem)
 {
     std::vector<std::string> names(1005, "20x20");
     std::vector<ThumbCell> cells;
@@ -173,13 +173,8 @@ TEST(BuildStrip, MoreThanAThousandFilesAllGetCells)
     ASSERT_EQ(cells.size(), 1005u);
     EXPECT_EQ(cells[1004].frameRect.top, 2 + 1004 * 88);
     EXPECT_EQ(cells[1004].caption, "20x20");
-}
-
-TEST(BuildStrip, EmptyListClearsOldCells)
-{
-    std::vector<ThumbCell> cells(3);
     buildStripCells(StripKind::Foreground, "f", {}, cells, fakeLoad);
-    EXPECT_TRUE(cells.empty());
+    EXPECT_TRUE(cells.empty()) << "an empty list clears the old cells";
 }
 
 TEST(BrowserFolder, ListsByPatternGroupsThenBuildsFromFiles)
