@@ -202,7 +202,7 @@ TEST(EffectsPanel, PenSketchAndPenAndInkDialogsKeepTheirOwnTextsStartAndResult) 
     EXPECT_EQ(f.status(), QStringLiteral("Pen and Ink"));
 }
 
-TEST(EffectsPanel, KryptolStrokesAndDirectionReset) {
+TEST(EffectsPanel, KryptolStrokesDirectionResetAndHollowOut) {
     EffectsFixture f;
     f.openPhoto();
     const TBitmap32 original = f.current().ForeOriginal;
@@ -226,15 +226,8 @@ TEST(EffectsPanel, KryptolStrokesAndDirectionReset) {
     EXPECT_TRUE(d->Direction[0]->isChecked());
     EXPECT_EQ(d->KryptolDirection, 1);
     EXPECT_EQ(d->previewPicture(), kryptol(original, KryptolParams{1, 0, false}));
-    d->close();
-}
 
-TEST(EffectsPanel, KryptolHollowOutDiscardsTheStrokesAndKeepsTheDirection) {
-    EffectsFixture f;
-    f.openPhoto();
-    const TBitmap32 original = f.current().ForeOriginal;
-    f.click(f.fx().effectButton(ForegroundEffect::Kryptol));
-    TKryptol* d = f.fx().kryptolDialog();
+    // Hollow out discards the strokes and keeps the direction.
     d->Direction[3]->setChecked(true);
     f.click(d->SpeedButton1);
     ASSERT_EQ(d->previewPicture(), kryptol(original, KryptolParams{4, 1, false}));
