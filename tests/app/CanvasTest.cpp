@@ -87,7 +87,7 @@ TEST(Canvas, MarkerIsPaintedWhereTheCarrierHasIt)
     }
 }
 
-TEST(Canvas, ClickOnTheBareSceneRemovesTheMarker)
+TEST(Canvas, ClickOnTheBareSceneRemovesTheMarkerAndTransparencyFollowsTheControls)
 {
     WindowFixture f;
     f.openForeground(f.writePicture(QStringLiteral("blue.bmp"), TBitmap32(100, 80, kBlue)));
@@ -99,6 +99,21 @@ TEST(Canvas, ClickOnTheBareSceneRemovesTheMarker)
     clickOnImage(f, QPoint(50, 40));
     EXPECT_EQ(shownAt(f, 0, 0), QColor(255, 0, 0));
     EXPECT_TRUE(f.window->transparentCheck()->isEnabled());
+
+    // The transparency controls drive the selected layer.
+    f.window->transparentCheck()->setChecked(true);
+    EXPECT_TRUE(f.window->transparenceSlider()->isEnabled());
+    EXPECT_EQ(f.window->transparenceSlider()->value(), 128);
+    // Level 128: factor 127, so alpha 127 over white:
+    // ((255 - 127) * 255 + 127 * c) div 255.
+    EXPECT_EQ(f.scene().scenePicture().pixel(50, 40), makePixel(132, 137, 227));
+
+    f.window->transparenceSlider()->setValue(3);
+    EXPECT_EQ(f.window->percentLabel()->text(), QStringLiteral("1"));
+    EXPECT_EQ(f.scene().scenePicture().pixel(50, 40), makePixel(12, 22, 200));
+    f.window->transparentCheck()->setChecked(false);
+    EXPECT_FALSE(f.window->transparenceSlider()->isEnabled());
+    EXPECT_EQ(f.scene().scenePicture().pixel(50, 40), kBlue) << "unticking restores the layer";
 }
 
 TEST(Canvas, RightClickOpensTheMenuOnlyWithoutPanning)
@@ -113,28 +128,6 @@ TEST(Canvas, RightClickOpensTheMenuOnlyWithoutPanning)
     EXPECT_EQ(f.window->canvas()->horizontalScrollBar()->value(), 50);
     EXPECT_EQ(f.window->canvas()->verticalScrollBar()->value(), 40);
     EXPECT_EQ(f.model().scrollX(), 50);
-}
-
-TEST(Canvas, TransparencyFollowsTheControls)
-{
-    WindowFixture f;
-    f.openForeground(f.writePicture(QStringLiteral("blue.bmp"), TBitmap32(100, 80, kBlue)));
-    clickOnImage(f, QPoint(50, 40));
-    ASSERT_TRUE(f.window->transparentCheck()->isEnabled());
-
-    f.window->transparentCheck()->setChecked(true);
-    EXPECT_TRUE(f.window->transparenceSlider()->isEnabled());
-    EXPECT_EQ(f.window->transparenceSlider()->value(), 128);
-    // Level 128: factor 127, so alpha 127 over white:
-    // ((255 - 127) * 255 + 127 * c) div 255.
-    EXPECT_EQ(f.scene().scenePicture().pixel(50, 40), makePixel(132, 137, 227));
-
-    f.window->transparenceSlider()->setValue(3);
-    EXPECT_EQ(f.window->percentLabel()->text(), QStringLiteral("1"));
-    EXPECT_EQ(f.scene().scenePicture().pixel(50, 40), makePixel(12, 22, 200));
-    f.window->transparentCheck()->setChecked(false);
-    EXPECT_FALSE(f.window->transparenceSlider()->isEnabled());
-    EXPECT_EQ(f.scene().scenePicture().pixel(50, 40), kBlue) << "unticking restores the layer";
 }
 
 TEST(Zoom, LabelAndImageSizeFollowTheSteps)
@@ -305,7 +298,7 @@ TEST(Drop, FilesOpenAsForegroundsOrWithShiftAsTheBackground)
     EXPECT_EQ(f.scene().scenePicture().pixel(10, 10), kBlue) << "the layer stays over the new background";
 }
 
-TEST(Canvas, PointerShapeFollowsTheZones)
+TEST(Canvas, PointerShapeFollowsTheZonesAndTheBottomRightOneResizes)
 {
     WindowFixture f;
     f.openForeground(f.writePicture(QStringLiteral("blue.bmp"), TBitmap32(100, 80, kBlue)));
@@ -321,12 +314,6 @@ TEST(Canvas, PointerShapeFollowsTheZones)
         sendMouse(f.image(), QEvent::MouseMove, c.at, Qt::NoButton, Qt::NoButton);
         EXPECT_EQ(f.image()->cursor().shape(), c.shape) << c.at.x() << "," << c.at.y();
     }
-}
-
-TEST(Canvas, BottomRightZoneResizesTheLayer)
-{
-    WindowFixture f;
-    f.openForeground(f.writePicture(QStringLiteral("blue.bmp"), TBitmap32(100, 80, kBlue)));
     dragOnImage(f, QPoint(95, 75), QPoint(195, 155));
     EXPECT_EQ(f.scene().layer(1).ForeOriginal.width(), 200);
     EXPECT_EQ(f.scene().layer(1).ForeOriginal.height(), 160);
