@@ -324,7 +324,9 @@ TEST(EffectsPanel, WithoutALayerEveryButtonOnlySaysSo) {
     EXPECT_EQ(f.status(), QStringLiteral("New picture"));
 }
 
-TEST(EffectsPanel, ButtonCaptionsAndPageHints) {
+// The panel's make-up: page captions and hints, button texts and names, the mask slots'
+// places, and the classes Qt knows its windows by.
+TEST(EffectsPanel, PagesButtonsSlotsAndWindowClasses) {
     EffectsFixture f;
     QTabWidget* notebook = f.window->photoEffectsNotebook();
     EXPECT_EQ(notebook->toolTip(), QStringLiteral("Make effect for the last open foreground"));
@@ -350,10 +352,6 @@ TEST(EffectsPanel, ButtonCaptionsAndPageHints) {
               QStringLiteral("RadioButton10"));
     EXPECT_EQ(f.fx().effectButton(ForegroundEffect::Kryptol)->objectName(),
               QStringLiteral("RadioButton12"));
-}
-
-TEST(EffectsPanel, MaskSlotPlaces) {
-    EffectsFixture f;
     const struct {
         int k;
         QRect at;
@@ -366,10 +364,6 @@ TEST(EffectsPanel, MaskSlotPlaces) {
         EXPECT_EQ(f.fx().maskSlot(s.k)->geometry(), s.at) << s.k;
     EXPECT_EQ(f.fx().maskSlot(0), nullptr);
     EXPECT_EQ(f.fx().maskSlot(37), nullptr);
-}
-
-TEST(EffectsPanel, EffectWindowsCarryTheirOwnMetaObjects) {
-    EffectsFixture f;
     struct Case {
         QObject* window;
         const char* className;

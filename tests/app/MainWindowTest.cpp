@@ -212,15 +212,19 @@ TEST(MainWindowKeys, ShortcutsOpenZoomDeleteAndQuit)
     EXPECT_FALSE(QFileInfo::exists(recorder));
 }
 
-TEST(OpenPicture, ForegroundBecomesALayerWithItsPanelEntry)
+TEST(OpenPicture, CancelledDoesNothingAndAForegroundBecomesALayerWithItsPanelEntry)
 {
     WindowFixture f;
+    f.window->openForeground(); // no reply queued: the dialog was cancelled, nothing happens
+    EXPECT_EQ(f.scene().LayerCount(), 0);
+    EXPECT_TRUE(f.record->messages.isEmpty());
+    EXPECT_EQ(f.record->openFilters, QList<QStringList>{quill::app::openPictureFilters()});
     TBitmap32 picture(100, 80, makePixel(10, 20, 200));
     f.openForeground(f.writePicture(QStringLiteral("blue.bmp"), picture));
 
     EXPECT_TRUE(f.record->messages.isEmpty()) << f.record->messages.join(QLatin1Char('|')).toStdString();
     ASSERT_EQ(f.scene().LayerCount(), 1);
-    EXPECT_EQ(f.record->openCaptions, QStringList{"Open a new foreground"});
+    EXPECT_EQ(f.record->openCaptions, (QStringList{"Open a new foreground", "Open a new foreground"}));
     EXPECT_EQ(f.scene().scenePicture().pixel(99, 79), makePixel(10, 20, 200));
     EXPECT_EQ(f.scene().scenePicture().pixel(100, 79), makePixel(255, 255, 255));
 
@@ -253,15 +257,6 @@ TEST(OpenPicture, UnreadableFileShowsTheMessageAndChangesNothing)
             EXPECT_EQ(f.window->layerPanel()->entryPanel(1), nullptr);
         }
     }
-}
-
-TEST(OpenPicture, CancelledDialogDoesNothing)
-{
-    WindowFixture f;
-    f.window->openForeground();  // no reply queued: the dialog was cancelled
-    EXPECT_EQ(f.scene().LayerCount(), 0);
-    EXPECT_TRUE(f.record->messages.isEmpty());
-    EXPECT_EQ(f.record->openFilters, QList<QStringList>{quill::app::openPictureFilters()});
 }
 
 TEST(OpenPicture, BackgroundReplacesTheSceneAndRefitsTheCanvas)
