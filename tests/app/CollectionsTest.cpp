@@ -197,7 +197,7 @@ TEST(CollectionsWindow, MakeAlbumReportsACopyThatFailsAndGivesNoSuccess) {
     EXPECT_EQ(f.record->messages, QStringList{"Make album successful!"});
 }
 
-TEST(CollectionsWindow, ImportingAFolderBuildsOneCellPerPictureJpegFirst) {
+TEST(CollectionsWindow, ImportingAFolderBuildsOneCellPerPictureJpegFirstInEitherStrip) {
     WindowFixture f;
     QTemporaryDir pics;
     auto write = [&](const QString& name, const TBitmap32& p, PictureFormat format) {
@@ -268,24 +268,20 @@ TEST(CollectionsWindow, ImportingAFolderBuildsOneCellPerPictureJpegFirst) {
     doubleClick(strip->cell(3)->picture());
     EXPECT_EQ(f.record->messages.last(), QStringLiteral("broken.jpg is not a valid format"));
     EXPECT_EQ(f.scene().BackWork.width(), 1003);
-}
 
-TEST(CollectionsWindow, ForegroundStripDoubleClickAddsALayer) {
-    WindowFixture f;
-    QTemporaryDir pics;
-    SavePicture(solid(200, 100, 5, 6, 7), pics.filePath("one.png").toStdString(),
-                PictureFormat::Png);
-    f.record->folderReplies << pics.path();
+    // The foreground strip: smaller cells; a double-click on a picture adds a layer.
+    QTemporaryDir fore;
+    SavePicture(solid(200, 100, 5, 6, 7), fore.filePath("one.png").toStdString(), PictureFormat::Png);
+    f.record->folderReplies << fore.path();
     f.menuAction(QStringLiteral("Import foreground"))->trigger();
-    EXPECT_EQ(f.record->folderCaptions.last(),
-              QStringLiteral("Open a directory to add pictures as foreground."));
+    EXPECT_EQ(f.record->folderCaptions.last(), QStringLiteral("Open a directory to add pictures as foreground."));
     EXPECT_EQ(f.window->foregroundDock()->windowTitle(), QStringLiteral("Foreground"));
-    BrowserStrip* strip = f.collections().foregroundBrowser();
-    strip->waitForBuild();
-    ASSERT_EQ(strip->cellCount(), 1);
-    EXPECT_EQ(strip->cell(1)->geometry(), QRect(2, 2, 105, 80));
-    EXPECT_EQ(strip->cell(1)->caption()->text(), QStringLiteral("200x100"));
-    doubleClick(strip->cell(1)->picture());
+    BrowserStrip* foreStrip = f.collections().foregroundBrowser();
+    foreStrip->waitForBuild();
+    ASSERT_EQ(foreStrip->cellCount(), 1);
+    EXPECT_EQ(foreStrip->cell(1)->geometry(), QRect(2, 2, 105, 80));
+    EXPECT_EQ(foreStrip->cell(1)->caption()->text(), QStringLiteral("200x100"));
+    doubleClick(foreStrip->cell(1)->picture());
     ASSERT_EQ(f.scene().LayerCount(), 1);
     EXPECT_EQ(f.scene().layer(1).ForeOriginal.width(), 200);
 }

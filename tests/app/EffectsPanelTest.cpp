@@ -309,7 +309,7 @@ TEST(EffectsPanel, AnEffectButtonNamesItsEffectAndRemoveRestores) {
     EXPECT_EQ(f.status(), QStringLiteral("Foreground effect removed."));
 }
 
-TEST(EffectsPanel, WithoutALayerEveryButtonOnlySaysSo) {
+TEST(EffectsPanel, WithoutALayerEveryButtonOnlySaysSoThenTheToolBarRotates) {
     EffectsFixture f;
     for (int i = 0; i < kForegroundEffectCount; ++i) {
         f.click(f.fx().effectButton(ForegroundEffect(i)));
@@ -322,6 +322,30 @@ TEST(EffectsPanel, WithoutALayerEveryButtonOnlySaysSo) {
     EXPECT_FALSE(f.fx().pencilDialog()->isVisible());
     EXPECT_FALSE(f.fx().kernelDialog(ForegroundEffect::Abstract)->isVisible());
     EXPECT_EQ(f.status(), QStringLiteral("New picture"));
+
+    // Rotating from the tool bar waits for a selected layer.
+    EXPECT_FALSE(f.window->rotateAction()->isEnabled());
+    EXPECT_EQ(f.window->angleEdit()->text(), QStringLiteral("30"));
+    f.openForeground(f.writePicture(QStringLiteral("wide.bmp"), photo(100, 50)));
+    f.model().layerPanelPress(1, false); // the layer selected in the layer panel
+    f.window->syncAll();
+    ASSERT_TRUE(f.window->rotateAction()->isEnabled());
+    ASSERT_TRUE(f.window->angleEdit()->isEnabled());
+
+    const struct {
+        const char* text;
+        const char* message;
+    } refused[] = {{"3.5", "Please input a valid integer value."}, {"1-", "'1-' is not a valid integer value"}};
+    for (const auto& r : refused) {
+        f.window->angleEdit()->setText(QString::fromLatin1(r.text));
+        f.window->rotateAction()->trigger();
+        EXPECT_EQ(f.record->messages.last(), QString::fromLatin1(r.message)) << r.text;
+        EXPECT_EQ(f.current().ForeWork.width(), 100);
+    }
+    f.window->angleEdit()->setText(QStringLiteral("90"));
+    QTest::keyClick(f.window->angleEdit(), Qt::Key_Return);
+    EXPECT_EQ(f.current().ForeWork.width(), 48);
+    EXPECT_EQ(f.current().ForeWork.height(), 100);
 }
 
 // The panel's make-up: page captions and hints, button texts and names, the mask slots'
@@ -480,32 +504,6 @@ TEST(EffectsPanel, TextureTilesStandInTheirGridAndApply) {
     EXPECT_EQ(f.scene().BackWork, expected);
     f.click(f.fx().restoreBackgroundButton());
     EXPECT_EQ(f.scene().BackWork, f.scene().BackOriginal);
-}
-
-TEST(EffectsPanel, RotateFromTheToolBar) {
-    EffectsFixture f;
-    EXPECT_FALSE(f.window->rotateAction()->isEnabled());
-    EXPECT_EQ(f.window->angleEdit()->text(), QStringLiteral("30"));
-    f.openForeground(f.writePicture(QStringLiteral("wide.bmp"), photo(100, 50)));
-    f.model().layerPanelPress(1, false); // the layer selected in the layer panel
-    f.window->syncAll();
-    ASSERT_TRUE(f.window->rotateAction()->isEnabled());
-    ASSERT_TRUE(f.window->angleEdit()->isEnabled());
-
-    const struct {
-        const char* text;
-        const char* message;
-    } refused[] = {{"3.5", "Please input a valid integer value."}, {"1-", "'1-' is not a valid integer value"}};
-    for (const auto& r : refused) {
-        f.window->angleEdit()->setText(QString::fromLatin1(r.text));
-        f.window->rotateAction()->trigger();
-        EXPECT_EQ(f.record->messages.last(), QString::fromLatin1(r.message)) << r.text;
-        EXPECT_EQ(f.current().ForeWork.width(), 100);
-    }
-    f.window->angleEdit()->setText(QStringLiteral("90"));
-    QTest::keyClick(f.window->angleEdit(), Qt::Key_Return);
-    EXPECT_EQ(f.current().ForeWork.width(), 48);
-    EXPECT_EQ(f.current().ForeWork.height(), 100);
 }
 
 TEST(EffectsPanel, ClosingTheWindowClosesItsEffectWindows) {

@@ -65,7 +65,7 @@ TEST(MainWindowStart, CaptionSizeAndFirstState)
     EXPECT_EQ(w.photoEffectsNotebook()->toolTip(), QStringLiteral("Make effect for the last open foreground"));
 }
 
-TEST(MainWindowStart, MenusInOrderWithTheirStates)
+TEST(MainWindowStart, MenusAndToolBarInOrderWithTheirStates)
 {
     WindowFixture f;
     auto& w = *f.window;
@@ -96,15 +96,11 @@ TEST(MainWindowStart, MenusInOrderWithTheirStates)
                            "Add scene into album-list", "Foreground size", "Background size", "Delete me"}));
     EXPECT_FALSE(findItem(w.canvasMenu(), QStringLiteral("Background size"))->isEnabled());
     EXPECT_EQ(itemTexts(w.layerMenu()), QStringList{"Delete"});
-}
 
-TEST(MainWindowStart, ToolBarHintsInOrder)
-{
-    WindowFixture f;
+    // The tool bar: every control with a hint, from left to right.
     QToolBar* bar = f.window->toolBar();
     ASSERT_NE(bar, nullptr);
     EXPECT_EQ(bar->objectName(), QStringLiteral("ToolBar1"));
-    // Every control of the bar with a hint, from left to right.
     std::vector<std::pair<int, QString>> placed;
     for (QWidget* widget : bar->findChildren<QWidget*>()) {
         if (widget->toolTip().isEmpty() || !widget->isVisibleTo(bar) || qobject_cast<QLabel*>(widget))

@@ -23,7 +23,7 @@ QByteArray fileHead(const QString& path, int n) {
 
 } // namespace
 
-TEST(PublishDialog, PublishShowsTheSceneFittedIntoThePreview) {
+TEST(PublishDialog, PublishShowsTheSceneFittedAndSavesItAsChosen) {
     WindowFixture f;
     QAction* publish = f.menuAction(QStringLiteral("Publish"));
     ASSERT_NE(publish, nullptr);
@@ -44,15 +44,8 @@ TEST(PublishDialog, PublishShowsTheSceneFittedIntoThePreview) {
         EXPECT_EQ(dialog->button(k)->geometry(), QRect(352, tops[k], 41, 41)) << k;
         EXPECT_EQ(dialog->button(k)->toolTip(), QString::fromLatin1(hints[k])) << k;
     }
-    EXPECT_EQ(dialog->button(4)->text(), QStringLiteral("X"));
-    dialog->button(4)->click();
-    EXPECT_FALSE(dialog->isVisible());
-}
 
-TEST(PublishDialog, SaveAsWritesTheFormOfTheChosenExtension) {
-    WindowFixture f;
-    TSave_As* dialog = f.collections().publishDialog();
-    dialog->showWith(solid(30, 20, 16, 32, 48));
+    // Save as writes the form of the chosen extension, JPEG when it has none.
     QTemporaryDir out;
     struct Case {
         const char* chosen;
@@ -77,6 +70,10 @@ TEST(PublishDialog, SaveAsWritesTheFormOfTheChosenExtension) {
     const int before = QDir(out.path()).entryList(QDir::Files).size();
     dialog->button(0)->click();
     EXPECT_EQ(QDir(out.path()).entryList(QDir::Files).size(), before);
+
+    EXPECT_EQ(dialog->button(4)->text(), QStringLiteral("X"));
+    dialog->button(4)->click();
+    EXPECT_FALSE(dialog->isVisible());
 }
 
 TEST(PublishDialog, PrintingWritesThePdfAndRefusesASceneless) {
