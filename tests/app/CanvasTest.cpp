@@ -140,8 +140,9 @@ TEST(Zoom, LabelAndImageSizeFollowTheSteps)
         QSize image;
     };
     const Step steps[] = {
-        {true, "125.0%", {750, 562}}, {true, "156.3%", {938, 703}}, {false, "125.0%", {750, 562}},
-        {false, "100.0%", {600, 450}}, {false, "80.0%", {480, 360}},
+        {true, "125.0%", {750, 562}},   {true, "156.3%", {938, 703}},   {true, "195.3%", {1172, 879}},
+        {false, "156.3%", {938, 703}},  {false, "125.0%", {750, 562}},  {false, "100.0%", {600, 450}},
+        {false, "80.0%", {480, 360}},   {false, "64.0%", {384, 288}},
     };
     for (const Step& s : steps) {
         s.in ? f.window->zoomIn() : f.window->zoomOut();

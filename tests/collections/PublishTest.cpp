@@ -25,6 +25,7 @@ TEST(PublishPreview, FitsTheSceneIntoTheScrollBox)
         {300, 600, {87, 0, 146, 292}},
         // Exactly the box's shape takes the first branch.
         {321, 297, {(321 - 317) / 2, 0, 316, 292}},
+        {297, 297, {14, 0, 292, 292}},
         {0, 10, {}},
     };
     for (const Case& c : cases)
