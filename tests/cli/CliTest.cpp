@@ -156,10 +156,7 @@ TEST_F(Cli, FrameWritesTheStretchedOverlayWithAlpha)
     CliRun r = run({"frame", in, "8", "6", path("o.png")});
     ASSERT_EQ(r.code, 0) << r.err;
     TBitmap32 out = LoadPictureFile(path("o.png")).picture;
-    EXPECT_EQ(out, makeFrameOverlay(frame, 8, 6));
-    EXPECT_EQ(pixelAlpha(out.pixel(0, 0)), 255);
-    EXPECT_EQ(pixelAlpha(out.pixel(2, 0)), 110);
-    EXPECT_EQ(pixelAlpha(out.pixel(7, 5)), 0);
+    EXPECT_EQ(out, makeFrameOverlay(frame, 8, 6)); // alpha and all; its worked alphas are the overlay's test
 }
 
 TEST_F(Cli, AFailedWriteExitsThreeAndKeepsTheOldFile)
