@@ -4,7 +4,7 @@
 
 #include "decor/IndexedGif.h"
 #include "imaging/PictureFile.h"
-#include "tests/collections/TempFolder.h"
+#include "tests/collections/CollectionsTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include "collections/Publish.h"
 #include "collections/SketchList.h"
 #include "imaging/PictureFile.h"
-#include "tests/collections/TempFolder.h"
+#include "tests/collections/CollectionsTestSupport.h"
 
 #include <gtest/gtest.h>
 
