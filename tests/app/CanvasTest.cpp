@@ -130,26 +130,34 @@ TEST(Canvas, RightClickOpensTheMenuOnlyWithoutPanning)
     EXPECT_EQ(f.model().scrollX(), 50);
 }
 
-TEST(Zoom, LabelAndImageSizeFollowTheSteps)
+TEST(Zoom, LabelImageSizeAndANewLayerFollowTheSteps)
 {
     WindowFixture f;
     EXPECT_EQ(f.window->zoomLabel()->text(), QStringLiteral("100%"));
+    f.window->zoomIn();
+    EXPECT_EQ(f.window->zoomLabel()->text(), QStringLiteral("125.0%"));
+    EXPECT_EQ(f.image()->size(), QSize(750, 562));
+    // A layer opened at 125 %: the canvas shows it stretched, its (99, 79) near (124, 99).
+    f.openForeground(f.writePicture(QStringLiteral("b.bmp"), TBitmap32(100, 80, kBlue)));
+    EXPECT_EQ(shownAt(f, 110, 90), QColor(10, 20, 200));
+    EXPECT_EQ(shownAt(f, 127, 102), QColor(255, 255, 255));
     struct Step {
         bool in;
         const char* label;
         QSize image;
     };
     const Step steps[] = {
-        {true, "125.0%", {750, 562}},   {true, "156.3%", {938, 703}},   {true, "195.3%", {1172, 879}},
-        {false, "156.3%", {938, 703}},  {false, "125.0%", {750, 562}},  {false, "100.0%", {600, 450}},
-        {false, "80.0%", {480, 360}},   {false, "64.0%", {384, 288}},
+        {true, "156.3%", {938, 703}},   {true, "195.3%", {1172, 879}},  {false, "156.3%", {938, 703}},
+        {false, "125.0%", {750, 562}},  {false, "100.0%", {600, 450}},  {false, "80.0%", {480, 360}},
+        {false, "64.0%", {384, 288}},
     };
     for (const Step& s : steps) {
         s.in ? f.window->zoomIn() : f.window->zoomOut();
         EXPECT_EQ(f.window->zoomLabel()->text(), QString::fromLatin1(s.label));
         EXPECT_EQ(f.image()->size(), s.image) << s.label;
     }
-    EXPECT_EQ(f.scene().scenePicture().width(), 600) << "zooming never touches the scene's pixels";
+    EXPECT_EQ(f.scene().scenePicture().width(), 600) << "zooming never touches the pictures";
+    EXPECT_EQ(f.scene().layer(1).ForeWork.width(), 100);
 }
 
 TEST(Zoom, WheelZoomsOnlyOverTheCanvas)
@@ -174,16 +182,6 @@ TEST(Zoom, WheelZoomsOnlyOverTheCanvas)
         sendWheel(target, s.delta);
         EXPECT_EQ(f.window->zoomLabel()->text(), QString::fromLatin1(s.label)) << s.where << " " << s.delta;
     }
-}
-
-TEST(Zoom, NewLayerAtZoomGetsAScaledHandle)
-{
-    WindowFixture f;
-    f.window->zoomIn();
-    f.openForeground(f.writePicture(QStringLiteral("b.bmp"), TBitmap32(100, 80, kBlue)));
-    // The canvas shows the scene stretched: scene pixel (99, 79) lands near (124, 99).
-    EXPECT_EQ(shownAt(f, 110, 90), QColor(10, 20, 200));
-    EXPECT_EQ(shownAt(f, 127, 102), QColor(255, 255, 255));
 }
 
 TEST(LayerPanel, MenuOnlyOnAThumbnailAndDeleteHidesTheLayer)
