@@ -364,6 +364,10 @@ class Scene::RowComposer {
     std::vector<Piece> m_reads; // what the last row read, for the prefetch
 };
 
+namespace {
+constexpr std::size_t kParallelComposition = std::size_t(1) << 20; // pixels
+} // namespace
+
 void Scene::composeRows(const Rect& r) {
     // Row chunks of about 32K pixels, each finished (every layer, the frame) before the
     // next, so a chunk's rows stay in cache between the passes; the chunks run in
@@ -376,8 +380,7 @@ void Scene::composeRows(const Rect& r) {
             places[std::size_t(i)] = layerPosition(i);
     const TBitmap32* frame = FramePicture && !FramePicture->empty() ? &*FramePicture : nullptr;
     const bool wholeRows = r.left == 0 && r.width == m_scene.width();
-    const std::size_t work = std::size_t(r.width) * std::size_t(chunkRows);
-    parallelRows(chunks, work, [&](int begin, int end) {
+    const auto composeChunks = [&](int begin, int end) {
         RowComposer composer(*this, places, m_scene);
         for (int c = begin; c < end; ++c) {
             const int top = r.top + c * chunkRows;
@@ -396,7 +399,13 @@ void Scene::composeRows(const Rect& r) {
                 known = (wholeRows || known) && opaque;
             }
         }
-    });
+    };
+    // Composing costs about one copy a pixel: under a megapixel (a drag step within the
+    // view) waking another thread costs more than it saves.
+    if (std::size_t(r.width) * std::size_t(r.height) < kParallelComposition)
+        composeChunks(0, chunks);
+    else
+        parallelRows(chunks, std::size_t(r.width) * std::size_t(chunkRows), composeChunks);
 }
 
 void Scene::ComposeScene() {
