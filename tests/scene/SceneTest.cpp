@@ -484,6 +484,32 @@ TEST(ComposeSpans, DeepPilesOfSeeThroughLayersEqualTheLiteralComposition) {
     EXPECT_TRUE(scene.rowsOpaque(0, 3));
 }
 
+// A scene past a megapixel is composed in bands on several threads; the bands meet
+// where layers begin and end, and a region below the megapixel runs on one thread.
+TEST(ComposeSpans, BandsOfALargeSceneEqualTheLiteralComposition) {
+    Scene scene;
+    scene.SetBackgroundPicture(randomPicture(1200, 900, 31));
+    const struct {
+        int w, h, left, top;
+        bool seeThrough;
+    } layers[] = {{1200, 900, 3, -2, false}, {700, 500, 100, 333, true}, {64, 880, 1150, 7, false}};
+    for (const auto& l : layers) {
+        const TBitmap32 pic = randomPicture(l.w, l.h, unsigned(l.w + l.top), l.seeThrough);
+        const int i = scene.AddForegroundLayer(pic);
+        scene.layer(i).ForeWork = pic;
+        scene.layer(i).handle.left = l.left;
+        scene.layer(i).handle.top = l.top;
+    }
+    scene.ComposeScene();
+    const TBitmap32 literal = referenceCompose(scene);
+    EXPECT_TRUE(scene.scenePicture() == literal);
+    scene.layer(2).handle.left -= 40;
+    scene.composeRegion({0, 0, 1200, 900});
+    scene.layer(2).handle.left += 40;
+    scene.composeRegion({60, 333, 740, 500});
+    EXPECT_TRUE(scene.scenePicture() == literal) << "moved away and back";
+}
+
 // The one-pass derivation must equal the mask step followed by touming.
 TEST(DeriveLayerAlpha, EqualsMaskStepThenTouming) {
     std::map<int, TBitmap32> masks;
