@@ -34,29 +34,11 @@ struct Turn {
         return long(std::nearbyintl((long double)dx * sinL + (long double)dy * cosL));
     }
 
-    // The offsets of one row, dx = dx0 .. dx0 + count - 1 at a fixed dy, as whole numbers
-    // held in doubles, and per pixel how far the nearer of the two sums lies from a half.
-    // The double sums differ from the long double ones by far less than 1e-6 within the
-    // program's picture limits, so where a sum is not that close to a half both round
-    // alike; there the long double formula decides (see RowOffsets::get). This loop
-    // vectorises.
-    void row(long dx0, long dy, int count, double* __restrict sx, double* __restrict sy,
-             double* __restrict halfGap) const {
-        const double a = -(double(dy) * sinD), b = double(dy) * cosD;
-        const double c = cosD, s = sinD, start = double(dx0);
-        for (int i = 0; i < count; ++i) {
-            const double dx = start + double(i);
-            const double vx = dx * c + a, vy = dx * s + b;
-            const double rx = roundEven(vx), ry = roundEven(vy);
-            const double gx = std::fabs(std::fabs(vx - rx) - 0.5);
-            const double gy = std::fabs(std::fabs(vy - ry) - 0.5);
-            halfGap[i] = gx < gy ? gx : gy;
-            sx[i] = rx;
-            sy[i] = ry;
-        }
-    }
-    // The same for a run of a row, as 32-bit whole numbers, with nearHalf[i] set where
-    // the long double formula must decide (the nearer sum within 1e-6 of a half).
+    // The offsets of a run of a row, dx = dx0 .. dx0 + count - 1 at a fixed dy, as 32-bit
+    // whole numbers, with nearHalf[i] set where the long double formula must decide. The
+    // double sums differ from the long double ones by far less than 1e-6 within the
+    // program's picture limits, so where the nearer sum is not within 1e-6 of a half
+    // both round alike (see RowOffsets::get). This loop vectorises.
     void runWhole(long dx0, long dy, int count, std::int32_t* __restrict sx,
                   std::int32_t* __restrict sy, std::uint8_t* __restrict nearHalf) const {
         const double a = -(double(dy) * sinD), b = double(dy) * cosD;
@@ -74,21 +56,22 @@ struct Turn {
     }
 };
 
-// One row's source offsets, computed by Turn::row.
+// The source offsets of a run of at most kMaxRun pixels of one row.
 struct RowOffsets {
-    std::vector<double> sx, sy, halfGap;
+    static constexpr int kMaxRun = 256;
+    std::int32_t sx[kMaxRun], sy[kMaxRun];
+    std::uint8_t nearHalf[kMaxRun];
     long dx0 = 0, dy = 0;
-    explicit RowOffsets(int n) : sx(n), sy(n), halfGap(n) {}
-    // Offsets of the count pixels from dx = rowDx0 on (count at most the buffer's size).
+    // Offsets of the count pixels from dx = rowDx0 on.
     void compute(const Turn& turn, long rowDx0, long rowDy, int count) {
         dx0 = rowDx0;
         dy = rowDy;
-        turn.row(dx0, dy, count, sx.data(), sy.data(), halfGap.data());
+        turn.runWhole(dx0, dy, count, sx, sy, nearHalf);
     }
     void get(const Turn& turn, int i, std::int32_t& x, std::int32_t& y) const {
-        if (halfGap[i] > 1e-6) {
-            x = std::int32_t(sx[i]);
-            y = std::int32_t(sy[i]);
+        if (!nearHalf[i]) {
+            x = sx[i];
+            y = sy[i];
         } else {
             x = std::int32_t(turn.exactX(dx0 + i, dy));
             y = std::int32_t(turn.exactY(dx0 + i, dy));
@@ -203,7 +186,7 @@ RotationResult turnPicture(const TBitmap32& picture, int cx, int cy, double thet
     // Picture position of a sample offset: offset + centre - pad.
     const double toPictureX = double(centreX - padX), toPictureY = double(centreY - padY);
     parallelRows(qh, std::size_t(qw) / 4 + 1, [&](int y0, int y1) {
-        RowOffsets offsets(qw);
+        RowOffsets offsets;
         for (int y = y0; y < y1; ++y) {
             const long dy = y - centreY;
             const Span span = pictureSpan(turn, dy, -centreX, qw, toPictureX, toPictureY, w, h);
@@ -261,9 +244,8 @@ RotationResult turnPicture(const TBitmap32& picture, int cx, int cy, double thet
     parallelRows(rh, std::size_t(rw), [&](int y0, int y1) {
         // The band is worked in blocks of columns, so that the picture rows a block reads
         // stay in the cache from one turned row to the next.
-        constexpr int kBlock = 256;
-        std::int32_t sxs[kBlock], sys[kBlock];
-        std::uint8_t nearHalf[kBlock];
+        constexpr int kBlock = RowOffsets::kMaxRun;
+        RowOffsets offsets;
         std::vector<Span> spans(std::size_t(y1 - y0));
         for (int y = y0; y < y1; ++y) {
             const long dy = long(y) + top - centreY;
@@ -286,14 +268,11 @@ RotationResult turnPicture(const TBitmap32& picture, int cx, int cy, double thet
                     continue;
                 const long dy = long(y) + top - centreY;
                 const int count = last - first + 1;
-                turn.runWhole(first + xToDx, dy, count, sxs, sys, nearHalf);
+                offsets.compute(turn, first + xToDx, dy, count);
                 std::uint32_t* row = out.row32(y) + first;
                 for (int i = 0; i < count; ++i) {
-                    std::int32_t sx = sxs[i], sy = sys[i];
-                    if (nearHalf[i]) {
-                        sx = std::int32_t(turn.exactX(first + xToDx + i, dy));
-                        sy = std::int32_t(turn.exactY(first + xToDx + i, dy));
-                    }
+                    std::int32_t sx, sy;
+                    offsets.get(turn, i, sx, sy);
                     row[i] = read(sx, sy);
                 }
             }
