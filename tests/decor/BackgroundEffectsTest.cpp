@@ -11,7 +11,7 @@
 namespace quill {
 namespace {
 
-using testing::noisePicture;
+using testing::randomPicture;
 using testing::oddSizes;
 using testing::photoLikePicture;
 
@@ -83,7 +83,7 @@ TEST(BackgroundEffects, FastPassesEqualPlainPassesOnOddSizesAndPhotos) {
     for (const auto& pass : kPasses) {
         unsigned seed = 1;
         for (auto [w, h] : oddSizes()) {
-            TBitmap32 a = noisePicture(w, h, seed++), b = a;
+            TBitmap32 a = randomPicture(w, h, seed++), b = a;
             pass.fast(a);
             pass.plain(b);
             EXPECT_TRUE(a == b) << pass.name << " " << w << "x" << h;
@@ -242,7 +242,7 @@ TEST(BackgroundEffects, GrayEqualsPlainAcrossChunkEdges) {
     const std::pair<int, int> sizes[] = {{1025, 3}, {2049, 4}, {1023, 2}, {3000, 1}};
     unsigned seed = 90;
     for (auto [w, h] : sizes) {
-        TBitmap32 a = testing::noisePicture(w, h, seed++);
+        TBitmap32 a = testing::randomPicture(w, h, seed++);
         int planted = 0;
         for (int r = 0; r < 256 && planted < 64; ++r)
             for (int g = 0; g < 256 && planted < 64; g += 37)

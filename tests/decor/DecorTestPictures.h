@@ -1,6 +1,7 @@
 #pragma once
 
 #include "imaging/Bitmap32.h"
+#include "tests/RandomPictures.h"
 
 #include <cstdint>
 #include <random>
@@ -16,15 +17,7 @@ inline const std::vector<std::pair<int, int>>& oddSizes() {
     return sizes;
 }
 
-// Every byte random, alpha included: catches a pass that touches what it must not.
-inline TBitmap32 noisePicture(int w, int h, unsigned seed) {
-    std::mt19937 rng(seed);
-    TBitmap32 pic(w, h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            pic.setPixel(x, y, std::uint32_t(rng()));
-    return pic;
-}
+using testpictures::randomPicture;
 
 // Photo-like: smooth gradients with some noise, flat areas, pure white and black
 // patches, alpha 255 (as a background as opened).

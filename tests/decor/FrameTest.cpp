@@ -37,7 +37,7 @@ TEST(Frame, AlphaFromColourWorkedValues) {
 }
 
 TEST(Frame, AlphaFromColourEqualsFormulaOnNoise) {
-    TBitmap32 pic = testing::noisePicture(301, 257, 12), expected = pic;
+    TBitmap32 pic = testing::randomPicture(301, 257, 12), expected = pic;
     for (int y = 0; y < pic.height(); ++y)
         for (int x = 0; x < pic.width(); ++x) {
             std::uint32_t p = expected.pixel(x, y);

@@ -12,7 +12,7 @@
 namespace quill {
 namespace {
 
-using testing::noisePicture;
+using testing::randomPicture;
 using testing::oddSizes;
 using testing::photoLikePicture;
 
@@ -74,7 +74,7 @@ TEST(Rotation, EqualsPlainTurnOnOddSizesAndAngles) {
     unsigned seed = 20;
     for (auto [w, h] : oddSizes())
         for (int a : angles) {
-            TBitmap32 pic = noisePicture(w, h, seed++);
+            TBitmap32 pic = randomPicture(w, h, seed++);
             const int cx = int(std::nearbyintl(w / 2.0L)), cy = int(std::nearbyintl(h / 2.0L));
             RotationResult fast = rotateAboutCentre(pic, a);
             RotationResult plain = rotatePlain(pic, cx, cy, rotationAngle(a));
@@ -85,7 +85,7 @@ TEST(Rotation, EqualsPlainTurnOnOddSizesAndAngles) {
     // Large enough for both passes to run in parallel bands (Round(301 / 2) = 150 and
     // Round(187 / 2) = 94: halves go to the even neighbour); then an off-centre centre
     // and a picture already holding cutout corners.
-    const TBitmap32 photo = photoLikePicture(301, 187, 5), wide = noisePicture(520, 300, 77);
+    const TBitmap32 photo = photoLikePicture(301, 187, 5), wide = randomPicture(520, 300, 77);
     const TBitmap32 turned = rotateAboutCentre(photoLikePicture(90, 40, 9), 45).picture;
     const struct {
         const TBitmap32& pic;
@@ -119,7 +119,7 @@ TEST(Rotation, EqualsPlainTurnWithCutoutMarginsAndWideRows) {
     };
     unsigned seed = 300;
     for (const auto& c : cases) {
-        TBitmap32 pic = noisePicture(c.w, c.h, seed++);
+        TBitmap32 pic = randomPicture(c.w, c.h, seed++);
         for (int y = 0; y < c.h; ++y)
             for (int x = 0; x < c.w; ++x)
                 if (x < c.cutLeft || y < c.cutTop)
@@ -157,7 +157,7 @@ TEST(Rotation, WorkedSizesAndGrowth) {
 
 TEST(Rotation, ZeroKeepsEveryByte) {
     for (auto [w, h] : {std::pair{100, 10}, std::pair{7, 9}, std::pair{1, 1}, std::pair{64, 33}}) {
-        TBitmap32 pic = noisePicture(w, h, 4);
+        TBitmap32 pic = randomPicture(w, h, 4);
         RotationResult r = rotateAboutCentre(pic, 0);
         EXPECT_TRUE(r.picture == pic) << w << "x" << h;
         EXPECT_EQ(r.GrowX, 0);
@@ -196,7 +196,7 @@ TEST(Rotation, TinyPicturesKeepAtLeastOnePixel) {
     for (auto [w, h] :
          {std::pair{2, 2}, std::pair{3, 3}, std::pair{1, 1}, std::pair{1, 2}, std::pair{2, 1}})
         for (int a : {90, -90, 45, 180, 270}) {
-            RotationResult r = rotateAboutCentre(noisePicture(w, h, 8), a);
+            RotationResult r = rotateAboutCentre(randomPicture(w, h, 8), a);
             EXPECT_GE(r.picture.width(), 1) << w << "x" << h << " by " << a;
             EXPECT_GE(r.picture.height(), 1) << w << "x" << h << " by " << a;
         }

@@ -11,7 +11,7 @@
 namespace quill {
 namespace {
 
-using testing::noisePicture;
+using testing::randomPicture;
 using testing::oddSizes;
 using testing::photoLikePicture;
 
@@ -118,11 +118,11 @@ TEST(Texture, TileRepeatsEvery58FromTheTopLeft) {
 }
 
 TEST(Texture, FastEqualsPlainOnOddSizesAndPhotos) {
-    const TBitmap32 tiles[] = {noisePicture(58, 58, 31), textureTile(3), textureTile(12)};
+    const TBitmap32 tiles[] = {randomPicture(58, 58, 31), textureTile(3), textureTile(12)};
     unsigned seed = 40;
     for (const auto& tile : tiles) {
         for (auto [w, h] : oddSizes()) {
-            TBitmap32 source = noisePicture(w, h, seed++), fast, plain;
+            TBitmap32 source = randomPicture(w, h, seed++), fast, plain;
             ApplyTexture(tile, source, fast);
             applyTexturePlain(tile, source, plain);
             ASSERT_TRUE(fast == plain) << w << "x" << h;
@@ -147,7 +147,7 @@ TEST(Texture, TargetOfAnySizeGetsTheWholeResult) {
         int w, h;
     } cases[] = {{131, 67}, {67, 131}, {1, 1}, {200, 100}, {0, 0}};
     for (auto c : cases) {
-        TBitmap32 target = noisePicture(c.w, c.h, 5);
+        TBitmap32 target = randomPicture(c.w, c.h, 5);
         ApplyTexture(textureTile(9), source, target);
         EXPECT_TRUE(target == plain) << c.w << "x" << c.h;
     }

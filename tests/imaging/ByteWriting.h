@@ -1,11 +1,11 @@
 #pragma once
 
 #include "imaging/Bitmap32.h"
+#include "tests/RandomPictures.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <random>
 #include <vector>
 
 // Byte writers and test pictures for the tests that build picture files by hand.
@@ -65,16 +65,7 @@ inline void setJpegSize(Bytes& jpeg, int width, int height)
     ADD_FAILURE() << "no frame header";
 }
 
-// Every byte random, alpha included.
-inline TBitmap32 randomPicture(int width, int height, unsigned seed)
-{
-    std::mt19937 random(seed);
-    TBitmap32 picture(width, height);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            picture.setPixel(x, y, std::uint32_t(random()));
-    return picture;
-}
+using testpictures::randomPicture;
 
 // The pixels row by row, top row first.
 inline std::vector<std::uint32_t> pixelsOf(const TBitmap32& pic)

@@ -1,26 +1,19 @@
 #pragma once
 // Shared by the scene tests: random test pictures and a mask source over a map of masks.
 #include "scene/Scene.h"
+#include "tests/RandomPictures.h"
 
 #include <cstdint>
 #include <map>
-#include <random>
 
 namespace quill::scenetest {
 
 // A picture of random colours, opaque unless randomAlpha.
 inline TBitmap32 randomPicture(int w, int h, unsigned seed, bool randomAlpha = false)
 {
-    std::mt19937 rng(seed);
-    TBitmap32 p(w, h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            std::uint32_t v = rng();
-            if (!randomAlpha)
-                v |= 0xff000000u;
-            p.setPixel(x, y, v);
-        }
-    return p;
+    using testpictures::PictureAlpha;
+    return testpictures::randomPicture(w, h, seed,
+                                       randomAlpha ? PictureAlpha::Random : PictureAlpha::Opaque);
 }
 
 // The masks of the map, looked up at each use; a number it lacks has no mask.
