@@ -203,7 +203,16 @@ bool copyIfOpaqueTail(std::uint32_t* dest, const std::uint32_t* source, int k, i
 __attribute__((target("avx2"))) bool copyIfOpaqueAvx2(std::uint32_t* dest,
                                                       const std::uint32_t* source, int n) {
     const __m256i alpha = _mm256_set1_epi32(int(0xff000000u));
-    int k = 0;
+    // Up to the destination's next 32-byte boundary one pixel at a time: stores that
+    // straddle cache lines cost more than the loads that then straddle them.
+    int k = std::min(n, int((32 - (reinterpret_cast<std::uintptr_t>(dest) & 31)) & 31) / 4);
+    std::uint32_t head = 0xffffffffu;
+    for (int j = 0; j < k; ++j) {
+        head &= source[j];
+        dest[j] = source[j];
+    }
+    if ((head >> 24) != 255u)
+        return false;
     for (; k + 16 <= n; k += 16) {
         const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + k));
         const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + k + 8));
@@ -246,60 +255,88 @@ bool copyIfOpaque(std::uint32_t* dest, const std::uint32_t* source, int n) {
 }
 #endif
 
-// Draws row y of the picture placed at (px, py) onto dest row y, columns [left, right).
-void blendLayerRow(const TBitmap32& pic, int px, int py, std::uint32_t* destRow, int y, int left,
-                   int right) {
+// Draws row y of the picture placed at (px, py) onto columns [left, right) of row y,
+// whose column `left` is at `dest`. `opaque`: the row under it is opaque there.
+void blendLayerRow(const TBitmap32& pic, int px, int py, std::uint32_t* dest, int y, int left,
+                   int right, bool opaque) {
     if (y < py || y - py >= pic.height())
         return;
     const int l = std::max(left, px);
     const int r = int(std::min<std::int64_t>(right, std::int64_t(px) + pic.width()));
     if (l >= r)
         return;
-    blendRowOverOpaque(destRow + l, pic.row32(y - py) + (l - px), r - l);
+    const std::uint32_t* source = pic.row32(y - py) + (l - px);
+    dest += l - left;
+    if (opaque) {
+        blendRowOverOpaque(dest, source, r - l);
+        return;
+    }
+    for (int k = 0; k < r - l; ++k)
+        TBitmap32::BlendPixel(dest + k, source[k]);
 }
 
 } // namespace
 
-// Composes rows of the scene picture, a span of columns at a time, from the top down:
-// where the topmost layer reaching a span is opaque there, the span is a copy of that
-// layer (BlendPixel with source alpha 255 writes the source whatever lies under it) and
+// Where composed rows go: scene row y, column x is at row(y)[x - left].
+struct Scene::RowTarget {
+    std::uint32_t* origin; // scene column `left` of scene row `top`
+    std::ptrdiff_t stride; // pixels from one row to the next
+    int left, top;
+    std::uint32_t* row(int y) const { return origin + std::ptrdiff_t(y - top) * stride; }
+};
+
+// Composes rows of the scene, a span of columns at a time, from the top down: where the
+// topmost layer reaching a span is opaque there, the span is a copy of that layer
+// (BlendPixel with source alpha 255 writes the source whatever lies under it) and
 // nothing below it is read. A layer reaching only part of a span splits it at its
 // edges; a see-through layer is blended over what lies below it. One composer serves
 // one band of rows on one thread.
 class Scene::RowComposer {
   public:
-    RowComposer(const Scene& scene, const std::vector<Point>& places, TBitmap32& target)
+    RowComposer(const Scene& scene, const std::vector<Point>& places, const RowTarget& target)
         : m_scene(scene), m_places(places), m_target(target) {}
 
-    // Writes columns [a, b) of row y; returns true when the row is known to be opaque
-    // there.
+    // Writes columns [a, b) of row y, then the frame over them; returns true when the
+    // row is known to be opaque there.
     bool row(int y, int a, int b) {
         // The pieces of pictures the last row read start a few rows further down in the
         // same places: asking for them now lets the memory fetch them while this row is
-        // composed (each piece's first line would otherwise stall a row of its own).
-        for (const Piece& piece : m_reads)
-            if (y + kPrefetchRows < piece.bottom)
-                __builtin_prefetch(piece.start + std::ptrdiff_t(kPrefetchRows) * piece.stride);
+        // composed (each piece's lines would otherwise stall this row on their way in).
+        for (const Piece& piece : m_reads) {
+            if (y + kPrefetchRows >= piece.bottom)
+                continue;
+            const char* line = reinterpret_cast<const char*>(piece.start + kPrefetchRows * piece.stride);
+            const char* end = line + std::ptrdiff_t(piece.count) * 4;
+            for (; line < end; line += 64)
+                __builtin_prefetch(line);
+        }
         m_reads.clear();
-        return span(y, a, b, m_scene.LayerCount(), 0);
+        const bool opaque = span(y, a, b, m_scene.LayerCount(), 0);
+        const std::optional<TBitmap32>& frame = m_scene.FramePicture;
+        if (frame && !frame->empty())
+            blendLayerRow(*frame, 0, 0, dest(y, a), y, a, b, opaque);
+        return opaque;
     }
 
   private:
     // Past this many nested spans (a pile of see-through or staggered layers) the span
     // is drawn bottom up, every layer in turn.
     static constexpr int kMaxDepth = 256;
-    static constexpr int kPrefetchRows = 4;
+    static constexpr std::ptrdiff_t kPrefetchRows = 4;
 
     struct Piece {
         const std::uint32_t* start; // first pixel read in this row
         std::ptrdiff_t stride;      // pixels from one row of its picture to the next
+        int count;                  // pixels read
         int bottom;                 // the scene row below the picture's last row
     };
 
-    const std::uint32_t* read(const TBitmap32& pic, int px, int py, int y, int a) {
+    std::uint32_t* dest(int y, int a) const { return m_target.row(y) + (a - m_target.left); }
+
+    const std::uint32_t* read(const TBitmap32& pic, int px, int py, int y, int a, int n) {
         const std::uint32_t* start = pic.row32(y - py) + (a - px);
-        m_reads.push_back({start, std::ptrdiff_t(pic.width()), int(std::min<std::int64_t>(
-                                                                  std::int64_t(py) + pic.height(), 1 << 30))});
+        const int bottom = int(std::min<std::int64_t>(std::int64_t(py) + pic.height(), 1 << 30));
+        m_reads.push_back({start, std::ptrdiff_t(pic.width()), n, bottom});
         return start;
     }
 
@@ -307,9 +344,9 @@ class Scene::RowComposer {
     // true when the span is known to be opaque (then later layers may take the blend
     // for opaque destinations).
     bool span(int y, int a, int b, int top, int depth) {
-        std::uint32_t* dest = m_target.row32(y);
         if (depth > kMaxDepth)
             return layered(y, a, b, top);
+        std::uint32_t* out = dest(y, a);
         for (int i = top; i >= 1; --i) {
             const LayerSlot& slot = m_scene.layer(i);
             const TBitmap32& pic = slot.ForeWork;
@@ -327,40 +364,34 @@ class Scene::RowComposer {
                 const bool after = lb < b ? span(y, lb, b, i - 1, depth + 1) : true;
                 return before && inside && after;
             }
-            const std::uint32_t* source = read(pic, p.x, p.y, y, a);
-            if (copyIfOpaque(dest + a, source, b - a))
+            const std::uint32_t* source = read(pic, p.x, p.y, y, a, b - a);
+            if (copyIfOpaque(out, source, b - a))
                 return true;
             const bool opaque = span(y, a, b, i - 1, depth + 1);
-            if (opaque)
-                blendRowOverOpaque(dest + a, source, b - a);
-            else
-                pic.DrawOntoClipped(p.x, p.y, m_target, a, y, b, y + 1);
+            blendLayerRow(pic, p.x, p.y, out, y, a, b, opaque);
             return opaque;
         }
-        std::memcpy(dest + a, read(m_scene.BackWork, 0, 0, y, a), std::size_t(b - a) * 4);
-        return rowOpaque(dest + a, b - a);
+        std::memcpy(out, read(m_scene.BackWork, 0, 0, y, a, b - a), std::size_t(b - a) * 4);
+        return rowOpaque(out, b - a);
     }
 
     bool layered(int y, int a, int b, int top) const {
-        std::uint32_t* dest = m_target.row32(y);
-        std::memcpy(dest + a, m_scene.BackWork.row32(y) + a, std::size_t(b - a) * 4);
-        const bool opaque = rowOpaque(dest + a, b - a);
+        std::uint32_t* out = dest(y, a);
+        std::memcpy(out, m_scene.BackWork.row32(y) + a, std::size_t(b - a) * 4);
+        const bool opaque = rowOpaque(out, b - a);
         for (int i = 1; i <= top; ++i) {
             const LayerSlot& slot = m_scene.layer(i);
             if (!slot.visible)
                 continue;
             const Point p = m_places[std::size_t(i)];
-            if (opaque)
-                blendLayerRow(slot.ForeWork, p.x, p.y, dest, y, a, b);
-            else
-                slot.ForeWork.DrawOntoClipped(p.x, p.y, m_target, a, y, b, y + 1);
+            blendLayerRow(slot.ForeWork, p.x, p.y, out, y, a, b, opaque);
         }
         return opaque;
     }
 
     const Scene& m_scene;
     const std::vector<Point>& m_places;
-    TBitmap32& m_target;
+    const RowTarget m_target;
     std::vector<Piece> m_reads; // what the last row read, for the prefetch
 };
 
@@ -368,36 +399,31 @@ namespace {
 constexpr std::size_t kParallelComposition = std::size_t(1) << 20; // pixels
 } // namespace
 
-void Scene::composeRows(const Rect& r) {
-    // Row chunks of about 32K pixels, each finished (every layer, the frame) before the
-    // next, so a chunk's rows stay in cache between the passes; the chunks run in
-    // parallel bands.
-    const int chunkRows = std::max(1, 32768 / std::max(1, r.width));
-    const int chunks = (r.height + chunkRows - 1) / chunkRows;
+std::vector<Point> Scene::layerPlaces() const {
     std::vector<Point> places(std::size_t(LayerCount()) + 1);
     for (int i = 1; i <= LayerCount(); ++i)
         if (layer(i).visible)
             places[std::size_t(i)] = layerPosition(i);
-    const TBitmap32* frame = FramePicture && !FramePicture->empty() ? &*FramePicture : nullptr;
+    return places;
+}
+
+void Scene::composeRows(const Rect& r) {
+    // Row chunks of about 32K pixels; the chunks run in parallel bands.
+    const int chunkRows = std::max(1, 32768 / std::max(1, r.width));
+    const int chunks = (r.height + chunkRows - 1) / chunkRows;
+    const std::vector<Point> places = layerPlaces();
+    const RowTarget target{m_scene.row32(0), std::ptrdiff_t(m_scene.width()), 0, 0};
     const bool wholeRows = r.left == 0 && r.width == m_scene.width();
     const auto composeChunks = [&](int begin, int end) {
-        RowComposer composer(*this, places, m_scene);
-        for (int c = begin; c < end; ++c) {
-            const int top = r.top + c * chunkRows;
-            const int bottom = std::min(r.bottom(), top + chunkRows);
-            for (int y = top; y < bottom; ++y) {
-                const bool opaque = composer.row(y, r.left, r.right());
-                if (frame) {
-                    if (opaque)
-                        blendLayerRow(*frame, 0, 0, m_scene.row32(y), y, r.left, r.right());
-                    else
-                        frame->DrawOntoClipped(0, 0, m_scene, r.left, y, r.right(), y + 1);
-                }
-                // Every row is composed over its whole width at least once (ComposeScene);
-                // a row stays known opaque while each of its recomposed spans is.
-                std::uint8_t& known = m_rowOpaque[std::size_t(y)];
-                known = (wholeRows || known) && opaque;
-            }
+        RowComposer composer(*this, places, target);
+        const int top = r.top + begin * chunkRows;
+        const int bottom = std::min(r.bottom(), r.top + end * chunkRows);
+        for (int y = top; y < bottom; ++y) {
+            const bool opaque = composer.row(y, r.left, r.right());
+            // Every row is composed over its whole width at least once (ComposeScene); a
+            // row stays known opaque while each of its recomposed spans is.
+            std::uint8_t& known = m_rowOpaque[std::size_t(y)];
+            known = (wholeRows || known) && opaque;
         }
     };
     // Composing costs about one copy a pixel: under a megapixel (a drag step within the
@@ -406,6 +432,22 @@ void Scene::composeRows(const Rect& r) {
         composeChunks(0, chunks);
     else
         parallelRows(chunks, std::size_t(r.width) * std::size_t(chunkRows), composeChunks);
+}
+
+std::vector<int> Scene::composeOnto(const Rect& region, std::uint32_t* bits,
+                                    std::ptrdiff_t stride) const {
+    std::vector<int> seeThrough;
+    const Rect r = region.intersected({0, 0, BackWork.width(), BackWork.height()});
+    if (r.empty())
+        return seeThrough;
+    const std::vector<Point> places = layerPlaces();
+    const RowTarget target{bits + std::ptrdiff_t(r.top - region.top) * stride + (r.left - region.left),
+                           stride, r.left, r.top};
+    RowComposer composer(*this, places, target);
+    for (int y = r.top; y < r.bottom(); ++y)
+        if (!composer.row(y, r.left, r.right()))
+            seeThrough.push_back(y);
+    return seeThrough;
 }
 
 void Scene::ComposeScene() {

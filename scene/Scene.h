@@ -132,6 +132,12 @@ class Scene {
     // Recomposes only the given rectangle of scene pixels (clipped to the scene);
     // returns the clipped rectangle. Equal, inside it, to a full ComposeScene.
     Rect composeRegion(const Rect& region);
+    // Composes the given rectangle of scene pixels (clipped to the background) onto an
+    // outside 32-bit picture instead of the scene picture, which is left as it is:
+    // scene pixel (x, y) goes to bits[(y - region.top) * stride + x - region.left].
+    // Returns, in order, the rows not known to have come out opaque (every row with a
+    // see-through pixel is among them; over an opaque background there are none).
+    std::vector<int> composeOnto(const Rect& region, std::uint32_t* bits, std::ptrdiff_t stride) const;
 
     // A new layer from picture (copied, alpha 255): slot LayerCount()+1 with handle at
     // the canvas origin, its displayed size from ViewZoom; it becomes the current,
@@ -157,7 +163,10 @@ class Scene {
 
   private:
     class RowComposer;
+    struct RowTarget;
     void composeRows(const Rect& r);
+    // Each visible layer's place in scene pixels, by slot.
+    std::vector<Point> layerPlaces() const;
 
     std::vector<LayerSlot> m_layers; // [0] = dummy
     TBitmap32 m_scene;

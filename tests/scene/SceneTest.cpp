@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <algorithm>
 #include <map>
 #include <random>
 
@@ -459,9 +460,34 @@ TEST(ComposeSpans, StaggeredLayersEqualTheLiteralComposition) {
             const Rect before = scene.layerSceneRect(i);
             scene.layer(i).handle.left += pick(-30, 30);
             scene.layer(i).handle.top += pick(-10, 10);
+            const TBitmap32 expected = referenceCompose(scene);
+
+            // Composed onto an outside picture (a stride wider than the region, and a
+            // region that may reach beyond the scene): only the scene's pixels inside
+            // the region are written, the scene picture is left alone.
+            const Rect region{pick(-20, 200), pick(-5, 30), pick(1, 80), pick(1, 20)};
+            const std::ptrdiff_t stride = region.width + 3;
+            constexpr std::uint32_t kUntouched = 0x12345678u;
+            std::vector<std::uint32_t> outside(std::size_t(stride * region.height), kUntouched);
+            const TBitmap32 unchanged = scene.scenePicture();
+            const std::vector<int> seeThrough = scene.composeOnto(region, outside.data(), stride);
+            ASSERT_TRUE(scene.scenePicture() == unchanged);
+            for (int y = region.top; y < region.bottom(); ++y) {
+                bool opaque = true;
+                for (int x = region.left; x < region.left + stride; ++x) {
+                    const bool inScene = x >= 0 && x < 230 && y >= 0 && y < 40 && x < region.right();
+                    const std::uint32_t got = outside[std::size_t((y - region.top) * stride + x - region.left)];
+                    ASSERT_EQ(got, inScene ? expected.pixel(x, y) : kUntouched)
+                        << "round " << round << " move " << move << " at " << x << "," << y;
+                    opaque = opaque && (!inScene || pixelAlpha(got) == 255);
+                }
+                const bool reported = std::find(seeThrough.begin(), seeThrough.end(), y) != seeThrough.end();
+                EXPECT_TRUE(opaque || reported) << "round " << round << " row " << y;
+                EXPECT_FALSE(reported && round % 3 != 0) << "over an opaque background, row " << y;
+            }
+
             scene.composeRegion(before.united(scene.layerSceneRect(i)));
-            ASSERT_TRUE(scene.scenePicture() == referenceCompose(scene))
-                << "round " << round << " move " << move;
+            ASSERT_TRUE(scene.scenePicture() == expected) << "round " << round << " move " << move;
         }
     }
 }
