@@ -154,7 +154,7 @@ void SceneImage::paintEvent(QPaintEvent* event)
     for (const QRect& r : outside)
         painter.fillRect(r, palette().color(QPalette::Dark));
 
-    paintScenePicture(painter, scene, exposed);
+    paintCanvasScene(painter, m_model, exposed);
 
     for (int i = 1; i <= scene.LayerCount(); ++i) {
         const LayerSlot& slot = scene.layer(i);

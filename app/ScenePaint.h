@@ -1,5 +1,6 @@
 #pragma once
 
+#include "scene/MainWindowModel.h"
 #include "scene/Scene.h"
 
 #include <QRect>
@@ -13,5 +14,12 @@ namespace quill::app {
 // the painter's scale, never resampled into a new picture. Rows known to be opaque are
 // shown without their alpha, which Qt copies straight to the screen.
 void paintScenePicture(QPainter& painter, const Scene& scene, const QRect& exposed);
+
+// The canvas's paint of the scene under `exposed`. Where part of it is still to be
+// composed (a layer is being dragged), the scene is composed straight into the
+// painter's image when the painter draws unscaled into a 32-bit raster image (the
+// screen's image at 100 %), one pass instead of composing and then copying; otherwise
+// the pending part is composed into the scene picture first and shown as usual.
+void paintCanvasScene(QPainter& painter, MainWindowModel& model, const QRect& exposed);
 
 } // namespace quill::app

@@ -236,6 +236,11 @@ Rect MainWindowModel::visibleSceneRect() const {
     return view.intersected(whole);
 }
 
+Rect MainWindowModel::composePendingIn(const Rect& sceneRect) {
+    const Rect r = m_pendingComposition.intersected(sceneRect);
+    return r.empty() ? r : m_scene.composeRegion(r);
+}
+
 Rect MainWindowModel::finishPendingComposition() {
     if (m_pendingComposition.empty())
         return {};
@@ -775,14 +780,11 @@ CanvasReply MainWindowModel::canvasMove(int x, int y, Buttons held) {
             const Rect after = s.layerSceneRect(i);
             r.handlesChanged = true;
             if (!(before == after)) {
-                // Only what the view shows is recomposed while the pointer moves; the
-                // rest of the old and new places follows at the release.
+                // Nothing is composed while the pointer moves: the canvas composes what
+                // it shows as it paints, the rest follows at the release.
                 const Rect changed = before.united(after);
-                const Rect shown = changed.intersected(visibleSceneRect());
-                if (!shown.empty())
-                    r.repaint = s.composeRegion(shown);
-                if (!(shown == changed))
-                    m_pendingComposition = m_pendingComposition.united(changed);
+                m_pendingComposition = m_pendingComposition.united(changed);
+                r.repaint = changed.intersected(visibleSceneRect());
             }
         } else if (m_resizeMode && m_resizeZone >= 1 && m_resizeZone <= 8) {
             applyDragStep(slot, m_resizeZone, X, Y);

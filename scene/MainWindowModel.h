@@ -53,7 +53,7 @@ struct CanvasReply {
     CursorShape cursor = CursorShape::Default;
     CanvasTarget cursorOn;       // the control that gets the cursor
     bool openCanvasMenu = false; // pop up the canvas menu now
-    Rect repaint;                // scene pixels recomposed (empty = none)
+    Rect repaint;                // scene pixels to show anew (empty = none)
     bool handlesChanged = false; // handle rectangles, markers or visibility changed
     bool scrolled = false;       // the scroll position changed (see scrollX/Y)
     int scrollX = 0;
@@ -172,8 +172,16 @@ class MainWindowModel {
   public:
     MainWindowModel();
 
+    // The scene as it stands: while a layer is dragged, the part of its scene picture
+    // named by pendingComposition() is not composed yet.
     Scene& scene() { return m_scene; }
     const Scene& scene() const { return m_scene; }
+    // The scene with its picture wholly composed: for whatever uses the picture itself
+    // (publishing, the album-list, sizes).
+    const Scene& composedScene() {
+        finishPendingComposition();
+        return m_scene;
+    }
 
     // ---- start-up and layout --------------------------------------------------
     // The window is shown: no layers, a white 600 x 450 background, first-layout and
@@ -310,8 +318,16 @@ class MainWindowModel {
     // The part of the scene (in scene pixels) that the canvas shows at its scroll
     // position, with a pixel of margin; the whole scene while the canvas has no size yet.
     Rect visibleSceneRect() const;
-    // Recomposes what a drag left for later (the part of the moved layer's old and new
-    // places outside the view). Returns that rectangle (empty when nothing was left).
+    // While a layer is dragged the scene picture is not recomposed at each step: the
+    // canvas composes what it shows as it paints (see composePendingIn), and the rest
+    // of the moved layer's old and new places waits for the release. The rectangle of
+    // scene pixels not composed yet (empty when none).
+    Rect pendingComposition() const { return m_pendingComposition; }
+    // Composes the part of the pending rectangle inside `sceneRect` into the scene
+    // picture (the pending rectangle stays as it is); returns what was composed.
+    Rect composePendingIn(const Rect& sceneRect);
+    // Recomposes everything a drag left for later. Returns that rectangle (empty when
+    // nothing was left).
     Rect finishPendingComposition();
 
     // Resizes layer L to its handle's displayed size (after a resize drag).

@@ -215,7 +215,7 @@ void CollectionsController::addSketchOfPanelLayer() {
 }
 
 void CollectionsController::addSceneToAlbum() {
-    if (m_albums.addScene(m_model.scene()) == 0)
+    if (m_albums.addScene(m_model.composedScene()) == 0)
         return;
     m_albumStrip->sync();
     if (m_hooks.floatAlbumPanel)
@@ -320,7 +320,7 @@ void CollectionsController::publish() {
         message(refused);
         return;
     }
-    m_publish->showWith(m_model.scene().scenePicture());
+    m_publish->showWith(m_model.composedScene().scenePicture());
 }
 
 void CollectionsController::foregroundSize() {

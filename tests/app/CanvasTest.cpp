@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSlider>
 #include <QTabWidget>
@@ -58,6 +59,34 @@ TEST(Canvas, DragMovesTheLayerAndRecomposesTheScene)
     EXPECT_EQ(shownAt(f, 80, 60), QColor(10, 20, 200));
     EXPECT_EQ(shownAt(f, 15, 15), QColor(255, 255, 255));
     EXPECT_EQ(shownAt(f, 40, 25), QColor(255, 0, 0)) << "the marker of the selected layer";
+}
+
+// While the pointer drags a layer, the canvas composes what it shows as it paints: the
+// window's own image shows the layer at its new place before the scene picture has it.
+TEST(Canvas, TheWindowShowsADraggedLayerBeforeTheSceneIsComposed)
+{
+    WindowFixture f;
+    f.openForeground(f.writePicture(QStringLiteral("blue.bmp"), TBitmap32(100, 80, kBlue)));
+    QWidget* image = f.image();
+    sendMouse(image, QEvent::MouseMove, QPoint(50, 40), Qt::NoButton, Qt::NoButton);
+    sendMouse(image, QEvent::MouseButtonPress, QPoint(50, 40), Qt::LeftButton, Qt::LeftButton);
+    sendMouse(image, QEvent::MouseMove, QPoint(80, 60), Qt::NoButton, Qt::LeftButton);
+    ASSERT_EQ(f.scene().layerPosition(1), (quill::Point{30, 20}));
+    EXPECT_EQ(f.scene().scenePicture().pixel(110, 90), kWhite) << "not composed while dragging";
+
+    // Painted into the window's backing store, as on the screen, and grabbed back.
+    image->repaint();
+    const QPoint origin = image->mapTo(f.window.get(), QPoint(0, 0));
+    const QImage window = f.window->screen()->grabWindow(f.window->winId()).toImage();
+    const auto windowShows = [&](int x, int y) { return window.pixelColor(origin + QPoint(x, y)); };
+    EXPECT_EQ(windowShows(110, 90), QColor(10, 20, 200)) << "the layer's new place";
+    EXPECT_EQ(windowShows(15, 15), QColor(255, 255, 255)) << "its old place";
+    EXPECT_EQ(windowShows(40, 25), QColor(255, 0, 0)) << "the marker over it";
+    EXPECT_EQ(shownAt(f, 110, 90), QColor(10, 20, 200)) << "and so does a grab of the widget";
+
+    sendMouse(image, QEvent::MouseButtonRelease, QPoint(80, 60), Qt::LeftButton, Qt::NoButton);
+    EXPECT_EQ(f.scene().scenePicture().pixel(110, 90), kBlue);
+    EXPECT_EQ(f.scene().scenePicture().pixel(15, 15), kWhite);
 }
 
 TEST(Canvas, MarkerIsPaintedWhereTheCarrierHasIt)

@@ -353,8 +353,10 @@ TEST_F(ModelFixture, DraggingMovesTheLayerAndRecomposesTheTouchedRegion) {
     EXPECT_EQ(m.scene().layer(1).handle.left, 5);
     EXPECT_EQ(r.repaint, (Rect{0, 0, 105, 80}));
     EXPECT_EQ(r.cursor, CursorShape::SizeAll);
-    EXPECT_TRUE(m.scene().scenePicture() == fullComposition());
+    EXPECT_EQ(m.pendingComposition(), (Rect{0, 0, 105, 80}));
+    EXPECT_TRUE(m.composedScene().scenePicture() == fullComposition());
     EXPECT_EQ(m.scene().scenePicture().pixel(2, 2), makePixel(255, 255, 255));
+    EXPECT_TRUE(m.pendingComposition().empty());
 
     m.canvasMove(5000, 3000, kLeft);
     EXPECT_EQ(m.scene().layer(1).handle.left, 600)
@@ -363,7 +365,7 @@ TEST_F(ModelFixture, DraggingMovesTheLayerAndRecomposesTheTouchedRegion) {
     m.canvasMove(-5000, -3000, kLeft);
     EXPECT_EQ(m.scene().layer(1).handle.left, -5050) << "no limit to the left";
     EXPECT_EQ(m.scene().layer(1).handle.top, -3040);
-    EXPECT_TRUE(m.scene().scenePicture() == fullComposition());
+    EXPECT_TRUE(m.composedScene().scenePicture() == fullComposition());
     const CanvasReply up = m.canvasRelease(-5000, -3000, kLeft);
     EXPECT_FALSE(up.openCanvasMenu) << "a left release never opens the canvas menu";
     EXPECT_FALSE(m.DragMode());
@@ -778,29 +780,38 @@ TEST_F(ModelFixture, WheelZoomsOnlyOverTheCanvas) {
     EXPECT_EQ(m.canvasRect(), (Rect{(488 - 197) / 2 + 1, (403 - 147) / 2 + 30, 202, 152}));
 }
 
-// A drag recomposes at once only what the view shows of the layer's old and new places;
-// the rest follows at the release, and then the scene equals a full composition.
-TEST_F(ModelFixture, DragRecomposesTheViewNowAndTheRestAtTheRelease)
+// While a layer is dragged nothing is composed: the reply names what the view must
+// show anew, the old and new places wait as the pending rectangle (the canvas composes
+// what it shows as it paints), and the release composes them.
+TEST_F(ModelFixture, DragLeavesTheComposingToThePaintAndTheRelease)
 {
     m.setBackgroundPicture(TBitmap32(1200, 900, makePixel(10, 20, 30)));
     m.addForegroundLayer(scenetest::randomPicture(1000, 800, 5));
+    const TBitmap32 before = m.scene().scenePicture();
     const Rect view = m.visibleSceneRect();
     ASSERT_LT(view.right(), 1000); // the canvas shows only part of the scene
 
     m.canvasMove(500, 400, kNone);
     m.canvasPress(500, 400, kLeft);
-    CanvasReply moved = m.canvasMove(540, 430, kLeft);
-    EXPECT_EQ(moved.repaint.intersected(view), moved.repaint);
+    const CanvasReply moved = m.canvasMove(540, 430, kLeft);
+    const Rect places{0, 0, 1040, 830}; // 1000 x 800 at (0, 0) and at (40, 30)
+    EXPECT_EQ(moved.repaint, places.intersected(view));
+    EXPECT_EQ(m.pendingComposition(), places);
+    EXPECT_EQ(m.scene().scenePicture(), before) << "the step itself composes nothing";
 
     const TBitmap32 expected = fullComposition();
-    for (int y = view.top; y < view.bottom(); y += 7)
-        for (int x = view.left; x < view.right(); x += 7)
-            ASSERT_EQ(m.scene().scenePicture().pixel(x, y), expected.pixel(x, y)) << x << "," << y;
-    EXPECT_NE(m.scene().scenePicture().pixel(1020, 100), expected.pixel(1020, 100))
-        << "outside the view the old picture stays until the release";
+    EXPECT_EQ(m.composePendingIn({1030, 820, 100, 100}), (Rect{1030, 820, 10, 10}));
+    EXPECT_EQ(m.pendingComposition(), places) << "composing a part keeps the whole pending";
+    for (int y = 815; y < 835; ++y)
+        for (int x = 1025; x < 1045; ++x) {
+            const bool composed = x >= 1030 && x < 1040 && y >= 820 && y < 830;
+            ASSERT_EQ(m.scene().scenePicture().pixel(x, y), (composed ? expected : before).pixel(x, y))
+                << x << "," << y;
+        }
 
-    CanvasReply released = m.canvasRelease(540, 430, kLeft);
-    EXPECT_FALSE(released.repaint.empty());
+    const CanvasReply released = m.canvasRelease(540, 430, kLeft);
+    EXPECT_EQ(released.repaint, places);
+    EXPECT_TRUE(m.pendingComposition().empty());
     EXPECT_EQ(m.scene().scenePicture(), expected);
 }
 
