@@ -131,6 +131,22 @@ TEST(CollectionsWindow, CanvasDoubleClickSendsALayerToTheSketchListAndTheSceneTo
     EXPECT_EQ(f.collections().albumStrip()->thumbnail(1)->geometry(), QRect(0, 3, 70, 60));
 }
 
+// A scene added while a layer is still being dragged (from the keyboard) is the scene
+// with the layer where it is now, though the drag composes it only at the release.
+TEST(CollectionsWindow, TheAlbumTakesTheSceneAsItIsInTheMiddleOfADrag) {
+    WindowFixture f;
+    f.openForeground(f.writePicture(QStringLiteral("a.bmp"), solid(100, 80, 200, 0, 0)));
+    QWidget* image = f.image();
+    sendMouse(image, QEvent::MouseMove, QPoint(50, 40), Qt::NoButton, Qt::NoButton);
+    sendMouse(image, QEvent::MouseButtonPress, QPoint(50, 40), Qt::LeftButton, Qt::LeftButton);
+    sendMouse(image, QEvent::MouseMove, QPoint(250, 140), Qt::NoButton, Qt::LeftButton);
+    f.collections().addSceneToAlbum();
+    ASSERT_EQ(f.collections().albums().count(), 1);
+    const TBitmap32& added = f.collections().albums().picture(1);
+    EXPECT_EQ(added.pixel(210, 110), makePixel(200, 0, 0)) << "the layer at its new place";
+    EXPECT_EQ(added.pixel(20, 20), makePixel(255, 255, 255)) << "not at its old one";
+}
+
 #ifdef QUILL_CLI_PATH
 TEST(CollectionsWindow, MakeAlbumWritesAnAlbumTheCommandLineReadsBack) {
     WindowFixture f;
