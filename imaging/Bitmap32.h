@@ -85,9 +85,13 @@ public:
 private:
     void allocate(int width, int height);
 
+    struct FreePixels {
+        void operator()(std::uint32_t* pixels) const;
+    };
+
     int m_width = 0;
     int m_height = 0;
-    std::unique_ptr<std::uint32_t[]> m_pixels;
+    std::unique_ptr<std::uint32_t[], FreePixels> m_pixels;
 };
 
 // Writes value into the alpha byte of every pixel; colour bytes untouched.
