@@ -407,24 +407,18 @@ std::vector<Point> Scene::layerPlaces() const {
     return places;
 }
 
-void Scene::composeRows(const Rect& r) {
+template <typename RowDone>
+void Scene::composeBands(const Rect& r, const RowTarget& target, RowDone&& rowDone) const {
     // Row chunks of about 32K pixels; the chunks run in parallel bands.
     const int chunkRows = std::max(1, 32768 / std::max(1, r.width));
     const int chunks = (r.height + chunkRows - 1) / chunkRows;
     const std::vector<Point> places = layerPlaces();
-    const RowTarget target{m_scene.row32(0), std::ptrdiff_t(m_scene.width()), 0, 0};
-    const bool wholeRows = r.left == 0 && r.width == m_scene.width();
     const auto composeChunks = [&](int begin, int end) {
         RowComposer composer(*this, places, target);
         const int top = r.top + begin * chunkRows;
         const int bottom = std::min(r.bottom(), r.top + end * chunkRows);
-        for (int y = top; y < bottom; ++y) {
-            const bool opaque = composer.row(y, r.left, r.right());
-            // Every row is composed over its whole width at least once (ComposeScene); a
-            // row stays known opaque while each of its recomposed spans is.
-            std::uint8_t& known = m_rowOpaque[std::size_t(y)];
-            known = (wholeRows || known) && opaque;
-        }
+        for (int y = top; y < bottom; ++y)
+            rowDone(y, composer.row(y, r.left, r.right()));
     };
     // Composing costs about one copy a pixel: under a megapixel (a drag step within the
     // view) waking another thread costs more than it saves.
@@ -434,18 +428,29 @@ void Scene::composeRows(const Rect& r) {
         parallelRows(chunks, std::size_t(r.width) * std::size_t(chunkRows), composeChunks);
 }
 
+void Scene::composeRows(const Rect& r) {
+    const RowTarget target{m_scene.row32(0), std::ptrdiff_t(m_scene.width()), 0, 0};
+    const bool wholeRows = r.left == 0 && r.width == m_scene.width();
+    composeBands(r, target, [&](int y, bool opaque) {
+        // Every row is composed over its whole width at least once (ComposeScene); a row
+        // stays known opaque while each of its recomposed spans is.
+        std::uint8_t& known = m_rowOpaque[std::size_t(y)];
+        known = (wholeRows || known) && opaque;
+    });
+}
+
 std::vector<int> Scene::composeOnto(const Rect& region, std::uint32_t* bits,
                                     std::ptrdiff_t stride) const {
     std::vector<int> seeThrough;
     const Rect r = region.intersected({0, 0, BackWork.width(), BackWork.height()});
     if (r.empty())
         return seeThrough;
-    const std::vector<Point> places = layerPlaces();
     const RowTarget target{bits + std::ptrdiff_t(r.top - region.top) * stride + (r.left - region.left),
                            stride, r.left, r.top};
-    RowComposer composer(*this, places, target);
+    std::vector<std::uint8_t> opaque(std::size_t(r.height));
+    composeBands(r, target, [&](int y, bool rowOpaque) { opaque[std::size_t(y - r.top)] = rowOpaque; });
     for (int y = r.top; y < r.bottom(); ++y)
-        if (!composer.row(y, r.left, r.right()))
+        if (!opaque[std::size_t(y - r.top)])
             seeThrough.push_back(y);
     return seeThrough;
 }

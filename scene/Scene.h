@@ -164,6 +164,9 @@ class Scene {
   private:
     class RowComposer;
     struct RowTarget;
+    // Composes the rectangle r into target, in bands on several threads when it is
+    // large; rowDone(y, opaque) follows each row on the thread that composed it.
+    template <typename RowDone> void composeBands(const Rect& r, const RowTarget& target, RowDone&& rowDone) const;
     void composeRows(const Rect& r);
     // Each visible layer's place in scene pixels, by slot.
     std::vector<Point> layerPlaces() const;

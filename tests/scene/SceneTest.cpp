@@ -534,6 +534,10 @@ TEST(ComposeSpans, BandsOfALargeSceneEqualTheLiteralComposition) {
     scene.layer(2).handle.left += 40;
     scene.composeRegion({60, 333, 740, 500});
     EXPECT_TRUE(scene.scenePicture() == literal) << "moved away and back";
+
+    TBitmap32 outside(1200, 900, 0);
+    EXPECT_TRUE(scene.composeOnto({0, 0, 1200, 900}, outside.bits(), 1200).empty());
+    EXPECT_TRUE(outside == literal) << "composed onto an outside picture in bands";
 }
 
 // The one-pass derivation must equal the mask step followed by touming.
