@@ -177,7 +177,7 @@ class MainWindowModel {
     Scene& scene() { return m_scene; }
     const Scene& scene() const { return m_scene; }
     // The scene with its picture wholly composed: for whatever uses the picture itself
-    // (publishing, the album-list, sizes).
+    // (publishing, the album-list).
     const Scene& composedScene() {
         finishPendingComposition();
         return m_scene;
@@ -319,9 +319,10 @@ class MainWindowModel {
     // position, with a pixel of margin; the whole scene while the canvas has no size yet.
     Rect visibleSceneRect() const;
     // While a layer is dragged the scene picture is not recomposed at each step: the
-    // canvas composes what it shows as it paints (see composePendingIn), and the rest
-    // of the moved layer's old and new places waits for the release. The rectangle of
-    // scene pixels not composed yet (empty when none).
+    // canvas composes what it shows as it paints (straight onto the screen, or into the
+    // scene picture through composePendingIn), and the rest of the moved layer's old
+    // and new places waits for the release. The rectangle of scene pixels not composed
+    // yet (empty when none).
     Rect pendingComposition() const { return m_pendingComposition; }
     // Composes the part of the pending rectangle inside `sceneRect` into the scene
     // picture (the pending rectangle stays as it is); returns what was composed.
