@@ -4,6 +4,7 @@
 #include "app/Icons.h"
 #include "app/LayerPanel.h"
 #include "app/SceneCanvas.h"
+#include "app/SceneGeometry.h"
 #include "app/collections/BrowserStrip.h"
 #include "app/collections/CollectionsController.h"
 #include "app/collections/PictureListStrip.h"
@@ -59,8 +60,6 @@ constexpr int kToolBarHeight = 30;
 constexpr int kWheelNotch = 120;
 
 QString fromStd(const std::string& s) { return QString::fromStdString(s); }
-
-QRect toQRect(const Rect& r) { return QRect(r.left, r.top, r.width, r.height); }
 
 // A strip of thumbnails with its gauge, as the browsers and lists show them.
 QScrollArea* makeStrip(QWidget* parent, const QString& name, const QString& hint = QString())

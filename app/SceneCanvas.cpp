@@ -1,6 +1,7 @@
 #include "app/SceneCanvas.h"
 
 #include "app/ScenePaint.h"
+#include "app/SceneGeometry.h"
 
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -39,8 +40,6 @@ Buttons buttonsOf(Qt::MouseButtons b)
 {
     return Buttons{b.testFlag(Qt::LeftButton), b.testFlag(Qt::RightButton)};
 }
-
-QRect toQRect(const Rect& r) { return QRect(r.left, r.top, r.width, r.height); }
 
 } // namespace
 

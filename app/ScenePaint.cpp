@@ -1,6 +1,7 @@
 #include "app/ScenePaint.h"
 
 #include "app/BitmapView.h"
+#include "app/SceneGeometry.h"
 
 #include <QPaintEngine>
 #include <QPainter>
@@ -12,8 +13,6 @@
 namespace quill::app {
 
 namespace {
-
-QRect toQRect(const Rect& r) { return QRect(r.left, r.top, r.width, r.height); }
 
 // The scene pixels drawn under `exposed` (canvas coordinates), empty when none.
 Rect scenePixelsUnder(const Scene& scene, const QRect& exposed)
