@@ -182,15 +182,7 @@ void TBitmap32::DrawOntoClipped(int x, int y, TBitmap32& dest, int clipLeft, int
             const std::uint32_t* srow = row32(row - y) + (l - x);
             // Over an opaque destination the four cases are one formula, blended a
             // vector at a time; anywhere else pixel by pixel.
-            std::uint32_t all = 0xffffffffu;
-            for (int k = 0; k < n; ++k)
-                all &= drow[k];
-            if ((all >> 24) == 255u) {
-                blendRowOverOpaque(drow, srow, n);
-                continue;
-            }
-            for (int k = 0; k < n; ++k)
-                BlendPixel(drow + k, srow[k]);
+            blendRow(drow, srow, n, rowOpaque(drow, n));
         }
     });
 }

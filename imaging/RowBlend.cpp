@@ -1,5 +1,7 @@
 #include "imaging/RowBlend.h"
 
+#include "imaging/Bitmap32.h"
+
 #if defined(__x86_64__) || defined(__SSE2__)
 #include <immintrin.h>
 #endif
@@ -95,6 +97,22 @@ void blendRowOverOpaque(std::uint32_t* dest, const std::uint32_t* source, int n)
     }
 #endif
     blendRowOverOpaqueBaseline(dest, source, n);
+}
+
+bool rowOpaque(const std::uint32_t* row, int n) {
+    std::uint32_t all = 0xffffffffu;
+    for (int k = 0; k < n; ++k)
+        all &= row[k];
+    return (all >> 24) == 255u;
+}
+
+void blendRow(std::uint32_t* dest, const std::uint32_t* source, int n, bool destOpaque) {
+    if (destOpaque) {
+        blendRowOverOpaque(dest, source, n);
+        return;
+    }
+    for (int k = 0; k < n; ++k)
+        TBitmap32::BlendPixel(dest + k, source[k]);
 }
 
 } // namespace quill

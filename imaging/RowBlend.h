@@ -11,4 +11,10 @@ void blendRowOverOpaque(std::uint32_t* dest, const std::uint32_t* source, int n)
 // blendRowOverOpaque uses where the processor has them).
 void blendRowOverOpaqueBaseline(std::uint32_t* dest, const std::uint32_t* source, int n);
 
+// True when every one of the n pixels has alpha 255.
+bool rowOpaque(const std::uint32_t* row, int n);
+// DrawOnto's blend of n source pixels over n destination pixels: blendRowOverOpaque when
+// destOpaque says every destination pixel is opaque, else BlendPixel pixel by pixel.
+void blendRow(std::uint32_t* dest, const std::uint32_t* source, int n, bool destOpaque);
+
 } // namespace quill

@@ -180,13 +180,6 @@ Rect Scene::layerSceneRect(int i) const {
 
 namespace {
 
-bool rowOpaque(const std::uint32_t* row, int n) {
-    std::uint32_t all = 0xffffffffu;
-    for (int k = 0; k < n; ++k)
-        all &= row[k];
-    return (all >> 24) == 255u;
-}
-
 // Copies n pixels from source to dest while they are all opaque. Returns true when the
 // whole run was opaque and copied; false as soon as a cache line of the source holds a
 // see-through pixel (some of the run may have been copied by then).
@@ -265,14 +258,7 @@ void blendLayerRow(const TBitmap32& pic, int px, int py, std::uint32_t* dest, in
     const int r = int(std::min<std::int64_t>(right, std::int64_t(px) + pic.width()));
     if (l >= r)
         return;
-    const std::uint32_t* source = pic.row32(y - py) + (l - px);
-    dest += l - left;
-    if (opaque) {
-        blendRowOverOpaque(dest, source, r - l);
-        return;
-    }
-    for (int k = 0; k < r - l; ++k)
-        TBitmap32::BlendPixel(dest + k, source[k]);
+    blendRow(dest + (l - left), pic.row32(y - py) + (l - px), r - l, opaque);
 }
 
 } // namespace
