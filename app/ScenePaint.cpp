@@ -64,8 +64,8 @@ bool composeIntoDevice(QPainter& painter, Scene& scene, const QRect& exposed)
                        .intersected(image->rect());
     if (painter.hasClipping())
         area = area.intersected(painter.clipRegion().translated(shift));
-    if (!engine->systemClip().isEmpty())
-        area = area.intersected(engine->systemClip());
+    if (const QRegion given = engine->systemClip(); !given.isEmpty())
+        area = area.intersected(given);
 
     const QPoint sceneOrigin = shift + QPoint(scene.imgbg.left, scene.imgbg.top);
     const std::ptrdiff_t stride = image->bytesPerLine() / 4;
