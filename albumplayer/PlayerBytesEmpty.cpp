@@ -2,8 +2,7 @@
 
 namespace quill {
 
-std::span<const std::uint8_t> albumPlayerBytes()
-{
+std::span<const std::uint8_t> albumPlayerBytes() {
     return {};
 }
 

@@ -16,14 +16,12 @@
 namespace quill {
 
 namespace {
-QRect toQRect(const ThumbRect& r)
-{
+QRect toQRect(const ThumbRect& r) {
     return QRect(r.left, r.top, r.width, r.height);
 }
 } // namespace
 
-ViewWindow::ViewWindow(QWidget* parent) : QScrollArea(parent)
-{
+ViewWindow::ViewWindow(QWidget* parent) : QScrollArea(parent) {
     setWindowTitle(QStringLiteral("ViewForm"));
     setWidgetResizable(false);
     setFrameShape(QFrame::NoFrame);
@@ -39,8 +37,7 @@ ViewWindow::ViewWindow(QWidget* parent) : QScrollArea(parent)
     setWidget(m_canvas);
 }
 
-void ViewWindow::showScene(const QImage& scene)
-{
+void ViewWindow::showScene(const QImage& scene) {
     m_image->setPixmap(QPixmap::fromImage(scene));
     m_image->resize(scene.size());
     showMaximized();
@@ -51,23 +48,24 @@ void ViewWindow::showScene(const QImage& scene)
     placeImage();
 }
 
-void ViewWindow::resizeEvent(QResizeEvent* event)
-{
+void ViewWindow::resizeEvent(QResizeEvent* event) {
     QScrollArea::resizeEvent(event);
     placeImage();
 }
 
-void ViewWindow::placeImage()
-{
+void ViewWindow::placeImage() {
     const QSize view = viewport()->size();
-    const ThumbRect r = PlayerModel::viewPlacement(view.width(), view.height(), m_image->width(), m_image->height());
-    m_canvas->resize(std::max(view.width(), r.left + r.width), std::max(view.height(), r.top + r.height));
+    const ThumbRect r = PlayerModel::viewPlacement(view.width(), view.height(), m_image->width(),
+                                                   m_image->height());
+    m_canvas->resize(std::max(view.width(), r.left + r.width),
+                     std::max(view.height(), r.top + r.height));
     m_image->move(r.left, r.top);
 }
 
-PlayerWindow::PlayerWindow(std::vector<PlayerScene> scenes, std::function<QImage(int)> fullScene, QWidget* parent)
-    : QWidget(parent, Qt::FramelessWindowHint), m_scenes(std::move(scenes)), m_fullScene(std::move(fullScene))
-{
+PlayerWindow::PlayerWindow(std::vector<PlayerScene> scenes, std::function<QImage(int)> fullScene,
+                           QWidget* parent)
+    : QWidget(parent, Qt::FramelessWindowHint), m_scenes(std::move(scenes)),
+      m_fullScene(std::move(fullScene)) {
     setWindowTitle(QStringLiteral("Photo Album Player"));
     QPalette pal = palette();
     pal.setColor(QPalette::Window, Qt::black);
@@ -75,8 +73,11 @@ PlayerWindow::PlayerWindow(std::vector<PlayerScene> scenes, std::function<QImage
     setAutoFillBackground(true);
     setMouseTracking(true);
 
-    const QRect screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->geometry() : QRect(0, 0, 1024, 768);
-    setGeometry(toQRect(PlayerModel::bandRect(screen.width(), screen.height())).translated(screen.topLeft()));
+    const QRect screen = QGuiApplication::primaryScreen()
+                             ? QGuiApplication::primaryScreen()->geometry()
+                             : QRect(0, 0, 1024, 768);
+    setGeometry(toQRect(PlayerModel::bandRect(screen.width(), screen.height()))
+                    .translated(screen.topLeft()));
 
     std::vector<std::pair<int, int>> sizes;
     for (const PlayerScene& s : m_scenes)
@@ -126,24 +127,21 @@ PlayerWindow::PlayerWindow(std::vector<PlayerScene> scenes, std::function<QImage
 
 PlayerWindow::~PlayerWindow() = default;
 
-void PlayerWindow::tick()
-{
+void PlayerWindow::tick() {
     if (m_model.tick(width()))
         update();
     if (!m_model.timerRunning())
         m_timer.stop();
 }
 
-int PlayerWindow::pictureAt(const QPoint& p) const
-{
+int PlayerWindow::pictureAt(const QPoint& p) const {
     for (int k = m_model.count(); k >= 1; --k)
         if (toQRect(m_model.picture(k)).contains(p))
             return k;
     return 0;
 }
 
-void PlayerWindow::paintEvent(QPaintEvent*)
-{
+void PlayerWindow::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), Qt::black);
     for (const ThumbRect& hole : PlayerModel::filmHoles(width()))
@@ -161,8 +159,7 @@ void PlayerWindow::paintEvent(QPaintEvent*)
     }
 }
 
-void PlayerWindow::mouseMoveEvent(QMouseEvent* event)
-{
+void PlayerWindow::mouseMoveEvent(QMouseEvent* event) {
     const int k = pictureAt(event->position().toPoint());
     if (k) {
         m_model.pointerOverPicture(k);
@@ -179,15 +176,13 @@ void PlayerWindow::mouseMoveEvent(QMouseEvent* event)
         m_timer.stop();
 }
 
-void PlayerWindow::closeEvent(QCloseEvent* event)
-{
+void PlayerWindow::closeEvent(QCloseEvent* event) {
     // Closing the band ends the program, view window and all.
     QWidget::closeEvent(event);
     QCoreApplication::quit();
 }
 
-void PlayerWindow::mouseDoubleClickEvent(QMouseEvent* event)
-{
+void PlayerWindow::mouseDoubleClickEvent(QMouseEvent* event) {
     const int k = pictureAt(event->position().toPoint());
     if (!k || m_scenes[std::size_t(k - 1)].strip.isNull())
         return;

@@ -19,14 +19,14 @@ namespace quill {
 // than the window, centred when it is clearly smaller.
 class ViewWindow : public QScrollArea {
     Q_OBJECT
-public:
+  public:
     explicit ViewWindow(QWidget* parent = nullptr);
     void showScene(const QImage& scene);
 
-protected:
+  protected:
     void resizeEvent(QResizeEvent* event) override;
 
-private:
+  private:
     void placeImage();
 
     QWidget* m_canvas;
@@ -44,7 +44,7 @@ struct PlayerScene {
 // The film strip on a borderless black band across the screen.
 class PlayerWindow : public QWidget {
     Q_OBJECT
-public:
+  public:
     // scenes in album order; fullScene(k) decodes scene k (1-based) at full size for
     // the view window.
     PlayerWindow(std::vector<PlayerScene> scenes, std::function<QImage(int)> fullScene,
@@ -53,13 +53,13 @@ public:
 
     const PlayerModel& model() const { return m_model; }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void tick();
     int pictureAt(const QPoint& p) const;
 

@@ -14,8 +14,7 @@
 
 namespace {
 
-QImage toImage(const quill::TBitmap32& picture)
-{
+QImage toImage(const quill::TBitmap32& picture) {
     if (picture.empty())
         return {};
     QImage image(picture.width(), picture.height(), QImage::Format_ARGB32);
@@ -24,19 +23,18 @@ QImage toImage(const quill::TBitmap32& picture)
     return image;
 }
 
-int refuse(const QString& text)
-{
+int refuse(const QString& text) {
     // Also for a player started from a terminal.
     std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Photo Album Player"), text, QMessageBox::Ok);
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Photo Album Player"), text,
+                    QMessageBox::Ok);
     box.exec();
     return 1;
 }
 
 } // namespace
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     std::error_code ec;
     std::string file = std::filesystem::read_symlink("/proc/self/exe", ec).string();
@@ -76,8 +74,8 @@ int main(int argc, char* argv[])
         scene.height = full.height();
         if (!full.isNull()) {
             const quill::ThumbRect r = quill::PlayerModel::fitScene(scene.width, scene.height);
-            scene.strip = full.scaled(std::max(1, r.width), std::max(1, r.height), Qt::IgnoreAspectRatio,
-                                      Qt::SmoothTransformation);
+            scene.strip = full.scaled(std::max(1, r.width), std::max(1, r.height),
+                                      Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         }
         scenes.push_back(std::move(scene));
     }

@@ -10,16 +10,15 @@
 
 namespace quill::app {
 
-TAboutus::TAboutus(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint)
-{
+TAboutus::TAboutus(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint) {
     setObjectName(QStringLiteral("TAboutus"));
     setWindowTitle(QStringLiteral("About Quillmark"));
     setFixedSize(445, 350);
 
     auto* layout = new QVBoxLayout(this);
     auto* icon = new QLabel(this);
-    icon->setPixmap(QPixmap::fromImage(TSplashForm::emblem().scaled(
-        110, 96, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    icon->setPixmap(QPixmap::fromImage(
+        TSplashForm::emblem().scaled(110, 96, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
     icon->setAlignment(Qt::AlignCenter);
     layout->addWidget(icon);
 
@@ -35,8 +34,7 @@ TAboutus::TAboutus(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::WindowSta
     layout->addWidget(buttons);
 }
 
-QString TAboutus::aboutText()
-{
+QString TAboutus::aboutText() {
     return QStringLiteral(
         "Quillmark\n"
         "Version 4.65\n"

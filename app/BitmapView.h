@@ -10,8 +10,7 @@ namespace quill::app {
 // blue, green, red, alpha bytes with a stride of width * 4, which is
 // QImage::Format_ARGB32 on a little-endian machine. The view is valid only while the
 // picture keeps its size and storage; an empty picture gives a null image.
-inline QImage imageView(const TBitmap32& picture)
-{
+inline QImage imageView(const TBitmap32& picture) {
     if (picture.empty())
         return QImage();
     return QImage(reinterpret_cast<const uchar*>(picture.bits()), picture.width(), picture.height(),
@@ -20,8 +19,7 @@ inline QImage imageView(const TBitmap32& picture)
 
 // The same view without the alpha channel (QImage::Format_RGB32), for a picture whose
 // every alpha is 255: Qt then copies its rows to the screen instead of blending them.
-inline QImage opaqueImageView(const TBitmap32& picture)
-{
+inline QImage opaqueImageView(const TBitmap32& picture) {
     if (picture.empty())
         return QImage();
     return QImage(reinterpret_cast<const uchar*>(picture.bits()), picture.width(), picture.height(),

@@ -8,8 +8,7 @@ namespace quill::app {
 
 namespace {
 
-void drawGlyph(QPainter& p, Glyph glyph)
-{
+void drawGlyph(QPainter& p, Glyph glyph) {
     const QColor ink(0x22, 0x3A, 0x5E);
     const QColor paper(0xFF, 0xFF, 0xFF);
     const QColor accent(0xD9, 0x6A, 0x1C);
@@ -32,7 +31,8 @@ void drawGlyph(QPainter& p, Glyph glyph)
         break;
     case Glyph::ForegroundSize:
     case Glyph::BackgroundSize:
-        p.setBrush(glyph == Glyph::ForegroundSize ? QColor(0x8C, 0xC6, 0x3F) : QColor(0x7F, 0xB2, 0xE5));
+        p.setBrush(glyph == Glyph::ForegroundSize ? QColor(0x8C, 0xC6, 0x3F)
+                                                  : QColor(0x7F, 0xB2, 0xE5));
         p.drawRect(QRectF(3.5, 6.5, 12, 12));
         p.setBrush(Qt::NoBrush);
         p.drawLine(QPointF(13, 4), QPointF(21, 4));
@@ -81,8 +81,7 @@ void drawGlyph(QPainter& p, Glyph glyph)
 
 } // namespace
 
-QIcon glyphIcon(Glyph glyph)
-{
+QIcon glyphIcon(Glyph glyph) {
     QPixmap pixmap(24, 24);
     pixmap.fill(Qt::transparent);
     {

@@ -17,38 +17,35 @@ constexpr int kEntryLeft = 2;
 constexpr int kListWidth = 48;
 } // namespace
 
-QPixmap layerThumbnail(const TBitmap32& picture)
-{
+QPixmap layerThumbnail(const TBitmap32& picture) {
     QImage view = imageView(picture);
     if (view.isNull())
         return QPixmap();
     // A large photograph is first brought near the thumbnail size quickly, then smoothed.
     if (view.width() > 8 * kThumbWidth || view.height() > 8 * kThumbHeight)
-        view = view.scaled(8 * kThumbWidth, 8 * kThumbHeight, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+        view = view.scaled(8 * kThumbWidth, 8 * kThumbHeight, Qt::IgnoreAspectRatio,
+                           Qt::FastTransformation);
     return QPixmap::fromImage(
         view.scaled(kThumbWidth, kThumbHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
 }
 
-LayerThumb::LayerThumb(int slot, QWidget* parent) : QLabel(parent), m_slot(slot)
-{
+LayerThumb::LayerThumb(int slot, QWidget* parent) : QLabel(parent), m_slot(slot) {
     setScaledContents(true);
     setGeometry(2, 2, kThumbWidth, kThumbHeight);
 }
 
-void LayerThumb::mousePressEvent(QMouseEvent* event)
-{
+void LayerThumb::mousePressEvent(QMouseEvent* event) {
     emit pressed(m_slot, event->button() == Qt::RightButton, event->globalPosition().toPoint());
 }
 
-void LayerList::mousePressEvent(QMouseEvent* event)
-{
+void LayerList::mousePressEvent(QMouseEvent* event) {
     emit pressed(0, event->button() == Qt::RightButton, event->globalPosition().toPoint());
 }
 
 LayerPanel::LayerPanel(MainWindowModel& model, QWidget* parent)
-    : QWidget(parent), m_model(model), m_scroll(new QScrollArea(this)), m_list(new LayerList(m_scroll)),
-      m_up(new QPushButton(this)), m_down(new QPushButton(this)), m_entries(1)
-{
+    : QWidget(parent), m_model(model), m_scroll(new QScrollArea(this)),
+      m_list(new LayerList(m_scroll)), m_up(new QPushButton(this)), m_down(new QPushButton(this)),
+      m_entries(1) {
     setObjectName(QStringLiteral("LayerPanel"));
     m_scroll->setObjectName(QStringLiteral("LayerListArea"));
     m_scroll->setWidget(m_list);
@@ -70,8 +67,7 @@ LayerPanel::LayerPanel(MainWindowModel& model, QWidget* parent)
     layOut(200, 207, 226);
 }
 
-void LayerPanel::layOut(int listHeight, int upTop, int downTop)
-{
+void LayerPanel::layOut(int listHeight, int upTop, int downTop) {
     const int width = kListWidth + 16;
     listHeight = std::max(listHeight, kEntryHeight + 8);
     m_scroll->setGeometry(2, 0, width, listHeight);
@@ -80,18 +76,15 @@ void LayerPanel::layOut(int listHeight, int upTop, int downTop)
     setMinimumSize(width + 4, m_down->geometry().bottom() + 2);
 }
 
-QFrame* LayerPanel::entryPanel(int i) const
-{
+QFrame* LayerPanel::entryPanel(int i) const {
     return i >= 1 && i < int(m_entries.size()) ? m_entries[std::size_t(i)].panel : nullptr;
 }
 
-LayerThumb* LayerPanel::entryThumb(int i) const
-{
+LayerThumb* LayerPanel::entryThumb(int i) const {
     return i >= 1 && i < int(m_entries.size()) ? m_entries[std::size_t(i)].thumb : nullptr;
 }
 
-void LayerPanel::sync()
-{
+void LayerPanel::sync() {
     const int count = m_model.scene().LayerCount();
     int lowest = 0;
     for (int i = 1; i <= count; ++i) {
@@ -110,8 +103,9 @@ void LayerPanel::sync()
         const LayerEntry& model = m_model.entry(i);
         e.panel->setGeometry(kEntryLeft, model.top, kEntryWidth, kEntryHeight);
         QPalette palette = e.panel->palette();
-        palette.setColor(QPalette::Window,
-                         model.selected ? QColor(255, 0, 0) : this->palette().color(QPalette::Button));
+        palette.setColor(QPalette::Window, model.selected
+                                               ? QColor(255, 0, 0)
+                                               : this->palette().color(QPalette::Button));
         e.panel->setPalette(palette);
         const void* bits = model.thumbnail.bits();
         if (bits != e.shownBits || model.thumbnail.width() != e.shownWidth ||
@@ -131,8 +125,7 @@ void LayerPanel::sync()
     m_down->setEnabled(enabled.downTheLayer);
 }
 
-void LayerPanel::onPressed(int slot, bool rightButton, const QPoint& globalPos)
-{
+void LayerPanel::onPressed(int slot, bool rightButton, const QPoint& globalPos) {
     const bool menu = m_model.layerPanelPress(slot, rightButton);
     emit selectionChanged();
     if (menu)

@@ -17,17 +17,17 @@ namespace quill::app {
 // The thumbnail of one layer entry (36 x 21 at (2, 2) inside its 40 x 25 entry panel).
 class LayerThumb : public QLabel {
     Q_OBJECT
-public:
+  public:
     LayerThumb(int slot, QWidget* parent);
     int slot() const { return m_slot; }
 
-signals:
+  signals:
     void pressed(int slot, bool rightButton, const QPoint& globalPos);
 
-protected:
+  protected:
     void mousePressEvent(QMouseEvent* event) override;
 
-private:
+  private:
     int m_slot;
 };
 
@@ -35,20 +35,20 @@ private:
 // selects its layer, a press on the bare area selects the panel's layer again.
 class LayerList : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit LayerList(QWidget* parent) : QWidget(parent) {}
 
-signals:
+  signals:
     void pressed(int slot, bool rightButton, const QPoint& globalPos);
 
-protected:
+  protected:
     void mousePressEvent(QMouseEvent* event) override;
 };
 
 // The contents of the "Layer" panel: the list area and "Up the layer" / "Down the layer".
 class LayerPanel : public QWidget {
     Q_OBJECT
-public:
+  public:
     LayerPanel(MainWindowModel& model, QWidget* parent = nullptr);
 
     // Shows the model's entries (places, marks, thumbnails) and button states.
@@ -63,7 +63,7 @@ public:
     LayerThumb* entryThumb(int i) const;
     LayerList* listArea() const { return m_list; }
 
-signals:
+  signals:
     // A press was handed to the model; the selection may have changed.
     void selectionChanged();
     // The layer menu ("Delete") pops up at the given place.
@@ -71,11 +71,11 @@ signals:
     void upClicked();
     void downClicked();
 
-private:
+  private:
     struct Entry {
         QFrame* panel = nullptr;
         LayerThumb* thumb = nullptr;
-        const void* shownBits = nullptr;  // the thumbnail picture last shown
+        const void* shownBits = nullptr; // the thumbnail picture last shown
         int shownWidth = 0;
         int shownHeight = 0;
     };
@@ -86,7 +86,7 @@ private:
     LayerList* m_list;
     QPushButton* m_up;
     QPushButton* m_down;
-    std::vector<Entry> m_entries;  // [0] unused
+    std::vector<Entry> m_entries; // [0] unused
 };
 
 // The 36 x 21 picture of a layer entry.

@@ -59,11 +59,12 @@ constexpr int kToolBarHeight = 30;
 // One notch of a mouse wheel.
 constexpr int kWheelNotch = 120;
 
-QString fromStd(const std::string& s) { return QString::fromStdString(s); }
+QString fromStd(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 // A strip of thumbnails with its gauge, as the browsers and lists show them.
-QScrollArea* makeStrip(QWidget* parent, const QString& name, const QString& hint = QString())
-{
+QScrollArea* makeStrip(QWidget* parent, const QString& name, const QString& hint = QString()) {
     auto* strip = new QScrollArea(parent);
     strip->setObjectName(name);
     strip->setToolTip(hint);
@@ -71,15 +72,13 @@ QScrollArea* makeStrip(QWidget* parent, const QString& name, const QString& hint
     return strip;
 }
 
-QRadioButton* disabledRadio(const QString& caption, QWidget* parent)
-{
+QRadioButton* disabledRadio(const QString& caption, QWidget* parent) {
     auto* button = new QRadioButton(caption, parent);
     button->setEnabled(false);
     return button;
 }
 
-QToolButton* removeButton(QWidget* parent)
-{
+QToolButton* removeButton(QWidget* parent) {
     auto* button = new QToolButton(parent);
     button->setIcon(glyphIcon(Glyph::Remove));
     button->setEnabled(false);
@@ -89,9 +88,10 @@ QToolButton* removeButton(QWidget* parent)
 } // namespace
 
 TMyPicture::TMyPicture(std::unique_ptr<Platform> platform, QString programFolder, QWidget* parent)
-    : QMainWindow(parent), m_platform(platform ? std::move(platform) : std::make_unique<QtPlatform>()),
-      m_programFolder(programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : programFolder)
-{
+    : QMainWindow(parent),
+      m_platform(platform ? std::move(platform) : std::make_unique<QtPlatform>()),
+      m_programFolder(programFolder.isEmpty() ? QCoreApplication::applicationDirPath()
+                                              : programFolder) {
     setObjectName(QStringLiteral("TMyPicture"));
     setWindowTitle(QStringLiteral("Quillmark v4.65"));
     setDockOptions(QMainWindow::AnimatedDocks | QMainWindow::AllowTabbedDocks);
@@ -114,15 +114,18 @@ TMyPicture::TMyPicture(std::unique_ptr<Platform> platform, QString programFolder
     updateActions();
 }
 
-TMyPicture::~TMyPicture() { qApp->removeEventFilter(this); }
+TMyPicture::~TMyPicture() {
+    qApp->removeEventFilter(this);
+}
 
-void TMyPicture::setSplash(QWidget* splash) { m_splash = splash; }
+void TMyPicture::setSplash(QWidget* splash) {
+    m_splash = splash;
+}
 
 // ---------------------------------------------------------------------------------
 // Building the window
 
-void TMyPicture::createActions()
-{
+void TMyPicture::createActions() {
     auto make = [this](const QString& text, auto slot) {
         auto* action = new QAction(text, this);
         connect(action, &QAction::triggered, this, slot);
@@ -165,10 +168,10 @@ void TMyPicture::createActions()
     m_dockEffects = make(QStringLiteral("Photo-effects"), [this] {
         floatPanel(m_photoEffectsDock, currentPanelLayout().photoEffects);
     });
-    m_dockLayer = make(QStringLiteral("Layer"), [this] { floatPanel(m_layerDock, currentPanelLayout().layer); });
-    m_dockAlbum = make(QStringLiteral("Album-list"), [this] {
-        floatPanel(m_albumDock, currentPanelLayout().albumList);
-    });
+    m_dockLayer = make(QStringLiteral("Layer"),
+                       [this] { floatPanel(m_layerDock, currentPanelLayout().layer); });
+    m_dockAlbum = make(QStringLiteral("Album-list"),
+                       [this] { floatPanel(m_albumDock, currentPanelLayout().albumList); });
     m_regressAll = make(QStringLiteral("Regress all"), &TMyPicture::regressAll);
 
     m_online = make(QStringLiteral("Online"), &TMyPicture::showOnline);
@@ -209,13 +212,12 @@ void TMyPicture::createActions()
     m_tbLayerShow->setIcon(glyphIcon(Glyph::LayerShow));
     m_tbAlbumShow = make(QStringLiteral("Album-list show"), [this] { m_dockAlbum->trigger(); });
     m_tbAlbumShow->setIcon(glyphIcon(Glyph::AlbumShow));
-    for (QAction* a : {m_tbOpen, m_tbPublish, m_tbForegroundSize, m_tbBackgroundSize, m_tbRotate, m_tbZoomOut,
-                       m_tbZoomIn, m_tbLayerShow, m_tbAlbumShow})
+    for (QAction* a : {m_tbOpen, m_tbPublish, m_tbForegroundSize, m_tbBackgroundSize, m_tbRotate,
+                       m_tbZoomOut, m_tbZoomIn, m_tbLayerShow, m_tbAlbumShow})
         a->setToolTip(a->text());
 }
 
-void TMyPicture::createMenus()
-{
+void TMyPicture::createMenus() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     file->addAction(m_openForeground);
     file->addAction(m_openBackground);
@@ -250,8 +252,8 @@ void TMyPicture::createMenus()
 
     m_canvasMenu = new QMenu(this);
     m_canvasMenu->setObjectName(QStringLiteral("CanvasMenu"));
-    for (QAction* a : {m_cmOpenForeground, m_cmOpenBackground, m_cmAddMe, m_cmAddScene, m_cmForegroundSize,
-                       m_cmBackgroundSize, m_cmDeleteMe})
+    for (QAction* a : {m_cmOpenForeground, m_cmOpenBackground, m_cmAddMe, m_cmAddScene,
+                       m_cmForegroundSize, m_cmBackgroundSize, m_cmDeleteMe})
         m_canvasMenu->addAction(a);
 
     m_layerMenu = new QMenu(this);
@@ -259,8 +261,7 @@ void TMyPicture::createMenus()
     m_layerMenu->addAction(m_lmDelete);
 }
 
-void TMyPicture::createToolBar()
-{
+void TMyPicture::createToolBar() {
     m_toolBar = new QToolBar(QStringLiteral("Tools"), this);
     m_toolBar->setObjectName(QStringLiteral("ToolBar1"));
     m_toolBar->setMovable(false);
@@ -351,8 +352,7 @@ void TMyPicture::createToolBar()
     m_toolBar->addWidget(m_rightGroup);
 }
 
-QPoint TMyPicture::toolBarButtonPlace(QAction* action) const
-{
+QPoint TMyPicture::toolBarButtonPlace(QAction* action) const {
     // The first widget showing the action, in the tool bar's coordinates.
     for (QObject* object : action->associatedObjects()) {
         auto* widget = qobject_cast<QWidget*>(object);
@@ -362,15 +362,15 @@ QPoint TMyPicture::toolBarButtonPlace(QAction* action) const
     return {};
 }
 
-void TMyPicture::createCanvas()
-{
+void TMyPicture::createCanvas() {
     auto* central = new QWidget(this);
     central->setObjectName(QStringLiteral("ClientArea"));
     setCentralWidget(central);
 
     m_canvas = new CanvasView(m_model, central);
     SceneImage* image = m_canvas->image();
-    connect(image, &SceneImage::canvasMenuRequested, this, [this](const QPoint& at) { m_canvasMenu->popup(at); });
+    connect(image, &SceneImage::canvasMenuRequested, this,
+            [this](const QPoint& at) { m_canvasMenu->popup(at); });
     connect(image, &SceneImage::messageRequested, this,
             [this](const QString& text) { m_platform->showMessage(this, text); });
     connect(image, &SceneImage::stateChanged, this, [this] {
@@ -387,8 +387,7 @@ void TMyPicture::createCanvas()
     m_statusLabel->setMinimumWidth(300);
 }
 
-void TMyPicture::createDockPanels()
-{
+void TMyPicture::createDockPanels() {
     CollectionsHooks hooks;
     hooks.sceneChanged = [this] {
         placeCanvas(m_model.ScrollBox1resize());
@@ -406,7 +405,9 @@ void TMyPicture::createDockPanels()
         m_foregroundNotebook->setCurrentIndex(page);
         m_foregroundDock->setWindowTitle(caption);
     };
-    hooks.floatBackgroundPanel = [this] { floatPanel(m_backgroundDock, currentPanelLayout().background); };
+    hooks.floatBackgroundPanel = [this] {
+        floatPanel(m_backgroundDock, currentPanelLayout().background);
+    };
     hooks.floatAlbumPanel = [this] { floatPanel(m_albumDock, currentPanelLayout().albumList); };
     hooks.programFolder = [this] { return m_programFolder; };
     hooks.recorderFolder = [this] { return recorderFolder(); };
@@ -430,8 +431,9 @@ void TMyPicture::createDockPanels()
     m_foregroundNotebook->setUsesScrollButtons(false);
     m_foregroundNotebook->addTab(m_collections->foregroundBrowser(), QStringLiteral("Foreground"));
     m_foregroundNotebook->addTab(m_collections->sketchStrip(), QStringLiteral("Sketch-list"));
-    connect(m_foregroundNotebook, &QTabWidget::currentChanged, this,
-            [this](int page) { m_foregroundDock->setWindowTitle(m_foregroundNotebook->tabText(page)); });
+    connect(m_foregroundNotebook, &QTabWidget::currentChanged, this, [this](int page) {
+        m_foregroundDock->setWindowTitle(m_foregroundNotebook->tabText(page));
+    });
     m_foregroundDock->setWidget(m_foregroundNotebook);
 
     // Background browser.
@@ -447,7 +449,8 @@ void TMyPicture::createDockPanels()
     }
 
     // Photo effects: four pages, each with its hint.
-    m_photoEffectsDock = makeDock(QStringLiteral("Photo effects"), QStringLiteral("PhotoEffectsPanel"));
+    m_photoEffectsDock =
+        makeDock(QStringLiteral("Photo effects"), QStringLiteral("PhotoEffectsPanel"));
     m_effectsNotebook = new QTabWidget(m_photoEffectsDock);
     m_effectsNotebook->setObjectName(QStringLiteral("TabbedNotebook1"));
     {
@@ -460,7 +463,8 @@ void TMyPicture::createDockPanels()
         const Group groups[] = {
             {"B&&W", {"Pencil Sketch", "Pen Sketch", "Kryptol", "Pen && Ink"}},
             {"Color", {"Realism", "Pop art", "Abstract", "Water color"}},
-            {"Color Filter", {"Color Panels", "Color Blocks (V && H)", "Color Blocks (Catercorner)", "Brume"}},
+            {"Color Filter",
+             {"Color Panels", "Color Blocks (V && H)", "Color Blocks (Catercorner)", "Brume"}},
         };
         for (const Group& g : groups) {
             auto* box = new QGroupBox(QString::fromLatin1(g.label), page);
@@ -495,8 +499,10 @@ void TMyPicture::createDockPanels()
         auto* backPage = new QWidget;
         auto* backLayout = new QGridLayout(backPage);
         int k = 0;
-        for (const char* caption : {"Emboss", "Scorch", "Texture", "Vertical stria", "Horizontal stria", "Gray"}) {
-            backLayout->addWidget(disabledRadio(QString::fromLatin1(caption), backPage), k % 2, k / 2);
+        for (const char* caption :
+             {"Emboss", "Scorch", "Texture", "Vertical stria", "Horizontal stria", "Gray"}) {
+            backLayout->addWidget(disabledRadio(QString::fromLatin1(caption), backPage), k % 2,
+                                  k / 2);
             ++k;
         }
         backLayout->addWidget(removeButton(backPage), 0, 3);
@@ -511,9 +517,9 @@ void TMyPicture::createDockPanels()
     }
     m_effectsNotebook->setToolTip(QStringLiteral("Make effect for the last open foreground"));
     connect(m_effectsNotebook, &QTabWidget::currentChanged, this, [this](int page) {
-        static const char* const hints[] = {"Make effect for the selected foreground",
-                                            "Add a mask on the selected foreground", "Make effect for the background",
-                                            "Add frame on the scene"};
+        static const char* const hints[] = {
+            "Make effect for the selected foreground", "Add a mask on the selected foreground",
+            "Make effect for the background", "Add frame on the scene"};
         if (page >= 0 && page < 4)
             m_effectsNotebook->setToolTip(QString::fromLatin1(hints[page]));
     });
@@ -524,7 +530,8 @@ void TMyPicture::createDockPanels()
     m_layerPanel = new LayerPanel(m_model, m_layerDock);
     m_layerDock->setWidget(m_layerPanel);
     connect(m_layerPanel, &LayerPanel::selectionChanged, this, [this] { syncAll(); });
-    connect(m_layerPanel, &LayerPanel::layerMenuRequested, this, [this](const QPoint& at) { m_layerMenu->popup(at); });
+    connect(m_layerPanel, &LayerPanel::layerMenuRequested, this,
+            [this](const QPoint& at) { m_layerMenu->popup(at); });
     connect(m_layerPanel, &LayerPanel::upClicked, this, [this] {
         m_model.upTheLayer();
         syncAll();
@@ -563,21 +570,21 @@ void TMyPicture::createDockPanels()
 // ---------------------------------------------------------------------------------
 // Showing the model
 
-void TMyPicture::updateActions()
-{
+void TMyPicture::updateActions() {
     const EnabledStates& e = m_model.enabled();
     // Commands whose work is not in this build stay disabled whatever the model says;
     // the ones below follow the model.
     m_transparent->setEnabled(e.transparentCheck);
     m_slider->setEnabled(e.transparenceSlider);
-    const bool canDelete = e.canvasDeleteMe && m_model.scene().isVisibleLayer(m_model.scene().PanelLayer);
+    const bool canDelete =
+        e.canvasDeleteMe && m_model.scene().isVisibleLayer(m_model.scene().PanelLayer);
     m_cmDeleteMe->setEnabled(canDelete);
     m_lmDelete->setEnabled(m_model.scene().isVisibleLayer(m_model.scene().PanelLayer));
     m_deleteKey->setEnabled(canDelete);
     m_angleEdit->setEnabled(e.angleEdit);
     m_tbRotate->setEnabled(e.rotateForeground);
-    for (QAction* a : {m_publish, m_tbPublish, m_addAlbum, m_cmAddScene, m_exportSketch, m_exportAlbum,
-                       m_importForeground, m_importBackground})
+    for (QAction* a : {m_publish, m_tbPublish, m_addAlbum, m_cmAddScene, m_exportSketch,
+                       m_exportAlbum, m_importForeground, m_importBackground})
         a->setEnabled(true);
     m_foregroundSize->setEnabled(e.editForegroundSize);
     m_backgroundSize->setEnabled(e.editBackgroundSize);
@@ -591,8 +598,7 @@ void TMyPicture::updateActions()
     m_layerPanel->downButton()->setEnabled(e.downTheLayer);
 }
 
-void TMyPicture::syncTransparency()
-{
+void TMyPicture::syncTransparency() {
     const TransparencyControls& t = m_model.transparency();
     {
         const QSignalBlocker blockCheck(m_transparent);
@@ -603,10 +609,11 @@ void TMyPicture::syncTransparency()
     m_percentLabel->setText(fromStd(t.percentLabel));
 }
 
-void TMyPicture::syncZoom() { m_zoomLabel->setText(fromStd(m_model.zoomLabel())); }
+void TMyPicture::syncZoom() {
+    m_zoomLabel->setText(fromStd(m_model.zoomLabel()));
+}
 
-void TMyPicture::syncAll()
-{
+void TMyPicture::syncAll() {
     m_canvas->updateContentSize();
     m_canvas->image()->syncFromModel();
     m_layerPanel->sync();
@@ -615,15 +622,13 @@ void TMyPicture::syncAll()
     updateActions();
 }
 
-void TMyPicture::placeCanvas(const Rect& canvas)
-{
+void TMyPicture::placeCanvas(const Rect& canvas) {
     QRect r = toQRect(canvas);
     r.translate(0, -kToolBarHeight);
     m_canvas->setGeometry(r);
 }
 
-void TMyPicture::showMessage(const std::string& text)
-{
+void TMyPicture::showMessage(const std::string& text) {
     if (!text.empty())
         m_platform->showMessage(this, fromStd(text));
 }
@@ -631,8 +636,7 @@ void TMyPicture::showMessage(const std::string& text)
 // ---------------------------------------------------------------------------------
 // Layout and panels
 
-PanelLayout TMyPicture::currentPanelLayout() const
-{
+PanelLayout TMyPicture::currentPanelLayout() const {
     const QRect frame = frameGeometry();
     const Rect window{frame.left(), frame.top(), width(), height()};
     auto buttonPlace = [this](QAction* action) {
@@ -642,8 +646,7 @@ PanelLayout TMyPicture::currentPanelLayout() const
     return computePanelLayout(window, buttonPlace(m_tbLayerShow), buttonPlace(m_tbAlbumShow));
 }
 
-void TMyPicture::floatPanel(QDockWidget* dock, const Rect& screenRect)
-{
+void TMyPicture::floatPanel(QDockWidget* dock, const Rect& screenRect) {
     dock->setFloating(true);
     if (!screenRect.empty())
         dock->setGeometry(toQRect(screenRect));
@@ -651,15 +654,13 @@ void TMyPicture::floatPanel(QDockWidget* dock, const Rect& screenRect)
     dock->raise();
 }
 
-void TMyPicture::showForegroundPage(int page)
-{
+void TMyPicture::showForegroundPage(int page) {
     floatPanel(m_foregroundDock, currentPanelLayout().foreground);
     m_foregroundNotebook->setCurrentIndex(page);
     m_foregroundDock->setWindowTitle(m_foregroundNotebook->tabText(page));
 }
 
-void TMyPicture::regressAll()
-{
+void TMyPicture::regressAll() {
     m_layerDock->hide();
     m_albumDock->hide();
     const PanelLayout panels = currentPanelLayout();
@@ -670,8 +671,7 @@ void TMyPicture::regressAll()
     m_foregroundDock->setWindowTitle(QStringLiteral("Foreground"));
 }
 
-void TMyPicture::layOutWindow()
-{
+void TMyPicture::layOutWindow() {
     const QRect frame = frameGeometry();
     auto buttonPlace = [this](QAction* action) {
         const QPoint at = toolBarButtonPlace(action);
@@ -682,9 +682,9 @@ void TMyPicture::layOutWindow()
     int leftGroupWidth = 0;
     if (QWidget* last = m_toolBar->widgetForAction(m_tbBackgroundSize))
         leftGroupWidth = last->geometry().right() + 1;
-    const ResizeReply reply =
-        m_model.mainWindowResized(Rect{frame.left(), frame.top(), width(), height()}, leftGroupWidth,
-                                  buttonPlace(m_tbLayerShow), buttonPlace(m_tbAlbumShow));
+    const ResizeReply reply = m_model.mainWindowResized(
+        Rect{frame.left(), frame.top(), width(), height()}, leftGroupWidth,
+        buttonPlace(m_tbLayerShow), buttonPlace(m_tbAlbumShow));
     // Upper bounds only, so the widths never hold the window from being made smaller.
     m_toolBar->setMaximumWidth(std::max(0, reply.toolBarWidth));
     m_rightGroup->setMaximumWidth(std::max(0, reply.rightGroupWidth));
@@ -722,15 +722,13 @@ void TMyPicture::layOutWindow()
 // ---------------------------------------------------------------------------------
 // Window events
 
-QString TMyPicture::recorderFolder() const
-{
+QString TMyPicture::recorderFolder() const {
     // Beside the program when its folder is writable, else in the user's cache folder.
     const std::string base = workingFolder(QFile::encodeName(m_programFolder).toStdString(), true);
     return QFile::decodeName(QByteArray::fromStdString(libraryFoldersBeside(base).RecorderFolder));
 }
 
-void TMyPicture::showEvent(QShowEvent* event)
-{
+void TMyPicture::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (m_shown)
         return;
@@ -744,39 +742,36 @@ void TMyPicture::showEvent(QShowEvent* event)
     layOutWindow();
 }
 
-void TMyPicture::resizeEvent(QResizeEvent* event)
-{
+void TMyPicture::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     if (m_shown)
         layOutWindow();
 }
 
-void TMyPicture::closeEvent(QCloseEvent* event)
-{
+void TMyPicture::closeEvent(QCloseEvent* event) {
     m_model.windowClosing();
     if (m_recorderMade) {
         DeleteFolder(QFile::encodeName(recorderFolder()).toStdString());
         m_recorderMade = false;
     }
     // The panels float as windows of their own; they go with the main window.
-    for (QDockWidget* dock : {m_foregroundDock, m_backgroundDock, m_photoEffectsDock, m_layerDock, m_albumDock})
+    for (QDockWidget* dock :
+         {m_foregroundDock, m_backgroundDock, m_photoEffectsDock, m_layerDock, m_albumDock})
         dock->hide();
     QMainWindow::closeEvent(event);
 }
 
-bool TMyPicture::isOverCanvas(QObject* watched) const
-{
+bool TMyPicture::isOverCanvas(QObject* watched) const {
     auto* widget = qobject_cast<QWidget*>(watched);
     return widget && (widget == m_canvas || m_canvas->isAncestorOf(widget));
 }
 
-bool TMyPicture::eventFilter(QObject* watched, QEvent* event)
-{
+bool TMyPicture::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Wheel && isOverCanvas(watched)) {
         auto* wheel = static_cast<QWheelEvent*>(event);
         const int delta = wheel->angleDelta().y();
         if (delta == 0)
-            return false;  // a sideways turn scrolls as usual
+            return false; // a sideways turn scrolls as usual
         // Fine-stepping wheels send parts of a notch; one zoom step per whole notch.
         m_wheelRest += delta;
         while (m_wheelRest <= -kWheelNotch || m_wheelRest >= kWheelNotch) {
@@ -795,8 +790,7 @@ bool TMyPicture::eventFilter(QObject* watched, QEvent* event)
 // ---------------------------------------------------------------------------------
 // Commands
 
-bool TMyPicture::openForegroundFile(const QString& path)
-{
+bool TMyPicture::openForegroundFile(const QString& path) {
     LoadResult read = LoadPictureFile(QFile::encodeName(path).toStdString());
     showMessage(read.message);
     const std::string message = m_model.openForeground(&read.picture, path.toStdString(),
@@ -809,8 +803,7 @@ bool TMyPicture::openForegroundFile(const QString& path)
     return true;
 }
 
-bool TMyPicture::openBackgroundFile(const QString& path)
-{
+bool TMyPicture::openBackgroundFile(const QString& path) {
     LoadResult read = LoadPictureFile(QFile::encodeName(path).toStdString());
     showMessage(read.message);
     const std::string message = m_model.openBackground(&read.picture, path.toStdString());
@@ -823,57 +816,52 @@ bool TMyPicture::openBackgroundFile(const QString& path)
     return true;
 }
 
-void TMyPicture::openForeground()
-{
-    const QString path = m_platform->openPictureFile(this, QStringLiteral("Open a new foreground"), openPictureFilters());
+void TMyPicture::openForeground() {
+    const QString path = m_platform->openPictureFile(this, QStringLiteral("Open a new foreground"),
+                                                     openPictureFilters());
     if (!path.isEmpty())
         openForegroundFile(path);
 }
 
-void TMyPicture::openBackground()
-{
-    const QString path = m_platform->openPictureFile(this, QStringLiteral("Open a new background"), openPictureFilters());
+void TMyPicture::openBackground() {
+    const QString path = m_platform->openPictureFile(this, QStringLiteral("Open a new background"),
+                                                     openPictureFilters());
     if (!path.isEmpty())
         openBackgroundFile(path);
 }
 
-void TMyPicture::zoomIn()
-{
+void TMyPicture::zoomIn() {
     m_model.zoomIn();
     placeCanvas(m_model.canvasRect());
     syncAll();
 }
 
-void TMyPicture::zoomOut()
-{
+void TMyPicture::zoomOut() {
     m_model.zoomOut();
     placeCanvas(m_model.canvasRect());
     syncAll();
 }
 
-void TMyPicture::deleteLayer()
-{
+void TMyPicture::deleteLayer() {
     if (!m_model.scene().isVisibleLayer(m_model.scene().PanelLayer))
         return;
     m_model.deleteLayer();
     syncAll();
 }
 
-void TMyPicture::showOnline()
-{
+void TMyPicture::showOnline() {
     const QString manual = QDir(m_programFolder).filePath(QStringLiteral("manual.html"));
     if (!m_platform->openUrl(QUrl::fromLocalFile(manual)))
-        m_platform->showMessage(this, QStringLiteral("No web browser could be started for ") + manual);
+        m_platform->showMessage(this,
+                                QStringLiteral("No web browser could be started for ") + manual);
 }
 
-void TMyPicture::showAbout()
-{
+void TMyPicture::showAbout() {
     m_about->show();
     m_about->raise();
 }
 
-void TMyPicture::dragEnterEvent(QDragEnterEvent* event)
-{
+void TMyPicture::dragEnterEvent(QDragEnterEvent* event) {
     if (event->mimeData()->hasUrls()) {
         for (const QUrl& url : event->mimeData()->urls()) {
             if (url.isLocalFile()) {
@@ -884,15 +872,14 @@ void TMyPicture::dragEnterEvent(QDragEnterEvent* event)
     }
 }
 
-void TMyPicture::dropEvent(QDropEvent* event)
-{
+void TMyPicture::dropEvent(QDropEvent* event) {
     const QPoint onImage = m_canvas->image()->mapFrom(this, event->position().toPoint());
-    openDroppedFiles(event->mimeData()->urls(), onImage, event->modifiers().testFlag(Qt::ShiftModifier));
+    openDroppedFiles(event->mimeData()->urls(), onImage,
+                     event->modifiers().testFlag(Qt::ShiftModifier));
     event->acceptProposedAction();
 }
 
-int TMyPicture::openDroppedFiles(const QList<QUrl>& urls, QPoint onImage, bool shift)
-{
+int TMyPicture::openDroppedFiles(const QList<QUrl>& urls, QPoint onImage, bool shift) {
     const bool asBackground =
         shift && m_model.hitTest(onImage.x(), onImage.y()).kind != CanvasTargetKind::Handle;
     int opened = 0;
@@ -900,7 +887,7 @@ int TMyPicture::openDroppedFiles(const QList<QUrl>& urls, QPoint onImage, bool s
         if (!url.isLocalFile())
             continue;
         if (asBackground)
-            return openBackgroundFile(url.toLocalFile()) ? 1 : 0;  // one background only
+            return openBackgroundFile(url.toLocalFile()) ? 1 : 0; // one background only
         opened += openForegroundFile(url.toLocalFile()) ? 1 : 0;
     }
     return opened;

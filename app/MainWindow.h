@@ -33,12 +33,12 @@ class PhotoEffectsController;
 // enabled state, message and place.
 class TMyPicture : public QMainWindow {
     Q_OBJECT
-public:
+  public:
     // platform: the desktop adapter (the window keeps it); nullptr = the Qt one.
     // programFolder: where the picture libraries and the working folder live; empty =
     // the folder of the running program.
-    explicit TMyPicture(std::unique_ptr<Platform> platform = nullptr, QString programFolder = QString(),
-                        QWidget* parent = nullptr);
+    explicit TMyPicture(std::unique_ptr<Platform> platform = nullptr,
+                        QString programFolder = QString(), QWidget* parent = nullptr);
     ~TMyPicture() override;
 
     // The splash window to destroy after the first layout.
@@ -89,7 +89,7 @@ public:
     // Shows the model's state everywhere after a command.
     void syncAll();
 
-public slots:
+  public slots:
     void openForeground();
     void openBackground();
     void zoomIn();
@@ -99,7 +99,7 @@ public slots:
     void showAbout();
     void deleteLayer();
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -107,7 +107,7 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
-private:
+  private:
     void createActions();
     void createMenus();
     void createToolBar();

@@ -1,7 +1,7 @@
 #include "app/SceneCanvas.h"
 
-#include "app/ScenePaint.h"
 #include "app/SceneGeometry.h"
+#include "app/ScenePaint.h"
 
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -20,15 +20,20 @@ namespace {
 constexpr int kMarkerMinimum = 20;
 const QColor kMarkerRed(255, 0, 0);
 
-Qt::CursorShape qtCursor(CursorShape shape)
-{
+Qt::CursorShape qtCursor(CursorShape shape) {
     switch (shape) {
-    case CursorShape::Default: return Qt::ArrowCursor;
-    case CursorShape::SizeAll: return Qt::SizeAllCursor;
-    case CursorShape::SizeNWSE: return Qt::SizeFDiagCursor;
-    case CursorShape::SizeNS: return Qt::SizeVerCursor;
-    case CursorShape::SizeNESW: return Qt::SizeBDiagCursor;
-    case CursorShape::SizeWE: return Qt::SizeHorCursor;
+    case CursorShape::Default:
+        return Qt::ArrowCursor;
+    case CursorShape::SizeAll:
+        return Qt::SizeAllCursor;
+    case CursorShape::SizeNWSE:
+        return Qt::SizeFDiagCursor;
+    case CursorShape::SizeNS:
+        return Qt::SizeVerCursor;
+    case CursorShape::SizeNESW:
+        return Qt::SizeBDiagCursor;
+    case CursorShape::SizeWE:
+        return Qt::SizeHorCursor;
     case CursorShape::Hand:
         return QGuiApplication::mouseButtons() == Qt::NoButton ? Qt::OpenHandCursor
                                                                : Qt::ClosedHandCursor;
@@ -36,16 +41,14 @@ Qt::CursorShape qtCursor(CursorShape shape)
     return Qt::ArrowCursor;
 }
 
-Buttons buttonsOf(Qt::MouseButtons b)
-{
+Buttons buttonsOf(Qt::MouseButtons b) {
     return Buttons{b.testFlag(Qt::LeftButton), b.testFlag(Qt::RightButton)};
 }
 
 } // namespace
 
 SceneImage::SceneImage(MainWindowModel& model, CanvasView* view)
-    : QWidget(view), m_model(model), m_view(view)
-{
+    : QWidget(view), m_model(model), m_view(view) {
     setObjectName(QStringLiteral("imgbg"));
     setMouseTracking(true);
     // Every pixel is painted from the scene picture or the canvas colour.
@@ -53,8 +56,7 @@ SceneImage::SceneImage(MainWindowModel& model, CanvasView* view)
     setToolTip(QStringLiteral("Double-click on the background to add scene into album-list"));
 }
 
-QSize SceneImage::contentSize() const
-{
+QSize SceneImage::contentSize() const {
     const Scene& scene = m_model.scene();
     int right = std::max(0, scene.imgbg.right());
     int bottom = std::max(0, scene.imgbg.bottom());
@@ -68,8 +70,7 @@ QSize SceneImage::contentSize() const
     return QSize(right, bottom);
 }
 
-QRect SceneImage::widgetRectOfScene(const Rect& r) const
-{
+QRect SceneImage::widgetRectOfScene(const Rect& r) const {
     const Scene& scene = m_model.scene();
     const TBitmap32& picture = scene.scenePicture();
     if (r.empty() || picture.empty())
@@ -84,14 +85,12 @@ QRect SceneImage::widgetRectOfScene(const Rect& r) const
     return QRect(QPoint(left, top), QPoint(right, bottom));
 }
 
-SceneImage::HandleState SceneImage::handleState(int i) const
-{
+SceneImage::HandleState SceneImage::handleState(int i) const {
     const LayerSlot& slot = m_model.scene().layer(i);
     return HandleState{slot.handle, slot.visible, slot.visible && m_model.isMarked(i)};
 }
 
-void SceneImage::syncFromModel()
-{
+void SceneImage::syncFromModel() {
     const int count = m_model.scene().LayerCount();
     m_handles.assign(std::size_t(count) + 1, HandleState{});
     for (int i = 1; i <= count; ++i)
@@ -99,8 +98,7 @@ void SceneImage::syncFromModel()
     update();
 }
 
-void SceneImage::repaintChangedHandles()
-{
+void SceneImage::repaintChangedHandles() {
     const int count = m_model.scene().LayerCount();
     if (int(m_handles.size()) != count + 1) {
         syncFromModel();
@@ -120,8 +118,7 @@ void SceneImage::repaintChangedHandles()
     }
 }
 
-void SceneImage::paintMarker(QPainter& painter, const LayerSlot& slot) const
-{
+void SceneImage::paintMarker(QPainter& painter, const LayerSlot& slot) const {
     const int w = slot.carrierWidth;
     const int h = slot.carrierHeight;
     if (w < kMarkerMinimum || h < kMarkerMinimum || slot.handle.empty())
@@ -132,8 +129,9 @@ void SceneImage::paintMarker(QPainter& painter, const LayerSlot& slot) const
     painter.translate(slot.handle.left, slot.handle.top);
     painter.scale(double(slot.handle.width) / w, double(slot.handle.height) / h);
     const QRect parts[] = {
-        QRect(0, 0, 10, 10),      QRect(w - 10, 0, 10, 10), QRect(0, h - 10, 10, 10),
-        QRect(w - 10, h - 10, 10, 10), QRect(0, 3, w, 4), QRect(0, h - 7, w, 4),
+        QRect(0, 0, 10, 10),      QRect(w - 10, 0, 10, 10),
+        QRect(0, h - 10, 10, 10), QRect(w - 10, h - 10, 10, 10),
+        QRect(0, 3, w, 4),        QRect(0, h - 7, w, 4),
         QRect(3, 0, 4, h),        QRect(w - 7, 0, 4, h),
     };
     for (const QRect& part : parts)
@@ -141,8 +139,7 @@ void SceneImage::paintMarker(QPainter& painter, const LayerSlot& slot) const
     painter.restore();
 }
 
-void SceneImage::paintEvent(QPaintEvent* event)
-{
+void SceneImage::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     const QRect exposed = event->rect();
     const Scene& scene = m_model.scene();
@@ -162,8 +159,7 @@ void SceneImage::paintEvent(QPaintEvent* event)
     }
 }
 
-void SceneImage::applyReply(const CanvasReply& reply, const QPoint& globalPos)
-{
+void SceneImage::applyReply(const CanvasReply& reply, const QPoint& globalPos) {
     if (!reply.repaint.empty())
         update(widgetRectOfScene(reply.repaint));
     if (reply.handlesChanged) {
@@ -181,23 +177,20 @@ void SceneImage::applyReply(const CanvasReply& reply, const QPoint& globalPos)
         emit canvasMenuRequested(globalPos);
 }
 
-void SceneImage::mouseMoveEvent(QMouseEvent* event)
-{
+void SceneImage::mouseMoveEvent(QMouseEvent* event) {
     const QPoint p = event->position().toPoint();
     applyReply(m_model.canvasMove(p.x(), p.y(), buttonsOf(event->buttons())),
                event->globalPosition().toPoint());
 }
 
-void SceneImage::mousePressEvent(QMouseEvent* event)
-{
+void SceneImage::mousePressEvent(QMouseEvent* event) {
     const QPoint p = event->position().toPoint();
     applyReply(m_model.canvasPress(p.x(), p.y(), buttonsOf(event->button())),
                event->globalPosition().toPoint());
     emit stateChanged();
 }
 
-void SceneImage::mouseReleaseEvent(QMouseEvent* event)
-{
+void SceneImage::mouseReleaseEvent(QMouseEvent* event) {
     const QPoint p = event->position().toPoint();
     const CanvasReply reply = m_model.canvasRelease(p.x(), p.y(), buttonsOf(event->button()));
     // The selection is shown before a menu opens over it.
@@ -205,8 +198,7 @@ void SceneImage::mouseReleaseEvent(QMouseEvent* event)
     applyReply(reply, event->globalPosition().toPoint());
 }
 
-void SceneImage::mouseDoubleClickEvent(QMouseEvent* event)
-{
+void SceneImage::mouseDoubleClickEvent(QMouseEvent* event) {
     // The second press of a double-click is a press as well.
     mousePressEvent(event);
     const QPoint p = event->position().toPoint();
@@ -214,8 +206,7 @@ void SceneImage::mouseDoubleClickEvent(QMouseEvent* event)
 }
 
 CanvasView::CanvasView(MainWindowModel& model, QWidget* parent)
-    : QScrollArea(parent), m_model(model), m_image(new SceneImage(model, this))
-{
+    : QScrollArea(parent), m_model(model), m_image(new SceneImage(model, this)) {
     setObjectName(QStringLiteral("ScrollBox1"));
     setWidgetResizable(false);
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -229,29 +220,25 @@ CanvasView::CanvasView(MainWindowModel& model, QWidget* parent)
     connect(verticalScrollBar(), &QScrollBar::rangeChanged, this, [this] { reportScroll(); });
 }
 
-void CanvasView::reportScroll()
-{
+void CanvasView::reportScroll() {
     m_model.setScrollRange(horizontalScrollBar()->maximum(), verticalScrollBar()->maximum());
     m_model.setScrollPosition(horizontalScrollBar()->value(), verticalScrollBar()->value());
 }
 
-void CanvasView::scrollTo(int x, int y)
-{
+void CanvasView::scrollTo(int x, int y) {
     horizontalScrollBar()->setValue(x);
     verticalScrollBar()->setValue(y);
     reportScroll();
 }
 
-void CanvasView::updateContentSize()
-{
+void CanvasView::updateContentSize() {
     const QSize wanted = m_image->contentSize();
     if (m_image->size() != wanted)
         m_image->resize(wanted);
     reportScroll();
 }
 
-void CanvasView::resizeEvent(QResizeEvent* event)
-{
+void CanvasView::resizeEvent(QResizeEvent* event) {
     QScrollArea::resizeEvent(event);
     reportScroll();
 }

@@ -17,7 +17,7 @@ class CanvasView;
 // gesture goes to the model, and the reply says what to repaint.
 class SceneImage : public QWidget {
     Q_OBJECT
-public:
+  public:
     SceneImage(MainWindowModel& model, CanvasView* view);
 
     // The widget rectangle covering the given rectangle of scene pixels at the current zoom.
@@ -32,7 +32,7 @@ public:
     // Applies a canvas reply: repaint, cursor, scroll, menu, message.
     void applyReply(const CanvasReply& reply, const QPoint& globalPos);
 
-signals:
+  signals:
     void canvasMenuRequested(const QPoint& globalPos);
     void messageRequested(const QString& text);
     // The selection, the enabled states or the transparency controls may have changed.
@@ -40,14 +40,14 @@ signals:
     // A double-click; see MainWindowModel::canvasDoubleClick.
     void doubleClicked(int result);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
-private:
+  private:
     struct HandleState {
         Rect rect;
         bool visible = false;
@@ -59,14 +59,14 @@ private:
 
     MainWindowModel& m_model;
     CanvasView* m_view;
-    std::vector<HandleState> m_handles;  // as last painted, [0] unused
+    std::vector<HandleState> m_handles; // as last painted, [0] unused
 };
 
 // The canvas scroll box ("ScrollBox1"): scroll bars always tracking, the scene image
 // at its origin.
 class CanvasView : public QScrollArea {
     Q_OBJECT
-public:
+  public:
     CanvasView(MainWindowModel& model, QWidget* parent = nullptr);
 
     SceneImage* image() const { return m_image; }
@@ -75,10 +75,10 @@ public:
     // Sizes the content after a change of the scene image or of the handles.
     void updateContentSize();
 
-protected:
+  protected:
     void resizeEvent(QResizeEvent* event) override;
 
-private:
+  private:
     void reportScroll();
 
     MainWindowModel& m_model;

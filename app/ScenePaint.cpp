@@ -15,8 +15,7 @@ namespace quill::app {
 namespace {
 
 // The scene pixels drawn under `exposed` (canvas coordinates), empty when none.
-Rect scenePixelsUnder(const Scene& scene, const QRect& exposed)
-{
+Rect scenePixelsUnder(const Scene& scene, const QRect& exposed) {
     const TBitmap32& picture = scene.scenePicture();
     const QRect image = toQRect(scene.imgbg);
     if (picture.empty() || image.isEmpty() || !exposed.intersects(image))
@@ -24,8 +23,10 @@ Rect scenePixelsUnder(const Scene& scene, const QRect& exposed)
     const double sx = double(image.width()) / picture.width();
     const double sy = double(image.height()) / picture.height();
     const QRect wanted = exposed.intersected(image);
-    const int x0 = std::clamp(int(std::floor((wanted.left() - image.left()) / sx)), 0, picture.width());
-    const int y0 = std::clamp(int(std::floor((wanted.top() - image.top()) / sy)), 0, picture.height());
+    const int x0 =
+        std::clamp(int(std::floor((wanted.left() - image.left()) / sx)), 0, picture.width());
+    const int y0 =
+        std::clamp(int(std::floor((wanted.top() - image.top()) / sy)), 0, picture.height());
     const int x1 =
         std::clamp(int(std::ceil((wanted.right() + 1 - image.left()) / sx)), 0, picture.width());
     const int y1 =
@@ -38,8 +39,7 @@ Rect scenePixelsUnder(const Scene& scene, const QRect& exposed)
 // and the scene is shown at its pixel size; returns false (nothing drawn) otherwise.
 // Rows that come out see-through are composed into the scene picture and drawn by Qt,
 // which knows how the screen shows alpha.
-bool composeIntoDevice(QPainter& painter, Scene& scene, const QRect& exposed)
-{
+bool composeIntoDevice(QPainter& painter, Scene& scene, const QRect& exposed) {
     const TBitmap32& picture = scene.scenePicture();
     if (scene.imgbg.width != picture.width() || scene.imgbg.height != picture.height() ||
         picture.width() != scene.BackWork.width() || picture.height() != scene.BackWork.height())
@@ -77,8 +77,9 @@ bool composeIntoDevice(QPainter& painter, Scene& scene, const QRect& exposed)
         for (int y : scene.composeOnto(pixels, bits, stride)) {
             const Rect row{pixels.left, y, pixels.width, 1};
             scene.composeRegion(row);
-            paintScenePicture(painter, scene,
-                              QRect(row.left + scene.imgbg.left, y + scene.imgbg.top, row.width, 1));
+            paintScenePicture(
+                painter, scene,
+                QRect(row.left + scene.imgbg.left, y + scene.imgbg.top, row.width, 1));
         }
     }
     return true;
@@ -86,8 +87,7 @@ bool composeIntoDevice(QPainter& painter, Scene& scene, const QRect& exposed)
 
 } // namespace
 
-void paintScenePicture(QPainter& painter, const Scene& scene, const QRect& exposed)
-{
+void paintScenePicture(QPainter& painter, const Scene& scene, const QRect& exposed) {
     const Rect pixels = scenePixelsUnder(scene, exposed);
     if (pixels.empty())
         return;
@@ -97,15 +97,15 @@ void paintScenePicture(QPainter& painter, const Scene& scene, const QRect& expos
     painter.setClipRect(exposed.intersected(image), Qt::IntersectClip);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     painter.translate(image.left(), image.top());
-    painter.scale(double(image.width()) / picture.width(), double(image.height()) / picture.height());
-    const QImage view =
-        scene.rowsOpaque(pixels.top, pixels.bottom()) ? opaqueImageView(picture) : imageView(picture);
+    painter.scale(double(image.width()) / picture.width(),
+                  double(image.height()) / picture.height());
+    const QImage view = scene.rowsOpaque(pixels.top, pixels.bottom()) ? opaqueImageView(picture)
+                                                                      : imageView(picture);
     painter.drawImage(QPointF(pixels.left, pixels.top), view, QRectF(toQRect(pixels)));
     painter.restore();
 }
 
-void paintCanvasScene(QPainter& painter, MainWindowModel& model, const QRect& exposed)
-{
+void paintCanvasScene(QPainter& painter, MainWindowModel& model, const QRect& exposed) {
     Scene& scene = model.scene();
     const Rect pending = model.pendingComposition().intersected(scenePixelsUnder(scene, exposed));
     if (!pending.empty()) {

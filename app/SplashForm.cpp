@@ -16,15 +16,13 @@ const QColor kSkyBlue(0xA6, 0xCA, 0xF0);
 
 TSplashForm::TSplashForm(QWidget* parent)
     : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
-      m_picture(emblem())
-{
+      m_picture(emblem()) {
     setObjectName(QStringLiteral("TSplashForm"));
     setFixedSize(kClientWidth, kClientHeight);
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-QImage TSplashForm::emblem()
-{
+QImage TSplashForm::emblem() {
     QImage picture(kPictureWidth, kPictureHeight, QImage::Format_ARGB32);
     picture.fill(QColor(0xFB, 0xF8, 0xF0));
     QPainter p(&picture);
@@ -82,8 +80,7 @@ QImage TSplashForm::emblem()
     return picture;
 }
 
-void TSplashForm::paintEvent(QPaintEvent*)
-{
+void TSplashForm::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), kSkyBlue);
     p.drawImage(QPoint(4, 4), m_picture);

@@ -8,16 +8,16 @@ namespace quill::app {
 // The start-up window: no border, on top, sky blue, with the program's emblem.
 class TSplashForm : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit TSplashForm(QWidget* parent = nullptr);
 
     // The 457 x 397 picture shown at (4, 4).
     static QImage emblem();
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     QImage m_picture;
 };
 

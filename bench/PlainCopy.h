@@ -12,8 +12,7 @@
 
 namespace quill::bench {
 
-inline void plainCopy(const TBitmap32& picture)
-{
+inline void plainCopy(const TBitmap32& picture) {
     std::unique_ptr<std::uint32_t[]> copy(new std::uint32_t[picture.pixelCount()]);
     std::memcpy(copy.get(), picture.bits(), picture.pixelCount() * 4);
     benchmark::DoNotOptimize(copy.get());

@@ -5,13 +5,13 @@
 
 #include <cstdint>
 
+#include "PlainCopy.h"
 #include "effects/Brume.h"
 #include "effects/ColorFilters.h"
 #include "effects/Fringe.h"
 #include "effects/SharpenSoften.h"
 #include "effects/WaterColor.h"
 #include "imaging/Bitmap32.h"
-#include "PlainCopy.h"
 
 using namespace quill;
 

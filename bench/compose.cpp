@@ -173,8 +173,8 @@ WindowScene& windowScene() {
 struct CanvasPaint {
     explicit CanvasPaint(WindowScene& w)
         : model(w.model),
-          visible(w.visible.left + model.scene().imgbg.left, w.visible.top + model.scene().imgbg.top,
-                  w.visible.width, w.visible.height),
+          visible(w.visible.left + model.scene().imgbg.left,
+                  w.visible.top + model.scene().imgbg.top, w.visible.width, w.visible.height),
           backingStore(visible.size(), QImage::Format_RGB32) {}
     void operator()() {
         QPainter painter(&backingStore);
@@ -216,7 +216,8 @@ void BM_CopyVisibleArea(benchmark::State& state) {
     TBitmap32 dest(kWidth, kHeight);
     for (auto _ : state) {
         for (int y = r.top; y < r.bottom(); ++y)
-            std::memcpy(dest.row32(y) + r.left, background.row32(y) + r.left, std::size_t(r.width) * 4);
+            std::memcpy(dest.row32(y) + r.left, background.row32(y) + r.left,
+                        std::size_t(r.width) * 4);
         benchmark::DoNotOptimize(dest.bits());
     }
 }

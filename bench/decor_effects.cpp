@@ -1,10 +1,10 @@
 // Background passes, texture and rotation on 12- and 24-megapixel pictures, with a plain
 // picture copy in the same run as the yardstick: compare each time with Copy's. CPU
 // times are those of the whole process, so work done on the band threads is counted.
+#include "PlainCopy.h"
 #include "decor/BackgroundEffects.h"
 #include "decor/Rotation.h"
 #include "decor/Texture.h"
-#include "PlainCopy.h"
 
 #include <benchmark/benchmark.h>
 
@@ -82,39 +82,64 @@ void Rotate30(benchmark::State& state) {
 
 } // namespace
 
-BENCHMARK(CopyInto)->Arg(12)->Arg(24)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
-BENCHMARK(Copy)->Arg(12)->Arg(24)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+BENCHMARK(CopyInto)
+    ->Arg(12)
+    ->Arg(24)
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
+BENCHMARK(Copy)
+    ->Arg(12)
+    ->Arg(24)
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
 BENCHMARK_TEMPLATE(BackgroundPass, emboss)
     ->Name("Emboss")
     ->Arg(12)
     ->Arg(24)
     ->Unit(benchmark::kMillisecond)
-    ->MeasureProcessCPUTime()->UseRealTime();
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
 BENCHMARK_TEMPLATE(BackgroundPass, scorch)
     ->Name("Scorch")
     ->Arg(12)
     ->Arg(24)
     ->Unit(benchmark::kMillisecond)
-    ->MeasureProcessCPUTime()->UseRealTime();
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
 BENCHMARK_TEMPLATE(BackgroundPass, verticalStria)
     ->Name("VerticalStria")
     ->Arg(12)
     ->Arg(24)
     ->Unit(benchmark::kMillisecond)
-    ->MeasureProcessCPUTime()->UseRealTime();
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
 BENCHMARK_TEMPLATE(BackgroundPass, horizontalStria)
     ->Name("HorizontalStria")
     ->Arg(12)
     ->Arg(24)
     ->Unit(benchmark::kMillisecond)
-    ->MeasureProcessCPUTime()->UseRealTime();
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
 BENCHMARK_TEMPLATE(BackgroundPass, grayBackground)
     ->Name("Gray")
     ->Arg(12)
     ->Arg(24)
     ->Unit(benchmark::kMillisecond)
-    ->MeasureProcessCPUTime()->UseRealTime();
-BENCHMARK(Texture)->Arg(12)->Arg(24)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
-BENCHMARK(Rotate30)->Arg(12)->Arg(24)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
+BENCHMARK(Texture)
+    ->Arg(12)
+    ->Arg(24)
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
+BENCHMARK(Rotate30)
+    ->Arg(12)
+    ->Arg(24)
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
 
 BENCHMARK_MAIN();

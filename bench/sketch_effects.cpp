@@ -3,13 +3,13 @@
 // printed at the end, from the fastest of the repetitions
 // (--benchmark_repetitions=5 gives steadier ratios on a busy machine).
 
+#include "PlainCopy.h"
 #include "effects/EdgeSketch.h"
 #include "effects/Kryptol.h"
 #include "effects/PenAndInk.h"
 #include "effects/PenSketch.h"
 #include "effects/PencilSketch.h"
 #include "imaging/Rounding.h"
-#include "PlainCopy.h"
 
 #include <benchmark/benchmark.h>
 

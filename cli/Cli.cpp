@@ -37,11 +37,14 @@ struct CommandFailure {
     std::string message;
 };
 
-[[noreturn]] void usage(const std::string& message) { throw CommandFailure{kExitUsage, message}; }
-[[noreturn]] void badInput(const std::string& message) { throw CommandFailure{kExitBadInput, message}; }
+[[noreturn]] void usage(const std::string& message) {
+    throw CommandFailure{kExitUsage, message};
+}
+[[noreturn]] void badInput(const std::string& message) {
+    throw CommandFailure{kExitBadInput, message};
+}
 
-std::int32_t decimal(const std::string& text, const std::string& what)
-{
+std::int32_t decimal(const std::string& text, const std::string& what) {
     std::optional<std::int32_t> v = StrToInt32(text);
     if (!v)
         usage(what + ": '" + text + "' is not a decimal integer");
@@ -49,31 +52,27 @@ std::int32_t decimal(const std::string& text, const std::string& what)
 }
 
 // The output form, checked before any work so that a bad name fails at once.
-PictureFormat outputFormat(const std::string& path)
-{
+PictureFormat outputFormat(const std::string& path) {
     std::optional<PictureFormat> f = formatForOutputName(path);
     if (!f)
         usage(path + ": the output name must end in .png, .bmp, .jpg, .jpeg, .emf or .wmf");
     return *f;
 }
 
-TBitmap32 readInput(const std::string& path, bool keepAlpha = false)
-{
+TBitmap32 readInput(const std::string& path, bool keepAlpha = false) {
     InputPicture in = readInputPicture(path, keepAlpha);
     if (in.picture.empty())
         badInput(in.message);
     return std::move(in.picture);
 }
 
-void writeOutput(const TBitmap32& picture, const std::string& path, PictureFormat format)
-{
+void writeOutput(const TBitmap32& picture, const std::string& path, PictureFormat format) {
     WriteResult w = SavePicture(picture, path, format);
     if (!w.ok)
         throw CommandFailure{kExitBadOutput, w.message};
 }
 
-std::span<const std::uint8_t> playerBytes()
-{
+std::span<const std::uint8_t> playerBytes() {
 #ifdef QUILL_HAVE_PLAYER
     return albumPlayerBytes();
 #else
@@ -88,8 +87,7 @@ struct Inputs {
     bool keepAlpha = false;
 };
 
-void addInOut(CLI::App* sub, Inputs& io)
-{
+void addInOut(CLI::App* sub, Inputs& io) {
     sub->add_option("IN", io.in, "input picture")->required();
     sub->add_option("OUT", io.out, "output picture (.png .bmp .jpg .jpeg .emf .wmf)")->required();
 }
@@ -97,12 +95,11 @@ void addInOut(CLI::App* sub, Inputs& io)
 struct EffectCommand {
     std::string name;
     Inputs io;
-    std::map<std::string, std::string> values;  // integer and kernel options as typed
+    std::map<std::string, std::string> values;   // integer and kernel options as typed
     std::map<std::string, CLI::Option*> options; // every option of every effect
 };
 
-void setUpEffect(CLI::App* sub, EffectCommand& cmd)
-{
+void setUpEffect(CLI::App* sub, EffectCommand& cmd) {
     sub->add_option("NAME", cmd.name, "effect name")->required();
     addInOut(sub, cmd.io);
     sub->add_flag("--keep-alpha", cmd.io.keepAlpha, "keep the alpha read from the file");
@@ -124,8 +121,7 @@ void setUpEffect(CLI::App* sub, EffectCommand& cmd)
     sub->footer("Effects: " + names);
 }
 
-int runEffect(EffectCommand& cmd, std::ostream&)
-{
+int runEffect(EffectCommand& cmd, std::ostream&) {
     const EffectEntry* effect = findEffect(cmd.name);
     if (!effect)
         usage("effect: unknown effect '" + cmd.name + "'");
@@ -167,11 +163,11 @@ struct BackgroundCommand {
     CLI::Option* tileNumberOption = nullptr;
 };
 
-int runBackgroundEffect(BackgroundCommand& cmd)
-{
+int runBackgroundEffect(BackgroundCommand& cmd) {
     BackgroundEffectChoice choice;
     choice.name = cmd.name;
-    const bool haveTile = cmd.tileOption->count() > 0, haveNumber = cmd.tileNumberOption->count() > 0;
+    const bool haveTile = cmd.tileOption->count() > 0,
+               haveNumber = cmd.tileNumberOption->count() > 0;
     if (cmd.name == "texture") {
         if (haveTile == haveNumber)
             usage("background-effect texture: give --tile FILE or --tile-number K");
@@ -203,8 +199,7 @@ struct RotateCommand {
     Inputs io;
 };
 
-int runRotate(RotateCommand& cmd, std::ostream& out)
-{
+int runRotate(RotateCommand& cmd, std::ostream& out) {
     AngleParse angle = parseAngleText(cmd.angle);
     if (!angle.degrees)
         usage(angle.message);
@@ -226,8 +221,7 @@ struct ResizeCommand {
     Inputs io;
 };
 
-int runResize(ResizeCommand& cmd, std::ostream& out)
-{
+int runResize(ResizeCommand& cmd, std::ostream& out) {
     const std::int32_t w = decimal(cmd.width, "--width");
     const std::int32_t h = decimal(cmd.height, "--height");
     if (w <= 0 || h <= 0)
@@ -239,7 +233,8 @@ int runResize(ResizeCommand& cmd, std::ostream& out)
     try {
         ZoomInandOut(picture, fx, fy);
     } catch (const std::length_error&) {
-        usage("resize: " + std::to_string(w) + " x " + std::to_string(h) + " is larger than the program can hold");
+        usage("resize: " + std::to_string(w) + " x " + std::to_string(h) +
+              " is larger than the program can hold");
     }
     writeOutput(picture, cmd.io.out, format);
     out << picture.width() << ' ' << picture.height() << '\n';
@@ -250,12 +245,12 @@ struct FrameCommand {
     std::string frame, width, height, out;
 };
 
-int runFrame(FrameCommand& cmd)
-{
+int runFrame(FrameCommand& cmd) {
     const std::int32_t w = decimal(cmd.width, "WIDTH");
     const std::int32_t h = decimal(cmd.height, "HEIGHT");
     if (w <= 0 || h <= 0 || !pictureSizeAllowed(w, h))
-        usage("frame: WIDTH and HEIGHT must be positive and within " + std::to_string(kMaxPictureSide) + " pixels");
+        usage("frame: WIDTH and HEIGHT must be positive and within " +
+              std::to_string(kMaxPictureSide) + " pixels");
     const PictureFormat format = outputFormat(cmd.out);
     TBitmap32 frame = readInput(cmd.frame);
     writeOutput(makeFrameOverlay(frame, w, h), cmd.out, format);
@@ -266,8 +261,7 @@ struct ComposeCommand {
     std::string scene, out;
 };
 
-int runCompose(ComposeCommand& cmd)
-{
+int runCompose(ComposeCommand& cmd) {
     const PictureFormat format = outputFormat(cmd.out);
     SceneFileResult file = readSceneFile(cmd.scene);
     if (!file.scene)
@@ -276,8 +270,8 @@ int runCompose(ComposeCommand& cmd)
     masks.maskload(libraryFoldersBeside(programFolder()).MaskFolder);
     for (const SceneLayerSpec& layer : file.scene->layers)
         if (layer.mask.number >= 1 && !masks.mask(layer.mask.number))
-            badInput(libraryFoldersBeside(programFolder()).MaskFolder + "/" + maskFileName(layer.mask.number) +
-                     " is not a valid format");
+            badInput(libraryFoldersBeside(programFolder()).MaskFolder + "/" +
+                     maskFileName(layer.mask.number) + " is not a valid format");
     ComposeResult composed;
     try {
         composed = composeScene(*file.scene, masks);
@@ -296,8 +290,7 @@ struct AlbumCommand {
     std::string album, dir;
 };
 
-int runAlbumMake(AlbumCommand& cmd)
-{
+int runAlbumMake(AlbumCommand& cmd) {
     if (playerBytes().empty())
         badInput(kNoPlayerMessage);
     std::vector<std::vector<std::uint8_t>> jpegs;
@@ -311,16 +304,14 @@ int runAlbumMake(AlbumCommand& cmd)
     return kExitDone;
 }
 
-AlbumIndex readAlbum(const std::string& path)
-{
+AlbumIndex readAlbum(const std::string& path) {
     AlbumIndex index = readAlbumIndex(path);
     if (!index.ok())
         badInput(index.error);
     return index;
 }
 
-int runAlbumList(AlbumCommand& cmd, std::ostream& out)
-{
+int runAlbumList(AlbumCommand& cmd, std::ostream& out) {
     AlbumIndex index = readAlbum(cmd.album);
     out << index.scenes.size() << '\n';
     for (std::size_t k = 0; k < index.scenes.size(); ++k)
@@ -328,8 +319,7 @@ int runAlbumList(AlbumCommand& cmd, std::ostream& out)
     return kExitDone;
 }
 
-int runAlbumExtract(AlbumCommand& cmd)
-{
+int runAlbumExtract(AlbumCommand& cmd) {
     AlbumIndex index = readAlbum(cmd.album);
     std::error_code ec;
     fs::create_directories(cmd.dir, ec);
@@ -338,9 +328,11 @@ int runAlbumExtract(AlbumCommand& cmd)
     for (std::size_t k = 0; k < index.scenes.size(); ++k) {
         std::vector<std::uint8_t> bytes;
         std::string error;
-        if (!readFileRange(cmd.album, index.scenes[k].offset, index.scenes[k].length, bytes, &error))
+        if (!readFileRange(cmd.album, index.scenes[k].offset, index.scenes[k].length, bytes,
+                           &error))
             badInput(error.empty() ? cmd.album + ": cannot be read" : error);
-        const std::string target = (fs::path(cmd.dir) / ("scene" + std::to_string(k + 1) + ".jpg")).string();
+        const std::string target =
+            (fs::path(cmd.dir) / ("scene" + std::to_string(k + 1) + ".jpg")).string();
         WriteResult w = writeFileAtomically(target, bytes.data(), bytes.size());
         if (!w.ok)
             throw CommandFailure{kExitBadOutput, w.message};
@@ -350,15 +342,15 @@ int runAlbumExtract(AlbumCommand& cmd)
 
 } // namespace
 
-int runCli(int argc, char** argv, std::ostream& out, std::ostream& err)
-{
+int runCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
     CLI::App app{"quillmark-cli: Quillmark's picture work without a window", "quillmark-cli"};
     app.require_subcommand(1);
     app.set_help_all_flag("--help-all", "every command and its options");
 
     // info
     std::string infoFile;
-    CLI::App* info = app.add_subcommand("info", "print WIDTH HEIGHT of a picture as the program reads it");
+    CLI::App* info =
+        app.add_subcommand("info", "print WIDTH HEIGHT of a picture as the program reads it");
     info->add_option("FILE", infoFile, "picture")->required();
 
     // convert
@@ -368,36 +360,44 @@ int runCli(int argc, char** argv, std::ostream& out, std::ostream& err)
 
     // effect
     EffectCommand effectCmd;
-    CLI::App* effect = app.add_subcommand("effect", "run a photo effect on IN as on a new layer, write the result");
+    CLI::App* effect = app.add_subcommand(
+        "effect", "run a photo effect on IN as on a new layer, write the result");
     setUpEffect(effect, effectCmd);
 
     // background-effect
     BackgroundCommand backgroundCmd;
-    CLI::App* background = app.add_subcommand("background-effect", "run a background effect on IN, write the result");
-    background->add_option("NAME", backgroundCmd.name,
-                           "emboss, scorch, vertical-stria, horizontal-stria, gray or texture")->required();
+    CLI::App* background =
+        app.add_subcommand("background-effect", "run a background effect on IN, write the result");
+    background
+        ->add_option("NAME", backgroundCmd.name,
+                     "emboss, scorch, vertical-stria, horizontal-stria, gray or texture")
+        ->required();
     addInOut(background, backgroundCmd.io);
-    backgroundCmd.tileOption = background->add_option("--tile", backgroundCmd.tile, "texture: a tile picture");
-    backgroundCmd.tileNumberOption =
-        background->add_option("--tile-number", backgroundCmd.tileNumber, "texture: one of the program's tiles, 1..12");
+    backgroundCmd.tileOption =
+        background->add_option("--tile", backgroundCmd.tile, "texture: a tile picture");
+    backgroundCmd.tileNumberOption = background->add_option(
+        "--tile-number", backgroundCmd.tileNumber, "texture: one of the program's tiles, 1..12");
 
     // rotate
     RotateCommand rotateCmd;
-    CLI::App* rotate = app.add_subcommand("rotate", "turn IN as the rotate command turns a layer; print GROWX GROWY");
+    CLI::App* rotate = app.add_subcommand(
+        "rotate", "turn IN as the rotate command turns a layer; print GROWX GROWY");
     rotate->add_option("--angle", rotateCmd.angle, "whole degrees, clockwise")->required();
     rotate->add_flag("--keep-alpha", rotateCmd.io.keepAlpha, "keep the alpha read from the file");
     addInOut(rotate, rotateCmd.io);
 
     // resize
     ResizeCommand resizeCmd;
-    CLI::App* resize = app.add_subcommand("resize", "resample IN to WIDTH x HEIGHT as the size dialog does");
+    CLI::App* resize =
+        app.add_subcommand("resize", "resample IN to WIDTH x HEIGHT as the size dialog does");
     resize->add_option("--width", resizeCmd.width, "new width")->required();
     resize->add_option("--height", resizeCmd.height, "new height")->required();
     addInOut(resize, resizeCmd.io);
 
     // frame
     FrameCommand frameCmd;
-    CLI::App* frame = app.add_subcommand("frame", "make the frame overlay for a background of WIDTH x HEIGHT");
+    CLI::App* frame =
+        app.add_subcommand("frame", "make the frame overlay for a background of WIDTH x HEIGHT");
     frame->add_option("FRAME", frameCmd.frame, "frame picture")->required();
     frame->add_option("WIDTH", frameCmd.width, "background width")->required();
     frame->add_option("HEIGHT", frameCmd.height, "background height")->required();
@@ -418,7 +418,8 @@ int runCli(int argc, char** argv, std::ostream& out, std::ostream& err)
     albumMake->add_option("PICTURE", albumCmd.pictures, "pictures, in album order")->required();
     CLI::App* albumList = album->add_subcommand("list", "print N, then K OFFSET LENGTH per scene");
     albumList->add_option("ALBUM", albumCmd.album, "album file")->required();
-    CLI::App* albumExtract = album->add_subcommand("extract", "write the scenes as DIR/scene1.jpg ..");
+    CLI::App* albumExtract =
+        album->add_subcommand("extract", "write the scenes as DIR/scene1.jpg ..");
     albumExtract->add_option("ALBUM", albumCmd.album, "album file")->required();
     albumExtract->add_option("DIR", albumCmd.dir, "folder")->required();
 

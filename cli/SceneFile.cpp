@@ -29,15 +29,13 @@ struct SceneError {
 
 struct TooDeep {};
 
-std::string absolutePath(const std::string& path)
-{
+std::string absolutePath(const std::string& path) {
     std::error_code ec;
     fs::path p = fs::absolute(fs::path(path), ec);
     return ec ? path : p.lexically_normal().string();
 }
 
-std::string resolve(const std::string& file, const std::string& folder)
-{
+std::string resolve(const std::string& file, const std::string& folder) {
     fs::path p(file);
     if (p.is_relative())
         p = fs::path(folder) / p;
@@ -45,27 +43,27 @@ std::string resolve(const std::string& file, const std::string& folder)
 }
 
 class Reader {
-public:
+  public:
     explicit Reader(std::string sceneName) : m_name(std::move(sceneName)) {}
 
-    [[noreturn]] void fail(const std::string& key, const std::string& what) const
-    {
+    [[noreturn]] void fail(const std::string& key, const std::string& what) const {
         throw SceneError{m_name + ": \"" + key + "\" " + what};
     }
 
-    void onlyKeys(const json& object, const std::string& where, std::initializer_list<const char*> allowed) const
-    {
+    void onlyKeys(const json& object, const std::string& where,
+                  std::initializer_list<const char*> allowed) const {
         for (auto it = object.begin(); it != object.end(); ++it) {
             bool known = false;
             for (const char* k : allowed)
                 known = known || it.key() == k;
             if (!known)
-                fail(where.empty() ? it.key() : where + "." + it.key(), "is not a key of a scene file");
+                fail(where.empty() ? it.key() : where + "." + it.key(),
+                     "is not a key of a scene file");
         }
     }
 
-    std::int64_t integer(const json& v, const std::string& key, std::int64_t lo, std::int64_t hi) const
-    {
+    std::int64_t integer(const json& v, const std::string& key, std::int64_t lo,
+                         std::int64_t hi) const {
         if (!v.is_number_integer())
             fail(key, "must be a whole number");
         std::int64_t n = 0;
@@ -82,33 +80,29 @@ public:
         return n;
     }
 
-    bool boolean(const json& v, const std::string& key) const
-    {
+    bool boolean(const json& v, const std::string& key) const {
         if (!v.is_boolean())
             fail(key, "must be true or false");
         return v.get<bool>();
     }
 
-    std::string string(const json& v, const std::string& key) const
-    {
+    std::string string(const json& v, const std::string& key) const {
         if (!v.is_string() || v.get<std::string>().empty())
             fail(key, "must be a file name");
         return v.get<std::string>();
     }
 
-    const json& object(const json& v, const std::string& key) const
-    {
+    const json& object(const json& v, const std::string& key) const {
         if (!v.is_object())
             fail(key, "must be an object");
         return v;
     }
 
-private:
+  private:
     std::string m_name;
 };
 
-EffectChoice readEffect(const Reader& r, const json& v, const std::string& key)
-{
+EffectChoice readEffect(const Reader& r, const json& v, const std::string& key) {
     r.object(v, key);
     if (!v.contains("name"))
         r.fail(key + ".name", "is missing");
@@ -138,8 +132,9 @@ EffectChoice readEffect(const Reader& r, const json& v, const std::string& key)
                 r.fail(optionKey, "must be an array of nine whole numbers");
             Kernel3x3 kernel{};
             for (std::size_t k = 0; k < 9; ++k)
-                kernel[k] = r.integer(it.value()[k], optionKey, std::numeric_limits<std::int32_t>::min(),
-                                      std::numeric_limits<std::int32_t>::max());
+                kernel[k] =
+                    r.integer(it.value()[k], optionKey, std::numeric_limits<std::int32_t>::min(),
+                              std::numeric_limits<std::int32_t>::max());
             choice.settings.kernel = kernel;
             break;
         }
@@ -151,8 +146,8 @@ EffectChoice readEffect(const Reader& r, const json& v, const std::string& key)
     return choice;
 }
 
-BackgroundEffectChoice readBackgroundEffect(const Reader& r, const json& v, const std::string& folder)
-{
+BackgroundEffectChoice readBackgroundEffect(const Reader& r, const json& v,
+                                            const std::string& folder) {
     const std::string key = "background_effect";
     r.object(v, key);
     r.onlyKeys(v, key, {"name", "tile_number", "tile"});
@@ -165,7 +160,8 @@ BackgroundEffectChoice readBackgroundEffect(const Reader& r, const json& v, cons
         if (number == file)
             r.fail(key, "texture needs exactly one of \"tile_number\" and \"tile\"");
         if (number)
-            choice.tileNumber = int(r.integer(v.at("tile_number"), key + ".tile_number", 1, kTextureTileCount));
+            choice.tileNumber =
+                int(r.integer(v.at("tile_number"), key + ".tile_number", 1, kTextureTileCount));
         else
             choice.tileFile = resolve(r.string(v.at("tile"), key + ".tile"), folder);
     } else {
@@ -177,11 +173,13 @@ BackgroundEffectChoice readBackgroundEffect(const Reader& r, const json& v, cons
     return choice;
 }
 
-SceneLayerSpec readLayer(const Reader& r, const json& v, std::size_t index, const std::string& folder)
-{
+SceneLayerSpec readLayer(const Reader& r, const json& v, std::size_t index,
+                         const std::string& folder) {
     const std::string key = "layers[" + std::to_string(index) + "]";
     r.object(v, key);
-    r.onlyKeys(v, key, {"file", "x", "y", "rotate", "effect", "mask", "transparent", "transparence", "visible"});
+    r.onlyKeys(
+        v, key,
+        {"file", "x", "y", "rotate", "effect", "mask", "transparent", "transparence", "visible"});
     SceneLayerSpec layer;
     if (!v.contains("file"))
         r.fail(key + ".file", "is missing");
@@ -192,7 +190,8 @@ SceneLayerSpec readLayer(const Reader& r, const json& v, std::size_t index, cons
     if (v.contains("y"))
         layer.y = int(r.integer(v.at("y"), key + ".y", -kPlace, kPlace));
     if (v.contains("rotate"))
-        layer.rotate = std::int32_t(r.integer(v.at("rotate"), key + ".rotate", std::numeric_limits<std::int32_t>::min(),
+        layer.rotate = std::int32_t(r.integer(v.at("rotate"), key + ".rotate",
+                                              std::numeric_limits<std::int32_t>::min(),
                                               std::numeric_limits<std::int32_t>::max()));
     if (v.contains("effect"))
         layer.effect = readEffect(r, v.at("effect"), key + ".effect");
@@ -214,8 +213,8 @@ SceneLayerSpec readLayer(const Reader& r, const json& v, std::size_t index, cons
 
 } // namespace
 
-SceneFileResult parseSceneText(std::string_view text, const std::string& sceneFolder, const std::string& sceneName)
-{
+SceneFileResult parseSceneText(std::string_view text, const std::string& sceneFolder,
+                               const std::string& sceneName) {
     SceneFileResult result;
     json doc;
     try {
@@ -226,7 +225,8 @@ SceneFileResult parseSceneText(std::string_view text, const std::string& sceneFo
         };
         doc = json::parse(text.begin(), text.end(), limitDepth);
     } catch (const TooDeep&) {
-        result.error = sceneName + ": nested deeper than " + std::to_string(kSceneFileMaxDepth) + " levels";
+        result.error =
+            sceneName + ": nested deeper than " + std::to_string(kSceneFileMaxDepth) + " levels";
         return result;
     } catch (const json::exception& e) {
         result.error = sceneName + ": not a scene file (" + std::string(e.what()) + ")";
@@ -247,8 +247,10 @@ SceneFileResult parseSceneText(std::string_view text, const std::string& sceneFo
                 r.onlyKeys(b, "background", {"width", "height"});
                 if (!b.contains("width") || !b.contains("height"))
                     r.fail("background", "needs \"width\" and \"height\"");
-                spec.backgroundWidth = int(r.integer(b.at("width"), "background.width", 1, kMaxPictureSide));
-                spec.backgroundHeight = int(r.integer(b.at("height"), "background.height", 1, kMaxPictureSide));
+                spec.backgroundWidth =
+                    int(r.integer(b.at("width"), "background.width", 1, kMaxPictureSide));
+                spec.backgroundHeight =
+                    int(r.integer(b.at("height"), "background.height", 1, kMaxPictureSide));
                 if (!pictureSizeAllowed(spec.backgroundWidth, spec.backgroundHeight))
                     r.fail("background", "is larger than the program can hold");
             } else {
@@ -256,7 +258,8 @@ SceneFileResult parseSceneText(std::string_view text, const std::string& sceneFo
             }
         }
         if (doc.contains("background_effect"))
-            spec.backgroundEffect = readBackgroundEffect(r, doc.at("background_effect"), sceneFolder);
+            spec.backgroundEffect =
+                readBackgroundEffect(r, doc.at("background_effect"), sceneFolder);
         if (doc.contains("layers")) {
             const json& layers = doc.at("layers");
             if (!layers.is_array())
@@ -273,8 +276,7 @@ SceneFileResult parseSceneText(std::string_view text, const std::string& sceneFo
     return result;
 }
 
-SceneFileResult readSceneFile(const std::string& path)
-{
+SceneFileResult readSceneFile(const std::string& path) {
     const std::string full = absolutePath(path);
     std::ifstream in(full, std::ios::binary);
     if (!in) {
@@ -287,8 +289,7 @@ SceneFileResult readSceneFile(const std::string& path)
     return parseSceneText(text.str(), fs::path(full).parent_path().string(), full);
 }
 
-InputPicture readInputPicture(const std::string& path, bool keepAlpha)
-{
+InputPicture readInputPicture(const std::string& path, bool keepAlpha) {
     InputPicture in;
     LoadResult r = LoadPictureFile(path);
     if (r.picture.empty()) {
@@ -302,8 +303,8 @@ InputPicture readInputPicture(const std::string& path, bool keepAlpha)
     return in;
 }
 
-std::string applyBackgroundEffect(const BackgroundEffectChoice& choice, const TBitmap32& original, TBitmap32& work)
-{
+std::string applyBackgroundEffect(const BackgroundEffectChoice& choice, const TBitmap32& original,
+                                  TBitmap32& work) {
     if (choice.name == "texture") {
         if (!choice.tileFile.empty()) {
             InputPicture tile = readInputPicture(choice.tileFile, false);
@@ -326,8 +327,7 @@ std::string applyBackgroundEffect(const BackgroundEffectChoice& choice, const TB
     return {};
 }
 
-ComposeResult composeScene(const SceneSpec& spec, const MaskLibrary& masks)
-{
+ComposeResult composeScene(const SceneSpec& spec, const MaskLibrary& masks) {
     ComposeResult result;
     auto refuse = [&](std::string message) {
         result.exitCode = 2;
@@ -353,11 +353,13 @@ ComposeResult composeScene(const SceneSpec& spec, const MaskLibrary& masks)
             return refuse(in.message);
         background = std::move(in.picture);
     } else {
-        background.setSize(spec.backgroundWidth, spec.backgroundHeight, makePixel(255, 255, 255, 255));
+        background.setSize(spec.backgroundWidth, spec.backgroundHeight,
+                           makePixel(255, 255, 255, 255));
     }
     scene.SetBackgroundPicture(background);
     if (spec.backgroundEffect) {
-        std::string problem = applyBackgroundEffect(*spec.backgroundEffect, scene.BackOriginal, scene.BackWork);
+        std::string problem =
+            applyBackgroundEffect(*spec.backgroundEffect, scene.BackOriginal, scene.BackWork);
         if (!problem.empty())
             return refuse(problem);
     }
@@ -373,7 +375,8 @@ ComposeResult composeScene(const SceneSpec& spec, const MaskLibrary& masks)
         layer.handle.left = ls.x;
         layer.handle.top = ls.y;
         if (ls.rotate) {
-            LayerRotation turned = rotateLayerPictures(layer.ForeOriginal, layer.ForeWork, *ls.rotate);
+            LayerRotation turned =
+                rotateLayerPictures(layer.ForeOriginal, layer.ForeWork, *ls.rotate);
             layer.ForeOriginal = std::move(turned.original);
             layer.ForeWork = std::move(turned.work);
             layer.carrierWidth = layer.ForeWork.width();
@@ -384,7 +387,8 @@ ComposeResult composeScene(const SceneSpec& spec, const MaskLibrary& masks)
             layer.handle.top -= turned.GrowY;
         }
         if (ls.effect)
-            layer.ForeWork = ls.effect->effect->run(layer.ForeOriginal, ls.effect->settings, random);
+            layer.ForeWork =
+                ls.effect->effect->run(layer.ForeOriginal, ls.effect->settings, random);
         if (!ls.mask.file.empty()) {
             InputPicture mask = readInputPicture(ls.mask.file, true);
             if (mask.picture.empty())
@@ -406,7 +410,8 @@ ComposeResult composeScene(const SceneSpec& spec, const MaskLibrary& masks)
         InputPicture frame = readInputPicture(spec.frameFile, false);
         if (frame.picture.empty())
             return refuse(frame.message);
-        scene.FramePicture = makeFrameOverlay(frame.picture, scene.BackOriginal.width(), scene.BackOriginal.height());
+        scene.FramePicture = makeFrameOverlay(frame.picture, scene.BackOriginal.width(),
+                                              scene.BackOriginal.height());
     }
     scene.ComposeScene();
     result.picture = scene.scenePicture();

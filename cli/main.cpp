@@ -2,7 +2,6 @@
 
 #include <iostream>
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     return quill::runCli(argc, argv, std::cout, std::cerr);
 }

@@ -12,17 +12,16 @@ namespace quill {
 
 namespace {
 
-std::uint32_t le32(const std::uint8_t* p)
-{
+std::uint32_t le32(const std::uint8_t* p) {
     return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) |
            (std::uint32_t(p[3]) << 24);
 }
 
 // Reads `length` bytes at `offset` of the album into out; false on a short read.
-using RangeReader = std::function<bool(std::uint64_t offset, std::size_t length, std::uint8_t* out)>;
+using RangeReader =
+    std::function<bool(std::uint64_t offset, std::size_t length, std::uint8_t* out)>;
 
-AlbumIndex walkAlbum(std::uint64_t size, const RangeReader& read, const std::string& name)
-{
+AlbumIndex walkAlbum(std::uint64_t size, const RangeReader& read, const std::string& name) {
     AlbumIndex index;
     auto fail = [&](const std::string& what) {
         index.scenes.clear();
@@ -67,15 +66,13 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
-bool seekTo(std::FILE* f, std::uint64_t offset)
-{
+bool seekTo(std::FILE* f, std::uint64_t offset) {
     return fseeko(f, off_t(offset), SEEK_SET) == 0;
 }
 
 } // namespace
 
-AlbumIndex readAlbumIndex(std::span<const std::uint8_t> bytes, const std::string& name)
-{
+AlbumIndex readAlbumIndex(std::span<const std::uint8_t> bytes, const std::string& name) {
     return walkAlbum(
         bytes.size(),
         [&](std::uint64_t offset, std::size_t length, std::uint8_t* out) {
@@ -87,8 +84,7 @@ AlbumIndex readAlbumIndex(std::span<const std::uint8_t> bytes, const std::string
         name);
 }
 
-AlbumIndex readAlbumIndex(const std::string& path)
-{
+AlbumIndex readAlbumIndex(const std::string& path) {
     FilePtr f(std::fopen(path.c_str(), "rb"));
     if (!f) {
         AlbumIndex index;
@@ -115,8 +111,7 @@ AlbumIndex readAlbumIndex(const std::string& path)
 }
 
 bool readFileRange(const std::string& path, std::uint64_t offset, std::uint64_t length,
-                   std::vector<std::uint8_t>& out, std::string* error)
-{
+                   std::vector<std::uint8_t>& out, std::string* error) {
     auto fail = [&](const std::string& why) {
         if (error)
             *error = path + ": " + why;
@@ -135,8 +130,7 @@ bool readFileRange(const std::string& path, std::uint64_t offset, std::uint64_t 
     return true;
 }
 
-std::uint64_t elfImageEnd(const std::string& path)
-{
+std::uint64_t elfImageEnd(const std::string& path) {
     FilePtr f(std::fopen(path.c_str(), "rb"));
     if (!f)
         return 0;
@@ -146,7 +140,9 @@ std::uint64_t elfImageEnd(const std::string& path)
     // Only the form this program is built as: 64-bit little-endian ELF.
     if (h[0] != 0x7F || h[1] != 'E' || h[2] != 'L' || h[3] != 'F' || h[4] != 2 || h[5] != 1)
         return 0;
-    auto le16 = [](const std::uint8_t* p) { return std::uint64_t(p[0]) | (std::uint64_t(p[1]) << 8); };
+    auto le16 = [](const std::uint8_t* p) {
+        return std::uint64_t(p[0]) | (std::uint64_t(p[1]) << 8);
+    };
     auto le64 = [](const std::uint8_t* p) {
         std::uint64_t v = 0;
         for (int i = 7; i >= 0; --i)
@@ -161,14 +157,17 @@ std::uint64_t elfImageEnd(const std::string& path)
     end = std::max(end, shoff + shentsize * shnum);
     std::uint8_t entry[64];
     for (std::uint64_t i = 0; i < phnum && phentsize >= 56 && phentsize <= sizeof entry; ++i) {
-        if (!seekTo(f.get(), phoff + i * phentsize) || std::fread(entry, 1, phentsize, f.get()) != phentsize)
+        if (!seekTo(f.get(), phoff + i * phentsize) ||
+            std::fread(entry, 1, phentsize, f.get()) != phentsize)
             return 0;
         end = std::max(end, le64(entry + 8) + le64(entry + 32)); // p_offset + p_filesz
     }
     for (std::uint64_t i = 0; i < shnum && shentsize >= 64 && shentsize <= sizeof entry; ++i) {
-        if (!seekTo(f.get(), shoff + i * shentsize) || std::fread(entry, 1, shentsize, f.get()) != shentsize)
+        if (!seekTo(f.get(), shoff + i * shentsize) ||
+            std::fread(entry, 1, shentsize, f.get()) != shentsize)
             return 0;
-        const std::uint32_t type = std::uint32_t(le16(entry + 4)) | (std::uint32_t(le16(entry + 6)) << 16);
+        const std::uint32_t type =
+            std::uint32_t(le16(entry + 4)) | (std::uint32_t(le16(entry + 6)) << 16);
         if (type != 8) // SHT_NOBITS occupies no bytes of the file
             end = std::max(end, le64(entry + 24) + le64(entry + 32)); // sh_offset + sh_size
     }
@@ -181,8 +180,7 @@ namespace quill {
 
 namespace {
 
-void appendLe32(std::uint8_t out[4], std::uint32_t v)
-{
+void appendLe32(std::uint8_t out[4], std::uint32_t v) {
     for (int i = 0; i < 4; ++i)
         out[i] = std::uint8_t(v >> (8 * i));
 }
@@ -194,8 +192,7 @@ struct SceneSource {
 };
 
 AlbumWriteResult writeAlbum(const std::string& albumPath, std::span<const std::uint8_t> player,
-                            const std::vector<SceneSource>& scenes)
-{
+                            const std::vector<SceneSource>& scenes) {
     AlbumWriteResult result;
     if (player.empty()) {
         result.message = kNoPlayerMessage;
@@ -237,8 +234,8 @@ AlbumWriteResult writeAlbum(const std::string& albumPath, std::span<const std::u
                 }
             }
             if (length + 4 > 0xFFFFFFFFu) {
-                failure = (s.file ? *s.file : albumPath) + ": a scene of " + std::to_string(length) +
-                          " bytes is too large for an album";
+                failure = (s.file ? *s.file : albumPath) + ": a scene of " +
+                          std::to_string(length) + " bytes is too large for an album";
                 return false;
             }
             appendLe32(word, std::uint32_t(length + 4));
@@ -258,25 +255,24 @@ AlbumWriteResult writeAlbum(const std::string& albumPath, std::span<const std::u
 } // namespace
 
 AlbumWriteResult writeAlbumFile(const std::string& albumPath, std::span<const std::uint8_t> player,
-                                const std::vector<std::string>& sceneFiles)
-{
+                                const std::vector<std::string>& sceneFiles) {
     std::vector<SceneSource> sources;
     for (const std::string& f : sceneFiles)
         sources.push_back({&f, nullptr});
     return writeAlbum(albumPath, player, sources);
 }
 
-AlbumWriteResult writeAlbumFromJpegs(const std::string& albumPath, std::span<const std::uint8_t> player,
-                                     const std::vector<std::vector<std::uint8_t>>& sceneJpegs)
-{
+AlbumWriteResult writeAlbumFromJpegs(const std::string& albumPath,
+                                     std::span<const std::uint8_t> player,
+                                     const std::vector<std::vector<std::uint8_t>>& sceneJpegs) {
     std::vector<SceneSource> sources;
     for (const auto& j : sceneJpegs)
         sources.push_back({nullptr, &j});
     return writeAlbum(albumPath, player, sources);
 }
 
-AlbumWriteResult extractAlbum(const std::string& albumPath, const std::string& folder, std::size_t* count)
-{
+AlbumWriteResult extractAlbum(const std::string& albumPath, const std::string& folder,
+                              std::size_t* count) {
     AlbumWriteResult result;
     const AlbumIndex index = readAlbumIndex(albumPath);
     if (!index.ok()) {

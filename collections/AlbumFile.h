@@ -62,12 +62,14 @@ AlbumWriteResult writeAlbumFile(const std::string& albumPath, std::span<const st
                                 const std::vector<std::string>& sceneFiles);
 
 // The same with the scenes' JPEG bytes in memory.
-AlbumWriteResult writeAlbumFromJpegs(const std::string& albumPath, std::span<const std::uint8_t> player,
+AlbumWriteResult writeAlbumFromJpegs(const std::string& albumPath,
+                                     std::span<const std::uint8_t> player,
                                      const std::vector<std::vector<std::uint8_t>>& sceneJpegs);
 
 // Writes the scenes' JPEG bytes, unchanged, as folder/scene1.jpg .. sceneN.jpg (each
 // atomically). A damaged album writes nothing and gives the reader's error; a file that
 // cannot be written stops with a message naming it and the reason. count gets N.
-AlbumWriteResult extractAlbum(const std::string& albumPath, const std::string& folder, std::size_t* count = nullptr);
+AlbumWriteResult extractAlbum(const std::string& albumPath, const std::string& folder,
+                              std::size_t* count = nullptr);
 
 } // namespace quill

@@ -16,26 +16,29 @@
 namespace quill {
 
 namespace {
-const PictureListStyle kAlbumStyle{70, 60, 7, "scene", kAlbumListEmpty, kScenesSaved,
+const PictureListStyle kAlbumStyle{70,
+                                   60,
+                                   7,
+                                   "scene",
+                                   kAlbumListEmpty,
+                                   kScenesSaved,
                                    "Select a directory to save all scenes as..."};
 } // namespace
 
 AlbumList::AlbumList() : PictureList(kAlbumStyle) {}
 
-int AlbumList::addScene(const Scene& scene)
-{
+int AlbumList::addScene(const Scene& scene) {
     if (scene.scenePicture().empty())
         return 0;
     return add(scene.scenePicture());
 }
 
-std::string AlbumList::makeAlbumPrecheck() const
-{
+std::string AlbumList::makeAlbumPrecheck() const {
     return empty() ? kAlbumNoPicture : std::string();
 }
 
-AlbumMakeResult AlbumList::makeAlbum(const std::string& recorderFolder, std::span<const std::uint8_t> player) const
-{
+AlbumMakeResult AlbumList::makeAlbum(const std::string& recorderFolder,
+                                     std::span<const std::uint8_t> player) const {
     AlbumMakeResult result;
     if (empty()) {
         result.message = kAlbumNoPicture;
@@ -65,12 +68,12 @@ AlbumMakeResult AlbumList::makeAlbum(const std::string& recorderFolder, std::spa
     return result;
 }
 
-std::string copyAlbumTo(const std::string& albumPath, const std::string& chosenName)
-{
+std::string copyAlbumTo(const std::string& albumPath, const std::string& chosenName) {
     const std::string target = changeExtension(chosenName, ".exe");
     std::string failure;
     auto copy = [&](std::FILE* out) {
-        std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(albumPath.c_str(), "rb"), &std::fclose);
+        std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(albumPath.c_str(), "rb"),
+                                                           &std::fclose);
         if (!in) {
             failure = albumPath + ": " + std::strerror(errno);
             return false;

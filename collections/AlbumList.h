@@ -25,7 +25,7 @@ struct AlbumMakeResult {
 // The album-list: finished scenes at full resolution, shown as 70 x 60 thumbnails,
 // the selected one indented by 7, and the making of an album file.
 class AlbumList : public PictureList {
-public:
+  public:
     AlbumList();
 
     // "Add scene into album-list": a copy of the composed scene picture. Returns the
@@ -41,7 +41,8 @@ public:
     // streamed, atomically, executable. Stops at the first failure with a message
     // naming the file and the reason; an album that could not be completed is not left
     // behind. Without player bytes: kNoPlayerMessage and nothing is written.
-    AlbumMakeResult makeAlbum(const std::string& recorderFolder, std::span<const std::uint8_t> player) const;
+    AlbumMakeResult makeAlbum(const std::string& recorderFolder,
+                              std::span<const std::uint8_t> player) const;
 };
 
 // The user's copy of a made album: albumPath copied to chosenName with its extension

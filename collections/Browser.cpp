@@ -13,8 +13,7 @@
 namespace quill {
 
 ThumbRect FitThumbnail(int pictureWidth, int pictureHeight, int boxWidth, int boxHeight,
-                       int thresholdNum, int thresholdDen)
-{
+                       int thresholdNum, int thresholdDen) {
     ThumbRect r;
     if (pictureWidth <= 0 || pictureHeight <= 0)
         return r;
@@ -37,22 +36,19 @@ ThumbRect FitThumbnail(int pictureWidth, int pictureHeight, int boxWidth, int bo
     return r;
 }
 
-const StripGeometry& stripGeometry(StripKind kind)
-{
-    static const StripGeometry background{130, 113, 125, 124, 94, 64, 49, 2, 98, 126, 12, 126,
-                                          "Double-click to set as background"};
-    static const StripGeometry foreground{105, 80, 88, 101, 61, 21, 13, 2, 65, 101, 12, 101,
-                                          "Double-click to set as foreground"};
+const StripGeometry& stripGeometry(StripKind kind) {
+    static const StripGeometry background{
+        130, 113, 125, 124, 94, 64, 49, 2, 98, 126, 12, 126, "Double-click to set as background"};
+    static const StripGeometry foreground{
+        105, 80, 88, 101, 61, 21, 13, 2, 65, 101, 12, 101, "Double-click to set as foreground"};
     return kind == StripKind::Background ? background : foreground;
 }
 
-int cellTop(StripKind kind, int index)
-{
+int cellTop(StripKind kind, int index) {
     return 2 + (index - 1) * stripGeometry(kind).step;
 }
 
-TBitmap32 reduceForThumbnail(const TBitmap32& picture)
-{
+TBitmap32 reduceForThumbnail(const TBitmap32& picture) {
     TBitmap32 reduced(picture);
     if (reduced.empty())
         return reduced;
@@ -60,13 +56,13 @@ TBitmap32 reduceForThumbnail(const TBitmap32& picture)
     // truncated product is 1: the thumbnail keeps one pixel of it.
     const long double tenth = 0.1L;
     const long double fx = zoomedSize(picture.width(), tenth) > 0 ? tenth : 1.5L / picture.width();
-    const long double fy = zoomedSize(picture.height(), tenth) > 0 ? tenth : 1.5L / picture.height();
+    const long double fy =
+        zoomedSize(picture.height(), tenth) > 0 ? tenth : 1.5L / picture.height();
     ZoomInandOut(reduced, fx, fy);
     return reduced;
 }
 
-std::string sizeCaption(int pictureWidth, int pictureHeight)
-{
+std::string sizeCaption(int pictureWidth, int pictureHeight) {
     auto side = [](int size) {
         const int tenth = zoomedSize(size, 0.1L);
         return tenth > 0 ? tenth * 10 : size;
@@ -75,8 +71,7 @@ std::string sizeCaption(int pictureWidth, int pictureHeight)
 }
 
 ThumbCell makeThumbCell(StripKind kind, int index, const std::string& fileName,
-                        const TBitmap32& filePicture, const std::string& message)
-{
+                        const TBitmap32& filePicture, const std::string& message) {
     const StripGeometry& g = stripGeometry(kind);
     ThumbCell cell;
     cell.fileName = fileName;
@@ -94,8 +89,7 @@ ThumbCell makeThumbCell(StripKind kind, int index, const std::string& fileName,
     return cell;
 }
 
-std::string joinPath(const std::string& folder, const std::string& name)
-{
+std::string joinPath(const std::string& folder, const std::string& name) {
     if (folder.empty())
         return name;
     if (folder.back() == '/')
@@ -103,10 +97,9 @@ std::string joinPath(const std::string& folder, const std::string& name)
     return folder + "/" + name;
 }
 
-void buildStripCells(StripKind kind, const std::string& folder, const std::vector<std::string>& names,
-                     std::vector<ThumbCell>& cells, const ThumbLoader& loader,
-                     const StripProgress& progress, unsigned threads)
-{
+void buildStripCells(StripKind kind, const std::string& folder,
+                     const std::vector<std::string>& names, std::vector<ThumbCell>& cells,
+                     const ThumbLoader& loader, const StripProgress& progress, unsigned threads) {
     cells.clear();
     cells.resize(names.size());
     if (names.empty())
@@ -151,21 +144,19 @@ void buildStripCells(StripKind kind, const std::string& folder, const std::vecto
         t.join();
 }
 
-const std::vector<std::string>& browserFolderPatterns()
-{
+const std::vector<std::string>& browserFolderPatterns() {
     // The program's own forms, then PNG, which this program also reads.
     static const std::vector<std::string> patterns{"*.jpg", "*.jpeg", "*.bmp", "*.wmf", "*.png"};
     return patterns;
 }
 
-const std::vector<std::string>& startupFolderPatterns()
-{
+const std::vector<std::string>& startupFolderPatterns() {
     static const std::vector<std::string> patterns{"*.jpg", "*.bmp"};
     return patterns;
 }
 
-std::vector<std::string> listFolderForStrip(const std::string& folder, const std::vector<std::string>& patterns)
-{
+std::vector<std::string> listFolderForStrip(const std::string& folder,
+                                            const std::vector<std::string>& patterns) {
     std::vector<std::string> names;
     std::set<std::string> seen;
     for (const std::string& pattern : patterns)
@@ -175,12 +166,12 @@ std::vector<std::string> listFolderForStrip(const std::string& folder, const std
     return names;
 }
 
-ThumbLoader defaultThumbLoader()
-{
+ThumbLoader defaultThumbLoader() {
     return [](const std::string& path, std::string& message) {
         LoadResult r = LoadPictureFile(path);
         if (r.picture.empty())
-            message = r.message.empty() ? notValidFormatMessage(path) : r.message + "\n" + notValidFormatMessage(path);
+            message = r.message.empty() ? notValidFormatMessage(path)
+                                        : r.message + "\n" + notValidFormatMessage(path);
         return std::move(r.picture);
     };
 }

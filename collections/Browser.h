@@ -83,9 +83,10 @@ using StripProgress = std::function<void(std::size_t done, std::size_t index)>;
 // threads worker threads (0: one per core). cells is resized to the number of names
 // first and each cell is filled as it is finished, so a caller may show finished
 // cells while the rest are read. The result equals a serial build, cell for cell.
-void buildStripCells(StripKind kind, const std::string& folder, const std::vector<std::string>& names,
-                     std::vector<ThumbCell>& cells, const ThumbLoader& loader,
-                     const StripProgress& progress = {}, unsigned threads = 0);
+void buildStripCells(StripKind kind, const std::string& folder,
+                     const std::vector<std::string>& names, std::vector<ThumbCell>& cells,
+                     const ThumbLoader& loader, const StripProgress& progress = {},
+                     unsigned threads = 0);
 
 // The file patterns a chosen folder is listed with, in order.
 const std::vector<std::string>& browserFolderPatterns();
@@ -94,6 +95,7 @@ const std::vector<std::string>& startupFolderPatterns();
 
 // Lists the file names of folder matching each pattern in turn (a group per pattern,
 // each group in the order ScanFolderList gives), without repeating a name.
-std::vector<std::string> listFolderForStrip(const std::string& folder, const std::vector<std::string>& patterns);
+std::vector<std::string> listFolderForStrip(const std::string& folder,
+                                            const std::vector<std::string>& patterns);
 
 } // namespace quill

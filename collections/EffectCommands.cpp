@@ -37,8 +37,7 @@ const char* const kBackgroundCaptions[kBackgroundEffectCount] = {
 void (*const kBackgroundPasses[kBackgroundEffectCount])(TBitmap32&) = {
     emboss, scorch, nullptr, verticalStria, horizontalStria, grayBackground};
 
-TBitmap32 runInWindow(ForegroundEffect e, const TBitmap32& original)
-{
+TBitmap32 runInWindow(ForegroundEffect e, const TBitmap32& original) {
     switch (e) {
     case ForegroundEffect::WaterColor:
         return waterColor(original);
@@ -57,31 +56,32 @@ TBitmap32 runInWindow(ForegroundEffect e, const TBitmap32& original)
 
 } // namespace
 
-const ForegroundEffectInfo& foregroundEffectInfo(ForegroundEffect e) { return kForegroundEffects[int(e)]; }
-const char* backgroundEffectCaption(BackgroundEffect e) { return kBackgroundCaptions[int(e)]; }
+const ForegroundEffectInfo& foregroundEffectInfo(ForegroundEffect e) {
+    return kForegroundEffects[int(e)];
+}
+const char* backgroundEffectCaption(BackgroundEffect e) {
+    return kBackgroundCaptions[int(e)];
+}
 
-EffectCommands::EffectCommands(MainWindowModel& model, const MaskLibrary& masks) : m_model(model), m_masks(masks)
-{
+EffectCommands::EffectCommands(MainWindowModel& model, const MaskLibrary& masks)
+    : m_model(model), m_masks(masks) {
     m_model.scene().setMaskSource([this](int k) { return m_masks.mask(k); });
 }
 
-CommandReply EffectCommands::recomposed()
-{
+CommandReply EffectCommands::recomposed() {
     CommandReply r;
     r.sceneChanged = true;
     return r;
 }
 
-const TBitmap32* EffectCommands::currentOriginal() const
-{
+const TBitmap32* EffectCommands::currentOriginal() const {
     const Scene& s = m_model.scene();
     if (s.LayerCount() < 1 || !s.isLayer(s.CurrentLayer))
         return nullptr;
     return &s.layer(s.CurrentLayer).ForeOriginal;
 }
 
-CommandReply EffectCommands::chooseForegroundEffect(ForegroundEffect e)
-{
+CommandReply EffectCommands::chooseForegroundEffect(ForegroundEffect e) {
     CommandReply r;
     if (m_foreground == e)
         return r; // the selected button: a click starts nothing
@@ -111,8 +111,7 @@ CommandReply EffectCommands::chooseForegroundEffect(ForegroundEffect e)
     return r;
 }
 
-CommandReply EffectCommands::handBack(const TBitmap32& result)
-{
+CommandReply EffectCommands::handBack(const TBitmap32& result) {
     if (!currentOriginal()) {
         CommandReply r;
         r.message = kHaveNoForeground;
@@ -122,10 +121,11 @@ CommandReply EffectCommands::handBack(const TBitmap32& result)
     return recomposed();
 }
 
-void EffectCommands::dialogClosed(ForegroundEffect e) { m_status = foregroundEffectInfo(e).statusName; }
+void EffectCommands::dialogClosed(ForegroundEffect e) {
+    m_status = foregroundEffectInfo(e).statusName;
+}
 
-CommandReply EffectCommands::removeForegroundEffect()
-{
+CommandReply EffectCommands::removeForegroundEffect() {
     const TBitmap32* original = currentOriginal();
     if (!original) {
         CommandReply r;
@@ -138,8 +138,7 @@ CommandReply EffectCommands::removeForegroundEffect()
     return recomposed();
 }
 
-CommandReply EffectCommands::chooseMask(int k)
-{
+CommandReply EffectCommands::chooseMask(int k) {
     Scene& s = m_model.scene();
     if (s.LayerCount() < 1 || !s.isLayer(s.CurrentLayer)) {
         CommandReply r;
@@ -155,8 +154,7 @@ CommandReply EffectCommands::chooseMask(int k)
     return recomposed();
 }
 
-CommandReply EffectCommands::removeMask()
-{
+CommandReply EffectCommands::removeMask() {
     Scene& s = m_model.scene();
     if (s.isLayer(s.CurrentLayer))
         s.layer(s.CurrentLayer).LayerMask = 0;
@@ -166,8 +164,7 @@ CommandReply EffectCommands::removeMask()
     return recomposed();
 }
 
-CommandReply EffectCommands::chooseBackgroundEffect(BackgroundEffect e)
-{
+CommandReply EffectCommands::chooseBackgroundEffect(BackgroundEffect e) {
     CommandReply r;
     if (m_background == e)
         return r;
@@ -189,8 +186,7 @@ CommandReply EffectCommands::chooseBackgroundEffect(BackgroundEffect e)
     return recomposed();
 }
 
-CommandReply EffectCommands::restoreBackground()
-{
+CommandReply EffectCommands::restoreBackground() {
     Scene& s = m_model.scene();
     if (!s.BackgroundSet) {
         CommandReply r;
@@ -203,10 +199,11 @@ CommandReply EffectCommands::restoreBackground()
     return recomposed();
 }
 
-CommandReply EffectCommands::applyTextureTile(int k) { return applyTexture(textureTile(k)); }
+CommandReply EffectCommands::applyTextureTile(int k) {
+    return applyTexture(textureTile(k));
+}
 
-CommandReply EffectCommands::applyTexture(const TBitmap32& tile)
-{
+CommandReply EffectCommands::applyTexture(const TBitmap32& tile) {
     Scene& s = m_model.scene();
     if (!s.BackgroundSet) {
         CommandReply r;
@@ -221,19 +218,18 @@ CommandReply EffectCommands::applyTexture(const TBitmap32& tile)
     return recomposed();
 }
 
-CommandReply EffectCommands::chooseFrame(const TBitmap32& framePicture)
-{
+CommandReply EffectCommands::chooseFrame(const TBitmap32& framePicture) {
     if (framePicture.empty())
         return {}; // a frame file that vanished or cannot be read: nothing changes
     Scene& s = m_model.scene();
-    s.FramePicture = makeFrameOverlay(framePicture, s.BackOriginal.width(), s.BackOriginal.height());
+    s.FramePicture =
+        makeFrameOverlay(framePicture, s.BackOriginal.width(), s.BackOriginal.height());
     s.RefreshLayer();
     s.ComposeScene();
     return recomposed();
 }
 
-CommandReply EffectCommands::removeFrame()
-{
+CommandReply EffectCommands::removeFrame() {
     Scene& s = m_model.scene();
     s.FramePicture.reset();
     s.RefreshLayer();
@@ -241,8 +237,7 @@ CommandReply EffectCommands::removeFrame()
     return recomposed();
 }
 
-CommandReply EffectCommands::rotate(std::string_view angleText)
-{
+CommandReply EffectCommands::rotate(std::string_view angleText) {
     CommandReply r;
     AngleParse angle = parseAngleText(angleText);
     if (!angle.degrees) {
@@ -256,8 +251,10 @@ CommandReply EffectCommands::rotate(std::string_view angleText)
         return r;
     }
     try {
-        LayerRotation turned = rotateLayerPictures(s.layer(slot).ForeOriginal, s.layer(slot).ForeWork, *angle.degrees);
-        m_model.layerRotated(slot, std::move(turned.original), std::move(turned.work), turned.GrowX, turned.GrowY);
+        LayerRotation turned =
+            rotateLayerPictures(s.layer(slot).ForeOriginal, s.layer(slot).ForeWork, *angle.degrees);
+        m_model.layerRotated(slot, std::move(turned.original), std::move(turned.work), turned.GrowX,
+                             turned.GrowY);
     } catch (const std::length_error&) {
         r.message = kPictureTooLarge;
         return r;
@@ -266,8 +263,7 @@ CommandReply EffectCommands::rotate(std::string_view angleText)
     return recomposed();
 }
 
-Rect fitPreview(int w, int h)
-{
+Rect fitPreview(int w, int h) {
     Rect r;
     if (w <= 0 || h <= 0)
         return r;
@@ -285,15 +281,13 @@ Rect fitPreview(int w, int h)
     return r;
 }
 
-KernelDialogState::KernelDialogState(ForegroundEffect effect) : m_effect(effect)
-{
+KernelDialogState::KernelDialogState(ForegroundEffect effect) : m_effect(effect) {
     const Kernel3x3 k = defaults();
     for (std::size_t i = 0; i < 9; ++i)
         fields[i] = std::to_string(k[i]);
 }
 
-const char* KernelDialogState::caption() const
-{
+const char* KernelDialogState::caption() const {
     switch (m_effect) {
     case ForegroundEffect::Abstract:
         return "Setup for Abstract";
@@ -304,8 +298,7 @@ const char* KernelDialogState::caption() const
     }
 }
 
-const char* KernelDialogState::banner() const
-{
+const char* KernelDialogState::banner() const {
     switch (m_effect) {
     case ForegroundEffect::Abstract:
         return "************  Set for Abstract   ************";
@@ -316,8 +309,7 @@ const char* KernelDialogState::banner() const
     }
 }
 
-Kernel3x3 KernelDialogState::defaults() const
-{
+Kernel3x3 KernelDialogState::defaults() const {
     switch (m_effect) {
     case ForegroundEffect::Abstract:
         return kAbstractDefault;
@@ -328,8 +320,7 @@ Kernel3x3 KernelDialogState::defaults() const
     }
 }
 
-KernelDialogState::Conversion KernelDialogState::convert(const TBitmap32& original)
-{
+KernelDialogState::Conversion KernelDialogState::convert(const TBitmap32& original) {
     Conversion c;
     std::optional<Kernel3x3> kernel = kernelFromTexts(fields, &c.message);
     if (!kernel)
@@ -349,8 +340,7 @@ KernelDialogState::Conversion KernelDialogState::convert(const TBitmap32& origin
     return c;
 }
 
-KernelDialogState::Conversion KernelDialogState::restoreDefaults(const TBitmap32& original)
-{
+KernelDialogState::Conversion KernelDialogState::restoreDefaults(const TBitmap32& original) {
     const Kernel3x3 k = defaults();
     for (std::size_t i = 0; i < 9; ++i)
         fields[i] = std::to_string(k[i]);

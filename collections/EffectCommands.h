@@ -62,7 +62,7 @@ struct CommandReply {
 // effect, on the main window's model. Radio groups act only when a button becomes the
 // selected one; nothing deselects them.
 class EffectCommands {
-public:
+  public:
     EffectCommands(MainWindowModel& model, const MaskLibrary& masks);
 
     // ---- foreground effects ---------------------------------------------------------
@@ -103,7 +103,7 @@ public:
 
     const std::string& statusLabel() const { return m_status; }
 
-private:
+  private:
     CommandReply recomposed();
 
     MainWindowModel& m_model;
@@ -125,11 +125,11 @@ inline constexpr int kPreviewAreaHeight = 489;
 // A kernel set-up dialog (Realism, Abstract, Pop art): nine fields, "Convert",
 // "Default", "OK" disabled until the first conversion.
 class KernelDialogState {
-public:
+  public:
     explicit KernelDialogState(ForegroundEffect effect);
     ForegroundEffect effect() const { return m_effect; }
-    const char* caption() const;  // "Setup for Realism" ...
-    const char* banner() const;   // "************  Set for Realism   ************" ...
+    const char* caption() const; // "Setup for Realism" ...
+    const char* banner() const;  // "************  Set for Realism   ************" ...
     Kernel3x3 defaults() const;
 
     std::array<std::string, 9> fields;
@@ -147,7 +147,7 @@ public:
     // Shown again or closed: "OK" disabled.
     void closed() { m_okEnabled = false; }
 
-private:
+  private:
     ForegroundEffect m_effect;
     bool m_okEnabled = false;
 };

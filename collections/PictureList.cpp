@@ -5,14 +5,12 @@
 
 namespace quill {
 
-int PictureList::add(const TBitmap32& picture)
-{
+int PictureList::add(const TBitmap32& picture) {
     m_pictures.push_back(picture);
     return count();
 }
 
-void PictureList::select(int i)
-{
+void PictureList::select(int i) {
     if (i >= 1 && i <= count()) {
         m_indented = i;
         m_selected = i;
@@ -21,16 +19,14 @@ void PictureList::select(int i)
     }
 }
 
-bool PictureList::armContextMenu(int i, bool rightButton)
-{
+bool PictureList::armContextMenu(int i, bool rightButton) {
     if (!rightButton || empty())
         return false;
     select(i);
     return i >= 1 && i <= count();
 }
 
-bool PictureList::deleteSelected()
-{
+bool PictureList::deleteSelected() {
     if (!hasSelection())
         return false;
     m_pictures.erase(m_pictures.begin() + (m_selected - 1));
@@ -40,23 +36,21 @@ bool PictureList::deleteSelected()
     return true;
 }
 
-std::string PictureList::saveAllName(int n) const
-{
+std::string PictureList::saveAllName(int n) const {
     return m_style.filePrefix + std::to_string(n) + ".jpg";
 }
 
-std::string PictureList::saveAllPrecheck() const
-{
+std::string PictureList::saveAllPrecheck() const {
     return empty() ? m_style.emptyMessage : std::string();
 }
 
-std::string PictureList::saveAll(const std::string& folder)
-{
+std::string PictureList::saveAll(const std::string& folder) {
     if (empty())
         return m_style.emptyMessage;
     m_saveFolder = folder;
     for (int n = 1; n <= count(); ++n) {
-        const WriteResult r = SavePicture(picture(n), joinPath(folder, saveAllName(n)), PictureFormat::Jpeg);
+        const WriteResult r =
+            SavePicture(picture(n), joinPath(folder, saveAllName(n)), PictureFormat::Jpeg);
         if (!r.ok)
             return r.message;
     }

@@ -9,10 +9,10 @@ namespace quill {
 
 // The fixed texts and geometry that tell the sketch-list and the album-list apart.
 struct PictureListStyle {
-    int thumbWidth;          // a thumbnail shows its picture stretched to this size
+    int thumbWidth; // a thumbnail shows its picture stretched to this size
     int thumbHeight;
-    int indent;              // Left of the selected thumbnail
-    const char* filePrefix;  // "sketch" -> sketch1.jpg, sketch2.jpg, ...
+    int indent;             // Left of the selected thumbnail
+    const char* filePrefix; // "sketch" -> sketch1.jpg, sketch2.jpg, ...
     const char* emptyMessage;
     const char* savedMessage;
     const char* folderCaption; // the folder chooser's caption for "Save all into"
@@ -22,7 +22,7 @@ struct PictureListStyle {
 // the selection, the indent of the selected thumbnail, delete and "Save all into".
 // Indices are 1-based as the user sees them; 0 means none.
 class PictureList {
-public:
+  public:
     explicit PictureList(const PictureListStyle& style) : m_style(style) {}
 
     const PictureListStyle& style() const { return m_style; }
@@ -75,7 +75,7 @@ public:
     // that file and the reason (files already written stay).
     std::string saveAll(const std::string& folder);
 
-private:
+  private:
     PictureListStyle m_style;
     std::vector<TBitmap32> m_pictures;
     int m_selected = 0;

@@ -5,11 +5,9 @@
 #include "scene/MainWindowModel.h"
 #include "scene/Scene.h"
 
-
 namespace quill {
 
-bool IsDigits(std::string_view text)
-{
+bool IsDigits(std::string_view text) {
     if (text.empty())
         return false;
     for (char c : text)
@@ -18,14 +16,12 @@ bool IsDigits(std::string_view text)
     return true;
 }
 
-std::int64_t scaledSide(std::int64_t value, std::int64_t numerator, std::int64_t denominator)
-{
+std::int64_t scaledSide(std::int64_t value, std::int64_t numerator, std::int64_t denominator) {
     // The product is formed wide, so large typed values do not wrap.
     return roundHalfEven((long double)(value * numerator) / (long double)denominator);
 }
 
-std::optional<std::pair<int, int>> PictureSizeModel::currentSize(const Scene& scene) const
-{
+std::optional<std::pair<int, int>> PictureSizeModel::currentSize(const Scene& scene) const {
     if (foregroundMode()) {
         if (!scene.isVisibleLayer(scene.PanelLayer))
             return std::nullopt;
@@ -36,8 +32,7 @@ std::optional<std::pair<int, int>> PictureSizeModel::currentSize(const Scene& sc
     return std::pair{p.width(), p.height()};
 }
 
-void PictureSizeModel::show(const Scene& scene)
-{
+void PictureSizeModel::show(const Scene& scene) {
     caption = foregroundMode() ? "Foreground_size" : "Background_size";
     if (auto size = currentSize(scene)) {
         Edit1 = std::to_string(size->first);
@@ -48,8 +43,7 @@ void PictureSizeModel::show(const Scene& scene)
 namespace {
 
 // other := Round(typed * otherSide / typedSide) when the typed text is a usable number.
-void keepProportion(const std::string& typed, std::string& other, int typedSide, int otherSide)
-{
+void keepProportion(const std::string& typed, std::string& other, int typedSide, int otherSide) {
     if (!IsDigits(typed) || typedSide <= 0)
         return;
     const std::optional<std::int32_t> v = StrToInt32(typed);
@@ -60,24 +54,21 @@ void keepProportion(const std::string& typed, std::string& other, int typedSide,
 
 } // namespace
 
-void PictureSizeModel::edit1Released(const Scene& scene)
-{
+void PictureSizeModel::edit1Released(const Scene& scene) {
     if (!CheckBox1)
         return;
     if (auto size = currentSize(scene))
         keepProportion(Edit1, Edit2, size->first, size->second);
 }
 
-void PictureSizeModel::edit2Released(const Scene& scene)
-{
+void PictureSizeModel::edit2Released(const Scene& scene) {
     if (!CheckBox1)
         return;
     if (auto size = currentSize(scene))
         keepProportion(Edit2, Edit1, size->second, size->first);
 }
 
-std::string PictureSizeModel::step(int numerator)
-{
+std::string PictureSizeModel::step(int numerator) {
     const std::optional<std::int32_t> w = StrToInt32(Edit1);
     if (!w)
         return notValidIntegerMessage(Edit1);
@@ -89,11 +80,14 @@ std::string PictureSizeModel::step(int numerator)
     return {};
 }
 
-std::string PictureSizeModel::minus() { return step(80); }
-std::string PictureSizeModel::plus() { return step(125); }
+std::string PictureSizeModel::minus() {
+    return step(80);
+}
+std::string PictureSizeModel::plus() {
+    return step(125);
+}
 
-std::string PictureSizeModel::ok(MainWindowModel& window)
-{
+std::string PictureSizeModel::ok(MainWindowModel& window) {
     if (!IsDigits(Edit1) || !IsDigits(Edit2))
         return kPleaseInputValidInteger;
     const std::optional<std::int32_t> typedW = StrToInt32(Edit1);

@@ -2,9 +2,9 @@
 
 #include <cstdint>
 #include <optional>
-#include <utility>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace quill {
 
@@ -21,11 +21,11 @@ std::int64_t scaledSide(std::int64_t value, std::int64_t numerator, std::int64_t
 // The picture size dialog without its window: the two edits, the proportion box and
 // the rules of its buttons, applied to a Scene.
 class PictureSizeModel {
-public:
+  public:
     // 1 = foreground (layer PanelLayer), any other value = background.
     int SizeMode = 0;
-    std::string Edit1; // width
-    std::string Edit2; // height
+    std::string Edit1;     // width
+    std::string Edit2;     // height
     bool CheckBox1 = true; // "Hold in width and height"
     std::string caption;
 
@@ -59,7 +59,7 @@ public:
     // 0, and any picture of the target that would pass the program's size limit.
     std::string ok(MainWindowModel& window);
 
-private:
+  private:
     std::string step(int numerator);
 };
 

@@ -4,13 +4,11 @@
 
 namespace quill {
 
-ThumbRect PlayerModel::bandRect(int screenWidth, int screenHeight)
-{
+ThumbRect PlayerModel::bandRect(int screenWidth, int screenHeight) {
     return {0, screenHeight / 2 - kBandHeight / 2, screenWidth, kBandHeight};
 }
 
-std::vector<ThumbRect> PlayerModel::filmHoles(int windowWidth)
-{
+std::vector<ThumbRect> PlayerModel::filmHoles(int windowWidth) {
     std::vector<ThumbRect> holes;
     for (int i = 1; 30 * i <= windowWidth; ++i) {
         holes.push_back({5 + 30 * (i - 1), 10, 20, 15});
@@ -20,8 +18,7 @@ std::vector<ThumbRect> PlayerModel::filmHoles(int windowWidth)
     return holes;
 }
 
-ThumbRect PlayerModel::fitScene(int width, int height)
-{
+ThumbRect PlayerModel::fitScene(int width, int height) {
     ThumbRect r{5, 5, 300, 200};
     if (width > 0 && height > 0) {
         // W / H <= 1.5, exactly.
@@ -42,8 +39,8 @@ ThumbRect PlayerModel::fitScene(int width, int height)
     return r;
 }
 
-ThumbRect PlayerModel::viewPlacement(int viewWidth, int viewHeight, int pictureWidth, int pictureHeight)
-{
+ThumbRect PlayerModel::viewPlacement(int viewWidth, int viewHeight, int pictureWidth,
+                                     int pictureHeight) {
     ThumbRect r{0, 0, pictureWidth, pictureHeight};
     if (pictureHeight < viewHeight - 15)
         r.top = viewHeight / 2 - pictureHeight / 2;
@@ -52,8 +49,7 @@ ThumbRect PlayerModel::viewPlacement(int viewWidth, int viewHeight, int pictureW
     return r;
 }
 
-void PlayerModel::load(const std::vector<std::pair<int, int>>& sceneSizes)
-{
+void PlayerModel::load(const std::vector<std::pair<int, int>>& sceneSizes) {
     m_pictures.clear();
     for (auto [w, h] : sceneSizes)
         m_pictures.push_back(fitScene(w, h));
@@ -64,20 +60,17 @@ void PlayerModel::load(const std::vector<std::pair<int, int>>& sceneSizes)
     m_pointed = 0;
 }
 
-void PlayerModel::moveRight()
-{
+void PlayerModel::moveRight() {
     m_direction = 1;
     m_timer = !m_pictures.empty();
 }
 
-void PlayerModel::moveLeft()
-{
+void PlayerModel::moveLeft() {
     m_direction = 2;
     m_timer = !m_pictures.empty();
 }
 
-bool PlayerModel::tick(int windowWidth)
-{
+bool PlayerModel::tick(int windowWidth) {
     if (!m_timer || m_pictures.empty()) {
         m_timer = false;
         return false;
@@ -102,16 +95,14 @@ bool PlayerModel::tick(int windowWidth)
     return true;
 }
 
-void PlayerModel::pointerOverPicture(int k)
-{
+void PlayerModel::pointerOverPicture(int k) {
     if (k < 1 || k > count())
         return;
     m_pointed = k;
     m_timer = false;
 }
 
-void PlayerModel::pointerOverWindow()
-{
+void PlayerModel::pointerOverWindow() {
     if (!m_pictures.empty())
         m_timer = true;
 }

@@ -8,7 +8,7 @@ namespace quill {
 
 // The album player's window and film strip without widgets.
 class PlayerModel {
-public:
+  public:
     static constexpr int kBandHeight = 274;
     static constexpr int kTickMilliseconds = 20;
     static constexpr int kStepPixels = 3;
@@ -30,7 +30,8 @@ public:
     // Where the view window puts a picture of the given size in a client area of the
     // given size: (0, 0), centred vertically when its height < view height - 15 and
     // horizontally when its width < view width - 50 (integer halves).
-    static ThumbRect viewPlacement(int viewWidth, int viewHeight, int pictureWidth, int pictureHeight);
+    static ThumbRect viewPlacement(int viewWidth, int viewHeight, int pictureWidth,
+                                   int pictureHeight);
 
     // Loads the scenes' sizes in album order and lays the strip out: picture k's Left is
     // picture k-1's Left + Width + 15. Direction 2 (left); the timer runs when there is
@@ -59,7 +60,7 @@ public:
     // The pointer over the band itself: the strip moves again (when there is a scene).
     void pointerOverWindow();
 
-private:
+  private:
     std::vector<ThumbRect> m_pictures;
     int m_direction = 2;
     bool m_timer = false;

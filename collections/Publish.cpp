@@ -9,8 +9,7 @@
 
 namespace quill {
 
-std::string publishFolder(std::string* error)
-{
+std::string publishFolder(std::string* error) {
     // Data, not cache: the desktop keeps showing wallpaper.bmp after the program ends.
     const std::string folder = workingFolder(programFolder(), false);
     std::error_code ec;
@@ -23,8 +22,7 @@ std::string publishFolder(std::string* error)
     return folder;
 }
 
-std::string changeExtension(const std::string& path, const std::string& extension)
-{
+std::string changeExtension(const std::string& path, const std::string& extension) {
     const std::size_t slash = path.find_last_of('/');
     const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
     const std::size_t dot = path.find_last_of('.');
@@ -33,8 +31,7 @@ std::string changeExtension(const std::string& path, const std::string& extensio
     return path.substr(0, dot) + extension;
 }
 
-ThumbRect publishPreviewRect(int boxWidth, int boxHeight, int pictureWidth, int pictureHeight)
-{
+ThumbRect publishPreviewRect(int boxWidth, int boxHeight, int pictureWidth, int pictureHeight) {
     if (pictureWidth <= 0 || pictureHeight <= 0 || boxWidth <= 0 || boxHeight <= 0)
         return {};
     int w, h, left, top;
@@ -53,8 +50,7 @@ ThumbRect publishPreviewRect(int boxWidth, int boxHeight, int pictureWidth, int 
     return {left, top, w - 1, h - 1};
 }
 
-const std::vector<SaveFilter>& savePictureFilters()
-{
+const std::vector<SaveFilter>& savePictureFilters() {
     static const std::vector<SaveFilter> filters{
         {"*.jpg", ".jpg", PictureFormat::Jpeg},
         {"*.bmp", ".bmp", PictureFormat::Bmp24},
@@ -64,8 +60,7 @@ const std::vector<SaveFilter>& savePictureFilters()
     return filters;
 }
 
-std::string savePictureFilterText()
-{
+std::string savePictureFilterText() {
     std::string text;
     for (const SaveFilter& f : savePictureFilters()) {
         if (!text.empty())
@@ -75,8 +70,8 @@ std::string savePictureFilterText()
     return text;
 }
 
-SaveAsResult savePictureAs(const TBitmap32& picture, const std::string& chosenName, int filterIndex)
-{
+SaveAsResult savePictureAs(const TBitmap32& picture, const std::string& chosenName,
+                           int filterIndex) {
     SaveAsResult result;
     const auto& filters = savePictureFilters();
     if (filterIndex < 1 || filterIndex > int(filters.size()))
@@ -90,8 +85,8 @@ SaveAsResult savePictureAs(const TBitmap32& picture, const std::string& chosenNa
     return result;
 }
 
-std::optional<PrintPlacement> printPlacement(int pictureWidth, int pictureHeight, int pageWidth, int pageHeight)
-{
+std::optional<PrintPlacement> printPlacement(int pictureWidth, int pictureHeight, int pageWidth,
+                                             int pageHeight) {
     if (pictureWidth <= 0 || pictureHeight <= 0 || pageWidth <= 0 || pageHeight <= 0)
         return std::nullopt;
     std::int64_t w = pictureWidth, h = pictureHeight;
@@ -109,13 +104,13 @@ std::optional<PrintPlacement> printPlacement(int pictureWidth, int pictureHeight
     return p;
 }
 
-std::string fileUri(const std::string& path)
-{
+std::string fileUri(const std::string& path) {
     static const char* hex = "0123456789ABCDEF";
     std::string uri = "file://";
     for (unsigned char c : path) {
-        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                           c == '-' || c == '.' || c == '_' || c == '~' || c == '/';
+        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                           (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' || c == '~' ||
+                           c == '/';
         if (plain) {
             uri += char(c);
         } else {
@@ -129,8 +124,7 @@ std::string fileUri(const std::string& path)
 
 namespace {
 
-std::string runFailure(const ProgramRun& run)
-{
+std::string runFailure(const ProgramRun& run) {
     if (!run.started)
         return run.error.empty() ? std::string("could not be started") : run.error;
     std::string why = "ended with code " + std::to_string(run.exitCode);
@@ -140,8 +134,7 @@ std::string runFailure(const ProgramRun& run)
 }
 
 // Removes a trailing line break and surrounding spaces of a program's output line.
-std::string trimmed(std::string s)
-{
+std::string trimmed(std::string s) {
     while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' '))
         s.pop_back();
     std::size_t start = 0;
@@ -150,32 +143,30 @@ std::string trimmed(std::string s)
     return s.substr(start);
 }
 
-ServiceOutcome gnomeWallpaper(DesktopServices& desktop, const std::string& path)
-{
+ServiceOutcome gnomeWallpaper(DesktopServices& desktop, const std::string& path) {
     const std::string uri = fileUri(path);
-    const ProgramRun light =
-        desktop.runProgram({"gsettings", "set", "org.gnome.desktop.background", "picture-uri", uri});
+    const ProgramRun light = desktop.runProgram(
+        {"gsettings", "set", "org.gnome.desktop.background", "picture-uri", uri});
     if (!light.started || light.exitCode != 0)
         return {false, "gsettings " + runFailure(light)};
     // Older GNOME has no dark-style key: its failure does not undo the light one.
-    desktop.runProgram({"gsettings", "set", "org.gnome.desktop.background", "picture-uri-dark", uri});
-    const ProgramRun options =
-        desktop.runProgram({"gsettings", "set", "org.gnome.desktop.background", "picture-options", "wallpaper"});
+    desktop.runProgram(
+        {"gsettings", "set", "org.gnome.desktop.background", "picture-uri-dark", uri});
+    const ProgramRun options = desktop.runProgram(
+        {"gsettings", "set", "org.gnome.desktop.background", "picture-options", "wallpaper"});
     if (!options.started || options.exitCode != 0)
         return {false, "gsettings " + runFailure(options)};
     return {true, {}};
 }
 
-ServiceOutcome kdeWallpaper(DesktopServices& desktop, const std::string& path)
-{
+ServiceOutcome kdeWallpaper(DesktopServices& desktop, const std::string& path) {
     const ProgramRun run = desktop.runProgram({"plasma-apply-wallpaperimage", path});
     if (!run.started || run.exitCode != 0)
         return {false, "plasma-apply-wallpaperimage " + runFailure(run)};
     return {true, {}};
 }
 
-ServiceOutcome xfceWallpaper(DesktopServices& desktop, const std::string& path)
-{
+ServiceOutcome xfceWallpaper(DesktopServices& desktop, const std::string& path) {
     const ProgramRun list = desktop.runProgram({"xfconf-query", "-c", "xfce4-desktop", "-l"});
     if (!list.started || list.exitCode != 0)
         return {false, "xfconf-query " + runFailure(list)};
@@ -187,14 +178,16 @@ ServiceOutcome xfceWallpaper(DesktopServices& desktop, const std::string& path)
             end = list.output.size();
         const std::string line = trimmed(list.output.substr(start, end - start));
         const std::string suffix = "/last-image";
-        if (line.size() > suffix.size() && line.compare(line.size() - suffix.size(), suffix.size(), suffix) == 0)
+        if (line.size() > suffix.size() &&
+            line.compare(line.size() - suffix.size(), suffix.size(), suffix) == 0)
             properties.push_back(line);
         start = end + 1;
     }
     if (properties.empty())
         return {false, "xfconf-query found no desktop picture setting"};
     for (const std::string& p : properties) {
-        const ProgramRun set = desktop.runProgram({"xfconf-query", "-c", "xfce4-desktop", "-p", p, "-s", path});
+        const ProgramRun set =
+            desktop.runProgram({"xfconf-query", "-c", "xfce4-desktop", "-p", p, "-s", path});
         if (!set.started || set.exitCode != 0)
             return {false, "xfconf-query " + runFailure(set)};
     }
@@ -203,8 +196,8 @@ ServiceOutcome xfceWallpaper(DesktopServices& desktop, const std::string& path)
 
 } // namespace
 
-PublishMessage setAsWallpaper(const TBitmap32& picture, const std::string& folder, DesktopServices& desktop)
-{
+PublishMessage setAsWallpaper(const TBitmap32& picture, const std::string& folder,
+                              DesktopServices& desktop) {
     PublishMessage m;
     const std::string path = joinPath(folder, "wallpaper.bmp");
     const WriteResult w = SavePicture(picture, path, PictureFormat::Bmp32);
@@ -236,14 +229,13 @@ PublishMessage setAsWallpaper(const TBitmap32& picture, const std::string& folde
     return m;
 }
 
-std::string mailBody()
-{
-    return std::string("Hello!\r\n\r\n") + "It is a good software. The download link is folows:" + "\r\n" +
-           kManualPage + "\r\n" + "\r\n" + "Please try it. It would give you happiness!" + "\r\n" + "Good luck!";
+std::string mailBody() {
+    return std::string("Hello!\r\n\r\n") +
+           "It is a good software. The download link is folows:" + "\r\n" + kManualPage + "\r\n" +
+           "\r\n" + "Please try it. It would give you happiness!" + "\r\n" + "Good luck!";
 }
 
-MailMessage publishMail(const std::string& attachmentPath)
-{
+MailMessage publishMail(const std::string& attachmentPath) {
     MailMessage m;
     m.subject = kMailSubject;
     m.body = mailBody();
@@ -251,8 +243,8 @@ MailMessage publishMail(const std::string& attachmentPath)
     return m;
 }
 
-PublishMessage mailToFriend(const TBitmap32& picture, const std::string& folder, DesktopServices& desktop)
-{
+PublishMessage mailToFriend(const TBitmap32& picture, const std::string& folder,
+                            DesktopServices& desktop) {
     PublishMessage result;
     const std::string path = joinPath(folder, "mywork.jpg");
     const WriteResult w = SavePicture(picture, path, PictureFormat::Jpeg);
@@ -266,7 +258,8 @@ PublishMessage mailToFriend(const TBitmap32& picture, const std::string& folder,
         result.ok = true;
         return result;
     }
-    std::vector<std::string> argv{"xdg-email", "--utf8", "--subject", message.subject, "--body", message.body};
+    std::vector<std::string> argv{"xdg-email",     "--utf8", "--subject",
+                                  message.subject, "--body", message.body};
     for (const std::string& a : message.attachments) {
         argv.push_back("--attach");
         argv.push_back(a);

@@ -42,12 +42,13 @@ const std::vector<SaveFilter>& savePictureFilters();
 std::string savePictureFilterText();
 
 struct SaveAsResult {
-    bool written = false;  // false also for an entry outside the list (nothing written)
-    std::string path;      // the file written (the chosen name, extension changed)
-    std::string message;   // on failure: names the file and the reason
+    bool written = false; // false also for an entry outside the list (nothing written)
+    std::string path;     // the file written (the chosen name, extension changed)
+    std::string message;  // on failure: names the file and the reason
 };
 // "Save as" (savepic1) after the user chose a name and the filter entry (1-based).
-SaveAsResult savePictureAs(const TBitmap32& picture, const std::string& chosenName, int filterIndex);
+SaveAsResult savePictureAs(const TBitmap32& picture, const std::string& chosenName,
+                           int filterIndex);
 
 // Print: the picture doubled while both sides are below half the page's (integer
 // halves), centred. nullopt for a picture or page with a side of zero.
@@ -55,7 +56,8 @@ struct PrintPlacement {
     int left = 0, top = 0, width = 0, height = 0;
     bool operator==(const PrintPlacement&) const = default;
 };
-std::optional<PrintPlacement> printPlacement(int pictureWidth, int pictureHeight, int pageWidth, int pageHeight);
+std::optional<PrintPlacement> printPlacement(int pictureWidth, int pictureHeight, int pageWidth,
+                                             int pageHeight);
 inline constexpr const char* kNothingToPrint = "The scene has no picture to print.";
 
 // How one way of reaching the desktop turned out.
@@ -83,7 +85,7 @@ struct MailMessage {
 // What the program asks of the desktop for publishing. The application implements it
 // with D-Bus and processes; tests use a fake.
 class DesktopServices {
-public:
+  public:
     virtual ~DesktopServices() = default;
     // org.freedesktop.portal.Wallpaper.SetWallpaperFile with the file (set on
     // background and lock screen, no preview dialog).
@@ -116,7 +118,8 @@ std::string fileUri(const std::string& path);
 // last-image property) in that order and stops at the first that succeeds. ok with
 // kWallpaperSet / kWallpaperSetTitle only then; otherwise a message that the wallpaper
 // could not be set with each way's reason, or the file's write failure.
-PublishMessage setAsWallpaper(const TBitmap32& picture, const std::string& folder, DesktopServices& desktop);
+PublishMessage setAsWallpaper(const TBitmap32& picture, const std::string& folder,
+                              DesktopServices& desktop);
 
 inline constexpr const char* kMailSubject = "Tell you a great software--Quillmark.";
 // The mail text: lines separated by CR LF, none after the last.
@@ -128,6 +131,7 @@ MailMessage publishMail(const std::string& attachmentPath);
 // program's compose window through the portal, else xdg-email. ok with an empty text
 // when one of them started; else a message saying the mail program could not be
 // started and why (or the file's write failure).
-PublishMessage mailToFriend(const TBitmap32& picture, const std::string& folder, DesktopServices& desktop);
+PublishMessage mailToFriend(const TBitmap32& picture, const std::string& folder,
+                            DesktopServices& desktop);
 
 } // namespace quill

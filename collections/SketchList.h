@@ -12,7 +12,7 @@ inline constexpr const char* kSketchesSaved = "Save all sketchs successful!";
 // The sketch-list: finished foregrounds (a layer's picture as drawn) kept at full
 // resolution, shown as 100 x 98 thumbnails, the selected one indented by 10.
 class SketchList : public PictureList {
-public:
+  public:
     SketchList();
 
     // "Add me into sketch-list": a copy of ForeWork of the given layer. Returns the new

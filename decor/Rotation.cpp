@@ -155,8 +155,8 @@ struct Margins {
 
 // The turn itself. With marginsOnly, only the untrimmed margins of the turned canvas are
 // found (into *found); with trim, those margins are used instead of the picture's own.
-RotationResult turnPicture(const TBitmap32& picture, int cx, int cy, double theta, const Margins* trim,
-                           Margins* found) {
+RotationResult turnPicture(const TBitmap32& picture, int cx, int cy, double theta,
+                           const Margins* trim, Margins* found) {
     RotationResult result;
     const int w = picture.width(), h = picture.height();
     if (picture.empty())
@@ -294,10 +294,12 @@ RotationResult rotateAboutCentre(const TBitmap32& picture, std::int32_t degrees)
     return RotatePicture(picture, cx, cy, rotationAngle(degrees));
 }
 
-LayerRotation rotateLayerPictures(const TBitmap32& original, const TBitmap32& work, std::int32_t degrees) {
+LayerRotation rotateLayerPictures(const TBitmap32& original, const TBitmap32& work,
+                                  std::int32_t degrees) {
     LayerRotation r;
     if (original.width() != work.width() || original.height() != work.height()) {
-        RotationResult o = rotateAboutCentre(original, degrees), w = rotateAboutCentre(work, degrees);
+        RotationResult o = rotateAboutCentre(original, degrees),
+                       w = rotateAboutCentre(work, degrees);
         r.original = std::move(o.picture);
         r.work = std::move(w.picture);
         r.GrowX = w.GrowX;

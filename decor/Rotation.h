@@ -45,6 +45,7 @@ struct LayerRotation {
     TBitmap32 original, work;
     int GrowX = 0, GrowY = 0;
 };
-LayerRotation rotateLayerPictures(const TBitmap32& original, const TBitmap32& work, std::int32_t degrees);
+LayerRotation rotateLayerPictures(const TBitmap32& original, const TBitmap32& work,
+                                  std::int32_t degrees);
 
 } // namespace quill

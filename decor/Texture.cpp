@@ -65,7 +65,8 @@ const HslRatioTables& ratioTables() {
 // entry computed with the formula's own double expressions, so the tables give its
 // results exactly (about 170 KiB together).
 struct HslToRgbTables {
-    std::vector<std::uint32_t> hueSaturation; // [h * 101 + s], h 0..359: R, G, B after the saturation step
+    std::vector<std::uint32_t>
+        hueSaturation; // [h * 101 + s], h 0..359: R, G, B after the saturation step
     std::vector<std::array<std::uint8_t, 256>> lightness; // [l][channel value]
 
     HslToRgbTables() : hueSaturation(360 * 101), lightness(101) {
@@ -181,17 +182,20 @@ void hslRow(const HslRatioTables& t, const std::uint32_t* in, int count, std::ui
         const __m128i low = _mm_cmplt_epi32(sum, _mm_set1_epi32(256));
         const __m128i sDen = selectLanes(low, sum, _mm_sub_epi32(_mm_set1_epi32(510), sum));
         const __m128i hundredD = _mm_madd_epi16(d, _mm_set1_epi32(100));
-        __m128i sat = roundRatioFour(hundredD, _mm_or_si128(sDen, _mm_and_si128(grey, _mm_set1_epi32(1))), half);
+        __m128i sat = roundRatioFour(
+            hundredD, _mm_or_si128(sDen, _mm_and_si128(grey, _mm_set1_epi32(1))), half);
         // Hue: red, then green, then blue largest, as the formula tests them.
         const __m128i redMax = _mm_cmpeq_epi32(r, mx);
         const __m128i greenMax = _mm_andnot_si128(redMax, _mm_cmpeq_epi32(g, mx));
-        const __m128i n = selectLanes(redMax, _mm_sub_epi32(g, b),
-                                      selectLanes(greenMax, _mm_sub_epi32(b, r), _mm_sub_epi32(r, g)));
+        const __m128i n =
+            selectLanes(redMax, _mm_sub_epi32(g, b),
+                        selectLanes(greenMax, _mm_sub_epi32(b, r), _mm_sub_epi32(r, g)));
         const __m128i twoD = _mm_add_epi32(d, d);
-        const __m128i base = selectLanes(redMax, zero, selectLanes(greenMax, twoD, _mm_add_epi32(twoD, twoD)));
+        const __m128i base =
+            selectLanes(redMax, zero, selectLanes(greenMax, twoD, _mm_add_epi32(twoD, twoD)));
         __m128i num = _mm_madd_epi16(_mm_add_epi32(base, n), _mm_set1_epi32(60)); // may be negative
-        num = _mm_add_epi32(num, _mm_and_si128(_mm_cmplt_epi32(num, zero),
-                                               _mm_madd_epi16(d, _mm_set1_epi32(360))));
+        num = _mm_add_epi32(
+            num, _mm_and_si128(_mm_cmplt_epi32(num, zero), _mm_madd_epi16(d, _mm_set1_epi32(360))));
         __m128i hue = roundRatioFour(num, dSafe, half);
         hue = _mm_andnot_si128(_mm_cmpeq_epi32(hue, _mm_set1_epi32(360)), hue);
         half = _mm_andnot_si128(grey, half);

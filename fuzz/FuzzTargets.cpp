@@ -13,8 +13,7 @@ namespace quill::fuzz {
 
 volatile std::uint32_t g_pixelSum = 0;
 
-const std::vector<Target>& targets()
-{
+const std::vector<Target>& targets() {
     // The metafile reader tells EMF from WMF by content, so one target covers both.
     static const std::vector<Target> list = {
         {"jpeg", "fuzz.jpg"},
@@ -29,16 +28,14 @@ const std::vector<Target>& targets()
     return list;
 }
 
-const Target* findTarget(const std::string& name)
-{
+const Target* findTarget(const std::string& name) {
     for (const Target& t : targets())
         if (name == t.name)
             return &t;
     return nullptr;
 }
 
-std::string checkPictureReader(const char* fileName, const std::uint8_t* data, std::size_t size)
-{
+std::string checkPictureReader(const char* fileName, const std::uint8_t* data, std::size_t size) {
     LoadResult result;
     try {
         result = decodePictureBytes(data, size, fileName);
@@ -65,8 +62,7 @@ std::string checkPictureReader(const char* fileName, const std::uint8_t* data, s
     return {};
 }
 
-std::string checkAlbumReader(const std::uint8_t* data, std::size_t size)
-{
+std::string checkAlbumReader(const std::uint8_t* data, std::size_t size) {
     AlbumIndex index;
     try {
         index = readAlbumIndex(std::span<const std::uint8_t>(data, size), "fuzz.exe");
@@ -96,12 +92,11 @@ std::string checkAlbumReader(const std::uint8_t* data, std::size_t size)
     return {};
 }
 
-std::string checkSceneReader(const std::uint8_t* data, std::size_t size)
-{
+std::string checkSceneReader(const std::uint8_t* data, std::size_t size) {
     SceneFileResult result;
     try {
-        result = parseSceneText(std::string_view(reinterpret_cast<const char*>(data), size), "/fuzz",
-                                "fuzz.json");
+        result = parseSceneText(std::string_view(reinterpret_cast<const char*>(data), size),
+                                "/fuzz", "fuzz.json");
     } catch (const std::exception& e) {
         return std::string("the scene reader threw: ") + e.what();
     } catch (...) {
@@ -112,8 +107,7 @@ std::string checkSceneReader(const std::uint8_t* data, std::size_t size)
     return {};
 }
 
-std::string checkTarget(const Target& target, const std::uint8_t* data, std::size_t size)
-{
+std::string checkTarget(const Target& target, const std::uint8_t* data, std::size_t size) {
     switch (target.reader) {
     case Reader::Album:
         return checkAlbumReader(data, size);

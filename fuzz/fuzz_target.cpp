@@ -4,8 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const quill::fuzz::Target* target = quill::fuzz::findTarget(QUILL_FUZZ_TARGET);
     if (target == nullptr)
         std::abort();

@@ -22,20 +22,19 @@ namespace fs = std::filesystem;
 
 fs::path g_root;
 
-void save(const std::string& target, const std::string& name, const Bytes& bytes)
-{
+void save(const std::string& target, const std::string& name, const Bytes& bytes) {
     fs::create_directories(g_root / target);
     std::ofstream out(g_root / target / name, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
 // The valid file, and versions of it cut short and with bytes changed.
-void saveWithDamage(const std::string& target, const std::string& name, const Bytes& bytes)
-{
+void saveWithDamage(const std::string& target, const std::string& name, const Bytes& bytes) {
     save(target, name, bytes);
     if (bytes.size() < 8)
         return;
-    save(target, "cut_half_" + name, Bytes(bytes.begin(), bytes.begin() + std::ptrdiff_t(bytes.size() / 2)));
+    save(target, "cut_half_" + name,
+         Bytes(bytes.begin(), bytes.begin() + std::ptrdiff_t(bytes.size() / 2)));
     save(target, "cut_tail_" + name, Bytes(bytes.begin(), bytes.end() - 3));
     Bytes flipped = bytes;
     for (std::size_t i = 6; i < flipped.size(); i += flipped.size() / 5 + 1)
@@ -43,32 +42,30 @@ void saveWithDamage(const std::string& target, const std::string& name, const By
     save(target, "flipped_" + name, flipped);
 }
 
-TBitmap32 gradient(int w, int h, bool withAlpha)
-{
+TBitmap32 gradient(int w, int h, bool withAlpha) {
     TBitmap32 pic(w, h);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
             pic.setPixel(x, y,
-                         quill::makePixel(x * 255 / std::max(1, w - 1), y * 255 / std::max(1, h - 1), (x + y) * 17 % 256,
+                         quill::makePixel(x * 255 / std::max(1, w - 1),
+                                          y * 255 / std::max(1, h - 1), (x + y) * 17 % 256,
                                           withAlpha ? (x * 64) % 256 : 255));
     return pic;
 }
 
-void add16(Bytes& b, std::uint32_t v)
-{
+void add16(Bytes& b, std::uint32_t v) {
     b.push_back(std::uint8_t(v));
     b.push_back(std::uint8_t(v >> 8));
 }
-void add32(Bytes& b, std::uint32_t v)
-{
+void add32(Bytes& b, std::uint32_t v) {
     for (int i = 0; i < 4; ++i)
         b.push_back(std::uint8_t(v >> (8 * i)));
 }
 
 // A BMP with a BITMAPINFOHEADER of the given form around rows (or an RLE stream).
-Bytes bmpFile(std::int32_t w, std::int32_t h, int bits, std::uint32_t compression, const Bytes& pixels,
-              std::uint32_t colours = 0, std::uint32_t headerSize = 40, const std::vector<std::uint32_t>& masks = {})
-{
+Bytes bmpFile(std::int32_t w, std::int32_t h, int bits, std::uint32_t compression,
+              const Bytes& pixels, std::uint32_t colours = 0, std::uint32_t headerSize = 40,
+              const std::vector<std::uint32_t>& masks = {}) {
     Bytes b = {'B', 'M'};
     add32(b, 0);
     add32(b, 0);
@@ -100,33 +97,39 @@ Bytes bmpFile(std::int32_t w, std::int32_t h, int bits, std::uint32_t compressio
     return b;
 }
 
-void makeBmp()
-{
+void makeBmp() {
     saveWithDamage("bmp", "24bit_5x3.bmp", quill::encodeBmp(gradient(5, 3, false), 24));
     saveWithDamage("bmp", "32bit_4x2.bmp", quill::encodeBmp(gradient(4, 2, true), 32));
     save("bmp", "1bit_9x2.bmp", bmpFile(9, 2, 1, 0, {0xA5, 0x80, 0, 0, 0x5A, 0x00, 0, 0}));
-    save("bmp", "4bit_3x2_top_down.bmp", bmpFile(3, -2, 4, 0, {0x12, 0x30, 0, 0, 0x45, 0x60, 0, 0}, 7));
+    save("bmp", "4bit_3x2_top_down.bmp",
+         bmpFile(3, -2, 4, 0, {0x12, 0x30, 0, 0, 0x45, 0x60, 0, 0}, 7));
     save("bmp", "8bit_3x2.bmp", bmpFile(3, 2, 8, 0, {1, 2, 3, 0, 250, 251, 252, 0}));
-    save("bmp", "16bit_555_2x2.bmp", bmpFile(2, 2, 16, 0, {0xFF, 0x7F, 0x00, 0x7C, 0xE0, 0x03, 0x1F, 0x00}));
+    save("bmp", "16bit_555_2x2.bmp",
+         bmpFile(2, 2, 16, 0, {0xFF, 0x7F, 0x00, 0x7C, 0xE0, 0x03, 0x1F, 0x00}));
     save("bmp", "16bit_565_2x2.bmp",
-         bmpFile(2, 2, 16, 3, {0xFF, 0xFF, 0x00, 0xF8, 0xE0, 0x07, 0x1F, 0x00}, 0, 40, {0xF800, 0x07E0, 0x001F}));
+         bmpFile(2, 2, 16, 3, {0xFF, 0xFF, 0x00, 0xF8, 0xE0, 0x07, 0x1F, 0x00}, 0, 40,
+                 {0xF800, 0x07E0, 0x001F}));
     save("bmp", "32bit_v5_alpha_2x1.bmp",
-         bmpFile(2, 1, 32, 3, {1, 2, 3, 128, 4, 5, 6, 0}, 0, 124, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}));
+         bmpFile(2, 1, 32, 3, {1, 2, 3, 128, 4, 5, 6, 0}, 0, 124,
+                 {0xFF0000, 0xFF00, 0xFF, 0xFF000000}));
     save("bmp", "rle8_4x3.bmp",
          bmpFile(4, 3, 8, 1, {3, 5, 0, 0, 0, 3, 1, 2, 3, 0, 0, 0, 0, 2, 2, 0, 2, 7, 0, 1}, 10));
     save("bmp", "rle4_5x2.bmp", bmpFile(5, 2, 4, 2, {5, 0x12, 0, 0, 0, 3, 0x34, 0x50, 0, 1}, 10));
-    save("bmp", "rle8_runs_past_the_row.bmp", bmpFile(2, 2, 8, 1, {200, 9, 0, 2, 255, 255, 0, 250, 1, 2}, 10));
+    save("bmp", "rle8_runs_past_the_row.bmp",
+         bmpFile(2, 2, 8, 1, {200, 9, 0, 2, 255, 255, 0, 250, 1, 2}, 10));
     save("bmp", "huge_sides.bmp", bmpFile(100000, -100000, 24, 0, {1, 2, 3}));
     save("bmp", "lying_palette.bmp", bmpFile(2, 2, 8, 0, {0, 1, 0, 0, 1, 0, 0, 0}, 0xFFFFFFF0u));
-    save("bmp", "core_header.bmp", Bytes{'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 26 + 6, 0, 0, 0, 12, 0, 0, 0, 1, 0, 1, 0,
-                                         1, 0, 1, 0, 0, 0, 0, 255, 255, 255, 0x80, 0, 0, 0});
+    save("bmp", "core_header.bmp",
+         Bytes{'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 26 + 6, 0,   0,   0,   12,   0, 0, 0,
+               1,   0,   1, 0, 1, 0, 1, 0, 0, 0, 0,      255, 255, 255, 0x80, 0, 0, 0});
 }
 
-Bytes dibOf(const Bytes& bmp) { return Bytes(bmp.begin() + 14, bmp.end()); }
+Bytes dibOf(const Bytes& bmp) {
+    return Bytes(bmp.begin() + 14, bmp.end());
+}
 
 // An icon image from a BMP: the height doubled and an AND mask after the rows.
-Bytes iconImage(const TBitmap32& pic, int bits, std::uint8_t maskByte)
-{
+Bytes iconImage(const TBitmap32& pic, int bits, std::uint8_t maskByte) {
     Bytes dib = dibOf(quill::encodeBmp(pic, bits));
     quill::writeLe32(&dib[8], std::uint32_t(2 * pic.height()));
     const std::size_t maskStride = std::size_t(quill::dibRowBytes(pic.width(), 1));
@@ -134,8 +137,7 @@ Bytes iconImage(const TBitmap32& pic, int bits, std::uint8_t maskByte)
     return dib;
 }
 
-Bytes icoFile(const std::vector<Bytes>& images)
-{
+Bytes icoFile(const std::vector<Bytes>& images) {
     Bytes f;
     add16(f, 0);
     add16(f, 1);
@@ -155,19 +157,20 @@ Bytes icoFile(const std::vector<Bytes>& images)
     return f;
 }
 
-void makeIco()
-{
+void makeIco() {
     saveWithDamage("ico", "two_bmp_images.ico",
-                   icoFile({iconImage(gradient(4, 4, false), 24, 0x50), iconImage(gradient(8, 8, true), 32, 0)}));
+                   icoFile({iconImage(gradient(4, 4, false), 24, 0x50),
+                            iconImage(gradient(8, 8, true), 32, 0)}));
     saveWithDamage("ico", "png_image.ico", icoFile({quill::encodePng(gradient(6, 5, true))}));
-    save("ico", "mixed.ico", icoFile({quill::encodePng(gradient(3, 3, true)), iconImage(gradient(3, 3, false), 24, 0xA0)}));
+    save("ico", "mixed.ico",
+         icoFile(
+             {quill::encodePng(gradient(3, 3, true)), iconImage(gradient(3, 3, false), 24, 0xA0)}));
     Bytes lying = icoFile({iconImage(gradient(2, 2, false), 24, 0)});
     quill::writeLe32(&lying[6 + 12], 0xFFFFFFF0u);
     save("ico", "offset_past_end.ico", lying);
 }
 
-void makeMetafiles()
-{
+void makeMetafiles() {
     saveWithDamage("metafile", "picture_5x3.emf", quill::encodeEmf(gradient(5, 3, false)));
     saveWithDamage("metafile", "picture_1x1.emf", quill::encodeEmf(gradient(1, 1, false)));
     // A placeable WMF with one META_STRETCHDIB drawing a 3 x 2 picture at double size.
@@ -196,27 +199,23 @@ void makeMetafiles()
     saveWithDamage("metafile", "stretchdib.wmf", wmf);
 }
 
-void makeJpeg()
-{
+void makeJpeg() {
     saveWithDamage("jpeg", "colour_8x8.jpg", quill::encodeJpeg(gradient(8, 8, false)));
     saveWithDamage("jpeg", "odd_5x3.jpg", quill::encodeJpeg(gradient(5, 3, false)));
 }
 
-void makePng()
-{
+void makePng() {
     saveWithDamage("png", "alpha_5x3.png", quill::encodePng(gradient(5, 3, true)));
     saveWithDamage("png", "opaque_1x1.png", quill::encodePng(gradient(1, 1, false)));
 }
 
-int writeToVector(GifFileType* gif, const GifByteType* data, int n)
-{
+int writeToVector(GifFileType* gif, const GifByteType* data, int n) {
     auto* out = static_cast<Bytes*>(gif->UserData);
     out->insert(out->end(), data, data + n);
     return n;
 }
 
-Bytes gifFile(int w, int h, int left, int top, int iw, int ih)
-{
+Bytes gifFile(int w, int h, int left, int top, int iw, int ih) {
     Bytes out;
     int error = 0;
     GifFileType* gif = EGifOpen(&out, writeToVector, &error);
@@ -224,7 +223,8 @@ Bytes gifFile(int w, int h, int left, int top, int iw, int ih)
         return out;
     ColorMapObject* map = GifMakeMapObject(4, nullptr);
     for (int i = 0; i < 4; ++i)
-        map->Colors[i] = GifColorType{GifByteType(i * 80), GifByteType(255 - i * 60), GifByteType(i * 20)};
+        map->Colors[i] =
+            GifColorType{GifByteType(i * 80), GifByteType(255 - i * 60), GifByteType(i * 20)};
     EGifPutScreenDesc(gif, w, h, 2, 1, map);
     EGifPutImageDesc(gif, left, top, iw, ih, false, nullptr);
     std::vector<GifPixelType> line(static_cast<std::size_t>(iw));
@@ -238,16 +238,14 @@ Bytes gifFile(int w, int h, int left, int top, int iw, int ih)
     return out;
 }
 
-void makeGif()
-{
+void makeGif() {
     saveWithDamage("gif", "full_6x4.gif", gifFile(6, 4, 0, 0, 6, 4));
     saveWithDamage("gif", "image_inside_screen.gif", gifFile(8, 8, 2, 3, 4, 2));
 }
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: fuzz_make_corpus CORPUS_FOLDER\n");
         return 2;

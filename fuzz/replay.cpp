@@ -10,8 +10,7 @@
 #include <iterator>
 #include <vector>
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: fuzz_replay CORPUS_FOLDER\n");
         return 2;

@@ -25,8 +25,7 @@ namespace {
 constexpr std::size_t kHugePageBytes = std::size_t(2) << 20;
 constexpr std::size_t kHugePagesFrom = 4 * kHugePageBytes;
 
-std::uint32_t* allocatePixels(std::size_t count)
-{
+std::uint32_t* allocatePixels(std::size_t count) {
     const std::size_t bytes = count * sizeof(std::uint32_t);
     void* memory = nullptr;
     if (bytes >= kHugePagesFrom) {
@@ -43,48 +42,43 @@ std::uint32_t* allocatePixels(std::size_t count)
 
 } // namespace
 
-void TBitmap32::FreePixels::operator()(std::uint32_t* pixels) const
-{
+void TBitmap32::FreePixels::operator()(std::uint32_t* pixels) const {
     std::free(pixels);
 }
 
-void TBitmap32::allocate(int width, int height)
-{
+void TBitmap32::allocate(int width, int height) {
     if (width <= 0 || height <= 0) {
         m_width = m_height = 0;
         m_pixels.reset();
         return;
     }
     if (!pictureSizeAllowed(width, height))
-        throw std::length_error("picture of " + std::to_string(width) + " x " + std::to_string(height) +
+        throw std::length_error("picture of " + std::to_string(width) + " x " +
+                                std::to_string(height) +
                                 " pixels is larger than the program can hold");
     m_pixels.reset(allocatePixels(std::size_t(width) * std::size_t(height)));
     m_width = width;
     m_height = height;
 }
 
-TBitmap32::TBitmap32(int width, int height, std::uint32_t fillValue)
-{
+TBitmap32::TBitmap32(int width, int height, std::uint32_t fillValue) {
     allocate(width, height);
     fill(fillValue);
 }
 
-TBitmap32 TBitmap32::uninitialized(int width, int height)
-{
+TBitmap32 TBitmap32::uninitialized(int width, int height) {
     TBitmap32 b;
     b.allocate(width, height);
     return b;
 }
 
-TBitmap32::TBitmap32(const TBitmap32& other)
-{
+TBitmap32::TBitmap32(const TBitmap32& other) {
     allocate(other.m_width, other.m_height);
     if (m_pixels)
         std::memcpy(m_pixels.get(), other.m_pixels.get(), pixelCount() * 4);
 }
 
-TBitmap32& TBitmap32::operator=(const TBitmap32& other)
-{
+TBitmap32& TBitmap32::operator=(const TBitmap32& other) {
     if (this == &other)
         return *this;
     if (m_width != other.m_width || m_height != other.m_height)
@@ -95,13 +89,11 @@ TBitmap32& TBitmap32::operator=(const TBitmap32& other)
 }
 
 TBitmap32::TBitmap32(TBitmap32&& other) noexcept
-    : m_width(other.m_width), m_height(other.m_height), m_pixels(std::move(other.m_pixels))
-{
+    : m_width(other.m_width), m_height(other.m_height), m_pixels(std::move(other.m_pixels)) {
     other.m_width = other.m_height = 0;
 }
 
-TBitmap32& TBitmap32::operator=(TBitmap32&& other) noexcept
-{
+TBitmap32& TBitmap32::operator=(TBitmap32&& other) noexcept {
     if (this != &other) {
         m_width = other.m_width;
         m_height = other.m_height;
@@ -111,27 +103,24 @@ TBitmap32& TBitmap32::operator=(TBitmap32&& other) noexcept
     return *this;
 }
 
-void TBitmap32::setSize(int width, int height, std::uint32_t fillValue)
-{
+void TBitmap32::setSize(int width, int height, std::uint32_t fillValue) {
     allocate(width, height);
     fill(fillValue);
 }
 
-void TBitmap32::fill(std::uint32_t p)
-{
+void TBitmap32::fill(std::uint32_t p) {
     if (m_pixels)
         std::fill_n(m_pixels.get(), pixelCount(), p);
 }
 
-bool TBitmap32::operator==(const TBitmap32& other) const
-{
+bool TBitmap32::operator==(const TBitmap32& other) const {
     if (m_width != other.m_width || m_height != other.m_height)
         return false;
-    return pixelCount() == 0 || std::memcmp(m_pixels.get(), other.m_pixels.get(), pixelCount() * 4) == 0;
+    return pixelCount() == 0 ||
+           std::memcmp(m_pixels.get(), other.m_pixels.get(), pixelCount() * 4) == 0;
 }
 
-void TBitmap32::BlendPixel(std::uint32_t* dest, std::uint32_t source)
-{
+void TBitmap32::BlendPixel(std::uint32_t* dest, std::uint32_t source) {
     const std::uint32_t d = *dest;
     const int sa = int(source >> 24);
     const int da = int(d >> 24);
@@ -158,20 +147,20 @@ void TBitmap32::BlendPixel(std::uint32_t* dest, std::uint32_t source)
             (std::uint32_t(channel[1]) << 8) | std::uint32_t(channel[0]);
 }
 
-void TBitmap32::DrawOnto(int x, int y, TBitmap32& dest) const
-{
+void TBitmap32::DrawOnto(int x, int y, TBitmap32& dest) const {
     DrawOntoClipped(x, y, dest, 0, 0, dest.width(), dest.height());
 }
 
-void TBitmap32::DrawOntoClipped(int x, int y, TBitmap32& dest, int clipLeft, int clipTop, int clipRight,
-                                int clipBottom) const
-{
+void TBitmap32::DrawOntoClipped(int x, int y, TBitmap32& dest, int clipLeft, int clipTop,
+                                int clipRight, int clipBottom) const {
     // Intersect the destination, the clip and this picture placed at (x, y); 64-bit so
     // that far-away places cannot overflow.
     std::int64_t left = std::max<std::int64_t>({0, clipLeft, x});
     std::int64_t top = std::max<std::int64_t>({0, clipTop, y});
-    std::int64_t right = std::min<std::int64_t>({dest.width(), clipRight, std::int64_t(x) + m_width});
-    std::int64_t bottom = std::min<std::int64_t>({dest.height(), clipBottom, std::int64_t(y) + m_height});
+    std::int64_t right =
+        std::min<std::int64_t>({dest.width(), clipRight, std::int64_t(x) + m_width});
+    std::int64_t bottom =
+        std::min<std::int64_t>({dest.height(), clipBottom, std::int64_t(y) + m_height});
     if (left >= right || top >= bottom)
         return;
     const int l = int(left), r = int(right), t = int(top);
@@ -187,8 +176,7 @@ void TBitmap32::DrawOntoClipped(int x, int y, TBitmap32& dest, int clipLeft, int
     });
 }
 
-void SetAlpha(TBitmap32& picture, int value)
-{
+void SetAlpha(TBitmap32& picture, int value) {
     const std::uint32_t a = std::uint32_t(value & 0xff) << 24;
     parallelRows(picture.height(), std::size_t(picture.width()), [&](int begin, int end) {
         for (int y = begin; y < end; ++y) {
@@ -199,18 +187,16 @@ void SetAlpha(TBitmap32& picture, int value)
     });
 }
 
-int zoomedSize(int size, long double factor)
-{
+int zoomedSize(int size, long double factor) {
     long double v = static_cast<long double>(size) * factor;
     if (!(v >= 0))
         return 0;
     if (v > static_cast<long double>(kMaxPictureSide) + 1)
         return kMaxPictureSide + 1; // refused by the allocation
-    return static_cast<int>(v); // truncation toward zero
+    return static_cast<int>(v);     // truncation toward zero
 }
 
-void ZoomInandOut(TBitmap32& picture, long double widthFactor, long double heightFactor)
-{
+void ZoomInandOut(TBitmap32& picture, long double widthFactor, long double heightFactor) {
     const int oldW = picture.width(), oldH = picture.height();
     const int newW = zoomedSize(oldW, widthFactor);
     const int newH = zoomedSize(oldH, heightFactor);
@@ -235,8 +221,7 @@ void ZoomInandOut(TBitmap32& picture, long double widthFactor, long double heigh
     picture = std::move(result);
 }
 
-void SelectionSort(int* values, int high)
-{
+void SelectionSort(int* values, int high) {
     for (int i = 0; i < high; ++i)
         for (int j = high; j > i; --j)
             if (values[j] < values[i])

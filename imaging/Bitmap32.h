@@ -8,15 +8,22 @@ namespace quill {
 
 // One pixel as a 32-bit little-endian word: bytes blue, green, red, alpha in memory,
 // so the word reads 0xAARRGGBB. Alpha is not premultiplied.
-inline constexpr std::uint32_t makePixel(int r, int g, int b, int a = 255)
-{
+inline constexpr std::uint32_t makePixel(int r, int g, int b, int a = 255) {
     return (std::uint32_t(a) << 24) | (std::uint32_t(r) << 16) | (std::uint32_t(g) << 8) |
            std::uint32_t(b);
 }
-inline constexpr int pixelBlue(std::uint32_t p) { return int(p & 0xff); }
-inline constexpr int pixelGreen(std::uint32_t p) { return int((p >> 8) & 0xff); }
-inline constexpr int pixelRed(std::uint32_t p) { return int((p >> 16) & 0xff); }
-inline constexpr int pixelAlpha(std::uint32_t p) { return int(p >> 24); }
+inline constexpr int pixelBlue(std::uint32_t p) {
+    return int(p & 0xff);
+}
+inline constexpr int pixelGreen(std::uint32_t p) {
+    return int((p >> 8) & 0xff);
+}
+inline constexpr int pixelRed(std::uint32_t p) {
+    return int((p >> 16) & 0xff);
+}
+inline constexpr int pixelAlpha(std::uint32_t p) {
+    return int(p >> 24);
+}
 
 // Marks a pixel outside a foreground's shape: blue 216, green 233, red 236, alpha 0.
 inline constexpr std::uint32_t CutoutColor = makePixel(236, 233, 216, 0);
@@ -29,7 +36,7 @@ inline constexpr int kBlue = 0, kGreen = 1, kRed = 2, kAlpha = 3;
 // stride of width * 4 bytes, which is the byte layout of QImage::Format_ARGB32 on a
 // little-endian machine, so the window can show it without copying.
 class TBitmap32 {
-public:
+  public:
     TBitmap32() = default;
     // A width x height picture with every pixel set to fill (transparent black by default).
     TBitmap32(int width, int height, std::uint32_t fill = 0);
@@ -48,9 +55,10 @@ public:
     std::size_t pixelCount() const { return std::size_t(m_width) * std::size_t(m_height); }
     std::size_t strideBytes() const { return std::size_t(m_width) * 4; }
 
-    std::uint8_t* row(int y) { return reinterpret_cast<std::uint8_t*>(m_pixels.get() + std::size_t(y) * m_width); }
-    const std::uint8_t* row(int y) const
-    {
+    std::uint8_t* row(int y) {
+        return reinterpret_cast<std::uint8_t*>(m_pixels.get() + std::size_t(y) * m_width);
+    }
+    const std::uint8_t* row(int y) const {
         return reinterpret_cast<const std::uint8_t*>(m_pixels.get() + std::size_t(y) * m_width);
     }
     std::uint32_t* row32(int y) { return m_pixels.get() + std::size_t(y) * m_width; }
@@ -82,7 +90,7 @@ public:
     bool operator==(const TBitmap32& other) const;
     bool operator!=(const TBitmap32& other) const { return !(*this == other); }
 
-private:
+  private:
     void allocate(int width, int height);
 
     struct FreePixels {

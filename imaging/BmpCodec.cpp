@@ -10,22 +10,29 @@
 namespace quill {
 namespace {
 
-std::uint32_t le16(const std::uint8_t* p) { return readLe16(p); }
-std::uint32_t le32(const std::uint8_t* p) { return readLe32(p); }
-void put16(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t v) { writeLe16(out.data() + at, v); }
-void put32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t v) { writeLe32(out.data() + at, v); }
+std::uint32_t le16(const std::uint8_t* p) {
+    return readLe16(p);
+}
+std::uint32_t le32(const std::uint8_t* p) {
+    return readLe32(p);
+}
+void put16(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t v) {
+    writeLe16(out.data() + at, v);
+}
+void put32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t v) {
+    writeLe32(out.data() + at, v);
+}
 
 constexpr std::uint32_t kOpaqueBlack = 0xFF000000u;
-constexpr std::uint32_t kBiRgb = 0, kBiRle8 = 1, kBiRle4 = 2, kBiBitfields = 3, kBiJpeg = 4, kBiPng = 5,
-                        kBiAlphaBitfields = 6;
+constexpr std::uint32_t kBiRgb = 0, kBiRle8 = 1, kBiRle4 = 2, kBiBitfields = 3, kBiJpeg = 4,
+                        kBiPng = 5, kBiAlphaBitfields = 6;
 
 // One channel of a bit-field pixel: where its bits sit and how to widen them to 8 bits.
 struct Channel {
     std::uint32_t mask = 0;
     int shift = 0;
     int bits = 0;
-    int get(std::uint32_t pixel) const
-    {
+    int get(std::uint32_t pixel) const {
         if (bits == 0)
             return 0;
         std::uint32_t v = (pixel & mask) >> shift;
@@ -37,8 +44,7 @@ struct Channel {
     }
 };
 
-Channel makeChannel(std::uint32_t mask)
-{
+Channel makeChannel(std::uint32_t mask) {
     Channel c;
     c.mask = mask;
     if (mask != 0) {
@@ -48,8 +54,7 @@ Channel makeChannel(std::uint32_t mask)
     return c;
 }
 
-bool maskValid(std::uint32_t mask, int bitCount)
-{
+bool maskValid(std::uint32_t mask, int bitCount) {
     if (mask == 0)
         return true;
     if (bitCount < 32 && (mask >> bitCount) != 0)
@@ -58,14 +63,12 @@ bool maskValid(std::uint32_t mask, int bitCount)
     return (v & (v + 1)) == 0; // contiguous bits only
 }
 
-std::uint32_t paletteColour(const std::vector<std::uint32_t>& palette, unsigned index)
-{
+std::uint32_t paletteColour(const std::vector<std::uint32_t>& palette, unsigned index) {
     return index < palette.size() ? palette[index] : kOpaqueBlack;
 }
 
 void decodeRow(const DibHeader& h, const std::uint8_t* src, std::uint32_t* dst, const Channel* ch,
-               bool standard32)
-{
+               bool standard32) {
     const int w = int(h.width);
     switch (h.bitCount) {
     case 1:
@@ -108,8 +111,7 @@ void decodeRow(const DibHeader& h, const std::uint8_t* src, std::uint32_t* dst, 
 // RLE4 and RLE8. Pixels that the stream skips (delta, end of line) stay opaque black, as
 // in a freshly made bitmap. Every run is clipped to the row and the picture, and the
 // stream stops at the end of the data: a truncated stream keeps what it decoded.
-void decodeRle(const DibHeader& h, const std::uint8_t* bits, std::size_t size, TBitmap32& picture)
-{
+void decodeRle(const DibHeader& h, const std::uint8_t* bits, std::size_t size, TBitmap32& picture) {
     const std::int64_t w = h.width, rows = h.height;
     const bool four = h.compression == kBiRle4;
     picture.fill(kOpaqueBlack);
@@ -156,13 +158,12 @@ void decodeRle(const DibHeader& h, const std::uint8_t* bits, std::size_t size, T
 
 } // namespace
 
-std::uint64_t dibRowBytes(std::int64_t width, int bitCount)
-{
+std::uint64_t dibRowBytes(std::int64_t width, int bitCount) {
     return ((std::uint64_t(width) * std::uint64_t(bitCount) + 31) / 32) * 4;
 }
 
-std::string parseDibHeader(const std::uint8_t* data, std::size_t size, DibHeader& h, int rowsFactor)
-{
+std::string parseDibHeader(const std::uint8_t* data, std::size_t size, DibHeader& h,
+                           int rowsFactor) {
     h = DibHeader{};
     if (size < 4)
         return "the bitmap header is truncated";
@@ -195,7 +196,8 @@ std::string parseDibHeader(const std::uint8_t* data, std::size_t size, DibHeader
     if (rowsFactor > 1)
         h.height /= rowsFactor;
     if (h.width <= 0 || h.height <= 0)
-        return "the picture has no pixels (" + std::to_string(h.width) + " x " + std::to_string(h.height) + ")";
+        return "the picture has no pixels (" + std::to_string(h.width) + " x " +
+               std::to_string(h.height) + ")";
     if (!pictureSizeAllowed(h.width, h.height))
         return pictureTooLargeMessage(h.width, h.height);
 
@@ -280,8 +282,7 @@ std::string parseDibHeader(const std::uint8_t* data, std::size_t size, DibHeader
 }
 
 std::string decodeDibPixels(const DibHeader& h, const std::uint8_t* bits, std::size_t bitsSize,
-                            TBitmap32& picture)
-{
+                            TBitmap32& picture) {
     const int w = int(h.width), rows = int(h.height);
     if (h.compression == kBiRle4 || h.compression == kBiRle8) {
         picture = TBitmap32::uninitialized(w, rows);
@@ -290,15 +291,17 @@ std::string decodeDibPixels(const DibHeader& h, const std::uint8_t* bits, std::s
     }
     const std::uint64_t stride = dibRowBytes(h.width, h.bitCount);
     // The last row may omit its padding; some writers do.
-    const std::uint64_t need = stride * std::uint64_t(rows - 1) + (std::uint64_t(w) * h.bitCount + 7) / 8;
+    const std::uint64_t need =
+        stride * std::uint64_t(rows - 1) + (std::uint64_t(w) * h.bitCount + 7) / 8;
     if (need > bitsSize)
-        return "the pixel data is truncated (" + std::to_string(bitsSize) + " of " + std::to_string(need) +
-               " bytes)";
+        return "the pixel data is truncated (" + std::to_string(bitsSize) + " of " +
+               std::to_string(need) + " bytes)";
     Channel ch[4];
     for (int i = 0; i < 4; ++i)
         ch[i] = makeChannel(h.masks[i]);
-    const bool standard32 = h.bitCount == 32 && h.masks[0] == 0x00FF0000u && h.masks[1] == 0x0000FF00u &&
-                            h.masks[2] == 0x000000FFu && (h.masks[3] == 0 || h.masks[3] == 0xFF000000u);
+    const bool standard32 = h.bitCount == 32 && h.masks[0] == 0x00FF0000u &&
+                            h.masks[1] == 0x0000FF00u && h.masks[2] == 0x000000FFu &&
+                            (h.masks[3] == 0 || h.masks[3] == 0xFF000000u);
     picture = TBitmap32::uninitialized(w, rows);
     parallelRows(rows, std::size_t(w), [&](int begin, int end) {
         for (int i = begin; i < end; ++i) {
@@ -309,8 +312,7 @@ std::string decodeDibPixels(const DibHeader& h, const std::uint8_t* bits, std::s
     return {};
 }
 
-LoadResult decodeBmp(const std::uint8_t* data, std::size_t size)
-{
+LoadResult decodeBmp(const std::uint8_t* data, std::size_t size) {
     LoadResult result;
     try {
         if (data == nullptr || size < 18) {
@@ -347,8 +349,7 @@ LoadResult decodeBmp(const std::uint8_t* data, std::size_t size)
     return result;
 }
 
-std::vector<std::uint8_t> encodeBmp(const TBitmap32& picture, int bitsPerPixel)
-{
+std::vector<std::uint8_t> encodeBmp(const TBitmap32& picture, int bitsPerPixel) {
     std::vector<std::uint8_t> out;
     if (picture.empty() || (bitsPerPixel != 24 && bitsPerPixel != 32))
         return out;

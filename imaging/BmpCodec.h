@@ -11,19 +11,18 @@
 namespace quill {
 
 // Little-endian fields of the Windows file forms (BMP, ICO, EMF, WMF).
-inline std::uint32_t readLe16(const std::uint8_t* p) { return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8); }
-inline std::uint32_t readLe32(const std::uint8_t* p)
-{
+inline std::uint32_t readLe16(const std::uint8_t* p) {
+    return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8);
+}
+inline std::uint32_t readLe32(const std::uint8_t* p) {
     return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) |
            (std::uint32_t(p[3]) << 24);
 }
-inline void writeLe16(std::uint8_t* p, std::uint32_t v)
-{
+inline void writeLe16(std::uint8_t* p, std::uint32_t v) {
     p[0] = std::uint8_t(v);
     p[1] = std::uint8_t(v >> 8);
 }
-inline void writeLe32(std::uint8_t* p, std::uint32_t v)
-{
+inline void writeLe32(std::uint8_t* p, std::uint32_t v) {
     for (int i = 0; i < 4; ++i)
         p[i] = std::uint8_t(v >> (8 * i));
 }
@@ -44,14 +43,14 @@ std::vector<std::uint8_t> encodeBmp(const TBitmap32& picture, int bitsPerPixel);
 // they appear in BMP files, icons and metafile records.
 struct DibHeader {
     std::int64_t width = 0;
-    std::int64_t height = 0;      // rows; always positive here
-    bool topDown = false;         // rows stored top row first
+    std::int64_t height = 0; // rows; always positive here
+    bool topDown = false;    // rows stored top row first
     int bitCount = 0;
     std::uint32_t compression = 0; // 0 RGB, 1 RLE8, 2 RLE4, 3 bit fields, 6 alpha bit fields
     std::uint32_t masks[4] = {0, 0, 0, 0}; // red, green, blue, alpha (alpha 0: none)
-    bool keepAlpha = false;       // a 32-bit picture with a real alpha mask
-    std::vector<std::uint32_t> palette; // 0xAARRGGBB, alpha 255
-    std::size_t infoBytes = 0;    // header + masks + palette: where packed pixel rows start
+    bool keepAlpha = false;                // a 32-bit picture with a real alpha mask
+    std::vector<std::uint32_t> palette;    // 0xAARRGGBB, alpha 255
+    std::size_t infoBytes = 0; // header + masks + palette: where packed pixel rows start
     std::size_t headerSize = 0;
 };
 
@@ -66,7 +65,7 @@ std::string parseDibHeader(const std::uint8_t* data, std::size_t size, DibHeader
 
 // Decodes the pixel rows of a parsed header from bits (bitsSize bytes) into picture,
 // which becomes width x height, top row first. Returns the empty string or the reason.
-std::string decodeDibPixels(const DibHeader& header, const std::uint8_t* bits,
-                            std::size_t bitsSize, TBitmap32& picture);
+std::string decodeDibPixels(const DibHeader& header, const std::uint8_t* bits, std::size_t bitsSize,
+                            TBitmap32& picture);
 
 } // namespace quill

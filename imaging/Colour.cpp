@@ -4,18 +4,15 @@
 
 namespace quill {
 
-int greyPencilLiteral(int r, int g, int b)
-{
+int greyPencilLiteral(int r, int g, int b) {
     return int(std::nearbyintl(0.3L * r + 0.59L * g + 0.11L * b));
 }
 
-int greyInkLiteral(int r, int g, int b)
-{
+int greyInkLiteral(int r, int g, int b) {
     return int(std::nearbyintl(0.299L * r + 0.587L * g + 0.11L * b));
 }
 
-HSL360 RGBtoHSL360(int R, int G, int B)
-{
+HSL360 RGBtoHSL360(int R, int G, int B) {
     const double r = R / 255.0, g = G / 255.0, b = B / 255.0;
     double mx = r, mn = r;
     if (g > mx)
@@ -48,32 +45,41 @@ HSL360 RGBtoHSL360(int R, int G, int B)
     return out;
 }
 
-void hslHueRamp(int h, double v[3])
-{
+void hslHueRamp(int h, double v[3]) {
     const double k = 4.25; // 255 / 60 per degree
     if (h <= 60) {
-        v[0] = 255; v[1] = std::nearbyint(h * k); v[2] = 0;
+        v[0] = 255;
+        v[1] = std::nearbyint(h * k);
+        v[2] = 0;
     } else if (h <= 120) {
-        v[0] = std::nearbyint(255 - (h - 60) * k); v[1] = 255; v[2] = 0;
+        v[0] = std::nearbyint(255 - (h - 60) * k);
+        v[1] = 255;
+        v[2] = 0;
     } else if (h <= 180) {
-        v[0] = 0; v[1] = 255; v[2] = std::nearbyint((h - 120) * k);
+        v[0] = 0;
+        v[1] = 255;
+        v[2] = std::nearbyint((h - 120) * k);
     } else if (h <= 240) {
-        v[0] = 0; v[1] = std::nearbyint(255 - (h - 180) * k); v[2] = 255;
+        v[0] = 0;
+        v[1] = std::nearbyint(255 - (h - 180) * k);
+        v[2] = 255;
     } else if (h <= 300) {
-        v[0] = std::nearbyint((h - 240) * k); v[1] = 0; v[2] = 255;
+        v[0] = std::nearbyint((h - 240) * k);
+        v[1] = 0;
+        v[2] = 255;
     } else {
-        v[0] = 255; v[1] = 0; v[2] = std::nearbyint(255 - (h - 300) * k);
+        v[0] = 255;
+        v[1] = 0;
+        v[2] = std::nearbyint(255 - (h - 300) * k);
     }
 }
 
-double hslSaturationStep(double v, int s)
-{
+double hslSaturationStep(double v, int s) {
     const double f = std::fabs(double(s - 100)) / 100;
     return std::nearbyint(v - (v - 128) * f);
 }
 
-double hslLightnessStep(double v, int l)
-{
+double hslLightnessStep(double v, int l) {
     const double m = double(l - 50) / 50;
     if (m > 0)
         return std::nearbyint(v + (255 - v) * m);
@@ -82,8 +88,7 @@ double hslLightnessStep(double v, int l)
     return v;
 }
 
-RGB8 HSLtoRGB360(int h, int s, int l)
-{
+RGB8 HSLtoRGB360(int h, int s, int l) {
     if (h == 360)
         h = 0;
     if (h < 0 || h > 359 || s < 0 || s > 100 || l < 0 || l > 100)

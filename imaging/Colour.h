@@ -41,8 +41,7 @@ double hslLightnessStep(double v, int l);
 
 // ---- inline fast paths ----------------------------------------------------------
 
-inline int greyPencil(int r, int g, int b)
-{
+inline int greyPencil(int r, int g, int b) {
     const int n = 30 * r + 59 * g + 11 * b; // 100 x the exact value
     const int q = n / 100, rem = n - q * 100;
     if (rem != 50)
@@ -50,8 +49,7 @@ inline int greyPencil(int r, int g, int b)
     return greyPencilLiteral(r, g, b);
 }
 
-inline int greyInk(int r, int g, int b)
-{
+inline int greyInk(int r, int g, int b) {
     const int n = 299 * r + 587 * g + 110 * b; // 1000 x the exact value
     const int q = n / 1000, rem = n - q * 1000;
     if (rem != 500)

@@ -11,10 +11,11 @@
 namespace quill {
 namespace {
 
-char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
+char lowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+}
 
-bool lessIgnoringCase(const std::string& a, const std::string& b)
-{
+bool lessIgnoringCase(const std::string& a, const std::string& b) {
     const std::size_t n = std::min(a.size(), b.size());
     for (std::size_t i = 0; i < n; ++i) {
         const char x = lowerAscii(a[i]), y = lowerAscii(b[i]);
@@ -26,16 +27,14 @@ bool lessIgnoringCase(const std::string& a, const std::string& b)
     return a < b;
 }
 
-std::string withSlash(std::string folder)
-{
+std::string withSlash(std::string folder) {
     if (folder.empty() || folder.back() != '/')
         folder += '/';
     return folder;
 }
 
 // An absolute path from an XDG variable, or the default under the home folder.
-std::string xdgBase(const char* variable, const char* homeDefault)
-{
+std::string xdgBase(const char* variable, const char* homeDefault) {
     const char* value = std::getenv(variable);
     if (value != nullptr && value[0] == '/')
         return withSlash(value);
@@ -53,12 +52,12 @@ std::string xdgBase(const char* variable, const char* homeDefault)
 
 } // namespace
 
-bool nameMatchesPattern(const std::string& name, const std::string& pattern)
-{
+bool nameMatchesPattern(const std::string& name, const std::string& pattern) {
     // Greedy wildcard match with one backtrack point: linear in practice.
     std::size_t n = 0, p = 0, starP = std::string::npos, starN = 0;
     while (n < name.size()) {
-        if (p < pattern.size() && (pattern[p] == '?' || lowerAscii(pattern[p]) == lowerAscii(name[n]))) {
+        if (p < pattern.size() &&
+            (pattern[p] == '?' || lowerAscii(pattern[p]) == lowerAscii(name[n]))) {
             ++n;
             ++p;
         } else if (p < pattern.size() && pattern[p] == '*') {
@@ -76,8 +75,7 @@ bool nameMatchesPattern(const std::string& name, const std::string& pattern)
     return p == pattern.size();
 }
 
-std::vector<std::string> ScanFolderList(const std::string& folder, const std::string& pattern)
-{
+std::vector<std::string> ScanFolderList(const std::string& folder, const std::string& pattern) {
     std::vector<std::string> names;
     DIR* dir = opendir(folder.c_str());
     if (dir == nullptr)
@@ -97,8 +95,7 @@ std::vector<std::string> ScanFolderList(const std::string& folder, const std::st
     return names;
 }
 
-bool DeleteFolder(const std::string& path)
-{
+bool DeleteFolder(const std::string& path) {
     struct stat st {};
     if (path.empty() || lstat(path.c_str(), &st) != 0)
         return false;
@@ -136,8 +133,7 @@ bool DeleteFolder(const std::string& path)
     return rmdir(path.c_str()) == 0;
 }
 
-std::string programFolder()
-{
+std::string programFolder() {
     std::string buffer(4096, '\0');
     const ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
     if (n <= 0 || std::size_t(n) >= buffer.size())
@@ -147,8 +143,7 @@ std::string programFolder()
     return slash == std::string::npos ? std::string("./") : buffer.substr(0, slash + 1);
 }
 
-LibraryFolders libraryFoldersBeside(const std::string& folder)
-{
+LibraryFolders libraryFoldersBeside(const std::string& folder) {
     LibraryFolders f;
     f.programFolder = withSlash(folder);
     f.BackgroundFolder = f.programFolder + "background";
@@ -159,8 +154,7 @@ LibraryFolders libraryFoldersBeside(const std::string& folder)
     return f;
 }
 
-std::string workingFolder(const std::string& folder, bool forCache)
-{
+std::string workingFolder(const std::string& folder, bool forCache) {
     const std::string own = withSlash(folder);
     if (access(own.c_str(), W_OK | X_OK) == 0)
         return own;

@@ -24,20 +24,18 @@ struct Entry {
     int index = 0; // 1-based position in the directory
 };
 
-bool isPng(const std::uint8_t* p, std::size_t n)
-{
+bool isPng(const std::uint8_t* p, std::size_t n) {
     return n >= 8 && std::equal(kPngSignature, kPngSignature + 8, p);
 }
 
-std::uint32_t be32(const std::uint8_t* p)
-{
-    return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) | p[3];
+std::uint32_t be32(const std::uint8_t* p) {
+    return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) |
+           p[3];
 }
 
 // The size and depth an image really has, read from its own header rather than the
 // directory, whose bytes are often zero or wrong.
-std::string inspect(const std::uint8_t* p, Entry& e)
-{
+std::string inspect(const std::uint8_t* p, Entry& e) {
     if (e.png) {
         if (e.bytes < 29 || p[12] != 'I' || p[13] != 'H' || p[14] != 'D' || p[15] != 'R')
             return "the PNG image of entry " + std::to_string(e.index) + " has no header";
@@ -61,8 +59,7 @@ std::string inspect(const std::uint8_t* p, Entry& e)
 }
 
 // Decodes one BMP image of an icon onto white.
-std::string drawBmpImage(const std::uint8_t* p, const Entry& e, TBitmap32& out)
-{
+std::string drawBmpImage(const std::uint8_t* p, const Entry& e, TBitmap32& out) {
     DibHeader h;
     std::string error = parseDibHeader(p, e.bytes, h, 2);
     if (!error.empty())
@@ -95,14 +92,16 @@ std::string drawBmpImage(const std::uint8_t* p, const Entry& e, TBitmap32& out)
                                           : dibRowBytes(h.width, h.bitCount) * std::uint64_t(rows);
     const std::uint64_t maskStride = dibRowBytes(h.width, 1);
     const std::uint64_t maskStart = std::uint64_t(h.infoBytes) + colourBytes;
-    const bool haveMask = colourBytes != 0 && maskStart + maskStride * std::uint64_t(rows) <= e.bytes;
+    const bool haveMask =
+        colourBytes != 0 && maskStart + maskStride * std::uint64_t(rows) <= e.bytes;
 
     out = TBitmap32(w, rows, kOpaqueWhite);
     for (int y = 0; y < rows; ++y) {
         const std::uint32_t* src = colour.row32(y);
         std::uint32_t* dst = out.row32(y);
         const int stored = h.topDown ? y : rows - 1 - y;
-        const std::uint8_t* mask = haveMask ? p + maskStart + maskStride * std::uint64_t(stored) : nullptr;
+        const std::uint8_t* mask =
+            haveMask ? p + maskStart + maskStride * std::uint64_t(stored) : nullptr;
         for (int x = 0; x < w; ++x) {
             if (useAlpha) {
                 TBitmap32::BlendPixel(dst + x, src[x]);
@@ -114,8 +113,7 @@ std::string drawBmpImage(const std::uint8_t* p, const Entry& e, TBitmap32& out)
     return {};
 }
 
-std::string drawPngImage(const std::uint8_t* p, const Entry& e, TBitmap32& out)
-{
+std::string drawPngImage(const std::uint8_t* p, const Entry& e, TBitmap32& out) {
     LoadResult png = decodePng(p, e.bytes);
     if (png.picture.empty())
         return png.message.empty() ? "the PNG image is damaged" : png.message;
@@ -129,11 +127,11 @@ std::string drawPngImage(const std::uint8_t* p, const Entry& e, TBitmap32& out)
     return {};
 }
 
-std::string decodeIcon(const std::uint8_t* data, std::size_t size, TBitmap32& out)
-{
+std::string decodeIcon(const std::uint8_t* data, std::size_t size, TBitmap32& out) {
     if (data == nullptr || size < 6)
         return "The file is too short to be an icon";
-    const std::uint32_t reserved = readLe16(data), type = readLe16(data + 2), count = readLe16(data + 4);
+    const std::uint32_t reserved = readLe16(data), type = readLe16(data + 2),
+                        count = readLe16(data + 4);
     if (reserved != 0 || (type != 1 && type != 2))
         return "Not an icon file";
     if (count == 0)
@@ -171,7 +169,8 @@ std::string decodeIcon(const std::uint8_t* data, std::size_t size, TBitmap32& ou
         return a.depth > b.depth;
     });
     for (const Entry& e : entries) {
-        std::string error = e.png ? drawPngImage(data + e.offset, e, out) : drawBmpImage(data + e.offset, e, out);
+        std::string error =
+            e.png ? drawPngImage(data + e.offset, e, out) : drawBmpImage(data + e.offset, e, out);
         if (error.empty())
             return {};
         out = TBitmap32();
@@ -183,8 +182,7 @@ std::string decodeIcon(const std::uint8_t* data, std::size_t size, TBitmap32& ou
 
 } // namespace
 
-LoadResult decodeIco(const std::uint8_t* data, std::size_t size, const std::string& fileName)
-{
+LoadResult decodeIco(const std::uint8_t* data, std::size_t size, const std::string& fileName) {
     LoadResult result;
     std::string reason;
     try {

@@ -34,8 +34,12 @@ enum : std::uint32_t {
     META_STRETCHDIB = 0x0F43,
 };
 
-std::int64_t s32(const std::uint8_t* p) { return std::int32_t(readLe32(p)); }
-std::int64_t s16(const std::uint8_t* p) { return std::int16_t(readLe16(p)); }
+std::int64_t s32(const std::uint8_t* p) {
+    return std::int32_t(readLe32(p));
+}
+std::int64_t s16(const std::uint8_t* p) {
+    return std::int16_t(readLe16(p));
+}
 
 // One bitmap record: a source rectangle of a DIB drawn into a destination rectangle
 // given in logical units.
@@ -52,8 +56,7 @@ struct BitmapDraw {
 // Logical units to picture pixels: the logical rectangle org..org+ext fills the picture.
 struct Mapping {
     std::int64_t orgX = 0, orgY = 0, extX = 1, extY = 1, width = 0, height = 0;
-    static std::int64_t floorDiv(std::int64_t a, std::int64_t b)
-    {
+    static std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
         std::int64_t q = a / b;
         return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
     }
@@ -63,8 +66,7 @@ struct Mapping {
 
 // A metafile that gives no size of its own: the picture is the extent of its bitmaps, one
 // logical unit to the pixel (no size at all when there are none).
-Mapping extentOfDraws(const std::vector<BitmapDraw>& draws)
-{
+Mapping extentOfDraws(const std::vector<BitmapDraw>& draws) {
     Mapping m;
     if (draws.empty())
         return m;
@@ -86,8 +88,7 @@ Mapping extentOfDraws(const std::vector<BitmapDraw>& draws)
 // destination offset k takes source offset floor(k * source size / destination size).
 // A negative size on either side mirrors.
 void blit(const TBitmap32& dib, std::int64_t rowOffset, const BitmapDraw& d, const Mapping& m,
-          TBitmap32& out)
-{
+          TBitmap32& out) {
     std::int64_t x0 = m.x(d.dx), x1 = m.x(d.dx + d.dw), y0 = m.y(d.dy), y1 = m.y(d.dy + d.dh);
     bool flipX = (x1 < x0) != (d.sw < 0), flipY = (y1 < y0) != (d.sh < 0);
     if (x1 < x0)
@@ -100,8 +101,10 @@ void blit(const TBitmap32& dib, std::int64_t rowOffset, const BitmapDraw& d, con
     const std::int64_t sy = d.sh < 0 ? d.sy + d.sh : d.sy;
     if (pw == 0 || ph == 0 || sw == 0 || sh == 0)
         return;
-    const std::int64_t left = std::max<std::int64_t>(x0, 0), right = std::min<std::int64_t>(x1, out.width());
-    const std::int64_t top = std::max<std::int64_t>(y0, 0), bottom = std::min<std::int64_t>(y1, out.height());
+    const std::int64_t left = std::max<std::int64_t>(x0, 0),
+                       right = std::min<std::int64_t>(x1, out.width());
+    const std::int64_t top = std::max<std::int64_t>(y0, 0),
+                       bottom = std::min<std::int64_t>(y1, out.height());
     if (left >= right || top >= bottom)
         return;
     // One source column per visible destination column, worked out once; -1: outside.
@@ -131,8 +134,8 @@ void blit(const TBitmap32& dib, std::int64_t rowOffset, const BitmapDraw& d, con
 
 // Decodes the DIB of one record into dib, with the draw adjusted to top-down source rows
 // (rowOffset: the first row of a band). Returns the reason when it cannot.
-std::string decodeRecord(const BitmapDraw& d, TBitmap32& dib, std::int64_t& rowOffset, BitmapDraw& top)
-{
+std::string decodeRecord(const BitmapDraw& d, TBitmap32& dib, std::int64_t& rowOffset,
+                         BitmapDraw& top) {
     DibHeader h;
     std::string error = parseDibHeader(d.info, d.infoSize, h);
     if (!error.empty())
@@ -158,8 +161,7 @@ std::string decodeRecord(const BitmapDraw& d, TBitmap32& dib, std::int64_t& rowO
     return {};
 }
 
-LoadResult render(const std::vector<BitmapDraw>& draws, const Mapping& m, std::string damage)
-{
+LoadResult render(const std::vector<BitmapDraw>& draws, const Mapping& m, std::string damage) {
     LoadResult result;
     if (draws.empty()) {
         result.message = damage;
@@ -202,9 +204,8 @@ LoadResult render(const std::vector<BitmapDraw>& draws, const Mapping& m, std::s
 }
 
 // Offsets in an EMF record point inside the record: check them before use.
-bool emfPart(const std::uint8_t* rec, std::size_t recSize, std::size_t offField, std::size_t sizeField,
-             const std::uint8_t*& p, std::size_t& n)
-{
+bool emfPart(const std::uint8_t* rec, std::size_t recSize, std::size_t offField,
+             std::size_t sizeField, const std::uint8_t*& p, std::size_t& n) {
     const std::uint64_t off = readLe32(rec + offField), cb = readLe32(rec + sizeField);
     if (cb == 0 || off + cb > recSize)
         return false;
@@ -213,12 +214,12 @@ bool emfPart(const std::uint8_t* rec, std::size_t recSize, std::size_t offField,
     return true;
 }
 
-LoadResult decodeEmf(const std::uint8_t* data, std::size_t size)
-{
+LoadResult decodeEmf(const std::uint8_t* data, std::size_t size) {
     const std::size_t headerSize = readLe32(data + 4);
     if (headerSize < 88 || headerSize > size || headerSize % 4 != 0)
         return {TBitmap32(), "the metafile header is damaged"};
-    const std::int64_t left = s32(data + 8), top = s32(data + 12), right = s32(data + 16), bottom = s32(data + 20);
+    const std::int64_t left = s32(data + 8), top = s32(data + 12), right = s32(data + 16),
+                       bottom = s32(data + 20);
     std::vector<BitmapDraw> draws;
     std::string damage;
     std::size_t pos = headerSize;
@@ -253,7 +254,8 @@ LoadResult decodeEmf(const std::uint8_t* data, std::size_t size)
                 d.startScan = readLe32(rec + 68);
                 d.scans = readLe32(rec + 72);
             }
-            ok = emfPart(rec, n, 48, 52, d.info, d.infoSize) && emfPart(rec, n, 56, 60, d.bits, d.bitsSize);
+            ok = emfPart(rec, n, 48, 52, d.info, d.infoSize) &&
+                 emfPart(rec, n, 56, 60, d.bits, d.bitsSize);
         } else if ((type == EMR_BITBLT && n >= 100) || (type == EMR_STRETCHBLT && n >= 108)) {
             d.dx = s32(rec + 24);
             d.dy = s32(rec + 28);
@@ -266,7 +268,8 @@ LoadResult decodeEmf(const std::uint8_t* data, std::size_t size)
                 d.sh = s32(rec + 104);
             }
             // A blit without a source bitmap only paints with a brush.
-            ok = emfPart(rec, n, 84, 88, d.info, d.infoSize) && emfPart(rec, n, 92, 96, d.bits, d.bitsSize);
+            ok = emfPart(rec, n, 84, 88, d.info, d.infoSize) &&
+                 emfPart(rec, n, 92, 96, d.bits, d.bitsSize);
         }
         if (ok)
             draws.push_back(d);
@@ -285,8 +288,7 @@ LoadResult decodeEmf(const std::uint8_t* data, std::size_t size)
     return render(draws, m, draws.empty() ? damage : std::string());
 }
 
-LoadResult decodeWmf(const std::uint8_t* data, std::size_t size)
-{
+LoadResult decodeWmf(const std::uint8_t* data, std::size_t size) {
     std::size_t pos = 0;
     bool placeable = false;
     std::int64_t boxLeft = 0, boxTop = 0, boxRight = 0, boxBottom = 0, inch = 0;
@@ -394,8 +396,7 @@ LoadResult decodeWmf(const std::uint8_t* data, std::size_t size)
 
 } // namespace
 
-LoadResult decodeMetafile(const std::uint8_t* data, std::size_t size)
-{
+LoadResult decodeMetafile(const std::uint8_t* data, std::size_t size) {
     try {
         if (data == nullptr || size < 18)
             return {TBitmap32(), "the file is too short to be a metafile"};
@@ -409,8 +410,7 @@ LoadResult decodeMetafile(const std::uint8_t* data, std::size_t size)
     }
 }
 
-std::vector<std::uint8_t> encodeEmf(const TBitmap32& picture)
-{
+std::vector<std::uint8_t> encodeEmf(const TBitmap32& picture) {
     std::vector<std::uint8_t> out;
     if (picture.empty())
         return out;
@@ -446,22 +446,22 @@ std::vector<std::uint8_t> encodeEmf(const TBitmap32& picture)
     writeLe32(r + 4, std::uint32_t(recordSize));
     writeLe32(r + 16, w - 1);
     writeLe32(r + 20, h - 1);
-    writeLe32(r + 40, w);                // cxSrc
-    writeLe32(r + 44, h);                // cySrc
-    writeLe32(r + 48, 80);               // offBmiSrc
-    writeLe32(r + 52, 40);               // cbBmiSrc
-    writeLe32(r + 56, 120);              // offBitsSrc
+    writeLe32(r + 40, w);   // cxSrc
+    writeLe32(r + 44, h);   // cySrc
+    writeLe32(r + 48, 80);  // offBmiSrc
+    writeLe32(r + 52, 40);  // cbBmiSrc
+    writeLe32(r + 56, 120); // offBitsSrc
     writeLe32(r + 60, std::uint32_t(dibBytes - 40));
-    writeLe32(r + 64, 0);                // DIB_RGB_COLORS
+    writeLe32(r + 64, 0); // DIB_RGB_COLORS
     writeLe32(r + 68, kSrcCopy);
-    writeLe32(r + 72, w);                // cxDest
-    writeLe32(r + 76, h);                // cyDest
+    writeLe32(r + 72, w); // cxDest
+    writeLe32(r + 76, h); // cyDest
     std::copy(bmp.begin() + 14, bmp.end(), r + 80);
 
     std::uint8_t* e = r + recordSize;
     writeLe32(e + 0, EMR_EOF);
     writeLe32(e + 4, std::uint32_t(eofSize));
-    writeLe32(e + 12, 16);               // offPalEntries
+    writeLe32(e + 12, 16); // offPalEntries
     writeLe32(e + 16, std::uint32_t(eofSize));
     return out;
 }

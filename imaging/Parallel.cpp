@@ -13,15 +13,13 @@ namespace {
 // A small pool of worker threads that live for the whole program. One job runs at a
 // time; the caller takes part in its own job and waits until every band is done.
 class BandPool {
-public:
-    BandPool()
-    {
+  public:
+    BandPool() {
         unsigned n = std::max(1u, std::thread::hardware_concurrency());
         for (unsigned i = 1; i < n; ++i)
             m_threads.emplace_back([this] { workerLoop(); });
     }
-    ~BandPool()
-    {
+    ~BandPool() {
         {
             std::lock_guard lock(m_mutex);
             m_stopping = true;
@@ -33,8 +31,7 @@ public:
 
     int threads() const { return int(m_threads.size()) + 1; }
 
-    void run(int bands, int rows, const std::function<void(int, int)>& body)
-    {
+    void run(int bands, int rows, const std::function<void(int, int)>& body) {
         std::lock_guard jobLock(m_jobMutex); // one job at a time; nested calls run serially
         {
             std::lock_guard lock(m_mutex);
@@ -54,9 +51,8 @@ public:
 
     bool busyOnThisThread() const { return t_inJob; }
 
-private:
-    void workerLoop()
-    {
+  private:
+    void workerLoop() {
         std::uint64_t seen = 0;
         for (;;) {
             {
@@ -70,8 +66,7 @@ private:
         }
     }
 
-    void work()
-    {
+    void work() {
         t_inJob = true;
         for (;;) {
             int band = m_nextBand.fetch_add(1);
@@ -106,8 +101,7 @@ private:
 
 thread_local bool BandPool::t_inJob = false;
 
-BandPool& pool()
-{
+BandPool& pool() {
     static BandPool instance;
     return instance;
 }
@@ -116,10 +110,11 @@ constexpr std::size_t kSerialThreshold = 1 << 16; // pixels
 
 } // namespace
 
-int workerCount() { return pool().threads(); }
+int workerCount() {
+    return pool().threads();
+}
 
-void parallelRows(int rows, std::size_t pixelsPerRow, const std::function<void(int, int)>& body)
-{
+void parallelRows(int rows, std::size_t pixelsPerRow, const std::function<void(int, int)>& body) {
     if (rows <= 0)
         return;
     BandPool& p = pool();

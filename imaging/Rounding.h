@@ -8,15 +8,20 @@ namespace quill {
 // Round to the nearest integer, halves to the even neighbour, in the precision of
 // the argument. The default floating-point rounding mode is round-to-nearest-even,
 // which nearbyint uses.
-inline std::int64_t roundHalfEven(long double v) { return static_cast<std::int64_t>(std::nearbyintl(v)); }
-inline std::int64_t roundHalfEvenD(double v) { return static_cast<std::int64_t>(std::nearbyint(v)); }
+inline std::int64_t roundHalfEven(long double v) {
+    return static_cast<std::int64_t>(std::nearbyintl(v));
+}
+inline std::int64_t roundHalfEvenD(double v) {
+    return static_cast<std::int64_t>(std::nearbyint(v));
+}
 
 // Truncation toward zero.
-inline std::int64_t truncL(long double v) { return static_cast<std::int64_t>(std::truncl(v)); }
+inline std::int64_t truncL(long double v) {
+    return static_cast<std::int64_t>(std::truncl(v));
+}
 
 // a * b / d rounded to the nearest integer, halves away from zero, in 64 bits.
-inline std::int64_t mulDiv(std::int64_t a, std::int64_t b, std::int64_t d)
-{
+inline std::int64_t mulDiv(std::int64_t a, std::int64_t b, std::int64_t d) {
     if (d == 0)
         return -1;
     std::int64_t n = a * b;
@@ -27,6 +32,8 @@ inline std::int64_t mulDiv(std::int64_t a, std::int64_t b, std::int64_t d)
     return negative ? -q : q;
 }
 
-inline constexpr int clampByte(int v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
+inline constexpr int clampByte(int v) {
+    return v < 0 ? 0 : (v > 255 ? 255 : v);
+}
 
 } // namespace quill

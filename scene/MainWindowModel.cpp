@@ -231,8 +231,9 @@ Rect MainWindowModel::visibleSceneRect() const {
     const auto clampInt = [](long double v) {
         return int(std::clamp<long double>(v, -(1 << 30), 1 << 30));
     };
-    const Rect view = Rect::fromEdges(clampInt(std::floor(left)) - 1, clampInt(std::floor(top)) - 1,
-                                      clampInt(std::ceil(right)) + 1, clampInt(std::ceil(bottom)) + 1);
+    const Rect view =
+        Rect::fromEdges(clampInt(std::floor(left)) - 1, clampInt(std::floor(top)) - 1,
+                        clampInt(std::ceil(right)) + 1, clampInt(std::ceil(bottom)) + 1);
     return view.intersected(whole);
 }
 
@@ -530,9 +531,13 @@ bool MainWindowModel::layerPanelPress(int slot, bool rightButton) {
     return rightButton && onThumbnail;
 }
 
-void MainWindowModel::upTheLayer() { moveLayerBy(+1); }
+void MainWindowModel::upTheLayer() {
+    moveLayerBy(+1);
+}
 
-void MainWindowModel::downTheLayer() { moveLayerBy(-1); }
+void MainWindowModel::downTheLayer() {
+    moveLayerBy(-1);
+}
 
 // "Up the layer" (step +1) and "Down the layer" (step -1): the panel layer exchanges its
 // state with the nearest visible slot in that direction.
@@ -1030,11 +1035,10 @@ std::string MainWindowModel::resizeLayerBy(int slot, long double fx, long double
     if (!s.isLayer(slot) || !(fx > 0) || !(fy > 0))
         return {};
     LayerSlot& l = s.layer(slot);
-    const std::string refused = resizeRefusal(
-        {{l.carrierWidth, l.carrierHeight},
-         {l.ForeOriginal.width(), l.ForeOriginal.height()},
-         {l.ForeWork.width(), l.ForeWork.height()}},
-        fx, fy);
+    const std::string refused = resizeRefusal({{l.carrierWidth, l.carrierHeight},
+                                               {l.ForeOriginal.width(), l.ForeOriginal.height()},
+                                               {l.ForeWork.width(), l.ForeWork.height()}},
+                                              fx, fy);
     if (!refused.empty())
         return refused;
     m_marked[std::size_t(slot)] = 0;
@@ -1058,10 +1062,9 @@ std::string MainWindowModel::resizeBackgroundBy(long double fx, long double fy) 
     Scene& s = m_scene;
     if (!(fx > 0) || !(fy > 0))
         return {};
-    const std::string refused =
-        resizeRefusal({{s.BackOriginal.width(), s.BackOriginal.height()},
-                       {s.BackWork.width(), s.BackWork.height()}},
-                      fx, fy);
+    const std::string refused = resizeRefusal({{s.BackOriginal.width(), s.BackOriginal.height()},
+                                               {s.BackWork.width(), s.BackWork.height()}},
+                                              fx, fy);
     if (!refused.empty())
         return refused;
     ZoomInandOut(s.BackOriginal, fx, fy);

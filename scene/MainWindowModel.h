@@ -223,7 +223,8 @@ class MainWindowModel {
     // "Set me as foreground" from the sketch-list (no readability test).
     void sketchListForeground(const TBitmap32& picture);
     // The plain sequence, as "Open a new foreground" after its test. Returns the slot.
-    int addForegroundLayer(const TBitmap32& picture, ShapeOfPicture shape = ShapeOfPicture::Ignored);
+    int addForegroundLayer(const TBitmap32& picture,
+                           ShapeOfPicture shape = ShapeOfPicture::Ignored);
     // "Open a new background": the test, then setBackgroundPicture.
     std::string openBackground(const TBitmap32* picture, const std::string& fileName);
     // Background browser double-click: the same readability test.

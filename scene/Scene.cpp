@@ -11,7 +11,6 @@
 #include <immintrin.h>
 #endif
 
-
 namespace quill {
 
 Rect Rect::united(const Rect& o) const {
@@ -291,7 +290,8 @@ class Scene::RowComposer {
         for (const Piece& piece : m_reads) {
             if (y + kPrefetchRows >= piece.bottom)
                 continue;
-            const char* line = reinterpret_cast<const char*>(piece.start + kPrefetchRows * piece.stride);
+            const char* line =
+                reinterpret_cast<const char*>(piece.start + kPrefetchRows * piece.stride);
             const char* end = line + std::ptrdiff_t(piece.count) * 4;
             for (; line < end; line += 64)
                 __builtin_prefetch(line);
@@ -431,10 +431,12 @@ std::vector<int> Scene::composeOnto(const Rect& region, std::uint32_t* bits,
     const Rect r = region.intersected({0, 0, BackWork.width(), BackWork.height()});
     if (r.empty())
         return seeThrough;
-    const RowTarget target{bits + std::ptrdiff_t(r.top - region.top) * stride + (r.left - region.left),
+    const RowTarget target{bits + std::ptrdiff_t(r.top - region.top) * stride +
+                               (r.left - region.left),
                            stride, r.left, r.top};
     std::vector<std::uint8_t> opaque(std::size_t(r.height));
-    composeBands(r, target, [&](int y, bool rowOpaque) { opaque[std::size_t(y - r.top)] = rowOpaque; });
+    composeBands(r, target,
+                 [&](int y, bool rowOpaque) { opaque[std::size_t(y - r.top)] = rowOpaque; });
     for (int y = r.top; y < r.bottom(); ++y)
         if (!opaque[std::size_t(y - r.top)])
             seeThrough.push_back(y);

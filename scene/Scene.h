@@ -74,8 +74,6 @@ void ClearMask(TBitmap32& picture);
 // that resamples to nothing) acts as no mask.
 void ApplyMask(TBitmap32& picture, const TBitmap32& mask);
 
-
-
 // Round(v), halves to even, held within +-2^30 so that places and sizes derived from
 // it (a place plus a width, a difference of two places) stay in the int range.
 int roundToCoordinate(long double v);
@@ -137,7 +135,8 @@ class Scene {
     // scene pixel (x, y) goes to bits[(y - region.top) * stride + x - region.left].
     // Returns, in order, the rows not known to have come out opaque (every row with a
     // see-through pixel is among them; over an opaque background there are none).
-    std::vector<int> composeOnto(const Rect& region, std::uint32_t* bits, std::ptrdiff_t stride) const;
+    std::vector<int> composeOnto(const Rect& region, std::uint32_t* bits,
+                                 std::ptrdiff_t stride) const;
 
     // A new layer from picture (copied, alpha 255): slot LayerCount()+1 with handle at
     // the canvas origin, its displayed size from ViewZoom; it becomes the current,
@@ -166,7 +165,8 @@ class Scene {
     struct RowTarget;
     // Composes the rectangle r into target, in bands on several threads when it is
     // large; rowDone(y, opaque) follows each row on the thread that composed it.
-    template <typename RowDone> void composeBands(const Rect& r, const RowTarget& target, RowDone&& rowDone) const;
+    template <typename RowDone>
+    void composeBands(const Rect& r, const RowTarget& target, RowDone&& rowDone) const;
     void composeRows(const Rect& r);
     // Each visible layer's place in scene pixels, by slot.
     std::vector<Point> layerPlaces() const;

@@ -12,8 +12,7 @@ enum class PictureAlpha { Random, Opaque };
 // A picture of random bytes: every byte random (catches a pass that touches what it must
 // not), or opaque with random colours.
 inline TBitmap32 randomPicture(int width, int height, unsigned seed,
-                               PictureAlpha alpha = PictureAlpha::Random)
-{
+                               PictureAlpha alpha = PictureAlpha::Random) {
     std::mt19937 random(seed);
     const std::uint32_t opaque = alpha == PictureAlpha::Opaque ? 0xff000000u : 0u;
     TBitmap32 picture(width, height);

@@ -12,8 +12,8 @@
 
 namespace quill::app {
 
-TImage_size::TImage_size(MainWindowModel& window, Platform& platform, std::function<void()> sceneChanged,
-                         QWidget* parent)
+TImage_size::TImage_size(MainWindowModel& window, Platform& platform,
+                         std::function<void()> sceneChanged, QWidget* parent)
     : QDialog(parent,
               Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       m_window(window), m_platform(platform), m_sceneChanged(std::move(sceneChanged)) {

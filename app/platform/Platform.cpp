@@ -8,33 +8,29 @@
 namespace quill::app {
 
 QString QtPlatform::openPictureFile(QWidget* parent, const QString& caption,
-                                    const QStringList& filters)
-{
+                                    const QStringList& filters) {
     QString selected = filters.isEmpty() ? QString() : filters.first();
-    return QFileDialog::getOpenFileName(parent, caption, QString(), filters.join(QStringLiteral(";;")),
-                                        &selected);
+    return QFileDialog::getOpenFileName(parent, caption, QString(),
+                                        filters.join(QStringLiteral(";;")), &selected);
 }
 
 QString QtPlatform::savePictureFile(QWidget* parent, const QString& caption,
-                                    const QString& suggestedName, const QStringList& filters)
-{
+                                    const QString& suggestedName, const QStringList& filters) {
     QString selected = filters.isEmpty() ? QString() : filters.first();
     return QFileDialog::getSaveFileName(parent, caption, suggestedName,
                                         filters.join(QStringLiteral(";;")), &selected);
 }
 
-QString QtPlatform::chooseFolder(QWidget* parent, const QString& caption, const QString& startFolder)
-{
+QString QtPlatform::chooseFolder(QWidget* parent, const QString& caption,
+                                 const QString& startFolder) {
     return QFileDialog::getExistingDirectory(parent, caption, startFolder);
 }
 
-void QtPlatform::showMessage(QWidget* parent, const QString& text)
-{
+void QtPlatform::showMessage(QWidget* parent, const QString& text) {
     showMessage(parent, text, QApplication::applicationDisplayName());
 }
 
-void QtPlatform::showMessage(QWidget* parent, const QString& text, const QString& title)
-{
+void QtPlatform::showMessage(QWidget* parent, const QString& text, const QString& title) {
     QMessageBox box(parent);
     box.setWindowTitle(title);
     box.setText(text);
@@ -42,10 +38,11 @@ void QtPlatform::showMessage(QWidget* parent, const QString& text, const QString
     box.exec();
 }
 
-bool QtPlatform::openUrl(const QUrl& url) { return QDesktopServices::openUrl(url); }
+bool QtPlatform::openUrl(const QUrl& url) {
+    return QDesktopServices::openUrl(url);
+}
 
-QStringList qtNameFilters(const QString& pairs, bool upperCaseToo)
-{
+QStringList qtNameFilters(const QString& pairs, bool upperCaseToo) {
     QStringList out;
     const QStringList parts = pairs.split(QLatin1Char('|'));
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
@@ -68,13 +65,13 @@ QStringList qtNameFilters(const QString& pairs, bool upperCaseToo)
     return out;
 }
 
-QStringList openPictureFilters()
-{
+QStringList openPictureFilters() {
     // The program's own list, with PNG added before "All files" (icons stay reachable
     // only through "All files").
-    return qtNameFilters(QStringLiteral("*.jpg|*.jpg|*.jpeg|*.jpeg|*.bmp|*.bmp|*.wmf|*.wmf|*.emf|*.emf|"
-                                        "*.gif|*.gif|*.png|*.png|All files|*.*"),
-                         true);
+    return qtNameFilters(
+        QStringLiteral("*.jpg|*.jpg|*.jpeg|*.jpeg|*.bmp|*.bmp|*.wmf|*.wmf|*.emf|*.emf|"
+                       "*.gif|*.gif|*.png|*.png|All files|*.*"),
+        true);
 }
 
 } // namespace quill::app

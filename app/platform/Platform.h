@@ -12,7 +12,7 @@ namespace quill::app {
 // boxes, the web browser. The window never calls QFileDialog, QMessageBox or
 // QDesktopServices directly, so tests run the real window with a fake.
 class Platform {
-public:
+  public:
     virtual ~Platform() = default;
 
     // An existing file chosen by the user, or an empty string when cancelled.
@@ -28,8 +28,7 @@ public:
     // A plain message box with one OK button.
     virtual void showMessage(QWidget* parent, const QString& text) = 0;
     // The same with a title of its own (the program's name otherwise).
-    virtual void showMessage(QWidget* parent, const QString& text, const QString& title)
-    {
+    virtual void showMessage(QWidget* parent, const QString& text, const QString& title) {
         (void)title;
         showMessage(parent, text);
     }
@@ -39,7 +38,7 @@ public:
 
 // The desktop implementation.
 class QtPlatform : public Platform {
-public:
+  public:
     QString openPictureFile(QWidget* parent, const QString& caption,
                             const QStringList& filters) override;
     QString savePictureFile(QWidget* parent, const QString& caption, const QString& suggestedName,

@@ -16,8 +16,8 @@
 
 #include <string>
 
-using quill::TBitmap32;
 using quill::makePixel;
+using quill::TBitmap32;
 
 namespace {
 
@@ -25,8 +25,8 @@ const std::uint32_t kWhite = makePixel(255, 255, 255);
 const std::uint32_t kBlue = makePixel(10, 20, 200);
 
 // Pointer steps on the scene image: a move to `from`, a press, moves to `to`, a release.
-void dragOnImage(WindowFixture& f, QPoint from, QPoint to, Qt::MouseButton button = Qt::LeftButton)
-{
+void dragOnImage(WindowFixture& f, QPoint from, QPoint to,
+                 Qt::MouseButton button = Qt::LeftButton) {
     QWidget* image = f.image();
     sendMouse(image, QEvent::MouseMove, from, Qt::NoButton, Qt::NoButton);
     sendMouse(image, QEvent::MouseButtonPress, from, button, button);
@@ -35,17 +35,17 @@ void dragOnImage(WindowFixture& f, QPoint from, QPoint to, Qt::MouseButton butto
     sendMouse(image, QEvent::MouseButtonRelease, to, button, Qt::NoButton);
 }
 
-void clickOnImage(WindowFixture& f, QPoint at, Qt::MouseButton button = Qt::LeftButton)
-{
+void clickOnImage(WindowFixture& f, QPoint at, Qt::MouseButton button = Qt::LeftButton) {
     dragOnImage(f, at, at, button);
 }
 
-QColor shownAt(WindowFixture& f, int x, int y) { return f.image()->grab().toImage().pixelColor(x, y); }
+QColor shownAt(WindowFixture& f, int x, int y) {
+    return f.image()->grab().toImage().pixelColor(x, y);
+}
 
 } // namespace
 
-TEST(Canvas, DragMovesTheLayerAndRecomposesTheScene)
-{
+TEST(Canvas, DragMovesTheLayerAndRecomposesTheScene) {
     WindowFixture f;
     f.openForeground(f.writePicture(QStringLiteral("blue.bmp"), TBitmap32(100, 80, kBlue)));
     ASSERT_EQ(f.scene().LayerCount(), 1);
@@ -63,8 +63,7 @@ TEST(Canvas, DragMovesTheLayerAndRecomposesTheScene)
 
 // While the pointer drags a layer, the canvas composes what it shows as it paints: the
 // window's own image shows the layer at its new place before the scene picture has it.
-TEST(Canvas, TheWindowShowsADraggedLayerBeforeTheSceneIsComposed)
-{
+TEST(Canvas, TheWindowShowsADraggedLayerBeforeTheSceneIsComposed) {
     WindowFixture f;
     f.openForeground(f.writePicture(QStringLiteral("blue.bmp"), TBitmap32(100, 80, kBlue)));
     QWidget* image = f.image();
@@ -89,8 +88,7 @@ TEST(Canvas, TheWindowShowsADraggedLayerBeforeTheSceneIsComposed)
     EXPECT_EQ(f.scene().scenePicture().pixel(15, 15), kWhite);
 }
 
-TEST(Canvas, MarkerIsPaintedWhereTheCarrierHasIt)
-{
+TEST(Canvas, MarkerIsPaintedWhereTheCarrierHasIt) {
     struct Case {
         int w, h;
         bool marked;
@@ -116,8 +114,7 @@ TEST(Canvas, MarkerIsPaintedWhereTheCarrierHasIt)
     }
 }
 
-TEST(Canvas, ClickOnTheBareSceneRemovesTheMarkerAndTransparencyFollowsTheControls)
-{
+TEST(Canvas, ClickOnTheBareSceneRemovesTheMarkerAndTransparencyFollowsTheControls) {
     WindowFixture f;
     f.openForeground(f.writePicture(QStringLiteral("blue.bmp"), TBitmap32(100, 80, kBlue)));
     EXPECT_EQ(shownAt(f, 0, 0), QColor(255, 0, 0));
@@ -145,9 +142,8 @@ TEST(Canvas, ClickOnTheBareSceneRemovesTheMarkerAndTransparencyFollowsTheControl
     EXPECT_EQ(f.scene().scenePicture().pixel(50, 40), kBlue) << "unticking restores the layer";
 }
 
-TEST(Canvas, RightClickOpensTheMenuOnlyWithoutPanning)
-{
-    WindowFixture f;  // 600 x 450 in a 493 x 408 canvas: the view can scroll
+TEST(Canvas, RightClickOpensTheMenuOnlyWithoutPanning) {
+    WindowFixture f; // 600 x 450 in a 493 x 408 canvas: the view can scroll
     clickOnImage(f, QPoint(300, 300), Qt::RightButton);
     EXPECT_TRUE(f.window->canvasMenu()->isVisible());
     f.window->canvasMenu()->hide();
@@ -159,8 +155,7 @@ TEST(Canvas, RightClickOpensTheMenuOnlyWithoutPanning)
     EXPECT_EQ(f.model().scrollX(), 50);
 }
 
-TEST(Zoom, LabelImageSizeAndANewLayerFollowTheSteps)
-{
+TEST(Zoom, LabelImageSizeAndANewLayerFollowTheSteps) {
     WindowFixture f;
     EXPECT_EQ(f.window->zoomLabel()->text(), QStringLiteral("100%"));
     f.window->zoomIn();
@@ -176,8 +171,8 @@ TEST(Zoom, LabelImageSizeAndANewLayerFollowTheSteps)
         QSize image;
     };
     const Step steps[] = {
-        {true, "156.3%", {938, 703}},   {true, "195.3%", {1172, 879}},  {false, "156.3%", {938, 703}},
-        {false, "125.0%", {750, 562}},  {false, "100.0%", {600, 450}},  {false, "80.0%", {480, 360}},
+        {true, "156.3%", {938, 703}},  {true, "195.3%", {1172, 879}}, {false, "156.3%", {938, 703}},
+        {false, "125.0%", {750, 562}}, {false, "100.0%", {600, 450}}, {false, "80.0%", {480, 360}},
         {false, "64.0%", {384, 288}},
     };
     for (const Step& s : steps) {
@@ -189,8 +184,7 @@ TEST(Zoom, LabelImageSizeAndANewLayerFollowTheSteps)
     EXPECT_EQ(f.scene().layer(1).ForeWork.width(), 100);
 }
 
-TEST(Zoom, WheelZoomsOnlyOverTheCanvas)
-{
+TEST(Zoom, WheelZoomsOnlyOverTheCanvas) {
     WindowFixture f;
     struct Step {
         const char* where;
@@ -198,8 +192,8 @@ TEST(Zoom, WheelZoomsOnlyOverTheCanvas)
         const char* label;
     };
     const Step steps[] = {
-        {"panel", -120, "100%"},  {"viewport", -120, "125.0%"}, {"image", -120, "156.3%"},
-        {"image", 120, "125.0%"}, {"viewport", -60, "125.0%"},  {"viewport", -60, "156.3%"},
+        {"panel", -120, "100%"},   {"viewport", -120, "125.0%"}, {"image", -120, "156.3%"},
+        {"image", 120, "125.0%"},  {"viewport", -60, "125.0%"},  {"viewport", -60, "156.3%"},
         {"status", 120, "156.3%"},
     };
     for (const Step& s : steps) {
@@ -209,12 +203,12 @@ TEST(Zoom, WheelZoomsOnlyOverTheCanvas)
                           : where == "image"    ? static_cast<QWidget*>(f.image())
                                                 : static_cast<QWidget*>(f.window->statusLabel());
         sendWheel(target, s.delta);
-        EXPECT_EQ(f.window->zoomLabel()->text(), QString::fromLatin1(s.label)) << s.where << " " << s.delta;
+        EXPECT_EQ(f.window->zoomLabel()->text(), QString::fromLatin1(s.label))
+            << s.where << " " << s.delta;
     }
 }
 
-TEST(LayerPanel, MenuOnlyOnAThumbnailAndDeleteHidesTheLayer)
-{
+TEST(LayerPanel, MenuOnlyOnAThumbnailAndDeleteHidesTheLayer) {
     WindowFixture f;
     const QString path = f.writePicture(QStringLiteral("b.bmp"), TBitmap32(50, 50, kBlue));
     for (int k = 0; k < 3; ++k)
@@ -222,13 +216,16 @@ TEST(LayerPanel, MenuOnlyOnAThumbnailAndDeleteHidesTheLayer)
     f.window->layerDock()->show();
     quill::app::LayerPanel* panel = f.window->layerPanel();
     for (int i = 1; i <= 3; ++i)
-        EXPECT_EQ(panel->entryPanel(i)->palette().color(QPalette::Window) == QColor(255, 0, 0), i == 3)
+        EXPECT_EQ(panel->entryPanel(i)->palette().color(QPalette::Window) == QColor(255, 0, 0),
+                  i == 3)
             << "only the newest entry is marked, slot " << i;
 
-    sendMouse(panel->listArea(), QEvent::MouseButtonPress, QPoint(44, 80), Qt::RightButton, Qt::RightButton);
+    sendMouse(panel->listArea(), QEvent::MouseButtonPress, QPoint(44, 80), Qt::RightButton,
+              Qt::RightButton);
     EXPECT_FALSE(f.window->layerMenu()->isVisible());
 
-    sendMouse(panel->entryThumb(2), QEvent::MouseButtonPress, QPoint(5, 5), Qt::RightButton, Qt::RightButton);
+    sendMouse(panel->entryThumb(2), QEvent::MouseButtonPress, QPoint(5, 5), Qt::RightButton,
+              Qt::RightButton);
     EXPECT_TRUE(f.window->layerMenu()->isVisible());
     EXPECT_EQ(f.scene().PanelLayer, 2);
     f.window->layerMenu()->actions().first()->trigger();
@@ -243,14 +240,15 @@ TEST(LayerPanel, MenuOnlyOnAThumbnailAndDeleteHidesTheLayer)
     EXPECT_FALSE(panel->downButton()->isEnabled());
 }
 
-TEST(LayerPanel, UpExchangesTheDrawingOrder)
-{
+TEST(LayerPanel, UpExchangesTheDrawingOrder) {
     WindowFixture f;
     f.openForeground(f.writePicture(QStringLiteral("blue.bmp"), TBitmap32(50, 50, kBlue)));
-    f.openForeground(f.writePicture(QStringLiteral("green.bmp"), TBitmap32(50, 50, makePixel(0, 160, 0))));
+    f.openForeground(
+        f.writePicture(QStringLiteral("green.bmp"), TBitmap32(50, 50, makePixel(0, 160, 0))));
     EXPECT_EQ(f.scene().scenePicture().pixel(25, 25), makePixel(0, 160, 0));
     quill::app::LayerPanel* panel = f.window->layerPanel();
-    sendMouse(panel->entryThumb(1), QEvent::MouseButtonPress, QPoint(5, 5), Qt::LeftButton, Qt::LeftButton);
+    sendMouse(panel->entryThumb(1), QEvent::MouseButtonPress, QPoint(5, 5), Qt::LeftButton,
+              Qt::LeftButton);
     ASSERT_TRUE(panel->upButton()->isEnabled());
     EXPECT_FALSE(panel->downButton()->isEnabled());
     panel->upButton()->click();
@@ -261,8 +259,7 @@ TEST(LayerPanel, UpExchangesTheDrawingOrder)
     EXPECT_TRUE(panel->downButton()->isEnabled());
 }
 
-TEST(Panels, RegressAllAndResizeRestoreTheDefaults)
-{
+TEST(Panels, RegressAllAndResizeRestoreTheDefaults) {
     WindowFixture f;
     auto& w = *f.window;
     w.foregroundNotebook()->setCurrentIndex(1);
@@ -286,12 +283,12 @@ TEST(Panels, RegressAllAndResizeRestoreTheDefaults)
                     QPoint(frame.left() + 900 - 15 - 1, frame.top() + 700 - 202 - 1)));
 }
 
-TEST(Help, OnlineOpensTheManualAndAboutShows)
-{
+TEST(Help, OnlineOpensTheManualAndAboutShows) {
     WindowFixture f;
     f.window->showOnline();
     ASSERT_EQ(f.record->urls.size(), 1);
-    EXPECT_EQ(f.record->urls.first(), QUrl::fromLocalFile(f.folder.filePath(QStringLiteral("manual.html"))));
+    EXPECT_EQ(f.record->urls.first(),
+              QUrl::fromLocalFile(f.folder.filePath(QStringLiteral("manual.html"))));
     f.record->browserWorks = false;
     f.window->showOnline();
     EXPECT_EQ(f.record->messages.size(), 1) << "a browser that cannot start is reported";
@@ -305,14 +302,15 @@ TEST(Help, OnlineOpensTheManualAndAboutShows)
     EXPECT_TRUE(quill::app::TAboutus::aboutText().contains(QStringLiteral("4.65")));
 }
 
-TEST(Drop, FilesOpenAsForegroundsOrWithShiftAsTheBackground)
-{
+TEST(Drop, FilesOpenAsForegroundsOrWithShiftAsTheBackground) {
     WindowFixture f;
     const QString fore = f.writePicture(QStringLiteral("f.bmp"), TBitmap32(30, 30, kBlue));
-    const QString back = f.writePicture(QStringLiteral("b.bmp"), TBitmap32(300, 200, makePixel(0, 0, 0)));
+    const QString back =
+        f.writePicture(QStringLiteral("b.bmp"), TBitmap32(300, 200, makePixel(0, 0, 0)));
     auto drop = [&](const QString& path, bool shift, QPoint at = QPoint(200, 200)) {
-        return f.window->openDroppedFiles({QUrl::fromLocalFile(path), QUrl(QStringLiteral("https://x.example/a.jpg"))},
-                                          at, shift);
+        return f.window->openDroppedFiles(
+            {QUrl::fromLocalFile(path), QUrl(QStringLiteral("https://x.example/a.jpg"))}, at,
+            shift);
     };
     EXPECT_EQ(drop(fore, false), 1);
     EXPECT_EQ(f.scene().LayerCount(), 1);
@@ -323,11 +321,11 @@ TEST(Drop, FilesOpenAsForegroundsOrWithShiftAsTheBackground)
     EXPECT_EQ(f.scene().LayerCount(), 2);
     EXPECT_EQ(f.scene().scenePicture().width(), 300);
     EXPECT_EQ(f.scene().scenePicture().pixel(100, 100), makePixel(0, 0, 0));
-    EXPECT_EQ(f.scene().scenePicture().pixel(10, 10), kBlue) << "the layer stays over the new background";
+    EXPECT_EQ(f.scene().scenePicture().pixel(10, 10), kBlue)
+        << "the layer stays over the new background";
 }
 
-TEST(Canvas, PointerShapeFollowsTheZonesAndTheBottomRightOneResizes)
-{
+TEST(Canvas, PointerShapeFollowsTheZonesAndTheBottomRightOneResizes) {
     WindowFixture f;
     f.openForeground(f.writePicture(QStringLiteral("blue.bmp"), TBitmap32(100, 80, kBlue)));
     struct Case {
@@ -335,8 +333,9 @@ TEST(Canvas, PointerShapeFollowsTheZonesAndTheBottomRightOneResizes)
         Qt::CursorShape shape;
     };
     const Case cases[] = {
-        {{5, 5}, Qt::SizeFDiagCursor}, {{50, 5}, Qt::SizeVerCursor},   {{95, 5}, Qt::SizeBDiagCursor},
-        {{95, 40}, Qt::SizeHorCursor}, {{50, 40}, Qt::SizeAllCursor},
+        {{5, 5}, Qt::SizeFDiagCursor},  {{50, 5}, Qt::SizeVerCursor},
+        {{95, 5}, Qt::SizeBDiagCursor}, {{95, 40}, Qt::SizeHorCursor},
+        {{50, 40}, Qt::SizeAllCursor},
     };
     for (const Case& c : cases) {
         sendMouse(f.image(), QEvent::MouseMove, c.at, Qt::NoButton, Qt::NoButton);

@@ -287,10 +287,12 @@ TEST(CollectionsWindow, ImportingAFolderBuildsOneCellPerPictureJpegFirstInEither
 
     // The foreground strip: smaller cells; a double-click on a picture adds a layer.
     QTemporaryDir fore;
-    SavePicture(solid(200, 100, 5, 6, 7), fore.filePath("one.png").toStdString(), PictureFormat::Png);
+    SavePicture(solid(200, 100, 5, 6, 7), fore.filePath("one.png").toStdString(),
+                PictureFormat::Png);
     f.record->folderReplies << fore.path();
     f.menuAction(QStringLiteral("Import foreground"))->trigger();
-    EXPECT_EQ(f.record->folderCaptions.last(), QStringLiteral("Open a directory to add pictures as foreground."));
+    EXPECT_EQ(f.record->folderCaptions.last(),
+              QStringLiteral("Open a directory to add pictures as foreground."));
     EXPECT_EQ(f.window->foregroundDock()->windowTitle(), QStringLiteral("Foreground"));
     BrowserStrip* foreStrip = f.collections().foregroundBrowser();
     foreStrip->waitForBuild();

@@ -158,8 +158,16 @@ TEST(EffectsPanel, PenSketchAndPenAndInkDialogsKeepTheirOwnTextsStartAndResult) 
         const char* sliderCaption;
     };
     const Case cases[] = {
-        {ForegroundEffect::PenSketch, f.fx().penSketchDialog(), "Pen_Sketch", {549, 602}, "Pen Pressure:"},
-        {ForegroundEffect::PenAndInk, f.fx().penAndInkDialog(), "Pen_and_Ink", {551, 604}, "Adjust thread:"},
+        {ForegroundEffect::PenSketch,
+         f.fx().penSketchDialog(),
+         "Pen_Sketch",
+         {549, 602},
+         "Pen Pressure:"},
+        {ForegroundEffect::PenAndInk,
+         f.fx().penAndInkDialog(),
+         "Pen_and_Ink",
+         {551, 604},
+         "Adjust thread:"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.caption);
@@ -335,7 +343,8 @@ TEST(EffectsPanel, WithoutALayerEveryButtonOnlySaysSoThenTheToolBarRotates) {
     const struct {
         const char* text;
         const char* message;
-    } refused[] = {{"3.5", "Please input a valid integer value."}, {"1-", "'1-' is not a valid integer value"}};
+    } refused[] = {{"3.5", "Please input a valid integer value."},
+                   {"1-", "'1-' is not a valid integer value"}};
     for (const auto& r : refused) {
         f.window->angleEdit()->setText(QString::fromLatin1(r.text));
         f.window->rotateAction()->trigger();

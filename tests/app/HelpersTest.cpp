@@ -5,11 +5,10 @@
 
 #include <vector>
 
-using quill::TBitmap32;
 using quill::makePixel;
+using quill::TBitmap32;
 
-TEST(NameFilters, PairsBecomeQtFilters)
-{
+TEST(NameFilters, PairsBecomeQtFilters) {
     struct Case {
         const char* pairs;
         bool upper;
@@ -26,11 +25,11 @@ TEST(NameFilters, PairsBecomeQtFilters)
         {"Upper|*.PNG", true, {"Upper (*.PNG)"}},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(quill::app::qtNameFilters(QString::fromLatin1(c.pairs), c.upper), c.expected) << c.pairs;
+        EXPECT_EQ(quill::app::qtNameFilters(QString::fromLatin1(c.pairs), c.upper), c.expected)
+            << c.pairs;
 }
 
-TEST(NameFilters, OpenPictureOffersEveryReadableFormInOrder)
-{
+TEST(NameFilters, OpenPictureOffersEveryReadableFormInOrder) {
     const QStringList filters = quill::app::openPictureFilters();
     ASSERT_EQ(filters.size(), 8);
     EXPECT_EQ(filters[0], QStringLiteral("*.jpg (*.jpg *.JPG)"));
@@ -40,8 +39,7 @@ TEST(NameFilters, OpenPictureOffersEveryReadableFormInOrder)
     EXPECT_EQ(filters[7], QStringLiteral("All files (*)"));
 }
 
-TEST(BitmapView, SharesThePixelsWithoutCopying)
-{
+TEST(BitmapView, SharesThePixelsWithoutCopying) {
     TBitmap32 picture(5, 3, makePixel(10, 20, 30, 255));
     picture.setPixel(4, 2, makePixel(200, 100, 50, 128));
     const QImage view = quill::app::imageView(picture);

@@ -22,13 +22,12 @@
 #include <utility>
 #include <vector>
 
-using quill::TBitmap32;
 using quill::makePixel;
+using quill::TBitmap32;
 
 namespace {
 
-QStringList itemTexts(const QMenu* menu)
-{
+QStringList itemTexts(const QMenu* menu) {
     QStringList texts;
     for (QAction* a : menu->actions())
         if (!a->isSeparator())
@@ -38,8 +37,7 @@ QStringList itemTexts(const QMenu* menu)
 
 } // namespace
 
-TEST(MainWindowStart, CaptionSizeAndFirstState)
-{
+TEST(MainWindowStart, CaptionSizeAndFirstState) {
     WindowFixture f;
     auto& w = *f.window;
     EXPECT_EQ(w.windowTitle(), QStringLiteral("Quillmark v4.65"));
@@ -62,20 +60,22 @@ TEST(MainWindowStart, CaptionSizeAndFirstState)
     EXPECT_TRUE(w.foregroundDock()->isVisible());
     EXPECT_TRUE(w.backgroundDock()->isVisible());
     EXPECT_TRUE(w.photoEffectsDock()->isVisible());
-    EXPECT_EQ(w.photoEffectsNotebook()->toolTip(), QStringLiteral("Make effect for the last open foreground"));
+    EXPECT_EQ(w.photoEffectsNotebook()->toolTip(),
+              QStringLiteral("Make effect for the last open foreground"));
 }
 
-TEST(MainWindowStart, MenusAndToolBarInOrderWithTheirStates)
-{
+TEST(MainWindowStart, MenusAndToolBarInOrderWithTheirStates) {
     WindowFixture f;
     auto& w = *f.window;
     const std::vector<std::pair<QString, QStringList>> menus = {
         {"File", {"Open a new foreground", "Open a new background", "Publish", "Exit"}},
         {"Edit", {"Foreground size", "Background size"}},
         {"Tools",
-         {"Add selected foreground into sketch-list", "Add scene into album-list", "Export sketch-list",
-          "Export album-list", "Import foreground", "Import background"}},
-        {"DockPanels", {"Foreground", "Sketch-list", "Background", "Photo-effects", "Layer", "Album-list", "Regress all"}},
+         {"Add selected foreground into sketch-list", "Add scene into album-list",
+          "Export sketch-list", "Export album-list", "Import foreground", "Import background"}},
+        {"DockPanels",
+         {"Foreground", "Sketch-list", "Background", "Photo-effects", "Layer", "Album-list",
+          "Regress all"}},
         {"Help", {"Online", "About"}},
     };
     const QList<QAction*> tops = w.menuBar()->actions();
@@ -85,15 +85,18 @@ TEST(MainWindowStart, MenusAndToolBarInOrderWithTheirStates)
         EXPECT_EQ(itemTexts(tops[k]->menu()), menus[k].second) << menus[k].first.toStdString();
     }
     // At start-up; the collection commands and Publish are left to their own panels.
-    for (const char* text : {"Open a new foreground", "Open a new background", "Exit", "Foreground", "Sketch-list",
-                             "Background", "Photo-effects", "Layer", "Album-list", "Regress all", "Online", "About"})
+    for (const char* text :
+         {"Open a new foreground", "Open a new background", "Exit", "Foreground", "Sketch-list",
+          "Background", "Photo-effects", "Layer", "Album-list", "Regress all", "Online", "About"})
         EXPECT_TRUE(f.menuAction(QString::fromLatin1(text))->isEnabled()) << text;
-    for (const char* text : {"Foreground size", "Background size", "Add selected foreground into sketch-list"})
+    for (const char* text :
+         {"Foreground size", "Background size", "Add selected foreground into sketch-list"})
         EXPECT_FALSE(f.menuAction(QString::fromLatin1(text))->isEnabled()) << text;
 
     EXPECT_EQ(itemTexts(w.canvasMenu()),
-              (QStringList{"Open a new foreground", "Open a new background", "Add me into sketch-list",
-                           "Add scene into album-list", "Foreground size", "Background size", "Delete me"}));
+              (QStringList{"Open a new foreground", "Open a new background",
+                           "Add me into sketch-list", "Add scene into album-list",
+                           "Foreground size", "Background size", "Delete me"}));
     EXPECT_FALSE(findItem(w.canvasMenu(), QStringLiteral("Background size"))->isEnabled());
     EXPECT_EQ(itemTexts(w.layerMenu()), QStringList{"Delete"});
 
@@ -103,7 +106,8 @@ TEST(MainWindowStart, MenusAndToolBarInOrderWithTheirStates)
     EXPECT_EQ(bar->objectName(), QStringLiteral("ToolBar1"));
     std::vector<std::pair<int, QString>> placed;
     for (QWidget* widget : bar->findChildren<QWidget*>()) {
-        if (widget->toolTip().isEmpty() || !widget->isVisibleTo(bar) || qobject_cast<QLabel*>(widget))
+        if (widget->toolTip().isEmpty() || !widget->isVisibleTo(bar) ||
+            qobject_cast<QLabel*>(widget))
             continue;
         placed.emplace_back(widget->mapTo(bar, QPoint(0, 0)).x(), widget->toolTip());
     }
@@ -112,14 +116,14 @@ TEST(MainWindowStart, MenusAndToolBarInOrderWithTheirStates)
     QStringList hints;
     for (const auto& p : placed)
         hints << p.second;
-    EXPECT_EQ(hints, (QStringList{"Open a picture as foreground", "Publish the scene as", "Foreground size",
-                                  "Background size", "Set foreground as transparent", "Set transparence",
-                                  "Rotate the foreground", "Zoom out the view", "Zoom in the view", "Layer show",
-                                  "Album-list show"}));
+    EXPECT_EQ(hints,
+              (QStringList{"Open a picture as foreground", "Publish the scene as",
+                           "Foreground size", "Background size", "Set foreground as transparent",
+                           "Set transparence", "Rotate the foreground", "Zoom out the view",
+                           "Zoom in the view", "Layer show", "Album-list show"}));
 }
 
-TEST(MainWindowLayout, ToolBarAndItsRightGroupFollowTheWindowWidth)
-{
+TEST(MainWindowLayout, ToolBarAndItsRightGroupFollowTheWindowWidth) {
     WindowFixture f;
     auto& w = *f.window;
     QToolBar* bar = w.toolBar();
@@ -154,13 +158,13 @@ TEST(MainWindowLayout, ToolBarAndItsRightGroupFollowTheWindowWidth)
     }
 }
 
-TEST(MainWindowKeys, ShortcutsOpenZoomDeleteAndQuit)
-{
+TEST(MainWindowKeys, ShortcutsOpenZoomDeleteAndQuit) {
     WindowFixture f;
     auto& w = *f.window;
     w.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
-    const QString path = f.writePicture(QStringLiteral("key.bmp"), TBitmap32(40, 30, makePixel(1, 2, 3)));
+    const QString path =
+        f.writePicture(QStringLiteral("key.bmp"), TBitmap32(40, 30, makePixel(1, 2, 3)));
 
     // Ctrl+O asks the chooser for a foreground and opens what it answers.
     f.record->openReplies << path;
@@ -171,7 +175,8 @@ TEST(MainWindowKeys, ShortcutsOpenZoomDeleteAndQuit)
 
     // Ctrl+Shift+O asks for a background; cancelling it changes nothing.
     QTest::keyClick(&w, Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
-    EXPECT_EQ(f.record->openCaptions, (QStringList{"Open a new foreground", "Open a new background"}));
+    EXPECT_EQ(f.record->openCaptions,
+              (QStringList{"Open a new foreground", "Open a new background"}));
     EXPECT_EQ(f.scene().BackWork.width(), 600);
 
     struct Step {
@@ -194,7 +199,8 @@ TEST(MainWindowKeys, ShortcutsOpenZoomDeleteAndQuit)
     QTest::keyClick(&w, Qt::Key_Delete);
     EXPECT_FALSE(f.scene().isVisibleLayer(1));
     EXPECT_EQ(f.scene().scenePicture().pixel(0, 0), makePixel(255, 255, 255));
-    EXPECT_TRUE(f.record->messages.isEmpty()) << f.record->messages.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(f.record->messages.isEmpty())
+        << f.record->messages.join(QLatin1Char('|')).toStdString();
 
     // Ctrl+Q closes the window, and the working folder goes with it, files left in it too.
     const QString recorder = w.recorderFolder();
@@ -208,8 +214,7 @@ TEST(MainWindowKeys, ShortcutsOpenZoomDeleteAndQuit)
     EXPECT_FALSE(QFileInfo::exists(recorder));
 }
 
-TEST(OpenPicture, CancelledDoesNothingAndAForegroundBecomesALayerWithItsPanelEntry)
-{
+TEST(OpenPicture, CancelledDoesNothingAndAForegroundBecomesALayerWithItsPanelEntry) {
     WindowFixture f;
     f.window->openForeground(); // no reply queued: the dialog was cancelled, nothing happens
     EXPECT_EQ(f.scene().LayerCount(), 0);
@@ -218,9 +223,11 @@ TEST(OpenPicture, CancelledDoesNothingAndAForegroundBecomesALayerWithItsPanelEnt
     TBitmap32 picture(100, 80, makePixel(10, 20, 200));
     f.openForeground(f.writePicture(QStringLiteral("blue.bmp"), picture));
 
-    EXPECT_TRUE(f.record->messages.isEmpty()) << f.record->messages.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(f.record->messages.isEmpty())
+        << f.record->messages.join(QLatin1Char('|')).toStdString();
     ASSERT_EQ(f.scene().LayerCount(), 1);
-    EXPECT_EQ(f.record->openCaptions, (QStringList{"Open a new foreground", "Open a new foreground"}));
+    EXPECT_EQ(f.record->openCaptions,
+              (QStringList{"Open a new foreground", "Open a new foreground"}));
     EXPECT_EQ(f.scene().scenePicture().pixel(99, 79), makePixel(10, 20, 200));
     EXPECT_EQ(f.scene().scenePicture().pixel(100, 79), makePixel(255, 255, 255));
 
@@ -232,8 +239,7 @@ TEST(OpenPicture, CancelledDoesNothingAndAForegroundBecomesALayerWithItsPanelEnt
     EXPECT_EQ(f.window->layerPanel()->entryThumb(1)->geometry(), QRect(2, 2, 36, 21));
 }
 
-TEST(OpenPicture, UnreadableFileShowsTheMessageAndChangesNothing)
-{
+TEST(OpenPicture, UnreadableFileShowsTheMessageAndChangesNothing) {
     WindowFixture f;
     const QString text = f.folder.filePath(QStringLiteral("text.jpg"));
     QFile file(text);
@@ -247,7 +253,8 @@ TEST(OpenPicture, UnreadableFileShowsTheMessageAndChangesNothing)
             f.record->messages.clear();
             f.record->openReplies << path;
             foreground ? f.window->openForeground() : f.window->openBackground();
-            EXPECT_EQ(f.record->messages, QStringList{path + QStringLiteral(" is not a valid format")});
+            EXPECT_EQ(f.record->messages,
+                      QStringList{path + QStringLiteral(" is not a valid format")});
             EXPECT_EQ(f.scene().LayerCount(), 0);
             EXPECT_TRUE(f.scene().scenePicture() == before);
             EXPECT_EQ(f.window->layerPanel()->entryPanel(1), nullptr);
@@ -255,10 +262,10 @@ TEST(OpenPicture, UnreadableFileShowsTheMessageAndChangesNothing)
     }
 }
 
-TEST(OpenPicture, BackgroundReplacesTheSceneAndRefitsTheCanvas)
-{
+TEST(OpenPicture, BackgroundReplacesTheSceneAndRefitsTheCanvas) {
     WindowFixture f;
-    f.record->openReplies << f.writePicture(QStringLiteral("bg.bmp"), TBitmap32(200, 150, makePixel(1, 2, 3)));
+    f.record->openReplies << f.writePicture(QStringLiteral("bg.bmp"),
+                                            TBitmap32(200, 150, makePixel(1, 2, 3)));
     f.window->openBackground();
     EXPECT_TRUE(f.record->messages.isEmpty());
     EXPECT_EQ(f.scene().scenePicture().width(), 200);
@@ -270,15 +277,15 @@ TEST(OpenPicture, BackgroundReplacesTheSceneAndRefitsTheCanvas)
     EXPECT_EQ(f.window->canvas()->y(), 156 - 30);
 }
 
-TEST(OpenPicture, SeeThroughPartsOfAPngStaySeeThrough)
-{
+TEST(OpenPicture, SeeThroughPartsOfAPngStaySeeThrough) {
     WindowFixture f;
     TBitmap32 picture(40, 40, makePixel(200, 0, 0, 255));
     for (int y = 0; y < 40; ++y)
         for (int x = 20; x < 40; ++x)
             picture.setPixel(x, y, makePixel(0, 0, 200, x < 30 ? 127 : 0));
-    picture.setPixel(0, 0, makePixel(200, 0, 0, 128));  // half opaque: kept
-    f.openForeground(f.writePicture(QStringLiteral("shape.png"), picture, quill::PictureFormat::Png));
+    picture.setPixel(0, 0, makePixel(200, 0, 0, 128)); // half opaque: kept
+    f.openForeground(
+        f.writePicture(QStringLiteral("shape.png"), picture, quill::PictureFormat::Png));
     ASSERT_EQ(f.scene().LayerCount(), 1);
     EXPECT_EQ(f.scene().scenePicture().pixel(0, 0), makePixel(200, 0, 0));
     EXPECT_EQ(f.scene().scenePicture().pixel(39, 39), makePixel(255, 255, 255));

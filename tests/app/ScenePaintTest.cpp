@@ -11,22 +11,20 @@
 #include <gtest/gtest.h>
 
 using quill::MainWindowModel;
+using quill::makePixel;
 using quill::Rect;
 using quill::Scene;
 using quill::TBitmap32;
-using quill::makePixel;
 
 namespace {
 
-Scene sceneOf(const TBitmap32& background)
-{
+Scene sceneOf(const TBitmap32& background) {
     Scene scene;
     scene.SetBackgroundPicture(background);
     return scene;
 }
 
-TBitmap32 stripes(int w, int h)
-{
+TBitmap32 stripes(int w, int h) {
     TBitmap32 p(w, h);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
@@ -35,8 +33,7 @@ TBitmap32 stripes(int w, int h)
 }
 
 // The screen: a premultiplied image filled with a colour the scene never has.
-QImage paintInto(const Scene& scene, QSize size, const QRect& exposed)
-{
+QImage paintInto(const Scene& scene, QSize size, const QRect& exposed) {
     QImage screen(size, QImage::Format_ARGB32_Premultiplied);
     screen.fill(QColor(1, 2, 3));
     QPainter painter(&screen);
@@ -44,8 +41,7 @@ QImage paintInto(const Scene& scene, QSize size, const QRect& exposed)
     return screen;
 }
 
-TEST(ScenePaint, OpaqueRowsAreShownPixelForPixel)
-{
+TEST(ScenePaint, OpaqueRowsAreShownPixelForPixel) {
     Scene scene = sceneOf(stripes(37, 23));
     ASSERT_TRUE(scene.rowsOpaque(0, 23));
     const QImage screen = paintInto(scene, QSize(40, 30), QRect(0, 0, 40, 30));
@@ -56,8 +52,7 @@ TEST(ScenePaint, OpaqueRowsAreShownPixelForPixel)
     EXPECT_EQ(screen.pixelColor(0, 23), QColor(1, 2, 3)) << "nothing painted below the scene";
 }
 
-TEST(ScenePaint, OnlyTheExposedAreaIsPainted)
-{
+TEST(ScenePaint, OnlyTheExposedAreaIsPainted) {
     Scene scene = sceneOf(stripes(37, 23));
     const QImage screen = paintInto(scene, QSize(37, 23), QRect(5, 6, 10, 4));
     for (int y = 0; y < 23; ++y)
@@ -68,8 +63,7 @@ TEST(ScenePaint, OnlyTheExposedAreaIsPainted)
         }
 }
 
-TEST(ScenePaint, SeeThroughRowsKeepTheirAlpha)
-{
+TEST(ScenePaint, SeeThroughRowsKeepTheirAlpha) {
     Scene scene = sceneOf(stripes(20, 10));
     for (int x = 0; x < 20; ++x)
         scene.BackWork.setPixel(x, 4, makePixel(200, 100, 50, 0));
@@ -83,8 +77,7 @@ TEST(ScenePaint, SeeThroughRowsKeepTheirAlpha)
     EXPECT_EQ(screen.pixel(3, 3), scene.scenePicture().pixel(3, 3));
 }
 
-TEST(ScenePaint, ZoomShowsEachScenePixelAsABlock)
-{
+TEST(ScenePaint, ZoomShowsEachScenePixelAsABlock) {
     Scene scene = sceneOf(stripes(10, 6));
     scene.ViewZoom = 300.0;
     scene.updateImageSize();
@@ -92,7 +85,8 @@ TEST(ScenePaint, ZoomShowsEachScenePixelAsABlock)
     const QImage screen = paintInto(scene, QSize(30, 18), QRect(0, 0, 30, 18));
     for (int y = 0; y < 18; ++y)
         for (int x = 0; x < 30; ++x)
-            ASSERT_EQ(screen.pixel(x, y), scene.scenePicture().pixel(x / 3, y / 3)) << x << "," << y;
+            ASSERT_EQ(screen.pixel(x, y), scene.scenePicture().pixel(x / 3, y / 3))
+                << x << "," << y;
 }
 
 // ---- the canvas's paint while a layer is dragged ------------------------------------
@@ -101,8 +95,7 @@ TEST(ScenePaint, ZoomShowsEachScenePixelAsABlock)
 // dragged from (0, 0) to (7, 4) (at 100 %) without a release: the pixels under its old and new
 // places are not composed yet.
 struct DraggedScene {
-    explicit DraggedScene(int zoomSteps = 0)
-    {
+    explicit DraggedScene(int zoomSteps = 0) {
         model.windowShown();
         model.setBackgroundPicture(stripes(80, 60));
         for (int k = 0; k < zoomSteps; ++k)
@@ -125,15 +118,14 @@ struct DraggedScene {
 
 struct Screen {
     QImage::Format format;
-    QPoint shift;   // the painter's origin in the image
-    qreal scale;    // of the painter
-    QRect clip;     // of the painter, empty for none
-    QRect exposed;  // canvas coordinates
+    QPoint shift;  // the painter's origin in the image
+    qreal scale;   // of the painter
+    QRect clip;    // of the painter, empty for none
+    QRect exposed; // canvas coordinates
 };
 
 // Paints into a 90 x 70 image filled with a colour the scene never has.
-template <typename Paint> QImage paintOnScreen(const Screen& s, Paint paint)
-{
+template <typename Paint> QImage paintOnScreen(const Screen& s, Paint paint) {
     QImage image(90, 70, s.format);
     image.fill(QColor(1, 2, 3));
     QPainter painter(&image);
@@ -145,8 +137,7 @@ template <typename Paint> QImage paintOnScreen(const Screen& s, Paint paint)
     return image;
 }
 
-TEST(CanvasPaint, ADraggedLayerIsShownAsTheComposedSceneWouldBe)
-{
+TEST(CanvasPaint, ADraggedLayerIsShownAsTheComposedSceneWouldBe) {
     const QImage::Format rgb = QImage::Format_RGB32;
     const struct {
         const char* name;
@@ -155,7 +146,10 @@ TEST(CanvasPaint, ADraggedLayerIsShownAsTheComposedSceneWouldBe)
         bool straightIntoTheImage;
     } cases[] = {
         {"the screen's image", {rgb, {4, 3}, 1, {}, {0, 0, 80, 60}}, 0, true},
-        {"a premultiplied one", {QImage::Format_ARGB32_Premultiplied, {}, 1, {}, {2, 1, 40, 35}}, 0, true},
+        {"a premultiplied one",
+         {QImage::Format_ARGB32_Premultiplied, {}, 1, {}, {2, 1, 40, 35}},
+         0,
+         true},
         {"beyond its left and top", {rgb, {-10, -5}, 1, {}, {0, 0, 80, 60}}, 0, true},
         {"with a clip", {rgb, {}, 1, {10, 5, 30, 30}, {0, 0, 80, 60}}, 0, true},
         {"not premultiplied", {QImage::Format_ARGB32, {}, 1, {}, {0, 0, 80, 60}}, 0, false},
@@ -187,13 +181,14 @@ TEST(CanvasPaint, ADraggedLayerIsShownAsTheComposedSceneWouldBe)
             quill::app::paintScenePicture(painter, model.scene(), c.screen.exposed);
         });
         ASSERT_EQ(shown, expected);
-        EXPECT_NE(shown.pixel(c.screen.shift + QPoint(12, 12)), qRgb(1, 2, 3)) << "something was painted";
+        EXPECT_NE(shown.pixel(c.screen.shift + QPoint(12, 12)), qRgb(1, 2, 3))
+            << "something was painted";
     }
 }
 
-TEST(CanvasPaint, SeeThroughRowsOfADraggedSceneAreShownAsQtShowsThem)
-{
-    for (const QImage::Format format : {QImage::Format_RGB32, QImage::Format_ARGB32_Premultiplied}) {
+TEST(CanvasPaint, SeeThroughRowsOfADraggedSceneAreShownAsQtShowsThem) {
+    for (const QImage::Format format :
+         {QImage::Format_RGB32, QImage::Format_ARGB32_Premultiplied}) {
         DraggedScene dragged;
         MainWindowModel& model = dragged.model;
         Scene& scene = model.scene();
@@ -204,12 +199,14 @@ TEST(CanvasPaint, SeeThroughRowsOfADraggedSceneAreShownAsQtShowsThem)
             scene.BackWork.setPixel(x, 55, makePixel(200, 100, 50, 90));
         }
         const Screen screen{format, {}, 1, {}, {0, 0, 80, 60}};
-        const QImage shown = paintOnScreen(
-            screen, [&](QPainter& painter) { quill::app::paintCanvasScene(painter, model, screen.exposed); });
+        const QImage shown = paintOnScreen(screen, [&](QPainter& painter) {
+            quill::app::paintCanvasScene(painter, model, screen.exposed);
+        });
         model.finishPendingComposition();
         ASSERT_FALSE(scene.rowsOpaque(55, 56));
-        const QImage expected = paintOnScreen(
-            screen, [&](QPainter& painter) { quill::app::paintScenePicture(painter, scene, screen.exposed); });
+        const QImage expected = paintOnScreen(screen, [&](QPainter& painter) {
+            quill::app::paintScenePicture(painter, scene, screen.exposed);
+        });
         ASSERT_EQ(shown, expected) << format;
         EXPECT_NE(shown.pixel(40, 55), shown.pixel(40, 54));
     }

@@ -7,16 +7,14 @@ namespace {
 QtMessageHandler previousHandler = nullptr;
 // The offscreen platform reports every window operation it cannot carry out; those
 // lines say nothing about the program.
-void quietHandler(QtMsgType type, const QMessageLogContext& context, const QString& message)
-{
+void quietHandler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
     if (message.startsWith(QLatin1String("This plugin does not support")))
         return;
     previousHandler(type, context, message);
 }
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     previousHandler = qInstallMessageHandler(quietHandler);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");

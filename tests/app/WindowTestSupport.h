@@ -46,38 +46,38 @@ class FakePlatform : public quill::app::Platform {
   public:
     explicit FakePlatform(std::shared_ptr<PlatformRecord> record) : m_record(std::move(record)) {}
 
-    QString openPictureFile(QWidget*, const QString& caption, const QStringList& filters) override
-    {
+    QString openPictureFile(QWidget*, const QString& caption, const QStringList& filters) override {
         m_record->openCaptions << caption;
         m_record->openFilters << filters;
         return next(m_record->openReplies);
     }
-    QString savePictureFile(QWidget*, const QString& caption, const QString&, const QStringList& filters) override
-    {
+    QString savePictureFile(QWidget*, const QString& caption, const QString&,
+                            const QStringList& filters) override {
         m_record->saveCaptions << caption;
         m_record->saveFilters << filters;
         return next(m_record->saveReplies);
     }
-    QString chooseFolder(QWidget*, const QString& caption, const QString& start) override
-    {
+    QString chooseFolder(QWidget*, const QString& caption, const QString& start) override {
         m_record->folderCaptions << caption;
         m_record->folderStarts << start;
         return next(m_record->folderReplies);
     }
-    void showMessage(QWidget* parent, const QString& text) override { showMessage(parent, text, QString()); }
-    void showMessage(QWidget*, const QString& text, const QString& title) override
-    {
+    void showMessage(QWidget* parent, const QString& text) override {
+        showMessage(parent, text, QString());
+    }
+    void showMessage(QWidget*, const QString& text, const QString& title) override {
         m_record->messages << text;
         m_record->titles << title;
     }
-    bool openUrl(const QUrl& url) override
-    {
+    bool openUrl(const QUrl& url) override {
         m_record->urls << url;
         return m_record->browserWorks;
     }
 
   private:
-    static QString next(QStringList& replies) { return replies.isEmpty() ? QString() : replies.takeFirst(); }
+    static QString next(QStringList& replies) {
+        return replies.isEmpty() ? QString() : replies.takeFirst();
+    }
     std::shared_ptr<PlatformRecord> m_record;
 };
 
@@ -88,18 +88,15 @@ struct FakeDesktop : quill::DesktopServices {
     std::vector<std::string> wallpaperFiles;
     std::vector<quill::MailMessage> mails;
 
-    quill::ServiceOutcome portalSetWallpaper(const std::string& path) override
-    {
+    quill::ServiceOutcome portalSetWallpaper(const std::string& path) override {
         wallpaperFiles.push_back(path);
         return {portalWorks, portalWorks ? "" : "no portal"};
     }
-    quill::ServiceOutcome portalComposeEmail(const quill::MailMessage& message) override
-    {
+    quill::ServiceOutcome portalComposeEmail(const quill::MailMessage& message) override {
         mails.push_back(message);
         return {portalWorks, portalWorks ? "" : "no portal"};
     }
-    quill::ProgramRun runProgram(const std::vector<std::string>& argv) override
-    {
+    quill::ProgramRun runProgram(const std::vector<std::string>& argv) override {
         quill::ProgramRun run;
         run.started = programsStart;
         run.exitCode = programsStart ? 0 : -1;
@@ -116,17 +113,16 @@ struct WindowFixture {
     std::unique_ptr<quill::app::TMyPicture> window;
     FakeDesktop* desktop = nullptr;
 
-    WindowFixture()
-    {
-        window = std::make_unique<quill::app::TMyPicture>(std::make_unique<FakePlatform>(record), folder.path());
+    WindowFixture() {
+        window = std::make_unique<quill::app::TMyPicture>(std::make_unique<FakePlatform>(record),
+                                                          folder.path());
         auto fake = std::make_unique<FakeDesktop>();
         desktop = fake.get();
         collections().setDesktopServices(std::move(fake));
         window->show();
         QApplication::processEvents();
     }
-    ~WindowFixture()
-    {
+    ~WindowFixture() {
         if (window)
             window->close();
     }
@@ -138,15 +134,13 @@ struct WindowFixture {
 
     // Writes a picture as a file in the program folder and returns its path.
     QString writePicture(const QString& name, const quill::TBitmap32& picture,
-                         quill::PictureFormat format = quill::PictureFormat::Bmp24)
-    {
+                         quill::PictureFormat format = quill::PictureFormat::Bmp24) {
         const QString path = folder.filePath(name);
         quill::SavePicture(picture, path.toStdString(), format);
         return path;
     }
     // Opens a foreground through the File menu's command, answering the dialog with path.
-    void openForeground(const QString& path)
-    {
+    void openForeground(const QString& path) {
         record->openReplies << path;
         window->openForeground();
     }
@@ -155,16 +149,14 @@ struct WindowFixture {
 };
 
 // The item of the given text in a menu, or nullptr.
-inline QAction* findItem(const QMenu* menu, const QString& text)
-{
+inline QAction* findItem(const QMenu* menu, const QString& text) {
     for (QAction* a : menu->actions())
         if (a->text() == text)
             return a;
     return nullptr;
 }
 
-inline QAction* WindowFixture::menuAction(const QString& text)
-{
+inline QAction* WindowFixture::menuAction(const QString& text) {
     for (QAction* top : window->menuBar()->actions())
         if (QMenu* menu = top->menu())
             if (QAction* a = findItem(menu, text))
@@ -174,27 +166,23 @@ inline QAction* WindowFixture::menuAction(const QString& text)
 
 // Sends a mouse event straight to a widget, with the buttons held stated explicitly.
 inline void sendMouse(QWidget* widget, QEvent::Type type, QPoint at, Qt::MouseButton button,
-                      Qt::MouseButtons held, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
-{
+                      Qt::MouseButtons held, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
     QMouseEvent event(type, QPointF(at), QPointF(widget->mapToGlobal(at)), button, held, modifiers);
     QApplication::sendEvent(widget, &event);
 }
 
-inline void doubleClick(QWidget* widget, QPoint at = QPoint(3, 3))
-{
+inline void doubleClick(QWidget* widget, QPoint at = QPoint(3, 3)) {
     sendMouse(widget, QEvent::MouseButtonDblClick, at, Qt::LeftButton, Qt::LeftButton);
 }
 
-inline void sendWheel(QWidget* widget, int delta)
-{
+inline void sendWheel(QWidget* widget, int delta) {
     const QPoint at(5, 5);
-    QWheelEvent event(QPointF(at), QPointF(widget->mapToGlobal(at)), QPoint(), QPoint(0, delta), Qt::NoButton,
-                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QWheelEvent event(QPointF(at), QPointF(widget->mapToGlobal(at)), QPoint(), QPoint(0, delta),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(widget, &event);
 }
 
 // A solid opaque picture.
-inline quill::TBitmap32 solid(int w, int h, std::uint8_t r, std::uint8_t g, std::uint8_t b)
-{
+inline quill::TBitmap32 solid(int w, int h, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
     return quill::TBitmap32(w, h, quill::makePixel(r, g, b, 255));
 }

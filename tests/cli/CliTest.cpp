@@ -15,8 +15,7 @@ namespace {
 using namespace clitest;
 using Cli = ScratchFolder;
 
-TEST_F(Cli, InfoPrintsTheSizeAndRefusesUnreadableFiles)
-{
+TEST_F(Cli, InfoPrintsTheSizeAndRefusesUnreadableFiles) {
     const std::string png = save("a.png", sample(7, 5));
     CliRun ok = run({"info", png});
     EXPECT_EQ(ok.code, 0);
@@ -32,8 +31,7 @@ TEST_F(Cli, InfoPrintsTheSizeAndRefusesUnreadableFiles)
     }
 }
 
-TEST_F(Cli, UsageErrorsExitOneAndWriteNothing)
-{
+TEST_F(Cli, UsageErrorsExitOneAndWriteNothing) {
     const std::string in = save("in.png", sample(8, 8));
     struct Case {
         std::vector<std::string> args;
@@ -51,7 +49,8 @@ TEST_F(Cli, UsageErrorsExitOneAndWriteNothing)
         {{"effect", "pencil-sketch", "--lighting", "3", "--contrast", "4", in, path("o.png")}, ""},
         {{"rotate", "--angle", "3.0", in, path("o.png")}, "Please input a valid integer value."},
         {{"rotate", "--angle", "3-", in, path("o.png")}, "'3-' is not a valid integer value"},
-        {{"rotate", "--angle", "2147483648", in, path("o.png")}, "'2147483648' is not a valid integer value"},
+        {{"rotate", "--angle", "2147483648", in, path("o.png")},
+         "'2147483648' is not a valid integer value"},
         {{"resize", "--width", "0", "--height", "5", in, path("o.png")}, "positive"},
         {{"background-effect", "texture", in, path("o.png")}, "--tile"},
         {{"background-effect", "texture", "--tile-number", "13", in, path("o.png")}, "tile-number"},
@@ -66,16 +65,15 @@ TEST_F(Cli, UsageErrorsExitOneAndWriteNothing)
     EXPECT_EQ(entries(), std::vector<std::string>{"in.png"});
 }
 
-TEST_F(Cli, HelpListsTheOptions)
-{
+TEST_F(Cli, HelpListsTheOptions) {
     CliRun r = run({"effect", "--help"});
     EXPECT_EQ(r.code, 0);
-    for (const char* option : {"--pressure", "--hollow", "--kernel", "--seed", "--lighting", "--contrast"})
+    for (const char* option :
+         {"--pressure", "--hollow", "--kernel", "--seed", "--lighting", "--contrast"})
         EXPECT_NE(r.out.find(option), std::string::npos) << option;
 }
 
-TEST_F(Cli, ConvertKeepsEveryByteInPng)
-{
+TEST_F(Cli, ConvertKeepsEveryByteInPng) {
     TBitmap32 picture = sample(9, 4, 0);
     for (int x = 0; x < 9; ++x)
         picture.setPixel(x, 1, makePixel(x, 2 * x, 3 * x, x * 20));
@@ -93,8 +91,7 @@ TEST_F(Cli, ConvertKeepsEveryByteInPng)
 
 // Every effect with no options, then options that each reach their effect: the file
 // written equals what the core computes with the same settings and a generator at 0.
-TEST_F(Cli, EffectsRunAsTheCoreRunsThemWithTheOptionsGiven)
-{
+TEST_F(Cli, EffectsRunAsTheCoreRunsThemWithTheOptionsGiven) {
     const TBitmap32 picture = sample(23, 17);
     const std::string in = save("in.png", picture);
     struct Case {
@@ -105,15 +102,22 @@ TEST_F(Cli, EffectsRunAsTheCoreRunsThemWithTheOptionsGiven)
     std::vector<Case> cases;
     for (const EffectEntry& e : effectTable())
         cases.push_back({e.name, {}, {}});
-    cases.insert(cases.end(), {
-        {"pen-sketch", {"--pressure", "100", "--hollow"}, {{{"pressure", 100}}, {"hollow"}, {}}},
-        {"pen-and-ink", {"--threshold", "90"}, {{{"threshold", 90}}, {}, {}}},
-        {"kryptol", {"--direction", "3", "--strokes", "2"}, {{{"direction", 3}, {"strokes", 2}}, {}, {}}},
-        {"pencil-sketch", {"--contrast", "60"}, {{{"contrast", 60}}, {}, {}}},
-        {"pencil-sketch", {"--lighting", "200"}, {{{"lighting", 200}}, {}, {}}},
-        {"realism", {"--kernel", "0,0,0,0,1,0,0,0,-1"}, {{}, {}, Kernel3x3{0, 0, 0, 0, 1, 0, 0, 0, -1}}},
-        {"brume", {"--seed", "12345"}, {{{"seed", 12345}}, {}, {}}},
-    });
+    cases.insert(cases.end(),
+                 {
+                     {"pen-sketch",
+                      {"--pressure", "100", "--hollow"},
+                      {{{"pressure", 100}}, {"hollow"}, {}}},
+                     {"pen-and-ink", {"--threshold", "90"}, {{{"threshold", 90}}, {}, {}}},
+                     {"kryptol",
+                      {"--direction", "3", "--strokes", "2"},
+                      {{{"direction", 3}, {"strokes", 2}}, {}, {}}},
+                     {"pencil-sketch", {"--contrast", "60"}, {{{"contrast", 60}}, {}, {}}},
+                     {"pencil-sketch", {"--lighting", "200"}, {{{"lighting", 200}}, {}, {}}},
+                     {"realism",
+                      {"--kernel", "0,0,0,0,1,0,0,0,-1"},
+                      {{}, {}, Kernel3x3{0, 0, 0, 0, 1, 0, 0, 0, -1}}},
+                     {"brume", {"--seed", "12345"}, {{{"seed", 12345}}, {}, {}}},
+                 });
     for (const Case& c : cases) {
         std::vector<std::string> args{"effect", c.name};
         args.insert(args.end(), c.options.begin(), c.options.end());
@@ -121,13 +125,13 @@ TEST_F(Cli, EffectsRunAsTheCoreRunsThemWithTheOptionsGiven)
         CliRun r = run(args);
         ASSERT_EQ(r.code, 0) << c.name << ": " << r.err;
         ProgramRandom random(0);
-        EXPECT_EQ(LoadPictureFile(path("out.png")).picture, findEffect(c.name)->run(picture, c.settings, random))
+        EXPECT_EQ(LoadPictureFile(path("out.png")).picture,
+                  findEffect(c.name)->run(picture, c.settings, random))
             << c.name << " " << c.options.size();
     }
 }
 
-TEST_F(Cli, RotatePrintsTheGrowthAndTurnsAsTheCommandDoes)
-{
+TEST_F(Cli, RotatePrintsTheGrowthAndTurnsAsTheCommandDoes) {
     const std::string in = save("in.png", sample(100, 50));
     CliRun r = run({"rotate", "--angle", "90", in, path("out.png")});
     ASSERT_EQ(r.code, 0) << r.err;
@@ -138,8 +142,7 @@ TEST_F(Cli, RotatePrintsTheGrowthAndTurnsAsTheCommandDoes)
     EXPECT_EQ(out, rotateAboutCentre(sample(100, 50), 90).picture);
 }
 
-TEST_F(Cli, ResizeUsesTheTruncatingResampler)
-{
+TEST_F(Cli, ResizeUsesTheTruncatingResampler) {
     const std::string in = save("in.png", sample(7, 3));
     CliRun r = run({"resize", "--width", "59", "--height", "6", in, path("out.png")});
     ASSERT_EQ(r.code, 0) << r.err;
@@ -147,8 +150,7 @@ TEST_F(Cli, ResizeUsesTheTruncatingResampler)
     EXPECT_EQ(LoadPictureFile(path("out.png")).picture.width(), 58);
 }
 
-TEST_F(Cli, FrameWritesTheStretchedOverlayWithAlpha)
-{
+TEST_F(Cli, FrameWritesTheStretchedOverlayWithAlpha) {
     TBitmap32 frame(4, 3, makePixel(255, 255, 255));
     frame.setPixel(0, 0, makePixel(0, 0, 0));
     frame.setPixel(1, 0, makePixel(200, 200, 200));
@@ -156,11 +158,11 @@ TEST_F(Cli, FrameWritesTheStretchedOverlayWithAlpha)
     CliRun r = run({"frame", in, "8", "6", path("o.png")});
     ASSERT_EQ(r.code, 0) << r.err;
     TBitmap32 out = LoadPictureFile(path("o.png")).picture;
-    EXPECT_EQ(out, makeFrameOverlay(frame, 8, 6)); // alpha and all; its worked alphas are the overlay's test
+    EXPECT_EQ(out, makeFrameOverlay(frame, 8,
+                                    6)); // alpha and all; its worked alphas are the overlay's test
 }
 
-TEST_F(Cli, AFailedWriteExitsThreeAndKeepsTheOldFile)
-{
+TEST_F(Cli, AFailedWriteExitsThreeAndKeepsTheOldFile) {
     const std::string in = save("in.png", sample(5, 5));
     CliRun missingFolder = run({"convert", in, path("no/such/folder/out.png")});
     EXPECT_EQ(missingFolder.code, 3);
@@ -177,8 +179,7 @@ TEST_F(Cli, AFailedWriteExitsThreeAndKeepsTheOldFile)
     }
 }
 
-TEST_F(Cli, AnUnreadableInputLeavesTheOutputAlone)
-{
+TEST_F(Cli, AnUnreadableInputLeavesTheOutputAlone) {
     std::ofstream(path("out.png")) << "previous";
     CliRun r = run({"effect", "sharpen", path("missing.png"), path("out.png")});
     EXPECT_EQ(r.code, 2);

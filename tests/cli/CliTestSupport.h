@@ -23,21 +23,18 @@ namespace quill::clitest {
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 
-inline Bytes readBytes(const fs::path& p)
-{
+inline Bytes readBytes(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-inline std::string readText(const fs::path& p)
-{
+inline std::string readText(const fs::path& p) {
     const Bytes b = readBytes(p);
     return {b.begin(), b.end()};
 }
 
 // A picture whose every byte varies from pixel to pixel, with the given alpha.
-inline TBitmap32 sample(int w, int h, int alpha = 255)
-{
+inline TBitmap32 sample(int w, int h, int alpha = 255) {
     TBitmap32 pic(w, h);
     std::uint32_t v = 777;
     for (int y = 0; y < h; ++y)
@@ -56,8 +53,8 @@ struct CliRun {
 // Runs quillmark-cli with args in folder, its output and errors caught in files beside
 // the folder. With a file size limit (0 = none) SIGXFSZ is ignored, so a write past the
 // limit fails as it would on a full disk.
-inline CliRun runCli(const std::vector<std::string>& args, const fs::path& folder, rlim_t fileSizeLimit = 0)
-{
+inline CliRun runCli(const std::vector<std::string>& args, const fs::path& folder,
+                     rlim_t fileSizeLimit = 0) {
     const std::string capture = (folder.parent_path() / folder.filename()).string();
     const std::string outFile = capture + ".stdout", errFile = capture + ".stderr";
     const pid_t pid = fork();
@@ -97,14 +94,12 @@ inline CliRun runCli(const std::vector<std::string>& args, const fs::path& folde
 // A fresh folder for each test, removed afterwards.
 class ScratchFolder : public ::testing::Test {
   protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         char tmpl[] = "/tmp/quill-cli-XXXXXX";
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         m_dir = tmpl;
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         std::error_code ec;
         fs::remove_all(m_dir, ec);
     }
@@ -112,8 +107,7 @@ class ScratchFolder : public ::testing::Test {
     std::string path(const std::string& name) const { return (m_dir / name).string(); }
 
     // Writes picture in the form its name asks for and returns its path.
-    std::string save(const std::string& name, const TBitmap32& picture) const
-    {
+    std::string save(const std::string& name, const TBitmap32& picture) const {
         const std::string p = path(name);
         EXPECT_TRUE(SavePicture(picture, p, *formatForOutputName(p)).ok) << p;
         return p;
@@ -121,8 +115,7 @@ class ScratchFolder : public ::testing::Test {
 
     CliRun run(const std::vector<std::string>& args) const { return runCli(args, m_dir); }
 
-    std::vector<std::string> entries() const
-    {
+    std::vector<std::string> entries() const {
         std::vector<std::string> names;
         for (const auto& e : fs::directory_iterator(m_dir))
             names.push_back(e.path().filename().string());

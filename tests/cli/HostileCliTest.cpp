@@ -15,8 +15,7 @@ namespace {
 
 using namespace clitest;
 
-std::map<std::string, Bytes> snapshot(const fs::path& folder)
-{
+std::map<std::string, Bytes> snapshot(const fs::path& folder) {
     std::map<std::string, Bytes> files;
     for (const auto& e : fs::recursive_directory_iterator(folder))
         if (e.is_regular_file())
@@ -27,13 +26,13 @@ std::map<std::string, Bytes> snapshot(const fs::path& folder)
 class HostileCli : public ScratchFolder {
   protected:
     // The inputs every command reads, and the old output it must not spoil.
-    fs::path prepare(const std::string& sub, const std::string& output)
-    {
+    fs::path prepare(const std::string& sub, const std::string& output) {
         const fs::path d = m_dir / sub;
         fs::create_directories(d);
         EXPECT_TRUE(SavePicture(sample(60, 40), (d / "in.png").string(), PictureFormat::Png).ok);
         EXPECT_TRUE(SavePicture(sample(30, 20), (d / "frame.png").string(), PictureFormat::Png).ok);
-        std::ofstream(d / "scene.json") << R"({"background": "in.png", "layers": [{"file": "in.png", "x": 5}]})";
+        std::ofstream(d / "scene.json")
+            << R"({"background": "in.png", "layers": [{"file": "in.png", "x": 5}]})";
         if (!output.empty()) {
             fs::create_directories((d / output).parent_path());
             std::ofstream(d / output) << "old output\n";
@@ -42,8 +41,7 @@ class HostileCli : public ScratchFolder {
     }
 };
 
-TEST_F(HostileCli, AFullDiskGivesExitThreeAndLeavesTheOldOutput)
-{
+TEST_F(HostileCli, AFullDiskGivesExitThreeAndLeavesTheOldOutput) {
     const struct {
         const char* name;
         std::vector<std::string> args;
@@ -84,8 +82,7 @@ TEST_F(HostileCli, AFullDiskGivesExitThreeAndLeavesTheOldOutput)
     EXPECT_GE(checked, 10);
 }
 
-TEST_F(HostileCli, AnAlbumExtractThatRunsOutOfRoomKeepsTheOldScene)
-{
+TEST_F(HostileCli, AnAlbumExtractThatRunsOutOfRoomKeepsTheOldScene) {
     const fs::path d = prepare("extract", "out/scene1.jpg");
     // An album of one scene bigger than the limit: a player, the scene, its length
     // word and the count.
@@ -97,7 +94,8 @@ TEST_F(HostileCli, AnAlbumExtractThatRunsOutOfRoomKeepsTheOldScene)
     for (std::uint32_t w : {std::uint32_t(scene.size() + 4), 1u})
         for (int k = 0; k < 4; ++k)
             album.push_back(std::uint8_t(w >> (8 * k)));
-    std::ofstream(d / "a.exe", std::ios::binary).write(reinterpret_cast<const char*>(album.data()), std::streamsize(album.size()));
+    std::ofstream(d / "a.exe", std::ios::binary)
+        .write(reinterpret_cast<const char*>(album.data()), std::streamsize(album.size()));
     const auto before = snapshot(d);
     const CliRun full = runCli({"album", "extract", "a.exe", "out"}, d, 1024);
     EXPECT_EQ(full.code, 3) << full.err;

@@ -14,10 +14,11 @@
 namespace quill {
 namespace {
 
-SceneFileResult parse(const std::string& text) { return parseSceneText(text, "/scenes", "scene.json"); }
+SceneFileResult parse(const std::string& text) {
+    return parseSceneText(text, "/scenes", "scene.json");
+}
 
-TEST(SceneFile, RefusesWhatIsNotAScene)
-{
+TEST(SceneFile, RefusesWhatIsNotAScene) {
     struct Case {
         const char* text;
         const char* mentions;
@@ -31,8 +32,10 @@ TEST(SceneFile, RefusesWhatIsNotAScene)
         {R"({"layers": [{"file": "a.png", "mask": 37}]})", "layers[0].mask"},
         {R"({"layers": [{"x": 1}]})", "layers[0].file"},
         {R"({"layers": {"file": "a.png"}})", "\"layers\""},
-        {R"({"layers": [{"file": "a.png", "effect": {"name": "pen-sketch", "strokes": 2}}]})", "strokes"},
-        {R"({"layers": [{"file": "a.png", "effect": {"name": "realism", "kernel": [1,2,3]}}]})", "kernel"},
+        {R"({"layers": [{"file": "a.png", "effect": {"name": "pen-sketch", "strokes": 2}}]})",
+         "strokes"},
+        {R"({"layers": [{"file": "a.png", "effect": {"name": "realism", "kernel": [1,2,3]}}]})",
+         "kernel"},
         {R"({"layers": [{"file": "a.png", "effect": {"name": "realism", "kernel": [1,2,3,4,5,6,7,8,2147483648]}}]})",
          "kernel"},
         {R"({"layers": [{"file": "a.png", "effect": {"name": "glitter"}}]})", "effect.name"},
@@ -50,8 +53,7 @@ TEST(SceneFile, RefusesWhatIsNotAScene)
     }
 }
 
-TEST(SceneFile, ReadsEveryKeyAndResolvesPathsFromTheSceneFolder)
-{
+TEST(SceneFile, ReadsEveryKeyAndResolvesPathsFromTheSceneFolder) {
     SceneFileResult r = parse(R"({
         "background": "beach.jpg",
         "background_effect": {"name": "texture", "tile_number": 3},
@@ -88,8 +90,7 @@ TEST(SceneFile, ReadsEveryKeyAndResolvesPathsFromTheSceneFolder)
 class Compose : public clitest::ScratchFolder {
   protected:
     // A w x h white scene with the given layers, composed.
-    ComposeResult compose(int w, int h, std::vector<SceneLayerSpec> layers)
-    {
+    ComposeResult compose(int w, int h, std::vector<SceneLayerSpec> layers) {
         SceneSpec spec;
         spec.backgroundWidth = w;
         spec.backgroundHeight = h;
@@ -99,8 +100,7 @@ class Compose : public clitest::ScratchFolder {
     MaskLibrary m_masks;
 };
 
-TEST_F(Compose, TransparentLayerOverWhiteMixesAsTheBlendSays)
-{
+TEST_F(Compose, TransparentLayerOverWhiteMixesAsTheBlendSays) {
     SceneLayerSpec layer;
     layer.file = save("red.png", TBitmap32(3, 2, makePixel(255, 0, 0)));
     layer.x = 8;  // overhangs the right edge by one column
@@ -117,8 +117,7 @@ TEST_F(Compose, TransparentLayerOverWhiteMixesAsTheBlendSays)
     EXPECT_EQ(r.picture.pixel(8, 1), makePixel(255, 255, 255));
 }
 
-TEST_F(Compose, MaskFileHiddenAndDeletedLayers)
-{
+TEST_F(Compose, MaskFileHiddenAndDeletedLayers) {
     SceneLayerSpec masked;
     masked.file = save("blue.png", TBitmap32(4, 4, makePixel(0, 0, 255)));
     masked.mask.file = save("white-mask.png", TBitmap32(2, 2, makePixel(255, 255, 255)));
@@ -130,8 +129,7 @@ TEST_F(Compose, MaskFileHiddenAndDeletedLayers)
     EXPECT_EQ(r.picture, TBitmap32(4, 4, makePixel(255, 255, 255)));
 }
 
-TEST_F(Compose, RotatedLayerMovesByItsGrowth)
-{
+TEST_F(Compose, RotatedLayerMovesByItsGrowth) {
     TBitmap32 picture(10, 4, makePixel(0, 0, 0));
     SceneLayerSpec layer;
     layer.file = save("bar.png", picture);
@@ -147,12 +145,12 @@ TEST_F(Compose, RotatedLayerMovesByItsGrowth)
             bool inside = x >= left && x < left + turned.picture.width() && y >= top &&
                           y < top + turned.picture.height() &&
                           turned.picture.pixel(x - left, y - top) != CutoutColor;
-            EXPECT_EQ(r.picture.pixel(x, y), inside ? makePixel(0, 0, 0) : makePixel(255, 255, 255)) << x << "," << y;
+            EXPECT_EQ(r.picture.pixel(x, y), inside ? makePixel(0, 0, 0) : makePixel(255, 255, 255))
+                << x << "," << y;
         }
 }
 
-TEST_F(Compose, BrumeLayersShareOneGeneratorStartingAtZero)
-{
+TEST_F(Compose, BrumeLayersShareOneGeneratorStartingAtZero) {
     const TBitmap32 picture = clitest::sample(9, 7);
     SceneLayerSpec layer;
     layer.file = save("p.png", picture);
@@ -172,8 +170,7 @@ TEST_F(Compose, BrumeLayersShareOneGeneratorStartingAtZero)
         }
 }
 
-TEST_F(Compose, UnreadableFilesAreNamed)
-{
+TEST_F(Compose, UnreadableFilesAreNamed) {
     SceneSpec spec;
     SceneLayerSpec layer;
     layer.file = path("missing.jpg");

@@ -1,7 +1,7 @@
 #include "collections/Browser.h"
 
-#include "imaging/PictureFile.h"
 #include "CollectionsTestSupport.h"
+#include "imaging/PictureFile.h"
 
 #include <gtest/gtest.h>
 
@@ -15,12 +15,11 @@ namespace {
 struct CellCase {
     StripKind kind;
     int width, height; // the file's picture
-    ThumbRect picture;  // after the 2, 2 shift
+    ThumbRect picture; // after the 2, 2 shift
     const char* caption;
 };
 
-TEST(BrowserCell, PlacesTheReducedPictureAndCaption)
-{
+TEST(BrowserCell, PlacesTheReducedPictureAndCaption) {
     const CellCase cases[] = {
         // 100 x 75 is wider than 64/49: full box width, MulDiv(124, 75, 100) = 93.
         {StripKind::Background, 1000, 750, {2, 2, 124, 93}, "1000x750"},
@@ -50,8 +49,7 @@ TEST(BrowserCell, PlacesTheReducedPictureAndCaption)
     }
 }
 
-TEST(BrowserCell, ReducedPictureIsATenthByNearestNeighbour)
-{
+TEST(BrowserCell, ReducedPictureIsATenthByNearestNeighbour) {
     TBitmap32 file(25, 13);
     for (int y = 0; y < 13; ++y)
         for (int x = 0; x < 25; ++x)
@@ -70,8 +68,7 @@ TEST(BrowserCell, ReducedPictureIsATenthByNearestNeighbour)
     EXPECT_EQ(t.pixel(0, 0), makePixel(1, 2, 3));
 }
 
-TEST(BrowserCell, CellTopsFollowTheStripStep)
-{
+TEST(BrowserCell, CellTopsFollowTheStripStep) {
     const int back[] = {2, 127, 252, 377, 502};
     const int fore[] = {2, 90, 178, 266, 354};
     for (int i = 1; i <= 5; ++i) {
@@ -84,9 +81,9 @@ TEST(BrowserCell, CellTopsFollowTheStripStep)
     EXPECT_EQ(b.frameRect, (ThumbRect{2, 252, 130, 113}));
 }
 
-TEST(BrowserCell, UnreadableFileKeepsItsNameAndNoPicture)
-{
-    ThumbCell cell = makeThumbCell(StripKind::Background, 2, "gone.jpg", TBitmap32(), "gone.jpg is not a valid format");
+TEST(BrowserCell, UnreadableFileKeepsItsNameAndNoPicture) {
+    ThumbCell cell = makeThumbCell(StripKind::Background, 2, "gone.jpg", TBitmap32(),
+                                   "gone.jpg is not a valid format");
     EXPECT_EQ(cell.fileName, "gone.jpg");
     EXPECT_TRUE(cell.picture.empty());
     EXPECT_TRUE(cell.caption.empty());
@@ -95,15 +92,13 @@ TEST(BrowserCell, UnreadableFileKeepsItsNameAndNoPicture)
     EXPECT_EQ(cell.frameRect.top, 127);
 }
 
-TEST(FitThumbnailTest, ZeroSidesGiveAnEmptyRectangle)
-{
+TEST(FitThumbnailTest, ZeroSidesGiveAnEmptyRectangle) {
     EXPECT_EQ(FitThumbnail(0, 10, 124, 94, 64, 49), ThumbRect{});
     EXPECT_EQ(FitThumbnail(10, 0, 124, 94, 64, 49), ThumbRect{});
 }
 
 // A fake reader: pictures whose size is encoded in the name "WxH", "bad" fails, "throw" throws.
-TBitmap32 fakeLoad(const std::string& path, std::string& message)
-{
+TBitmap32 fakeLoad(const std::string& path, std::string& message) {
     const std::string name = path.substr(path.find_last_of('/') + 1);
     if (name == "bad") {
         message = path + " is not a valid format";
@@ -119,8 +114,7 @@ TBitmap32 fakeLoad(const std::string& path, std::string& message)
     return p;
 }
 
-TEST(BuildStrip, ParallelBuildEqualsSerialAndReportsEveryCell)
-{
+TEST(BuildStrip, ParallelBuildEqualsSerialAndReportsEveryCell) {
     std::vector<std::string> names;
     for (int i = 0; i < 40; ++i)
         names.push_back(std::to_string(10 + i * 13) + "x" + std::to_string(300 - i * 5));
@@ -165,8 +159,7 @@ TEST(BuildStrip, ParallelBuildEqualsSerialAndReportsEveryCell)
     EXPECT_EQ(serial[39].frameRect.top, 2 + 39 * 125);
 }
 
-TEST(BuildStrip, MoreThanAThousandFilesAllGetCellsAndNoneClearsThem)
-{
+TEST(BuildStrip, MoreThanAThousandFilesAllGetCellsAndNoneClearsThem) {
     std::vector<std::string> names(1005, "20x20");
     std::vector<ThumbCell> cells;
     buildStripCells(StripKind::Foreground, "f", names, cells, fakeLoad, {}, 2);
@@ -177,13 +170,13 @@ TEST(BuildStrip, MoreThanAThousandFilesAllGetCellsAndNoneClearsThem)
     EXPECT_TRUE(cells.empty()) << "an empty list clears the old cells";
 }
 
-TEST(BrowserFolder, ListsByPatternGroupsThenBuildsFromFiles)
-{
+TEST(BrowserFolder, ListsByPatternGroupsThenBuildsFromFiles) {
     quill::testing::TempFolder dir;
     const TBitmap32 pic(30, 20, makePixel(1, 2, 3));
     const std::vector<std::pair<const char*, PictureFormat>> files = {
-        {"c.jpg", PictureFormat::Jpeg}, {"a.bmp", PictureFormat::Bmp24}, {"b.JPG", PictureFormat::Jpeg},
-        {"d.jpeg", PictureFormat::Jpeg}, {"e.png", PictureFormat::Png},  {"f.wmf", PictureFormat::Emf},
+        {"c.jpg", PictureFormat::Jpeg}, {"a.bmp", PictureFormat::Bmp24},
+        {"b.JPG", PictureFormat::Jpeg}, {"d.jpeg", PictureFormat::Jpeg},
+        {"e.png", PictureFormat::Png},  {"f.wmf", PictureFormat::Emf},
     };
     for (auto [name, format] : files)
         ASSERT_TRUE(SavePicture(pic, dir.path(name), format).ok) << name;
@@ -191,7 +184,8 @@ TEST(BrowserFolder, ListsByPatternGroupsThenBuildsFromFiles)
     dir.write("broken.jpg", {0xFF, 0xD8, 0, 0});
 
     const auto chosen = listFolderForStrip(dir.path(), browserFolderPatterns());
-    EXPECT_EQ(chosen, (std::vector<std::string>{"b.JPG", "broken.jpg", "c.jpg", "d.jpeg", "a.bmp", "f.wmf", "e.png"}));
+    EXPECT_EQ(chosen, (std::vector<std::string>{"b.JPG", "broken.jpg", "c.jpg", "d.jpeg", "a.bmp",
+                                                "f.wmf", "e.png"}));
     const auto startup = listFolderForStrip(dir.path(), startupFolderPatterns());
     EXPECT_EQ(startup, (std::vector<std::string>{"b.JPG", "broken.jpg", "c.jpg", "a.bmp"}));
 
@@ -203,7 +197,8 @@ TEST(BrowserFolder, ListsByPatternGroupsThenBuildsFromFiles)
         EXPECT_EQ(cells[i].fileName, chosen[i]);
         if (chosen[i] == "broken.jpg") {
             EXPECT_TRUE(cells[i].picture.empty());
-            EXPECT_NE(cells[i].message.find(notValidFormatMessage(dir.path("broken.jpg"))), std::string::npos);
+            EXPECT_NE(cells[i].message.find(notValidFormatMessage(dir.path("broken.jpg"))),
+                      std::string::npos);
         } else {
             EXPECT_EQ(cells[i].caption, "30x20");
             EXPECT_EQ(cells[i].picture.width(), 3);

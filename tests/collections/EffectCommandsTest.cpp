@@ -19,9 +19,8 @@ namespace {
 using quill::testing::photo;
 
 class Commands : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         model.windowShown();
         TBitmap32 mask(8, 8, makePixel(0, 0, 0));
         for (int x = 0; x < 8; ++x)
@@ -36,8 +35,7 @@ protected:
     EffectCommands commands{model, masks};
 };
 
-TEST_F(Commands, WithoutALayerEveryEffectOnlySaysSo)
-{
+TEST_F(Commands, WithoutALayerEveryEffectOnlySaysSo) {
     const TBitmap32 before = scene().scenePicture();
     for (int i = 0; i < kForegroundEffectCount; ++i) {
         CommandReply r = commands.chooseForegroundEffect(ForegroundEffect(i));
@@ -55,8 +53,7 @@ TEST_F(Commands, WithoutALayerEveryEffectOnlySaysSo)
     EXPECT_EQ(commands.statusLabel(), "New picture");
 }
 
-TEST_F(Commands, EachButtonStartsItsKindOfEffect)
-{
+TEST_F(Commands, EachButtonStartsItsKindOfEffect) {
     addLayer(photo(12, 9));
     struct Case {
         ForegroundEffect effect;
@@ -79,8 +76,7 @@ TEST_F(Commands, EachButtonStartsItsKindOfEffect)
     }
 }
 
-TEST_F(Commands, TheSelectedButtonStartsNothingAndBrumeDrawsAnew)
-{
+TEST_F(Commands, TheSelectedButtonStartsNothingAndBrumeDrawsAnew) {
     const int slot = addLayer(photo(16, 11));
     programRandom().setSeed(0);
     ASSERT_TRUE(commands.chooseForegroundEffect(ForegroundEffect::Brume).sceneChanged);
@@ -95,8 +91,7 @@ TEST_F(Commands, TheSelectedButtonStartsNothingAndBrumeDrawsAnew)
     EXPECT_NE(scene().layer(slot).ForeWork, first); // the generator went on
 }
 
-TEST_F(Commands, EffectsNeverAccumulate)
-{
+TEST_F(Commands, EffectsNeverAccumulate) {
     const TBitmap32 original = photo(20, 14);
     const int slot = addLayer(original);
     PencilSketchParams params;
@@ -109,8 +104,7 @@ TEST_F(Commands, EffectsNeverAccumulate)
     EXPECT_EQ(got, expected);
 }
 
-TEST_F(Commands, MaskAndTransparencySurviveAnEffectAndItsRemoval)
-{
+TEST_F(Commands, MaskAndTransparencySurviveAnEffectAndItsRemoval) {
     const TBitmap32 original = photo(8, 8);
     const int slot = addLayer(original);
     commands.chooseMask(5);
@@ -123,7 +117,8 @@ TEST_F(Commands, MaskAndTransparencySurviveAnEffectAndItsRemoval)
         const TBitmap32& w = scene().layer(slot).ForeWork;
         for (int y = 0; y < 8; ++y)
             for (int x = 0; x < 8; ++x)
-                ASSERT_EQ(pixelAlpha(w.pixel(x, y)), y == 0 ? top : rest) << when << " " << x << "," << y;
+                ASSERT_EQ(pixelAlpha(w.pixel(x, y)), y == 0 ? top : rest)
+                    << when << " " << x << "," << y;
     };
     checkAlpha("masked");
     commands.chooseForegroundEffect(ForegroundEffect::ColorPanels);
@@ -135,25 +130,26 @@ TEST_F(Commands, MaskAndTransparencySurviveAnEffectAndItsRemoval)
     EXPECT_EQ(w.pixel(3, 3) & 0x00ffffffu, original.pixel(3, 3) & 0x00ffffffu);
 }
 
-TEST_F(Commands, CutoutCornersStayOrTurnVisibleAsEachEffectSays)
-{
+TEST_F(Commands, CutoutCornersStayOrTurnVisibleAsEachEffectSays) {
     const int slot = addLayer(photo(30, 20));
     ASSERT_TRUE(commands.rotate("45").message.empty());
     const TBitmap32& original = scene().layer(slot).ForeOriginal;
     ASSERT_EQ(original.pixel(0, 0), CutoutColor);
 
     commands.handBack(realismArt(original, kRealismDefault));
-    EXPECT_EQ(pixelAlpha(scene().layer(slot).ForeWork.pixel(1, 1)), 0) << "Realism keeps the corners cut out";
+    EXPECT_EQ(pixelAlpha(scene().layer(slot).ForeWork.pixel(1, 1)), 0)
+        << "Realism keeps the corners cut out";
     // A colour filter changes the cut-out colour, so the corner becomes part of the layer;
     // Water color leaves a flat cut-out area exactly as it was, so it stays cut out.
     commands.chooseForegroundEffect(ForegroundEffect::ColorBlocksVH);
-    EXPECT_EQ(pixelAlpha(scene().layer(slot).ForeWork.pixel(1, 1)), 255) << "Color Blocks recolours them";
+    EXPECT_EQ(pixelAlpha(scene().layer(slot).ForeWork.pixel(1, 1)), 255)
+        << "Color Blocks recolours them";
     commands.chooseForegroundEffect(ForegroundEffect::WaterColor);
-    EXPECT_EQ(pixelAlpha(scene().layer(slot).ForeWork.pixel(1, 1)), 0) << "a flat cut-out area stays";
+    EXPECT_EQ(pixelAlpha(scene().layer(slot).ForeWork.pixel(1, 1)), 0)
+        << "a flat cut-out area stays";
 }
 
-TEST_F(Commands, BackgroundEffectsStartFromTheBackgroundAsOpened)
-{
+TEST_F(Commands, BackgroundEffectsStartFromTheBackgroundAsOpened) {
     TBitmap32 background = photo(14, 9);
     model.setBackgroundPicture(background);
     SetAlpha(background, 255);
@@ -175,8 +171,7 @@ TEST_F(Commands, BackgroundEffectsStartFromTheBackgroundAsOpened)
     EXPECT_EQ(scene().BackWork, textured);
 }
 
-TEST_F(Commands, FrameOverTheSceneAndRemovedAgain)
-{
+TEST_F(Commands, FrameOverTheSceneAndRemovedAgain) {
     addLayer(photo(5, 5));
     const TBitmap32 plain = scene().scenePicture();
     commands.chooseFrame(TBitmap32(6, 4, makePixel(0, 0, 0)));
@@ -187,8 +182,7 @@ TEST_F(Commands, FrameOverTheSceneAndRemovedAgain)
     EXPECT_FALSE(commands.chooseFrame(TBitmap32()).sceneChanged); // unreadable frame file
 }
 
-TEST_F(Commands, RotationRefusalsAndHandleGeometry)
-{
+TEST_F(Commands, RotationRefusalsAndHandleGeometry) {
     const int slot = addLayer(photo(100, 50));
     scene().layer(slot).handle.left = 200;
     scene().layer(slot).handle.top = 100;
@@ -196,7 +190,8 @@ TEST_F(Commands, RotationRefusalsAndHandleGeometry)
     struct Refusal {
         const char* text;
         const char* message;
-    } refusals[] = {{"3.0", "Please input a valid integer value."}, {"3-", "'3-' is not a valid integer value"}};
+    } refusals[] = {{"3.0", "Please input a valid integer value."},
+                    {"3-", "'3-' is not a valid integer value"}};
     for (const Refusal& r : refusals) {
         EXPECT_EQ(commands.rotate(r.text).message, r.message) << r.text;
         EXPECT_EQ(scene().layer(slot).ForeOriginal.width(), 100) << r.text;
@@ -208,8 +203,7 @@ TEST_F(Commands, RotationRefusalsAndHandleGeometry)
     EXPECT_EQ(l.handle, (Rect{226, 75, 48, 100})); // left - (-26), top - 25
 }
 
-TEST(PreviewFit, PortraitAndLandscape)
-{
+TEST(PreviewFit, PortraitAndLandscape) {
     struct Case {
         int w, h;
         Rect expected;
@@ -223,8 +217,7 @@ TEST(PreviewFit, PortraitAndLandscape)
         EXPECT_EQ(fitPreview(c.w, c.h), c.expected) << c.w << "x" << c.h;
 }
 
-TEST(KernelDialog, BadFieldChangesNothingAndDefaultRestores)
-{
+TEST(KernelDialog, BadFieldChangesNothingAndDefaultRestores) {
     const TBitmap32 original = photo(9, 7);
     KernelDialogState realism(ForegroundEffect::Realism);
     EXPECT_STREQ(realism.caption(), "Setup for Realism");

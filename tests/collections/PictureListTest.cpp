@@ -1,9 +1,9 @@
+#include "CollectionsTestSupport.h"
 #include "collections/AlbumFile.h"
 #include "collections/AlbumList.h"
 #include "collections/SketchList.h"
 #include "imaging/JpegCodec.h"
 #include "scene/Scene.h"
-#include "CollectionsTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -12,22 +12,19 @@ namespace {
 
 using quill::testing::TempFolder;
 
-TBitmap32 solid(int w, int h, int shade)
-{
+TBitmap32 solid(int w, int h, int shade) {
     return TBitmap32(w, h, makePixel(shade, 255 - shade, shade / 2));
 }
 
 // The picture shade of each entry, read back from its top-left pixel.
-std::vector<int> shades(const PictureList& list)
-{
+std::vector<int> shades(const PictureList& list) {
     std::vector<int> out;
     for (int i = 1; i <= list.count(); ++i)
         out.push_back(pixelRed(list.picture(i).pixel(0, 0)));
     return out;
 }
 
-TEST(PictureLists, ThumbnailTopsAndIndents)
-{
+TEST(PictureLists, ThumbnailTopsAndIndents) {
     SketchList sketches;
     AlbumList albums;
     for (int i = 0; i < 3; ++i) {
@@ -42,8 +39,8 @@ TEST(PictureLists, ThumbnailTopsAndIndents)
         EXPECT_EQ(sketches.thumbLeft(i), 0);
     }
     struct Step {
-        int clicked;      // 0 = the empty part of the list
-        int indented;     // the thumbnail shown indented afterwards
+        int clicked;  // 0 = the empty part of the list
+        int indented; // the thumbnail shown indented afterwards
         int selected;
     };
     const Step steps[] = {{2, 2, 2}, {3, 3, 3}, {0, 0, 3}, {1, 1, 1}, {1, 1, 1}, {7, 0, 1}};
@@ -60,8 +57,7 @@ TEST(PictureLists, ThumbnailTopsAndIndents)
     }
 }
 
-TEST(PictureLists, ContextMenuOpensOnlyOverAThumbnail)
-{
+TEST(PictureLists, ContextMenuOpensOnlyOverAThumbnail) {
     SketchList list;
     EXPECT_FALSE(list.armContextMenu(0, true)); // empty list: no menu
     list.add(solid(2, 2, 1));
@@ -72,15 +68,18 @@ TEST(PictureLists, ContextMenuOpensOnlyOverAThumbnail)
         bool opens;
         int selected;
     };
-    const Case cases[] = {{2, false, false, 0}, {0, true, false, 0}, {2, true, true, 2}, {0, true, false, 2}, {1, true, true, 1}};
+    const Case cases[] = {{2, false, false, 0},
+                          {0, true, false, 0},
+                          {2, true, true, 2},
+                          {0, true, false, 2},
+                          {1, true, true, 1}};
     for (const Case& c : cases) {
         EXPECT_EQ(list.armContextMenu(c.on, c.right), c.opens) << c.on;
         EXPECT_EQ(list.selected(), c.selected);
     }
 }
 
-TEST(PictureLists, DeleteMovesThePicturesUp)
-{
+TEST(PictureLists, DeleteMovesThePicturesUp) {
     struct Case {
         int selected;
         std::vector<int> left;
@@ -89,7 +88,7 @@ TEST(PictureLists, DeleteMovesThePicturesUp)
     const Case cases[] = {
         {2, {1, 3, 4, 5}, true},
         {1, {2, 3, 4, 5}, true},
-        {5, {1, 2, 3, 4}, true},    // the last: only hidden
+        {5, {1, 2, 3, 4}, true},     // the last: only hidden
         {0, {1, 2, 3, 4, 5}, false}, // nothing selected yet
     };
     for (const Case& c : cases) {
@@ -113,14 +112,14 @@ TEST(PictureLists, DeleteMovesThePicturesUp)
     EXPECT_EQ(list.indented(), 0);
 }
 
-TEST(PictureLists, SketchesComeFromLayersAndGoBackAsLayers)
-{
+TEST(PictureLists, SketchesComeFromLayersAndGoBackAsLayers) {
     Scene scene;
     scene.SetBackgroundPicture(solid(50, 40, 200));
     TBitmap32 drawn = solid(6, 5, 77);
     drawn.setPixel(0, 0, CutoutColor);
     const int slot = scene.AddForegroundLayer(drawn);
-    scene.layer(slot).ForeWork.setPixel(1, 0, makePixel(1, 2, 3, 40)); // a half-transparent drawn pixel
+    scene.layer(slot).ForeWork.setPixel(1, 0,
+                                        makePixel(1, 2, 3, 40)); // a half-transparent drawn pixel
 
     SketchList list;
     EXPECT_EQ(list.addLayer(scene, 5), 0);
@@ -145,8 +144,7 @@ TEST(PictureLists, SketchesComeFromLayersAndGoBackAsLayers)
     EXPECT_EQ(albums.picture(1), scene.scenePicture());
 }
 
-TEST(PictureLists, SaveAllWritesNumberedJpegs)
-{
+TEST(PictureLists, SaveAllWritesNumberedJpegs) {
     TempFolder dir;
     struct Case {
         bool album;
@@ -176,12 +174,13 @@ TEST(PictureLists, SaveAllWritesNumberedJpegs)
         }
         EXPECT_EQ(list.saveFolder(), c.pictures ? dir.path() : "");
     }
-    EXPECT_EQ(SketchList().style().folderCaption, std::string("Select a directory to save all sketchs as..."));
-    EXPECT_EQ(AlbumList().style().folderCaption, std::string("Select a directory to save all scenes as..."));
+    EXPECT_EQ(SketchList().style().folderCaption,
+              std::string("Select a directory to save all sketchs as..."));
+    EXPECT_EQ(AlbumList().style().folderCaption,
+              std::string("Select a directory to save all scenes as..."));
 }
 
-TEST(PictureLists, SaveAllStopsAtAFileThatCannotBeWritten)
-{
+TEST(PictureLists, SaveAllStopsAtAFileThatCannotBeWritten) {
     TempFolder dir;
     std::filesystem::create_directory(dir.path("sketch2.jpg")); // a folder where a file should go
     SketchList list;
@@ -194,8 +193,7 @@ TEST(PictureLists, SaveAllStopsAtAFileThatCannotBeWritten)
     EXPECT_TRUE(std::filesystem::is_directory(dir.path("sketch2.jpg")));
 }
 
-TEST(AlbumMaking, WritesScenesAndTheAlbumInTheWorkingFolder)
-{
+TEST(AlbumMaking, WritesScenesAndTheAlbumInTheWorkingFolder) {
     TempFolder dir;
     AlbumList albums;
     const std::vector<std::uint8_t> player(1000, 0xE5);
@@ -214,10 +212,12 @@ TEST(AlbumMaking, WritesScenesAndTheAlbumInTheWorkingFolder)
     const auto jpeg1 = encodeJpeg(albums.picture(1), 90), jpeg2 = encodeJpeg(albums.picture(2), 90);
     AlbumIndex index = readAlbumIndex(r.albumPath);
     ASSERT_TRUE(index.ok()) << index.error;
-    EXPECT_EQ(index.scenes, (std::vector<AlbumScene>{{1000, jpeg1.size()}, {1000 + jpeg1.size() + 4, jpeg2.size()}}));
+    EXPECT_EQ(index.scenes, (std::vector<AlbumScene>{{1000, jpeg1.size()},
+                                                     {1000 + jpeg1.size() + 4, jpeg2.size()}}));
     // The layout and the program's execute bit are the album writer's, checked with it.
     const auto bytes = TempFolder::read(r.albumPath);
-    EXPECT_TRUE(std::equal(jpeg2.begin(), jpeg2.end(), bytes.begin() + std::ptrdiff_t(index.scenes[1].offset)));
+    EXPECT_TRUE(std::equal(jpeg2.begin(), jpeg2.end(),
+                           bytes.begin() + std::ptrdiff_t(index.scenes[1].offset)));
 
     // The user's copy: the extension becomes ".exe"; the working copy stays.
     EXPECT_EQ(copyAlbumTo(r.albumPath, dir.path("holiday.jpg")), "");
@@ -226,11 +226,11 @@ TEST(AlbumMaking, WritesScenesAndTheAlbumInTheWorkingFolder)
     EXPECT_EQ(TempFolder::read(dir.path("mine.exe")), bytes);
     const std::string failed = copyAlbumTo(r.albumPath, dir.path("no/such/folder/x.exe"));
     EXPECT_NE(failed.find(dir.path("no/such/folder/x.exe")), std::string::npos) << failed;
-    EXPECT_EQ(dir.names(), (std::set<std::string>{"1.jpg", "2.jpg", "2.exe", "holiday.exe", "mine.exe"}));
+    EXPECT_EQ(dir.names(),
+              (std::set<std::string>{"1.jpg", "2.jpg", "2.exe", "holiday.exe", "mine.exe"}));
 }
 
-TEST(AlbumMaking, FailuresLeaveNoBrokenAlbum)
-{
+TEST(AlbumMaking, FailuresLeaveNoBrokenAlbum) {
     TempFolder dir;
     AlbumList albums;
     albums.add(solid(16, 16, 1));

@@ -9,52 +9,52 @@
 namespace quill {
 namespace {
 
-Scene sceneWithBackground(int w, int h)
-{
+Scene sceneWithBackground(int w, int h) {
     Scene s;
     s.SetBackgroundPicture(TBitmap32(w, h, makePixel(255, 255, 255)));
     return s;
 }
 
 // A shown window whose background is a white w x h picture.
-void showWithBackground(MainWindowModel& window, int w, int h)
-{
+void showWithBackground(MainWindowModel& window, int w, int h) {
     window.windowShown();
     window.setBackgroundPicture(TBitmap32(w, h, makePixel(255, 255, 255)));
 }
 
-TEST(PictureSizeArithmetic, HalvesGoToTheEvenNeighbour)
-{
+TEST(PictureSizeArithmetic, HalvesGoToTheEvenNeighbour) {
     struct Case {
         std::int64_t value, num, den, expected;
     };
     const Case cases[] = {
-        {2, 125, 100, 2},   // 2.5
-        {6, 125, 100, 8},   // 7.5
-        {1, 125, 100, 1},   // 1.25
-        {1, 80, 100, 1},    // 0.8
-        {600, 80, 100, 480}, {450, 80, 100, 360}, {480, 125, 100, 600}, {360, 125, 100, 450},
+        {2, 125, 100, 2}, // 2.5
+        {6, 125, 100, 8}, // 7.5
+        {1, 125, 100, 1}, // 1.25
+        {1, 80, 100, 1},  // 0.8
+        {600, 80, 100, 480},
+        {450, 80, 100, 360},
+        {480, 125, 100, 600},
+        {360, 125, 100, 450},
         {800, 450, 600, 600},
         {150, 300, 200, 225},
-        {5, 1, 2, 2},       // 2.5
-        {7, 1, 2, 4},       // 3.5
+        {5, 1, 2, 2}, // 2.5
+        {7, 1, 2, 4}, // 3.5
         // Products beyond 32 bits are formed wide.
         {2000000000, 125, 100, 2500000000},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(scaledSide(c.value, c.num, c.den), c.expected) << c.value << "*" << c.num << "/" << c.den;
+        EXPECT_EQ(scaledSide(c.value, c.num, c.den), c.expected)
+            << c.value << "*" << c.num << "/" << c.den;
 }
 
-TEST(PictureSizeArithmetic, IsDigits)
-{
-    const std::pair<const char*, bool> cases[] = {{"0", true},  {"0123", true}, {"", false}, {"-1", false},
-                                                  {"+1", false}, {" 1", false},  {"1a", false}, {"1.5", false}};
+TEST(PictureSizeArithmetic, IsDigits) {
+    const std::pair<const char*, bool> cases[] = {{"0", true},   {"0123", true}, {"", false},
+                                                  {"-1", false}, {"+1", false},  {" 1", false},
+                                                  {"1a", false}, {"1.5", false}};
     for (auto [text, expected] : cases)
         EXPECT_EQ(IsDigits(text), expected) << text;
 }
 
-TEST(PictureSizeDialog, StepsAndProportion)
-{
+TEST(PictureSizeDialog, StepsAndProportion) {
     Scene bg = sceneWithBackground(600, 450);
     PictureSizeModel m;
     m.SizeMode = 2;
@@ -106,13 +106,14 @@ TEST(PictureSizeDialog, StepsAndProportion)
     EXPECT_EQ(f.Edit1, "225");
 }
 
-TEST(PictureSizeDialog, OkRefusesWithoutChangingAnything)
-{
-    const std::pair<const char*, const char*> cases[] = {
-        {"", "450"},     {"600", "0"},  {"0", "450"},         {"-600", "450"}, {"60 0", "450"},
-        {"600", "+45"},  {"600", "x"},  {"4294967296", "450"}, {"100000", "450"}, // over the side limit
-        {"16384", "16384"},                                                       // over the pixel limit
-    };
+TEST(PictureSizeDialog, OkRefusesWithoutChangingAnything) {
+    const std::pair<const char*, const char*> cases[] =
+        {
+            {"", "450"},        {"600", "0"},          {"0", "450"},
+            {"-600", "450"},    {"60 0", "450"},       {"600", "+45"},
+            {"600", "x"},       {"4294967296", "450"}, {"100000", "450"}, // over the side limit
+            {"16384", "16384"},                                           // over the pixel limit
+        };
     for (auto [w, h] : cases) {
         SCOPED_TRACE(std::string(w) + " x " + h);
         MainWindowModel window;
@@ -137,8 +138,7 @@ TEST(PictureSizeDialog, OkRefusesWithoutChangingAnything)
     EXPECT_EQ(m.ok(window), "Have no foreground!");
 }
 
-TEST(PictureSizeDialog, OkRefusesALayerSizeItsPicturesCannotTake)
-{
+TEST(PictureSizeDialog, OkRefusesALayerSizeItsPicturesCannotTake) {
     // The layer's working picture differs in width from its original (20 wide): a size
     // fine for the original can be too large or too small for it.
     struct Case {
@@ -168,8 +168,7 @@ TEST(PictureSizeDialog, OkRefusesALayerSizeItsPicturesCannotTake)
     }
 }
 
-TEST(PictureSizeDialog, OkResizesTheBackground)
-{
+TEST(PictureSizeDialog, OkResizesTheBackground) {
     MainWindowModel window;
     showWithBackground(window, 600, 450);
     Scene& s = window.scene();
@@ -188,8 +187,7 @@ TEST(PictureSizeDialog, OkResizesTheBackground)
     EXPECT_EQ(s.scenePicture().pixel(0, 0), makePixel(0, 0, 255));
 }
 
-TEST(PictureSizeDialog, OkResizesThePanelLayer)
-{
+TEST(PictureSizeDialog, OkResizesThePanelLayer) {
     MainWindowModel window;
     showWithBackground(window, 600, 450);
     Scene& s = window.scene();
@@ -211,8 +209,7 @@ TEST(PictureSizeDialog, OkResizesThePanelLayer)
     EXPECT_EQ(s.BackWork.width(), 600);
 }
 
-TEST(PictureSizeDialog, OkGivesTheResizedPanelLayerItsMaskAtTheNewSize)
-{
+TEST(PictureSizeDialog, OkGivesTheResizedPanelLayerItsMaskAtTheNewSize) {
     // Mask 3: columns 0..2 red 255 (alpha 0), the rest red 0 (alpha 255).
     TBitmap32 mask(10, 10, makePixel(0, 0, 0));
     for (int y = 0; y < 10; ++y)

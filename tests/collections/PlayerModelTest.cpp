@@ -5,8 +5,7 @@
 namespace quill {
 namespace {
 
-TEST(PlayerLayout, FitsEachSceneIntoTheBox)
-{
+TEST(PlayerLayout, FitsEachSceneIntoTheBox) {
     struct Case {
         int w, h;
         ThumbRect rect;
@@ -29,8 +28,7 @@ TEST(PlayerLayout, FitsEachSceneIntoTheBox)
         EXPECT_EQ(PlayerModel::fitScene(c.w, c.h), c.rect) << c.w << "x" << c.h;
 }
 
-TEST(PlayerLayout, StripLeftsBandAndHoles)
-{
+TEST(PlayerLayout, StripLeftsBandAndHoles) {
     PlayerModel m;
     m.load({{640, 480}, {640, 480}, {640, 480}});
     ASSERT_EQ(m.count(), 3);
@@ -49,7 +47,8 @@ TEST(PlayerLayout, StripLeftsBandAndHoles)
         int width;
         std::size_t holes;
     };
-    for (HoleCase c : {HoleCase{29, 0}, HoleCase{30, 2}, HoleCase{59, 2}, HoleCase{60, 4}, HoleCase{1920, 128}})
+    for (HoleCase c :
+         {HoleCase{29, 0}, HoleCase{30, 2}, HoleCase{59, 2}, HoleCase{60, 4}, HoleCase{1920, 128}})
         EXPECT_EQ(PlayerModel::filmHoles(c.width).size(), c.holes) << c.width;
     const auto holes = PlayerModel::filmHoles(90);
     EXPECT_EQ(holes[0], (ThumbRect{5, 10, 20, 15}));
@@ -58,8 +57,7 @@ TEST(PlayerLayout, StripLeftsBandAndHoles)
     EXPECT_EQ(holes[5], (ThumbRect{185, 245, 20, 15}));
 }
 
-TEST(PlayerTimer, MovesThreePixelsAndStopsAtTheEnds)
-{
+TEST(PlayerTimer, MovesThreePixelsAndStopsAtTheEnds) {
     PlayerModel m;
     m.load({{640, 480}, {640, 480}, {640, 480}}); // strip 0 .. 831
     const int window = 800;
@@ -89,8 +87,7 @@ TEST(PlayerTimer, MovesThreePixelsAndStopsAtTheEnds)
     EXPECT_FALSE(m.timerRunning());
 }
 
-TEST(PlayerTimer, PointerHaltsAndResumes)
-{
+TEST(PlayerTimer, PointerHaltsAndResumes) {
     PlayerModel m;
     m.load({{640, 480}, {640, 480}, {640, 480}});
     m.pointerOverPicture(2);
@@ -113,15 +110,14 @@ TEST(PlayerTimer, PointerHaltsAndResumes)
     EXPECT_FALSE(empty.tick(100));
 }
 
-TEST(PlayerView, CentresSmallPicturesOnly)
-{
+TEST(PlayerView, CentresSmallPicturesOnly) {
     struct Case {
         int viewW, viewH, w, h;
         ThumbRect rect;
     };
     const Case cases[] = {
         {1000, 700, 600, 450, {200, 125, 600, 450}},
-        {1000, 700, 951, 686, {0, 0, 951, 686}},    // 686 is not below 685, 951 not below 950
+        {1000, 700, 951, 686, {0, 0, 951, 686}}, // 686 is not below 685, 951 not below 950
         {1000, 700, 949, 684, {26, 8, 949, 684}},
         {1000, 700, 2000, 300, {0, 200, 2000, 300}},
     };

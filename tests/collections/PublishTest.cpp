@@ -1,7 +1,7 @@
 #include "collections/Publish.h"
 
-#include "imaging/JpegCodec.h"
 #include "CollectionsTestSupport.h"
+#include "imaging/JpegCodec.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +12,7 @@ namespace {
 
 using quill::testing::TempFolder;
 
-TEST(PublishPreview, FitsTheSceneIntoTheScrollBox)
-{
+TEST(PublishPreview, FitsTheSceneIntoTheScrollBox) {
     struct Case {
         int w, h;
         ThumbRect rect;
@@ -32,27 +31,33 @@ TEST(PublishPreview, FitsTheSceneIntoTheScrollBox)
         EXPECT_EQ(publishPreviewRect(321, 297, c.w, c.h), c.rect) << c.w << "x" << c.h;
 }
 
-TEST(PublishSave, ExtensionRule)
-{
+TEST(PublishSave, ExtensionRule) {
     const std::pair<const char*, const char*> cases[] = {
-        {"picture.jpg", "picture.bmp"},   {"/a/b/picture.jpeg", "/a/b/picture.bmp"},
-        {"/a.b/picture", "/a.b/picture.bmp"}, {"noext", "noext.bmp"},
-        {"/x/archive.tar.gz", "/x/archive.tar.bmp"}, {"/x/.hidden", "/x/.bmp"},
+        {"picture.jpg", "picture.bmp"},
+        {"/a/b/picture.jpeg", "/a/b/picture.bmp"},
+        {"/a.b/picture", "/a.b/picture.bmp"},
+        {"noext", "noext.bmp"},
+        {"/x/archive.tar.gz", "/x/archive.tar.bmp"},
+        {"/x/.hidden", "/x/.bmp"},
     };
     for (auto [in, out] : cases)
         EXPECT_EQ(changeExtension(in, ".bmp"), out);
     EXPECT_EQ(savePictureFilterText(), "*.jpg|*.jpg|*.bmp|*.bmp|*.wmf|*.wmf|*.png|*.png");
 }
 
-TEST(PublishSave, EachFormReadsBack)
-{
+TEST(PublishSave, EachFormReadsBack) {
     TempFolder dir;
     const TBitmap32 picture = quill::testing::photo(7, 5);
     struct Case {
         int filter;
         const char* written; // empty: nothing written
     };
-    const Case cases[] = {{1, "picture.jpg"}, {2, "picture.bmp"}, {3, "picture.wmf"}, {4, "picture.png"}, {0, ""}, {5, ""}};
+    const Case cases[] = {{1, "picture.jpg"},
+                          {2, "picture.bmp"},
+                          {3, "picture.wmf"},
+                          {4, "picture.png"},
+                          {0, ""},
+                          {5, ""}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.filter);
         dir.clear();
@@ -86,8 +91,7 @@ TEST(PublishSave, EachFormReadsBack)
     EXPECT_NE(failed.message.find(dir.path("none/p.jpg")), std::string::npos) << failed.message;
 }
 
-TEST(PublishPrint, DoublesWhileBothSidesAreBelowHalfThePage)
-{
+TEST(PublishPrint, DoublesWhileBothSidesAreBelowHalfThePage) {
     struct Case {
         int w, h, pageW, pageH;
         PrintPlacement placed;
@@ -95,10 +99,10 @@ TEST(PublishPrint, DoublesWhileBothSidesAreBelowHalfThePage)
     const Case cases[] = {
         {600, 450, 4800, 6600, {1200, 2400, 2400, 1800}},
         {600, 450, 4801, 6600, {1200, 2400, 2400, 1800}}, // half is 2400 by integer halving
-        {600, 450, 4802, 6600, {1, 1500, 4800, 3600}},  // 2400 is below 2401: once more
+        {600, 450, 4802, 6600, {1, 1500, 4800, 3600}},    // 2400 is below 2401: once more
         {600, 450, 1200, 900, {300, 225, 600, 450}},      // 600 is not below 600: no doubling
         {5000, 100, 4800, 6600, {-100, 3250, 5000, 100}}, // larger than the page: own size, centred
-        {1, 1, 4800, 6600, {352, 1252, 4096, 4096}},     // 2048 < 2400 doubles to 4096
+        {1, 1, 4800, 6600, {352, 1252, 4096, 4096}},      // 2048 < 2400 doubles to 4096
     };
     for (const Case& c : cases)
         EXPECT_EQ(printPlacement(c.w, c.h, c.pageW, c.pageH), c.placed) << c.w << "x" << c.h;
@@ -108,7 +112,7 @@ TEST(PublishPrint, DoublesWhileBothSidesAreBelowHalfThePage)
 
 // Records every request; answers from a table of what succeeds.
 class FakeDesktop : public DesktopServices {
-public:
+  public:
     bool portalWallpaperWorks = false;
     bool portalMailWorks = false;
     std::map<std::string, int> exitCodes; // program name -> exit code; absent: not installed
@@ -117,19 +121,16 @@ public:
     MailMessage portalMail;
     std::vector<std::string> lastArgv;
 
-    ServiceOutcome portalSetWallpaper(const std::string& path) override
-    {
+    ServiceOutcome portalSetWallpaper(const std::string& path) override {
         calls.push_back("portal-wallpaper " + path);
         return {portalWallpaperWorks, portalWallpaperWorks ? "" : "no such interface"};
     }
-    ServiceOutcome portalComposeEmail(const MailMessage& m) override
-    {
+    ServiceOutcome portalComposeEmail(const MailMessage& m) override {
         calls.push_back("portal-mail");
         portalMail = m;
         return {portalMailWorks, portalMailWorks ? "" : "no such interface"};
     }
-    ProgramRun runProgram(const std::vector<std::string>& argv) override
-    {
+    ProgramRun runProgram(const std::vector<std::string>& argv) override {
         std::string line;
         for (const auto& a : argv)
             line += (line.empty() ? "" : " ") + a;
@@ -145,8 +146,7 @@ public:
     }
 };
 
-TEST(PublishWallpaper, TriesEachWayInOrder)
-{
+TEST(PublishWallpaper, TriesEachWayInOrder) {
     TempFolder dir;
     const TBitmap32 scene(6, 4, makePixel(10, 20, 30));
     const std::string bmp = dir.path("wallpaper.bmp");
@@ -169,15 +169,33 @@ TEST(PublishWallpaper, TriesEachWayInOrder)
     const std::string portal = "portal-wallpaper " + bmp;
     const std::vector<Case> cases = {
         {"portal", true, {{"gsettings", 0}}, {portal}, true},
-        {"gnome", false, {{"gsettings", 0}, {"plasma-apply-wallpaperimage", 0}}, join({portal}, gnome), true},
-        {"kde", false, {{"gsettings", 1}, {"plasma-apply-wallpaperimage", 0}},
-         {portal, gnome[0], "plasma-apply-wallpaperimage " + bmp}, true},
-        {"xfce", false, {{"xfconf-query", 0}},
-         {portal, gnome[0], "plasma-apply-wallpaperimage " + bmp, "xfconf-query -c xfce4-desktop -l",
-          "xfconf-query -c xfce4-desktop -p /backdrop/screen0/monitor0/workspace0/last-image -s " + bmp,
-          "xfconf-query -c xfce4-desktop -p /backdrop/screen0/monitorHDMI-1/workspace0/last-image -s " + bmp},
+        {"gnome",
+         false,
+         {{"gsettings", 0}, {"plasma-apply-wallpaperimage", 0}},
+         join({portal}, gnome),
          true},
-        {"none", false, {}, {portal, gnome[0], "plasma-apply-wallpaperimage " + bmp, "xfconf-query -c xfce4-desktop -l"}, false},
+        {"kde",
+         false,
+         {{"gsettings", 1}, {"plasma-apply-wallpaperimage", 0}},
+         {portal, gnome[0], "plasma-apply-wallpaperimage " + bmp},
+         true},
+        {"xfce",
+         false,
+         {{"xfconf-query", 0}},
+         {portal, gnome[0], "plasma-apply-wallpaperimage " + bmp,
+          "xfconf-query -c xfce4-desktop -l",
+          "xfconf-query -c xfce4-desktop -p /backdrop/screen0/monitor0/workspace0/last-image -s " +
+              bmp,
+          "xfconf-query -c xfce4-desktop -p /backdrop/screen0/monitorHDMI-1/workspace0/last-image "
+          "-s " +
+              bmp},
+         true},
+        {"none",
+         false,
+         {},
+         {portal, gnome[0], "plasma-apply-wallpaperimage " + bmp,
+          "xfconf-query -c xfce4-desktop -l"},
+         false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -195,9 +213,10 @@ TEST(PublishWallpaper, TriesEachWayInOrder)
             EXPECT_EQ(m.text, "Set as wallpaper successful!");
             EXPECT_EQ(m.title, "ok!");
         } else {
-            EXPECT_EQ(m.text, "The wallpaper could not be set (" + bmp +
-                                  "): the desktop portal: no such interface; gsettings not installed; "
-                                  "plasma-apply-wallpaperimage not installed; xfconf-query not installed.");
+            EXPECT_EQ(m.text,
+                      "The wallpaper could not be set (" + bmp +
+                          "): the desktop portal: no such interface; gsettings not installed; "
+                          "plasma-apply-wallpaperimage not installed; xfconf-query not installed.");
         }
         // The file is a 32-bit BMP of the scene in every case.
         const auto bytes = TempFolder::read(bmp);
@@ -207,8 +226,7 @@ TEST(PublishWallpaper, TriesEachWayInOrder)
     }
 }
 
-TEST(PublishWallpaper, UnwritableFolderSetsNothing)
-{
+TEST(PublishWallpaper, UnwritableFolderSetsNothing) {
     TempFolder dir;
     FakeDesktop desktop;
     desktop.portalWallpaperWorks = true;
@@ -218,10 +236,11 @@ TEST(PublishWallpaper, UnwritableFolderSetsNothing)
     EXPECT_TRUE(desktop.calls.empty());
 }
 
-TEST(PublishMail, ComposesTheMessageWithOneAttachment)
-{
-    EXPECT_EQ(mailBody(), std::string("Hello!\r\n\r\nIt is a good software. The download link is folows:\r\n") +
-                              kManualPage + "\r\n\r\nPlease try it. It would give you happiness!\r\nGood luck!");
+TEST(PublishMail, ComposesTheMessageWithOneAttachment) {
+    EXPECT_EQ(mailBody(),
+              std::string("Hello!\r\n\r\nIt is a good software. The download link is folows:\r\n") +
+                  kManualPage +
+                  "\r\n\r\nPlease try it. It would give you happiness!\r\nGood luck!");
     TempFolder dir;
     const TBitmap32 scene(8, 6, makePixel(200, 100, 50));
     const std::string jpg = dir.path("mywork.jpg");
@@ -242,15 +261,17 @@ TEST(PublishMail, ComposesTheMessageWithOneAttachment)
     fallback.exitCodes["xdg-email"] = 0;
     m = mailToFriend(scene, dir.path(), fallback);
     EXPECT_TRUE(m.ok);
-    EXPECT_EQ(fallback.lastArgv, (std::vector<std::string>{"xdg-email", "--utf8", "--subject", kMailSubject, "--body",
-                                                            mailBody(), "--attach", jpg}));
+    EXPECT_EQ(fallback.lastArgv,
+              (std::vector<std::string>{"xdg-email", "--utf8", "--subject", kMailSubject, "--body",
+                                        mailBody(), "--attach", jpg}));
 
     FakeDesktop nothing;
     nothing.exitCodes["xdg-email"] = 3;
     m = mailToFriend(scene, dir.path(), nothing);
     EXPECT_FALSE(m.ok);
-    EXPECT_EQ(m.text, "The mail program could not be started: the desktop portal: no such interface; "
-                      "xdg-email ended with code 3.");
+    EXPECT_EQ(m.text,
+              "The mail program could not be started: the desktop portal: no such interface; "
+              "xdg-email ended with code 3.");
 
     FakeDesktop unwritable;
     m = mailToFriend(scene, dir.path("gone"), unwritable);
@@ -259,8 +280,7 @@ TEST(PublishMail, ComposesTheMessageWithOneAttachment)
     EXPECT_TRUE(unwritable.calls.empty());
 }
 
-TEST(PublishMail, FileUriEncodesUnsafeBytes)
-{
+TEST(PublishMail, FileUriEncodesUnsafeBytes) {
     EXPECT_EQ(fileUri("/home/a b/c%d/é.bmp"), "file:///home/a%20b/c%25d/%C3%A9.bmp");
     EXPECT_EQ(fileUri("/x/y-z_1.~bmp"), "file:///x/y-z_1.~bmp");
 }

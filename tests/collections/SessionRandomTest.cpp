@@ -33,21 +33,22 @@ constexpr int kSteps = 20000;
 
 // A picture of w x h whose every pixel differs from its neighbours; never the cut-out
 // colour.
-TBitmap32 patterned(int w, int h, std::uint32_t seed)
-{
+TBitmap32 patterned(int w, int h, std::uint32_t seed) {
     TBitmap32 pic(w, h);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
-            const std::uint32_t v = (seed + 97u * std::uint32_t(x) + 31u * std::uint32_t(y)) * 2654435761u;
-            pic.setPixel(x, y, (v | 0xFF000000u) == (CutoutColor | 0xFF000000u) ? 0xFF000000u : (v | 0xFF000000u));
+            const std::uint32_t v =
+                (seed + 97u * std::uint32_t(x) + 31u * std::uint32_t(y)) * 2654435761u;
+            pic.setPixel(x, y,
+                         (v | 0xFF000000u) == (CutoutColor | 0xFF000000u) ? 0xFF000000u
+                                                                          : (v | 0xFF000000u));
         }
     return pic;
 }
 
 // BackWork, every visible layer at its place in slot order, then the frame: the scene
 // picture as it would be composed from nothing.
-TBitmap32 composedFromScratch(const Scene& s)
-{
+TBitmap32 composedFromScratch(const Scene& s) {
     TBitmap32 out(s.BackWork);
     for (int i = 1; i <= s.LayerCount(); ++i)
         if (s.layer(i).visible) {
@@ -60,40 +61,47 @@ TBitmap32 composedFromScratch(const Scene& s)
 }
 
 // Every rule the model keeps, or a description of the first one broken.
-std::string brokenInvariant(const MainWindowModel& model, const SketchList& sketches, const AlbumList& albums,
-                            bool checkShown = true)
-{
+std::string brokenInvariant(const MainWindowModel& model, const SketchList& sketches,
+                            const AlbumList& albums, bool checkShown = true) {
     const Scene& s = model.scene();
     std::ostringstream why;
     for (int i = 1; i <= s.LayerCount(); ++i) {
         const LayerSlot& l = s.layer(i);
-        if (l.ForeWork.width() != l.ForeOriginal.width() || l.ForeWork.height() != l.ForeOriginal.height())
+        if (l.ForeWork.width() != l.ForeOriginal.width() ||
+            l.ForeWork.height() != l.ForeOriginal.height())
             why << "slot " << i << ": ForeWork " << l.ForeWork.width() << "x" << l.ForeWork.height()
                 << " but ForeOriginal " << l.ForeOriginal.width() << "x" << l.ForeOriginal.height();
         // A picture resized to no width or height is the empty picture (0 x 0) while
         // its carrier keeps the other side.
         else if (l.ForeWork.empty() ? (l.carrierWidth != 0 && l.carrierHeight != 0)
-                                    : (l.carrierWidth != l.ForeWork.width() || l.carrierHeight != l.ForeWork.height()))
-            why << "slot " << i << ": carrier " << l.carrierWidth << "x" << l.carrierHeight << " for a picture "
-                << l.ForeWork.width() << "x" << l.ForeWork.height();
+                                    : (l.carrierWidth != l.ForeWork.width() ||
+                                       l.carrierHeight != l.ForeWork.height()))
+            why << "slot " << i << ": carrier " << l.carrierWidth << "x" << l.carrierHeight
+                << " for a picture " << l.ForeWork.width() << "x" << l.ForeWork.height();
         else if (l.handle.width != displayedSize(l.carrierWidth, s.ViewZoom) ||
                  l.handle.height != displayedSize(l.carrierHeight, s.ViewZoom))
-            why << "slot " << i << ": handle " << l.handle.width << "x" << l.handle.height << " at zoom "
-                << s.ViewZoom << " for a carrier " << l.carrierWidth << "x" << l.carrierHeight;
-        else if (l.LayerMask < 0 || l.LayerMask > 36 || l.LayerTransparence < 0 || l.LayerTransparence > 255)
-            why << "slot " << i << ": mask " << l.LayerMask << ", transparence " << l.LayerTransparence;
+            why << "slot " << i << ": handle " << l.handle.width << "x" << l.handle.height
+                << " at zoom " << s.ViewZoom << " for a carrier " << l.carrierWidth << "x"
+                << l.carrierHeight;
+        else if (l.LayerMask < 0 || l.LayerMask > 36 || l.LayerTransparence < 0 ||
+                 l.LayerTransparence > 255)
+            why << "slot " << i << ": mask " << l.LayerMask << ", transparence "
+                << l.LayerTransparence;
         if (!why.str().empty())
             return why.str();
     }
     for (int v : {s.CurrentLayer, s.PanelLayer, s.PointedLayer})
         if (v < 0 || v > s.LayerCount())
-            return "a layer index " + std::to_string(v) + " beyond the " + std::to_string(s.LayerCount()) + " slots";
+            return "a layer index " + std::to_string(v) + " beyond the " +
+                   std::to_string(s.LayerCount()) + " slots";
     // The list selections keep their value when the selected picture is deleted, so
     // they may name the place just past the end, never further.
     if (sketches.selected() < 0 || sketches.selected() > sketches.count() + 1)
-        return "sketch selection " + std::to_string(sketches.selected()) + " of " + std::to_string(sketches.count());
+        return "sketch selection " + std::to_string(sketches.selected()) + " of " +
+               std::to_string(sketches.count());
     if (albums.selected() < 0 || albums.selected() > albums.count() + 1)
-        return "album selection " + std::to_string(albums.selected()) + " of " + std::to_string(albums.count());
+        return "album selection " + std::to_string(albums.selected()) + " of " +
+               std::to_string(albums.count());
     const TBitmap32& shown = s.scenePicture();
     if (shown.width() != s.BackWork.width() || shown.height() != s.BackWork.height())
         return "scene picture size differs from the background's";
@@ -109,8 +117,8 @@ std::string brokenInvariant(const MainWindowModel& model, const SketchList& sket
 
 class Session {
   public:
-    Session(std::uint32_t seed, bool zoom) : m_rng(seed), m_zoom(zoom), m_commands(m_model, m_masks)
-    {
+    Session(std::uint32_t seed, bool zoom)
+        : m_rng(seed), m_zoom(zoom), m_commands(m_model, m_masks) {
         for (int k : {1, 5, 36})
             m_masks.setMask(k, patterned(9 + k % 4, 7, std::uint32_t(k)));
         m_model.windowShown();
@@ -118,8 +126,7 @@ class Session {
     }
 
     // Runs one random command; returns its name for the failure message.
-    std::string step()
-    {
+    std::string step() {
         Scene& s = m_model.scene();
         const int slots = s.LayerCount();
         const int anySlot = slots == 0 ? 0 : pick(1, slots);
@@ -209,9 +216,12 @@ class Session {
                 m_commands.chooseFrame(patterned(pick(1, 20), pick(1, 20), m_rng()));
             return "frame";
         case 14: {
-            if (slots == 0 || s.layer(s.PanelLayer).ForeWork.width() * s.layer(s.PanelLayer).ForeWork.height() > 600)
+            if (slots == 0 ||
+                s.layer(s.PanelLayer).ForeWork.width() * s.layer(s.PanelLayer).ForeWork.height() >
+                    600)
                 return "rotate (skipped)";
-            static const char* const angles[] = {"30", "-45", "90", "180", "0", "361", "abc", "", "12.5"};
+            static const char* const angles[] = {"30",  "-45", "90", "180", "0",
+                                                 "361", "abc", "",   "12.5"};
             m_commands.rotate(angles[pick(0, 8)]);
             return "rotate";
         }
@@ -285,8 +295,7 @@ class Session {
 // Runs a session; the scene picture shown is compared with a composition from nothing
 // only without zoom steps: a zoom step rounds the handles' places, which may move a
 // layer by a pixel without recomposing the scene.
-void runSession(std::uint32_t seed, bool zoom, int steps)
-{
+void runSession(std::uint32_t seed, bool zoom, int steps) {
     Session session(seed, zoom);
     int peakLayers = 0, peakSketches = 0, peakScenes = 0;
     for (int n = 1; n <= steps; ++n) {
@@ -296,7 +305,8 @@ void runSession(std::uint32_t seed, bool zoom, int steps)
         } catch (const std::exception& e) {
             FAIL() << "step " << n << " threw: " << e.what();
         }
-        const std::string broken = brokenInvariant(session.model(), session.sketches(), session.albums(), !zoom);
+        const std::string broken =
+            brokenInvariant(session.model(), session.sketches(), session.albums(), !zoom);
         ASSERT_EQ(broken, "") << "after step " << n << " (" << command << ")";
         peakLayers = std::max(peakLayers, session.model().scene().LayerCount());
         peakSketches = std::max(peakSketches, session.sketches().count());
@@ -308,13 +318,11 @@ void runSession(std::uint32_t seed, bool zoom, int steps)
     EXPECT_GT(peakScenes, 1);
 }
 
-TEST(SessionRandom, TheModelHoldsTogetherThroughALongSession)
-{
+TEST(SessionRandom, TheModelHoldsTogetherThroughALongSession) {
     runSession(20261206u, true, kSteps);
 }
 
-TEST(SessionRandom, TheSceneShownIsAlwaysTheComposedScene)
-{
+TEST(SessionRandom, TheSceneShownIsAlwaysTheComposedScene) {
     runSession(4242u, true, kSteps / 2);
 }
 
@@ -322,8 +330,7 @@ TEST(SessionRandom, TheSceneShownIsAlwaysTheComposedScene)
 // has none is turned: trimmed each by its own content, the two pictures would come out
 // of different sizes, and removing the effect later would give a picture the size of
 // neither the handle nor the carrier. Both are trimmed alike.
-TEST(SessionRandom, ATurnedLayerKeepsItsTwoPicturesOneSize)
-{
+TEST(SessionRandom, ATurnedLayerKeepsItsTwoPicturesOneSize) {
     MaskLibrary masks;
     MainWindowModel model;
     EffectCommands commands(model, masks);

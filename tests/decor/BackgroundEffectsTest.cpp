@@ -11,9 +11,9 @@
 namespace quill {
 namespace {
 
-using testing::randomPicture;
 using testing::oddSizes;
 using testing::photoLikePicture;
+using testing::randomPicture;
 
 // ---- plain twins: the arithmetic exactly as written, one pixel at a time ----
 

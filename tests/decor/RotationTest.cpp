@@ -12,9 +12,9 @@
 namespace quill {
 namespace {
 
-using testing::randomPicture;
 using testing::oddSizes;
 using testing::photoLikePicture;
+using testing::randomPicture;
 
 // The turn exactly as written: padded canvas P, turned canvas Q, margins, trim.
 RotationResult rotatePlain(const TBitmap32& pic, int cx, int cy, double theta) {
@@ -113,9 +113,8 @@ TEST(Rotation, EqualsPlainTurnWithCutoutMarginsAndWideRows) {
     struct Case {
         int w, h, cutLeft, cutTop, degrees;
     } cases[] = {
-        {150, 40, 100, 0, 30}, {150, 40, 100, 0, -5}, {90, 120, 0, 70, 12},
-        {200, 60, 33, 20, 1},  {700, 30, 0, 0, 3},    {700, 30, 0, 0, -2},
-        {600, 9, 250, 0, 0},   {301, 77, 64, 31, 89},
+        {150, 40, 100, 0, 30}, {150, 40, 100, 0, -5}, {90, 120, 0, 70, 12}, {200, 60, 33, 20, 1},
+        {700, 30, 0, 0, 3},    {700, 30, 0, 0, -2},   {600, 9, 250, 0, 0},  {301, 77, 64, 31, 89},
     };
     unsigned seed = 300;
     for (const auto& c : cases) {
@@ -127,8 +126,8 @@ TEST(Rotation, EqualsPlainTurnWithCutoutMarginsAndWideRows) {
         const int cx = int(std::nearbyintl(c.w / 2.0L)), cy = int(std::nearbyintl(c.h / 2.0L));
         RotationResult fast = rotateAboutCentre(pic, c.degrees);
         RotationResult plain = rotatePlain(pic, cx, cy, rotationAngle(c.degrees));
-        const std::string what = std::to_string(c.w) + "x" + std::to_string(c.h) + " by " +
-                                 std::to_string(c.degrees);
+        const std::string what =
+            std::to_string(c.w) + "x" + std::to_string(c.h) + " by " + std::to_string(c.degrees);
         ASSERT_TRUE(fast.picture == plain.picture) << what;
         EXPECT_EQ(fast.GrowX, plain.GrowX) << what;
         EXPECT_EQ(fast.GrowY, plain.GrowY) << what;

@@ -11,9 +11,9 @@
 namespace quill {
 namespace {
 
-using testing::randomPicture;
 using testing::oddSizes;
 using testing::photoLikePicture;
+using testing::randomPicture;
 
 // The texture exactly as written: both conversions per pixel, the tile read at
 // (x mod 58, y mod 58).

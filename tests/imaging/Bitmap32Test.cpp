@@ -12,8 +12,7 @@ namespace quill {
 namespace {
 
 // The general blend rule written out exactly as the arithmetic reads, for comparison.
-std::uint32_t literalBlend(std::uint32_t d, std::uint32_t s)
-{
+std::uint32_t literalBlend(std::uint32_t d, std::uint32_t s) {
     int sa = pixelAlpha(s), da = pixelAlpha(d);
     if (da == 0 && sa == 0)
         return makePixel(255, 255, 255, 0);
@@ -27,8 +26,7 @@ std::uint32_t literalBlend(std::uint32_t d, std::uint32_t s)
                      mix(pixelBlue(d), pixelBlue(s)), a / 255);
 }
 
-TEST(BlendPixel, TheFourCases)
-{
+TEST(BlendPixel, TheFourCases) {
     struct Case {
         const char* what;
         std::uint32_t dest, source, expected;
@@ -45,12 +43,14 @@ TEST(BlendPixel, TheFourCases)
         {"alpha 128 red over white", makePixel(255, 255, 255, 255), makePixel(255, 0, 0, 128),
          makePixel(255, 127, 127, 255)},
         // A = 255*100 + 255*50 - 5000 = 33250; colour (50*155*200 + 255*100*0) div 33250 = 46
-        {"both partial", makePixel(200, 200, 200, 50), makePixel(0, 0, 0, 100), makePixel(46, 46, 46, 130)},
+        {"both partial", makePixel(200, 200, 200, 50), makePixel(0, 0, 0, 100),
+         makePixel(46, 46, 46, 130)},
         // Sa 50 over Da 100: (100*205*200 + 255*50*10) div 33250 = 127; alpha 33250 div 255 = 130.
         {"both partial, source lighter", makePixel(200, 200, 200, 100), makePixel(10, 10, 10, 50),
          makePixel(127, 127, 127, 130)},
         // Over opaque: (254*0 + 1*255) div 255 = 1 and (1*255 + 254*0) div 255 = 1.
-        {"alpha 1 over black", makePixel(0, 0, 0, 255), makePixel(255, 255, 255, 1), makePixel(1, 1, 1, 255)},
+        {"alpha 1 over black", makePixel(0, 0, 0, 255), makePixel(255, 255, 255, 1),
+         makePixel(1, 1, 1, 255)},
         {"alpha 254 of black over white", makePixel(255, 255, 255, 255), makePixel(0, 0, 0, 254),
          makePixel(1, 1, 1, 255)},
     };
@@ -68,8 +68,7 @@ TEST(BlendPixel, TheFourCases)
 // The row blends over an opaque destination (DrawOnto's and the composition's fast path)
 // must give the general rule's bytes for every source alpha and every pair of channel
 // values; BlendPixel too.
-TEST(BlendOverOpaque, RowBlendsAndDrawOntoEqualTheGeneralRuleOnEveryInput)
-{
+TEST(BlendOverOpaque, RowBlendsAndDrawOntoEqualTheGeneralRuleOnEveryInput) {
     using RowBlend = void (*)(std::uint32_t*, const std::uint32_t*, int);
     const struct {
         const char* name;
@@ -94,7 +93,8 @@ TEST(BlendOverOpaque, RowBlendsAndDrawOntoEqualTheGeneralRuleOnEveryInput)
                 expected[s] = literalBlend(makePixel(d, 255 - d, d ^ 0x5a, 255), source[s]);
                 std::uint32_t blended = makePixel(d, 255 - d, d ^ 0x5a, 255);
                 TBitmap32::BlendPixel(&blended, source[s]);
-                ASSERT_EQ(blended, expected[s]) << "BlendPixel: source alpha " << sa << " dest value " << d;
+                ASSERT_EQ(blended, expected[s])
+                    << "BlendPixel: source alpha " << sa << " dest value " << d;
             }
             for (const auto& kernel : kernels) {
                 std::fill(dest.begin(), dest.end(), makePixel(d, 255 - d, d ^ 0x5a, 255));
@@ -102,13 +102,13 @@ TEST(BlendOverOpaque, RowBlendsAndDrawOntoEqualTheGeneralRuleOnEveryInput)
                 // every input.
                 kernel.blend(dest.data(), source.data(), 243);
                 kernel.blend(dest.data() + 243, source.data() + 243, 13);
-                ASSERT_EQ(dest, expected) << kernel.name << ": source alpha " << sa << " dest value " << d;
+                ASSERT_EQ(dest, expected)
+                    << kernel.name << ": source alpha " << sa << " dest value " << d;
             }
         }
 }
 
-TEST(DrawOnto, PlacementAndClipping)
-{
+TEST(DrawOnto, PlacementAndClipping) {
     struct Case {
         const char* what;
         int x, y;
@@ -132,15 +132,16 @@ TEST(DrawOnto, PlacementAndClipping)
         source.DrawOnto(c.x, c.y, dest);
         for (int y = 0; y < 4; ++y)
             for (int x = 0; x < 6; ++x) {
-                bool inside = x >= c.changedLeft && x < c.changedRight && y >= c.changedTop && y < c.changedBottom;
-                std::uint32_t expected = inside ? source.pixel(x - c.x, y - c.y) : makePixel(0, 0, 0, 255);
+                bool inside = x >= c.changedLeft && x < c.changedRight && y >= c.changedTop &&
+                              y < c.changedBottom;
+                std::uint32_t expected =
+                    inside ? source.pixel(x - c.x, y - c.y) : makePixel(0, 0, 0, 255);
                 EXPECT_EQ(dest.pixel(x, y), expected) << c.what << " at " << x << "," << y;
             }
     }
 }
 
-TEST(DrawOnto, ClippedDrawEqualsFullDrawInsideTheClip)
-{
+TEST(DrawOnto, ClippedDrawEqualsFullDrawInsideTheClip) {
     std::mt19937 rng(7);
     TBitmap32 base(37, 23), layer(19, 17);
     for (int y = 0; y < base.height(); ++y)
@@ -156,12 +157,12 @@ TEST(DrawOnto, ClippedDrawEqualsFullDrawInsideTheClip)
     for (int y = 0; y < base.height(); ++y)
         for (int x = 0; x < base.width(); ++x) {
             bool inClip = x >= 2 && x < 9 && y >= 11 && y < 20;
-            EXPECT_EQ(clipped.pixel(x, y), inClip ? full.pixel(x, y) : base.pixel(x, y)) << x << "," << y;
+            EXPECT_EQ(clipped.pixel(x, y), inClip ? full.pixel(x, y) : base.pixel(x, y))
+                << x << "," << y;
         }
 }
 
-TEST(ZoomInandOut, NewSizes)
-{
+TEST(ZoomInandOut, NewSizes) {
     struct Case {
         int w, h;
         long double wf, hf;
@@ -184,8 +185,7 @@ TEST(ZoomInandOut, NewSizes)
     }
 }
 
-TEST(ZoomInandOut, NearestNeighbourMapping)
-{
+TEST(ZoomInandOut, NearestNeighbourMapping) {
     TBitmap32 p(7, 3);
     for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 7; ++x)
@@ -209,15 +209,13 @@ TEST(ZoomInandOut, NearestNeighbourMapping)
             EXPECT_EQ(grown.pixel(c.column, y), p.pixel(c.source, y / 2)) << "column " << c.column;
 }
 
-TEST(ZoomInandOut, RefusesPicturesPastTheLimit)
-{
+TEST(ZoomInandOut, RefusesPicturesPastTheLimit) {
     TBitmap32 p(100, 100);
     EXPECT_THROW(ZoomInandOut(p, 1000.0L, 1.0L), std::length_error);
     EXPECT_EQ(p.width(), 100); // unchanged on refusal
 }
 
-TEST(SetAlpha, ChangesOnlyAlpha)
-{
+TEST(SetAlpha, ChangesOnlyAlpha) {
     TBitmap32 p(3, 2, makePixel(1, 2, 3, 4));
     SetAlpha(p, 255);
     for (int y = 0; y < 2; ++y)
@@ -228,8 +226,7 @@ TEST(SetAlpha, ChangesOnlyAlpha)
     EXPECT_TRUE(empty.empty());
 }
 
-TEST(SelectionSort, SortsUpToTheLastIndex)
-{
+TEST(SelectionSort, SortsUpToTheLastIndex) {
     struct Case {
         std::vector<int> values;
         int high;
@@ -247,8 +244,7 @@ TEST(SelectionSort, SortsUpToTheLastIndex)
     }
 }
 
-TEST(TBitmap32, CutoutColorBytes)
-{
+TEST(TBitmap32, CutoutColorBytes) {
     TBitmap32 p(1, 1, CutoutColor);
     const std::uint8_t* px = p.row(0);
     EXPECT_EQ(px[kBlue], 216);

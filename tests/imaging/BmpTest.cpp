@@ -33,8 +33,7 @@ struct BmpSpec {
     std::int64_t offBits = -1; // -1: where the bits really start
 };
 
-Bytes makeBmp(const BmpSpec& s)
-{
+Bytes makeBmp(const BmpSpec& s) {
     Bytes b = {'B', 'M'};
     add32(b, 0); // file size, patched below
     add32(b, 0);
@@ -84,8 +83,7 @@ Bytes makeBmp(const BmpSpec& s)
 
 constexpr std::uint32_t kBlack = 0xFF000000u;
 
-std::vector<std::uint32_t> greyRamp256()
-{
+std::vector<std::uint32_t> greyRamp256() {
     std::vector<std::uint32_t> p;
     for (std::uint32_t i = 0; i < 256; ++i)
         p.push_back((i << 16) | ((255 - i) << 8) | (i / 2));
@@ -100,77 +98,115 @@ struct DepthCase {
 
 // Each case stores a 3 x 2 picture (so every row needs padding) in one form; the
 // expected pixels are worked out by hand from the stored bytes.
-std::vector<DepthCase> depthCases()
-{
+std::vector<DepthCase> depthCases() {
     // Rows of three pixels 10..18 then 1..9 as stored, bottom row first unless top-down.
-    const Bytes rows24 = {10, 11, 12, 13, 14, 15, 16, 17, 18, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 0};
-    const Bytes rows32 = {1, 2, 3, 0x11, 4, 5, 6, 0x22, 7, 8, 9, 0x33, 10, 11, 12, 0x44, 13, 14, 15, 0x55, 16, 17, 18, 0x66};
-    const Bytes rows16 = {0x00, 0x00, 0xE0, 0x03, 0x1F, 0x00, 0, 0, 0xFF, 0x7F, 0x00, 0x7C, 0x10, 0x42, 0, 0};
+    const Bytes rows24 = {10, 11, 12, 13, 14, 15, 16, 17, 18, 0, 0, 0,
+                          1,  2,  3,  4,  5,  6,  7,  8,  9,  0, 0, 0};
+    const Bytes rows32 = {1,  2,  3,  0x11, 4,  5,  6,  0x22, 7,  8,  9,  0x33,
+                          10, 11, 12, 0x44, 13, 14, 15, 0x55, 16, 17, 18, 0x66};
+    const Bytes rows16 = {0x00, 0x00, 0xE0, 0x03, 0x1F, 0x00, 0, 0,
+                          0xFF, 0x7F, 0x00, 0x7C, 0x10, 0x42, 0, 0};
     const Bytes rows8 = {7, 8, 9, 0, 0, 128, 255, 0};
-    const std::vector<std::uint32_t> lowRowOnTop = {rgb(3, 2, 1),    rgb(6, 5, 4),    rgb(9, 8, 7),
-                                                    rgb(12, 11, 10), rgb(15, 14, 13), rgb(18, 17, 16)};
-    const std::vector<std::uint32_t> highRowOnTop = {rgb(12, 11, 10), rgb(15, 14, 13), rgb(18, 17, 16),
-                                                     rgb(3, 2, 1),    rgb(6, 5, 4),    rgb(9, 8, 7)};
+    const std::vector<std::uint32_t> lowRowOnTop = {rgb(3, 2, 1),    rgb(6, 5, 4),
+                                                    rgb(9, 8, 7),    rgb(12, 11, 10),
+                                                    rgb(15, 14, 13), rgb(18, 17, 16)};
+    const std::vector<std::uint32_t> highRowOnTop = {rgb(12, 11, 10), rgb(15, 14, 13),
+                                                     rgb(18, 17, 16), rgb(3, 2, 1),
+                                                     rgb(6, 5, 4),    rgb(9, 8, 7)};
     const std::vector<std::uint32_t> highRowOnTopWithAlpha = {
         rgb(12, 11, 10, 0x44), rgb(15, 14, 13, 0x55), rgb(18, 17, 16, 0x66),
         rgb(3, 2, 1, 0x11),    rgb(6, 5, 4, 0x22),    rgb(9, 8, 7, 0x33)};
     // 5-bit 16 widens to 132 and 1 to 8: rounded, not shifted.
-    const std::vector<std::uint32_t> rgb555 = {rgb(255, 255, 255), rgb(255, 0, 0), rgb(132, 132, 132),
-                                               rgb(0, 0, 0),       rgb(0, 255, 0), rgb(0, 0, 255)};
+    const std::vector<std::uint32_t> rgb555 = {rgb(255, 255, 255), rgb(255, 0, 0),
+                                               rgb(132, 132, 132), rgb(0, 0, 0),
+                                               rgb(0, 255, 0),     rgb(0, 0, 255)};
     auto ramp = [](int i) { return rgb(i, 255 - i, i / 2); };
-    const std::vector<std::uint32_t> ramp8 = {ramp(0), ramp(128), ramp(255), ramp(7), ramp(8), ramp(9)};
+    const std::vector<std::uint32_t> ramp8 = {ramp(0), ramp(128), ramp(255),
+                                              ramp(7), ramp(8),   ramp(9)};
     const std::vector<std::uint32_t> alphaMasks = {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000};
-    const std::uint32_t p1 = rgb(10, 20, 30), q0 = rgb(1, 2, 3), q1 = rgb(4, 5, 6), q2 = rgb(7, 8, 9);
+    const std::uint32_t p1 = rgb(10, 20, 30), q0 = rgb(1, 2, 3), q1 = rgb(4, 5, 6),
+                        q2 = rgb(7, 8, 9);
     const std::uint32_t e0 = rgb(0x11, 0x22, 0x33), e1 = rgb(0x44, 0x55, 0x66);
     return {
         // bottom row 1,0,1 = 1010 0000; top row 0,1,1 = 0110 0000
-        {"1 bit", {.bitCount = 1, .palette = {0x000000, 0x0A141E}, .bits = {0xA0, 0, 0, 0, 0x60, 0, 0, 0}},
+        {"1 bit",
+         {.bitCount = 1, .palette = {0x000000, 0x0A141E}, .bits = {0xA0, 0, 0, 0, 0x60, 0, 0, 0}},
          {kBlack, p1, p1, p1, kBlack, p1}},
         // bottom 1,1,2; top 2,0,1
         {"4 bit, short colour table",
-         {.bitCount = 4, .palette = {0x010203, 0x040506, 0x070809}, .clrUsed = 3, .bits = {0x11, 0x20, 0, 0, 0x20, 0x10, 0, 0}},
+         {.bitCount = 4,
+          .palette = {0x010203, 0x040506, 0x070809},
+          .clrUsed = 3,
+          .bits = {0x11, 0x20, 0, 0, 0x20, 0x10, 0, 0}},
          {q2, q0, q1, q1, q1, q2}},
         {"8 bit", {.bitCount = 8, .palette = greyRamp256(), .bits = rows8}, ramp8},
         // Index 5 is past the two colours the file has: opaque black.
         {"8 bit, index past the colour table",
-         {.bitCount = 8, .palette = {0x112233, 0x445566}, .clrUsed = 2, .bits = {0, 1, 5, 0, 1, 0, 0, 0}},
+         {.bitCount = 8,
+          .palette = {0x112233, 0x445566},
+          .clrUsed = 2,
+          .bits = {0, 1, 5, 0, 1, 0, 0, 0}},
          {e1, e0, e0, e0, e1, kBlack}},
         {"16 bit 555", {.bitCount = 16, .bits = rows16}, rgb555},
         // 0x0821: red 1 of 31 -> 8, green 1 of 63 -> 4, blue 1 of 31 -> 8.
         {"16 bit 565 bit fields",
-         {.bitCount = 16, .compression = 3, .masks = {0xF800, 0x07E0, 0x001F},
-          .bits = {0x00, 0x00, 0x00, 0xF8, 0x1F, 0x00, 0, 0, 0xFF, 0xFF, 0x10, 0x84, 0x21, 0x08, 0, 0}},
-         {rgb(255, 255, 255), rgb(132, 130, 132), rgb(8, 4, 8), rgb(0, 0, 0), rgb(255, 0, 0), rgb(0, 0, 255)}},
+         {.bitCount = 16,
+          .compression = 3,
+          .masks = {0xF800, 0x07E0, 0x001F},
+          .bits = {0x00, 0x00, 0x00, 0xF8, 0x1F, 0x00, 0, 0, 0xFF, 0xFF, 0x10, 0x84, 0x21, 0x08, 0,
+                   0}},
+         {rgb(255, 255, 255), rgb(132, 130, 132), rgb(8, 4, 8), rgb(0, 0, 0), rgb(255, 0, 0),
+          rgb(0, 0, 255)}},
         // An alpha mask on 16 bits names no real alpha: opaque.
         {"16 bit 1555 alpha bit fields",
-         {.bitCount = 16, .compression = 6, .masks = {0x7C00, 0x03E0, 0x001F, 0x8000}, .bits = rows16}, rgb555},
-        {"24 bit, lying image size", {.sizeImage = 0xFFFFFFF0, .bits = rows24}, lowRowOnTop}, // never trusted
-        {"24 bit top-down", {.height = -2, .bits = rows24}, highRowOnTop}, // first stored row on top
+         {.bitCount = 16,
+          .compression = 6,
+          .masks = {0x7C00, 0x03E0, 0x001F, 0x8000},
+          .bits = rows16},
+         rgb555},
+        {"24 bit, lying image size",
+         {.sizeImage = 0xFFFFFFF0, .bits = rows24},
+         lowRowOnTop}, // never trusted
+        {"24 bit top-down",
+         {.height = -2, .bits = rows24},
+         highRowOnTop}, // first stored row on top
         // The last row without its padding, as some writers leave it.
-        {"24 bit, last row unpadded", {.bits = Bytes(rows24.begin(), rows24.end() - 3)}, lowRowOnTop},
-        {"OS/2 core header", {.headerSize = 12, .bitCount = 8, .palette = greyRamp256(), .bits = rows8}, ramp8},
+        {"24 bit, last row unpadded",
+         {.bits = Bytes(rows24.begin(), rows24.end() - 3)},
+         lowRowOnTop},
+        {"OS/2 core header",
+         {.headerSize = 12, .bitCount = 8, .palette = greyRamp256(), .bits = rows8},
+         ramp8},
         {"32 bit, plain header: alpha ignored", {.bitCount = 32, .bits = rows32}, highRowOnTop},
         {"32 bit V5 with alpha mask: alpha kept",
          {.headerSize = 124, .bitCount = 32, .compression = 3, .masks = alphaMasks, .bits = rows32},
          highRowOnTopWithAlpha},
         {"32 bit V4 without bit fields, alpha mask: alpha kept",
-         {.headerSize = 108, .bitCount = 32, .masks = alphaMasks, .bits = rows32}, highRowOnTopWithAlpha},
+         {.headerSize = 108, .bitCount = 32, .masks = alphaMasks, .bits = rows32},
+         highRowOnTopWithAlpha},
         {"32 bit V5 without alpha mask: alpha 255",
-         {.headerSize = 124, .bitCount = 32, .compression = 3, .masks = {0x00FF0000, 0x0000FF00, 0x000000FF, 0},
+         {.headerSize = 124,
+          .bitCount = 32,
+          .compression = 3,
+          .masks = {0x00FF0000, 0x0000FF00, 0x000000FF, 0},
           .bits = rows32},
          highRowOnTop},
         // BI_ALPHABITFIELDS: four masks after a plain header
-        {"32 bit alpha bit fields: alpha kept", {.bitCount = 32, .compression = 6, .masks = alphaMasks, .bits = rows32},
+        {"32 bit alpha bit fields: alpha kept",
+         {.bitCount = 32, .compression = 6, .masks = alphaMasks, .bits = rows32},
          highRowOnTopWithAlpha},
         // red in the first byte
         {"32 bit bit fields, swapped red and blue",
-         {.bitCount = 32, .compression = 3, .masks = {0x000000FF, 0x0000FF00, 0x00FF0000}, .bits = rows32},
-         {rgb(10, 11, 12), rgb(13, 14, 15), rgb(16, 17, 18), rgb(1, 2, 3), rgb(4, 5, 6), rgb(7, 8, 9)}},
+         {.bitCount = 32,
+          .compression = 3,
+          .masks = {0x000000FF, 0x0000FF00, 0x00FF0000},
+          .bits = rows32},
+         {rgb(10, 11, 12), rgb(13, 14, 15), rgb(16, 17, 18), rgb(1, 2, 3), rgb(4, 5, 6),
+          rgb(7, 8, 9)}},
     };
 }
 
-TEST(BmpDecode, EveryDepthAndRowOrder)
-{
+TEST(BmpDecode, EveryDepthAndRowOrder) {
     for (const DepthCase& c : depthCases()) {
         SCOPED_TRACE(c.name);
         const Bytes file = makeBmp(c.spec);
@@ -182,14 +218,15 @@ TEST(BmpDecode, EveryDepthAndRowOrder)
     }
 }
 
-std::vector<std::uint32_t> paletteOf(int n)
-{
+std::vector<std::uint32_t> paletteOf(int n) {
     std::vector<std::uint32_t> p;
     for (int i = 0; i < n; ++i)
         p.push_back(std::uint32_t((i * 10) << 16 | (i * 20) << 8 | (i * 30)));
     return p;
 }
-std::uint32_t entry(int i) { return rgb(i * 10, i * 20, i * 30); }
+std::uint32_t entry(int i) {
+    return rgb(i * 10, i * 20, i * 30);
+}
 constexpr std::uint32_t K = kBlack; // pixels the stream skips
 
 struct RleCase {
@@ -199,41 +236,40 @@ struct RleCase {
     std::vector<std::uint32_t> expected; // top row first
 };
 
-TEST(BmpDecode, RunLengthStreams)
-{
-    const std::uint32_t e1 = entry(1), e2 = entry(2), e3 = entry(3), e4 = entry(4), e5 = entry(5), e7 = entry(7),
-                        e9 = entry(9);
+TEST(BmpDecode, RunLengthStreams) {
+    const std::uint32_t e1 = entry(1), e2 = entry(2), e3 = entry(3), e4 = entry(4), e5 = entry(5),
+                        e7 = entry(7), e9 = entry(9);
     const std::vector<RleCase> cases = {
-        {"RLE8 runs, absolute run, delta and end of line", 1, 4, 3,
+        {"RLE8 runs, absolute run, delta and end of line",
+         1,
+         4,
+         3,
          {3, 5, 0, 0, /**/ 0, 3, 1, 2, 3, 0, 0, 0, /**/ 0, 2, 2, 0, 2, 7, 0, 1},
          {K, K, e7, e7, e1, e2, e3, K, e5, e5, e5, K}},
-        {"RLE4 alternating nibbles and an odd absolute run", 2, 5, 2,
+        {"RLE4 alternating nibbles and an odd absolute run",
+         2,
+         5,
+         2,
          {5, 0x12, 0, 0, 0, 3, 0x34, 0x50, 0, 1},
          {e3, e4, e5, K, K, e1, e2, e1, e2, e1}},
-        {"a run longer than the row does not wrap into the next", 1, 2, 2,
+        {"a run longer than the row does not wrap into the next",
+         1,
+         2,
+         2,
          {5, 9, 0, 0, 1, 4, 0, 1},
          {e4, K, e9, e9}},
-        {"an absolute run longer than the row is clipped", 1, 2, 1,
+        {"an absolute run longer than the row is clipped",
+         1,
+         2,
+         1,
          {0, 4, 1, 2, 3, 4, 0, 1},
          {e1, e2}},
-        {"a delta below the picture ends it", 1, 2, 2,
-         {1, 3, 0, 2, 0, 9, 5, 1},
-         {K, K, e3, K}},
-        {"an absolute run cut by the end of the file", 1, 4, 1,
-         {0, 5, 1, 2},
-         {e1, e2, K, K}},
-        {"a delta cut by the end of the file", 1, 3, 1,
-         {1, 4, 0, 2, 1},
-         {e4, K, K}},
-        {"a stream without end of bitmap", 1, 2, 1,
-         {2, 3},
-         {e3, e3}},
-        {"an empty stream leaves the picture black", 2, 3, 2,
-         {},
-         {K, K, K, K, K, K}},
-        {"a run past the last row is dropped", 1, 1, 1,
-         {1, 2, 0, 0, 1, 3, 0, 0, 1, 4},
-         {e2}},
+        {"a delta below the picture ends it", 1, 2, 2, {1, 3, 0, 2, 0, 9, 5, 1}, {K, K, e3, K}},
+        {"an absolute run cut by the end of the file", 1, 4, 1, {0, 5, 1, 2}, {e1, e2, K, K}},
+        {"a delta cut by the end of the file", 1, 3, 1, {1, 4, 0, 2, 1}, {e4, K, K}},
+        {"a stream without end of bitmap", 1, 2, 1, {2, 3}, {e3, e3}},
+        {"an empty stream leaves the picture black", 2, 3, 2, {}, {K, K, K, K, K, K}},
+        {"a run past the last row is dropped", 1, 1, 1, {1, 2, 0, 0, 1, 3, 0, 0, 1, 4}, {e2}},
     };
     for (const RleCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -261,8 +297,7 @@ struct BadCase {
 };
 
 // A good 24-bit file with one thing changed.
-Bytes bmp24(void (*change)(BmpSpec&))
-{
+Bytes bmp24(void (*change)(BmpSpec&)) {
     BmpSpec s;
     s.bits.assign(24, 7);
     change(s);
@@ -270,8 +305,7 @@ Bytes bmp24(void (*change)(BmpSpec&))
 }
 
 // Files of the wrong size for the picture limits are in the hostile reader tests.
-TEST(BmpDecode, DamagedAndLyingFilesAreRefusedWithAReason)
-{
+TEST(BmpDecode, DamagedAndLyingFilesAreRefusedWithAReason) {
     Bytes wrongSignature = bmp24([](BmpSpec&) {});
     wrongSignature[0] = 'X';
     Bytes headerCut = bmp24([](BmpSpec&) {});
@@ -282,35 +316,45 @@ TEST(BmpDecode, DamagedAndLyingFilesAreRefusedWithAReason)
          "the file is too short to be a BMP file"},
         {"wrong signature", wrongSignature, "not a BMP file"},
         {"header cut short", headerCut, "the bitmap header is truncated"},
-        {"unknown header size", bmp24([](BmpSpec& s) { s.headerSize = 20; s.bits.clear(); }),
+        {"unknown header size", bmp24([](BmpSpec& s) {
+             s.headerSize = 20;
+             s.bits.clear();
+         }),
          "unsupported bitmap header size 20"},
         // one byte short of the unpadded last row
         {"pixel rows cut short", bmp24([](BmpSpec& s) { s.bits.resize(20); }),
          "the pixel data is truncated (20 of 21 bytes)"},
         {"no columns", bmp24([](BmpSpec& s) { s.width = 0; }), "the picture has no pixels (0 x 2)"},
-        {"negative width", bmp24([](BmpSpec& s) { s.width = -3; }), "the picture has no pixels (-3 x 2)"},
+        {"negative width", bmp24([](BmpSpec& s) { s.width = -3; }),
+         "the picture has no pixels (-3 x 2)"},
         {"odd bit count", bmp24([](BmpSpec& s) { s.bitCount = 7; }), "unsupported bit count 7"},
         {"RLE8 on 24 bits", bmp24([](BmpSpec& s) { s.compression = 1; }),
          "RLE8 compression needs 8 bits per pixel"},
         {"embedded JPEG", bmp24([](BmpSpec& s) { s.compression = 4; }),
          "JPEG or PNG data inside a BMP file is not supported"},
-        {"unknown compression", bmp24([](BmpSpec& s) { s.compression = 9; }), "unsupported compression 9"},
+        {"unknown compression", bmp24([](BmpSpec& s) { s.compression = 9; }),
+         "unsupported compression 9"},
         // says 200 colours, the file holds 3
-        {"colour table larger than the file",
-         bmp24([](BmpSpec& s) { s.bitCount = 8, s.clrUsed = 200, s.palette = {1, 2, 3}, s.bits.clear(); }),
+        {"colour table larger than the file", bmp24([](BmpSpec& s) {
+             s.bitCount = 8, s.clrUsed = 200, s.palette = {1, 2, 3}, s.bits.clear();
+         }),
          "the colour table is truncated"},
-        {"mask with a gap",
-         bmp24([](BmpSpec& s) {
-             s.bitCount = 16, s.compression = 3, s.masks = {0x0F0F, 0x00F0, 0}, s.bits.assign(16, 0);
+        {"mask with a gap", bmp24([](BmpSpec& s) {
+             s.bitCount = 16, s.compression = 3, s.masks = {0x0F0F, 0x00F0, 0},
+             s.bits.assign(16, 0);
          }),
          "a bit-field mask is not valid"},
-        {"mask wider than the pixel",
-         bmp24([](BmpSpec& s) {
-             s.bitCount = 16, s.compression = 3, s.masks = {0x1F0000, 0x07E0, 0x001F}, s.bits.assign(16, 0);
+        {"mask wider than the pixel", bmp24([](BmpSpec& s) {
+             s.bitCount = 16, s.compression = 3, s.masks = {0x1F0000, 0x07E0, 0x001F},
+             s.bits.assign(16, 0);
          }),
          "a bit-field mask is not valid"},
-        {"masks cut short",
-         bmp24([](BmpSpec& s) { s.bitCount = 16; s.compression = 3; s.masks = {0xF800}; s.bits.clear(); }),
+        {"masks cut short", bmp24([](BmpSpec& s) {
+             s.bitCount = 16;
+             s.compression = 3;
+             s.masks = {0xF800};
+             s.bits.clear();
+         }),
          "the bit-field masks are truncated"},
         {"pixel offset past the end", bmp24([](BmpSpec& s) { s.offBits = 0x7FFFFFFF; }),
          "the pixel data offset lies outside the file"},
@@ -323,8 +367,7 @@ TEST(BmpDecode, DamagedAndLyingFilesAreRefusedWithAReason)
     }
 }
 
-TEST(BmpDecode, PixelOffsetInsideTheColourTableFallsBackToTheRowsAfterIt)
-{
+TEST(BmpDecode, PixelOffsetInsideTheColourTableFallsBackToTheRowsAfterIt) {
     BmpSpec s;
     s.bitCount = 8;
     s.clrUsed = 2;
@@ -339,8 +382,7 @@ TEST(BmpDecode, PixelOffsetInsideTheColourTableFallsBackToTheRowsAfterIt)
     EXPECT_EQ(r.picture.pixel(0, 0), rgb(0x44, 0x55, 0x66));
 }
 
-TEST(BmpDecode, EveryPrefixOfAFileDecodesWhollyOrFailsCleanly)
-{
+TEST(BmpDecode, EveryPrefixOfAFileDecodesWhollyOrFailsCleanly) {
     for (const DepthCase& c : depthCases()) {
         SCOPED_TRACE(c.name);
         const Bytes file = makeBmp(c.spec);
@@ -355,8 +397,7 @@ TEST(BmpDecode, EveryPrefixOfAFileDecodesWhollyOrFailsCleanly)
     }
 }
 
-TEST(BmpEncode, ExactBytesOfBothDepths)
-{
+TEST(BmpEncode, ExactBytesOfBothDepths) {
     TBitmap32 pic(3, 2);
     pic.setPixel(0, 0, rgb(1, 2, 3, 4));
     pic.setPixel(1, 0, rgb(5, 6, 7, 8));
@@ -369,7 +410,8 @@ TEST(BmpEncode, ExactBytesOfBothDepths)
         Bytes rows; // bottom row first, as stored
     } cases[] = {
         {24, {15, 14, 13, 19, 18, 17, 23, 22, 21, 0, 0, 0, 3, 2, 1, 7, 6, 5, 11, 10, 9, 0, 0, 0}},
-        {32, {15, 14, 13, 16, 19, 18, 17, 20, 23, 22, 21, 24, 3, 2, 1, 4, 7, 6, 5, 8, 11, 10, 9, 12}},
+        {32,
+         {15, 14, 13, 16, 19, 18, 17, 20, 23, 22, 21, 24, 3, 2, 1, 4, 7, 6, 5, 8, 11, 10, 9, 12}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.bits);
@@ -395,15 +437,13 @@ TEST(BmpEncode, ExactBytesOfBothDepths)
     }
 }
 
-TEST(BmpEncode, RefusesWhatItCannotWrite)
-{
+TEST(BmpEncode, RefusesWhatItCannotWrite) {
     EXPECT_TRUE(encodeBmp(TBitmap32(), 24).empty());
     EXPECT_TRUE(encodeBmp(TBitmap32(2, 2), 16).empty());
     EXPECT_TRUE(encodeBmp(TBitmap32(2, 2), 8).empty());
 }
 
-TEST(BmpEncode, LargeOddPictureRoundTripsThroughBothDepths)
-{
+TEST(BmpEncode, LargeOddPictureRoundTripsThroughBothDepths) {
     // Big enough for the rows to be split among threads, odd so rows need padding.
     TBitmap32 pic = TBitmap32::uninitialized(701, 503);
     std::mt19937 random(7);

@@ -13,35 +13,31 @@
 namespace quill {
 namespace {
 
-bool exists(const std::string& p)
-{
+bool exists(const std::string& p) {
     struct stat st {};
     return lstat(p.c_str(), &st) == 0;
 }
 
-void writeFile(const std::string& p, const std::string& text = "x")
-{
+void writeFile(const std::string& p, const std::string& text = "x") {
     std::ofstream(p) << text;
 }
 
-std::string readFile(const std::string& p)
-{
+std::string readFile(const std::string& p) {
     std::ifstream in(p);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 // A fresh folder for one test, removed afterwards even when the test fails.
 class TempTree : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         std::string pattern = ::testing::TempDir() + "quillfolders.XXXXXX";
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         root = pattern;
     }
-    void TearDown() override
-    {
-        const std::string command = "chmod -R u+rwx '" + root + "' 2>/dev/null; rm -rf '" + root + "'";
+    void TearDown() override {
+        const std::string command =
+            "chmod -R u+rwx '" + root + "' 2>/dev/null; rm -rf '" + root + "'";
         ASSERT_EQ(std::system(command.c_str()), 0);
     }
     std::string root;
@@ -49,9 +45,9 @@ protected:
 
 using FolderList = TempTree;
 
-TEST_F(FolderList, MatchesExtensionIgnoringCaseAndSortsIgnoringCase)
-{
-    for (const char* name : {"b.JPG", "a.jpg", "C.Jpg", "d.jpeg", "e.bmp", "f.jpg.txt", "A.bmp", "jpg"})
+TEST_F(FolderList, MatchesExtensionIgnoringCaseAndSortsIgnoringCase) {
+    for (const char* name :
+         {"b.JPG", "a.jpg", "C.Jpg", "d.jpeg", "e.bmp", "f.jpg.txt", "A.bmp", "jpg"})
         writeFile(root + "/" + name);
     ASSERT_EQ(mkdir((root + "/folder.jpg").c_str(), 0755), 0);
     ASSERT_EQ(symlink((root + "/a.jpg").c_str(), (root + "/link.jpg").c_str()), 0);
@@ -66,7 +62,8 @@ TEST_F(FolderList, MatchesExtensionIgnoringCaseAndSortsIgnoringCase)
         {"*.JPG", {"a.jpg", "b.JPG", "C.Jpg", "link.jpg"}},
         {"*.bmp", {"A.bmp", "e.bmp"}},
         {"*.gif", {}},
-        {"*", {"A.bmp", "a.jpg", "b.JPG", "C.Jpg", "d.jpeg", "e.bmp", "f.jpg.txt", "jpg", "link.jpg"}},
+        {"*",
+         {"A.bmp", "a.jpg", "b.JPG", "C.Jpg", "d.jpeg", "e.bmp", "f.jpg.txt", "jpg", "link.jpg"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.pattern);
@@ -76,18 +73,27 @@ TEST_F(FolderList, MatchesExtensionIgnoringCaseAndSortsIgnoringCase)
     EXPECT_TRUE(ScanFolderList(root + "/a.jpg", "*").empty()); // a file, not a folder
 }
 
-TEST(FolderPattern, Wildcards)
-{
+TEST(FolderPattern, Wildcards) {
     const struct {
         const char* name;
         const char* pattern;
         bool match;
     } cases[] = {
-        {"photo.jpg", "*.jpg", true},   {"PHOTO.JPG", "*.jpg", true},   {".jpg", "*.jpg", true},
-        {"photo.jpeg", "*.jpg", false}, {"photo.jpg.bak", "*.jpg", false}, {"photojpg", "*.jpg", false},
-        {"a.b.jpg", "*.jpg", true},     {"m1.gif", "m?.gif", true},     {"m12.gif", "m?.gif", false},
-        {"", "*", true},                {"", "?", false},               {"abc", "a*c", true},
-        {"abcbc", "a*bc", true},        {"abcb", "a*bc", false},        {"x", "**x", true},
+        {"photo.jpg", "*.jpg", true},
+        {"PHOTO.JPG", "*.jpg", true},
+        {".jpg", "*.jpg", true},
+        {"photo.jpeg", "*.jpg", false},
+        {"photo.jpg.bak", "*.jpg", false},
+        {"photojpg", "*.jpg", false},
+        {"a.b.jpg", "*.jpg", true},
+        {"m1.gif", "m?.gif", true},
+        {"m12.gif", "m?.gif", false},
+        {"", "*", true},
+        {"", "?", false},
+        {"abc", "a*c", true},
+        {"abcbc", "a*bc", true},
+        {"abcb", "a*bc", false},
+        {"x", "**x", true},
     };
     for (const auto& c : cases)
         EXPECT_EQ(nameMatchesPattern(c.name, c.pattern), c.match) << c.name << " / " << c.pattern;
@@ -95,8 +101,7 @@ TEST(FolderPattern, Wildcards)
 
 using DeleteTree = TempTree;
 
-TEST_F(DeleteTree, RemovesNestedReadOnlyContentButNeverFollowsLinks)
-{
+TEST_F(DeleteTree, RemovesNestedReadOnlyContentButNeverFollowsLinks) {
     const std::string tree = root + "/recorder";
     const std::string outside = root + "/outside";
     ASSERT_EQ(mkdir(tree.c_str(), 0755), 0);
@@ -119,8 +124,7 @@ TEST_F(DeleteTree, RemovesNestedReadOnlyContentButNeverFollowsLinks)
     EXPECT_EQ(readFile(outside + "/keep.txt"), "precious");
 }
 
-TEST_F(DeleteTree, Results)
-{
+TEST_F(DeleteTree, Results) {
     const std::string file = root + "/plain.txt";
     writeFile(file);
     const std::string empty = root + "/empty";
@@ -143,8 +147,7 @@ TEST_F(DeleteTree, Results)
     EXPECT_TRUE(exists(target + "/inside.txt"));
 }
 
-TEST(LibraryFolders, PathsBesideTheProgram)
-{
+TEST(LibraryFolders, PathsBesideTheProgram) {
     for (const char* folder : {"/opt/quillmark/", "/opt/quillmark"}) {
         const LibraryFolders f = libraryFoldersBeside(folder);
         EXPECT_EQ(f.programFolder, "/opt/quillmark/");
@@ -156,8 +159,7 @@ TEST(LibraryFolders, PathsBesideTheProgram)
     }
 }
 
-TEST(LibraryFolders, ProgramFolderHoldsTheRunningProgram)
-{
+TEST(LibraryFolders, ProgramFolderHoldsTheRunningProgram) {
     const std::string folder = programFolder();
     ASSERT_FALSE(folder.empty());
     EXPECT_EQ(folder.back(), '/');
@@ -166,9 +168,8 @@ TEST(LibraryFolders, ProgramFolderHoldsTheRunningProgram)
 
 // Sets environment variables for one scope and puts the old values back.
 class EnvironmentScope {
-public:
-    void set(const char* name, const char* value)
-    {
+  public:
+    void set(const char* name, const char* value) {
         const char* old = std::getenv(name);
         saved.push_back({name, old ? std::optional<std::string>(old) : std::nullopt});
         if (value)
@@ -176,8 +177,7 @@ public:
         else
             unsetenv(name);
     }
-    ~EnvironmentScope()
-    {
+    ~EnvironmentScope() {
         for (auto it = saved.rbegin(); it != saved.rend(); ++it) {
             if (it->second)
                 setenv(it->first.c_str(), it->second->c_str(), 1);
@@ -186,14 +186,13 @@ public:
         }
     }
 
-private:
+  private:
     std::vector<std::pair<std::string, std::optional<std::string>>> saved;
 };
 
 using WorkingFolder = TempTree;
 
-TEST_F(WorkingFolder, ProgramFolderWhenWritableElseTheUsersFolders)
-{
+TEST_F(WorkingFolder, ProgramFolderWhenWritableElseTheUsersFolders) {
     const std::string missing = root + "/not/there/";
     const struct {
         const char* name;
@@ -204,7 +203,8 @@ TEST_F(WorkingFolder, ProgramFolderWhenWritableElseTheUsersFolders)
     } cases[] = {
         {"cache from XDG_CACHE_HOME", "/xdg/cache", nullptr, true, "/xdg/cache/quillmark/"},
         {"cache default", nullptr, nullptr, true, "/home/someone/.cache/quillmark/"},
-        {"relative XDG_CACHE_HOME is ignored", "rel/cache", nullptr, true, "/home/someone/.cache/quillmark/"},
+        {"relative XDG_CACHE_HOME is ignored", "rel/cache", nullptr, true,
+         "/home/someone/.cache/quillmark/"},
         {"data from XDG_DATA_HOME", nullptr, "/xdg/data/", false, "/xdg/data/quillmark/"},
         {"data default", nullptr, nullptr, false, "/home/someone/.local/share/quillmark/"},
     };

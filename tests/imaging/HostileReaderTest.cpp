@@ -17,8 +17,7 @@ namespace {
 
 using test_bytes::Bytes;
 
-TBitmap32 sample(int w, int h)
-{
+TBitmap32 sample(int w, int h) {
     TBitmap32 pic(w, h);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
@@ -27,24 +26,21 @@ TBitmap32 sample(int w, int h)
 }
 
 // A PNG whose header claims w x h, with the header's checksum made right again.
-Bytes pngClaiming(std::uint32_t w, std::uint32_t h)
-{
+Bytes pngClaiming(std::uint32_t w, std::uint32_t h) {
     Bytes png = encodePicture(sample(3, 2), PictureFormat::Png);
     test_bytes::setPngSize(png, w, h);
     return png;
 }
 
 // A JPEG whose frame header claims w x h.
-Bytes jpegClaiming(int w, int h)
-{
+Bytes jpegClaiming(int w, int h) {
     Bytes jpeg = encodePicture(sample(16, 16), PictureFormat::Jpeg);
     test_bytes::setJpegSize(jpeg, w, h);
     return jpeg;
 }
 
 // A 24-bit BMP whose header claims w x h (height negative: top-down).
-Bytes bmpClaiming(std::int32_t w, std::int32_t h)
-{
+Bytes bmpClaiming(std::int32_t w, std::int32_t h) {
     Bytes bmp = encodeBmp(sample(3, 2), 24);
     writeLe32(&bmp[18], std::uint32_t(w));
     writeLe32(&bmp[22], std::uint32_t(h));
@@ -53,8 +49,7 @@ Bytes bmpClaiming(std::int32_t w, std::int32_t h)
 
 // An icon of one image: the given image bytes at the given offset (0: right after the
 // directory), the directory entry claiming the given length (0: the true one).
-Bytes icoHolding(const Bytes& image, std::uint32_t claimedLength = 0, std::uint32_t offset = 0)
-{
+Bytes icoHolding(const Bytes& image, std::uint32_t claimedLength = 0, std::uint32_t offset = 0) {
     Bytes ico(22 + image.size(), 0);
     ico[2] = 1; // icon
     ico[4] = 1; // one image
@@ -68,8 +63,7 @@ Bytes icoHolding(const Bytes& image, std::uint32_t claimedLength = 0, std::uint3
     return ico;
 }
 
-TEST(HostileReader, SizesOverTheLimitsAreRefusedWithTheMessage)
-{
+TEST(HostileReader, SizesOverTheLimitsAreRefusedWithTheMessage) {
     const struct {
         const char* name;
         const char* fileName;
@@ -81,7 +75,8 @@ TEST(HostileReader, SizesOverTheLimitsAreRefusedWithTheMessage)
         {"PNG sides allowed, area not", "a.png", pngClaiming(16000, 12501), 16000, 12501},
         {"PNG widest sides allowed, area not", "a.png", pngClaiming(16384, 16384), 16384, 16384},
         {"PNG far too large", "a.png", pngClaiming(20000, 20000), 20000, 20000},
-        {"PNG widest 32-bit sides", "a.png", pngClaiming(0x7FFFFFFF, 0x7FFFFFFF), 0x7FFFFFFF, 0x7FFFFFFF},
+        {"PNG widest 32-bit sides", "a.png", pngClaiming(0x7FFFFFFF, 0x7FFFFFFF), 0x7FFFFFFF,
+         0x7FFFFFFF},
         {"JPEG one pixel too wide", "a.jpg", jpegClaiming(16385, 1), 16385, 1},
         {"JPEG one pixel too high", "a.jpg", jpegClaiming(1, 16385), 1, 16385},
         {"JPEG widest sides allowed, area not", "a.jpg", jpegClaiming(16384, 16384), 16384, 16384},
@@ -89,7 +84,8 @@ TEST(HostileReader, SizesOverTheLimitsAreRefusedWithTheMessage)
         {"BMP one pixel too wide", "a.bmp", bmpClaiming(16385, 2), 16385, 2},
         {"BMP top-down, too high", "a.bmp", bmpClaiming(3, -16385), 3, 16385},
         {"BMP sides allowed, area not", "a.bmp", bmpClaiming(16000, 12501), 16000, 12501},
-        {"BMP top-down, widest sides allowed, area not", "a.bmp", bmpClaiming(16384, -16384), 16384, 16384},
+        {"BMP top-down, widest sides allowed, area not", "a.bmp", bmpClaiming(16384, -16384), 16384,
+         16384},
         {"BMP far too large", "a.bmp", bmpClaiming(100000, 100000), 100000, 100000},
         {"BMP widest 32-bit side", "a.bmp", bmpClaiming(0x7FFFFFFF, 1), 0x7FFFFFFF, 1},
     };
@@ -99,16 +95,17 @@ TEST(HostileReader, SizesOverTheLimitsAreRefusedWithTheMessage)
         EXPECT_TRUE(r.picture.empty());
         EXPECT_EQ(r.message, pictureTooLargeMessage(c.width, c.height));
     }
-    EXPECT_EQ(pictureTooLargeMessage(20000, 20000),
-              "The picture is 20000 x 20000 pixels, too large to open (at most 16384 pixels a side and "
-              "200000000 pixels in all).");
+    EXPECT_EQ(
+        pictureTooLargeMessage(20000, 20000),
+        "The picture is 20000 x 20000 pixels, too large to open (at most 16384 pixels a side and "
+        "200000000 pixels in all).");
 }
 
-TEST(HostileReader, TheLargestAllowedSizesPassTheSizeCheck)
-{
+TEST(HostileReader, TheLargestAllowedSizesPassTheSizeCheck) {
     // At the limits the size is no reason to refuse: the file fails later, for want of
     // pixel data, without the size message.
-    for (const auto& [w, h] : {std::pair<std::int32_t, std::int32_t>{16384, 1}, {1, 16384}, {16384, 12207}}) {
+    for (const auto& [w, h] :
+         {std::pair<std::int32_t, std::int32_t>{16384, 1}, {1, 16384}, {16384, 12207}}) {
         SCOPED_TRACE(std::to_string(w) + " x " + std::to_string(h));
         const Bytes bmp = bmpClaiming(w, h);
         const LoadResult r = decodePictureBytes(bmp.data(), bmp.size(), "a.bmp");
@@ -117,8 +114,7 @@ TEST(HostileReader, TheLargestAllowedSizesPassTheSizeCheck)
     }
 }
 
-TEST(HostileReader, LyingLengthsAndOffsetsGiveTheEmptyPicture)
-{
+TEST(HostileReader, LyingLengthsAndOffsetsGiveTheEmptyPicture) {
     Bytes bmpMinHeight = encodeBmp(sample(3, 2), 24);
     writeLe32(&bmpMinHeight[22], 0x80000000u); // height INT_MIN: cannot be negated
     Bytes bmpHugePalette = encodeBmp(sample(3, 2), 24);

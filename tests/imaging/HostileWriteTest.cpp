@@ -28,8 +28,7 @@ using quill::testing::TempFolder;
 using Bytes = std::vector<std::uint8_t>;
 
 // A picture that does not compress: every form of it is several kilobytes.
-TBitmap32 noisy(int w, int h)
-{
+TBitmap32 noisy(int w, int h) {
     TBitmap32 pic(w, h);
     std::uint32_t v = 12345;
     for (int y = 0; y < h; ++y)
@@ -49,12 +48,12 @@ class AgreeingDesktop : public DesktopServices {
 };
 
 // Every file of a folder (and of its folders) with its bytes.
-std::map<std::string, Bytes> snapshot(const std::string& folder)
-{
+std::map<std::string, Bytes> snapshot(const std::string& folder) {
     std::map<std::string, Bytes> files;
     for (const auto& e : std::filesystem::recursive_directory_iterator(folder))
         if (e.is_regular_file())
-            files[std::filesystem::relative(e.path(), folder).string()] = TempFolder::read(e.path().string());
+            files[std::filesystem::relative(e.path(), folder).string()] =
+                TempFolder::read(e.path().string());
     return files;
 }
 
@@ -70,15 +69,14 @@ struct Writer {
 
 const Bytes kOldBytes = {'o', 'l', 'd', ' ', 'f', 'i', 'l', 'e', '\n'};
 
-void writeOld(const std::string& path)
-{
+void writeOld(const std::string& path) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(kOldBytes.data()), kOldBytes.size());
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(kOldBytes.data()), kOldBytes.size());
 }
 
 // A fake album of one scene: player bytes, then JPEG-marked bytes, length word, count.
-Bytes fakeAlbum(std::size_t sceneBytes)
-{
+Bytes fakeAlbum(std::size_t sceneBytes) {
     Bytes a(64, 0x7F);
     Bytes scene(sceneBytes, 0x55);
     scene[0] = 0xFF;
@@ -91,8 +89,7 @@ Bytes fakeAlbum(std::size_t sceneBytes)
     return a;
 }
 
-std::vector<Writer> writers()
-{
+std::vector<Writer> writers() {
     std::vector<Writer> list;
     const struct {
         const char* name;
@@ -133,7 +130,8 @@ std::vector<Writer> writers()
                         return albums.saveAll(d) == kScenesSaved;
                     }});
     // The scenes (a few hundred bytes each) fit under the limit; the album does not.
-    list.push_back({"make album", [](const std::string& d) { writeOld(d + "/2.exe"); },
+    list.push_back({"make album",
+                    [](const std::string& d) { writeOld(d + "/2.exe"); },
                     [](const std::string& d) {
                         AlbumList albums;
                         albums.add(noisy(4, 4));
@@ -155,17 +153,21 @@ std::vector<Writer> writers()
                         writeOld(d + "/copy.exe");
                         const Bytes album = fakeAlbum(20000);
                         std::ofstream(d + "/made.exe", std::ios::binary)
-                            .write(reinterpret_cast<const char*>(album.data()), std::streamsize(album.size()));
+                            .write(reinterpret_cast<const char*>(album.data()),
+                                   std::streamsize(album.size()));
                     },
-                    [](const std::string& d) { return copyAlbumTo(d + "/made.exe", d + "/copy.bin").empty(); }});
-    list.push_back({"album extract",
                     [](const std::string& d) {
-                        writeOld(d + "/out/scene1.jpg");
-                        const Bytes album = fakeAlbum(20000);
-                        std::ofstream(d + "/a.exe", std::ios::binary)
-                            .write(reinterpret_cast<const char*>(album.data()), std::streamsize(album.size()));
-                    },
-                    [](const std::string& d) { return extractAlbum(d + "/a.exe", d + "/out").ok; }});
+                        return copyAlbumTo(d + "/made.exe", d + "/copy.bin").empty();
+                    }});
+    list.push_back(
+        {"album extract",
+         [](const std::string& d) {
+             writeOld(d + "/out/scene1.jpg");
+             const Bytes album = fakeAlbum(20000);
+             std::ofstream(d + "/a.exe", std::ios::binary)
+                 .write(reinterpret_cast<const char*>(album.data()), std::streamsize(album.size()));
+         },
+         [](const std::string& d) { return extractAlbum(d + "/a.exe", d + "/out").ok; }});
     list.push_back({"wallpaper.bmp", [](const std::string& d) { writeOld(d + "/wallpaper.bmp"); },
                     [](const std::string& d) {
                         AgreeingDesktop desktop;
@@ -181,8 +183,7 @@ std::vector<Writer> writers()
 
 // Runs the writer in a child whose files may not grow past limit bytes; the child's
 // exit code: 0 it reported failure, 1 it reported success, 2 it threw.
-int runWithFileSizeLimit(const Writer& w, const std::string& folder, rlim_t limit)
-{
+int runWithFileSizeLimit(const Writer& w, const std::string& folder, rlim_t limit) {
     const pid_t pid = fork();
     if (pid == 0) {
         std::signal(SIGXFSZ, SIG_IGN);
@@ -204,8 +205,8 @@ int runWithFileSizeLimit(const Writer& w, const std::string& folder, rlim_t limi
 
 // What the folder must look like after a failed write: every file it had, unchanged;
 // nothing new but the files the writer may leave.
-void expectNothingLost(const std::map<std::string, Bytes>& before, const std::string& folder, const Writer& w)
-{
+void expectNothingLost(const std::map<std::string, Bytes>& before, const std::string& folder,
+                       const Writer& w) {
     const auto after = snapshot(folder);
     for (const auto& [name, bytes] : before) {
         auto it = after.find(name);
@@ -219,8 +220,7 @@ void expectNothingLost(const std::map<std::string, Bytes>& before, const std::st
     }
 }
 
-TEST(HostileWrite, EveryWriterWorksWithRoomToWrite)
-{
+TEST(HostileWrite, EveryWriterWorksWithRoomToWrite) {
     // The control: without a limit each writer succeeds and replaces the old file, so
     // the failures below come from the limit, not from the writer.
     for (const Writer& w : writers()) {
@@ -232,19 +232,18 @@ TEST(HostileWrite, EveryWriterWorksWithRoomToWrite)
     }
 }
 
-TEST(HostileWrite, AFullDiskLeavesNoPartialFileAndKeepsTheOldOne)
-{
+TEST(HostileWrite, AFullDiskLeavesNoPartialFileAndKeepsTheOldOne) {
     for (const Writer& w : writers()) {
         TempFolder dir;
         w.prepare(dir.path());
         const auto before = snapshot(dir.path());
-        EXPECT_EQ(runWithFileSizeLimit(w, dir.path(), 1024), 0) << w.name << " did not report the failure";
+        EXPECT_EQ(runWithFileSizeLimit(w, dir.path(), 1024), 0)
+            << w.name << " did not report the failure";
         expectNothingLost(before, dir.path(), w);
     }
 }
 
-TEST(HostileWrite, AFolderThatCannotBeWrittenLeavesEverythingAsItWas)
-{
+TEST(HostileWrite, AFolderThatCannotBeWrittenLeavesEverythingAsItWas) {
     if (geteuid() == 0)
         GTEST_SKIP() << "root writes into read-only folders";
     for (const Writer& w : writers()) {

@@ -21,9 +21,8 @@ using test_bytes::rgb;
 
 // The BMP image of an icon: header with doubled height, colour table, colour rows and
 // AND-mask rows, both bottom-up.
-Bytes iconDib(int w, int h, int bitCount, const std::vector<std::uint32_t>& palette, const Bytes& colourRows,
-              const Bytes& maskRows)
-{
+Bytes iconDib(int w, int h, int bitCount, const std::vector<std::uint32_t>& palette,
+              const Bytes& colourRows, const Bytes& maskRows) {
     Bytes b;
     add32(b, 40);
     add32(b, std::uint32_t(w));
@@ -44,9 +43,9 @@ Bytes iconDib(int w, int h, int bitCount, const std::vector<std::uint32_t>& pale
 }
 
 // One colour everywhere, nothing masked.
-Bytes solidDib(int w, int h, int bitCount, std::uint32_t rgbColour)
-{
-    const std::size_t stride = std::size_t(dibRowBytes(w, bitCount)), maskStride = std::size_t(dibRowBytes(w, 1));
+Bytes solidDib(int w, int h, int bitCount, std::uint32_t rgbColour) {
+    const std::size_t stride = std::size_t(dibRowBytes(w, bitCount)),
+                      maskStride = std::size_t(dibRowBytes(w, 1));
     Bytes rows(stride * std::size_t(h), 0);
     std::vector<std::uint32_t> palette;
     if (bitCount <= 8) {
@@ -70,8 +69,7 @@ struct Image {
     int dirWidth = 0, dirHeight = 0, dirBits = 0; // what the directory claims
 };
 
-Bytes makeIco(const std::vector<Image>& images, std::uint32_t type = 1)
-{
+Bytes makeIco(const std::vector<Image>& images, std::uint32_t type = 1) {
     Bytes f;
     add16(f, 0);
     add16(f, type);
@@ -95,8 +93,7 @@ Bytes makeIco(const std::vector<Image>& images, std::uint32_t type = 1)
 
 constexpr std::uint32_t kWhite = 0xFFFFFFFFu;
 
-Bytes pngOf(const std::vector<std::uint32_t>& pixels, int w, int h)
-{
+Bytes pngOf(const std::vector<std::uint32_t>& pixels, int w, int h) {
     TBitmap32 pic(w, h);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
@@ -111,31 +108,41 @@ struct DrawCase {
     std::vector<std::uint32_t> expected; // top row first
 };
 
-TEST(IcoDecode, TransparentPixelsTurnWhite)
-{
+TEST(IcoDecode, TransparentPixelsTurnWhite) {
     std::vector<DrawCase> cases;
     // 24 bits, 2 x 2: top row red, green; bottom row blue, (1,2,3). Rows of 6 bytes
     // padded to 8. The mask hides the top row's right pixel (bit 0x40 of its first byte).
-    cases.push_back({"24-bit image, AND mask",
-                     iconDib(2, 2, 24, {},
-                             {255, 0, 0, 3, 2, 1, 0, 0, /**/ 0, 0, 255, 0, 255, 0, 0, 0},
-                             {0, 0, 0, 0, /**/ 0x40, 0, 0, 0}),
-                     2, 2, {rgb(255, 0, 0), kWhite, rgb(0, 0, 255), rgb(1, 2, 3)}});
+    cases.push_back(
+        {"24-bit image, AND mask",
+         iconDib(2, 2, 24, {}, {255, 0, 0, 3, 2, 1, 0, 0, /**/ 0, 0, 255, 0, 255, 0, 0, 0},
+                 {0, 0, 0, 0, /**/ 0x40, 0, 0, 0}),
+         2,
+         2,
+         {rgb(255, 0, 0), kWhite, rgb(0, 0, 255), rgb(1, 2, 3)}});
     // 32 bits with alpha: 128 red over white keeps red 255 and gives (127*255) div 255
     // = 127 to green and blue; alpha 0 is white; the mask is not used.
-    cases.push_back({"32-bit image, alpha over white",
-                     iconDib(3, 1, 32, {}, {0, 0, 255, 128, 0, 255, 0, 0, 255, 0, 0, 255}, {0xE0, 0, 0, 0}),
-                     3, 1, {rgb(255, 127, 127), kWhite, rgb(0, 0, 255)}});
+    cases.push_back(
+        {"32-bit image, alpha over white",
+         iconDib(3, 1, 32, {}, {0, 0, 255, 128, 0, 255, 0, 0, 255, 0, 0, 255}, {0xE0, 0, 0, 0}),
+         3,
+         1,
+         {rgb(255, 127, 127), kWhite, rgb(0, 0, 255)}});
     // 32 bits whose alpha is all zero: an old-style icon, drawn through its mask.
     cases.push_back({"32-bit image without alpha, AND mask",
                      iconDib(2, 1, 32, {}, {0, 0, 255, 0, 0, 255, 0, 0}, {0x80, 0, 0, 0}),
-                     2, 1, {kWhite, rgb(0, 255, 0)}});
+                     2,
+                     1,
+                     {kWhite, rgb(0, 255, 0)}});
     cases.push_back({"4-bit image, AND mask",
                      iconDib(3, 1, 4, {0x000000, 0x102030}, {0x10, 0x10, 0, 0}, {0x20, 0, 0, 0}),
-                     3, 1, {rgb(0x10, 0x20, 0x30), rgb(0, 0, 0), kWhite}});
+                     3,
+                     1,
+                     {rgb(0x10, 0x20, 0x30), rgb(0, 0, 0), kWhite}});
     cases.push_back({"PNG image, alpha over white",
                      pngOf({rgb(10, 20, 30), rgb(200, 100, 0, 0), rgb(0, 0, 0, 51)}, 3, 1),
-                     3, 1, {rgb(10, 20, 30), kWhite, rgb(204, 204, 204)}});
+                     3,
+                     1,
+                     {rgb(10, 20, 30), kWhite, rgb(204, 204, 204)}});
     for (const DrawCase& c : cases) {
         SCOPED_TRACE(c.name);
         const Bytes file = makeIco({{c.image}});
@@ -154,22 +161,36 @@ struct ChoiceCase {
     std::uint32_t colour; // the colour of the image that must be taken
 };
 
-TEST(IcoDecode, TakesTheLargestImageThenTheDeepest)
-{
+TEST(IcoDecode, TakesTheLargestImageThenTheDeepest) {
     const std::vector<ChoiceCase> cases = {
         {"same size: 24 bits beats 8 and 4",
-         {{solidDib(2, 2, 32, 0x010101)}, {solidDib(4, 4, 8, 0x020202)}, {solidDib(4, 4, 24, 0x030303)},
+         {{solidDib(2, 2, 32, 0x010101)},
+          {solidDib(4, 4, 8, 0x020202)},
+          {solidDib(4, 4, 24, 0x030303)},
           {solidDib(4, 4, 4, 0x040404)}},
-         4, 4, rgb(3, 3, 3)},
-        {"larger beats deeper", {{solidDib(1, 1, 32, 0x0A0A0A)}, {solidDib(3, 3, 1, 0x0B0B0B)}}, 3, 3,
+         4,
+         4,
+         rgb(3, 3, 3)},
+        {"larger beats deeper",
+         {{solidDib(1, 1, 32, 0x0A0A0A)}, {solidDib(3, 3, 1, 0x0B0B0B)}},
+         3,
+         3,
          rgb(11, 11, 11)},
-        {"equal images: the first in the directory", {{solidDib(2, 2, 24, 0x111111)}, {solidDib(2, 2, 24, 0x222222)}},
-         2, 2, rgb(0x11, 0x11, 0x11)},
+        {"equal images: the first in the directory",
+         {{solidDib(2, 2, 24, 0x111111)}, {solidDib(2, 2, 24, 0x222222)}},
+         2,
+         2,
+         rgb(0x11, 0x11, 0x11)},
         {"a PNG of the same size with alpha is deeper",
-         {{solidDib(2, 2, 24, 0x333333)}, {pngOf({rgb(9, 9, 9), rgb(9, 9, 9), rgb(9, 9, 9), rgb(9, 9, 9)}, 2, 2)}}, 2,
-         2, rgb(9, 9, 9)},
+         {{solidDib(2, 2, 24, 0x333333)},
+          {pngOf({rgb(9, 9, 9), rgb(9, 9, 9), rgb(9, 9, 9), rgb(9, 9, 9)}, 2, 2)}},
+         2,
+         2,
+         rgb(9, 9, 9)},
         {"the directory's sizes are not believed",
-         {{solidDib(2, 2, 24, 0x444444), 64, 64, 32}, {solidDib(3, 2, 8, 0x555555), 1, 1, 1}}, 3, 2,
+         {{solidDib(2, 2, 24, 0x444444), 64, 64, 32}, {solidDib(3, 2, 8, 0x555555), 1, 1, 1}},
+         3,
+         2,
          rgb(0x55, 0x55, 0x55)},
     };
     for (const ChoiceCase& c : cases) {
@@ -183,8 +204,7 @@ TEST(IcoDecode, TakesTheLargestImageThenTheDeepest)
     }
 }
 
-TEST(IcoDecode, AnImageThatCannotBeDecodedGivesWayToTheNext)
-{
+TEST(IcoDecode, AnImageThatCannotBeDecodedGivesWayToTheNext) {
     Bytes broken = solidDib(8, 8, 24, 0x777777);
     broken.resize(60); // header and a few bytes of the colour rows
     const Bytes file = makeIco({{broken}, {solidDib(2, 2, 8, 0x123456)}});
@@ -200,8 +220,7 @@ struct BrokenCase {
     std::string reason;
 };
 
-TEST(IcoDecode, BrokenIconsGiveTheJoinedMessage)
-{
+TEST(IcoDecode, BrokenIconsGiveTheJoinedMessage) {
     // A one-image icon, or its image, with one thing changed.
     const auto icon = [](void (*change)(Bytes&)) {
         Bytes f = makeIco({{solidDib(2, 2, 24, 0)}});
@@ -217,7 +236,8 @@ TEST(IcoDecode, BrokenIconsGiveTheJoinedMessage)
         {"empty file", {}, "The file is too short to be an icon"},
         {"a bitmap, not an icon", makeIco({{solidDib(2, 2, 24, 0)}}, 3), "Not an icon file"},
         {"no images", makeIco({}), "The icon holds no images"},
-        {"directory cut short", icon([](Bytes& f) { f[4] = 5, f.resize(6 + 16 * 3); }), // five entries claimed
+        {"directory cut short",
+         icon([](Bytes& f) { f[4] = 5, f.resize(6 + 16 * 3); }), // five entries claimed
          "The icon directory is truncated"},
         {"entry offset past the end", icon([](Bytes& f) { writeLe32(&f[6 + 12], 0xFFFFFFF0u); }),
          "Entry 1 lies outside the file"},
@@ -227,7 +247,8 @@ TEST(IcoDecode, BrokenIconsGiveTheJoinedMessage)
         // 10 of the 8 + 6 bytes the colour rows need
         {"colour rows cut short", image([](Bytes& dib) { dib.resize(40 + 10); }),
          "The pixel data is truncated (10 of 14 bytes)"},
-        {"odd bit count", image([](Bytes& dib) { writeLe16(&dib[14], 7); }), "Entry 1: unsupported bit count 7"},
+        {"odd bit count", image([](Bytes& dib) { writeLe16(&dib[14], 7); }),
+         "Entry 1: unsupported bit count 7"},
         {"image over the size limit", image([](Bytes& dib) { writeLe32(&dib[4], 20000); }),
          "Entry 1: " + pictureTooLargeMessage(20000, 2)},
     };
@@ -239,20 +260,26 @@ TEST(IcoDecode, BrokenIconsGiveTheJoinedMessage)
     }
 }
 
-TEST(IcoDecode, DamagedPngImageIsReportedWithTheFileName)
-{
+TEST(IcoDecode, DamagedPngImageIsReportedWithTheFileName) {
     Bytes png = pngOf({rgb(1, 2, 3), rgb(4, 5, 6)}, 2, 1);
     for (std::size_t i = 33; i < png.size(); ++i)
         png[i] = 0x5A; // everything after the header chunk
     const Bytes file = makeIco({{png}});
     LoadResult r = decodeIco(file.data(), file.size(), "d.ico");
     EXPECT_TRUE(r.picture.empty());
-    EXPECT_EQ(r.message.rfind("Input picture" "d.ico" "Error.", 0), 0u) << r.message;
-    EXPECT_GT(r.message.size(), std::string("Input picture" "d.ico" "Error.").size());
+    EXPECT_EQ(r.message.rfind("Input picture"
+                              "d.ico"
+                              "Error.",
+                              0),
+              0u)
+        << r.message;
+    EXPECT_GT(r.message.size(), std::string("Input picture"
+                                            "d.ico"
+                                            "Error.")
+                                    .size());
 }
 
-TEST(IcoDecode, EveryPrefixFailsCleanlyOrDecodes)
-{
+TEST(IcoDecode, EveryPrefixFailsCleanlyOrDecodes) {
     const Bytes file = makeIco({{solidDib(3, 3, 8, 0x123456)}, {solidDib(2, 2, 32, 0x654321)}});
     for (std::size_t n = 0; n < file.size(); ++n) {
         const Bytes cut(file.begin(), file.begin() + std::ptrdiff_t(n));

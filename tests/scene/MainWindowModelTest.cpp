@@ -273,9 +273,9 @@ TEST(AddingVariants, KeptShapeCutsOutPixelsBelowHalfOpacity) {
         bool cut; // pixels 0 and 1 become cut-out
     };
     const Case cases[] = {
-        {Way::Plain, Shape::Kept, true},     {Way::Open, Shape::Kept, true},
-        {Way::Browser, Shape::Kept, true},   {Way::Plain, Shape::Ignored, false},
-        {Way::Open, Shape::Ignored, false},  {Way::Browser, Shape::Ignored, false},
+        {Way::Plain, Shape::Kept, true},    {Way::Open, Shape::Kept, true},
+        {Way::Browser, Shape::Kept, true},  {Way::Plain, Shape::Ignored, false},
+        {Way::Open, Shape::Ignored, false}, {Way::Browser, Shape::Ignored, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(int(c.way) * 10 + int(c.shape));
@@ -295,8 +295,7 @@ TEST(AddingVariants, KeptShapeCutsOutPixelsBelowHalfOpacity) {
             EXPECT_EQ(l.ForeOriginal.pixel(x, 0), cut ? CutoutColor : opaque) << x;
             EXPECT_EQ(l.ForeWork.pixel(x, 0), cut ? CutoutColor : opaque) << x;
             // The scene shows the white background through the cut-out pixels only.
-            EXPECT_EQ(m.scene().scenePicture().pixel(x, 0),
-                      cut ? makePixel(255, 255, 255) : opaque)
+            EXPECT_EQ(m.scene().scenePicture().pixel(x, 0), cut ? makePixel(255, 255, 255) : opaque)
                 << x;
             EXPECT_EQ(l.ForeOriginal.pixel(x, 1), makePixel(10, 20, 30, 255)) << x;
         }
@@ -408,20 +407,64 @@ TEST(CanvasGestures, MoveOrResizeTheLayerAsTheZoneSays) {
         const char* message;
     };
     const Case cases[] = {
-        {"a press with no move to it finds its own zone", {{95, 75}, {300, 300}}, {50, 40}, {{60, 40}}, 0,
-         {10, 0, 100, 80}, true, ""},
-        {"a press beside the scene is ignored until its release", {{95, 40}}, {700, 40}, {{95, 40}, {50, 40}}, 4,
-         {0, 0, 100, 80}, false, ""},
-        {"the left edge stops one pixel before the right", {{5, 40}}, {5, 40}, {{500, 40}}, 8, {99, 0, 1, 80}, true, ""},
-        {"the bottom edge stops one pixel below the top", {{50, 75}}, {50, 75}, {{50, -300}}, 6, {0, 0, 100, 1}, true,
+        {"a press with no move to it finds its own zone",
+         {{95, 75}, {300, 300}},
+         {50, 40},
+         {{60, 40}},
+         0,
+         {10, 0, 100, 80},
+         true,
+         ""},
+        {"a press beside the scene is ignored until its release",
+         {{95, 40}},
+         {700, 40},
+         {{95, 40}, {50, 40}},
+         4,
+         {0, 0, 100, 80},
+         false,
+         ""},
+        {"the left edge stops one pixel before the right",
+         {{5, 40}},
+         {5, 40},
+         {{500, 40}},
+         8,
+         {99, 0, 1, 80},
+         true,
+         ""},
+        {"the bottom edge stops one pixel below the top",
+         {{50, 75}},
+         {50, 75},
+         {{50, -300}},
+         6,
+         {0, 0, 100, 1},
+         true,
          ""},
         // The second move is again at 15, 15 of the handle: dx 5, dy 5. The 85 / 100
         // wide factor truncates the layer to 84 pixels, 70 / 80 is exact.
-        {"the top-left corner follows the pointer", {{110, 110}, {10, 10}}, {10, 10}, {{20, 15}, {25, 20}}, 1,
-         {15, 10, 84, 70}, true, ""},
-        {"a jump out of the zone keeps resizing", {{5, 40}}, {5, 40}, {{30, 40}}, 8, {25, 0, 75, 80}, true, ""},
-        {"a size beyond the picture limit is refused", {{95, 40}}, {95, 40}, {{95 + 20000, 40}}, 4, {0, 0, 100, 80},
-         true, kPictureTooLarge},
+        {"the top-left corner follows the pointer",
+         {{110, 110}, {10, 10}},
+         {10, 10},
+         {{20, 15}, {25, 20}},
+         1,
+         {15, 10, 84, 70},
+         true,
+         ""},
+        {"a jump out of the zone keeps resizing",
+         {{5, 40}},
+         {5, 40},
+         {{30, 40}},
+         8,
+         {25, 0, 75, 80},
+         true,
+         ""},
+        {"a size beyond the picture limit is refused",
+         {{95, 40}},
+         {95, 40},
+         {{95 + 20000, 40}},
+         4,
+         {0, 0, 100, 80},
+         true,
+         kPictureTooLarge},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -783,8 +826,7 @@ TEST_F(ModelFixture, WheelZoomsOnlyOverTheCanvas) {
 // While a layer is dragged nothing is composed: the reply names what the view must
 // show anew, the old and new places wait as the pending rectangle (the canvas composes
 // what it shows as it paints), and the release composes them.
-TEST_F(ModelFixture, DragLeavesTheComposingToThePaintAndTheRelease)
-{
+TEST_F(ModelFixture, DragLeavesTheComposingToThePaintAndTheRelease) {
     m.setBackgroundPicture(TBitmap32(1200, 900, makePixel(10, 20, 30)));
     m.addForegroundLayer(scenetest::randomPicture(1000, 800, 5));
     const TBitmap32 before = m.scene().scenePicture();
@@ -805,7 +847,8 @@ TEST_F(ModelFixture, DragLeavesTheComposingToThePaintAndTheRelease)
     for (int y = 815; y < 835; ++y)
         for (int x = 1025; x < 1045; ++x) {
             const bool composed = x >= 1030 && x < 1040 && y >= 820 && y < 830;
-            ASSERT_EQ(m.scene().scenePicture().pixel(x, y), (composed ? expected : before).pixel(x, y))
+            ASSERT_EQ(m.scene().scenePicture().pixel(x, y),
+                      (composed ? expected : before).pixel(x, y))
                 << x << "," << y;
         }
 

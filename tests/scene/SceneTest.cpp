@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <random>
 
@@ -435,7 +435,8 @@ TEST(ComposeSpans, StaggeredLayersEqualTheLiteralComposition) {
             const int kind = pick(0, 3);
             TBitmap32 pic = randomPicture(pick(1, 260), pick(1, 45), rng(), kind == 3);
             if (kind == 1) // opaque but for one pixel past the first copy block
-                pic.setPixel(std::min(pic.width() - 1, 100), pic.height() / 2, makePixel(4, 5, 6, 30));
+                pic.setPixel(std::min(pic.width() - 1, 100), pic.height() / 2,
+                             makePixel(4, 5, 6, 30));
             const int i = scene.AddForegroundLayer(pic);
             scene.layer(i).ForeWork = pic;
             scene.layer(i).handle.left = pick(-60, 220);
@@ -453,7 +454,8 @@ TEST(ComposeSpans, StaggeredLayersEqualTheLiteralComposition) {
                 opaque = opaque && pixelAlpha(literal.pixel(x, y)) == 255;
             EXPECT_TRUE(!scene.rowsOpaque(y, y + 1) || opaque) << "round " << round << " row " << y;
             // Over an opaque background every row is known to be opaque.
-            EXPECT_TRUE(round % 3 == 0 || scene.rowsOpaque(y, y + 1)) << "round " << round << " row " << y;
+            EXPECT_TRUE(round % 3 == 0 || scene.rowsOpaque(y, y + 1))
+                << "round " << round << " row " << y;
         }
         for (int move = 0; move < 6; ++move) {
             const int i = pick(1, layers);
@@ -475,13 +477,16 @@ TEST(ComposeSpans, StaggeredLayersEqualTheLiteralComposition) {
             for (int y = region.top; y < region.bottom(); ++y) {
                 bool opaque = true;
                 for (int x = region.left; x < region.left + stride; ++x) {
-                    const bool inScene = x >= 0 && x < 230 && y >= 0 && y < 40 && x < region.right();
-                    const std::uint32_t got = outside[std::size_t((y - region.top) * stride + x - region.left)];
+                    const bool inScene =
+                        x >= 0 && x < 230 && y >= 0 && y < 40 && x < region.right();
+                    const std::uint32_t got =
+                        outside[std::size_t((y - region.top) * stride + x - region.left)];
                     ASSERT_EQ(got, inScene ? expected.pixel(x, y) : kUntouched)
                         << "round " << round << " move " << move << " at " << x << "," << y;
                     opaque = opaque && (!inScene || pixelAlpha(got) == 255);
                 }
-                const bool reported = std::find(seeThrough.begin(), seeThrough.end(), y) != seeThrough.end();
+                const bool reported =
+                    std::find(seeThrough.begin(), seeThrough.end(), y) != seeThrough.end();
                 EXPECT_TRUE(opaque || reported) << "round " << round << " row " << y;
                 EXPECT_FALSE(reported && round % 3 != 0) << "over an opaque background, row " << y;
             }

@@ -9,16 +9,14 @@
 namespace quill::scenetest {
 
 // A picture of random colours, opaque unless randomAlpha.
-inline TBitmap32 randomPicture(int w, int h, unsigned seed, bool randomAlpha = false)
-{
+inline TBitmap32 randomPicture(int w, int h, unsigned seed, bool randomAlpha = false) {
     using testpictures::PictureAlpha;
     return testpictures::randomPicture(w, h, seed,
                                        randomAlpha ? PictureAlpha::Random : PictureAlpha::Opaque);
 }
 
 // The masks of the map, looked up at each use; a number it lacks has no mask.
-inline MaskSource maskSourceOf(const std::map<int, TBitmap32>& masks)
-{
+inline MaskSource maskSourceOf(const std::map<int, TBitmap32>& masks) {
     return [&masks](int k) -> const TBitmap32* {
         auto it = masks.find(k);
         return it == masks.end() ? nullptr : &it->second;
