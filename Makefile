@@ -1,8 +1,8 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
-CMAKE_FLAGS ?=
+CMAKE_FLAGS ?= -DQUILL_WERROR=ON
 
-.PHONY: all deps configure build run test test-sanitize fuzz bench clean
+.PHONY: all deps configure build run test test-sanitize format format-check fuzz bench clean
 
 all: build
 
@@ -18,9 +18,15 @@ build: configure
 run: build
 	./$(BUILD)/quillmark
 
-test: build
+test: build format-check
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 	@$(MAKE) --no-print-directory test-sanitize
+
+# Every C++ file of the tree is formatted as the project's .clang-format says.
+format-check: deps
+	@git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
+format: deps
+	@git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format -i
 
 # The core, the CLI and their tests (with the fuzz corpus replay) once more under
 # AddressSanitizer and UndefinedBehaviorSanitizer; the Qt programs are left out. The

@@ -1,7 +1,6 @@
 #include "decor/BackgroundEffects.h"
 
-#include "effects/GreyRows.h"
-#include "effects/PenAndInk.h"
+#include "imaging/GreyRows.h"
 #include "imaging/Parallel.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "effects/PenAndInk.h"
 
-#include "effects/GreyRows.h"
+#include "imaging/GreyRows.h"
 #include "effects/PencilSketch.h"
 #include "imaging/Colour.h"
 #include "imaging/Parallel.h"
@@ -14,25 +14,7 @@ namespace {
 
 constexpr std::uint32_t kColourMask = 0x00ffffffu;
 
-// n = 1000 x (0.299 R + 0.587 G + 0.11 B) + 500 is at most 254480, so n / 8 is below 2^15,
-// where n / 1000 = (n / 8) / 125 = ((n / 8) * 33555) >> 22.
-struct InkWeights {
-    static constexpr int kR = 299, kG = 587, kB = 110, kScale = 1000;
-    static constexpr int kPreShift = 3, kMagic = 33555, kPostShift = 6;
-    static const GreyHalves& halves() { return inkGreyHalves(); }
-};
-
 } // namespace
-
-const GreyHalves& inkGreyHalves() {
-    static const GreyHalves halves(InkWeights::kR, InkWeights::kG, InkWeights::kB,
-                                   InkWeights::kScale, greyInkLiteral);
-    return halves;
-}
-
-void inkGreyRow(const std::uint32_t* row, int width, std::uint8_t* grey) {
-    weightedGreyRow<InkWeights>(row, width, grey);
-}
 
 void PictureTwoValue(TBitmap32& picture, const PenAndInkParams& params) {
     const std::uint32_t black = makePixel(0, 0, 0, 255);

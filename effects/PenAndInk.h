@@ -22,14 +22,6 @@ void PictureTwoValue(TBitmap32& picture, const PenAndInkParams& params);
 // outermost rows and columns are never cleared.
 TBitmap32 penandink(const TBitmap32& inkBase, bool hollow);
 
-// Which exact halves of the ink grey the extended-precision formula rounds down
-// (built once, on first use).
-const GreyHalves& inkGreyHalves();
-
-// Writes the ink grey Round(0.299 R + 0.587 G + 0.11 B) of each of the width pixels of
-// row into grey.
-void inkGreyRow(const std::uint32_t* row, int width, std::uint8_t* grey);
-
 // The whole effect from an untouched picture.
 TBitmap32 penAndInk(const TBitmap32& original, const PenAndInkParams& params);
 

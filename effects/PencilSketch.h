@@ -1,6 +1,6 @@
 #pragma once
 
-#include "effects/GreyRows.h"
+#include "imaging/GreyRows.h"
 #include "imaging/Bitmap32.h"
 
 #include <cstdint>
@@ -40,12 +40,6 @@ struct PencilSketchParams {
 // The whole effect from an untouched picture: the edge sketch, then the grey starting
 // picture (Slider::None), the lighting or the contrast of the slider moved last.
 TBitmap32 pencilSketch(const TBitmap32& original, const PencilSketchParams& params);
-
-// The halves of the pencil grey Round(0.3 R + 0.59 G + 0.11 B), built on first use.
-const GreyHalves& pencilGreyHalves();
-
-// Writes the pencil grey of each of the width pixels of row into grey.
-void pencilGreyRow(const std::uint32_t* row, int width, std::uint8_t* grey);
 
 // A new picture of the same size in which every pixel is toPixel(its pencil grey):
 // toPixel takes the grey 0..255 as std::uint32_t and gives the whole pixel word. Rows run

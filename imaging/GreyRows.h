@@ -184,4 +184,13 @@ void mapGreyRows(const TBitmap32& source, TBitmap32& target, GreyRow greyRow, To
     });
 }
 
+// The two grey conversions the program uses, as row functions for mapGreyRows: the pencil
+// grey Round(0.3 R + 0.59 G + 0.11 B) (sketches, frames) and the ink grey
+// Round(0.299 R + 0.587 G + 0.11 B) (Pen & Ink, the Gray background), each with the
+// halves of its extended-precision form, built on first use.
+const GreyHalves& pencilGreyHalves();
+void pencilGreyRow(const std::uint32_t* row, int width, std::uint8_t* grey);
+const GreyHalves& inkGreyHalves();
+void inkGreyRow(const std::uint32_t* row, int width, std::uint8_t* grey);
+
 } // namespace quill
