@@ -1,8 +1,8 @@
 #include "effects/PenAndInk.h"
 
-#include "imaging/GreyRows.h"
 #include "effects/PencilSketch.h"
 #include "imaging/Colour.h"
+#include "imaging/GreyRows.h"
 #include "imaging/Parallel.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "imaging/GreyRows.h"
 #include "imaging/Bitmap32.h"
+#include "imaging/GreyRows.h"
 
 #include <cstdint>
 

@@ -80,5 +80,4 @@ void inkGreyRow(const std::uint32_t* row, int width, std::uint8_t* grey) {
     weightedGreyRow<InkWeights>(row, width, grey);
 }
 
-
 } // namespace quill
