@@ -42,7 +42,7 @@ void LayerList::mousePressEvent(QMouseEvent* event) {
     emit pressed(0, event->button() == Qt::RightButton, event->globalPosition().toPoint());
 }
 
-LayerPanel::LayerPanel(MainWindowModel& model, QWidget* parent)
+LayerPanel::LayerPanel(Workspace& model, QWidget* parent)
     : QWidget(parent), m_model(model), m_scroll(new QScrollArea(this)),
       m_list(new LayerList(m_scroll)), m_up(new QPushButton(this)), m_down(new QPushButton(this)),
       m_entries(1) {
@@ -100,33 +100,29 @@ void LayerPanel::sync() {
             e.thumb->setObjectName(QStringLiteral("LayerThumb%1").arg(i));
             connect(e.thumb, &LayerThumb::pressed, this, &LayerPanel::onPressed);
         }
-        const LayerEntry& model = m_model.entry(i);
+        const LayerEntry model = m_model.layerPanel().entry(i);
         e.panel->setGeometry(kEntryLeft, model.top, kEntryWidth, kEntryHeight);
         QPalette palette = e.panel->palette();
         palette.setColor(QPalette::Window, model.selected
                                                ? QColor(255, 0, 0)
                                                : this->palette().color(QPalette::Button));
         e.panel->setPalette(palette);
-        const void* bits = model.thumbnail.bits();
-        if (bits != e.shownBits || model.thumbnail.width() != e.shownWidth ||
-            model.thumbnail.height() != e.shownHeight) {
-            e.thumb->setPixmap(layerThumbnail(model.thumbnail));
-            e.shownBits = bits;
-            e.shownWidth = model.thumbnail.width();
-            e.shownHeight = model.thumbnail.height();
+        if (!model.thumbnail.sameAs(e.shown)) {
+            e.thumb->setPixmap(layerThumbnail(*model.thumbnail));
+            e.shown = model.thumbnail;
         }
         e.panel->setVisible(model.visible);
         if (model.visible)
             lowest = std::max(lowest, model.top + kEntryHeight);
     }
     m_list->resize(kListWidth, lowest + 6);
-    const EnabledStates& enabled = m_model.enabled();
+    const EnabledStates enabled = m_model.document().enabled();
     m_up->setEnabled(enabled.upTheLayer);
     m_down->setEnabled(enabled.downTheLayer);
 }
 
 void LayerPanel::onPressed(int slot, bool rightButton, const QPoint& globalPos) {
-    const bool menu = m_model.layerPanelPress(slot, rightButton);
+    const bool menu = m_model.document().layerPanelPress(slot, rightButton);
     emit selectionChanged();
     if (menu)
         emit layerMenuRequested(globalPos);

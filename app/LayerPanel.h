@@ -1,6 +1,6 @@
 #pragma once
 
-#include "scene/MainWindowModel.h"
+#include "workspace/Workspace.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -49,7 +49,7 @@ class LayerList : public QWidget {
 class LayerPanel : public QWidget {
     Q_OBJECT
   public:
-    LayerPanel(MainWindowModel& model, QWidget* parent = nullptr);
+    LayerPanel(Workspace& model, QWidget* parent = nullptr);
 
     // Shows the model's entries (places, marks, thumbnails) and button states.
     void sync();
@@ -75,13 +75,11 @@ class LayerPanel : public QWidget {
     struct Entry {
         QFrame* panel = nullptr;
         LayerThumb* thumb = nullptr;
-        const void* shownBits = nullptr; // the thumbnail picture last shown
-        int shownWidth = 0;
-        int shownHeight = 0;
+        SharedPicture shown; // the thumbnail picture last shown
     };
     void onPressed(int slot, bool rightButton, const QPoint& globalPos);
 
-    MainWindowModel& m_model;
+    Workspace& m_model;
     QScrollArea* m_scroll;
     LayerList* m_list;
     QPushButton* m_up;

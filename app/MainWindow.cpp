@@ -63,28 +63,6 @@ QString fromStd(const std::string& s) {
     return QString::fromStdString(s);
 }
 
-// A strip of thumbnails with its gauge, as the browsers and lists show them.
-QScrollArea* makeStrip(QWidget* parent, const QString& name, const QString& hint = QString()) {
-    auto* strip = new QScrollArea(parent);
-    strip->setObjectName(name);
-    strip->setToolTip(hint);
-    strip->setBackgroundRole(QPalette::Base);
-    return strip;
-}
-
-QRadioButton* disabledRadio(const QString& caption, QWidget* parent) {
-    auto* button = new QRadioButton(caption, parent);
-    button->setEnabled(false);
-    return button;
-}
-
-QToolButton* removeButton(QWidget* parent) {
-    auto* button = new QToolButton(parent);
-    button->setIcon(glyphIcon(Glyph::Remove));
-    button->setEnabled(false);
-    return button;
-}
-
 } // namespace
 
 TMyPicture::TMyPicture(std::unique_ptr<Platform> platform, QString programFolder, QWidget* parent)
@@ -103,7 +81,18 @@ TMyPicture::TMyPicture(std::unique_ptr<Platform> platform, QString programFolder
     createCanvas();
     createDockPanels();
     m_about = new TAboutus(this);
-    m_photoEffects = std::make_unique<effects::PhotoEffectsController>(*this);
+    effects::PhotoEffectsHooks effectHooks;
+    effectHooks.documentChanged = [this] { syncAll(); };
+    effectHooks.message = [this](const QString& text) { m_platform->showMessage(this, text); };
+    effectHooks.setWindowEnabled = [this](bool enabled) { setEnabled(enabled); };
+    effectHooks.libraryGauge = [this] { return m_collections->foregroundBrowser()->gauge(); };
+    m_photoEffects = std::make_unique<effects::PhotoEffectsController>(
+        m_workspace, m_effectsNotebook, std::move(effectHooks));
+    connect(m_tbRotate, &QAction::triggered, this, &TMyPicture::rotate);
+    connect(m_angleEdit, &QLineEdit::returnPressed, this, [this] {
+        if (m_tbRotate->isEnabled())
+            rotate();
+    });
 
     // Watches every wheel turn of the application; it zooms only over the canvas.
     qApp->installEventFilter(this);
@@ -131,12 +120,8 @@ void TMyPicture::createActions() {
         connect(action, &QAction::triggered, this, slot);
         return action;
     };
-    auto later = [this](const QString& text) {
-        // A command whose work this build does not carry yet: shown, never enabled.
-        auto* action = new QAction(text, this);
-        action->setEnabled(false);
-        return action;
-    };
+    // A command whose work is connected when the panels that carry it are built.
+    auto later = [this](const QString& text) { return new QAction(text, this); };
 
     m_openForeground = make(QStringLiteral("Open a new foreground"), &TMyPicture::openForeground);
     m_openForeground->setShortcut(QKeySequence::Open);
@@ -305,7 +290,7 @@ void TMyPicture::createToolBar() {
     m_transparent->setToolTip(QStringLiteral("Set foreground as transparent"));
     row->addWidget(m_transparent);
     connect(m_transparent, &QCheckBox::toggled, this, [this](bool checked) {
-        m_model.setTransparentChecked(checked);
+        document().setTransparentChecked(checked);
         syncAll();
     });
 
@@ -317,7 +302,7 @@ void TMyPicture::createToolBar() {
     m_slider->setToolTip(QStringLiteral("Set transparence"));
     row->addWidget(m_slider);
     connect(m_slider, &QSlider::valueChanged, this, [this](int position) {
-        m_model.setTransparenceSlider(position);
+        document().setTransparenceSlider(position);
         syncAll();
     });
 
@@ -367,7 +352,7 @@ void TMyPicture::createCanvas() {
     central->setObjectName(QStringLiteral("ClientArea"));
     setCentralWidget(central);
 
-    m_canvas = new CanvasView(m_model, central);
+    m_canvas = new CanvasView(m_workspace, central);
     SceneImage* image = m_canvas->image();
     connect(image, &SceneImage::canvasMenuRequested, this,
             [this](const QPoint& at) { m_canvasMenu->popup(at); });
@@ -389,10 +374,7 @@ void TMyPicture::createCanvas() {
 
 void TMyPicture::createDockPanels() {
     CollectionsHooks hooks;
-    hooks.sceneChanged = [this] {
-        placeCanvas(m_model.ScrollBox1resize());
-        syncAll();
-    };
+    hooks.sceneChanged = [this] { syncAll(); };
     hooks.showForegroundPage = [this](int page) { showForegroundPage(page); };
     hooks.revealForegroundPage = [this](int page) {
         m_foregroundDock->show();
@@ -411,7 +393,7 @@ void TMyPicture::createDockPanels() {
     hooks.floatAlbumPanel = [this] { floatPanel(m_albumDock, currentPanelLayout().albumList); };
     hooks.programFolder = [this] { return m_programFolder; };
     hooks.recorderFolder = [this] { return recorderFolder(); };
-    m_collections = new CollectionsController(m_model, *m_platform, this, std::move(hooks));
+    m_collections = new CollectionsController(m_workspace, *m_platform, this, std::move(hooks));
 
     auto makeDock = [this](const QString& caption, const QString& name) {
         auto* dock = new QDockWidget(caption, this);
@@ -453,68 +435,6 @@ void TMyPicture::createDockPanels() {
         makeDock(QStringLiteral("Photo effects"), QStringLiteral("PhotoEffectsPanel"));
     m_effectsNotebook = new QTabWidget(m_photoEffectsDock);
     m_effectsNotebook->setObjectName(QStringLiteral("TabbedNotebook1"));
-    {
-        auto* page = new QWidget;
-        auto* layout = new QHBoxLayout(page);
-        struct Group {
-            const char* label;
-            std::initializer_list<const char*> buttons;
-        };
-        const Group groups[] = {
-            {"B&&W", {"Pencil Sketch", "Pen Sketch", "Kryptol", "Pen && Ink"}},
-            {"Color", {"Realism", "Pop art", "Abstract", "Water color"}},
-            {"Color Filter",
-             {"Color Panels", "Color Blocks (V && H)", "Color Blocks (Catercorner)", "Brume"}},
-        };
-        for (const Group& g : groups) {
-            auto* box = new QGroupBox(QString::fromLatin1(g.label), page);
-            auto* grid = new QGridLayout(box);
-            int k = 0;
-            for (const char* caption : g.buttons) {
-                grid->addWidget(disabledRadio(QString::fromLatin1(caption), box), k % 2, k / 2);
-                ++k;
-            }
-            layout->addWidget(box);
-        }
-        layout->addWidget(removeButton(page));
-        m_effectsNotebook->addTab(page, QStringLiteral("Foreground effect"));
-
-        auto* maskPage = new QWidget;
-        auto* maskArea = new QWidget(maskPage);
-        for (int k = 1; k <= 36; ++k) {
-            auto* slot = new QLabel(maskArea);
-            slot->setObjectName(QStringLiteral("mask%1").arg(k));
-            slot->setFrameShape(QFrame::Box);
-            slot->setEnabled(false);
-            const int column = k <= 18 ? k - 1 : k - 19;
-            slot->setGeometry(5 + 40 * column, k <= 18 ? 4 : 42, 33, 33);
-        }
-        maskArea->setFixedSize(5 + 40 * 18, 80);
-        auto* maskLayout = new QHBoxLayout(maskPage);
-        maskLayout->addWidget(maskArea);
-        maskLayout->addWidget(removeButton(maskPage));
-        maskLayout->addStretch(1);
-        m_effectsNotebook->addTab(maskPage, QStringLiteral("Foreground mask"));
-
-        auto* backPage = new QWidget;
-        auto* backLayout = new QGridLayout(backPage);
-        int k = 0;
-        for (const char* caption :
-             {"Emboss", "Scorch", "Texture", "Vertical stria", "Horizontal stria", "Gray"}) {
-            backLayout->addWidget(disabledRadio(QString::fromLatin1(caption), backPage), k % 2,
-                                  k / 2);
-            ++k;
-        }
-        backLayout->addWidget(removeButton(backPage), 0, 3);
-        backLayout->setColumnStretch(4, 1);
-        m_effectsNotebook->addTab(backPage, QStringLiteral("Background effect"));
-
-        auto* framePage = new QWidget;
-        auto* frameLayout = new QHBoxLayout(framePage);
-        frameLayout->addWidget(makeStrip(framePage, QStringLiteral("ScrollBox3")), 1);
-        frameLayout->addWidget(removeButton(framePage));
-        m_effectsNotebook->addTab(framePage, QStringLiteral("Frames"));
-    }
     m_effectsNotebook->setToolTip(QStringLiteral("Make effect for the last open foreground"));
     connect(m_effectsNotebook, &QTabWidget::currentChanged, this, [this](int page) {
         static const char* const hints[] = {
@@ -527,17 +447,17 @@ void TMyPicture::createDockPanels() {
 
     // Layer panel, hidden at start.
     m_layerDock = makeDock(QStringLiteral("Layer"), QStringLiteral("LayerDock"));
-    m_layerPanel = new LayerPanel(m_model, m_layerDock);
+    m_layerPanel = new LayerPanel(m_workspace, m_layerDock);
     m_layerDock->setWidget(m_layerPanel);
     connect(m_layerPanel, &LayerPanel::selectionChanged, this, [this] { syncAll(); });
     connect(m_layerPanel, &LayerPanel::layerMenuRequested, this,
             [this](const QPoint& at) { m_layerMenu->popup(at); });
     connect(m_layerPanel, &LayerPanel::upClicked, this, [this] {
-        m_model.upTheLayer();
+        document().upTheLayer();
         syncAll();
     });
     connect(m_layerPanel, &LayerPanel::downClicked, this, [this] {
-        m_model.downTheLayer();
+        document().downTheLayer();
         syncAll();
     });
     m_layerDock->hide();
@@ -571,21 +491,14 @@ void TMyPicture::createDockPanels() {
 // Showing the model
 
 void TMyPicture::updateActions() {
-    const EnabledStates& e = m_model.enabled();
-    // Commands whose work is not in this build stay disabled whatever the model says;
-    // the ones below follow the model.
+    const EnabledStates e = document().enabled();
     m_transparent->setEnabled(e.transparentCheck);
     m_slider->setEnabled(e.transparenceSlider);
-    const bool canDelete =
-        e.canvasDeleteMe && m_model.scene().isVisibleLayer(m_model.scene().PanelLayer);
-    m_cmDeleteMe->setEnabled(canDelete);
-    m_lmDelete->setEnabled(m_model.scene().isVisibleLayer(m_model.scene().PanelLayer));
-    m_deleteKey->setEnabled(canDelete);
+    m_cmDeleteMe->setEnabled(e.canvasDeleteMe);
+    m_deleteKey->setEnabled(e.canvasDeleteMe);
+    m_lmDelete->setEnabled(e.layerMenuDelete);
     m_angleEdit->setEnabled(e.angleEdit);
     m_tbRotate->setEnabled(e.rotateForeground);
-    for (QAction* a : {m_publish, m_tbPublish, m_addAlbum, m_cmAddScene, m_exportSketch,
-                       m_exportAlbum, m_importForeground, m_importBackground})
-        a->setEnabled(true);
     m_foregroundSize->setEnabled(e.editForegroundSize);
     m_backgroundSize->setEnabled(e.editBackgroundSize);
     m_cmForegroundSize->setEnabled(e.canvasForegroundSize);
@@ -599,7 +512,7 @@ void TMyPicture::updateActions() {
 }
 
 void TMyPicture::syncTransparency() {
-    const TransparencyControls& t = m_model.transparency();
+    const TransparencyControls& t = document().transparency();
     {
         const QSignalBlocker blockCheck(m_transparent);
         const QSignalBlocker blockSlider(m_slider);
@@ -610,15 +523,20 @@ void TMyPicture::syncTransparency() {
 }
 
 void TMyPicture::syncZoom() {
-    m_zoomLabel->setText(fromStd(m_model.zoomLabel()));
+    m_zoomLabel->setText(fromStd(document().zoomLabel()));
 }
 
 void TMyPicture::syncAll() {
+    placeCanvas(m_workspace.ScrollBox1resize());
     m_canvas->updateContentSize();
     m_canvas->image()->syncFromModel();
     m_layerPanel->sync();
     syncTransparency();
     syncZoom();
+    m_statusLabel->setText(fromStd(document().statusLabel()));
+    if (m_photoEffects)
+        m_photoEffects->sync();
+    m_collections->sync();
     updateActions();
 }
 
@@ -682,7 +600,7 @@ void TMyPicture::layOutWindow() {
     int leftGroupWidth = 0;
     if (QWidget* last = m_toolBar->widgetForAction(m_tbBackgroundSize))
         leftGroupWidth = last->geometry().right() + 1;
-    const ResizeReply reply = m_model.mainWindowResized(
+    const ResizeReply reply = m_workspace.mainWindowResized(
         Rect{frame.left(), frame.top(), width(), height()}, leftGroupWidth,
         buttonPlace(m_tbLayerShow), buttonPlace(m_tbAlbumShow));
     // Upper bounds only, so the widths never hold the window from being made smaller.
@@ -733,11 +651,11 @@ void TMyPicture::showEvent(QShowEvent* event) {
     if (m_shown)
         return;
     m_shown = true;
-    m_model.windowShown();
+    m_workspace.windowShown();
     std::error_code ec;
     std::filesystem::create_directories(QFile::encodeName(recorderFolder()).toStdString(), ec);
     m_recorderMade = !ec;
-    placeCanvas(m_model.ScrollBox1resize());
+    placeCanvas(m_workspace.ScrollBox1resize());
     syncAll();
     layOutWindow();
 }
@@ -749,7 +667,9 @@ void TMyPicture::resizeEvent(QResizeEvent* event) {
 }
 
 void TMyPicture::closeEvent(QCloseEvent* event) {
-    m_model.windowClosing();
+    // The effect windows are windows of their own and would keep the program running.
+    m_photoEffects->closeWindows();
+    m_workspace.layout().windowClosing();
     if (m_recorderMade) {
         DeleteFolder(QFile::encodeName(recorderFolder()).toStdString());
         m_recorderMade = false;
@@ -777,10 +697,8 @@ bool TMyPicture::eventFilter(QObject* watched, QEvent* event) {
         while (m_wheelRest <= -kWheelNotch || m_wheelRest >= kWheelNotch) {
             const int notch = m_wheelRest < 0 ? -kWheelNotch : kWheelNotch;
             m_wheelRest -= notch;
-            if (m_model.wheel(notch, true)) {
-                placeCanvas(m_model.canvasRect());
+            if (m_workspace.wheel(notch, true))
                 syncAll();
-            }
         }
         return true;
     }
@@ -791,29 +709,20 @@ bool TMyPicture::eventFilter(QObject* watched, QEvent* event) {
 // Commands
 
 bool TMyPicture::openForegroundFile(const QString& path) {
-    LoadResult read = LoadPictureFile(QFile::encodeName(path).toStdString());
-    showMessage(read.message);
-    const std::string message = m_model.openForeground(&read.picture, path.toStdString(),
-                                                       MainWindowModel::ShapeOfPicture::Kept);
-    if (!message.empty()) {
-        showMessage(message);
-        return false;
-    }
+    const LoadResult read = LoadPictureFile(QFile::encodeName(path).toStdString());
+    const std::string refused = document().openForeground(&read.picture, path.toStdString(),
+                                                          Document::ShapeOfPicture::Kept);
+    showMessage(openingMessage(read.message, refused));
     syncAll();
-    return true;
+    return refused.empty();
 }
 
 bool TMyPicture::openBackgroundFile(const QString& path) {
-    LoadResult read = LoadPictureFile(QFile::encodeName(path).toStdString());
-    showMessage(read.message);
-    const std::string message = m_model.openBackground(&read.picture, path.toStdString());
-    if (!message.empty()) {
-        showMessage(message);
-        return false;
-    }
-    placeCanvas(m_model.canvasRect());
+    const LoadResult read = LoadPictureFile(QFile::encodeName(path).toStdString());
+    const std::string refused = document().openBackground(&read.picture, path.toStdString());
+    showMessage(openingMessage(read.message, refused));
     syncAll();
-    return true;
+    return refused.empty();
 }
 
 void TMyPicture::openForeground() {
@@ -831,21 +740,24 @@ void TMyPicture::openBackground() {
 }
 
 void TMyPicture::zoomIn() {
-    m_model.zoomIn();
-    placeCanvas(m_model.canvasRect());
+    m_workspace.zoomIn();
     syncAll();
 }
 
 void TMyPicture::zoomOut() {
-    m_model.zoomOut();
-    placeCanvas(m_model.canvasRect());
+    m_workspace.zoomOut();
+    syncAll();
+}
+
+void TMyPicture::rotate() {
+    showMessage(document().rotate(m_angleEdit->text().toStdString()).message);
     syncAll();
 }
 
 void TMyPicture::deleteLayer() {
-    if (!m_model.scene().isVisibleLayer(m_model.scene().PanelLayer))
+    if (!document().enabled().layerMenuDelete)
         return;
-    m_model.deleteLayer();
+    document().deleteLayer();
     syncAll();
 }
 
@@ -881,7 +793,7 @@ void TMyPicture::dropEvent(QDropEvent* event) {
 
 int TMyPicture::openDroppedFiles(const QList<QUrl>& urls, QPoint onImage, bool shift) {
     const bool asBackground =
-        shift && m_model.hitTest(onImage.x(), onImage.y()).kind != CanvasTargetKind::Handle;
+        m_workspace.canvas().dropGoesToBackground(onImage.x(), onImage.y(), shift);
     int opened = 0;
     for (const QUrl& url : urls) {
         if (!url.isLocalFile())

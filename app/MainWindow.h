@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/platform/Platform.h"
-#include "scene/MainWindowModel.h"
+#include "workspace/Workspace.h"
 
 #include <QMainWindow>
 
@@ -44,8 +44,9 @@ class TMyPicture : public QMainWindow {
     // The splash window to destroy after the first layout.
     void setSplash(QWidget* splash);
 
-    MainWindowModel& model() { return m_model; }
-    const MainWindowModel& model() const { return m_model; }
+    Workspace& workspace() { return m_workspace; }
+    const Workspace& workspace() const { return m_workspace; }
+    Document& document() { return m_workspace.document(); }
     Platform& platform() { return *m_platform; }
 
     // The commands, for callers that open pictures by name (drops, tests).
@@ -80,7 +81,7 @@ class TMyPicture : public QMainWindow {
     TAboutus* aboutBox() const { return m_about; }
     // The browsers, the sketch-list, the album-list, publishing and the size dialog.
     CollectionsController* collections() const { return m_collections; }
-    // The photo effects panel with its dialogs, and the tool bar's rotate command.
+    // The photo effects panel with its dialogs.
     effects::PhotoEffectsController* photoEffects() const { return m_photoEffects.get(); }
     QAction* rotateAction() const { return m_tbRotate; }
     QToolBar* toolBar() const { return m_toolBar; }
@@ -94,6 +95,7 @@ class TMyPicture : public QMainWindow {
     void openBackground();
     void zoomIn();
     void zoomOut();
+    void rotate();
     void regressAll();
     void showOnline();
     void showAbout();
@@ -127,7 +129,7 @@ class TMyPicture : public QMainWindow {
     void showMessage(const std::string& text);
     bool isOverCanvas(QObject* watched) const;
 
-    MainWindowModel m_model;
+    Workspace m_workspace;
     std::unique_ptr<Platform> m_platform;
     QString m_programFolder;
     QWidget* m_splash = nullptr;

@@ -16,8 +16,6 @@ namespace quill::app {
 
 namespace {
 
-// Handles smaller than this in either direction carry no marker.
-constexpr int kMarkerMinimum = 20;
 const QColor kMarkerRed(255, 0, 0);
 
 Qt::CursorShape qtCursor(CursorShape shape) {
@@ -47,7 +45,7 @@ Buttons buttonsOf(Qt::MouseButtons b) {
 
 } // namespace
 
-SceneImage::SceneImage(MainWindowModel& model, CanvasView* view)
+SceneImage::SceneImage(Workspace& model, CanvasView* view)
     : QWidget(view), m_model(model), m_view(view) {
     setObjectName(QStringLiteral("imgbg"));
     setMouseTracking(true);
@@ -87,7 +85,7 @@ QRect SceneImage::widgetRectOfScene(const Rect& r) const {
 
 SceneImage::HandleState SceneImage::handleState(int i) const {
     const LayerSlot& slot = m_model.scene().layer(i);
-    return HandleState{slot.handle, slot.visible, slot.visible && m_model.isMarked(i)};
+    return HandleState{slot.handle, slot.visible, slot.visible && slot.marked};
 }
 
 void SceneImage::syncFromModel() {
@@ -121,21 +119,16 @@ void SceneImage::repaintChangedHandles() {
 void SceneImage::paintMarker(QPainter& painter, const LayerSlot& slot) const {
     const int w = slot.carrierWidth;
     const int h = slot.carrierHeight;
-    if (w < kMarkerMinimum || h < kMarkerMinimum || slot.handle.empty())
+    const std::vector<Rect> parts = selectionMarker(w, h);
+    if (parts.empty() || slot.handle.empty())
         return;
     // The marker lives at the layer's pixel size and is shown stretched with the handle,
     // so its thickness on screen follows the zoom.
     painter.save();
     painter.translate(slot.handle.left, slot.handle.top);
     painter.scale(double(slot.handle.width) / w, double(slot.handle.height) / h);
-    const QRect parts[] = {
-        QRect(0, 0, 10, 10),      QRect(w - 10, 0, 10, 10),
-        QRect(0, h - 10, 10, 10), QRect(w - 10, h - 10, 10, 10),
-        QRect(0, 3, w, 4),        QRect(0, h - 7, w, 4),
-        QRect(3, 0, 4, h),        QRect(w - 7, 0, 4, h),
-    };
-    for (const QRect& part : parts)
-        painter.fillRect(part, kMarkerRed);
+    for (const Rect& part : parts)
+        painter.fillRect(toQRect(part), kMarkerRed);
     painter.restore();
 }
 
@@ -154,7 +147,7 @@ void SceneImage::paintEvent(QPaintEvent* event) {
 
     for (int i = 1; i <= scene.LayerCount(); ++i) {
         const LayerSlot& slot = scene.layer(i);
-        if (slot.visible && m_model.isMarked(i) && exposed.intersects(toQRect(slot.handle)))
+        if (slot.visible && slot.marked && exposed.intersects(toQRect(slot.handle)))
             paintMarker(painter, slot);
     }
 }
@@ -179,20 +172,20 @@ void SceneImage::applyReply(const CanvasReply& reply, const QPoint& globalPos) {
 
 void SceneImage::mouseMoveEvent(QMouseEvent* event) {
     const QPoint p = event->position().toPoint();
-    applyReply(m_model.canvasMove(p.x(), p.y(), buttonsOf(event->buttons())),
+    applyReply(m_model.canvas().move(p.x(), p.y(), buttonsOf(event->buttons())),
                event->globalPosition().toPoint());
 }
 
 void SceneImage::mousePressEvent(QMouseEvent* event) {
     const QPoint p = event->position().toPoint();
-    applyReply(m_model.canvasPress(p.x(), p.y(), buttonsOf(event->button())),
+    applyReply(m_model.canvas().press(p.x(), p.y(), buttonsOf(event->button())),
                event->globalPosition().toPoint());
     emit stateChanged();
 }
 
 void SceneImage::mouseReleaseEvent(QMouseEvent* event) {
     const QPoint p = event->position().toPoint();
-    const CanvasReply reply = m_model.canvasRelease(p.x(), p.y(), buttonsOf(event->button()));
+    const CanvasReply reply = m_model.canvas().release(p.x(), p.y(), buttonsOf(event->button()));
     // The selection is shown before a menu opens over it.
     emit stateChanged();
     applyReply(reply, event->globalPosition().toPoint());
@@ -202,10 +195,10 @@ void SceneImage::mouseDoubleClickEvent(QMouseEvent* event) {
     // The second press of a double-click is a press as well.
     mousePressEvent(event);
     const QPoint p = event->position().toPoint();
-    emit doubleClicked(m_model.canvasDoubleClick(p.x(), p.y()));
+    emit doubleClicked(m_model.canvas().doubleClick(p.x(), p.y()));
 }
 
-CanvasView::CanvasView(MainWindowModel& model, QWidget* parent)
+CanvasView::CanvasView(Workspace& model, QWidget* parent)
     : QScrollArea(parent), m_model(model), m_image(new SceneImage(model, this)) {
     setObjectName(QStringLiteral("ScrollBox1"));
     setWidgetResizable(false);
@@ -221,8 +214,10 @@ CanvasView::CanvasView(MainWindowModel& model, QWidget* parent)
 }
 
 void CanvasView::reportScroll() {
-    m_model.setScrollRange(horizontalScrollBar()->maximum(), verticalScrollBar()->maximum());
-    m_model.setScrollPosition(horizontalScrollBar()->value(), verticalScrollBar()->value());
+    m_model.canvas().setScrollRange(horizontalScrollBar()->maximum(),
+                                    verticalScrollBar()->maximum());
+    m_model.canvas().setScrollPosition(horizontalScrollBar()->value(),
+                                       verticalScrollBar()->value());
 }
 
 void CanvasView::scrollTo(int x, int y) {

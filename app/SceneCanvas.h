@@ -1,6 +1,6 @@
 #pragma once
 
-#include "scene/MainWindowModel.h"
+#include "workspace/Workspace.h"
 
 #include <QScrollArea>
 #include <QWidget>
@@ -18,7 +18,7 @@ class CanvasView;
 class SceneImage : public QWidget {
     Q_OBJECT
   public:
-    SceneImage(MainWindowModel& model, CanvasView* view);
+    SceneImage(Workspace& model, CanvasView* view);
 
     // The widget rectangle covering the given rectangle of scene pixels at the current zoom.
     QRect widgetRectOfScene(const Rect& scenePixels) const;
@@ -57,7 +57,7 @@ class SceneImage : public QWidget {
     HandleState handleState(int i) const;
     void paintMarker(QPainter& painter, const LayerSlot& slot) const;
 
-    MainWindowModel& m_model;
+    Workspace& m_model;
     CanvasView* m_view;
     std::vector<HandleState> m_handles; // as last painted, [0] unused
 };
@@ -67,7 +67,7 @@ class SceneImage : public QWidget {
 class CanvasView : public QScrollArea {
     Q_OBJECT
   public:
-    CanvasView(MainWindowModel& model, QWidget* parent = nullptr);
+    CanvasView(Workspace& model, QWidget* parent = nullptr);
 
     SceneImage* image() const { return m_image; }
     // Scrolls to the given positions (kept within range) and tells the model where it ended.
@@ -81,7 +81,7 @@ class CanvasView : public QScrollArea {
   private:
     void reportScroll();
 
-    MainWindowModel& m_model;
+    Workspace& m_model;
     SceneImage* m_image;
 };
 

@@ -42,7 +42,7 @@ Rect scenePixelsUnder(const Scene& scene, const QRect& exposed) {
 bool composeIntoDevice(QPainter& painter, Scene& scene, const QRect& exposed) {
     const TBitmap32& picture = scene.scenePicture();
     if (scene.imgbg.width != picture.width() || scene.imgbg.height != picture.height() ||
-        picture.width() != scene.BackWork.width() || picture.height() != scene.BackWork.height())
+        picture.width() != scene.BackWork->width() || picture.height() != scene.BackWork->height())
         return false;
     QPaintEngine* engine = painter.paintEngine();
     if (!engine || engine->type() != QPaintEngine::Raster || !engine->paintDevice() ||
@@ -105,13 +105,16 @@ void paintScenePicture(QPainter& painter, const Scene& scene, const QRect& expos
     painter.restore();
 }
 
-void paintCanvasScene(QPainter& painter, MainWindowModel& model, const QRect& exposed) {
-    Scene& scene = model.scene();
-    const Rect pending = model.pendingComposition().intersected(scenePixelsUnder(scene, exposed));
+void paintCanvasScene(QPainter& painter, Workspace& workspace, const QRect& exposed) {
+    // The canvas may compose what it shows into the scene picture: the only writer besides
+    // the document's commands.
+    Scene& scene = workspace.document().sceneForGestures();
+    CanvasGestures& canvas = workspace.canvas();
+    const Rect pending = canvas.pendingComposition().intersected(scenePixelsUnder(scene, exposed));
     if (!pending.empty()) {
         if (composeIntoDevice(painter, scene, exposed))
             return;
-        model.composePendingIn(pending);
+        canvas.composePendingIn(pending);
     }
     paintScenePicture(painter, scene, exposed);
 }

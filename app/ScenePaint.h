@@ -1,7 +1,7 @@
 #pragma once
 
-#include "scene/MainWindowModel.h"
 #include "scene/Scene.h"
+#include "workspace/Workspace.h"
 
 #include <QRect>
 
@@ -20,6 +20,6 @@ void paintScenePicture(QPainter& painter, const Scene& scene, const QRect& expos
 // painter's image when the painter draws unscaled into a 32-bit raster image (the
 // screen's image at 100 %), one pass instead of composing and then copying; otherwise
 // the pending part is composed into the scene picture first and shown as usual.
-void paintCanvasScene(QPainter& painter, MainWindowModel& model, const QRect& exposed);
+void paintCanvasScene(QPainter& painter, Workspace& workspace, const QRect& exposed);
 
 } // namespace quill::app

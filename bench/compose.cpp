@@ -136,7 +136,7 @@ void BM_CopyDragRegion(benchmark::State& state) {
     TBitmap32 dest(kWidth, kHeight);
     for (auto _ : state) {
         for (int y = r.top; y < r.bottom(); ++y)
-            std::memcpy(dest.row32(y) + r.left, d.scene.BackWork.row32(y) + r.left,
+            std::memcpy(dest.row32(y) + r.left, d.scene.BackWork->row32(y) + r.left,
                         std::size_t(r.width) * 4);
         benchmark::DoNotOptimize(dest.bits());
     }

@@ -1,17 +1,16 @@
 #include "cli/Cli.h"
 
-#include "cli/SceneFile.h"
 #include "collections/AlbumFile.h"
-#include "decor/BackgroundEffects.h"
 #include "decor/Frame.h"
 #include "decor/MaskLibrary.h"
 #include "decor/Rotation.h"
 #include "decor/Texture.h"
-#include "effects/Registry.h"
 #include "imaging/Folders.h"
 #include "imaging/IntegerText.h"
 #include "imaging/JpegCodec.h"
 #include "imaging/PictureFile.h"
+#include "workspace/EffectCatalogue.h"
+#include "workspace/SceneDescription.h"
 
 #ifdef QUILL_HAVE_PLAYER
 #include "albumplayer/PlayerBytes.h"
@@ -21,15 +20,12 @@
 
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <map>
 #include <span>
 #include <stdexcept>
 
 namespace quill {
 namespace {
-
-namespace fs = std::filesystem;
 
 // A failure that ends the command with an exit status and a message for stderr.
 struct CommandFailure {
@@ -103,26 +99,27 @@ void setUpEffect(CLI::App* sub, EffectCommand& cmd) {
     sub->add_option("NAME", cmd.name, "effect name")->required();
     addInOut(sub, cmd.io);
     sub->add_flag("--keep-alpha", cmd.io.keepAlpha, "keep the alpha read from the file");
-    for (const EffectEntry& e : effectTable()) {
-        for (const EffectOption& o : e.options) {
-            if (cmd.options.count(o.name))
+    std::string names;
+    for (const EffectDescription& e : effectCatalogue()) {
+        if (e.target != EffectTarget::Foreground)
+            continue;
+        names += (names.empty() ? "" : ", ") + e.name;
+        for (const EffectParameter& p : e.parameters) {
+            if (cmd.options.count(p.name))
                 continue;
-            std::string help = o.help.empty() ? o.name : o.help;
+            std::string help = p.help.empty() ? p.name : p.help;
             // add_flag(name, std::string&) would bind the text as the flag's variable.
-            if (o.kind == EffectOption::Kind::Flag)
-                cmd.options[o.name] = sub->add_flag("--" + o.name)->description(help);
+            if (p.kind == EffectParameter::Kind::Flag)
+                cmd.options[p.name] = sub->add_flag("--" + p.name)->description(help);
             else
-                cmd.options[o.name] = sub->add_option("--" + o.name, cmd.values[o.name], help);
+                cmd.options[p.name] = sub->add_option("--" + p.name, cmd.values[p.name], help);
         }
     }
-    std::string names;
-    for (const EffectEntry& e : effectTable())
-        names += (names.empty() ? "" : ", ") + e.name;
     sub->footer("Effects: " + names);
 }
 
 int runEffect(EffectCommand& cmd, std::ostream&) {
-    const EffectEntry* effect = findEffect(cmd.name);
+    const EffectDescription* effect = findEffect(cmd.name, EffectTarget::Foreground);
     if (!effect)
         usage("effect: unknown effect '" + cmd.name + "'");
     const PictureFormat format = outputFormat(cmd.io.out);
@@ -130,12 +127,12 @@ int runEffect(EffectCommand& cmd, std::ostream&) {
     for (auto& [name, option] : cmd.options) {
         if (option->count() == 0)
             continue;
-        const EffectOption* o = findOption(*effect, name);
-        if (!o)
+        const EffectParameter* p = effect->parameter(name);
+        if (!p)
             usage("effect " + effect->name + " has no option --" + name);
-        if (o->kind == EffectOption::Kind::Flag) {
+        if (p->kind == EffectParameter::Kind::Flag) {
             settings.flags.insert(name);
-        } else if (o->kind == EffectOption::Kind::Integer) {
+        } else if (p->kind == EffectParameter::Kind::Integer) {
             settings.integers[name] = decimal(cmd.values[name], "--" + name);
         } else {
             std::string error;
@@ -149,7 +146,7 @@ int runEffect(EffectCommand& cmd, std::ostream&) {
     if (!problem.empty())
         usage("effect " + effect->name + ": " + problem);
     TBitmap32 original = readInput(cmd.io.in, cmd.io.keepAlpha);
-    TBitmap32 result = effect->run(original, settings, programRandom());
+    TBitmap32 result = effect->runOnLayer(original, settings, programRandom());
     writeOutput(result, cmd.io.out, format);
     return kExitDone;
 }
@@ -164,33 +161,32 @@ struct BackgroundCommand {
 };
 
 int runBackgroundEffect(BackgroundCommand& cmd) {
-    BackgroundEffectChoice choice;
-    choice.name = cmd.name;
+    EffectChoice choice;
+    choice.effect = findEffect(cmd.name, EffectTarget::Background);
+    if (!choice.effect)
+        usage("background-effect: unknown effect '" + cmd.name + "'");
     const bool haveTile = cmd.tileOption->count() > 0,
                haveNumber = cmd.tileNumberOption->count() > 0;
-    if (cmd.name == "texture") {
+    if (choice.effect->parameter("tile")) {
         if (haveTile == haveNumber)
             usage("background-effect texture: give --tile FILE or --tile-number K");
         if (haveNumber) {
-            choice.tileNumber = decimal(cmd.tileNumber, "--tile-number");
-            if (choice.tileNumber < 1 || choice.tileNumber > kTextureTileCount)
+            const std::int32_t k = decimal(cmd.tileNumber, "--tile-number");
+            if (k < 1 || k > kTextureTileCount)
                 usage("--tile-number: must be 1 to " + std::to_string(kTextureTileCount));
+            choice.settings.integers["tile-number"] = k;
         } else {
-            choice.tileFile = cmd.tile;
+            choice.settings.pictureName = cmd.tile;
         }
-    } else {
-        if (!findBackgroundEffect(cmd.name))
-            usage("background-effect: unknown effect '" + cmd.name + "'");
-        if (haveTile || haveNumber)
-            usage("background-effect " + cmd.name + ": only texture takes a tile");
+    } else if (haveTile || haveNumber) {
+        usage("background-effect " + cmd.name + ": only texture takes a tile");
     }
     const PictureFormat format = outputFormat(cmd.io.out);
     TBitmap32 original = readInput(cmd.io.in);
-    TBitmap32 work;
-    std::string problem = applyBackgroundEffect(choice, original, work);
+    std::string problem = loadEffectPicture(choice);
     if (!problem.empty())
         badInput(problem);
-    writeOutput(work, cmd.io.out, format);
+    writeOutput(choice.effect->runOnBackground(original, choice.settings), cmd.io.out, format);
     return kExitDone;
 }
 
@@ -320,23 +316,10 @@ int runAlbumList(AlbumCommand& cmd, std::ostream& out) {
 }
 
 int runAlbumExtract(AlbumCommand& cmd) {
-    AlbumIndex index = readAlbum(cmd.album);
-    std::error_code ec;
-    fs::create_directories(cmd.dir, ec);
-    if (ec)
-        throw CommandFailure{kExitBadOutput, cmd.dir + ": " + ec.message()};
-    for (std::size_t k = 0; k < index.scenes.size(); ++k) {
-        std::vector<std::uint8_t> bytes;
-        std::string error;
-        if (!readFileRange(cmd.album, index.scenes[k].offset, index.scenes[k].length, bytes,
-                           &error))
-            badInput(error.empty() ? cmd.album + ": cannot be read" : error);
-        const std::string target =
-            (fs::path(cmd.dir) / ("scene" + std::to_string(k + 1) + ".jpg")).string();
-        WriteResult w = writeFileAtomically(target, bytes.data(), bytes.size());
-        if (!w.ok)
-            throw CommandFailure{kExitBadOutput, w.message};
-    }
+    const AlbumWriteResult extracted = extractAlbum(cmd.album, cmd.dir);
+    if (!extracted.ok)
+        throw CommandFailure{extracted.readFailed ? kExitBadInput : kExitBadOutput,
+                             extracted.message};
     return kExitDone;
 }
 
@@ -368,10 +351,11 @@ int runCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
     BackgroundCommand backgroundCmd;
     CLI::App* background =
         app.add_subcommand("background-effect", "run a background effect on IN, write the result");
-    background
-        ->add_option("NAME", backgroundCmd.name,
-                     "emboss, scorch, vertical-stria, horizontal-stria, gray or texture")
-        ->required();
+    std::string backgroundNames;
+    for (const EffectDescription& e : effectCatalogue())
+        if (e.target == EffectTarget::Background)
+            backgroundNames += (backgroundNames.empty() ? "" : ", ") + e.name;
+    background->add_option("NAME", backgroundCmd.name, backgroundNames)->required();
     addInOut(background, backgroundCmd.io);
     backgroundCmd.tileOption =
         background->add_option("--tile", backgroundCmd.tile, "texture: a tile picture");

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 
 namespace quill {
@@ -277,15 +278,26 @@ AlbumWriteResult extractAlbum(const std::string& albumPath, const std::string& f
     const AlbumIndex index = readAlbumIndex(albumPath);
     if (!index.ok()) {
         result.message = index.error;
+        result.readFailed = true;
         return result;
     }
     if (count)
         *count = index.scenes.size();
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (ec) {
+        result.message = folder + ": " + ec.message();
+        return result;
+    }
     std::vector<std::uint8_t> bytes;
     for (std::size_t k = 1; k <= index.scenes.size(); ++k) {
         const AlbumScene& s = index.scenes[k - 1];
-        if (!readFileRange(albumPath, s.offset, s.length, bytes, &result.message))
+        if (!readFileRange(albumPath, s.offset, s.length, bytes, &result.message)) {
+            if (result.message.empty())
+                result.message = albumPath + ": cannot be read";
+            result.readFailed = true;
             return result;
+        }
         std::string target = folder;
         if (!target.empty() && target.back() != '/')
             target += '/';

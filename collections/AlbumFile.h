@@ -46,7 +46,8 @@ std::uint64_t elfImageEnd(const std::string& path);
 
 struct AlbumWriteResult {
     bool ok = false;
-    std::string message; // empty on success; else names the file and the reason
+    std::string message;     // empty on success; else names the file and the reason
+    bool readFailed = false; // the failure was in reading (a damaged album), not writing
 };
 
 // The message album making gives when this build carries no player program.
@@ -67,8 +68,9 @@ AlbumWriteResult writeAlbumFromJpegs(const std::string& albumPath,
                                      const std::vector<std::vector<std::uint8_t>>& sceneJpegs);
 
 // Writes the scenes' JPEG bytes, unchanged, as folder/scene1.jpg .. sceneN.jpg (each
-// atomically). A damaged album writes nothing and gives the reader's error; a file that
-// cannot be written stops with a message naming it and the reason. count gets N.
+// atomically), making the folder when it is missing. A damaged album writes nothing and
+// gives the reader's error (readFailed); a folder or file that cannot be written stops
+// with a message naming it and the reason. count gets N.
 AlbumWriteResult extractAlbum(const std::string& albumPath, const std::string& folder,
                               std::size_t* count = nullptr);
 

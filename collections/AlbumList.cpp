@@ -5,7 +5,6 @@
 #include "collections/Publish.h"
 #include "imaging/AtomicFile.h"
 #include "imaging/PictureFile.h"
-#include "scene/Scene.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -26,12 +25,6 @@ const PictureListStyle kAlbumStyle{70,
 } // namespace
 
 AlbumList::AlbumList() : PictureList(kAlbumStyle) {}
-
-int AlbumList::addScene(const Scene& scene) {
-    if (scene.scenePicture().empty())
-        return 0;
-    return add(scene.scenePicture());
-}
 
 std::string AlbumList::makeAlbumPrecheck() const {
     return empty() ? kAlbumNoPicture : std::string();

@@ -8,8 +8,6 @@
 
 namespace quill {
 
-class Scene;
-
 inline constexpr const char* kAlbumListEmpty = "There is no picture in the album-list!";
 inline constexpr const char* kScenesSaved = "Save all scenes successful!";
 inline constexpr const char* kAlbumNoPicture = "Have no picture in the album-list!";
@@ -27,10 +25,6 @@ struct AlbumMakeResult {
 class AlbumList : public PictureList {
   public:
     AlbumList();
-
-    // "Add scene into album-list": a copy of the composed scene picture. Returns the
-    // new index, or 0 when the scene picture is empty.
-    int addScene(const Scene& scene);
 
     // "Make album", before anything is written: kAlbumNoPicture for an empty list,
     // else "".

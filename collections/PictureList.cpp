@@ -5,7 +5,7 @@
 
 namespace quill {
 
-int PictureList::add(const TBitmap32& picture) {
+int PictureList::add(const SharedPicture& picture) {
     m_pictures.push_back(picture);
     return count();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "imaging/Bitmap32.h"
+#include "imaging/SharedPicture.h"
 
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@ struct PictureListStyle {
     const char* emptyMessage;
     const char* savedMessage;
     const char* folderCaption; // the folder chooser's caption for "Save all into"
+    bool operator==(const PictureListStyle&) const = default;
 };
 
 // A list of full-resolution pictures shown as a column of stretched thumbnails, with
@@ -29,10 +31,14 @@ class PictureList {
     int count() const { return int(m_pictures.size()); }
     bool empty() const { return m_pictures.empty(); }
     // Picture i (1..count()).
-    const TBitmap32& picture(int i) const { return m_pictures.at(std::size_t(i - 1)); }
+    const TBitmap32& picture(int i) const { return *m_pictures.at(std::size_t(i - 1)); }
+    const SharedPicture& sharedPicture(int i) const { return m_pictures.at(std::size_t(i - 1)); }
 
-    // Appends a copy of picture; returns its index.
-    int add(const TBitmap32& picture);
+    // Appends the picture (shared, not copied); returns its index.
+    int add(const SharedPicture& picture);
+
+    // Equal when the same pictures are held with the same selection.
+    bool operator==(const PictureList&) const = default;
 
     // Thumbnail i's place: Left 0 (the indent when it is the indented one), Top 3 for
     // the first, then the previous Top + height + 3.
@@ -77,7 +83,7 @@ class PictureList {
 
   private:
     PictureListStyle m_style;
-    std::vector<TBitmap32> m_pictures;
+    std::vector<SharedPicture> m_pictures;
     int m_selected = 0;
     int m_indented = 0;
     std::string m_saveFolder;

@@ -216,22 +216,4 @@ void grayBackground(TBitmap32& picture) {
     });
 }
 
-const std::vector<BackgroundEffectEntry>& backgroundEffectTable() {
-    static const std::vector<BackgroundEffectEntry> table = {
-        {"emboss", "Emboss", &emboss},
-        {"scorch", "Scorch", &scorch},
-        {"vertical-stria", "Vertical stria", &verticalStria},
-        {"horizontal-stria", "Horizontal stria", &horizontalStria},
-        {"gray", "Gray", &grayBackground},
-    };
-    return table;
-}
-
-const BackgroundEffectEntry* findBackgroundEffect(std::string_view name) {
-    for (const auto& entry : backgroundEffectTable())
-        if (entry.name == name)
-            return &entry;
-    return nullptr;
-}
-
 } // namespace quill

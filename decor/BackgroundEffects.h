@@ -2,10 +2,6 @@
 
 #include "imaging/Bitmap32.h"
 
-#include <string>
-#include <string_view>
-#include <vector>
-
 namespace quill {
 
 // The per-pixel background passes. Each works in place on a copy of the background as
@@ -23,17 +19,5 @@ void verticalStria(TBitmap32& picture);
 void horizontalStria(TBitmap32& picture);
 // Red, green, blue := Round(0.299 R + 0.587 G + 0.11 B). Alpha kept.
 void grayBackground(TBitmap32& picture);
-
-struct BackgroundEffectEntry {
-    std::string name;    // command-line name
-    std::string caption; // the radio button's caption
-    void (*run)(TBitmap32&);
-};
-
-// The five passes in the order of the background page: emboss, scorch, vertical-stria,
-// horizontal-stria, gray. Texture works with a tile and is separate (decor/Texture.h).
-const std::vector<BackgroundEffectEntry>& backgroundEffectTable();
-// nullptr when no pass has that name.
-const BackgroundEffectEntry* findBackgroundEffect(std::string_view name);
 
 } // namespace quill

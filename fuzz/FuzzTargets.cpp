@@ -1,9 +1,9 @@
 #include "fuzz/FuzzTargets.h"
 
-#include "cli/SceneFile.h"
 #include "collections/AlbumFile.h"
 #include "imaging/Limits.h"
 #include "imaging/PictureFile.h"
+#include "workspace/SceneDescription.h"
 
 #include <exception>
 #include <span>

@@ -13,23 +13,6 @@
 
 namespace quill {
 
-Rect Rect::united(const Rect& o) const {
-    if (o.empty())
-        return *this;
-    if (empty())
-        return o;
-    return fromEdges(std::min(left, o.left), std::min(top, o.top), std::max(right(), o.right()),
-                     std::max(bottom(), o.bottom()));
-}
-
-Rect Rect::intersected(const Rect& o) const {
-    const int l = std::max(left, o.left), t = std::max(top, o.top);
-    const int r = std::min(right(), o.right()), b = std::min(bottom(), o.bottom());
-    if (l >= r || t >= b)
-        return {};
-    return fromEdges(l, t, r, b);
-}
-
 int roundToCoordinate(long double v) {
     constexpr long double limit = 1 << 30;
     if (!(v > -limit)) // also NaN
@@ -139,8 +122,6 @@ void ApplyMask(TBitmap32& picture, const TBitmap32& mask) {
     applyMaskScaled(picture, mask, 255);
 }
 
-Scene::Scene() : m_layers(1) {}
-
 void Scene::deriveLayerAlpha(int i) {
     if (!isLayer(i))
         return;
@@ -152,9 +133,9 @@ void Scene::deriveLayerAlpha(int i) {
     const std::uint32_t factor =
         s.LayerTransparent ? std::uint32_t(clampByte(255 - s.LayerTransparence)) : 255u;
     if (mask)
-        applyMaskScaled(s.ForeWork, *mask, factor);
+        applyMaskScaled(s.ForeWork.edit(), *mask, factor);
     else
-        clearMaskScaled(s.ForeWork, factor);
+        clearMaskScaled(s.ForeWork.edit(), factor);
 }
 
 void Scene::RefreshLayer() {
@@ -173,7 +154,7 @@ Point Scene::layerPosition(int i) const {
 
 Rect Scene::layerSceneRect(int i) const {
     const Point p = layerPosition(i);
-    const TBitmap32& w = layer(i).ForeWork;
+    const TBitmap32& w = *layer(i).ForeWork;
     return {p.x, p.y, w.width(), w.height()};
 }
 
@@ -298,9 +279,9 @@ class Scene::RowComposer {
         }
         m_reads.clear();
         const bool opaque = span(y, a, b, m_scene.LayerCount(), 0);
-        const std::optional<TBitmap32>& frame = m_scene.FramePicture;
-        if (frame && !frame->empty())
-            blendLayerRow(*frame, 0, 0, dest(y, a), y, a, b, opaque);
+        const std::optional<SharedPicture>& frame = m_scene.FramePicture;
+        if (frame && !(*frame)->empty())
+            blendLayerRow(**frame, 0, 0, dest(y, a), y, a, b, opaque);
         return opaque;
     }
 
@@ -335,7 +316,7 @@ class Scene::RowComposer {
         std::uint32_t* out = dest(y, a);
         for (int i = top; i >= 1; --i) {
             const LayerSlot& slot = m_scene.layer(i);
-            const TBitmap32& pic = slot.ForeWork;
+            const TBitmap32& pic = *slot.ForeWork;
             const Point p = m_places[std::size_t(i)];
             if (!slot.visible || y < p.y || std::int64_t(y) - p.y >= pic.height())
                 continue;
@@ -357,20 +338,20 @@ class Scene::RowComposer {
             blendLayerRow(pic, p.x, p.y, out, y, a, b, opaque);
             return opaque;
         }
-        std::memcpy(out, read(m_scene.BackWork, 0, 0, y, a, b - a), std::size_t(b - a) * 4);
+        std::memcpy(out, read(*m_scene.BackWork, 0, 0, y, a, b - a), std::size_t(b - a) * 4);
         return rowOpaque(out, b - a);
     }
 
     bool layered(int y, int a, int b, int top) const {
         std::uint32_t* out = dest(y, a);
-        std::memcpy(out, m_scene.BackWork.row32(y) + a, std::size_t(b - a) * 4);
+        std::memcpy(out, m_scene.BackWork->row32(y) + a, std::size_t(b - a) * 4);
         const bool opaque = rowOpaque(out, b - a);
         for (int i = 1; i <= top; ++i) {
             const LayerSlot& slot = m_scene.layer(i);
             if (!slot.visible)
                 continue;
             const Point p = m_places[std::size_t(i)];
-            blendLayerRow(slot.ForeWork, p.x, p.y, out, y, a, b, opaque);
+            blendLayerRow(*slot.ForeWork, p.x, p.y, out, y, a, b, opaque);
         }
         return opaque;
     }
@@ -428,7 +409,7 @@ void Scene::composeRows(const Rect& r) {
 std::vector<int> Scene::composeOnto(const Rect& region, std::uint32_t* bits,
                                     std::ptrdiff_t stride) const {
     std::vector<int> seeThrough;
-    const Rect r = region.intersected({0, 0, BackWork.width(), BackWork.height()});
+    const Rect r = region.intersected({0, 0, BackWork->width(), BackWork->height()});
     if (r.empty())
         return seeThrough;
     const RowTarget target{bits + std::ptrdiff_t(r.top - region.top) * stride +
@@ -444,8 +425,12 @@ std::vector<int> Scene::composeOnto(const Rect& region, std::uint32_t* bits,
 }
 
 void Scene::ComposeScene() {
-    if (m_scene.width() != BackWork.width() || m_scene.height() != BackWork.height())
-        m_scene = TBitmap32::uninitialized(BackWork.width(), BackWork.height());
+    if (m_held > 0) {
+        m_outOfDate = true;
+        return;
+    }
+    if (m_scene.width() != BackWork->width() || m_scene.height() != BackWork->height())
+        m_scene = TBitmap32::uninitialized(BackWork->width(), BackWork->height());
     m_rowOpaque.resize(std::size_t(std::max(0, m_scene.height())));
     if (!m_scene.empty())
         composeRows({0, 0, m_scene.width(), m_scene.height()});
@@ -461,7 +446,11 @@ bool Scene::rowsOpaque(int top, int bottom) const {
 }
 
 Rect Scene::composeRegion(const Rect& region) {
-    if (m_scene.width() != BackWork.width() || m_scene.height() != BackWork.height()) {
+    if (m_held > 0) {
+        m_outOfDate = true;
+        return region.intersected({0, 0, BackWork->width(), BackWork->height()});
+    }
+    if (m_scene.width() != BackWork->width() || m_scene.height() != BackWork->height()) {
         ComposeScene();
         return {0, 0, m_scene.width(), m_scene.height()};
     }
@@ -471,18 +460,31 @@ Rect Scene::composeRegion(const Rect& region) {
     return r;
 }
 
+void Scene::releaseComposition() {
+    if (m_held > 0 && --m_held == 0 && m_outOfDate) {
+        m_outOfDate = false;
+        ComposeScene();
+    }
+}
+
+void Scene::restore(const SceneContent& content) {
+    static_cast<SceneContent&>(*this) = content;
+    ComposeScene();
+}
+
 int Scene::AddForegroundLayer(const TBitmap32& picture) {
     TBitmap32 tmp(picture);
     SetAlpha(tmp, 255);
     LayerSlot slot;
-    slot.ForeOriginal = tmp;
     slot.carrierWidth = tmp.width();
     slot.carrierHeight = tmp.height();
     slot.handle = {0, 0, displayedSize(tmp.width(), ViewZoom),
                    displayedSize(tmp.height(), ViewZoom)};
-    slot.ForeWork = std::move(tmp);
+    slot.ForeOriginal = SharedPicture(std::move(tmp));
+    // ForeWork shares the picture until the alpha derivation below gives it its own.
+    slot.ForeWork = slot.ForeOriginal;
     slot.visible = true;
-    m_layers.push_back(std::move(slot));
+    layers.push_back(std::move(slot));
     const int i = LayerCount();
     CurrentLayer = i;
     RefreshLayer();
@@ -492,27 +494,20 @@ int Scene::AddForegroundLayer(const TBitmap32& picture) {
 }
 
 void Scene::updateImageSize() {
-    imgbg.width = displayedSize(BackWork.width(), ViewZoom);
-    imgbg.height = displayedSize(BackWork.height(), ViewZoom);
+    imgbg.width = displayedSize(BackWork->width(), ViewZoom);
+    imgbg.height = displayedSize(BackWork->height(), ViewZoom);
 }
 
 void Scene::SetBackgroundPicture(const TBitmap32& picture) {
     BackgroundSet = true;
-    BackOriginal = picture;
-    SetAlpha(BackOriginal, 255);
+    TBitmap32 opaque = picture;
+    SetAlpha(opaque, 255);
+    BackOriginal = SharedPicture(std::move(opaque));
     BackWork = BackOriginal;
     updateImageSize();
     if (LayerCount() > 0)
         deriveLayerAlpha(CurrentLayer);
     ComposeScene();
-}
-
-bool Scene::setCurrentForeWork(const TBitmap32& picture) {
-    if (!isLayer(CurrentLayer))
-        return false;
-    layer(CurrentLayer).ForeWork = picture;
-    RefreshLayer();
-    return true;
 }
 
 void Scene::swapLayerState(int a, int b) {
@@ -525,6 +520,7 @@ void Scene::swapLayerState(int a, int b) {
     std::swap(x.handle, y.handle);
     std::swap(x.carrierWidth, y.carrierWidth);
     std::swap(x.carrierHeight, y.carrierHeight);
+    std::swap(x.marked, y.marked);
     std::swap(x.LayerMask, y.LayerMask);
     std::swap(x.LayerTransparent, y.LayerTransparent);
     std::swap(x.LayerTransparence, y.LayerTransparence);

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "imaging/Bitmap32.h"
+#include "imaging/Geometry.h"
 #include "imaging/RowBlend.h"
+#include "imaging/SharedPicture.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -11,52 +13,26 @@
 
 namespace quill {
 
-// A rectangle by its left, top, width and height. Used both for canvas controls
-// (handles, the scene image, panels) and for rectangles of scene pixels.
-struct Rect {
-    int left = 0;
-    int top = 0;
-    int width = 0;
-    int height = 0;
-
-    int right() const { return left + width; }  // one past the last column
-    int bottom() const { return top + height; } // one past the last row
-    bool empty() const { return width <= 0 || height <= 0; }
-    bool contains(int x, int y) const {
-        return x >= left && x < right() && y >= top && y < bottom();
-    }
-    bool operator==(const Rect&) const = default;
-
-    // The smallest rectangle holding both (an empty rectangle adds nothing).
-    Rect united(const Rect& o) const;
-    // The common part (empty when they do not meet).
-    Rect intersected(const Rect& o) const;
-    static Rect fromEdges(int left, int top, int right, int bottom) {
-        return {left, top, right - left, bottom - top};
-    }
-};
-
-struct Point {
-    int x = 0;
-    int y = 0;
-    bool operator==(const Point&) const = default;
-};
-
 // Gives the full-size picture of mask k (1..36), or nullptr when there is none.
 using MaskSource = std::function<const TBitmap32*(int k)>;
 
 // One layer slot. A layer is its slot index; slots are never removed (deleting hides
 // the handle).
 struct LayerSlot {
-    TBitmap32 ForeOriginal; // as opened, alpha 255; effects start from it
-    TBitmap32 ForeWork;     // the picture drawn, alpha = the layer's opacity
-    Rect handle;            // the handle's place and displayed size in canvas coordinates
-    int carrierWidth = 0;   // the handle carrier's pixel size (the layer's pixel size)
+    SharedPicture ForeOriginal; // as opened, alpha 255; effects start from it
+    SharedPicture ForeWork;     // the picture drawn, alpha = the layer's opacity
+    Rect handle;                // the handle's place and displayed size in canvas coordinates
+    int carrierWidth = 0;       // the handle carrier's pixel size (the layer's pixel size)
     int carrierHeight = 0;
     bool visible = false; // false once the layer is deleted
+    bool marked = false;  // the handle shows the selection marker
     bool LayerTransparent = false;
     int LayerTransparence = 128;
-    int LayerMask = 0; // 0 = no mask, 1..36 = mask picture k
+    int LayerMask = 0;       // 0 = no mask, 1..36 = mask picture k, past 36 a mask of its own
+    SharedPicture thumbnail; // what the layer panel's entry shows
+
+    // Equal when every value is and the same pictures are held.
+    bool operator==(const LayerSlot&) const = default;
 };
 
 // alpha = Round(alpha * factor / 255), halves to even, for every pixel (cut-out pixels
@@ -81,34 +57,39 @@ int roundToCoordinate(long double v);
 // Round(size * zoom / 100) in extended precision, halves to even: a displayed size.
 int displayedSize(int pixels, double zoom);
 
-// The scene: background, layers in slot order, the frame, and the composed picture.
-class Scene {
-  public:
-    Scene();
-
-    // ---- layers -------------------------------------------------------------
-    // Number of slots in use (deleted ones included); slot 0 is the dummy.
-    int LayerCount() const { return int(m_layers.size()) - 1; }
-    // Slot i, 0..LayerCount(); slot 0 is the hidden dummy.
-    LayerSlot& layer(int i) { return m_layers.at(std::size_t(i)); }
-    const LayerSlot& layer(int i) const { return m_layers.at(std::size_t(i)); }
-    bool isLayer(int i) const { return i >= 1 && i <= LayerCount(); }
-    bool isVisibleLayer(int i) const { return isLayer(i) && layer(i).visible; }
-
+// What the scene holds, without the composed picture: the part a copy of which can be
+// kept and given back (the pictures are shared, not copied).
+struct SceneContent {
+    std::vector<LayerSlot> layers = std::vector<LayerSlot>(1); // [0] = the hidden dummy
+    SharedPicture BackOriginal;
+    SharedPicture BackWork;
+    // Present but empty from the start; std::nullopt after the frame was removed.
+    std::optional<SharedPicture> FramePicture{SharedPicture()};
+    bool BackgroundSet = false;
     int CurrentLayer = 0;
     int PanelLayer = 0;
     int PointedLayer = 0;
-
-    // ---- whole-scene pictures ------------------------------------------------
-    TBitmap32 BackOriginal;
-    TBitmap32 BackWork;
-    // Present but empty from the start; std::nullopt after the frame was removed.
-    std::optional<TBitmap32> FramePicture{TBitmap32()};
-    bool BackgroundSet = false;
     double ViewZoom = 100.0;
     // The scene image on the canvas: left/top 0, displayed size of the scene picture.
     Rect imgbg;
 
+    // Equal when every value is and the same pictures are held.
+    bool operator==(const SceneContent&) const = default;
+};
+
+// The scene: background, layers in slot order, the frame, and the composed picture.
+class Scene : public SceneContent {
+  public:
+    // ---- layers -------------------------------------------------------------
+    // Number of slots in use (deleted ones included); slot 0 is the dummy.
+    int LayerCount() const { return int(layers.size()) - 1; }
+    // Slot i, 0..LayerCount(); slot 0 is the hidden dummy.
+    LayerSlot& layer(int i) { return layers.at(std::size_t(i)); }
+    const LayerSlot& layer(int i) const { return layers.at(std::size_t(i)); }
+    bool isLayer(int i) const { return i >= 1 && i <= LayerCount(); }
+    bool isVisibleLayer(int i) const { return isLayer(i) && layer(i).visible; }
+
+    // ---- the composed picture ------------------------------------------------
     // The composed scene picture (what the canvas shows).
     const TBitmap32& scenePicture() const { return m_scene; }
     // True when rows [top, bottom) of the scene picture are known to be opaque (every
@@ -118,6 +99,15 @@ class Scene {
 
     void setMaskSource(MaskSource source) { m_maskSource = std::move(source); }
     const MaskSource& maskSource() const { return m_maskSource; }
+
+    // Takes the content back (a copy kept earlier) and composes the scene.
+    void restore(const SceneContent& content);
+
+    // While composition is held (nested holds count), ComposeScene and composeRegion only
+    // note that the picture is out of date; the last release composes the whole scene
+    // once. For building a scene from many commands (the same picture, composed once).
+    void holdComposition() { ++m_held; }
+    void releaseComposition();
 
     // ---- operations -----------------------------------------------------------
     // Re-derives ForeWork[CurrentLayer]'s alpha from its mask and transparency, then
@@ -145,16 +135,13 @@ class Scene {
     // The background: BackOriginal = BackWork = a copy with alpha 255; imgbg sized;
     // BackgroundSet; RefreshLayer and ComposeScene (layers and frame kept).
     void SetBackgroundPicture(const TBitmap32& picture);
-    // Replaces ForeWork of the current layer (an effect's result), then RefreshLayer.
-    // Returns false (and changes nothing) when there is no current layer.
-    bool setCurrentForeWork(const TBitmap32& picture);
 
     // Layer i's place in scene pixels: Round((handle - imgbg) / ViewZoom * 100).
     Point layerPosition(int i) const;
     // Layer i's rectangle in scene pixels (place and ForeWork size).
     Rect layerSceneRect(int i) const;
-    // Exchanges the complete state of slots a and b (pictures, handle rectangle and
-    // carrier size, mask, transparency) but not their visibility.
+    // Exchanges the complete state of slots a and b (pictures, handle rectangle, carrier
+    // size and marker, mask, transparency) but not their visibility or thumbnails.
     void swapLayerState(int a, int b);
 
     // Sets imgbg's displayed size from the scene picture size and ViewZoom.
@@ -171,8 +158,9 @@ class Scene {
     // Each visible layer's place in scene pixels, by slot.
     std::vector<Point> layerPlaces() const;
 
-    std::vector<LayerSlot> m_layers; // [0] = dummy
     TBitmap32 m_scene;
+    int m_held = 0;
+    bool m_outOfDate = false;
     std::vector<std::uint8_t> m_rowOpaque; // per row of m_scene: known opaque
     MaskSource m_maskSource;
 };

@@ -10,7 +10,6 @@
 #include "collections/Browser.h"
 #include "imaging/Folders.h"
 #include "imaging/PictureFile.h"
-#include "scene/MainWindowModel.h"
 
 #include <QFile>
 #include <QMenu>
@@ -46,11 +45,11 @@ QString withoutTrailingSlash(QString folder) {
 
 } // namespace
 
-CollectionsController::CollectionsController(MainWindowModel& model, Platform& platform,
+CollectionsController::CollectionsController(Workspace& workspace, Platform& platform,
                                              QWidget* window, CollectionsHooks hooks)
-    : QObject(window), m_model(model), m_platform(platform), m_window(window),
-      m_hooks(std::move(hooks)), m_desktop(std::make_unique<LinuxDesktopServices>()),
-      m_player(albumPlayerBytes()) {
+    : QObject(window), m_workspace(workspace), m_document(workspace.document()),
+      m_platform(platform), m_window(window), m_hooks(std::move(hooks)),
+      m_desktop(std::make_unique<LinuxDesktopServices>()), m_player(albumPlayerBytes()) {
     setObjectName(QStringLiteral("Collections"));
 
     m_backBrowser = new BrowserStrip(StripKind::Background);
@@ -62,14 +61,14 @@ CollectionsController::CollectionsController(MainWindowModel& model, Platform& p
     connect(m_backBrowser, &BrowserStrip::pictureDoubleClicked, this,
             &CollectionsController::backgroundPicked);
     connect(m_foreBrowser, &BrowserStrip::stripDoubleClicked, this, [this] {
-        m_model.foregroundBrowserDoubleClicked();
+        m_document.foregroundBrowserDoubleClicked();
         if (m_hooks.sceneChanged)
             m_hooks.sceneChanged();
     });
     connect(m_foreBrowser, &BrowserStrip::pictureDoubleClicked, this,
             &CollectionsController::foregroundPicked);
 
-    m_sketchStrip = new PictureListStrip(m_sketches, QStringLiteral("SB"));
+    m_sketchStrip = new PictureListStrip(m_document.sketchesForSelection(), QStringLiteral("SB"));
     m_sketchStrip->setToolTip(QStringLiteral("Double-click to set me as foreground"));
     m_sketchMenu = new QMenu(window);
     m_sketchMenu->setObjectName(QStringLiteral("PopupMenu2"));
@@ -89,7 +88,8 @@ CollectionsController::CollectionsController(MainWindowModel& model, Platform& p
     m_albumPage = new QWidget;
     auto* layout = new QVBoxLayout(m_albumPage);
     layout->setContentsMargins(3, 3, 3, 3);
-    m_albumStrip = new PictureListStrip(m_albums, QStringLiteral("ScrollBox4"), m_albumPage);
+    m_albumStrip = new PictureListStrip(m_document.albumsForSelection(),
+                                        QStringLiteral("ScrollBox4"), m_albumPage);
     layout->addWidget(m_albumStrip, 1);
     m_makeAlbumButton = new QPushButton(QStringLiteral("Make album"), m_albumPage);
     m_makeAlbumButton->setObjectName(QStringLiteral("SpeedButton18"));
@@ -116,7 +116,7 @@ CollectionsController::CollectionsController(MainWindowModel& model, Platform& p
         },
         window);
     m_publish->hide();
-    m_size = new TImage_size(m_model, platform, m_hooks.sceneChanged, window);
+    m_size = new TImage_size(m_document, platform, m_hooks.sceneChanged, window);
     m_size->hide();
 }
 
@@ -180,20 +180,19 @@ void CollectionsController::importForeground() {
     m_foreBrowser->setFolder(folder, listForStrip(folder, browserFolderPatterns()));
 }
 
-void CollectionsController::backgroundPicked(const QString& path, const QString& name) {
-    LoadResult read = LoadPictureFile(toPath(path));
-    const std::string refused = m_model.browserBackground(&read.picture, toPath(name));
-    // A reader's warning about a picture it could still read, else the refusal.
-    message(refused.empty() ? read.message : refused);
+void CollectionsController::backgroundPicked(const QString& path) {
+    const LoadResult read = LoadPictureFile(toPath(path));
+    const std::string refused = m_document.browserBackground(&read.picture, toPath(path));
+    message(openingMessage(read.message, refused));
     if (m_hooks.sceneChanged)
         m_hooks.sceneChanged();
 }
 
-void CollectionsController::foregroundPicked(const QString& path, const QString& name) {
-    LoadResult read = LoadPictureFile(toPath(path));
-    const std::string refused = m_model.browserForeground(&read.picture, toPath(name),
-                                                          MainWindowModel::ShapeOfPicture::Kept);
-    message(refused.empty() ? read.message : refused);
+void CollectionsController::foregroundPicked(const QString& path) {
+    const LoadResult read = LoadPictureFile(toPath(path));
+    const std::string refused =
+        m_document.browserForeground(&read.picture, toPath(path), Document::ShapeOfPicture::Kept);
+    message(openingMessage(read.message, refused));
     if (m_hooks.sceneChanged)
         m_hooks.sceneChanged();
 }
@@ -201,13 +200,18 @@ void CollectionsController::foregroundPicked(const QString& path, const QString&
 // ---------------------------------------------------------------------------------
 // Sketch-list and album-list
 
+void CollectionsController::sync() {
+    m_sketchStrip->sync();
+    m_albumStrip->sync();
+}
+
 void CollectionsController::addSketchOfPanelLayer() {
-    const Scene& scene = m_model.scene();
+    const Scene& scene = m_document.scene();
     if (!scene.isVisibleLayer(scene.PanelLayer)) {
-        message("Have no foreground!");
+        message(kHaveNoForeground);
         return;
     }
-    if (m_sketches.addLayer(scene, scene.PanelLayer) == 0)
+    if (m_document.addSketch(scene.PanelLayer) == 0)
         return;
     m_sketchStrip->sync();
     if (m_hooks.revealForegroundPage)
@@ -215,7 +219,8 @@ void CollectionsController::addSketchOfPanelLayer() {
 }
 
 void CollectionsController::addSceneToAlbum() {
-    if (m_albums.addScene(m_model.composedScene()) == 0)
+    m_workspace.composedScene();
+    if (m_document.addSceneToAlbum() == 0)
         return;
     m_albumStrip->sync();
     if (m_hooks.floatAlbumPanel)
@@ -227,7 +232,7 @@ void CollectionsController::canvasDoubleClicked(int result) {
         addSceneToAlbum();
         return;
     }
-    if (result <= 0 || m_sketches.addLayer(m_model.scene(), result) == 0)
+    if (result <= 0 || m_document.addSketch(result) == 0)
         return;
     m_sketchStrip->sync();
     if (m_hooks.floatForegroundKeepingCaption)
@@ -235,24 +240,23 @@ void CollectionsController::canvasDoubleClicked(int result) {
 }
 
 void CollectionsController::useSketch(int i) {
-    if (i < 1 || i > m_sketches.count())
+    if (m_document.sketchListForeground(i) == 0)
         return;
-    m_model.sketchListForeground(m_sketches.picture(i));
     if (m_hooks.sceneChanged)
         m_hooks.sceneChanged();
 }
 
 void CollectionsController::sketchSetAsForeground() {
-    useSketch(m_sketches.selected());
+    useSketch(sketches().selected());
 }
 
 void CollectionsController::sketchSaveMeAs() {
-    if (m_sketches.hasSelection())
-        savePictureThroughChooser(m_window, m_platform, m_sketches.picture(m_sketches.selected()));
+    if (sketches().hasSelection())
+        savePictureThroughChooser(m_window, m_platform, sketches().picture(sketches().selected()));
 }
 
 void CollectionsController::sketchDeleteMe() {
-    if (m_sketches.deleteSelected())
+    if (m_document.deleteSelectedSketch())
         m_sketchStrip->sync();
 }
 
@@ -269,31 +273,31 @@ void CollectionsController::saveAll(PictureList& list, PictureListStrip*) {
 }
 
 void CollectionsController::sketchSaveAll() {
-    saveAll(m_sketches, m_sketchStrip);
+    saveAll(m_document.sketchesForSelection(), m_sketchStrip);
 }
 
 void CollectionsController::albumSaveMeAs() {
-    if (m_albums.hasSelection())
-        savePictureThroughChooser(m_window, m_platform, m_albums.picture(m_albums.selected()));
+    if (albums().hasSelection())
+        savePictureThroughChooser(m_window, m_platform, albums().picture(albums().selected()));
 }
 
 void CollectionsController::albumDeleteMe() {
-    if (m_albums.deleteSelected())
+    if (m_document.deleteSelectedAlbumScene())
         m_albumStrip->sync();
 }
 
 void CollectionsController::albumSaveAll() {
-    saveAll(m_albums, m_albumStrip);
+    saveAll(m_document.albumsForSelection(), m_albumStrip);
 }
 
 void CollectionsController::makeAlbum() {
-    const std::string empty = m_albums.makeAlbumPrecheck();
+    const std::string empty = albums().makeAlbumPrecheck();
     if (!empty.empty()) {
         message(empty);
         return;
     }
     const QString recorder = m_hooks.recorderFolder ? m_hooks.recorderFolder() : QString();
-    const AlbumMakeResult made = m_albums.makeAlbum(toPath(recorder), m_player);
+    const AlbumMakeResult made = albums().makeAlbum(toPath(recorder), m_player);
     if (!made.ok) {
         message(made.message);
         return;
@@ -315,12 +319,12 @@ void CollectionsController::makeAlbum() {
 // Publish and sizes
 
 void CollectionsController::publish() {
-    const std::string refused = m_model.publish();
+    const std::string refused = m_document.publish();
     if (!refused.empty()) {
         message(refused);
         return;
     }
-    m_publish->showWith(m_model.composedScene().scenePicture());
+    m_publish->showWith(m_workspace.composedScene().scenePicture());
 }
 
 void CollectionsController::foregroundSize() {

@@ -1,8 +1,7 @@
 #pragma once
 
-#include "collections/AlbumList.h"
 #include "collections/Publish.h"
-#include "collections/SketchList.h"
+#include "workspace/Workspace.h"
 
 #include <QObject>
 #include <QString>
@@ -14,10 +13,6 @@
 class QMenu;
 class QPushButton;
 class QWidget;
-
-namespace quill {
-class MainWindowModel;
-}
 
 namespace quill::app {
 
@@ -53,7 +48,7 @@ struct CollectionsHooks {
 class CollectionsController : public QObject {
     Q_OBJECT
   public:
-    CollectionsController(MainWindowModel& model, Platform& platform, QWidget* window,
+    CollectionsController(Workspace& workspace, Platform& platform, QWidget* window,
                           CollectionsHooks hooks);
     ~CollectionsController() override;
 
@@ -69,8 +64,10 @@ class CollectionsController : public QObject {
     TSave_As* publishDialog() const { return m_publish; }
     TImage_size* sizeDialog() const { return m_size; }
 
-    SketchList& sketches() { return m_sketches; }
-    AlbumList& albums() { return m_albums; }
+    const SketchList& sketches() const { return m_workspace.document().sketches(); }
+    const AlbumList& albums() const { return m_workspace.document().albums(); }
+    // Shows the lists as the document holds them.
+    void sync();
 
     // Replaces the desktop behind wallpaper and mail (tests use a fake).
     void setDesktopServices(std::unique_ptr<DesktopServices> desktop);
@@ -106,22 +103,21 @@ class CollectionsController : public QObject {
     void backgroundSize();
 
   private:
-    void backgroundPicked(const QString& path, const QString& name);
-    void foregroundPicked(const QString& path, const QString& name);
+    void backgroundPicked(const QString& path);
+    void foregroundPicked(const QString& path);
     void useSketch(int i);
     void saveAll(PictureList& list, PictureListStrip* strip);
     void message(const std::string& text);
     QString chooseFolder(const char* caption);
 
-    MainWindowModel& m_model;
+    Workspace& m_workspace;
+    Document& m_document;
     Platform& m_platform;
     QWidget* m_window;
     CollectionsHooks m_hooks;
     std::unique_ptr<DesktopServices> m_desktop;
     std::span<const std::uint8_t> m_player;
 
-    SketchList m_sketches;
-    AlbumList m_albums;
     BrowserStrip* m_backBrowser;
     BrowserStrip* m_foreBrowser;
     PictureListStrip* m_sketchStrip;

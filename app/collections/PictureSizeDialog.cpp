@@ -12,11 +12,11 @@
 
 namespace quill::app {
 
-TImage_size::TImage_size(MainWindowModel& window, Platform& platform,
-                         std::function<void()> sceneChanged, QWidget* parent)
+TImage_size::TImage_size(Document& document, Platform& platform, std::function<void()> sceneChanged,
+                         QWidget* parent)
     : QDialog(parent,
               Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      m_window(window), m_platform(platform), m_sceneChanged(std::move(sceneChanged)) {
+      m_document(document), m_platform(platform), m_sceneChanged(std::move(sceneChanged)) {
     setObjectName(QStringLiteral("TImage_size"));
     setFixedSize(303, 181);
     setAutoFillBackground(true);
@@ -83,7 +83,7 @@ void TImage_size::fromModel() {
 
 void TImage_size::openFor(int sizeMode) {
     m_model.SizeMode = sizeMode;
-    m_model.show(m_window.scene());
+    m_model.show(m_document.scene());
     fromModel();
     show();
     raise();
@@ -102,7 +102,7 @@ void TImage_size::step(bool up) {
 
 void TImage_size::okClicked() {
     toModel();
-    const std::string message = m_model.ok(m_window);
+    const std::string message = m_model.ok(m_document);
     if (!message.empty()) {
         m_platform.showMessage(this, QString::fromStdString(message));
         return;
@@ -118,9 +118,9 @@ bool TImage_size::eventFilter(QObject* watched, QEvent* event) {
         if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) {
             toModel();
             if (watched == m_edit1)
-                m_model.edit1Released(m_window.scene());
+                m_model.edit1Released(m_document.scene());
             else
-                m_model.edit2Released(m_window.scene());
+                m_model.edit2Released(m_document.scene());
             // Only the other edit changes; the one being typed in keeps its cursor.
             QLineEdit* other = watched == m_edit1 ? m_edit2 : m_edit1;
             const std::string& value = watched == m_edit1 ? m_model.Edit2 : m_model.Edit1;

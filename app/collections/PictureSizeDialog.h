@@ -1,7 +1,7 @@
 #pragma once
 
-#include "collections/PictureSize.h"
-#include "scene/MainWindowModel.h"
+#include "workspace/Document.h"
+#include "workspace/PictureSize.h"
 
 #include <QDialog>
 
@@ -21,7 +21,7 @@ class TImage_size : public QDialog {
     Q_OBJECT
   public:
     // sceneChanged: called after OK changed the scene.
-    TImage_size(MainWindowModel& window, Platform& platform, std::function<void()> sceneChanged,
+    TImage_size(Document& document, Platform& platform, std::function<void()> sceneChanged,
                 QWidget* parent = nullptr);
 
     // Opens in foreground mode (SizeMode 1) or background mode (2).
@@ -48,7 +48,7 @@ class TImage_size : public QDialog {
     void fromModel();
     void step(bool up);
 
-    MainWindowModel& m_window;
+    Document& m_document;
     Platform& m_platform;
     std::function<void()> m_sceneChanged;
     PictureSizeModel m_model;

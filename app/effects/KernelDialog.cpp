@@ -1,5 +1,7 @@
 #include "app/effects/KernelDialog.h"
 
+#include "workspace/Document.h"
+
 #include <QHideEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -9,9 +11,9 @@
 
 namespace quill::app::effects {
 
-TFormOfFringe::TFormOfFringe(ForegroundEffect effect) : m_state(effect) {
-    setObjectName(QString::fromLatin1(m_state.caption()));
-    setWindowTitle(QString::fromLatin1(m_state.caption()));
+TFormOfFringe::TFormOfFringe(const EffectDescription& effect) : m_state(effect) {
+    setObjectName(QString::fromStdString(effect.dialogCaption));
+    setWindowTitle(QString::fromStdString(effect.dialogCaption));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::WindowStaysOnTopHint);
     setFixedSize(278, 234);
@@ -20,7 +22,7 @@ TFormOfFringe::TFormOfFringe(ForegroundEffect effect) : m_state(effect) {
     grey.setColor(QPalette::Window, QColor(128, 128, 128));
     setPalette(grey);
 
-    Label1 = new QLabel(QString::fromLatin1(m_state.banner()), this);
+    Label1 = new QLabel(QString::fromStdString(effect.dialogBanner), this);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setGeometry(8, 10, 262, 20);
     Label1->setAlignment(Qt::AlignCenter);
@@ -78,16 +80,15 @@ void TFormOfFringe::convert(bool defaults) {
             onMessage(QString::fromLatin1(kHaveNoForeground));
         return;
     }
-    KernelDialogState::Conversion c =
-        defaults ? m_state.restoreDefaults(*picture) : m_state.convert(*picture);
+    KernelDialogState::Conversion c = defaults ? m_state.restoreDefaults() : m_state.convert();
     showFields();
-    if (!c.picture) {
+    if (!c.settings) {
         if (onMessage)
             onMessage(QString::fromStdString(c.message));
         return;
     }
     if (onConverted)
-        onConverted(*c.picture);
+        onConverted(*c.settings);
     Button2->setEnabled(m_state.okEnabled());
 }
 

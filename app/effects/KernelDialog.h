@@ -4,7 +4,7 @@
 // "Convert" writes the converted layer into the scene at once. The main window stays
 // usable while one is open.
 
-#include "collections/EffectCommands.h"
+#include "workspace/EffectDialogs.h"
 
 #include <QDialog>
 
@@ -20,15 +20,15 @@ namespace quill::app::effects {
 class TFormOfFringe : public QDialog {
     Q_OBJECT
   public:
-    explicit TFormOfFringe(ForegroundEffect effect);
+    explicit TFormOfFringe(const EffectDescription& effect);
 
-    ForegroundEffect effect() const { return m_state.effect(); }
+    const EffectDescription& effect() const { return m_state.effect(); }
     const KernelDialogState& state() const { return m_state; }
 
     // The layer's untouched picture to convert, or nullptr without a layer.
     std::function<const TBitmap32*()> original;
-    // A converted picture to hand back, or a message to show.
-    std::function<void(const TBitmap32&)> onConverted;
+    // The settings to convert with, or a message to show.
+    std::function<void(const EffectSettings&)> onConverted;
     std::function<void(const QString&)> onMessage;
     // "OK": the status label takes the effect's name.
     std::function<void()> onOk;

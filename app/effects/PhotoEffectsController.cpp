@@ -1,20 +1,16 @@
 #include "app/effects/PhotoEffectsController.h"
 
 #include "app/BitmapView.h"
-#include "app/MainWindow.h"
-#include "app/collections/BrowserStrip.h"
-#include "app/collections/CollectionsController.h"
+#include "decor/Frame.h"
 #include "imaging/Folders.h"
 #include "imaging/PictureFile.h"
 
 #include <QButtonGroup>
-#include <QEvent>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineEdit>
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QScrollArea>
@@ -24,7 +20,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <initializer_list>
 #include <optional>
 
 namespace quill::app::effects {
@@ -34,40 +29,82 @@ QRect maskSlotRect(int k) {
     return QRect(5 + 40 * column, k <= 18 ? 4 : 42, 33, 33);
 }
 
-bool CloseWatcher::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Close && onClose)
-        onClose();
-    return QObject::eventFilter(watched, event);
-}
-
-PhotoEffectsController::PhotoEffectsController(TMyPicture& window)
-    : m_window(window), m_commands(window.model(), m_masks),
-      m_pencil(std::make_unique<TBack_and_White_Sketch>()),
-      m_pen(std::make_unique<ThresholdDialog>(ThresholdDialog::penSketch())),
-      m_ink(std::make_unique<ThresholdDialog>(ThresholdDialog::penAndInk())),
-      m_kryptol(std::make_unique<TKryptol>()), m_texture(std::make_unique<TTexture>()) {
-    for (ForegroundEffect e :
-         {ForegroundEffect::Realism, ForegroundEffect::Abstract, ForegroundEffect::PopArt})
-        m_kernels[kernelIndex(e)] = std::make_unique<TFormOfFringe>(e);
-    buildPages();
-    wireDialogs();
-    wireRotation();
-    m_closeWatcher.onClose = [this] { closeWindows(); };
-    m_window.installEventFilter(&m_closeWatcher);
+PhotoEffectsController::PhotoEffectsController(Workspace& workspace, QTabWidget* notebook,
+                                               PhotoEffectsHooks hooks)
+    : m_workspace(workspace), m_document(workspace.document()), m_notebook(notebook),
+      m_hooks(std::move(hooks)), m_texture(std::make_unique<TTexture>()) {
+    makeDialogs();
+    {
+        // Building the pages changes the page; that change is not the user's.
+        const QSignalBlocker block(m_notebook);
+        m_notebook->addTab(buildEffectPage(), QStringLiteral("Foreground effect"));
+        m_notebook->addTab(buildMaskPage(), QStringLiteral("Foreground mask"));
+        m_notebook->addTab(buildBackgroundPage(), QStringLiteral("Background effect"));
+        m_notebook->addTab(buildFramePage(), QStringLiteral("Frames"));
+        m_notebook->setCurrentIndex(0);
+    }
 }
 
 PhotoEffectsController::~PhotoEffectsController() {
-    m_window.removeEventFilter(&m_closeWatcher);
-    for (PreviewDialog* d : previewDialogs())
-        d->onClosed = nullptr; // the window is going: nothing to enable any more
+    for (auto& [name, dialog] : m_previews)
+        dialog->onClosed = nullptr; // the window is going: nothing to enable any more
+}
+
+void PhotoEffectsController::makeDialogs() {
+    m_previews["pencil-sketch"] = std::make_unique<TBack_and_White_Sketch>();
+    m_previews["pen-sketch"] = std::make_unique<ThresholdDialog>(ThresholdDialog::penSketch());
+    m_previews["pen-and-ink"] = std::make_unique<ThresholdDialog>(ThresholdDialog::penAndInk());
+    m_previews["kryptol"] = std::make_unique<TKryptol>();
+    for (const EffectDescription& e : effectCatalogue())
+        if (e.runner == EffectRunner::KernelDialog)
+            m_kernels[e.name] = std::make_unique<TFormOfFringe>(e);
+
+    for (auto& [name, d] : m_previews) {
+        PreviewDialog* dialog = d.get();
+        dialog->onHandBack = [this, dialog](const EffectSettings& settings,
+                                            const TBitmap32& result) {
+            BusyCursor busy;
+            if (m_hooks.setWindowEnabled)
+                m_hooks.setWindowEnabled(true);
+            apply(m_document.applyEffect(dialog->effect(), settings, &result));
+        };
+        dialog->onClosed = [this, dialog] {
+            if (m_hooks.setWindowEnabled)
+                m_hooks.setWindowEnabled(true);
+            m_document.dialogClosed(dialog->effect());
+            apply(CommandReply{});
+        };
+    }
+    for (auto& [name, k] : m_kernels) {
+        TFormOfFringe* dialog = k.get();
+        dialog->original = [this] { return m_document.currentOriginal(); };
+        dialog->onConverted = [this, dialog](const EffectSettings& settings) {
+            BusyCursor busy;
+            apply(m_document.applyEffect(dialog->effect(), settings));
+        };
+        dialog->onMessage = [this](const QString& text) {
+            if (m_hooks.message)
+                m_hooks.message(text);
+        };
+        dialog->onOk = [this, dialog] {
+            m_document.dialogClosed(dialog->effect());
+            apply(CommandReply{});
+        };
+    }
+    m_texture->onTile = [this](int k) {
+        BusyCursor busy;
+        EffectSettings settings;
+        settings.integers["tile-number"] = k;
+        apply(m_document.applyEffect(*findEffect("texture"), settings));
+    };
 }
 
 void PhotoEffectsController::loadLibraries(const std::string& programFolder) {
     const LibraryFolders folders = libraryFoldersBeside(programFolder);
     buildFrameStrip(folders.FrameFolder);
-    m_masks.maskload(folders.MaskFolder);
+    m_workspace.masks().maskload(folders.MaskFolder);
     for (int k = 1; k <= kMaskCount; ++k) {
-        const TBitmap32* mask = m_masks.mask(k);
+        const TBitmap32* mask = m_workspace.masks().mask(k);
         m_maskSlots[k - 1]->setPixmap(mask ? QPixmap::fromImage(previewImage(*mask, QSize(33, 33)))
                                            : QPixmap());
     }
@@ -82,163 +119,104 @@ void PhotoEffectsController::chooseFrameNumber(int i) {
         return;
     BusyCursor busy;
     const LoadResult read = LoadPictureFile(m_frameFolder + "/" + m_frameNames[std::size_t(i - 1)]);
-    apply(m_commands.chooseFrame(read.picture));
+    apply(m_document.chooseFrame(read.picture));
 }
 
-void PhotoEffectsController::rotate() {
-    apply(m_commands.rotate(m_window.angleEdit()->text().toStdString()));
+QRadioButton* PhotoEffectsController::effectButton(const std::string& name) const {
+    const auto it = m_effectButtons.find(name);
+    return it == m_effectButtons.end() ? nullptr : it->second;
 }
 
-TFormOfFringe* PhotoEffectsController::kernelDialog(ForegroundEffect e) const {
-    const int i = kernelIndex(e);
-    return i >= 0 ? m_kernels[std::size_t(i)].get() : nullptr;
+PreviewDialog* PhotoEffectsController::previewDialog(const std::string& name) const {
+    const auto it = m_previews.find(name);
+    return it == m_previews.end() ? nullptr : it->second.get();
 }
 
-PreviewDialog* PhotoEffectsController::previewDialog(ForegroundEffect e) const {
-    switch (e) {
-    case ForegroundEffect::PencilSketch:
-        return m_pencil.get();
-    case ForegroundEffect::PenSketch:
-        return m_pen.get();
-    case ForegroundEffect::PenAndInk:
-        return m_ink.get();
-    case ForegroundEffect::Kryptol:
-        return m_kryptol.get();
-    default:
-        return nullptr;
-    }
+TFormOfFringe* PhotoEffectsController::kernelDialog(const std::string& name) const {
+    const auto it = m_kernels.find(name);
+    return it == m_kernels.end() ? nullptr : it->second.get();
 }
 
 void PhotoEffectsController::closeWindows() {
-    for (PreviewDialog* d : previewDialogs())
+    for (auto& [name, d] : m_previews)
         if (d->isVisible())
             d->close();
-    for (auto& k : m_kernels)
+    for (auto& [name, k] : m_kernels)
         k->hide();
     m_texture->hide();
 }
 
-int PhotoEffectsController::kernelIndex(ForegroundEffect e) {
-    switch (e) {
-    case ForegroundEffect::Realism:
-        return 0;
-    case ForegroundEffect::Abstract:
-        return 1;
-    case ForegroundEffect::PopArt:
-        return 2;
-    default:
-        return -1;
+void PhotoEffectsController::sync() {
+    const DocumentState& choices = m_document.choices();
+    for (auto& [name, button] : m_effectButtons) {
+        const bool selected =
+            (choices.foregroundChoice && choices.foregroundChoice->name == name) ||
+            (choices.backgroundChoice && choices.backgroundChoice->name == name);
+        if (button->isChecked() == selected)
+            continue;
+        // Shown as the document says (after an undo), not a click: no command runs.
+        const QSignalBlocker block(button);
+        QButtonGroup* group = button->group();
+        if (group)
+            group->setExclusive(false);
+        button->setChecked(selected);
+        if (group)
+            group->setExclusive(true);
     }
-}
-
-std::array<PreviewDialog*, 4> PhotoEffectsController::previewDialogs() const {
-    return {m_pencil.get(), m_pen.get(), m_ink.get(), m_kryptol.get()};
+    m_removeMask->setEnabled(m_document.enabled().removeMask);
 }
 
 void PhotoEffectsController::apply(const CommandReply& r) {
-    if (!r.message.empty())
-        m_window.platform().showMessage(&m_window, QString::fromStdString(r.message));
-    if (r.sceneChanged)
-        m_window.syncAll();
-    if (r.openPreviewDialog)
-        openPreview(r.effect);
-    if (r.showKernelDialog)
-        showKernel(r.effect);
-    if (r.showTextureWindow) {
+    if (!r.message.empty() && m_hooks.message)
+        m_hooks.message(QString::fromStdString(r.message));
+    if (m_hooks.documentChanged)
+        m_hooks.documentChanged();
+    if (!r.openDialog)
+        return;
+    switch (r.openDialog->runner) {
+    case EffectRunner::PreviewDialog:
+        openPreview(*r.openDialog);
+        break;
+    case EffectRunner::KernelDialog:
+        showKernel(*r.openDialog);
+        break;
+    case EffectRunner::TextureWindow:
         m_texture->show();
         m_texture->raise();
+        break;
+    default:
+        break;
     }
-    m_removeMask->setEnabled(m_commands.removeMaskEnabled());
-    m_window.statusLabel()->setText(QString::fromStdString(m_commands.statusLabel()));
 }
 
-void PhotoEffectsController::openPreview(ForegroundEffect e) {
-    PreviewDialog* dialog = previewDialog(e);
-    const TBitmap32* original = m_commands.currentOriginal();
+void PhotoEffectsController::openPreview(const EffectDescription& effect) {
+    PreviewDialog* dialog = previewDialog(effect.name);
+    const TBitmap32* original = m_document.currentOriginal();
     if (!dialog || !original)
         return;
-    m_window.setEnabled(false);
+    if (m_hooks.setWindowEnabled)
+        m_hooks.setWindowEnabled(false);
     try {
         dialog->open(*original);
     } catch (const std::exception&) {
-        m_window.setEnabled(true);
-        m_window.platform().showMessage(&m_window, QString::fromLatin1(kPictureTooLarge));
+        if (m_hooks.setWindowEnabled)
+            m_hooks.setWindowEnabled(true);
+        if (m_hooks.message)
+            m_hooks.message(QString::fromLatin1(kPictureTooLarge));
     }
 }
 
-void PhotoEffectsController::showKernel(ForegroundEffect e) {
-    for (auto& k : m_kernels)
-        if (k->effect() != e)
+void PhotoEffectsController::showKernel(const EffectDescription& effect) {
+    // At most one kernel dialog shows at a time.
+    for (auto& [name, k] : m_kernels)
+        if (name != effect.name)
             k->hide();
-    TFormOfFringe* dialog = kernelDialog(e);
+    TFormOfFringe* dialog = kernelDialog(effect.name);
     dialog->show();
     dialog->raise();
 }
 
-void PhotoEffectsController::wireDialogs() {
-    for (PreviewDialog* d : previewDialogs()) {
-        d->onHandBack = [this](const TBitmap32& result) {
-            BusyCursor busy;
-            m_window.setEnabled(true);
-            apply(m_commands.handBack(result));
-        };
-        d->onClosed = [this, d] {
-            m_window.setEnabled(true);
-            m_commands.dialogClosed(d->effect());
-            apply(CommandReply{});
-        };
-    }
-    for (auto& k : m_kernels) {
-        TFormOfFringe* dialog = k.get();
-        dialog->original = [this] { return m_commands.currentOriginal(); };
-        dialog->onConverted = [this](const TBitmap32& result) {
-            BusyCursor busy;
-            apply(m_commands.handBack(result));
-        };
-        dialog->onMessage = [this, dialog](const QString& text) {
-            m_window.platform().showMessage(dialog, text);
-        };
-        dialog->onOk = [this, dialog] {
-            m_commands.dialogClosed(dialog->effect());
-            apply(CommandReply{});
-        };
-    }
-    m_texture->onTile = [this](int k) {
-        BusyCursor busy;
-        apply(m_commands.applyTextureTile(k));
-    };
-}
-
-void PhotoEffectsController::wireRotation() {
-    QObject::connect(m_window.rotateAction(), &QAction::triggered, &m_window, [this] { rotate(); });
-    QObject::connect(m_window.angleEdit(), &QLineEdit::returnPressed, &m_window, [this] {
-        if (m_window.rotateAction()->isEnabled())
-            rotate();
-    });
-}
-
 // ---- the four pages ---------------------------------------------------------------------
-
-void PhotoEffectsController::buildPages() {
-    QTabWidget* notebook = m_window.photoEffectsNotebook();
-    const QString hint = QStringLiteral("Make effect for the last open foreground");
-    {
-        // The window's placeholder pages give way to the working ones; the page
-        // change this makes is not the user's, so the hint stays the starting one.
-        const QSignalBlocker block(notebook);
-        while (notebook->count() > 0) {
-            QWidget* old = notebook->widget(0);
-            notebook->removeTab(0);
-            delete old;
-        }
-        notebook->addTab(buildEffectPage(), QStringLiteral("Foreground effect"));
-        notebook->addTab(buildMaskPage(), QStringLiteral("Foreground mask"));
-        notebook->addTab(buildBackgroundPage(), QStringLiteral("Background effect"));
-        notebook->addTab(buildFramePage(), QStringLiteral("Frames"));
-        notebook->setCurrentIndex(0);
-    }
-    notebook->setToolTip(hint);
-}
 
 QToolButton* PhotoEffectsController::glyphButton(QWidget* parent, const QString& name,
                                                  const QString& hint) {
@@ -250,69 +228,59 @@ QToolButton* PhotoEffectsController::glyphButton(QWidget* parent, const QString&
     return button;
 }
 
+QRadioButton* PhotoEffectsController::effectRadio(const EffectDescription& effect,
+                                                  QWidget* parent) {
+    QString caption = QString::fromStdString(effect.caption);
+    caption.replace(QLatin1Char('&'), QStringLiteral("&&")); // a plain "&", no mnemonic
+    auto* button = new QRadioButton(caption, parent);
+    button->setObjectName(QString::fromStdString(effect.control));
+    m_effectButtons[effect.name] = button;
+    const EffectDescription* e = &effect;
+    QObject::connect(button, &QRadioButton::toggled, parent, [this, e](bool on) {
+        if (!on)
+            return;
+        // Effects that run at once may take a while; the dialogs show their own progress.
+        std::optional<BusyCursor> busy;
+        if (e->runner == EffectRunner::InWindow)
+            busy.emplace();
+        apply(m_document.chooseEffect(*e));
+    });
+    return button;
+}
+
 QWidget* PhotoEffectsController::buildEffectPage() {
     auto* page = new QWidget;
     auto* layout = new QHBoxLayout(page);
     layout->setContentsMargins(4, 2, 4, 2);
     auto* group = new QButtonGroup(page);
     group->setExclusive(true);
-    // The buttons of each group, top to bottom, with their control names.
-    struct Entry {
-        ForegroundEffect effect;
-        int number;
-    };
-    struct Box {
-        const char* label;
-        std::initializer_list<Entry> entries;
-    };
-    const Box boxes[] = {
-        {"B&&W",
-         {{ForegroundEffect::PencilSketch, 1},
-          {ForegroundEffect::PenSketch, 2},
-          {ForegroundEffect::Kryptol, 12},
-          {ForegroundEffect::PenAndInk, 3}}},
-        {"Color",
-         {{ForegroundEffect::Realism, 4},
-          {ForegroundEffect::PopArt, 5},
-          {ForegroundEffect::Abstract, 6},
-          {ForegroundEffect::WaterColor, 7}}},
-        {"Color Filter",
-         {{ForegroundEffect::ColorPanels, 8},
-          {ForegroundEffect::ColorBlocksVH, 10},
-          {ForegroundEffect::ColorBlocksCatercorner, 9},
-          {ForegroundEffect::Brume, 11}}},
-    };
-    for (const Box& b : boxes) {
-        auto* box = new QGroupBox(QString::fromLatin1(b.label), page);
-        auto* column = new QVBoxLayout(box);
-        column->setContentsMargins(6, 2, 6, 2);
-        column->setSpacing(0);
-        for (const Entry& entry : b.entries) {
-            QString caption = QString::fromLatin1(foregroundEffectInfo(entry.effect).caption);
-            caption.replace(QLatin1Char('&'), QStringLiteral("&&")); // a plain "&", no mnemonic
-            auto* button = new QRadioButton(caption, box);
-            button->setObjectName(QStringLiteral("RadioButton%1").arg(entry.number));
-            group->addButton(button);
-            column->addWidget(button);
-            m_effectButtons[std::size_t(entry.effect)] = button;
-            const ForegroundEffect e = entry.effect;
-            QObject::connect(button, &QRadioButton::toggled, page, [this, e](bool on) {
-                if (!on)
-                    return;
-                const bool slow = foregroundEffectInfo(e).kind == EffectKind::InWindow;
-                std::optional<BusyCursor> busy;
-                if (slow)
-                    busy.emplace();
-                apply(m_commands.chooseForegroundEffect(e));
-            });
+    // One box per group of the catalogue's foreground effects, in the catalogue's order.
+    std::vector<std::pair<std::string, QVBoxLayout*>> boxes;
+    for (const EffectDescription& e : effectCatalogue()) {
+        if (e.target != EffectTarget::Foreground || !e.hasButton())
+            continue;
+        auto it = std::find_if(boxes.begin(), boxes.end(),
+                               [&](const auto& b) { return b.first == e.group; });
+        if (it == boxes.end()) {
+            QString label = QString::fromStdString(e.group);
+            label.replace(QLatin1Char('&'), QStringLiteral("&&"));
+            auto* box = new QGroupBox(label, page);
+            auto* column = new QVBoxLayout(box);
+            column->setContentsMargins(6, 2, 6, 2);
+            column->setSpacing(0);
+            layout->addWidget(box);
+            boxes.emplace_back(e.group, column);
+            it = boxes.end() - 1;
         }
-        layout->addWidget(box);
+        QRadioButton* button = effectRadio(e, it->second->parentWidget());
+        group->addButton(button);
+        it->second->addWidget(button);
     }
     m_removeEffect =
         glyphButton(page, QStringLiteral("SpeedButton15"), QStringLiteral("Remove the effect"));
     QObject::connect(m_removeEffect, &QToolButton::clicked, page, [this] {
         BusyCursor busy;
-        apply(m_commands.removeForegroundEffect());
+        apply(m_document.removeForegroundEffect());
     });
     layout->addWidget(m_removeEffect, 0, Qt::AlignTop);
     layout->addStretch(1);
@@ -332,7 +300,7 @@ QWidget* PhotoEffectsController::buildMaskPage() {
         slot->setCursor(Qt::PointingHandCursor);
         slot->onClick = [this, k] {
             BusyCursor busy;
-            apply(m_commands.chooseMask(k));
+            apply(m_document.chooseMask(k));
         };
         m_maskSlots[k - 1] = slot;
     }
@@ -341,7 +309,7 @@ QWidget* PhotoEffectsController::buildMaskPage() {
     m_removeMask->setEnabled(false);
     QObject::connect(m_removeMask, &QToolButton::clicked, page, [this] {
         BusyCursor busy;
-        apply(m_commands.removeMask());
+        apply(m_document.removeMask());
     });
     auto* layout = new QHBoxLayout(page);
     layout->setContentsMargins(2, 2, 2, 2);
@@ -356,26 +324,21 @@ QWidget* PhotoEffectsController::buildBackgroundPage() {
     auto* grid = new QGridLayout(page);
     auto* group = new QButtonGroup(page);
     group->setExclusive(true);
-    for (int i = 0; i < kBackgroundEffectCount; ++i) {
-        const auto e = BackgroundEffect(i);
-        auto* button = new QRadioButton(QString::fromLatin1(backgroundEffectCaption(e)), page);
-        button->setObjectName(QStringLiteral("RadioButton%1").arg(13 + i));
+    int i = 0;
+    for (const EffectDescription& e : effectCatalogue()) {
+        if (e.target != EffectTarget::Background)
+            continue;
+        QRadioButton* button = effectRadio(e, page);
         group->addButton(button);
         grid->addWidget(button, i % 2, i / 2);
-        m_backButtons[std::size_t(i)] = button;
-        QObject::connect(button, &QRadioButton::toggled, page, [this, e](bool on) {
-            if (!on)
-                return;
-            BusyCursor busy;
-            apply(m_commands.chooseBackgroundEffect(e));
-        });
+        ++i;
     }
     m_restoreBackground = glyphButton(page, QStringLiteral("SpeedButton16"),
                                       QStringLiteral("Restore the background"));
     m_restoreBackground->setText(QStringLiteral("\u21BA"));
     QObject::connect(m_restoreBackground, &QToolButton::clicked, page, [this] {
         BusyCursor busy;
-        apply(m_commands.restoreBackground());
+        apply(m_document.restoreBackground());
     });
     grid->addWidget(m_restoreBackground, 0, 3);
     grid->setColumnStretch(4, 1);
@@ -401,7 +364,7 @@ QWidget* PhotoEffectsController::buildFramePage() {
     m_removeFrame = glyphButton(page, QStringLiteral("SpeedButton14"), QString());
     QObject::connect(m_removeFrame, &QToolButton::clicked, page, [this] {
         BusyCursor busy;
-        apply(m_commands.removeFrame());
+        apply(m_document.removeFrame());
     });
     layout->addWidget(m_removeFrame, 0, Qt::AlignTop);
     layout->addStretch(1);
@@ -417,11 +380,10 @@ void PhotoEffectsController::buildFrameStrip(const std::string& frameFolder) {
     m_frameNames = ScanFolderList(frameFolder, "*.jpg");
     for (std::string& gif : ScanFolderList(frameFolder, "*.gif"))
         m_frameNames.push_back(std::move(gif));
-    QTabWidget* notebook = m_window.photoEffectsNotebook();
-    const QSignalBlocker block(notebook);
-    notebook->setCurrentIndex(3);
+    const QSignalBlocker block(m_notebook);
+    m_notebook->setCurrentIndex(3);
     // The foreground panel's gauge (blue on black) counts the frames in.
-    QProgressBar* gauge = m_window.collections()->foregroundBrowser()->gauge();
+    QProgressBar* gauge = m_hooks.libraryGauge ? m_hooks.libraryGauge() : nullptr;
     const int count = int(m_frameNames.size());
     if (gauge) {
         gauge->setRange(0, std::max(count, 1));
@@ -439,8 +401,7 @@ void PhotoEffectsController::buildFrameStrip(const std::string& frameFolder) {
             LoadPictureFile(m_frameFolder + "/" + m_frameNames[std::size_t(i - 1)]);
         if (!read.picture.empty()) {
             try {
-                TBitmap32 small = read.picture;
-                ZoomInandOut(small, 0.1L, 0.1L);
+                const TBitmap32 small = frameThumbnail(read.picture);
                 thumb->setPixmap(
                     QPixmap::fromImage(imageView(small).convertToFormat(QImage::Format_RGB32)));
             } catch (const std::exception&) {
@@ -458,7 +419,7 @@ void PhotoEffectsController::buildFrameStrip(const std::string& frameFolder) {
             gauge->setValue(i);
     }
     m_stripContent->resize(std::max(2, 2 + kThumbStep * count), 44);
-    notebook->setCurrentIndex(0);
+    m_notebook->setCurrentIndex(0);
 }
 
 } // namespace quill::app::effects

@@ -1,33 +1,29 @@
 #pragma once
 
-// The "Photo effects" panel of the main window with its four pages, the effect dialogs,
-// the texture window and the rotate command. The rules live in EffectCommands; this
-// class shows its state and forwards the user's gestures to it.
+// The "Photo effects" panel of the main window with its four pages, the effect dialogs and
+// the texture window. Its pages are built from the effect catalogue; every click goes to
+// the document's commands, and the window hears of the result through its hooks.
 
 #include "app/effects/EffectsSupport.h"
 #include "app/effects/KernelDialog.h"
 #include "app/effects/PreviewDialogs.h"
 #include "app/effects/TextureWindow.h"
-#include "collections/EffectCommands.h"
-#include "decor/MaskLibrary.h"
+#include "workspace/Workspace.h"
 
-#include <QObject>
 #include <QRect>
+#include <QString>
 
-#include <array>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
-class QEvent;
+class QProgressBar;
 class QRadioButton;
 class QScrollArea;
+class QTabWidget;
 class QToolButton;
-
-namespace quill::app {
-class TMyPicture;
-}
 
 namespace quill::app::effects {
 
@@ -36,20 +32,23 @@ inline constexpr int kThumbWidth = 52, kThumbHeight = 40, kThumbStep = 60;
 // Where mask slot k (1..36) stands on its page: two rows of 18.
 QRect maskSlotRect(int k);
 
-// Closes the effect windows when the main window closes: they are windows of their own
-// and would otherwise keep the program running.
-class CloseWatcher : public QObject {
-    Q_OBJECT
-  public:
-    std::function<void()> onClose;
-
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
+// What the photo effects panel asks of the main window.
+struct PhotoEffectsHooks {
+    // The document changed (or its status label): show the model anew.
+    std::function<void()> documentChanged;
+    // A message box over the window.
+    std::function<void(const QString&)> message;
+    // A preview dialog holds the window disabled while it is open.
+    std::function<void(bool)> setWindowEnabled;
+    // The gauge that counts the frames in while the libraries load (nullptr: none).
+    std::function<QProgressBar*()> libraryGauge;
 };
 
 class PhotoEffectsController {
   public:
-    explicit PhotoEffectsController(TMyPicture& window);
+    // The pages go into notebook, in the order "Foreground effect", "Foreground mask",
+    // "Background effect", "Frames".
+    PhotoEffectsController(Workspace& workspace, QTabWidget* notebook, PhotoEffectsHooks hooks);
     ~PhotoEffectsController();
     PhotoEffectsController(const PhotoEffectsController&) = delete;
     PhotoEffectsController& operator=(const PhotoEffectsController&) = delete;
@@ -62,19 +61,16 @@ class PhotoEffectsController {
     // follows at its right).
     void setFrameStripWidth(int width);
 
+    // Shows the document's state: the selected effect buttons, the remove-mask button.
+    void sync();
+
     // ---- commands -------------------------------------------------------------------
     // A click on frame thumbnail i (1..count); other numbers do nothing.
     void chooseFrameNumber(int i);
-    // "Rotate the foreground" by the tool bar's angle.
-    void rotate();
 
     // ---- parts, for the window and its tests ----------------------------------------
-    EffectCommands& commands() { return m_commands; }
-    MaskLibrary& masks() { return m_masks; }
-    QRadioButton* effectButton(ForegroundEffect e) const { return m_effectButtons[std::size_t(e)]; }
-    QRadioButton* backgroundButton(BackgroundEffect e) const {
-        return m_backButtons[std::size_t(e)];
-    }
+    // The button of an effect of the catalogue (nullptr for one without a button).
+    QRadioButton* effectButton(const std::string& name) const;
     QToolButton* removeEffectButton() const { return m_removeEffect; }
     QToolButton* removeMaskButton() const { return m_removeMask; }
     QToolButton* restoreBackgroundButton() const { return m_restoreBackground; }
@@ -86,52 +82,40 @@ class PhotoEffectsController {
     const std::vector<std::string>& frameNames() const { return m_frameNames; }
     int pointedFrame() const { return m_pointedFrame; }
     QScrollArea* frameStrip() const { return m_frameStrip; }
-    TBack_and_White_Sketch* pencilDialog() const { return m_pencil.get(); }
-    TPen_Sketch* penSketchDialog() const { return m_pen.get(); }
-    TPen_and_Ink* penAndInkDialog() const { return m_ink.get(); }
-    TKryptol* kryptolDialog() const { return m_kryptol.get(); }
-    // The kernel window of Realism, Abstract or Pop art; nullptr for other effects.
-    TFormOfFringe* kernelDialog(ForegroundEffect e) const;
+    // The dialog of an effect run in a preview dialog or a kernel dialog, else nullptr.
+    PreviewDialog* previewDialog(const std::string& name) const;
+    TFormOfFringe* kernelDialog(const std::string& name) const;
     TTexture* textureWindow() const { return m_texture.get(); }
-    // The preview dialog of Pencil Sketch, Pen Sketch, Pen & Ink or Kryptol, else nullptr.
-    PreviewDialog* previewDialog(ForegroundEffect e) const;
 
-    // Closes every effect window (a preview dialog as by its close box).
+    // Closes every effect window (a preview dialog as by its close box): the main window
+    // is closing, and they are windows of their own.
     void closeWindows();
 
   private:
-    static int kernelIndex(ForegroundEffect e);
-    std::array<PreviewDialog*, 4> previewDialogs() const;
-
-    // Shows what a command did: its message, the scene, the status label, the buttons.
+    // Shows what a command did: its message, the model, the dialog it opens.
     void apply(const CommandReply& r);
-    void openPreview(ForegroundEffect e);
-    void showKernel(ForegroundEffect e);
-    void wireDialogs();
-    void wireRotation();
+    void openPreview(const EffectDescription& effect);
+    void showKernel(const EffectDescription& effect);
+    void makeDialogs();
 
     // ---- the four pages ---------------------------------------------------------------
-    void buildPages();
     static QToolButton* glyphButton(QWidget* parent, const QString& name, const QString& hint);
     QWidget* buildEffectPage();
     QWidget* buildMaskPage();
     QWidget* buildBackgroundPage();
     QWidget* buildFramePage();
     void buildFrameStrip(const std::string& frameFolder);
+    QRadioButton* effectRadio(const EffectDescription& effect, QWidget* parent);
 
-    TMyPicture& m_window;
-    CloseWatcher m_closeWatcher;
-    MaskLibrary m_masks;
-    EffectCommands m_commands;
-    std::unique_ptr<TBack_and_White_Sketch> m_pencil;
-    std::unique_ptr<TPen_Sketch> m_pen;
-    std::unique_ptr<TPen_and_Ink> m_ink;
-    std::unique_ptr<TKryptol> m_kryptol;
-    std::array<std::unique_ptr<TFormOfFringe>, 3> m_kernels;
+    Workspace& m_workspace;
+    Document& m_document;
+    QTabWidget* m_notebook;
+    PhotoEffectsHooks m_hooks;
+    std::map<std::string, std::unique_ptr<PreviewDialog>> m_previews;
+    std::map<std::string, std::unique_ptr<TFormOfFringe>> m_kernels;
     std::unique_ptr<TTexture> m_texture;
 
-    std::array<QRadioButton*, kForegroundEffectCount> m_effectButtons{};
-    std::array<QRadioButton*, kBackgroundEffectCount> m_backButtons{};
+    std::map<std::string, QRadioButton*> m_effectButtons;
     std::array<ClickLabel*, kMaskCount> m_maskSlots{};
     QToolButton* m_removeEffect = nullptr;
     QToolButton* m_removeMask = nullptr;

@@ -20,8 +20,8 @@ namespace quill::app::effects {
 
 // ---- PreviewDialog ------------------------------------------------------------------------
 
-PreviewDialog::PreviewDialog(ForegroundEffect effect, const QString& caption, QSize size)
-    : m_effect(effect) {
+PreviewDialog::PreviewDialog(const EffectDescription& effect, QSize size) : m_effect(effect) {
+    const QString caption = QString::fromStdString(effect.dialogCaption);
     setWindowTitle(caption);
     setObjectName(caption);
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
@@ -102,7 +102,7 @@ void PreviewDialog::okClicked() {
         result = finalPicture();
     }
     if (onHandBack && !result.empty())
-        onHandBack(result);
+        onHandBack(currentSettings(), result);
     accept();
 }
 
@@ -116,13 +116,15 @@ void PreviewDialog::finish() {
         onClosed();
 }
 
-QSlider* addSlider(QWidget* parent, const QString& caption, int top, int max, int start,
-                   QLabel*& valueLabel, const QString& startText) {
+QSlider* addSlider(QWidget* parent, const QString& caption, int top,
+                   const EffectParameter& parameter, QLabel*& valueLabel,
+                   const QString& startText) {
     auto* label = new QLabel(caption, parent);
     label->setGeometry(12, top, 90, 24);
     auto* slider = new QSlider(Qt::Horizontal, parent);
-    slider->setRange(0, max);
-    slider->setValue(start);
+    slider->setObjectName(QString::fromStdString(parameter.control));
+    slider->setRange(int(parameter.minimum), int(parameter.maximum));
+    slider->setValue(int(parameter.defaultValue));
     slider->setGeometry(104, top, 330, 24);
     valueLabel = new QLabel(startText, parent);
     valueLabel->setGeometry(442, top, 40, 24);
@@ -132,13 +134,11 @@ QSlider* addSlider(QWidget* parent, const QString& caption, int top, int max, in
 // ---- Pencil Sketch --------------------------------------------------------------------------
 
 TBack_and_White_Sketch::TBack_and_White_Sketch()
-    : PreviewDialog(ForegroundEffect::PencilSketch, QStringLiteral("Pencil_Sketch"), {549, 600}) {
-    TrackBar1 = addSlider(this, QStringLiteral("Contrast:"), 500, kContrastMax, kContrastStart,
+    : PreviewDialog(*findEffect("pencil-sketch"), {549, 600}) {
+    TrackBar1 = addSlider(this, QStringLiteral("Contrast:"), 500, *effect().parameter("contrast"),
                           Label4, QStringLiteral("50"));
-    TrackBar1->setObjectName(QStringLiteral("TrackBar1"));
-    TrackBar2 = addSlider(this, QStringLiteral("Lighting:"), 530, kLightingMax, kLightingStart,
+    TrackBar2 = addSlider(this, QStringLiteral("Lighting:"), 530, *effect().parameter("lighting"),
                           Label3, QStringLiteral("50"));
-    TrackBar2->setObjectName(QStringLiteral("TrackBar2"));
     connect(TrackBar1, &QSlider::valueChanged, this, [this](int p) {
         Label4->setText(QString::number(contrastLabel(p)));
         m_last = PencilSketchParams::Slider::Contrast;
@@ -175,12 +175,21 @@ LiveRenderer::Job TBack_and_White_Sketch::currentJob() const {
     }
 }
 
+EffectSettings TBack_and_White_Sketch::currentSettings() const {
+    EffectSettings s;
+    if (m_last == PencilSketchParams::Slider::Lighting)
+        s.integers["lighting"] = TrackBar2->value();
+    else if (m_last == PencilSketchParams::Slider::Contrast)
+        s.integers["contrast"] = TrackBar1->value();
+    return s;
+}
+
 // ---- Pen Sketch and Pen & Ink ----------------------------------------------------------------
 
 ThresholdDialog::Setup ThresholdDialog::penSketch() {
     Setup s;
-    s.effect = ForegroundEffect::PenSketch;
-    s.caption = QStringLiteral("Pen_Sketch");
+    s.effect = findEffect("pen-sketch");
+    s.slider = s.effect->parameter("pressure");
     s.size = {549, 602};
     s.sliderCaption = QStringLiteral("Pen Pressure:");
     s.makeBase = [](const TBitmap32& original) {
@@ -196,8 +205,8 @@ ThresholdDialog::Setup ThresholdDialog::penSketch() {
 
 ThresholdDialog::Setup ThresholdDialog::penAndInk() {
     Setup s;
-    s.effect = ForegroundEffect::PenAndInk;
-    s.caption = QStringLiteral("Pen_and_Ink");
+    s.effect = findEffect("pen-and-ink");
+    s.slider = s.effect->parameter("threshold");
     s.size = {551, 604};
     s.sliderCaption = QStringLiteral("Adjust thread:");
     s.makeBase = [](const TBitmap32& original) { return original; };
@@ -211,10 +220,9 @@ ThresholdDialog::Setup ThresholdDialog::penAndInk() {
 }
 
 ThresholdDialog::ThresholdDialog(Setup setup)
-    : PreviewDialog(setup.effect, setup.caption, setup.size), m_setup(std::move(setup)) {
-    TrackBar1 = addSlider(this, m_setup.sliderCaption, 505, m_setup.sliderMax, m_setup.sliderStart,
-                          Label9, QString::number(m_setup.sliderStart));
-    TrackBar1->setObjectName(QStringLiteral("TrackBar1"));
+    : PreviewDialog(*setup.effect, setup.size), m_setup(std::move(setup)) {
+    TrackBar1 = addSlider(this, m_setup.sliderCaption, 505, *m_setup.slider, Label9,
+                          QString::number(m_setup.slider->defaultValue));
     CheckBox1 = new QCheckBox(QStringLiteral("Hollow out"), this);
     CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
     CheckBox1->setGeometry(12, 540, 120, 24);
@@ -238,10 +246,17 @@ LiveRenderer::Job ThresholdDialog::currentJob() const {
             hollow = CheckBox1->isChecked()] { return render(*base, threshold, hollow); };
 }
 
+EffectSettings ThresholdDialog::currentSettings() const {
+    EffectSettings s;
+    s.integers[m_setup.slider->name] = TrackBar1->value();
+    if (CheckBox1->isChecked())
+        s.flags.insert("hollow");
+    return s;
+}
+
 // ---- Kryptol --------------------------------------------------------------------------------
 
-TKryptol::TKryptol()
-    : PreviewDialog(ForegroundEffect::Kryptol, QStringLiteral("Kryptol"), {552, 613}) {
+TKryptol::TKryptol() : PreviewDialog(*findEffect("kryptol"), {552, 613}) {
     const char* captions[4] = {"///", "\\\\\\", "| | |", "=="};
     for (int d = 0; d < 4; ++d) {
         Direction[d] = new QRadioButton(QString::fromLatin1(captions[d]), this);
@@ -282,6 +297,15 @@ LiveRenderer::Job TKryptol::currentJob() const {
     return [picture = m_picture] { return picture; };
 }
 
+EffectSettings TKryptol::currentSettings() const {
+    EffectSettings s;
+    s.integers["direction"] = KryptolDirection;
+    s.integers["strokes"] = m_strokes;
+    if (CheckBox1->isChecked())
+        s.flags.insert("hollow");
+    return s;
+}
+
 void TKryptol::firstPreview() {
     threshold();
     const QSignalBlocker block(Direction[0]);
@@ -298,6 +322,7 @@ void TKryptol::threshold() {
     BusyCursor busy;
     m_picture =
         penSketchThreshold(*EdgeBase, PenSketchParams{kKryptolPressure, CheckBox1->isChecked()});
+    m_strokes = 0;
     showNow(m_picture);
 }
 
@@ -306,6 +331,7 @@ void TKryptol::pen() {
         return;
     BusyCursor busy;
     BitmapDilate(m_picture, KryptolDirection);
+    ++m_strokes;
     showNow(m_picture);
 }
 

@@ -8,8 +8,9 @@
 // for the final control values.
 
 #include "app/effects/EffectsSupport.h"
-#include "collections/EffectCommands.h"
 #include "effects/PencilSketch.h"
+#include "workspace/EffectCatalogue.h"
+#include "workspace/EffectDialogs.h"
 
 #include <QDialog>
 
@@ -28,11 +29,13 @@ namespace quill::app::effects {
 class PreviewDialog : public QDialog {
     Q_OBJECT
   public:
-    PreviewDialog(ForegroundEffect effect, const QString& caption, QSize size);
+    // effect: the catalogue's effect the dialog sets up (its caption, its parameters).
+    PreviewDialog(const EffectDescription& effect, QSize size);
 
-    ForegroundEffect effect() const { return m_effect; }
-    // "OK": the full-size result for the host to hand back.
-    std::function<void(const TBitmap32&)> onHandBack;
+    const EffectDescription& effect() const { return m_effect; }
+    // "OK": the settings of the controls and the full-size result they give, for the host
+    // to hand back.
+    std::function<void(const EffectSettings&, const TBitmap32&)> onHandBack;
     // After closing, by "OK" or by the close box.
     std::function<void()> onClosed;
 
@@ -53,6 +56,8 @@ class PreviewDialog : public QDialog {
     virtual void freeBases() = 0;
     // The full result for the controls' present values.
     virtual LiveRenderer::Job currentJob() const = 0;
+    // The controls' present values as the effect's settings.
+    virtual EffectSettings currentSettings() const = 0;
     // The first preview after opening; by default the current job.
     virtual void firstPreview() { refresh(); }
     // The result "OK" hands back.
@@ -68,7 +73,7 @@ class PreviewDialog : public QDialog {
     void okClicked();
     void finish();
 
-    ForegroundEffect m_effect;
+    const EffectDescription& m_effect;
     QWidget* m_area = nullptr;
     QLabel* m_preview = nullptr;
     QPushButton* m_ok = nullptr;
@@ -76,9 +81,10 @@ class PreviewDialog : public QDialog {
     LiveRenderer m_renderer;
 };
 
-// A slider with its caption at the left and its value label at the right.
-QSlider* addSlider(QWidget* parent, const QString& caption, int top, int max, int start,
-                   QLabel*& valueLabel, const QString& startText);
+// A slider with its caption at the left and its value label at the right; its range and
+// starting position are those of the effect's parameter.
+QSlider* addSlider(QWidget* parent, const QString& caption, int top,
+                   const EffectParameter& parameter, QLabel*& valueLabel, const QString& startText);
 
 // Pencil Sketch: the grey edge sketch, with a lighting and a contrast slider; only the
 // slider moved last acts.
@@ -97,6 +103,7 @@ class TBack_and_White_Sketch : public PreviewDialog {
     void makeBases(const TBitmap32& original) override;
     void freeBases() override;
     LiveRenderer::Job currentJob() const override;
+    EffectSettings currentSettings() const override;
 
   private:
     std::shared_ptr<const TBitmap32> EdgeBase;
@@ -111,12 +118,10 @@ class ThresholdDialog : public PreviewDialog {
     Q_OBJECT
   public:
     struct Setup {
-        ForegroundEffect effect;
-        QString caption; // the window's title and object name
+        const EffectDescription* effect = nullptr;
         QSize size;
         QString sliderCaption;
-        int sliderMax = 255;
-        int sliderStart = 128;
+        const EffectParameter* slider = nullptr; // the parameter the slider sets
         // The base picture, made once per opening from the untouched picture.
         std::function<TBitmap32(const TBitmap32& original)> makeBase;
         // The result for the base at a threshold, hollowed out or not.
@@ -139,6 +144,7 @@ class ThresholdDialog : public PreviewDialog {
     void makeBases(const TBitmap32& original) override;
     void freeBases() override;
     LiveRenderer::Job currentJob() const override;
+    EffectSettings currentSettings() const override;
 
   private:
     Setup m_setup;
@@ -168,6 +174,7 @@ class TKryptol : public PreviewDialog {
     void makeBases(const TBitmap32& original) override;
     void freeBases() override;
     LiveRenderer::Job currentJob() const override;
+    EffectSettings currentSettings() const override;
     void firstPreview() override;
     TBitmap32 finalPicture() override { return m_picture; }
 
@@ -177,6 +184,7 @@ class TKryptol : public PreviewDialog {
 
     std::shared_ptr<const TBitmap32> EdgeBase;
     TBitmap32 m_picture;
+    int m_strokes = 0; // pen strokes since the last threshold
 };
 
 } // namespace quill::app::effects

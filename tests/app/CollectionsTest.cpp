@@ -54,7 +54,7 @@ TEST(CollectionsWindow, SketchStripFollowsTheListAndItsMenu) {
     strip->rightPressAt(0, QPoint()); // empty list
     EXPECT_EQ(menus.count(), 0);
     addThreeSketches(f);
-    SketchList& list = f.collections().sketches();
+    const SketchList& list = f.collections().sketches();
     ASSERT_EQ(list.count(), 3);
     EXPECT_EQ(f.window->foregroundNotebook()->currentIndex(), 1);
     EXPECT_EQ(f.window->foregroundDock()->windowTitle(), QStringLiteral("Sketch-list"));
@@ -83,7 +83,7 @@ TEST(CollectionsWindow, SketchStripFollowsTheListAndItsMenu) {
     const int before = f.scene().LayerCount();
     doubleClick(strip->thumbnail(1), QPoint(5, 5));
     ASSERT_EQ(f.scene().LayerCount(), before + 1);
-    const TBitmap32& added = f.scene().layer(before + 1).ForeOriginal;
+    const TBitmap32& added = *f.scene().layer(before + 1).ForeOriginal;
     EXPECT_EQ(redOf(added), 10);
     EXPECT_EQ(pixelAlpha(added.pixel(0, 0)), 255);
 }
@@ -275,15 +275,15 @@ TEST(CollectionsWindow, ImportingAFolderBuildsOneCellPerPictureJpegFirstInEither
 
     // A double-click on a caption opens nothing; on a picture it sets the background.
     doubleClick(strip->cell(4)->caption());
-    EXPECT_EQ(f.scene().BackWork.width(), 600);
+    EXPECT_EQ(f.scene().BackWork->width(), 600);
     doubleClick(strip->cell(4)->picture());
     EXPECT_EQ(strip->pointedCell(), 4);
-    EXPECT_EQ(f.scene().BackWork.width(), 1003);
-    EXPECT_EQ(f.scene().BackWork.height(), 757);
-    // The unreadable file says so and changes nothing.
+    EXPECT_EQ(f.scene().BackWork->width(), 1003);
+    EXPECT_EQ(f.scene().BackWork->height(), 757);
+    // The unreadable file says so by its full path and changes nothing.
     doubleClick(strip->cell(3)->picture());
-    EXPECT_EQ(f.record->messages.last(), QStringLiteral("broken.jpg is not a valid format"));
-    EXPECT_EQ(f.scene().BackWork.width(), 1003);
+    EXPECT_EQ(f.record->messages.last(), pics.filePath("broken.jpg") + " is not a valid format");
+    EXPECT_EQ(f.scene().BackWork->width(), 1003);
 
     // The foreground strip: smaller cells; a double-click on a picture adds a layer.
     QTemporaryDir fore;
@@ -301,7 +301,7 @@ TEST(CollectionsWindow, ImportingAFolderBuildsOneCellPerPictureJpegFirstInEither
     EXPECT_EQ(foreStrip->cell(1)->caption()->text(), QStringLiteral("200x100"));
     doubleClick(foreStrip->cell(1)->picture());
     ASSERT_EQ(f.scene().LayerCount(), 1);
-    EXPECT_EQ(f.scene().layer(1).ForeOriginal.width(), 200);
+    EXPECT_EQ(f.scene().layer(1).ForeOriginal->width(), 200);
 }
 
 TEST(CollectionsWindow, RebuildingWhileReadingShowsOnlyTheNewFolder) {
@@ -347,16 +347,16 @@ TEST(CollectionsWindow, SizeDialogKeepsTheProportionAndResizesTheLayerOrTheBackg
     dialog->edit1()->setText(QStringLiteral("0"));
     dialog->okButton()->click();
     EXPECT_EQ(f.record->messages.last(), QStringLiteral("Please input a valid integer value."));
-    EXPECT_EQ(f.scene().layer(1).ForeOriginal.width(), 300);
+    EXPECT_EQ(f.scene().layer(1).ForeOriginal->width(), 300);
     EXPECT_TRUE(dialog->isVisible());
 
     dialog->edit1()->setText(QStringLiteral("225"));
     // Enter in an edit acts as OK.
     QTest::keyClick(dialog->edit1(), Qt::Key_Return);
     EXPECT_FALSE(dialog->isVisible());
-    EXPECT_EQ(f.scene().layer(1).ForeOriginal.width(), 225);
-    EXPECT_EQ(f.scene().layer(1).ForeOriginal.height(), 150);
-    EXPECT_EQ(f.scene().layer(1).ForeWork.width(), 225);
+    EXPECT_EQ(f.scene().layer(1).ForeOriginal->width(), 225);
+    EXPECT_EQ(f.scene().layer(1).ForeOriginal->height(), 150);
+    EXPECT_EQ(f.scene().layer(1).ForeWork->width(), 225);
 
     // The background's: the steps, a conversion error that keeps the texts, OK.
     f.collections().backgroundSize();
@@ -373,8 +373,8 @@ TEST(CollectionsWindow, SizeDialogKeepsTheProportionAndResizesTheLayerOrTheBackg
     EXPECT_EQ(f.record->messages.size(), messages + 1);
     dialog->edit1()->setText(QStringLiteral("480"));
     dialog->okButton()->click();
-    EXPECT_EQ(f.scene().BackWork.width(), 480);
-    EXPECT_EQ(f.scene().BackWork.height(), 360);
+    EXPECT_EQ(f.scene().BackWork->width(), 480);
+    EXPECT_EQ(f.scene().BackWork->height(), 360);
     EXPECT_EQ(f.scene().scenePicture().width(), 480);
 }
 

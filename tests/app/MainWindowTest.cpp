@@ -177,7 +177,7 @@ TEST(MainWindowKeys, ShortcutsOpenZoomDeleteAndQuit) {
     QTest::keyClick(&w, Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(f.record->openCaptions,
               (QStringList{"Open a new foreground", "Open a new background"}));
-    EXPECT_EQ(f.scene().BackWork.width(), 600);
+    EXPECT_EQ(f.scene().BackWork->width(), 600);
 
     struct Step {
         int key;
@@ -289,5 +289,5 @@ TEST(OpenPicture, SeeThroughPartsOfAPngStaySeeThrough) {
     ASSERT_EQ(f.scene().LayerCount(), 1);
     EXPECT_EQ(f.scene().scenePicture().pixel(0, 0), makePixel(200, 0, 0));
     EXPECT_EQ(f.scene().scenePicture().pixel(39, 39), makePixel(255, 255, 255));
-    EXPECT_EQ(f.scene().layer(1).ForeOriginal.pixel(25, 5), quill::CutoutColor);
+    EXPECT_EQ(f.scene().layer(1).ForeOriginal->pixel(25, 5), quill::CutoutColor);
 }

@@ -2,6 +2,7 @@
 // whether the rows are opaque (shown without their alpha) or not, and whether the
 // canvas composes a dragged layer straight into the screen's image or not.
 #include "app/ScenePaint.h"
+#include "workspace/Workspace.h"
 
 #include "tests/RandomPictures.h"
 
@@ -10,11 +11,11 @@
 
 #include <gtest/gtest.h>
 
-using quill::MainWindowModel;
 using quill::makePixel;
 using quill::Rect;
 using quill::Scene;
 using quill::TBitmap32;
+using quill::Workspace;
 
 namespace {
 
@@ -66,7 +67,7 @@ TEST(ScenePaint, OnlyTheExposedAreaIsPainted) {
 TEST(ScenePaint, SeeThroughRowsKeepTheirAlpha) {
     Scene scene = sceneOf(stripes(20, 10));
     for (int x = 0; x < 20; ++x)
-        scene.BackWork.setPixel(x, 4, makePixel(200, 100, 50, 0));
+        scene.BackWork.edit().setPixel(x, 4, makePixel(200, 100, 50, 0));
     scene.ComposeScene();
     ASSERT_FALSE(scene.rowsOpaque(0, 10));
     ASSERT_TRUE(scene.rowsOpaque(0, 4));
@@ -97,23 +98,22 @@ TEST(ScenePaint, ZoomShowsEachScenePixelAsABlock) {
 struct DraggedScene {
     explicit DraggedScene(int zoomSteps = 0) {
         model.windowShown();
-        model.setBackgroundPicture(stripes(80, 60));
+        model.document().setBackgroundPicture(stripes(80, 60));
         for (int k = 0; k < zoomSteps; ++k)
             model.wheel(-120, true);
-        model.addForegroundLayer(quill::testpictures::randomPicture(50, 46, 3));
-        model.addForegroundLayer(quill::testpictures::randomPicture(25, 15, 4));
-        Scene& scene = model.scene();
+        model.document().addForegroundLayer(quill::testpictures::randomPicture(50, 46, 3));
+        model.document().addForegroundLayer(quill::testpictures::randomPicture(25, 15, 4));
+        Scene& scene = model.document().sceneForGestures();
         scene.layer(2).handle.left += 35;
         scene.layer(2).handle.top += 30;
-        scene.layer(2).LayerTransparent = true;
-        scene.layer(2).LayerTransparence = 100;
-        scene.RefreshLayer();
+        model.document().setTransparenceSlider(100);
+        model.document().setTransparentChecked(true);
         const int factor = zoomSteps ? 2 : 1; // a whole number of scene pixels at 125 %
-        model.canvasMove(25, 23, {});
-        model.canvasPress(25, 23, {true, false});
-        model.canvasMove(25 + 7 * factor, 23 + 4 * factor, {true, false});
+        model.canvas().move(25, 23, {});
+        model.canvas().press(25, 23, {true, false});
+        model.canvas().move(25 + 7 * factor, 23 + 4 * factor, {true, false});
     }
-    MainWindowModel model;
+    Workspace model;
 };
 
 struct Screen {
@@ -160,9 +160,9 @@ TEST(CanvasPaint, ADraggedLayerIsShownAsTheComposedSceneWouldBe) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         DraggedScene dragged(c.zoomSteps);
-        MainWindowModel& model = dragged.model;
-        ASSERT_TRUE(model.DragMode());
-        ASSERT_FALSE(model.pendingComposition().empty());
+        Workspace& model = dragged.model;
+        ASSERT_TRUE(model.canvas().DragMode());
+        ASSERT_FALSE(model.canvas().pendingComposition().empty());
         const TBitmap32 before = model.scene().scenePicture();
         const bool halfPixel = std::string(c.name) == "a shift by half a pixel";
         const QImage shown = paintOnScreen(c.screen, [&](QPainter& painter) {
@@ -174,7 +174,7 @@ TEST(CanvasPaint, ADraggedLayerIsShownAsTheComposedSceneWouldBe) {
         // otherwise what is shown is composed into it first.
         EXPECT_EQ(model.scene().scenePicture() == before, c.straightIntoTheImage);
 
-        model.finishPendingComposition();
+        model.canvas().finishPendingComposition();
         const QImage expected = paintOnScreen(c.screen, [&](QPainter& painter) {
             if (halfPixel)
                 painter.translate(0.5, 0);
@@ -190,19 +190,19 @@ TEST(CanvasPaint, SeeThroughRowsOfADraggedSceneAreShownAsQtShowsThem) {
     for (const QImage::Format format :
          {QImage::Format_RGB32, QImage::Format_ARGB32_Premultiplied}) {
         DraggedScene dragged;
-        MainWindowModel& model = dragged.model;
-        Scene& scene = model.scene();
+        Workspace& model = dragged.model;
+        Scene& scene = model.document().sceneForGestures();
         // Two rows of the background see-through: one under the dragged layer (which
         // covers it), one below every layer.
         for (int x = 0; x < 80; ++x) {
-            scene.BackWork.setPixel(x, 10, makePixel(200, 100, 50, 0));
-            scene.BackWork.setPixel(x, 55, makePixel(200, 100, 50, 90));
+            scene.BackWork.edit().setPixel(x, 10, makePixel(200, 100, 50, 0));
+            scene.BackWork.edit().setPixel(x, 55, makePixel(200, 100, 50, 90));
         }
         const Screen screen{format, {}, 1, {}, {0, 0, 80, 60}};
         const QImage shown = paintOnScreen(screen, [&](QPainter& painter) {
             quill::app::paintCanvasScene(painter, model, screen.exposed);
         });
-        model.finishPendingComposition();
+        model.canvas().finishPendingComposition();
         ASSERT_FALSE(scene.rowsOpaque(55, 56));
         const QImage expected = paintOnScreen(screen, [&](QPainter& painter) {
             quill::app::paintScenePicture(painter, scene, screen.exposed);

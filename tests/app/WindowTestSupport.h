@@ -127,8 +127,9 @@ struct WindowFixture {
             window->close();
     }
 
-    quill::MainWindowModel& model() { return window->model(); }
-    const quill::Scene& scene() { return window->model().scene(); }
+    quill::Workspace& workspace() { return window->workspace(); }
+    quill::Document& doc() { return window->document(); }
+    const quill::Scene& scene() { return window->workspace().scene(); }
     quill::app::SceneImage* image() { return window->canvas()->image(); }
     quill::app::CollectionsController& collections() { return *window->collections(); }
 

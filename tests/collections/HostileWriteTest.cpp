@@ -118,15 +118,15 @@ std::vector<Writer> writers() {
                     [](const std::string& d) { writeOld(d + "/" + SketchList().saveAllName(1)); },
                     [](const std::string& d) {
                         SketchList sketches;
-                        sketches.add(noisy(64, 48));
-                        sketches.add(noisy(40, 40));
+                        sketches.add(SharedPicture(noisy(64, 48)));
+                        sketches.add(SharedPicture(noisy(40, 40)));
                         return sketches.saveAll(d) == kSketchesSaved;
                     }});
     list.push_back({"album save all",
                     [](const std::string& d) { writeOld(d + "/" + AlbumList().saveAllName(1)); },
                     [](const std::string& d) {
                         AlbumList albums;
-                        albums.add(noisy(64, 48));
+                        albums.add(SharedPicture(noisy(64, 48)));
                         return albums.saveAll(d) == kScenesSaved;
                     }});
     // The scenes (a few hundred bytes each) fit under the limit; the album does not.
@@ -134,8 +134,8 @@ std::vector<Writer> writers() {
                     [](const std::string& d) { writeOld(d + "/2.exe"); },
                     [](const std::string& d) {
                         AlbumList albums;
-                        albums.add(noisy(4, 4));
-                        albums.add(noisy(4, 4));
+                        albums.add(SharedPicture(noisy(4, 4)));
+                        albums.add(SharedPicture(noisy(4, 4)));
                         const Bytes player(20000, 0x7F);
                         return albums.makeAlbum(d, player).ok;
                     },

@@ -3,7 +3,6 @@
 #include "collections/AlbumList.h"
 #include "collections/SketchList.h"
 #include "imaging/JpegCodec.h"
-#include "scene/Scene.h"
 
 #include <gtest/gtest.h>
 
@@ -28,8 +27,8 @@ TEST(PictureLists, ThumbnailTopsAndIndents) {
     SketchList sketches;
     AlbumList albums;
     for (int i = 0; i < 3; ++i) {
-        sketches.add(solid(4, 4, i));
-        albums.add(solid(4, 4, i));
+        sketches.add(SharedPicture(solid(4, 4, i)));
+        albums.add(SharedPicture(solid(4, 4, i)));
     }
     const int sketchTops[] = {3, 104, 205};
     const int albumTops[] = {3, 66, 129};
@@ -60,8 +59,8 @@ TEST(PictureLists, ThumbnailTopsAndIndents) {
 TEST(PictureLists, ContextMenuOpensOnlyOverAThumbnail) {
     SketchList list;
     EXPECT_FALSE(list.armContextMenu(0, true)); // empty list: no menu
-    list.add(solid(2, 2, 1));
-    list.add(solid(2, 2, 2));
+    list.add(SharedPicture(solid(2, 2, 1)));
+    list.add(SharedPicture(solid(2, 2, 2)));
     struct Case {
         int on;
         bool right;
@@ -94,7 +93,7 @@ TEST(PictureLists, DeleteMovesThePicturesUp) {
     for (const Case& c : cases) {
         SketchList list;
         for (int i = 1; i <= 5; ++i)
-            list.add(solid(3, 3, i));
+            list.add(SharedPicture(solid(3, 3, i)));
         list.select(c.selected);
         EXPECT_EQ(list.deleteSelected(), c.removed);
         EXPECT_EQ(shades(list), c.left);
@@ -102,46 +101,14 @@ TEST(PictureLists, DeleteMovesThePicturesUp) {
     }
     // After the last was deleted the kept selection names no picture: nothing more goes.
     SketchList list;
-    list.add(solid(3, 3, 1));
-    list.add(solid(3, 3, 2));
+    list.add(SharedPicture(solid(3, 3, 1)));
+    list.add(SharedPicture(solid(3, 3, 2)));
     list.select(2);
     EXPECT_TRUE(list.deleteSelected());
     EXPECT_FALSE(list.hasSelection());
     EXPECT_FALSE(list.deleteSelected());
     EXPECT_EQ(shades(list), std::vector<int>{1});
     EXPECT_EQ(list.indented(), 0);
-}
-
-TEST(PictureLists, SketchesComeFromLayersAndGoBackAsLayers) {
-    Scene scene;
-    scene.SetBackgroundPicture(solid(50, 40, 200));
-    TBitmap32 drawn = solid(6, 5, 77);
-    drawn.setPixel(0, 0, CutoutColor);
-    const int slot = scene.AddForegroundLayer(drawn);
-    scene.layer(slot).ForeWork.setPixel(1, 0,
-                                        makePixel(1, 2, 3, 40)); // a half-transparent drawn pixel
-
-    SketchList list;
-    EXPECT_EQ(list.addLayer(scene, 5), 0);
-    ASSERT_EQ(list.addLayer(scene, slot), 1);
-    EXPECT_EQ(list.picture(1), scene.layer(slot).ForeWork);
-
-    const int a = list.useAsForeground(scene, 1);
-    const int b = list.useAsForeground(scene, 1);
-    EXPECT_EQ(a, 2);
-    EXPECT_EQ(b, 3);
-    EXPECT_EQ(scene.CurrentLayer, 3);
-    EXPECT_EQ(scene.PanelLayer, 3);
-    EXPECT_EQ(pixelAlpha(scene.layer(3).ForeOriginal.pixel(1, 0)), 255);
-    EXPECT_EQ(scene.layer(3).ForeOriginal.pixel(1, 0) & 0xFFFFFFu, makePixel(1, 2, 3) & 0xFFFFFFu);
-    EXPECT_EQ(scene.layer(3).LayerMask, 0);
-    EXPECT_FALSE(scene.layer(3).LayerTransparent);
-    EXPECT_EQ(list.count(), 1); // the sketch stays in the list
-    EXPECT_EQ(list.useAsForeground(scene, 2), 0);
-
-    AlbumList albums;
-    ASSERT_EQ(albums.addScene(scene), 1);
-    EXPECT_EQ(albums.picture(1), scene.scenePicture());
 }
 
 TEST(PictureLists, SaveAllWritesNumberedJpegs) {
@@ -164,7 +131,7 @@ TEST(PictureLists, SaveAllWritesNumberedJpegs) {
         AlbumList albums;
         PictureList& list = c.album ? static_cast<PictureList&>(albums) : sketches;
         for (int i = 0; i < c.pictures; ++i)
-            list.add(solid(20 + i, 10, 40 * i));
+            list.add(SharedPicture(solid(20 + i, 10, 40 * i)));
         EXPECT_EQ(list.saveAllPrecheck(), c.pictures ? "" : c.message);
         EXPECT_EQ(list.saveAll(dir.path()), c.message);
         EXPECT_EQ(dir.names(), c.files);
@@ -185,7 +152,7 @@ TEST(PictureLists, SaveAllStopsAtAFileThatCannotBeWritten) {
     std::filesystem::create_directory(dir.path("sketch2.jpg")); // a folder where a file should go
     SketchList list;
     for (int i = 0; i < 3; ++i)
-        list.add(solid(8, 8, i));
+        list.add(SharedPicture(solid(8, 8, i)));
     const std::string message = list.saveAll(dir.path());
     EXPECT_NE(message, kSketchesSaved);
     EXPECT_NE(message.find(dir.path("sketch2.jpg")), std::string::npos) << message;
@@ -201,8 +168,8 @@ TEST(AlbumMaking, WritesScenesAndTheAlbumInTheWorkingFolder) {
     EXPECT_EQ(albums.makeAlbum(dir.path(), player).message, kAlbumNoPicture);
     EXPECT_TRUE(dir.names().empty());
 
-    albums.add(solid(64, 48, 10));
-    albums.add(solid(30, 90, 200));
+    albums.add(SharedPicture(solid(64, 48, 10)));
+    albums.add(SharedPicture(solid(30, 90, 200)));
     EXPECT_EQ(albums.makeAlbumPrecheck(), "");
     AlbumMakeResult r = albums.makeAlbum(dir.path(), player);
     ASSERT_TRUE(r.ok) << r.message;
@@ -233,8 +200,8 @@ TEST(AlbumMaking, WritesScenesAndTheAlbumInTheWorkingFolder) {
 TEST(AlbumMaking, FailuresLeaveNoBrokenAlbum) {
     TempFolder dir;
     AlbumList albums;
-    albums.add(solid(16, 16, 1));
-    albums.add(solid(16, 16, 2));
+    albums.add(SharedPicture(solid(16, 16, 1)));
+    albums.add(SharedPicture(solid(16, 16, 2)));
 
     // No player in this build: nothing is written at all.
     AlbumMakeResult none = albums.makeAlbum(dir.path(), {});

@@ -202,21 +202,6 @@ TEST(BackgroundEffects, GrayWorkedValues) {
     }
 }
 
-TEST(BackgroundEffects, TableNamesCaptionsAndLookup) {
-    const char* names[] = {"emboss", "scorch", "vertical-stria", "horizontal-stria", "gray"};
-    const char* captions[] = {"Emboss", "Scorch", "Vertical stria", "Horizontal stria", "Gray"};
-    ASSERT_EQ(backgroundEffectTable().size(), 5u);
-    for (int i = 0; i < 5; ++i) {
-        const auto* entry = findBackgroundEffect(names[i]);
-        ASSERT_NE(entry, nullptr) << names[i];
-        EXPECT_EQ(entry->caption, captions[i]);
-        EXPECT_EQ(entry, &backgroundEffectTable()[i]);
-    }
-    EXPECT_EQ(findBackgroundEffect("texture"), nullptr);
-    EXPECT_EQ(findBackgroundEffect("Gray"), nullptr);
-    EXPECT_EQ(findBackgroundEffect(""), nullptr);
-}
-
 // greyInk is proven equal to the extended-precision formula on every colour by the
 // effects tests; here the pass, with its own division and tie handling, meets it on
 // every colour too.

@@ -132,7 +132,7 @@ class SceneFixture : public ::testing::Test {
 // The composition as written: a copy of the background, every visible layer pixel by
 // pixel with BlendPixel, then the frame.
 TBitmap32 referenceCompose(const Scene& s) {
-    TBitmap32 out(s.BackWork);
+    TBitmap32 out(*s.BackWork);
     auto draw = [&out](const TBitmap32& pic, int px, int py) {
         for (int y = 0; y < pic.height(); ++y)
             for (int x = 0; x < pic.width(); ++x) {
@@ -149,10 +149,10 @@ TBitmap32 referenceCompose(const Scene& s) {
             static_cast<long double>(s.layer(i).handle.left - s.imgbg.left) / z * 100));
         const int y = int(std::nearbyintl(
             static_cast<long double>(s.layer(i).handle.top - s.imgbg.top) / z * 100));
-        draw(s.layer(i).ForeWork, x, y);
+        draw(*s.layer(i).ForeWork, x, y);
     }
     if (s.FramePicture)
-        draw(*s.FramePicture, 0, 0);
+        draw(**s.FramePicture, 0, 0);
     return out;
 }
 
@@ -214,7 +214,7 @@ TEST_F(SceneFixture, FarPlacesStayInTheIntegerRange) {
     scene.layer(i).handle.top = 2000000000;
     EXPECT_EQ(scene.layerPosition(i), (Point{-(1 << 30), 1 << 30}));
     scene.ComposeScene();
-    EXPECT_TRUE(scene.scenePicture() == scene.BackWork) << "a layer far away draws nothing";
+    EXPECT_TRUE(scene.scenePicture() == *scene.BackWork) << "a layer far away draws nothing";
     EXPECT_EQ(roundToCoordinate(2.5L), 2);
     EXPECT_EQ(roundToCoordinate(-3.5L), -4);
     EXPECT_EQ(roundToCoordinate(std::nanl("")), -(1 << 30));
@@ -225,7 +225,7 @@ TEST_F(SceneFixture, FrameIsDrawnAtTheOriginOverTheLayersUnlessRemoved) {
     TBitmap32 frame(40, 30, 0); // transparent black
     frame.setPixel(0, 0, makePixel(0, 255, 0));
     frame.setPixel(39, 29, makePixel(0, 255, 0, 128));
-    scene.FramePicture = frame;
+    scene.FramePicture = SharedPicture(frame);
     scene.ComposeScene();
     EXPECT_EQ(scene.scenePicture().pixel(0, 0), makePixel(0, 255, 0));
     EXPECT_EQ(scene.scenePicture().pixel(1, 1), makePixel(255, 0, 0));
@@ -233,7 +233,7 @@ TEST_F(SceneFixture, FrameIsDrawnAtTheOriginOverTheLayersUnlessRemoved) {
     scene.FramePicture.reset();
     scene.ComposeScene();
     EXPECT_EQ(scene.scenePicture().pixel(0, 0), makePixel(255, 0, 0));
-    scene.FramePicture = TBitmap32(); // the empty frame of start-up draws nothing
+    scene.FramePicture = SharedPicture(TBitmap32()); // the empty frame of start-up draws nothing
     scene.ComposeScene();
     EXPECT_EQ(scene.scenePicture().pixel(39, 29), makePixel(0, 0, 255));
 }
@@ -249,7 +249,7 @@ TEST_F(SceneFixture, ComposeEqualsTheLiteralComposition) {
     const int b = scene.AddForegroundLayer(randomPicture(9, 40, 2));
     scene.layer(b).handle.left = 33;
     TBitmap32 frame = randomPicture(40, 30, 3, true);
-    scene.FramePicture = frame;
+    scene.FramePicture = SharedPicture(frame);
     for (double zoom : {100.0, 125.0, 80.0}) {
         scene.ViewZoom = zoom;
         scene.ComposeScene();
@@ -257,8 +257,8 @@ TEST_F(SceneFixture, ComposeEqualsTheLiteralComposition) {
     }
     // A background that is not opaque everywhere (rows 3 and 20 partly transparent).
     for (int x = 0; x < 40; x += 3) {
-        scene.BackWork.setPixel(x, 3, makePixel(9, 9, 9, std::uint32_t(x * 6)));
-        scene.BackWork.setPixel(x, 20, makePixel(9, 9, 9, 0));
+        scene.BackWork.edit().setPixel(x, 3, makePixel(9, 9, 9, std::uint32_t(x * 6)));
+        scene.BackWork.edit().setPixel(x, 20, makePixel(9, 9, 9, 0));
     }
     scene.ComposeScene();
     EXPECT_TRUE(scene.scenePicture() == referenceCompose(scene)) << "transparent background rows";
@@ -269,19 +269,19 @@ TEST_F(SceneFixture, OpaqueLayersHideWhatLiesUnderThem) {
     // A layer opaque over the whole scene except one pixel, over two others, under a
     // half-transparent layer and a frame; the background is not opaque in row 4.
     for (int x = 0; x < 40; ++x)
-        scene.BackWork.setPixel(x, 4, makePixel(1, 2, 3, 90));
+        scene.BackWork.edit().setPixel(x, 4, makePixel(1, 2, 3, 90));
     const int under = scene.AddForegroundLayer(randomPicture(40, 30, 81, true));
     scene.layer(under).handle.top = 2;
     TBitmap32 cover = randomPicture(44, 28, 82);
     cover.setPixel(20, 10, makePixel(5, 6, 7, 100)); // row 11 of the scene is not covered
     const int top = scene.AddForegroundLayer(cover);
-    scene.layer(top).ForeWork = cover;
+    scene.layer(top).ForeWork = SharedPicture(cover);
     scene.layer(top).handle = {-2, 1, 44, 28};
     const int above = scene.AddForegroundLayer(randomPicture(10, 10, 83));
     scene.layer(above).LayerTransparent = true;
     scene.RefreshLayer();
     scene.layer(above).handle = {30, 20, 10, 10};
-    scene.FramePicture = randomPicture(40, 30, 84, true);
+    scene.FramePicture = SharedPicture(randomPicture(40, 30, 84, true));
     scene.ComposeScene();
     EXPECT_TRUE(scene.scenePicture() == referenceCompose(scene));
     for (const Rect& r : {Rect{3, 0, 30, 30}, Rect{0, 11, 40, 1}, Rect{0, 0, 1, 1}}) {
@@ -295,13 +295,13 @@ TEST_F(SceneFixture, MaskAndTransparencyAreDerivedForTheCurrentLayerOnly) {
     masks[1] = flatMask(5, 5, 255); // pure white hides everything
     const int one = addLayer(6, 6, makePixel(10, 10, 10));
     const int two = addLayer(6, 6, makePixel(20, 20, 20));
-    scene.layer(two).ForeWork.setPixel(1, 1, CutoutColor);
-    const TBitmap32 oneBefore = scene.layer(one).ForeWork;
+    scene.layer(two).ForeWork.edit().setPixel(1, 1, CutoutColor);
+    const TBitmap32 oneBefore = *scene.layer(one).ForeWork;
     scene.layer(two).LayerMask = 1;
     scene.RefreshLayer();
-    EXPECT_TRUE(scene.layer(one).ForeWork == oneBefore) << "another layer's alpha changed";
-    EXPECT_EQ(pixelAlpha(scene.layer(two).ForeWork.pixel(0, 0)), 0);
-    EXPECT_EQ(scene.layer(two).ForeWork.pixel(1, 1), CutoutColor);
+    EXPECT_TRUE(*scene.layer(one).ForeWork == oneBefore) << "another layer's alpha changed";
+    EXPECT_EQ(pixelAlpha(scene.layer(two).ForeWork->pixel(0, 0)), 0);
+    EXPECT_EQ(scene.layer(two).ForeWork->pixel(1, 1), CutoutColor);
     // Cut-out pixels stay invisible with no mask, a black mask and transparency.
     masks[2] = flatMask(5, 5, 0);
     for (int mask : {0, 2, 1}) {
@@ -309,7 +309,7 @@ TEST_F(SceneFixture, MaskAndTransparencyAreDerivedForTheCurrentLayerOnly) {
             scene.layer(two).LayerMask = mask;
             scene.layer(two).LayerTransparent = transparent;
             scene.RefreshLayer();
-            EXPECT_EQ(scene.layer(two).ForeWork.pixel(1, 1), CutoutColor)
+            EXPECT_EQ(scene.layer(two).ForeWork->pixel(1, 1), CutoutColor)
                 << mask << " " << transparent;
         }
     }
@@ -317,7 +317,7 @@ TEST_F(SceneFixture, MaskAndTransparencyAreDerivedForTheCurrentLayerOnly) {
     scene.layer(two).LayerMask = 30;
     scene.layer(two).LayerTransparent = false;
     scene.RefreshLayer();
-    EXPECT_EQ(pixelAlpha(scene.layer(two).ForeWork.pixel(0, 0)), 255);
+    EXPECT_EQ(pixelAlpha(scene.layer(two).ForeWork->pixel(0, 0)), 255);
 }
 
 TEST_F(SceneFixture, RefreshIsIdempotentAndTransparencyOffRestores) {
@@ -325,15 +325,15 @@ TEST_F(SceneFixture, RefreshIsIdempotentAndTransparencyOffRestores) {
     const int i = scene.AddForegroundLayer(randomPicture(20, 10, 4));
     scene.layer(i).LayerMask = 4;
     scene.RefreshLayer();
-    const TBitmap32 masked = scene.layer(i).ForeWork;
+    const TBitmap32 masked = *scene.layer(i).ForeWork;
     scene.layer(i).LayerTransparent = true;
     scene.layer(i).LayerTransparence = 200;
     scene.RefreshLayer();
-    const TBitmap32 once = scene.layer(i).ForeWork;
+    const TBitmap32 once = *scene.layer(i).ForeWork;
     const TBitmap32 sceneOnce = scene.scenePicture();
     scene.RefreshLayer();
     scene.RefreshLayer();
-    EXPECT_TRUE(scene.layer(i).ForeWork == once) << "repeating RefreshLayer changed the alpha";
+    EXPECT_TRUE(*scene.layer(i).ForeWork == once) << "repeating RefreshLayer changed the alpha";
     EXPECT_TRUE(scene.scenePicture() == sceneOnce);
     EXPECT_FALSE(once == masked);
 
@@ -341,18 +341,18 @@ TEST_F(SceneFixture, RefreshIsIdempotentAndTransparencyOffRestores) {
     scene.RefreshLayer();
     for (int y = 0; y < 10; ++y)
         for (int x = 0; x < 20; ++x)
-            ASSERT_EQ(pixelAlpha(scene.layer(i).ForeWork.pixel(x, y)), 0);
+            ASSERT_EQ(pixelAlpha(scene.layer(i).ForeWork->pixel(x, y)), 0);
     EXPECT_TRUE(scene.scenePicture() == TBitmap32(40, 30, makePixel(0, 0, 255)))
         << "level 255 is invisible";
     scene.layer(i).LayerTransparent = false;
     scene.RefreshLayer();
-    EXPECT_TRUE(scene.layer(i).ForeWork == masked)
+    EXPECT_TRUE(*scene.layer(i).ForeWork == masked)
         << "turning transparency off restores the masked alpha";
 }
 
 TEST(SceneWithoutLayers, RefreshDoesNothing) {
     Scene s;
-    s.BackWork = TBitmap32(4, 4, makePixel(1, 1, 1));
+    s.BackWork = SharedPicture(TBitmap32(4, 4, makePixel(1, 1, 1)));
     s.RefreshLayer();
     EXPECT_TRUE(s.scenePicture().empty()) << "RefreshLayer composed without a layer";
     EXPECT_EQ(s.LayerCount(), 0);
@@ -371,7 +371,7 @@ TEST_F(SceneFixture, NewLayerTakesTheDefaultsAndDisplayedSize) {
     EXPECT_FALSE(s.LayerTransparent);
     EXPECT_EQ(s.LayerTransparence, 128);
     EXPECT_EQ(s.LayerMask, 0);
-    EXPECT_EQ(pixelAlpha(s.ForeOriginal.pixel(0, 0)), 255);
+    EXPECT_EQ(pixelAlpha(s.ForeOriginal->pixel(0, 0)), 255);
     EXPECT_EQ(scene.CurrentLayer, i);
     EXPECT_EQ(scene.PanelLayer, i);
     EXPECT_EQ(scene.PointedLayer, i);
@@ -379,11 +379,11 @@ TEST_F(SceneFixture, NewLayerTakesTheDefaultsAndDisplayedSize) {
 
 TEST_F(SceneFixture, NewBackgroundKeepsLayersAndDropsTheEffect) {
     const int i = addLayer(4, 4, makePixel(9, 9, 9), 2, 3);
-    scene.BackWork.fill(makePixel(1, 1, 1)); // a background effect in force
+    scene.BackWork.edit().fill(makePixel(1, 1, 1)); // a background effect in force
     TBitmap32 back(20, 10, makePixel(50, 60, 70, 3));
     scene.SetBackgroundPicture(back);
-    EXPECT_EQ(pixelAlpha(scene.BackOriginal.pixel(0, 0)), 255);
-    EXPECT_TRUE(scene.BackWork == scene.BackOriginal);
+    EXPECT_EQ(pixelAlpha(scene.BackOriginal->pixel(0, 0)), 255);
+    EXPECT_TRUE(*scene.BackWork == *scene.BackOriginal);
     EXPECT_EQ(scene.imgbg, (Rect{0, 0, 20, 10}));
     EXPECT_EQ(scene.layer(i).handle.left, 2);
     EXPECT_EQ(scene.scenePicture().pixel(2, 3), makePixel(9, 9, 9));
@@ -392,7 +392,7 @@ TEST_F(SceneFixture, NewBackgroundKeepsLayersAndDropsTheEffect) {
 
 TEST_F(SceneFixture, RegionRecompositionAfterAMoveEqualsFullComposition) {
     masks[7] = randomPicture(6, 6, 70);
-    scene.FramePicture = randomPicture(40, 30, 71, true);
+    scene.FramePicture = SharedPicture(randomPicture(40, 30, 71, true));
     const int a = scene.AddForegroundLayer(randomPicture(12, 9, 72, true));
     scene.layer(a).handle.left = 10;
     const int b = scene.AddForegroundLayer(randomPicture(15, 11, 73));
@@ -429,7 +429,8 @@ TEST(ComposeSpans, StaggeredLayersEqualTheLiteralComposition) {
         scene.SetBackgroundPicture(background);
         if (round % 3 == 0)
             for (int x = 0; x < 230; x += 7)
-                scene.BackWork.setPixel(x, 5 + round, makePixel(1, 2, 3, std::uint32_t(x % 255)));
+                scene.BackWork.edit().setPixel(x, 5 + round,
+                                               makePixel(1, 2, 3, std::uint32_t(x % 255)));
         const int layers = pick(1, 9);
         for (int k = 0; k < layers; ++k) {
             const int kind = pick(0, 3);
@@ -438,13 +439,13 @@ TEST(ComposeSpans, StaggeredLayersEqualTheLiteralComposition) {
                 pic.setPixel(std::min(pic.width() - 1, 100), pic.height() / 2,
                              makePixel(4, 5, 6, 30));
             const int i = scene.AddForegroundLayer(pic);
-            scene.layer(i).ForeWork = pic;
+            scene.layer(i).ForeWork = SharedPicture(pic);
             scene.layer(i).handle.left = pick(-60, 220);
             scene.layer(i).handle.top = pick(-20, 35);
             scene.layer(i).visible = kind != 2 || pick(0, 1) == 1;
         }
         if (round % 4 == 1)
-            scene.FramePicture = randomPicture(230, 40, 900 + unsigned(round), true);
+            scene.FramePicture = SharedPicture(randomPicture(230, 40, 900 + unsigned(round), true));
         scene.ComposeScene();
         const TBitmap32 literal = referenceCompose(scene);
         ASSERT_TRUE(scene.scenePicture() == literal) << "round " << round;
@@ -507,7 +508,7 @@ TEST(ComposeSpans, DeepPilesOfSeeThroughLayersEqualTheLiteralComposition) {
         if (k % 50 == 0)
             pic.fill(makePixel(9, k % 256, 9, 255));
         const int i = scene.AddForegroundLayer(pic);
-        scene.layer(i).ForeWork = pic;
+        scene.layer(i).ForeWork = SharedPicture(pic);
         scene.layer(i).handle.left = k % 2 == 0 ? 0 : 1;
     }
     scene.ComposeScene();
@@ -527,7 +528,7 @@ TEST(ComposeSpans, BandsOfALargeSceneEqualTheLiteralComposition) {
     for (const auto& l : layers) {
         const TBitmap32 pic = randomPicture(l.w, l.h, unsigned(l.w + l.top), l.seeThrough);
         const int i = scene.AddForegroundLayer(pic);
-        scene.layer(i).ForeWork = pic;
+        scene.layer(i).ForeWork = SharedPicture(pic);
         scene.layer(i).handle.left = l.left;
         scene.layer(i).handle.top = l.top;
     }
@@ -552,7 +553,7 @@ TEST(DeriveLayerAlpha, EqualsMaskStepThenTouming) {
     masks[2] = TBitmap32();
     Scene s;
     s.setMaskSource(scenetest::maskSourceOf(masks));
-    s.BackWork = TBitmap32(8, 8, makePixel(0, 0, 0));
+    s.BackWork = SharedPicture(TBitmap32(8, 8, makePixel(0, 0, 0)));
     TBitmap32 pic = randomPicture(23, 17, 502, true);
     for (int k = 0; k < 17; ++k)
         pic.setPixel(k, k, CutoutColor);
@@ -560,7 +561,7 @@ TEST(DeriveLayerAlpha, EqualsMaskStepThenTouming) {
     for (int mask : {0, 1, 2, 3}) {
         for (int level : {-1, 0, 1, 128, 200, 255}) {
             LayerSlot& l = s.layer(i);
-            l.ForeWork = pic;
+            l.ForeWork = SharedPicture(pic);
             l.LayerMask = mask;
             l.LayerTransparent = level >= 0;
             l.LayerTransparence = level < 0 ? 128 : level;
@@ -572,7 +573,7 @@ TEST(DeriveLayerAlpha, EqualsMaskStepThenTouming) {
             if (level >= 0)
                 touming(expected, 255 - level);
             s.deriveLayerAlpha(i);
-            EXPECT_TRUE(l.ForeWork == expected) << "mask " << mask << " level " << level;
+            EXPECT_TRUE(*l.ForeWork == expected) << "mask " << mask << " level " << level;
         }
     }
 }

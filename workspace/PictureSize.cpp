@@ -1,9 +1,8 @@
-#include "collections/PictureSize.h"
+#include "workspace/PictureSize.h"
 
 #include "imaging/IntegerText.h"
 #include "imaging/Rounding.h"
-#include "scene/MainWindowModel.h"
-#include "scene/Scene.h"
+#include "workspace/Document.h"
 
 namespace quill {
 
@@ -25,7 +24,7 @@ std::optional<std::pair<int, int>> PictureSizeModel::currentSize(const Scene& sc
     if (foregroundMode()) {
         if (!scene.isVisibleLayer(scene.PanelLayer))
             return std::nullopt;
-        const TBitmap32& p = scene.layer(scene.PanelLayer).ForeOriginal;
+        const TBitmap32& p = *scene.layer(scene.PanelLayer).ForeOriginal;
         return std::pair{p.width(), p.height()};
     }
     const TBitmap32& p = scene.scenePicture();
@@ -87,17 +86,17 @@ std::string PictureSizeModel::plus() {
     return step(125);
 }
 
-std::string PictureSizeModel::ok(MainWindowModel& window) {
+std::string PictureSizeModel::ok(Document& document) {
     if (!IsDigits(Edit1) || !IsDigits(Edit2))
         return kPleaseInputValidInteger;
     const std::optional<std::int32_t> typedW = StrToInt32(Edit1);
     const std::optional<std::int32_t> typedH = StrToInt32(Edit2);
     if (!typedW || !typedH)
         return kPleaseInputValidInteger;
-    const Scene& scene = window.scene();
+    const Scene& scene = document.scene();
     const auto size = currentSize(scene);
     if (!size)
-        return "Have no foreground!";
+        return kHaveNoForeground;
     if (size->first <= 0 || size->second <= 0)
         return kPleaseInputValidInteger;
     const long double fx = (long double)*typedW / size->first;
@@ -106,8 +105,8 @@ std::string PictureSizeModel::ok(MainWindowModel& window) {
         return kPleaseInputValidInteger;
     // A size the step cannot give (too large to hold, or a side of 0 after the
     // truncation) is the typed value's fault in this dialog.
-    const std::string refused = foregroundMode() ? window.resizeLayerBy(scene.PanelLayer, fx, fy)
-                                                 : window.resizeBackgroundBy(fx, fy);
+    const std::string refused = foregroundMode() ? document.resizeLayerBy(scene.PanelLayer, fx, fy)
+                                                 : document.resizeBackgroundBy(fx, fy);
     return refused.empty() ? std::string() : std::string(kPleaseInputValidInteger);
 }
 

@@ -8,7 +8,7 @@
 
 namespace quill {
 
-class MainWindowModel;
+class Document;
 class Scene;
 
 // True when text is not empty and every character is one of 0-9.
@@ -57,7 +57,7 @@ class PictureSizeModel {
     // layer is gone) and the scene is unchanged. Refused besides the dialog's own
     // rules, with the same message: a value beyond 32 bits, a side that would become
     // 0, and any picture of the target that would pass the program's size limit.
-    std::string ok(MainWindowModel& window);
+    std::string ok(Document& document);
 
   private:
     std::string step(int numerator);

@@ -1,20 +1,17 @@
-#include "cli/SceneFile.h"
+#include "workspace/SceneDescription.h"
 
-#include "decor/BackgroundEffects.h"
-#include "decor/Frame.h"
 #include "decor/MaskLibrary.h"
-#include "decor/Rotation.h"
 #include "decor/Texture.h"
 #include "imaging/PictureFile.h"
-#include "scene/Scene.h"
+#include "workspace/Document.h"
 
 #include <nlohmann/json.hpp>
 
 #include <filesystem>
 #include <fstream>
 #include <limits>
-#include <map>
 #include <sstream>
+#include <stdexcept>
 
 namespace quill {
 namespace {
@@ -108,26 +105,29 @@ EffectChoice readEffect(const Reader& r, const json& v, const std::string& key) 
         r.fail(key + ".name", "is missing");
     std::string name = v.at("name").is_string() ? v.at("name").get<std::string>() : "";
     EffectChoice choice;
-    choice.effect = findEffect(name);
+    choice.effect = findEffect(name, EffectTarget::Foreground);
     if (!choice.effect)
         r.fail(key + ".name", "names no effect");
     for (auto it = v.begin(); it != v.end(); ++it) {
         if (it.key() == "name")
             continue;
         const std::string optionKey = key + "." + it.key();
-        const EffectOption* option = findOption(*choice.effect, it.key());
-        if (!option)
+        const EffectParameter* parameter = nullptr;
+        for (const EffectParameter& p : choice.effect->parameters)
+            if (p.descriptionKey() == it.key())
+                parameter = &p;
+        if (!parameter)
             r.fail(optionKey, "is not an option of " + name);
-        switch (option->kind) {
-        case EffectOption::Kind::Flag:
+        switch (parameter->kind) {
+        case EffectParameter::Kind::Flag:
             if (r.boolean(it.value(), optionKey))
-                choice.settings.flags.insert(option->name);
+                choice.settings.flags.insert(parameter->name);
             break;
-        case EffectOption::Kind::Integer:
-            choice.settings.integers[option->name] =
-                r.integer(it.value(), optionKey, option->minimum, option->maximum);
+        case EffectParameter::Kind::Integer:
+            choice.settings.integers[parameter->name] =
+                r.integer(it.value(), optionKey, parameter->minimum, parameter->maximum);
             break;
-        case EffectOption::Kind::Kernel: {
+        case EffectParameter::Kind::Kernel: {
             if (!it.value().is_array() || it.value().size() != 9)
                 r.fail(optionKey, "must be an array of nine whole numbers");
             Kernel3x3 kernel{};
@@ -138,6 +138,8 @@ EffectChoice readEffect(const Reader& r, const json& v, const std::string& key) 
             choice.settings.kernel = kernel;
             break;
         }
+        case EffectParameter::Kind::Picture:
+            r.fail(optionKey, "is not an option of " + name);
         }
     }
     std::string problem = validateEffectSettings(*choice.effect, choice.settings);
@@ -146,29 +148,28 @@ EffectChoice readEffect(const Reader& r, const json& v, const std::string& key) 
     return choice;
 }
 
-BackgroundEffectChoice readBackgroundEffect(const Reader& r, const json& v,
-                                            const std::string& folder) {
+EffectChoice readBackgroundEffect(const Reader& r, const json& v, const std::string& folder) {
     const std::string key = "background_effect";
     r.object(v, key);
     r.onlyKeys(v, key, {"name", "tile_number", "tile"});
     if (!v.contains("name") || !v.at("name").is_string())
         r.fail(key + ".name", "must name a background effect");
-    BackgroundEffectChoice choice;
-    choice.name = v.at("name").get<std::string>();
-    if (choice.name == "texture") {
-        const bool number = v.contains("tile_number"), file = v.contains("tile");
+    EffectChoice choice;
+    const std::string name = v.at("name").get<std::string>();
+    choice.effect = findEffect(name, EffectTarget::Background);
+    if (!choice.effect)
+        r.fail(key + ".name", "names no background effect");
+    const bool number = v.contains("tile_number"), file = v.contains("tile");
+    if (choice.effect->parameter("tile")) {
         if (number == file)
             r.fail(key, "texture needs exactly one of \"tile_number\" and \"tile\"");
         if (number)
-            choice.tileNumber =
-                int(r.integer(v.at("tile_number"), key + ".tile_number", 1, kTextureTileCount));
+            choice.settings.integers["tile-number"] =
+                r.integer(v.at("tile_number"), key + ".tile_number", 1, kTextureTileCount);
         else
-            choice.tileFile = resolve(r.string(v.at("tile"), key + ".tile"), folder);
-    } else {
-        if (!findBackgroundEffect(choice.name))
-            r.fail(key + ".name", "names no background effect");
-        if (v.contains("tile_number") || v.contains("tile"))
-            r.fail(key, "only texture takes a tile");
+            choice.settings.pictureName = resolve(r.string(v.at("tile"), key + ".tile"), folder);
+    } else if (number || file) {
+        r.fail(key, "only texture takes a tile");
     }
     return choice;
 }
@@ -303,48 +304,30 @@ InputPicture readInputPicture(const std::string& path, bool keepAlpha) {
     return in;
 }
 
-std::string applyBackgroundEffect(const BackgroundEffectChoice& choice, const TBitmap32& original,
-                                  TBitmap32& work) {
-    if (choice.name == "texture") {
-        if (!choice.tileFile.empty()) {
-            InputPicture tile = readInputPicture(choice.tileFile, false);
-            if (tile.picture.empty())
-                return tile.message;
-            if (!tileUsable(tile.picture))
-                return absolutePath(choice.tileFile) + ": a texture tile must be at least " +
-                       std::to_string(kTileSize) + " x " + std::to_string(kTileSize) + " pixels";
-            ApplyTexture(tile.picture, original, work);
-        } else {
-            ApplyTexture(textureTile(choice.tileNumber), original, work);
-        }
+std::string loadEffectPicture(EffectChoice& choice) {
+    if (choice.settings.pictureName.empty() || !choice.settings.picture->empty())
         return {};
-    }
-    const BackgroundEffectEntry* entry = findBackgroundEffect(choice.name);
-    TBitmap32 t = original;
-    if (entry)
-        entry->run(t);
-    work = std::move(t);
-    return {};
+    InputPicture tile = readInputPicture(choice.settings.pictureName, false);
+    if (tile.picture.empty())
+        return tile.message;
+    choice.settings.pictureName = absolutePath(choice.settings.pictureName);
+    choice.settings.picture = SharedPicture(std::move(tile.picture));
+    return validateEffectSettings(*choice.effect, choice.settings);
 }
 
-ComposeResult composeScene(const SceneSpec& spec, const MaskLibrary& masks) {
+ComposeResult buildScene(const SceneSpec& spec, Document& document) {
     ComposeResult result;
     auto refuse = [&](std::string message) {
         result.exitCode = 2;
         result.message = std::move(message);
-        result.picture = TBitmap32();
         return result;
     };
-
-    // Mask pictures read from files get numbers past the library's 36.
-    std::map<int, TBitmap32> fileMasks;
-    Scene scene;
-    scene.setMaskSource([&](int k) -> const TBitmap32* {
-        if (k >= 1 && k <= kMaskCount)
-            return masks.mask(k);
-        auto it = fileMasks.find(k);
-        return it == fileMasks.end() || it->second.empty() ? nullptr : &it->second;
-    });
+    // The picture is composed once, when the whole scene stands.
+    struct Hold {
+        Document& document;
+        explicit Hold(Document& d) : document(d) { document.holdComposition(); }
+        ~Hold() { document.releaseComposition(); }
+    } hold(document);
 
     TBitmap32 background;
     if (!spec.backgroundFile.empty()) {
@@ -356,65 +339,59 @@ ComposeResult composeScene(const SceneSpec& spec, const MaskLibrary& masks) {
         background.setSize(spec.backgroundWidth, spec.backgroundHeight,
                            makePixel(255, 255, 255, 255));
     }
-    scene.SetBackgroundPicture(background);
+    document.setBackgroundPicture(background);
     if (spec.backgroundEffect) {
-        std::string problem =
-            applyBackgroundEffect(*spec.backgroundEffect, scene.BackOriginal, scene.BackWork);
+        EffectChoice choice = *spec.backgroundEffect;
+        std::string problem = loadEffectPicture(choice);
         if (!problem.empty())
             return refuse(problem);
+        document.applyEffect(*choice.effect, choice.settings);
     }
 
-    ProgramRandom random(0);
-    for (std::size_t i = 0; i < spec.layers.size(); ++i) {
-        const SceneLayerSpec& ls = spec.layers[i];
-        InputPicture in = readInputPicture(ls.file, false);
+    for (const SceneLayerSpec& ls : spec.layers) {
+        InputPicture in = readInputPicture(ls.file, true);
         if (in.picture.empty())
             return refuse(in.message);
-        const int slot = scene.AddForegroundLayer(in.picture);
-        LayerSlot& layer = scene.layer(slot);
-        layer.handle.left = ls.x;
-        layer.handle.top = ls.y;
+        const int slot = document.addForegroundLayer(in.picture, Document::ShapeOfPicture::Kept);
+        document.moveLayerTo(slot, ls.x, ls.y);
         if (ls.rotate) {
-            LayerRotation turned =
-                rotateLayerPictures(layer.ForeOriginal, layer.ForeWork, *ls.rotate);
-            layer.ForeOriginal = std::move(turned.original);
-            layer.ForeWork = std::move(turned.work);
-            layer.carrierWidth = layer.ForeWork.width();
-            layer.carrierHeight = layer.ForeWork.height();
-            layer.handle.width = layer.carrierWidth;
-            layer.handle.height = layer.carrierHeight;
-            layer.handle.left -= turned.GrowX;
-            layer.handle.top -= turned.GrowY;
+            const std::string refused = document.rotateLayer(slot, *ls.rotate);
+            if (!refused.empty())
+                throw std::length_error(refused);
         }
         if (ls.effect)
-            layer.ForeWork =
-                ls.effect->effect->run(layer.ForeOriginal, ls.effect->settings, random);
+            document.applyEffect(*ls.effect->effect, ls.effect->settings);
         if (!ls.mask.file.empty()) {
             InputPicture mask = readInputPicture(ls.mask.file, true);
             if (mask.picture.empty())
                 return refuse(mask.message);
-            const int number = kMaskCount + 1 + int(i);
-            fileMasks[number] = std::move(mask.picture);
-            layer.LayerMask = number;
-        } else {
-            layer.LayerMask = ls.mask.number;
+            document.chooseOwnMask(mask.picture);
+        } else if (ls.mask.number != 0) {
+            document.chooseMask(ls.mask.number);
         }
-        layer.LayerTransparent = ls.transparent;
-        layer.LayerTransparence = ls.transparence;
-        scene.CurrentLayer = slot;
-        scene.deriveLayerAlpha(slot);
-        layer.visible = ls.visible;
+        document.setTransparenceSlider(ls.transparence);
+        if (ls.transparent)
+            document.setTransparentChecked(true);
+        if (!ls.visible)
+            document.deleteLayer();
     }
 
     if (!spec.frameFile.empty()) {
         InputPicture frame = readInputPicture(spec.frameFile, false);
         if (frame.picture.empty())
             return refuse(frame.message);
-        scene.FramePicture = makeFrameOverlay(frame.picture, scene.BackOriginal.width(),
-                                              scene.BackOriginal.height());
+        document.chooseFrame(frame.picture);
     }
-    scene.ComposeScene();
-    result.picture = scene.scenePicture();
+    return result;
+}
+
+ComposeResult composeScene(const SceneSpec& spec, const MaskLibrary& masks) {
+    ProgramRandom random(0);
+    Document document(masks, random);
+    document.history().setEnabled(false);
+    ComposeResult result = buildScene(spec, document);
+    if (result.exitCode == 0)
+        result.picture = document.scene().scenePicture();
     return result;
 }
 

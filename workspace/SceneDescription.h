@@ -1,7 +1,7 @@
 #pragma once
 
-#include "effects/Registry.h"
 #include "imaging/Bitmap32.h"
+#include "workspace/EffectCatalogue.h"
 
 #include <cstdint>
 #include <optional>
@@ -11,6 +11,7 @@
 
 namespace quill {
 
+class Document;
 class MaskLibrary;
 
 // A mask for a layer: one of the program's library masks (1..36; 0 = none) or a file.
@@ -19,16 +20,11 @@ struct MaskChoice {
     std::string file;
 };
 
+// An effect with its settings. A texture's tile picture is named by its file
+// (settings.pictureName) until the scene is built.
 struct EffectChoice {
-    const EffectEntry* effect = nullptr;
+    const EffectDescription* effect = nullptr;
     EffectSettings settings;
-};
-
-// A background effect: one of the passes by name, or "texture" with a tile.
-struct BackgroundEffectChoice {
-    std::string name;
-    int tileNumber = 0;   // 1..12: the program's own tile
-    std::string tileFile; // or a tile picture
 };
 
 struct SceneLayerSpec {
@@ -46,7 +42,7 @@ struct SceneLayerSpec {
 struct SceneSpec {
     std::string backgroundFile; // empty: a white background of the size below
     int backgroundWidth = 600, backgroundHeight = 450;
-    std::optional<BackgroundEffectChoice> backgroundEffect;
+    std::optional<EffectChoice> backgroundEffect;
     std::vector<SceneLayerSpec> layers;
     std::string frameFile;
 };
@@ -72,15 +68,18 @@ struct ComposeResult {
     std::string message; // set when exitCode is not 0
 };
 
-// Composes the scene as the program would: background (and its effect), each layer
-// added, rotated, given its effect from the turned untouched picture, masked and made
-// transparent, then the frame. Brume layers draw from one generator that starts at 0.
+// Builds the scene in a document through the commands the window uses: the background
+// and its effect; each layer opened (keeping a picture's own shape, as the window does),
+// placed, rotated, given its effect from the turned untouched picture, masked, made
+// transparent and deleted when not visible; then the frame. Brume layers draw from the
+// document's generator. Throws std::length_error when the scene cannot be held.
+ComposeResult buildScene(const SceneSpec& spec, Document& document);
+// The scene composed in a document of its own whose Brume generator starts at 0.
 ComposeResult composeScene(const SceneSpec& spec, const MaskLibrary& masks);
 
-// Applies a background effect to the background as opened; an error text (naming the
-// tile file) when a tile cannot be used, else empty.
-std::string applyBackgroundEffect(const BackgroundEffectChoice& choice, const TBitmap32& original,
-                                  TBitmap32& work);
+// Reads the tile picture a texture choice names (settings.pictureName) into its settings;
+// an error text (naming the tile file) when it cannot be read or used, else empty.
+std::string loadEffectPicture(EffectChoice& choice);
 
 // The picture a layer starts from: the file read, alpha 255 unless keepAlpha.
 // Empty picture and a message (the reader's own line, then the " is not a valid

@@ -1,10 +1,11 @@
-#include "cli/SceneFile.h"
+#include "workspace/SceneDescription.h"
 
-#include "CliTestSupport.h"
+#include "tests/collections/CollectionsTestSupport.h"
 
 #include "decor/MaskLibrary.h"
 #include "decor/Rotation.h"
 #include "effects/Brume.h"
+#include "imaging/PictureFile.h"
 
 #include <gtest/gtest.h>
 
@@ -66,7 +67,7 @@ TEST(SceneFile, ReadsEveryKeyAndResolvesPathsFromTheSceneFolder) {
     const SceneSpec& s = *r.scene;
     EXPECT_EQ(s.backgroundFile, "/scenes/beach.jpg");
     ASSERT_TRUE(s.backgroundEffect);
-    EXPECT_EQ(s.backgroundEffect->tileNumber, 3);
+    EXPECT_EQ(s.backgroundEffect->settings.integers.at("tile-number"), 3);
     ASSERT_EQ(s.layers.size(), 2u);
     EXPECT_EQ(s.layers[0].file, "/scenes/cat.jpg");
     EXPECT_EQ(s.layers[0].x, 40);
@@ -87,8 +88,15 @@ TEST(SceneFile, ReadsEveryKeyAndResolvesPathsFromTheSceneFolder) {
 }
 
 // Scenes composed from files in a scratch folder, with no mask library.
-class Compose : public clitest::ScratchFolder {
+class Compose : public ::testing::Test {
   protected:
+    // Writes picture in the form its name asks for and returns its path.
+    std::string save(const std::string& name, const TBitmap32& picture) const {
+        const std::string p = m_dir.path(name);
+        EXPECT_TRUE(SavePicture(picture, p, *formatForOutputName(p)).ok) << p;
+        return p;
+    }
+    std::string path(const std::string& name) const { return m_dir.path(name); }
     // A w x h white scene with the given layers, composed.
     ComposeResult compose(int w, int h, std::vector<SceneLayerSpec> layers) {
         SceneSpec spec;
@@ -98,6 +106,7 @@ class Compose : public clitest::ScratchFolder {
         return composeScene(spec, m_masks);
     }
     MaskLibrary m_masks;
+    quill::testing::TempFolder m_dir;
 };
 
 TEST_F(Compose, TransparentLayerOverWhiteMixesAsTheBlendSays) {
@@ -151,7 +160,7 @@ TEST_F(Compose, RotatedLayerMovesByItsGrowth) {
 }
 
 TEST_F(Compose, BrumeLayersShareOneGeneratorStartingAtZero) {
-    const TBitmap32 picture = clitest::sample(9, 7);
+    const TBitmap32 picture = quill::testing::photo(9, 7);
     SceneLayerSpec layer;
     layer.file = save("p.png", picture);
     layer.effect = EffectChoice{findEffect("brume"), {}};

@@ -1,8 +1,7 @@
-#include "collections/PictureSize.h"
+#include "workspace/PictureSize.h"
 
 #include "imaging/IntegerText.h"
-#include "scene/MainWindowModel.h"
-#include "scene/Scene.h"
+#include "workspace/Workspace.h"
 
 #include <gtest/gtest.h>
 
@@ -16,9 +15,9 @@ Scene sceneWithBackground(int w, int h) {
 }
 
 // A shown window whose background is a white w x h picture.
-void showWithBackground(MainWindowModel& window, int w, int h) {
+void showWithBackground(Workspace& window, int w, int h) {
     window.windowShown();
-    window.setBackgroundPicture(TBitmap32(w, h, makePixel(255, 255, 255)));
+    window.document().setBackgroundPicture(TBitmap32(w, h, makePixel(255, 255, 255)));
 }
 
 TEST(PictureSizeArithmetic, HalvesGoToTheEvenNeighbour) {
@@ -116,26 +115,26 @@ TEST(PictureSizeDialog, OkRefusesWithoutChangingAnything) {
         };
     for (auto [w, h] : cases) {
         SCOPED_TRACE(std::string(w) + " x " + h);
-        MainWindowModel window;
+        Workspace window;
         showWithBackground(window, 600, 450);
-        const Scene& s = window.scene();
+        const Scene& s = window.document().sceneForGestures();
         const TBitmap32 before = s.scenePicture();
         PictureSizeModel m;
         m.SizeMode = 2;
         m.Edit1 = w;
         m.Edit2 = h;
-        EXPECT_EQ(m.ok(window), kPleaseInputValidInteger);
-        EXPECT_EQ(s.BackWork.width(), 600);
-        EXPECT_EQ(s.BackOriginal.height(), 450);
+        EXPECT_EQ(m.ok(window.document()), kPleaseInputValidInteger);
+        EXPECT_EQ(s.BackWork->width(), 600);
+        EXPECT_EQ(s.BackOriginal->height(), 450);
         EXPECT_EQ(s.scenePicture(), before);
     }
-    MainWindowModel window;
+    Workspace window;
     showWithBackground(window, 600, 450);
     PictureSizeModel m;
     m.SizeMode = 1; // no layer
     m.Edit1 = "10";
     m.Edit2 = "10";
-    EXPECT_EQ(m.ok(window), "Have no foreground!");
+    EXPECT_EQ(m.ok(window.document()), "Have no foreground!");
 }
 
 TEST(PictureSizeDialog, OkRefusesALayerSizeItsPicturesCannotTake) {
@@ -149,18 +148,18 @@ TEST(PictureSizeDialog, OkRefusesALayerSizeItsPicturesCannotTake) {
                           {10, "1"}};    // half a pixel wide: nothing left
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.workWidth) + " -> " + c.typedWidth);
-        MainWindowModel window;
+        Workspace window;
         showWithBackground(window, 600, 450);
-        Scene& s = window.scene();
-        window.addForegroundLayer(TBitmap32(c.workWidth, 20, makePixel(1, 2, 3)));
-        s.layer(1).ForeOriginal = TBitmap32(20, 20, makePixel(1, 2, 3));
+        Scene& s = window.document().sceneForGestures();
+        window.document().addForegroundLayer(TBitmap32(c.workWidth, 20, makePixel(1, 2, 3)));
+        s.layer(1).ForeOriginal = SharedPicture(TBitmap32(20, 20, makePixel(1, 2, 3)));
         s.layer(1).carrierWidth = 20;
         const LayerSlot before = s.layer(1);
         PictureSizeModel m;
         m.SizeMode = 1;
         m.Edit1 = c.typedWidth;
         m.Edit2 = "20";
-        EXPECT_EQ(m.ok(window), kPleaseInputValidInteger);
+        EXPECT_EQ(m.ok(window.document()), kPleaseInputValidInteger);
         EXPECT_EQ(s.layer(1).ForeOriginal, before.ForeOriginal);
         EXPECT_EQ(s.layer(1).ForeWork, before.ForeWork);
         EXPECT_EQ(s.layer(1).handle, before.handle);
@@ -169,9 +168,9 @@ TEST(PictureSizeDialog, OkRefusesALayerSizeItsPicturesCannotTake) {
 }
 
 TEST(PictureSizeDialog, OkResizesTheBackground) {
-    MainWindowModel window;
+    Workspace window;
     showWithBackground(window, 600, 450);
-    Scene& s = window.scene();
+    Scene& s = window.document().sceneForGestures();
     s.ViewZoom = 50;
     s.AddForegroundLayer(TBitmap32(30, 20, makePixel(0, 0, 255)));
     PictureSizeModel m;
@@ -180,17 +179,17 @@ TEST(PictureSizeDialog, OkResizesTheBackground) {
     m.Edit1 = "800";
     m.edit1Released(s);
     // The window model's resize step, checked with the model, does the rest.
-    ASSERT_EQ(m.ok(window), "");
-    EXPECT_EQ(s.BackWork.width(), 800);
-    EXPECT_EQ(s.BackWork.height(), 600);
-    EXPECT_EQ(s.layer(1).ForeWork.width(), 30) << "the layer is untouched";
+    ASSERT_EQ(m.ok(window.document()), "");
+    EXPECT_EQ(s.BackWork->width(), 800);
+    EXPECT_EQ(s.BackWork->height(), 600);
+    EXPECT_EQ(s.layer(1).ForeWork->width(), 30) << "the layer is untouched";
     EXPECT_EQ(s.scenePicture().pixel(0, 0), makePixel(0, 0, 255));
 }
 
 TEST(PictureSizeDialog, OkResizesThePanelLayer) {
-    MainWindowModel window;
+    Workspace window;
     showWithBackground(window, 600, 450);
-    Scene& s = window.scene();
+    Scene& s = window.document().sceneForGestures();
     s.ViewZoom = 200;
     s.AddForegroundLayer(TBitmap32(300, 200, makePixel(1, 2, 3)));
     s.AddForegroundLayer(TBitmap32(10, 10, makePixel(9, 9, 9)));
@@ -200,13 +199,13 @@ TEST(PictureSizeDialog, OkResizesThePanelLayer) {
     m.show(s);
     m.Edit2 = "150";
     m.edit2Released(s);
-    ASSERT_EQ(m.ok(window), "");
+    ASSERT_EQ(m.ok(window.document()), "");
     const LayerSlot& l = s.layer(1);
-    EXPECT_EQ(l.ForeWork.width(), 225);
-    EXPECT_EQ(l.ForeOriginal.height(), 150);
+    EXPECT_EQ(l.ForeWork->width(), 225);
+    EXPECT_EQ(l.ForeOriginal->height(), 150);
     EXPECT_EQ(l.handle.width, 450);
-    EXPECT_EQ(s.layer(2).ForeWork.width(), 10);
-    EXPECT_EQ(s.BackWork.width(), 600);
+    EXPECT_EQ(s.layer(2).ForeWork->width(), 10);
+    EXPECT_EQ(s.BackWork->width(), 600);
 }
 
 TEST(PictureSizeDialog, OkGivesTheResizedPanelLayerItsMaskAtTheNewSize) {
@@ -215,10 +214,10 @@ TEST(PictureSizeDialog, OkGivesTheResizedPanelLayerItsMaskAtTheNewSize) {
     for (int y = 0; y < 10; ++y)
         for (int x = 0; x < 3; ++x)
             mask.setPixel(x, y, makePixel(255, 0, 0));
-    MainWindowModel window;
+    Workspace window;
     showWithBackground(window, 600, 450);
-    Scene& s = window.scene();
-    s.setMaskSource([&](int k) -> const TBitmap32* { return k == 3 ? &mask : nullptr; });
+    Scene& s = window.document().sceneForGestures();
+    window.masks().setMask(3, mask);
     s.AddForegroundLayer(TBitmap32(8, 8, makePixel(0, 0, 255)));
     s.layer(1).LayerMask = 3;
     s.AddForegroundLayer(TBitmap32(4, 4, makePixel(0, 255, 0)));
@@ -232,8 +231,8 @@ TEST(PictureSizeDialog, OkGivesTheResizedPanelLayerItsMaskAtTheNewSize) {
     m.CheckBox1 = false;
     m.Edit1 = "20";
     m.Edit2 = "8";
-    ASSERT_EQ(m.ok(window), "");
-    const TBitmap32& work = s.layer(1).ForeWork;
+    ASSERT_EQ(m.ok(window.document()), "");
+    const TBitmap32& work = *s.layer(1).ForeWork;
     ASSERT_EQ(work.width(), 20);
     // The mask stretched to 20 columns: column k takes mask column k / 2, so 0..5 are
     // see-through. Stretching the 8-column layer's old alpha instead would have made

@@ -1,8 +1,8 @@
 // The main window's working state: canvas gestures, the layer panel, zoom, layout,
 // enabled states and messages.
-#include "scene/MainWindowModel.h"
+#include "workspace/Workspace.h"
 
-#include "SceneTestSupport.h"
+#include "tests/RandomPictures.h"
 
 #include <gtest/gtest.h>
 
@@ -24,31 +24,31 @@ class ModelFixture : public ::testing::Test {
     void SetUp() override {
         m.windowShown();
         m.mainWindowResized({2, 1, 843, 668});
-        m.scene().setMaskSource(scenetest::maskSourceOf(masks));
     }
     int add(int w, int h, std::uint32_t colour) {
-        return m.addForegroundLayer(TBitmap32(w, h, colour));
+        return m.document().addForegroundLayer(TBitmap32(w, h, colour));
     }
     // A click: move there, press, release.
     CanvasReply click(int x, int y, Buttons b) {
-        m.canvasMove(x, y, kNone);
-        m.canvasPress(x, y, b);
-        return m.canvasRelease(x, y, b);
+        m.canvas().move(x, y, kNone);
+        m.canvas().press(x, y, b);
+        return m.canvas().release(x, y, b);
     }
     // A drag from (x0, y0) to (x1, y1) with the left button, released at the end.
     CanvasReply drag(int x0, int y0, int x1, int y1) {
-        m.canvasMove(x0, y0, kNone);
-        m.canvasPress(x0, y0, kLeft);
-        m.canvasMove(x1, y1, kLeft);
-        return m.canvasRelease(x1, y1, kLeft);
+        m.canvas().move(x0, y0, kNone);
+        m.canvas().press(x0, y0, kLeft);
+        m.canvas().move(x1, y1, kLeft);
+        return m.canvas().release(x1, y1, kLeft);
     }
     TBitmap32 fullComposition() const {
         Scene copy = m.scene();
         copy.ComposeScene();
         return copy.scenePicture();
     }
-    MainWindowModel m;
-    std::map<int, TBitmap32> masks;
+    // The scene, for a test that sets a handle's place or a layer's state directly.
+    Scene& edit() { return m.document().sceneForGestures(); }
+    Workspace m;
 };
 
 // ---- free geometry -----------------------------------------------------------------------
@@ -92,26 +92,16 @@ TEST(ResizeZones, TableOrderAndTheGapsAtTwenty) {
         EXPECT_EQ(zoneCursor(z), cursors[z]) << "zone " << z;
 }
 
-TEST(SelectionMarker, PixelsOfTheMarker) {
-    const struct {
-        int w, h, x, y;
-        bool marked;
-    } cases[] = {
-        {30, 30, 0, 0, true},    {30, 30, 9, 9, true},   {30, 30, 10, 10, false},
-        {30, 30, 20, 20, true},  {30, 30, 29, 29, true}, {30, 30, 15, 2, false},
-        {30, 30, 15, 3, true},   {30, 30, 15, 6, true},  {30, 30, 15, 7, false},
-        {30, 30, 15, 22, false}, {30, 30, 15, 23, true}, {30, 30, 15, 26, true},
-        {30, 30, 15, 27, false}, {30, 30, 4, 15, true},  {30, 30, 24, 15, true},
-        {30, 30, 15, 15, false}, {19, 30, 0, 0, false},  {30, 19, 4, 4, false},
-        {20, 20, 10, 10, true},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(isMarkerPixel(c.x, c.y, c.w, c.h), c.marked)
-            << c.w << "x" << c.h << " at " << c.x << "," << c.y;
-    const TBitmap32 carrier = makeCarrier(30, 30, true);
-    EXPECT_EQ(carrier.pixel(0, 0), makePixel(255, 0, 0));
-    EXPECT_EQ(carrier.pixel(15, 15), makePixel(255, 255, 255));
-    EXPECT_TRUE(makeCarrier(30, 30, false) == TBitmap32(30, 30, makePixel(255, 255, 255)));
+TEST(SelectionMarker, CornersAndBarsOfTheMarker) {
+    // In the layer's pixels: 10 x 10 corners, 4-pixel bars 3 in from each side.
+    const std::vector<Rect> marker = selectionMarker(30, 25);
+    const std::vector<Rect> expected = {{0, 0, 10, 10},   {20, 0, 10, 10}, {0, 15, 10, 10},
+                                        {20, 15, 10, 10}, {0, 3, 30, 4},   {0, 18, 30, 4},
+                                        {3, 0, 4, 25},    {23, 0, 4, 25}};
+    EXPECT_EQ(marker, expected);
+    EXPECT_TRUE(selectionMarker(19, 30).empty());
+    EXPECT_TRUE(selectionMarker(30, 19).empty());
+    EXPECT_EQ(selectionMarker(20, 20).size(), 8u);
 }
 
 TEST(CanvasFit, CentredWhenSmallerFilledWhenLarger) {
@@ -169,20 +159,19 @@ TEST(Labels, ZoomAndPercentage) {
 // ---- start-up, layout and messages ------------------------------------------------------------
 
 TEST(MainWindowStart, WhiteSceneAndDisabledSizeCommands) {
-    MainWindowModel m;
-    EXPECT_EQ(m.publish(), kNoWorkToPublish);
+    Workspace m;
+    EXPECT_EQ(m.document().publish(), kNoWorkToPublish);
     m.windowShown();
-    EXPECT_EQ(m.publish(), "");
+    EXPECT_EQ(m.document().publish(), "");
     EXPECT_TRUE(m.scene().scenePicture() == TBitmap32(600, 450, makePixel(255, 255, 255)));
     EXPECT_EQ(m.scene().imgbg, (Rect{0, 0, 600, 450}));
-    EXPECT_EQ(m.zoomLabel(), "100%");
-    EXPECT_FALSE(m.enabled().editForegroundSize);
-    EXPECT_FALSE(m.enabled().editBackgroundSize);
-    EXPECT_FALSE(m.enabled().toolBackgroundSize);
-    EXPECT_FALSE(m.enabled().canvasBackgroundSize);
-    EXPECT_EQ(m.requireForeground(), kHaveNoForeground);
-    EXPECT_EQ(m.transparency().sliderPosition, 127);
-    EXPECT_EQ(m.transparency().percentLabel, "50");
+    EXPECT_EQ(m.document().zoomLabel(), "100%");
+    EXPECT_FALSE(m.document().enabled().editForegroundSize);
+    EXPECT_FALSE(m.document().enabled().editBackgroundSize);
+    EXPECT_FALSE(m.document().enabled().toolBackgroundSize);
+    EXPECT_FALSE(m.document().enabled().canvasBackgroundSize);
+    EXPECT_EQ(m.document().transparency().sliderPosition, 127);
+    EXPECT_EQ(m.document().transparency().percentLabel, "50");
 
     ResizeReply first = m.mainWindowResized({2, 1, 843, 668}, 300);
     EXPECT_EQ(first.canvas, (Rect{1, 30, 493, 408}));
@@ -194,73 +183,79 @@ TEST(MainWindowStart, WhiteSceneAndDisabledSizeCommands) {
     ResizeReply second = m.mainWindowResized({2, 1, 900, 700}, 300);
     EXPECT_TRUE(second.placePanels) << "every resize puts the panels back";
     EXPECT_FALSE(second.buildBrowsers) << "the browsers are built once";
-    m.windowClosing();
+    m.layout().windowClosing();
     EXPECT_FALSE(m.mainWindowResized({2, 1, 900, 700}).placePanels);
 }
 
 TEST_F(ModelFixture, UnreadablePicturesAnswerWithTheFileName) {
     const TBitmap32 empty;
-    EXPECT_EQ(m.openForeground(nullptr, "/pics/missing.jpg"),
+    EXPECT_EQ(m.document().openForeground(nullptr, "/pics/missing.jpg"),
               "/pics/missing.jpg is not a valid format");
-    EXPECT_EQ(m.openForeground(&empty, "/pics/a.png"), "/pics/a.png is not a valid format");
-    EXPECT_EQ(m.browserForeground(&empty, "/lib/b.bmp"), "/lib/b.bmp is not a valid format");
-    EXPECT_EQ(m.openBackground(&empty, "/pics/c.gif"), "/pics/c.gif is not a valid format");
-    EXPECT_EQ(m.browserBackground(nullptr, "/lib/d.jpg"), "/lib/d.jpg is not a valid format");
+    EXPECT_EQ(m.document().openForeground(&empty, "/pics/a.png"),
+              "/pics/a.png is not a valid format");
+    EXPECT_EQ(m.document().browserForeground(&empty, "/lib/b.bmp"),
+              "/lib/b.bmp is not a valid format");
+    EXPECT_EQ(m.document().openBackground(&empty, "/pics/c.gif"),
+              "/pics/c.gif is not a valid format");
+    EXPECT_EQ(m.document().browserBackground(nullptr, "/lib/d.jpg"),
+              "/lib/d.jpg is not a valid format");
     EXPECT_EQ(m.scene().LayerCount(), 0);
-    EXPECT_EQ(m.scene().BackWork.width(), 600) << "the background must not change";
-    EXPECT_FALSE(m.enabled().editBackgroundSize);
+    EXPECT_EQ(m.scene().BackWork->width(), 600) << "the background must not change";
+    EXPECT_FALSE(m.document().enabled().editBackgroundSize);
     const TBitmap32 pic(3, 2, kRed);
-    EXPECT_EQ(m.openForeground(&pic, "/pics/ok.jpg"), "");
+    EXPECT_EQ(m.document().openForeground(&pic, "/pics/ok.jpg"), "");
     EXPECT_EQ(m.scene().LayerCount(), 1);
-    EXPECT_EQ(m.requireForeground(), "");
 }
 
 TEST_F(ModelFixture, NewBackgroundEnablesItsSizeCommandsAndRefitsTheCanvas) {
-    m.setBackgroundPicture(TBitmap32(200, 150, kBlue));
-    EXPECT_TRUE(m.enabled().editBackgroundSize);
-    EXPECT_TRUE(m.enabled().canvasBackgroundSize);
-    EXPECT_TRUE(m.enabled().toolBackgroundSize);
-    EXPECT_EQ(m.canvasRect(), (Rect{145, 156, 205, 155}));
+    m.document().setBackgroundPicture(TBitmap32(200, 150, kBlue));
+    EXPECT_TRUE(m.document().enabled().editBackgroundSize);
+    EXPECT_TRUE(m.document().enabled().canvasBackgroundSize);
+    EXPECT_TRUE(m.document().enabled().toolBackgroundSize);
+    EXPECT_EQ(m.ScrollBox1resize(), (Rect{145, 156, 205, 155}));
 }
 
 TEST(AddingVariants, WhatEachWayOfAddingEnables) {
     const TBitmap32 pic(30, 30, kRed);
     {
-        MainWindowModel m;
+        Workspace m;
         m.windowShown();
-        m.addForegroundLayer(pic);
-        EXPECT_TRUE(m.enabled().editForegroundSize);
-        EXPECT_FALSE(m.enabled().transparentCheck);
-        EXPECT_FALSE(m.enabled().toolForegroundSize);
-        EXPECT_FALSE(m.transparency().checked);
-        EXPECT_FALSE(m.enabled().transparenceSlider);
-        EXPECT_EQ(m.transparency().sliderPosition, 128);
-        EXPECT_EQ(m.transparency().percentLabel, "50");
-        EXPECT_TRUE(m.isMarked(1));
-        EXPECT_TRUE(m.entry(1).selected);
+        m.document().addForegroundLayer(pic);
+        EXPECT_TRUE(m.document().enabled().editForegroundSize);
+        EXPECT_FALSE(m.document().enabled().transparentCheck);
+        EXPECT_FALSE(m.document().enabled().toolForegroundSize);
+        EXPECT_FALSE(m.document().transparency().checked);
+        EXPECT_FALSE(m.document().enabled().transparenceSlider);
+        EXPECT_EQ(m.document().transparency().sliderPosition, 128);
+        EXPECT_EQ(m.document().transparency().percentLabel, "50");
+        EXPECT_TRUE(m.scene().layer(1).marked);
+        EXPECT_TRUE(m.layerPanel().entry(1).selected);
     }
     {
-        MainWindowModel m;
+        Workspace m;
         m.windowShown();
-        EXPECT_EQ(m.browserForeground(&pic, "x.jpg"), "");
-        EXPECT_TRUE(m.enabled().toolForegroundSize);
-        EXPECT_TRUE(m.enabled().transparentCheck);
-        EXPECT_TRUE(m.enabled().angleEdit);
-        EXPECT_TRUE(m.enabled().rotateForeground);
-        EXPECT_TRUE(m.enabled().editForegroundSize);
+        EXPECT_EQ(m.document().browserForeground(&pic, "x.jpg"), "");
+        EXPECT_TRUE(m.document().enabled().toolForegroundSize);
+        EXPECT_TRUE(m.document().enabled().transparentCheck);
+        EXPECT_TRUE(m.document().enabled().angleEdit);
+        EXPECT_TRUE(m.document().enabled().rotateForeground);
+        EXPECT_TRUE(m.document().enabled().editForegroundSize);
     }
     {
-        MainWindowModel m;
+        Workspace m;
         m.windowShown();
-        m.sketchListForeground(pic);
-        EXPECT_FALSE(m.enabled().editForegroundSize)
+        m.document().addForegroundLayer(pic);
+        m.document().addSketch(1);
+        m.document().releasedOnSceneImage(true); // a right click beside the layer
+        ASSERT_FALSE(m.document().enabled().editForegroundSize);
+        EXPECT_EQ(m.document().sketchListForeground(1), 2);
+        EXPECT_FALSE(m.document().enabled().editForegroundSize)
             << "the sketch-list way leaves it to the next click";
-        EXPECT_EQ(m.scene().LayerCount(), 1);
     }
 }
 
 TEST(AddingVariants, KeptShapeCutsOutPixelsBelowHalfOpacity) {
-    using Shape = MainWindowModel::ShapeOfPicture;
+    using Shape = Document::ShapeOfPicture;
     // Row 0: alpha 0, 127, 128, 255 over distinct colours; row 1 opaque.
     TBitmap32 read(4, 2, makePixel(10, 20, 30, 255));
     const int alphas[4] = {0, 127, 128, 255};
@@ -279,34 +274,34 @@ TEST(AddingVariants, KeptShapeCutsOutPixelsBelowHalfOpacity) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(int(c.way) * 10 + int(c.shape));
-        MainWindowModel m;
+        Workspace m;
         m.windowShown();
         if (c.way == Way::Plain)
-            EXPECT_EQ(m.addForegroundLayer(read, c.shape), 1);
+            EXPECT_EQ(m.document().addForegroundLayer(read, c.shape), 1);
         else if (c.way == Way::Open)
-            EXPECT_EQ(m.openForeground(&read, "shape.png", c.shape), "");
+            EXPECT_EQ(m.document().openForeground(&read, "shape.png", c.shape), "");
         else
-            EXPECT_EQ(m.browserForeground(&read, "shape.png", c.shape), "");
+            EXPECT_EQ(m.document().browserForeground(&read, "shape.png", c.shape), "");
         ASSERT_EQ(m.scene().LayerCount(), 1);
         const LayerSlot& l = m.scene().layer(1);
         for (int x = 0; x < 4; ++x) {
             const bool cut = c.cut && x < 2;
             const std::uint32_t opaque = makePixel(40 + x, 50, 60, 255);
-            EXPECT_EQ(l.ForeOriginal.pixel(x, 0), cut ? CutoutColor : opaque) << x;
-            EXPECT_EQ(l.ForeWork.pixel(x, 0), cut ? CutoutColor : opaque) << x;
+            EXPECT_EQ(l.ForeOriginal->pixel(x, 0), cut ? CutoutColor : opaque) << x;
+            EXPECT_EQ(l.ForeWork->pixel(x, 0), cut ? CutoutColor : opaque) << x;
             // The scene shows the white background through the cut-out pixels only.
             EXPECT_EQ(m.scene().scenePicture().pixel(x, 0), cut ? makePixel(255, 255, 255) : opaque)
                 << x;
-            EXPECT_EQ(l.ForeOriginal.pixel(x, 1), makePixel(10, 20, 30, 255)) << x;
+            EXPECT_EQ(l.ForeOriginal->pixel(x, 1), makePixel(10, 20, 30, 255)) << x;
         }
     }
     // An opaque picture is added as it is, whatever the option.
-    MainWindowModel m;
+    Workspace m;
     m.windowShown();
     const TBitmap32 opaque(3, 3, kRed);
-    m.addForegroundLayer(opaque, Shape::Kept);
-    EXPECT_EQ(m.scene().layer(1).ForeOriginal, opaque);
-    EXPECT_EQ(m.scene().layer(1).ForeWork, opaque);
+    m.document().addForegroundLayer(opaque, Shape::Kept);
+    EXPECT_EQ(*m.scene().layer(1).ForeOriginal, opaque);
+    EXPECT_EQ(*m.scene().layer(1).ForeWork, opaque);
 }
 
 TEST_F(ModelFixture, SameFileTwiceGivesTwoLayersAtTheOriginAndZoomedHandles) {
@@ -317,7 +312,7 @@ TEST_F(ModelFixture, SameFileTwiceGivesTwoLayersAtTheOriginAndZoomedHandles) {
     EXPECT_EQ(m.scene().layer(2).handle, (Rect{0, 0, 50, 25}));
     EXPECT_EQ(m.scene().layer(1).handle, (Rect{0, 0, 50, 25}));
     EXPECT_EQ(m.scene().CurrentLayer, 2);
-    EXPECT_EQ(m.hitTest(10, 10), (CanvasTarget{CanvasTargetKind::Handle, 2}));
+    EXPECT_EQ(m.canvas().hitTest(10, 10), (CanvasTarget{CanvasTargetKind::Handle, 2}));
     EXPECT_EQ(m.scene().scenePicture().pixel(0, 0), kGreen);
 }
 
@@ -326,7 +321,7 @@ TEST_F(ModelFixture, SameFileTwiceGivesTwoLayersAtTheOriginAndZoomedHandles) {
 TEST_F(ModelFixture, TopmostVisibleHandleIsHit) {
     add(100, 100, kRed);
     add(50, 50, kGreen);
-    m.scene().layer(2).handle.left = 30;
+    edit().layer(2).handle.left = 30;
     const struct {
         int x, y;
         CanvasTarget target;
@@ -336,60 +331,59 @@ TEST_F(ModelFixture, TopmostVisibleHandleIsHit) {
         {300, 300, {CanvasTargetKind::SceneImage, 0}}, {600, 10, {CanvasTargetKind::BareCanvas, 0}},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(m.hitTest(c.x, c.y), c.target) << c.x << "," << c.y;
-    m.scene().layer(2).visible = false;
-    EXPECT_EQ(m.hitTest(40, 10), (CanvasTarget{CanvasTargetKind::Handle, 1}))
+        EXPECT_EQ(m.canvas().hitTest(c.x, c.y), c.target) << c.x << "," << c.y;
+    edit().layer(2).visible = false;
+    EXPECT_EQ(m.canvas().hitTest(40, 10), (CanvasTarget{CanvasTargetKind::Handle, 1}))
         << "a deleted handle is not hit";
 }
 
 TEST_F(ModelFixture, DraggingMovesTheLayerAndRecomposesTheTouchedRegion) {
     add(100, 80, kRed);
-    m.canvasMove(50, 40, kNone);
-    EXPECT_FALSE(m.ResizeMode());
-    m.canvasPress(50, 40, kLeft);
-    EXPECT_TRUE(m.DragMode());
-    CanvasReply r = m.canvasMove(55, 40, kLeft);
+    m.canvas().move(50, 40, kNone);
+    EXPECT_FALSE(m.canvas().ResizeMode());
+    m.canvas().press(50, 40, kLeft);
+    EXPECT_TRUE(m.canvas().DragMode());
+    CanvasReply r = m.canvas().move(55, 40, kLeft);
     EXPECT_EQ(m.scene().layer(1).handle.left, 5);
     EXPECT_EQ(r.repaint, (Rect{0, 0, 105, 80}));
     EXPECT_EQ(r.cursor, CursorShape::SizeAll);
-    EXPECT_EQ(m.pendingComposition(), (Rect{0, 0, 105, 80}));
+    EXPECT_EQ(m.canvas().pendingComposition(), (Rect{0, 0, 105, 80}));
     EXPECT_TRUE(m.composedScene().scenePicture() == fullComposition());
     EXPECT_EQ(m.scene().scenePicture().pixel(2, 2), makePixel(255, 255, 255));
-    EXPECT_TRUE(m.pendingComposition().empty());
+    EXPECT_TRUE(m.canvas().pendingComposition().empty());
 
-    m.canvasMove(5000, 3000, kLeft);
+    m.canvas().move(5000, 3000, kLeft);
     EXPECT_EQ(m.scene().layer(1).handle.left, 600)
         << "stops with its left edge at the scene's right edge";
     EXPECT_EQ(m.scene().layer(1).handle.top, 450);
-    m.canvasMove(-5000, -3000, kLeft);
+    m.canvas().move(-5000, -3000, kLeft);
     EXPECT_EQ(m.scene().layer(1).handle.left, -5050) << "no limit to the left";
     EXPECT_EQ(m.scene().layer(1).handle.top, -3040);
     EXPECT_TRUE(m.composedScene().scenePicture() == fullComposition());
-    const CanvasReply up = m.canvasRelease(-5000, -3000, kLeft);
+    const CanvasReply up = m.canvas().release(-5000, -3000, kLeft);
     EXPECT_FALSE(up.openCanvasMenu) << "a left release never opens the canvas menu";
-    EXPECT_FALSE(m.DragMode());
+    EXPECT_FALSE(m.canvas().DragMode());
 }
 
 TEST_F(ModelFixture, ResizeWithTheBottomRightZoneDoublesTheLayerAndReappliesTheMask) {
-    masks[12] = TBitmap32(7, 7, makePixel(100, 0, 0));
+    m.masks().setMask(12, TBitmap32(7, 7, makePixel(100, 0, 0)));
     add(100, 80, kRed);
-    m.scene().layer(1).LayerMask = 12;
-    m.scene().RefreshLayer();
-    m.canvasMove(95, 75, kNone);
-    EXPECT_EQ(m.ResizeZone(), 5);
-    m.canvasPress(95, 75, kLeft);
-    EXPECT_FALSE(m.DragMode());
-    CanvasReply r = m.canvasMove(195, 155, kLeft);
+    m.document().chooseMask(12);
+    m.canvas().move(95, 75, kNone);
+    EXPECT_EQ(m.canvas().ResizeZone(), 5);
+    m.canvas().press(95, 75, kLeft);
+    EXPECT_FALSE(m.canvas().DragMode());
+    CanvasReply r = m.canvas().move(195, 155, kLeft);
     EXPECT_TRUE(r.repaint.empty()) << "nothing is recomposed while resizing";
     EXPECT_EQ(m.scene().layer(1).handle, (Rect{0, 0, 200, 160}));
-    m.canvasRelease(195, 155, kLeft);
+    m.canvas().release(195, 155, kLeft);
     const LayerSlot& s = m.scene().layer(1);
     EXPECT_EQ(s.carrierWidth, 200);
     EXPECT_EQ(s.carrierHeight, 160);
-    EXPECT_EQ(s.ForeOriginal.width(), 200);
-    EXPECT_EQ(s.ForeWork.height(), 160);
-    EXPECT_EQ(pixelAlpha(s.ForeWork.pixel(199, 159)), 155);
-    EXPECT_TRUE(m.isMarked(1));
+    EXPECT_EQ(s.ForeOriginal->width(), 200);
+    EXPECT_EQ(s.ForeWork->height(), 160);
+    EXPECT_EQ(pixelAlpha(s.ForeWork->pixel(199, 159)), 155);
+    EXPECT_TRUE(m.scene().layer(1).marked);
     EXPECT_TRUE(m.scene().scenePicture() == fullComposition());
 }
 
@@ -468,24 +462,24 @@ TEST(CanvasGestures, MoveOrResizeTheLayerAsTheZoneSays) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        MainWindowModel m;
+        Workspace m;
         m.windowShown();
         m.mainWindowResized({2, 1, 843, 668});
-        m.addForegroundLayer(TBitmap32(100, 80, kRed));
+        m.document().addForegroundLayer(TBitmap32(100, 80, kRed));
         for (Point p : c.hover)
-            m.canvasMove(p.x, p.y, kNone);
-        m.canvasPress(c.press.x, c.press.y, kLeft);
+            m.canvas().move(p.x, p.y, kNone);
+        m.canvas().press(c.press.x, c.press.y, kLeft);
         bool changed = false;
         for (Point p : c.held)
-            changed = m.canvasMove(p.x, p.y, kLeft).handlesChanged || changed;
-        EXPECT_EQ(m.ResizeZone(), c.zone);
-        const CanvasReply up = m.canvasRelease(c.held.back().x, c.held.back().y, kLeft);
+            changed = m.canvas().move(p.x, p.y, kLeft).handlesChanged || changed;
+        EXPECT_EQ(m.canvas().ResizeZone(), c.zone);
+        const CanvasReply up = m.canvas().release(c.held.back().x, c.held.back().y, kLeft);
         EXPECT_EQ(up.handlesChanged || changed, c.handlesChanged);
         EXPECT_EQ(up.message, c.message);
         const LayerSlot& l = m.scene().layer(1);
         EXPECT_EQ(l.handle, c.handle);
-        EXPECT_EQ(l.ForeWork.width(), c.handle.width) << "handle and layer sizes fell apart";
-        EXPECT_EQ(l.ForeOriginal.height(), c.handle.height);
+        EXPECT_EQ(l.ForeWork->width(), c.handle.width) << "handle and layer sizes fell apart";
+        EXPECT_EQ(l.ForeOriginal->height(), c.handle.height);
         EXPECT_EQ(l.carrierWidth, c.handle.width);
     }
 }
@@ -495,54 +489,54 @@ TEST_F(ModelFixture, ClickInAZoneWithoutDraggingKeepsTheSize) {
     add(37, 37, kRed);
     click(2, 2, kLeft);
     EXPECT_EQ(m.scene().layer(1).carrierWidth, 37);
-    EXPECT_EQ(m.scene().layer(1).ForeOriginal.width(), 37);
+    EXPECT_EQ(m.scene().layer(1).ForeOriginal->width(), 37);
     EXPECT_EQ(m.scene().layer(1).handle.width, 46);
 }
 
 TEST_F(ModelFixture, CanvasMenuOpensOnARightClickThatDidNotPan) {
     add(100, 80, kRed);
-    m.setScrollRange(400, 400);
+    m.canvas().setScrollRange(400, 400);
     const CanvasReply plain = click(50, 40, kRight);
     EXPECT_TRUE(plain.openCanvasMenu);
     EXPECT_EQ(plain.cursor, CursorShape::Default);
 
-    m.canvasMove(50, 40, kNone);
-    const CanvasReply down = m.canvasPress(50, 40, kRight);
+    m.canvas().move(50, 40, kNone);
+    const CanvasReply down = m.canvas().press(50, 40, kRight);
     EXPECT_EQ(down.cursor, CursorShape::Hand);
-    EXPECT_TRUE(m.PanMode());
-    const CanvasReply moved = m.canvasMove(40, 30, kRight);
+    EXPECT_TRUE(m.canvas().PanMode());
+    const CanvasReply moved = m.canvas().move(40, 30, kRight);
     EXPECT_TRUE(moved.scrolled);
-    EXPECT_EQ(m.scrollX(), 10);
-    EXPECT_EQ(m.scrollY(), 10);
-    EXPECT_FALSE(m.ClickWithoutPan());
-    EXPECT_FALSE(m.canvasRelease(40, 30, kRight).openCanvasMenu);
+    EXPECT_EQ(m.canvas().scrollX(), 10);
+    EXPECT_EQ(m.canvas().scrollY(), 10);
+    EXPECT_FALSE(m.canvas().ClickWithoutPan());
+    EXPECT_FALSE(m.canvas().release(40, 30, kRight).openCanvasMenu);
 
     // At the start of the scroll range a pan that cannot scroll still counts as a click.
-    m.setScrollPosition(0, 0);
-    m.canvasMove(50, 40, kNone);
-    m.canvasPress(50, 40, kRight);
-    m.canvasMove(60, 45, kRight);
-    EXPECT_EQ(m.scrollX(), 0);
-    EXPECT_TRUE(m.canvasRelease(60, 45, kRight).openCanvasMenu);
+    m.canvas().setScrollPosition(0, 0);
+    m.canvas().move(50, 40, kNone);
+    m.canvas().press(50, 40, kRight);
+    m.canvas().move(60, 45, kRight);
+    EXPECT_EQ(m.canvas().scrollX(), 0);
+    EXPECT_TRUE(m.canvas().release(60, 45, kRight).openCanvasMenu);
 
     // The same on the bare scene image.
-    m.canvasPress(300, 300, kRight);
-    EXPECT_TRUE(m.PanBackground());
-    m.canvasMove(290, 300, kRight);
-    EXPECT_EQ(m.scrollX(), 10);
-    EXPECT_FALSE(m.canvasRelease(290, 300, kRight).openCanvasMenu);
-    EXPECT_FALSE(m.PanBackground());
+    m.canvas().press(300, 300, kRight);
+    EXPECT_TRUE(m.canvas().PanBackground());
+    m.canvas().move(290, 300, kRight);
+    EXPECT_EQ(m.canvas().scrollX(), 10);
+    EXPECT_FALSE(m.canvas().release(290, 300, kRight).openCanvasMenu);
+    EXPECT_FALSE(m.canvas().PanBackground());
     EXPECT_TRUE(click(300, 300, kRight).openCanvasMenu);
 }
 
 TEST_F(ModelFixture, SelectingEnablesAndDeselectingDisablesButKeepsTheLayer) {
     add(100, 80, kRed);
     add(50, 40, kGreen);
-    m.scene().layer(2).handle.left = 200;
-    m.setTransparentChecked(true);
-    m.setTransparenceSlider(200);
+    edit().layer(2).handle.left = 200;
+    m.document().setTransparentChecked(true);
+    m.document().setTransparenceSlider(200);
     click(10, 10, kLeft); // layer 1
-    EnabledStates e = m.enabled();
+    EnabledStates e = m.document().enabled();
     EXPECT_TRUE(e.canvasAddMeIntoSketchList && e.canvasForegroundSize && e.canvasDeleteMe &&
                 e.editForegroundSize && e.toolsAddSelectedForegroundIntoSketchList &&
                 e.rotateForeground && e.toolForegroundSize && e.angleEdit && e.transparentCheck);
@@ -550,103 +544,105 @@ TEST_F(ModelFixture, SelectingEnablesAndDeselectingDisablesButKeepsTheLayer) {
     EXPECT_FALSE(e.downTheLayer);
     EXPECT_EQ(m.scene().CurrentLayer, 1);
     EXPECT_EQ(m.scene().PanelLayer, 1);
-    EXPECT_FALSE(m.transparency().checked);
-    EXPECT_TRUE(m.isMarked(1));
-    EXPECT_FALSE(m.isMarked(2));
-    EXPECT_TRUE(m.entry(1).selected);
-    EXPECT_FALSE(m.entry(2).selected);
+    EXPECT_FALSE(m.document().transparency().checked);
+    EXPECT_TRUE(m.scene().layer(1).marked);
+    EXPECT_FALSE(m.scene().layer(2).marked);
+    EXPECT_TRUE(m.layerPanel().entry(1).selected);
+    EXPECT_FALSE(m.layerPanel().entry(2).selected);
 
     click(210, 10, kLeft); // layer 2 carries its transparency to the controls
-    EXPECT_TRUE(m.transparency().checked);
-    EXPECT_TRUE(m.enabled().transparenceSlider);
-    EXPECT_EQ(m.transparency().sliderPosition, 200);
-    EXPECT_EQ(m.transparency().percentLabel, "78");
+    EXPECT_TRUE(m.document().transparency().checked);
+    EXPECT_TRUE(m.document().enabled().transparenceSlider);
+    EXPECT_EQ(m.document().transparency().sliderPosition, 200);
+    EXPECT_EQ(m.document().transparency().percentLabel, "78");
 
     click(400, 300, kLeft); // the bare scene
-    e = m.enabled();
+    e = m.document().enabled();
     EXPECT_FALSE(e.toolForegroundSize || e.upTheLayer || e.downTheLayer ||
                  e.toolsAddSelectedForegroundIntoSketchList || e.editForegroundSize ||
                  e.rotateForeground || e.angleEdit || e.transparentCheck);
     EXPECT_TRUE(e.canvasDeleteMe) << "only a right click on the scene disables the canvas items";
-    EXPECT_FALSE(m.isMarked(2));
-    EXPECT_FALSE(m.entry(2).selected);
+    EXPECT_FALSE(m.scene().layer(2).marked);
+    EXPECT_FALSE(m.layerPanel().entry(2).selected);
     EXPECT_EQ(m.scene().CurrentLayer, 2);
     EXPECT_EQ(m.scene().PanelLayer, 2);
     EXPECT_EQ(m.scene().PointedLayer, 2);
 
     click(400, 300, kRight);
-    e = m.enabled();
+    e = m.document().enabled();
     EXPECT_FALSE(e.canvasAddMeIntoSketchList || e.canvasForegroundSize || e.canvasDeleteMe);
 }
 
 TEST_F(ModelFixture, TransparencyControlsDriveTheCurrentLayer) {
     add(10, 10, kRed);
-    m.setTransparentChecked(true);
-    EXPECT_TRUE(m.enabled().transparenceSlider);
-    EXPECT_EQ(pixelAlpha(m.scene().layer(1).ForeWork.pixel(0, 0)), 127) << "level 128";
-    m.setTransparenceSlider(255);
-    EXPECT_EQ(pixelAlpha(m.scene().layer(1).ForeWork.pixel(0, 0)), 0);
-    EXPECT_EQ(m.transparency().percentLabel, "100");
+    m.document().setTransparentChecked(true);
+    EXPECT_TRUE(m.document().enabled().transparenceSlider);
+    EXPECT_EQ(pixelAlpha(m.scene().layer(1).ForeWork->pixel(0, 0)), 127) << "level 128";
+    m.document().setTransparenceSlider(255);
+    EXPECT_EQ(pixelAlpha(m.scene().layer(1).ForeWork->pixel(0, 0)), 0);
+    EXPECT_EQ(m.document().transparency().percentLabel, "100");
     EXPECT_EQ(m.scene().scenePicture().pixel(0, 0), makePixel(255, 255, 255));
-    m.setTransparentChecked(false);
-    EXPECT_FALSE(m.enabled().transparenceSlider);
-    EXPECT_EQ(m.transparency().sliderPosition, 255);
+    m.document().setTransparentChecked(false);
+    EXPECT_FALSE(m.document().enabled().transparenceSlider);
+    EXPECT_EQ(m.document().transparency().sliderPosition, 255);
     EXPECT_EQ(m.scene().scenePicture().pixel(0, 0), kRed);
 }
 
 TEST_F(ModelFixture, DoubleClickAddsThePointedLayerOrTheScene) {
     add(50, 50, kRed);
     add(50, 50, kGreen);
-    m.scene().layer(2).handle.left = 100;
-    m.canvasMove(110, 10, kNone);
-    EXPECT_EQ(m.canvasDoubleClick(110, 10), 2);
-    EXPECT_EQ(m.canvasDoubleClick(10, 10), 0) << "not the pointed layer";
-    EXPECT_EQ(m.canvasDoubleClick(300, 300), -1);
-    EXPECT_EQ(m.canvasDoubleClick(700, 10), 0);
+    edit().layer(2).handle.left = 100;
+    m.canvas().move(110, 10, kNone);
+    EXPECT_EQ(m.canvas().doubleClick(110, 10), 2);
+    EXPECT_EQ(m.canvas().doubleClick(10, 10), 0) << "not the pointed layer";
+    EXPECT_EQ(m.canvas().doubleClick(300, 300), -1);
+    EXPECT_EQ(m.canvas().doubleClick(700, 10), 0);
 }
 
 TEST_F(ModelFixture, SizeDialogStepsResampleTheLayerOrTheBackground) {
     m.zoomIn();
     add(300, 200, kRed);
-    m.scene().layer(1).handle.left = 40;
-    EXPECT_EQ(m.resizeLayerBy(1, 225.0L / 300.0L, 150.0L / 200.0L), "");
+    edit().layer(1).handle.left = 40;
+    EXPECT_EQ(m.document().resizeLayerBy(1, 225.0L / 300.0L, 150.0L / 200.0L), "");
     const LayerSlot& l = m.scene().layer(1);
-    EXPECT_EQ(l.ForeOriginal.width(), 225);
-    EXPECT_EQ(l.ForeWork.height(), 150);
+    EXPECT_EQ(l.ForeOriginal->width(), 225);
+    EXPECT_EQ(l.ForeWork->height(), 150);
     EXPECT_EQ(l.carrierWidth, 225);
     EXPECT_EQ(l.handle, (Rect{40, 0, 281, 188})) << "281.25 and 187.5 round to even";
-    EXPECT_TRUE(m.isMarked(1));
-    EXPECT_EQ(m.resizeLayerBy(1, 100.0L, 1.0L), kPictureTooLarge);
-    EXPECT_EQ(l.ForeWork.width(), 225);
-    EXPECT_EQ(m.resizeLayerBy(1, 1.0L, 1.0L / 151), kPictureTooSmall) << "150 / 151 rows";
-    EXPECT_EQ(l.ForeWork.height(), 150);
+    EXPECT_TRUE(m.scene().layer(1).marked);
+    EXPECT_EQ(m.document().resizeLayerBy(1, 100.0L, 1.0L), kPictureTooLarge);
+    EXPECT_EQ(l.ForeWork->width(), 225);
+    EXPECT_EQ(m.document().resizeLayerBy(1, 1.0L, 1.0L / 151), kPictureTooSmall)
+        << "150 / 151 rows";
+    EXPECT_EQ(l.ForeWork->height(), 150);
     EXPECT_EQ(l.handle, (Rect{40, 0, 281, 188}));
-    EXPECT_EQ(m.resizeBackgroundBy(1.0L / 601, 1.0L), kPictureTooSmall);
-    EXPECT_EQ(m.scene().BackWork.width(), 600);
+    EXPECT_EQ(m.document().resizeBackgroundBy(1.0L / 601, 1.0L), kPictureTooSmall);
+    EXPECT_EQ(m.scene().BackWork->width(), 600);
 
     m.zoomOut();
-    EXPECT_EQ(m.resizeBackgroundBy(0.8L, 0.8L), "");
-    EXPECT_EQ(m.scene().BackWork.width(), 480);
-    EXPECT_EQ(m.scene().BackOriginal.height(), 360);
+    EXPECT_EQ(m.document().resizeBackgroundBy(0.8L, 0.8L), "");
+    EXPECT_EQ(m.scene().BackWork->width(), 480);
+    EXPECT_EQ(m.scene().BackOriginal->height(), 360);
     EXPECT_EQ(m.scene().scenePicture().width(), 480);
     EXPECT_EQ(m.scene().imgbg, (Rect{0, 0, 480, 360}));
-    EXPECT_EQ(m.canvasRect(), (Rect{(488 - 480) / 2 + 1, (403 - 360) / 2 + 30, 485, 365}));
-    EXPECT_EQ(m.scene().layer(1).ForeWork.width(), 225) << "layers keep their pictures";
+    EXPECT_EQ(m.ScrollBox1resize(), (Rect{(488 - 480) / 2 + 1, (403 - 360) / 2 + 30, 485, 365}));
+    EXPECT_EQ(m.scene().layer(1).ForeWork->width(), 225) << "layers keep their pictures";
     EXPECT_EQ(m.scene().layer(1).handle.left, 32) << "40 at 125 % is 32 at 100 %";
 }
 
 TEST_F(ModelFixture, RotatedLayerStaysCentred) {
     add(100, 50, kRed);
     add(10, 10, kGreen);
-    m.scene().layer(1).handle.left = 10;
-    m.scene().layer(1).handle.top = 10;
-    m.layerRotated(1, TBitmap32(48, 100, kRed), TBitmap32(48, 100, kRed), -26, 25);
+    edit().layer(1).handle.left = 10;
+    edit().layer(1).handle.top = 10;
+    m.document().layerPanelPress(1, false);
+    // Turned by 90 degrees, 100 x 50 becomes 48 x 100, growing by -26 columns and 25 rows
+    // on each side, and keeps its centre.
+    EXPECT_EQ(m.document().rotateLayer(1, 90), "");
     const LayerSlot& l = m.scene().layer(1);
-    EXPECT_EQ(l.handle, (Rect{36, -15, 48, 100}));
-    EXPECT_EQ(l.carrierWidth, 48);
-    EXPECT_EQ(l.carrierHeight, 100);
-    EXPECT_TRUE(m.isMarked(1));
-    EXPECT_FALSE(m.isMarked(2));
+    EXPECT_EQ(l.handle, (Rect{10 + 26, 10 - 25, l.carrierWidth, l.carrierHeight}));
+    EXPECT_TRUE(m.scene().layer(1).marked);
+    EXPECT_FALSE(m.scene().layer(2).marked);
 }
 
 // ---- layer panel -------------------------------------------------------------------------------
@@ -657,52 +653,37 @@ TEST_F(ModelFixture, EntriesNewestOnTopThirtyApart) {
     add(10, 10, kBlue);
     const int afterAdd[] = {63, 33, 3};
     for (int i = 1; i <= 3; ++i)
-        EXPECT_EQ(m.entry(i).top, afterAdd[i - 1]) << "slot " << i;
-    EXPECT_FALSE(m.layerPanelPress(2, false));
-    m.deleteLayer();
-    EXPECT_FALSE(m.entry(2).visible);
+        EXPECT_EQ(m.layerPanel().entry(i).top, afterAdd[i - 1]) << "slot " << i;
+    EXPECT_FALSE(m.document().layerPanelPress(2, false));
+    m.document().deleteLayer();
+    EXPECT_FALSE(m.layerPanel().entry(2).visible);
     EXPECT_FALSE(m.scene().layer(2).visible);
-    EXPECT_EQ(m.entry(1).top, 33);
-    EXPECT_EQ(m.entry(3).top, 3);
-    EXPECT_FALSE(m.enabled().upTheLayer || m.enabled().downTheLayer);
-    m.deleteLayer(); // the same slot again: nothing moves
-    EXPECT_EQ(m.entry(1).top, 33);
+    EXPECT_EQ(m.layerPanel().entry(1).top, 33);
+    EXPECT_EQ(m.layerPanel().entry(3).top, 3);
+    EXPECT_FALSE(m.document().enabled().upTheLayer || m.document().enabled().downTheLayer);
+    m.document().deleteLayer(); // the same slot again: nothing moves
+    EXPECT_EQ(m.layerPanel().entry(1).top, 33);
     add(10, 10, kRed);
     const int afterSecondAdd[] = {63, -1, 33, 3};
     for (int i : {1, 3, 4})
-        EXPECT_EQ(m.entry(i).top, afterSecondAdd[i - 1]) << "slot " << i;
+        EXPECT_EQ(m.layerPanel().entry(i).top, afterSecondAdd[i - 1]) << "slot " << i;
     EXPECT_EQ(m.scene().LayerCount(), 4);
 }
 
-TEST_F(ModelFixture, LayersAddedToTheSceneDirectlyAreTakenIn) {
-    add(20, 20, kRed);
-    m.scene().AddForegroundLayer(TBitmap32(20, 20, kGreen));
-    m.scene().AddForegroundLayer(TBitmap32(20, 20, kBlue));
-    EXPECT_TRUE(m.entry(3).visible);
-    EXPECT_FALSE(m.isMarked(3));
-    m.layerPanelPress(3, false);
-    m.downTheLayer();
-    EXPECT_EQ(m.scene().layer(2).ForeOriginal.pixel(0, 0), kBlue);
-    m.deleteLayer();
-    EXPECT_FALSE(m.entry(2).visible);
-    click(5, 5, kLeft);
-    EXPECT_EQ(m.scene().CurrentLayer, 3);
-    EXPECT_TRUE(m.isMarked(3));
-}
-
 TEST_F(ModelFixture, PanelPressSelectsAndOffersDeleteOnlyOnAThumbnail) {
-    EXPECT_FALSE(m.layerPanelPress(0, true)) << "no layers: nothing";
+    EXPECT_FALSE(m.document().layerPanelPress(0, true)) << "no layers: nothing";
     add(10, 10, kRed);
-    EXPECT_FALSE(m.enabled().upTheLayer || m.enabled().downTheLayer) << "one layer moves nowhere";
+    EXPECT_FALSE(m.document().enabled().upTheLayer || m.document().enabled().downTheLayer)
+        << "one layer moves nowhere";
     add(10, 10, kGreen);
-    EXPECT_TRUE(m.layerPanelPress(1, true));
+    EXPECT_TRUE(m.document().layerPanelPress(1, true));
     EXPECT_EQ(m.scene().CurrentLayer, 1);
     EXPECT_EQ(m.scene().PointedLayer, 1);
-    EXPECT_TRUE(m.isMarked(1));
-    EXPECT_TRUE(m.entry(1).selected);
-    EXPECT_TRUE(m.enabled().upTheLayer);
-    EXPECT_FALSE(m.enabled().downTheLayer);
-    EXPECT_FALSE(m.layerPanelPress(0, true)) << "beside the thumbnails: no menu";
+    EXPECT_TRUE(m.scene().layer(1).marked);
+    EXPECT_TRUE(m.layerPanel().entry(1).selected);
+    EXPECT_TRUE(m.document().enabled().upTheLayer);
+    EXPECT_FALSE(m.document().enabled().downTheLayer);
+    EXPECT_FALSE(m.document().layerPanelPress(0, true)) << "beside the thumbnails: no menu";
     EXPECT_EQ(m.scene().PanelLayer, 1);
 }
 
@@ -710,43 +691,45 @@ TEST_F(ModelFixture, UpSkipsDeletedSlotsAndKeepsEachLayersLook) {
     add(20, 20, kRed);
     add(20, 20, kGreen);
     add(20, 20, kBlue);
-    m.scene().layer(1).handle.left = 5;
-    m.layerPanelPress(2, false);
-    m.deleteLayer();
-    m.layerPanelPress(1, false);
-    m.setTransparentChecked(true);
-    m.setTransparenceSlider(200);
-    EXPECT_TRUE(m.enabled().upTheLayer);
-    EXPECT_FALSE(m.enabled().downTheLayer);
-    const TBitmap32 thumb1 = m.entry(1).thumbnail, thumb3 = m.entry(3).thumbnail;
-    m.upTheLayer();
+    edit().layer(1).handle.left = 5;
+    m.document().layerPanelPress(2, false);
+    m.document().deleteLayer();
+    m.document().layerPanelPress(1, false);
+    m.document().setTransparentChecked(true);
+    m.document().setTransparenceSlider(200);
+    EXPECT_TRUE(m.document().enabled().upTheLayer);
+    EXPECT_FALSE(m.document().enabled().downTheLayer);
+    const TBitmap32 thumb1 = *m.layerPanel().entry(1).thumbnail,
+                    thumb3 = *m.layerPanel().entry(3).thumbnail;
+    m.document().upTheLayer();
     const Scene& s = m.scene();
-    EXPECT_EQ(s.layer(3).ForeOriginal.pixel(0, 0), kRed) << "the red layer moved to slot 3";
-    EXPECT_EQ(s.layer(1).ForeOriginal.pixel(0, 0), kBlue);
+    EXPECT_EQ(s.layer(3).ForeOriginal->pixel(0, 0), kRed) << "the red layer moved to slot 3";
+    EXPECT_EQ(s.layer(1).ForeOriginal->pixel(0, 0), kBlue);
     EXPECT_EQ(s.layer(3).handle.left, 5) << "it stays where it was on the canvas";
     EXPECT_TRUE(s.layer(3).LayerTransparent);
     EXPECT_EQ(s.layer(3).LayerTransparence, 200);
     EXPECT_FALSE(s.layer(1).LayerTransparent);
     EXPECT_EQ(s.layer(1).LayerTransparence, 128);
-    EXPECT_EQ(pixelAlpha(s.layer(1).ForeWork.pixel(0, 0)), 255) << "the other layer keeps its look";
+    EXPECT_EQ(pixelAlpha(s.layer(1).ForeWork->pixel(0, 0)), 255)
+        << "the other layer keeps its look";
     EXPECT_FALSE(s.layer(2).visible);
     EXPECT_EQ(s.PanelLayer, 3);
     EXPECT_EQ(s.CurrentLayer, 3);
-    EXPECT_TRUE(m.isMarked(3));
-    EXPECT_TRUE(m.entry(3).selected);
-    EXPECT_FALSE(m.entry(1).selected);
-    EXPECT_TRUE(m.entry(3).thumbnail == thumb1);
-    EXPECT_TRUE(m.entry(1).thumbnail == thumb3);
-    EXPECT_FALSE(m.enabled().upTheLayer);
-    EXPECT_TRUE(m.enabled().downTheLayer);
+    EXPECT_TRUE(m.scene().layer(3).marked);
+    EXPECT_TRUE(m.layerPanel().entry(3).selected);
+    EXPECT_FALSE(m.layerPanel().entry(1).selected);
+    EXPECT_TRUE(*m.layerPanel().entry(3).thumbnail == thumb1);
+    EXPECT_TRUE(*m.layerPanel().entry(1).thumbnail == thumb3);
+    EXPECT_FALSE(m.document().enabled().upTheLayer);
+    EXPECT_TRUE(m.document().enabled().downTheLayer);
     // The red layer, now above, is blended over the blue one at alpha 55.
     std::uint32_t expected = kBlue;
     TBitmap32::BlendPixel(&expected, (kRed & 0xffffffu) | (55u << 24));
     EXPECT_EQ(s.scenePicture().pixel(6, 0), expected);
     EXPECT_TRUE(s.scenePicture() == fullComposition());
 
-    m.downTheLayer();
-    EXPECT_EQ(m.scene().layer(1).ForeOriginal.pixel(0, 0), kRed);
+    m.document().downTheLayer();
+    EXPECT_EQ(m.scene().layer(1).ForeOriginal->pixel(0, 0), kRed);
     EXPECT_EQ(m.scene().PanelLayer, 1);
 }
 
@@ -754,17 +737,18 @@ TEST_F(ModelFixture, ADeletedPanelSlotCannotBeExchanged) {
     add(20, 20, kRed);
     add(20, 20, kGreen);
     add(20, 20, kBlue);
-    m.layerPanelPress(2, false);
-    m.deleteLayer();
-    m.layerPanelPress(0, false); // beside the thumbnails: the deleted slot stays selected
+    m.document().layerPanelPress(2, false);
+    m.document().deleteLayer();
+    m.document().layerPanelPress(0,
+                                 false); // beside the thumbnails: the deleted slot stays selected
     EXPECT_EQ(m.scene().PanelLayer, 2);
-    EXPECT_FALSE(m.enabled().upTheLayer);
-    EXPECT_FALSE(m.enabled().downTheLayer);
-    m.upTheLayer();
-    m.downTheLayer();
-    EXPECT_EQ(m.scene().layer(3).ForeOriginal.pixel(0, 0), kBlue);
+    EXPECT_FALSE(m.document().enabled().upTheLayer);
+    EXPECT_FALSE(m.document().enabled().downTheLayer);
+    m.document().upTheLayer();
+    m.document().downTheLayer();
+    EXPECT_EQ(m.scene().layer(3).ForeOriginal->pixel(0, 0), kBlue);
     EXPECT_TRUE(m.scene().layer(3).visible);
-    EXPECT_EQ(m.scene().layer(1).ForeOriginal.pixel(0, 0), kRed);
+    EXPECT_EQ(m.scene().layer(1).ForeOriginal->pixel(0, 0), kRed);
 }
 
 // ---- zoom
@@ -772,29 +756,29 @@ TEST_F(ModelFixture, ADeletedPanelSlotCannotBeExchanged) {
 
 TEST_F(ModelFixture, ZoomStepsLabelsAndHandles) {
     add(101, 51, kRed);
-    m.scene().layer(1).handle.left = 33;
-    m.scene().layer(1).handle.top = 17;
-    const TBitmap32 back = m.scene().BackWork, fore = m.scene().layer(1).ForeWork;
+    edit().layer(1).handle.left = 33;
+    edit().layer(1).handle.top = 17;
+    const TBitmap32 back = *m.scene().BackWork, fore = *m.scene().layer(1).ForeWork;
     m.zoomIn();
-    EXPECT_EQ(m.zoomLabel(), "125.0%");
+    EXPECT_EQ(m.document().zoomLabel(), "125.0%");
     EXPECT_EQ(m.scene().imgbg, (Rect{0, 0, 750, 562})) << "562.5 rounds to even";
     EXPECT_EQ(m.scene().layer(1).handle, (Rect{41, 21, 126, 64}));
     m.zoomOut();
-    EXPECT_EQ(m.zoomLabel(), "100.0%");
+    EXPECT_EQ(m.document().zoomLabel(), "100.0%");
     EXPECT_EQ(m.scene().layer(1).handle, (Rect{33, 17, 101, 51}));
     EXPECT_EQ(m.scene().layerPosition(1), (Point{33, 17}));
     for (int k = 0; k < 3; ++k)
         m.zoomIn();
-    EXPECT_EQ(m.zoomLabel(), "195.3%");
+    EXPECT_EQ(m.document().zoomLabel(), "195.3%");
     EXPECT_DOUBLE_EQ(m.scene().ViewZoom, 195.3125);
-    EXPECT_TRUE(m.scene().BackWork == back) << "zooming changed a picture";
-    EXPECT_TRUE(m.scene().layer(1).ForeWork == fore);
-    EXPECT_EQ(m.canvasRect(), (Rect{1, 30, 493, 408}));
+    EXPECT_TRUE(*m.scene().BackWork == back) << "zooming changed a picture";
+    EXPECT_TRUE(*m.scene().layer(1).ForeWork == fore);
+    EXPECT_EQ(m.layout().canvasRect(), (Rect{1, 30, 493, 408}));
 }
 
 TEST_F(ModelFixture, ZoomStaysInItsRange) {
     add(30, 20, kRed);
-    m.scene().layer(1).handle.left = 7;
+    edit().layer(1).handle.left = 7;
     for (int k = 0; k < 200; ++k)
         m.zoomOut();
     EXPECT_GE(m.scene().ViewZoom, kMinViewZoom);
@@ -811,39 +795,40 @@ TEST_F(ModelFixture, ZoomStaysInItsRange) {
 
 TEST_F(ModelFixture, WheelZoomsOnlyOverTheCanvas) {
     EXPECT_FALSE(m.wheel(-120, false));
-    EXPECT_EQ(m.zoomLabel(), "100%");
+    EXPECT_EQ(m.document().zoomLabel(), "100%");
     EXPECT_TRUE(m.wheel(-120, true));
-    EXPECT_EQ(m.zoomLabel(), "125.0%");
+    EXPECT_EQ(m.document().zoomLabel(), "125.0%");
     EXPECT_TRUE(m.wheel(120, true));
-    EXPECT_EQ(m.zoomLabel(), "100.0%");
+    EXPECT_EQ(m.document().zoomLabel(), "100.0%");
     for (int k = 0; k < 5; ++k)
         m.wheel(120, true);
     // 600 * 0.8^5 = 196.608 -> 197 wide, 147.456 -> 147 high: centred.
     EXPECT_EQ(m.scene().imgbg, (Rect{0, 0, 197, 147}));
-    EXPECT_EQ(m.canvasRect(), (Rect{(488 - 197) / 2 + 1, (403 - 147) / 2 + 30, 202, 152}));
+    EXPECT_EQ(m.layout().canvasRect(), (Rect{(488 - 197) / 2 + 1, (403 - 147) / 2 + 30, 202, 152}));
 }
 
 // While a layer is dragged nothing is composed: the reply names what the view must
 // show anew, the old and new places wait as the pending rectangle (the canvas composes
 // what it shows as it paints), and the release composes them.
 TEST_F(ModelFixture, DragLeavesTheComposingToThePaintAndTheRelease) {
-    m.setBackgroundPicture(TBitmap32(1200, 900, makePixel(10, 20, 30)));
-    m.addForegroundLayer(scenetest::randomPicture(1000, 800, 5));
+    m.document().setBackgroundPicture(TBitmap32(1200, 900, makePixel(10, 20, 30)));
+    m.document().addForegroundLayer(testpictures::randomPicture(1000, 800, 5));
     const TBitmap32 before = m.scene().scenePicture();
-    const Rect view = m.visibleSceneRect();
+    const Rect view = m.canvas().visibleSceneRect();
     ASSERT_LT(view.right(), 1000); // the canvas shows only part of the scene
 
-    m.canvasMove(500, 400, kNone);
-    m.canvasPress(500, 400, kLeft);
-    const CanvasReply moved = m.canvasMove(540, 430, kLeft);
+    m.canvas().move(500, 400, kNone);
+    m.canvas().press(500, 400, kLeft);
+    const CanvasReply moved = m.canvas().move(540, 430, kLeft);
     const Rect places{0, 0, 1040, 830}; // 1000 x 800 at (0, 0) and at (40, 30)
     EXPECT_EQ(moved.repaint, places.intersected(view));
-    EXPECT_EQ(m.pendingComposition(), places);
+    EXPECT_EQ(m.canvas().pendingComposition(), places);
     EXPECT_EQ(m.scene().scenePicture(), before) << "the step itself composes nothing";
 
     const TBitmap32 expected = fullComposition();
-    EXPECT_EQ(m.composePendingIn({1030, 820, 100, 100}), (Rect{1030, 820, 10, 10}));
-    EXPECT_EQ(m.pendingComposition(), places) << "composing a part keeps the whole pending";
+    EXPECT_EQ(m.canvas().composePendingIn({1030, 820, 100, 100}), (Rect{1030, 820, 10, 10}));
+    EXPECT_EQ(m.canvas().pendingComposition(), places)
+        << "composing a part keeps the whole pending";
     for (int y = 815; y < 835; ++y)
         for (int x = 1025; x < 1045; ++x) {
             const bool composed = x >= 1030 && x < 1040 && y >= 820 && y < 830;
@@ -852,9 +837,9 @@ TEST_F(ModelFixture, DragLeavesTheComposingToThePaintAndTheRelease) {
                 << x << "," << y;
         }
 
-    const CanvasReply released = m.canvasRelease(540, 430, kLeft);
+    const CanvasReply released = m.canvas().release(540, 430, kLeft);
     EXPECT_EQ(released.repaint, places);
-    EXPECT_TRUE(m.pendingComposition().empty());
+    EXPECT_TRUE(m.canvas().pendingComposition().empty());
     EXPECT_EQ(m.scene().scenePicture(), expected);
 }
 
