@@ -4,7 +4,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QImage>
 #include <QLabel>
 #include <QPainter>
@@ -32,22 +31,14 @@ QImage toImage(const TBitmap32& picture) {
 
 } // namespace
 
-int saveFilterForName(const QString& name) {
-    const QString suffix = QFileInfo(name).suffix().toLower();
-    const auto& filters = savePictureFilters();
-    for (std::size_t k = 0; k < filters.size(); ++k)
-        if (QLatin1String(".") + suffix == QLatin1String(filters[k].extension))
-            return int(k) + 1;
-    return 1; // JPEG, the first form, also for ".jpeg" and names without a form
-}
-
 QString savePictureThroughChooser(QWidget* parent, Platform& platform, const TBitmap32& picture) {
-    const QString name = platform.savePictureFile(parent, QStringLiteral("Save as"), QString(),
-                                                  qtNameFilters(fromStd(savePictureFilterText())));
-    if (name.isEmpty())
+    const SaveChoice choice =
+        platform.chooseFileToSave(parent, QStringLiteral("Save as"), QString(),
+                                  qtNameFilters(fromStd(savePictureFilterText())));
+    if (choice.name.isEmpty())
         return {};
     const SaveAsResult result =
-        savePictureAs(picture, QFile::encodeName(name).toStdString(), saveFilterForName(name));
+        savePictureAs(picture, QFile::encodeName(choice.name).toStdString(), choice.filter);
     if (!result.written && !result.message.empty()) {
         platform.showMessage(parent, fromStd(result.message));
         return fromStd(result.message);
