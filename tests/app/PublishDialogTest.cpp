@@ -119,13 +119,20 @@ TEST(PublishDialog, WallpaperSaysSuccessOnlyWhenAWayWorked) {
     struct Case {
         bool portal;
         bool programs;
+        const char* desktop;
         bool success;
     };
-    const Case cases[] = {{true, false, true}, {false, true, true}, {false, false, false}};
+    // Programs that end with 0 without a desktop to set, or whose setting reads back
+    // empty, set nothing.
+    const Case cases[] = {{true, false, "", true},
+                          {false, true, "", false},
+                          {false, true, "GNOME", false},
+                          {false, false, "", false}};
     for (const Case& c : cases) {
         WindowFixture f;
         f.desktop->portalWorks = c.portal;
         f.desktop->programsStart = c.programs;
+        f.desktop->session.currentDesktop = c.desktop;
         TSave_As* dialog = f.collections().publishDialog();
         dialog->showWith(solid(40, 30, 18, 52, 86));
         dialog->button(2)->click();

@@ -88,10 +88,12 @@ class FakePlatform : public quill::app::Platform {
 // A desktop whose every way answers as the test says, recording what it was asked.
 struct FakeDesktop : quill::DesktopServices {
     bool portalWorks = false;
-    bool programsStart = false;
+    bool programsStart = false; // every program ends with 0 and prints nothing
+    quill::DesktopEnvironment session;
     std::vector<std::string> wallpaperFiles;
     std::vector<quill::MailMessage> mails;
 
+    quill::DesktopEnvironment environment() override { return session; }
     quill::ServiceOutcome portalSetWallpaper(const std::string& path) override {
         wallpaperFiles.push_back(path);
         return {portalWorks, portalWorks ? "" : "no portal"};
