@@ -9,8 +9,10 @@
 #include <QLabel>
 #include <QPrinter>
 #include <QScrollArea>
+#include <QTabBar>
 #include <QToolButton>
 
+#include <algorithm>
 #include <functional>
 
 using namespace quill;
@@ -174,4 +176,35 @@ TEST(PublishDialog, MailAttachesMyworkAndSaysWhenNoMailProgramStarts) {
         ASSERT_EQ(f.desktop->mails[0].attachments.size(), 1u);
         EXPECT_EQ(QString::fromStdString(f.desktop->mails[0].attachments[0]), attachment);
     }
+}
+
+// A symbol character shows as an empty box where the font lacks it: buttons show words
+// in plain letters and pictures as drawn icons.
+TEST(PublishDialog, EveryButtonShowsADrawnIconOrPlainWords) {
+    WindowFixture f;
+    TSave_As* dialog = f.collections().publishDialog();
+    dialog->showWith(solid(40, 30, 1, 2, 3));
+    auto drawn = [](const QIcon& icon) { // a pixel that is not see-through
+        const QImage a = icon.pixmap(24, 24).toImage().convertToFormat(QImage::Format_Alpha8);
+        return std::any_of(a.constBits(), a.constBits() + a.sizeInBytes(),
+                           [](uchar v) { return v != 0; });
+    };
+    for (int k = 0; k < 5; ++k)
+        EXPECT_TRUE(drawn(dialog->button(k)->icon())) << k;
+    int buttons = 0;
+    for (QWidget* widget : QApplication::allWidgets()) {
+        // The tab bars' scroll arrows are Qt's own, drawn by the style.
+        auto* button = qobject_cast<QAbstractButton*>(widget);
+        if (!button || qobject_cast<QTabBar*>(button->parentWidget()))
+            continue;
+        ++buttons;
+        const std::string name =
+            button->objectName().toStdString() + " '" + button->text().toStdString() + "'";
+        for (QChar c : button->text())
+            EXPECT_LT(c.unicode(), 0x2000) << name;
+        if (button->text().isEmpty()) {
+            EXPECT_TRUE(drawn(button->icon())) << name;
+        }
+    }
+    EXPECT_GT(buttons, 30);
 }
