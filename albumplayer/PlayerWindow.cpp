@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -51,6 +52,14 @@ void ViewWindow::showScene(const QImage& scene) {
 void ViewWindow::resizeEvent(QResizeEvent* event) {
     QScrollArea::resizeEvent(event);
     placeImage();
+}
+
+void ViewWindow::keyPressEvent(QKeyEvent* event) {
+    // A maximized window may have no title bar to close it by.
+    if (event->key() == Qt::Key_Escape)
+        close();
+    else
+        QScrollArea::keyPressEvent(event);
 }
 
 void ViewWindow::placeImage() {

@@ -16,7 +16,7 @@ class QLabel;
 namespace quill {
 
 // The full-size view of one scene: maximized, black, scrolling when the scene is larger
-// than the window, centred when it is clearly smaller.
+// than the window, centred when it is clearly smaller. Escape closes it.
 class ViewWindow : public QScrollArea {
     Q_OBJECT
   public:
@@ -25,6 +25,7 @@ class ViewWindow : public QScrollArea {
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     void placeImage();

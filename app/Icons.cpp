@@ -72,9 +72,72 @@ void drawGlyph(QPainter& p, Glyph glyph) {
         p.drawRect(QRectF(7.5, 7.5, 9, 7));
         break;
     case Glyph::Remove:
-        p.setPen(QPen(QColor(0xC0, 0x20, 0x20), 2.5));
+    case Glyph::Close:
+        p.setPen(QPen(glyph == Glyph::Remove ? QColor(0xC0, 0x20, 0x20) : QColor(0x1E, 0x8C, 0x2A),
+                      glyph == Glyph::Remove ? 2.5 : 3.5));
         p.drawLine(QPointF(6, 6), QPointF(18, 18));
         p.drawLine(QPointF(18, 6), QPointF(6, 18));
+        break;
+    case Glyph::Restore: {
+        QPainterPath arc;
+        arc.arcMoveTo(QRectF(4, 4, 16, 16), 135);
+        arc.arcTo(QRectF(4, 4, 16, 16), 135, 270);
+        p.setPen(QPen(ink, 2));
+        p.drawPath(arc);
+        p.drawLine(QPointF(6.3, 6.3), QPointF(6.3, 1.5));
+        p.drawLine(QPointF(6.3, 6.3), QPointF(11, 6.3));
+        break;
+    }
+    case Glyph::Pen: {
+        QPainterPath pen;
+        pen.moveTo(17, 3);
+        pen.lineTo(21, 7);
+        pen.lineTo(9, 19);
+        pen.lineTo(4, 20);
+        pen.lineTo(5, 15);
+        pen.closeSubpath();
+        p.setBrush(QColor(0xF2, 0xC9, 0x4C));
+        p.drawPath(pen);
+        p.drawLine(QPointF(14.5, 5.5), QPointF(18.5, 9.5));
+        break;
+    }
+    case Glyph::Save:
+        p.setBrush(QColor(0x4A, 0x6F, 0xA5));
+        p.drawRect(QRectF(3.5, 3.5, 17, 17));
+        p.setBrush(paper);
+        p.drawRect(QRectF(7.5, 3.5, 9, 6));
+        p.drawRect(QRectF(6.5, 13.5, 11, 7));
+        break;
+    case Glyph::Print:
+        p.setBrush(paper);
+        p.drawRect(QRectF(6.5, 2.5, 11, 7));
+        p.setBrush(QColor(0x9A, 0xA5, 0xB1));
+        p.drawRect(QRectF(2.5, 9.5, 19, 8));
+        p.setBrush(paper);
+        p.drawRect(QRectF(6.5, 14.5, 11, 7));
+        break;
+    case Glyph::Wallpaper: {
+        p.setBrush(QColor(0x9C, 0xD3, 0xF2));
+        p.drawRect(QRectF(2.5, 4.5, 19, 15));
+        QPainterPath hills;
+        hills.moveTo(3, 19);
+        hills.lineTo(9, 11);
+        hills.lineTo(13, 16);
+        hills.lineTo(16, 13);
+        hills.lineTo(21, 19);
+        hills.closeSubpath();
+        p.setBrush(QColor(0x4E, 0x9A, 0x3A));
+        p.drawPath(hills);
+        p.setPen(Qt::NoPen);
+        p.setBrush(accent);
+        p.drawEllipse(QRectF(15, 6.5, 4, 4));
+        break;
+    }
+    case Glyph::Mail:
+        p.setBrush(paper);
+        p.drawRect(QRectF(2.5, 5.5, 19, 13));
+        p.drawLine(QPointF(2.5, 5.5), QPointF(12, 13));
+        p.drawLine(QPointF(21.5, 5.5), QPointF(12, 13));
         break;
     }
 }

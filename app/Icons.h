@@ -4,7 +4,9 @@
 
 namespace quill::app {
 
-// The tool bar's glyphs, drawn at run time so the program ships no image files.
+// The glyphs of the tool bar and of every button that shows a picture instead of a word,
+// drawn at run time: the program ships no image files and needs no font to hold a
+// symbol character.
 enum class Glyph {
     OpenForeground,
     Publish,
@@ -16,6 +18,13 @@ enum class Glyph {
     LayerShow,
     AlbumShow,
     Remove,
+    Restore,
+    Pen,
+    Save,
+    Print,
+    Wallpaper,
+    Mail,
+    Close,
 };
 
 QIcon glyphIcon(Glyph glyph);

@@ -19,6 +19,7 @@
 #include <CLI/CLI.hpp>
 
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 #include <map>
 #include <span>
@@ -45,6 +46,21 @@ std::int32_t decimal(const std::string& text, const std::string& what) {
     if (!v)
         usage(what + ": '" + text + "' is not a decimal integer");
     return *v;
+}
+
+// An effect option's number: any decimal integer within 64 bits, then the option's own
+// range decides (a seed takes every 32-bit unsigned value, beyond a signed 32-bit parse).
+std::int64_t effectInteger(const std::string& text, const EffectParameter& option) {
+    const std::string what = "--" + option.name;
+    std::int64_t value = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    if (stop != end || (error != std::errc() && error != std::errc::result_out_of_range))
+        usage(what + ": '" + text + "' is not a decimal integer");
+    if (error != std::errc() || value < option.minimum || value > option.maximum)
+        usage(what + ": " + text + " is outside " + std::to_string(option.minimum) + " .. " +
+              std::to_string(option.maximum));
+    return value;
 }
 
 // The output form, checked before any work so that a bad name fails at once.
@@ -133,7 +149,7 @@ int runEffect(EffectCommand& cmd, std::ostream&) {
         if (p->kind == EffectParameter::Kind::Flag) {
             settings.flags.insert(name);
         } else if (p->kind == EffectParameter::Kind::Integer) {
-            settings.integers[name] = decimal(cmd.values[name], "--" + name);
+            settings.integers[name] = effectInteger(cmd.values[name], *p);
         } else {
             std::string error;
             std::optional<Kernel3x3> kernel = parseKernel(cmd.values[name], &error);

@@ -3,6 +3,7 @@
 #include "imaging/Folders.h"
 #include "imaging/Rounding.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -124,6 +125,10 @@ std::string fileUri(const std::string& path) {
 
 namespace {
 
+bool ran(const ProgramRun& run) {
+    return run.started && run.exitCode == 0;
+}
+
 std::string runFailure(const ProgramRun& run) {
     if (!run.started)
         return run.error.empty() ? std::string("could not be started") : run.error;
@@ -133,65 +138,187 @@ std::string runFailure(const ProgramRun& run) {
     return why;
 }
 
-// Removes a trailing line break and surrounding spaces of a program's output line.
-std::string trimmed(std::string s) {
-    while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' '))
-        s.pop_back();
+// The lines of a program's output without surrounding blanks; empty lines dropped.
+std::vector<std::string> outputLines(const std::string& output) {
+    std::vector<std::string> lines;
     std::size_t start = 0;
-    while (start < s.size() && s[start] == ' ')
-        ++start;
-    return s.substr(start);
+    while (start < output.size()) {
+        std::size_t end = output.find('\n', start);
+        if (end == std::string::npos)
+            end = output.size();
+        const std::size_t first = output.find_first_not_of(" \t\r", start);
+        if (first != std::string::npos && first < end) {
+            const std::size_t last = output.find_last_not_of(" \t\r", end - 1);
+            lines.push_back(output.substr(first, last + 1 - first));
+        }
+        start = end + 1;
+    }
+    return lines;
+}
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+// A wallpaper setting as a path: gsettings' quotes dropped, a file URI decoded.
+std::string settingPath(std::string value) {
+    if (value.size() >= 2 && value.front() == '\'' && value.back() == '\'')
+        value = value.substr(1, value.size() - 2);
+    const std::string scheme = "file://";
+    if (value.compare(0, scheme.size(), scheme) != 0)
+        return value;
+    std::string path;
+    for (std::size_t i = scheme.size(); i < value.size(); ++i) {
+        if (value[i] == '%' && i + 2 < value.size() && hexDigit(value[i + 1]) >= 0 &&
+            hexDigit(value[i + 2]) >= 0) {
+            path += char(hexDigit(value[i + 1]) * 16 + hexDigit(value[i + 2]));
+            i += 2;
+        } else {
+            path += value[i];
+        }
+    }
+    return path;
+}
+
+// Asks a program started afresh for the setting: done when a line of its answer names
+// the file (a setter's exit code alone proves nothing).
+ServiceOutcome readBack(DesktopServices& desktop, const std::vector<std::string>& argv,
+                        const std::string& path) {
+    const ProgramRun run = desktop.runProgram(argv);
+    if (!ran(run))
+        return {false, argv[0] + " " + runFailure(run)};
+    const std::vector<std::string> lines = outputLines(run.output);
+    for (const std::string& line : lines)
+        if (settingPath(line) == path)
+            return {true, {}};
+    return {false, argv[0] + " reads back " + (lines.empty() ? "nothing" : lines.front()) +
+                       " instead of the picture"};
 }
 
 ServiceOutcome gnomeWallpaper(DesktopServices& desktop, const std::string& path) {
-    const std::string uri = fileUri(path);
-    const ProgramRun light = desktop.runProgram(
-        {"gsettings", "set", "org.gnome.desktop.background", "picture-uri", uri});
-    if (!light.started || light.exitCode != 0)
+    const std::string schema = "org.gnome.desktop.background", uri = fileUri(path);
+    const ProgramRun light = desktop.runProgram({"gsettings", "set", schema, "picture-uri", uri});
+    if (!ran(light))
         return {false, "gsettings " + runFailure(light)};
     // Older GNOME has no dark-style key: its failure does not undo the light one.
-    desktop.runProgram(
-        {"gsettings", "set", "org.gnome.desktop.background", "picture-uri-dark", uri});
-    const ProgramRun options = desktop.runProgram(
-        {"gsettings", "set", "org.gnome.desktop.background", "picture-options", "wallpaper"});
-    if (!options.started || options.exitCode != 0)
+    desktop.runProgram({"gsettings", "set", schema, "picture-uri-dark", uri});
+    const ProgramRun options =
+        desktop.runProgram({"gsettings", "set", schema, "picture-options", "wallpaper"});
+    if (!ran(options))
         return {false, "gsettings " + runFailure(options)};
-    return {true, {}};
+    return readBack(desktop, {"gsettings", "get", schema, "picture-uri"}, path);
 }
+
+// Prints the picture of every Plasma desktop, one a line.
+constexpr const char* kPlasmaImages =
+    "print(desktops().map(function (d) {"
+    " d.currentConfigGroup = [\"Wallpaper\", \"org.kde.image\", \"General\"];"
+    " return d.readConfig(\"Image\"); }).join(\"\\n\"))";
 
 ServiceOutcome kdeWallpaper(DesktopServices& desktop, const std::string& path) {
     const ProgramRun run = desktop.runProgram({"plasma-apply-wallpaperimage", path});
-    if (!run.started || run.exitCode != 0)
+    if (!ran(run))
         return {false, "plasma-apply-wallpaperimage " + runFailure(run)};
-    return {true, {}};
+    return readBack(desktop,
+                    {"dbus-send", "--session", "--print-reply=literal",
+                     "--dest=org.kde.plasmashell", "/PlasmaShell",
+                     "org.kde.PlasmaShell.evaluateScript", std::string("string:") + kPlasmaImages},
+                    path);
 }
 
 ServiceOutcome xfceWallpaper(DesktopServices& desktop, const std::string& path) {
     const ProgramRun list = desktop.runProgram({"xfconf-query", "-c", "xfce4-desktop", "-l"});
-    if (!list.started || list.exitCode != 0)
+    if (!ran(list))
         return {false, "xfconf-query " + runFailure(list)};
     std::vector<std::string> properties;
-    std::size_t start = 0;
-    while (start < list.output.size()) {
-        std::size_t end = list.output.find('\n', start);
-        if (end == std::string::npos)
-            end = list.output.size();
-        const std::string line = trimmed(list.output.substr(start, end - start));
-        const std::string suffix = "/last-image";
+    const std::string suffix = "/last-image";
+    for (const std::string& line : outputLines(list.output))
         if (line.size() > suffix.size() &&
             line.compare(line.size() - suffix.size(), suffix.size(), suffix) == 0)
             properties.push_back(line);
-        start = end + 1;
-    }
     if (properties.empty())
         return {false, "xfconf-query found no desktop picture setting"};
     for (const std::string& p : properties) {
         const ProgramRun set =
             desktop.runProgram({"xfconf-query", "-c", "xfce4-desktop", "-p", p, "-s", path});
-        if (!set.started || set.exitCode != 0)
+        if (!ran(set))
             return {false, "xfconf-query " + runFailure(set)};
     }
+    for (const std::string& p : properties) {
+        const ServiceOutcome back =
+            readBack(desktop, {"xfconf-query", "-c", "xfce4-desktop", "-p", p}, path);
+        if (!back.ok)
+            return back;
+    }
     return {true, {}};
+}
+
+// A desktop with a way of its own, and the signs that it is the one running: a name in
+// XDG_CURRENT_DESKTOP or DESKTOP_SESSION (any case), or its shell's name on the bus.
+struct DesktopWay {
+    const char* label;
+    std::vector<std::string> desktopNames;
+    std::vector<std::string> sessions;
+    std::vector<std::string> busNames;
+    ServiceOutcome (*set)(DesktopServices&, const std::string&);
+};
+
+const std::vector<DesktopWay>& desktopWays() {
+    static const std::vector<DesktopWay> ways{
+        {"GNOME",
+         {"gnome", "unity", "budgie"},
+         {"gnome", "gnome-xorg", "gnome-wayland", "ubuntu", "ubuntu-xorg", "ubuntu-wayland",
+          "budgie-desktop"},
+         {"org.gnome.Shell"},
+         gnomeWallpaper},
+        {"KDE Plasma",
+         {"kde"},
+         {"plasma", "plasmawayland", "plasmax11", "kde-plasma"},
+         {"org.kde.plasmashell"},
+         kdeWallpaper},
+        {"Xfce",
+         {"xfce"},
+         {"xfce", "xfce4", "xubuntu"},
+         {"org.xfce.xfdesktop", "org.xfce.SessionManager"},
+         xfceWallpaper},
+    };
+    return ways;
+}
+
+std::string lowerCase(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
+    return s;
+}
+
+bool contains(const std::vector<std::string>& list, const std::string& item) {
+    return std::find(list.begin(), list.end(), item) != list.end();
+}
+
+bool running(const DesktopWay& way, const DesktopEnvironment& env) {
+    const std::string desktops = lowerCase(env.currentDesktop);
+    std::size_t start = 0;
+    while (start <= desktops.size()) {
+        std::size_t end = desktops.find(':', start);
+        if (end == std::string::npos)
+            end = desktops.size();
+        if (contains(way.desktopNames, desktops.substr(start, end - start)))
+            return true;
+        start = end + 1;
+    }
+    if (contains(way.sessions, lowerCase(env.session)))
+        return true;
+    for (const std::string& name : way.busNames)
+        if (contains(env.busNames, name))
+            return true;
+    return false;
 }
 
 } // namespace
@@ -206,17 +333,21 @@ PublishMessage setAsWallpaper(const TBitmap32& picture, const std::string& folde
         return m;
     }
     std::vector<std::string> reasons;
-    ServiceOutcome portal = desktop.portalSetWallpaper(path);
-    if (!portal.ok)
+    const ServiceOutcome portal = desktop.portalSetWallpaper(path);
+    bool done = portal.ok;
+    if (!done) {
         reasons.push_back("the desktop portal: " + portal.detail);
-    for (auto way : {gnomeWallpaper, kdeWallpaper, xfceWallpaper}) {
-        if (portal.ok)
-            break;
-        portal = way(desktop, path);
-        if (!portal.ok)
-            reasons.push_back(portal.detail);
+        const DesktopEnvironment env = desktop.environment();
+        for (const DesktopWay& way : desktopWays()) {
+            const ServiceOutcome outcome =
+                running(way, env) ? way.set(desktop, path) : ServiceOutcome{false, "not running"};
+            done = outcome.ok;
+            if (done)
+                break;
+            reasons.push_back(std::string(way.label) + ": " + outcome.detail);
+        }
     }
-    if (portal.ok) {
+    if (done) {
         m.ok = true;
         m.text = kWallpaperSet;
         m.title = kWallpaperSetTitle;

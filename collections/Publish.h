@@ -82,13 +82,22 @@ struct MailMessage {
     std::vector<std::string> attachments; // full paths
 };
 
+// The desktop session the program runs in, as its environment tells it.
+struct DesktopEnvironment {
+    std::string currentDesktop;        // XDG_CURRENT_DESKTOP: names joined by ':' ("ubuntu:GNOME")
+    std::string session;               // DESKTOP_SESSION ("plasma", "xfce")
+    std::vector<std::string> busNames; // the well-known names on the session bus now
+};
+
 // What the program asks of the desktop for publishing. The application implements it
 // with D-Bus and processes; tests use a fake.
 class DesktopServices {
   public:
     virtual ~DesktopServices() = default;
+    virtual DesktopEnvironment environment() = 0;
     // org.freedesktop.portal.Wallpaper.SetWallpaperFile with the file (set on
-    // background and lock screen, no preview dialog).
+    // background and lock screen, no preview dialog); ok only when the portal service
+    // answers and its response says the wallpaper was set.
     virtual ServiceOutcome portalSetWallpaper(const std::string& path) = 0;
     // org.freedesktop.portal.Email.ComposeEmail with subject, body and the attachments
     // passed as file descriptors; addresses when message.to is not empty.
@@ -114,8 +123,11 @@ std::string fileUri(const std::string& path);
 
 // "Set as wallpaper": writes the picture as folder/wallpaper.bmp (32-bit), then tries
 // the desktop portal, GNOME (gsettings picture-uri, picture-uri-dark, picture-options
-// "wallpaper"), KDE (plasma-apply-wallpaperimage), Xfce (xfconf-query, every
-// last-image property) in that order and stops at the first that succeeds. ok with
+// "wallpaper"), KDE Plasma (plasma-apply-wallpaperimage), Xfce (xfconf-query, every
+// last-image property) in that order and stops at the first that succeeds. A desktop's
+// own way is used only while that desktop runs, and counts as done only when its
+// setting, read back by a program started afresh, names the file: gsettings without a
+// session keeps a setting in its own memory and still ends with 0. ok with
 // kWallpaperSet / kWallpaperSetTitle only then; otherwise a message that the wallpaper
 // could not be set with each way's reason, or the file's write failure.
 PublishMessage setAsWallpaper(const TBitmap32& picture, const std::string& folder,

@@ -26,8 +26,8 @@ struct Rect {
             return *this;
         if (empty())
             return o;
-        return fromEdges(std::min(left, o.left), std::min(top, o.top),
-                         std::max(right(), o.right()), std::max(bottom(), o.bottom()));
+        return fromEdges(std::min(left, o.left), std::min(top, o.top), std::max(right(), o.right()),
+                         std::max(bottom(), o.bottom()));
     }
     // The common part (empty when they do not meet).
     Rect intersected(const Rect& o) const {

@@ -54,8 +54,8 @@ CursorShape zoneCursor(int zone) {
 std::vector<Rect> selectionMarker(int w, int h) {
     if (w < 20 || h < 20)
         return {};
-    return {{0, 0, 10, 10},      {w - 10, 0, 10, 10}, {0, h - 10, 10, 10}, {w - 10, h - 10, 10, 10},
-            {0, 3, w, 4},        {0, h - 7, w, 4},    {3, 0, 4, h},        {w - 7, 0, 4, h}};
+    return {{0, 0, 10, 10}, {w - 10, 0, 10, 10}, {0, h - 10, 10, 10}, {w - 10, h - 10, 10, 10},
+            {0, 3, w, 4},   {0, h - 7, w, 4},    {3, 0, 4, h},        {w - 7, 0, 4, h}};
 }
 
 void CanvasGestures::setScrollRange(int maxX, int maxY) {
@@ -118,7 +118,8 @@ CanvasTarget CanvasGestures::hitTest(int x, int y) const {
 }
 
 Rect CanvasGestures::fullSceneRect() const {
-    return {0, 0, m_document.scene().scenePicture().width(), m_document.scene().scenePicture().height()};
+    return {0, 0, m_document.scene().scenePicture().width(),
+            m_document.scene().scenePicture().height()};
 }
 
 CanvasReply CanvasGestures::panTo(int X, int Y) {
@@ -361,8 +362,8 @@ CanvasReply CanvasGestures::release(int x, int y, Buttons released) {
         m_document.selectPointedLayer();
         if (m_resizeMode && s.isLayer(s.CurrentLayer)) {
             const int L = s.CurrentLayer;
-            r.message =
-                m_document.resizeLayerToHandle(L, L == captured ? m_pressHandle : s.layer(L).handle);
+            r.message = m_document.resizeLayerToHandle(L, L == captured ? m_pressHandle
+                                                                        : s.layer(L).handle);
             r.repaint = fullSceneRect();
         } else if (s.isLayer(captured)) {
             m_document.layerMoved(captured, m_pressHandle);

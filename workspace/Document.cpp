@@ -227,8 +227,8 @@ void Document::windowShown() {
     m_scene.ComposeScene();
 }
 
-int Document::addForegroundCommon(const TBitmap32& picture, bool browserVariant,
-                                  bool sketchVariant, ShapeOfPicture shape) {
+int Document::addForegroundCommon(const TBitmap32& picture, bool browserVariant, bool sketchVariant,
+                                  ShapeOfPicture shape) {
     Step step(*this, "Add Foreground");
     if (browserVariant)
         foregroundBrowserDoubleClicked();
@@ -566,9 +566,9 @@ std::string Document::resizeLayerToHandle(int L, const Rect& before) {
     if (ch > 0 && zoomedSize(ch, hf) < 1)
         hf = 1.5L / ch;
     const int nw = zoomedSize(cw, wf), nh = zoomedSize(ch, hf);
-    const bool fits = pictureSizeAllowed(nw, nh) &&
-                      pictureSizeAllowed(zoomedSize(slot.ForeWork->width(), wf),
-                                         zoomedSize(slot.ForeWork->height(), hf));
+    const bool fits =
+        pictureSizeAllowed(nw, nh) && pictureSizeAllowed(zoomedSize(slot.ForeWork->width(), wf),
+                                                         zoomedSize(slot.ForeWork->height(), hf));
     if (!fits) {
         slot.handle.width = displayedSize(cw, zoom);
         slot.handle.height = displayedSize(ch, zoom);
@@ -665,10 +665,9 @@ std::string Document::resizeBackgroundBy(long double fx, long double fy) {
     Scene& s = m_scene;
     if (!(fx > 0) || !(fy > 0))
         return {};
-    const std::string refused =
-        resizeRefusal({{s.BackOriginal->width(), s.BackOriginal->height()},
-                       {s.BackWork->width(), s.BackWork->height()}},
-                      fx, fy);
+    const std::string refused = resizeRefusal({{s.BackOriginal->width(), s.BackOriginal->height()},
+                                               {s.BackWork->width(), s.BackWork->height()}},
+                                              fx, fy);
     if (!refused.empty())
         return refused;
     Step step(*this, "Background Size");

@@ -132,7 +132,8 @@ CommandReply Document::chooseOwnMask(const TBitmap32& mask) {
     }
     Step step(*this, "Mask");
     // Numbers past the library's are the layers' own masks, one number per picture.
-    const int number = m_state.ownMasks.empty() ? kMaskCount + 1 : m_state.ownMasks.rbegin()->first + 1;
+    const int number =
+        m_state.ownMasks.empty() ? kMaskCount + 1 : m_state.ownMasks.rbegin()->first + 1;
     m_state.ownMasks[number] = SharedPicture(mask);
     s.layer(s.CurrentLayer).LayerMask = number;
     m_state.enabled.removeMask = true;

@@ -148,11 +148,10 @@ std::vector<EffectDescription> makeCatalogue() {
     };
     list.push_back(std::move(pencil));
 
-    EffectDescription pen = foreground("pen-sketch", "Pen Sketch", "Pen Sketch",
-                                       EffectRunner::PreviewDialog, "B&W", 2);
+    EffectDescription pen =
+        foreground("pen-sketch", "Pen Sketch", "Pen Sketch", EffectRunner::PreviewDialog, "B&W", 2);
     pen.dialogCaption = "Pen_Sketch";
-    pen.parameters = {integer("pressure", 0, 255, 128, "TrackBar1", "the pen pressure"),
-                      hollow()};
+    pen.parameters = {integer("pressure", 0, 255, 128, "TrackBar1", "the pen pressure"), hollow()};
     pen.runOnLayer = [](const TBitmap32& original, const EffectSettings& s, ProgramRandom&) {
         PenSketchParams params;
         params.pressure = int(findEffect("pen-sketch")->integer(s, "pressure"));
@@ -161,8 +160,8 @@ std::vector<EffectDescription> makeCatalogue() {
     };
     list.push_back(std::move(pen));
 
-    EffectDescription kryptolEffect = foreground("kryptol", "Kryptol", "Kryptol",
-                                                 EffectRunner::PreviewDialog, "B&W", 12);
+    EffectDescription kryptolEffect =
+        foreground("kryptol", "Kryptol", "Kryptol", EffectRunner::PreviewDialog, "B&W", 12);
     kryptolEffect.dialogCaption = "Kryptol";
     kryptolEffect.parameters = {
         integer("direction", 1, 4, 1, "RadioButton1 .. RadioButton4", "the stroke direction"),
@@ -191,11 +190,11 @@ std::vector<EffectDescription> makeCatalogue() {
     };
     list.push_back(std::move(ink));
 
-    list.push_back(kernelEffect("realism", "Realism", "Realism art", 4, kRealismDefault,
-                                realismArt));
+    list.push_back(
+        kernelEffect("realism", "Realism", "Realism art", 4, kRealismDefault, realismArt));
     list.push_back(kernelEffect("pop-art", "Pop art", "Pop art", 5, kPopArtDefault, popArt));
-    list.push_back(kernelEffect("abstract", "Abstract", "Abstract art", 6, kAbstractDefault,
-                                abstractArt));
+    list.push_back(
+        kernelEffect("abstract", "Abstract", "Abstract art", 6, kAbstractDefault, abstractArt));
     list.push_back(
         plainEffect("water-color", "Water color", EffectRunner::InWindow, "Color", 7, waterColor));
     list.push_back(plainEffect("color-panels", "Color Panels", EffectRunner::InWindow,
@@ -209,8 +208,7 @@ std::vector<EffectDescription> makeCatalogue() {
         foreground("brume", "Brume", "Brume", EffectRunner::InWindow, "Color Filter", 11);
     fog.parameters = {integer("seed", 0, UINT32_MAX, 0, "",
                               "the generator's state before drawing (0 when the program starts)")};
-    fog.runOnLayer = [](const TBitmap32& original, const EffectSettings& s,
-                        ProgramRandom& random) {
+    fog.runOnLayer = [](const TBitmap32& original, const EffectSettings& s, ProgramRandom& random) {
         if (auto it = s.integers.find("seed"); it != s.integers.end())
             random.setSeed(std::uint32_t(it->second));
         return brume(original, random);
@@ -346,8 +344,7 @@ std::string validateEffectSettings(const EffectDescription& effect,
         if (number == picture)
             return "texture needs exactly one tile: a tile number or a tile picture";
         if (picture && !tileUsable(*settings.picture))
-            return (settings.pictureName.empty() ? std::string("the tile")
-                                                 : settings.pictureName) +
+            return (settings.pictureName.empty() ? std::string("the tile") : settings.pictureName) +
                    ": a texture tile must be at least " + std::to_string(kTileSize) + " x " +
                    std::to_string(kTileSize) + " pixels";
     } else if (!settings.picture->empty()) {

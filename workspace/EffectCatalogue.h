@@ -60,7 +60,7 @@ struct EffectSettings {
     std::map<std::string, std::int64_t> integers;
     std::set<std::string> flags;
     std::optional<Kernel3x3> kernel;
-    SharedPicture picture; // a Picture parameter's picture, read by the caller
+    SharedPicture picture;   // a Picture parameter's picture, read by the caller
     std::string pictureName; // the file it was read from (for messages)
 
     bool operator==(const EffectSettings& o) const {
@@ -107,7 +107,6 @@ const EffectDescription* findEffect(std::string_view name, EffectTarget target);
 // An empty text when the settings fit the effect; otherwise a one-line message saying what
 // is wrong (an unknown parameter, one of another kind, a value out of range, lighting
 // together with contrast, a texture without exactly one tile).
-std::string validateEffectSettings(const EffectDescription& effect,
-                                   const EffectSettings& settings);
+std::string validateEffectSettings(const EffectDescription& effect, const EffectSettings& settings);
 
 } // namespace quill

@@ -20,33 +20,33 @@ std::unordered_set<const void*> picturesOf(const DocumentState& state,
 } // namespace
 
 void History::hold(const DocumentState& state) {
-    state.forEachPicture([&, seen = std::unordered_set<const void*>()](
-                             const SharedPicture& p) mutable {
-        if (!p.identity() || !seen.insert(p.identity()).second)
-            return;
-        Held& h = m_held[p.identity()];
-        if (h.holders++ == 0) {
-            h.bytes = p.bytes();
-            m_heldBytes += h.bytes;
-        }
-    });
+    state.forEachPicture(
+        [&, seen = std::unordered_set<const void*>()](const SharedPicture& p) mutable {
+            if (!p.identity() || !seen.insert(p.identity()).second)
+                return;
+            Held& h = m_held[p.identity()];
+            if (h.holders++ == 0) {
+                h.bytes = p.bytes();
+                m_heldBytes += h.bytes;
+            }
+        });
 }
 
 void History::release(const DocumentState& state) {
-    state.forEachPicture([&, seen = std::unordered_set<const void*>()](
-                             const SharedPicture& p) mutable {
-        if (!p.identity() || !seen.insert(p.identity()).second)
-            return;
-        const auto it = m_held.find(p.identity());
-        if (it == m_held.end() || --it->second.holders > 0)
-            return;
-        m_heldBytes -= it->second.bytes;
-        m_held.erase(it);
-    });
+    state.forEachPicture(
+        [&, seen = std::unordered_set<const void*>()](const SharedPicture& p) mutable {
+            if (!p.identity() || !seen.insert(p.identity()).second)
+                return;
+            const auto it = m_held.find(p.identity());
+            if (it == m_held.end() || --it->second.holders > 0)
+                return;
+            m_heldBytes -= it->second.bytes;
+            m_held.erase(it);
+        });
 }
 
-void History::record(const std::string& name, const std::string& mergeKey,
-                     DocumentState before, const DocumentState& now) {
+void History::record(const std::string& name, const std::string& mergeKey, DocumentState before,
+                     const DocumentState& now) {
     if (!m_enabled)
         return;
     for (const Entry& e : m_redo)

@@ -70,7 +70,7 @@ class History {
     void hold(const DocumentState& state);
     void release(const DocumentState& state);
 
-    std::deque<Entry> m_undo; // oldest first
+    std::deque<Entry> m_undo;  // oldest first
     std::vector<Entry> m_redo; // the next redo last
     struct Held {
         std::size_t holders = 0;
@@ -78,7 +78,7 @@ class History {
     };
     std::unordered_map<const void*, Held> m_held;
     std::size_t m_heldBytes = 0;
-    bool m_mayMerge = false;   // the last thing done was record()
+    bool m_mayMerge = false; // the last thing done was record()
     std::size_t m_budget;
     bool m_enabled = true;
 };

@@ -2,7 +2,8 @@
 
 namespace quill {
 
-Workspace::Workspace() : m_document(m_masks), m_canvas(m_document, m_layout), m_layerPanel(m_document) {}
+Workspace::Workspace()
+    : m_document(m_masks), m_canvas(m_document, m_layout), m_layerPanel(m_document) {}
 
 void Workspace::windowShown() {
     m_layout.windowShown();

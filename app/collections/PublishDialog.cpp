@@ -1,10 +1,10 @@
 #include "app/collections/PublishDialog.h"
 
+#include "app/Icons.h"
 #include "app/platform/Platform.h"
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QImage>
 #include <QLabel>
 #include <QPainter>
@@ -32,22 +32,14 @@ QImage toImage(const TBitmap32& picture) {
 
 } // namespace
 
-int saveFilterForName(const QString& name) {
-    const QString suffix = QFileInfo(name).suffix().toLower();
-    const auto& filters = savePictureFilters();
-    for (std::size_t k = 0; k < filters.size(); ++k)
-        if (QLatin1String(".") + suffix == QLatin1String(filters[k].extension))
-            return int(k) + 1;
-    return 1; // JPEG, the first form, also for ".jpeg" and names without a form
-}
-
 QString savePictureThroughChooser(QWidget* parent, Platform& platform, const TBitmap32& picture) {
-    const QString name = platform.savePictureFile(parent, QStringLiteral("Save as"), QString(),
-                                                  qtNameFilters(fromStd(savePictureFilterText())));
-    if (name.isEmpty())
+    const SaveChoice choice =
+        platform.chooseFileToSave(parent, QStringLiteral("Save as"), QString(),
+                                  qtNameFilters(fromStd(savePictureFilterText())));
+    if (choice.name.isEmpty())
         return {};
     const SaveAsResult result =
-        savePictureAs(picture, QFile::encodeName(name).toStdString(), saveFilterForName(name));
+        savePictureAs(picture, QFile::encodeName(choice.name).toStdString(), choice.filter);
     if (!result.written && !result.message.empty()) {
         platform.showMessage(parent, fromStd(result.message));
         return fromStd(result.message);
@@ -84,27 +76,24 @@ TSave_As::TSave_As(Platform& platform, DesktopServices& desktop,
     struct Spec {
         int top;
         const char* hint;
+        Glyph glyph;
     };
-    const Spec specs[5] = {{24, "Save as"},
-                           {80, "Print"},
-                           {136, "Set as wallpaper"},
-                           {192, "Mail to friend"},
-                           {248, "Close"}};
-    const char* glyphs[5] = {"\xF0\x9F\x92\xBE", "\xF0\x9F\x96\xA8", "\xF0\x9F\x96\xBC",
-                             "\xE2\x9C\x89", "X"};
+    const Spec specs[5] = {{24, "Save as", Glyph::Save},
+                           {80, "Print", Glyph::Print},
+                           {136, "Set as wallpaper", Glyph::Wallpaper},
+                           {192, "Mail to friend", Glyph::Mail},
+                           {248, "Close", Glyph::Close}};
     for (int k = 0; k < 5; ++k) {
         auto* b = new QToolButton(this);
         b->setGeometry(352, specs[k].top, 41, 41);
         b->setToolTip(QString::fromLatin1(specs[k].hint));
-        b->setText(QString::fromUtf8(glyphs[k]));
+        b->setIcon(glyphIcon(specs[k].glyph));
+        b->setIconSize(QSize(24, 24));
         b->setAutoRaise(true);
         m_buttons[k] = b;
     }
-    QFont bold = m_buttons[4]->font();
-    bold.setBold(true);
-    bold.setPointSize(14);
-    m_buttons[4]->setFont(bold);
-    m_buttons[4]->setStyleSheet(QStringLiteral("color: green"));
+    // The close button's caption, read by screen readers; its icon is the green X.
+    m_buttons[4]->setText(QStringLiteral("X"));
     connect(m_buttons[0], &QToolButton::clicked, this, &TSave_As::saveAs);
     connect(m_buttons[1], &QToolButton::clicked, this, &TSave_As::print);
     connect(m_buttons[2], &QToolButton::clicked, this, &TSave_As::setAsWallpaper);

@@ -21,11 +21,10 @@ class Platform;
 inline constexpr unsigned kSkyBlue = 0xA6CAF0; // RGB 166, 202, 240
 
 // "Save as" (savepic1) for any picture: the save chooser with the picture forms, then
-// the file in the form of the chosen name's extension (JPEG when it has none of
-// them). Returns the message shown, "" when saved or cancelled.
+// the file in the form of the chosen filter entry, under the chosen name with that
+// form's extension ("picture.jpg" with the BMP entry writes "picture.bmp"). Returns
+// the message shown, "" when saved or cancelled.
 QString savePictureThroughChooser(QWidget* parent, Platform& platform, const TBitmap32& picture);
-// The 1-based "Save as" entry for a chosen file name: by its extension, else JPEG.
-int saveFilterForName(const QString& name);
 
 // The publish dialog: a fitted preview of the scene and five ways out of the program
 // (save, print, wallpaper, mail, close).

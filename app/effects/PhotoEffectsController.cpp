@@ -1,6 +1,7 @@
 #include "app/effects/PhotoEffectsController.h"
 
 #include "app/BitmapView.h"
+#include "app/Icons.h"
 #include "decor/Frame.h"
 #include "imaging/Folders.h"
 #include "imaging/PictureFile.h"
@@ -222,7 +223,7 @@ QToolButton* PhotoEffectsController::glyphButton(QWidget* parent, const QString&
                                                  const QString& hint) {
     auto* button = new QToolButton(parent);
     button->setObjectName(name);
-    button->setText(QStringLiteral("\u2716"));
+    button->setIcon(glyphIcon(Glyph::Remove));
     button->setToolTip(hint);
     button->setFixedSize(28, 28);
     return button;
@@ -335,7 +336,7 @@ QWidget* PhotoEffectsController::buildBackgroundPage() {
     }
     m_restoreBackground = glyphButton(page, QStringLiteral("SpeedButton16"),
                                       QStringLiteral("Restore the background"));
-    m_restoreBackground->setText(QStringLiteral("\u21BA"));
+    m_restoreBackground->setIcon(glyphIcon(Glyph::Restore));
     QObject::connect(m_restoreBackground, &QToolButton::clicked, page, [this] {
         BusyCursor busy;
         apply(m_document.restoreBackground());

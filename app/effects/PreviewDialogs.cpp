@@ -1,5 +1,6 @@
 #include "app/effects/PreviewDialogs.h"
 
+#include "app/Icons.h"
 #include "effects/EdgeSketch.h"
 #include "effects/Kryptol.h"
 #include "effects/PenAndInk.h"
@@ -272,7 +273,7 @@ TKryptol::TKryptol() : PreviewDialog(*findEffect("kryptol"), {552, 613}) {
     Direction[0]->setChecked(true);
     SpeedButton1 = new QToolButton(this);
     SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
-    SpeedButton1->setText(QStringLiteral("\u270E"));
+    SpeedButton1->setIcon(glyphIcon(Glyph::Pen));
     SpeedButton1->setToolTip(QStringLiteral("Kryptol pen"));
     SpeedButton1->setGeometry(300, 503, 32, 28);
     connect(SpeedButton1, &QToolButton::clicked, this, [this] { pen(); });

@@ -1,13 +1,18 @@
 #include "app/platform/DesktopServices.h"
 
+#include <QCoreApplication>
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
+#include <QDBusReply>
 #include <QDBusUnixFileDescriptor>
+#include <QEventLoop>
 #include <QFile>
 #include <QProcess>
 #include <QStringList>
+#include <QTimer>
 #include <QVariantMap>
 
 #include <memory>
@@ -61,18 +66,97 @@ ServiceOutcome callPortal(const QString& interface, const QString& method,
     return {true, {}};
 }
 
+// Whether the portal service runs now or the bus can start it.
+bool portalAvailable(QDBusConnection& bus) {
+    QDBusConnectionInterface* names = bus.interface();
+    if (!names)
+        return false;
+    const QDBusReply<bool> running = names->isServiceRegistered(kPortalService);
+    if (running.isValid() && running.value())
+        return true;
+    const QDBusReply<QStringList> startable = names->activatableServiceNames();
+    return startable.isValid() && startable.value().contains(kPortalService);
+}
+
+// How long the desktop may take to answer a wallpaper request (no dialog is asked for).
+constexpr int kPortalAnswerMs = 30000;
+
 } // namespace
+
+// The portal's answer to one request: 0 done, 1 cancelled by the user, 2 otherwise.
+class PortalResponse : public QObject {
+    Q_OBJECT
+  public:
+    bool answered = false;
+    uint code = 2;
+  public slots:
+    void onResponse(uint response, const QVariantMap&) {
+        answered = true;
+        code = response;
+        emit done();
+    }
+  signals:
+    void done();
+};
+
+DesktopEnvironment LinuxDesktopServices::environment() {
+    DesktopEnvironment env;
+    env.currentDesktop = qEnvironmentVariable("XDG_CURRENT_DESKTOP").toStdString();
+    env.session = qEnvironmentVariable("DESKTOP_SESSION").toStdString();
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (bus.isConnected() && bus.interface()) {
+        const QDBusReply<QStringList> names = bus.interface()->registeredServiceNames();
+        if (names.isValid())
+            for (const QString& name : names.value())
+                if (!name.startsWith(QLatin1Char(':')))
+                    env.busNames.push_back(name.toStdString());
+    }
+    return env;
+}
 
 ServiceOutcome LinuxDesktopServices::portalSetWallpaper(const std::string& path) {
     ReadDescriptor file(path);
     if (!file.ok())
         return {false, "cannot open " + path};
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return {false, "no session D-Bus"};
+    if (!portalAvailable(bus))
+        return {false, "not running"};
+    // The answer comes later as a signal of a request object whose path follows from
+    // the program's bus name and a token: listen before asking so it cannot be missed.
+    static int requests = 0;
+    const QString token =
+        QStringLiteral("quillmark%1_%2").arg(QCoreApplication::applicationPid()).arg(++requests);
+    const QString request = QStringLiteral("/org/freedesktop/portal/desktop/request/") +
+                            bus.baseService().mid(1).replace(QLatin1Char('.'), QLatin1Char('_')) +
+                            QLatin1Char('/') + token;
+    const QString requestInterface = QStringLiteral("org.freedesktop.portal.Request");
+    PortalResponse response;
+    bus.connect(kPortalService, request, requestInterface, QStringLiteral("Response"), &response,
+                SLOT(onResponse(uint, QVariantMap)));
     QVariantMap options;
+    options.insert(QStringLiteral("handle_token"), token);
     options.insert(QStringLiteral("show-preview"), false);
     options.insert(QStringLiteral("set-on"), QStringLiteral("both"));
-    return callPortal(
+    const ServiceOutcome asked = callPortal(
         QStringLiteral("org.freedesktop.portal.Wallpaper"), QStringLiteral("SetWallpaperFile"),
         {QString(), QVariant::fromValue(QDBusUnixFileDescriptor(file.fd())), options});
+    if (asked.ok && !response.answered) {
+        QEventLoop wait;
+        QObject::connect(&response, &PortalResponse::done, &wait, &QEventLoop::quit);
+        QTimer::singleShot(kPortalAnswerMs, &wait, &QEventLoop::quit);
+        wait.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    bus.disconnect(kPortalService, request, requestInterface, QStringLiteral("Response"), &response,
+                   SLOT(onResponse(uint, QVariantMap)));
+    if (!asked.ok)
+        return asked;
+    if (!response.answered)
+        return {false, "no answer from the desktop"};
+    if (response.code == 0)
+        return {true, {}};
+    return {false, response.code == 1 ? "cancelled" : "the desktop did not set it"};
 }
 
 ServiceOutcome LinuxDesktopServices::portalComposeEmail(const MailMessage& message) {
@@ -128,3 +212,5 @@ ProgramRun LinuxDesktopServices::runProgram(const std::vector<std::string>& argv
 }
 
 } // namespace quill::app
+
+#include "DesktopServices.moc"

@@ -14,11 +14,16 @@ QString QtPlatform::openPictureFile(QWidget* parent, const QString& caption,
                                         filters.join(QStringLiteral(";;")), &selected);
 }
 
-QString QtPlatform::savePictureFile(QWidget* parent, const QString& caption,
-                                    const QString& suggestedName, const QStringList& filters) {
+SaveChoice QtPlatform::chooseFileToSave(QWidget* parent, const QString& caption,
+                                        const QString& suggestedName, const QStringList& filters) {
     QString selected = filters.isEmpty() ? QString() : filters.first();
-    return QFileDialog::getSaveFileName(parent, caption, suggestedName,
-                                        filters.join(QStringLiteral(";;")), &selected);
+    const QString name = QFileDialog::getSaveFileName(
+        parent, caption, suggestedName, filters.join(QStringLiteral(";;")), &selected);
+    if (name.isEmpty())
+        return {};
+    // A chooser that reports no filter of the list kept the first one it opened with.
+    const qsizetype k = filters.indexOf(selected);
+    return {name, k >= 0 ? int(k) + 1 : (filters.isEmpty() ? 0 : 1)};
 }
 
 QString QtPlatform::chooseFolder(QWidget* parent, const QString& caption,

@@ -8,6 +8,13 @@ class QWidget;
 
 namespace quill::app {
 
+// What the save chooser gave: the name and the 1-based entry of its filter list that
+// was selected when the user confirmed (an empty name and 0 when cancelled).
+struct SaveChoice {
+    QString name;
+    int filter = 0;
+};
+
 // Everything the window asks of the desktop: file and folder choosers, message
 // boxes, the web browser. The window never calls QFileDialog, QMessageBox or
 // QDesktopServices directly, so tests run the real window with a fake.
@@ -19,9 +26,16 @@ class Platform {
     // filters are Qt name filters ("Pictures (*.jpg *.png)"), the first one selected.
     virtual QString openPictureFile(QWidget* parent, const QString& caption,
                                     const QStringList& filters) = 0;
-    // A file name to write, or an empty string when cancelled.
-    virtual QString savePictureFile(QWidget* parent, const QString& caption,
-                                    const QString& suggestedName, const QStringList& filters) = 0;
+    // A file name to write and the filter entry chosen with it; filters are Qt name
+    // filters, the first one selected when the chooser opens.
+    virtual SaveChoice chooseFileToSave(QWidget* parent, const QString& caption,
+                                        const QString& suggestedName,
+                                        const QStringList& filters) = 0;
+    // The name alone (an empty string when cancelled), where the list has one form.
+    QString savePictureFile(QWidget* parent, const QString& caption, const QString& suggestedName,
+                            const QStringList& filters) {
+        return chooseFileToSave(parent, caption, suggestedName, filters).name;
+    }
     // An existing folder, or an empty string when cancelled.
     virtual QString chooseFolder(QWidget* parent, const QString& caption,
                                  const QString& startFolder) = 0;
@@ -41,8 +55,8 @@ class QtPlatform : public Platform {
   public:
     QString openPictureFile(QWidget* parent, const QString& caption,
                             const QStringList& filters) override;
-    QString savePictureFile(QWidget* parent, const QString& caption, const QString& suggestedName,
-                            const QStringList& filters) override;
+    SaveChoice chooseFileToSave(QWidget* parent, const QString& caption,
+                                const QString& suggestedName, const QStringList& filters) override;
     QString chooseFolder(QWidget* parent, const QString& caption,
                          const QString& startFolder) override;
     void showMessage(QWidget* parent, const QString& text) override;

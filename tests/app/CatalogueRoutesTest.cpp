@@ -24,9 +24,9 @@ namespace {
 // The parameters each effect is tried with: every control of its dialog moved.
 EffectSettings triedSettings(const EffectDescription& e) {
     EffectSettings s;
-    const std::map<std::string, std::int64_t> values = {
-        {"lighting", 200}, {"pressure", 77}, {"threshold", 90},
-        {"direction", 3},  {"strokes", 2},   {"tile-number", 5}};
+    const std::map<std::string, std::int64_t> values = {{"lighting", 200}, {"pressure", 77},
+                                                        {"threshold", 90}, {"direction", 3},
+                                                        {"strokes", 2},    {"tile-number", 5}};
     for (const EffectParameter& p : e.parameters) {
         if (p.kind == EffectParameter::Kind::Flag)
             s.flags.insert(p.name);
@@ -86,8 +86,8 @@ void setControls(QWidget* dialog, const EffectDescription& e, const EffectSettin
                 ->setChecked(true);
     }
     for (const auto& [name, value] : s.integers)
-        if (auto* pen = dialog->findChild<QToolButton*>(
-                QString::fromStdString(e.parameter(name)->control)))
+        if (auto* pen =
+                dialog->findChild<QToolButton*>(QString::fromStdString(e.parameter(name)->control)))
             for (int k = 0; k < value; ++k)
                 pen->click();
     if (s.kernel)
@@ -103,14 +103,14 @@ struct Routes : WindowFixture {
         p.setWorkingDirectory(folder.path());
         p.start(QStringLiteral(QUILL_CLI_PATH), args);
         EXPECT_TRUE(p.waitForFinished(60000));
-        EXPECT_EQ(p.exitCode(), 0) << args.join(' ').toStdString() << ": "
-                                   << p.readAllStandardError().toStdString();
+        EXPECT_EQ(p.exitCode(), 0)
+            << args.join(' ').toStdString() << ": " << p.readAllStandardError().toStdString();
         return LoadPictureFile(folder.filePath(QStringLiteral("out.png")).toStdString()).picture;
     }
     TBitmap32 compose(const std::string& scene) {
         std::ofstream(folder.filePath(QStringLiteral("scene.json")).toStdString()) << scene;
-        return cli({QStringLiteral("compose"), QStringLiteral("scene.json"),
-                    QStringLiteral("out.png")});
+        return cli(
+            {QStringLiteral("compose"), QStringLiteral("scene.json"), QStringLiteral("out.png")});
     }
 };
 
@@ -120,7 +120,8 @@ TEST(CatalogueRoutes, EveryEffectGivesTheSameBytesByEveryRoute) {
     TBitmap32 photo(45, 37);
     for (int y = 0; y < 37; ++y)
         for (int x = 0; x < 45; ++x)
-            photo.setPixel(x, y, makePixel((x * 37 + y * 11) % 256, (x * y) % 256, (x + 3 * y) * 5 % 256));
+            photo.setPixel(
+                x, y, makePixel((x * 37 + y * 11) % 256, (x * y) % 256, (x + 3 * y) * 5 % 256));
     f.writePicture(QStringLiteral("photo.bmp"), photo);
     f.writePicture(QStringLiteral("bg.bmp"), solid(60, 50, 200, 180, 160));
     ASSERT_TRUE(f.window->openBackgroundFile(f.folder.filePath(QStringLiteral("bg.bmp"))));

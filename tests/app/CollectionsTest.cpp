@@ -392,6 +392,7 @@ TEST(CollectionsWindow, AlbumSaveMeAsAndSaveAllWriteTheScenes) {
     ASSERT_EQ(f.collections().albums().selected(), 2);
     EXPECT_EQ(f.collections().albumStrip()->thumbnail(2)->x(), 7);
     f.record->saveReplies << out.filePath(QStringLiteral("second.bmp"));
+    f.record->saveFilterReplies << 2;
     f.collections().albumSaveMeAs();
     LoadResult read = LoadPictureFile(out.filePath(QStringLiteral("second.bmp")).toStdString());
     ASSERT_FALSE(read.picture.empty());

@@ -1,5 +1,8 @@
 #include "app/platform/DesktopServices.h"
 
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 using quill::app::LinuxDesktopServices;
@@ -47,4 +50,48 @@ TEST(LinuxDesktop, AMissingFileIsNotHandedToThePortal) {
     quill::MailMessage mail;
     mail.attachments = {"/nonexistent/quillmark/mywork.jpg"};
     EXPECT_FALSE(desktop.portalComposeEmail(mail).ok);
+}
+
+// The Linux desktop with the portal left out, so that no test sets the wallpaper of the
+// session it runs in.
+class NoPortalDesktop : public LinuxDesktopServices {
+  public:
+    quill::ServiceOutcome portalSetWallpaper(const std::string&) override {
+        return {false, "left out"};
+    }
+};
+
+// A gsettings of the test's own, first on PATH: with KEEP it keeps picture-uri in a file,
+// without it forgets and still ends with 0, as gsettings without a session does.
+TEST(LinuxDesktop, GnomeWallpaperCountsOnlyWhenAFreshGsettingsReadsItBack) {
+    QTemporaryDir bin;
+    QFile script(bin.filePath("gsettings"));
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write(R"(#!/bin/sh
+case "$1" in
+set) [ "$3" = picture-uri ] && [ -n "$KEEP" ] && echo "'$4'" >"$0.kept"; exit 0 ;;
+get) cat "$0.kept" 2>/dev/null || echo "'file:///usr/share/backgrounds/default.jpg'" ;;
+esac
+)");
+    script.close();
+    script.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+    const QByteArray path = qgetenv("PATH"), desktop = qgetenv("XDG_CURRENT_DESKTOP");
+    qputenv("PATH", bin.path().toLocal8Bit() + ":" + path);
+    qputenv("XDG_CURRENT_DESKTOP", "ubuntu:GNOME");
+    for (const bool keeps : {false, true}) {
+        keeps ? qputenv("KEEP", "1") : qunsetenv("KEEP");
+        QTemporaryDir folder;
+        NoPortalDesktop services;
+        EXPECT_EQ(services.environment().currentDesktop, "ubuntu:GNOME");
+        const quill::PublishMessage m =
+            quill::setAsWallpaper(quill::TBitmap32(4, 3), folder.path().toStdString(), services);
+        EXPECT_EQ(m.ok, keeps) << m.text;
+        EXPECT_EQ(m.text.find("reads back 'file:///usr/share/backgrounds/default.jpg'") !=
+                      std::string::npos,
+                  !keeps)
+            << m.text;
+    }
+    qunsetenv("KEEP");
+    qputenv("PATH", path);
+    desktop.isEmpty() ? qunsetenv("XDG_CURRENT_DESKTOP") : qputenv("XDG_CURRENT_DESKTOP", desktop);
 }

@@ -1,13 +1,19 @@
 #include "WindowTestSupport.h"
 
+#include "app/collections/PictureListStrip.h"
 #include "app/collections/PublishDialog.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QPrinter>
 #include <QScrollArea>
+#include <QTabBar>
 #include <QToolButton>
+
+#include <algorithm>
+#include <functional>
 
 using namespace quill;
 using namespace quill::app;
@@ -45,31 +51,46 @@ TEST(PublishDialog, PublishShowsTheSceneFittedAndSavesItAsChosen) {
         EXPECT_EQ(dialog->button(k)->toolTip(), QString::fromLatin1(hints[k])) << k;
     }
 
-    // Save as writes the form of the chosen extension, JPEG when it has none.
-    QTemporaryDir out;
+    // Every "Save as" writes the form of the chosen filter entry, under the chosen name
+    // with that form's extension: the dialog's button and "Save me as" of both lists.
+    f.openForeground(f.writePicture(QStringLiteral("fore.bmp"), solid(30, 20, 0, 0, 250)));
+    f.collections().addSketchOfPanelLayer();
+    f.collections().sketchStrip()->clickAt(1);
+    f.collections().addSceneToAlbum();
+    f.collections().albumStrip()->clickAt(1);
+    const std::function<void()> ways[3] = {[&] { dialog->button(0)->click(); },
+                                           [&] { f.collections().sketchSaveMeAs(); },
+                                           [&] { f.collections().albumSaveMeAs(); }};
     struct Case {
         const char* chosen;
+        int filter;
         const char* written;
         QByteArray head;
     };
     const Case cases[] = {
-        {"a.jpg", "a.jpg", QByteArray("\xFF\xD8", 2)},
-        {"b.bmp", "b.bmp", QByteArray("BM")},
-        {"c.png", "c.png", QByteArray("\x89PNG", 4)},
-        {"d", "d.jpg", QByteArray("\xFF\xD8", 2)},
+        {"a.jpg", 1, "a.jpg", QByteArray("\xFF\xD8", 2)},
+        {"b.jpg", 2, "b.bmp", QByteArray("BM")},
+        {"c.bmp", 4, "c.png", QByteArray("\x89PNG", 4)},
+        {"d", 1, "d.jpg", QByteArray("\xFF\xD8", 2)},
+        {"e.png", 3, "e.wmf", QByteArray("\x01\0\0\0", 4)}, // the metafile header record
     };
-    for (const Case& c : cases) {
-        f.record->saveReplies << out.filePath(QString::fromLatin1(c.chosen));
-        dialog->button(0)->click();
-        const QString written = out.filePath(QString::fromLatin1(c.written));
-        EXPECT_EQ(fileHead(written, c.head.size()), c.head) << c.chosen;
+    for (const auto& way : ways) {
+        QTemporaryDir out;
+        for (const Case& c : cases) {
+            f.record->saveReplies << out.filePath(QString::fromLatin1(c.chosen));
+            f.record->saveFilterReplies << c.filter;
+            way();
+            const QString written = out.filePath(QString::fromLatin1(c.written));
+            EXPECT_EQ(fileHead(written, c.head.size()), c.head) << c.chosen;
+        }
+        // Only the files named above: a chosen name of another form is not written.
+        EXPECT_EQ(QDir(out.path()).entryList(QDir::Files),
+                  (QStringList{"a.jpg", "b.bmp", "c.png", "d.jpg", "e.wmf"}));
+        way(); // cancelled: nothing written
+        EXPECT_EQ(QDir(out.path()).entryList(QDir::Files).size(), 5);
     }
     EXPECT_TRUE(f.record->saveFilters[0].join(' ').contains(QStringLiteral("*.wmf")));
     EXPECT_TRUE(f.record->messages.isEmpty());
-    // Cancelled: nothing written.
-    const int before = QDir(out.path()).entryList(QDir::Files).size();
-    dialog->button(0)->click();
-    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files).size(), before);
 
     EXPECT_EQ(dialog->button(4)->text(), QStringLiteral("X"));
     dialog->button(4)->click();
@@ -100,13 +121,20 @@ TEST(PublishDialog, WallpaperSaysSuccessOnlyWhenAWayWorked) {
     struct Case {
         bool portal;
         bool programs;
+        const char* desktop;
         bool success;
     };
-    const Case cases[] = {{true, false, true}, {false, true, true}, {false, false, false}};
+    // Programs that end with 0 without a desktop to set, or whose setting reads back
+    // empty, set nothing.
+    const Case cases[] = {{true, false, "", true},
+                          {false, true, "", false},
+                          {false, true, "GNOME", false},
+                          {false, false, "", false}};
     for (const Case& c : cases) {
         WindowFixture f;
         f.desktop->portalWorks = c.portal;
         f.desktop->programsStart = c.programs;
+        f.desktop->session.currentDesktop = c.desktop;
         TSave_As* dialog = f.collections().publishDialog();
         dialog->showWith(solid(40, 30, 18, 52, 86));
         dialog->button(2)->click();
@@ -148,4 +176,35 @@ TEST(PublishDialog, MailAttachesMyworkAndSaysWhenNoMailProgramStarts) {
         ASSERT_EQ(f.desktop->mails[0].attachments.size(), 1u);
         EXPECT_EQ(QString::fromStdString(f.desktop->mails[0].attachments[0]), attachment);
     }
+}
+
+// A symbol character shows as an empty box where the font lacks it: buttons show words
+// in plain letters and pictures as drawn icons.
+TEST(PublishDialog, EveryButtonShowsADrawnIconOrPlainWords) {
+    WindowFixture f;
+    TSave_As* dialog = f.collections().publishDialog();
+    dialog->showWith(solid(40, 30, 1, 2, 3));
+    auto drawn = [](const QIcon& icon) { // a pixel that is not see-through
+        const QImage a = icon.pixmap(24, 24).toImage().convertToFormat(QImage::Format_Alpha8);
+        return std::any_of(a.constBits(), a.constBits() + a.sizeInBytes(),
+                           [](uchar v) { return v != 0; });
+    };
+    for (int k = 0; k < 5; ++k)
+        EXPECT_TRUE(drawn(dialog->button(k)->icon())) << k;
+    int buttons = 0;
+    for (QWidget* widget : QApplication::allWidgets()) {
+        // The tab bars' scroll arrows are Qt's own, drawn by the style.
+        auto* button = qobject_cast<QAbstractButton*>(widget);
+        if (!button || qobject_cast<QTabBar*>(button->parentWidget()))
+            continue;
+        ++buttons;
+        const std::string name =
+            button->objectName().toStdString() + " '" + button->text().toStdString() + "'";
+        for (QChar c : button->text())
+            EXPECT_LT(c.unicode(), 0x2000) << name;
+        if (button->text().isEmpty()) {
+            EXPECT_TRUE(drawn(button->icon())) << name;
+        }
+    }
+    EXPECT_GT(buttons, 30);
 }

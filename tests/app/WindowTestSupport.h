@@ -30,7 +30,8 @@ struct PlatformRecord {
     QStringList openReplies; // next file names for the open dialog, in order ("" = cancelled)
     QStringList openCaptions;
     QList<QStringList> openFilters;
-    QStringList saveReplies; // next names for the save chooser ("" = cancelled)
+    QStringList saveReplies;      // next names for the save chooser ("" = cancelled)
+    QList<int> saveFilterReplies; // the filter entry chosen with each (none: the first)
     QStringList saveCaptions;
     QList<QStringList> saveFilters;
     QStringList folderReplies; // next folders for the folder chooser ("" = cancelled)
@@ -51,11 +52,14 @@ class FakePlatform : public quill::app::Platform {
         m_record->openFilters << filters;
         return next(m_record->openReplies);
     }
-    QString savePictureFile(QWidget*, const QString& caption, const QString&,
-                            const QStringList& filters) override {
+    quill::app::SaveChoice chooseFileToSave(QWidget*, const QString& caption, const QString&,
+                                            const QStringList& filters) override {
         m_record->saveCaptions << caption;
         m_record->saveFilters << filters;
-        return next(m_record->saveReplies);
+        const QString name = next(m_record->saveReplies);
+        const int filter =
+            m_record->saveFilterReplies.isEmpty() ? 1 : m_record->saveFilterReplies.takeFirst();
+        return {name, name.isEmpty() ? 0 : filter};
     }
     QString chooseFolder(QWidget*, const QString& caption, const QString& start) override {
         m_record->folderCaptions << caption;
@@ -84,10 +88,12 @@ class FakePlatform : public quill::app::Platform {
 // A desktop whose every way answers as the test says, recording what it was asked.
 struct FakeDesktop : quill::DesktopServices {
     bool portalWorks = false;
-    bool programsStart = false;
+    bool programsStart = false; // every program ends with 0 and prints nothing
+    quill::DesktopEnvironment session;
     std::vector<std::string> wallpaperFiles;
     std::vector<quill::MailMessage> mails;
 
+    quill::DesktopEnvironment environment() override { return session; }
     quill::ServiceOutcome portalSetWallpaper(const std::string& path) override {
         wallpaperFiles.push_back(path);
         return {portalWorks, portalWorks ? "" : "no portal"};

@@ -47,6 +47,9 @@ TEST_F(Cli, UsageErrorsExitOneAndWriteNothing) {
         {{"effect", "pen-sketch", "--pressure", "12x", in, path("o.png")}, "12x"},
         {{"effect", "pen-sketch", "--pressure", "0x10", in, path("o.png")}, "0x10"},
         {{"effect", "pen-sketch", "--pressure", "300", in, path("o.png")}, "pressure"},
+        {{"effect", "brume", "--seed", "4294967296", in, path("o.png")}, "--seed"},
+        {{"effect", "brume", "--seed", "-1", in, path("o.png")}, "--seed"},
+        {{"effect", "brume", "--seed", "99999999999999999999", in, path("o.png")}, "--seed"},
         {{"effect", "realism", "--kernel", "1,2,3", in, path("o.png")}, "kernel"},
         {{"effect", "realism", "--kernel", "1,2,3,4,5,6,7,8,a", in, path("o.png")}, "'a'"},
         {{"effect", "pencil-sketch", "--lighting", "3", "--contrast", "4", in, path("o.png")}, ""},
@@ -121,6 +124,11 @@ TEST_F(Cli, EffectsRunAsTheCoreRunsThemWithTheOptionsGiven) {
                       {"--kernel", "0,0,0,0,1,0,0,0,-1"},
                       {{}, {}, Kernel3x3{0, 0, 0, 0, 1, 0, 0, 0, -1}}},
                      {"brume", {"--seed", "12345"}, {{{"seed", 12345}}, {}, {}}},
+                     // Every 32-bit unsigned seed, past the signed limit too.
+                     {"brume", {"--seed", "0"}, {{{"seed", 0}}, {}, {}}},
+                     {"brume", {"--seed", "2147483647"}, {{{"seed", 2147483647}}, {}, {}}},
+                     {"brume", {"--seed", "2147483648"}, {{{"seed", 2147483648}}, {}, {}}},
+                     {"brume", {"--seed", "4294967295"}, {{{"seed", 4294967295}}, {}, {}}},
                  });
     for (const Case& c : cases) {
         std::vector<std::string> args{"effect", c.name};

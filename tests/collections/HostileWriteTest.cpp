@@ -42,6 +42,7 @@ TBitmap32 noisy(int w, int h) {
 // A desktop whose every way of setting a wallpaper or mailing succeeds.
 class AgreeingDesktop : public DesktopServices {
   public:
+    DesktopEnvironment environment() override { return {}; }
     ServiceOutcome portalSetWallpaper(const std::string&) override { return {true, {}}; }
     ServiceOutcome portalComposeEmail(const MailMessage&) override { return {true, {}}; }
     ProgramRun runProgram(const std::vector<std::string>&) override { return {true, 0, {}, {}}; }

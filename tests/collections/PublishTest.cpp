@@ -110,17 +110,23 @@ TEST(PublishPrint, DoublesWhileBothSidesAreBelowHalfThePage) {
     EXPECT_EQ(printPlacement(600, 0, 4800, 6600), std::nullopt);
 }
 
-// Records every request; answers from a table of what succeeds.
+// Records every request. Its programs keep what they set in `settings`, which the
+// matching read prints; with keeps false a set ends with 0 and is forgotten, as
+// gsettings without a desktop session does.
 class FakeDesktop : public DesktopServices {
   public:
+    DesktopEnvironment session;
     bool portalWallpaperWorks = false;
     bool portalMailWorks = false;
-    std::map<std::string, int> exitCodes; // program name -> exit code; absent: not installed
+    bool keeps = true;
+    std::map<std::string, int> exitCodes; // program -> exit code of a set; absent: not installed
+    std::map<std::string, std::string> settings;
     std::string xfceProperties;
     std::vector<std::string> calls;
     MailMessage portalMail;
     std::vector<std::string> lastArgv;
 
+    DesktopEnvironment environment() override { return session; }
     ServiceOutcome portalSetWallpaper(const std::string& path) override {
         calls.push_back("portal-wallpaper " + path);
         return {portalWallpaperWorks, portalWallpaperWorks ? "" : "no such interface"};
@@ -139,84 +145,87 @@ class FakeDesktop : public DesktopServices {
         auto it = exitCodes.find(argv[0]);
         if (it == exitCodes.end())
             return {false, -1, "", "not installed"};
-        ProgramRun run{true, it->second, "", ""};
-        if (argv[0] == "xfconf-query" && argv.size() > 3 && argv[3] == "-l")
-            run.output = xfceProperties;
-        return run;
+        const std::string& p = argv[0];
+        auto read = [&](const std::string& key, const std::string& quote) {
+            return ProgramRun{true, 0, quote + settings[key] + quote + "\n", ""};
+        };
+        if (p == "gsettings" && argv[1] == "get")
+            return read(argv[3], "'");
+        if (p == "dbus-send")
+            return read("plasma", "");
+        if (p == "xfconf-query" && argv[3] == "-l")
+            return {true, 0, xfceProperties, ""};
+        if (p == "xfconf-query" && argv.size() == 5)
+            return read(argv[4], "");
+        const std::string key = p == "gsettings" ? argv[3] : p == "xfconf-query" ? argv[4] : p;
+        if (keeps && it->second == 0)
+            settings[key == p ? "plasma" : key] =
+                p == "plasma-apply-wallpaperimage" ? "file://" + argv[1] : argv.back();
+        return {true, it->second, "", ""};
     }
 };
 
-TEST(PublishWallpaper, TriesEachWayInOrder) {
+TEST(PublishWallpaper, ADesktopWayCountsOnlyWhenItRunsAndReadsBackThePicture) {
     TempFolder dir;
     const TBitmap32 scene(6, 4, makePixel(10, 20, 30));
-    const std::string bmp = dir.path("wallpaper.bmp");
-    const std::string uri = fileUri(bmp);
+    // A space: the setting holds "my%20pictures" or "my pictures", both this file.
+    const std::string folder = dir.path("my pictures");
+    std::filesystem::create_directory(folder);
+    const std::string bmp = folder + "/wallpaper.bmp";
+    const std::map<std::string, int> all = {{"gsettings", 0},
+                                            {"plasma-apply-wallpaperimage", 0},
+                                            {"dbus-send", 0},
+                                            {"xfconf-query", 0}};
+    auto env = [](const char* desktop, const char* session = "",
+                  const char* bus = "org.freedesktop.Notifications") {
+        return DesktopEnvironment{desktop, session, {bus}};
+    };
+    const std::string others = "KDE Plasma: not running; Xfce: not running";
+    const std::string notKept =
+        "GNOME: gsettings reads back "
+        "'file:///usr/share/backgrounds/default.jpg' instead of the picture";
+    const std::string noXfconf = "GNOME: not running; KDE Plasma: not running; "
+                                 "Xfce: xfconf-query not installed";
     struct Case {
-        const char* what;
+        DesktopEnvironment session;
         bool portal;
         std::map<std::string, int> programs;
-        std::vector<std::string> calls;
-        bool ok;
+        bool keeps;
+        std::size_t calls;   // a desktop's way ends with its read-back
+        std::string failure; // after the portal's reason; empty: set
     };
-    const std::vector<std::string> gnome = {
-        "gsettings set org.gnome.desktop.background picture-uri " + uri,
-        "gsettings set org.gnome.desktop.background picture-uri-dark " + uri,
-        "gsettings set org.gnome.desktop.background picture-options wallpaper"};
-    auto join = [](std::vector<std::string> a, const std::vector<std::string>& b) {
-        a.insert(a.end(), b.begin(), b.end());
-        return a;
-    };
-    const std::string portal = "portal-wallpaper " + bmp;
+    const std::map<std::string, int> refuses = {{"gsettings", 1}};
     const std::vector<Case> cases = {
-        {"portal", true, {{"gsettings", 0}}, {portal}, true},
-        {"gnome",
-         false,
-         {{"gsettings", 0}, {"plasma-apply-wallpaperimage", 0}},
-         join({portal}, gnome),
-         true},
-        {"kde",
-         false,
-         {{"gsettings", 1}, {"plasma-apply-wallpaperimage", 0}},
-         {portal, gnome[0], "plasma-apply-wallpaperimage " + bmp},
-         true},
-        {"xfce",
-         false,
-         {{"xfconf-query", 0}},
-         {portal, gnome[0], "plasma-apply-wallpaperimage " + bmp,
-          "xfconf-query -c xfce4-desktop -l",
-          "xfconf-query -c xfce4-desktop -p /backdrop/screen0/monitor0/workspace0/last-image -s " +
-              bmp,
-          "xfconf-query -c xfce4-desktop -p /backdrop/screen0/monitorHDMI-1/workspace0/last-image "
-          "-s " +
-              bmp},
-         true},
-        {"none",
-         false,
-         {},
-         {portal, gnome[0], "plasma-apply-wallpaperimage " + bmp,
-          "xfconf-query -c xfce4-desktop -l"},
-         false},
+        {env("GNOME"), true, all, true, 1, ""},
+        {env(""), false, all, true, 1, "GNOME: not running; " + others}, // no program is asked
+        {env("ubuntu:GNOME"), false, all, true, 5, ""},
+        {env("", "", "org.gnome.Shell"), false, all, false, 5, notKept + "; " + others},
+        {env("gnome"), false, refuses, true, 2, "GNOME: gsettings ended with code 1; " + others},
+        {env("", "plasma"), false, all, true, 3, ""},
+        {env("XFCE"), false, all, true, 6, ""},
+        {env("", "xfce"), false, {}, true, 2, noXfconf},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+        SCOPED_TRACE(c.session.currentDesktop + c.session.session + " " + c.failure);
         std::filesystem::remove(bmp);
         FakeDesktop desktop;
+        desktop.session = c.session;
         desktop.portalWallpaperWorks = c.portal;
         desktop.exitCodes = c.programs;
+        desktop.keeps = c.keeps;
+        desktop.settings["picture-uri"] = "file:///usr/share/backgrounds/default.jpg";
         desktop.xfceProperties = "/backdrop/screen0/monitor0/workspace0/color-style\n"
                                  "/backdrop/screen0/monitor0/workspace0/last-image\n"
                                  "/backdrop/screen0/monitorHDMI-1/workspace0/last-image\n";
-        PublishMessage m = setAsWallpaper(scene, dir.path(), desktop);
-        EXPECT_EQ(desktop.calls, c.calls);
-        EXPECT_EQ(m.ok, c.ok);
-        if (c.ok) {
+        PublishMessage m = setAsWallpaper(scene, folder, desktop);
+        EXPECT_EQ(desktop.calls.size(), c.calls);
+        EXPECT_EQ(m.ok, c.failure.empty());
+        if (c.failure.empty()) {
             EXPECT_EQ(m.text, "Set as wallpaper successful!");
             EXPECT_EQ(m.title, "ok!");
         } else {
-            EXPECT_EQ(m.text,
-                      "The wallpaper could not be set (" + bmp +
-                          "): the desktop portal: no such interface; gsettings not installed; "
-                          "plasma-apply-wallpaperimage not installed; xfconf-query not installed.");
+            EXPECT_EQ(m.text, "The wallpaper could not be set (" + bmp +
+                                  "): the desktop portal: no such interface; " + c.failure + ".");
         }
         // The file is a 32-bit BMP of the scene in every case.
         const auto bytes = TempFolder::read(bmp);
