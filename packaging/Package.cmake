@@ -6,16 +6,17 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Quillmark team")
 set(CPACK_PACKAGE_CONTACT "Quillmark team <hello@quillmark.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "photo montage: scenes of photographs, sketches and paintings")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Quillmark combines photographs into scenes and turns photographs into drawings and
-paintings. A background, any number of foreground photographs as layers placed, sized,
-turned and reordered on the canvas, soft-edged masks, transparency and frames; photo
-effects such as Pencil Sketch, Pen & Ink and Water color, and background effects such
-as Emboss and Texture. Finished scenes are saved, printed, set as the wallpaper or
-collected in an album that plays on its own.
+set(CPACK_PACKAGE_DESCRIPTION "Quillmark combines photographs into scenes and turns photographs into
+drawings and paintings. A background, any number of foreground photographs
+as layers placed, sized, turned and reordered on the canvas, soft-edged
+masks, transparency and frames; photo effects such as Pencil Sketch, Pen &
+Ink and Water color, and background effects such as Emboss and Texture.
+Finished scenes are saved, printed, set as the wallpaper or collected in an
+album that plays on its own.
 
-The package holds the window program quillmark, the command-line tool quillmark-cli
-for batch work on the same picture code, and the album player quillmark-player.")
+The package holds the window program quillmark, the command-line tool
+quillmark-cli for batch work on the same picture code, and the album player
+quillmark-player.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
