@@ -8,8 +8,6 @@
 #include <QString>
 
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <initializer_list>
 #include <string>
 
