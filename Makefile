@@ -2,7 +2,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DQUILL_WERROR=ON
 
-.PHONY: all deps configure build run test test-sanitize format format-check fuzz bench clean
+.PHONY: all deps configure build run install package test test-sanitize format format-check fuzz bench clean
 
 all: build
 
@@ -17,6 +17,19 @@ build: configure
 
 run: build
 	./$(BUILD)/quillmark
+
+# make install [PREFIX=/usr/local] [DESTDIR=/staging]: programs to PREFIX/bin, the picture
+# libraries and the manual to PREFIX/share/quillmark, menu entry, icons, man pages.
+PREFIX ?= /usr/local
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)" --strip
+
+# make package: $(BUILD)/quillmark_<version>_<arch>.deb, installed under /usr, then lintian.
+package: configure
+	@QUILL_WITH_PACKAGE=1 bash scripts/install-deps.sh
+	@cmake --build $(BUILD) -j $(JOBS)
+	cd $(BUILD) && cpack -G DEB
+	lintian --fail-on error $(BUILD)/quillmark_*.deb
 
 test: build format-check
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)

@@ -1,6 +1,7 @@
 // quillmark-player: shows the scenes appended to its own program file as a film strip.
 
 #include "albumplayer/PlayerWindow.h"
+#include "app/ProgramStart.h"
 #include "collections/AlbumFile.h"
 #include "imaging/JpegCodec.h"
 
@@ -35,6 +36,12 @@ int refuse(const QString& text) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    const int status = quill::app::readCommandLine(
+        argc, argv,
+        {"quillmark-player", "[OPTION]...",
+         "Quillmark's album player: shows the scenes of the album it carries.", false});
+    if (status >= 0)
+        return status;
     QApplication app(argc, argv);
     std::error_code ec;
     std::string file = std::filesystem::read_symlink("/proc/self/exe", ec).string();

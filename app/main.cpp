@@ -1,13 +1,23 @@
 #include "app/MainWindow.h"
+#include "app/ProgramStart.h"
 #include "app/SplashForm.h"
+#include "imaging/Folders.h"
 
 #include <QApplication>
+#include <QFile>
 
 int main(int argc, char* argv[]) {
+    // Files named on the command line are accepted and left for the program to open.
+    const int status = quill::app::readCommandLine(
+        argc, argv,
+        {"quillmark", "[OPTION]... [FILE]...",
+         "Quillmark: combine photographs into scenes and turn them into drawings and paintings.",
+         true});
+    if (status >= 0)
+        return status;
+
     QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Quillmark"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Quillmark"));
-    QApplication::setApplicationVersion(QStringLiteral("4.65"));
+    quill::app::nameApplication();
 
     // The splash shows while the main window and its dialogs are built; the window
     // destroys it after its first layout.
@@ -16,7 +26,9 @@ int main(int argc, char* argv[]) {
     splash->repaint();
     QApplication::processEvents();
 
-    quill::app::TMyPicture window;
+    // Beside the program in a build, in ../share/quillmark when installed.
+    const std::string libraries = quill::libraryFolder(quill::programFolder());
+    quill::app::TMyPicture window(nullptr, QFile::decodeName(QByteArray::fromStdString(libraries)));
     window.setSplash(splash);
     window.show();
     return QApplication::exec();

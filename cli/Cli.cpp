@@ -279,10 +279,10 @@ int runCompose(ComposeCommand& cmd) {
     if (!file.scene)
         badInput(file.error);
     MaskLibrary masks;
-    masks.maskload(libraryFoldersBeside(programFolder()).MaskFolder);
+    masks.maskload(libraryFoldersBeside(libraryFolder(programFolder())).MaskFolder);
     for (const SceneLayerSpec& layer : file.scene->layers)
         if (layer.mask.number >= 1 && !masks.mask(layer.mask.number))
-            badInput(libraryFoldersBeside(programFolder()).MaskFolder + "/" +
+            badInput(libraryFoldersBeside(libraryFolder(programFolder())).MaskFolder + "/" +
                      maskFileName(layer.mask.number) + " is not a valid format");
     ComposeResult composed;
     try {
@@ -345,6 +345,7 @@ int runCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
     CLI::App app{"quillmark-cli: Quillmark's picture work without a window", "quillmark-cli"};
     app.require_subcommand(1);
     app.set_help_all_flag("--help-all", "every command and its options");
+    app.set_version_flag("--version", "quillmark-cli " QUILL_VERSION_TEXT);
 
     // info
     std::string infoFile;
@@ -436,6 +437,9 @@ int runCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
         return kExitDone;
     } catch (const CLI::CallForAllHelp&) {
         out << app.help("", CLI::AppFormatMode::All);
+        return kExitDone;
+    } catch (const CLI::CallForVersion& e) {
+        out << e.what() << '\n';
         return kExitDone;
     } catch (const CLI::ParseError& e) {
         err << "quillmark-cli: " << e.what() << '\n';

@@ -50,6 +50,15 @@ std::string xdgBase(const char* variable, const char* homeDefault) {
     return withSlash(withSlash(homeFolder) + homeDefault);
 }
 
+bool holdsLibraries(const std::string& folder) {
+    for (const char* name : {"background", "foreground", "frame", "mask"}) {
+        struct stat st {};
+        if (stat((folder + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 bool nameMatchesPattern(const std::string& name, const std::string& pattern) {
@@ -152,6 +161,20 @@ LibraryFolders libraryFoldersBeside(const std::string& folder) {
     f.MaskFolder = f.programFolder + "mask";
     f.RecorderFolder = f.programFolder + "recorder/";
     return f;
+}
+
+std::string libraryFolder(const std::string& folder) {
+    const std::string own = withSlash(folder);
+    if (holdsLibraries(own))
+        return own;
+    const std::string installed = own + "../share/quillmark/";
+    if (!holdsLibraries(installed))
+        return own;
+    // Resolved, so that messages name /usr/share/quillmark/, not /usr/bin/../share/...
+    char* real = realpath(installed.c_str(), nullptr);
+    const std::string result = real != nullptr ? withSlash(real) : installed;
+    std::free(real);
+    return result;
 }
 
 std::string workingFolder(const std::string& folder, bool forCache) {

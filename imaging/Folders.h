@@ -37,6 +37,13 @@ struct LibraryFolders {
 // The library folders beside a program folder ('/' is added when it lacks one).
 LibraryFolders libraryFoldersBeside(const std::string& programFolder);
 
+// The folder that holds the picture libraries of a program in programFolder: the
+// program folder itself when it has background/, foreground/, frame/ or mask/ (a build
+// or a copy kept together), else <programFolder>/../share/quillmark/ when that has
+// them (an installed program: /usr/bin/quillmark finds /usr/share/quillmark/), else the
+// program folder. The result ends in '/'.
+std::string libraryFolder(const std::string& programFolder);
+
 // Where the program writes its working files: the program folder when it is writable,
 // else the per-user folder of the XDG base directories, $XDG_CACHE_HOME/quillmark/ for
 // the cache (default $HOME/.cache) or $XDG_DATA_HOME/quillmark/ for data (default

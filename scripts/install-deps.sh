@@ -10,9 +10,14 @@ packages=(
   libjpeg62-turbo-dev libturbojpeg0-dev libgif-dev libpng-dev
   nlohmann-json3-dev libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  qt6-base-private-dev desktop-file-utils appstream
 )
 if [[ "${QUILL_WITH_FUZZ:-0}" == 1 ]]; then
   packages+=(clang-14 libclang-rt-14-dev)
+fi
+# make package: CPack's DEB generator runs file and dpkg-shlibdeps; lintian checks the result.
+if [[ "${QUILL_WITH_PACKAGE:-0}" == 1 ]]; then
+  packages+=(file dpkg-dev lintian)
 fi
 
 missing=()

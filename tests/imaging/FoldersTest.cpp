@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdlib>
 #include <fstream>
 #include <optional>
@@ -164,6 +165,45 @@ TEST(LibraryFolders, ProgramFolderHoldsTheRunningProgram) {
     ASSERT_FALSE(folder.empty());
     EXPECT_EQ(folder.back(), '/');
     EXPECT_TRUE(exists(folder + "test_imaging"));
+}
+
+using LibraryFolder = TempTree;
+
+TEST_F(LibraryFolder, BesideTheProgramElseTheInstalledShareFolder) {
+    const struct {
+        const char* name;
+        std::vector<std::string> beside; // folders made in bin/ ("=" prefix: a plain file)
+        std::vector<std::string> shared; // folders made in share/quillmark/
+        bool expectShared;
+    } cases[] = {
+        {"a build: the libraries beside", {"mask", "frame"}, {}, false},
+        {"installed", {}, {"background", "foreground", "frame", "mask"}, true},
+        {"both: beside wins", {"mask"}, {"mask"}, false},
+        {"one library folder is enough", {}, {"frame"}, true},
+        {"a file named mask is no library", {"=mask"}, {"mask"}, true},
+        {"share/quillmark without libraries", {}, {"recorder"}, false},
+        {"no libraries anywhere", {}, {}, false},
+    };
+    std::string real(PATH_MAX, '\0');
+    ASSERT_NE(realpath(root.c_str(), real.data()), nullptr);
+    real.resize(real.find('\0'));
+    int k = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string prefix = "/case" + std::to_string(++k);
+        for (const char* folder : {"", "/bin", "/share", "/share/quillmark"})
+            ASSERT_EQ(mkdir((root + prefix + folder).c_str(), 0755), 0);
+        for (const std::string& name : c.beside) {
+            if (name[0] == '=')
+                writeFile(root + prefix + "/bin/" + name.substr(1));
+            else
+                ASSERT_EQ(mkdir((root + prefix + "/bin/" + name).c_str(), 0755), 0);
+        }
+        for (const std::string& name : c.shared)
+            ASSERT_EQ(mkdir((root + prefix + "/share/quillmark/" + name).c_str(), 0755), 0);
+        EXPECT_EQ(libraryFolder(root + prefix + "/bin"),
+                  c.expectShared ? real + prefix + "/share/quillmark/" : root + prefix + "/bin/");
+    }
 }
 
 // Sets environment variables for one scope and puts the old values back.
