@@ -42,8 +42,4 @@ inline TBitmap32 photoLikePicture(int w, int h, unsigned seed) {
     return pic;
 }
 
-inline TBitmap32 uniformPicture(int w, int h, int r, int g, int b, int a = 255) {
-    return TBitmap32(w, h, makePixel(r, g, b, a));
-}
-
 } // namespace quill::testing
