@@ -1,5 +1,5 @@
 #include "decor/BackgroundEffects.h"
-#include "DecorTestPictures.h"
+#include "tests/RandomPictures.h"
 
 #include "imaging/Colour.h"
 
@@ -11,9 +11,9 @@
 namespace quill {
 namespace {
 
-using testing::oddSizes;
-using testing::photoLikePicture;
-using testing::randomPicture;
+using testpictures::kOddSizes;
+using testpictures::photoLikePicture;
+using testpictures::randomPicture;
 
 // ---- plain twins: the arithmetic exactly as written, one pixel at a time ----
 
@@ -82,7 +82,7 @@ const PassPair kPasses[] = {
 TEST(BackgroundEffects, FastPassesEqualPlainPassesOnOddSizesAndPhotos) {
     for (const auto& pass : kPasses) {
         unsigned seed = 1;
-        for (auto [w, h] : oddSizes()) {
+        for (auto [w, h] : kOddSizes) {
             TBitmap32 a = randomPicture(w, h, seed++), b = a;
             pass.fast(a);
             pass.plain(b);
@@ -229,7 +229,7 @@ TEST(BackgroundEffects, GrayEqualsPlainAcrossChunkEdges) {
     const std::pair<int, int> sizes[] = {{1025, 3}, {2049, 4}, {1023, 2}, {3000, 1}};
     unsigned seed = 90;
     for (auto [w, h] : sizes) {
-        TBitmap32 a = testing::randomPicture(w, h, seed++);
+        TBitmap32 a = testpictures::randomPicture(w, h, seed++);
         int planted = 0;
         for (int r = 0; r < 256 && planted < 64; ++r)
             for (int g = 0; g < 256 && planted < 64; g += 37)

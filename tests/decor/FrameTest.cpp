@@ -1,5 +1,5 @@
 #include "decor/Frame.h"
-#include "DecorTestPictures.h"
+#include "tests/RandomPictures.h"
 
 #include <gtest/gtest.h>
 
@@ -39,7 +39,7 @@ TEST(Frame, AlphaFromColourWorkedValuesAndNoise) {
         EXPECT_TRUE(pic == TBitmap32(3, 2, makePixel(c.r, c.g, c.b, c.alpha)))
             << c.r << "," << c.g << "," << c.b;
     }
-    TBitmap32 pic = testing::randomPicture(301, 257, 12), expected = pic;
+    TBitmap32 pic = testpictures::randomPicture(301, 257, 12), expected = pic;
     for (std::size_t i = 0; i < expected.pixelCount(); ++i)
         expected.bits()[i] = withFrameAlpha(expected.bits()[i]);
     frameAlphaFromColour(pic);
@@ -70,7 +70,8 @@ TEST(Frame, OverlayStretchesEachDirectionOnItsOwn) {
 
 TEST(Frame, WhiteFrameIsInvisibleAndBlackFrameCovers) {
     TBitmap32 white(30, 20, makePixel(255, 255, 255)), black(30, 20, makePixel(0, 0, 0));
-    TBitmap32 scene = testing::photoLikePicture(60, 45, 2), before = scene;
+    TBitmap32 scene = testpictures::randomPicture(60, 45, 2, testpictures::PictureAlpha::Opaque),
+              before = scene;
     makeFrameOverlay(white, 60, 45).DrawOnto(0, 0, scene);
     EXPECT_TRUE(scene == before);
     makeFrameOverlay(black, 60, 45).DrawOnto(0, 0, scene);

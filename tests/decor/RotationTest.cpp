@@ -1,5 +1,5 @@
 #include "decor/Rotation.h"
-#include "DecorTestPictures.h"
+#include "tests/RandomPictures.h"
 
 #include "imaging/IntegerText.h"
 
@@ -13,9 +13,9 @@
 namespace quill {
 namespace {
 
-using testing::oddSizes;
-using testing::photoLikePicture;
-using testing::randomPicture;
+using testpictures::kOddSizes;
+using testpictures::photoLikePicture;
+using testpictures::randomPicture;
 
 // The turn exactly as written: padded canvas P, turned canvas Q, margins, trim.
 RotationResult rotatePlain(const TBitmap32& pic, int cx, int cy, double theta) {
@@ -88,7 +88,7 @@ void expectPlainTurn(const TBitmap32& pic, int degrees, int cx = -1, int cy = -1
 TEST(Rotation, EqualsPlainTurn) {
     // 30, 60, 150 and 300 put many products on exact halves: the long double decides there.
     unsigned seed = 20;
-    for (auto [w, h] : oddSizes())
+    for (auto [w, h] : kOddSizes)
         for (int a :
              {0, 1, 30, -30, 45, 60, 89, 90, -90, 135, 150, 180, 270, 300, 359, 360, -360, 7777})
             expectPlainTurn(randomPicture(w, h, seed++), a);
@@ -132,7 +132,7 @@ TEST(Rotation, WorkedSizesAndGrowth) {
         {100, 50, 360, 100, 50, 0, 0},   {100, 50, -360, 100, 50, 0, 0},
     };
     for (auto c : cases) {
-        RotationResult r = rotateAboutCentre(photoLikePicture(c.w, c.h, 1), c.degrees);
+        RotationResult r = rotateAboutCentre(photoLikePicture(c.w, c.h, 1, false), c.degrees);
         EXPECT_EQ(std::vector<int>({r.picture.width(), r.picture.height(), r.GrowX, r.GrowY}),
                   std::vector<int>({c.outW, c.outH, c.growX, c.growY}))
             << c.w << "x" << c.h << " by " << c.degrees;

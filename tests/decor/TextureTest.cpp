@@ -1,5 +1,5 @@
 #include "decor/Texture.h"
-#include "DecorTestPictures.h"
+#include "tests/RandomPictures.h"
 
 #include "imaging/Colour.h"
 
@@ -11,9 +11,9 @@
 namespace quill {
 namespace {
 
-using testing::oddSizes;
-using testing::photoLikePicture;
-using testing::randomPicture;
+using testpictures::kOddSizes;
+using testpictures::photoLikePicture;
+using testpictures::randomPicture;
 
 // The texture exactly as written: both conversions per pixel, the tile read at
 // (x mod 58, y mod 58).
@@ -122,7 +122,7 @@ TEST(Texture, FastEqualsPlainWhateverTheTarget) {
     const TBitmap32 photo = photoLikePicture(250, 131, 6), small = photoLikePicture(58, 58, 2);
     unsigned seed = 40;
     for (const auto& tile : tiles) {
-        for (auto [w, h] : oddSizes()) {
+        for (auto [w, h] : kOddSizes) {
             TBitmap32 source = randomPicture(w, h, seed++), fast, plain;
             ApplyTexture(tile, source, fast);
             applyTexturePlain(tile, source, plain);
