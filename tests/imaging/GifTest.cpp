@@ -20,6 +20,7 @@ using test_bytes::makeGif;
 using test_bytes::Pixels;
 using test_bytes::pixelsOf;
 using Image = test_bytes::GifImage;
+using Images = std::vector<Image>;
 
 const Colours kFourColours = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {10, 20, 30}};
 std::uint32_t colourOf(const Colours& map, int i) {
@@ -54,25 +55,21 @@ TEST(GifCodec, FirstImageIsPlacedOnTheScreenWithItsColours) {
     };
     const Colours local = {{1, 1, 1}, {2, 2, 2}, {3, 3, 3}, {4, 4, 4}};
     const Case cases[] = {
-        {"whole screen",
-         {5, 3, 0, kFourColours, {{0, 0, 5, 3, false, std::nullopt, -1, ramp(15, 4)}}}},
+        {"whole screen", {5, 3, 0, kFourColours, {{0, 0, 5, 3, false, {}, -1, ramp(15, 4)}}}},
         {"interlaced, eleven rows",
-         {5, 11, 0, kFourColours, {{0, 0, 5, 11, true, std::nullopt, -1, ramp(55, 4)}}}},
+         {5, 11, 0, kFourColours, {{0, 0, 5, 11, true, {}, -1, ramp(55, 4)}}}},
         {"local colour map over the global one",
          {3, 2, 0, kFourColours, {{0, 0, 3, 2, false, local, -1, {0, 1, 2, 3, 2, 1}}}}},
         {"image inside the screen, background colour 2 around it",
-         {6, 4, 2, kFourColours, {{2, 1, 3, 2, false, std::nullopt, -1, {0, 1, 3, 3, 1, 0}}}}},
+         {6, 4, 2, kFourColours, {{2, 1, 3, 2, false, {}, -1, {0, 1, 3, 3, 1, 0}}}}},
         {"image larger than the screen is clipped",
-         {4, 3, 1, kFourColours, {{1, 1, 6, 5, true, std::nullopt, -1, ramp(30, 4)}}}},
+         {4, 3, 1, kFourColours, {{1, 1, 6, 5, true, {}, -1, ramp(30, 4)}}}},
         {"transparent pixels show the background colour",
-         {4, 2, 3, kFourColours, {{0, 0, 4, 2, false, std::nullopt, 1, {0, 1, 2, 1, 1, 0, 3, 2}}}}},
+         {4, 2, 3, kFourColours, {{0, 0, 4, 2, false, {}, 1, {0, 1, 2, 1, 1, 0, 3, 2}}}}},
         {"only the first of two images",
-         {3,
-          3,
-          0,
-          kFourColours,
-          {{0, 0, 3, 3, false, std::nullopt, -1, ramp(9, 4)},
-           {0, 0, 3, 3, false, std::nullopt, -1, std::vector<int>(9, 3)}}}},
+         GifSpec{3, 3, 0, kFourColours,
+                 Images{Image{0, 0, 3, 3, false, {}, -1, ramp(9, 4)},
+                        Image{0, 0, 3, 3, false, {}, -1, std::vector<int>(9, 3)}}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -122,7 +119,7 @@ TEST(GifCodec, MissingOrShortColourMapsAreHandledSafely) {
 
 TEST(GifCodec, BadFilesGiveTheEmptyPicture) {
     GifSpec s{8, 8, 0, kFourColours, {}};
-    s.images.push_back(Image{0, 0, 8, 8, false, std::nullopt, -1, ramp(64, 4)});
+    s.images.push_back(Image{0, 0, 8, 8, false, {}, -1, ramp(64, 4)});
     Bytes file = makeGif(s);
     const std::size_t codeSize = codeSizeOffset(file);
     ASSERT_EQ(file[codeSize], 2);
@@ -173,7 +170,7 @@ TEST(GifCodec, FileCutInsideTheImageKeepsTheRowsRead) {
     std::mt19937 random(11);
     for (int& p : pixels)
         p = int(random() % 3); // noise of indices 0..2: many data blocks
-    s.images.push_back(Image{0, 0, 128, 128, false, std::nullopt, -1, pixels});
+    s.images.push_back(Image{0, 0, 128, 128, false, {}, -1, pixels});
     Bytes file = makeGif(s);
     std::size_t start = codeSizeOffset(file);
     ASSERT_GT(file.size() - start, 2000u);
@@ -187,7 +184,7 @@ TEST(GifCodec, FileCutInsideTheImageKeepsTheRowsRead) {
 
 TEST(GifCodec, ScreenOverTheLimitsIsRefusedAndAScreenOfNoSizeFitsTheImage) {
     GifSpec s{4, 4, 0, kFourColours, {}};
-    s.images.push_back(Image{1, 2, 2, 2, false, std::nullopt, -1, {0, 1, 2, 3}});
+    s.images.push_back(Image{1, 2, 2, 2, false, {}, -1, {0, 1, 2, 3}});
     Bytes file = makeGif(s);
     struct Case {
         int width, height;
