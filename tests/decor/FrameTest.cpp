@@ -68,16 +68,6 @@ TEST(Frame, OverlayStretchesEachDirectionOnItsOwn) {
     EXPECT_TRUE(makeFrameOverlay(TBitmap32(5, 5), 600, -1).empty());
 }
 
-TEST(Frame, WhiteFrameIsInvisibleAndBlackFrameCovers) {
-    TBitmap32 white(30, 20, makePixel(255, 255, 255)), black(30, 20, makePixel(0, 0, 0));
-    TBitmap32 scene = testpictures::randomPicture(60, 45, 2, testpictures::PictureAlpha::Opaque),
-              before = scene;
-    makeFrameOverlay(white, 60, 45).DrawOnto(0, 0, scene);
-    EXPECT_TRUE(scene == before);
-    makeFrameOverlay(black, 60, 45).DrawOnto(0, 0, scene);
-    EXPECT_TRUE(scene == TBitmap32(60, 45, makePixel(0, 0, 0)));
-}
-
 TEST(Frame, ThumbnailIsOneTenthNearestNeighbour) {
     // Column x has red x, row y has green y.
     TBitmap32 frame(600, 450);

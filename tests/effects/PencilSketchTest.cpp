@@ -181,12 +181,5 @@ TEST(PencilSketch, WholeEffectShowsOnlyTheLastSlider) {
     }
 }
 
-TEST(PencilSketch, FlatPictureGivesWhiteSketch) {
-    for (std::uint32_t flat : {makePixel(30, 60, 90), CutoutColor, makePixel(255, 255, 255)}) {
-        const TBitmap32 out = pencilSketch(TBitmap32(9, 4, flat), {});
-        EXPECT_EQ(out, TBitmap32(9, 4, makePixel(255, 255, 255, 255))) << std::hex << flat;
-    }
-}
-
 } // namespace
 } // namespace quill
