@@ -1,4 +1,3 @@
-#include "DecorTestPictures.h"
 #include "decor/Frame.h"
 #include "decor/MaskLibrary.h"
 

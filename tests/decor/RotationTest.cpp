@@ -1,5 +1,5 @@
 #include "decor/Rotation.h"
-#include "DecorTestPictures.h"
+#include "tests/RandomPictures.h"
 
 #include "imaging/IntegerText.h"
 
@@ -8,13 +8,14 @@
 #include <cmath>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace quill {
 namespace {
 
-using testing::oddSizes;
-using testing::photoLikePicture;
-using testing::randomPicture;
+using testpictures::kOddSizes;
+using testpictures::photoLikePicture;
+using testpictures::randomPicture;
 
 // The turn exactly as written: padded canvas P, turned canvas Q, margins, trim.
 RotationResult rotatePlain(const TBitmap32& pic, int cx, int cy, double theta) {
@@ -67,100 +68,79 @@ RotationResult rotatePlain(const TBitmap32& pic, int cx, int cy, double theta) {
     return out;
 }
 
-TEST(Rotation, EqualsPlainTurnOnOddSizesAndAngles) {
-    // 30, 60, 150 and 300 put many products on exact halves: the long double decides there.
-    const int angles[] = {0,   1,   30,  -30, 45,  60,  89,  90,   -90,
-                          135, 150, 180, 270, 300, 359, 360, -360, 7777};
-    unsigned seed = 20;
-    for (auto [w, h] : oddSizes())
-        for (int a : angles) {
-            TBitmap32 pic = randomPicture(w, h, seed++);
-            const int cx = int(std::nearbyintl(w / 2.0L)), cy = int(std::nearbyintl(h / 2.0L));
-            RotationResult fast = rotateAboutCentre(pic, a);
-            RotationResult plain = rotatePlain(pic, cx, cy, rotationAngle(a));
-            ASSERT_TRUE(fast.picture == plain.picture) << w << "x" << h << " by " << a;
-            EXPECT_EQ(fast.GrowX, plain.GrowX) << w << "x" << h << " by " << a;
-            EXPECT_EQ(fast.GrowY, plain.GrowY) << w << "x" << h << " by " << a;
-        }
-    // Large enough for both passes to run in parallel bands (Round(301 / 2) = 150 and
-    // Round(187 / 2) = 94: halves go to the even neighbour); then an off-centre centre
-    // and a picture already holding cutout corners.
-    const TBitmap32 photo = photoLikePicture(301, 187, 5), wide = randomPicture(520, 300, 77);
-    const TBitmap32 turned = rotateAboutCentre(photoLikePicture(90, 40, 9), 45).picture;
-    const struct {
-        const TBitmap32& pic;
-        int cx, cy, degrees;
-        bool aboutCentre;
-    } large[] = {{photo, 150, 94, 30, true}, {photo, 150, 94, -17, true},
-                 {photo, 150, 94, 90, true}, {photo, 150, 94, 123, true},
-                 {wide, 260, 150, 33, true}, {turned, 3, 50, 20, false}};
-    for (const auto& c : large) {
-        const double angle = rotationAngle(c.degrees);
-        RotationResult fast = c.aboutCentre ? rotateAboutCentre(c.pic, c.degrees)
-                                            : RotatePicture(c.pic, c.cx, c.cy, angle);
-        RotationResult plain = rotatePlain(c.pic, c.cx, c.cy, angle);
-        const std::string what = std::to_string(c.pic.width()) + " by " + std::to_string(c.degrees);
-        ASSERT_TRUE(fast.picture == plain.picture) << what;
-        EXPECT_EQ(fast.GrowX, plain.GrowX) << what;
-        EXPECT_EQ(fast.GrowY, plain.GrowY) << what;
+// The fast turn about (cx, cy), or about the centre when cx < 0, against the plain one.
+void expectPlainTurn(const TBitmap32& pic, int degrees, int cx = -1, int cy = -1) {
+    const std::string what = std::to_string(pic.width()) + "x" + std::to_string(pic.height()) +
+                             " by " + std::to_string(degrees);
+    const double angle = rotationAngle(degrees);
+    RotationResult fast =
+        cx < 0 ? rotateAboutCentre(pic, degrees) : RotatePicture(pic, cx, cy, angle);
+    if (cx < 0) {
+        cx = int(std::nearbyintl(pic.width() / 2.0L));
+        cy = int(std::nearbyintl(pic.height() / 2.0L));
     }
+    RotationResult plain = rotatePlain(pic, cx, cy, angle);
+    ASSERT_TRUE(fast.picture == plain.picture) << what;
+    EXPECT_EQ(fast.GrowX, plain.GrowX) << what;
+    EXPECT_EQ(fast.GrowY, plain.GrowY) << what;
 }
 
-// Pictures whose first content lies deep inside the sampled span (cutout columns and
-// rows of their own), and turned rows wider than one column block, with spans starting
-// and ending inside blocks.
-TEST(Rotation, EqualsPlainTurnWithCutoutMarginsAndWideRows) {
+TEST(Rotation, EqualsPlainTurn) {
+    // 30, 60, 150 and 300 put many products on exact halves: the long double decides there.
+    unsigned seed = 20;
+    for (auto [w, h] : kOddSizes)
+        for (int a :
+             {0, 1, 30, -30, 45, 60, 89, 90, -90, 135, 150, 180, 270, 300, 359, 360, -360, 7777})
+            expectPlainTurn(randomPicture(w, h, seed++), a);
+    // Large enough for both passes to run in parallel bands (Round(301 / 2) = 150 and
+    // Round(187 / 2) = 94: halves go to the even neighbour); a line that becomes a column
+    // beside one cutout column, the symmetric trim stopping at (width - 1) div 2; then an
+    // off-centre centre in a picture already holding cutout corners.
+    const TBitmap32 photo = photoLikePicture(301, 187, 5);
+    for (int a : {30, -17, 90, 123})
+        expectPlainTurn(photo, a);
+    expectPlainTurn(randomPicture(520, 300, 77), 33);
+    expectPlainTurn(TBitmap32(2000, 1, makePixel(1, 2, 3)), 90);
+    expectPlainTurn(rotateAboutCentre(photoLikePicture(90, 40, 9), 45).picture, 20, 3, 50);
+    // First content deep inside the sampled span (cutout columns and rows of its own),
+    // and turned rows wider than one column block, with spans starting and ending
+    // inside blocks.
     struct Case {
         int w, h, cutLeft, cutTop, degrees;
     } cases[] = {
         {150, 40, 100, 0, 30}, {150, 40, 100, 0, -5}, {90, 120, 0, 70, 12}, {200, 60, 33, 20, 1},
         {700, 30, 0, 0, 3},    {700, 30, 0, 0, -2},   {600, 9, 250, 0, 0},  {301, 77, 64, 31, 89},
     };
-    unsigned seed = 300;
     for (const auto& c : cases) {
         TBitmap32 pic = randomPicture(c.w, c.h, seed++);
         for (int y = 0; y < c.h; ++y)
             for (int x = 0; x < c.w; ++x)
                 if (x < c.cutLeft || y < c.cutTop)
                     pic.setPixel(x, y, CutoutColor);
-        const int cx = int(std::nearbyintl(c.w / 2.0L)), cy = int(std::nearbyintl(c.h / 2.0L));
-        RotationResult fast = rotateAboutCentre(pic, c.degrees);
-        RotationResult plain = rotatePlain(pic, cx, cy, rotationAngle(c.degrees));
-        const std::string what =
-            std::to_string(c.w) + "x" + std::to_string(c.h) + " by " + std::to_string(c.degrees);
-        ASSERT_TRUE(fast.picture == plain.picture) << what;
-        EXPECT_EQ(fast.GrowX, plain.GrowX) << what;
-        EXPECT_EQ(fast.GrowY, plain.GrowY) << what;
+        expectPlainTurn(pic, c.degrees);
     }
 }
 
 TEST(Rotation, WorkedSizesAndGrowth) {
+    // 100 x 50 pads to 112 x 112 (pads 6 and 31); a quarter turn trims 32 columns and 6
+    // rows a side one way, 31 and 7 the other.
     struct Case {
         int w, h, degrees, outW, outH, growX, growY;
     } cases[] = {
-        {100, 50, 90, 48, 100, -26, 25}, {100, 50, 0, 100, 50, 0, 0},
-        {100, 10, 0, 100, 10, 0, 0},     {100, 50, 360, 100, 50, 0, 0},
-        {100, 50, -360, 100, 50, 0, 0},
+        {100, 50, 90, 48, 100, -26, 25}, {100, 50, -90, 50, 98, -25, 24},
+        {100, 50, 0, 100, 50, 0, 0},     {100, 10, 0, 100, 10, 0, 0},
+        {100, 50, 360, 100, 50, 0, 0},   {100, 50, -360, 100, 50, 0, 0},
     };
     for (auto c : cases) {
-        RotationResult r = rotateAboutCentre(photoLikePicture(c.w, c.h, 1), c.degrees);
-        EXPECT_EQ(r.picture.width(), c.outW) << c.w << "x" << c.h << " by " << c.degrees;
-        EXPECT_EQ(r.picture.height(), c.outH) << c.w << "x" << c.h << " by " << c.degrees;
-        EXPECT_EQ(r.GrowX, c.growX) << c.w << "x" << c.h << " by " << c.degrees;
-        EXPECT_EQ(r.GrowY, c.growY) << c.w << "x" << c.h << " by " << c.degrees;
+        RotationResult r = rotateAboutCentre(photoLikePicture(c.w, c.h, 1, false), c.degrees);
+        EXPECT_EQ(std::vector<int>({r.picture.width(), r.picture.height(), r.GrowX, r.GrowY}),
+                  std::vector<int>({c.outW, c.outH, c.growX, c.growY}))
+            << c.w << "x" << c.h << " by " << c.degrees;
     }
-    RotationResult minus = rotateAboutCentre(photoLikePicture(100, 50, 1), -90);
-    EXPECT_EQ(minus.picture.width(), 50);
-    EXPECT_EQ(minus.picture.height(), 98);
-}
-
-TEST(Rotation, ZeroKeepsEveryByte) {
     for (auto [w, h] : {std::pair{100, 10}, std::pair{7, 9}, std::pair{1, 1}, std::pair{64, 33}}) {
         TBitmap32 pic = randomPicture(w, h, 4);
         RotationResult r = rotateAboutCentre(pic, 0);
-        EXPECT_TRUE(r.picture == pic) << w << "x" << h;
-        EXPECT_EQ(r.GrowX, 0);
-        EXPECT_EQ(r.GrowY, 0);
+        EXPECT_TRUE(r.picture == pic && r.GrowX == 0 && r.GrowY == 0) << w << "x" << h;
     }
 }
 
@@ -180,7 +160,7 @@ TEST(Rotation, NinetyMovesBottomEdgeToLeftAndDropsTopRows) {
     }
 }
 
-TEST(Rotation, FortyFiveGivesCutoutCorners) {
+TEST(Rotation, FortyFiveGivesCutoutCornersAndAllCutoutKeepsItsCanvas) {
     TBitmap32 pic(60, 40, makePixel(10, 20, 30));
     RotationResult r = rotateAboutCentre(pic, 45);
     const int w = r.picture.width(), h = r.picture.height();
@@ -189,42 +169,28 @@ TEST(Rotation, FortyFiveGivesCutoutCorners) {
          {std::pair{0, 0}, std::pair{w - 1, 0}, std::pair{0, h - 1}, std::pair{w - 1, h - 1}})
         EXPECT_EQ(r.picture.pixel(x, y), CutoutColor) << x << "," << y;
     EXPECT_EQ(r.picture.pixel(w / 2, h / 2), makePixel(10, 20, 30));
+    // Nothing but cutout pixels: no margin is trimmed, the padded canvas stays.
+    r = rotateAboutCentre(TBitmap32(10, 6, CutoutColor), 30);
+    EXPECT_EQ(r.picture.width(), 10 + 2 * r.GrowX);
+    EXPECT_EQ(r.picture.height(), 6 + 2 * r.GrowY);
+    EXPECT_GT(r.GrowX, 0);
 }
 
-TEST(Rotation, TinyPicturesKeepAtLeastOnePixel) {
+TEST(Rotation, TinyPicturesKeepAtLeastOnePixelAndLimitsHold) {
     for (auto [w, h] :
          {std::pair{2, 2}, std::pair{3, 3}, std::pair{1, 1}, std::pair{1, 2}, std::pair{2, 1}})
         for (int a : {90, -90, 45, 180, 270}) {
             RotationResult r = rotateAboutCentre(randomPicture(w, h, 8), a);
-            EXPECT_GE(r.picture.width(), 1) << w << "x" << h << " by " << a;
-            EXPECT_GE(r.picture.height(), 1) << w << "x" << h << " by " << a;
+            EXPECT_GE(std::min(r.picture.width(), r.picture.height()), 1)
+                << w << "x" << h << " by " << a;
         }
-    TBitmap32 empty;
-    RotationResult r = rotateAboutCentre(empty, 30);
-    EXPECT_TRUE(r.picture.empty());
-}
-
-TEST(Rotation, CanvasBeyondThePictureLimitIsRefusedBeforeAllocating) {
-    // 16384 x 1 pads to 16384 x 16385, past the program's pixel limit.
-    TBitmap32 line(16384, 1, makePixel(1, 2, 3));
-    EXPECT_THROW(rotateAboutCentre(line, 30), std::length_error);
-    // Within the limit it turns: a line of 2000 becomes a column, kept beside one cutout
-    // column because the symmetric trim stops at (width - 1) div 2 on each side.
-    TBitmap32 shorter(2000, 1, makePixel(1, 2, 3));
-    RotationResult r = rotateAboutCentre(shorter, 90);
-    RotationResult plain = rotatePlain(shorter, 1000, 0, rotationAngle(90));
-    EXPECT_TRUE(r.picture == plain.picture);
+    EXPECT_TRUE(rotateAboutCentre(TBitmap32(), 30).picture.empty());
+    // 16384 x 1 pads to 16384 x 16385, past the program's pixel limit: refused before
+    // allocating.
+    EXPECT_THROW(rotateAboutCentre(TBitmap32(16384, 1, makePixel(1, 2, 3)), 30), std::length_error);
+    RotationResult r = rotateAboutCentre(TBitmap32(2000, 1, makePixel(1, 2, 3)), 90);
     EXPECT_EQ(r.picture.width(), 2);
     EXPECT_EQ(r.picture.height(), 2001);
-}
-
-TEST(Rotation, AllCutoutPictureKeepsItsCanvas) {
-    TBitmap32 pic(10, 6, CutoutColor);
-    RotationResult r = rotateAboutCentre(pic, 30);
-    // Nothing but cutout pixels: no margin is trimmed, the padded canvas stays.
-    EXPECT_EQ(r.picture.width(), 10 + 2 * r.GrowX);
-    EXPECT_EQ(r.picture.height(), 6 + 2 * r.GrowY);
-    EXPECT_GT(r.GrowX, 0);
 }
 
 TEST(Rotation, AngleIsNegativeDegreesInRadians) {
@@ -235,39 +201,29 @@ TEST(Rotation, AngleIsNegativeDegreesInRadians) {
 }
 
 TEST(Rotation, AngleTextMessages) {
-    const std::string please = "Please input a valid integer value.";
-    struct Case {
+    const struct {
         const char* text;
-        bool accepted;
         std::int32_t degrees;
-        std::string message;
-    } cases[] = {
-        {"30", true, 30, ""},
-        {"-30", true, -30, ""},
-        {"0", true, 0, ""},
-        {"-2147483648", true, INT32_MIN, ""},
-        {"2147483647", true, INT32_MAX, ""},
-        {"007", true, 7, ""},
-        {"+30", false, 0, please},
-        {"3.0", false, 0, please},
-        {" 30", false, 0, please},
-        {"30 ", false, 0, please},
-        {"", false, 0, please},
-        {"x", false, 0, please},
-        {"-", false, 0, "'-' is not a valid integer value"},
-        {"3-", false, 0, "'3-' is not a valid integer value"},
-        {"--3", false, 0, "'--3' is not a valid integer value"},
-        {"2147483648", false, 0, "'2147483648' is not a valid integer value"},
-        {"-2147483649", false, 0, "'-2147483649' is not a valid integer value"},
-        {"99999999999999999999", false, 0, "'99999999999999999999' is not a valid integer value"},
-    };
-    for (const auto& c : cases) {
+    } accepted[] = {
+        {"30", 30}, {"-30", -30}, {"0", 0}, {"-2147483648", INT32_MIN}, {"2147483647", INT32_MAX},
+        {"007", 7}};
+    for (const auto& c : accepted) {
         AngleParse p = parseAngleText(c.text);
-        EXPECT_EQ(p.degrees.has_value(), c.accepted) << '"' << c.text << '"';
-        if (c.accepted) {
-            EXPECT_EQ(*p.degrees, c.degrees) << c.text;
-        }
-        EXPECT_EQ(p.message, c.message) << '"' << c.text << '"';
+        EXPECT_EQ(p.degrees, std::optional<std::int32_t>(c.degrees)) << c.text;
+        EXPECT_EQ(p.message, "") << c.text;
+    }
+    // Characters no integer has: one message; integer characters that do not convert:
+    // the message names the text.
+    const std::string please = "Please input a valid integer value.";
+    for (const char* text : {"+30", "3.0", " 30", "30 ", "", "x"}) {
+        AngleParse p = parseAngleText(text);
+        EXPECT_TRUE(!p.degrees && p.message == please) << '"' << text << '"' << p.message;
+    }
+    for (std::string text :
+         {"-", "3-", "--3", "2147483648", "-2147483649", "99999999999999999999"}) {
+        AngleParse p = parseAngleText(text);
+        EXPECT_TRUE(!p.degrees && p.message == "'" + text + "' is not a valid integer value")
+            << p.message;
     }
     EXPECT_EQ(std::string(kPleaseInputValidInteger), please);
 }

@@ -1,5 +1,5 @@
 #include "decor/Texture.h"
-#include "DecorTestPictures.h"
+#include "tests/RandomPictures.h"
 
 #include "imaging/Colour.h"
 
@@ -11,9 +11,9 @@
 namespace quill {
 namespace {
 
-using testing::oddSizes;
-using testing::photoLikePicture;
-using testing::randomPicture;
+using testpictures::kOddSizes;
+using testpictures::photoLikePicture;
+using testpictures::randomPicture;
 
 // The texture exactly as written: both conversions per pixel, the tile read at
 // (x mod 58, y mod 58).
@@ -86,16 +86,14 @@ TEST(Texture, WorkedValuesUnderFlatTiles) {
         {180, {255, 0, 0}, {255, 5, 5}},
     };
     for (const auto& c : cases) {
-        TBitmap32 tile(58, 58, makePixel(c.tileGrey, c.tileGrey, c.tileGrey));
         auto [r, g, b] = c.in;
         auto [er, eg, eb] = c.out;
-        TBitmap32 source(3, 2, makePixel(r, g, b, 40)), target;
-        ApplyTexture(tile, source, target);
-        for (int y = 0; y < 2; ++y)
-            for (int x = 0; x < 3; ++x)
-                ASSERT_EQ(target.pixel(x, y), makePixel(er, eg, eb, 255))
-                    << "tile " << c.tileGrey << " over " << r << "," << g << "," << b;
-        EXPECT_EQ(source.pixel(0, 0), makePixel(r, g, b, 40)); // the source is not touched
+        const TBitmap32 source(3, 2, makePixel(r, g, b, 40));
+        TBitmap32 target;
+        ApplyTexture(TBitmap32(58, 58, makePixel(c.tileGrey, c.tileGrey, c.tileGrey)), source,
+                     target);
+        EXPECT_TRUE(target == TBitmap32(3, 2, makePixel(er, eg, eb, 255)))
+            << "tile " << c.tileGrey << " over " << r << "," << g << "," << b;
     }
 }
 
@@ -117,57 +115,36 @@ TEST(Texture, TileRepeatsEvery58FromTheTopLeft) {
         }
 }
 
-TEST(Texture, FastEqualsPlainOnOddSizesAndPhotos) {
+// The result goes into the target's own memory when it has the size already, into new
+// memory otherwise; the source or the tile itself may be the target.
+TEST(Texture, FastEqualsPlainWhateverTheTarget) {
     const TBitmap32 tiles[] = {randomPicture(58, 58, 31), textureTile(3), textureTile(12)};
+    const TBitmap32 photo = photoLikePicture(250, 131, 6), small = photoLikePicture(58, 58, 2);
     unsigned seed = 40;
     for (const auto& tile : tiles) {
-        for (auto [w, h] : oddSizes()) {
+        for (auto [w, h] : kOddSizes) {
             TBitmap32 source = randomPicture(w, h, seed++), fast, plain;
             ApplyTexture(tile, source, fast);
             applyTexturePlain(tile, source, plain);
             ASSERT_TRUE(fast == plain) << w << "x" << h;
         }
-        TBitmap32 photo = photoLikePicture(250, 131, 6), fast, plain;
-        ApplyTexture(tile, photo, fast);
+        TBitmap32 plain, inPlace = photo, self = tile, selfPlain, intoTile = tile, smallPlain;
         applyTexturePlain(tile, photo, plain);
-        ASSERT_TRUE(fast == plain);
-        // In place: target and source the same picture.
-        ApplyTexture(tile, photo, photo);
-        EXPECT_TRUE(photo == plain);
+        for (auto [w, h] : {std::pair{250, 131}, std::pair{131, 250}, std::pair{1, 1},
+                            std::pair{300, 200}, std::pair{0, 0}}) {
+            TBitmap32 target = randomPicture(w, h, 5);
+            ApplyTexture(tile, photo, target);
+            EXPECT_TRUE(target == plain) << w << "x" << h;
+        }
+        ApplyTexture(tile, inPlace, inPlace);
+        EXPECT_TRUE(inPlace == plain);
+        applyTexturePlain(tile, tile, selfPlain);
+        ApplyTexture(self, self, self);
+        EXPECT_TRUE(self == selfPlain);
+        applyTexturePlain(tile, small, smallPlain);
+        ApplyTexture(intoTile, small, intoTile);
+        EXPECT_TRUE(intoTile == smallPlain);
     }
-}
-
-// The result goes into the target's own memory when it has the size already, into new
-// memory otherwise; the tile itself may be the target.
-TEST(Texture, TargetOfAnySizeGetsTheWholeResult) {
-    const TBitmap32 source = photoLikePicture(131, 67, 12);
-    TBitmap32 plain;
-    applyTexturePlain(textureTile(9), source, plain);
-    struct Case {
-        int w, h;
-    } cases[] = {{131, 67}, {67, 131}, {1, 1}, {200, 100}, {0, 0}};
-    for (auto c : cases) {
-        TBitmap32 target = randomPicture(c.w, c.h, 5);
-        ApplyTexture(textureTile(9), source, target);
-        EXPECT_TRUE(target == plain) << c.w << "x" << c.h;
-    }
-    TBitmap32 tile = textureTile(9), tilePlain;
-    const TBitmap32 tileCopy = tile;
-    applyTexturePlain(tileCopy, tileCopy, tilePlain);
-    ApplyTexture(tile, tile, tile);
-    EXPECT_TRUE(tile == tilePlain);
-    TBitmap32 big = photoLikePicture(58, 58, 2), intoTile = textureTile(4), expected;
-    applyTexturePlain(textureTile(4), big, expected);
-    ApplyTexture(intoTile, big, intoTile);
-    EXPECT_TRUE(intoTile == expected);
-}
-
-TEST(Texture, SecondTileReplacesTheFirst) {
-    TBitmap32 original = photoLikePicture(90, 70, 3), work, alone;
-    ApplyTexture(textureTile(3), original, work);
-    ApplyTexture(textureTile(7), original, work);
-    ApplyTexture(textureTile(7), original, alone);
-    EXPECT_TRUE(work == alone);
 }
 
 TEST(Texture, UsableTilesAndTheProgramsOwn) {
@@ -183,8 +160,7 @@ TEST(Texture, UsableTilesAndTheProgramsOwn) {
     std::set<std::vector<std::uint32_t>> distinct;
     for (int k = 1; k <= 12; ++k) {
         const TBitmap32& tile = textureTile(k);
-        ASSERT_EQ(tile.width(), 58) << k;
-        ASSERT_EQ(tile.height(), 58) << k;
+        ASSERT_TRUE(tile.width() == 58 && tile.height() == 58) << k;
         long lightness = 0;
         for (int y = 0; y < 58; ++y)
             for (int x = 0; x < 58; ++x) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -20,146 +21,39 @@ namespace {
 using literal::name;
 using literal::Size;
 
-// Odd and even sides, squares, thin strips, sides whose ratio is not a short binary
-// fraction (10 / 3, 7 / 9), and one picture large enough for parallel bands.
-const std::vector<Size> kSizes = {{1, 1}, {2, 3}, {3, 3},  {5, 3}, {7, 9}, {64, 33}, {4, 4},
-                                  {6, 3}, {3, 6}, {10, 3}, {1, 7}, {7, 1}, {2, 2},   {641, 479}};
+// Every loop edge of a 3 x 3 pass, odd and even sides, squares, thin strips, sides whose
+// ratio is not a short binary fraction (10 / 3, 7 / 9), and one picture large enough for
+// parallel bands.
+const Size kSizes[] = {{1, 1}, {1, 5}, {5, 1}, {2, 2}, {2, 3}, {3, 2},  {3, 3},   {5, 3},    {7, 9},
+                       {4, 4}, {6, 3}, {3, 6}, {1, 7}, {7, 1}, {10, 3}, {64, 33}, {641, 479}};
 
-const std::uint32_t kGrey = makePixel(100, 110, 120, 77);
-const std::uint32_t kRedGrey = makePixel(255, 110, 120, 77);
-const std::uint32_t kYellowGrey = makePixel(100, 255, 0, 77);
-const std::uint32_t kBlueGrey = makePixel(0, 110, 255, 77);
-const std::uint32_t kMagentaGrey = makePixel(255, 110, 255, 77);
+TBitmap32 inPlace(void (*filter)(TBitmap32&), TBitmap32 picture) {
+    filter(picture);
+    return picture;
+}
 
 } // namespace
 
-TEST(ColorEffectsTest, FastFiltersEqualTheLiteralOnesToTheByte) {
-    struct Effect {
-        const char* name;
-        std::function<TBitmap32(const TBitmap32&)> fast, slow;
-    };
-    const std::vector<Effect> effects = {
-        {"color panels", colorPanels, literal::colorPanels},
-        {"color blocks v&h", colorBlocksVH, literal::colorBlocksVH},
-        {"color blocks catercorner", colorBlocksCatercorner, literal::colorBlocksCatercorner},
-    };
-    for (const Effect& e : effects)
-        for (const Size& size : kSizes) {
-            SCOPED_TRACE(std::string(e.name) + " " + name(size));
-            const TBitmap32 picture = literal::photoLikePicture(size.width, size.height, 31);
-            EXPECT_TRUE(e.fast(picture) == e.slow(picture));
-        }
-}
-
-TEST(ColorEffectsTest, ColorBlocksVHOnFourByFour) {
-    const TBitmap32 result = colorBlocksVH(TBitmap32(4, 4, kGrey));
-    const std::uint32_t G = kGrey, R = kRedGrey, Y = kYellowGrey, B = kBlueGrey, M = kMagentaGrey;
-    // (x, y): x < 2 and y < 2 red, x < 2 and y >= 2 yellow, x >= 2 and y < 2 blue, else
-    // magenta; row 0 and column 0 unfiltered.
-    const std::uint32_t expected[4][4] = {
-        {G, G, G, G},
-        {G, R, B, B},
-        {G, Y, M, M},
-        {G, Y, M, M},
-    };
-    for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 4; ++x)
-            EXPECT_EQ(result.pixel(x, y), expected[y][x]) << x << "," << y;
-}
-
-TEST(ColorEffectsTest, ColorBlocksCatercornerTriangles) {
-    const TBitmap32 result = colorBlocksCatercorner(TBitmap32(5, 5, kGrey));
-    const std::uint32_t G = kGrey, R = kRedGrey, Y = kYellowGrey, B = kBlueGrey, M = kMagentaGrey;
-    // d1 = y, d2 = 5 - y. On the main diagonal x = d1: left or bottom, never top or right.
-    const std::uint32_t expected[5][5] = {
-        {G, G, G, G, G}, {G, B, R, R, Y}, {G, B, B, Y, Y}, {G, B, M, M, Y}, {G, M, M, M, M},
-    };
-    for (int y = 0; y < 5; ++y)
-        for (int x = 0; x < 5; ++x)
-            EXPECT_EQ(result.pixel(x, y), expected[y][x]) << x << "," << y;
-
-    // A picture twice as wide as high: d1 = 2y lands on whole columns.
-    const TBitmap32 wide = colorBlocksCatercorner(TBitmap32(6, 3, kGrey));
-    EXPECT_EQ(wide.pixel(2, 1), B); // x = d1 = 2, x < d2 = 4
-    EXPECT_EQ(wide.pixel(3, 1), R); // d1 < 3 < d2
-    EXPECT_EQ(wide.pixel(4, 1), Y); // x = d2 = 4, x > d1
-    EXPECT_EQ(wide.pixel(4, 2), M); // x = d1 = 4, x >= d2 = 2
-}
-
-TEST(ColorEffectsTest, ColorPanelsWorkedValues) {
-    // 4x4 with unique pixels: the panels are 2x2 and only their pixel (1, 1) is written,
-    // from the resampled pixel (1, 1) = original (2, 2).
-    TBitmap32 picture(4, 4);
-    for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 4; ++x)
-            picture.setPixel(x, y, makePixel(10 * x + 1, 10 * y + 2, 50 + x + y, 200 + x + 4 * y));
-    const TBitmap32 result = colorPanels(picture);
-    const std::uint32_t source = picture.pixel(2, 2);
-    struct Case {
-        int x, y;
-        ColorFilter filter;
-    };
-    const std::vector<Case> panels = {
-        {1, 1, kRedFilter}, {3, 1, kYellowFilter}, {1, 3, kBlueFilter}, {3, 3, kMagentaFilter}};
-    for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 4; ++x) {
-            std::uint32_t want = picture.pixel(x, y);
-            for (const Case& c : panels)
-                if (c.x == x && c.y == y)
-                    want = (c.filter(source) & 0xffffffu) | (picture.pixel(x, y) & 0xff000000u);
-            EXPECT_EQ(result.pixel(x, y), want) << x << "," << y;
-        }
-}
-
-TEST(ColorEffectsTest, ColorPanelsLeaveThinPicturesUnchanged) {
-    // Panels one pixel high or wide: the panel loops do nothing.
-    for (Size size : {Size{8, 3}, Size{3, 8}, Size{1, 1}, Size{8, 1}, Size{3, 3}, Size{2, 9}}) {
-        SCOPED_TRACE(name(size));
-        const TBitmap32 picture = literal::photoLikePicture(size.width, size.height, 8);
-        EXPECT_TRUE(colorPanels(picture) == picture);
-    }
-}
-
-TEST(ColorEffectsTest, PhotographGivesTheLiteralBytesInEveryColourEffect) {
-    LoadResult loaded =
-        LoadPictureFile(std::string(QUILL_SOURCE_DIR) + "/library/foreground/chelsea.jpg");
-    ASSERT_FALSE(loaded.picture.empty()) << loaded.message;
-    TBitmap32 photo = std::move(loaded.picture);
-    // Cut-out corners as a rotated layer has them, and odd alpha bytes elsewhere.
-    const int W = photo.width(), H = photo.height();
-    for (int y = 0; y < H; ++y)
-        for (int x = 0; x < W; ++x) {
-            if (x + y < H / 4 || (W - 1 - x) + (H - 1 - y) < H / 3)
-                photo.setPixel(x, y, CutoutColor);
-            else if ((x ^ y) % 5 == 0)
-                photo.setPixel(
-                    x, y, (photo.pixel(x, y) & 0xffffffu) | (std::uint32_t((x * y) & 255) << 24));
-        }
+TEST(ColorEffectsTest, FastEffectsEqualTheLiteralOnesOnOddSizesAndAPhotograph) {
     const Kernel3x3 kernel{3, -1, 0, 2, 1, -2, 0, -1, 1};
-    struct Effect {
+    using Effect = std::function<TBitmap32(const TBitmap32&)>;
+    const struct {
         const char* name;
-        std::function<TBitmap32(const TBitmap32&)> fast, slow;
-    };
-    auto inPlace = [](void (*filter)(TBitmap32&)) {
-        return [filter](const TBitmap32& p) {
-            TBitmap32 q = p;
-            filter(q);
-            return q;
-        };
-    };
-    const std::vector<Effect> effects = {
+        Effect fast, slow;
+    } effects[] = {
         {"realism", [&](const TBitmap32& p) { return realismArt(p, kernel); },
-         [&](const TBitmap32& p) {
-             TBitmap32 q = p;
-             literal::Convolve(kernel, q, 1);
-             return q;
+         [&](TBitmap32 p) {
+             literal::Convolve(kernel, p, 1);
+             return p;
          }},
         {"abstract", [](const TBitmap32& p) { return abstractArt(p, kAbstractDefault); },
          [](const TBitmap32& p) { return literal::abstractArt(p, kAbstractDefault); }},
         {"pop art", [](const TBitmap32& p) { return popArt(p, kPopArtDefault); },
          [](const TBitmap32& p) { return literal::popArt(p, kPopArtDefault); }},
-        {"sharpen", inPlace(sharpen), inPlace(literal::sharpen)},
-        {"soften", inPlace(soften), inPlace(literal::soften)},
+        {"sharpen", [](TBitmap32 p) { return inPlace(sharpen, p); },
+         [](TBitmap32 p) { return inPlace(literal::sharpen, p); }},
+        {"soften", [](TBitmap32 p) { return inPlace(soften, p); },
+         [](TBitmap32 p) { return inPlace(literal::soften, p); }},
         {"water color", waterColor, literal::waterColor},
         {"color panels", colorPanels, literal::colorPanels},
         {"color blocks v&h", colorBlocksVH, literal::colorBlocksVH},
@@ -174,8 +68,80 @@ TEST(ColorEffectsTest, PhotographGivesTheLiteralBytesInEveryColourEffect) {
              return literal::brume(p, &seed);
          }},
     };
-    for (const Effect& e : effects) {
-        SCOPED_TRACE(e.name);
-        EXPECT_TRUE(e.fast(photo) == e.slow(photo));
+    LoadResult loaded =
+        LoadPictureFile(std::string(QUILL_SOURCE_DIR) + "/library/foreground/chelsea.jpg");
+    ASSERT_FALSE(loaded.picture.empty()) << loaded.message;
+    TBitmap32 photo = std::move(loaded.picture);
+    // Cut-out corners as a rotated layer has them, and odd alpha bytes elsewhere.
+    const int W = photo.width(), H = photo.height();
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) {
+            if (x + y < H / 4 || (W - 1 - x) + (H - 1 - y) < H / 3)
+                photo.setPixel(x, y, CutoutColor);
+            else if ((x ^ y) % 5 == 0)
+                photo.setPixel(
+                    x, y, (photo.pixel(x, y) & 0xffffffu) | (std::uint32_t((x * y) & 255) << 24));
+        }
+    for (const auto& e : effects) {
+        for (const Size& size : kSizes) {
+            const TBitmap32 picture = literal::photoLikePicture(size.width, size.height, 31);
+            EXPECT_TRUE(e.fast(picture) == e.slow(picture)) << e.name << " " << name(size);
+        }
+        EXPECT_TRUE(e.fast(photo) == e.slow(photo)) << e.name << " photograph";
+    }
+}
+
+TEST(ColorEffectsTest, FilteredRegionsOfAFlatGrey) {
+    // G the grey (100, 110, 120, alpha 77); R, Y, B, M its red, yellow, blue and magenta
+    // filterings, which keep alpha; row 0 and column 0 are never filtered.
+    const std::uint32_t grey = makePixel(100, 110, 120, 77);
+    const std::map<std::uint32_t, char> letters = {{grey, 'G'},
+                                                   {makePixel(255, 110, 120, 77), 'R'},
+                                                   {makePixel(100, 255, 0, 77), 'Y'},
+                                                   {makePixel(0, 110, 255, 77), 'B'},
+                                                   {makePixel(255, 110, 255, 77), 'M'}};
+    struct Case {
+        const char* name;
+        TBitmap32 (*effect)(const TBitmap32&);
+        std::vector<std::string> rows;
+    } cases[] = {
+        // Left of W / 2 and above H / 2 red, below yellow; right blue above, magenta below.
+        {"v&h", colorBlocksVH, {"GGGG", "GRBB", "GYMM", "GYMM"}},
+        // d1 = y W / H, d2 = W (H - y) / H; on a diagonal x = d1: left or bottom, never top
+        // or right.
+        {"catercorner", colorBlocksCatercorner, {"GGGGG", "GBRRY", "GBBYY", "GBMMY", "GMMMM"}},
+        // Twice as wide as high: d1 = 2y lands on whole columns.
+        {"catercorner wide", colorBlocksCatercorner, {"GGGGGG", "GBBRYY", "GBMMMY"}},
+        // 2 x 2 panels: only their pixel (1, 1) is written.
+        {"panels", colorPanels, {"GGGG", "GRGY", "GGGG", "GBGM"}},
+    };
+    for (const Case& c : cases) {
+        const TBitmap32 out = c.effect(TBitmap32(int(c.rows[0].size()), int(c.rows.size()), grey));
+        std::vector<std::string> rows(std::size_t(out.height()), std::string(out.width(), '?'));
+        for (int y = 0; y < out.height(); ++y)
+            for (int x = 0; x < out.width(); ++x)
+                if (letters.count(out.pixel(x, y)))
+                    rows[y][x] = letters.at(out.pixel(x, y));
+        EXPECT_EQ(rows, c.rows) << c.name;
+    }
+}
+
+TEST(ColorEffectsTest, ColorPanelsTakeTheHalfSizePicture) {
+    // Unique pixels: each panel's pixel (1, 1) is the resampled (1, 1) = original (2, 2),
+    // (21, 22, 54), filtered, with the alpha of the pixel it replaces.
+    TBitmap32 picture(4, 4);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x)
+            picture.setPixel(x, y, makePixel(10 * x + 1, 10 * y + 2, 50 + x + y, 200 + x + 4 * y));
+    TBitmap32 expected = picture;
+    expected.setPixel(1, 1, makePixel(255, 22, 54, 205));
+    expected.setPixel(3, 1, makePixel(21, 255, 0, 207));
+    expected.setPixel(1, 3, makePixel(0, 22, 255, 213));
+    expected.setPixel(3, 3, makePixel(255, 22, 255, 215));
+    EXPECT_EQ(literal::difference(colorPanels(picture), expected), "");
+    // Panels one pixel high or wide: the panel loops do nothing.
+    for (Size size : {Size{8, 3}, Size{3, 8}, Size{1, 1}, Size{8, 1}, Size{3, 3}, Size{2, 9}}) {
+        const TBitmap32 thin = literal::photoLikePicture(size.width, size.height, 8);
+        EXPECT_TRUE(colorPanels(thin) == thin) << name(size);
     }
 }

@@ -50,14 +50,13 @@ TEST(InteriorRows, EveryRowSeesItsNeighboursAsTheyWere) {
 }
 
 TEST(Picsobel, FlatPictureGivesWhiteWithInvertedAlpha) {
-    const std::uint32_t flats[] = {makePixel(0, 0, 0, 255), makePixel(255, 255, 255, 255),
-                                   makePixel(12, 200, 77, 255), makePixel(90, 90, 90, 40),
-                                   CutoutColor};
-    for (std::uint32_t flat : flats) {
+    for (std::uint32_t flat :
+         {makePixel(0, 0, 0, 255), makePixel(255, 255, 255, 255), makePixel(12, 200, 77, 255),
+          makePixel(90, 90, 90, 40), CutoutColor}) {
         TBitmap32 picture(6, 5, flat);
         picsobel(picture);
-        const std::uint32_t expected = makePixel(255, 255, 255, 255 - pixelAlpha(flat));
-        EXPECT_EQ(picture, TBitmap32(6, 5, expected)) << std::hex << flat;
+        EXPECT_EQ(picture, TBitmap32(6, 5, makePixel(255, 255, 255, 255 - pixelAlpha(flat))))
+            << std::hex << flat;
     }
 }
 
@@ -101,39 +100,30 @@ TEST(Picsobel, WorkedChannelValues) {
 }
 
 TEST(Picsobel, TinyPicturesCopyWhatLiesInside) {
-    const auto px = [](int v, int a) { return makePixel(v, v + 1, v + 2, a); };
-    const auto inv = [](int v, int a) { return makePixel(255 - v, 254 - v, 253 - v, 255 - a); };
+    using V = std::vector<int>;
     struct Case {
         int w, h;
-        std::vector<int> values, alphas;       // row by row
-        std::vector<int> outValues, outAlphas; // colour source after the border steps
+        V values, alphas;       // row by row
+        V outValues, outAlphas; // colour source after the border steps
     } cases[] = {
-        {1, 1, {10}, {255}, {10}, {0}},
+        {1, 1, V{10}, V{255}, V{10}, V{0}},
         // One column: rows 0 and H-1 repeat rows 1 and H-2; the columns have no neighbour.
-        {1,
-         5,
-         {10, 20, 30, 40, 50},
-         {1, 2, 3, 4, 5},
-         {20, 20, 30, 40, 40},
-         {254, 253, 252, 251, 250}},
+        {1, 5, V{10, 20, 30, 40, 50}, V{1, 2, 3, 4, 5}, V{20, 20, 30, 40, 40},
+         V{254, 253, 252, 251, 250}},
         // One row: nothing to copy from; only the inversion.
-        {4, 1, {10, 20, 30, 40}, {9, 8, 7, 6}, {10, 20, 30, 40}, {246, 247, 248, 249}},
+        {4, 1, V{10, 20, 30, 40}, V{9, 8, 7, 6}, V{10, 20, 30, 40}, V{246, 247, 248, 249}},
         // Two rows: row 0 takes row 1, then row 1 takes that back.
-        {2, 2, {10, 20, 30, 40}, {255, 255, 0, 0}, {30, 40, 30, 40}, {0, 0, 255, 255}},
+        {2, 2, V{10, 20, 30, 40}, V{255, 255, 0, 0}, V{30, 40, 30, 40}, V{0, 0, 255, 255}},
         // Three rows, two columns: column 0 takes column 1, column 1 takes that back.
-        {2,
-         3,
-         {10, 20, 30, 40, 50, 60},
-         {255, 255, 255, 255, 255, 255},
-         {40, 40, 40, 40, 40, 40},
-         {0, 0, 0, 0, 0, 0}},
+        {2, 3, V{10, 20, 30, 40, 50, 60}, V(6, 255), V(6, 40), V(6, 0)},
     };
     for (const Case& c : cases) {
-        TBitmap32 picture(c.w, c.h);
-        TBitmap32 expected(c.w, c.h);
+        TBitmap32 picture(c.w, c.h), expected(c.w, c.h);
         for (int i = 0; i < c.w * c.h; ++i) {
-            picture.setPixel(i % c.w, i / c.w, px(c.values[i], c.alphas[i]));
-            expected.setPixel(i % c.w, i / c.w, inv(c.outValues[i], 255 - c.outAlphas[i]));
+            const int v = c.values[i], o = c.outValues[i];
+            picture.setPixel(i % c.w, i / c.w, makePixel(v, v + 1, v + 2, c.alphas[i]));
+            expected.setPixel(i % c.w, i / c.w,
+                              makePixel(255 - o, 254 - o, 253 - o, c.outAlphas[i]));
         }
         picsobel(picture);
         EXPECT_EQ(literal::difference(picture, expected), "") << c.w << "x" << c.h;

@@ -245,36 +245,4 @@ TBitmap32 brume(const TBitmap32& original, std::uint32_t* seed) {
     return T;
 }
 
-TBitmap32 photoLikePicture(int width, int height, std::uint32_t seed, bool cutouts) {
-    TBitmap32 p(width, height);
-    std::uint32_t state = seed * 2654435761u + 12345u;
-    auto noise = [&state](int span) {
-        state ^= state << 13;
-        state ^= state >> 17;
-        state ^= state << 5;
-        return int(state % std::uint32_t(2 * span + 1)) - span;
-    };
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            // Gradients, a hard vertical and a hard diagonal edge, and a flat patch where
-            // many equal values meet the median.
-            int r = 40 + 170 * x / std::max(1, width) + noise(12);
-            int g = 220 - 150 * y / std::max(1, height) + noise(12);
-            int b = (x * 3 + y * 5) % 256;
-            if (x > width / 3)
-                r += 60;
-            if (x + y > (width + height) / 2)
-                g -= 90;
-            if (x % 11 < 4 && y % 9 < 3)
-                r = g = b = 128;
-            const int a = (x * 7 + y * 13) & 255;
-            p.setPixel(
-                x, y,
-                makePixel(std::clamp(r, 0, 255), std::clamp(g, 0, 255), std::clamp(b, 0, 255), a));
-            if (cutouts && noise(1000) > 850)
-                p.setPixel(x, y, CutoutColor);
-        }
-    return p;
-}
-
 } // namespace quill::literal

@@ -168,35 +168,11 @@ TBitmap32 penandink(const TBitmap32& inkBase, bool hollow) {
 }
 
 void bitmapDilate(TBitmap32& picture, int direction) {
-    int dx1, dy1, dx2, dy2;
-    switch (direction) {
-    case 1:
-        dx1 = -1;
-        dy1 = 1;
-        dx2 = 1;
-        dy2 = -1;
-        break;
-    case 2:
-        dx1 = -1;
-        dy1 = -1;
-        dx2 = 1;
-        dy2 = 1;
-        break;
-    case 3:
-        dx1 = 0;
-        dy1 = 1;
-        dx2 = 0;
-        dy2 = -1;
-        break;
-    case 4:
-        dx1 = -1;
-        dy1 = 0;
-        dx2 = 1;
-        dy2 = 0;
-        break;
-    default:
+    // The two stroke neighbours (dx1, dy1) and (dx2, dy2) of directions 1 to 4.
+    static const int kStroke[4][4] = {{-1, 1, 1, -1}, {-1, -1, 1, 1}, {0, 1, 0, -1}, {-1, 0, 1, 0}};
+    if (direction < 1 || direction > 4)
         return;
-    }
+    const auto& [dx1, dy1, dx2, dy2] = kStroke[direction - 1];
     const TBitmap32 q(picture);
     for (int y = 1; y <= picture.height() - 2; ++y)
         for (int x = 1; x <= picture.width() - 2; ++x) {

@@ -2,9 +2,10 @@
 
 // Plain transcriptions of the sketch effects' arithmetic, pixel by pixel and channel by
 // channel, with no table, no band and no shortcut. The fast versions are compared with
-// these to the byte, on the test pictures and sizes below (shared with the colour effects).
+// these to the byte, on the shared test pictures and sizes of tests/RandomPictures.h.
 
 #include "imaging/Bitmap32.h"
+#include "tests/RandomPictures.h"
 
 #include <cstdint>
 #include <string>
@@ -21,23 +22,10 @@ void pictureTwoValue(TBitmap32& picture, int threshold, bool hollow);
 TBitmap32 penandink(const TBitmap32& inkBase, bool hollow);
 void bitmapDilate(TBitmap32& picture, int direction);
 
-// A photograph-like test picture: smooth gradients with noise and a few hard edges,
-// alpha bytes varied, and about one pixel in fourteen CutoutColor when cutouts is set.
-// The same seed gives the same picture.
-TBitmap32 photoLikePicture(int width, int height, std::uint32_t seed, bool cutouts = true);
-
-// The sizes on which the fast passes, sketch and colour, are compared with their plain
-// twins: every loop edge of a 3 x 3
-// pass (no interior, one interior row or column, odd widths) and one picture large
-// enough to be split into parallel bands.
-struct Size {
-    int width, height;
-};
-inline constexpr Size kOddSizes[] = {{1, 1}, {1, 5}, {5, 1}, {2, 2},   {2, 3},    {3, 2},
-                                     {3, 3}, {5, 3}, {7, 9}, {64, 33}, {509, 263}};
-inline std::string name(Size s) {
-    return std::to_string(s.width) + "x" + std::to_string(s.height);
-}
+using testpictures::kOddSizes;
+using testpictures::name;
+using testpictures::photoLikePicture;
+using testpictures::Size;
 
 // Small pictures drawn as rows of characters: '#' black, '.' white, 'o' CutoutColor,
 // '?' anything else. Black and white are opaque, or of any alpha when anyAlpha is set.

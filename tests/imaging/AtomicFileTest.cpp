@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include "tests/collections/CollectionsTestSupport.h"
+
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -22,27 +24,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class AtomicFileTest : public testing::Test {
+class AtomicFileTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/quill-atomic-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        folder = pattern;
-    }
     void TearDown() override {
         setImmutable(folder, false);
         ::chmod(folder.c_str(), 0755);
-        fs::remove_all(folder);
     }
 
-    // The names in the folder, sorted: what a failed write must not add to.
-    std::vector<std::string> entries() const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(folder))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    // The names in the folder: what a failed write must not add to.
+    std::set<std::string> entries() const { return temp.names(); }
 
     static std::string contents(const std::string& path) {
         std::ifstream in(path, std::ios::binary);
@@ -68,7 +58,8 @@ class AtomicFileTest : public testing::Test {
         return done;
     }
 
-    std::string folder;
+    const quill::testing::TempFolder temp;
+    const std::string folder = temp.path();
 };
 
 TEST_F(AtomicFileTest, WritesExactBytesAndLeavesOnlyTheFile) {
@@ -89,7 +80,7 @@ TEST_F(AtomicFileTest, WritesExactBytesAndLeavesOnlyTheFile) {
         EXPECT_TRUE(result.message.empty());
         EXPECT_EQ(contents(path), c.bytes);
     }
-    EXPECT_EQ(entries(), (std::vector<std::string>{"empty.bin", "large.bin", "new.bin"}));
+    EXPECT_EQ(entries(), (std::set<std::string>{"empty.bin", "large.bin", "new.bin"}));
 }
 
 TEST_F(AtomicFileTest, LongNamesAndLinksAreWrittenWhereTheUserMeans) {
@@ -175,7 +166,7 @@ TEST_F(AtomicFileTest, FailingWriterLeavesNothingAndKeepsTheOldFile) {
         EXPECT_EQ(a.message, existing + c.reason);
         EXPECT_EQ(b.message, fresh + c.reason);
         EXPECT_EQ(contents(existing), original);
-        EXPECT_EQ(entries(), std::vector<std::string>{"existing.jpg"});
+        EXPECT_EQ(entries(), std::set<std::string>{"existing.jpg"});
     }
 }
 
@@ -199,7 +190,7 @@ TEST_F(AtomicFileTest, SystemFailuresNameTheFileAndTheReason) {
         EXPECT_FALSE(result);
         EXPECT_EQ(result.message, c.message);
     }
-    EXPECT_EQ(entries(), std::vector<std::string>{"taken"});
+    EXPECT_EQ(entries(), std::set<std::string>{"taken"});
     EXPECT_EQ(contents(taken + "/inside"), "kept");
 }
 
@@ -215,14 +206,14 @@ TEST_F(AtomicFileTest, ReadOnlyFolderKeepsTheExistingFileByteForByte) {
         ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
     }
     WriteResult result = writeFileAtomically(path, "new", 3);
-    std::vector<std::string> after = entries();
+    std::set<std::string> after = entries();
     setImmutable(folder, false);
     ::chmod(folder.c_str(), 0755);
 
     EXPECT_FALSE(result);
     EXPECT_EQ(result.message.rfind(path + ": ", 0), 0u) << result.message;
     EXPECT_GT(result.message.size(), path.size() + 2);
-    EXPECT_EQ(after, std::vector<std::string>{"scene.jpg"});
+    EXPECT_EQ(after, std::set<std::string>{"scene.jpg"});
     EXPECT_EQ(contents(path), original);
 }
 

@@ -3,8 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/RandomPictures.h"
+
 #include <algorithm>
-#include <random>
 #include <stdexcept>
 #include <vector>
 
@@ -142,14 +143,9 @@ TEST(DrawOnto, PlacementAndClipping) {
 }
 
 TEST(DrawOnto, ClippedDrawEqualsFullDrawInsideTheClip) {
-    std::mt19937 rng(7);
-    TBitmap32 base(37, 23), layer(19, 17);
-    for (int y = 0; y < base.height(); ++y)
-        for (int x = 0; x < base.width(); ++x)
-            base.setPixel(x, y, rng() | 0xff000000u);
-    for (int y = 0; y < layer.height(); ++y)
-        for (int x = 0; x < layer.width(); ++x)
-            layer.setPixel(x, y, rng());
+    const TBitmap32 base =
+                        testpictures::randomPicture(37, 23, 7, testpictures::PictureAlpha::Opaque),
+                    layer = testpictures::randomPicture(19, 17, 8);
     TBitmap32 full = base;
     layer.DrawOnto(-3, 9, full);
     TBitmap32 clipped = base;
@@ -216,12 +212,9 @@ TEST(ZoomInandOut, RefusesPicturesPastTheLimit) {
 }
 
 TEST(SetAlpha, ChangesOnlyAlpha) {
-    TBitmap32 p(3, 2, makePixel(1, 2, 3, 4));
+    TBitmap32 p(3, 2, makePixel(1, 2, 3, 4)), empty;
     SetAlpha(p, 255);
-    for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 3; ++x)
-            EXPECT_EQ(p.pixel(x, y), makePixel(1, 2, 3, 255));
-    TBitmap32 empty;
+    EXPECT_TRUE(p == TBitmap32(3, 2, makePixel(1, 2, 3, 255)));
     SetAlpha(empty, 9); // nothing to do, nothing to crash
     EXPECT_TRUE(empty.empty());
 }
@@ -245,12 +238,10 @@ TEST(SelectionSort, SortsUpToTheLastIndex) {
 }
 
 TEST(TBitmap32, CutoutColorBytes) {
-    TBitmap32 p(1, 1, CutoutColor);
+    const TBitmap32 p(1, 1, CutoutColor);
     const std::uint8_t* px = p.row(0);
-    EXPECT_EQ(px[kBlue], 216);
-    EXPECT_EQ(px[kGreen], 233);
-    EXPECT_EQ(px[kRed], 236);
-    EXPECT_EQ(px[kAlpha], 0);
+    EXPECT_EQ(std::vector<int>({px[kBlue], px[kGreen], px[kRed], px[kAlpha]}),
+              std::vector<int>({216, 233, 236, 0}));
 }
 
 } // namespace

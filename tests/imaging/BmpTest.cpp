@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -15,7 +13,10 @@ namespace {
 using test_bytes::add16;
 using test_bytes::add32;
 using test_bytes::Bytes;
+using test_bytes::pictureOf;
+using test_bytes::Pixels;
 using test_bytes::pixelsOf;
+using test_bytes::randomPicture;
 using test_bytes::rgb;
 
 // Everything a test BMP file can say about itself, lies included.
@@ -25,7 +26,7 @@ struct BmpSpec {
     std::int32_t height = 2;
     std::uint16_t bitCount = 24;
     std::uint32_t compression = 0;
-    std::vector<std::uint32_t> masks = {};   // after a 40-byte header, or inside a longer one
+    std::vector<std::uint32_t> masks = {};
     std::vector<std::uint32_t> palette = {}; // 0x00RRGGBB
     std::uint32_t clrUsed = 0;
     std::uint32_t sizeImage = 0;
@@ -35,49 +36,25 @@ struct BmpSpec {
 
 Bytes makeBmp(const BmpSpec& s) {
     Bytes b = {'B', 'M'};
-    add32(b, 0); // file size, patched below
-    add32(b, 0);
-    add32(b, 0); // offBits, patched below
+    add32(b, {0, 0, 0}); // file size, reserved, pixel offset: patched below
     if (s.headerSize == 12) {
         add32(b, 12);
-        add16(b, std::uint32_t(s.width));
-        add16(b, std::uint32_t(s.height));
-        add16(b, 1);
-        add16(b, s.bitCount);
-        for (std::uint32_t c : s.palette) {
-            b.push_back(std::uint8_t(c));
-            b.push_back(std::uint8_t(c >> 8));
-            b.push_back(std::uint8_t(c >> 16));
-        }
-    } else {
-        const std::size_t start = b.size();
-        add32(b, s.headerSize);
-        add32(b, std::uint32_t(s.width));
-        add32(b, std::uint32_t(s.height));
-        add16(b, 1);
-        add16(b, s.bitCount);
-        add32(b, s.compression);
-        add32(b, s.sizeImage);
-        add32(b, 2835);
-        add32(b, 2835);
-        add32(b, s.clrUsed);
-        add32(b, 0);
-        if (s.headerSize > 40) {
-            for (std::uint32_t m : s.masks)
-                add32(b, m);
-            b.resize(start + s.headerSize, 0);
-        } else {
-            for (std::uint32_t m : s.masks)
-                add32(b, m);
-        }
+        add16(b, {std::uint32_t(s.width), std::uint32_t(s.height), 1, s.bitCount});
         for (std::uint32_t c : s.palette)
-            add32(b, c);
+            b.insert(b.end(), {std::uint8_t(c), std::uint8_t(c >> 8), std::uint8_t(c >> 16)});
+    } else {
+        add32(b, {s.headerSize, std::uint32_t(s.width), std::uint32_t(s.height)});
+        add16(b, {1, s.bitCount});
+        add32(b, {s.compression, s.sizeImage, 2835, 2835, s.clrUsed, 0});
+        add32(b, s.masks); // after a 40-byte header, or inside a longer one
+        if (s.headerSize > 40)
+            b.resize(14 + s.headerSize, 0);
+        add32(b, s.palette);
     }
     const std::uint32_t off = std::uint32_t(s.offBits >= 0 ? s.offBits : std::int64_t(b.size()));
     b.insert(b.end(), s.bits.begin(), s.bits.end());
-    std::uint8_t* p = b.data();
-    writeLe32(p + 2, std::uint32_t(b.size()));
-    writeLe32(p + 10, off);
+    writeLe32(&b[2], std::uint32_t(b.size()));
+    writeLe32(&b[10], off);
     return b;
 }
 
@@ -218,168 +195,125 @@ TEST(BmpDecode, EveryDepthAndRowOrder) {
     }
 }
 
-std::vector<std::uint32_t> paletteOf(int n) {
-    std::vector<std::uint32_t> p;
-    for (int i = 0; i < n; ++i)
-        p.push_back(std::uint32_t((i * 10) << 16 | (i * 20) << 8 | (i * 30)));
-    return p;
-}
-std::uint32_t entry(int i) {
-    return rgb(i * 10, i * 20, i * 30);
-}
-constexpr std::uint32_t K = kBlack; // pixels the stream skips
-
-struct RleCase {
-    const char* name;
-    int compression, width, height;
-    Bytes stream;
-    std::vector<std::uint32_t> expected; // top row first
-};
-
 TEST(BmpDecode, RunLengthStreams) {
-    const std::uint32_t e1 = entry(1), e2 = entry(2), e3 = entry(3), e4 = entry(4), e5 = entry(5),
-                        e7 = entry(7), e9 = entry(9);
-    const std::vector<RleCase> cases = {
-        {"RLE8 runs, absolute run, delta and end of line",
-         1,
-         4,
-         3,
-         {3, 5, 0, 0, /**/ 0, 3, 1, 2, 3, 0, 0, 0, /**/ 0, 2, 2, 0, 2, 7, 0, 1},
-         {K, K, e7, e7, e1, e2, e3, K, e5, e5, e5, K}},
-        {"RLE4 alternating nibbles and an odd absolute run",
-         2,
-         5,
-         2,
-         {5, 0x12, 0, 0, 0, 3, 0x34, 0x50, 0, 1},
-         {e3, e4, e5, K, K, e1, e2, e1, e2, e1}},
-        {"a run longer than the row does not wrap into the next",
-         1,
-         2,
-         2,
-         {5, 9, 0, 0, 1, 4, 0, 1},
-         {e4, K, e9, e9}},
-        {"an absolute run longer than the row is clipped",
-         1,
-         2,
-         1,
-         {0, 4, 1, 2, 3, 4, 0, 1},
-         {e1, e2}},
-        {"a delta below the picture ends it", 1, 2, 2, {1, 3, 0, 2, 0, 9, 5, 1}, {K, K, e3, K}},
-        {"an absolute run cut by the end of the file", 1, 4, 1, {0, 5, 1, 2}, {e1, e2, K, K}},
-        {"a delta cut by the end of the file", 1, 3, 1, {1, 4, 0, 2, 1}, {e4, K, K}},
-        {"a stream without end of bitmap", 1, 2, 1, {2, 3}, {e3, e3}},
-        {"an empty stream leaves the picture black", 2, 3, 2, {}, {K, K, K, K, K, K}},
-        {"a run past the last row is dropped", 1, 1, 1, {1, 2, 0, 0, 1, 3, 0, 0, 1, 4}, {e2}},
+    // Colour i of the table is (10 i, 20 i, 30 i); pixels the stream skips stay black.
+    const auto entry = [](int i) { return rgb(10 * i, 20 * i, 30 * i); };
+    std::vector<std::uint32_t> palette;
+    for (int i = 0; i < 10; ++i)
+        palette.push_back(entry(i) & 0xFFFFFFu);
+    const std::uint32_t K = kBlack, e1 = entry(1), e2 = entry(2), e3 = entry(3), e4 = entry(4),
+                        e5 = entry(5), e7 = entry(7), e9 = entry(9);
+    const struct {
+        const char* name;
+        std::uint32_t compression;
+        int width, height;
+        Bytes stream;
+        Pixels expected; // top row first
+    } cases[] = {
+        {"RLE8 runs, absolute run, delta and end of line", 1, 4, 3,
+         Bytes{3, 5, 0, 0, /**/ 0, 3, 1, 2, 3, 0, 0, 0, /**/ 0, 2, 2, 0, 2, 7, 0, 1},
+         Pixels{K, K, e7, e7, e1, e2, e3, K, e5, e5, e5, K}},
+        {"RLE4 alternating nibbles and an odd absolute run", 2, 5, 2,
+         Bytes{5, 0x12, 0, 0, 0, 3, 0x34, 0x50, 0, 1},
+         Pixels{e3, e4, e5, K, K, e1, e2, e1, e2, e1}},
+        {"a run longer than the row does not wrap into the next", 1, 2, 2,
+         Bytes{5, 9, 0, 0, 1, 4, 0, 1}, Pixels{e4, K, e9, e9}},
+        {"an absolute run longer than the row is clipped", 1, 2, 1, Bytes{0, 4, 1, 2, 3, 4, 0, 1},
+         Pixels{e1, e2}},
+        {"a delta below the picture ends it", 1, 2, 2, Bytes{1, 3, 0, 2, 0, 9, 5, 1},
+         Pixels{K, K, e3, K}},
+        {"an absolute run cut by the end of the file", 1, 4, 1, Bytes{0, 5, 1, 2},
+         Pixels{e1, e2, K, K}},
+        {"a delta cut by the end of the file", 1, 3, 1, Bytes{1, 4, 0, 2, 1}, Pixels{e4, K, K}},
+        {"a stream without end of bitmap", 1, 2, 1, Bytes{2, 3}, Pixels{e3, e3}},
+        {"an empty stream leaves the picture black", 2, 3, 2, Bytes{}, Pixels(6, K)},
+        {"a run past the last row is dropped", 1, 1, 1, Bytes{1, 2, 0, 0, 1, 3, 0, 0, 1, 4},
+         Pixels{e2}},
     };
-    for (const RleCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        BmpSpec s;
-        s.width = c.width;
-        s.height = c.height;
-        s.compression = std::uint32_t(c.compression);
-        s.bitCount = c.compression == 1 ? 8 : 4;
-        s.clrUsed = 10;
-        s.palette = paletteOf(10);
-        s.bits = c.stream;
-        const Bytes file = makeBmp(s);
+    for (const auto& c : cases) {
+        const Bytes file = makeBmp({.width = c.width,
+                                    .height = c.height,
+                                    .bitCount = std::uint16_t(c.compression == 1 ? 8 : 4),
+                                    .compression = c.compression,
+                                    .palette = palette,
+                                    .clrUsed = 10,
+                                    .bits = c.stream});
         LoadResult r = decodeBmp(file.data(), file.size());
-        EXPECT_EQ(r.message, "");
-        ASSERT_EQ(r.picture.width(), c.width);
-        ASSERT_EQ(r.picture.height(), c.height);
-        EXPECT_EQ(pixelsOf(r.picture), c.expected);
+        EXPECT_EQ(r.message, "") << c.name;
+        ASSERT_EQ(r.picture.width(), c.width) << c.name;
+        ASSERT_EQ(r.picture.height(), c.height) << c.name;
+        EXPECT_EQ(pixelsOf(r.picture), c.expected) << c.name;
     }
-}
-
-struct BadCase {
-    const char* name;
-    Bytes file;
-    std::string message; // the whole message
-};
-
-// A good 24-bit file with one thing changed.
-Bytes bmp24(void (*change)(BmpSpec&)) {
-    BmpSpec s;
-    s.bits.assign(24, 7);
-    change(s);
-    return makeBmp(s);
 }
 
 // Files of the wrong size for the picture limits are in the hostile reader tests.
 TEST(BmpDecode, DamagedAndLyingFilesAreRefusedWithAReason) {
-    Bytes wrongSignature = bmp24([](BmpSpec&) {});
+    const Bytes sevens(24, 7), good = makeBmp({.bits = sevens});
+    Bytes wrongSignature = good;
     wrongSignature[0] = 'X';
-    Bytes headerCut = bmp24([](BmpSpec&) {});
-    headerCut.resize(14 + 30);
-    const BadCase cases[] = {
+    const struct {
+        const char* name;
+        Bytes file;
+        std::string message; // the whole message
+    } cases[] = {
         {"nothing", {}, "the file is too short to be a BMP file"},
-        {"a file header only", Bytes{'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+        {"a file header only", Bytes(good.begin(), good.begin() + 14),
          "the file is too short to be a BMP file"},
         {"wrong signature", wrongSignature, "not a BMP file"},
-        {"header cut short", headerCut, "the bitmap header is truncated"},
-        {"unknown header size", bmp24([](BmpSpec& s) {
-             s.headerSize = 20;
-             s.bits.clear();
-         }),
-         "unsupported bitmap header size 20"},
+        {"header cut short", Bytes(good.begin(), good.begin() + 14 + 30),
+         "the bitmap header is truncated"},
+        {"unknown header size", makeBmp({.headerSize = 20}), "unsupported bitmap header size 20"},
         // one byte short of the unpadded last row
-        {"pixel rows cut short", bmp24([](BmpSpec& s) { s.bits.resize(20); }),
+        {"pixel rows cut short", makeBmp({.bits = Bytes(20, 7)}),
          "the pixel data is truncated (20 of 21 bytes)"},
-        {"no columns", bmp24([](BmpSpec& s) { s.width = 0; }), "the picture has no pixels (0 x 2)"},
-        {"negative width", bmp24([](BmpSpec& s) { s.width = -3; }),
+        {"no columns", makeBmp({.width = 0, .bits = sevens}), "the picture has no pixels (0 x 2)"},
+        {"negative width", makeBmp({.width = -3, .bits = sevens}),
          "the picture has no pixels (-3 x 2)"},
-        {"odd bit count", bmp24([](BmpSpec& s) { s.bitCount = 7; }), "unsupported bit count 7"},
-        {"RLE8 on 24 bits", bmp24([](BmpSpec& s) { s.compression = 1; }),
+        {"odd bit count", makeBmp({.bitCount = 7, .bits = sevens}), "unsupported bit count 7"},
+        {"RLE8 on 24 bits", makeBmp({.compression = 1, .bits = sevens}),
          "RLE8 compression needs 8 bits per pixel"},
-        {"embedded JPEG", bmp24([](BmpSpec& s) { s.compression = 4; }),
+        {"embedded JPEG", makeBmp({.compression = 4, .bits = sevens}),
          "JPEG or PNG data inside a BMP file is not supported"},
-        {"unknown compression", bmp24([](BmpSpec& s) { s.compression = 9; }),
+        {"unknown compression", makeBmp({.compression = 9, .bits = sevens}),
          "unsupported compression 9"},
         // says 200 colours, the file holds 3
-        {"colour table larger than the file", bmp24([](BmpSpec& s) {
-             s.bitCount = 8, s.clrUsed = 200, s.palette = {1, 2, 3}, s.bits.clear();
-         }),
+        {"colour table larger than the file",
+         makeBmp({.bitCount = 8, .palette = {1, 2, 3}, .clrUsed = 200}),
          "the colour table is truncated"},
-        {"mask with a gap", bmp24([](BmpSpec& s) {
-             s.bitCount = 16, s.compression = 3, s.masks = {0x0F0F, 0x00F0, 0},
-             s.bits.assign(16, 0);
-         }),
+        {"mask with a gap",
+         makeBmp({.bitCount = 16,
+                  .compression = 3,
+                  .masks = {0x0F0F, 0x00F0, 0},
+                  .bits = Bytes(16, 0)}),
          "a bit-field mask is not valid"},
-        {"mask wider than the pixel", bmp24([](BmpSpec& s) {
-             s.bitCount = 16, s.compression = 3, s.masks = {0x1F0000, 0x07E0, 0x001F},
-             s.bits.assign(16, 0);
-         }),
+        {"mask wider than the pixel",
+         makeBmp({.bitCount = 16,
+                  .compression = 3,
+                  .masks = {0x1F0000, 0x07E0, 0x001F},
+                  .bits = Bytes(16, 0)}),
          "a bit-field mask is not valid"},
-        {"masks cut short", bmp24([](BmpSpec& s) {
-             s.bitCount = 16;
-             s.compression = 3;
-             s.masks = {0xF800};
-             s.bits.clear();
-         }),
+        {"masks cut short", makeBmp({.bitCount = 16, .compression = 3, .masks = {0xF800}}),
          "the bit-field masks are truncated"},
-        {"pixel offset past the end", bmp24([](BmpSpec& s) { s.offBits = 0x7FFFFFFF; }),
+        {"pixel offset past the end", makeBmp({.bits = sevens, .offBits = 0x7FFFFFFF}),
          "the pixel data offset lies outside the file"},
     };
-    for (const BadCase& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& c : cases) {
         LoadResult r = decodeBmp(c.file.data(), c.file.size());
-        EXPECT_TRUE(r.picture.empty());
-        EXPECT_EQ(r.message, c.message);
+        EXPECT_TRUE(r.picture.empty()) << c.name;
+        EXPECT_EQ(r.message, c.message) << c.name;
     }
 }
 
 TEST(BmpDecode, PixelOffsetInsideTheColourTableFallsBackToTheRowsAfterIt) {
-    BmpSpec s;
-    s.bitCount = 8;
-    s.clrUsed = 2;
-    s.palette = {0x112233, 0x445566};
-    s.bits = {1, 0, 0, 0};
-    s.width = 1;
-    s.height = 1;
-    s.offBits = 14 + 40; // points at the colour table
-    const Bytes f = makeBmp(s);
+    const Bytes f = makeBmp({.width = 1,
+                             .height = 1,
+                             .bitCount = 8,
+                             .palette = {0x112233, 0x445566},
+                             .clrUsed = 2,
+                             .bits = {1, 0, 0, 0},
+                             .offBits = 14 + 40});
     LoadResult r = decodeBmp(f.data(), f.size());
-    ASSERT_EQ(r.picture.width(), 1);
-    EXPECT_EQ(r.picture.pixel(0, 0), rgb(0x44, 0x55, 0x66));
+    EXPECT_EQ(pixelsOf(r.picture), Pixels{rgb(0x44, 0x55, 0x66)});
 }
 
 TEST(BmpDecode, EveryPrefixOfAFileDecodesWhollyOrFailsCleanly) {
@@ -387,7 +321,8 @@ TEST(BmpDecode, EveryPrefixOfAFileDecodesWhollyOrFailsCleanly) {
         SCOPED_TRACE(c.name);
         const Bytes file = makeBmp(c.spec);
         for (std::size_t n = 0; n < file.size(); ++n) {
-            Bytes cut(file.begin(), file.begin() + std::ptrdiff_t(n));
+            // A copy, so that a read past its end shows under the sanitizers.
+            const Bytes cut(file.begin(), file.begin() + std::ptrdiff_t(n));
             LoadResult r = decodeBmp(cut.data(), cut.size());
             if (r.picture.empty())
                 EXPECT_NE(r.message, "") << n;
@@ -398,13 +333,10 @@ TEST(BmpDecode, EveryPrefixOfAFileDecodesWhollyOrFailsCleanly) {
 }
 
 TEST(BmpEncode, ExactBytesOfBothDepths) {
-    TBitmap32 pic(3, 2);
-    pic.setPixel(0, 0, rgb(1, 2, 3, 4));
-    pic.setPixel(1, 0, rgb(5, 6, 7, 8));
-    pic.setPixel(2, 0, rgb(9, 10, 11, 12));
-    pic.setPixel(0, 1, rgb(13, 14, 15, 16));
-    pic.setPixel(1, 1, rgb(17, 18, 19, 20));
-    pic.setPixel(2, 1, rgb(21, 22, 23, 24));
+    const TBitmap32 pic =
+        pictureOf(3, 2,
+                  {rgb(1, 2, 3, 4), rgb(5, 6, 7, 8), rgb(9, 10, 11, 12), rgb(13, 14, 15, 16),
+                   rgb(17, 18, 19, 20), rgb(21, 22, 23, 24)});
     struct Case {
         int bits;
         Bytes rows; // bottom row first, as stored
@@ -413,31 +345,18 @@ TEST(BmpEncode, ExactBytesOfBothDepths) {
         {32,
          {15, 14, 13, 16, 19, 18, 17, 20, 23, 22, 21, 24, 3, 2, 1, 4, 7, 6, 5, 8, 11, 10, 9, 12}},
     };
+    TBitmap32 opaque = pic;
+    SetAlpha(opaque, 255);
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.bits);
+        // A plain 40-byte header, positive height (bottom-up), 2835 pixels a metre.
         const Bytes f = encodeBmp(pic, c.bits);
-        ASSERT_EQ(f.size(), 54 + c.rows.size());
-        EXPECT_EQ(f[0], 'B');
-        EXPECT_EQ(f[1], 'M');
-        EXPECT_EQ(readLe32(&f[2]), f.size());
-        EXPECT_EQ(readLe32(&f[10]), 54u);
-        EXPECT_EQ(readLe32(&f[14]), 40u);
-        EXPECT_EQ(readLe32(&f[18]), 3u);
-        EXPECT_EQ(readLe32(&f[22]), 2u); // positive: bottom-up
-        EXPECT_EQ(readLe16(&f[26]), 1u);
-        EXPECT_EQ(readLe16(&f[28]), std::uint32_t(c.bits));
-        EXPECT_EQ(readLe32(&f[30]), 0u);
-        EXPECT_EQ(readLe32(&f[34]), c.rows.size());
-        EXPECT_EQ(Bytes(f.begin() + 54, f.end()), c.rows);
+        EXPECT_EQ(f, makeBmp({.bitCount = std::uint16_t(c.bits),
+                              .sizeImage = std::uint32_t(c.rows.size()),
+                              .bits = c.rows}))
+            << c.bits;
         // Read back, the picture comes with alpha 255: a plain header names no alpha.
-        LoadResult r = decodeBmp(f.data(), f.size());
-        TBitmap32 opaque = pic;
-        SetAlpha(opaque, 255);
-        EXPECT_TRUE(r.picture == opaque);
+        EXPECT_TRUE(decodeBmp(f.data(), f.size()).picture == opaque) << c.bits;
     }
-}
-
-TEST(BmpEncode, RefusesWhatItCannotWrite) {
     EXPECT_TRUE(encodeBmp(TBitmap32(), 24).empty());
     EXPECT_TRUE(encodeBmp(TBitmap32(2, 2), 16).empty());
     EXPECT_TRUE(encodeBmp(TBitmap32(2, 2), 8).empty());
@@ -445,15 +364,10 @@ TEST(BmpEncode, RefusesWhatItCannotWrite) {
 
 TEST(BmpEncode, LargeOddPictureRoundTripsThroughBothDepths) {
     // Big enough for the rows to be split among threads, odd so rows need padding.
-    TBitmap32 pic = TBitmap32::uninitialized(701, 503);
-    std::mt19937 random(7);
-    for (int y = 0; y < pic.height(); ++y)
-        for (int x = 0; x < pic.width(); ++x)
-            pic.setPixel(x, y, std::uint32_t(random()) | 0xFF000000u);
+    const TBitmap32 pic = randomPicture(701, 503, 7, testpictures::PictureAlpha::Opaque);
     for (int bits : {24, 32}) {
         const Bytes f = encodeBmp(pic, bits);
-        LoadResult r = decodeBmp(f.data(), f.size());
-        EXPECT_TRUE(r.picture == pic) << bits;
+        EXPECT_TRUE(decodeBmp(f.data(), f.size()).picture == pic) << bits;
     }
 }
 

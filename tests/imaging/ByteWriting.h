@@ -6,21 +6,32 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
 #include <vector>
+
+#include <gif_lib.h>
 
 // Byte writers and test pictures for the tests that build picture files by hand.
 namespace quill::test_bytes {
 
 using Bytes = std::vector<std::uint8_t>;
+using Pixels = std::vector<std::uint32_t>;
 
 inline void add16(Bytes& b, std::uint32_t v) {
     b.push_back(std::uint8_t(v));
     b.push_back(std::uint8_t(v >> 8));
 }
-
 inline void add32(Bytes& b, std::uint32_t v) {
     for (int i = 0; i < 4; ++i)
         b.push_back(std::uint8_t(v >> (8 * i)));
+}
+inline void add16(Bytes& b, const std::vector<std::uint32_t>& values) {
+    for (std::uint32_t v : values)
+        add16(b, v);
+}
+inline void add32(Bytes& b, const std::vector<std::uint32_t>& values) {
+    for (std::uint32_t v : values)
+        add32(b, v);
 }
 
 inline void putBe32(std::uint8_t* p, std::uint32_t v) {
@@ -61,17 +72,89 @@ inline void setJpegSize(Bytes& jpeg, int width, int height) {
 
 using testpictures::randomPicture;
 
-// The pixels row by row, top row first.
-inline std::vector<std::uint32_t> pixelsOf(const TBitmap32& pic) {
-    std::vector<std::uint32_t> v;
-    for (int y = 0; y < pic.height(); ++y)
-        for (int x = 0; x < pic.width(); ++x)
-            v.push_back(pic.pixel(x, y));
-    return v;
+// The pixels row by row, top row first, and back.
+inline Pixels pixelsOf(const TBitmap32& pic) {
+    return Pixels(pic.bits(), pic.bits() + pic.pixelCount());
+}
+inline TBitmap32 pictureOf(int w, int h, const Pixels& pixels) {
+    TBitmap32 p(w, h);
+    std::copy(pixels.begin(), pixels.end(), p.bits());
+    return p;
 }
 
 inline std::uint32_t rgb(int r, int g, int b, int a = 255) {
     return makePixel(r, g, b, a);
+}
+
+// A GIF written with giflib's encoder: a screen and its images, each with its colour map,
+// transparent index and pixels (indices, rows top to bottom). The rows of an interlaced
+// image are sent in the order of the four passes, as the format stores them.
+using Colours = std::vector<GifColorType>;
+struct GifImage {
+    int left = 0, top = 0, width = 1, height = 1;
+    bool interlaced = false;
+    std::optional<Colours> localMap;
+    int transparentIndex = -1;
+    std::vector<int> pixels;
+};
+struct GifSpec {
+    int screenWidth = 1, screenHeight = 1, background = 0;
+    std::optional<Colours> globalMap;
+    std::vector<GifImage> images;
+};
+
+// giflib copies the map it is given.
+inline ColorMapObject* gifMap(const std::optional<Colours>& colours) {
+    if (!colours)
+        return nullptr;
+    int size = 2;
+    while (size < int(colours->size()))
+        size *= 2;
+    Colours padded = *colours;
+    padded.resize(std::size_t(size), GifColorType{0, 0, 0});
+    return GifMakeMapObject(size, padded.data());
+}
+
+inline Bytes makeGif(const GifSpec& spec) {
+    Bytes out;
+    int error = 0;
+    GifFileType* gif = EGifOpen(
+        &out,
+        [](GifFileType* g, const GifByteType* data, int length) {
+            auto* bytes = static_cast<Bytes*>(g->UserData);
+            bytes->insert(bytes->end(), data, data + length);
+            return length;
+        },
+        &error);
+    EGifSetGifVersion(gif, true);
+    ColorMapObject* map = gifMap(spec.globalMap);
+    EXPECT_EQ(EGifPutScreenDesc(gif, spec.screenWidth, spec.screenHeight, 8, spec.background, map),
+              GIF_OK);
+    GifFreeMapObject(map);
+    for (const GifImage& image : spec.images) {
+        if (image.transparentIndex >= 0) {
+            GraphicsControlBlock control{};
+            control.TransparentColor = image.transparentIndex;
+            GifByteType block[4];
+            EGifGCBToExtension(&control, block);
+            EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, block);
+        }
+        map = gifMap(image.localMap);
+        EXPECT_EQ(EGifPutImageDesc(gif, image.left, image.top, image.width, image.height,
+                                   image.interlaced, map),
+                  GIF_OK);
+        GifFreeMapObject(map);
+        const int starts[] = {0, 4, 2, 1}, steps[] = {8, 8, 4, 2};
+        for (int pass = 0; pass < (image.interlaced ? 4 : 1); ++pass)
+            for (int r = image.interlaced ? starts[pass] : 0; r < image.height;
+                 r += image.interlaced ? steps[pass] : 1) {
+                std::vector<GifPixelType> line(image.pixels.begin() + r * image.width,
+                                               image.pixels.begin() + (r + 1) * image.width);
+                EXPECT_EQ(EGifPutLine(gif, line.data(), image.width), GIF_OK);
+            }
+    }
+    EXPECT_EQ(EGifCloseFile(gif, &error), GIF_OK);
+    return out;
 }
 
 } // namespace quill::test_bytes

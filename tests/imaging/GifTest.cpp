@@ -1,97 +1,26 @@
 #include "imaging/GifCodec.h"
 
+#include "imaging/BmpCodec.h"
+
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <random>
 #include <vector>
 
-#include <gif_lib.h>
+#include "tests/imaging/ByteWriting.h"
 
 namespace quill {
 namespace {
 
-using Colours = std::vector<GifColorType>;
-
-struct Image {
-    int left = 0, top = 0, width = 1, height = 1;
-    bool interlaced = false;
-    std::optional<Colours> localMap;
-    int transparentIndex = -1;
-    std::vector<int> pixels; // width * height indices, rows top to bottom
-};
-
-struct GifSpec {
-    int screenWidth = 1, screenHeight = 1, background = 0;
-    std::optional<Colours> globalMap;
-    std::vector<Image> images;
-};
-
-int appendToVector(GifFileType* gif, const GifByteType* data, int length) {
-    auto* out = static_cast<std::vector<std::uint8_t>*>(gif->UserData);
-    out->insert(out->end(), data, data + length);
-    return length;
-}
-
-struct MapHolder {
-    ColorMapObject* map = nullptr;
-    explicit MapHolder(const std::optional<Colours>& colours) {
-        if (!colours)
-            return;
-        int size = 2;
-        while (size < int(colours->size()))
-            size *= 2;
-        Colours padded = *colours;
-        padded.resize(std::size_t(size), GifColorType{0, 0, 0});
-        map = GifMakeMapObject(size, padded.data());
-    }
-    ~MapHolder() { GifFreeMapObject(map); }
-};
-
-// Writes a GIF with giflib's encoder; rows of an interlaced image are sent in the
-// order of the four passes, as the format stores them.
-std::vector<std::uint8_t> makeGif(const GifSpec& spec) {
-    std::vector<std::uint8_t> out;
-    int error = 0;
-    GifFileType* gif = EGifOpen(&out, appendToVector, &error);
-    EXPECT_NE(gif, nullptr);
-    EGifSetGifVersion(gif, true);
-    MapHolder global(spec.globalMap);
-    EXPECT_EQ(
-        EGifPutScreenDesc(gif, spec.screenWidth, spec.screenHeight, 8, spec.background, global.map),
-        GIF_OK);
-    for (const Image& image : spec.images) {
-        if (image.transparentIndex >= 0) {
-            GraphicsControlBlock control{};
-            control.TransparentColor = image.transparentIndex;
-            GifByteType block[4];
-            EGifGCBToExtension(&control, block);
-            EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, block);
-        }
-        MapHolder local(image.localMap);
-        EXPECT_EQ(EGifPutImageDesc(gif, image.left, image.top, image.width, image.height,
-                                   image.interlaced, local.map),
-                  GIF_OK);
-        std::vector<int> order;
-        if (image.interlaced) {
-            for (int pass = 0; pass < 4; ++pass)
-                for (int r = (int[]){0, 4, 2, 1}[pass]; r < image.height;
-                     r += (int[]){8, 8, 4, 2}[pass])
-                    order.push_back(r);
-        } else {
-            for (int r = 0; r < image.height; ++r)
-                order.push_back(r);
-        }
-        for (int r : order) {
-            std::vector<GifPixelType> line;
-            for (int x = 0; x < image.width; ++x)
-                line.push_back(GifPixelType(image.pixels[std::size_t(r * image.width + x)]));
-            EXPECT_EQ(EGifPutLine(gif, line.data(), image.width), GIF_OK);
-        }
-    }
-    EXPECT_EQ(EGifCloseFile(gif, &error), GIF_OK);
-    return out;
-}
+using test_bytes::Bytes;
+using test_bytes::Colours;
+using test_bytes::GifSpec;
+using test_bytes::makeGif;
+using test_bytes::Pixels;
+using test_bytes::pixelsOf;
+using Image = test_bytes::GifImage;
+using Images = std::vector<Image>;
 
 const Colours kFourColours = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {10, 20, 30}};
 std::uint32_t colourOf(const Colours& map, int i) {
@@ -106,7 +35,7 @@ std::vector<int> ramp(int count, int modulo) {
 }
 
 // Index of the code size byte that follows the first image descriptor.
-std::size_t codeSizeOffset(const std::vector<std::uint8_t>& file) {
+std::size_t codeSizeOffset(const Bytes& file) {
     std::size_t p = 13 + ((file[10] & 0x80) ? 3u * (2u << (file[10] & 7)) : 0u);
     while (file[p] == 0x21) {
         p += 2;
@@ -126,32 +55,28 @@ TEST(GifCodec, FirstImageIsPlacedOnTheScreenWithItsColours) {
     };
     const Colours local = {{1, 1, 1}, {2, 2, 2}, {3, 3, 3}, {4, 4, 4}};
     const Case cases[] = {
-        {"whole screen",
-         {5, 3, 0, kFourColours, {{0, 0, 5, 3, false, std::nullopt, -1, ramp(15, 4)}}}},
+        {"whole screen", {5, 3, 0, kFourColours, {{0, 0, 5, 3, false, {}, -1, ramp(15, 4)}}}},
         {"interlaced, eleven rows",
-         {5, 11, 0, kFourColours, {{0, 0, 5, 11, true, std::nullopt, -1, ramp(55, 4)}}}},
+         {5, 11, 0, kFourColours, {{0, 0, 5, 11, true, {}, -1, ramp(55, 4)}}}},
         {"local colour map over the global one",
          {3, 2, 0, kFourColours, {{0, 0, 3, 2, false, local, -1, {0, 1, 2, 3, 2, 1}}}}},
         {"image inside the screen, background colour 2 around it",
-         {6, 4, 2, kFourColours, {{2, 1, 3, 2, false, std::nullopt, -1, {0, 1, 3, 3, 1, 0}}}}},
+         {6, 4, 2, kFourColours, {{2, 1, 3, 2, false, {}, -1, {0, 1, 3, 3, 1, 0}}}}},
         {"image larger than the screen is clipped",
-         {4, 3, 1, kFourColours, {{1, 1, 6, 5, true, std::nullopt, -1, ramp(30, 4)}}}},
+         {4, 3, 1, kFourColours, {{1, 1, 6, 5, true, {}, -1, ramp(30, 4)}}}},
         {"transparent pixels show the background colour",
-         {4, 2, 3, kFourColours, {{0, 0, 4, 2, false, std::nullopt, 1, {0, 1, 2, 1, 1, 0, 3, 2}}}}},
+         {4, 2, 3, kFourColours, {{0, 0, 4, 2, false, {}, 1, {0, 1, 2, 1, 1, 0, 3, 2}}}}},
         {"only the first of two images",
-         {3,
-          3,
-          0,
-          kFourColours,
-          {{0, 0, 3, 3, false, std::nullopt, -1, ramp(9, 4)},
-           {0, 0, 3, 3, false, std::nullopt, -1, std::vector<int>(9, 3)}}}},
+         GifSpec{3, 3, 0, kFourColours,
+                 Images{Image{0, 0, 3, 3, false, {}, -1, ramp(9, 4)},
+                        Image{0, 0, 3, 3, false, {}, -1, std::vector<int>(9, 3)}}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const GifSpec& s = c.spec;
         const Image& image = s.images.front();
         const Colours& map = image.localMap ? *image.localMap : *s.globalMap;
-        std::vector<std::uint8_t> file = makeGif(s);
+        Bytes file = makeGif(s);
         LoadResult read = decodeGif(file.data(), file.size());
         ASSERT_EQ(read.picture.width(), s.screenWidth);
         ASSERT_EQ(read.picture.height(), s.screenHeight);
@@ -172,56 +97,47 @@ TEST(GifCodec, FirstImageIsPlacedOnTheScreenWithItsColours) {
 }
 
 TEST(GifCodec, MissingOrShortColourMapsAreHandledSafely) {
-    GifSpec s{4, 2, 1, kFourColours, {}};
-    s.images.push_back(Image{0, 0, 3, 2, false, std::nullopt, -1, {0, 1, 2, 3, 2, 1}});
-    std::vector<std::uint8_t> file = makeGif(s);
-
+    const Bytes file =
+        makeGif({4, 2, 1, kFourColours, {{0, 0, 3, 2, false, {}, -1, {0, 1, 2, 3, 2, 1}}}});
     // Without any colour map, index i is grey i, and the screen around is white.
-    std::vector<std::uint8_t> noMap = file;
+    Bytes noMap = file;
     noMap[10] &= 0x7F;
     noMap.erase(noMap.begin() + 13, noMap.begin() + 13 + 4 * 3);
-    LoadResult read = decodeGif(noMap.data(), noMap.size());
-    ASSERT_EQ(read.picture.width(), 4);
-    EXPECT_EQ(read.picture.pixel(0, 0), makePixel(0, 0, 0));
-    EXPECT_EQ(read.picture.pixel(1, 0), makePixel(1, 1, 1));
-    EXPECT_EQ(read.picture.pixel(0, 1), makePixel(3, 3, 3));
-    EXPECT_EQ(read.picture.pixel(3, 0), makePixel(255, 255, 255));
-
-    // A map of two colours while the pixels use four: indices 2 and 3 are black.
-    std::vector<std::uint8_t> shortMap = file;
-    shortMap[10] = std::uint8_t((shortMap[10] & ~7) | 0);
+    const std::uint32_t W = makePixel(255, 255, 255), K = makePixel(0, 0, 0);
+    auto grey = [](int v) { return makePixel(v, v, v); };
+    EXPECT_EQ(pixelsOf(decodeGif(noMap.data(), noMap.size()).picture),
+              (Pixels{grey(0), grey(1), grey(2), W, grey(3), grey(2), grey(1), W}));
+    // A map of two colours while the pixels use four: indices 2 and 3 are black; the
+    // background, index 1, lies inside the map.
+    Bytes shortMap = file;
+    shortMap[10] &= ~7;
     shortMap.erase(shortMap.begin() + 13 + 2 * 3, shortMap.begin() + 13 + 4 * 3);
-    read = decodeGif(shortMap.data(), shortMap.size());
-    ASSERT_EQ(read.picture.width(), 4);
-    EXPECT_EQ(read.picture.pixel(0, 0), colourOf(kFourColours, 0));
-    EXPECT_EQ(read.picture.pixel(1, 0), colourOf(kFourColours, 1));
-    EXPECT_EQ(read.picture.pixel(2, 0), makePixel(0, 0, 0));
-    EXPECT_EQ(read.picture.pixel(0, 1), makePixel(0, 0, 0));
-    EXPECT_EQ(read.picture.pixel(3, 1),
-              colourOf(kFourColours, 1)); // the background, inside the map
+    const std::uint32_t c0 = colourOf(kFourColours, 0), c1 = colourOf(kFourColours, 1);
+    EXPECT_EQ(pixelsOf(decodeGif(shortMap.data(), shortMap.size()).picture),
+              (Pixels{c0, c1, K, c1, K, K, c1, c1}));
 }
 
 TEST(GifCodec, BadFilesGiveTheEmptyPicture) {
     GifSpec s{8, 8, 0, kFourColours, {}};
-    s.images.push_back(Image{0, 0, 8, 8, false, std::nullopt, -1, ramp(64, 4)});
-    std::vector<std::uint8_t> file = makeGif(s);
+    s.images.push_back(Image{0, 0, 8, 8, false, {}, -1, ramp(64, 4)});
+    Bytes file = makeGif(s);
     const std::size_t codeSize = codeSizeOffset(file);
     ASSERT_EQ(file[codeSize], 2);
 
     auto withCodeSize = [&](std::uint8_t value) {
-        std::vector<std::uint8_t> f = file;
+        Bytes f = file;
         f[codeSize] = value;
         return f;
     };
-    std::vector<std::uint8_t> zeroWidth = file;
+    Bytes zeroWidth = file;
     zeroWidth[codeSize - 10 + 5] = 0; // image width, low byte
-    std::vector<std::uint8_t> zeroHeight = file;
+    Bytes zeroHeight = file;
     zeroHeight[codeSize - 10 + 7] = 0;
     GifSpec noImage{8, 8, 0, kFourColours, {}};
 
     struct Case {
         const char* name;
-        std::vector<std::uint8_t> bytes;
+        Bytes bytes;
     };
     const Case cases[] = {
         {"code size 0", withCodeSize(0)},
@@ -233,7 +149,7 @@ TEST(GifCodec, BadFilesGiveTheEmptyPicture) {
         {"no image", makeGif(noImage)},
         {"nothing", {}},
         {"signature only", {'G', 'I', 'F', '8', '9', 'a'}},
-        {"cut in the header", std::vector<std::uint8_t>(file.begin(), file.begin() + 20)},
+        {"cut in the header", Bytes(file.begin(), file.begin() + 20)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -243,7 +159,7 @@ TEST(GifCodec, BadFilesGiveTheEmptyPicture) {
     // pixels, but the picture is still given.
     for (std::uint8_t good : {2, 8}) {
         SCOPED_TRACE(int(good));
-        std::vector<std::uint8_t> f = withCodeSize(good);
+        Bytes f = withCodeSize(good);
         EXPECT_EQ(decodeGif(f.data(), f.size()).picture.width(), 8);
     }
 }
@@ -254,12 +170,11 @@ TEST(GifCodec, FileCutInsideTheImageKeepsTheRowsRead) {
     std::mt19937 random(11);
     for (int& p : pixels)
         p = int(random() % 3); // noise of indices 0..2: many data blocks
-    s.images.push_back(Image{0, 0, 128, 128, false, std::nullopt, -1, pixels});
-    std::vector<std::uint8_t> file = makeGif(s);
+    s.images.push_back(Image{0, 0, 128, 128, false, {}, -1, pixels});
+    Bytes file = makeGif(s);
     std::size_t start = codeSizeOffset(file);
     ASSERT_GT(file.size() - start, 2000u);
-    std::vector<std::uint8_t> cut(file.begin(),
-                                  file.begin() + long(start + (file.size() - start) / 2));
+    Bytes cut(file.begin(), file.begin() + long(start + (file.size() - start) / 2));
     LoadResult read = decodeGif(cut.data(), cut.size());
     ASSERT_EQ(read.picture.width(), 128);
     for (int x = 0; x < 128; ++x)
@@ -269,23 +184,21 @@ TEST(GifCodec, FileCutInsideTheImageKeepsTheRowsRead) {
 
 TEST(GifCodec, ScreenOverTheLimitsIsRefusedAndAScreenOfNoSizeFitsTheImage) {
     GifSpec s{4, 4, 0, kFourColours, {}};
-    s.images.push_back(Image{1, 2, 2, 2, false, std::nullopt, -1, {0, 1, 2, 3}});
-    std::vector<std::uint8_t> file = makeGif(s);
+    s.images.push_back(Image{1, 2, 2, 2, false, {}, -1, {0, 1, 2, 3}});
+    Bytes file = makeGif(s);
     struct Case {
         int width, height;
     };
     for (Case c : {Case{20000, 20000}, Case{16385, 2}, Case{16384, 16384}}) {
         SCOPED_TRACE(testing::Message() << c.width << "x" << c.height);
-        std::vector<std::uint8_t> big = file;
-        big[6] = std::uint8_t(c.width);
-        big[7] = std::uint8_t(c.width >> 8);
-        big[8] = std::uint8_t(c.height);
-        big[9] = std::uint8_t(c.height >> 8);
+        Bytes big = file;
+        writeLe16(&big[6], std::uint32_t(c.width));
+        writeLe16(&big[8], std::uint32_t(c.height));
         LoadResult read = decodeGif(big.data(), big.size());
         EXPECT_TRUE(read.picture.empty());
         EXPECT_EQ(read.message, pictureTooLargeMessage(c.width, c.height));
     }
-    std::vector<std::uint8_t> noSize = file;
+    Bytes noSize = file;
     std::fill(noSize.begin() + 6, noSize.begin() + 10, 0);
     LoadResult read = decodeGif(noSize.data(), noSize.size());
     ASSERT_EQ(read.picture.width(), 3);

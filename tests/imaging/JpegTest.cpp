@@ -35,12 +35,9 @@ int maxChannelDifference(const TBitmap32& a, const TBitmap32& b) {
     return worst;
 }
 
-bool allOpaque(const TBitmap32& picture) {
-    for (int y = 0; y < picture.height(); ++y)
-        for (int x = 0; x < picture.width(); ++x)
-            if (pixelAlpha(picture.pixel(x, y)) != 255)
-                return false;
-    return true;
+bool allOpaque(const TBitmap32& p) {
+    return std::all_of(p.bits(), p.bits() + p.pixelCount(),
+                       [](std::uint32_t v) { return pixelAlpha(v) == 255; });
 }
 
 // Encodes raw samples with libjpeg itself, for the forms the program never writes.
@@ -78,10 +75,8 @@ std::vector<std::uint8_t> encodeRaw(const std::vector<std::uint8_t>& samples, in
 }
 
 std::vector<std::uint8_t> bgraSamples(const TBitmap32& picture) {
-    std::vector<std::uint8_t> samples;
-    for (int y = 0; y < picture.height(); ++y)
-        samples.insert(samples.end(), picture.row(y), picture.row(y) + picture.width() * 4);
-    return samples;
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(picture.bits());
+    return {bytes, bytes + 4 * picture.pixelCount()};
 }
 
 // Offset of the last start-of-scan marker.
@@ -117,15 +112,11 @@ TEST(JpegCodec, WritesQualityNinetyAndIgnoresAlpha) {
     std::vector<std::uint8_t> file = encodeJpeg(picture);
     // The first quantisation value of the luminance table at quality 90 is
     // (16 * 20 + 50) / 100 = 3; at the library's default quality 75 it would be 8.
-    std::size_t dqt = 0;
-    for (std::size_t i = 0; i + 1 < file.size(); ++i)
-        if (file[i] == 0xFF && file[i + 1] == 0xDB) {
-            dqt = i;
-            break;
-        }
-    ASSERT_NE(dqt, 0u);
-    EXPECT_EQ(file[dqt + 4], 0); // table 0, 8-bit values
-    EXPECT_EQ(file[dqt + 5], 3);
+    const std::uint8_t marker[] = {0xFF, 0xDB};
+    const auto dqt = std::search(file.begin(), file.end(), marker, marker + 2);
+    ASSERT_LT(dqt + 5, file.end());
+    EXPECT_EQ(dqt[4], 0); // table 0, 8-bit values
+    EXPECT_EQ(dqt[5], 3);
     EXPECT_EQ(file, encodeJpeg(picture, 90));
     SetAlpha(picture, 0);
     EXPECT_EQ(file, encodeJpeg(picture));
@@ -214,10 +205,7 @@ TEST(JpegCodec, ProgressiveFileWithEndlessScansIsRefusedPastTheLimit) {
             many.insert(many.end(), scan.begin(), scan.end());
         many.insert(many.end(), {0xFF, 0xD9});
         LoadResult read = decodeJpeg(many.data(), many.size());
-        EXPECT_EQ(!read.picture.empty(), c.read);
-        if (c.read) {
-            EXPECT_EQ(read.picture.width(), 16);
-        }
+        EXPECT_EQ(read.picture.width(), c.read ? 16 : 0);
     }
 }
 
@@ -275,7 +263,6 @@ TEST(JpegCodec, DamagedOrForeignDataGivesTheEmptyPicture) {
         SCOPED_TRACE(c.name);
         LoadResult read = decodeJpeg(c.bytes.data(), c.bytes.size());
         EXPECT_TRUE(read.picture.empty());
-        EXPECT_EQ(read.picture.width(), 0);
     }
     EXPECT_TRUE(decodeJpeg(nullptr, 100).picture.empty());
 }

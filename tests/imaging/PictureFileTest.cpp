@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
-#include <gif_lib.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "tests/collections/CollectionsTestSupport.h"
 #include "tests/imaging/ByteWriting.h"
 
 namespace quill {
@@ -38,45 +38,20 @@ TBitmap32 samplePicture(int width, int height) {
     return picture;
 }
 
-int appendToVector(GifFileType* gif, const GifByteType* data, int length) {
-    static_cast<Bytes*>(gif->UserData)
-        ->insert(static_cast<Bytes*>(gif->UserData)->end(), data, data + length);
-    return length;
-}
-
+// A two-colour GIF, every pixel white.
 Bytes smallGif(int width, int height) {
-    Bytes out;
-    int error = 0;
-    GifFileType* gif = EGifOpen(&out, appendToVector, &error);
-    GifColorType colours[2] = {{0, 0, 0}, {255, 255, 255}};
-    ColorMapObject* map = GifMakeMapObject(2, colours);
-    EGifPutScreenDesc(gif, width, height, 1, 0, map);
-    EGifPutImageDesc(gif, 0, 0, width, height, false, nullptr);
-    std::vector<GifPixelType> line(std::size_t(width), 1);
-    for (int y = 0; y < height; ++y)
-        EGifPutLine(gif, line.data(), width);
-    EGifCloseFile(gif, &error);
-    GifFreeMapObject(map);
-    return out;
+    test_bytes::GifSpec gif{width, height, 0, test_bytes::Colours{{0, 0, 0}, {255, 255, 255}}, {}};
+    gif.images.push_back({0, 0, width, height, false, {}, -1, std::vector<int>(width * height, 1)});
+    return test_bytes::makeGif(gif);
 }
 
-class PictureFileTest : public testing::Test {
+class PictureFileTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/quill-pictures-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        folder = pattern;
-    }
-    void TearDown() override { fs::remove_all(folder); }
-
     std::string put(const std::string& name, const Bytes& bytes) const {
-        std::string path = folder + "/" + name;
-        std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), long(bytes.size()));
-        return path;
+        folder.write(name, bytes);
+        return folder.path(name);
     }
-
-    std::string folder;
+    const quill::testing::TempFolder folder;
 };
 
 TEST_F(PictureFileTest, TheLastFourCharactersChooseTheReader) {
@@ -115,19 +90,19 @@ TEST_F(PictureFileTest, TheLastFourCharactersChooseTheReader) {
 }
 
 TEST_F(PictureFileTest, MissingOrUnreadableFilesGiveTheEmptyPicture) {
-    fs::create_directory(folder + "/folder.jpg");
-    std::string huge = folder + "/huge.bmp";
+    fs::create_directory(folder.path("folder.jpg"));
+    std::string huge = folder.path("huge.bmp");
     {
         std::ofstream(huge, std::ios::binary) << "BM";
         // Sparse: larger than any picture the program may hold, no disk used.
         fs::resize_file(huge, std::uintmax_t(1) << 31);
     }
-    ASSERT_EQ(::mkfifo((folder + "/pipe.jpg").c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo(folder.path("pipe.jpg").c_str(), 0600), 0);
     const std::string paths[] = {
-        folder + "/pipe.jpg",
-        folder + "/missing.jpg",
-        folder + "/folder.jpg",
-        folder + "/no/such/folder/a.png",
+        folder.path("pipe.jpg"),
+        folder.path("missing.jpg"),
+        folder.path("folder.jpg"),
+        folder.path("no/such/folder/a.png"),
         huge,
         put("empty.jpg", {}),
         put("empty.gif", {}),
@@ -139,7 +114,8 @@ TEST_F(PictureFileTest, MissingOrUnreadableFilesGiveTheEmptyPicture) {
         EXPECT_TRUE(read.picture.empty());
         EXPECT_EQ(read.picture.width(), 0);
     }
-    EXPECT_EQ(notValidFormatMessage(folder + "/a.png"), folder + "/a.png is not a valid format");
+    EXPECT_EQ(notValidFormatMessage(folder.path("a.png")),
+              folder.path("a.png is not a valid format"));
 }
 
 #if !defined(__SANITIZE_ADDRESS__)
@@ -169,12 +145,12 @@ TEST_F(PictureFileTest, PictureTooLargeForTheMemoryGivesTheMemoryMessage) {
     Bytes gif = smallGif(8, 8);
     writeLe16(&gif[6], 16000); // the screen's width and height
     writeLe16(&gif[8], 12000);
-    testing::FLAGS_gtest_death_test_style = "threadsafe";
+    ::testing::FLAGS_gtest_death_test_style = "threadsafe";
     for (const auto& [name, bytes] :
          {std::pair<const char*, Bytes>{"huge.jpg", jpeg}, {"huge.gif", gif}}) {
         SCOPED_TRACE(name);
         std::string path = put(name, bytes);
-        EXPECT_EXIT(readUnderMemoryCap(path, folder), testing::ExitedWithCode(0), "");
+        EXPECT_EXIT(readUnderMemoryCap(path, folder.path()), ::testing::ExitedWithCode(0), "");
     }
 }
 #endif
@@ -194,7 +170,7 @@ TEST_F(PictureFileTest, EverySavedFormReadsBack) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        std::string path = folder + "/" + c.name;
+        std::string path = folder.path(c.name);
         WriteResult written = SavePicture(picture, path, c.format);
         ASSERT_TRUE(written) << written.message;
         LoadResult read = LoadPictureFile(path);
@@ -223,9 +199,10 @@ TEST_F(PictureFileTest, SavingFailuresNameTheFileAndLeaveNothing) {
         std::string message;
     };
     const Case cases[] = {
-        {TBitmap32(), folder + "/empty.png", folder + "/empty.png: there is no picture to write"},
-        {samplePicture(2, 2), folder + "/missing/a.jpg",
-         folder + "/missing/a.jpg: No such file or directory"},
+        {TBitmap32(), folder.path("empty.png"),
+         folder.path("empty.png: there is no picture to write")},
+        {samplePicture(2, 2), folder.path("missing/a.jpg"),
+         folder.path("missing/a.jpg: No such file or directory")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
@@ -233,35 +210,19 @@ TEST_F(PictureFileTest, SavingFailuresNameTheFileAndLeaveNothing) {
         EXPECT_FALSE(result);
         EXPECT_EQ(result.message, c.message);
     }
-    EXPECT_TRUE(fs::is_empty(folder));
+    EXPECT_TRUE(fs::is_empty(folder.path()));
 }
 
 TEST(PictureFileNames, OutputFormIsChosenByTheExtension) {
-    struct Case {
-        const char* path;
-        std::optional<PictureFormat> format;
-    };
-    const Case cases[] = {
-        {"a.png", PictureFormat::Png},
-        {"A.PNG", PictureFormat::Png},
-        {"a.bmp", PictureFormat::Bmp24},
-        {"a.BMP", PictureFormat::Bmp24},
-        {"a.jpg", PictureFormat::Jpeg},
-        {"a.JPEG", PictureFormat::Jpeg},
-        {"a.emf", PictureFormat::Emf},
-        {"a.Wmf", PictureFormat::Emf},
-        {"dir.png/a", std::nullopt},
-        {"a.gif", std::nullopt},
-        {"a.jpe", std::nullopt},
-        {"png", std::nullopt},
-        {"a.", std::nullopt},
-        {"", std::nullopt},
-        {"a.png.txt", std::nullopt},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.path);
-        EXPECT_EQ(formatForOutputName(c.path), c.format);
-    }
+    const std::pair<const char*, PictureFormat> chosen[] = {
+        {"a.png", PictureFormat::Png},   {"A.PNG", PictureFormat::Png},
+        {"a.bmp", PictureFormat::Bmp24}, {"a.BMP", PictureFormat::Bmp24},
+        {"a.jpg", PictureFormat::Jpeg},  {"a.JPEG", PictureFormat::Jpeg},
+        {"a.emf", PictureFormat::Emf},   {"a.Wmf", PictureFormat::Emf}};
+    for (const auto& [path, format] : chosen)
+        EXPECT_EQ(formatForOutputName(path), format) << path;
+    for (const char* path : {"dir.png/a", "a.gif", "a.jpe", "png", "a.", "", "a.png.txt"})
+        EXPECT_EQ(formatForOutputName(path), std::nullopt) << path;
 }
 
 } // namespace
