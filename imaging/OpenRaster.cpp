@@ -1,9 +1,9 @@
 #include "imaging/OpenRaster.h"
 
 #include "imaging/BoundedXml.h"
+#include "imaging/FastPng.h"
 #include "imaging/Parallel.h"
 #include "imaging/PictureFile.h"
-#include "imaging/PngCodec.h"
 #include "imaging/ZipArchive.h"
 
 #include <algorithm>
@@ -36,9 +36,8 @@ constexpr double kMaxOffset = double(1 << 24);
 // Deflate gives at most 1032 bytes for one byte of compressed data.
 constexpr std::uint64_t kDeflateMaxRatio = 1032;
 
-// The pictures' PNG setting: zlib's fastest level with the "sub" filter (see
-// bench/scene_files.cpp for the settings measured).
-constexpr PngEncoding kOraPng{PngFilter::Sub, 1, PngStrategy::Default};
+// The pictures' compression: libdeflate's fastest level (see bench/scene_files.cpp).
+constexpr int kPngLevel = 1;
 
 std::string layerEntryName(std::size_t index) {
     return "data/" + std::to_string(index) + ".png";
@@ -215,8 +214,9 @@ WriteResult writeChecked(const std::string& path, const OraImage& image,
         for (int i = begin; i < end; ++i) {
             const Job& job = jobs[std::size_t(i)];
             try {
-                pngs[std::size_t(i)] = job.thumbnail ? encodePng(thumbnailOf(*job.picture), kOraPng)
-                                                     : encodePng(*job.picture, kOraPng);
+                pngs[std::size_t(i)] = job.thumbnail
+                                           ? encodePngFast(thumbnailOf(*job.picture), kPngLevel)
+                                           : encodePngFast(*job.picture, kPngLevel);
             } catch (...) {
                 pngs[std::size_t(i)].clear(); // reported below
             }
@@ -519,7 +519,7 @@ class Reading {
             m_pixels.fetch_add(w * h) + w * h > m_options.maxTotalPixels)
             return " makes the pictures hold more than " +
                    std::to_string(m_options.maxTotalPixels) + " pixels in all";
-        LoadResult read = decodePng(png.data(), png.size());
+        LoadResult read = decodePngFast(png.data(), png.size());
         if (read.picture.empty())
             return read.message.empty() ? " is not a valid PNG picture" : ": " + read.message;
         picture = std::move(read.picture);

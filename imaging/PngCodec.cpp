@@ -2,13 +2,11 @@
 
 #include "imaging/Limits.h"
 
-#include <algorithm>
 #include <csetjmp>
 #include <cstring>
 #include <memory>
 
 #include <png.h>
-#include <zlib.h>
 
 namespace quill {
 
@@ -52,38 +50,6 @@ void flushNothing(png_structp) {}
 }
 
 void pngWarning(png_structp, png_const_charp) {}
-
-int pngFilter(PngFilter filter) {
-    switch (filter) {
-    case PngFilter::None:
-        return PNG_FILTER_NONE;
-    case PngFilter::Sub:
-        return PNG_FILTER_SUB;
-    case PngFilter::Up:
-        return PNG_FILTER_UP;
-    case PngFilter::Average:
-        return PNG_FILTER_AVG;
-    case PngFilter::Paeth:
-        return PNG_FILTER_PAETH;
-    case PngFilter::Adaptive:
-        break;
-    }
-    return PNG_ALL_FILTERS;
-}
-
-int pngStrategy(PngStrategy strategy) {
-    switch (strategy) {
-    case PngStrategy::Filtered:
-        return Z_FILTERED;
-    case PngStrategy::HuffmanOnly:
-        return Z_HUFFMAN_ONLY;
-    case PngStrategy::Rle:
-        return Z_RLE;
-    case PngStrategy::Default:
-        break;
-    }
-    return Z_DEFAULT_STRATEGY;
-}
 
 std::uint32_t bigEndian32(const std::uint8_t* p) {
     return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) |
@@ -171,10 +137,6 @@ LoadResult decodePng(const std::uint8_t* data, std::size_t size) {
 }
 
 std::vector<std::uint8_t> encodePng(const TBitmap32& picture) {
-    return encodePng(picture, PngEncoding{});
-}
-
-std::vector<std::uint8_t> encodePng(const TBitmap32& picture, const PngEncoding& encoding) {
     std::vector<std::uint8_t> out;
     if (picture.empty())
         return out;
@@ -200,13 +162,11 @@ std::vector<std::uint8_t> encodePng(const TBitmap32& picture, const PngEncoding&
     png_set_IHDR(png, info, png_uint_32(picture.width()), png_uint_32(picture.height()), 8,
                  PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
-    // By default the fastest compression with the "sub" filter: a 12-megapixel
-    // photograph is written in about half the time of zlib's level 3 with adaptive
-    // filters, for a file some 5% larger.
-    png_set_compression_level(png, std::clamp(encoding.zlibLevel, 0, 9));
-    if (encoding.strategy != PngStrategy::Default)
-        png_set_compression_strategy(png, pngStrategy(encoding.strategy));
-    png_set_filter(png, 0, pngFilter(encoding.filter));
+    // The fastest compression with the "sub" filter: a 12-megapixel photograph is
+    // written in about half the time of zlib's level 3 with adaptive filters, for a
+    // file some 5% larger.
+    png_set_compression_level(png, 1);
+    png_set_filter(png, 0, PNG_FILTER_SUB);
     png_write_info(png, info);
     png_set_bgr(png);
     try {

@@ -4,6 +4,7 @@
 #include "imaging/OpenRaster.h"
 #include "imaging/BmpCodec.h"
 #include "imaging/BoundedXml.h"
+#include "imaging/FastPng.h"
 #include "imaging/PngCodec.h"
 #include "tests/collections/CollectionsTestSupport.h"
 #include "tests/imaging/ByteWriting.h"
@@ -125,6 +126,58 @@ Pile randomPile(unsigned seed) {
         p.pictures.push_back(randomPicture(upTo(40), upTo(40), seed * 7 + unsigned(i)));
     }
     return p;
+}
+
+// A PNG as libpng writes it by default (every filter type, the picture data in chunks of
+// 8 KiB) in the given form.
+Bytes libpngFile(const TBitmap32& picture, png_uint_32 format) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = png_uint_32(picture.width());
+    image.height = png_uint_32(picture.height());
+    image.format = format;
+    png_alloc_size_t size = 0;
+    TBitmap32 source = picture;
+    if (format == PNG_FORMAT_RGB) { // three bytes a pixel, packed
+        auto* bytes = reinterpret_cast<std::uint8_t*>(source.bits());
+        for (std::size_t i = 0; i < picture.pixelCount(); ++i)
+            for (int c = 0; c < 3; ++c)
+                bytes[3 * i + std::size_t(c)] = std::uint8_t(picture.bits()[i] >> (16 - 8 * c));
+    }
+    const png_int_32 stride = format == PNG_FORMAT_RGB ? 3 * picture.width() : 0;
+    png_image_write_to_memory(&image, nullptr, &size, 0, source.bits(), stride, nullptr);
+    Bytes png(size);
+    png_image_write_to_memory(&image, png.data(), &size, 0, source.bits(), stride, nullptr);
+    return png;
+}
+
+TEST(OpenRaster, FastPngReadsEveryFileAsLibpngDoes) {
+    // Sizes from 1 x 1; the larger ones hold several chunks of picture data.
+    const int sizes[][2] = {{1, 1}, {2, 3}, {7, 9}, {64, 33}, {150, 70}};
+    for (const auto& size : sizes) {
+        const TBitmap32 picture = randomPicture(size[0], size[1], unsigned(size[0]));
+        const Bytes ours = encodePngFast(picture);
+        EXPECT_EQ(decodePng(ours.data(), ours.size()).picture, picture) << "libpng reading ours";
+        for (const Bytes& file :
+             {ours, libpngFile(picture, PNG_FORMAT_BGRA), libpngFile(picture, PNG_FORMAT_RGB),
+              libpngFile(picture, PNG_FORMAT_GRAY), encodePng(picture)}) {
+            std::vector<Bytes> damaged = {
+                file, Bytes(file.begin(), file.end() - 13),
+                Bytes(file.begin(), file.begin() + std::ptrdiff_t(file.size() / 2))};
+            damaged.push_back(file);
+            damaged.back()[file.size() - 20] ^= 0x40; // inside the picture data or its checksum
+            for (const Bytes& b : damaged) {
+                const LoadResult fast = decodePngFast(b.data(), b.size());
+                const LoadResult plain = decodePng(b.data(), b.size());
+                EXPECT_EQ(fast.picture, plain.picture) << size[0] << " x " << size[1];
+                EXPECT_EQ(fast.message, plain.message);
+            }
+            EXPECT_FALSE(decodePngFast(file.data(), file.size()).picture.empty());
+        }
+    }
+    Bytes huge = encodePngFast(randomPicture(3, 2, 1));
+    test_bytes::setPngSize(huge, 20000, 3);
+    EXPECT_EQ(decodePngFast(huge.data(), huge.size()).message, pictureTooLargeMessage(20000, 3));
 }
 
 TEST(OpenRaster, WrittenFileIsTheOpenRasterLayoutToTheByte) {
