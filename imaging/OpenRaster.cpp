@@ -544,9 +544,9 @@ std::string privateFolderOf(const OraReadOptions& options) {
     return folder;
 }
 
-bool readChecked(Reading& r, const OraReadOptions& options, OraReadResult& result) {
-    if (!r.open())
-        return false;
+// Reads stack.xml: the picture size and the layers flattened, bottom first, without their
+// pictures.
+bool readStack(Reading& r, OraImage& image, std::vector<FlatLayer>& flat) {
     const ZipEntry* stackEntry = r.find(kStackName);
     if (stackEntry == nullptr)
         return r.fail("not an OpenRaster file (it has no stack.xml)");
@@ -563,7 +563,6 @@ bool readChecked(Reading& r, const OraReadOptions& options, OraReadResult& resul
     if (root->name != "image")
         return r.fail("stack.xml does not describe an image");
 
-    OraImage image;
     double size[2] = {0, 0};
     for (int i = 0; i < 2; ++i) {
         const std::string* text = root->attribute(i == 0 ? "w" : "h");
@@ -571,12 +570,12 @@ bool readChecked(Reading& r, const OraReadOptions& options, OraReadResult& resul
             size[i] < 1)
             return r.fail("stack.xml gives no picture size");
     }
-    if (!pictureSizeAllowed(std::int64_t(std::min(size[0], 1e12)),
-                            std::int64_t(std::min(size[1], 1e12))))
-        return r.fail(pictureTooLargeMessage(std::int64_t(std::min(size[0], 1e12)),
-                                             std::int64_t(std::min(size[1], 1e12))));
-    image.width = int(size[0]);
-    image.height = int(size[1]);
+    const auto width = std::int64_t(std::min(size[0], 1e12)),
+               height = std::int64_t(std::min(size[1], 1e12));
+    if (!pictureSizeAllowed(width, height))
+        return r.fail(pictureTooLargeMessage(width, height));
+    image.width = int(width);
+    image.height = int(height);
 
     const XmlElement* rootStack = nullptr;
     for (const XmlElement& child : root->children) {
@@ -591,8 +590,16 @@ bool readChecked(Reading& r, const OraReadOptions& options, OraReadResult& resul
     StackFlattener flattener;
     if (!flattener.flatten(*rootStack, Placement{}, 0))
         return r.fail("stack.xml: " + flattener.error());
-    std::vector<FlatLayer>& flat = flattener.topFirst();
+    flat = std::move(flattener.topFirst());
     std::reverse(flat.begin(), flat.end());
+    return true;
+}
+
+bool readChecked(Reading& r, const OraReadOptions& options, OraReadResult& result) {
+    OraImage image;
+    std::vector<FlatLayer> flat;
+    if (!r.open() || !readStack(r, image, flat))
+        return false;
 
     // Every entry to be read is known and checked before any is inflated.
     std::vector<const ZipEntry*> pictures;
