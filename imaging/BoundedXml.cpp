@@ -339,10 +339,40 @@ std::string textForMessage(std::string_view text, std::size_t maxLength) {
     return text.size() > maxLength ? out + "..." : out;
 }
 
+// The length of the well-formed UTF-8 sequence at the start of text (no overlong form, no
+// surrogate, nothing past U+10FFFF), or 0.
+std::size_t utf8Length(std::string_view text) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(0);
+    std::size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF; // the second byte's range
+    if (lead < 0x80)
+        return 1;
+    if (lead >= 0xC2 && lead <= 0xDF)
+        length = 2;
+    else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else
+        return 0;
+    if (text.size() < length || byte(1) < low || byte(1) > high)
+        return 0;
+    for (std::size_t i = 2; i < length; ++i)
+        if (byte(i) < 0x80 || byte(i) > 0xBF)
+            return 0;
+    return length;
+}
+
 std::string escapeXmlAttribute(std::string_view text) {
     std::string out;
     out.reserve(text.size());
-    for (char c : text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const char c = text[i];
         switch (c) {
         case '&':
             out += "&amp;";
@@ -366,9 +396,17 @@ std::string escapeXmlAttribute(std::string_view text) {
             out += "&#13;";
             break;
         default:
-            if (static_cast<unsigned char>(c) >= 0x20)
+            if (static_cast<unsigned char>(c) >= 0x80) {
+                const std::size_t length = utf8Length(text.substr(i));
+                // Bytes that are not UTF-8 would make the whole file unreadable to others.
+                out += length == 0 ? std::string_view("\xEF\xBF\xBD") : text.substr(i, length);
+                i += std::max<std::size_t>(length, 1);
+                continue;
+            }
+            if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7F)
                 out += c;
         }
+        ++i;
     }
     return out;
 }

@@ -43,7 +43,8 @@ std::optional<XmlElement> parseXml(std::string_view text, const XmlLimits& limit
 std::string textForMessage(std::string_view text, std::size_t maxLength = 40);
 
 // text with & < > " and the line breaks and tabs written as references, for an attribute
-// value in double quotes. Other control characters, which XML 1.0 cannot hold, are dropped.
+// value in double quotes. Other control characters, which XML 1.0 cannot hold, are dropped,
+// and each byte that does not belong to well-formed UTF-8 becomes U+FFFD.
 std::string escapeXmlAttribute(std::string_view text);
 
 } // namespace quill

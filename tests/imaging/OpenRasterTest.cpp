@@ -182,8 +182,12 @@ TEST(OpenRaster, FastPngReadsEveryFileAsLibpngDoes) {
 
 TEST(OpenRaster, WrittenFileIsTheOpenRasterLayoutToTheByte) {
     TempFolder dir;
-    Pile p = randomPile(4);
-    p.image.width = 512; // the thumbnail halves it
+    Pile p = randomPile(1);
+    ASSERT_EQ(p.image.layers.size(), 4u);
+    ASSERT_FALSE(p.extra.empty());
+    p.image.layers[1].name =
+        "caf\xC3\xA9 \xFF\xC3\x28 \xED\xA0\x80\x01"; // bytes that are not UTF-8
+    p.image.width = 512;                             // the thumbnail halves it
     p.image.height = 300;
     p.image.merged = randomPicture(512, 300, 1);
     const std::string path = dir.path("scene.ora");
@@ -210,7 +214,10 @@ TEST(OpenRaster, WrittenFileIsTheOpenRasterLayoutToTheByte) {
     ASSERT_EQ(layers.size(), n);
     for (std::size_t i = 0; i < n; ++i) {
         const OraLayer& l = p.image.layers[n - 1 - i]; // the top first
-        EXPECT_EQ(*layers[i].attribute("name"), l.name);
+        EXPECT_EQ(*layers[i].attribute("name"), n - 1 - i == 1
+                                                    ? "caf\xC3\xA9 \xEF\xBF\xBD\xEF\xBF\xBD( "
+                                                      "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"
+                                                    : l.name);
         EXPECT_EQ(*layers[i].attribute("x"), std::to_string(l.x));
         EXPECT_EQ(*layers[i].attribute("y"), std::to_string(l.y));
         EXPECT_EQ(std::stod(*layers[i].attribute("opacity")), l.opacity);
