@@ -67,8 +67,10 @@ inline constexpr std::int64_t kOraMaxTotalPixels = 1'000'000'000; // every pictu
 // bottom), `Thumbnails/thumbnail.png` (merged scaled to fit 256 x 256, its shape kept),
 // `mergedimage.png`, then the extra entries (compressed) and the extra pictures. The
 // PNGs are encoded in parallel on all cores at a fast setting and stored without a
-// second compression. merged must be width x height; every layer needs a picture; the
-// extra names must be relative, without "..", unique and not the file's own entries.
+// second compression. merged must be width x height; every layer needs a picture and an
+// offset within 2^24 either way (opacity is clamped to 0..1; a name's bytes that are not
+// UTF-8 are written as U+FFFD); the extra names must be relative, without "..", unique,
+// not the file's own entries, and end in ".png" exactly for the extra pictures.
 WriteResult writeOpenRaster(const std::string& path, const OraImage& image,
                             const std::vector<OraExtraEntry>& extra = {},
                             const std::vector<OraExtraPicture>& extraPictures = {});
