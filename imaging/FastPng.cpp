@@ -1,16 +1,14 @@
 #include "imaging/FastPng.h"
 
+#include "imaging/LargeBuffer.h"
 #include "imaging/Limits.h"
 #include "imaging/PngCodec.h"
 
-#include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
 
 #include <libdeflate.h>
-#include <sys/mman.h>
 
 namespace quill {
 
@@ -31,26 +29,6 @@ void putBigEndian32(std::uint8_t* p, std::uint32_t v) {
     p[1] = std::uint8_t(v >> 16);
     p[2] = std::uint8_t(v >> 8);
     p[3] = std::uint8_t(v);
-}
-
-// The whole picture's rows at once, which libdeflate needs, are tens of megabytes: placed on
-// 2 MiB boundaries and offered for huge pages, as the pictures themselves are
-// (imaging/Bitmap32.cpp), they cost two dozen page faults instead of thousands.
-struct FreeBytes {
-    void operator()(std::uint8_t* p) const { std::free(p); }
-};
-using LargeBuffer = std::unique_ptr<std::uint8_t[], FreeBytes>;
-
-LargeBuffer allocateLarge(std::size_t bytes) {
-    constexpr std::size_t kHugePage = std::size_t(2) << 20;
-    void* memory = nullptr;
-    if (posix_memalign(&memory, kHugePage, std::max(bytes, std::size_t(1))) != 0)
-        throw std::bad_alloc();
-#ifdef MADV_HUGEPAGE
-    if (bytes >= 4 * kHugePage)
-        madvise(memory, bytes, MADV_HUGEPAGE); // only a hint
-#endif
-    return LargeBuffer(static_cast<std::uint8_t*>(memory));
 }
 
 struct FreeCompressor {
@@ -145,7 +123,7 @@ std::vector<std::uint8_t> encodePngFast(const TBitmap32& picture, int level) {
         return out;
     // Rows in the file's order of bytes (red, green, blue, alpha), each byte less the same
     // byte of the pixel to its left: the "sub" filter.
-    const LargeBuffer filtered = allocateLarge(rowBytes * height);
+    LargeBuffer filtered(rowBytes * height); // libdeflate takes the whole picture at once
     std::vector<std::uint32_t> rgba(width);
     for (std::size_t y = 0; y < height; ++y) {
         const std::uint32_t* source = picture.row32(int(y));
@@ -154,7 +132,7 @@ std::vector<std::uint8_t> encodePngFast(const TBitmap32& picture, int level) {
             rgba[x] = (p & 0xFF00FF00u) | ((p >> 16) & 0xFFu) | ((p & 0xFFu) << 16);
         }
         const auto* bytes = reinterpret_cast<const std::uint8_t*>(rgba.data());
-        std::uint8_t* target = filtered.get() + y * rowBytes;
+        std::uint8_t* target = filtered.data() + y * rowBytes;
         target[0] = kFilterSub;
         std::memcpy(target + 1, bytes, 4);
         for (std::size_t i = 4; i < 4 * width; ++i)
@@ -164,9 +142,9 @@ std::vector<std::uint8_t> encodePngFast(const TBitmap32& picture, int level) {
     // An IDAT chunk holds less than 2^31 bytes; a picture within the limits stays below.
     if (bound > 0x7FFFFFFFu)
         return encodePng(picture);
-    const LargeBuffer compressed = allocateLarge(bound);
-    const std::size_t length = libdeflate_zlib_compress(compressor.get(), filtered.get(),
-                                                        rowBytes * height, compressed.get(), bound);
+    LargeBuffer compressed(bound);
+    const std::size_t length = libdeflate_zlib_compress(
+        compressor.get(), filtered.data(), rowBytes * height, compressed.data(), bound);
     if (length == 0)
         return out;
     out.resize(8 + 25 + 12 + length + 12);
@@ -177,7 +155,7 @@ std::vector<std::uint8_t> encodePngFast(const TBitmap32& picture, int level) {
     const std::uint8_t form[5] = {8, 6, 0, 0, 0}; // depth 8, RGBA, deflate, filters, plain
     std::memcpy(p + 8, form, 5);
     std::uint8_t* idat = chunkEnd(out.data() + 8);
-    std::memcpy(chunkHeader(idat, std::uint32_t(length), "IDAT"), compressed.get(), length);
+    std::memcpy(chunkHeader(idat, std::uint32_t(length), "IDAT"), compressed.data(), length);
     std::uint8_t* iend = chunkEnd(idat);
     chunkHeader(iend, 0, "IEND");
     chunkEnd(iend);
@@ -242,17 +220,17 @@ LoadResult decodePngFast(const std::uint8_t* data, std::size_t size) {
                 joined.insert(joined.end(), start, start + length);
             compressed = joined.data();
         }
-        const LargeBuffer raw = allocateLarge(rawSize);
+        LargeBuffer raw(rawSize);
         std::unique_ptr<libdeflate_decompressor, FreeDecompressor> decompressor(
             libdeflate_alloc_decompressor());
         // Exactly the rows' bytes, no fewer and no more, and a correct checksum.
         if (!decompressor ||
-            libdeflate_zlib_decompress(decompressor.get(), compressed, compressedSize, raw.get(),
+            libdeflate_zlib_decompress(decompressor.get(), compressed, compressedSize, raw.data(),
                                        rawSize, nullptr) != LIBDEFLATE_SUCCESS)
             return result;
         TBitmap32 picture = TBitmap32::uninitialized(int(width), int(height));
         for (std::size_t y = 0; y < height; ++y) {
-            std::uint8_t* row = raw.get() + y * rowBytes;
+            std::uint8_t* row = raw.data() + y * rowBytes;
             if (row[0] == kFilterSub && pixelBytes == 4) {
                 subRowToPicture(row + 1, width, picture.row32(int(y)));
                 continue;

@@ -2,6 +2,7 @@
 
 #include "imaging/BoundedXml.h"
 #include "imaging/FastPng.h"
+#include "imaging/LargeBuffer.h"
 #include "imaging/Parallel.h"
 #include "imaging/PictureFile.h"
 #include "imaging/ZipArchive.h"
@@ -462,7 +463,8 @@ class Reading {
         std::string error;
         if (!checkSize(e, bound))
             return false;
-        if (!m_reader->read(e, out, error))
+        out.resize(std::size_t(e.size));
+        if (!m_reader->read(e, out.data(), error))
             return failEntry(e, "cannot be read: " + error);
         return true;
     }
@@ -505,9 +507,9 @@ class Reading {
     // What is wrong with one PNG entry as the message goes on after its name; empty when
     // decoded.
     std::string decodeOne(ZipReader& reader, const ZipEntry& e, TBitmap32& picture) {
-        std::vector<std::uint8_t> png;
+        LargeBuffer png(std::size_t(e.size));
         std::string error;
-        if (!reader.read(e, png, error))
+        if (!reader.read(e, png.data(), error))
             return " cannot be read: " + error;
         static constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
         if (png.size() < 24 || std::memcmp(png.data(), kSignature, 8) != 0 ||

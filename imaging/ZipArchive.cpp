@@ -154,17 +154,16 @@ bool ZipReader::entries(std::vector<ZipEntry>& out, std::uint64_t maxEntries, st
     return true;
 }
 
-bool ZipReader::read(const ZipEntry& entry, std::vector<std::uint8_t>& out, std::string& error) {
+bool ZipReader::read(const ZipEntry& entry, std::uint8_t* out, std::string& error) {
     zip_file_t* file = zip_fopen_index(m_zip, entry.index, 0);
     if (file == nullptr) {
         error = describe(zip_get_error(m_zip));
         return false;
     }
-    out.resize(std::size_t(entry.size));
     std::uint64_t done = 0;
     bool ok = true;
     while (ok && done < entry.size) {
-        const zip_int64_t n = zip_fread(file, out.data() + done, entry.size - done);
+        const zip_int64_t n = zip_fread(file, out + done, entry.size - done);
         if (n < 0) {
             error = describe(zip_file_get_error(file));
             ok = false;
@@ -189,10 +188,6 @@ bool ZipReader::read(const ZipEntry& entry, std::vector<std::uint8_t>& out, std:
         }
     }
     zip_fclose(file);
-    if (!ok) {
-        out.clear();
-        out.shrink_to_fit();
-    }
     return ok;
 }
 

@@ -42,10 +42,10 @@ class ZipReader {
     // maxEntries or one cannot be described.
     bool entries(std::vector<ZipEntry>& out, std::uint64_t maxEntries, std::string& error);
 
-    // Reads an entry whole: out gets exactly its declared size. Fails when the data ends
-    // before that size or goes on past it (inflation stops one byte beyond), or its
+    // Reads an entry whole into out, which must hold its declared size. Fails when the data
+    // ends before that size or goes on past it (inflation stops one byte beyond), or its
     // checksum is wrong.
-    bool read(const ZipEntry& entry, std::vector<std::uint8_t>& out, std::string& error);
+    bool read(const ZipEntry& entry, std::uint8_t* out, std::string& error);
 
   private:
     explicit ZipReader(::zip* archive) : m_zip(archive) {}
