@@ -142,23 +142,25 @@ std::vector<std::uint8_t> encodePngFast(const TBitmap32& picture, int level) {
     // An IDAT chunk holds less than 2^31 bytes; a picture within the limits stays below.
     if (bound > 0x7FFFFFFFu)
         return encodePng(picture);
-    LargeBuffer compressed(bound);
+    // The file is laid out around the compressed data: signature, IHDR, the IDAT header,
+    // the data, its checksum, IEND.
+    constexpr std::size_t kBefore = 8 + 25 + 8, kAfter = 4 + 12;
+    LargeBuffer file(kBefore + bound + kAfter);
     const std::size_t length = libdeflate_zlib_compress(
-        compressor.get(), filtered.data(), rowBytes * height, compressed.data(), bound);
+        compressor.get(), filtered.data(), rowBytes * height, file.data() + kBefore, bound);
     if (length == 0)
         return out;
-    out.resize(8 + 25 + 12 + length + 12);
-    std::memcpy(out.data(), kSignature, 8);
-    std::uint8_t* p = chunkHeader(out.data() + 8, 13, "IHDR");
+    std::memcpy(file.data(), kSignature, 8);
+    std::uint8_t* p = chunkHeader(file.data() + 8, 13, "IHDR");
     putBigEndian32(p, std::uint32_t(width));
     putBigEndian32(p + 4, std::uint32_t(height));
     const std::uint8_t form[5] = {8, 6, 0, 0, 0}; // depth 8, RGBA, deflate, filters, plain
     std::memcpy(p + 8, form, 5);
-    std::uint8_t* idat = chunkEnd(out.data() + 8);
-    std::memcpy(chunkHeader(idat, std::uint32_t(length), "IDAT"), compressed.data(), length);
+    std::uint8_t* idat = chunkEnd(file.data() + 8);
+    chunkHeader(idat, std::uint32_t(length), "IDAT");
     std::uint8_t* iend = chunkEnd(idat);
     chunkHeader(iend, 0, "IEND");
-    chunkEnd(iend);
+    out.assign(file.data(), chunkEnd(iend));
     return out;
 }
 
