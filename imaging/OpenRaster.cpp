@@ -364,7 +364,8 @@ struct OpenFile {
     }
     // Empty when open; otherwise the message.
     std::string open(const std::string& path) {
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        // Not blocking: a named pipe must be refused, not waited on.
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         if (fd < 0)
             return path + ": " + std::strerror(errno);
         struct stat st;

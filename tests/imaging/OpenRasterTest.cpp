@@ -16,6 +16,7 @@
 #include <functional>
 #include <random>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -523,6 +524,8 @@ TEST(OpenRaster, HostileFilesGiveOneMessageAndStayWithinMemory) {
     }
     // The control: the valid file reads, and its bounds can be narrowed.
     EXPECT_TRUE(readOpenRasterBytes(valid.data(), valid.size(), "v").image);
+    ASSERT_EQ(mkfifo(dir.path("pipe.ora").c_str(), 0600), 0);
+    EXPECT_EQ(readOpenRaster(dir.path("pipe.ora")).message, dir.path("pipe.ora") + ": not a file");
     OraReadOptions narrow;
     narrow.maxTotalPixels = 5;
     EXPECT_EQ(readOpenRasterBytes(valid.data(), valid.size(), "v", narrow).message,
