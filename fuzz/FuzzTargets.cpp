@@ -2,6 +2,7 @@
 
 #include "collections/AlbumFile.h"
 #include "imaging/Limits.h"
+#include "imaging/OpenRaster.h"
 #include "imaging/PictureFile.h"
 #include "workspace/SceneDescription.h"
 
@@ -24,6 +25,7 @@ const std::vector<Target>& targets() {
         {"metafile", "fuzz.emf"},
         {"album", "fuzz.exe", Reader::Album},
         {"scene", "fuzz.json", Reader::Scene},
+        {"ora", "fuzz.ora", Reader::OpenRaster},
     };
     return list;
 }
@@ -107,12 +109,63 @@ std::string checkSceneReader(const std::uint8_t* data, std::size_t size) {
     return {};
 }
 
+std::string checkOpenRasterReader(const std::uint8_t* data, std::size_t size) {
+    OraReadOptions options;
+    options.decodeMerged = true;
+    options.privateFolder = "quill";
+    options.decodePrivatePictures = true;
+    // Room for a few pictures at the size limit within the fuzzer's memory bound.
+    options.maxTotalPixels = 3 * kMaxPicturePixels / 2;
+    OraReadResult result;
+    try {
+        result = readOpenRasterBytes(data, size, "fuzz.ora", options);
+    } catch (const std::exception& e) {
+        return std::string("the OpenRaster reader threw: ") + e.what();
+    } catch (...) {
+        return "the OpenRaster reader threw something that is not an exception";
+    }
+    if (result.image.has_value() == !result.message.empty())
+        return result.image ? "an image and a message at once" : "neither an image nor a message";
+    if (!result.image) {
+        if (result.message.rfind("fuzz.ora: ", 0) != 0 ||
+            result.message.find('\n') != std::string::npos)
+            return "a message that does not name the file on one line";
+        return {};
+    }
+    const OraImage& image = *result.image;
+    if (image.width <= 0 || image.height <= 0 || !pictureSizeAllowed(image.width, image.height))
+        return "a picture size outside the limits";
+    if (image.layers.size() > std::size_t(kOraMaxLayers))
+        return "more layers than the bound";
+    if (!image.merged.empty() &&
+        (image.merged.width() != image.width || image.merged.height() != image.height))
+        return "a merged picture of another size than the picture";
+    std::vector<const TBitmap32*> pictures = {&image.merged};
+    for (const OraLayer& layer : image.layers)
+        pictures.push_back(&layer.picture);
+    for (const auto& [name, picture] : result.privatePictures)
+        pictures.push_back(&picture);
+    for (const TBitmap32* picture : pictures) {
+        if (picture->empty())
+            continue;
+        if (!pictureSizeAllowed(picture->width(), picture->height()))
+            return "a layer picture over the size limits";
+        std::uint32_t sum = 0;
+        for (std::size_t i = 0; i < picture->pixelCount(); ++i)
+            sum += picture->bits()[i];
+        g_pixelSum = sum;
+    }
+    return {};
+}
+
 std::string checkTarget(const Target& target, const std::uint8_t* data, std::size_t size) {
     switch (target.reader) {
     case Reader::Album:
         return checkAlbumReader(data, size);
     case Reader::Scene:
         return checkSceneReader(data, size);
+    case Reader::OpenRaster:
+        return checkOpenRasterReader(data, size);
     case Reader::Picture:
         break;
     }

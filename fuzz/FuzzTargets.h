@@ -9,9 +9,10 @@ namespace quill::fuzz {
 
 // What a fuzz target feeds its input to.
 enum class Reader {
-    Picture, // the program's picture reader, decodePictureBytes, under fileName
-    Album,   // the checked album reader, readAlbumIndex
-    Scene,   // the scene file reader, parseSceneText
+    Picture,    // the program's picture reader, decodePictureBytes, under fileName
+    Album,      // the checked album reader, readAlbumIndex
+    Scene,      // the scene file reader, parseSceneText
+    OpenRaster, // the layered picture file reader, readOpenRasterBytes
 };
 
 // One fuzz target per reader: its name (the corpus folder fuzz/corpus/<name>/), the
@@ -38,6 +39,12 @@ std::string checkAlbumReader(const std::uint8_t* data, std::size_t size);
 // Runs the scene file reader on data and checks: no exception; either a scene and no
 // error or an error and no scene. Returns the broken promise, or "".
 std::string checkSceneReader(const std::uint8_t* data, std::size_t size);
+
+// Runs the OpenRaster reader on data (layers, merged picture, a private folder and its
+// pictures) and checks: no exception; either an image and no message, or a message that
+// names the file on one line and no image; the picture size, every picture and the layer
+// count within the limits, every pixel readable. Returns the broken promise, or "".
+std::string checkOpenRasterReader(const std::uint8_t* data, std::size_t size);
 
 // The check of the target's reader.
 std::string checkTarget(const Target& target, const std::uint8_t* data, std::size_t size);

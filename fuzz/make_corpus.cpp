@@ -4,13 +4,17 @@
 #include "imaging/BmpCodec.h"
 #include "imaging/JpegCodec.h"
 #include "imaging/MetafileCodec.h"
+#include "imaging/OpenRaster.h"
 #include "imaging/PngCodec.h"
+#include "imaging/ZipArchive.h"
 
 #include <gif_lib.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -243,6 +247,95 @@ void makeGif() {
     saveWithDamage("gif", "image_inside_screen.gif", gifFile(8, 8, 2, 3, 4, 2));
 }
 
+// A zip of the given entries in the given order (PNGs stored, the rest deflated), as
+// another program might lay out an OpenRaster file.
+Bytes zipOf(const std::vector<std::pair<std::string, Bytes>>& entries) {
+    const fs::path path = g_root / "ora.zip.tmp";
+    std::FILE* file = std::fopen(path.c_str(), "w+b");
+    quill::ZipWriter zip(file);
+    for (const auto& [name, bytes] : entries)
+        zip.add(name, bytes.data(), bytes.size(),
+                bytes.size() > 4 && bytes[1] == 'P' && bytes[2] == 'N' && bytes[3] == 'G'
+                    ? quill::ZipWriter::Method::Store
+                    : quill::ZipWriter::Method::Deflate);
+    zip.finish();
+    std::fclose(file);
+    std::ifstream in(path, std::ios::binary);
+    Bytes out((std::istreambuf_iterator<char>(in)), {});
+    fs::remove(path);
+    return out;
+}
+
+Bytes text(const std::string& s) {
+    return Bytes(s.begin(), s.end());
+}
+
+// An OpenRaster file of another program: stack.xml around the given stack, two layer PNGs.
+Bytes oraOf(const std::string& stack, const std::string& size = "w=\"8\" h=\"6\"",
+            std::vector<std::pair<std::string, Bytes>> more = {}, const std::string& prolog = {}) {
+    std::vector<std::pair<std::string, Bytes>> entries = {
+        {"mimetype", text("image/openraster")},
+        {"stack.xml", text("<?xml version='1.0' encoding='UTF-8'?>\n" + prolog + "<image " + size +
+                           ">" + stack + "</image>")},
+        {"data/a.png", quill::encodePng(gradient(5, 3, true))},
+        {"data/b.png", quill::encodePng(gradient(2, 7, false))}};
+    entries.insert(entries.end(), more.begin(), more.end());
+    return zipOf(entries);
+}
+
+void makeOra() {
+    quill::OraImage image;
+    image.width = 8;
+    image.height = 6;
+    image.merged = gradient(8, 6, false);
+    image.layers.push_back({"back", gradient(8, 6, false), 0, 0, 1.0, true});
+    image.layers.push_back({"fore & <top>", gradient(3, 4, true), -2, 4, 0.5, false});
+    const TBitmap32 extra = gradient(2, 2, true);
+    const fs::path written = g_root / "ora.tmp";
+    quill::writeOpenRaster(written.string(), image, {{"quill/scene.json", text("{\"v\": 1}")}},
+                           {{"quill/pictures/0.png", &extra}});
+    std::ifstream in(written, std::ios::binary);
+    saveWithDamage("ora", "written_two_layers.ora",
+                   Bytes((std::istreambuf_iterator<char>(in)), {}));
+    fs::remove(written);
+
+    const std::string both = "<layer name='a' src='data/a.png' x='1' y='-2' opacity='0.5' "
+                             "composite-op='svg:multiply'/><layer src='data/b.png'/>";
+    saveWithDamage("ora", "nested_stacks.ora",
+                   oraOf("<stack><stack x='3' y='1' opacity='0.5' visibility='hidden'>" + both +
+                         "</stack><stack><stack name='g'>" + both + "</stack></stack>" + both +
+                         "</stack>"));
+    save("ora", "entities_and_doctype.ora",
+         oraOf("<!-- c --><stack><layer name='&amp;&#233;&#x4E2D;' src='data/a.png'/>"
+               "<![CDATA[x]]><?pi?></stack>",
+               "w='8' h='6'", {}, "<!DOCTYPE image>"));
+    std::string deep = both, many;
+    for (int i = 0; i < 70; ++i)
+        deep = "<stack>" + deep + "</stack>";
+    for (int i = 0; i <= quill::kOraMaxLayers; ++i)
+        many += "<layer src='data/a.png'/>";
+    save("ora", "deep_nesting.ora", oraOf("<stack>" + deep + "</stack>"));
+    save("ora", "too_many_layers.ora", oraOf("<stack>" + many + "</stack>"));
+    save("ora", "dot_dot_name.ora", oraOf("<stack><layer src='data/../../x.png'/></stack>"));
+    save("ora", "huge_size.ora", oraOf("<stack>" + both + "</stack>", "w='20000' h='20000'"));
+    save("ora", "missing_entry.ora", oraOf("<stack><layer src='data/c.png'/></stack>"));
+    save("ora", "declared_entity.ora",
+         oraOf("<stack><layer name='&a;' src='data/a.png'/></stack>", "w='8' h='6'", {},
+               "<!DOCTYPE image [<!ENTITY a 'aaaa'>]>"));
+    save("ora", "no_mimetype.ora", zipOf({{"stack.xml", text("<image w='1' h='1'/>")}}));
+    // Inflates to far more than its entry's declared size once the size is made small.
+    Bytes bomb = oraOf("<stack><layer src='data/bomb.png'/></stack>", "w='8' h='6'",
+                       {{"data/bomb.png", Bytes(1 << 20, 0)}});
+    for (std::size_t i = 0; i + 46 + 13 <= bomb.size(); ++i)
+        if (std::memcmp(&bomb[i], "PK\x03\x04", 4) == 0 &&
+            std::memcmp(&bomb[i + 30], "data/bomb.png", 13) == 0)
+            quill::writeLe32(&bomb[i + 22], 100);
+        else if (std::memcmp(&bomb[i], "PK\x01\x02", 4) == 0 &&
+                 std::memcmp(&bomb[i + 46], "data/bomb.png", 13) == 0)
+            quill::writeLe32(&bomb[i + 24], 100);
+    save("ora", "zip_bomb.ora", bomb);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -257,5 +350,6 @@ int main(int argc, char** argv) {
     makeJpeg();
     makePng();
     makeGif();
+    makeOra();
     return 0;
 }

@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config clang-format
   qt6-base-dev qt6-qpa-plugins
-  libjpeg62-turbo-dev libturbojpeg0-dev libgif-dev libpng-dev
+  libjpeg62-turbo-dev libturbojpeg0-dev libgif-dev libpng-dev libzip-dev libdeflate-dev
   nlohmann-json3-dev libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-private-dev desktop-file-utils appstream

@@ -1,0 +1,217 @@
+// Scene files (OpenRaster) on a 12-megapixel scene: saving a background, three full-size
+// layers, the composed picture and five untouched pictures of 4000 x 3000, and opening it
+// again (layers and untouched pictures), beside writing and reading the composed scene as
+// one JPEG (quality 90) in the same run. Also one photograph's PNG through libpng and
+// through libdeflate: encode and decode time and size.
+#include "imaging/FastPng.h"
+#include "imaging/JpegCodec.h"
+#include "imaging/OpenRaster.h"
+#include "imaging/PngCodec.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using namespace quill;
+
+constexpr int kWidth = 4000, kHeight = 3000;
+
+// Smooth shading with hard edges and sensor-like noise, different for each seed; with
+// cutOut, the pixels outside an ellipse are the program's transparent cut-out colour, as
+// a foreground layer has them.
+TBitmap32 photo(unsigned seed, bool cutOut) {
+    TBitmap32 p = TBitmap32::uninitialized(kWidth, kHeight);
+    std::vector<double> across(kWidth), down(kHeight), diagonal(kWidth + kHeight);
+    for (int x = 0; x < kWidth; ++x)
+        across[std::size_t(x)] = std::sin(x * 0.004 + seed);
+    for (int y = 0; y < kHeight; ++y)
+        down[std::size_t(y)] = std::cos(y * 0.003 + 2.0 * seed);
+    for (int d = 0; d < kWidth + kHeight; ++d)
+        diagonal[std::size_t(d)] = std::sin(d * 0.002 + 3.0 * seed);
+    std::uint32_t noise = seed * 2654435761u + 1;
+    for (int y = 0; y < kHeight; ++y) {
+        std::uint32_t* row = p.row32(y);
+        const double dy = (y - kHeight / 2.0) / (kHeight * 0.45);
+        for (int x = 0; x < kWidth; ++x) {
+            const double dx = (x - kWidth / 2.0) / (kWidth * 0.45);
+            if (cutOut && dx * dx + dy * dy > 1) {
+                row[x] = CutoutColor;
+                continue;
+            }
+            noise = noise * 1664525u + 1013904223u;
+            const int n = int(noise >> 29) - 4;
+            const double shade = 0.5 + 0.5 * across[std::size_t(x)] * down[std::size_t(y)];
+            const bool inside = ((x / 400) + (y / 300) + int(seed)) % 3 == 0;
+            row[x] =
+                makePixel(std::clamp(int(220 * shade) + (inside ? 30 : 0) + n, 0, 255),
+                          std::clamp(int(180 * (1 - shade)) + 40 + n, 0, 255),
+                          std::clamp(int(120 + 90 * diagonal[std::size_t(x + y)]) + n, 0, 255));
+        }
+    }
+    return p;
+}
+
+struct Scene {
+    OraImage image;
+    std::vector<TBitmap32> untouched;
+    std::vector<OraExtraPicture> extraPictures;
+    std::vector<OraExtraEntry> extra;
+    std::vector<std::uint8_t> jpeg; // the composed scene
+    std::string path;
+};
+
+const Scene& scene() {
+    static const Scene s = [] {
+        Scene s;
+        s.image.width = kWidth;
+        s.image.height = kHeight;
+        s.image.layers.push_back({"background", photo(1, false), 0, 0, 1.0, true});
+        for (unsigned k = 0; k < 3; ++k)
+            s.image.layers.push_back(
+                {"layer " + std::to_string(k), photo(2 + k, true), 0, 0, 1.0, true});
+        s.image.merged = s.image.layers[0].picture;
+        for (std::size_t k = 1; k < s.image.layers.size(); ++k)
+            s.image.layers[k].picture.DrawOnto(0, 0, s.image.merged);
+        for (unsigned k = 0; k < 5; ++k)
+            s.untouched.push_back(photo(10 + k, false));
+        for (std::size_t k = 0; k < s.untouched.size(); ++k)
+            s.extraPictures.push_back(
+                {"quillmark/picture" + std::to_string(k) + ".png", &s.untouched[k]});
+        const std::string json = "{\"version\": 1, \"layers\": 3}";
+        s.extra.push_back({"quillmark/scene.json", {json.begin(), json.end()}});
+        s.jpeg = encodeJpeg(s.image.merged);
+        s.path = (std::filesystem::temp_directory_path() /
+                  ("quill_bench_scene_" + std::to_string(getpid()) + ".ora"))
+                     .string();
+        return s;
+    }();
+    return s;
+}
+
+void JpegWrite(benchmark::State& state) {
+    for (auto _ : state)
+        benchmark::DoNotOptimize(encodeJpeg(scene().image.merged).data());
+    state.SetLabel(std::to_string(scene().jpeg.size() / 1024) + " KiB");
+}
+
+void JpegRead(benchmark::State& state) {
+    for (auto _ : state)
+        benchmark::DoNotOptimize(
+            decodeJpeg(scene().jpeg.data(), scene().jpeg.size()).picture.bits());
+}
+
+void SceneWrite(benchmark::State& state) {
+    const Scene& s = scene();
+    for (auto _ : state)
+        if (!writeOpenRaster(s.path, s.image, s.extra, s.extraPictures))
+            state.SkipWithError("the scene was not written");
+    state.SetLabel(std::to_string(std::filesystem::file_size(s.path) / (1024 * 1024)) + " MiB");
+}
+
+void SceneRead(benchmark::State& state) {
+    const Scene& s = scene();
+    if (!std::filesystem::exists(s.path))
+        writeOpenRaster(s.path, s.image, s.extra, s.extraPictures);
+    OraReadOptions options;
+    options.privateFolder = "quillmark";
+    options.decodePrivatePictures = true;
+    for (auto _ : state) {
+        const OraReadResult r = readOpenRaster(s.path, options);
+        if (!r.image || r.privatePictures.size() != s.untouched.size())
+            state.SkipWithError(r.message.c_str());
+    }
+}
+
+// One photograph's PNG (the second layer's, cut out) through libpng and zlib as the
+// program's picture files are written, and through libdeflate at a few levels as the scene
+// files are.
+const TBitmap32& layerPicture() {
+    return scene().image.layers[1].picture;
+}
+
+void LibpngEncode(benchmark::State& state) {
+    std::size_t size = 0;
+    for (auto _ : state)
+        size = encodePng(layerPicture()).size();
+    state.SetLabel(std::to_string(size / 1024) + " KiB");
+}
+
+void LibpngDecode(benchmark::State& state) {
+    const std::vector<std::uint8_t> png = encodePng(layerPicture());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(decodePng(png.data(), png.size()).picture.bits());
+}
+
+void FastEncode(benchmark::State& state) {
+    std::size_t size = 0;
+    for (auto _ : state)
+        size = encodePngFast(layerPicture(), int(state.range(0))).size();
+    state.SetLabel(std::to_string(size / 1024) + " KiB");
+}
+
+void FastDecode(benchmark::State& state) {
+    const std::vector<std::uint8_t> png = encodePngFast(layerPicture(), int(state.range(0)));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(decodePngFast(png.data(), png.size()).picture.bits());
+}
+
+// The fastest repetition of each run, wall clock and the CPU time of every thread.
+class RatioReporter : public benchmark::ConsoleReporter {
+  public:
+    struct Times {
+        double real, cpu;
+    };
+    std::map<std::string, Times> times;
+
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            if (run.run_type != Run::RT_Iteration || run.iterations <= 0)
+                continue;
+            const Times t{run.real_accumulated_time / double(run.iterations),
+                          run.cpu_accumulated_time / double(run.iterations)};
+            auto [it, added] = times.emplace(run.run_name.function_name, t);
+            if (!added)
+                it->second = {std::min(it->second.real, t.real), std::min(it->second.cpu, t.cpu)};
+        }
+    }
+};
+
+} // namespace
+
+#define TIMED Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime()
+BENCHMARK(JpegWrite)->TIMED;
+BENCHMARK(SceneWrite)->TIMED;
+BENCHMARK(JpegRead)->TIMED;
+BENCHMARK(SceneRead)->TIMED;
+BENCHMARK(LibpngEncode)->TIMED;
+BENCHMARK(LibpngDecode)->TIMED;
+BENCHMARK(FastEncode)->Arg(1)->Arg(2)->Arg(4)->TIMED;
+BENCHMARK(FastDecode)->Arg(1)->Arg(2)->Arg(4)->TIMED;
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    scene(); // made before the clock runs
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    std::printf("\nScene file against the composed scene as one JPEG (target <= 10):\n");
+    for (const auto& [scene, jpeg] :
+         {std::pair{"SceneWrite", "JpegWrite"}, std::pair{"SceneRead", "JpegRead"}}) {
+        const auto a = reporter.times.find(scene), b = reporter.times.find(jpeg);
+        if (a != reporter.times.end() && b != reporter.times.end())
+            std::printf("  %-10s %5.2f x wall clock, %5.2f x CPU time\n", scene,
+                        a->second.real / b->second.real, a->second.cpu / b->second.cpu);
+    }
+    std::filesystem::remove(scene().path);
+    benchmark::Shutdown();
+    return 0;
+}
