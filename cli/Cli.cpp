@@ -10,7 +10,9 @@
 #include "imaging/JpegCodec.h"
 #include "imaging/PictureFile.h"
 #include "workspace/EffectCatalogue.h"
+#include "workspace/Document.h"
 #include "workspace/SceneDescription.h"
+#include "workspace/SceneFile.h"
 
 #ifdef QUILL_HAVE_PLAYER
 #include "albumplayer/PlayerBytes.h"
@@ -274,25 +276,42 @@ struct ComposeCommand {
 };
 
 int runCompose(ComposeCommand& cmd) {
-    const PictureFormat format = outputFormat(cmd.out);
-    SceneFileResult file = readSceneFile(cmd.scene);
-    if (!file.scene)
-        badInput(file.error);
+    const bool sceneOut = isSceneFileName(cmd.out);
+    const PictureFormat format = sceneOut ? PictureFormat::Png : outputFormat(cmd.out);
+    const std::string maskFolder = libraryFoldersBeside(libraryFolder(programFolder())).MaskFolder;
     MaskLibrary masks;
-    masks.maskload(libraryFoldersBeside(libraryFolder(programFolder())).MaskFolder);
-    for (const SceneLayerSpec& layer : file.scene->layers)
-        if (layer.mask.number >= 1 && !masks.mask(layer.mask.number))
-            badInput(libraryFoldersBeside(libraryFolder(programFolder())).MaskFolder + "/" +
-                     maskFileName(layer.mask.number) + " is not a valid format");
-    ComposeResult composed;
+    masks.maskload(maskFolder);
+    // Brume layers draw from a generator of their own that starts at 0.
+    ProgramRandom random(0);
+    Document document(masks, random);
+    document.history().setEnabled(false);
     try {
-        composed = composeScene(*file.scene, masks);
-    } catch (const std::length_error& e) {
+        if (isSceneFileName(cmd.scene)) {
+            const std::string refused = openSceneFile(cmd.scene, document);
+            if (!refused.empty())
+                badInput(refused);
+        } else {
+            SceneFileResult file = readSceneFile(cmd.scene);
+            if (!file.scene)
+                badInput(file.error);
+            for (const SceneLayerSpec& layer : file.scene->layers)
+                if (layer.mask.number >= 1 && !masks.mask(layer.mask.number))
+                    badInput(maskFolder + "/" + maskFileName(layer.mask.number) +
+                             " is not a valid format");
+            const std::string refused = buildScene(*file.scene, document);
+            if (!refused.empty())
+                badInput(refused);
+        }
+    } catch (const std::length_error&) {
         badInput(cmd.scene + ": the scene would be larger than the program can hold");
     }
-    if (composed.exitCode != 0)
-        throw CommandFailure{composed.exitCode, composed.message};
-    writeOutput(composed.picture, cmd.out, format);
+    if (sceneOut) {
+        const WriteResult w = saveSceneFile(cmd.out, document);
+        if (!w.ok)
+            throw CommandFailure{kExitBadOutput, w.message};
+    } else {
+        writeOutput(document.scene().scenePicture(), cmd.out, format);
+    }
     return kExitDone;
 }
 
@@ -350,7 +369,8 @@ int runCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
     // info
     std::string infoFile;
     CLI::App* info =
-        app.add_subcommand("info", "print WIDTH HEIGHT of a picture as the program reads it");
+        app.add_subcommand("info", "print WIDTH HEIGHT of a picture as the program reads it "
+                                   "(WIDTH HEIGHT LAYERS of a scene file)");
     info->add_option("FILE", infoFile, "picture")->required();
 
     // convert
@@ -407,8 +427,9 @@ int runCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
     // compose
     ComposeCommand composeCmd;
     CLI::App* compose = app.add_subcommand("compose", "compose the scene a scene file describes");
-    compose->add_option("SCENE", composeCmd.scene, "scene file (JSON)")->required();
-    compose->add_option("OUT", composeCmd.out, "output picture")->required();
+    compose->add_option("SCENE", composeCmd.scene, "scene description (JSON) or scene file (.ora)")
+        ->required();
+    compose->add_option("OUT", composeCmd.out, "output picture, or a scene file (.ora)")->required();
 
     // album
     AlbumCommand albumCmd;
@@ -448,6 +469,13 @@ int runCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
 
     try {
         if (info->parsed()) {
+            if (isSceneFileName(infoFile)) {
+                const SceneFileInfo scene = readSceneFileInfo(infoFile);
+                if (!scene.message.empty())
+                    badInput(scene.message);
+                out << scene.width << ' ' << scene.height << ' ' << scene.layers << '\n';
+                return kExitDone;
+            }
             TBitmap32 picture = readInput(infoFile, true);
             out << picture.width() << ' ' << picture.height() << '\n';
             return kExitDone;

@@ -3,6 +3,8 @@
 #include "collections/Browser.h"
 #include "imaging/PictureFile.h"
 
+#include <algorithm>
+
 namespace quill {
 
 int PictureList::add(const SharedPicture& picture) {
@@ -17,6 +19,11 @@ void PictureList::select(int i) {
     } else {
         m_indented = 0;
     }
+}
+
+void PictureList::restoreSelection(int selected, int indented) {
+    m_selected = std::clamp(selected, 0, count() + 1);
+    m_indented = indented >= 1 && indented <= count() ? indented : 0;
 }
 
 bool PictureList::armContextMenu(int i, bool rightButton) {

@@ -56,6 +56,10 @@ class PictureList {
     // kept when the press was on the empty part.
     void select(int i);
 
+    // Sets the selection and the indent as a scene file kept them (each clamped to what the
+    // list can hold: the selection up to one past the end, the indent to a picture or none).
+    void restoreSelection(int selected, int indented);
+
     // A mouse press with the right button on thumbnail i (0: the empty part). Nothing
     // for other buttons or an empty list; otherwise select(i). Returns true when the
     // context menu opens: only for a right press on a thumbnail.

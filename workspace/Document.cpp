@@ -214,7 +214,10 @@ bool Document::redo() {
 
 void Document::load(DocumentState state) {
     m_history.clear();
+    m_scene.ViewZoom = state.scene.ViewZoom;
+    m_zoomLabel = state.scene.ViewZoom == 100.0 ? "100%" : zoomLabelText(state.scene.ViewZoom);
     restore(state);
+    markSaved();
 }
 
 // ---- start-up and adding pictures --------------------------------------------------------

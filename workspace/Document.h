@@ -105,8 +105,12 @@ class Document {
     // picture; the last release composes it once (a scene built from many commands).
     void holdComposition() { m_scene.holdComposition(); }
     void releaseComposition() { m_scene.releaseComposition(); }
-    // Replaces the whole state (opening a scene file); the history starts anew.
+    // Replaces the whole state, its view included (opening a scene file); the history
+    // starts anew and the document counts as saved.
     void load(DocumentState state);
+    // Whether the document changed since it was last opened or saved (markSaved).
+    bool modified() const { return m_history.stateNumber() != m_savedNumber; }
+    void markSaved() { m_savedNumber = m_history.stateNumber(); }
 
     // ---- start-up ----------------------------------------------------------------
     // The window is shown: no layers, a white 600 x 450 background. Not a step.
@@ -271,6 +275,7 @@ class Document {
     int m_stepDepth = 0;
     std::optional<DocumentState> m_before;
     std::string m_stepName, m_stepKey;
+    std::uint64_t m_savedNumber = 0;
 };
 
 } // namespace quill

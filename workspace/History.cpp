@@ -54,8 +54,9 @@ void History::record(const std::string& name, const std::string& mergeKey, Docum
     m_redo.clear();
     if (!wouldMerge(mergeKey)) {
         hold(before);
-        m_undo.push_back({name, mergeKey, std::move(before)});
+        m_undo.push_back({name, mergeKey, std::move(before), m_stateNumber});
     }
+    m_stateNumber = ++m_lastNumber;
     m_mayMerge = true;
     keepWithinBudget(now);
 }
@@ -66,8 +67,9 @@ std::optional<DocumentState> History::undo(DocumentState now) {
     Entry entry = std::move(m_undo.back());
     m_undo.pop_back();
     hold(now);
-    m_redo.push_back({entry.name, entry.mergeKey, std::move(now)});
+    m_redo.push_back({entry.name, entry.mergeKey, std::move(now), m_stateNumber});
     release(entry.state);
+    m_stateNumber = entry.number;
     m_mayMerge = false;
     return std::move(entry.state);
 }
@@ -78,13 +80,16 @@ std::optional<DocumentState> History::redo(DocumentState now) {
     Entry entry = std::move(m_redo.back());
     m_redo.pop_back();
     hold(now);
-    m_undo.push_back({entry.name, entry.mergeKey, std::move(now)});
+    m_undo.push_back({entry.name, entry.mergeKey, std::move(now), m_stateNumber});
     release(entry.state);
+    m_stateNumber = entry.number;
     m_mayMerge = false;
     return std::move(entry.state);
 }
 
 void History::clear() {
+    // The document as it stands now is a state of its own, unlike any known before.
+    m_stateNumber = ++m_lastNumber;
     m_undo.clear();
     m_redo.clear();
     m_held.clear();

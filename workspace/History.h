@@ -9,6 +9,7 @@
 #include "workspace/DocumentState.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <optional>
 #include <string>
@@ -22,6 +23,10 @@ inline constexpr std::size_t kDefaultHistoryBudget = std::size_t(1) << 30;
 class History {
   public:
     explicit History(std::size_t budgetBytes = kDefaultHistoryBudget) : m_budget(budgetBytes) {}
+
+    // Every state of the document the history knows carries a number of its own, so that
+    // a document can tell whether it stands where it was saved.
+    std::uint64_t stateNumber() const { return m_stateNumber; }
 
     // A step named `name` changed the document from `before` to `now`. A step with a merge
     // key equal to the last step's, recorded right after it, joins it (it keeps the older
@@ -64,6 +69,7 @@ class History {
         std::string name;
         std::string mergeKey;
         DocumentState state;
+        std::uint64_t number = 0; // the state's number
     };
     void keepWithinBudget(const DocumentState& now);
     // The pictures the entries hold, each counted once however many entries hold it.
@@ -79,6 +85,8 @@ class History {
     std::unordered_map<const void*, Held> m_held;
     std::size_t m_heldBytes = 0;
     bool m_mayMerge = false; // the last thing done was record()
+    std::uint64_t m_stateNumber = 0;
+    std::uint64_t m_lastNumber = 0;
     std::size_t m_budget;
     bool m_enabled = true;
 };

@@ -1,9 +1,12 @@
 #pragma once
 
 #include "imaging/Bitmap32.h"
+#include "workspace/DocumentState.h"
 #include "workspace/EffectCatalogue.h"
 
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -62,20 +65,13 @@ SceneFileResult parseSceneText(std::string_view text, const std::string& sceneFo
                                const std::string& sceneName);
 SceneFileResult readSceneFile(const std::string& path);
 
-struct ComposeResult {
-    TBitmap32 picture;
-    int exitCode = 0;    // 0 done, 2 an input that cannot be read
-    std::string message; // set when exitCode is not 0
-};
-
 // Builds the scene in a document through the commands the window uses: the background
 // and its effect; each layer opened (keeping a picture's own shape, as the window does),
 // placed, rotated, given its effect from the turned untouched picture, masked, made
 // transparent and deleted when not visible; then the frame. Brume layers draw from the
-// document's generator. Throws std::length_error when the scene cannot be held.
-ComposeResult buildScene(const SceneSpec& spec, Document& document);
-// The scene composed in a document of its own whose Brume generator starts at 0.
-ComposeResult composeScene(const SceneSpec& spec, const MaskLibrary& masks);
+// document's generator. Returns "" or the message naming a file that cannot be read;
+// throws std::length_error when the scene cannot be held.
+std::string buildScene(const SceneSpec& spec, Document& document);
 
 // Reads the tile picture a texture choice names (settings.pictureName) into its settings;
 // an error text (naming the tile file) when it cannot be read or used, else empty.
@@ -89,5 +85,31 @@ struct InputPicture {
     std::string message;
 };
 InputPicture readInputPicture(const std::string& path, bool keepAlpha);
+
+// ---- the description a scene file keeps ---------------------------------------------
+
+// The version of the description this program writes; a newer one is refused.
+inline constexpr int kSceneDescriptionVersion = 1;
+
+// The names a scene file gives the pictures of a document state, by picture (identity).
+using PictureNames = std::map<const void*, std::string>;
+
+// The description of a whole document as a scene file keeps it: the scene description
+// compose reads ("background", "background_effect", "layers" with their "file", place,
+// effect, mask and transparency, "frame"), the files being the file's own entries,
+// extended with everything that takes the work up again exactly: the pictures as they
+// are drawn, the handles, the selection, the lists, the window's states.
+std::string describeDocument(const DocumentState& state, const PictureNames& names);
+
+// Reads such a description back. picture(name) gives the picture of an entry (nullopt
+// when the file has none of that name). A description that is damaged, of a later
+// version, or that disagrees with its pictures gives one message naming the file.
+struct ResumedDocument {
+    std::optional<DocumentState> state;
+    std::string error;
+};
+ResumedDocument readDocumentDescription(
+    std::string_view text, const std::string& fileName,
+    const std::function<std::optional<SharedPicture>(const std::string&)>& picture);
 
 } // namespace quill

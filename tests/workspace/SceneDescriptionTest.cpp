@@ -3,6 +3,7 @@
 #include "tests/collections/CollectionsTestSupport.h"
 
 #include "decor/MaskLibrary.h"
+#include "workspace/Document.h"
 #include "decor/Rotation.h"
 #include "effects/Brume.h"
 #include "imaging/PictureFile.h"
@@ -97,13 +98,27 @@ class Compose : public ::testing::Test {
         return p;
     }
     std::string path(const std::string& name) const { return m_dir.path(name); }
-    // A w x h white scene with the given layers, composed.
-    ComposeResult compose(int w, int h, std::vector<SceneLayerSpec> layers) {
+    struct Composed {
+        TBitmap32 picture;
+        std::string message;
+    };
+    // The scene composed in a document of its own, whose Brume generator starts at 0.
+    Composed compose(const SceneSpec& spec) {
+        ProgramRandom random(0);
+        Document document(m_masks, random);
+        Composed c;
+        c.message = buildScene(spec, document);
+        if (c.message.empty())
+            c.picture = document.scene().scenePicture();
+        return c;
+    }
+    // A w x h white scene with the given layers.
+    Composed compose(int w, int h, std::vector<SceneLayerSpec> layers) {
         SceneSpec spec;
         spec.backgroundWidth = w;
         spec.backgroundHeight = h;
         spec.layers = std::move(layers);
-        return composeScene(spec, m_masks);
+        return compose(spec);
     }
     MaskLibrary m_masks;
     quill::testing::TempFolder m_dir;
@@ -116,8 +131,8 @@ TEST_F(Compose, TransparentLayerOverWhiteMixesAsTheBlendSays) {
     layer.y = -1; // and the top by one row
     layer.transparent = true;
     layer.transparence = 128; // factor 127: alpha 127
-    ComposeResult r = compose(10, 6, {layer});
-    ASSERT_EQ(r.exitCode, 0) << r.message;
+    Composed r = compose(10, 6, {layer});
+    ASSERT_EQ(r.message, "");
     ASSERT_EQ(r.picture.width(), 10);
     // (255 - 127) * 255 + 127 * 0 = 32640, div 255 = 128
     EXPECT_EQ(r.picture.pixel(8, 0), makePixel(255, 128, 128));
@@ -133,8 +148,8 @@ TEST_F(Compose, MaskFileHiddenAndDeletedLayers) {
     SceneLayerSpec hidden;
     hidden.file = masked.file;
     hidden.visible = false;
-    ComposeResult r = compose(4, 4, {masked, hidden});
-    ASSERT_EQ(r.exitCode, 0) << r.message;
+    Composed r = compose(4, 4, {masked, hidden});
+    ASSERT_EQ(r.message, "");
     EXPECT_EQ(r.picture, TBitmap32(4, 4, makePixel(255, 255, 255)));
 }
 
@@ -145,8 +160,8 @@ TEST_F(Compose, RotatedLayerMovesByItsGrowth) {
     layer.x = 10;
     layer.y = 10;
     layer.rotate = 90;
-    ComposeResult r = compose(30, 30, {layer});
-    ASSERT_EQ(r.exitCode, 0) << r.message;
+    Composed r = compose(30, 30, {layer});
+    ASSERT_EQ(r.message, "");
     RotationResult turned = rotateAboutCentre(picture, 90);
     const int left = 10 - turned.GrowX, top = 10 - turned.GrowY;
     for (int y = 0; y < 30; ++y)
@@ -166,8 +181,8 @@ TEST_F(Compose, BrumeLayersShareOneGeneratorStartingAtZero) {
     layer.effect = EffectChoice{findEffect("brume"), {}};
     SceneLayerSpec below = layer;
     below.y = 7;
-    ComposeResult r = compose(9, 14, {layer, below});
-    ASSERT_EQ(r.exitCode, 0) << r.message;
+    Composed r = compose(9, 14, {layer, below});
+    ASSERT_EQ(r.message, "");
     ProgramRandom random(0);
     TBitmap32 first = brume(picture, random);
     TBitmap32 second = brume(picture, random);
@@ -184,8 +199,7 @@ TEST_F(Compose, UnreadableFilesAreNamed) {
     SceneLayerSpec layer;
     layer.file = path("missing.jpg");
     spec.layers.push_back(layer);
-    ComposeResult r = composeScene(spec, m_masks);
-    EXPECT_EQ(r.exitCode, 2);
+    Composed r = compose(spec);
     EXPECT_EQ(r.message, layer.file + " is not a valid format");
     EXPECT_TRUE(r.picture.empty());
 }
