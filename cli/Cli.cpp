@@ -423,6 +423,13 @@ int runCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
     albumExtract->add_option("ALBUM", albumCmd.album, "album file")->required();
     albumExtract->add_option("DIR", albumCmd.dir, "folder")->required();
 
+    // Every command that reads pictures can take them as stored instead of upright.
+    bool keepStored = false;
+    for (CLI::App* reads :
+         {info, convert, effect, background, rotate, resize, frame, compose, albumMake})
+        reads->add_flag("--no-orientation", keepStored,
+                        "keep pictures as stored, not turned upright as their files say");
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
@@ -442,6 +449,7 @@ int runCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
         return kExitUsage;
     }
 
+    const LoadOptionsScope orientation(LoadOptions{.applyOrientation = !keepStored});
     try {
         if (info->parsed()) {
             TBitmap32 picture = readInput(infoFile, true);
