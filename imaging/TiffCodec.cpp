@@ -237,7 +237,7 @@ bool readThroughRgba(TIFF* tif, TBitmap32& picture) {
     if (!TIFFRGBAImageOK(tif, message))
         return false;
     TIFFRGBAImage image;
-    if (!TIFFRGBAImageBegin(&image, tif, 0, message))
+    if (!TIFFRGBAImageBegin(&image, tif, 1, message)) // 1: stop at the first damaged strip
         return false;
     // Rows in the order they are stored: the orientation is turned by the caller.
     image.req_orientation = image.orientation;
