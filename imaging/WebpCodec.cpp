@@ -3,6 +3,7 @@
 #include "imaging/Limits.h"
 #include "imaging/Orientation.h"
 
+#include <cstring>
 #include <memory>
 
 #include <webp/decode.h>
@@ -22,16 +23,20 @@ LoadResult decodeWebp(const std::uint8_t* data, std::size_t size) {
     LoadResult result;
     if (data == nullptr || size < 12)
         return result;
+    // An extended file's canvas is checked first, so that a refusal for its size names
+    // it (libwebp refuses some such files as malformed, without saying why).
+    if (size >= 30 && std::memcmp(data, "RIFF", 4) == 0 && std::memcmp(data + 8, "WEBPVP8X", 8) == 0) {
+        auto side = [&](std::size_t at) {
+            return 1 + std::int64_t(data[at] | data[at + 1] << 8 | data[at + 2] << 16);
+        };
+        if (!checkPictureSize(side(24), side(27), result))
+            return result;
+    }
     // The demuxer indexes the chunks (nothing is decoded or sized by the pictures).
     const WebPData whole{data, size};
     std::unique_ptr<WebPDemuxer, DemuxDelete> demux(WebPDemux(&whole));
-    if (!demux) {
-        // A file refused for its size still names it.
-        WebPBitstreamFeatures features;
-        if (WebPGetFeatures(data, size, &features) == VP8_STATUS_OK)
-            checkPictureSize(features.width, features.height, result);
+    if (!demux)
         return result;
-    }
     const std::int64_t width = WebPDemuxGetI(demux.get(), WEBP_FF_CANVAS_WIDTH);
     const std::int64_t height = WebPDemuxGetI(demux.get(), WEBP_FF_CANVAS_HEIGHT);
     if (width <= 0 || height <= 0 || !checkPictureSize(width, height, result))
