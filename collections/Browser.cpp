@@ -142,7 +142,8 @@ void buildStripCells(StripKind kind, const std::string& folder,
             ThumbCell cell;
             // A file that cannot be read still gets its cell, with its name and no picture.
             try {
-                cell = makeThumbCell(kind, int(i) + 1, names[i], reader(joinPath(folder, names[i])));
+                cell =
+                    makeThumbCell(kind, int(i) + 1, names[i], reader(joinPath(folder, names[i])));
             } catch (const std::exception& e) {
                 cell = makeThumbCell(kind, int(i) + 1, names[i], TBitmap32(), e.what());
             }
@@ -168,9 +169,9 @@ void buildStripCells(StripKind kind, const std::string& folder,
 const std::vector<std::string>& browserFolderPatterns() {
     // The program's own forms, then PNG and the forms of cameras and phones, which this
     // program also reads.
-    static const std::vector<std::string> patterns{
-        "*.jpg", "*.jpeg", "*.bmp",  "*.wmf", "*.png", "*.heic",
-        "*.heif", "*.avif", "*.webp", "*.tif", "*.tiff"};
+    static const std::vector<std::string> patterns{"*.jpg",  "*.jpeg", "*.bmp",  "*.wmf",
+                                                   "*.png",  "*.heic", "*.heif", "*.avif",
+                                                   "*.webp", "*.tif",  "*.tiff"};
     return patterns;
 }
 

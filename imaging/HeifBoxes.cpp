@@ -236,7 +236,7 @@ bool readProperties(const Box& box, Meta& meta) {
             const std::uint64_t count = c.read(1);
             for (std::uint64_t i = 0; i < count && c.ok(); ++i)
                 item.properties.push_back(wide ? unsigned(c.read(2) & 0x7fff)
-                                                : unsigned(c.read(1) & 0x7f));
+                                               : unsigned(c.read(1) & 0x7f));
         }
         if (!c.ok())
             return false;
@@ -450,7 +450,8 @@ bool fitsDeclared(const Size& coded, const Size& declared) {
 }
 
 bool withinLimits(const Size& s) {
-    return s.width <= std::uint64_t(kMaxPictureSide) && s.height <= std::uint64_t(kMaxPictureSide) &&
+    return s.width <= std::uint64_t(kMaxPictureSide) &&
+           s.height <= std::uint64_t(kMaxPictureSide) &&
            pictureSizeAllowed(std::int64_t(s.width), std::int64_t(s.height));
 }
 

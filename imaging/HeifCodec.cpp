@@ -87,8 +87,7 @@ LoadResult decodeHeif(const std::uint8_t* data, std::size_t size, bool applyTran
     int stride = 0;
     const std::uint8_t* rgba =
         heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);
-    if (rgba == nullptr || w <= 0 || h <= 0 || !checkPictureSize(w, h, result) ||
-        stride < w * 4)
+    if (rgba == nullptr || w <= 0 || h <= 0 || !checkPictureSize(w, h, result) || stride < w * 4)
         return result;
     const bool premultiplied = heif_image_handle_is_premultiplied_alpha(handle.get()) != 0;
     result.picture = TBitmap32::uninitialized(w, h);

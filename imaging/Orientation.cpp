@@ -70,11 +70,10 @@ int exifOrientation(const std::uint8_t* block, std::size_t size) {
 }
 
 OrientedRows::OrientedRows(TBitmap32& upright, int orientation, int storedWidth, int storedHeight)
-    : m_upright(upright), m_orientation(orientation), m_width(storedWidth),
-      m_height(storedHeight) {}
+    : m_upright(upright), m_orientation(orientation), m_width(storedWidth), m_height(storedHeight) {
+}
 
-void OrientedRows::put(int firstRow, const std::uint8_t* rows, std::size_t strideBytes,
-                       int count) {
+void OrientedRows::put(int firstRow, const std::uint8_t* rows, std::size_t strideBytes, int count) {
     const int w = m_width, h = m_height, o = m_orientation;
     auto source = [&](int i) {
         return reinterpret_cast<const std::uint32_t*>(rows + std::size_t(i) * strideBytes);

@@ -160,9 +160,9 @@ PictureReader readerForName(const std::string& name) {
 }
 
 const std::vector<std::string>& readablePictureExtensions() {
-    static const std::vector<std::string> extensions{
-        ".jpg",  ".jpeg", ".bmp",  ".wmf",  ".emf", ".gif", ".png",
-        ".ico",  ".heic", ".heif", ".avif", ".webp", ".tif", ".tiff"};
+    static const std::vector<std::string> extensions{".jpg",  ".jpeg", ".bmp", ".wmf",  ".emf",
+                                                     ".gif",  ".png",  ".ico", ".heic", ".heif",
+                                                     ".avif", ".webp", ".tif", ".tiff"};
     return extensions;
 }
 

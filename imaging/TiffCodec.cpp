@@ -26,7 +26,8 @@ tmsize_t readMemory(thandle_t handle, void* out, tmsize_t length) {
     auto* file = static_cast<MemoryFile*>(handle);
     if (length <= 0 || file->position >= file->size)
         return 0;
-    const std::uint64_t n = std::min<std::uint64_t>(std::uint64_t(length), file->size - file->position);
+    const std::uint64_t n =
+        std::min<std::uint64_t>(std::uint64_t(length), file->size - file->position);
     std::memcpy(out, file->data + file->position, std::size_t(n));
     file->position += n;
     return tmsize_t(n);
@@ -146,9 +147,8 @@ bool directLayout(TIFF* tif, Layout& layout) {
     const auto format = field<std::uint16_t>(tif, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_UINT);
     const auto planar = field<std::uint16_t>(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
     std::uint16_t photometric = 0;
-    if ((bits != 8 && bits != 16) || format != SAMPLEFORMAT_UINT ||
-        planar != PLANARCONFIG_CONTIG || samples > 8 ||
-        TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric) != 1)
+    if ((bits != 8 && bits != 16) || format != SAMPLEFORMAT_UINT || planar != PLANARCONFIG_CONTIG ||
+        samples > 8 || TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric) != 1)
         return false;
     int colours = 0;
     switch (photometric) {
@@ -180,8 +180,8 @@ bool directLayout(TIFF* tif, Layout& layout) {
     std::uint16_t extraCount = 0;
     std::uint16_t* extraKinds = nullptr;
     if (samples > colours &&
-        TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &extraCount, &extraKinds) == 1 &&
-        extraCount >= 1 && extraKinds != nullptr) {
+        TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &extraCount, &extraKinds) == 1 && extraCount >= 1 &&
+        extraKinds != nullptr) {
         const std::uint16_t kind = extraKinds[0];
         if (kind == EXTRASAMPLE_ASSOCALPHA || kind == EXTRASAMPLE_UNASSALPHA ||
             (kind == EXTRASAMPLE_UNSPECIFIED && samples > 3)) {
@@ -275,9 +275,9 @@ LoadResult decodeTiff(const std::uint8_t* data, std::size_t size) {
     TIFFOpenOptionsSetErrorHandlerExtR(options.get(), silently, nullptr);
     TIFFOpenOptionsSetWarningHandlerExtR(options.get(), silently, nullptr);
     // "m": no mapping, every byte is read through readMemory.
-    std::unique_ptr<TIFF, TiffClose> tif(TIFFClientOpenExt(
-        "picture", "rm", &file, readMemory, writeNothing, seekMemory, closeNothing, memorySize,
-        mapNothing, unmapNothing, options.get()));
+    std::unique_ptr<TIFF, TiffClose> tif(
+        TIFFClientOpenExt("picture", "rm", &file, readMemory, writeNothing, seekMemory,
+                          closeNothing, memorySize, mapNothing, unmapNothing, options.get()));
     if (!tif)
         return result;
 
@@ -289,11 +289,10 @@ LoadResult decodeTiff(const std::uint8_t* data, std::size_t size) {
 
     TBitmap32 picture = TBitmap32::uninitialized(int(width), int(height));
     Layout layout;
-    const bool read =
-        directLayout(tif.get(), layout)
-            ? (TIFFIsTiled(tif.get()) ? readTiles(tif.get(), layout, picture)
-                                      : readStrips(tif.get(), layout, picture))
-            : readThroughRgba(tif.get(), picture);
+    const bool read = directLayout(tif.get(), layout)
+                          ? (TIFFIsTiled(tif.get()) ? readTiles(tif.get(), layout, picture)
+                                                    : readStrips(tif.get(), layout, picture))
+                          : readThroughRgba(tif.get(), picture);
     if (!read)
         return result;
     result.picture = std::move(picture);

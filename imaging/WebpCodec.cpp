@@ -25,7 +25,8 @@ LoadResult decodeWebp(const std::uint8_t* data, std::size_t size) {
         return result;
     // An extended file's canvas is checked first, so that a refusal for its size names
     // it (libwebp refuses some such files as malformed, without saying why).
-    if (size >= 30 && std::memcmp(data, "RIFF", 4) == 0 && std::memcmp(data + 8, "WEBPVP8X", 8) == 0) {
+    if (size >= 30 && std::memcmp(data, "RIFF", 4) == 0 &&
+        std::memcmp(data + 8, "WEBPVP8X", 8) == 0) {
         auto side = [&](std::size_t at) {
             return 1 + std::int64_t(data[at] | data[at + 1] << 8 | data[at + 2] << 16);
         };
@@ -63,7 +64,7 @@ LoadResult decodeWebp(const std::uint8_t* data, std::size_t size) {
     // canvas the frame's blending gives the frame's own pixels.
     const bool wholeCanvas = frame.width == width && frame.height == height;
     TBitmap32 canvas = wholeCanvas ? TBitmap32::uninitialized(int(width), int(height))
-                                    : TBitmap32(int(width), int(height), 0);
+                                   : TBitmap32(int(width), int(height), 0);
     WebPDecoderConfig config;
     if (!WebPInitDecoderConfig(&config)) {
         WebPDemuxReleaseIterator(&frame);

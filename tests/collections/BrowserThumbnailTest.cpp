@@ -26,8 +26,8 @@ TEST(BrowserThumbnails, CellsOfReducedPhotosKeepTheFullUprightSizeInTheirCaption
     dir.write("late.tiff", {});
 
     const auto names = listFolderForStrip(dir.path(), browserFolderPatterns());
-    EXPECT_EQ(names, (std::vector<std::string>{"turned.jpg", "odd.png", "unreadable.webp",
-                                               "late.tiff"}));
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"turned.jpg", "odd.png", "unreadable.webp", "late.tiff"}));
     EXPECT_EQ(listFolderForStrip(dir.path(), startupFolderPatterns()),
               std::vector<std::string>{"turned.jpg"});
 

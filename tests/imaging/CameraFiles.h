@@ -74,7 +74,8 @@ inline Bytes withApp1(const Bytes& jpeg, const Bytes& block) {
 inline Bytes withPngChunk(const Bytes& png, const char* type, const Bytes& data,
                           std::uint32_t claimedLength = 0) {
     Bytes chunk(12 + data.size());
-    test_bytes::putBe32(chunk.data(), claimedLength != 0 ? claimedLength : std::uint32_t(data.size()));
+    test_bytes::putBe32(chunk.data(),
+                        claimedLength != 0 ? claimedLength : std::uint32_t(data.size()));
     std::copy(type, type + 4, chunk.begin() + 4);
     std::copy(data.begin(), data.end(), chunk.begin() + 8);
     test_bytes::putBe32(&chunk[8 + data.size()], test_bytes::crc32(&chunk[4], data.size() + 4));

@@ -218,9 +218,9 @@ Bytes pngWithHugeChunk(const char* type) {
 // An uncompressed 8-bit grey TIFF in one strip claiming w x h, with 4 bytes of pixels.
 Bytes tiffClaiming(std::uint32_t w, std::uint32_t h) {
     Bytes t{'I', 'I', 42, 0, 8, 0, 0, 0};
-    const std::uint32_t entries[][3] = {
-        {256, 4, w}, {257, 4, h}, {258, 3, 8}, {259, 3, 1}, {262, 3, 1},
-        {273, 4, 8 + 2 + 9 * 12 + 4}, {277, 3, 1}, {278, 4, h}, {279, 4, w * h}};
+    const std::uint32_t entries[][3] = {{256, 4, w}, {257, 4, h}, {258, 3, 8},
+                                        {259, 3, 1}, {262, 3, 1}, {273, 4, 8 + 2 + 9 * 12 + 4},
+                                        {277, 3, 1}, {278, 4, h}, {279, 4, w * h}};
     test_bytes::add16(t, 9);
     for (const auto& e : entries) {
         test_bytes::add16(t, e[0]);
@@ -236,11 +236,11 @@ Bytes tiffClaiming(std::uint32_t w, std::uint32_t h) {
 // A WebP (RIFF, extended header) whose canvas claims w x h over a 1 x 1 lossless
 // picture written by cwebp 1.2.4.
 Bytes webpClaiming(std::uint32_t w, std::uint32_t h) {
-    const Bytes picture{0x56, 0x50, 0x38, 0x4c, 0x11, 0x00, 0x00, 0x00, 0x2f, 0x00,
-                        0x00, 0x00, 0x00, 0x07, 0x50, 0x8a, 0x2a, 0xd4, 0xa3, 0xff,
-                        0x81, 0x88, 0xe8, 0x7f, 0x00, 0x00};
-    Bytes b{'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'E', 'B', 'P', 'V', 'P', '8', 'X', 10, 0, 0, 0,
-            0,   0,   0,   0};
+    const Bytes picture{0x56, 0x50, 0x38, 0x4c, 0x11, 0x00, 0x00, 0x00, 0x2f,
+                        0x00, 0x00, 0x00, 0x00, 0x07, 0x50, 0x8a, 0x2a, 0xd4,
+                        0xa3, 0xff, 0x81, 0x88, 0xe8, 0x7f, 0x00, 0x00};
+    Bytes b{'R', 'I', 'F', 'F', 0,  0, 0, 0, 'W', 'E', 'B', 'P',
+            'V', 'P', '8', 'X', 10, 0, 0, 0, 0,   0,   0,   0};
     for (std::uint32_t side : {w - 1, h - 1})
         for (int i = 0; i < 3; ++i)
             b.push_back(std::uint8_t(side >> (8 * i)));
@@ -321,12 +321,14 @@ TEST(HostileReader, CameraFormsAndBufferedChunksStayWithinTheirBounds) {
         expectRefusedWithinBounds(c.bytes, c.fileName, c.message);
     }
     // The same files, sound, are read.
-    const Bytes sound[][2] = {{tiffClaiming(2, 2), {}}, {webpClaiming(1, 1), {}},
-                              {heifGridClaiming(30, 20), {}}, {heifDeclaring(130, 70), {}}};
+    const Bytes sound[][2] = {{tiffClaiming(2, 2), {}},
+                              {webpClaiming(1, 1), {}},
+                              {heifGridClaiming(30, 20), {}},
+                              {heifDeclaring(130, 70), {}}};
     const char* names[] = {"a.tif", "a.webp", "a.heic", "a.heic"};
     for (std::size_t i = 0; i < 4; ++i)
-        EXPECT_FALSE(decodePictureBytes(sound[i][0].data(), sound[i][0].size(), names[i])
-                         .picture.empty())
+        EXPECT_FALSE(
+            decodePictureBytes(sound[i][0].data(), sound[i][0].size(), names[i]).picture.empty())
             << names[i];
 }
 

@@ -51,8 +51,8 @@ TEST(ModernFormats, FilesOtherProgramsWriteReadBack) {
         {"rgba16.tif", "convert " + a + " -depth 16", alpha, 0},
         {"tiles-lzw.tif", "convert " + a + " " + aTif + " && tiffcp -t -w 16 -l 16 -c lzw " + aTif,
          alpha, 0},
-        {"deflate-predictor.tif", "convert " + a + " " + aTif + " && tiffcp -c zip:2 " + aTif, alpha,
-         0},
+        {"deflate-predictor.tif", "convert " + a + " " + aTif + " && tiffcp -c zip:2 " + aTif,
+         alpha, 0},
         // Planes one after another go through libtiff's RGBA reader.
         {"planes.tif", "convert " + o + " " + oTif + " && tiffcp -p separate " + oTif, opaque, 0},
         {"grey.tif", "convert " + g + " -colorspace Gray -alpha off", grey, 0},
@@ -86,9 +86,12 @@ TEST(ModernFormats, TheNameChoosesTheReader) {
         const char* name;
         PictureReader reader;
     } cases[] = {
-        {"a.heic", PictureReader::Heif},   {"A.HEIF", PictureReader::Heif},
-        {"p.Avif", PictureReader::Heif},   {"photo.webp", PictureReader::Webp},
-        {"scan.TIF", PictureReader::Tiff}, {"scan.tiff", PictureReader::Tiff},
+        {"a.heic", PictureReader::Heif},
+        {"A.HEIF", PictureReader::Heif},
+        {"p.Avif", PictureReader::Heif},
+        {"photo.webp", PictureReader::Webp},
+        {"scan.TIF", PictureReader::Tiff},
+        {"scan.tiff", PictureReader::Tiff},
         {"photoheic", PictureReader::None}, // the longer extensions go by their dot
         {"folder.webp/photo", PictureReader::None},
         {".tiff", PictureReader::Tiff},

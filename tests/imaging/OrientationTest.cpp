@@ -1,8 +1,8 @@
 // A camera's orientation tag: read from each form that carries it, and the picture
 // turned upright exactly once, as every viewer shows it; kept as stored on request.
+#include "imaging/Orientation.h"
 #include "imaging/BmpCodec.h"
 #include "imaging/JpegCodec.h"
-#include "imaging/Orientation.h"
 #include "imaging/PictureFile.h"
 #include "imaging/PngCodec.h"
 
@@ -112,7 +112,8 @@ TEST(Orientation, EachOfTheEightTurnsAJpegUprightAsItDecodes) {
         }
     }
     // The file path and the command line's way (a scope on this thread) agree.
-    const std::string path = folder.write("six.jpg", camera::withApp1(jpegs[0].second, exifBlock(6)));
+    const std::string path =
+        folder.write("six.jpg", camera::withApp1(jpegs[0].second, exifBlock(6)));
     EXPECT_EQ(LoadPictureFile(path).picture.width(), 32);
     const LoadOptionsScope scope(keep);
     EXPECT_EQ(LoadPictureFile(path).picture.width(), 48);
@@ -175,9 +176,9 @@ TEST(Orientation, PngWebpTiffAndHeifFilesTurnUprightOnce) {
     const LoadResult turned = decodePictureBytes(heif.data(), heif.size(), "a.heic");
     EXPECT_EQ(turned.orientation, 1);
     EXPECT_EQ(turned.picture, orientPicture(stored, 8));
-    EXPECT_EQ(decodePictureBytes(heif.data(), heif.size(), "a.heic", {.applyOrientation = false})
-                  .picture,
-              stored);
+    EXPECT_EQ(
+        decodePictureBytes(heif.data(), heif.size(), "a.heic", {.applyOrientation = false}).picture,
+        stored);
 }
 
 } // namespace

@@ -1,9 +1,9 @@
 // Pictures read for thumbnails: a JPEG decoded at the smallest eighth that still gives
 // the thumbnail's size, every other form read whole, the full upright size reported.
+#include "imaging/Thumbnail.h"
 #include "imaging/JpegCodec.h"
 #include "imaging/Orientation.h"
 #include "imaging/PngCodec.h"
-#include "imaging/Thumbnail.h"
 
 #include <gtest/gtest.h>
 
@@ -33,21 +33,29 @@ TEST(Thumbnail, AJpegIsDecodedAtTheSmallestEighthThatGivesTheSize) {
         int width, height; // of the thumbnail, upright
         int eighths;       // the decode expected: 800 x 600 at eighths / 8, sides rounded up
     } cases[] = {
-        {jpeg, 80, 60, 1},   {jpeg, 100, 75, 1},  {jpeg, 101, 60, 2},  {jpeg, 80, 76, 2},
-        {jpeg, 400, 300, 4}, {jpeg, 401, 300, 5}, {jpeg, 700, 525, 7}, {jpeg, 701, 60, 8},
+        {jpeg, 80, 60, 1},
+        {jpeg, 100, 75, 1},
+        {jpeg, 101, 60, 2},
+        {jpeg, 80, 76, 2},
+        {jpeg, 400, 300, 4},
+        {jpeg, 401, 300, 5},
+        {jpeg, 700, 525, 7},
+        {jpeg, 701, 60, 8},
         // Stored 800 x 600, shown 600 x 800: the stored sides are compared.
-        {turned, 60, 80, 1}, {turned, 75, 101, 2},
+        {turned, 60, 80, 1},
+        {turned, 75, 101, 2},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height));
         const bool isTurned = &c.file == &turned;
-        const ThumbnailRead read = decodeThumbnailBytes(
-            c.file.data(), c.file.size(), "a.jpg",
-            [&](int, int) { return PictureSize{c.width, c.height}; });
+        const ThumbnailRead read =
+            decodeThumbnailBytes(c.file.data(), c.file.size(), "a.jpg", [&](int, int) {
+                return PictureSize{c.width, c.height};
+            });
         EXPECT_EQ(read.fullWidth, isTurned ? 600 : 800);
         EXPECT_EQ(read.fullHeight, isTurned ? 800 : 600);
-        const LoadResult decoded = decodeJpeg(c.file.data(), c.file.size(),
-                                              {.applyOrientation = true, .scaleEighths = c.eighths});
+        const LoadResult decoded = decodeJpeg(
+            c.file.data(), c.file.size(), {.applyOrientation = true, .scaleEighths = c.eighths});
         EXPECT_EQ(read.picture, resampleNearest(decoded.picture, read.fullWidth, read.fullHeight,
                                                 c.width, c.height));
         // Against the reduction of the full picture: a level or two where it is smooth
@@ -69,7 +77,9 @@ TEST(Thumbnail, OtherFormsGiveExactlyTheReducedFullPicture) {
     camera::Folder folder;
     const TBitmap32 picture = test_bytes::randomPicture(53, 31, 4);
     const std::string path = folder.write("a.png", encodePng(picture));
-    const ThumbnailRead read = LoadThumbnail(path, [](int w, int h) { return PictureSize{w / 10, h / 10}; });
+    const ThumbnailRead read = LoadThumbnail(path, [](int w, int h) {
+        return PictureSize{w / 10, h / 10};
+    });
     EXPECT_EQ(read.fullWidth, 53);
     EXPECT_EQ(read.fullHeight, 31);
     EXPECT_EQ(read.picture, resampleNearest(picture, 53, 31, 5, 3));
@@ -77,12 +87,15 @@ TEST(Thumbnail, OtherFormsGiveExactlyTheReducedFullPicture) {
     // Unreadable and too large: no picture, the reader's message.
     Bytes huge = encodeJpeg(picture);
     test_bytes::setJpegSize(huge, 20000, 20000);
-    const ThumbnailRead refused = decodeThumbnailBytes(
-        huge.data(), huge.size(), "a.jpg", [](int w, int h) { return PictureSize{w / 10, h / 10}; });
+    const ThumbnailRead refused =
+        decodeThumbnailBytes(huge.data(), huge.size(), "a.jpg", [](int w, int h) {
+            return PictureSize{w / 10, h / 10};
+        });
     EXPECT_TRUE(refused.picture.empty());
     EXPECT_EQ(refused.message, pictureTooLargeMessage(20000, 20000));
-    EXPECT_TRUE(LoadThumbnail(folder / "missing.jpg", [](int, int) { return PictureSize{1, 1}; })
-                    .picture.empty());
+    EXPECT_TRUE(LoadThumbnail(folder / "missing.jpg", [](int, int) {
+                    return PictureSize{1, 1};
+                }).picture.empty());
 }
 
 TEST(Thumbnail, ResamplingFromAReducedCopyTakesThePixelsTheFullPictureWould) {
