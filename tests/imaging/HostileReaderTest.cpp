@@ -284,7 +284,7 @@ Bytes heifDeclaring(std::uint32_t w, std::uint32_t h) {
 TEST(HostileReader, CameraFormsAndBufferedChunksStayWithinTheirBounds) {
     Bytes tiffCut = tiffClaiming(2, 3); // six pixels claimed, four there
     Bytes heifCut = camera::readBytes(camera::testData("heif/plain130x70.heic"));
-    heifCut.resize(heifCut.size() - 40);
+    heifCut.resize(heifCut.size() * 2 / 3);
     const struct {
         const char* name;
         const char* fileName;
