@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev qt6-qpa-plugins
   libjpeg62-turbo-dev libturbojpeg0-dev libgif-dev libpng-dev
   libheif-dev libwebp-dev libtiff-dev
-  libheif-examples webp libtiff-tools
+  libheif-examples libavif-bin webp libtiff-tools imagemagick
   nlohmann-json3-dev libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
 )
