@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -103,12 +104,20 @@ inline Bytes readBytes(const std::string& path) {
     return Bytes(std::istreambuf_iterator<char>(in), {});
 }
 
-// True when the program named first in command is installed (scripts/install-deps.sh
-// installs every one these tests use).
-inline bool haveTool(const std::string& command) {
-    const std::string tool = command.substr(0, command.find(' '));
-    return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
+// The tools of the list that are not installed, separated by blanks
+// (scripts/install-deps.sh installs every one these tests use).
+inline std::string missingTools(std::initializer_list<const char*> tools) {
+    std::string missing;
+    for (const char* tool : tools)
+        if (std::system(("command -v " + std::string(tool) + " >/dev/null 2>&1").c_str()) != 0)
+            missing += std::string(missing.empty() ? "" : " ") + tool;
+    return missing;
 }
+
+// Skips the test, naming the tools, where they could not be installed.
+#define QUILL_SKIP_WITHOUT(...)                                                                    \
+    if (const std::string missing = camera::missingTools({__VA_ARGS__}); !missing.empty())         \
+    GTEST_SKIP() << "not installed (scripts/install-deps.sh installs them): " << missing
 
 // Runs a shell command quietly; true when it succeeded.
 inline bool run(const std::string& command) {

@@ -27,6 +27,7 @@ TBitmap32 sourcePicture(bool opaque, bool grey = false) {
 }
 
 TEST(ModernFormats, FilesOtherProgramsWriteReadBack) {
+    QUILL_SKIP_WITHOUT("cwebp", "img2webp", "avifenc", "heif-enc", "convert", "tiffcp");
     camera::Folder folder;
     const TBitmap32 alpha = sourcePicture(false), opaque = sourcePicture(true),
                     grey = sourcePicture(true, true);
@@ -64,8 +65,7 @@ TEST(ModernFormats, FilesOtherProgramsWriteReadBack) {
         SCOPED_TRACE(c.file);
         const std::string out = folder / c.file;
         if (!camera::run(c.command + " " + out)) {
-            ADD_FAILURE() << "could not run " << c.command << " (scripts/install-deps.sh installs "
-                          << "webp, libavif-bin, libheif-examples, libtiff-tools, imagemagick)";
+            ADD_FAILURE() << "could not run " << c.command;
             continue;
         }
         const LoadResult read = LoadPictureFile(out);
