@@ -3,14 +3,13 @@
 #include "imaging/JpegCodec.h"
 #include "imaging/PngCodec.h"
 
+#include "bench/Photos.h"
+
 #include <benchmark/benchmark.h>
 #include <turbojpeg.h>
 
-#include <algorithm>
-#include <cmath>
 #include <cstdint>
 #include <memory>
-#include <random>
 #include <vector>
 
 namespace {
@@ -19,28 +18,8 @@ using namespace quill;
 
 constexpr int kWidth = 4000, kHeight = 3000;
 
-// Smooth shading, a few hard edges and sensor-like noise: compresses like a photo.
 const TBitmap32& photo() {
-    static const TBitmap32 picture = [] {
-        TBitmap32 p = TBitmap32::uninitialized(kWidth, kHeight);
-        std::mt19937 random(1);
-        for (int y = 0; y < kHeight; ++y) {
-            std::uint8_t* row = p.row(y);
-            for (int x = 0; x < kWidth; ++x) {
-                double shade = 0.5 + 0.5 * std::sin(x * 0.004) * std::cos(y * 0.003);
-                bool inside = ((x / 400) + (y / 300)) % 3 == 0;
-                int noise = int(random() % 9) - 4;
-                int r = int(220 * shade) + (inside ? 30 : 0) + noise;
-                int g = int(180 * (1 - shade)) + 40 + noise;
-                int b = int(120 + 100 * std::sin((x + y) * 0.002)) + noise;
-                row[x * 4 + kRed] = std::uint8_t(std::clamp(r, 0, 255));
-                row[x * 4 + kGreen] = std::uint8_t(std::clamp(g, 0, 255));
-                row[x * 4 + kBlue] = std::uint8_t(std::clamp(b, 0, 255));
-                row[x * 4 + kAlpha] = 255;
-            }
-        }
-        return p;
-    }();
+    static const TBitmap32 picture = quill::bench::photoLike(kWidth, kHeight);
     return picture;
 }
 

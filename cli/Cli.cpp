@@ -9,8 +9,8 @@
 #include "imaging/IntegerText.h"
 #include "imaging/JpegCodec.h"
 #include "imaging/PictureFile.h"
-#include "workspace/EffectCatalogue.h"
 #include "workspace/Document.h"
+#include "workspace/EffectCatalogue.h"
 #include "workspace/SceneDescription.h"
 #include "workspace/SceneFile.h"
 
@@ -429,7 +429,8 @@ int runCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
     CLI::App* compose = app.add_subcommand("compose", "compose the scene a scene file describes");
     compose->add_option("SCENE", composeCmd.scene, "scene description (JSON) or scene file (.ora)")
         ->required();
-    compose->add_option("OUT", composeCmd.out, "output picture, or a scene file (.ora)")->required();
+    compose->add_option("OUT", composeCmd.out, "output picture, or a scene file (.ora)")
+        ->required();
 
     // album
     AlbumCommand albumCmd;
@@ -444,6 +445,13 @@ int runCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
         album->add_subcommand("extract", "write the scenes as DIR/scene1.jpg ..");
     albumExtract->add_option("ALBUM", albumCmd.album, "album file")->required();
     albumExtract->add_option("DIR", albumCmd.dir, "folder")->required();
+
+    // Every command that reads pictures can take them as stored instead of upright.
+    bool keepStored = false;
+    for (CLI::App* reads :
+         {info, convert, effect, background, rotate, resize, frame, compose, albumMake})
+        reads->add_flag("--no-orientation", keepStored,
+                        "keep pictures as stored, not turned upright as their files say");
 
     try {
         app.parse(argc, argv);
@@ -467,6 +475,7 @@ int runCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
         return kExitUsage;
     }
 
+    const LoadOptionsScope orientation(LoadOptions{.applyOrientation = !keepStored});
     try {
         if (info->parsed()) {
             if (isSceneFileName(infoFile)) {

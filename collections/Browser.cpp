@@ -48,18 +48,17 @@ int cellTop(StripKind kind, int index) {
     return 2 + (index - 1) * stripGeometry(kind).step;
 }
 
+PictureSize thumbnailSize(int width, int height) {
+    auto side = [](int size) {
+        const int tenth = zoomedSize(size, 0.1L);
+        return tenth > 0 ? tenth : 1;
+    };
+    return {side(width), side(height)};
+}
+
 TBitmap32 reduceForThumbnail(const TBitmap32& picture) {
-    TBitmap32 reduced(picture);
-    if (reduced.empty())
-        return reduced;
-    // A side that a tenth would reduce to nothing gets the factor 1.5 / side, whose
-    // truncated product is 1: the thumbnail keeps one pixel of it.
-    const long double tenth = 0.1L;
-    const long double fx = zoomedSize(picture.width(), tenth) > 0 ? tenth : 1.5L / picture.width();
-    const long double fy =
-        zoomedSize(picture.height(), tenth) > 0 ? tenth : 1.5L / picture.height();
-    ZoomInandOut(reduced, fx, fy);
-    return reduced;
+    const PictureSize size = thumbnailSize(picture.width(), picture.height());
+    return resampleNearest(picture, picture.width(), picture.height(), size.width, size.height);
 }
 
 std::string sizeCaption(int pictureWidth, int pictureHeight) {
@@ -72,20 +71,30 @@ std::string sizeCaption(int pictureWidth, int pictureHeight) {
 
 ThumbCell makeThumbCell(StripKind kind, int index, const std::string& fileName,
                         const TBitmap32& filePicture, const std::string& message) {
+    ThumbnailRead read;
+    read.picture = reduceForThumbnail(filePicture);
+    read.fullWidth = filePicture.width();
+    read.fullHeight = filePicture.height();
+    read.message = message;
+    return makeThumbCell(kind, index, fileName, read);
+}
+
+ThumbCell makeThumbCell(StripKind kind, int index, const std::string& fileName,
+                        const ThumbnailRead& read) {
     const StripGeometry& g = stripGeometry(kind);
     ThumbCell cell;
     cell.fileName = fileName;
     cell.frameRect = {2, cellTop(kind, index), g.frameWidth, g.frameHeight};
-    if (filePicture.empty()) {
-        cell.message = message;
+    if (read.picture.empty()) {
+        cell.message = read.message;
         return cell;
     }
-    cell.picture = reduceForThumbnail(filePicture);
+    cell.picture = read.picture;
     cell.pictureRect = FitThumbnail(cell.picture.width(), cell.picture.height(), g.boxWidth,
                                     g.boxHeight, g.thresholdNum, g.thresholdDen);
     cell.pictureRect.left += 2;
     cell.pictureRect.top += 2;
-    cell.caption = sizeCaption(filePicture.width(), filePicture.height());
+    cell.caption = sizeCaption(read.fullWidth, read.fullHeight);
     return cell;
 }
 
@@ -100,6 +109,20 @@ std::string joinPath(const std::string& folder, const std::string& name) {
 void buildStripCells(StripKind kind, const std::string& folder,
                      const std::vector<std::string>& names, std::vector<ThumbCell>& cells,
                      const ThumbLoader& loader, const StripProgress& progress, unsigned threads) {
+    const ThumbReader reader = [&loader](const std::string& path) {
+        ThumbnailRead read;
+        const TBitmap32 picture = loader(path, read.message);
+        read.picture = reduceForThumbnail(picture);
+        read.fullWidth = picture.width();
+        read.fullHeight = picture.height();
+        return read;
+    };
+    buildStripCells(kind, folder, names, cells, reader, progress, threads);
+}
+
+void buildStripCells(StripKind kind, const std::string& folder,
+                     const std::vector<std::string>& names, std::vector<ThumbCell>& cells,
+                     const ThumbReader& reader, const StripProgress& progress, unsigned threads) {
     cells.clear();
     cells.resize(names.size());
     if (names.empty())
@@ -119,9 +142,8 @@ void buildStripCells(StripKind kind, const std::string& folder,
             ThumbCell cell;
             // A file that cannot be read still gets its cell, with its name and no picture.
             try {
-                std::string message;
-                TBitmap32 picture = loader(joinPath(folder, names[i]), message);
-                cell = makeThumbCell(kind, int(i) + 1, names[i], picture, message);
+                cell =
+                    makeThumbCell(kind, int(i) + 1, names[i], reader(joinPath(folder, names[i])));
             } catch (const std::exception& e) {
                 cell = makeThumbCell(kind, int(i) + 1, names[i], TBitmap32(), e.what());
             }
@@ -145,12 +167,17 @@ void buildStripCells(StripKind kind, const std::string& folder,
 }
 
 const std::vector<std::string>& browserFolderPatterns() {
-    // The program's own forms, then PNG, which this program also reads.
-    static const std::vector<std::string> patterns{"*.jpg", "*.jpeg", "*.bmp", "*.wmf", "*.png"};
+    // The program's own forms, then PNG and the forms of cameras and phones, which this
+    // program also reads.
+    static const std::vector<std::string> patterns{"*.jpg",  "*.jpeg", "*.bmp",  "*.wmf",
+                                                   "*.png",  "*.heic", "*.heif", "*.avif",
+                                                   "*.webp", "*.tif",  "*.tiff"};
     return patterns;
 }
 
 const std::vector<std::string>& startupFolderPatterns() {
+    // The library folders beside the program hold its own pictures: the start-up lists
+    // keep their two patterns, in this order.
     static const std::vector<std::string> patterns{"*.jpg", "*.bmp"};
     return patterns;
 }
@@ -166,13 +193,31 @@ std::vector<std::string> listFolderForStrip(const std::string& folder,
     return names;
 }
 
+namespace {
+
+// A reader's own message (a size refusal) above the " is not a valid format" line.
+std::string unreadableMessage(const std::string& path, const std::string& readerMessage) {
+    return readerMessage.empty() ? notValidFormatMessage(path)
+                                 : readerMessage + "\n" + notValidFormatMessage(path);
+}
+
+} // namespace
+
 ThumbLoader defaultThumbLoader() {
     return [](const std::string& path, std::string& message) {
         LoadResult r = LoadPictureFile(path);
         if (r.picture.empty())
-            message = r.message.empty() ? notValidFormatMessage(path)
-                                        : r.message + "\n" + notValidFormatMessage(path);
+            message = unreadableMessage(path, r.message);
         return std::move(r.picture);
+    };
+}
+
+ThumbReader defaultThumbReader() {
+    return [](const std::string& path) {
+        ThumbnailRead r = LoadThumbnail(path, thumbnailSize);
+        if (r.picture.empty())
+            r.message = unreadableMessage(path, r.message);
+        return r;
     };
 }
 

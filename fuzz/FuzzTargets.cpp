@@ -23,6 +23,9 @@ const std::vector<Target>& targets() {
         {"bmp", "fuzz.bmp"},
         {"ico", "fuzz.ico"},
         {"metafile", "fuzz.emf"},
+        {"heif", "fuzz.heic"}, // AVIF too: the same container and reader
+        {"webp", "fuzz.webp"},
+        {"tiff", "fuzz.tif"},
         {"album", "fuzz.exe", Reader::Album},
         {"scene", "fuzz.json", Reader::Scene},
         {"ora", "fuzz.ora", Reader::OpenRaster},

@@ -202,23 +202,30 @@ void ZoomInandOut(TBitmap32& picture, long double widthFactor, long double heigh
     const int newH = zoomedSize(oldH, heightFactor);
     if (newW == oldW && newH == oldH)
         return; // the identity mapping
-    if (newW <= 0 || newH <= 0 || oldW <= 0 || oldH <= 0) {
-        picture = TBitmap32();
-        return;
-    }
-    TBitmap32 result = TBitmap32::uninitialized(newW, newH);
-    std::vector<int> sourceColumn(static_cast<std::size_t>(newW));
-    for (int k = 0; k < newW; ++k)
-        sourceColumn[std::size_t(k)] = int(std::int64_t(k) * oldW / newW);
-    parallelRows(newH, std::size_t(newW), [&](int begin, int end) {
+    picture = resampleNearest(picture, oldW, oldH, newW, newH);
+}
+
+TBitmap32 resampleNearest(const TBitmap32& source, int fullWidth, int fullHeight, int width,
+                          int height) {
+    if (width <= 0 || height <= 0 || source.empty() || fullWidth <= 0 || fullHeight <= 0)
+        return TBitmap32();
+    TBitmap32 result = TBitmap32::uninitialized(width, height);
+    const std::int64_t sourceW = source.width(), sourceH = source.height();
+    auto place = [](std::int64_t k, std::int64_t full, std::int64_t size, std::int64_t from) {
+        return int(k * full / size * from / full);
+    };
+    std::vector<int> sourceColumn(static_cast<std::size_t>(width));
+    for (int k = 0; k < width; ++k)
+        sourceColumn[std::size_t(k)] = place(k, fullWidth, width, sourceW);
+    parallelRows(height, std::size_t(width), [&](int begin, int end) {
         for (int k = begin; k < end; ++k) {
-            const std::uint32_t* src = picture.row32(int(std::int64_t(k) * oldH / newH));
+            const std::uint32_t* src = source.row32(place(k, fullHeight, height, sourceH));
             std::uint32_t* dst = result.row32(k);
-            for (int x = 0; x < newW; ++x)
+            for (int x = 0; x < width; ++x)
                 dst[x] = src[sourceColumn[std::size_t(x)]];
         }
     });
-    picture = std::move(result);
+    return result;
 }
 
 void SelectionSort(int* values, int high) {

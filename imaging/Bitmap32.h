@@ -112,6 +112,14 @@ void ZoomInandOut(TBitmap32& picture, long double widthFactor, long double heigh
 // The new size ZoomInandOut gives for one side.
 int zoomedSize(int size, long double factor);
 
+// Nearest-neighbour resampling to width x height of a fullWidth x fullHeight picture,
+// given as source at full size or as a reduced copy (a JPEG decoded at a fraction of
+// its size): destination column k takes full column floor(k * fullWidth / width),
+// found in source at floor(that * source width / fullWidth); rows likewise. At full
+// size this is ZoomInandOut's mapping. A size below 1 gives the empty picture.
+TBitmap32 resampleNearest(const TBitmap32& source, int fullWidth, int fullHeight, int width,
+                          int height);
+
 // Sorts values[0] .. values[high] ascending in place (high is the last index).
 void SelectionSort(int* values, int high);
 

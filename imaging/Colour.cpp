@@ -1,5 +1,7 @@
 #include "imaging/Colour.h"
 
+#include "imaging/Bitmap32.h"
+
 #include <cmath>
 
 namespace quill {
@@ -98,6 +100,23 @@ RGB8 HSLtoRGB360(int h, int s, int l) {
     for (double& c : v)
         c = hslLightnessStep(hslSaturationStep(c, s), l);
     return {int(v[0]), int(v[1]), int(v[2])};
+}
+
+void cmykRowToBgra(const std::uint8_t* cmyk, std::uint8_t* bgra, int width, bool inverted) {
+    for (int x = 0; x < width; ++x, cmyk += 4, bgra += 4) {
+        int c = cmyk[0], m = cmyk[1], y = cmyk[2], k = cmyk[3];
+        if (!inverted) {
+            c = 255 - c;
+            m = 255 - m;
+            y = 255 - y;
+            k = 255 - k;
+        }
+        // (255 - ink) * (255 - black) / 255 with the inverted values, rounded.
+        bgra[kRed] = std::uint8_t((c * k + 127) / 255);
+        bgra[kGreen] = std::uint8_t((m * k + 127) / 255);
+        bgra[kBlue] = std::uint8_t((y * k + 127) / 255);
+        bgra[kAlpha] = 255;
+    }
 }
 
 } // namespace quill

@@ -39,6 +39,22 @@ void hslHueRamp(int h, double rgb[3]);
 double hslSaturationStep(double v, int s);
 double hslLightnessStep(double v, int l);
 
+// One row of CMYK inks (bytes cyan, magenta, yellow, black) to blue, green, red and
+// alpha 255: each colour is (255 - ink) x (255 - black) / 255, rounded. inverted: the
+// inks are stored as 255 - ink, as Adobe's JPEG files store them.
+void cmykRowToBgra(const std::uint8_t* cmyk, std::uint8_t* bgra, int width, bool inverted);
+
+// A colour stored multiplied by its alpha (HEIF and TIFF may store them so), divided
+// back: value x 255 / alpha rounded, at most 255; 0 where alpha is 0.
+inline int unpremultiplied(int value, int alpha) {
+    if (alpha == 255)
+        return value;
+    if (alpha == 0)
+        return 0;
+    const int v = (value * 255 + alpha / 2) / alpha;
+    return v < 255 ? v : 255;
+}
+
 // ---- inline fast paths ----------------------------------------------------------
 
 inline int greyPencil(int r, int g, int b) {

@@ -1,6 +1,8 @@
 #include "imaging/JpegCodec.h"
 
+#include "imaging/Colour.h"
 #include "imaging/Limits.h"
+#include "imaging/Orientation.h"
 
 #include <algorithm>
 #include <csetjmp>
@@ -85,22 +87,16 @@ void destinationTerm(j_compress_ptr info) {
     dest->out->resize(dest->out->size() - dest->manager.free_in_buffer);
 }
 
-// Adobe's CMYK files store the inks inverted (255 = no ink); others store them plain.
-void cmykRowToBgra(const std::uint8_t* cmyk, std::uint8_t* bgra, int width, bool inverted) {
-    for (int x = 0; x < width; ++x, cmyk += 4, bgra += 4) {
-        int c = cmyk[0], m = cmyk[1], y = cmyk[2], k = cmyk[3];
-        if (!inverted) {
-            c = 255 - c;
-            m = 255 - m;
-            y = 255 - y;
-            k = 255 - k;
-        }
-        // (255 - ink) * (255 - black) / 255 with the stored, inverted values, rounded.
-        bgra[kRed] = std::uint8_t((c * k + 127) / 255);
-        bgra[kGreen] = std::uint8_t((m * k + 127) / 255);
-        bgra[kBlue] = std::uint8_t((y * k + 127) / 255);
-        bgra[kAlpha] = 255;
-    }
+// The APP1 marker, where cameras keep their EXIF block.
+constexpr int kExifMarker = JPEG_APP0 + 1;
+
+// The orientation of the first APP1 block that is an EXIF block; 1 when there is none.
+int savedOrientation(j_decompress_ptr info) {
+    for (jpeg_saved_marker_ptr m = info->marker_list; m != nullptr; m = m->next)
+        if (m->marker == kExifMarker && m->data_length >= 6 &&
+            std::memcmp(m->data, "Exif\0\0", 6) == 0)
+            return exifOrientation(m->data, m->data_length);
+    return kUpright;
 }
 
 // libjpeg's working memory for one picture (the coefficients of a progressive file
@@ -109,7 +105,7 @@ constexpr long kJpegWorkingMemory = 3L * 1024 * 1024 * 1024;
 
 } // namespace
 
-LoadResult decodeJpeg(const std::uint8_t* data, std::size_t size) {
+LoadResult decodeJpeg(const std::uint8_t* data, std::size_t size, const JpegReadOptions& options) {
     LoadResult result;
     if (data == nullptr || size < 4 || size > 0xFFFFFFFFul)
         return result;
@@ -126,9 +122,11 @@ LoadResult decodeJpeg(const std::uint8_t* data, std::size_t size) {
     TBitmap32* picture = &result.picture;
     // Changed after setjmp and read after the jump, so kept in memory.
     std::uint8_t* volatile cmykRow = nullptr;
+    std::uint32_t* volatile band = nullptr;
     if (setjmp(error.jump)) {
         jpeg_destroy_decompress(&info);
         delete[] cmykRow;
+        delete[] band;
         *picture = TBitmap32();
         return result;
     }
@@ -136,6 +134,7 @@ LoadResult decodeJpeg(const std::uint8_t* data, std::size_t size) {
     jpeg_create_decompress(&info);
     info.mem->max_memory_to_use = kJpegWorkingMemory;
     info.progress = &progress;
+    jpeg_save_markers(&info, kExifMarker, 0xFFFF);
     jpeg_mem_src(&info, data, static_cast<unsigned long>(size));
     if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK) {
         jpeg_destroy_decompress(&info);
@@ -145,6 +144,13 @@ LoadResult decodeJpeg(const std::uint8_t* data, std::size_t size) {
         info.image_height == 0) {
         jpeg_destroy_decompress(&info);
         return result;
+    }
+    const int orientation = savedOrientation(&info);
+    const int turn = options.applyOrientation ? orientation : kUpright;
+    result.orientation = options.applyOrientation ? kUpright : orientation;
+    if (options.scaleEighths >= 1 && options.scaleEighths < 8) {
+        info.scale_num = unsigned(options.scaleEighths);
+        info.scale_denom = 8;
     }
 
     const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
@@ -157,10 +163,14 @@ LoadResult decodeJpeg(const std::uint8_t* data, std::size_t size) {
         return result;
     }
 
+    constexpr int kBatch = 16;
     try {
-        *picture = TBitmap32::uninitialized(width, height);
+        *picture = orientationSwapsSides(turn) ? TBitmap32::uninitialized(height, width)
+                                               : TBitmap32::uninitialized(width, height);
         if (cmyk)
             cmykRow = new std::uint8_t[std::size_t(width) * 4];
+        if (turn != kUpright)
+            band = new std::uint32_t[std::size_t(width) * kBatch];
     } catch (...) {
         jpeg_destroy_decompress(&info);
         *picture = TBitmap32();
@@ -168,30 +178,45 @@ LoadResult decodeJpeg(const std::uint8_t* data, std::size_t size) {
         return result;
     }
 
-    if (cmyk) {
-        const bool inverted = info.saw_Adobe_marker;
-        while (info.output_scanline < info.output_height) {
-            int y = int(info.output_scanline);
-            JSAMPROW rows[1] = {cmykRow};
-            if (jpeg_read_scanlines(&info, rows, 1) != 1)
+    // Rows are decoded several at a time, straight into the picture when it is stored
+    // upright, else into a band that is then placed turned.
+    const bool inverted = info.saw_Adobe_marker;
+    OrientedRows placed(*picture, turn, width, height);
+    while (info.output_scanline < info.output_height) {
+        const int y = int(info.output_scanline);
+        const int count = std::min(kBatch, height - y);
+        std::uint8_t* target[kBatch];
+        for (int i = 0; i < count; ++i)
+            target[i] = band ? reinterpret_cast<std::uint8_t*>(band + std::size_t(i) * width)
+                             : picture->row(y + i);
+        int done = 0;
+        while (done < count) {
+            JSAMPROW rows[kBatch];
+            int asked = count - done;
+            if (cmyk) {
+                rows[0] = cmykRow;
+                asked = 1;
+            } else {
+                for (int i = 0; i < asked; ++i)
+                    rows[i] = target[done + i];
+            }
+            const int got = int(jpeg_read_scanlines(&info, rows, JDIMENSION(asked)));
+            if (got == 0)
                 break;
-            cmykRowToBgra(cmykRow, picture->row(y), width, inverted);
+            if (cmyk)
+                cmykRowToBgra(cmykRow, target[done], width, inverted);
+            done += got;
         }
-        delete[] cmykRow;
-        cmykRow = nullptr;
-    } else {
-        // Decode straight into the picture's rows, several at a time.
-        constexpr int kBatch = 16;
-        JSAMPROW rows[kBatch];
-        while (info.output_scanline < info.output_height) {
-            int y = int(info.output_scanline);
-            int count = std::min(kBatch, height - y);
-            for (int i = 0; i < count; ++i)
-                rows[i] = picture->row(y + i);
-            if (jpeg_read_scanlines(&info, rows, JDIMENSION(count)) == 0)
-                break;
-        }
+        if (band && done > 0)
+            placed.put(y, reinterpret_cast<const std::uint8_t*>(band), std::size_t(width) * 4,
+                       done);
+        if (done < count)
+            break;
     }
+    delete[] cmykRow;
+    cmykRow = nullptr;
+    delete[] band;
+    band = nullptr;
     // A file that ends early has had its missing part filled in by libjpeg (with a
     // warning); what was decoded is kept.
     if (info.output_scanline < info.output_height) {
@@ -202,6 +227,31 @@ LoadResult decodeJpeg(const std::uint8_t* data, std::size_t size) {
     jpeg_finish_decompress(&info);
     jpeg_destroy_decompress(&info);
     return result;
+}
+
+JpegHeader readJpegHeader(const std::uint8_t* data, std::size_t size) {
+    JpegHeader header;
+    if (data == nullptr || size < 4 || size > 0xFFFFFFFFul)
+        return header;
+    jpeg_decompress_struct info;
+    JpegError error;
+    installErrorManager(error);
+    info.err = &error.manager;
+    JpegHeader* out = &header;
+    if (setjmp(error.jump)) {
+        jpeg_destroy_decompress(&info);
+        *out = JpegHeader{};
+        return header;
+    }
+    jpeg_create_decompress(&info);
+    info.mem->max_memory_to_use = kJpegWorkingMemory;
+    jpeg_save_markers(&info, kExifMarker, 0xFFFF);
+    jpeg_mem_src(&info, data, static_cast<unsigned long>(size));
+    if (jpeg_read_header(&info, TRUE) == JPEG_HEADER_OK)
+        *out = JpegHeader{true, int(info.image_width), int(info.image_height),
+                          savedOrientation(&info)};
+    jpeg_destroy_decompress(&info);
+    return header;
 }
 
 std::vector<std::uint8_t> encodeJpeg(const TBitmap32& picture, int quality) {

@@ -2,11 +2,15 @@
 
 #include "imaging/BmpCodec.h"
 #include "imaging/GifCodec.h"
+#include "imaging/HeifCodec.h"
 #include "imaging/IcoCodec.h"
 #include "imaging/JpegCodec.h"
 #include "imaging/Limits.h"
 #include "imaging/MetafileCodec.h"
+#include "imaging/Orientation.h"
 #include "imaging/PngCodec.h"
+#include "imaging/TiffCodec.h"
+#include "imaging/WebpCodec.h"
 
 #include <algorithm>
 #include <cctype>
@@ -22,50 +26,42 @@ namespace quill {
 
 namespace {
 
-enum class Reader { None, Bmp, Ico, Jpeg, Gif, Metafile, Png };
+using Reader = PictureReader;
 
-// The reader is chosen by the last four characters of the name, upper-cased, so
-// "photo.jpeg" is a JPEG through "JPEG" and "photo.jpe" is read by nothing.
-Reader readerForName(const std::string& name) {
-    if (name.size() < 4)
-        return Reader::None;
-    std::string key = name.substr(name.size() - 4);
-    for (char& c : key)
+std::string upperCase(std::string text) {
+    for (char& c : text)
         c = char(std::toupper(static_cast<unsigned char>(c)));
-    if (key == ".BMP")
-        return Reader::Bmp;
-    if (key == ".ICO")
-        return Reader::Ico;
-    if (key == ".JPG" || key == "JPEG")
-        return Reader::Jpeg;
-    if (key == ".GIF")
-        return Reader::Gif;
-    if (key == ".WMF" || key == ".EMF")
-        return Reader::Metafile;
-    if (key == ".PNG")
-        return Reader::Png;
-    return Reader::None;
+    return text;
 }
+
+thread_local LoadOptions t_loadOptions;
 
 // No picture the program can hold comes from a file larger than this (a 32-bit BMP
 // at the pixel limit, with room for its headers).
 constexpr std::int64_t kMaxPictureFileBytes = kMaxPicturePixels * 4 + (1 << 20);
 
 LoadResult decodeWith(Reader reader, const std::uint8_t* data, std::size_t size,
-                      const std::string& fileName) {
+                      const std::string& fileName, const LoadOptions& options) {
     switch (reader) {
     case Reader::Bmp:
         return decodeBmp(data, size);
     case Reader::Ico:
         return decodeIco(data, size, fileName);
     case Reader::Jpeg:
-        return decodeJpeg(data, size);
+        // Turned as it is decoded, without a second picture.
+        return decodeJpeg(data, size, {.applyOrientation = options.applyOrientation});
     case Reader::Gif:
         return decodeGif(data, size);
     case Reader::Metafile:
         return decodeMetafile(data, size);
     case Reader::Png:
         return decodePng(data, size);
+    case Reader::Heif:
+        return decodeHeif(data, size, options.applyOrientation);
+    case Reader::Webp:
+        return decodeWebp(data, size);
+    case Reader::Tiff:
+        return decodeTiff(data, size);
     case Reader::None:
         break;
     }
@@ -73,9 +69,14 @@ LoadResult decodeWith(Reader reader, const std::uint8_t* data, std::size_t size,
 }
 
 LoadResult decodeGuarded(Reader reader, const std::uint8_t* data, std::size_t size,
-                         const std::string& fileName) {
+                         const std::string& fileName, const LoadOptions& options) {
     try {
-        return decodeWith(reader, data, size, fileName);
+        LoadResult result = decodeWith(reader, data, size, fileName, options);
+        if (options.applyOrientation && result.orientation != kUpright) {
+            result.picture = orientPicture(std::move(result.picture), result.orientation);
+            result.orientation = kUpright;
+        }
+        return result;
     } catch (const std::bad_alloc&) {
         return LoadResult{TBitmap32(), kNotEnoughMemoryMessage};
     } catch (...) {
@@ -83,9 +84,9 @@ LoadResult decodeGuarded(Reader reader, const std::uint8_t* data, std::size_t si
     }
 }
 
-// Reads a whole regular file; false when it is missing, not a plain file, too large
-// to be a picture, or cannot be read.
-bool readWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
+} // namespace
+
+bool readPictureFileBytes(const std::string& path, std::vector<std::uint8_t>& bytes) {
     // Non-blocking, so that a named pipe given as a picture cannot stall the reader.
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
@@ -112,29 +113,85 @@ bool readWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
     return true;
 }
 
-} // namespace
-
 std::string notValidFormatMessage(const std::string& path) {
     return path + " is not a valid format";
 }
 
+LoadOptions currentLoadOptions() {
+    return t_loadOptions;
+}
+
+LoadOptionsScope::LoadOptionsScope(const LoadOptions& options) : m_previous(t_loadOptions) {
+    t_loadOptions = options;
+}
+
+LoadOptionsScope::~LoadOptionsScope() {
+    t_loadOptions = m_previous;
+}
+
+PictureReader readerForName(const std::string& name) {
+    if (name.size() >= 4) {
+        const std::string key = upperCase(name.substr(name.size() - 4));
+        if (key == ".BMP")
+            return Reader::Bmp;
+        if (key == ".ICO")
+            return Reader::Ico;
+        if (key == ".JPG" || key == "JPEG")
+            return Reader::Jpeg;
+        if (key == ".GIF")
+            return Reader::Gif;
+        if (key == ".WMF" || key == ".EMF")
+            return Reader::Metafile;
+        if (key == ".PNG")
+            return Reader::Png;
+    }
+    // The longer extensions are taken whole, so that "photoheic" is not one.
+    const std::size_t dot = name.find_last_of("./");
+    if (dot == std::string::npos || name[dot] != '.')
+        return Reader::None;
+    const std::string extension = upperCase(name.substr(dot));
+    if (extension == ".HEIC" || extension == ".HEIF" || extension == ".AVIF")
+        return Reader::Heif;
+    if (extension == ".WEBP")
+        return Reader::Webp;
+    if (extension == ".TIF" || extension == ".TIFF")
+        return Reader::Tiff;
+    return Reader::None;
+}
+
+const std::vector<std::string>& readablePictureExtensions() {
+    static const std::vector<std::string> extensions{".jpg",  ".jpeg", ".bmp", ".wmf",  ".emf",
+                                                     ".gif",  ".png",  ".ico", ".heic", ".heif",
+                                                     ".avif", ".webp", ".tif", ".tiff"};
+    return extensions;
+}
+
 LoadResult decodePictureBytes(const std::uint8_t* data, std::size_t size,
                               const std::string& fileName) {
+    return decodePictureBytes(data, size, fileName, currentLoadOptions());
+}
+
+LoadResult decodePictureBytes(const std::uint8_t* data, std::size_t size,
+                              const std::string& fileName, const LoadOptions& options) {
     Reader reader = readerForName(fileName);
     if (reader == Reader::None || data == nullptr)
         return {};
-    return decodeGuarded(reader, data, size, fileName);
+    return decodeGuarded(reader, data, size, fileName, options);
 }
 
 LoadResult LoadPictureFile(const std::string& path) {
+    return LoadPictureFile(path, currentLoadOptions());
+}
+
+LoadResult LoadPictureFile(const std::string& path, const LoadOptions& options) {
     Reader reader = readerForName(path);
     if (reader == Reader::None)
         return {};
     try {
         std::vector<std::uint8_t> bytes;
-        if (!readWholeFile(path, bytes))
+        if (!readPictureFileBytes(path, bytes))
             return {};
-        return decodeGuarded(reader, bytes.data(), bytes.size(), path);
+        return decodeGuarded(reader, bytes.data(), bytes.size(), path, options);
     } catch (const std::bad_alloc&) {
         return LoadResult{TBitmap32(), kNotEnoughMemoryMessage};
     } catch (...) {

@@ -1,6 +1,7 @@
 #include "imaging/PngCodec.h"
 
 #include "imaging/Limits.h"
+#include "imaging/Orientation.h"
 
 #include <csetjmp>
 #include <cstring>
@@ -56,6 +57,32 @@ std::uint32_t bigEndian32(const std::uint8_t* p) {
            std::uint32_t(p[3]);
 }
 
+// Walks the chunks from the signature to IEND and takes the first eXIf chunk's
+// orientation. False when a chunk before IEND does not lie whole inside the data:
+// libpng would refuse such a file too, but only after allocating what a text chunk's
+// length claims (2 GiB for a chunk of a hundred bytes), so it is refused here first.
+bool walkChunks(const std::uint8_t* data, std::size_t size, int& orientation) {
+    std::size_t at = 8;
+    for (;;) {
+        if (size - at < 12)
+            return false;
+        const std::uint32_t length = bigEndian32(data + at);
+        if (length > 0x7FFFFFFFu || length > size - at - 12)
+            return false;
+        const std::uint8_t* type = data + at + 4;
+        if (std::memcmp(type, "IEND", 4) == 0)
+            return true;
+        if (std::memcmp(type, "eXIf", 4) == 0 && orientation == kUpright)
+            orientation = exifOrientation(data + at + 8, length);
+        at += 12 + std::size_t(length);
+    }
+}
+
+// Chunks that do not change a pixel and may be large: libpng passes over them without
+// keeping them (the eXIf chunk is read by walkChunks). Five bytes a name.
+constexpr png_byte kSkippedChunks[] = "tEXt\0zTXt\0iTXt\0sPLT\0iCCP\0eXIf";
+constexpr int kSkippedChunkCount = 6;
+
 } // namespace
 
 LoadResult decodePng(const std::uint8_t* data, std::size_t size) {
@@ -66,6 +93,8 @@ LoadResult decodePng(const std::uint8_t* data, std::size_t size) {
         return result;
     // The size is refused with its message before libpng sees it.
     if (!checkPictureSize(bigEndian32(data + 16), bigEndian32(data + 20), result))
+        return result;
+    if (!walkChunks(data, size, result.orientation))
         return result;
 
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, pngError, pngWarning);
@@ -90,6 +119,7 @@ LoadResult decodePng(const std::uint8_t* data, std::size_t size) {
     png_set_user_limits(png, kMaxPictureSide, kMaxPictureSide);
     png_set_chunk_malloc_max(png, kPngChunkLimit);
     png_set_chunk_cache_max(png, kPngChunkCacheLimit);
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kSkippedChunks, kSkippedChunkCount);
     png_set_read_fn(png, &reader, readFromMemory);
     png_read_info(png, info);
 

@@ -387,8 +387,6 @@ std::string buildScene(const SceneSpec& spec, Document& document) {
     return {};
 }
 
-
-
 // ---- the description a scene file keeps -----------------------------------------------------
 
 namespace {
@@ -525,7 +523,8 @@ class DocumentReader {
         const std::int64_t version =
             m_r.integer(d.at("quillmark_scene"), "quillmark_scene", 1, 1000000);
         if (version > kSceneDescriptionVersion)
-            throw SceneError{m_name + ": written by a later version of the program (scene version " +
+            throw SceneError{m_name +
+                             ": written by a later version of the program (scene version " +
                              std::to_string(version) + ")"};
         DocumentState s;
         SceneContent& scene = s.scene;
@@ -535,8 +534,8 @@ class DocumentReader {
         if (sizeOf(*scene.BackOriginal) != sizeOf(*scene.BackWork) || scene.BackWork->empty())
             disagree("the background's pictures");
         if (d.contains("background_effect"))
-            s.backgroundEffect = effect(d.at("background_effect"), "background_effect",
-                                        EffectTarget::Background);
+            s.backgroundEffect =
+                effect(d.at("background_effect"), "background_effect", EffectTarget::Background);
         scene.ViewZoom = double(number(d, "zoom"));
         if (!(scene.ViewZoom >= kMinViewZoom && scene.ViewZoom <= kMaxViewZoom))
             m_r.fail("zoom", "is out of range");
@@ -619,7 +618,8 @@ class DocumentReader {
         return v.get<double>();
     }
     std::string digits(const std::string& text, const char* key) const {
-        if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos)
+        if (text.empty() || text.size() > 9 ||
+            text.find_first_not_of("0123456789") != std::string::npos)
             m_r.fail(key, "must be numbered");
         return text;
     }
@@ -661,8 +661,7 @@ class DocumentReader {
     const EffectDescription* choice(const json& d, const char* key, EffectTarget target) const {
         if (!d.contains(key))
             return nullptr;
-        const EffectDescription* e =
-            findEffect(m_r.string(d.at(key), key), target);
+        const EffectDescription* e = findEffect(m_r.string(d.at(key), key), target);
         if (!e)
             m_r.fail(key, "names no effect");
         return e;
@@ -694,9 +693,9 @@ class DocumentReader {
         // The rules every layer keeps (see the document's commands): both pictures one size,
         // the carrier the picture's size, the handle the carrier shown at the zoom.
         const TBitmap32& work = *l.ForeWork;
-        const bool carrierFits = work.empty() ? (l.carrierWidth == 0 || l.carrierHeight == 0)
-                                              : (l.carrierWidth == work.width() &&
-                                                 l.carrierHeight == work.height());
+        const bool carrierFits =
+            work.empty() ? (l.carrierWidth == 0 || l.carrierHeight == 0)
+                         : (l.carrierWidth == work.width() && l.carrierHeight == work.height());
         if (sizeOf(work) != sizeOf(*l.ForeOriginal) || !carrierFits ||
             l.handle.width != displayedSize(l.carrierWidth, s.scene.ViewZoom) ||
             l.handle.height != displayedSize(l.carrierHeight, s.scene.ViewZoom))
@@ -704,7 +703,8 @@ class DocumentReader {
         s.scene.layers.push_back(std::move(l));
         s.layerEffects.push_back(std::nullopt);
         if (v.contains("effect"))
-            s.layerEffects.back() = effect(v.at("effect"), key + ".effect", EffectTarget::Foreground);
+            s.layerEffects.back() =
+                effect(v.at("effect"), key + ".effect", EffectTarget::Foreground);
     }
 
     void readList(const json& v, const char* key, PictureList& list) const {

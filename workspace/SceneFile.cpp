@@ -30,11 +30,11 @@ std::string openForeignScene(const OraImage& image, Document& document) {
     built.history().setEnabled(false);
     built.holdComposition();
     std::size_t first = 0;
-    const bool bottomIsBackground =
-        !image.layers.empty() && image.layers[0].x == 0 && image.layers[0].y == 0 &&
-        image.layers[0].visible && image.layers[0].opacity >= 1.0 &&
-        image.layers[0].picture.width() == image.width &&
-        image.layers[0].picture.height() == image.height;
+    const bool bottomIsBackground = !image.layers.empty() && image.layers[0].x == 0 &&
+                                    image.layers[0].y == 0 && image.layers[0].visible &&
+                                    image.layers[0].opacity >= 1.0 &&
+                                    image.layers[0].picture.width() == image.width &&
+                                    image.layers[0].picture.height() == image.height;
     if (bottomIsBackground) {
         built.setBackgroundPicture(image.layers[0].picture);
         first = 1;

@@ -179,13 +179,13 @@ void BrowserStrip::rebuild() {
     const StripKind kind = m_kind;
     QPointer<BrowserStrip> self(this);
     m_worker = std::thread([this, self, build, cancel, names, folder, generation, kind] {
-        const ThumbLoader read = defaultThumbLoader();
+        const ThumbReader read = defaultThumbReader();
         // An abandoned build skips the files it has not read yet.
-        ThumbLoader loader = [read, cancel](const std::string& path, std::string& message) {
-            return cancel->load() ? TBitmap32() : read(path, message);
+        const ThumbReader reader = [read, cancel](const std::string& path) {
+            return cancel->load() ? ThumbnailRead{} : read(path);
         };
         buildStripCells(
-            kind, folder, names, build->cells, loader,
+            kind, folder, names, build->cells, reader,
             [this, build, cancel, generation](std::size_t, std::size_t index) {
                 if (cancel->load())
                     return;

@@ -1,5 +1,7 @@
 #include "app/platform/Platform.h"
 
+#include "imaging/PictureFile.h"
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
@@ -71,11 +73,15 @@ QStringList qtNameFilters(const QString& pairs, bool upperCaseToo) {
 }
 
 QStringList openPictureFilters() {
-    // The program's own list, with PNG added before "All files" (icons stay reachable
-    // only through "All files").
+    // "All pictures" first, every form a reader is chosen for; then the program's own
+    // list, with PNG added before "All files".
+    QStringList every;
+    for (const std::string& extension : readablePictureExtensions())
+        every << QStringLiteral("*") + QString::fromStdString(extension);
     return qtNameFilters(
-        QStringLiteral("*.jpg|*.jpg|*.jpeg|*.jpeg|*.bmp|*.bmp|*.wmf|*.wmf|*.emf|*.emf|"
-                       "*.gif|*.gif|*.png|*.png|All files|*.*"),
+        QStringLiteral("All pictures|") + every.join(QLatin1Char(';')) +
+            QStringLiteral("|*.jpg|*.jpg|*.jpeg|*.jpeg|*.bmp|*.bmp|*.wmf|*.wmf|*.emf|*.emf|"
+                           "*.gif|*.gif|*.png|*.png|All files|*.*"),
         true);
 }
 

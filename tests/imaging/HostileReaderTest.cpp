@@ -6,11 +6,20 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include "tests/imaging/ByteWriting.h"
+#include "tests/imaging/CameraFiles.h"
 
 namespace quill {
 namespace {
@@ -138,6 +147,189 @@ TEST(HostileReader, LyingLengthsAndOffsetsGiveTheEmptyPicture) {
         const LoadResult r = decodePictureBytes(c.bytes.data(), c.bytes.size(), c.fileName);
         EXPECT_TRUE(r.picture.empty());
     }
+}
+
+} // namespace
+} // namespace quill
+
+// ---- hostile files of the forms of cameras and phones, and chunks libpng would buffer
+
+namespace quill {
+namespace {
+
+using test_bytes::Bytes;
+
+#if !defined(__SANITIZE_ADDRESS__)
+// A figure of /proc/self/status in kB (VmSize, VmPeak).
+long statusKb(const char* key) {
+    long kb = -1;
+    if (std::FILE* f = std::fopen("/proc/self/status", "r")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, f))
+            if (std::strncmp(line, key, std::strlen(key)) == 0)
+                kb = std::atol(line + std::strlen(key));
+        std::fclose(f);
+    }
+    return kb;
+}
+
+// In a child: exits 0 when the read took under a second, gave no picture and the
+// expected message, and reserved less than 256 MiB. Reservations of up to 4 GiB are
+// let through so that they show in the peak; larger ones fail.
+[[noreturn]] void readWithinBounds(const Bytes& bytes, const char* fileName,
+                                   const std::string& message) {
+    const long before = statusKb("VmSize:");
+    rlimit cap{};
+    cap.rlim_cur = cap.rlim_max = rlim_t(before) * 1024 + (rlim_t(4) << 30);
+    ::setrlimit(RLIMIT_AS, &cap);
+    const auto start = std::chrono::steady_clock::now();
+    const LoadResult r = decodePictureBytes(bytes.data(), bytes.size(), fileName);
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    const long grown = statusKb("VmPeak:") - before;
+    std::_Exit(r.picture.empty() && r.message == message && took.count() < 1.0 && before > 0 &&
+                       grown < 256 * 1024
+                   ? 0
+                   : 1);
+}
+#endif
+
+// Refused quickly, with the message (or none), and within the memory bound where the
+// sanitizers, which reserve their own address space, are not built in.
+void expectRefusedWithinBounds(const Bytes& bytes, const char* fileName,
+                               const std::string& message = {}) {
+#if defined(__SANITIZE_ADDRESS__)
+    const auto start = std::chrono::steady_clock::now();
+    const LoadResult r = decodePictureBytes(bytes.data(), bytes.size(), fileName);
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 5.0);
+    EXPECT_TRUE(r.picture.empty());
+    EXPECT_EQ(r.message, message);
+#else
+    testing::FLAGS_gtest_death_test_style = "threadsafe";
+    EXPECT_EXIT(readWithinBounds(bytes, fileName, message), testing::ExitedWithCode(0), "");
+#endif
+}
+
+// A PNG with a chunk after its header whose length claims 2 GiB; 40 bytes follow.
+Bytes pngWithHugeChunk(const char* type) {
+    return camera::withPngChunk(encodePicture(sample(3, 2), PictureFormat::Png), type,
+                                Bytes(40, 'a'), 0x7FFFFFFF);
+}
+
+// An uncompressed 8-bit grey TIFF in one strip claiming w x h, with 4 bytes of pixels.
+Bytes tiffClaiming(std::uint32_t w, std::uint32_t h) {
+    Bytes t{'I', 'I', 42, 0, 8, 0, 0, 0};
+    const std::uint32_t entries[][3] = {{256, 4, w}, {257, 4, h}, {258, 3, 8},
+                                        {259, 3, 1}, {262, 3, 1}, {273, 4, 8 + 2 + 9 * 12 + 4},
+                                        {277, 3, 1}, {278, 4, h}, {279, 4, w * h}};
+    test_bytes::add16(t, 9);
+    for (const auto& e : entries) {
+        test_bytes::add16(t, e[0]);
+        test_bytes::add16(t, e[1]);
+        test_bytes::add32(t, 1);
+        test_bytes::add32(t, e[2]);
+    }
+    test_bytes::add32(t, 0);
+    t.insert(t.end(), {1, 2, 3, 4});
+    return t;
+}
+
+// A WebP (RIFF, extended header) whose canvas claims w x h over a 1 x 1 lossless
+// picture written by cwebp 1.2.4.
+Bytes webpClaiming(std::uint32_t w, std::uint32_t h) {
+    const Bytes picture{0x56, 0x50, 0x38, 0x4c, 0x11, 0x00, 0x00, 0x00, 0x2f,
+                        0x00, 0x00, 0x00, 0x00, 0x07, 0x50, 0x8a, 0x2a, 0xd4,
+                        0xa3, 0xff, 0x81, 0x88, 0xe8, 0x7f, 0x00, 0x00};
+    Bytes b{'R', 'I', 'F', 'F', 0,  0, 0, 0, 'W', 'E', 'B', 'P',
+            'V', 'P', '8', 'X', 10, 0, 0, 0, 0,   0,   0,   0};
+    for (std::uint32_t side : {w - 1, h - 1})
+        for (int i = 0; i < 3; ++i)
+            b.push_back(std::uint8_t(side >> (8 * i)));
+    b.insert(b.end(), picture.begin(), picture.end());
+    writeLe32(&b[4], std::uint32_t(b.size() - 8));
+    return b;
+}
+
+// The test HEIF of 30 x 20 (a grid of one 64 x 64 tile), its grid's canvas claiming
+// w x h in the 16-bit form of the grid header kept in the file's idat box.
+Bytes heifGridClaiming(std::uint16_t w, std::uint16_t h) {
+    Bytes heif = camera::readBytes(camera::testData("heif/grid30x20.heic"));
+    const std::string idat = "idat";
+    const auto at = std::search(heif.begin(), heif.end(), idat.begin(), idat.end());
+    if (at == heif.end() || heif.end() - at < 12) {
+        ADD_FAILURE() << "no grid header";
+        return heif;
+    }
+    std::uint8_t* grid = &*at + 4; // version, flags, rows - 1, columns - 1, width, height
+    grid[4] = std::uint8_t(w >> 8);
+    grid[5] = std::uint8_t(w);
+    grid[6] = std::uint8_t(h >> 8);
+    grid[7] = std::uint8_t(h);
+    return heif;
+}
+
+// The test HEIF of 130 x 70 (coded 136 x 72) declaring w x h in its ispe property.
+Bytes heifDeclaring(std::uint32_t w, std::uint32_t h) {
+    Bytes heif = camera::readBytes(camera::testData("heif/plain130x70.heic"));
+    const std::string ispe = "ispe";
+    const auto at = std::search(heif.begin(), heif.end(), ispe.begin(), ispe.end());
+    if (at == heif.end() || heif.end() - at < 16) {
+        ADD_FAILURE() << "no ispe";
+        return heif;
+    }
+    test_bytes::putBe32(&*at + 8, w);
+    test_bytes::putBe32(&*at + 12, h);
+    return heif;
+}
+
+TEST(HostileReader, CameraFormsAndBufferedChunksStayWithinTheirBounds) {
+    Bytes tiffCut = tiffClaiming(2, 3); // six pixels claimed, four there
+    Bytes heifCut = camera::readBytes(camera::testData("heif/plain130x70.heic"));
+    heifCut.resize(heifCut.size() * 2 / 3);
+    const struct {
+        const char* name;
+        const char* fileName;
+        Bytes bytes;
+        std::string message;
+    } cases[] = {
+        // Text and palette chunks were allocated at their claimed length (2 GiB, seconds).
+        {"PNG tEXt of 2 GiB", "a.png", pngWithHugeChunk("tEXt"), ""},
+        {"PNG zTXt of 2 GiB", "a.png", pngWithHugeChunk("zTXt"), ""},
+        {"PNG iTXt of 2 GiB", "a.png", pngWithHugeChunk("iTXt"), ""},
+        {"PNG sPLT of 2 GiB", "a.png", pngWithHugeChunk("sPLT"), ""},
+        {"TIFF of 100000 x 100000", "a.tif", tiffClaiming(100000, 100000),
+         pictureTooLargeMessage(100000, 100000)},
+        {"TIFF sides allowed, area not", "a.tiff", tiffClaiming(16384, 16384),
+         pictureTooLargeMessage(16384, 16384)},
+        {"TIFF cut in its pixels", "a.tif", tiffCut, ""},
+        {"WebP canvas one pixel too high", "a.webp", webpClaiming(16384, 16385),
+         pictureTooLargeMessage(16384, 16385)},
+        {"WebP canvas of 2^24 x 255", "a.webp", webpClaiming(1 << 24, 255),
+         pictureTooLargeMessage(1 << 24, 255)},
+        // libheif allocated the grid's canvas, whatever the declared size: 1.7 GB, 18 s.
+        {"HEIF grid canvas of 16000 x 16000", "a.heic", heifGridClaiming(16000, 16000),
+         pictureTooLargeMessage(16000, 16000)},
+        {"HEIF grid canvas of 60000 x 60000", "a.heic", heifGridClaiming(60000, 60000),
+         pictureTooLargeMessage(60000, 60000)},
+        {"HEIF declaring 100000 x 100000", "a.heic", heifDeclaring(100000, 100000),
+         pictureTooLargeMessage(100000, 100000)},
+        // Coded larger than declared: libheif decoded what the coded picture said.
+        {"HEIF coded 136 x 72, declared 30 x 20", "a.heic", heifDeclaring(30, 20), ""},
+        {"HEIF cut short", "a.heic", heifCut, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        expectRefusedWithinBounds(c.bytes, c.fileName, c.message);
+    }
+    // The same files, sound, are read.
+    const Bytes sound[][2] = {{tiffClaiming(2, 2), {}},
+                              {webpClaiming(1, 1), {}},
+                              {heifGridClaiming(30, 20), {}},
+                              {heifDeclaring(130, 70), {}}};
+    const char* names[] = {"a.tif", "a.webp", "a.heic", "a.heic"};
+    for (std::size_t i = 0; i < 4; ++i)
+        EXPECT_FALSE(
+            decodePictureBytes(sound[i][0].data(), sound[i][0].size(), names[i]).picture.empty())
+            << names[i];
 }
 
 } // namespace

@@ -3,10 +3,10 @@
 #include "tests/collections/CollectionsTestSupport.h"
 
 #include "decor/MaskLibrary.h"
-#include "workspace/Document.h"
 #include "decor/Rotation.h"
 #include "effects/Brume.h"
 #include "imaging/PictureFile.h"
+#include "workspace/Document.h"
 
 #include <gtest/gtest.h>
 
