@@ -58,7 +58,7 @@ test-sanitize: deps
 # scratch folder and merged into fuzz/corpus/<target>/ only when they reach code the
 # corpus did not; a crash stops the run and leaves its input in build-fuzz/found/.
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS ?= jpeg png gif bmp ico metafile album scene ora heif webp tiff
+FUZZ_TARGETS ?= jpeg png gif bmp ico metafile album scene ora scenefile heif webp tiff
 fuzz:
 	@QUILL_WITH_FUZZ=1 bash scripts/install-deps.sh
 	@CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -11,6 +11,7 @@
 #include "app/effects/PhotoEffectsController.h"
 #include "imaging/Folders.h"
 #include "imaging/PictureFile.h"
+#include "workspace/SceneFile.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -128,6 +129,16 @@ void TMyPicture::createActions() {
     m_openBackground = make(QStringLiteral("Open a new background"), &TMyPicture::openBackground);
     m_openBackground->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
     m_publish = later(QStringLiteral("Publish"));
+    m_openScene = make(QStringLiteral("Open scene\u2026"), &TMyPicture::openScene);
+    m_saveScene = make(QStringLiteral("Save scene"), &TMyPicture::saveScene);
+    m_saveScene->setShortcut(QKeySequence::Save);
+    m_saveSceneAs = make(QStringLiteral("Save scene as\u2026"), &TMyPicture::saveSceneAs);
+    m_saveSceneAs->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    m_undo = make(QStringLiteral("Undo"), &TMyPicture::undo);
+    m_undo->setShortcut(QKeySequence::Undo);
+    m_redo = make(QStringLiteral("Redo"), &TMyPicture::redo);
+    m_redo->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
     m_exit = make(QStringLiteral("Exit"), &QWidget::close);
     // Ctrl+Q quits whatever key scheme the platform follows (some have no Quit key).
     QList<QKeySequence> quitKeys = QKeySequence::keyBindings(QKeySequence::Quit);
@@ -208,9 +219,16 @@ void TMyPicture::createMenus() {
     file->addAction(m_openBackground);
     file->addAction(m_publish);
     file->addSeparator();
+    file->addAction(m_openScene);
+    file->addAction(m_saveScene);
+    file->addAction(m_saveSceneAs);
+    file->addSeparator();
     file->addAction(m_exit);
 
     QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    edit->addAction(m_undo);
+    edit->addAction(m_redo);
+    edit->addSeparator();
     edit->addAction(m_foregroundSize);
     edit->addAction(m_backgroundSize);
 
@@ -491,6 +509,18 @@ void TMyPicture::createDockPanels() {
 // Showing the model
 
 void TMyPicture::updateActions() {
+    // The step undo and redo take back, by name ("Undo Pencil Sketch"); a "&" in a name is
+    // shown as such.
+    const History& history = document().history();
+    const auto stepText = [](const char* verb, const std::string& step) {
+        QString name = QString::fromStdString(step);
+        name.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        return step.empty() ? QString::fromLatin1(verb) : QString::fromLatin1(verb) + ' ' + name;
+    };
+    m_undo->setText(stepText("Undo", history.undoName()));
+    m_undo->setEnabled(history.canUndo());
+    m_redo->setText(stepText("Redo", history.redoName()));
+    m_redo->setEnabled(history.canRedo());
     const EnabledStates e = document().enabled();
     m_transparent->setEnabled(e.transparentCheck);
     m_slider->setEnabled(e.transparenceSlider);
@@ -538,6 +568,19 @@ void TMyPicture::syncAll() {
         m_photoEffects->sync();
     m_collections->sync();
     updateActions();
+    syncTitle();
+}
+
+void TMyPicture::syncTitle() {
+    // "Quillmark v4.65" until a scene file is opened or saved; then the file's name, marked
+    // while the document has changes it does not hold.
+    if (m_sceneFile.isEmpty()) {
+        setWindowTitle(QStringLiteral("Quillmark v4.65"));
+        setWindowModified(false);
+        return;
+    }
+    setWindowTitle(QFileInfo(m_sceneFile).fileName() + QStringLiteral("[*] - Quillmark v4.65"));
+    setWindowModified(document().modified());
 }
 
 void TMyPicture::placeCanvas(const Rect& canvas) {
@@ -667,6 +710,10 @@ void TMyPicture::resizeEvent(QResizeEvent* event) {
 }
 
 void TMyPicture::closeEvent(QCloseEvent* event) {
+    if (!mayDiscardChanges()) {
+        event->ignore();
+        return;
+    }
     // The effect windows are windows of their own and would keep the program running.
     m_photoEffects->closeWindows();
     m_workspace.layout().windowClosing();
@@ -749,6 +796,114 @@ void TMyPicture::zoomOut() {
     syncAll();
 }
 
+bool TMyPicture::mayDiscardChanges() {
+    if (!document().modified())
+        return true;
+    switch (m_platform->askSaveChanges(
+        this, QStringLiteral("Save changes to the scene before closing?"))) {
+    case SaveAnswer::Save:
+        if (m_sceneFile.isEmpty()) {
+            saveSceneAs();
+            return !document().modified();
+        }
+        return saveSceneFile(m_sceneFile);
+    case SaveAnswer::Discard:
+        return true;
+    case SaveAnswer::Cancel:
+        break;
+    }
+    return false;
+}
+
+bool TMyPicture::openSceneFile(const QString& path) {
+    return mayDiscardChanges() && loadSceneFile(path);
+}
+
+bool TMyPicture::loadSceneFile(const QString& path) {
+    std::string refused;
+    {
+        effects::BusyCursor busy;
+        m_workspace.canvas().finishPendingComposition();
+        refused = quill::openSceneFile(QFile::encodeName(path).toStdString(), document());
+    }
+    if (!refused.empty()) {
+        showMessage(refused);
+        return false;
+    }
+    m_sceneFile = path;
+    syncAll();
+    return true;
+}
+
+bool TMyPicture::saveSceneFile(const QString& path) {
+    WriteResult written;
+    {
+        effects::BusyCursor busy;
+        m_workspace.composedScene();
+        written = quill::saveSceneFile(QFile::encodeName(path).toStdString(), document());
+    }
+    if (!written.ok) {
+        showMessage(written.message);
+        return false;
+    }
+    document().markSaved();
+    m_sceneFile = path;
+    syncTitle();
+    return true;
+}
+
+void TMyPicture::openScene() {
+    if (!mayDiscardChanges())
+        return;
+    const QString path =
+        m_platform->openPictureFile(this, QStringLiteral("Open scene"), sceneFileFilters());
+    if (!path.isEmpty())
+        loadSceneFile(path);
+}
+
+void TMyPicture::saveScene() {
+    if (m_sceneFile.isEmpty())
+        saveSceneAs();
+    else
+        saveSceneFile(m_sceneFile);
+}
+
+void TMyPicture::saveSceneAs() {
+    const QString suggested =
+        m_sceneFile.isEmpty() ? QStringLiteral("scene.ora") : QFileInfo(m_sceneFile).fileName();
+    QString path =
+        m_platform
+            ->chooseFileToSave(this, QStringLiteral("Save scene as"), suggested, sceneFileFilters())
+            .name;
+    if (path.isEmpty())
+        return;
+    if (!isSceneFileName(QFile::encodeName(path).toStdString()))
+        path += QStringLiteral(".ora");
+    saveSceneFile(path);
+}
+
+void TMyPicture::undo() {
+    m_workspace.undo();
+    syncAll();
+}
+
+void TMyPicture::redo() {
+    m_workspace.redo();
+    syncAll();
+}
+
+void TMyPicture::openFiles(const QStringList& paths) {
+    bool sceneOpened = false;
+    for (const QString& path : paths) {
+        if (isSceneFileName(QFile::encodeName(path).toStdString())) {
+            if (!sceneOpened)
+                sceneOpened = openSceneFile(path);
+        } else {
+            openForegroundFile(path);
+        }
+    }
+}
+
 void TMyPicture::rotate() {
     showMessage(document().rotate(m_angleEdit->text().toStdString()).message);
     syncAll();
@@ -792,6 +947,10 @@ void TMyPicture::dropEvent(QDropEvent* event) {
 }
 
 int TMyPicture::openDroppedFiles(const QList<QUrl>& urls, QPoint onImage, bool shift) {
+    for (const QUrl& url : urls)
+        if (url.isLocalFile() &&
+            isSceneFileName(QFile::encodeName(url.toLocalFile()).toStdString()))
+            return openSceneFile(url.toLocalFile()) ? 1 : 0; // a scene replaces the scene
     const bool asBackground =
         m_workspace.canvas().dropGoesToBackground(onImage.x(), onImage.y(), shift);
     int opened = 0;

@@ -54,10 +54,23 @@ class TMyPicture : public QMainWindow {
     bool openForegroundFile(const QString& path);
     bool openBackgroundFile(const QString& path);
 
-    // Files dropped on the window at a point of the scene image: foregrounds, or with
-    // shift over anything but a layer, the (first) file as the background. Returns the
-    // number of pictures opened.
+    // Files dropped on the window at a point of the scene image: a scene file opens as the
+    // scene; pictures become foregrounds, or with shift over anything but a layer, the
+    // (first) file the background. Returns the number of files opened.
     int openDroppedFiles(const QList<QUrl>& urls, QPoint onImage, bool shift);
+    // Files named on the command line: the first scene file opens as the scene, pictures
+    // as foregrounds.
+    void openFiles(const QStringList& paths);
+
+    // Scene files. Each asks first whether to save unsaved changes where it would lose
+    // them; each shows its one message on failure and returns whether it was done.
+    bool openSceneFile(const QString& path);
+    bool saveSceneFile(const QString& path);
+    // The scene file shown in the title (empty until one is opened or saved).
+    QString sceneFile() const { return m_sceneFile; }
+    // Asks "Save changes to the scene before closing?" when the document has unsaved
+    // changes, and saves when told to. False when the user cancelled (or saving failed).
+    bool mayDiscardChanges();
 
     // The working folder created at show and removed at close.
     QString recorderFolder() const;
@@ -96,6 +109,11 @@ class TMyPicture : public QMainWindow {
     void zoomIn();
     void zoomOut();
     void rotate();
+    void openScene();
+    void saveScene();
+    void saveSceneAs();
+    void undo();
+    void redo();
     void regressAll();
     void showOnline();
     void showAbout();
@@ -118,6 +136,9 @@ class TMyPicture : public QMainWindow {
     // Sets every enabled state from the model.
     void updateActions();
     void syncTransparency();
+    void syncTitle();
+    // Opens the scene file without asking about unsaved changes.
+    bool loadSceneFile(const QString& path);
     void syncZoom();
     void placeCanvas(const Rect& canvas);
     void layOutWindow();
@@ -135,14 +156,20 @@ class TMyPicture : public QMainWindow {
     QWidget* m_splash = nullptr;
     bool m_shown = false;
     bool m_recorderMade = false;
+    QString m_sceneFile;
     int m_wheelRest = 0;
 
     // File
     QAction* m_openForeground = nullptr;
     QAction* m_openBackground = nullptr;
     QAction* m_publish = nullptr;
+    QAction* m_openScene = nullptr;
+    QAction* m_saveScene = nullptr;
+    QAction* m_saveSceneAs = nullptr;
     QAction* m_exit = nullptr;
     // Edit
+    QAction* m_undo = nullptr;
+    QAction* m_redo = nullptr;
     QAction* m_foregroundSize = nullptr;
     QAction* m_backgroundSize = nullptr;
     // Tools

@@ -31,5 +31,9 @@ int main(int argc, char* argv[]) {
     quill::app::TMyPicture window(nullptr, QFile::decodeName(QByteArray::fromStdString(libraries)));
     window.setSplash(splash);
     window.show();
+    // Qt has taken its own options out of the arguments; what is left are files.
+    QStringList files = QApplication::arguments().mid(1);
+    files.removeIf([](const QString& a) { return a.startsWith(QLatin1Char('-')); });
+    window.openFiles(files);
     return QApplication::exec();
 }

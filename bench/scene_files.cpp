@@ -6,7 +6,10 @@
 #include "imaging/FastPng.h"
 #include "imaging/JpegCodec.h"
 #include "imaging/OpenRaster.h"
+#include "imaging/PictureFile.h"
 #include "imaging/PngCodec.h"
+#include "workspace/Document.h"
+#include "workspace/SceneFile.h"
 
 #include <benchmark/benchmark.h>
 
@@ -164,6 +167,91 @@ void FastDecode(benchmark::State& state) {
         benchmark::DoNotOptimize(decodePngFast(png.data(), png.size()).picture.bits());
 }
 
+// ---- the document: a 12-megapixel scene with three full-size layers ---------------------
+
+// A white-cornered background, three layers of the scene's size: one given an effect, one
+// masked and see-through, one plain; the scene picture composed.
+struct SceneDocument {
+    MaskLibrary masks;
+    ProgramRandom random{0};
+    Document document{masks, random};
+    std::string path, jpegPath;
+    SceneDocument() {
+        masks.setMask(3, photo(20, false));
+        document.windowShown();
+        document.setBackgroundPicture(photo(1, false));
+        for (unsigned k = 0; k < 3; ++k)
+            document.addForegroundLayer(photo(2 + k, true));
+        document.chooseEffect(*findEffect("color-panels")); // on the third layer
+        document.layerPanelPress(2, false);
+        document.chooseMask(3);
+        document.setTransparentChecked(true);
+        const std::string base = (std::filesystem::temp_directory_path() /
+                                  ("quill_bench_document_" + std::to_string(getpid())))
+                                     .string();
+        path = base + ".ora";
+        jpegPath = base + ".jpg";
+    }
+};
+
+SceneDocument& sceneDocument() {
+    static SceneDocument d;
+    return d;
+}
+
+// The yardstick: the composed scene written as a JPEG file (quality 90), as publishing
+// writes one, and read back as a picture file.
+void JpegSave(benchmark::State& state) {
+    SceneDocument& d = sceneDocument();
+    for (auto _ : state)
+        if (!SavePicture(d.document.scene().scenePicture(), d.jpegPath, PictureFormat::Jpeg))
+            state.SkipWithError("the JPEG was not written");
+}
+
+void JpegLoad(benchmark::State& state) {
+    SceneDocument& d = sceneDocument();
+    SavePicture(d.document.scene().scenePicture(), d.jpegPath, PictureFormat::Jpeg);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(LoadPictureFile(d.jpegPath).picture.bits());
+}
+
+void DocumentSave(benchmark::State& state) {
+    SceneDocument& d = sceneDocument();
+    for (auto _ : state)
+        if (!saveSceneFile(d.path, d.document))
+            state.SkipWithError("the scene file was not written");
+    state.SetLabel(std::to_string(std::filesystem::file_size(d.path) / (1024 * 1024)) + " MiB");
+}
+
+void DocumentOpen(benchmark::State& state) {
+    SceneDocument& d = sceneDocument();
+    saveSceneFile(d.path, d.document);
+    ProgramRandom random(0);
+    Document opened(d.masks, random);
+    for (auto _ : state)
+        if (!openSceneFile(d.path, opened).empty())
+            state.SkipWithError("the scene file was not opened");
+}
+
+// Undoing an effect on a 12-megapixel layer, beside one composition of the scene.
+void UndoEffect(benchmark::State& state) {
+    Document& doc = sceneDocument().document;
+    for (auto _ : state) {
+        state.PauseTiming();
+        doc.chooseEffect(*findEffect(doc.choices().foregroundChoice == findEffect("color-panels")
+                                         ? "color-blocks-vh"
+                                         : "color-panels"));
+        state.ResumeTiming();
+        doc.undo();
+    }
+}
+
+void ComposeOnce(benchmark::State& state) {
+    quill::Scene copy = sceneDocument().document.scene();
+    for (auto _ : state)
+        copy.ComposeScene();
+}
+
 // The fastest repetition of each run, wall clock and the CPU time of every thread.
 class RatioReporter : public benchmark::ConsoleReporter {
   public:
@@ -197,21 +285,40 @@ BENCHMARK(LibpngEncode)->TIMED;
 BENCHMARK(LibpngDecode)->TIMED;
 BENCHMARK(FastEncode)->Arg(1)->Arg(2)->Arg(4)->TIMED;
 BENCHMARK(FastDecode)->Arg(1)->Arg(2)->Arg(4)->TIMED;
+BENCHMARK(JpegSave)->TIMED;
+BENCHMARK(DocumentSave)->TIMED;
+BENCHMARK(JpegLoad)->TIMED;
+BENCHMARK(DocumentOpen)->TIMED;
+BENCHMARK(ComposeOnce)->TIMED;
+BENCHMARK(UndoEffect)->TIMED;
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     scene(); // made before the clock runs
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    std::printf("\nScene file against the composed scene as one JPEG (target <= 10):\n");
-    for (const auto& [scene, jpeg] :
-         {std::pair{"SceneWrite", "JpegWrite"}, std::pair{"SceneRead", "JpegRead"}}) {
-        const auto a = reporter.times.find(scene), b = reporter.times.find(jpeg);
+    std::printf("\nRatios in this run (targets: files <= 10, undo <= 2):\n");
+    for (const auto& [work, yardstick] :
+         {std::pair{"SceneWrite", "JpegWrite"}, std::pair{"SceneRead", "JpegRead"},
+          std::pair{"DocumentSave", "JpegSave"}, std::pair{"DocumentOpen", "JpegLoad"},
+          std::pair{"UndoEffect", "ComposeOnce"}}) {
+        const auto a = reporter.times.find(work), b = reporter.times.find(yardstick);
         if (a != reporter.times.end() && b != reporter.times.end())
-            std::printf("  %-10s %5.2f x wall clock, %5.2f x CPU time\n", scene,
+            std::printf("  %-12s / %-11s %5.2f x wall clock, %5.2f x CPU time\n", work, yardstick,
                         a->second.real / b->second.real, a->second.cpu / b->second.cpu);
     }
+    // Fifty effect steps on one 12-megapixel layer under the default budget.
+    Document& doc = sceneDocument().document;
+    doc.history().clear();
+    for (int n = 0; n < 50; ++n)
+        doc.chooseEffect(*findEffect(n % 2 ? "color-panels" : "color-blocks-vh"));
+    std::printf("  after 50 effect steps: %d steps kept, %.0f MiB held of a %.0f MiB budget\n",
+                doc.history().undoCount(),
+                double(doc.history().memoryBytes(doc.snapshot())) / (1 << 20),
+                double(doc.history().budget()) / (1 << 20));
     std::filesystem::remove(scene().path);
+    std::filesystem::remove(sceneDocument().path);
+    std::filesystem::remove(sceneDocument().jpegPath);
     benchmark::Shutdown();
     return 0;
 }

@@ -4,7 +4,9 @@
 #include "imaging/Limits.h"
 #include "imaging/OpenRaster.h"
 #include "imaging/PictureFile.h"
+#include "workspace/Document.h"
 #include "workspace/SceneDescription.h"
+#include "workspace/SceneFile.h"
 
 #include <exception>
 #include <span>
@@ -29,6 +31,7 @@ const std::vector<Target>& targets() {
         {"album", "fuzz.exe", Reader::Album},
         {"scene", "fuzz.json", Reader::Scene},
         {"ora", "fuzz.ora", Reader::OpenRaster},
+        {"scenefile", "fuzz.ora", Reader::SceneFile},
     };
     return list;
 }
@@ -161,6 +164,41 @@ std::string checkOpenRasterReader(const std::uint8_t* data, std::size_t size) {
     return {};
 }
 
+// Opens the bytes as a scene file into a document holding a layer already: either one
+// message naming the file, and the document as it was, or a document whose layers keep
+// their rules and whose scene picture is the composed scene.
+std::string checkSceneFileReader(const std::uint8_t* data, std::size_t size) {
+    static const MaskLibrary masks;
+    ProgramRandom random(0);
+    Document document(masks, random);
+    document.windowShown();
+    document.addForegroundLayer(TBitmap32(3, 2, makePixel(1, 2, 3)));
+    const DocumentState before = document.snapshot();
+    std::string message;
+    try {
+        message = openSceneFileBytes(data, size, "fuzz.ora", document);
+    } catch (const std::exception& e) {
+        return std::string("the scene file reader threw: ") + e.what();
+    } catch (...) {
+        return "the scene file reader threw something that is not an exception";
+    }
+    if (!message.empty()) {
+        if (message.rfind("fuzz.ora", 0) != 0 || message.find('\n') != std::string::npos)
+            return "a message that does not name the file on one line";
+        return document.snapshot() == before ? "" : "a refused file changed the document";
+    }
+    const Scene& scene = document.scene();
+    for (int i = 1; i <= scene.LayerCount(); ++i) {
+        const LayerSlot& l = scene.layer(i);
+        if (l.ForeWork->width() != l.ForeOriginal->width() ||
+            l.ForeWork->height() != l.ForeOriginal->height())
+            return "a layer whose two pictures differ in size";
+    }
+    Scene recomposed = scene;
+    recomposed.ComposeScene();
+    return recomposed.scenePicture() == scene.scenePicture() ? "" : "a scene picture not composed";
+}
+
 std::string checkTarget(const Target& target, const std::uint8_t* data, std::size_t size) {
     switch (target.reader) {
     case Reader::Album:
@@ -169,6 +207,8 @@ std::string checkTarget(const Target& target, const std::uint8_t* data, std::siz
         return checkSceneReader(data, size);
     case Reader::OpenRaster:
         return checkOpenRasterReader(data, size);
+    case Reader::SceneFile:
+        return checkSceneFileReader(data, size);
     case Reader::Picture:
         break;
     }

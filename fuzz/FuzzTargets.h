@@ -13,6 +13,7 @@ enum class Reader {
     Album,      // the checked album reader, readAlbumIndex
     Scene,      // the scene file reader, parseSceneText
     OpenRaster, // the layered picture file reader, readOpenRasterBytes
+    SceneFile,  // the program's scene files, openSceneFileBytes into a document
 };
 
 // One fuzz target per reader: its name (the corpus folder fuzz/corpus/<name>/), the

@@ -7,6 +7,8 @@
 #include "imaging/OpenRaster.h"
 #include "imaging/PngCodec.h"
 #include "imaging/ZipArchive.h"
+#include "workspace/Document.h"
+#include "workspace/SceneFile.h"
 
 #include <gif_lib.h>
 
@@ -336,6 +338,39 @@ void makeOra() {
     save("ora", "zip_bomb.ora", bomb);
 }
 
+// Scene files this program writes: a small scene of every kind of layer, and the same
+// with its lists filled, each also damaged.
+void makeSceneFiles() {
+    quill::MaskLibrary masks;
+    masks.setMask(2, gradient(4, 4, false));
+    quill::ProgramRandom random(0);
+    quill::Document document(masks, random);
+    document.windowShown();
+    document.setBackgroundPicture(gradient(12, 9, false));
+    document.chooseEffect(*quill::findEffect("scorch"));
+    document.addForegroundLayer(gradient(5, 4, true), quill::Document::ShapeOfPicture::Kept);
+    document.moveLayerTo(1, -2, 3);
+    document.chooseMask(2);
+    document.setTransparentChecked(true);
+    document.addForegroundLayer(gradient(4, 4, false));
+    document.rotate("45");
+    document.chooseEffect(*quill::findEffect("water-color"));
+    document.addForegroundLayer(gradient(2, 2, false));
+    document.deleteLayer();
+    document.chooseFrame(gradient(6, 6, false));
+    const fs::path written = g_root / "scene.tmp";
+    const auto keep = [&](const std::string& name) {
+        quill::saveSceneFile(written.string(), document);
+        std::ifstream in(written, std::ios::binary);
+        saveWithDamage("scenefile", name, Bytes((std::istreambuf_iterator<char>(in)), {}));
+        fs::remove(written);
+    };
+    keep("every_kind_of_layer.ora");
+    document.addSketch(2);
+    document.addSceneToAlbum();
+    keep("with_lists.ora");
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -351,5 +386,6 @@ int main(int argc, char** argv) {
     makePng();
     makeGif();
     makeOra();
+    makeSceneFiles();
     return 0;
 }

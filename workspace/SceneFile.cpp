@@ -129,11 +129,16 @@ WriteResult saveSceneFile(const std::string& path, const Document& document) {
     return writeOpenRaster(path, image, entries, pictures);
 }
 
-std::string openSceneFile(const std::string& path, Document& document) {
+namespace {
+
+OraReadOptions sceneReadOptions() {
     OraReadOptions options;
     options.privateFolder = kSceneFileFolder;
     options.decodePrivatePictures = true;
-    OraReadResult read = readOpenRaster(path, options);
+    return options;
+}
+
+std::string openRead(OraReadResult read, const std::string& path, Document& document) {
     if (!read.image)
         return read.message;
     if (!read.hasPrivateFolder)
@@ -160,6 +165,17 @@ std::string openSceneFile(const std::string& path, Document& document) {
         return resumed.error;
     document.load(std::move(*resumed.state));
     return {};
+}
+
+} // namespace
+
+std::string openSceneFile(const std::string& path, Document& document) {
+    return openRead(readOpenRaster(path, sceneReadOptions()), path, document);
+}
+
+std::string openSceneFileBytes(const std::uint8_t* data, std::size_t size, const std::string& name,
+                               Document& document) {
+    return openRead(readOpenRasterBytes(data, size, name, sceneReadOptions()), name, document);
 }
 
 SceneFileInfo readSceneFileInfo(const std::string& path) {

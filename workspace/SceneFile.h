@@ -7,6 +7,8 @@
 
 #include "imaging/AtomicFile.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace quill {
@@ -27,6 +29,9 @@ WriteResult saveSceneFile(const std::string& path, const Document& document);
 // background and layers. Returns "" or the one message naming the file; on failure the
 // document is unchanged.
 std::string openSceneFile(const std::string& path, Document& document);
+// The same for a file's bytes already in memory; name stands for the file in messages.
+std::string openSceneFileBytes(const std::uint8_t* data, std::size_t size, const std::string& name,
+                               Document& document);
 
 // The picture's size and the number of its layers (the background and frame included),
 // as the file holds them, or a message naming the file.

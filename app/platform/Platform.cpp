@@ -45,6 +45,26 @@ void QtPlatform::showMessage(QWidget* parent, const QString& text, const QString
     box.exec();
 }
 
+SaveAnswer QtPlatform::askSaveChanges(QWidget* parent, const QString& text) {
+    QMessageBox box(parent);
+    box.setWindowTitle(QApplication::applicationDisplayName());
+    box.setText(text);
+    box.setStandardButtons(QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
+    box.setDefaultButton(QMessageBox::Save);
+    switch (box.exec()) {
+    case QMessageBox::Save:
+        return SaveAnswer::Save;
+    case QMessageBox::Discard:
+        return SaveAnswer::Discard;
+    default:
+        return SaveAnswer::Cancel;
+    }
+}
+
+QStringList sceneFileFilters() {
+    return {QStringLiteral("Scene files (*.ora *.ORA)")};
+}
+
 bool QtPlatform::openUrl(const QUrl& url) {
     return QDesktopServices::openUrl(url);
 }

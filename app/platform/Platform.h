@@ -15,6 +15,9 @@ struct SaveChoice {
     int filter = 0;
 };
 
+// The answer to "Save changes to the scene before closing?".
+enum class SaveAnswer { Save, Discard, Cancel };
+
 // Everything the window asks of the desktop: file and folder choosers, message
 // boxes, the web browser. The window never calls QFileDialog, QMessageBox or
 // QDesktopServices directly, so tests run the real window with a fake.
@@ -48,6 +51,8 @@ class Platform {
     }
     // Opens a page in the user's browser; false when no browser could be started.
     virtual bool openUrl(const QUrl& url) = 0;
+    // Asks whether to save the scene's changes: Save, Discard or Cancel.
+    virtual SaveAnswer askSaveChanges(QWidget* parent, const QString& text) = 0;
 };
 
 // The desktop implementation.
@@ -62,6 +67,7 @@ class QtPlatform : public Platform {
     void showMessage(QWidget* parent, const QString& text) override;
     void showMessage(QWidget* parent, const QString& text, const QString& title) override;
     bool openUrl(const QUrl& url) override;
+    SaveAnswer askSaveChanges(QWidget* parent, const QString& text) override;
 };
 
 // Turns a filter written as description|pattern pairs ("*.jpg|*.jpg|All files|*.*")
@@ -71,6 +77,9 @@ class QtPlatform : public Platform {
 // followed by its upper-case form ("*.jpg *.JPG"), since file names on Linux are
 // matched case-sensitively and cameras write upper-case extensions.
 QStringList qtNameFilters(const QString& pairs, bool upperCaseToo = false);
+
+// The filter of the scene file dialogs.
+QStringList sceneFileFilters();
 
 // The filter of the open-picture dialog, with PNG offered beside the other forms.
 QStringList openPictureFilters();

@@ -398,6 +398,7 @@ TEST(EffectsPanel, ClosingTheWindowClosesItsEffectWindows) {
     f.choose("abstract");
     f.window->setFocus();
     ASSERT_TRUE(f.fx().kernelDialog("abstract")->isVisible());
+    f.record->saveAnswers << SaveAnswer::Discard;
     f.window->close();
     // Left open, they would keep the program running with no main window.
     EXPECT_FALSE(f.fx().kernelDialog("abstract")->isVisible());

@@ -68,8 +68,10 @@ TEST(MainWindowStart, MenusAndToolBarInOrderWithTheirStates) {
     WindowFixture f;
     auto& w = *f.window;
     const std::vector<std::pair<QString, QStringList>> menus = {
-        {"File", {"Open a new foreground", "Open a new background", "Publish", "Exit"}},
-        {"Edit", {"Foreground size", "Background size"}},
+        {"File",
+         {"Open a new foreground", "Open a new background", "Publish", "Open scene\u2026",
+          "Save scene", "Save scene as\u2026", "Exit"}},
+        {"Edit", {"Undo", "Redo", "Foreground size", "Background size"}},
         {"Tools",
          {"Add selected foreground into sketch-list", "Add scene into album-list",
           "Export sketch-list", "Export album-list", "Import foreground", "Import background"}},
@@ -89,8 +91,8 @@ TEST(MainWindowStart, MenusAndToolBarInOrderWithTheirStates) {
          {"Open a new foreground", "Open a new background", "Exit", "Foreground", "Sketch-list",
           "Background", "Photo-effects", "Layer", "Album-list", "Regress all", "Online", "About"})
         EXPECT_TRUE(f.menuAction(QString::fromLatin1(text))->isEnabled()) << text;
-    for (const char* text :
-         {"Foreground size", "Background size", "Add selected foreground into sketch-list"})
+    for (const char* text : {"Undo", "Redo", "Foreground size", "Background size",
+                             "Add selected foreground into sketch-list"})
         EXPECT_FALSE(f.menuAction(QString::fromLatin1(text))->isEnabled()) << text;
 
     EXPECT_EQ(itemTexts(w.canvasMenu()),
@@ -209,6 +211,11 @@ TEST(MainWindowKeys, ShortcutsOpenZoomDeleteAndQuit) {
     ASSERT_TRUE(leftOver.open(QIODevice::WriteOnly));
     leftOver.write("x");
     leftOver.close();
+    // The scene has changes: Ctrl+Q asks first; cancelled, the window stays.
+    QTest::keyClick(&w, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(f.record->saveQuestions, QStringList{"Save changes to the scene before closing?"});
+    f.record->saveAnswers << quill::app::SaveAnswer::Discard;
     QTest::keyClick(&w, Qt::Key_Q, Qt::ControlModifier);
     EXPECT_FALSE(w.isVisible());
     EXPECT_FALSE(QFileInfo::exists(recorder));

@@ -41,6 +41,8 @@ struct PlatformRecord {
     QStringList titles;   // their titles ("" = the program's name)
     QList<QUrl> urls;     // pages opened
     bool browserWorks = true;
+    QList<quill::app::SaveAnswer> saveAnswers; // next answers to "Save changes?" (none: Cancel)
+    QStringList saveQuestions;
 };
 
 class FakePlatform : public quill::app::Platform {
@@ -76,6 +78,11 @@ class FakePlatform : public quill::app::Platform {
     bool openUrl(const QUrl& url) override {
         m_record->urls << url;
         return m_record->browserWorks;
+    }
+    quill::app::SaveAnswer askSaveChanges(QWidget*, const QString& text) override {
+        m_record->saveQuestions << text;
+        return m_record->saveAnswers.isEmpty() ? quill::app::SaveAnswer::Cancel
+                                               : m_record->saveAnswers.takeFirst();
     }
 
   private:
@@ -129,8 +136,10 @@ struct WindowFixture {
         QApplication::processEvents();
     }
     ~WindowFixture() {
-        if (window)
+        if (window) {
+            record->saveAnswers = {quill::app::SaveAnswer::Discard}; // the test's work goes
             window->close();
+        }
     }
 
     quill::Workspace& workspace() { return window->workspace(); }
