@@ -824,7 +824,8 @@ bool TMyPicture::loadSceneFile(const QString& path) {
     {
         effects::BusyCursor busy;
         m_workspace.canvas().finishPendingComposition();
-        refused = quill::openSceneFile(QFile::encodeName(path).toStdString(), document());
+        refused = quill::openSceneFile(QFile::encodeName(path).toStdString(), document(),
+                                       &m_workspace.sceneFileCache());
     }
     if (!refused.empty()) {
         showMessage(refused);
@@ -840,7 +841,8 @@ bool TMyPicture::saveSceneFile(const QString& path) {
     {
         effects::BusyCursor busy;
         m_workspace.composedScene();
-        written = quill::saveSceneFile(QFile::encodeName(path).toStdString(), document());
+        written = quill::saveSceneFile(QFile::encodeName(path).toStdString(), document(),
+                                       &m_workspace.sceneFileCache());
     }
     if (!written.ok) {
         showMessage(written.message);

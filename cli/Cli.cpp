@@ -291,7 +291,7 @@ int runCompose(ComposeCommand& cmd) {
             if (!refused.empty())
                 badInput(refused);
         } else {
-            SceneFileResult file = readSceneFile(cmd.scene);
+            SceneFileResult file = readSceneDescription(cmd.scene);
             if (!file.scene)
                 badInput(file.error);
             for (const SceneLayerSpec& layer : file.scene->layers)

@@ -161,7 +161,7 @@ std::string refusalOf(const OraImage& image, const std::vector<OraExtraEntry>& e
         return "more than " + std::to_string(kOraMaxLayers) + " layers";
     for (std::size_t k = 0; k < image.layers.size(); ++k) {
         const OraLayer& layer = image.layers[k];
-        if (layer.picture.empty())
+        if (layer.picture.empty() && !layer.png)
             return "layer " + std::to_string(k) + " has no picture";
         if (std::abs(double(layer.x)) > kMaxOffset || std::abs(double(layer.y)) > kMaxOffset)
             return "layer " + std::to_string(k) + " lies too far outside the picture";
@@ -183,7 +183,7 @@ std::string refusalOf(const OraImage& image, const std::vector<OraExtraEntry>& e
     for (const OraExtraPicture& p : extraPictures) {
         if (std::string why = checkName(p.name, true); !why.empty())
             return why;
-        if (p.picture == nullptr || p.picture->empty())
+        if ((p.picture == nullptr || p.picture->empty()) && !p.png)
             return "the entry " + shown(p.name) + " has no picture";
     }
     return {};
@@ -191,45 +191,57 @@ std::string refusalOf(const OraImage& image, const std::vector<OraExtraEntry>& e
 
 WriteResult writeChecked(const std::string& path, const OraImage& image,
                          const std::vector<OraExtraEntry>& extra,
-                         const std::vector<OraExtraPicture>& extraPictures) {
+                         const std::vector<OraExtraPicture>& extraPictures,
+                         std::map<std::string, OraPng>* written) {
     // The pictures in the order of their entries; the extra entries go in before the
-    // extra pictures.
+    // extra pictures. A picture given encoded already is not encoded again.
     struct Job {
         std::string name;
         const TBitmap32* picture;
         bool thumbnail;
+        OraPng png;
     };
     std::vector<Job> jobs;
     for (std::size_t k = 0; k < image.layers.size(); ++k)
-        jobs.push_back({layerEntryName(k), &image.layers[k].picture, false});
-    jobs.push_back({kThumbnailName, &image.merged, true});
-    jobs.push_back({kMergedName, &image.merged, false});
+        jobs.push_back({layerEntryName(k), &image.layers[k].picture, false, image.layers[k].png});
+    jobs.push_back({kThumbnailName, &image.merged, true, nullptr});
+    jobs.push_back({kMergedName, &image.merged, false, nullptr});
     const std::size_t firstExtraPicture = jobs.size();
     for (const OraExtraPicture& p : extraPictures)
-        jobs.push_back({p.name, p.picture, false});
+        jobs.push_back({p.name, p.picture, false, p.png});
 
+    // The pictures to encode, spread over the threads by their pixels.
+    std::vector<std::size_t> toEncode;
     std::size_t pixels = 0;
-    for (const Job& job : jobs)
-        pixels += job.picture->pixelCount();
-    std::vector<std::vector<std::uint8_t>> pngs(jobs.size());
-    parallelRows(int(jobs.size()), pixels / jobs.size(), [&](int begin, int end) {
-        for (int i = begin; i < end; ++i) {
-            const Job& job = jobs[std::size_t(i)];
-            try {
-                pngs[std::size_t(i)] = job.thumbnail
-                                           ? encodePngFast(thumbnailOf(*job.picture), kPngLevel)
-                                           : encodePngFast(*job.picture, kPngLevel);
-            } catch (...) {
-                pngs[std::size_t(i)].clear(); // reported below
-            }
-        }
-    });
     for (std::size_t i = 0; i < jobs.size(); ++i)
-        if (pngs[i].empty())
-            return WriteResult{false, path + ": " + kNotEnoughMemoryMessage};
+        if (!jobs[i].png) {
+            toEncode.push_back(i);
+            pixels += jobs[i].picture->pixelCount();
+        }
+    std::atomic<bool> failed{false};
+    parallelRows(int(toEncode.size()), pixels / std::max<std::size_t>(1, toEncode.size()),
+                 [&](int begin, int end) {
+                     for (int k = begin; k < end; ++k) {
+                         Job& job = jobs[toEncode[std::size_t(k)]];
+                         try {
+                             job.png = std::make_shared<const std::vector<std::uint8_t>>(
+                                 job.thumbnail ? encodePngFast(thumbnailOf(*job.picture), kPngLevel)
+                                               : encodePngFast(*job.picture, kPngLevel));
+                             if (job.png->empty())
+                                 failed = true;
+                         } catch (...) {
+                             failed = true; // reported below
+                         }
+                     }
+                 });
+    if (failed)
+        return WriteResult{false, path + ": " + kNotEnoughMemoryMessage};
+    std::vector<const std::vector<std::uint8_t>*> pngs;
+    for (const Job& job : jobs)
+        pngs.push_back(job.png.get());
 
     const std::string xml = stackXmlOf(image);
-    return writeFileAtomically(path, [&](std::FILE* file) {
+    const WriteResult result = writeFileAtomically(path, [&](std::FILE* file) {
         ZipWriter zip(file);
         using Method = ZipWriter::Method;
         auto add = [&](const std::string& name, const void* data, std::size_t size, Method method) {
@@ -241,13 +253,18 @@ WriteResult writeChecked(const std::string& path, const OraImage& image,
         bool ok = add(kMimeTypeName, kMimeType.data(), kMimeType.size(), Method::Store) &&
                   add(kStackName, xml.data(), xml.size(), Method::Deflate);
         for (std::size_t i = 0; ok && i < firstExtraPicture; ++i)
-            ok = add(jobs[i].name, pngs[i].data(), pngs[i].size(), Method::Store);
+            ok = add(jobs[i].name, pngs[i]->data(), pngs[i]->size(), Method::Store);
         for (std::size_t i = 0; ok && i < extra.size(); ++i)
             ok = add(extra[i].name, extra[i].bytes.data(), extra[i].bytes.size(), Method::Deflate);
         for (std::size_t i = firstExtraPicture; ok && i < jobs.size(); ++i)
-            ok = add(jobs[i].name, pngs[i].data(), pngs[i].size(), Method::Store);
+            ok = add(jobs[i].name, pngs[i]->data(), pngs[i]->size(), Method::Store);
         return ok && zip.finish();
     });
+    if (result.ok && written)
+        for (const Job& job : jobs)
+            if (!job.thumbnail && job.name != kMergedName)
+                (*written)[job.name] = job.png;
+    return result;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -473,8 +490,10 @@ class Reading {
 
     // Decodes the PNG entries in parallel, each band of them through an archive reader of
     // its own; out[i] is the picture of entries[i]. Checked and counted beforehand.
-    bool decodePictures(const std::vector<const ZipEntry*>& list, std::vector<TBitmap32>& out) {
+    bool decodePictures(const std::vector<const ZipEntry*>& list, std::vector<TBitmap32>& out,
+                        std::vector<OraPng>& pngs) {
         out.assign(list.size(), TBitmap32());
+        pngs.assign(list.size(), nullptr);
         std::vector<std::string> errors(list.size());
         parallelRows(int(list.size()), std::size_t(1) << 20, [&](int begin, int end) {
             std::string error;
@@ -482,7 +501,8 @@ class Reading {
             for (int i = begin; i < end; ++i) {
                 try {
                     errors[std::size_t(i)] =
-                        reader ? decodeOne(*reader, *list[std::size_t(i)], out[std::size_t(i)])
+                        reader ? decodeOne(*reader, *list[std::size_t(i)], out[std::size_t(i)],
+                                           pngs[std::size_t(i)])
                                : " cannot be read: " + error;
                 } catch (const std::bad_alloc&) {
                     errors[std::size_t(i)] = std::string(": ") + kNotEnoughMemoryMessage;
@@ -508,7 +528,7 @@ class Reading {
   private:
     // What is wrong with one PNG entry as the message goes on after its name; empty when
     // decoded.
-    std::string decodeOne(ZipReader& reader, const ZipEntry& e, TBitmap32& picture) {
+    std::string decodeOne(ZipReader& reader, const ZipEntry& e, TBitmap32& picture, OraPng& kept) {
         LargeBuffer png(std::size_t(e.size));
         std::string error;
         if (!reader.read(e, png.data(), error))
@@ -527,6 +547,9 @@ class Reading {
         if (read.picture.empty())
             return read.message.empty() ? " is not a valid PNG picture" : ": " + read.message;
         picture = std::move(read.picture);
+        if (m_options.keepPng)
+            kept = std::make_shared<const std::vector<std::uint8_t>>(png.data(),
+                                                                     png.data() + png.size());
         return {};
     }
 
@@ -657,8 +680,12 @@ bool readChecked(Reading& r, const OraReadOptions& options, OraReadResult& resul
         if (!r.readWhole(*e, kOraMaxPrivateEntryBytes, result.privateEntries[e->name]))
             return false;
     std::vector<TBitmap32> decoded;
-    if (!r.decodePictures(pictures, decoded))
+    std::vector<OraPng> pngs;
+    if (!r.decodePictures(pictures, decoded, pngs))
         return false;
+    for (std::size_t i = 0; i < pictures.size(); ++i)
+        if (pngs[i])
+            result.png[pictures[i]->name] = pngs[i];
 
     // A picture used more than once is copied for all but its last use.
     std::vector<int> usesLeft(pictures.size(), 0);
@@ -725,11 +752,12 @@ OraReadResult readFrom(const ZipBytes& bytes, const std::string& displayName,
 
 WriteResult writeOpenRaster(const std::string& path, const OraImage& image,
                             const std::vector<OraExtraEntry>& extra,
-                            const std::vector<OraExtraPicture>& extraPictures) {
+                            const std::vector<OraExtraPicture>& extraPictures,
+                            std::map<std::string, OraPng>* written) {
     try {
         if (std::string why = refusalOf(image, extra, extraPictures); !why.empty())
             return WriteResult{false, path + ": " + why};
-        return writeChecked(path, image, extra, extraPictures);
+        return writeChecked(path, image, extra, extraPictures, written);
     } catch (const std::bad_alloc&) {
         return WriteResult{false, path + ": " + kNotEnoughMemoryMessage};
     } catch (const std::exception& e) {
@@ -780,7 +808,8 @@ OraPicturesResult readOpenRasterPictures(const std::string& path,
             }
         }
         std::vector<TBitmap32> decoded;
-        if (ok && r.decodePictures(list, decoded))
+        std::vector<OraPng> pngs;
+        if (ok && r.decodePictures(list, decoded, pngs))
             for (std::size_t i = 0; i < list.size(); ++i)
                 result.pictures[list[i]->name] = std::move(decoded[i]);
     } catch (const std::bad_alloc&) {

@@ -16,11 +16,15 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace quill {
+
+// A picture's PNG bytes, shared by the files that hold it.
+using OraPng = std::shared_ptr<const std::vector<std::uint8_t>>;
 
 struct OraLayer {
     std::string name;
@@ -28,6 +32,9 @@ struct OraLayer {
     int x = 0, y = 0;     // the layer's top-left on the picture; may reach outside
     double opacity = 1.0; // 0..1
     bool visible = true;
+    // Writing: the picture encoded already (an earlier file's PNG of the same picture); then
+    // `picture` may be left empty.
+    OraPng png{};
 };
 
 struct OraImage {
@@ -46,6 +53,7 @@ struct OraExtraEntry {
 struct OraExtraPicture {
     std::string name; // the full entry name, ending in ".png"
     const TBitmap32* picture = nullptr;
+    OraPng png{}; // encoded already, as for a layer; then `picture` may be null
 };
 
 // The bounds of reading and writing.
@@ -71,9 +79,11 @@ inline constexpr std::int64_t kOraMaxTotalPixels = 1'000'000'000; // every pictu
 // offset within 2^24 either way (opacity is clamped to 0..1; a name's bytes that are not
 // UTF-8 are written as U+FFFD); the extra names must be relative, without "..", unique,
 // not the file's own entries, and end in ".png" exactly for the extra pictures.
+// With `written`, each layer's and extra picture's PNG as written, by entry name.
 WriteResult writeOpenRaster(const std::string& path, const OraImage& image,
                             const std::vector<OraExtraEntry>& extra = {},
-                            const std::vector<OraExtraPicture>& extraPictures = {});
+                            const std::vector<OraExtraPicture>& extraPictures = {},
+                            std::map<std::string, OraPng>* written = nullptr);
 
 struct OraReadOptions {
     bool decodeLayers = true;  // otherwise the layers come without pictures
@@ -82,6 +92,7 @@ struct OraReadOptions {
     // no entry of a private folder is read.
     std::string privateFolder;
     bool decodePrivatePictures = false; // every PNG under privateFolder
+    bool keepPng = false;               // the bytes of every PNG decoded, in OraReadResult::png
     std::int64_t maxTotalPixels = kOraMaxTotalPixels;
     std::uint64_t maxInflatedBytes = kOraMaxInflatedBytes;
 };
@@ -95,6 +106,7 @@ struct OraReadResult {
     std::map<std::string, std::vector<std::uint8_t>> privateEntries; // non-PNG, full names
     std::vector<std::string> privatePictureNames;                    // PNG, archive order
     std::map<std::string, TBitmap32> privatePictures;                // with decodePrivatePictures
+    std::map<std::string, OraPng> png;                               // with keepPng, by entry name
     std::string message; // one line naming the file and what is wrong; empty when read
 };
 

@@ -284,7 +284,7 @@ SceneFileResult parseSceneText(std::string_view text, const std::string& sceneFo
     return result;
 }
 
-SceneFileResult readSceneFile(const std::string& path) {
+SceneFileResult readSceneDescription(const std::string& path) {
     const std::string full = absolutePath(path);
     std::ifstream in(full, std::ios::binary);
     if (!in) {

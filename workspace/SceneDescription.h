@@ -63,7 +63,7 @@ struct SceneFileResult {
 // Relative paths are taken from sceneFolder.
 SceneFileResult parseSceneText(std::string_view text, const std::string& sceneFolder,
                                const std::string& sceneName);
-SceneFileResult readSceneFile(const std::string& path);
+SceneFileResult readSceneDescription(const std::string& path);
 
 // Builds the scene in a document through the commands the window uses: the background
 // and its effect; each layer opened (keeping a picture's own shape, as the window does),

@@ -8,6 +8,7 @@
 #include "workspace/CanvasGestures.h"
 #include "workspace/Document.h"
 #include "workspace/LayerPanelModel.h"
+#include "workspace/SceneFile.h"
 #include "workspace/WindowLayout.h"
 
 namespace quill {
@@ -33,6 +34,8 @@ class Workspace {
     CanvasGestures& canvas() { return m_canvas; }
     const CanvasGestures& canvas() const { return m_canvas; }
     const LayerPanelModel& layerPanel() const { return m_layerPanel; }
+    // The pictures of the scene file last saved or opened, encoded.
+    SceneFileCache& sceneFileCache() { return m_sceneFileCache; }
 
     // The window is shown: a white 600 x 450 background, the first layout to come.
     void windowShown();
@@ -57,6 +60,7 @@ class Workspace {
     WindowLayout m_layout;
     CanvasGestures m_canvas;
     LayerPanelModel m_layerPanel;
+    SceneFileCache m_sceneFileCache;
 };
 
 } // namespace quill

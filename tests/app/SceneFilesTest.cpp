@@ -62,8 +62,7 @@ TEST(SceneFiles, UnsavedChangesAreAskedAboutBeforeTheyAreLost) {
     f.record->saveAnswers << SaveAnswer::Cancel;
     EXPECT_FALSE(f.window->openSceneFile(other));
     EXPECT_EQ(f.scene().LayerCount(), layers);
-    EXPECT_EQ(f.record->saveQuestions,
-              QStringList{"Save changes to the scene before closing?"});
+    EXPECT_EQ(f.record->saveQuestions, QStringList{"Save changes to the scene before closing?"});
     f.record->saveAnswers << SaveAnswer::Discard;
     EXPECT_TRUE(f.window->openSceneFile(other));
     EXPECT_EQ(f.scene().layer(1).ForeOriginal->width(), 10);

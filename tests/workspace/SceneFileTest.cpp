@@ -168,6 +168,38 @@ void buildScene(Workspace& w) {
     d.chooseFrame(patterned(20, 15, 6));
 }
 
+TEST(SceneFile, ASaveEncodesAgainOnlyThePicturesThatChanged) {
+    TempFolder dir;
+    Workspace w;
+    buildScene(w);
+    SceneFileCache cache;
+    w.composedScene();
+    ASSERT_TRUE(saveSceneFile(dir.path("a.ora"), w.document(), &cache).ok);
+    const Scene& s = w.scene();
+    const OraPng background = cache.find(s.BackWork), second = cache.find(s.layer(2).ForeWork);
+    const OraPng first = cache.find(s.layer(1).ForeWork);
+    ASSERT_TRUE(background && second && first);
+    w.document().layerPanelPress(1, false);
+    w.document().chooseEffect(*findEffect("color-panels"));
+    w.composedScene();
+    ASSERT_TRUE(saveSceneFile(dir.path("b.ora"), w.document(), &cache).ok);
+    EXPECT_EQ(cache.find(s.BackWork), background) << "kept, not encoded again";
+    EXPECT_EQ(cache.find(s.layer(2).ForeWork), second);
+    EXPECT_NE(cache.find(s.layer(1).ForeWork), first);
+    EXPECT_FALSE(cache.find(SharedPicture(*s.BackWork))) << "a copy is another picture";
+    // Opened, the file's own PNGs serve the next save of the same pictures.
+    Workspace other;
+    other.windowShown();
+    SceneFileCache opened;
+    ASSERT_EQ(openSceneFile(dir.path("b.ora"), other.document(), &opened), "");
+    EXPECT_TRUE(opened.find(other.scene().layer(2).ForeWork));
+    ASSERT_TRUE(saveSceneFile(dir.path("c.ora"), other.document(), &opened).ok);
+    Workspace again;
+    again.windowShown();
+    ASSERT_EQ(openSceneFile(dir.path("c.ora"), again.document()), "");
+    EXPECT_TRUE(again.scene().scenePicture() == w.scene().scenePicture());
+}
+
 TEST(SceneFile, OtherProgramsReadTheLayersAndTheMergedPicture) {
     TempFolder dir;
     Workspace w;
@@ -248,10 +280,10 @@ TEST(SceneFile, FilesOtherProgramsWriteOpenAsBackgroundAndLayers) {
         int slot;
         Point at;
         bool visible, transparent;
-        int level; // 255 - Round(opacity * 255)
-    } layers[] = {{1, {10, 2}, false, true, 51},  // hidden, in the group
-                  {2, {11, 3}, true, true, 51},   // 0.8: Round(204) -> 51
-                  {3, {5, 6}, true, true, 127}};  // 0.5: Round(127.5) = 128 (even) -> 127
+        int level;                               // 255 - Round(opacity * 255)
+    } layers[] = {{1, {10, 2}, false, true, 51}, // hidden, in the group
+                  {2, {11, 3}, true, true, 51},  // 0.8: Round(204) -> 51
+                  {3, {5, 6}, true, true, 127}}; // 0.5: Round(127.5) = 128 (even) -> 127
     for (const auto& l : layers) {
         SCOPED_TRACE(l.slot);
         EXPECT_EQ(s.layerPosition(l.slot), l.at);
@@ -286,8 +318,8 @@ TEST(SceneFile, DamagedAndHostileFilesGiveOneMessageAndChangeNothing) {
     };
     // The description with the first match of a pattern replaced.
     const auto edited = [&](const std::string& from, const std::string& to) {
-        const std::string d =
-            std::regex_replace(description, std::regex(from), to, std::regex_constants::format_first_only);
+        const std::string d = std::regex_replace(description, std::regex(from), to,
+                                                 std::regex_constants::format_first_only);
         EXPECT_NE(d, description) << from;
         return d;
     };
@@ -304,9 +336,11 @@ TEST(SceneFile, DamagedAndHostileFilesGiveOneMessageAndChangeNothing) {
         {written("text.ora", "not a zip at all"), ""},
         {written("cut.ora", bytes.substr(0, bytes.size() / 2)), ""},
         {withDescription("none.ora", ""), "scene description"},
-        {withDescription("later.ora", edited(R"("quillmark_scene": 1)", R"("quillmark_scene": 99)")),
+        {withDescription("later.ora",
+                         edited(R"("quillmark_scene": 1)", R"("quillmark_scene": 99)")),
          "later version"},
-        {withDescription("lost.ora", edited("quillmark/pictures/0.png", "quillmark/pictures/99.png")),
+        {withDescription("lost.ora",
+                         edited("quillmark/pictures/0.png", "quillmark/pictures/99.png")),
          "missing picture"},
         {withDescription("size.ora", edited(R"("carrier": \[\s*30)", R"("carrier": [31)")),
          "does not agree"},

@@ -212,5 +212,4 @@ class Session {
     Workspace m_workspace;
 };
 
-
 } // namespace quill::testing
