@@ -30,18 +30,27 @@ QRect maskSlotRect(int k) {
     return QRect(5 + 40 * column, k <= 18 ? 4 : 42, 33, 33);
 }
 
-PhotoEffectsController::PhotoEffectsController(Workspace& workspace, QTabWidget* notebook,
-                                               PhotoEffectsHooks hooks)
-    : m_workspace(workspace), m_document(workspace.document()), m_notebook(notebook),
+PhotoEffectsController::PhotoEffectsController(Workspace& workspace, LongWork& work,
+                                               QTabWidget* notebook, PhotoEffectsHooks hooks)
+    : m_workspace(workspace), m_document(workspace.document()), m_work(work), m_notebook(notebook),
       m_hooks(std::move(hooks)), m_texture(std::make_unique<TTexture>()) {
     makeDialogs();
     {
         // Building the pages changes the page; that change is not the user's.
         const QSignalBlocker block(m_notebook);
-        m_notebook->addTab(buildEffectPage(), QStringLiteral("Foreground effect"));
-        m_notebook->addTab(buildMaskPage(), QStringLiteral("Foreground mask"));
-        m_notebook->addTab(buildBackgroundPage(), QStringLiteral("Background effect"));
-        m_notebook->addTab(buildFramePage(), QStringLiteral("Frames"));
+        // The panel has the height the window's layout gives it; a page taller than
+        // that scrolls instead of holding the panel high.
+        const auto scrolled = [](QWidget* page) {
+            auto* area = new QScrollArea;
+            area->setFrameShape(QFrame::NoFrame);
+            area->setWidgetResizable(true);
+            area->setWidget(page);
+            return area;
+        };
+        m_notebook->addTab(scrolled(buildEffectPage()), QStringLiteral("Foreground effect"));
+        m_notebook->addTab(scrolled(buildMaskPage()), QStringLiteral("Foreground mask"));
+        m_notebook->addTab(scrolled(buildBackgroundPage()), QStringLiteral("Background effect"));
+        m_notebook->addTab(scrolled(buildFramePage()), QStringLiteral("Frames"));
         m_notebook->setCurrentIndex(0);
     }
 }
@@ -62,6 +71,7 @@ void PhotoEffectsController::makeDialogs() {
 
     for (auto& [name, d] : m_previews) {
         PreviewDialog* dialog = d.get();
+        dialog->setLongWork(m_work);
         dialog->onHandBack = [this, dialog](const EffectSettings& settings,
                                             const TBitmap32& result) {
             BusyCursor busy;
@@ -75,13 +85,26 @@ void PhotoEffectsController::makeDialogs() {
             m_document.dialogClosed(dialog->effect());
             apply(CommandReply{});
         };
+        dialog->onFailed = [this] {
+            if (m_hooks.setWindowEnabled)
+                m_hooks.setWindowEnabled(true);
+            if (m_hooks.message)
+                m_hooks.message(QString::fromLatin1(kPictureTooLarge));
+        };
     }
     for (auto& [name, k] : m_kernels) {
         TFormOfFringe* dialog = k.get();
         dialog->original = [this] { return m_document.currentOriginal(); };
         dialog->onConverted = [this, dialog](const EffectSettings& settings) {
-            BusyCursor busy;
-            apply(m_document.applyEffect(dialog->effect(), settings));
+            const EffectDescription& effect = dialog->effect();
+            m_work.run(QString::fromStdString(effect.caption),
+                       [this, &effect, settings]() -> LongWork::Work {
+                           if (std::optional<EffectWork> work =
+                                   layerEffectWork(m_document, effect, settings))
+                               return computeThenApply(std::move(*work));
+                           apply(m_document.applyEffect(effect, settings)); // says why not
+                           return {};
+                       });
         };
         dialog->onMessage = [this](const QString& text) {
             if (m_hooks.message)
@@ -192,19 +215,34 @@ void PhotoEffectsController::apply(const CommandReply& r) {
 
 void PhotoEffectsController::openPreview(const EffectDescription& effect) {
     PreviewDialog* dialog = previewDialog(effect.name);
-    const TBitmap32* original = m_document.currentOriginal();
-    if (!dialog || !original)
+    const Scene& scene = m_document.scene();
+    if (!dialog || !m_document.currentOriginal())
         return;
     if (m_hooks.setWindowEnabled)
         m_hooks.setWindowEnabled(false);
-    try {
-        dialog->open(*original);
-    } catch (const std::exception&) {
-        if (m_hooks.setWindowEnabled)
-            m_hooks.setWindowEnabled(true);
-        if (m_hooks.message)
-            m_hooks.message(QString::fromLatin1(kPictureTooLarge));
-    }
+    dialog->open(scene.layer(scene.CurrentLayer).ForeOriginal);
+}
+
+void PhotoEffectsController::chooseLayerEffect(const EffectDescription& effect) {
+    // What the click does is decided when its turn comes, on the document as it is then.
+    m_work.run(QString::fromStdString(effect.caption), [this, &effect]() -> LongWork::Work {
+        EffectChoice choice = chooseEffectAway(m_document, effect);
+        if (choice.work)
+            return computeThenApply(std::move(*choice.work));
+        apply(choice.reply);
+        return {};
+    });
+}
+
+LongWork::Work PhotoEffectsController::computeThenApply(EffectWork work) {
+    auto shared = std::make_shared<EffectWork>(std::move(work));
+    return [this, shared]() -> LongWork::Finish {
+        auto result = std::make_shared<const TBitmap32>(computeEffectWork(*shared));
+        return [this, shared, result] {
+            BusyCursor busy;
+            apply(applyEffectWork(m_document, *shared, *result));
+        };
+    };
 }
 
 void PhotoEffectsController::showKernel(const EffectDescription& effect) {
@@ -240,7 +278,11 @@ QRadioButton* PhotoEffectsController::effectRadio(const EffectDescription& effec
     QObject::connect(button, &QRadioButton::toggled, parent, [this, e](bool on) {
         if (!on)
             return;
-        // Effects that run at once may take a while; the dialogs show their own progress.
+        if (e->target == EffectTarget::Foreground) {
+            chooseLayerEffect(*e);
+            return;
+        }
+        // The document computes a background effect itself, here.
         std::optional<BusyCursor> busy;
         if (e->runner == EffectRunner::InWindow)
             busy.emplace();

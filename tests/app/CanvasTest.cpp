@@ -261,31 +261,7 @@ TEST(LayerPanel, UpExchangesTheDrawingOrder) {
     EXPECT_TRUE(panel->downButton()->isEnabled());
 }
 
-TEST(Panels, RegressAllAndResizeRestoreTheDefaults) {
-    WindowFixture f;
-    auto& w = *f.window;
-    w.foregroundNotebook()->setCurrentIndex(1);
-    EXPECT_EQ(w.foregroundDock()->windowTitle(), QStringLiteral("Sketch-list"));
-    w.layerDock()->show();
-    w.albumDock()->show();
-    w.regressAll();
-    EXPECT_FALSE(w.layerDock()->isVisible());
-    EXPECT_FALSE(w.albumDock()->isVisible());
-    EXPECT_EQ(w.foregroundNotebook()->currentIndex(), 0);
-    EXPECT_EQ(w.foregroundDock()->windowTitle(), QStringLiteral("Foreground"));
-
-    w.layerDock()->show();
-    w.resize(900, 700);
-    QApplication::processEvents();
-    EXPECT_FALSE(w.layerDock()->isVisible()) << "a resize puts the panels back";
-    const QRect frame = w.frameGeometry();
-    // Background panel: L + W - 183 .. L + W - 15, T + 85 .. T + H - 202.
-    EXPECT_EQ(w.backgroundDock()->geometry(),
-              QRect(QPoint(frame.left() + 900 - 183, frame.top() + 85),
-                    QPoint(frame.left() + 900 - 15 - 1, frame.top() + 700 - 202 - 1)));
-}
-
-TEST(Help, OnlineOpensTheManualAndAboutShows) {
+TEST(Help, OnlineOpensTheManualOrSaysWhyNot) {
     WindowFixture f;
     f.window->showOnline();
     ASSERT_EQ(f.record->urls.size(), 1);
@@ -294,14 +270,30 @@ TEST(Help, OnlineOpensTheManualAndAboutShows) {
     f.record->browserWorks = false;
     f.window->showOnline();
     EXPECT_EQ(f.record->messages.size(), 1) << "a browser that cannot start is reported";
+}
 
-    f.window->showAbout();
-    quill::app::TAboutus* about = f.window->aboutBox();
-    EXPECT_TRUE(about->isVisible());
-    EXPECT_EQ(about->windowTitle(), QStringLiteral("About Quillmark"));
-    EXPECT_EQ(about->size(), QSize(445, 350));
-    EXPECT_TRUE(about->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-    EXPECT_TRUE(quill::app::TAboutus::aboutText().contains(QStringLiteral("4.65")));
+// The hint follows what a double-click at the point would do.
+TEST(Canvas, TheHintNamesWhatADoubleClickThereDoes) {
+    WindowFixture f;
+    f.openForeground(f.writePicture(QStringLiteral("a.bmp"), TBitmap32(100, 80, kBlue)));
+    f.openForeground(f.writePicture(QStringLiteral("b.bmp"), TBitmap32(30, 30, kBlue)));
+    f.workspace().document().moveLayerTo(2, 580, 400); // partly beyond the scene image
+    f.window->syncAll();
+    const QString layer = QStringLiteral("Double-click on the foreround to add into sketch-list");
+    const QString scene =
+        QStringLiteral("Double-click on the background to add scene into album-list");
+    const struct {
+        QPoint at;
+        QString hint;
+    } cases[] = {
+        {{50, 40}, layer},   {{0, 0}, layer},         {{99, 79}, layer},   {{100, 79}, scene},
+        {{300, 300}, scene}, {{599, 410}, layer},     {{605, 425}, layer}, {{605, 200}, QString()},
+        {{599, 0}, scene},   {{700, 500}, QString()},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(f.image()->hintAt(c.at), c.hint) << c.at.x() << "," << c.at.y();
+    f.doc().deleteLayer(); // the second, selected last
+    EXPECT_EQ(f.image()->hintAt(QPoint(599, 410)), scene) << "a deleted layer has no hint";
 }
 
 TEST(Drop, FilesOpenAsForegroundsOrWithShiftAsTheBackground) {
@@ -310,9 +302,11 @@ TEST(Drop, FilesOpenAsForegroundsOrWithShiftAsTheBackground) {
     const QString back =
         f.writePicture(QStringLiteral("b.bmp"), TBitmap32(300, 200, makePixel(0, 0, 0)));
     auto drop = [&](const QString& path, bool shift, QPoint at = QPoint(200, 200)) {
-        return f.window->openDroppedFiles(
+        const int taken = f.window->openDroppedFiles(
             {QUrl::fromLocalFile(path), QUrl(QStringLiteral("https://x.example/a.jpg"))}, at,
             shift);
+        f.idle();
+        return taken;
     };
     EXPECT_EQ(drop(fore, false), 1);
     EXPECT_EQ(f.scene().LayerCount(), 1);

@@ -3,6 +3,7 @@
 // same bytes by every route is checked by the catalogue test.
 
 #include "WindowTestSupport.h"
+#include "app/SceneGeometry.h"
 #include "app/collections/BrowserStrip.h"
 #include "app/collections/CollectionsController.h"
 #include "app/effects/PhotoEffectsController.h"
@@ -13,6 +14,7 @@
 #include "effects/Kryptol.h"
 #include "effects/PenSketch.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QDir>
 #include <QLabel>
@@ -25,6 +27,7 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <cstring>
 #include <future>
 
 using namespace quill;
@@ -53,7 +56,15 @@ struct EffectsFixture : WindowFixture {
     const LayerSlot& current() { return scene().layer(scene().CurrentLayer); }
     const TBitmap32& work() { return *current().ForeWork; }
     QString status() { return window->statusLabel()->text(); }
-    void choose(const char* effect) { fx().effectButton(effect)->click(); }
+    // A click on the effect's button, and what follows from it done.
+    void choose(const char* effect) {
+        fx().effectButton(effect)->click();
+        idle();
+    }
+    void click(QAbstractButton* button) {
+        button->click();
+        idle();
+    }
 
     void openPhoto(int w = 64, int h = 48) {
         openForeground(writePicture(QStringLiteral("photo.bmp"), photo(w, h)));
@@ -76,7 +87,7 @@ TEST(EffectsPanel, PencilSketchOkHandsBackTheSliderMovedLast) {
     ASSERT_TRUE(d->isVisible());
     EXPECT_TRUE(d->holdsBases());
     EXPECT_FALSE(f.window->isEnabled());
-    d->okButton()->click(); // nothing moved: the grey base
+    f.click(d->okButton()); // nothing moved: the grey base
     EXPECT_EQ(f.work(), pencilGreyBase(edge));
     EXPECT_FALSE(d->isVisible());
     EXPECT_FALSE(d->holdsBases());
@@ -90,7 +101,7 @@ TEST(EffectsPanel, PencilSketchOkHandsBackTheSliderMovedLast) {
     EXPECT_EQ(d->Label3->text(), QStringLiteral("78"));
     d->TrackBar2->setValue(30);
     EXPECT_EQ(d->Label3->text(), QStringLiteral("12"));
-    d->okButton()->click();
+    f.click(d->okButton());
     EXPECT_EQ(f.work(), pencilLighting(edge, 30));
 
     // And again: lighting, then contrast, gives the contrast only.
@@ -101,7 +112,7 @@ TEST(EffectsPanel, PencilSketchOkHandsBackTheSliderMovedLast) {
     d->TrackBar2->setValue(250);
     d->TrackBar1->setValue(60);
     EXPECT_EQ(d->Label4->text(), QStringLiteral("67"));
-    d->okButton()->click();
+    f.click(d->okButton());
     EXPECT_EQ(f.work(), pencilContrast(pencilGreyBase(edge), 60));
     ASSERT_TRUE(f.doc().layerEffect(1));
     EXPECT_EQ(f.doc().layerEffect(1)->settings.integers,
@@ -120,7 +131,7 @@ TEST(EffectsPanel, DraggedSliderSkipsOvertakenPositionsAndOkUsesTheLast) {
         d->TrackBar1->setValue(p);
     d->TrackBar1->setValue(77);
     d->CheckBox1->setChecked(true);
-    d->okButton()->click();
+    f.click(d->okButton());
     EXPECT_LT(d->renderer().computations() - before, 256);
     EXPECT_EQ(f.work(), penSketch(original, PenSketchParams{77, true}));
     EXPECT_EQ(d->Label9->text(), QStringLiteral("77"));
@@ -160,9 +171,9 @@ TEST(EffectsPanel, KryptolStrokesDirectionResetAndHollowOut) {
     d->SpeedButton1->click();
     d->SpeedButton1->click();
     // Clicking the selected direction again keeps the strokes.
-    d->Direction[2]->click();
+    f.click(d->Direction[2]);
     EXPECT_EQ(d->previewPicture(), kryptol(original, KryptolParams{3, 2, false}));
-    d->okButton()->click();
+    f.click(d->okButton());
     EXPECT_EQ(f.work(), kryptol(original, KryptolParams{3, 2, false}));
     EXPECT_EQ(f.status(), QStringLiteral("Kryptol"));
 
@@ -174,13 +185,14 @@ TEST(EffectsPanel, KryptolStrokesDirectionResetAndHollowOut) {
 
     // Hollow out discards the strokes and keeps the direction.
     d->Direction[3]->setChecked(true);
-    d->SpeedButton1->click();
+    f.click(d->SpeedButton1);
     ASSERT_EQ(d->previewPicture(), kryptol(original, KryptolParams{4, 1, false}));
     d->CheckBox1->setChecked(true);
+    f.idle();
     EXPECT_EQ(d->KryptolDirection, 4);
     EXPECT_EQ(d->previewPicture(), kryptol(original, KryptolParams{4, 0, true}));
     d->SpeedButton1->click();
-    d->okButton()->click();
+    f.click(d->okButton());
     // The settings handed back describe the picture: direction 4, one stroke, hollow.
     const EffectSettings& s = f.doc().layerEffect(1)->settings;
     EXPECT_EQ(s.integers, (std::map<std::string, std::int64_t>{{"direction", 4}, {"strokes", 1}}));
@@ -192,7 +204,8 @@ TEST(EffectsPanel, KryptolStrokesDirectionResetAndHollowOut) {
     EXPECT_TRUE(d->CheckBox1->isChecked());
     EXPECT_EQ(d->previewPicture(), kryptol(original, KryptolParams{1, 0, true}));
     d->SpeedButton1->click();
-    d->close();
+    d->close(); // before the stroke is done: nothing of it stays
+    f.idle();
     EXPECT_EQ(f.work(), brumed);
     EXPECT_EQ(f.status(), QStringLiteral("Kryptol"));
 }
@@ -217,7 +230,7 @@ TEST(EffectsPanel, KernelDialogRefusesABadFieldAndConvertsAtOnce) {
     EXPECT_FALSE(realism->Button2->isEnabled());
 
     realism->Edit[4]->setText(QStringLiteral("2"));
-    realism->Button1->click();
+    f.click(realism->Button1);
     EXPECT_EQ(f.work(), realismArt(original, Kernel3x3{1, 2, 1, 0, 2, 0, -1, -1, -1}));
     EXPECT_TRUE(realism->Button2->isEnabled());
 
@@ -228,7 +241,7 @@ TEST(EffectsPanel, KernelDialogRefusesABadFieldAndConvertsAtOnce) {
     EXPECT_FALSE(realism->Button2->isEnabled());
     EXPECT_TRUE(pop->isVisible());
     pop->Edit[0]->setText(QStringLiteral("7"));
-    pop->Button3->click(); // Default: start texts back, then convert
+    f.click(pop->Button3); // Default: start texts back, then convert
     EXPECT_EQ(pop->Edit[0]->text(), QStringLiteral("-1"));
     EXPECT_EQ(f.work(), popArt(original, kPopArtDefault));
     pop->Button2->click();
@@ -241,10 +254,10 @@ TEST(EffectsPanel, AnEffectButtonNamesItsEffectAndRemoveRestores) {
     f.openPhoto();
     QRadioButton* blocks = f.fx().effectButton("color-blocks-vh");
     EXPECT_EQ(blocks->text(), QStringLiteral("Color Blocks (V && H)")) << "a plain &, no mnemonic";
-    blocks->click();
+    f.click(blocks);
     EXPECT_NE(f.work(), *f.current().ForeOriginal);
     EXPECT_EQ(f.status(), QStringLiteral("Color Blocks (V & H)"));
-    blocks->click(); // the selected button starts nothing
+    f.click(blocks); // the selected button starts nothing
     EXPECT_TRUE(blocks->isChecked());
     f.fx().removeEffectButton()->click();
     EXPECT_EQ(f.work(), *f.current().ForeOriginal);
@@ -404,6 +417,91 @@ TEST(EffectsPanel, ClosingTheWindowClosesItsEffectWindows) {
     EXPECT_FALSE(f.fx().kernelDialog("abstract")->isVisible());
     EXPECT_FALSE(f.fx().textureWindow()->isVisible());
     f.window.reset();
+}
+
+// An effect computed on the worker and handed back gives what the document's own command
+// gives: the same bytes, the same steps of the history (undone the same way), the same
+// choice of button and the same draws from the generator.
+TEST(EffectsPanel, AnEffectComputedAwayEqualsTheDirectCommand) {
+    EffectsFixture f;
+    f.openPhoto(61, 47);
+    Workspace direct;
+    direct.windowShown();
+    Document& d = direct.document();
+    const QString path = f.folder.filePath(QStringLiteral("photo.bmp"));
+    const TBitmap32 read = LoadPictureFile(path.toStdString()).picture;
+    d.openForeground(&read, path.toStdString(), Document::ShapeOfPicture::Kept);
+    const auto same = [&](const char* when) {
+        SCOPED_TRACE(when);
+        EXPECT_EQ(f.work(), *d.scene().layer(1).ForeWork);
+        EXPECT_EQ(f.doc().history().undoCount(), d.history().undoCount());
+        EXPECT_EQ(f.doc().history().undoName(), d.history().undoName());
+        EXPECT_EQ(f.doc().choices().foregroundChoice, d.choices().foregroundChoice);
+        EXPECT_EQ(f.doc().layerEffect(1), d.layerEffect(1));
+        EXPECT_EQ(f.doc().statusLabel(), d.statusLabel());
+    };
+    const EffectDescription& realism = *findEffect("realism");
+    const char* const steps[] = {"brume", "water-color", "brume", "brume", "realism"};
+    for (const char* name : steps) {
+        const std::uint32_t seed = 12345u + std::uint32_t(std::strlen(name));
+        programRandom().setSeed(seed);
+        f.choose(name);
+        if (name == std::string("realism"))
+            f.click(f.fx().kernelDialog("realism")->Button1);
+        const std::uint32_t drawn = programRandom().seed();
+        programRandom().setSeed(seed);
+        d.chooseEffect(*findEffect(name));
+        if (name == std::string("realism"))
+            d.applyEffect(realism, f.doc().layerEffect(1)->settings);
+        EXPECT_EQ(programRandom().seed(), drawn) << name;
+        same(name);
+    }
+    EXPECT_NE(programRandom().seed(), 12345u + 5) << "brume drew";
+    while (d.history().undoCount() > 1) { // back to the opened photograph
+        f.window->undo();
+        d.undo();
+        same("undone");
+    }
+}
+
+// Work asked for by a dialog that closed before it was done is dropped: a preview opened
+// and closed at once leaves nothing behind, and one opened again shows its own layer.
+TEST(EffectsPanel, APreviewOfAnEarlierOpeningIsDropped) {
+    EffectsFixture f;
+    f.openPhoto(300, 200);
+    f.openForeground(f.writePicture(QStringLiteral("other.bmp"), photo(120, 90)));
+    auto* d = static_cast<TBack_and_White_Sketch*>(f.fx().previewDialog("pencil-sketch"));
+    f.fx().effectButton("pencil-sketch")->click(); // its bases are made on the worker
+    ASSERT_TRUE(d->isVisible());
+    EXPECT_TRUE(d->computingLabel()->isVisible());
+    EXPECT_TRUE(d->previewLabel()->pixmap().isNull()) << "the untouched picture is no preview";
+    d->close();
+    f.idle();
+    EXPECT_FALSE(d->holdsBases());
+    EXPECT_TRUE(d->previewLabel()->pixmap().isNull());
+    EXPECT_TRUE(f.window->isEnabled());
+
+    // Opened and closed again, then asked for on the first layer while that is not done.
+    const auto chooseAnother = [&] { // so that the pencil button acts again
+        f.doc().chooseEffect(*findEffect("pen-sketch"));
+        f.window->syncAll();
+    };
+    chooseAnother();
+    f.fx().effectButton("pencil-sketch")->click();
+    d->close();
+    f.doc().layerPanelPress(1, false);
+    chooseAnother();
+    d->TrackBar1->setValue(70); // before the opening: does not act
+    f.fx().effectButton("pencil-sketch")->click();
+    f.idle();
+    QTRY_VERIFY_WITH_TIMEOUT(!d->computingLabel()->isVisible(), 30000);
+    EXPECT_EQ(d->previewLabel()->size(), toQRect(fitPreview(300, 200)).size());
+    EXPECT_FALSE(d->previewLabel()->pixmap().isNull());
+    f.click(d->okButton());
+    TBitmap32 edge = *f.scene().layer(1).ForeOriginal;
+    picsobel(edge);
+    EXPECT_EQ(*f.scene().layer(1).ForeWork, pencilGreyBase(edge)) << "no slider moved since";
+    EXPECT_EQ(*f.scene().layer(2).ForeWork, *f.scene().layer(2).ForeOriginal);
 }
 
 TEST(PreviewImage, CutOutPixelsShowTheirOwnColour) {

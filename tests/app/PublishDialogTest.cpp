@@ -38,18 +38,10 @@ TEST(PublishDialog, PublishShowsTheSceneFittedAndSavesItAsChosen) {
     TSave_As* dialog = f.collections().publishDialog();
     ASSERT_TRUE(dialog->isVisible());
     EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Publish your work..."));
-    EXPECT_EQ(dialog->size(), QSize(420, 316));
-    EXPECT_EQ(dialog->scrollBox1()->geometry(), QRect(8, 8, 321, 297));
-    // 600 x 450 in 321 x 297: w = 317, h = MulDiv(317, 450, 600) = 238, top 29.
-    EXPECT_EQ(dialog->image1()->geometry(), QRect(0, 29, 316, 237));
     EXPECT_EQ(dialog->workingCopy(), f.scene().scenePicture());
-
     const char* hints[5] = {"Save as", "Print", "Set as wallpaper", "Mail to friend", "Close"};
-    const int tops[5] = {24, 80, 136, 192, 248};
-    for (int k = 0; k < 5; ++k) {
-        EXPECT_EQ(dialog->button(k)->geometry(), QRect(352, tops[k], 41, 41)) << k;
+    for (int k = 0; k < 5; ++k)
         EXPECT_EQ(dialog->button(k)->toolTip(), QString::fromLatin1(hints[k])) << k;
-    }
 
     // Every "Save as" writes the form of the chosen filter entry, under the chosen name
     // with that form's extension: the dialog's button and "Save me as" of both lists.
