@@ -223,15 +223,10 @@ TEST(MainWindowKeys, ShortcutsOpenZoomDeleteAndQuit) {
               (QStringList{"Open a new foreground", "Open a new background"}));
     EXPECT_EQ(f.scene().BackWork->width(), 600);
 
-    const std::pair<QKeySequence, const char*> steps[] = {
-        {QKeySequence(Qt::CTRL | Qt::Key_Plus), "125.0%"},
-        {QKeySequence(Qt::CTRL | Qt::Key_Equal), "156.3%"},
-        {QKeySequence(Qt::CTRL | Qt::Key_Minus), "125.0%"},
-        {QKeySequence(Qt::CTRL | Qt::Key_Minus), "100.0%"}};
-    for (const auto& [keys, zoom] : steps) {
-        QTest::keySequence(&w, keys);
-        EXPECT_EQ(w.zoomLabel()->text(), QString::fromLatin1(zoom));
-    }
+    QTest::keySequence(&w, QKeySequence(Qt::CTRL | Qt::Key_Equal));
+    EXPECT_EQ(w.zoomLabel()->text(), QStringLiteral("125.0%"));
+    QTest::keySequence(&w, QKeySequence(Qt::CTRL | Qt::Key_Minus));
+    EXPECT_EQ(w.zoomLabel()->text(), QStringLiteral("100.0%"));
 
     // Delete hides the selected layer and shows the background again.
     QTest::keyClick(&w, Qt::Key_Delete);
