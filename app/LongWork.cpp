@@ -156,6 +156,11 @@ void LongWork::showIndicator() {
     emit indicatorChanged(true, m_what);
 }
 
+void LongWork::showBeforeBlocking(std::size_t pixels) {
+    if (pixels >= kPixelsWorthShowing)
+        showIndicator();
+}
+
 void LongWork::waitUntilIdle() {
     if (!m_busy)
         return;

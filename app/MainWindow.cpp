@@ -465,6 +465,11 @@ void TMyPicture::showBusy(bool shown, const QString& what) {
     placeBusyIndicator();
     m_busyBar->setVisible(shown);
     m_busyLabel->setVisible(shown);
+    if (shown) {
+        // Painted now: the window's thread may be held next.
+        m_busyBar->repaint();
+        m_busyLabel->repaint();
+    }
     updateActions();
 }
 
@@ -871,6 +876,7 @@ void TMyPicture::openPictureFile(const QString& path, bool asBackground) {
                     [this, path, file, asBackground]() -> LongWork::Finish {
                         auto read = std::make_shared<LoadResult>(LoadPictureFile(file));
                         return [this, path, read, asBackground] {
+                            m_work->showBeforeBlocking(read->picture.pixelCount());
                             const std::string name = path.toStdString();
                             const std::string refused =
                                 asBackground
@@ -934,13 +940,8 @@ ChangesMayGo TMyPicture::mayDiscardChanges(std::function<void()> afterSaving) {
     return ChangesMayGo::No;
 }
 
-bool TMyPicture::openSceneFile(const QString& path, std::function<void()> then) {
-    const auto open = [this, path, then] {
-        loadSceneFile(path, [then](bool opened) {
-            if (opened && then)
-                then();
-        });
-    };
+bool TMyPicture::openSceneFile(const QString& path) {
+    const auto open = [this, path] { loadSceneFile(path); };
     switch (mayDiscardChanges(open)) {
     case ChangesMayGo::Now:
         open();

@@ -75,8 +75,8 @@ class TMyPicture : public QMainWindow {
 
     // Scene files; each shows its one message on failure. Opening first asks whether to
     // save unsaved changes; false when the user cancelled. `then` runs once the file is
-    // opened or saved.
-    bool openSceneFile(const QString& path, std::function<void()> then = {});
+    // saved.
+    bool openSceneFile(const QString& path);
     void saveSceneFile(const QString& path, std::function<void()> then = {});
     // The scene file shown in the title (empty until one is opened or saved).
     QString sceneFile() const { return m_sceneFile; }

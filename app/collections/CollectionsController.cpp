@@ -195,6 +195,7 @@ void CollectionsController::openPicked(const QString& path, bool asBackground) {
                    [this, file, asBackground]() -> LongWork::Finish {
                        auto read = std::make_shared<LoadResult>(LoadPictureFile(file));
                        return [this, file, read, asBackground] {
+                           m_work.showBeforeBlocking(read->picture.pixelCount());
                            const std::string refused =
                                asBackground
                                    ? m_document.browserBackground(&read->picture, file)

@@ -74,7 +74,7 @@ void PhotoEffectsController::makeDialogs() {
         dialog->setLongWork(m_work);
         dialog->onHandBack = [this, dialog](const EffectSettings& settings,
                                             const TBitmap32& result) {
-            BusyCursor busy;
+            m_work.showBeforeBlocking(result.pixelCount());
             if (m_hooks.setWindowEnabled)
                 m_hooks.setWindowEnabled(true);
             apply(m_document.applyEffect(dialog->effect(), settings, &result));
@@ -116,10 +116,11 @@ void PhotoEffectsController::makeDialogs() {
         };
     }
     m_texture->onTile = [this](int k) {
-        BusyCursor busy;
-        EffectSettings settings;
-        settings.integers["tile-number"] = k;
-        apply(m_document.applyEffect(*findEffect("texture"), settings));
+        runHere(QStringLiteral("Texture"), [this, k] {
+            EffectSettings settings;
+            settings.integers["tile-number"] = k;
+            return m_document.applyEffect(*findEffect("texture"), settings);
+        });
     };
 }
 
@@ -141,9 +142,9 @@ void PhotoEffectsController::setFrameStripWidth(int width) {
 void PhotoEffectsController::chooseFrameNumber(int i) {
     if (i < 1 || i > int(m_frameNames.size()))
         return;
-    BusyCursor busy;
-    const LoadResult read = LoadPictureFile(m_frameFolder + "/" + m_frameNames[std::size_t(i - 1)]);
-    apply(m_document.chooseFrame(read.picture));
+    const std::string file = m_frameFolder + "/" + m_frameNames[std::size_t(i - 1)];
+    runHere(QStringLiteral("Frame"),
+            [this, file] { return m_document.chooseFrame(LoadPictureFile(file).picture); });
 }
 
 QRadioButton* PhotoEffectsController::effectButton(const std::string& name) const {
@@ -234,12 +235,23 @@ void PhotoEffectsController::chooseLayerEffect(const EffectDescription& effect) 
     });
 }
 
+void PhotoEffectsController::runHere(const QString& what, std::function<CommandReply()> command) {
+    m_work.run(what, [this, command = std::move(command)]() -> LongWork::Work {
+        // Whatever it changes, the document composes the scene again.
+        const TBitmap32* layer = m_document.currentOriginal();
+        m_work.showBeforeBlocking(std::max(m_document.scene().scenePicture().pixelCount(),
+                                           layer ? layer->pixelCount() : 0));
+        apply(command());
+        return {};
+    });
+}
+
 LongWork::Work PhotoEffectsController::computeThenApply(EffectWork work) {
     auto shared = std::make_shared<EffectWork>(std::move(work));
     return [this, shared]() -> LongWork::Finish {
         auto result = std::make_shared<const TBitmap32>(computeEffectWork(*shared));
         return [this, shared, result] {
-            BusyCursor busy;
+            m_work.showBeforeBlocking(result->pixelCount());
             apply(applyEffectWork(m_document, *shared, *result));
         };
     };
@@ -282,11 +294,9 @@ QRadioButton* PhotoEffectsController::effectRadio(const EffectDescription& effec
             chooseLayerEffect(*e);
             return;
         }
-        // The document computes a background effect itself, here.
-        std::optional<BusyCursor> busy;
-        if (e->runner == EffectRunner::InWindow)
-            busy.emplace();
-        apply(m_document.chooseEffect(*e));
+        // The document computes a background effect itself, on this thread.
+        runHere(QString::fromStdString(e->caption),
+                [this, e] { return m_document.chooseEffect(*e); });
     });
     return button;
 }
@@ -294,11 +304,12 @@ QRadioButton* PhotoEffectsController::effectRadio(const EffectDescription& effec
 QWidget* PhotoEffectsController::buildEffectPage() {
     auto* page = new QWidget;
     auto* layout = new QHBoxLayout(page);
-    layout->setContentsMargins(4, 2, 4, 2);
+    layout->setContentsMargins(4, 0, 4, 0);
     auto* group = new QButtonGroup(page);
     group->setExclusive(true);
-    // One box per group of the catalogue's foreground effects, in the catalogue's order.
-    std::vector<std::pair<std::string, QVBoxLayout*>> boxes;
+    // One box per group of the catalogue's foreground effects, in the catalogue's order;
+    // two columns in each, so that the panel's height holds every button.
+    std::vector<std::pair<std::string, QGridLayout*>> boxes;
     for (const EffectDescription& e : effectCatalogue()) {
         if (e.target != EffectTarget::Foreground || !e.hasButton())
             continue;
@@ -308,22 +319,25 @@ QWidget* PhotoEffectsController::buildEffectPage() {
             QString label = QString::fromStdString(e.group);
             label.replace(QLatin1Char('&'), QStringLiteral("&&"));
             auto* box = new QGroupBox(label, page);
-            auto* column = new QVBoxLayout(box);
-            column->setContentsMargins(6, 2, 6, 2);
-            column->setSpacing(0);
+            auto* grid = new QGridLayout(box);
+            grid->setContentsMargins(6, 0, 6, 0);
+            grid->setSpacing(0);
+            grid->setHorizontalSpacing(8);
             layout->addWidget(box);
-            boxes.emplace_back(e.group, column);
+            boxes.emplace_back(e.group, grid);
             it = boxes.end() - 1;
         }
-        QRadioButton* button = effectRadio(e, it->second->parentWidget());
+        QGridLayout* grid = it->second;
+        QRadioButton* button = effectRadio(e, grid->parentWidget());
         group->addButton(button);
-        it->second->addWidget(button);
+        const int index = grid->count();
+        grid->addWidget(button, index / 2, index % 2);
     }
     m_removeEffect =
         glyphButton(page, QStringLiteral("SpeedButton15"), QStringLiteral("Remove the effect"));
     QObject::connect(m_removeEffect, &QToolButton::clicked, page, [this] {
-        BusyCursor busy;
-        apply(m_document.removeForegroundEffect());
+        runHere(QStringLiteral("Remove Effect"),
+                [this] { return m_document.removeForegroundEffect(); });
     });
     layout->addWidget(m_removeEffect, 0, Qt::AlignTop);
     layout->addStretch(1);
@@ -342,8 +356,7 @@ QWidget* PhotoEffectsController::buildMaskPage() {
         slot->setFrameShape(QFrame::Box);
         slot->setCursor(Qt::PointingHandCursor);
         slot->onClick = [this, k] {
-            BusyCursor busy;
-            apply(m_document.chooseMask(k));
+            runHere(QStringLiteral("Mask"), [this, k] { return m_document.chooseMask(k); });
         };
         m_maskSlots[k - 1] = slot;
     }
@@ -351,8 +364,7 @@ QWidget* PhotoEffectsController::buildMaskPage() {
                                QStringLiteral("Remove the mask from the foreground"));
     m_removeMask->setEnabled(false);
     QObject::connect(m_removeMask, &QToolButton::clicked, page, [this] {
-        BusyCursor busy;
-        apply(m_document.removeMask());
+        runHere(QStringLiteral("Remove Mask"), [this] { return m_document.removeMask(); });
     });
     auto* layout = new QHBoxLayout(page);
     layout->setContentsMargins(2, 2, 2, 2);
@@ -380,8 +392,8 @@ QWidget* PhotoEffectsController::buildBackgroundPage() {
                                       QStringLiteral("Restore the background"));
     m_restoreBackground->setIcon(glyphIcon(Glyph::Restore));
     QObject::connect(m_restoreBackground, &QToolButton::clicked, page, [this] {
-        BusyCursor busy;
-        apply(m_document.restoreBackground());
+        runHere(QStringLiteral("Restore Background"),
+                [this] { return m_document.restoreBackground(); });
     });
     grid->addWidget(m_restoreBackground, 0, 3);
     grid->setColumnStretch(4, 1);
@@ -406,8 +418,7 @@ QWidget* PhotoEffectsController::buildFramePage() {
     layout->addWidget(m_frameStrip);
     m_removeFrame = glyphButton(page, QStringLiteral("SpeedButton14"), QString());
     QObject::connect(m_removeFrame, &QToolButton::clicked, page, [this] {
-        BusyCursor busy;
-        apply(m_document.removeFrame());
+        runHere(QStringLiteral("Remove Frame"), [this] { return m_document.removeFrame(); });
     });
     layout->addWidget(m_removeFrame, 0, Qt::AlignTop);
     layout->addStretch(1);

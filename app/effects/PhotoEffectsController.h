@@ -99,6 +99,9 @@ class PhotoEffectsController {
     void openPreview(const EffectDescription& effect);
     // A click on a layer effect's button, carried out when the work before it is done.
     void chooseLayerEffect(const EffectDescription& effect);
+    // A command the document carries out on this thread, after the work before it; the busy
+    // cursor and the bar show first when the pictures it works on are large.
+    void runHere(const QString& what, std::function<CommandReply()> command);
     // Computes the effect on the worker, then puts it into the document.
     LongWork::Work computeThenApply(EffectWork work);
     void showKernel(const EffectDescription& effect);
