@@ -230,11 +230,8 @@ void Document::windowShown() {
     m_scene.ComposeScene();
 }
 
-int Document::addForegroundCommon(const TBitmap32& picture, bool browserVariant, bool sketchVariant,
-                                  ShapeOfPicture shape) {
+int Document::addForegroundCommon(const TBitmap32& picture, ShapeOfPicture shape) {
     Step step(*this, "Add Foreground");
-    if (browserVariant)
-        foregroundBrowserDoubleClicked();
     const int i = m_scene.AddForegroundLayer(picture);
     effectOf(i).reset();
     LayerSlot& slot = m_scene.layer(i);
@@ -245,34 +242,42 @@ int Document::addForegroundCommon(const TBitmap32& picture, bool browserVariant,
         cutOutSeeThroughPixels(picture, slot.ForeWork.edit());
         m_scene.RefreshLayer();
     }
-    EnabledStates& e = m_state.enabled;
     m_state.transparency.checked = false;
-    e.transparenceSlider = false;
+    m_state.enabled.transparenceSlider = false;
     m_state.transparency.sliderPosition = 128;
     m_state.transparency.percentLabel = percentLabelText(128);
-    if (browserVariant) {
-        e.transparentCheck = true;
-        e.angleEdit = true;
-        e.rotateForeground = true;
-    }
     slot.thumbnail = entryThumbnail(*slot.ForeOriginal);
     markOnly(i);
     selectEntry(i);
     UpandDownCan(i);
-    if (!sketchVariant)
-        e.editForegroundSize = true;
+    // The new layer is drawn selected, so whichever way it came (open dialog, browser,
+    // sketch-list, a scene description) its controls are enabled as a click on it would.
+    enableSelectedLayerControls();
     return i;
 }
 
+void Document::enableSelectedLayerControls() {
+    EnabledStates& e = m_state.enabled;
+    e.canvasAddMeIntoSketchList = true;
+    e.canvasForegroundSize = true;
+    e.canvasDeleteMe = true;
+    e.editForegroundSize = true;
+    e.toolsAddSelectedForegroundIntoSketchList = true;
+    e.rotateForeground = true;
+    e.toolForegroundSize = true;
+    e.angleEdit = true;
+    e.transparentCheck = true;
+}
+
 int Document::addForegroundLayer(const TBitmap32& picture, ShapeOfPicture shape) {
-    return addForegroundCommon(picture, false, false, shape);
+    return addForegroundCommon(picture, shape);
 }
 
 std::string Document::openForeground(const TBitmap32* picture, const std::string& fileName,
                                      ShapeOfPicture shape) {
     if (!picture || picture->width() < 1)
         return fileName + kNotAValidFormat;
-    addForegroundCommon(*picture, false, false, shape);
+    addForegroundCommon(*picture, shape);
     return {};
 }
 
@@ -285,7 +290,7 @@ std::string Document::browserForeground(const TBitmap32* picture, const std::str
     foregroundBrowserDoubleClicked();
     if (!picture || picture->width() < 1)
         return fileName + kNotAValidFormat;
-    addForegroundCommon(*picture, true, false, shape);
+    addForegroundCommon(*picture, shape);
     return {};
 }
 
@@ -293,7 +298,7 @@ int Document::sketchListForeground(int i) {
     if (i < 1 || i > m_state.sketches.count())
         return 0;
     const SharedPicture sketch = m_state.sketches.sharedPicture(i);
-    return addForegroundCommon(*sketch, false, true, ShapeOfPicture::Ignored);
+    return addForegroundCommon(*sketch, ShapeOfPicture::Ignored);
 }
 
 void Document::setBackgroundPicture(const TBitmap32& picture) {
@@ -479,16 +484,7 @@ void Document::deleteLayer() {
 
 void Document::selectPointedLayer() {
     Scene& s = m_scene;
-    EnabledStates& e = m_state.enabled;
-    e.canvasAddMeIntoSketchList = true;
-    e.canvasForegroundSize = true;
-    e.canvasDeleteMe = true;
-    e.editForegroundSize = true;
-    e.toolsAddSelectedForegroundIntoSketchList = true;
-    e.rotateForeground = true;
-    e.toolForegroundSize = true;
-    e.angleEdit = true;
-    e.transparentCheck = true;
+    enableSelectedLayerControls();
     s.CurrentLayer = s.PointedLayer;
     loadTransparencyFrom(s.CurrentLayer);
     markOnly(s.PointedLayer);

@@ -253,8 +253,8 @@ class Document {
     void loadTransparencyFrom(int i);
     void markOnly(int i);
     void clearAllMarks();
-    int addForegroundCommon(const TBitmap32& picture, bool browserVariant, bool sketchVariant,
-                            ShapeOfPicture shape);
+    int addForegroundCommon(const TBitmap32& picture, ShapeOfPicture shape);
+    void enableSelectedLayerControls();
     void moveLayerBy(int step);
     void zoomStep(long double f);
     void selectEntry(int slot) { m_state.selectedEntry = slot; }

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -215,42 +216,39 @@ TEST_F(ModelFixture, NewBackgroundEnablesItsSizeCommandsAndRefitsTheCanvas) {
     EXPECT_EQ(m.ScrollBox1resize(), (Rect{145, 156, 205, 155}));
 }
 
-TEST(AddingVariants, WhatEachWayOfAddingEnables) {
+TEST(AddingVariants, EveryWayOfAddingEnablesTheNewLayersControls) {
     const TBitmap32 pic(30, 30, kRed);
-    {
+    using Add = std::function<void(Document&)>;
+    const std::pair<const char*, Add> ways[] = {
+        {"open dialog", [&](Document& d) { EXPECT_EQ(d.openForeground(&pic, "x.jpg"), ""); }},
+        {"browser", [&](Document& d) { EXPECT_EQ(d.browserForeground(&pic, "x.jpg"), ""); }},
+        {"sketch-list",
+         [&](Document& d) {
+             d.addForegroundLayer(pic);
+             d.addSketch(1);
+             d.releasedOnSceneImage(true); // a right click beside the layer disables
+             d.setTransparentChecked(true);
+             EXPECT_EQ(d.sketchListForeground(1), 2);
+         }},
+    };
+    for (const auto& [name, add] : ways) {
+        SCOPED_TRACE(name);
         Workspace m;
         m.windowShown();
-        m.document().addForegroundLayer(pic);
-        EXPECT_TRUE(m.document().enabled().editForegroundSize);
-        EXPECT_FALSE(m.document().enabled().transparentCheck);
-        EXPECT_FALSE(m.document().enabled().toolForegroundSize);
+        m.document().setTransparentChecked(true);
+        add(m.document());
+        const EnabledStates e = m.document().enabled();
+        EXPECT_TRUE(e.canvasAddMeIntoSketchList && e.canvasForegroundSize && e.canvasDeleteMe &&
+                    e.editForegroundSize && e.toolsAddSelectedForegroundIntoSketchList &&
+                    e.rotateForeground && e.toolForegroundSize && e.angleEdit &&
+                    e.transparentCheck);
         EXPECT_FALSE(m.document().transparency().checked);
-        EXPECT_FALSE(m.document().enabled().transparenceSlider);
+        EXPECT_FALSE(e.transparenceSlider);
         EXPECT_EQ(m.document().transparency().sliderPosition, 128);
         EXPECT_EQ(m.document().transparency().percentLabel, "50");
-        EXPECT_TRUE(m.scene().layer(1).marked);
-        EXPECT_TRUE(m.layerPanel().entry(1).selected);
-    }
-    {
-        Workspace m;
-        m.windowShown();
-        EXPECT_EQ(m.document().browserForeground(&pic, "x.jpg"), "");
-        EXPECT_TRUE(m.document().enabled().toolForegroundSize);
-        EXPECT_TRUE(m.document().enabled().transparentCheck);
-        EXPECT_TRUE(m.document().enabled().angleEdit);
-        EXPECT_TRUE(m.document().enabled().rotateForeground);
-        EXPECT_TRUE(m.document().enabled().editForegroundSize);
-    }
-    {
-        Workspace m;
-        m.windowShown();
-        m.document().addForegroundLayer(pic);
-        m.document().addSketch(1);
-        m.document().releasedOnSceneImage(true); // a right click beside the layer
-        ASSERT_FALSE(m.document().enabled().editForegroundSize);
-        EXPECT_EQ(m.document().sketchListForeground(1), 2);
-        EXPECT_FALSE(m.document().enabled().editForegroundSize)
-            << "the sketch-list way leaves it to the next click";
+        const int added = m.scene().LayerCount();
+        EXPECT_TRUE(m.scene().layer(added).marked);
+        EXPECT_TRUE(m.layerPanel().entry(added).selected);
     }
 }
 
