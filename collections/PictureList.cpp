@@ -7,8 +7,8 @@
 
 namespace quill {
 
-int PictureList::add(const SharedPicture& picture) {
-    m_pictures.push_back(picture);
+int PictureList::add(const SharedPicture& picture, const SharedPicture& shape) {
+    m_pictures.push_back({picture, shape});
     return count();
 }
 

@@ -112,6 +112,28 @@ void applyMaskScaled(TBitmap32& picture, const TBitmap32& mask, std::uint32_t fa
     });
 }
 
+// The own-shape step: every pixel of picture that is not CutoutColor gets
+// Round(alpha * shape alpha / 255), the shape alpha read at the same place of shape (a
+// picture of the same size).
+void applyOwnShape(TBitmap32& picture, const TBitmap32& shape) {
+    if (picture.width() != shape.width() || picture.height() != shape.height())
+        return;
+    const int w = picture.width();
+    parallelRows(picture.height(), std::size_t(w), [&](int begin, int end) {
+        for (int y = begin; y < end; ++y) {
+            std::uint32_t* row = picture.row32(y);
+            const std::uint32_t* shapeRow = shape.row32(y);
+            for (int x = 0; x < w; ++x) {
+                const std::uint32_t p = row[x];
+                if (p == CutoutColor)
+                    continue;
+                const std::uint32_t a = ((p >> 24) * (shapeRow[x] >> 24) + 127u) / 255u;
+                row[x] = (p & 0x00ffffffu) | (a << 24);
+            }
+        }
+    });
+}
+
 } // namespace
 
 void ClearMask(TBitmap32& picture) {
@@ -132,10 +154,13 @@ void Scene::deriveLayerAlpha(int i) {
     // The mask step and the transparency step in one pass over the picture.
     const std::uint32_t factor =
         s.LayerTransparent ? std::uint32_t(clampByte(255 - s.LayerTransparence)) : 255u;
+    TBitmap32& work = s.ForeWork.edit();
     if (mask)
-        applyMaskScaled(s.ForeWork.edit(), *mask, factor);
+        applyMaskScaled(work, *mask, factor);
     else
-        clearMaskScaled(s.ForeWork.edit(), factor);
+        clearMaskScaled(work, factor);
+    if (s.ownShape)
+        applyOwnShape(work, *s.ForeOriginal);
 }
 
 void Scene::RefreshLayer() {
@@ -522,6 +547,7 @@ void Scene::swapLayerState(int a, int b) {
     std::swap(x.carrierHeight, y.carrierHeight);
     std::swap(x.marked, y.marked);
     std::swap(x.LayerMask, y.LayerMask);
+    std::swap(x.ownShape, y.ownShape);
     std::swap(x.LayerTransparent, y.LayerTransparent);
     std::swap(x.LayerTransparence, y.LayerTransparence);
 }

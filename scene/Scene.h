@@ -19,7 +19,7 @@ using MaskSource = std::function<const TBitmap32*(int k)>;
 // One layer slot. A layer is its slot index; slots are never removed (deleting hides
 // the handle).
 struct LayerSlot {
-    SharedPicture ForeOriginal; // as opened, alpha 255; effects start from it
+    SharedPicture ForeOriginal; // as opened, alpha 255 (see ownShape); effects start from it
     SharedPicture ForeWork;     // the picture drawn, alpha = the layer's opacity
     Rect handle;                // the handle's place and displayed size in canvas coordinates
     int carrierWidth = 0;       // the handle carrier's pixel size (the layer's pixel size)
@@ -28,7 +28,11 @@ struct LayerSlot {
     bool marked = false;  // the handle shows the selection marker
     bool LayerTransparent = false;
     int LayerTransparence = 128;
-    int LayerMask = 0;       // 0 = no mask, 1..36 = mask picture k, past 36 a mask of its own
+    int LayerMask = 0; // 0 = no mask, 1..36 = mask picture k, past 36 a mask of its own
+    // The layer keeps the shape of the picture it came from: ForeOriginal's alpha, which
+    // multiplies the alpha its mask and transparency give. False: ForeOriginal is opaque
+    // but for cut-out pixels, and its alpha plays no part.
+    bool ownShape = false;
     SharedPicture thumbnail; // what the layer panel's entry shows
 
     // Equal when every value is and the same pictures are held.
@@ -110,7 +114,7 @@ class Scene : public SceneContent {
     void releaseComposition();
 
     // ---- operations -----------------------------------------------------------
-    // Re-derives ForeWork[CurrentLayer]'s alpha from its mask and transparency, then
+    // Re-derives ForeWork[CurrentLayer]'s alpha from its mask, transparency and own shape, then
     // ComposeScene. Nothing at all when LayerCount() is 0 (or CurrentLayer names no slot).
     void RefreshLayer();
     // Only the alpha derivation of RefreshLayer, on slot i, without composing.

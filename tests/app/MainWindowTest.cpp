@@ -290,11 +290,14 @@ TEST(OpenPicture, SeeThroughPartsOfAPngStaySeeThrough) {
     for (int y = 0; y < 40; ++y)
         for (int x = 20; x < 40; ++x)
             picture.setPixel(x, y, makePixel(0, 0, 200, x < 30 ? 127 : 0));
-    picture.setPixel(0, 0, makePixel(200, 0, 0, 128)); // half opaque: kept
+    picture.setPixel(0, 0, makePixel(200, 0, 0, 128));
     f.openForeground(
         f.writePicture(QStringLiteral("shape.png"), picture, quill::PictureFormat::Png));
     ASSERT_EQ(f.scene().LayerCount(), 1);
-    EXPECT_EQ(f.scene().scenePicture().pixel(0, 0), makePixel(200, 0, 0));
+    // Over the white background: (255 - a) * 255 + a * colour, div 255.
+    EXPECT_EQ(f.scene().scenePicture().pixel(0, 0), makePixel(227, 127, 127));
+    EXPECT_EQ(f.scene().scenePicture().pixel(25, 5), makePixel(128, 128, 227));
     EXPECT_EQ(f.scene().scenePicture().pixel(39, 39), makePixel(255, 255, 255));
-    EXPECT_EQ(f.scene().layer(1).ForeOriginal->pixel(25, 5), quill::CutoutColor);
+    EXPECT_EQ(f.scene().scenePicture().pixel(5, 5), makePixel(200, 0, 0));
+    EXPECT_EQ(f.scene().layer(1).ForeOriginal->pixel(39, 39), quill::CutoutColor);
 }
