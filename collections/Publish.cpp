@@ -5,23 +5,8 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
 
 namespace quill {
-
-std::string publishFolder(std::string* error) {
-    // Data, not cache: the desktop keeps showing wallpaper.bmp after the program ends.
-    const std::string folder = workingFolder(programFolder(), false);
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    if (ec) {
-        if (error)
-            *error = folder + ": " + ec.message();
-        return {};
-    }
-    return folder;
-}
 
 std::string changeExtension(const std::string& path, const std::string& extension) {
     const std::size_t slash = path.find_last_of('/');

@@ -14,11 +14,6 @@ namespace quill {
 // the page the album player's first button opens.
 inline constexpr const char* kManualPage = "https://quillmark.example/manual.html";
 
-// The folder "Set as wallpaper" and "Mail to friend" write into: beside the program
-// when that folder is writable, else the per-user data folder; created when missing.
-// Empty (and error set) when it cannot be created.
-std::string publishFolder(std::string* error = nullptr);
-
 // The name with its extension (from the last '.' of the file-name part) replaced by
 // extension, or extension appended when the name has none: "a/picture.jpg" + ".bmp"
 // -> "a/picture.bmp", "a.b/picture" + ".exe" -> "a.b/picture.exe".

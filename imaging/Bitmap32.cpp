@@ -228,11 +228,4 @@ TBitmap32 resampleNearest(const TBitmap32& source, int fullWidth, int fullHeight
     return result;
 }
 
-void SelectionSort(int* values, int high) {
-    for (int i = 0; i < high; ++i)
-        for (int j = high; j > i; --j)
-            if (values[j] < values[i])
-                std::swap(values[i], values[j]);
-}
-
 } // namespace quill

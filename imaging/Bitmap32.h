@@ -120,7 +120,4 @@ int zoomedSize(int size, long double factor);
 TBitmap32 resampleNearest(const TBitmap32& source, int fullWidth, int fullHeight, int width,
                           int height);
 
-// Sorts values[0] .. values[high] ascending in place (high is the last index).
-void SelectionSort(int* values, int high);
-
 } // namespace quill

@@ -150,7 +150,7 @@ void soften(TBitmap32& T) {
                 for (int dy = -1; dy <= 1; ++dy)
                     for (int dx = -1; dx <= 1; ++dx)
                         a[n++] = at(S, x + dx, y + dy, c);
-                SelectionSort(a, 8);
+                std::sort(a, a + 9);
                 at(D, x, y, c) = std::uint8_t(a[4]);
             }
     T = D;

@@ -219,24 +219,6 @@ TEST(SetAlpha, ChangesOnlyAlpha) {
     EXPECT_TRUE(empty.empty());
 }
 
-TEST(SelectionSort, SortsUpToTheLastIndex) {
-    struct Case {
-        std::vector<int> values;
-        int high;
-        std::vector<int> expected;
-    } cases[] = {
-        {{5, 3, 9, 1, 7, 2, 8, 6, 4}, 8, {1, 2, 3, 4, 5, 6, 7, 8, 9}},
-        {{3, 1, 2}, 1, {1, 3, 2}}, // high is the last index, not the count
-        {{4, 2}, 0, {4, 2}},
-        {{1}, -1, {1}},
-        {{2, 2, 1, 1}, 3, {1, 1, 2, 2}},
-    };
-    for (Case& c : cases) {
-        SelectionSort(c.values.data(), c.high);
-        EXPECT_EQ(c.values, c.expected);
-    }
-}
-
 TEST(TBitmap32, CutoutColorBytes) {
     const TBitmap32 p(1, 1, CutoutColor);
     const std::uint8_t* px = p.row(0);
