@@ -1,6 +1,6 @@
 #include "collections/PictureList.h"
 
-#include "collections/Browser.h"
+#include "imaging/Folders.h"
 #include "imaging/PictureFile.h"
 
 #include <algorithm>

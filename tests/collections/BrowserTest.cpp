@@ -15,7 +15,7 @@ namespace {
 struct CellCase {
     StripKind kind;
     int width, height; // the file's picture
-    ThumbRect picture; // after the 2, 2 shift
+    Rect picture; // after the 2, 2 shift
     const char* caption;
 };
 
@@ -75,10 +75,10 @@ TEST(BrowserCell, CellTopsFollowTheStripStep) {
         EXPECT_EQ(cellTop(StripKind::Background, i), back[i - 1]);
         EXPECT_EQ(cellTop(StripKind::Foreground, i), fore[i - 1]);
         ThumbCell c = makeThumbCell(StripKind::Foreground, i, "x", TBitmap32(10, 10));
-        EXPECT_EQ(c.frameRect, (ThumbRect{2, fore[i - 1], 105, 80}));
+        EXPECT_EQ(c.frameRect, (Rect{2, fore[i - 1], 105, 80}));
     }
     ThumbCell b = makeThumbCell(StripKind::Background, 3, "x", TBitmap32(10, 10));
-    EXPECT_EQ(b.frameRect, (ThumbRect{2, 252, 130, 113}));
+    EXPECT_EQ(b.frameRect, (Rect{2, 252, 130, 113}));
 }
 
 TEST(BrowserCell, UnreadableFileKeepsItsNameAndNoPicture) {
@@ -87,14 +87,14 @@ TEST(BrowserCell, UnreadableFileKeepsItsNameAndNoPicture) {
     EXPECT_EQ(cell.fileName, "gone.jpg");
     EXPECT_TRUE(cell.picture.empty());
     EXPECT_TRUE(cell.caption.empty());
-    EXPECT_EQ(cell.pictureRect, ThumbRect{});
+    EXPECT_EQ(cell.pictureRect, Rect{});
     EXPECT_EQ(cell.message, "gone.jpg is not a valid format");
     EXPECT_EQ(cell.frameRect.top, 127);
 }
 
 TEST(FitThumbnailTest, ZeroSidesGiveAnEmptyRectangle) {
-    EXPECT_EQ(FitThumbnail(0, 10, 124, 94, 64, 49), ThumbRect{});
-    EXPECT_EQ(FitThumbnail(10, 0, 124, 94, 64, 49), ThumbRect{});
+    EXPECT_EQ(FitThumbnail(0, 10, 124, 94, 64, 49), Rect{});
+    EXPECT_EQ(FitThumbnail(10, 0, 124, 94, 64, 49), Rect{});
 }
 
 // A fake reader: pictures whose size is encoded in the name "WxH", "bad" fails, "throw" throws.

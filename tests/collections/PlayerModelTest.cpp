@@ -8,7 +8,7 @@ namespace {
 TEST(PlayerLayout, FitsEachSceneIntoTheBox) {
     struct Case {
         int w, h;
-        ThumbRect rect;
+        Rect rect;
     };
     const Case cases[] = {
         // 1.333 <= 1.5: 200 high, MulDiv(200, 640, 480) = 266.7 -> 267, then Top 35, Left 0.
@@ -40,8 +40,8 @@ TEST(PlayerLayout, StripLeftsBandAndHoles) {
     EXPECT_EQ(m.direction(), 2);
     EXPECT_TRUE(m.timerRunning());
 
-    EXPECT_EQ(PlayerModel::bandRect(1920, 1080), (ThumbRect{0, 403, 1920, 274}));
-    EXPECT_EQ(PlayerModel::bandRect(1366, 769), (ThumbRect{0, 247, 1366, 274}));
+    EXPECT_EQ(PlayerModel::bandRect(1920, 1080), (Rect{0, 403, 1920, 274}));
+    EXPECT_EQ(PlayerModel::bandRect(1366, 769), (Rect{0, 247, 1366, 274}));
 
     struct HoleCase {
         int width;
@@ -51,10 +51,10 @@ TEST(PlayerLayout, StripLeftsBandAndHoles) {
          {HoleCase{29, 0}, HoleCase{30, 2}, HoleCase{59, 2}, HoleCase{60, 4}, HoleCase{1920, 128}})
         EXPECT_EQ(PlayerModel::filmHoles(c.width).size(), c.holes) << c.width;
     const auto holes = PlayerModel::filmHoles(90);
-    EXPECT_EQ(holes[0], (ThumbRect{5, 10, 20, 15}));
-    EXPECT_EQ(holes[1], (ThumbRect{125, 245, 20, 15}));
-    EXPECT_EQ(holes[4], (ThumbRect{65, 10, 20, 15}));
-    EXPECT_EQ(holes[5], (ThumbRect{185, 245, 20, 15}));
+    EXPECT_EQ(holes[0], (Rect{5, 10, 20, 15}));
+    EXPECT_EQ(holes[1], (Rect{125, 245, 20, 15}));
+    EXPECT_EQ(holes[4], (Rect{65, 10, 20, 15}));
+    EXPECT_EQ(holes[5], (Rect{185, 245, 20, 15}));
 }
 
 TEST(PlayerTimer, MovesThreePixelsAndStopsAtTheEnds) {
@@ -113,7 +113,7 @@ TEST(PlayerTimer, PointerHaltsAndResumes) {
 TEST(PlayerView, CentresSmallPicturesOnly) {
     struct Case {
         int viewW, viewH, w, h;
-        ThumbRect rect;
+        Rect rect;
     };
     const Case cases[] = {
         {1000, 700, 600, 450, {200, 125, 600, 450}},

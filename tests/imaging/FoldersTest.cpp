@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <sys/stat.h>
+#include <utility>
 #include <unistd.h>
 #include <vector>
 
@@ -98,6 +99,22 @@ TEST(FolderPattern, Wildcards) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(nameMatchesPattern(c.name, c.pattern), c.match) << c.name << " / " << c.pattern;
+}
+
+TEST(FolderPaths, JoinAndChangeExtension) {
+    const std::pair<const char*, const char*> extensions[] = {
+        {"picture.jpg", "picture.bmp"},
+        {"/a/b/picture.jpeg", "/a/b/picture.bmp"},
+        {"/a.b/picture", "/a.b/picture.bmp"},
+        {"noext", "noext.bmp"},
+        {"/x/archive.tar.gz", "/x/archive.tar.bmp"},
+        {"/x/.hidden", "/x/.bmp"},
+    };
+    for (auto [in, out] : extensions)
+        EXPECT_EQ(changeExtension(in, ".bmp"), out);
+    EXPECT_EQ(joinPath("/a", "b.jpg"), "/a/b.jpg");
+    EXPECT_EQ(joinPath("/a/", "b.jpg"), "/a/b.jpg");
+    EXPECT_EQ(joinPath("", "b.jpg"), "b.jpg");
 }
 
 using DeleteTree = TempTree;
