@@ -1,9 +1,9 @@
 #include "decor/Frame.h"
 #include "decor/MaskLibrary.h"
 
-#include "decor/IndexedGif.h"
 #include "imaging/PictureFile.h"
 #include "tests/collections/CollectionsTestSupport.h"
+#include "tests/imaging/ByteWriting.h"
 
 #include <gtest/gtest.h>
 
@@ -38,8 +38,9 @@ TEST(MaskLibrary, LoadsPresentFilesAndLeavesOthersEmpty) {
     const std::string dir = folder.path();
     ASSERT_TRUE(
         SavePicture(TBitmap32(40, 30, makePixel(0, 0, 0)), dir + "/m1.jpg", PictureFormat::Jpeg));
-    std::vector<std::uint8_t> grey(20 * 10, 200);
-    ASSERT_TRUE(writeIndexedGif(dir + "/m19.gif", 20, 10, grey, greyPalette()));
+    test_bytes::GifSpec grey{20, 10, 0, test_bytes::Colours{{200, 200, 200}}, {{}}};
+    grey.images[0] = {0, 0, 20, 10, false, {}, -1, std::vector<int>(200, 0)};
+    folder.write("m19.gif", test_bytes::makeGif(grey));
     { std::ofstream(dir + "/m2.jpg") << "not a picture"; }
     // The right name with the wrong extension for its slot is not read.
     ASSERT_TRUE(SavePicture(TBitmap32(8, 8), dir + "/m21.jpg", PictureFormat::Jpeg));
@@ -71,44 +72,6 @@ TEST(MaskLibrary, LoadsPresentFilesAndLeavesOthersEmpty) {
     MaskLibrary missing;
     missing.maskload(dir + "/no-such-folder");
     EXPECT_EQ(missing.loadedCount(), 0);
-}
-
-TEST(IndexedGif, WritesGreysExactlyAndLeavesNoTemporaryFile) {
-    TempFolder folder;
-    const std::string path = folder.path("g.gif");
-    std::vector<std::uint8_t> indices(16 * 17);
-    for (std::size_t i = 0; i < indices.size(); ++i)
-        indices[i] = std::uint8_t(i);
-    ASSERT_TRUE(writeIndexedGif(path, 16, 17, indices, greyPalette()));
-    EXPECT_EQ(folder.names(), std::set<std::string>{"g.gif"});
-    LoadResult back = LoadPictureFile(path);
-    ASSERT_EQ(back.picture.width(), 16);
-    ASSERT_EQ(back.picture.height(), 17);
-    for (int y = 0; y < 17; ++y)
-        for (int x = 0; x < 16; ++x) {
-            const int v = std::uint8_t(y * 16 + x);
-            ASSERT_EQ(back.picture.pixel(x, y), makePixel(v, v, v)) << x << "," << y;
-        }
-
-    // A failed write keeps the old file's bytes and leaves nothing else behind.
-    const auto before = fs::file_size(path);
-    EXPECT_FALSE(writeIndexedGif(path, 16, 17, std::vector<std::uint8_t>(5), greyPalette()));
-    WriteResult noFolder =
-        writeIndexedGif(folder.path("none/g.gif"), 16, 17, indices, greyPalette());
-    EXPECT_FALSE(noFolder);
-    EXPECT_NE(noFolder.message.find("none/g.gif"), std::string::npos) << noFolder.message;
-    EXPECT_EQ(fs::file_size(path), before);
-    EXPECT_EQ(folder.names(), std::set<std::string>{"g.gif"});
-}
-
-TEST(IndexedGif, RampPaletteRunsFromDarkThroughMiddleToWhite) {
-    GifPalette p = rampPalette({10, 20, 30}, {100, 120, 140});
-    EXPECT_EQ(p[0].r, 10);
-    EXPECT_EQ(p[0].b, 30);
-    EXPECT_EQ(p[128].g, 120);
-    EXPECT_EQ(p[255].r, 255);
-    EXPECT_EQ(p[255].g, 255);
-    EXPECT_EQ(p[255].b, 255);
 }
 
 // The library the program ships: every mask file present and readable, dark inside,
