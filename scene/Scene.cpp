@@ -32,23 +32,6 @@ int toumingAlpha(int alpha, int factor) {
     return (alpha * factor + 127) / 255;
 }
 
-void touming(TBitmap32& picture, int factor) {
-    const std::uint32_t f = std::uint32_t(clampByte(factor));
-    if (f == 255)
-        return; // alpha * 255 / 255 is alpha
-    const int w = picture.width();
-    parallelRows(picture.height(), std::size_t(w), [&](int begin, int end) {
-        for (int y = begin; y < end; ++y) {
-            std::uint32_t* row = picture.row32(y);
-            for (int x = 0; x < w; ++x) {
-                const std::uint32_t p = row[x];
-                const std::uint32_t a = ((p >> 24) * f + 127u) / 255u;
-                row[x] = (p & 0x00ffffffu) | (a << 24);
-            }
-        }
-    });
-}
-
 namespace {
 
 // The mask step, with the transparency factor folded in: touming after the mask step
@@ -113,10 +96,6 @@ void applyMaskScaled(TBitmap32& picture, const TBitmap32& mask, std::uint32_t fa
 
 void ClearMask(TBitmap32& picture) {
     clearMaskScaled(picture, 255);
-}
-
-void ApplyMask(TBitmap32& picture, const TBitmap32& mask) {
-    applyMaskScaled(picture, mask, 255);
 }
 
 void Scene::deriveLayerAlpha(int i) {

@@ -42,10 +42,7 @@ TEST(ColorEffectsTest, FastEffectsEqualTheLiteralOnesOnOddSizesAndAPhotograph) {
         Effect fast, slow;
     } effects[] = {
         {"realism", [&](const TBitmap32& p) { return realismArt(p, kernel); },
-         [&](TBitmap32 p) {
-             literal::Convolve(kernel, p, 1);
-             return p;
-         }},
+         [&](const TBitmap32& p) { return literal::realismArt(p, kernel); }},
         {"abstract", [](const TBitmap32& p) { return abstractArt(p, kAbstractDefault); },
          [](const TBitmap32& p) { return literal::abstractArt(p, kAbstractDefault); }},
         {"pop art", [](const TBitmap32& p) { return popArt(p, kPopArtDefault); },

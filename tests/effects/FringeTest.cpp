@@ -53,27 +53,9 @@ TEST(FringeTest, FastPassesEqualTheLiteralOnesToTheByte) {
         for (const KernelCase& k : kKernels) {
             SCOPED_TRACE(literal::name(size) + " " + k.name);
             const TBitmap32 picture = literal::photoLikePicture(size.width, size.height, 7);
-            EXPECT_TRUE(realismArt(picture, k.kernel) == [&] {
-                TBitmap32 p = picture;
-                literal::Convolve(k.kernel, p, 1);
-                return p;
-            }());
+            EXPECT_TRUE(realismArt(picture, k.kernel) == literal::realismArt(picture, k.kernel));
             EXPECT_TRUE(abstractArt(picture, k.kernel) == literal::abstractArt(picture, k.kernel));
             EXPECT_TRUE(popArt(picture, k.kernel) == literal::popArt(picture, k.kernel));
-        }
-}
-
-TEST(FringeTest, ConvolveDividesLikeTheLiteralForEveryDivisor) {
-    const TBitmap32 picture = literal::photoLikePicture(64, 33, 3);
-    for (std::uint16_t divisor :
-         {std::uint16_t(0), std::uint16_t(1), std::uint16_t(2), std::uint16_t(3), std::uint16_t(7),
-          std::uint16_t(255), std::uint16_t(65535)})
-        for (const KernelCase& k : kKernels) {
-            SCOPED_TRACE(std::string(k.name) + " / " + std::to_string(divisor));
-            TBitmap32 fast = picture, slow = picture;
-            Convolve(k.kernel, fast, divisor);
-            literal::Convolve(k.kernel, slow, divisor);
-            EXPECT_TRUE(fast == slow);
         }
 }
 
@@ -129,24 +111,6 @@ TEST(FringeTest, WorkedValues) {
         for (int i = 0; i < 9; ++i)
             picture.setPixel(i % 3, i / 3, c.input[std::size_t(i)]);
         EXPECT_EQ(c.effect(picture, c.kernel).pixel(1, 1), c.expectedCentre);
-    }
-}
-
-TEST(FringeTest, ConvolveQuotientTruncatesBeforeTheClamp) {
-    struct Case {
-        int grey;
-        std::uint16_t divisor;
-        int expected;
-    };
-    // Identity kernel times 1: the grey itself, divided.
-    const std::vector<Case> cases = {{7, 2, 3},  {255, 2, 127}, {200, 3, 66},
-                                     {9, 10, 0}, {77, 0, 77},   {77, 1, 77}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::to_string(c.grey) + " / " + std::to_string(c.divisor));
-        TBitmap32 picture(3, 3, makePixel(c.grey, c.grey, c.grey, 5));
-        Convolve(kIdentity, picture, c.divisor);
-        EXPECT_EQ(picture.pixel(1, 1), makePixel(c.expected, c.expected, c.expected, 255));
-        EXPECT_EQ(picture.pixel(0, 0), makePixel(c.grey, c.grey, c.grey, 5)); // border untouched
     }
 }
 

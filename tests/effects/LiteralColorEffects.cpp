@@ -96,10 +96,11 @@ std::uint32_t nextRandom(std::uint32_t* seed) {
 
 } // namespace
 
-void Convolve(const Kernel3x3& k, TBitmap32& P, std::uint16_t divisor) {
+// Convolve(kernel, P, 1) on a copy of the original.
+TBitmap32 realismArt(const TBitmap32& original, const Kernel3x3& k) {
+    TBitmap32 P = original;
     const TBitmap32 S = P;
     const int W = P.width(), H = P.height();
-    const int d = divisor == 0 ? 1 : divisor;
     for (int y = 1; y <= H - 2; ++y)
         for (int x = 1; x <= W - 2; ++x) {
             if (P.pixel(x, y) == CutoutColor)
@@ -110,11 +111,11 @@ void Convolve(const Kernel3x3& k, TBitmap32& P, std::uint16_t divisor) {
                     for (int dx = -1; dx <= 1; ++dx)
                         v += static_cast<__int128>(k[(dy + 1) * 3 + (dx + 1)]) *
                              at(S, x + dx, y + dy, c);
-                v = v / d;
                 at(P, x, y, c) = std::uint8_t(clamp255(v));
             }
             at(P, x, y, kAlpha) = 255;
         }
+    return P;
 }
 
 TBitmap32 abstractArt(const TBitmap32& original, const Kernel3x3& kernel) {

@@ -11,7 +11,7 @@
 
 namespace quill::literal {
 
-void Convolve(const Kernel3x3& kernel, TBitmap32& picture, std::uint16_t divisor);
+TBitmap32 realismArt(const TBitmap32& original, const Kernel3x3& kernel);
 TBitmap32 abstractArt(const TBitmap32& original, const Kernel3x3& kernel);
 TBitmap32 popArt(const TBitmap32& original, const Kernel3x3& kernel);
 void sharpen(TBitmap32& picture);

@@ -53,8 +53,8 @@ TEST(PencilSketch, SliderLabels) {
     }
 }
 
-// The fast grey of one colour and the grey rows (vectorised, halves settled afterwards)
-// must agree with the extended-precision formula on every colour: a tie in exact
+// The fast pencil grey of one colour and the grey rows (vectorised, halves settled
+// afterwards) must agree with the extended-precision formula on every colour: a tie in exact
 // arithmetic can land either side of it. Odd and even alphas alternate along the rows.
 TEST(Grey, FastFormsAndRowsEqualTheFormulaOnAllColours) {
     const struct {
@@ -63,7 +63,7 @@ TEST(Grey, FastFormsAndRowsEqualTheFormulaOnAllColours) {
         int (*fast)(int, int, int);
         void (*row)(const std::uint32_t*, int, std::uint8_t*);
     } forms[] = {{"pencil", greyPencilLiteral, greyPencil, pencilGreyRow},
-                 {"ink", greyInkLiteral, greyInk, inkGreyRow}};
+                 {"ink", greyInkLiteral, nullptr, inkGreyRow}};
     std::vector<std::uint32_t> row(65536);
     std::vector<std::uint8_t> grey(65536);
     for (const auto& form : forms) {
@@ -78,7 +78,7 @@ TEST(Grey, FastFormsAndRowsEqualTheFormulaOnAllColours) {
                 form.row(row.data() + at, std::min(kRuns[k], 65536 - at), grey.data() + at);
             for (int i = 0; i < 65536; ++i) {
                 const int exact = form.literal(r, i >> 8, i & 255);
-                fastMismatches += form.fast(r, i >> 8, i & 255) != exact;
+                fastMismatches += form.fast && form.fast(r, i >> 8, i & 255) != exact;
                 rowMismatches += grey[i] != exact;
             }
         }
@@ -113,18 +113,14 @@ TEST(PencilSketch, PassesEqualPlainLoops) {
     }
 }
 
-// The table of greys (and contrastGrey) meets the plain round trip on every grey at
-// every position.
+// The table of greys meets the plain round trip on every grey at every position.
 TEST(PencilSketch, ContrastOfEveryGreyAtEveryPosition) {
     std::vector<int> all(256);
     std::iota(all.begin(), all.end(), 0);
     const TBitmap32 greys = greyRow(all);
-    for (int p = 0; p <= 89; ++p) {
-        const TBitmap32 expected = literal::contrast(greys, p);
-        ASSERT_EQ(literal::difference(pencilContrast(greys, p), expected), "") << p;
-        for (int v = 0; v < 256; ++v)
-            ASSERT_EQ(contrastGrey(v, p), pixelRed(expected.pixel(v, 0))) << v << " at " << p;
-    }
+    for (int p = 0; p <= 89; ++p)
+        ASSERT_EQ(literal::difference(pencilContrast(greys, p), literal::contrast(greys, p)), "")
+            << p;
 }
 
 TEST(PencilSketch, WorkedLightingAndContrast) {

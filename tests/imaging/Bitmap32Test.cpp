@@ -142,22 +142,6 @@ TEST(DrawOnto, PlacementAndClipping) {
     }
 }
 
-TEST(DrawOnto, ClippedDrawEqualsFullDrawInsideTheClip) {
-    const TBitmap32 base =
-                        testpictures::randomPicture(37, 23, 7, testpictures::PictureAlpha::Opaque),
-                    layer = testpictures::randomPicture(19, 17, 8);
-    TBitmap32 full = base;
-    layer.DrawOnto(-3, 9, full);
-    TBitmap32 clipped = base;
-    layer.DrawOntoClipped(-3, 9, clipped, 2, 11, 9, 20);
-    for (int y = 0; y < base.height(); ++y)
-        for (int x = 0; x < base.width(); ++x) {
-            bool inClip = x >= 2 && x < 9 && y >= 11 && y < 20;
-            EXPECT_EQ(clipped.pixel(x, y), inClip ? full.pixel(x, y) : base.pixel(x, y))
-                << x << "," << y;
-        }
-}
-
 TEST(ZoomInandOut, NewSizes) {
     struct Case {
         int w, h;

@@ -15,7 +15,7 @@ TEST(Grey, WorkedValues) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(greyPencil(c.r, c.g, c.b), c.pencil) << c.r << "," << c.g << "," << c.b;
-        EXPECT_EQ(greyInk(c.r, c.g, c.b), c.ink) << c.r << "," << c.g << "," << c.b;
+        EXPECT_EQ(greyInkLiteral(c.r, c.g, c.b), c.ink) << c.r << "," << c.g << "," << c.b;
     }
 }
 
