@@ -1,7 +1,10 @@
 #include "collections/Browser.h"
 
 #include "CollectionsTestSupport.h"
+#include "imaging/JpegCodec.h"
 #include "imaging/PictureFile.h"
+#include "imaging/PngCodec.h"
+#include "tests/imaging/CameraFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -170,41 +173,58 @@ TEST(BuildStrip, MoreThanAThousandFilesAllGetCellsAndNoneClearsThem) {
     EXPECT_TRUE(cells.empty()) << "an empty list clears the old cells";
 }
 
-TEST(BrowserFolder, ListsByPatternGroupsThenBuildsFromFiles) {
+// A folder of the forms the browsers list: pattern groups in order; the cells the
+// thumbnail reader builds against those built from whole pictures, with the captions
+// showing each file's full upright size.
+TEST(BrowserFolder, ListsByPatternGroupsAndBuildsCellsFromThumbnails) {
     quill::testing::TempFolder dir;
     const TBitmap32 pic(30, 20, makePixel(1, 2, 3));
     const std::vector<std::pair<const char*, PictureFormat>> files = {
-        {"c.jpg", PictureFormat::Jpeg}, {"a.bmp", PictureFormat::Bmp24},
-        {"b.JPG", PictureFormat::Jpeg}, {"d.jpeg", PictureFormat::Jpeg},
-        {"e.png", PictureFormat::Png},  {"f.wmf", PictureFormat::Emf},
-    };
+        {"c.jpg", PictureFormat::Jpeg},  {"a.bmp", PictureFormat::Bmp24},
+        {"b.JPG", PictureFormat::Jpeg},  {"d.jpeg", PictureFormat::Jpeg},
+        {"f.wmf", PictureFormat::Emf}};
     for (auto [name, format] : files)
         ASSERT_TRUE(SavePicture(pic, dir.path(name), format).ok) << name;
+    TBitmap32 smooth(640, 480);
+    for (int y = 0; y < 480; ++y)
+        for (int x = 0; x < 640; ++x)
+            smooth.setPixel(x, y, makePixel(x / 8, y / 8, 100));
+    // Shown turned a quarter: 480 x 640, read at an eighth (80 x 60 stored).
+    dir.write("turned.jpg", camera::withApp1(encodeJpeg(smooth), camera::exifBlock(6)));
+    dir.write("e.png", encodePng(test_bytes::randomPicture(37, 23, 2)));
     dir.write("notes.txt", {'h', 'i'});
     dir.write("broken.jpg", {0xFF, 0xD8, 0, 0});
+    dir.write("unreadable.webp", {'R', 'I', 'F', 'F'});
+    dir.write("late.tiff", {});
 
-    const auto chosen = listFolderForStrip(dir.path(), browserFolderPatterns());
-    EXPECT_EQ(chosen, (std::vector<std::string>{"b.JPG", "broken.jpg", "c.jpg", "d.jpeg", "a.bmp",
-                                                "f.wmf", "e.png"}));
-    const auto startup = listFolderForStrip(dir.path(), startupFolderPatterns());
-    EXPECT_EQ(startup, (std::vector<std::string>{"b.JPG", "broken.jpg", "c.jpg", "a.bmp"}));
-
-    std::vector<ThumbCell> cells;
-    buildStripCells(StripKind::Background, dir.path(), chosen, cells, defaultThumbLoader());
-    ASSERT_EQ(cells.size(), chosen.size());
-    for (std::size_t i = 0; i < cells.size(); ++i) {
-        SCOPED_TRACE(chosen[i]);
-        EXPECT_EQ(cells[i].fileName, chosen[i]);
-        if (chosen[i] == "broken.jpg") {
-            EXPECT_TRUE(cells[i].picture.empty());
-            EXPECT_NE(cells[i].message.find(notValidFormatMessage(dir.path("broken.jpg"))),
-                      std::string::npos);
-        } else {
-            EXPECT_EQ(cells[i].caption, "30x20");
-            EXPECT_EQ(cells[i].picture.width(), 3);
-        }
-    }
+    const auto names = listFolderForStrip(dir.path(), browserFolderPatterns());
+    EXPECT_EQ(names, (std::vector<std::string>{"b.JPG", "broken.jpg", "c.jpg", "turned.jpg",
+                                               "d.jpeg", "a.bmp", "f.wmf", "e.png",
+                                               "unreadable.webp", "late.tiff"}));
+    EXPECT_EQ(listFolderForStrip(dir.path(), startupFolderPatterns()),
+              (std::vector<std::string>{"b.JPG", "broken.jpg", "c.jpg", "turned.jpg", "a.bmp"}));
     EXPECT_TRUE(listFolderForStrip(dir.path("missing"), browserFolderPatterns()).empty());
+
+    std::vector<ThumbCell> fast, whole;
+    buildStripCells(StripKind::Foreground, dir.path(), names, fast, defaultThumbReader());
+    buildStripCells(StripKind::Foreground, dir.path(), names, whole, defaultThumbLoader());
+    ASSERT_EQ(fast.size(), names.size());
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        SCOPED_TRACE(names[i]);
+        EXPECT_EQ(fast[i].fileName, names[i]);
+        EXPECT_LE(camera::largestDifference(fast[i].picture, whole[i].picture), 3);
+        EXPECT_EQ(fast[i].caption, whole[i].caption);
+        EXPECT_EQ(fast[i].pictureRect, whole[i].pictureRect);
+        EXPECT_EQ(fast[i].message, whole[i].message);
+        const bool read = i != 1 && i < 8;
+        EXPECT_EQ(fast[i].caption, !read ? "" : i == 3 ? "480x640" : i == 7 ? "37x23" : "30x20");
+        EXPECT_EQ(fast[i].message.empty(), read);
+    }
+    EXPECT_EQ(fast[3].picture.height(), 64);
+    EXPECT_EQ(fast[7].picture, whole[7].picture) << "a PNG gives the same picture";
+    EXPECT_NE(fast[1].message.find(notValidFormatMessage(dir.path("broken.jpg"))),
+              std::string::npos);
+    EXPECT_EQ(fast[8].message, notValidFormatMessage(dir.path("unreadable.webp")));
 }
 
 } // namespace

@@ -1,7 +1,6 @@
 #pragma once
 // Files as cameras, phones and other programs write them, for the tests of the readers
-// of those forms: EXIF blocks, the tools that write HEIF, AVIF, WebP and TIFF, and a
-// temporary folder to run them in.
+// of those forms: EXIF blocks and the tools that write HEIF, AVIF, WebP and TIFF.
 #include "imaging/Bitmap32.h"
 #include "imaging/PictureFile.h"
 
@@ -10,15 +9,11 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <initializer_list>
-#include <iterator>
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
+#include "tests/collections/CollectionsTestSupport.h"
 #include "tests/imaging/ByteWriting.h"
 
 namespace quill::camera {
@@ -83,25 +78,8 @@ inline Bytes withPngChunk(const Bytes& png, const char* type, const Bytes& data,
     return spliced(png, 33, chunk);
 }
 
-// A folder for the files of one test, removed with everything in it.
-struct Folder {
-    std::string path;
-    Folder() {
-        char pattern[] = "/tmp/quill-camera-XXXXXX";
-        path = ::mkdtemp(pattern);
-    }
-    ~Folder() { std::filesystem::remove_all(path); }
-    std::string operator/(const std::string& name) const { return path + "/" + name; }
-    std::string write(const std::string& name, const Bytes& bytes) const {
-        std::ofstream(*this / name, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-        return *this / name;
-    }
-};
-
 inline Bytes readBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
+    return quill::testing::TempFolder::read(path);
 }
 
 // The tools of the list that are not installed, separated by blanks

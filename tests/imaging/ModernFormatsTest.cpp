@@ -28,13 +28,13 @@ TBitmap32 sourcePicture(bool opaque, bool grey = false) {
 
 TEST(ModernFormats, FilesOtherProgramsWriteReadBack) {
     QUILL_SKIP_WITHOUT("cwebp", "img2webp", "avifenc", "heif-enc", "convert", "tiffcp");
-    camera::Folder folder;
+    quill::testing::TempFolder folder;
     const TBitmap32 alpha = sourcePicture(false), opaque = sourcePicture(true),
                     grey = sourcePicture(true, true);
     const std::string a = folder.write("alpha.png", encodePng(alpha));
     const std::string o = folder.write("opaque.png", encodePng(opaque));
     const std::string g = folder.write("grey.png", encodePng(grey));
-    const std::string aTif = folder / "alpha.tif", oTif = folder / "opaque.tif";
+    const std::string aTif = folder.path("alpha.tif"), oTif = folder.path("opaque.tif");
     const struct {
         const char* file;
         std::string command;
@@ -63,7 +63,7 @@ TEST(ModernFormats, FilesOtherProgramsWriteReadBack) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
-        const std::string out = folder / c.file;
+        const std::string out = folder.path(c.file);
         if (!camera::run(c.command + " " + out)) {
             ADD_FAILURE() << "could not run " << c.command;
             continue;

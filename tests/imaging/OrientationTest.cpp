@@ -85,14 +85,14 @@ void expectShown(const TBitmap32& picture, int orientation, int tolerance) {
 
 TEST(Orientation, EachOfTheEightTurnsAJpegUprightAsItDecodes) {
     QUILL_SKIP_WITHOUT("convert");
-    camera::Folder folder;
+    quill::testing::TempFolder folder;
     std::vector<std::pair<std::string, Bytes>> jpegs{
         {"squares", encodeJpeg(squares())},
         // 53 rows: three whole bands of rows and a part one.
         {"noise 37 x 53", encodeJpeg(test_bytes::randomPicture(37, 53, 9))}};
     const std::string png = folder.write("squares.png", encodePng(squares()));
-    ASSERT_TRUE(camera::run("convert " + png + " -colorspace CMYK " + (folder / "cmyk.jpg")));
-    jpegs.emplace_back("CMYK", camera::readBytes(folder / "cmyk.jpg"));
+    ASSERT_TRUE(camera::run("convert " + png + " -colorspace CMYK " + folder.path("cmyk.jpg")));
+    jpegs.emplace_back("CMYK", camera::readBytes(folder.path("cmyk.jpg")));
     const LoadOptions keep{.applyOrientation = false};
     for (const auto& [name, plain] : jpegs) {
         const TBitmap32 stored = decodePictureBytes(plain.data(), plain.size(), "a.jpg").picture;
@@ -134,7 +134,7 @@ TEST(Orientation, TurningBackGivesTheStoredPicture) {
 
 TEST(Orientation, PngWebpTiffAndHeifFilesTurnUprightOnce) {
     QUILL_SKIP_WITHOUT("convert", "tiffset", "cwebp", "webpmux");
-    camera::Folder folder;
+    quill::testing::TempFolder folder;
     const TBitmap32 picture = squares();
     const std::string png = folder.write("in.png", encodePng(picture));
     folder.write("exif.bin", exifBlock(6, false, 3, 1, false));
@@ -145,11 +145,11 @@ TEST(Orientation, PngWebpTiffAndHeifFilesTurnUprightOnce) {
         std::string command; // writes the file, "" when it is already there
     } cases[] = {
         {"tagged.png", ""},
-        {"tagged.tif", "convert " + png + " " + (folder / "tagged.tif") + " && tiffset -s 274 6 " +
-                           (folder / "tagged.tif")},
-        {"tagged.webp", "cwebp -lossless -exact " + png + " -o " + (folder / "plain.webp") +
-                            " && webpmux -set exif " + (folder / "exif.bin") + " " +
-                            (folder / "plain.webp") + " -o " + (folder / "tagged.webp")},
+        {"tagged.tif", "convert " + png + " " + folder.path("tagged.tif") + " && tiffset -s 274 6 " +
+                           folder.path("tagged.tif")},
+        {"tagged.webp", "cwebp -lossless -exact " + png + " -o " + folder.path("plain.webp") +
+                            " && webpmux -set exif " + folder.path("exif.bin") + " " +
+                            folder.path("plain.webp") + " -o " + folder.path("tagged.webp")},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
@@ -157,8 +157,8 @@ TEST(Orientation, PngWebpTiffAndHeifFilesTurnUprightOnce) {
             ADD_FAILURE() << "could not run " << c.command;
             continue;
         }
-        EXPECT_EQ(LoadPictureFile(folder / c.file).picture, orientPicture(picture, 6));
-        const LoadResult kept = LoadPictureFile(folder / c.file, {.applyOrientation = false});
+        EXPECT_EQ(LoadPictureFile(folder.path(c.file)).picture, orientPicture(picture, 6));
+        const LoadResult kept = LoadPictureFile(folder.path(c.file), {.applyOrientation = false});
         EXPECT_EQ(kept.picture, picture);
         EXPECT_EQ(kept.orientation, 6);
     }

@@ -74,7 +74,7 @@ TEST(Thumbnail, AJpegIsDecodedAtTheSmallestEighthThatGivesTheSize) {
 }
 
 TEST(Thumbnail, OtherFormsGiveExactlyTheReducedFullPicture) {
-    camera::Folder folder;
+    quill::testing::TempFolder folder;
     const TBitmap32 picture = test_bytes::randomPicture(53, 31, 4);
     const std::string path = folder.write("a.png", encodePng(picture));
     const ThumbnailRead read = LoadThumbnail(path, [](int w, int h) {
@@ -93,7 +93,7 @@ TEST(Thumbnail, OtherFormsGiveExactlyTheReducedFullPicture) {
         });
     EXPECT_TRUE(refused.picture.empty());
     EXPECT_EQ(refused.message, pictureTooLargeMessage(20000, 20000));
-    EXPECT_TRUE(LoadThumbnail(folder / "missing.jpg", [](int, int) {
+    EXPECT_TRUE(LoadThumbnail(folder.path("missing.jpg"), [](int, int) {
                     return PictureSize{1, 1};
                 }).picture.empty());
 }
