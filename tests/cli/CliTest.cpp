@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -24,8 +24,7 @@ TEST_F(Cli, InfoPrintsTheSizeAndRefusesUnreadableFiles) {
     EXPECT_EQ(ok.code, 0);
     EXPECT_EQ(ok.out, "7 5\n");
 
-    const std::string text = path("notes.jpg");
-    std::ofstream(text) << "not a picture";
+    const std::string text = m_folder.write("notes.jpg", {'n', 'o'});
     for (const std::string& file : {text, path("missing.jpg"), path("x.jpe")}) {
         CliRun bad = run({"info", file});
         EXPECT_EQ(bad.code, 2) << file;
@@ -68,7 +67,7 @@ TEST_F(Cli, UsageErrorsExitOneAndWriteNothing) {
         EXPECT_NE(r.err.find(c.errorPart), std::string::npos) << r.err;
         EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << "one line: " << r.err;
     }
-    EXPECT_EQ(entries(), std::vector<std::string>{"in.png"});
+    EXPECT_EQ(m_folder.names(), std::set<std::string>{"in.png"});
 }
 
 TEST_F(Cli, HelpListsTheOptions) {
@@ -80,7 +79,7 @@ TEST_F(Cli, HelpListsTheOptions) {
 }
 
 TEST_F(Cli, ConvertKeepsEveryByteInPng) {
-    TBitmap32 picture = sample(9, 4, 0);
+    TBitmap32 picture = testpictures::randomPicture(9, 4, 5);
     for (int x = 0; x < 9; ++x)
         picture.setPixel(x, 1, makePixel(x, 2 * x, 3 * x, x * 20));
     const std::string in = save("in.png", picture);
@@ -169,9 +168,8 @@ TEST_F(Cli, FrameWritesTheStretchedOverlayWithAlpha) {
     const std::string in = save("f.png", frame);
     CliRun r = run({"frame", in, "8", "6", path("o.png")});
     ASSERT_EQ(r.code, 0) << r.err;
-    TBitmap32 out = LoadPictureFile(path("o.png")).picture;
-    EXPECT_EQ(out, makeFrameOverlay(frame, 8,
-                                    6)); // alpha and all; its worked alphas are the overlay's test
+    // Alpha and all; its worked alphas are the overlay's test.
+    EXPECT_EQ(LoadPictureFile(path("o.png")).picture, makeFrameOverlay(frame, 8, 6));
 }
 
 TEST_F(Cli, AFailedWriteExitsThreeAndKeepsTheOldFile) {
@@ -181,21 +179,20 @@ TEST_F(Cli, AFailedWriteExitsThreeAndKeepsTheOldFile) {
     EXPECT_NE(missingFolder.err.find("out.png"), std::string::npos) << missingFolder.err;
 
     if (geteuid() != 0) { // root writes through permissions
-        fs::create_directory(m_dir / "locked");
-        std::ofstream(m_dir / "locked" / "out.png") << "old";
+        m_folder.write("locked/out.png", {'o', 'l', 'd'});
         fs::permissions(m_dir / "locked", fs::perms::owner_read | fs::perms::owner_exec);
         CliRun locked = run({"convert", in, path("locked/out.png")});
         EXPECT_EQ(locked.code, 3);
         fs::permissions(m_dir / "locked", fs::perms::owner_all);
-        EXPECT_EQ(readText(m_dir / "locked" / "out.png"), "old");
+        EXPECT_EQ(readText(path("locked/out.png")), "old");
     }
 }
 
 TEST_F(Cli, AnUnreadableInputLeavesTheOutputAlone) {
-    std::ofstream(path("out.png")) << "previous";
+    m_folder.write("out.png", {'o', 'l', 'd'});
     CliRun r = run({"effect", "sharpen", path("missing.png"), path("out.png")});
     EXPECT_EQ(r.code, 2);
-    EXPECT_EQ(readText(m_dir / "out.png"), "previous");
+    EXPECT_EQ(readText(path("out.png")), "old");
 }
 
 } // namespace

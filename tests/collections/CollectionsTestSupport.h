@@ -60,12 +60,12 @@ class TempFolder {
             .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
         return path(name);
     }
-    // Every file below the folder with its bytes, by path relative to it.
-    std::map<std::string, Bytes> snapshot() const {
+    // Every file below the folder (or its folder sub) with its bytes, by relative path.
+    std::map<std::string, Bytes> snapshot(const std::string& sub = {}) const {
         std::map<std::string, Bytes> files;
-        for (const auto& e : std::filesystem::recursive_directory_iterator(m_dir))
+        for (const auto& e : std::filesystem::recursive_directory_iterator(path(sub)))
             if (e.is_regular_file())
-                files[std::filesystem::relative(e.path(), m_dir).string()] =
+                files[std::filesystem::relative(e.path(), path(sub)).string()] =
                     read(e.path().string());
         return files;
     }

@@ -4,45 +4,33 @@
 
 #include <climits>
 #include <cstdlib>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <sys/stat.h>
-#include <utility>
 #include <unistd.h>
+#include <utility>
 #include <vector>
+
+#include "tests/collections/CollectionsTestSupport.h"
 
 namespace quill {
 namespace {
+
+using quill::testing::TempFolder;
 
 bool exists(const std::string& p) {
     struct stat st {};
     return lstat(p.c_str(), &st) == 0;
 }
 
-void writeFile(const std::string& p, const std::string& text = "x") {
-    std::ofstream(p) << text;
-}
-
-std::string readFile(const std::string& p) {
-    std::ifstream in(p);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 // A fresh folder for one test, removed afterwards even when the test fails.
 class TempTree : public ::testing::Test {
   protected:
-    void SetUp() override {
-        std::string pattern = ::testing::TempDir() + "quillfolders.XXXXXX";
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        root = pattern;
+    const TempFolder folder;
+    const std::string root = folder.path();
+    void writeFile(const std::string& p, const std::string& text = "x") const {
+        folder.write(p.substr(root.size() + 1), quill::testing::Bytes(text.begin(), text.end()));
     }
-    void TearDown() override {
-        const std::string command =
-            "chmod -R u+rwx '" + root + "' 2>/dev/null; rm -rf '" + root + "'";
-        ASSERT_EQ(std::system(command.c_str()), 0);
-    }
-    std::string root;
 };
 
 using FolderList = TempTree;
@@ -124,7 +112,7 @@ TEST_F(DeleteTree, RemovesNestedReadOnlyContentButNeverFollowsLinks) {
     const std::string outside = root + "/outside";
     ASSERT_EQ(mkdir(tree.c_str(), 0755), 0);
     ASSERT_EQ(mkdir(outside.c_str(), 0755), 0);
-    writeFile(outside + "/keep.txt", "precious");
+    writeFile(outside + "/keep.txt", "pre");
     ASSERT_EQ(mkdir((tree + "/a").c_str(), 0755), 0);
     ASSERT_EQ(mkdir((tree + "/a/b").c_str(), 0755), 0);
     ASSERT_EQ(mkdir((tree + "/a/b/c").c_str(), 0755), 0);
@@ -139,7 +127,7 @@ TEST_F(DeleteTree, RemovesNestedReadOnlyContentButNeverFollowsLinks) {
     EXPECT_TRUE(DeleteFolder(tree));
     EXPECT_FALSE(exists(tree));
     EXPECT_TRUE(exists(outside));
-    EXPECT_EQ(readFile(outside + "/keep.txt"), "precious");
+    EXPECT_EQ(TempFolder::read(outside + "/keep.txt"), quill::testing::Bytes({'p', 'r', 'e'}));
 }
 
 TEST_F(DeleteTree, Results) {
