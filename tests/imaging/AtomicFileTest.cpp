@@ -4,14 +4,10 @@
 
 #include "tests/collections/CollectionsTestSupport.h"
 
-#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <set>
 #include <stdexcept>
 #include <string>
-#include <vector>
 
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -23,38 +19,33 @@ namespace quill {
 namespace {
 
 namespace fs = std::filesystem;
+using quill::testing::Bytes;
 
 class AtomicFileTest : public ::testing::Test {
   protected:
-    void TearDown() override {
-        setImmutable(folder, false);
-        ::chmod(folder.c_str(), 0755);
-    }
-
-    // The names in the folder: what a failed write must not add to.
-    std::set<std::string> entries() const { return temp.names(); }
+    void TearDown() override { setImmutable(folder, false); }
 
     static std::string contents(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
+        const Bytes b = quill::testing::TempFolder::read(path);
+        return {b.begin(), b.end()};
     }
-
-    static void put(const std::string& path, const std::string& text) {
-        std::ofstream(path, std::ios::binary) << text;
+    void put(const std::string& name, const std::string& text) const {
+        temp.write(name, Bytes(text.begin(), text.end()));
+    }
+    static mode_t mode(const std::string& path) {
+        struct stat status {};
+        return ::stat(path.c_str(), &status) == 0 ? status.st_mode & 07777 : 0;
     }
 
     // Makes a folder refuse new entries even to root; false where that cannot be done.
     static bool setImmutable(const std::string& path, bool on) {
-        int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY);
-        if (fd < 0)
-            return false;
+        const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY);
         int flags = 0;
-        bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-        if (done) {
-            flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-            done = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-        }
-        ::close(fd);
+        bool done = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+        done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        if (fd >= 0)
+            ::close(fd);
         return done;
     }
 
@@ -63,82 +54,59 @@ class AtomicFileTest : public ::testing::Test {
 };
 
 TEST_F(AtomicFileTest, WritesExactBytesAndLeavesOnlyTheFile) {
-    struct Case {
-        const char* name;
-        std::string bytes;
-    };
-    const Case cases[] = {
-        {"new.bin", std::string("\0\1\2\xff", 4)},
-        {"empty.bin", ""},
-        {"large.bin", std::string(3 << 20, 'q')},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        std::string path = folder + "/" + c.name;
-        WriteResult result = writeFileAtomically(path, c.bytes.data(), c.bytes.size());
+    const std::pair<const char*, std::string> cases[] = {{"new.bin", std::string("\0\1\2\xff", 4)},
+                                                         {"empty.bin", ""},
+                                                         {"large.bin", std::string(3 << 20, 'q')}};
+    for (const auto& [name, bytes] : cases) {
+        const WriteResult result = writeFileAtomically(temp.path(name), bytes.data(), bytes.size());
         ASSERT_TRUE(result) << result.message;
         EXPECT_TRUE(result.message.empty());
-        EXPECT_EQ(contents(path), c.bytes);
+        EXPECT_EQ(contents(temp.path(name)), bytes);
     }
-    EXPECT_EQ(entries(), (std::set<std::string>{"empty.bin", "large.bin", "new.bin"}));
+    EXPECT_EQ(temp.names(), (std::set<std::string>{"empty.bin", "large.bin", "new.bin"}));
 }
 
 TEST_F(AtomicFileTest, LongNamesAndLinksAreWrittenWhereTheUserMeans) {
     // A name at the file system's limit still leaves room for the temporary name.
-    std::string longName = folder + "/" + std::string(250, 'n') + ".jpg";
+    const std::string longName = temp.path(std::string(250, 'n') + ".jpg");
     ASSERT_TRUE(writeFileAtomically(longName, "long", 4));
     EXPECT_EQ(contents(longName), "long");
 
     // A link is followed: the file it points to gets the data, the link stays a link.
-    fs::create_directory(folder + "/real");
-    std::string real = folder + "/real/picture.png";
-    put(real, "old");
-    std::string link = folder + "/link.png";
-    fs::create_symlink(real, link);
-    WriteResult result = writeFileAtomically(link, "new", 3);
+    put("real/picture.png", "old");
+    const std::string link = temp.path("link.png");
+    fs::create_symlink(temp.path("real/picture.png"), link);
+    const WriteResult result = writeFileAtomically(link, "new", 3);
     ASSERT_TRUE(result) << result.message;
     EXPECT_TRUE(fs::is_symlink(link));
-    EXPECT_EQ(contents(real), "new");
-    EXPECT_EQ(fs::directory_iterator(folder + "/real")->path().filename(), "picture.png");
-    EXPECT_EQ(entries().size(), 3u);
+    EXPECT_EQ(contents(temp.path("real/picture.png")), "new");
+    EXPECT_EQ(temp.names().size(), 3u);
+    EXPECT_EQ(fs::directory_iterator(temp.path("real"))->path().filename(), "picture.png");
 }
 
 TEST_F(AtomicFileTest, ReplacingAFileKeepsItsPermissionsAndNewFilesFollowTheMode) {
-    std::string path = folder + "/old.txt";
-    put(path, "old contents that are longer");
-    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
-    ASSERT_TRUE(writeFileAtomically(path, "new", 3));
-    EXPECT_EQ(contents(path), "new");
-    struct stat status;
-    ASSERT_EQ(::stat(path.c_str(), &status), 0);
-    EXPECT_EQ(status.st_mode & 07777, 0640u);
+    put("old.txt", "old contents that are longer");
+    ASSERT_EQ(::chmod(temp.path("old.txt").c_str(), 0640), 0);
+    ASSERT_TRUE(writeFileAtomically(temp.path("old.txt"), "new", 3));
+    EXPECT_EQ(contents(temp.path("old.txt")), "new");
+    EXPECT_EQ(mode(temp.path("old.txt")), 0640u);
 
-    mode_t mask = ::umask(022);
-    std::string program = folder + "/program";
-    ASSERT_TRUE(writeFileAtomically(program, "#!", 2, 0777));
-    std::string plain = folder + "/plain";
-    ASSERT_TRUE(writeFileAtomically(plain, "x", 1));
+    const mode_t mask = ::umask(022);
+    ASSERT_TRUE(writeFileAtomically(temp.path("program"), "#!", 2, 0777));
+    ASSERT_TRUE(writeFileAtomically(temp.path("plain"), "x", 1));
     ::umask(mask);
-    ASSERT_EQ(::stat(program.c_str(), &status), 0);
-    EXPECT_EQ(status.st_mode & 0777, 0755u);
-    ASSERT_EQ(::stat(plain.c_str(), &status), 0);
-    EXPECT_EQ(status.st_mode & 0777, 0644u);
+    EXPECT_EQ(mode(temp.path("program")), 0755u);
+    EXPECT_EQ(mode(temp.path("plain")), 0644u);
 }
 
 TEST_F(AtomicFileTest, FailingWriterLeavesNothingAndKeepsTheOldFile) {
-    const std::string original = "the file as it was\n";
-    struct Case {
+    const struct {
         const char* name;
         std::function<bool(std::FILE*)> writer;
         const char* reason; // the end of the message
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"refuses at once", [](std::FILE*) { return false; }, ": the data could not be written"},
-        {"refuses after half its data",
-         [](std::FILE* f) {
-             std::fputs("half", f);
-             return false;
-         },
+        {"refuses after half its data", [](std::FILE* f) { return std::fputs("half", f) < 0; },
          ": the data could not be written"},
         {"fails with a system error",
          [](std::FILE* f) {
@@ -154,59 +122,47 @@ TEST_F(AtomicFileTest, FailingWriterLeavesNothingAndKeepsTheOldFile) {
          },
          ": the data could not be written"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        std::string existing = folder + "/existing.jpg";
-        put(existing, original);
-        std::string fresh = folder + "/fresh.jpg";
-        WriteResult a = writeFileAtomically(existing, c.writer);
-        WriteResult b = writeFileAtomically(fresh, c.writer);
-        EXPECT_FALSE(a);
-        EXPECT_FALSE(b);
-        EXPECT_EQ(a.message, existing + c.reason);
-        EXPECT_EQ(b.message, fresh + c.reason);
-        EXPECT_EQ(contents(existing), original);
-        EXPECT_EQ(entries(), std::set<std::string>{"existing.jpg"});
+        put("existing.jpg", "the file as it was\n");
+        const WriteResult a = writeFileAtomically(temp.path("existing.jpg"), c.writer);
+        const WriteResult b = writeFileAtomically(temp.path("fresh.jpg"), c.writer);
+        EXPECT_EQ(a.message, temp.path("existing.jpg") + c.reason);
+        EXPECT_EQ(b.message, temp.path("fresh.jpg") + c.reason);
+        EXPECT_FALSE(a || b);
+        EXPECT_EQ(contents(temp.path("existing.jpg")), "the file as it was\n");
+        EXPECT_EQ(temp.names(), std::set<std::string>{"existing.jpg"});
     }
 }
 
 TEST_F(AtomicFileTest, SystemFailuresNameTheFileAndTheReason) {
     // A folder in place of the file: the rename is refused after the data was written.
-    std::string taken = folder + "/taken";
-    fs::create_directory(taken);
-    put(taken + "/inside", "kept");
-    struct Case {
-        std::string path;
-        std::string message;
-    };
-    const Case cases[] = {
-        {folder + "/missing/a.jpg", folder + "/missing/a.jpg: No such file or directory"},
+    put("taken/inside", "kept");
+    const std::string taken = temp.path("taken"), missing = temp.path("missing/a.jpg");
+    const std::pair<std::string, std::string> cases[] = {
+        {missing, missing + ": No such file or directory"},
         {taken, taken + ": Is a directory"},
         {"", ": No such file or directory"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.path);
-        WriteResult result = writeFileAtomically(c.path, "data", 4);
+    for (const auto& [path, message] : cases) {
+        const WriteResult result = writeFileAtomically(path, "data", 4);
         EXPECT_FALSE(result);
-        EXPECT_EQ(result.message, c.message);
+        EXPECT_EQ(result.message, message);
     }
-    EXPECT_EQ(entries(), std::set<std::string>{"taken"});
+    EXPECT_EQ(temp.names(), std::set<std::string>{"taken"});
     EXPECT_EQ(contents(taken + "/inside"), "kept");
 }
 
 TEST_F(AtomicFileTest, ReadOnlyFolderKeepsTheExistingFileByteForByte) {
-    std::string path = folder + "/scene.jpg";
-    const std::string original("\xff\xd8 old scene \0 bytes", 19);
-    put(path, original);
+    const std::string original("\xff\xd8 old scene \0 bytes", 19), path = temp.path("scene.jpg");
+    put("scene.jpg", original);
     // A plain user is stopped by the permission bits; root only by an immutable folder.
-    if (::geteuid() == 0) {
-        if (!setImmutable(folder, true))
-            GTEST_SKIP() << "this file system cannot make a folder read-only for root";
-    } else {
+    if (::geteuid() != 0)
         ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
-    }
-    WriteResult result = writeFileAtomically(path, "new", 3);
-    std::set<std::string> after = entries();
+    else if (!setImmutable(folder, true))
+        GTEST_SKIP() << "this file system cannot make a folder read-only for root";
+    const WriteResult result = writeFileAtomically(path, "new", 3);
+    const std::set<std::string> after = temp.names();
     setImmutable(folder, false);
     ::chmod(folder.c_str(), 0755);
 

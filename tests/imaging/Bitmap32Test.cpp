@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/RandomPictures.h"
+#include "tests/imaging/ByteWriting.h"
 
 #include <algorithm>
 #include <stdexcept>
@@ -142,8 +142,9 @@ TEST(DrawOnto, PlacementAndClipping) {
     }
 }
 
-TEST(ZoomInandOut, NewSizes) {
-    struct Case {
+// Sizes Trunc(side x factor), and column k from source column floor(k x old / new).
+TEST(ZoomInandOut, NewSizesAndNearestNeighbourMapping) {
+    const struct {
         int w, h;
         long double wf, hf;
         int newW, newH;
@@ -157,36 +158,26 @@ TEST(ZoomInandOut, NewSizes) {
         {10, 4, 2.0L, 0.25L, 20, 1},
         {3, 3, 0.2L, 1.0L, 0, 0}, // no column left: an empty picture
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         TBitmap32 p(c.w, c.h, makePixel(1, 2, 3, 4));
         ZoomInandOut(p, c.wf, c.hf);
-        EXPECT_EQ(p.width(), c.newW) << c.w << "x" << c.h;
-        EXPECT_EQ(p.height(), c.newH) << c.w << "x" << c.h;
+        EXPECT_EQ(std::pair(p.width(), p.height()), std::pair(c.newW, c.newH)) << c.w << "x" << c.h;
     }
-}
-
-TEST(ZoomInandOut, NearestNeighbourMapping) {
     TBitmap32 p(7, 3);
     for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 7; ++x)
             p.setPixel(x, y, makePixel(x, y, 0, 200));
-    TBitmap32 shrunk = p;
+    TBitmap32 shrunk = p, grown = p;
     ZoomInandOut(shrunk, 0.5L, 0.5L); // 3 x 1: columns floor(k * 7 / 3) = 0, 2, 4 of row 0
-    ASSERT_EQ(shrunk.width(), 3);
-    ASSERT_EQ(shrunk.height(), 1);
-    EXPECT_EQ(shrunk.pixel(1, 0), p.pixel(2, 0));
-    EXPECT_EQ(shrunk.pixel(2, 0), p.pixel(4, 0));
-
-    TBitmap32 grown = p;
+    EXPECT_EQ(test_bytes::pixelsOf(shrunk),
+              (test_bytes::Pixels{p.pixel(0, 0), p.pixel(2, 0), p.pixel(4, 0)}));
     ZoomInandOut(grown, 59.0L / 7.0L, 2.0L); // 58 x 6, all four bytes of each pixel kept
-    ASSERT_EQ(grown.width(), 58);
     ASSERT_EQ(grown.height(), 6);
-    const struct {
-        int column, source;
-    } columns[] = {{0, 0}, {8, 0}, {9, 1}, {16, 1}, {17, 2}, {49, 5}, {50, 6}, {57, 6}};
-    for (const auto& c : columns)
+    const std::pair<int, int> columns[] = {{0, 0},  {8, 0},  {9, 1},  {16, 1},
+                                           {17, 2}, {49, 5}, {50, 6}, {57, 6}};
+    for (const auto& [column, source] : columns)
         for (int y = 0; y < 6; ++y)
-            EXPECT_EQ(grown.pixel(c.column, y), p.pixel(c.source, y / 2)) << "column " << c.column;
+            EXPECT_EQ(grown.pixel(column, y), p.pixel(source, y / 2)) << "column " << column;
 }
 
 TEST(ZoomInandOut, RefusesPicturesPastTheLimit) {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <vector>
+
 namespace quill {
 namespace {
 
@@ -19,31 +22,23 @@ TEST(Grey, WorkedValues) {
     }
 }
 
-TEST(Hsl, HSLtoRGB360WorkedValues) {
-    struct Case {
-        int h, s, l, r, g, b;
-    } cases[] = {
+TEST(Hsl, WorkedValues) {
+    const std::array<int, 6> toRgb[] = {
         {0, 100, 50, 255, 0, 0},    {60, 100, 50, 255, 255, 0},  {120, 100, 50, 0, 255, 0},
         {30, 50, 50, 192, 128, 64}, {200, 0, 75, 192, 192, 192}, {360, 100, 50, 255, 0, 0},
         {361, 100, 50, 0, 0, 0},    {0, 101, 50, 0, 0, 0},       {0, 0, 50, 128, 128, 128},
     };
-    for (const Case& c : cases) {
-        RGB8 out = HSLtoRGB360(c.h, c.s, c.l);
-        EXPECT_EQ(out.r, c.r) << c.h << "," << c.s << "," << c.l;
-        EXPECT_EQ(out.g, c.g) << c.h << "," << c.s << "," << c.l;
-        EXPECT_EQ(out.b, c.b) << c.h << "," << c.s << "," << c.l;
+    for (const auto& [h, s, l, r, g, b] : toRgb) {
+        const RGB8 out = HSLtoRGB360(h, s, l);
+        EXPECT_EQ((std::vector<int>{out.r, out.g, out.b}), (std::vector<int>{r, g, b}))
+            << h << "," << s << "," << l;
     }
-}
-
-TEST(Hsl, RGBtoHSL360GivesHue360ForRedsWithMoreBlueThanGreen) {
-    HSL360 hsl = RGBtoHSL360(255, 0, 1);
-    EXPECT_EQ(hsl.h, 360);
-    EXPECT_EQ(hsl.s, 100);
-    EXPECT_EQ(hsl.l, 50);
-    HSL360 grey = RGBtoHSL360(178, 178, 178);
-    EXPECT_EQ(grey.h, 0);
-    EXPECT_EQ(grey.s, 0);
-    EXPECT_EQ(grey.l, 70);
+    // A red with more blue than green has hue 360; a grey has none.
+    const std::array<int, 6> toHsl[] = {{255, 0, 1, 360, 100, 50}, {178, 178, 178, 0, 0, 70}};
+    for (const auto& [r, g, b, h, s, l] : toHsl) {
+        const HSL360 out = RGBtoHSL360(r, g, b);
+        EXPECT_EQ((std::vector<int>{out.h, out.s, out.l}), (std::vector<int>{h, s, l}));
+    }
 }
 
 } // namespace
