@@ -96,14 +96,3 @@ TEST(BrumeTest, WorkedFirstPixels) {
     EXPECT_EQ(result.pixel(1, 1) & 0xffffffu, picture.pixel(0, 0) & 0xffffffu);
     EXPECT_EQ(result.pixel(2, 1) & 0xffffffu, picture.pixel(0, 3) & 0xffffffu);
 }
-
-TEST(BrumeTest, RunsInARowDifferAndASeedRepeats) {
-    const TBitmap32 picture = literal::photoLikePicture(40, 30, 6, false);
-    ProgramRandom random(0);
-    const TBitmap32 first = brume(picture, random);
-    const TBitmap32 second = brume(picture, random);
-    EXPECT_FALSE(first == second);
-    ProgramRandom again(0);
-    EXPECT_TRUE(brume(picture, again) == first);
-    EXPECT_EQ(again.seed(), ProgramRandom::stateAfter(0, 2 * 39 * 29));
-}

@@ -25,30 +25,6 @@ TEST(Picsobel, EqualsPlainLoopsOnEveryLoopEdge) {
     }
 }
 
-TEST(InteriorRows, EveryRowSeesItsNeighboursAsTheyWere) {
-    // A pass that mixes the three rows: any row read after its band neighbour changed it,
-    // or handed out twice, or skipped, shows in the result.
-    for (const literal::Size size : literal::kOddSizes) {
-        TBitmap32 picture = literal::photoLikePicture(size.width, size.height, 77);
-        const TBitmap32 before(picture);
-        int calls = 0;
-        forEachInteriorRow(picture, [&](const std::uint32_t* up, const std::uint32_t* mid,
-                                        const std::uint32_t* down, std::uint32_t* out) {
-            for (int x = 0; x < size.width; ++x)
-                out[x] = up[x] * 3u + mid[x] * 5u + down[x] * 7u + 1u;
-            __atomic_add_fetch(&calls, 1, __ATOMIC_RELAXED);
-        });
-        EXPECT_EQ(calls, std::max(0, size.height - 2));
-        TBitmap32 expected(before);
-        for (int y = 1; y < size.height - 1; ++y)
-            for (int x = 0; x < size.width; ++x)
-                expected.setPixel(x, y,
-                                  before.pixel(x, y - 1) * 3u + before.pixel(x, y) * 5u +
-                                      before.pixel(x, y + 1) * 7u + 1u);
-        EXPECT_EQ(literal::difference(picture, expected), "") << size.width << "x" << size.height;
-    }
-}
-
 TEST(Picsobel, FlatPictureGivesWhiteWithInvertedAlpha) {
     for (std::uint32_t flat :
          {makePixel(0, 0, 0, 255), makePixel(255, 255, 255, 255), makePixel(12, 200, 77, 255),
@@ -97,40 +73,6 @@ TEST(Picsobel, WorkedChannelValues) {
         }
     picsobel(picture);
     EXPECT_EQ(picture, TBitmap32(3, 3, makePixel(0, 0, 135, 0)));
-}
-
-TEST(Picsobel, TinyPicturesCopyWhatLiesInside) {
-    using V = std::vector<int>;
-    struct Case {
-        int w, h;
-        V values, alphas;       // row by row
-        V outValues, outAlphas; // colour source after the border steps
-    } cases[] = {
-        {1, 1, V{10}, V{255}, V{10}, V{0}},
-        // One column: rows 0 and H-1 repeat rows 1 and H-2; the columns have no neighbour.
-        {1, 5, V{10, 20, 30, 40, 50}, V{1, 2, 3, 4, 5}, V{20, 20, 30, 40, 40},
-         V{254, 253, 252, 251, 250}},
-        // One row: nothing to copy from; only the inversion.
-        {4, 1, V{10, 20, 30, 40}, V{9, 8, 7, 6}, V{10, 20, 30, 40}, V{246, 247, 248, 249}},
-        // Two rows: row 0 takes row 1, then row 1 takes that back.
-        {2, 2, V{10, 20, 30, 40}, V{255, 255, 0, 0}, V{30, 40, 30, 40}, V{0, 0, 255, 255}},
-        // Three rows, two columns: column 0 takes column 1, column 1 takes that back.
-        {2, 3, V{10, 20, 30, 40, 50, 60}, V(6, 255), V(6, 40), V(6, 0)},
-    };
-    for (const Case& c : cases) {
-        TBitmap32 picture(c.w, c.h), expected(c.w, c.h);
-        for (int i = 0; i < c.w * c.h; ++i) {
-            const int v = c.values[i], o = c.outValues[i];
-            picture.setPixel(i % c.w, i / c.w, makePixel(v, v + 1, v + 2, c.alphas[i]));
-            expected.setPixel(i % c.w, i / c.w,
-                              makePixel(255 - o, 254 - o, 253 - o, c.outAlphas[i]));
-        }
-        picsobel(picture);
-        EXPECT_EQ(literal::difference(picture, expected), "") << c.w << "x" << c.h;
-    }
-    TBitmap32 empty;
-    picsobel(empty);
-    EXPECT_TRUE(empty.empty());
 }
 
 } // namespace

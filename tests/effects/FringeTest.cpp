@@ -114,30 +114,6 @@ TEST(FringeTest, WorkedValues) {
     }
 }
 
-TEST(FringeTest, FlatPicturesTurnWhiteAndCutoutsStay) {
-    // A cut-out block inside a flat picture comes back as CutoutColor, alpha 0 included.
-    TBitmap32 cutouts(8, 8, makePixel(90, 120, 30));
-    for (int y = 2; y < 5; ++y)
-        for (int x = 3; x < 6; ++x)
-            cutouts.setPixel(x, y, CutoutColor);
-    const struct {
-        const char* name;
-        TBitmap32 (*effect)(const TBitmap32&, const Kernel3x3&);
-        Kernel3x3 kernel;
-        bool flatTurnsWhite;
-    } cases[] = {{"realism", realismArt, kRealismDefault, false},
-                 {"abstract", abstractArt, kAbstractDefault, true},
-                 {"pop art", popArt, kPopArtDefault, true}};
-    for (const auto& c : cases) {
-        const TBitmap32 flat = c.effect(TBitmap32(6, 5, makePixel(123, 45, 67, 200)), c.kernel);
-        EXPECT_TRUE(!c.flatTurnsWhite || flat == TBitmap32(6, 5, 0xffffffffu)) << c.name;
-        const TBitmap32 result = c.effect(cutouts, c.kernel);
-        for (int y = 2; y < 5; ++y)
-            for (int x = 3; x < 6; ++x)
-                EXPECT_EQ(result.pixel(x, y), CutoutColor) << c.name << " " << x << "," << y;
-    }
-}
-
 TEST(FringeTest, KernelTextsAreReadAsTheFieldsHoldThem) {
     struct Case {
         const char* text;

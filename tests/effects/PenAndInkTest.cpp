@@ -69,41 +69,5 @@ TEST(PenAndInk, WorkedPictures) {
             << c.what;
 }
 
-TEST(PenAndInk, OutlinesOfShapes) {
-    struct Case {
-        bool hollow;
-        bool thresholdFirst; // through PictureTwoValue at 128, as the dialog does
-        std::vector<std::string> in, out;
-    } cases[] = {
-        // A solid disc becomes a ring one pixel wide.
-        {false,
-         true,
-         {"...........", "....###....", "..#######..", "..#######..", ".#########.", ".#########.",
-          ".#########.", "..#######..", "..#######..", "....###....", "..........."},
-         {"...........", "....###....", "..###.###..", "..#.....#..", ".##.....##.", ".#.......#.",
-          ".##.....##.", "..#.....#..", "..###.###..", "....###....", "..........."}},
-        // One-pixel lines survive whole; a two-pixel line too; a 3 x 3 block loses its centre.
-        {true,
-         true,
-         {"..........", ".########.", "..........", ".#.....##.", ".#.....##.", ".#.###.##.",
-          ".#.###....", "...###...."},
-         {"oooooooooo", "o########o", "oooooooooo", "o#ooooo##o", "o#ooooo##o", "o#o###o##o",
-          "o#o#o#oooo", "ooo###oooo"}},
-        // A CutoutColor pixel counts as not black; the outermost rows and columns are
-        // never cleared.
-        {false,
-         false,
-         {"#####", "#####", "##o##", "#####", "#####", "#####"},
-         {"#####", "#####", "##o##", "#####", "#...#", "#####"}},
-    };
-    for (const Case& c : cases) {
-        TBitmap32 picture = fromRows(c.in);
-        if (c.thresholdFirst)
-            PictureTwoValue(picture, {128, c.hollow});
-        const TBitmap32 out = penandink(picture, c.hollow);
-        EXPECT_EQ(toRows(out), c.out) << c.in[1];
-    }
-}
-
 } // namespace
 } // namespace quill
