@@ -62,14 +62,55 @@ std::set<std::pair<int, int>> blackPixels(const TBitmap32& picture) {
     return out;
 }
 
-TEST(Picsobel, EqualsPlainLoopsOnEveryLoopEdge) {
+// Every pass of the sketch effects against its plain twin on every loop edge: the edge
+// sketch; the pencil passes on the sketch and on the raw photograph (every colour,
+// CutoutColor and odd alphas); the pen threshold; Pen & Ink's two passes; the strokes
+// over pen lines and over the photograph (bytes of 0, odd alphas, CutoutColor).
+TEST(SketchPasses, EqualTheirPlainTwinsOnEveryLoopEdge) {
+    using literal::difference;
     unsigned seed = 1;
     for (const literal::Size size : literal::kOddSizes) {
+        SCOPED_TRACE(literal::name(size));
         const TBitmap32 original = literal::photoLikePicture(size.width, size.height, seed++);
-        TBitmap32 fast(original), plain(original);
-        picsobel(fast);
-        literal::picsobel(plain);
-        EXPECT_EQ(literal::difference(fast, plain), "") << size.width << "x" << size.height;
+        TBitmap32 edge(original);
+        picsobel(edge);
+        ASSERT_EQ(difference(edge, sketchOf(original)), "");
+        for (const TBitmap32* p : {static_cast<const TBitmap32*>(&edge), &original})
+            EXPECT_EQ(difference(pencilGreyBase(*p), literal::greyBase(*p)), "");
+        for (int p : {0, 1, 127, 128, 129, 200, 255})
+            EXPECT_EQ(difference(pencilLighting(edge, p), literal::lighting(edge, p)), "") << p;
+        // A picture that is not grey takes the whole colour round trip.
+        for (int p : {10, 45, 70})
+            EXPECT_EQ(difference(pencilContrast(original, p), literal::contrast(original, p)), "")
+                << p;
+        for (int pressure : {0, 1, 128, 190, 254, 255})
+            for (bool hollow : {false, true})
+                EXPECT_EQ(difference(penSketchThreshold(edge, {pressure, hollow}),
+                                     literal::penThreshold(edge, pressure, hollow)),
+                          "")
+                    << "pressure " << pressure << " hollow " << hollow;
+        for (int threshold : {0, 60, 127, 128, 253, 254, 255})
+            for (bool hollow : {false, true}) {
+                TBitmap32 fast(original), plain(original);
+                PictureTwoValue(fast, {threshold, hollow});
+                literal::pictureTwoValue(plain, threshold, hollow);
+                ASSERT_EQ(difference(fast, plain), "") << "threshold " << threshold;
+                const TBitmap32 expected = literal::penandink(plain, hollow);
+                EXPECT_EQ(difference(penandink(plain, hollow), expected), "") << threshold;
+                EXPECT_EQ(difference(penAndInk(original, {threshold, hollow}), expected), "");
+            }
+        // The outline of an unthresholded picture: only pure black counts as black.
+        EXPECT_EQ(difference(penandink(original, true), literal::penandink(original, true)), "");
+        const TBitmap32 lines = literal::penThreshold(edge, kKryptolPressure, seed % 2 == 0);
+        for (const TBitmap32* start : {&lines, &original})
+            for (int direction = 0; direction <= 5; ++direction) {
+                TBitmap32 fast(*start), plain(*start);
+                for (int press = 0; press < 3; ++press) {
+                    BitmapDilate(fast, direction);
+                    literal::bitmapDilate(plain, direction);
+                    ASSERT_EQ(difference(fast, plain), "") << direction << " press " << press;
+                }
+            }
     }
 }
 
@@ -170,33 +211,6 @@ TEST(Grey, FastFormsAndRowsEqualTheFormulaOnAllColours) {
     }
 }
 
-TEST(PencilSketch, PassesEqualPlainLoops) {
-    unsigned seed = 100;
-    for (const literal::Size size : literal::kOddSizes) {
-        const TBitmap32 original = literal::photoLikePicture(size.width, size.height, seed++);
-        const TBitmap32 edge = sketchOf(original);
-        const std::string at = std::to_string(size.width) + "x" + std::to_string(size.height);
-        EXPECT_EQ(literal::difference(pencilGreyBase(edge), literal::greyBase(edge)), "") << at;
-        // The raw photograph too: every colour, CutoutColor and odd alphas included.
-        EXPECT_EQ(literal::difference(pencilGreyBase(original), literal::greyBase(original)), "")
-            << at;
-        for (int p : {0, 1, 127, 128, 129, 200, 255})
-            EXPECT_EQ(literal::difference(pencilLighting(edge, p), literal::lighting(edge, p)), "")
-                << at << " lighting " << p;
-        const TBitmap32 grey = literal::greyBase(edge);
-        for (int p : {0, 1, 30, 44, 45, 46, 60, 88, 89})
-            EXPECT_EQ(literal::difference(pencilContrast(grey, p), literal::contrast(grey, p)), "")
-                << at << " contrast " << p;
-        // A picture that is not grey takes the whole colour round trip.
-        for (int p : {10, 45, 70})
-            EXPECT_EQ(
-                literal::difference(pencilContrast(original, p), literal::contrast(original, p)),
-                "")
-                << at << " colour contrast " << p;
-    }
-}
-
-// The table of greys meets the plain round trip on every grey at every position.
 TEST(PencilSketch, ContrastOfEveryGreyAtEveryPosition) {
     std::vector<int> all(256);
     std::iota(all.begin(), all.end(), 0);
@@ -260,21 +274,6 @@ TEST(PencilSketch, WholeEffectShowsOnlyTheLastSlider) {
     }
 }
 
-TEST(PenSketch, ThresholdEqualsPlainLoops) {
-    unsigned seed = 200;
-    for (const literal::Size size : literal::kOddSizes) {
-        TBitmap32 edge = literal::photoLikePicture(size.width, size.height, seed++);
-        literal::picsobel(edge);
-        for (int pressure : {0, 1, 128, 190, 254, 255})
-            for (bool hollow : {false, true})
-                EXPECT_EQ(literal::difference(penSketchThreshold(edge, {pressure, hollow}),
-                                              literal::penThreshold(edge, pressure, hollow)),
-                          "")
-                    << size.width << "x" << size.height << " pressure " << pressure << " hollow "
-                    << hollow;
-    }
-}
-
 TEST(PenSketch, WorkedThresholds) {
     // Pencil greys: (1,0,0) 0.3 -> 0; (0,1,0) 0.59 -> 1; (0,0,4) 0.44 -> 0; (0,0,5) 0.55 -> 1;
     // (100,100,100) -> 100; (128,129,120) 127.71 -> 128; (255,255,255) -> 255.
@@ -322,33 +321,6 @@ TEST(PenSketch, WholeEffectIsThresholdOfTheSketch) {
               TBitmap32(5, 5, kWhite));
     EXPECT_EQ(penSketch(TBitmap32(5, 5, makePixel(10, 20, 30)), {128, true}),
               TBitmap32(5, 5, CutoutColor));
-}
-
-TEST(PenAndInk, PassesEqualPlainLoops) {
-    unsigned seed = 300;
-    for (const literal::Size size : literal::kOddSizes) {
-        const TBitmap32 original = literal::photoLikePicture(size.width, size.height, seed++);
-        const std::string at = std::to_string(size.width) + "x" + std::to_string(size.height);
-        for (int threshold : {0, 60, 127, 128, 253, 254, 255})
-            for (bool hollow : {false, true}) {
-                TBitmap32 fast(original), plain(original);
-                PictureTwoValue(fast, {threshold, hollow});
-                literal::pictureTwoValue(plain, threshold, hollow);
-                ASSERT_EQ(literal::difference(fast, plain), "") << at << " threshold " << threshold;
-                EXPECT_EQ(literal::difference(penandink(plain, hollow),
-                                              literal::penandink(plain, hollow)),
-                          "")
-                    << at << " threshold " << threshold << " hollow " << hollow;
-                EXPECT_EQ(literal::difference(penAndInk(original, {threshold, hollow}),
-                                              literal::penandink(plain, hollow)),
-                          "")
-                    << at << " threshold " << threshold << " hollow " << hollow;
-            }
-        // The outline of an unthresholded picture: only pure black counts as black.
-        EXPECT_EQ(
-            literal::difference(penandink(original, true), literal::penandink(original, true)), "")
-            << at;
-    }
 }
 
 TEST(PenAndInk, WorkedPictures) {
@@ -420,39 +392,6 @@ TEST(BitmapDilate, WhatMayAndMayNotTurnBlack) {
         EXPECT_EQ(picture.pixel(1, 1), c.expected) << std::hex << c.pixel;
         EXPECT_EQ(picture.pixel(2, 1), makePixel(0, 0, 0, 3));
         EXPECT_EQ(picture.pixel(0, 1), kWhite); // the outermost column never changes
-    }
-}
-
-TEST(BitmapDilate, EqualsPlainLoops) {
-    // Black along the edges of a white picture: every direction may ink the ring inside,
-    // never the frame.
-    TBitmap32 ring(6, 5, kBlack);
-    for (int y = 1; y < 4; ++y)
-        for (int x = 1; x < 5; ++x)
-            ring.setPixel(x, y, kWhite);
-    for (int x : {0, 5})
-        ring.setPixel(x, 0, kWhite), ring.setPixel(x, 4, kWhite);
-    unsigned seed = 400;
-    for (const literal::Size size : literal::kOddSizes) {
-        TBitmap32 edge = literal::photoLikePicture(size.width, size.height, seed++);
-        literal::picsobel(edge);
-        const TBitmap32 lines = literal::penThreshold(edge, kKryptolPressure, seed % 2 == 0);
-        // The raw photograph too: pixels with some zero bytes, odd alphas, CutoutColor.
-        const TBitmap32 photo = literal::photoLikePicture(size.width, size.height, seed++);
-        for (const TBitmap32* start : {&lines, &photo, static_cast<const TBitmap32*>(&ring)})
-            for (int direction = 0; direction <= 5; ++direction) {
-                TBitmap32 fast(*start), plain(*start);
-                for (int press = 0; press < 3; ++press) {
-                    BitmapDilate(fast, direction);
-                    literal::bitmapDilate(plain, direction);
-                    ASSERT_EQ(literal::difference(fast, plain), "")
-                        << start->width() << "x" << start->height() << " direction " << direction
-                        << " press " << press;
-                }
-                if (start == &ring) {
-                    EXPECT_EQ(fast == ring, direction < 1 || direction > 4) << direction;
-                }
-            }
     }
 }
 
