@@ -43,13 +43,8 @@ TEST(PlayerLayout, StripLeftsBandAndHoles) {
     EXPECT_EQ(PlayerModel::bandRect(1920, 1080), (Rect{0, 403, 1920, 274}));
     EXPECT_EQ(PlayerModel::bandRect(1366, 769), (Rect{0, 247, 1366, 274}));
 
-    struct HoleCase {
-        int width;
-        std::size_t holes;
-    };
-    for (HoleCase c :
-         {HoleCase{29, 0}, HoleCase{30, 2}, HoleCase{59, 2}, HoleCase{60, 4}, HoleCase{1920, 128}})
-        EXPECT_EQ(PlayerModel::filmHoles(c.width).size(), c.holes) << c.width;
+    for (auto [width, holes] : {std::pair{29, 0u}, {30, 2u}, {59, 2u}, {60, 4u}, {1920, 128u}})
+        EXPECT_EQ(PlayerModel::filmHoles(width).size(), holes) << width;
     const auto holes = PlayerModel::filmHoles(90);
     EXPECT_EQ(holes[0], (Rect{5, 10, 20, 15}));
     EXPECT_EQ(holes[1], (Rect{125, 245, 20, 15}));
@@ -111,18 +106,10 @@ TEST(PlayerTimer, PointerHaltsAndResumes) {
 }
 
 TEST(PlayerView, CentresSmallPicturesOnly) {
-    struct Case {
-        int viewW, viewH, w, h;
-        Rect rect;
-    };
-    const Case cases[] = {
-        {1000, 700, 600, 450, {200, 125, 600, 450}},
-        {1000, 700, 951, 686, {0, 0, 951, 686}}, // 686 is not below 685, 951 not below 950
-        {1000, 700, 949, 684, {26, 8, 949, 684}},
-        {1000, 700, 2000, 300, {0, 200, 2000, 300}},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(PlayerModel::viewPlacement(c.viewW, c.viewH, c.w, c.h), c.rect);
+    // In a 1000 x 700 view: 686 is not below 685, 951 not below 950.
+    for (const Rect& r : {Rect{200, 125, 600, 450}, Rect{0, 0, 951, 686}, Rect{26, 8, 949, 684},
+                          Rect{0, 200, 2000, 300}})
+        EXPECT_EQ(PlayerModel::viewPlacement(1000, 700, r.width, r.height), r);
 }
 
 } // namespace

@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <array>
 #include <cstdlib>
+#include <tuple>
 
 namespace quill {
 namespace {
@@ -99,39 +101,43 @@ TEST(BackgroundEffects, FastPassesEqualPlainPassesOnOddSizesAndPhotos) {
 }
 
 TEST(BackgroundEffects, EmbossWorkedValues) {
-    struct Case {
-        int p, below, expected;
-    } cases[] = {{0, 255, 127}, {255, 0, 255},   {10, 200, 62}, {128, 128, 128}, {77, 77, 128},
-                 {0, 0, 128},   {255, 255, 128}, {0, 128, 0},   {200, 73, 255}};
-    for (auto c : cases) {
-        // 2 x 2: pixel (0,0) against (1,1); the others are the last row/column, kept.
+    // 2 x 2: pixel (0,0) against (1,1); the others are the last row/column, kept.
+    for (auto [p, below, e] : {std::tuple{0, 255, 127},
+                               {255, 0, 255},
+                               {10, 200, 62},
+                               {128, 128, 128},
+                               {77, 77, 128},
+                               {0, 0, 128},
+                               {255, 255, 128},
+                               {0, 128, 0},
+                               {200, 73, 255}}) {
         TBitmap32 pic(2, 2, makePixel(9, 9, 9, 17));
-        pic.setPixel(0, 0, makePixel(c.p, c.p, c.p, 42));
-        pic.setPixel(1, 1, makePixel(c.below, c.below, c.below, 200));
+        pic.setPixel(0, 0, makePixel(p, p, p, 42));
+        pic.setPixel(1, 1, makePixel(below, below, below, 200));
         TBitmap32 expected = pic;
-        expected.setPixel(0, 0, makePixel(c.expected, c.expected, c.expected, 42));
+        expected.setPixel(0, 0, makePixel(e, e, e, 42));
         emboss(pic);
-        EXPECT_TRUE(pic == expected) << c.p << " over " << c.below;
+        EXPECT_TRUE(pic == expected) << p << " over " << below;
     }
 }
 
 TEST(BackgroundEffects, ScorchWorkedValues) {
-    struct Case {
-        int x, y, p, expected;
-    } cases[] = {
-        {0, 0, 0, 0},      {0, 0, 100, 100}, {0, 0, 181, 181},  {0, 0, 182, 180},
-        {0, 0, 200, 160},  {0, 0, 255, 23},  {10, 10, 100, 99}, // t = 100
-        {127, 2, 255, 28},                                      // t = 254
-        {255, 1, 255, 23},                                      // t = 255 mod 255 = 0
-        {0, 7, 0, 0},                                           // column 0: t = 0
-        {1, 1, 0, 1},                                           // |0 - 1| = 1
-    };
-    for (auto c : cases) {
-        TBitmap32 pic(std::max(c.x + 1, 1), std::max(c.y + 1, 1), makePixel(0, 0, 0, 77));
-        pic.setPixel(c.x, c.y, makePixel(c.p, c.p, c.p, 77));
+    // t = x * y mod 255: 100 at (10, 10), 254 at (127, 2), 0 at (255, 1) and in column 0.
+    for (auto [x, y, p, e] : {std::array{0, 0, 0, 0},
+                              {0, 0, 100, 100},
+                              {0, 0, 181, 181},
+                              {0, 0, 182, 180},
+                              {0, 0, 200, 160},
+                              {0, 0, 255, 23},
+                              {10, 10, 100, 99},
+                              {127, 2, 255, 28},
+                              {255, 1, 255, 23},
+                              {0, 7, 0, 0},
+                              {1, 1, 0, 1}}) {
+        TBitmap32 pic(x + 1, y + 1, makePixel(0, 0, 0, 77));
+        pic.setPixel(x, y, makePixel(p, p, p, 77));
         scorch(pic);
-        EXPECT_EQ(pic.pixel(c.x, c.y), makePixel(c.expected, c.expected, c.expected, 77))
-            << "p " << c.p << " at " << c.x << "," << c.y;
+        EXPECT_EQ(pic.pixel(x, y), makePixel(e, e, e, 77)) << "p " << p << " at " << x << "," << y;
     }
 }
 
@@ -172,19 +178,6 @@ TEST(BackgroundEffects, StriaWorkedValues) {
                 ASSERT_EQ(pic.pixel(x, y), makePixel(e, e, e, 255))
                     << c.value << " at " << x << "," << y;
             }
-    }
-}
-
-TEST(BackgroundEffects, GrayWorkedValues) {
-    struct Case {
-        int r, g, b, expected;
-    } cases[] = {{255, 255, 255, 254}, {0, 0, 0, 0},     {100, 100, 100, 100},
-                 {255, 0, 0, 76},      {0, 255, 0, 150}, {0, 0, 255, 28}};
-    for (auto c : cases) {
-        TBitmap32 pic(1, 1, makePixel(c.r, c.g, c.b, 5));
-        grayBackground(pic);
-        EXPECT_EQ(pic.pixel(0, 0), makePixel(c.expected, c.expected, c.expected, 5))
-            << c.r << "," << c.g << "," << c.b;
     }
 }
 

@@ -204,17 +204,17 @@ TEST(TBitmap32, CutoutColorBytes) {
 }
 
 TEST(Grey, WorkedValues) {
-    struct Case {
-        int r, g, b, pencil, ink;
-    } cases[] = {
-        {255, 255, 255, 255, 254}, // the ink weights add up to 0.996
-        {0, 0, 0, 0, 0},           {100, 100, 100, 100, 100},
-        {128, 128, 128, 128, 127}, {200, 200, 200, 200, 199},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(greyPencil(c.r, c.g, c.b), c.pencil) << c.r << "," << c.g << "," << c.b;
-        EXPECT_EQ(greyInkLiteral(c.r, c.g, c.b), c.ink) << c.r << "," << c.g << "," << c.b;
-    }
+    // r, g, b, pencil grey, ink grey (the ink weights add up to 0.996).
+    for (auto [r, g, b, pencil, ink] : {std::array{255, 255, 255, 255, 254},
+                                        {0, 0, 0, 0, 0},
+                                        {100, 100, 100, 100, 100},
+                                        {128, 128, 128, 128, 127},
+                                        {200, 200, 200, 200, 199},
+                                        {255, 0, 0, 76, 76},
+                                        {0, 255, 0, 150, 150},
+                                        {0, 0, 255, 28, 28}})
+        EXPECT_EQ(std::pair(greyPencil(r, g, b), greyInkLiteral(r, g, b)), std::pair(pencil, ink))
+            << r << "," << g << "," << b;
 }
 
 TEST(Hsl, WorkedValues) {
