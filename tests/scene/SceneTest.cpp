@@ -172,33 +172,6 @@ TEST_F(SceneFixture, MaskAndTransparencyAreDerivedForTheCurrentLayerOnly) {
     EXPECT_EQ(pixelAlpha(scene.layer(two).ForeWork->pixel(0, 0)), 0);
 }
 
-TEST_F(SceneFixture, RefreshIsIdempotentAndTransparencyOffRestores) {
-    masks[4] = randomPicture(7, 5, 12);
-    const int i = scene.AddForegroundLayer(randomPicture(20, 10, 4));
-    scene.layer(i).LayerMask = 4;
-    scene.RefreshLayer();
-    const TBitmap32 masked = *scene.layer(i).ForeWork;
-    scene.layer(i).LayerTransparent = true;
-    scene.layer(i).LayerTransparence = 200;
-    scene.RefreshLayer();
-    const TBitmap32 once = *scene.layer(i).ForeWork;
-    const TBitmap32 sceneOnce = scene.scenePicture();
-    scene.RefreshLayer();
-    scene.RefreshLayer();
-    EXPECT_TRUE(*scene.layer(i).ForeWork == once) << "repeating RefreshLayer changed the alpha";
-    EXPECT_TRUE(scene.scenePicture() == sceneOnce);
-    EXPECT_FALSE(once == masked);
-
-    scene.layer(i).LayerTransparence = 255;
-    scene.RefreshLayer();
-    EXPECT_TRUE(scene.scenePicture() == TBitmap32(40, 30, makePixel(0, 0, 255)))
-        << "level 255 is invisible";
-    scene.layer(i).LayerTransparent = false;
-    scene.RefreshLayer();
-    EXPECT_TRUE(*scene.layer(i).ForeWork == masked)
-        << "turning transparency off restores the masked alpha";
-}
-
 TEST(SceneWithoutLayers, RefreshDoesNothing) {
     Scene s;
     s.BackWork = SharedPicture(TBitmap32(4, 4, makePixel(1, 1, 1)));
