@@ -249,31 +249,6 @@ TEST(PencilSketch, WorkedLightingAndContrast) {
     }
 }
 
-TEST(PencilSketch, WholeEffectShowsOnlyTheLastSlider) {
-    const TBitmap32 original = literal::photoLikePicture(37, 23, 7);
-    const TBitmap32 edge = sketchOf(original);
-    using Slider = PencilSketchParams::Slider;
-    struct Case {
-        Slider slider;
-        int position;
-        TBitmap32 expected;
-    } cases[] = {
-        {Slider::None, 200, literal::greyBase(edge)},
-        {Slider::Lighting, 128, literal::greyBase(edge)},
-        {Slider::Lighting, 180, literal::lighting(edge, 180)},
-        {Slider::Contrast, 60, literal::contrast(literal::greyBase(edge), 60)},
-        {Slider::Contrast, 500, literal::contrast(literal::greyBase(edge), 89)}, // past the end
-        {Slider::Lighting, -9, literal::lighting(edge, 0)},
-    };
-    for (const Case& c : cases) {
-        const TBitmap32 before(original);
-        EXPECT_EQ(literal::difference(pencilSketch(original, {c.slider, c.position}), c.expected),
-                  "")
-            << int(c.slider) << " " << c.position;
-        EXPECT_EQ(original, before);
-    }
-}
-
 TEST(PenSketch, WorkedThresholds) {
     // Pencil greys: (1,0,0) 0.3 -> 0; (0,1,0) 0.59 -> 1; (0,0,4) 0.44 -> 0; (0,0,5) 0.55 -> 1;
     // (100,100,100) -> 100; (128,129,120) 127.71 -> 128; (255,255,255) -> 255.
@@ -302,25 +277,6 @@ TEST(PenSketch, WorkedThresholds) {
             EXPECT_EQ(out.pixel(x, 0), expected) << "pressure " << c.pressure << " pixel " << x;
         }
     }
-}
-
-TEST(PenSketch, WholeEffectIsThresholdOfTheSketch) {
-    for (const literal::Size size :
-         {literal::Size{1, 1}, literal::Size{2, 3}, literal::Size{64, 33}}) {
-        const TBitmap32 original = literal::photoLikePicture(size.width, size.height, 9);
-        const TBitmap32 before(original);
-        TBitmap32 edge(original);
-        literal::picsobel(edge);
-        EXPECT_EQ(literal::difference(penSketch(original, {150, true}),
-                                      literal::penThreshold(edge, 150, true)),
-                  "");
-        EXPECT_EQ(original, before);
-    }
-    // A flat picture has no edges: white paper, or nothing at all when hollowed.
-    EXPECT_EQ(penSketch(TBitmap32(5, 5, makePixel(10, 20, 30)), {128, false}),
-              TBitmap32(5, 5, kWhite));
-    EXPECT_EQ(penSketch(TBitmap32(5, 5, makePixel(10, 20, 30)), {128, true}),
-              TBitmap32(5, 5, CutoutColor));
 }
 
 TEST(PenAndInk, WorkedPictures) {
@@ -395,38 +351,49 @@ TEST(BitmapDilate, WhatMayAndMayNotTurnBlack) {
     }
 }
 
-TEST(Kryptol, WholeEffectIsThresholdAt190ThenStrokes) {
-    const TBitmap32 original = literal::photoLikePicture(45, 31, 11);
-    TBitmap32 edge(original);
-    literal::picsobel(edge);
-    struct Case {
-        int direction, strokes;
-        bool hollow;
-    } cases[] = {
-        {1, 0, false}, {1, 1, false},  {2, 3, true},          {3, 2, false}, {4, 5, true},
-        {7, 4, false}, {3, -2, false}, {4, 1'000'000, false}, // many presses: the strokes stop
-                                                              // growing once they reach the frame
+// Each whole effect is its passes in order on a copy of the original, which it leaves as
+// it was: Pencil Sketch shows the slider moved last only; Kryptol is the threshold at 190,
+// then the strokes (many presses stop once the strokes reach the frame). An empty picture
+// gives an empty one; a flat picture has no edges, so Pen Sketch gives white paper, or
+// nothing at all when hollowed.
+TEST(SketchEffects, WholeEffectsAreTheirPassesInOrder) {
+    const TBitmap32 original = literal::photoLikePicture(45, 31, 11), before = original, empty;
+    const TBitmap32 edge = sketchOf(original), grey = literal::greyBase(edge);
+    const auto strokes = [&](int direction, int presses, bool hollow) {
+        TBitmap32 t = literal::penThreshold(edge, kKryptolPressure, hollow);
+        for (int i = 0; i < std::min(presses, 200); ++i)
+            literal::bitmapDilate(t, direction);
+        return t;
     };
-    for (const Case& c : cases) {
-        TBitmap32 expected = literal::penThreshold(edge, kKryptolPressure, c.hollow);
-        for (int i = 0; i < std::min(c.strokes, 200); ++i)
-            literal::bitmapDilate(expected, c.direction);
-        const TBitmap32 before(original);
-        EXPECT_EQ(
-            literal::difference(kryptol(original, {c.direction, c.strokes, c.hollow}), expected),
-            "")
-            << "direction " << c.direction << " strokes " << c.strokes;
-        EXPECT_EQ(original, before);
-    }
-}
-
-TEST(SketchEffects, EmptyPictureGivesEmptyPicture) {
-    const TBitmap32 empty;
-    EXPECT_TRUE(pencilSketch(empty, {PencilSketchParams::Slider::Contrast, 30}).empty());
-    EXPECT_TRUE(pencilSketch(empty, {PencilSketchParams::Slider::Lighting, 30}).empty());
-    EXPECT_TRUE(penSketch(empty, {}).empty());
-    EXPECT_TRUE(penAndInk(empty, {}).empty());
-    EXPECT_TRUE(kryptol(empty, {1, 5, true}).empty());
+    using Slider = PencilSketchParams::Slider;
+    const TBitmap32 flat(5, 5, makePixel(10, 20, 30));
+    const std::pair<TBitmap32, TBitmap32> cases[] = {
+        {pencilSketch(original, {Slider::None, 200}), grey},
+        {pencilSketch(original, {Slider::Lighting, 128}), grey},
+        {pencilSketch(original, {Slider::Lighting, 180}), literal::lighting(edge, 180)},
+        {pencilSketch(original, {Slider::Lighting, -9}), literal::lighting(edge, 0)},
+        {pencilSketch(original, {Slider::Contrast, 60}), literal::contrast(grey, 60)},
+        {pencilSketch(original, {Slider::Contrast, 500}), literal::contrast(grey, 89)},
+        {penSketch(original, {150, true}), literal::penThreshold(edge, 150, true)},
+        {kryptol(original, {1, 0, false}), strokes(1, 0, false)},
+        {kryptol(original, {1, 1, false}), strokes(1, 1, false)},
+        {kryptol(original, {2, 3, true}), strokes(2, 3, true)},
+        {kryptol(original, {3, 2, false}), strokes(3, 2, false)},
+        {kryptol(original, {4, 5, true}), strokes(4, 5, true)},
+        {kryptol(original, {7, 4, false}), strokes(7, 4, false)},
+        {kryptol(original, {3, -2, false}), strokes(3, -2, false)},
+        {kryptol(original, {4, 1'000'000, false}), strokes(4, 1'000'000, false)},
+        {penSketch(flat, {128, false}), TBitmap32(5, 5, kWhite)},
+        {penSketch(flat, {128, true}), TBitmap32(5, 5, CutoutColor)},
+        {pencilSketch(empty, {Slider::Contrast, 30}), empty},
+        {pencilSketch(empty, {Slider::Lighting, 30}), empty},
+        {penSketch(empty, {}), empty},
+        {penAndInk(empty, {}), empty},
+        {kryptol(empty, {1, 5, true}), empty},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(literal::difference(cases[i].first, cases[i].second), "") << "case " << i;
+    EXPECT_EQ(original, before);
     TBitmap32 inPlace;
     BitmapDilate(inPlace, 1);
     PictureTwoValue(inPlace, {});
