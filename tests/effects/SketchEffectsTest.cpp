@@ -211,6 +211,7 @@ TEST(Grey, FastFormsAndRowsEqualTheFormulaOnAllColours) {
     }
 }
 
+// The table of greys meets the plain round trip on every grey at every position.
 TEST(PencilSketch, ContrastOfEveryGreyAtEveryPosition) {
     std::vector<int> all(256);
     std::iota(all.begin(), all.end(), 0);

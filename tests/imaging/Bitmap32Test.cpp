@@ -111,39 +111,6 @@ TEST(BlendOverOpaque, RowBlendsAndDrawOntoEqualTheGeneralRuleOnEveryInput) {
         }
 }
 
-TEST(DrawOnto, PlacementAndClipping) {
-    struct Case {
-        const char* what;
-        int x, y;
-        int changedLeft, changedTop, changedRight, changedBottom; // rectangle of dest that changes
-    } cases[] = {
-        {"inside", 1, 1, 1, 1, 4, 3},
-        {"negative offsets draw the lower-right part", -2, -1, 0, 0, 1, 1},
-        {"entirely right", 6, 0, 0, 0, 0, 0},
-        {"entirely left", -3, 0, 0, 0, 0, 0},
-        {"entirely below", 0, 4, 0, 0, 0, 0},
-        {"overhanging right and bottom", 4, 2, 4, 2, 6, 4},
-        {"one pixel in the bottom-right corner", 5, 3, 5, 3, 6, 4},
-        {"entirely above", 0, -2, 0, 0, 0, 0},
-    };
-    for (const Case& c : cases) {
-        TBitmap32 dest(6, 4, makePixel(0, 0, 0, 255));
-        TBitmap32 source(3, 2);
-        for (int y = 0; y < 2; ++y)
-            for (int x = 0; x < 3; ++x)
-                source.setPixel(x, y, makePixel(10 + x, 20 + y, 0, 255));
-        source.DrawOnto(c.x, c.y, dest);
-        for (int y = 0; y < 4; ++y)
-            for (int x = 0; x < 6; ++x) {
-                bool inside = x >= c.changedLeft && x < c.changedRight && y >= c.changedTop &&
-                              y < c.changedBottom;
-                std::uint32_t expected =
-                    inside ? source.pixel(x - c.x, y - c.y) : makePixel(0, 0, 0, 255);
-                EXPECT_EQ(dest.pixel(x, y), expected) << c.what << " at " << x << "," << y;
-            }
-    }
-}
-
 // Sizes Trunc(side x factor), and column k from source column floor(k x old / new).
 TEST(ZoomInandOut, NewSizesAndNearestNeighbourMapping) {
     const struct {

@@ -51,20 +51,6 @@ TEST(EmfEncode, LayoutOfHeaderRecordAndEnd) {
     EXPECT_TRUE(encodeEmf(TBitmap32()).empty());
 }
 
-TEST(EmfRoundTrip, PicturesComeBackExactlyWithAlpha255) {
-    const struct { int w, h; } sizes[] = {{1, 1}, {2, 3}, {5, 3}, {7, 9}, {64, 1}, {1, 33}};
-    for (const auto& s : sizes) {
-        SCOPED_TRACE(std::to_string(s.w) + " x " + std::to_string(s.h));
-        const TBitmap32 pic = randomPicture(s.w, s.h, unsigned(s.w * 100 + s.h));
-        const Bytes f = encodeEmf(pic);
-        LoadResult r = decodeMetafile(f.data(), f.size());
-        EXPECT_EQ(r.message, "");
-        TBitmap32 opaque = pic;
-        SetAlpha(opaque, 255);
-        EXPECT_TRUE(r.picture == opaque);
-    }
-}
-
 // An EMF made record by record: header with bounds, the given records, end record.
 Bytes emfWith(std::int32_t l, std::int32_t t, std::int32_t r, std::int32_t b,
               const std::vector<Bytes>& records, bool withEnd = true) {

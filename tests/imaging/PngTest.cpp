@@ -63,24 +63,6 @@ struct RawPng {
     }
 };
 
-TEST(PngCodec, RoundTripKeepsEveryByteOfEveryPixel) {
-    struct Case {
-        int width, height;
-    };
-    unsigned seed = 1;
-    for (Case c : {Case{1, 1}, Case{3, 2}, Case{17, 5}, Case{300, 2}, Case{2, 300}}) {
-        SCOPED_TRACE(testing::Message() << c.width << "x" << c.height);
-        TBitmap32 original = randomPicture(c.width, c.height, seed++);
-        original.setPixel(0, 0, CutoutColor);
-        std::vector<std::uint8_t> file = encodePng(original);
-        ASSERT_FALSE(file.empty());
-        LoadResult read = decodePng(file.data(), file.size());
-        EXPECT_TRUE(read.message.empty());
-        EXPECT_EQ(read.picture, original);
-    }
-    EXPECT_TRUE(encodePng(TBitmap32()).empty());
-}
-
 TEST(PngCodec, PaletteGreyAndSixteenBitFormsExpandToBgra) {
     struct Case {
         const char* name;
