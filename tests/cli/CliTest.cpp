@@ -59,8 +59,7 @@ TEST_F(Cli, UsageErrorsExitOneAndWriteNothing) {
         {{"resize", "--width", "0", "--height", "5", in, path("o.png")}, "positive"},
         {{"background-effect", "texture", in, path("o.png")}, "--tile"},
         {{"background-effect", "texture", "--tile-number", "13", in, path("o.png")}, "tile-number"},
-        {{"background-effect", "emboss", "--tile-number", "3", in, path("o.png")}, "only texture"},
-    };
+        {{"background-effect", "emboss", "--tile-number", "3", in, path("o.png")}, "only texture"}};
     for (const Case& c : cases) {
         CliRun r = run(c.args);
         EXPECT_EQ(r.code, 1) << c.args[0] << " " << c.args[1] << ": " << r.err;
@@ -108,27 +107,24 @@ TEST_F(Cli, EffectsRunAsTheCoreRunsThemWithTheOptionsGiven) {
     for (const EffectDescription& e : effectCatalogue())
         if (e.target == EffectTarget::Foreground)
             cases.push_back({e.name, {}, {}});
-    cases.insert(cases.end(),
-                 {
-                     {"pen-sketch",
-                      {"--pressure", "100", "--hollow"},
-                      {{{"pressure", 100}}, {"hollow"}, {}}},
-                     {"pen-and-ink", {"--threshold", "90"}, {{{"threshold", 90}}, {}, {}}},
-                     {"kryptol",
-                      {"--direction", "3", "--strokes", "2"},
-                      {{{"direction", 3}, {"strokes", 2}}, {}, {}}},
-                     {"pencil-sketch", {"--contrast", "60"}, {{{"contrast", 60}}, {}, {}}},
-                     {"pencil-sketch", {"--lighting", "200"}, {{{"lighting", 200}}, {}, {}}},
-                     {"realism",
-                      {"--kernel", "0,0,0,0,1,0,0,0,-1"},
-                      {{}, {}, Kernel3x3{0, 0, 0, 0, 1, 0, 0, 0, -1}}},
-                     {"brume", {"--seed", "12345"}, {{{"seed", 12345}}, {}, {}}},
-                     // Every 32-bit unsigned seed, past the signed limit too.
-                     {"brume", {"--seed", "0"}, {{{"seed", 0}}, {}, {}}},
-                     {"brume", {"--seed", "2147483647"}, {{{"seed", 2147483647}}, {}, {}}},
-                     {"brume", {"--seed", "2147483648"}, {{{"seed", 2147483648}}, {}, {}}},
-                     {"brume", {"--seed", "4294967295"}, {{{"seed", 4294967295}}, {}, {}}},
-                 });
+    cases.insert(
+        cases.end(),
+        {{"pen-sketch", {"--pressure", "100", "--hollow"}, {{{"pressure", 100}}, {"hollow"}, {}}},
+         {"pen-and-ink", {"--threshold", "90"}, {{{"threshold", 90}}, {}, {}}},
+         {"kryptol",
+          {"--direction", "3", "--strokes", "2"},
+          {{{"direction", 3}, {"strokes", 2}}, {}, {}}},
+         {"pencil-sketch", {"--contrast", "60"}, {{{"contrast", 60}}, {}, {}}},
+         {"pencil-sketch", {"--lighting", "200"}, {{{"lighting", 200}}, {}, {}}},
+         {"realism",
+          {"--kernel", "0,0,0,0,1,0,0,0,-1"},
+          {{}, {}, Kernel3x3{0, 0, 0, 0, 1, 0, 0, 0, -1}}},
+         {"brume", {"--seed", "12345"}, {{{"seed", 12345}}, {}, {}}},
+         // Every 32-bit unsigned seed, past the signed limit too.
+         {"brume", {"--seed", "0"}, {{{"seed", 0}}, {}, {}}},
+         {"brume", {"--seed", "2147483647"}, {{{"seed", 2147483647}}, {}, {}}},
+         {"brume", {"--seed", "2147483648"}, {{{"seed", 2147483648}}, {}, {}}},
+         {"brume", {"--seed", "4294967295"}, {{{"seed", 4294967295}}, {}, {}}}});
     for (const Case& c : cases) {
         std::vector<std::string> args{"effect", c.name};
         args.insert(args.end(), c.options.begin(), c.options.end());

@@ -44,8 +44,7 @@ TEST_F(HostileCli, AFullDiskGivesExitThreeAndLeavesTheOldOutput) {
         {"resize", {"resize", "--width", "120", "--height", "80", "in.png", "out.png"}, "out.png"},
         {"frame", {"frame", "frame.png", "120", "80", "out.png"}, "out.png"},
         {"compose", {"compose", "scene.json", "out.png"}, "out.png"},
-        {"album make", {"album", "make", "-o", "a.exe", "in.png", "frame.png"}, "a.exe"},
-    };
+        {"album make", {"album", "make", "-o", "a.exe", "in.png", "frame.png"}, "a.exe"}};
     int checked = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -27,13 +27,11 @@ TEST(AlbumReader, WalksBackFromTheCount) {
         std::vector<std::size_t> lengths;
         std::vector<AlbumScene> scenes;
     };
-    const Case cases[] = {
-        // Two scenes of 10,000 and 20,000 bytes after a 491,008-byte player.
-        {491008, {10000, 20000}, {{491008, 10000}, {501012, 20000}}},
-        {0, {10, 8, 4}, {{0, 10}, {14, 8}, {26, 4}}},
-        {5, {}, {}},
-        {1, {6}, {{1, 6}}},
-    };
+    const Case cases[] = {// Two scenes of 10,000 and 20,000 bytes after a 491,008-byte player.
+                          {491008, {10000, 20000}, {{491008, 10000}, {501012, 20000}}},
+                          {0, {10, 8, 4}, {{0, 10}, {14, 8}, {26, 4}}},
+                          {5, {}, {}},
+                          {1, {6}, {{1, 6}}}};
     for (const Case& c : cases) {
         std::vector<Bytes> jpegs;
         for (std::size_t i = 0; i < c.lengths.size(); ++i)
@@ -77,8 +75,7 @@ TEST(AlbumReader, RefusesDamagedAlbums) {
          bad + "the scene count 1 does not fit in a file of 4 bytes"},
         {"record word at the start",
          {9, 9, 9, 9, 1, 0, 0, 0},
-         bad + "the length word of scene 1 (151587081) points before the start of the file"},
-    };
+         bad + "the length word of scene 1 (151587081) points before the start of the file"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         AlbumIndex index = readAlbumIndex(c.bytes, "x.exe");
@@ -89,7 +86,8 @@ TEST(AlbumReader, RefusesDamagedAlbums) {
 
 TEST(AlbumFiles, FileReaderMatchesByteReader) {
     TempFolder dir;
-    const auto bytes = albumBytes(Bytes(333, 1), {fakeJpeg(40, 1), fakeJpeg(9, 2), fakeJpeg(70, 3)});
+    const auto bytes =
+        albumBytes(Bytes(333, 1), {fakeJpeg(40, 1), fakeJpeg(9, 2), fakeJpeg(70, 3)});
     dir.write("a.exe", bytes);
     AlbumIndex fromFile = readAlbumIndex(dir.path("a.exe"));
     ASSERT_TRUE(fromFile.ok()) << fromFile.error;
@@ -166,8 +164,7 @@ TEST(AlbumFiles, FailureLeavesNoAlbumAndNamesTheFile) {
          {dir.path("1.jpg"), dir.path("2.jpg")},
          dir.path("2.jpg") + ": No such file or directory"},
         {"no player", dir.path("3.exe"), {}, {dir.path("1.jpg")}, kNoPlayerMessage},
-        {"missing folder", dir.path("nowhere/3.exe"), player, {dir.path("1.jpg")}, ""},
-    };
+        {"missing folder", dir.path("nowhere/3.exe"), player, {dir.path("1.jpg")}, ""}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         AlbumWriteResult r = writeAlbumFile(c.album, c.player, c.scenes);

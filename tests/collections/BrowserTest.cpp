@@ -39,8 +39,7 @@ TEST(BrowserCell, PlacesTheReducedPictureAndCaption) {
         {StripKind::Foreground, 4000, 100, {2, 31, 101, 3}, "4000x100"},
         // A tiny picture still shows: 5 x 5 keeps one pixel and its own size.
         {StripKind::Background, 5, 5, {17, 2, 94, 94}, "5x5"},
-        {StripKind::Background, 9, 40, {52, 2, 24, 94}, "9x40"},
-    };
+        {StripKind::Background, 9, 40, {52, 2, 24, 94}, "9x40"}};
     for (const CellCase& c : cases) {
         SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
         TBitmap32 file(c.width, c.height, makePixel(10, 20, 30));

@@ -52,7 +52,10 @@ struct Writer {
 Writer over(const char* name, const std::string& file,
             std::function<bool(const std::string& folder)> write,
             std::set<std::string> mayRemain = {}) {
-    return {name, [file](const TempFolder& d) { d.write(file, {'o', 'l', 'd', '\n'}); },
+    return {name,
+            [file](const TempFolder& d) {
+                d.write(file, {'o', 'l', 'd', '\n'});
+            },
             std::move(write), std::move(mayRemain)};
 }
 
@@ -62,22 +65,21 @@ std::vector<Writer> writers() {
         const char* name;
         const char* file;
         PictureFormat format;
-    } forms[] = {
-        {"SavePicture JPEG", "out.jpg", PictureFormat::Jpeg},
-        {"SavePicture BMP 24", "out.bmp", PictureFormat::Bmp24},
-        {"SavePicture BMP 32", "out32.bmp", PictureFormat::Bmp32},
-        {"SavePicture PNG", "out.png", PictureFormat::Png},
-        {"SavePicture EMF", "out.emf", PictureFormat::Emf},
-    };
+    } forms[] = {{"SavePicture JPEG", "out.jpg", PictureFormat::Jpeg},
+                 {"SavePicture BMP 24", "out.bmp", PictureFormat::Bmp24},
+                 {"SavePicture BMP 32", "out32.bmp", PictureFormat::Bmp32},
+                 {"SavePicture PNG", "out.png", PictureFormat::Png},
+                 {"SavePicture EMF", "out.emf", PictureFormat::Emf}};
     for (const auto& f : forms)
         list.push_back(over(f.name, f.file, [f](const std::string& d) {
             return SavePicture(noisy(64, 48), d + "/" + f.file, f.format).ok;
         }));
     for (int filter = 1; filter <= 4; ++filter)
-        list.push_back(over("Save as", std::string("mine") + savePictureFilters()[filter - 1].extension,
-                            [filter](const std::string& d) {
-                                return savePictureAs(noisy(64, 48), d + "/mine.xyz", filter).written;
-                            }));
+        list.push_back(
+            over("Save as", std::string("mine") + savePictureFilters()[filter - 1].extension,
+                 [filter](const std::string& d) {
+                     return savePictureAs(noisy(64, 48), d + "/mine.xyz", filter).written;
+                 }));
     list.push_back(over("sketch save all", SketchList().saveAllName(1), [](const std::string& d) {
         SketchList sketches;
         sketches.add(SharedPicture(noisy(64, 48)));
@@ -90,15 +92,14 @@ std::vector<Writer> writers() {
         return albums.saveAll(d) == kScenesSaved;
     }));
     // The scenes (a few hundred bytes each) fit under the limit; the album does not.
-    list.push_back(over(
-        "make album", "2.exe",
-        [](const std::string& d) {
-            AlbumList albums;
-            albums.add(SharedPicture(noisy(4, 4)));
-            albums.add(SharedPicture(noisy(4, 4)));
-            return albums.makeAlbum(d, Bytes(20000, 0x7F)).ok;
-        },
-        {"1.jpg", "2.jpg"}));
+    list.push_back(over("make album", "2.exe",
+                        [](const std::string& d) {
+                            AlbumList albums;
+                            albums.add(SharedPicture(noisy(4, 4)));
+                            albums.add(SharedPicture(noisy(4, 4)));
+                            return albums.makeAlbum(d, Bytes(20000, 0x7F)).ok;
+                        },
+                        {"1.jpg", "2.jpg"}));
     list.push_back(over("album from JPEG bytes", "a.exe", [](const std::string& d) {
         return writeAlbumFromJpegs(d + "/a.exe", Bytes(20000, 0x7F), {fakeJpeg(100, 5)}).ok;
     }));
@@ -111,12 +112,13 @@ std::vector<Writer> writers() {
                     [](const std::string& d) {
                         return copyAlbumTo(d + "/made.exe", d + "/copy.bin").empty();
                     }});
-    list.push_back({"album extract",
-                    [album](const TempFolder& d) {
-                        d.write("out/scene1.jpg", {'o', 'l', 'd'});
-                        d.write("a.exe", album);
-                    },
-                    [](const std::string& d) { return extractAlbum(d + "/a.exe", d + "/out").ok; }});
+    list.push_back(
+        {"album extract",
+         [album](const TempFolder& d) {
+             d.write("out/scene1.jpg", {'o', 'l', 'd'});
+             d.write("a.exe", album);
+         },
+         [](const std::string& d) { return extractAlbum(d + "/a.exe", d + "/out").ok; }});
     list.push_back(over("wallpaper.bmp", "wallpaper.bmp", [](const std::string& d) {
         AgreeingDesktop desktop;
         return setAsWallpaper(noisy(64, 48), d, desktop).ok;

@@ -76,8 +76,8 @@ TEST(PictureLists, DeleteMovesThePicturesUp) {
     const Case cases[] = {
         {2, {1, 3, 4, 5}, true},
         {1, {2, 3, 4, 5}, true},
-        {5, {1, 2, 3, 4}, true},     // the last: only hidden
-        {0, {1, 2, 3, 4, 5}, false}, // nothing selected yet
+        {5, {1, 2, 3, 4}, true},    // the last: only hidden
+        {0, {1, 2, 3, 4, 5}, false} // nothing selected yet
     };
     for (const Case& c : cases) {
         SketchList list;
@@ -108,12 +108,10 @@ TEST(PictureLists, SaveAllWritesNumberedJpegs) {
         std::string message;
         std::set<std::string> files;
     };
-    const Case cases[] = {
-        {false, 0, kSketchListEmpty, {}},
-        {true, 0, kAlbumListEmpty, {}},
-        {false, 2, kSketchesSaved, {"sketch1.jpg", "sketch2.jpg"}},
-        {true, 3, kScenesSaved, {"scene1.jpg", "scene2.jpg", "scene3.jpg"}},
-    };
+    const Case cases[] = {{false, 0, kSketchListEmpty, {}},
+                          {true, 0, kAlbumListEmpty, {}},
+                          {false, 2, kSketchesSaved, {"sketch1.jpg", "sketch2.jpg"}},
+                          {true, 3, kScenesSaved, {"scene1.jpg", "scene2.jpg", "scene3.jpg"}}};
     for (const Case& c : cases) {
         dir.clear();
         SketchList sketches;
@@ -129,7 +127,8 @@ TEST(PictureLists, SaveAllWritesNumberedJpegs) {
             EXPECT_EQ(bytes, encodeJpeg(list.picture(n), 90)) << n;
         }
     }
-    EXPECT_STREQ(SketchList().style().folderCaption, "Select a directory to save all sketchs as...");
+    EXPECT_STREQ(SketchList().style().folderCaption,
+                 "Select a directory to save all sketchs as...");
     EXPECT_STREQ(AlbumList().style().folderCaption, "Select a directory to save all scenes as...");
 }
 

@@ -22,8 +22,7 @@ TEST(PlayerLayout, FitsEachSceneIntoTheBox) {
         // Very wide: MulDiv(300, 1, 1000) = 0.3 -> 0, top 5 + 100.
         {1000, 1, {0, 135, 300, 0}},
         // An empty scene keeps the whole box.
-        {0, 0, {0, 35, 300, 200}},
-    };
+        {0, 0, {0, 35, 300, 200}}};
     for (const Case& c : cases)
         EXPECT_EQ(PlayerModel::fitScene(c.w, c.h), c.rect) << c.w << "x" << c.h;
 }

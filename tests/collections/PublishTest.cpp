@@ -25,8 +25,7 @@ TEST(PublishPreview, FitsTheSceneIntoTheScrollBox) {
         // Exactly the box's shape takes the first branch.
         {321, 297, {(321 - 317) / 2, 0, 316, 292}},
         {297, 297, {14, 0, 292, 292}},
-        {0, 10, {}},
-    };
+        {0, 10, {}}};
     for (const Case& c : cases)
         EXPECT_EQ(publishPreviewRect(321, 297, c.w, c.h), c.rect) << c.w << "x" << c.h;
 }
@@ -74,7 +73,7 @@ TEST(PublishPrint, DoublesWhileBothSidesAreBelowHalfThePage) {
         {600, 450, 4802, 6600, {1, 1500, 4800, 3600}},    // 2400 is below 2401: once more
         {600, 450, 1200, 900, {300, 225, 600, 450}},      // 600 is not below 600: no doubling
         {5000, 100, 4800, 6600, {-100, 3250, 5000, 100}}, // larger than the page: own size, centred
-        {1, 1, 4800, 6600, {352, 1252, 4096, 4096}},      // 2048 < 2400 doubles to 4096
+        {1, 1, 4800, 6600, {352, 1252, 4096, 4096}}       // 2048 < 2400 doubles to 4096
     };
     for (const Case& c : cases)
         EXPECT_EQ(printPlacement(c.w, c.h, c.pageW, c.pageH), c.placed) << c.w << "x" << c.h;
@@ -175,8 +174,7 @@ TEST(PublishWallpaper, ADesktopWayCountsOnlyWhenItRunsAndReadsBackThePicture) {
         {env("gnome"), false, refuses, true, 2, "GNOME: gsettings ended with code 1; " + others},
         {env("", "plasma"), false, all, true, 3, ""},
         {env("XFCE"), false, all, true, 6, ""},
-        {env("", "xfce"), false, {}, true, 2, noXfconf},
-    };
+        {env("", "xfce"), false, {}, true, 2, noXfconf}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.session.currentDesktop + c.session.session + " " + c.failure);
         std::filesystem::remove(bmp);

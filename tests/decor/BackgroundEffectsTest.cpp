@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <array>
+#include <cmath>
 #include <cstdlib>
 #include <tuple>
 
@@ -73,13 +73,11 @@ struct PassPair {
     void (*plain)(TBitmap32&);
 };
 
-const PassPair kPasses[] = {
-    {"emboss", &emboss, &embossPlain},
-    {"scorch", &scorch, &scorchPlain},
-    {"vertical-stria", &verticalStria, &striaPlain<true>},
-    {"horizontal-stria", &horizontalStria, &striaPlain<false>},
-    {"gray", &grayBackground, &grayPlain},
-};
+const PassPair kPasses[] = {{"emboss", &emboss, &embossPlain},
+                            {"scorch", &scorch, &scorchPlain},
+                            {"vertical-stria", &verticalStria, &striaPlain<true>},
+                            {"horizontal-stria", &horizontalStria, &striaPlain<false>},
+                            {"gray", &grayBackground, &grayPlain}};
 
 TEST(BackgroundEffects, FastPassesEqualPlainPassesOnOddSizesAndPhotos) {
     for (const auto& pass : kPasses) {
@@ -161,14 +159,12 @@ TEST(BackgroundEffects, StriaWorkedValues) {
         bool byColumn;
         int value;
         int expected[3]; // by position mod 3
-    } cases[] = {
-        {&verticalStria, true, 100, {100, 50, 200}},
-        {&verticalStria, true, 200, {200, 100, 255}},
-        {&verticalStria, true, 255, {255, 127, 255}},
-        {&horizontalStria, false, 100, {100, 33, 200}},
-        {&horizontalStria, false, 200, {200, 66, 255}},
-        {&horizontalStria, false, 1, {1, 0, 2}},
-    };
+    } cases[] = {{&verticalStria, true, 100, {100, 50, 200}},
+                 {&verticalStria, true, 200, {200, 100, 255}},
+                 {&verticalStria, true, 255, {255, 127, 255}},
+                 {&horizontalStria, false, 100, {100, 33, 200}},
+                 {&horizontalStria, false, 200, {200, 66, 255}},
+                 {&horizontalStria, false, 1, {1, 0, 2}}};
     for (const auto& c : cases) {
         TBitmap32 pic(7, 7, makePixel(c.value, c.value, c.value, 3));
         c.pass(pic);

@@ -37,20 +37,18 @@ std::vector<int> loaded(const MaskLibrary& library) {
 TEST(Frame, AlphaFromColourWorkedValuesAndNoise) {
     struct Case {
         int r, g, b, alpha;
-    } cases[] = {
-        {128, 128, 128, 254},
-        {200, 200, 200, 110},
-        {250, 250, 250, 10},
-        {255, 255, 255, 0},
-        {0, 0, 0, 255},
-        {127, 127, 127, 255},
-        {129, 129, 129, 252},
-        {254, 254, 254, 2},
-        // v = Round(0.3 * 255) = Round(76.5) = 76 (half to even): 2 * 179 limited to 255
-        {255, 0, 0, 255},
-        // v = Round(0.3*255 + 0.59*255) = Round(226.95) = 227
-        {255, 255, 0, 56},
-    };
+    } cases[] = {{128, 128, 128, 254},
+                 {200, 200, 200, 110},
+                 {250, 250, 250, 10},
+                 {255, 255, 255, 0},
+                 {0, 0, 0, 255},
+                 {127, 127, 127, 255},
+                 {129, 129, 129, 252},
+                 {254, 254, 254, 2},
+                 // v = Round(0.3 * 255) = Round(76.5) = 76 (half to even): 2 * 179 limited to 255
+                 {255, 0, 0, 255},
+                 // v = Round(0.3*255 + 0.59*255) = Round(226.95) = 227
+                 {255, 255, 0, 56}};
     for (auto c : cases) {
         TBitmap32 pic(3, 2, makePixel(c.r, c.g, c.b, 99));
         frameAlphaFromColour(pic);

@@ -66,8 +66,7 @@ const std::vector<KernelCase> kKernels = {
     // Around the largest kernels whose sums stay within 16 bits (sum of |k| up to 128).
     {"128 in all", Kernel3x3{64, 0, -32, 0, 16, 0, -16, 0, 0}},
     {"129 in all", Kernel3x3{64, 0, -33, 0, 16, 0, -16, 0, 0}},
-    {"beyond 16 bits", Kernel3x3{0, 0, 0, 0, 200, 0, 0, 0, -100}},
-};
+    {"beyond 16 bits", Kernel3x3{0, 0, 0, 0, 200, 0, 0, 0, -100}}};
 
 // A dark picture with alpha varied per pixel, so that a lost alpha byte shows.
 TBitmap32 dark(int w, int h, int level) {
@@ -120,8 +119,7 @@ TEST(ColorEffectsTest, FastEffectsEqualTheLiteralOnesOnOddSizesAndAPhotograph) {
          [](const TBitmap32& p) {
              std::uint32_t seed = 0;
              return literal::brume(p, &seed);
-         }},
-    };
+         }}};
     LoadResult loaded =
         LoadPictureFile(std::string(QUILL_SOURCE_DIR) + "/library/foreground/chelsea.jpg");
     ASSERT_FALSE(loaded.picture.empty()) << loaded.message;
@@ -167,8 +165,7 @@ TEST(ColorEffectsTest, FilteredRegionsOfAFlatGrey) {
         // Twice as wide as high: d1 = 2y lands on whole columns.
         {"catercorner wide", colorBlocksCatercorner, {"GGGGGG", "GBBRYY", "GBMMMY"}},
         // 2 x 2 panels: only their pixel (1, 1) is written.
-        {"panels", colorPanels, {"GGGG", "GRGY", "GGGG", "GBGM"}},
-    };
+        {"panels", colorPanels, {"GGGG", "GRGY", "GGGG", "GBGM"}}};
     for (const Case& c : cases) {
         const TBitmap32 out = c.effect(TBitmap32(int(c.rows[0].size()), int(c.rows.size()), grey));
         std::vector<std::string> rows(std::size_t(out.height()), std::string(out.width(), '?'));
@@ -250,8 +247,7 @@ TEST(FringeTest, WorkedValues) {
         {"abstract largest entries", abstractArt, kLargest,
          std::vector<std::uint32_t>(9, makePixel(2, 2, 2)), black},
         {"pop art largest entries", popArt, kLargest,
-         std::vector<std::uint32_t>(9, makePixel(2, 2, 2)), black},
-    };
+         std::vector<std::uint32_t>(9, makePixel(2, 2, 2)), black}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TBitmap32 picture(3, 3);

@@ -128,17 +128,15 @@ TEST(Picsobel, FlatPictureGivesWhiteWithInvertedAlpha) {
 TEST(Picsobel, OnePixelLineDarkOnBothSides) {
     struct Case {
         std::vector<std::string> in, out;
-    } cases[] = {
-        {{"...#...", "...#...", "...#...", "...#...", "...#..."},
-         {"..#.#..", "..#.#..", "..#.#..", "..#.#..", "..#.#.."}},
-        {{".......", ".......", "#######", ".......", ".......", "......."},
-         {"#######", "#######", ".......", "#######", ".......", "......."}},
-        // A dot: the upper and lower rows of the first kernel darken the rows above and
-        // below it; the left-right kernel darkens only its left side, so the pixel to its
-        // right stays white.
-        {{".....", ".....", "..#..", ".....", "....."},
-         {"#####", "#####", "##...", "#####", "#####"}},
-    };
+    } cases[] = {{{"...#...", "...#...", "...#...", "...#...", "...#..."},
+                  {"..#.#..", "..#.#..", "..#.#..", "..#.#..", "..#.#.."}},
+                 {{".......", ".......", "#######", ".......", ".......", "......."},
+                  {"#######", "#######", ".......", "#######", ".......", "......."}},
+                 // A dot: the upper and lower rows of the first kernel darken the rows above and
+                 // below it; the left-right kernel darkens only its left side, so the pixel to its
+                 // right stays white.
+                 {{".....", ".....", "..#..", ".....", "....."},
+                  {"#####", "#####", "##...", "#####", "#####"}}};
     for (const Case& c : cases) {
         TBitmap32 picture = fromRows(c.in);
         picsobel(picture);
@@ -167,10 +165,8 @@ TEST(Picsobel, WorkedChannelValues) {
 TEST(PencilSketch, SliderLabels) {
     struct Case {
         int position, lighting, contrast;
-    } cases[] = {
-        {0, 0, 0},    {1, 0, 1},     {44, 17, 49},   {45, 18, 51},
-        {88, 35, 99}, {89, 35, 100}, {128, 50, 144}, {255, 100, 287},
-    };
+    } cases[] = {{0, 0, 0},    {1, 0, 1},     {44, 17, 49},   {45, 18, 51},
+                 {88, 35, 99}, {89, 35, 100}, {128, 50, 144}, {255, 100, 287}};
     for (const Case& c : cases) {
         EXPECT_EQ(lightingLabel(c.position), c.lighting) << c.position;
         EXPECT_EQ(contrastLabel(c.position), c.contrast) << c.position;
@@ -238,9 +234,7 @@ TEST(PencilSketch, WorkedLightingAndContrast) {
          45,
          {0, 0, 100, 128, 199, 237, 240, 240, 242, 255, 255}},    // the grey, to the rounding
         {false, 89, {0, 0, 0, 0, 0, 0, 128, 128, 255, 255, 255}}, // l <= 93 turns black
-        {false,
-         30,
-         {97, 97, 156, 171, 212, 235, 237, 237, 237, 245, 245}}, // 100: l 39 -> 61 -> 156
+        {false, 30, {97, 97, 156, 171, 212, 235, 237, 237, 237, 245, 245}} // 100: l 39 -> 61 -> 156
     };
     const TBitmap32 picture = greyRow(in);
     for (const Case& c : cases) {
@@ -261,11 +255,9 @@ TEST(PenSketch, WorkedThresholds) {
         int pressure;
         bool hollow;
         const char* black; // '#' where the pixel turns black
-    } cases[] = {
-        {0, false, "#.#....."},   {0, true, "#.#....."},    {1, false, "####...."},
-        {127, false, "#####..."}, {128, false, "######.."}, {255, false, "########"},
-        {255, true, "########"},  {-1, false, "........"},
-    };
+    } cases[] = {{0, false, "#.#....."},   {0, true, "#.#....."},    {1, false, "####...."},
+                 {127, false, "#####..."}, {128, false, "######.."}, {255, false, "########"},
+                 {255, true, "########"},  {-1, false, "........"}};
     TBitmap32 picture(int(in.size()), 1);
     for (int x = 0; x < picture.width(); ++x)
         picture.setPixel(x, 0, in[x]);
@@ -299,8 +291,7 @@ TEST(PenAndInk, WorkedPictures) {
         // Thresholds past the slider's ends act like its ends.
         {"white at 1000", kWhite, 1000, false, {"####", "#..#", "####"}},
         {"black at -5", makePixel(0, 0, 0), -5, false, {"....", "....", "...."}},
-        {"cutout at 255", CutoutColor, 255, true, {"####", "#oo#", "####"}},
-    };
+        {"cutout at 255", CutoutColor, 255, true, {"####", "#oo#", "####"}}};
     for (const Case& c : cases)
         EXPECT_EQ(toRows(penAndInk(TBitmap32(4, 3, c.fill), {c.threshold, c.hollow})), c.out)
             << c.what;
@@ -310,15 +301,13 @@ TEST(BitmapDilate, SinglePixelGrowsAlongTheStroke) {
     struct Case {
         int direction;
         std::set<std::pair<int, int>> afterOne, afterTwo;
-    } cases[] = {
-        {1, {{4, 4}, {3, 5}, {5, 3}}, {{4, 4}, {3, 5}, {5, 3}, {2, 6}, {6, 2}}},
-        {2, {{4, 4}, {3, 3}, {5, 5}}, {{4, 4}, {3, 3}, {5, 5}, {2, 2}, {6, 6}}},
-        {3, {{4, 4}, {4, 3}, {4, 5}}, {{4, 4}, {4, 3}, {4, 5}, {4, 2}, {4, 6}}},
-        {4, {{4, 4}, {3, 4}, {5, 4}}, {{4, 4}, {3, 4}, {5, 4}, {2, 4}, {6, 4}}},
-        {0, {{4, 4}}, {{4, 4}}},
-        {5, {{4, 4}}, {{4, 4}}},
-        {-1, {{4, 4}}, {{4, 4}}},
-    };
+    } cases[] = {{1, {{4, 4}, {3, 5}, {5, 3}}, {{4, 4}, {3, 5}, {5, 3}, {2, 6}, {6, 2}}},
+                 {2, {{4, 4}, {3, 3}, {5, 5}}, {{4, 4}, {3, 3}, {5, 5}, {2, 2}, {6, 6}}},
+                 {3, {{4, 4}, {4, 3}, {4, 5}}, {{4, 4}, {4, 3}, {4, 5}, {4, 2}, {4, 6}}},
+                 {4, {{4, 4}, {3, 4}, {5, 4}}, {{4, 4}, {3, 4}, {5, 4}, {2, 4}, {6, 4}}},
+                 {0, {{4, 4}}, {{4, 4}}},
+                 {5, {{4, 4}}, {{4, 4}}},
+                 {-1, {{4, 4}}, {{4, 4}}}};
     for (const Case& c : cases) {
         TBitmap32 picture(9, 9, kWhite);
         picture.setPixel(4, 4, kBlack);
@@ -333,14 +322,12 @@ TEST(BitmapDilate, WhatMayAndMayNotTurnBlack) {
     // Left of a black pixel in direction 4; the pixel's own bytes decide whether it turns.
     struct Case {
         std::uint32_t pixel, expected;
-    } cases[] = {
-        {kWhite, kBlack},
-        {makePixel(255, 255, 255, 77), makePixel(0, 0, 0, 77)}, // alpha stays
-        {CutoutColor, makePixel(0, 0, 0, 0)},                   // cut-out paper is inked too
-        {makePixel(255, 0, 255), makePixel(255, 0, 255)},       // a zero colour byte: left alone
-        {makePixel(1, 1, 1, 9), makePixel(0, 0, 0, 9)},
-        {makePixel(0, 0, 0, 10), makePixel(0, 0, 0, 10)},
-    };
+    } cases[] = {{kWhite, kBlack},
+                 {makePixel(255, 255, 255, 77), makePixel(0, 0, 0, 77)}, // alpha stays
+                 {CutoutColor, makePixel(0, 0, 0, 0)},             // cut-out paper is inked too
+                 {makePixel(255, 0, 255), makePixel(255, 0, 255)}, // a zero colour byte: left alone
+                 {makePixel(1, 1, 1, 9), makePixel(0, 0, 0, 9)},
+                 {makePixel(0, 0, 0, 10), makePixel(0, 0, 0, 10)}};
     for (const Case& c : cases) {
         TBitmap32 picture(4, 3, kWhite);
         picture.setPixel(2, 1, makePixel(0, 0, 0, 3)); // black whatever its alpha
@@ -390,8 +377,7 @@ TEST(SketchEffects, WholeEffectsAreTheirPassesInOrder) {
         {pencilSketch(empty, {Slider::Lighting, 30}), empty},
         {penSketch(empty, {}), empty},
         {penAndInk(empty, {}), empty},
-        {kryptol(empty, {1, 5, true}), empty},
-    };
+        {kryptol(empty, {1, 5, true}), empty}};
     for (std::size_t i = 0; i < std::size(cases); ++i)
         EXPECT_EQ(literal::difference(cases[i].first, cases[i].second), "") << "case " << i;
     EXPECT_EQ(original, before);

@@ -120,8 +120,7 @@ TEST_F(AtomicFileTest, FailingWriterLeavesNothingAndKeepsTheOldFile) {
              std::fputs("x", f);
              throw std::runtime_error("broken");
          },
-         ": the data could not be written"},
-    };
+         ": the data could not be written"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         put("existing.jpg", "the file as it was\n");
@@ -142,8 +141,7 @@ TEST_F(AtomicFileTest, SystemFailuresNameTheFileAndTheReason) {
     const std::pair<std::string, std::string> cases[] = {
         {missing, missing + ": No such file or directory"},
         {taken, taken + ": Is a directory"},
-        {"", ": No such file or directory"},
-    };
+        {"", ": No such file or directory"}};
     for (const auto& [path, message] : cases) {
         const WriteResult result = writeFileAtomically(path, "data", 4);
         EXPECT_FALSE(result);

@@ -55,8 +55,7 @@ TEST(BlendPixel, TheFourCases) {
         {"alpha 1 over black", makePixel(0, 0, 0, 255), makePixel(255, 255, 255, 1),
          makePixel(1, 1, 1, 255)},
         {"alpha 254 of black over white", makePixel(255, 255, 255, 255), makePixel(0, 0, 0, 254),
-         makePixel(1, 1, 1, 255)},
-    };
+         makePixel(1, 1, 1, 255)}};
     for (const Case& c : cases) {
         std::uint32_t d = c.dest;
         TBitmap32::BlendPixel(&d, c.source);
@@ -76,18 +75,15 @@ TEST(BlendOverOpaque, RowBlendsAndDrawOntoEqualTheGeneralRuleOnEveryInput) {
     const struct {
         const char* name;
         RowBlend blend;
-    } kernels[] = {
-        {"dispatched", blendRowOverOpaque},
-        {"baseline", blendRowOverOpaqueBaseline},
-        {"DrawOnto",
-         [](std::uint32_t* dest, const std::uint32_t* source, int n) {
-             TBitmap32 d(n, 1), s(n, 1);
-             std::copy(dest, dest + n, d.row32(0));
-             std::copy(source, source + n, s.row32(0));
-             s.DrawOnto(0, 0, d);
-             std::copy(d.row32(0), d.row32(0) + n, dest);
-         }},
-    };
+    } kernels[] = {{"dispatched", blendRowOverOpaque},
+                   {"baseline", blendRowOverOpaqueBaseline},
+                   {"DrawOnto", [](std::uint32_t* dest, const std::uint32_t* source, int n) {
+                        TBitmap32 d(n, 1), s(n, 1);
+                        std::copy(dest, dest + n, d.row32(0));
+                        std::copy(source, source + n, s.row32(0));
+                        s.DrawOnto(0, 0, d);
+                        std::copy(d.row32(0), d.row32(0) + n, dest);
+                    }}};
     std::vector<std::uint32_t> dest(256), source(256), expected(256);
     for (int sa = 0; sa < 256; ++sa)
         for (int d = 0; d < 256; ++d) {
@@ -125,7 +121,7 @@ TEST(ZoomInandOut, NewSizesAndNearestNeighbourMapping) {
         {9, 9, 0.1L, 0.1L, 0, 0},
         {3, 2, 2.0L, 3.0L, 6, 6},
         {10, 4, 2.0L, 0.25L, 20, 1},
-        {3, 3, 0.2L, 1.0L, 0, 0}, // no column left: an empty picture
+        {3, 3, 0.2L, 1.0L, 0, 0} // no column left: an empty picture
     };
     for (const auto& c : cases) {
         TBitmap32 p(c.w, c.h, makePixel(1, 2, 3, 4));
@@ -188,8 +184,7 @@ TEST(Hsl, WorkedValues) {
     const std::array<int, 6> toRgb[] = {
         {0, 100, 50, 255, 0, 0},    {60, 100, 50, 255, 255, 0},  {120, 100, 50, 0, 255, 0},
         {30, 50, 50, 192, 128, 64}, {200, 0, 75, 192, 192, 192}, {360, 100, 50, 255, 0, 0},
-        {361, 100, 50, 0, 0, 0},    {0, 101, 50, 0, 0, 0},       {0, 0, 50, 128, 128, 128},
-    };
+        {361, 100, 50, 0, 0, 0},    {0, 101, 50, 0, 0, 0},       {0, 0, 50, 128, 128, 128}};
     for (const auto& [h, s, l, r, g, b] : toRgb) {
         const RGB8 out = HSLtoRGB360(h, s, l);
         EXPECT_EQ((std::vector<int>{out.r, out.g, out.b}), (std::vector<int>{r, g, b}))

@@ -179,8 +179,7 @@ std::vector<DepthCase> depthCases() {
           .masks = {0x000000FF, 0x0000FF00, 0x00FF0000},
           .bits = rows32},
          {rgb(10, 11, 12), rgb(13, 14, 15), rgb(16, 17, 18), rgb(1, 2, 3), rgb(4, 5, 6),
-          rgb(7, 8, 9)}},
-    };
+          rgb(7, 8, 9)}}};
 }
 
 TEST(BmpDecode, EveryDepthAndRowOrder) {
@@ -228,8 +227,7 @@ TEST(BmpDecode, RunLengthStreams) {
         {"a stream without end of bitmap", 1, 2, 1, Bytes{2, 3}, Pixels{e3, e3}},
         {"an empty stream leaves the picture black", 2, 3, 2, Bytes{}, Pixels(6, K)},
         {"a run past the last row is dropped", 1, 1, 1, Bytes{1, 2, 0, 0, 1, 3, 0, 0, 1, 4},
-         Pixels{e2}},
-    };
+         Pixels{e2}}};
     for (const auto& c : cases) {
         const Bytes file = makeBmp({.width = c.width,
                                     .height = c.height,
@@ -295,8 +293,7 @@ TEST(BmpDecode, DamagedAndLyingFilesAreRefusedWithAReason) {
         {"masks cut short", makeBmp({.bitCount = 16, .compression = 3, .masks = {0xF800}}),
          "the bit-field masks are truncated"},
         {"pixel offset past the end", makeBmp({.bits = sevens, .offBits = 0x7FFFFFFF}),
-         "the pixel data offset lies outside the file"},
-    };
+         "the pixel data offset lies outside the file"}};
     for (const auto& c : cases) {
         LoadResult r = decodeBmp(c.file.data(), c.file.size());
         EXPECT_TRUE(r.picture.empty()) << c.name;
@@ -343,8 +340,7 @@ TEST(BmpEncode, ExactBytesOfBothDepths) {
     } cases[] = {
         {24, {15, 14, 13, 19, 18, 17, 23, 22, 21, 0, 0, 0, 3, 2, 1, 7, 6, 5, 11, 10, 9, 0, 0, 0}},
         {32,
-         {15, 14, 13, 16, 19, 18, 17, 20, 23, 22, 21, 24, 3, 2, 1, 4, 7, 6, 5, 8, 11, 10, 9, 12}},
-    };
+         {15, 14, 13, 16, 19, 18, 17, 20, 23, 22, 21, 24, 3, 2, 1, 4, 7, 6, 5, 8, 11, 10, 9, 12}}};
     TBitmap32 opaque = pic;
     SetAlpha(opaque, 255);
     for (const Case& c : cases) {

@@ -66,8 +66,7 @@ TEST(ExifOrientation, ReadsTheOneTagOfTheFirstDirectory) {
         {"more entries claimed than the block holds", longCount, 6},
         {"cut inside the entry", cut, 1},
         {"not TIFF", {'E', 'x', 'i', 'f', 0, 0, 'I', 'M', 42, 0, 8, 0, 0, 0}, 1},
-        {"header only", {'E', 'x', 'i', 'f', 0, 0}, 1},
-    };
+        {"header only", {'E', 'x', 'i', 'f', 0, 0}, 1}};
     for (const auto& c : cases)
         EXPECT_EQ(exifOrientation(c.block.data(), c.block.size()), c.expected) << c.name;
     EXPECT_EQ(exifOrientation(nullptr, 44), 1);
@@ -168,14 +167,13 @@ TEST(Orientation, PngWebpTiffAndHeifFilesTurnUprightOnce) {
     const struct {
         const char* file;
         std::string command; // writes the file, "" when it is already there
-    } cases[] = {
-        {"tagged.png", ""},
-        {"tagged.tif", "convert " + png + " " + folder.path("tagged.tif") +
-                           " && tiffset -s 274 6 " + folder.path("tagged.tif")},
-        {"tagged.webp", "cwebp -lossless -exact " + png + " -o " + folder.path("plain.webp") +
-                            " && webpmux -set exif " + folder.path("exif.bin") + " " +
-                            folder.path("plain.webp") + " -o " + folder.path("tagged.webp")},
-    };
+    } cases[] = {{"tagged.png", ""},
+                 {"tagged.tif", "convert " + png + " " + folder.path("tagged.tif") +
+                                    " && tiffset -s 274 6 " + folder.path("tagged.tif")},
+                 {"tagged.webp", "cwebp -lossless -exact " + png + " -o " +
+                                     folder.path("plain.webp") + " && webpmux -set exif " +
+                                     folder.path("exif.bin") + " " + folder.path("plain.webp") +
+                                     " -o " + folder.path("tagged.webp")}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
         if (!c.command.empty() && !camera::run(c.command)) {
@@ -214,19 +212,17 @@ TEST(Thumbnail, AJpegIsDecodedAtTheSmallestEighthThatGivesTheSize) {
         const Bytes& file;
         int width, height; // of the thumbnail, upright
         int eighths;       // the decode expected: 800 x 600 at eighths / 8, sides rounded up
-    } cases[] = {
-        {jpeg, 80, 60, 1},
-        {jpeg, 100, 75, 1},
-        {jpeg, 101, 60, 2},
-        {jpeg, 80, 76, 2},
-        {jpeg, 400, 300, 4},
-        {jpeg, 401, 300, 5},
-        {jpeg, 700, 525, 7},
-        {jpeg, 701, 60, 8},
-        // Stored 800 x 600, shown 600 x 800: the stored sides are compared.
-        {turned, 60, 80, 1},
-        {turned, 75, 101, 2},
-    };
+    } cases[] = {{jpeg, 80, 60, 1},
+                 {jpeg, 100, 75, 1},
+                 {jpeg, 101, 60, 2},
+                 {jpeg, 80, 76, 2},
+                 {jpeg, 400, 300, 4},
+                 {jpeg, 401, 300, 5},
+                 {jpeg, 700, 525, 7},
+                 {jpeg, 701, 60, 8},
+                 // Stored 800 x 600, shown 600 x 800: the stored sides are compared.
+                 {turned, 60, 80, 1},
+                 {turned, 75, 101, 2}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height));
         const bool isTurned = &c.file == &turned;
@@ -328,8 +324,7 @@ TEST(ModernFormats, FilesOtherProgramsWriteReadBack) {
         {"grey.tif", "convert " + g + " -colorspace Gray -alpha off", grey, 0},
         {"palette.tif", "convert " + g + " -alpha off -type Palette", grey, 0},
         {"cmyk.tif", "convert " + o + " -colorspace CMYK -alpha off", opaque, 2},
-        {"jpeg.tif", "convert " + o + " -alpha off -compress JPEG -quality 95", opaque, 12},
-    };
+        {"jpeg.tif", "convert " + o + " -alpha off -compress JPEG -quality 95", opaque, 12}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
         const std::string out = folder.path(c.file);
@@ -354,23 +349,21 @@ TEST(ModernFormats, TheNameChoosesTheReader) {
     const struct {
         const char* name;
         PictureReader reader;
-    } cases[] = {
-        {"a.heic", PictureReader::Heif},
-        {"A.HEIF", PictureReader::Heif},
-        {"p.Avif", PictureReader::Heif},
-        {"photo.webp", PictureReader::Webp},
-        {"scan.TIF", PictureReader::Tiff},
-        {"scan.tiff", PictureReader::Tiff},
-        {"photoheic", PictureReader::None}, // the longer extensions go by their dot
-        {"folder.webp/photo", PictureReader::None},
-        {".tiff", PictureReader::Tiff},
-        {"a.tiff.bak", PictureReader::None},
-        // The program's own forms still go by the last four characters.
-        {"photo.jpeg", PictureReader::Jpeg},
-        {"photojpeg", PictureReader::Jpeg},
-        {"a.jpe", PictureReader::None},
-        {"ICON.ICO", PictureReader::Ico},
-    };
+    } cases[] = {{"a.heic", PictureReader::Heif},
+                 {"A.HEIF", PictureReader::Heif},
+                 {"p.Avif", PictureReader::Heif},
+                 {"photo.webp", PictureReader::Webp},
+                 {"scan.TIF", PictureReader::Tiff},
+                 {"scan.tiff", PictureReader::Tiff},
+                 {"photoheic", PictureReader::None}, // the longer extensions go by their dot
+                 {"folder.webp/photo", PictureReader::None},
+                 {".tiff", PictureReader::Tiff},
+                 {"a.tiff.bak", PictureReader::None},
+                 // The program's own forms still go by the last four characters.
+                 {"photo.jpeg", PictureReader::Jpeg},
+                 {"photojpeg", PictureReader::Jpeg},
+                 {"a.jpe", PictureReader::None},
+                 {"ICON.ICO", PictureReader::Ico}};
     for (const auto& c : cases)
         EXPECT_EQ(readerForName(c.name), c.reader) << c.name;
     for (std::string extension : readablePictureExtensions()) {

@@ -53,8 +53,7 @@ TEST_F(FolderList, MatchesExtensionIgnoringCaseAndSortsIgnoringCase) {
         {"*.bmp", {"A.bmp", "e.bmp"}},
         {"*.gif", {}},
         {"*",
-         {"A.bmp", "a.jpg", "b.JPG", "C.Jpg", "d.jpeg", "e.bmp", "f.jpg.txt", "jpg", "link.jpg"}},
-    };
+         {"A.bmp", "a.jpg", "b.JPG", "C.Jpg", "d.jpeg", "e.bmp", "f.jpg.txt", "jpg", "link.jpg"}}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.pattern);
         EXPECT_EQ(ScanFolderList(root, c.pattern), c.expected);
@@ -68,23 +67,21 @@ TEST(FolderPattern, Wildcards) {
         const char* name;
         const char* pattern;
         bool match;
-    } cases[] = {
-        {"photo.jpg", "*.jpg", true},
-        {"PHOTO.JPG", "*.jpg", true},
-        {".jpg", "*.jpg", true},
-        {"photo.jpeg", "*.jpg", false},
-        {"photo.jpg.bak", "*.jpg", false},
-        {"photojpg", "*.jpg", false},
-        {"a.b.jpg", "*.jpg", true},
-        {"m1.gif", "m?.gif", true},
-        {"m12.gif", "m?.gif", false},
-        {"", "*", true},
-        {"", "?", false},
-        {"abc", "a*c", true},
-        {"abcbc", "a*bc", true},
-        {"abcb", "a*bc", false},
-        {"x", "**x", true},
-    };
+    } cases[] = {{"photo.jpg", "*.jpg", true},
+                 {"PHOTO.JPG", "*.jpg", true},
+                 {".jpg", "*.jpg", true},
+                 {"photo.jpeg", "*.jpg", false},
+                 {"photo.jpg.bak", "*.jpg", false},
+                 {"photojpg", "*.jpg", false},
+                 {"a.b.jpg", "*.jpg", true},
+                 {"m1.gif", "m?.gif", true},
+                 {"m12.gif", "m?.gif", false},
+                 {"", "*", true},
+                 {"", "?", false},
+                 {"abc", "a*c", true},
+                 {"abcbc", "a*bc", true},
+                 {"abcb", "a*bc", false},
+                 {"x", "**x", true}};
     for (const auto& c : cases)
         EXPECT_EQ(nameMatchesPattern(c.name, c.pattern), c.match) << c.name << " / " << c.pattern;
 }
@@ -96,8 +93,7 @@ TEST(FolderPaths, JoinAndChangeExtension) {
         {"/a.b/picture", "/a.b/picture.bmp"},
         {"noext", "noext.bmp"},
         {"/x/archive.tar.gz", "/x/archive.tar.bmp"},
-        {"/x/.hidden", "/x/.bmp"},
-    };
+        {"/x/.hidden", "/x/.bmp"}};
     for (auto [in, out] : extensions)
         EXPECT_EQ(changeExtension(in, ".bmp"), out);
     EXPECT_EQ(joinPath("/a", "b.jpg"), "/a/b.jpg");
@@ -180,15 +176,13 @@ TEST_F(LibraryFolder, BesideTheProgramElseTheInstalledShareFolder) {
         std::vector<std::string> beside; // folders made in bin/ ("=" prefix: a plain file)
         std::vector<std::string> shared; // folders made in share/quillmark/
         bool expectShared;
-    } cases[] = {
-        {"a build: the libraries beside", {"mask", "frame"}, {}, false},
-        {"installed", {}, {"background", "foreground", "frame", "mask"}, true},
-        {"both: beside wins", {"mask"}, {"mask"}, false},
-        {"one library folder is enough", {}, {"frame"}, true},
-        {"a file named mask is no library", {"=mask"}, {"mask"}, true},
-        {"share/quillmark without libraries", {}, {"recorder"}, false},
-        {"no libraries anywhere", {}, {}, false},
-    };
+    } cases[] = {{"a build: the libraries beside", {"mask", "frame"}, {}, false},
+                 {"installed", {}, {"background", "foreground", "frame", "mask"}, true},
+                 {"both: beside wins", {"mask"}, {"mask"}, false},
+                 {"one library folder is enough", {}, {"frame"}, true},
+                 {"a file named mask is no library", {"=mask"}, {"mask"}, true},
+                 {"share/quillmark without libraries", {}, {"recorder"}, false},
+                 {"no libraries anywhere", {}, {}, false}};
     std::string real(PATH_MAX, '\0');
     ASSERT_NE(realpath(root.c_str(), real.data()), nullptr);
     real.resize(real.find('\0'));
@@ -251,8 +245,7 @@ TEST_F(WorkingFolder, ProgramFolderWhenWritableElseTheUsersFolders) {
         {"relative XDG_CACHE_HOME is ignored", "rel/cache", nullptr, true,
          "/home/someone/.cache/quillmark/"},
         {"data from XDG_DATA_HOME", nullptr, "/xdg/data/", false, "/xdg/data/quillmark/"},
-        {"data default", nullptr, nullptr, false, "/home/someone/.local/share/quillmark/"},
-    };
+        {"data default", nullptr, nullptr, false, "/home/someone/.local/share/quillmark/"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         EnvironmentScope env;

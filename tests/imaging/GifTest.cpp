@@ -69,8 +69,7 @@ TEST(GifCodec, FirstImageIsPlacedOnTheScreenWithItsColours) {
         {"only the first of two images",
          GifSpec{3, 3, 0, kFourColours,
                  Images{Image{0, 0, 3, 3, false, {}, -1, ramp(9, 4)},
-                        Image{0, 0, 3, 3, false, {}, -1, std::vector<int>(9, 3)}}}},
-    };
+                        Image{0, 0, 3, 3, false, {}, -1, std::vector<int>(9, 3)}}}}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const GifSpec& s = c.spec;
@@ -139,18 +138,16 @@ TEST(GifCodec, BadFilesGiveTheEmptyPicture) {
         const char* name;
         Bytes bytes;
     };
-    const Case cases[] = {
-        {"code size 0", withCodeSize(0)},
-        {"code size 1", withCodeSize(1)},
-        {"code size 9", withCodeSize(9)},
-        {"code size 12", withCodeSize(12)},
-        {"zero width", zeroWidth},
-        {"zero height", zeroHeight},
-        {"no image", makeGif(noImage)},
-        {"nothing", {}},
-        {"signature only", {'G', 'I', 'F', '8', '9', 'a'}},
-        {"cut in the header", Bytes(file.begin(), file.begin() + 20)},
-    };
+    const Case cases[] = {{"code size 0", withCodeSize(0)},
+                          {"code size 1", withCodeSize(1)},
+                          {"code size 9", withCodeSize(9)},
+                          {"code size 12", withCodeSize(12)},
+                          {"zero width", zeroWidth},
+                          {"zero height", zeroHeight},
+                          {"no image", makeGif(noImage)},
+                          {"nothing", {}},
+                          {"signature only", {'G', 'I', 'F', '8', '9', 'a'}},
+                          {"cut in the header", Bytes(file.begin(), file.begin() + 20)}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_TRUE(decodeGif(c.bytes.data(), c.bytes.size()).picture.empty());

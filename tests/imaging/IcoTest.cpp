@@ -174,8 +174,7 @@ TEST(IcoDecode, BrokenIconsGiveTheJoinedMessage) {
         {"odd bit count", image([](Bytes& dib) { writeLe16(&dib[14], 7); }),
          "Entry 1: unsupported bit count 7"},
         {"image over the size limit", image([](Bytes& dib) { writeLe32(&dib[4], 20000); }),
-         "Entry 1: " + pictureTooLargeMessage(20000, 2)},
-    };
+         "Entry 1: " + pictureTooLargeMessage(20000, 2)}};
     for (const BrokenCase& c : cases) {
         SCOPED_TRACE(c.name);
         LoadResult r = decodeIco(c.file.data(), c.file.size(), "/pics/broken.ico");

@@ -121,10 +121,9 @@ TEST(JpegCodec, GreyAndCmykFilesReadAsColour) {
         std::uint8_t c, m, y, k; // ink amounts, 255 = full
         int red, green, blue;
     };
-    const Case cases[] = {
-        {0, 255, 255, 0, 255, 0, 0}, {255, 0, 255, 0, 0, 255, 0}, {255, 255, 0, 0, 0, 0, 255},
-        {0, 0, 0, 0, 255, 255, 255}, {0, 0, 0, 255, 0, 0, 0},     {0, 0, 0, 128, 127, 127, 127},
-    };
+    const Case cases[] = {{0, 255, 255, 0, 255, 0, 0}, {255, 0, 255, 0, 0, 255, 0},
+                          {255, 255, 0, 0, 0, 0, 255}, {0, 0, 0, 0, 255, 255, 255},
+                          {0, 0, 0, 255, 0, 0, 0},     {0, 0, 0, 128, 127, 127, 127}};
     for (bool adobe : {true, false})
         for (const Case& c : cases) {
             SCOPED_TRACE(::testing::Message() << (adobe ? "Adobe " : "plain ") << int(c.c) << ","
@@ -219,8 +218,7 @@ TEST(JpegCodec, DamagedOrForeignDataGivesTheEmptyPicture) {
         {"noise", noise},
         {"noise after a start marker", noiseAfterStart},
         {"broken Huffman table", badHuffman},
-        {"a PNG", png},
-    };
+        {"a PNG", png}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         LoadResult read = decodeJpeg(c.bytes.data(), c.bytes.size());

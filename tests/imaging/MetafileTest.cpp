@@ -42,7 +42,7 @@ TEST(EmfEncode, LayoutOfHeaderRecordAndEnd) {
         {108 + 68, {0x00CC0020, 3, 2}},        // SRCCOPY, destination size
         {108 + 80 + 12, {24 << 16 | 1}},       // planes 1, 24 bits
         {size - 20, {14, 20}},                 // EMR_EOF, its size
-        {size - 4, {20}},                      // nSizeLast
+        {size - 4, {20}}                       // nSizeLast
     };
     for (const auto& [at, words] : runs)
         for (std::size_t i = 0; i < words.size(); ++i)
@@ -132,8 +132,7 @@ TEST(EmfDecode, BitmapRecordsDrawnOnWhite) {
         {"a bitmap that cannot be decoded", patched(80 + 14, 7, true), none,
          "unsupported bit count 7"},
         {"bounds over the size limit", emfWith(0, 0, 99999, 99999, {whole}), none,
-         pictureTooLargeMessage(100000, 100000)},
-    };
+         pictureTooLargeMessage(100000, 100000)}};
     for (const auto& c : cases) {
         LoadResult r = decodeMetafile(c.file.data(), c.file.size());
         EXPECT_EQ(r.message, c.message) << c.name;
@@ -212,8 +211,7 @@ TEST(WmfDecode, BitmapRecords) {
          wmfWith(false, 0, 0, 0,
                  {wmfRecord(0x020C, {2, 2}), wmfRecord(0x0D33, {0, 1, 0, 0, 0, 2, 2, 0, 0}, dib)}),
          pictureOf(2, 2, {W, W, C, D})},
-        {"no bitmap record", wmfWith(true, 2, 2, 96, {wmfRecord(0x020C, {3, 3})}), TBitmap32()},
-    };
+        {"no bitmap record", wmfWith(true, 2, 2, 96, {wmfRecord(0x020C, {3, 3})}), TBitmap32()}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         LoadResult r = decodeMetafile(c.file.data(), c.file.size());

@@ -345,8 +345,7 @@ TEST(OpenRaster, OtherProgramsPilesFlattenInDrawingOrder) {
                   "opacity='1e-1'/>"),
          {{"caf\xC3\xA9 & \xE4\xB8\xAD<>", "a", 7, 0, 0.1, true}}},
         {stackXml("<layer src='data/a.png' opacity='1.5'/><layer src='data/a.png' opacity='-2'/>"),
-         {{"", "a", 0, 0, 0.0, true}, {"", "a", 0, 0, 1.0, true}}},
-    };
+         {{"", "a", 0, 0, 0.0, true}, {"", "a", 0, 0, 1.0, true}}}};
     TempFolder dir;
     for (const auto& c : cases) {
         const Bytes file = otherProgramFile(dir, c.stack);
@@ -462,8 +461,7 @@ TEST(OpenRaster, HostileFilesGiveOneMessageAndStayWithinMemory) {
          "an unknown entity &a;"},
         {"bad xml", withStack("<layer src='data/a.png'>"),
          "stack.xml: <layer> closed by another name (line 3)"},
-        {"same name twice", sameNameTwice, "holds two entries named \"data/a.png\""},
-    };
+        {"same name twice", sameNameTwice, "holds two entries named \"data/a.png\""}};
     for (const auto& c : cases) {
         const Bytes& file = c.file;
         const OraReadResult r = readOpenRasterBytes(file.data(), file.size(), "/in/x.ora");
@@ -527,8 +525,7 @@ TEST(OpenRaster, FailedWritesNameTheFaultAndKeepTheOldFile) {
         {old, good.image, {{"stack.xml", {}}}, {}, "the entry name \"stack.xml\" cannot be used"},
         {old, good.image, {{"q/a.json", {}}, {"q/a.json", {}}}, {}, "\"q/a.json\" cannot be used"},
         {old, good.image, {}, {{"q/p.json", &pic}}, "\"q/p.json\" cannot be used"},
-        {old, good.image, {}, {{"q/p.png", nullptr}}, "\"q/p.png\" has no picture"},
-    };
+        {old, good.image, {}, {{"q/p.png", nullptr}}, "\"q/p.png\" has no picture"}};
     for (const auto& c : cases) {
         const WriteResult w = writeOpenRaster(c.path, c.image, c.extra, c.pictures);
         EXPECT_FALSE(w.ok) << c.message;

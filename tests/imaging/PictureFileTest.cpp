@@ -183,7 +183,7 @@ TEST(PictureFiles, TheLastFourCharactersChooseTheReader) {
         {"J.PNG", png, true},   {"k.gif", gif, true},       {"l.GIF", gif, true},
         {"m.bmp", bmp, true},   {"n.Bmp", bmp, true},       {"o.png", jpeg, false},
         {"p.jpg", png, false},  {"q.tif", png, false},      {"r", jpeg, false},
-        {"jpg", jpeg, false},   {"JPG", jpeg, false}, // shorter than four characters
+        {"jpg", jpeg, false},   {"JPG", jpeg, false} // shorter than four characters
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -244,11 +244,11 @@ TEST(PictureFiles, EverySavedFormReadsBack) {
         int tolerance;   // largest colour difference allowed
         bool keepsAlpha; // otherwise alpha reads 255
     };
-    const Case cases[] = {
-        {PictureFormat::Png, "out.png", 0, true},      {PictureFormat::Bmp24, "out.bmp", 0, false},
-        {PictureFormat::Bmp32, "out32.bmp", 0, false}, {PictureFormat::Jpeg, "out.jpg", 8, false},
-        {PictureFormat::Emf, "out.emf", 0, false},
-    };
+    const Case cases[] = {{PictureFormat::Png, "out.png", 0, true},
+                          {PictureFormat::Bmp24, "out.bmp", 0, false},
+                          {PictureFormat::Bmp32, "out32.bmp", 0, false},
+                          {PictureFormat::Jpeg, "out.jpg", 8, false},
+                          {PictureFormat::Emf, "out.emf", 0, false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string path = folder.path(c.name);
@@ -270,8 +270,7 @@ TEST(PictureFiles, SavingFailuresNameTheFileAndLeaveNothing) {
     quill::testing::TempFolder folder;
     const std::pair<TBitmap32, std::string> cases[] = {
         {TBitmap32(), "empty.png: there is no picture to write"},
-        {samplePicture(2, 2), "missing/a.jpg: No such file or directory"},
-    };
+        {samplePicture(2, 2), "missing/a.jpg: No such file or directory"}};
     for (const auto& [picture, message] : cases) {
         const WriteResult result = SavePicture(
             picture, folder.path(message.substr(0, message.find(':'))), PictureFormat::Png);
@@ -359,8 +358,7 @@ TEST(HostileReader, LyingFilesAreRefusedQuicklyWithinMemory) {
          tooLarge(100000, 100000)},
         // Coded larger than declared: libheif decoded what the coded picture said.
         {"HEIF coded 136 x 72, declared 30 x 20", "a.heic", heifDeclaring(30, 20), none},
-        {"HEIF cut short", "a.heic", heifCut, none},
-    };
+        {"HEIF cut short", "a.heic", heifCut, none}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         expectRefusedWithinBounds(c.bytes, c.fileName, c.message);

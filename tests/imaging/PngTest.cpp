@@ -113,8 +113,7 @@ TEST(PngCodec, PaletteGreyAndSixteenBitFormsExpandToBgra) {
          {makePixel(128, 128, 18, 255), makePixel(0, 1, 255, 0)}},
         {"colour without alpha",
          {.width = 2, .colourType = PNG_COLOR_TYPE_RGB, .rows = {{1, 2, 3, 4, 5, 6}}},
-         {makePixel(1, 2, 3), makePixel(4, 5, 6)}},
-    };
+         {makePixel(1, 2, 3), makePixel(4, 5, 6)}}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<std::uint8_t> bytes = c.file.write();
@@ -166,8 +165,7 @@ TEST(PngCodec, DamagedDataGivesTheEmptyPicture) {
          std::vector<std::uint8_t>(file.begin(), file.begin() + long(file.size() / 2))},
         {"damaged image data", badCrc},
         {"zero width", zeroWidth},
-        {"a JPEG start", {0xFF, 0xD8, 0xFF, 0xE0}},
-    };
+        {"a JPEG start", {0xFF, 0xD8, 0xFF, 0xE0}}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         LoadResult read = decodePng(c.bytes.data(), c.bytes.size());

@@ -18,7 +18,8 @@ using scenetest::randomPicture;
 TEST(Touming, EqualsTheExtendedFormulaForEveryAlphaAndFactor) {
     for (int f = 0; f <= 255; ++f)
         for (int a = 0; a <= 255; ++a)
-            ASSERT_EQ(toumingAlpha(a, f), int(std::nearbyintl(static_cast<long double>(a) * f / 255)))
+            ASSERT_EQ(toumingAlpha(a, f),
+                      int(std::nearbyintl(static_cast<long double>(a) * f / 255)))
                 << "alpha " << a << " factor " << f;
     // Worked levels: level -> factor 255 - level -> alpha of an opaque pixel.
     const std::pair<int, int> levels[] = {{128, 127}, {0, 255}, {255, 0}, {1, 254}, {254, 1}};
