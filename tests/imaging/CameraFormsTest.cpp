@@ -345,35 +345,5 @@ TEST(ModernFormats, FilesOtherProgramsWriteReadBack) {
     }
 }
 
-TEST(ModernFormats, TheNameChoosesTheReader) {
-    const struct {
-        const char* name;
-        PictureReader reader;
-    } cases[] = {{"a.heic", PictureReader::Heif},
-                 {"A.HEIF", PictureReader::Heif},
-                 {"p.Avif", PictureReader::Heif},
-                 {"photo.webp", PictureReader::Webp},
-                 {"scan.TIF", PictureReader::Tiff},
-                 {"scan.tiff", PictureReader::Tiff},
-                 {"photoheic", PictureReader::None}, // the longer extensions go by their dot
-                 {"folder.webp/photo", PictureReader::None},
-                 {".tiff", PictureReader::Tiff},
-                 {"a.tiff.bak", PictureReader::None},
-                 // The program's own forms still go by the last four characters.
-                 {"photo.jpeg", PictureReader::Jpeg},
-                 {"photojpeg", PictureReader::Jpeg},
-                 {"a.jpe", PictureReader::None},
-                 {"ICON.ICO", PictureReader::Ico}};
-    for (const auto& c : cases)
-        EXPECT_EQ(readerForName(c.name), c.reader) << c.name;
-    for (std::string extension : readablePictureExtensions()) {
-        EXPECT_NE(readerForName("a" + extension), PictureReader::None) << extension;
-        for (char& ch : extension)
-            ch = char(std::toupper(static_cast<unsigned char>(ch)));
-        EXPECT_NE(readerForName("a" + extension), PictureReader::None) << extension;
-    }
-    EXPECT_EQ(readablePictureExtensions().size(), 14u);
-}
-
 } // namespace
 } // namespace quill

@@ -195,6 +195,30 @@ TEST(PictureFiles, TheLastFourCharactersChooseTheReader) {
         EXPECT_TRUE(fromFile.message.empty());
     }
     EXPECT_TRUE(decodePictureBytes(nullptr, 10, "a.jpg").picture.empty());
+    // The longer extensions go by their dot; the program's own forms still go by the last
+    // four characters.
+    using R = PictureReader;
+    for (auto [name, reader] : {std::pair{"a.heic", R::Heif},
+                                {"A.HEIF", R::Heif},
+                                {"p.Avif", R::Heif},
+                                {"photo.webp", R::Webp},
+                                {"scan.TIF", R::Tiff},
+                                {"scan.tiff", R::Tiff},
+                                {".tiff", R::Tiff},
+                                {"photoheic", R::None},
+                                {"folder.webp/photo", R::None},
+                                {"a.tiff.bak", R::None},
+                                {"photojpeg", R::Jpeg},
+                                {"a.jpe", R::None},
+                                {"ICON.ICO", R::Ico}})
+        EXPECT_EQ(readerForName(name), reader) << name;
+    for (std::string extension : readablePictureExtensions()) {
+        EXPECT_NE(readerForName("a" + extension), R::None) << extension;
+        for (char& ch : extension)
+            ch = char(std::toupper(static_cast<unsigned char>(ch)));
+        EXPECT_NE(readerForName("a" + extension), R::None) << extension;
+    }
+    EXPECT_EQ(readablePictureExtensions().size(), 14u);
 }
 
 TEST(PictureFiles, MissingOrUnreadableFilesGiveTheEmptyPicture) {
