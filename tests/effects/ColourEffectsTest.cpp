@@ -6,7 +6,7 @@
 #include "effects/SharpenSoften.h"
 #include "effects/WaterColor.h"
 
-#include "LiteralColorEffects.h"
+#include "LiteralEffects.h"
 #include "imaging/PictureFile.h"
 
 #include <gtest/gtest.h>

@@ -6,7 +6,7 @@
 #include "effects/PenSketch.h"
 #include "effects/PencilSketch.h"
 
-#include "LiteralSketchEffects.h"
+#include "LiteralEffects.h"
 #include "imaging/Colour.h"
 
 #include <gtest/gtest.h>
