@@ -141,33 +141,9 @@ TEST(Rotation, WorkedSizesAndGrowth) {
     }
 }
 
-TEST(Rotation, NinetyMovesBottomEdgeToLeftAndDropsTopRows) {
-    // Row y of the 100 x 50 picture has green y; column x has red x.
-    TBitmap32 pic(100, 50);
-    for (int y = 0; y < 50; ++y)
-        for (int x = 0; x < 100; ++x)
-            pic.setPixel(x, y, makePixel(x, y, 0));
-    RotationResult r = rotateAboutCentre(pic, 90);
-    ASSERT_EQ(r.picture.width(), 48);
-    // Clockwise: the bottom row (y = 49) is the left column, read top to bottom from
-    // the picture's left end; the two top rows (y = 0, 1) were trimmed off at the right.
-    for (int i = 0; i < 100; ++i) {
-        EXPECT_EQ(r.picture.pixel(0, i), makePixel(i, 49, 0)) << i;
-        EXPECT_EQ(r.picture.pixel(47, i), makePixel(i, 2, 0)) << i;
-    }
-}
-
-TEST(Rotation, FortyFiveGivesCutoutCornersAndAllCutoutKeepsItsCanvas) {
-    TBitmap32 pic(60, 40, makePixel(10, 20, 30));
-    RotationResult r = rotateAboutCentre(pic, 45);
-    const int w = r.picture.width(), h = r.picture.height();
-    ASSERT_GT(w, 60);
-    for (auto [x, y] :
-         {std::pair{0, 0}, std::pair{w - 1, 0}, std::pair{0, h - 1}, std::pair{w - 1, h - 1}})
-        EXPECT_EQ(r.picture.pixel(x, y), CutoutColor) << x << "," << y;
-    EXPECT_EQ(r.picture.pixel(w / 2, h / 2), makePixel(10, 20, 30));
-    // Nothing but cutout pixels: no margin is trimmed, the padded canvas stays.
-    r = rotateAboutCentre(TBitmap32(10, 6, CutoutColor), 30);
+// Nothing but cutout pixels: no margin is trimmed, the padded canvas stays.
+TEST(Rotation, AllCutoutKeepsItsCanvas) {
+    const RotationResult r = rotateAboutCentre(TBitmap32(10, 6, CutoutColor), 30);
     EXPECT_EQ(r.picture.width(), 10 + 2 * r.GrowX);
     EXPECT_EQ(r.picture.height(), 6 + 2 * r.GrowY);
     EXPECT_GT(r.GrowX, 0);
