@@ -1,7 +1,7 @@
 // The scene: opacity from mask and transparency, the composition and its regions.
 #include "scene/Scene.h"
 
-#include "SceneTestSupport.h"
+#include "tests/RandomPictures.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,20 @@
 namespace quill {
 namespace {
 
-using scenetest::randomPicture;
+// A picture of random colours, opaque unless randomAlpha.
+TBitmap32 randomPicture(int w, int h, unsigned seed, bool randomAlpha = false) {
+    using testpictures::PictureAlpha;
+    return testpictures::randomPicture(w, h, seed,
+                                       randomAlpha ? PictureAlpha::Random : PictureAlpha::Opaque);
+}
+
+// The masks of the map, looked up at each use; a number it lacks has no mask.
+MaskSource maskSourceOf(const std::map<int, TBitmap32>& masks) {
+    return [&masks](int k) -> const TBitmap32* {
+        auto it = masks.find(k);
+        return it == masks.end() ? nullptr : &it->second;
+    };
+}
 
 TEST(Touming, EqualsTheExtendedFormulaForEveryAlphaAndFactor) {
     for (int f = 0; f <= 255; ++f)
@@ -59,7 +72,7 @@ TBitmap32 literalAlpha(TBitmap32 p, const TBitmap32* mask, int level) {
 // must outlive it).
 struct OneLayer {
     explicit OneLayer(const TBitmap32& picture, const std::map<int, TBitmap32>& masks) {
-        scene.setMaskSource(scenetest::maskSourceOf(masks));
+        scene.setMaskSource(maskSourceOf(masks));
         scene.BackWork = SharedPicture(TBitmap32(8, 8, makePixel(0, 0, 0)));
         scene.AddForegroundLayer(picture);
     }
@@ -119,7 +132,7 @@ TEST(DeriveLayerAlpha, ColumnsAndRowsTheResampledMaskMissesTakeItsLastOnes) {
 class SceneFixture : public ::testing::Test {
   protected:
     void SetUp() override {
-        scene.setMaskSource(scenetest::maskSourceOf(masks));
+        scene.setMaskSource(maskSourceOf(masks));
         scene.SetBackgroundPicture(TBitmap32(40, 30, makePixel(0, 0, 255, 255)));
     }
     int addLayer(int w, int h, std::uint32_t colour) {
