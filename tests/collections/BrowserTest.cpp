@@ -84,9 +84,6 @@ TEST(BrowserCell, UnreadableFileKeepsItsNameAndNoPicture) {
     EXPECT_EQ(cell.pictureRect, Rect{});
     EXPECT_EQ(cell.message, "gone.jpg is not a valid format");
     EXPECT_EQ(cell.frameRect.top, 127);
-}
-
-TEST(FitThumbnailTest, ZeroSidesGiveAnEmptyRectangle) {
     EXPECT_EQ(FitThumbnail(0, 10, 124, 94, 64, 49), Rect{});
     EXPECT_EQ(FitThumbnail(10, 0, 124, 94, 64, 49), Rect{});
 }

@@ -13,21 +13,16 @@ namespace {
 using quill::testing::TempFolder;
 
 TEST(PublishPreview, FitsTheSceneIntoTheScrollBox) {
-    struct Case {
-        int w, h;
-        Rect rect;
-    };
-    const Case cases[] = {
-        // 321/297 < 600/450: w = 317, h = MulDiv(317, 450, 600) = 237.75 -> 238, top 29.
-        {600, 450, {0, 29, 316, 237}},
-        // A tall scene: h = 293, w = MulDiv(293, 300, 600) = 146.5 -> 147, left 87.
-        {300, 600, {87, 0, 146, 292}},
-        // Exactly the box's shape takes the first branch.
-        {321, 297, {(321 - 317) / 2, 0, 316, 292}},
-        {297, 297, {14, 0, 292, 292}},
-        {0, 10, {}}};
-    for (const Case& c : cases)
-        EXPECT_EQ(publishPreviewRect(321, 297, c.w, c.h), c.rect) << c.w << "x" << c.h;
+    // 321/297 < 600/450: w = 317, h = MulDiv(317, 450, 600) = 237.75 -> 238, top 29. A tall
+    // scene: h = 293, w = MulDiv(293, 300, 600) = 146.5 -> 147, left 87. Exactly the box's
+    // shape takes the first branch.
+    const std::pair<std::pair<int, int>, Rect> cases[] = {{{600, 450}, {0, 29, 316, 237}},
+                                                          {{300, 600}, {87, 0, 146, 292}},
+                                                          {{321, 297}, {2, 0, 316, 292}},
+                                                          {{297, 297}, {14, 0, 292, 292}},
+                                                          {{0, 10}, {}}};
+    for (const auto& [size, rect] : cases)
+        EXPECT_EQ(publishPreviewRect(321, 297, size.first, size.second), rect) << size.first;
 }
 
 TEST(PublishSave, EachFormReadsBackUnderItsExtension) {

@@ -85,20 +85,13 @@ TEST(Frame, OverlayStretchesEachDirectionOnItsOwn) {
 }
 
 TEST(Frame, ThumbnailIsOneTenthNearestNeighbour) {
-    // Column x has red x, row y has green y.
-    TBitmap32 frame(600, 450);
-    for (int y = 0; y < 450; ++y)
-        for (int x = 0; x < 600; ++x)
-            frame.setPixel(x, y, makePixel(x % 256, y % 256, 7));
-    TBitmap32 thumb = frameThumbnail(frame);
-    ASSERT_EQ(thumb.width(), 60);
-    ASSERT_EQ(thumb.height(), 45);
+    const TBitmap32 frame = testpictures::randomPicture(600, 450, 5);
+    const TBitmap32 thumb = frameThumbnail(frame);
+    ASSERT_EQ(std::pair(thumb.width(), thumb.height()), std::pair(60, 45));
     for (int y = 0; y < 45; ++y)
         for (int x = 0; x < 60; ++x)
-            ASSERT_EQ(thumb.pixel(x, y), makePixel((10 * x) % 256, (10 * y) % 256, 7))
-                << x << "," << y;
-    EXPECT_TRUE(frameThumbnail(TBitmap32(9, 40)).empty());
-    EXPECT_TRUE(frameThumbnail(TBitmap32()).empty());
+            ASSERT_EQ(thumb.pixel(x, y), frame.pixel(10 * x, 10 * y)) << x << "," << y;
+    EXPECT_TRUE(frameThumbnail(TBitmap32(9, 40)).empty() && frameThumbnail(TBitmap32()).empty());
 }
 
 TEST(MaskLibrary, FileNamesBySlot) {
