@@ -4,7 +4,7 @@
 #include "imaging/JpegCodec.h"
 #include "imaging/PictureFile.h"
 #include "imaging/PngCodec.h"
-#include "tests/imaging/CameraFiles.h"
+#include "tests/imaging/ByteWriting.h"
 
 #include <gtest/gtest.h>
 

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/imaging/CameraFiles.h"
+#include "tests/imaging/ByteWriting.h"
 
 namespace quill {
 namespace {

@@ -18,7 +18,6 @@
 #include <vector>
 
 #include "tests/imaging/ByteWriting.h"
-#include "tests/imaging/CameraFiles.h"
 
 namespace quill {
 namespace {

@@ -22,7 +22,6 @@
 
 #include "tests/collections/CollectionsTestSupport.h"
 #include "tests/imaging/ByteWriting.h"
-#include "tests/imaging/CameraFiles.h"
 
 namespace quill {
 namespace {
