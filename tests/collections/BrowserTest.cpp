@@ -11,6 +11,7 @@
 #include <map>
 #include <mutex>
 #include <set>
+#include <tuple>
 
 namespace quill {
 namespace {
@@ -135,13 +136,12 @@ TEST(BuildStrip, ParallelBuildEqualsSerialAndReportsEveryCell) {
     EXPECT_EQ(lastDone, names.size());
     EXPECT_EQ(reported.size(), names.size());
     for (std::size_t i = 0; i < names.size(); ++i) {
-        SCOPED_TRACE(names[i]);
+        const auto fields = [](const ThumbCell& c) {
+            return std::tie(c.fileName, c.picture, c.pictureRect, c.frameRect, c.caption,
+                            c.message);
+        };
         EXPECT_EQ(parallel[i].fileName, names[i]);
-        EXPECT_EQ(parallel[i].picture, serial[i].picture);
-        EXPECT_EQ(parallel[i].pictureRect, serial[i].pictureRect);
-        EXPECT_EQ(parallel[i].frameRect, serial[i].frameRect);
-        EXPECT_EQ(parallel[i].caption, serial[i].caption);
-        EXPECT_EQ(parallel[i].message, serial[i].message);
+        EXPECT_TRUE(fields(parallel[i]) == fields(serial[i])) << names[i];
     }
     EXPECT_TRUE(serial[7].picture.empty());
     EXPECT_EQ(serial[7].message, "/lib/bad is not a valid format");

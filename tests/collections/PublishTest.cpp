@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <map>
 
 namespace quill {
@@ -58,20 +59,18 @@ TEST(PublishSave, EachFormReadsBackUnderItsExtension) {
 }
 
 TEST(PublishPrint, DoublesWhileBothSidesAreBelowHalfThePage) {
-    struct Case {
-        int w, h, pageW, pageH;
-        PrintPlacement placed;
-    };
-    const Case cases[] = {
-        {600, 450, 4800, 6600, {1200, 2400, 2400, 1800}},
-        {600, 450, 4801, 6600, {1200, 2400, 2400, 1800}}, // half is 2400 by integer halving
-        {600, 450, 4802, 6600, {1, 1500, 4800, 3600}},    // 2400 is below 2401: once more
-        {600, 450, 1200, 900, {300, 225, 600, 450}},      // 600 is not below 600: no doubling
-        {5000, 100, 4800, 6600, {-100, 3250, 5000, 100}}, // larger than the page: own size, centred
-        {1, 1, 4800, 6600, {352, 1252, 4096, 4096}}       // 2048 < 2400 doubles to 4096
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(printPlacement(c.w, c.h, c.pageW, c.pageH), c.placed) << c.w << "x" << c.h;
+    // Picture, page, then the placement: half of 4801 is 2400 by integer halving; 2400 is
+    // below 2401, so once more; 600 is not below 600, no doubling; larger than the page, its
+    // own size centred; 2048 < 2400 doubles to 4096.
+    for (auto [w, h, pageW, pageH, left, top, width, height] :
+         {std::array{600, 450, 4800, 6600, 1200, 2400, 2400, 1800},
+          {600, 450, 4801, 6600, 1200, 2400, 2400, 1800},
+          {600, 450, 4802, 6600, 1, 1500, 4800, 3600},
+          {600, 450, 1200, 900, 300, 225, 600, 450},
+          {5000, 100, 4800, 6600, -100, 3250, 5000, 100},
+          {1, 1, 4800, 6600, 352, 1252, 4096, 4096}})
+        EXPECT_EQ(printPlacement(w, h, pageW, pageH), (PrintPlacement{left, top, width, height}))
+            << w << "x" << h << " on " << pageW;
     EXPECT_EQ(printPlacement(0, 450, 4800, 6600), std::nullopt);
     EXPECT_EQ(printPlacement(600, 0, 4800, 6600), std::nullopt);
 }

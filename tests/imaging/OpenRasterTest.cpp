@@ -217,8 +217,8 @@ TEST(OpenRaster, WrittenFileIsTheOpenRasterLayoutToTheByte) {
                                                     ? "caf\xC3\xA9 \xEF\xBF\xBD\xEF\xBF\xBD( "
                                                       "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"
                                                     : l.name);
-        EXPECT_EQ(*layers[i].attribute("x"), std::to_string(l.x));
-        EXPECT_EQ(*layers[i].attribute("y"), std::to_string(l.y));
+        EXPECT_EQ(*layers[i].attribute("x") + "," + *layers[i].attribute("y"),
+                  std::to_string(l.x) + "," + std::to_string(l.y));
         EXPECT_EQ(std::stod(*layers[i].attribute("opacity")), l.opacity);
         EXPECT_EQ(*layers[i].attribute("visibility"), l.visible ? "visible" : "hidden");
         const std::string src = "data/" + std::to_string(n - 1 - i) + ".png";

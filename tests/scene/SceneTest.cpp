@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <map>
 #include <random>
@@ -144,20 +145,16 @@ class SceneFixture : public ::testing::Test {
 
 TEST_F(SceneFixture, PlaceRoundsHalvesToEvenAtTheZoom) {
     const int i = addLayer(2, 2, makePixel(1, 1, 1));
-    const struct {
-        double zoom;
-        int left, top;
-        Point expected;
-    } cases[] = {{100, 7, -3, {7, -3}},
-                 {200, 5, 7, {2, 4}},
-                 {200, -5, -7, {-2, -4}},
-                 {125, 10, 11, {8, 9}},
-                 {50, 3, 0, {6, 0}}};
-    for (const auto& c : cases) {
-        scene.ViewZoom = c.zoom;
-        scene.layer(i).handle.left = c.left;
-        scene.layer(i).handle.top = c.top;
-        EXPECT_EQ(scene.layerPosition(i), c.expected) << c.zoom << " " << c.left << "," << c.top;
+    // Zoom, handle left and top, place.
+    for (auto [zoom, left, top, x, y] : {std::array{100, 7, -3, 7, -3},
+                                         {200, 5, 7, 2, 4},
+                                         {200, -5, -7, -2, -4},
+                                         {125, 10, 11, 8, 9},
+                                         {50, 3, 0, 6, 0}}) {
+        scene.ViewZoom = zoom;
+        scene.layer(i).handle.left = left;
+        scene.layer(i).handle.top = top;
+        EXPECT_EQ(scene.layerPosition(i), (Point{x, y})) << zoom << " " << left << "," << top;
     }
 }
 
