@@ -22,23 +22,20 @@ std::uint32_t le32At(const Bytes& v, std::uint64_t at) {
 }
 
 TEST(AlbumReader, WalksBackFromTheCount) {
-    struct Case {
-        std::size_t player;
-        std::vector<std::size_t> lengths;
-        std::vector<AlbumScene> scenes;
-    };
-    const Case cases[] = {// Two scenes of 10,000 and 20,000 bytes after a 491,008-byte player.
-                          {491008, {10000, 20000}, {{491008, 10000}, {501012, 20000}}},
-                          {0, {10, 8, 4}, {{0, 10}, {14, 8}, {26, 4}}},
-                          {5, {}, {}},
-                          {1, {6}, {{1, 6}}}};
-    for (const Case& c : cases) {
+    // The player's size, then the scenes: two of 10,000 and 20,000 bytes after a
+    // 491,008-byte player, three right at the start, none.
+    const std::pair<std::size_t, std::vector<AlbumScene>> cases[] = {
+        {491008, {{491008, 10000}, {501012, 20000}}},
+        {0, {{0, 10}, {14, 8}, {26, 4}}},
+        {5, {}},
+        {1, {{1, 6}}}};
+    for (const auto& [player, scenes] : cases) {
         std::vector<Bytes> jpegs;
-        for (std::size_t i = 0; i < c.lengths.size(); ++i)
-            jpegs.push_back(fakeJpeg(c.lengths[i], int(i) + 1));
-        AlbumIndex index = readAlbumIndex(albumBytes(Bytes(c.player, 0x7F), jpegs), "a.exe");
+        for (const AlbumScene& s : scenes)
+            jpegs.push_back(fakeJpeg(s.length, int(jpegs.size()) + 1));
+        AlbumIndex index = readAlbumIndex(albumBytes(Bytes(player, 0x7F), jpegs), "a.exe");
         EXPECT_TRUE(index.ok()) << index.error;
-        EXPECT_EQ(index.scenes, c.scenes);
+        EXPECT_EQ(index.scenes, scenes);
     }
 }
 

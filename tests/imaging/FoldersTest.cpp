@@ -195,12 +195,10 @@ TEST_F(DeleteTree, Results) {
 TEST(LibraryFolders, PathsBesideTheProgram) {
     for (const char* folder : {"/opt/quillmark/", "/opt/quillmark"}) {
         const LibraryFolders f = libraryFoldersBeside(folder);
-        EXPECT_EQ(f.programFolder, "/opt/quillmark/");
-        EXPECT_EQ(f.BackgroundFolder, "/opt/quillmark/background");
-        EXPECT_EQ(f.ForegroundFolder, "/opt/quillmark/foreground");
-        EXPECT_EQ(f.FrameFolder, "/opt/quillmark/frame");
-        EXPECT_EQ(f.MaskFolder, "/opt/quillmark/mask");
-        EXPECT_EQ(f.RecorderFolder, "/opt/quillmark/recorder/");
+        EXPECT_EQ(f.programFolder + "|" + f.BackgroundFolder + "|" + f.ForegroundFolder + "|" +
+                      f.FrameFolder + "|" + f.MaskFolder + "|" + f.RecorderFolder,
+                  "/opt/quillmark/|/opt/quillmark/background|/opt/quillmark/foreground|"
+                  "/opt/quillmark/frame|/opt/quillmark/mask|/opt/quillmark/recorder/");
     }
 }
 
