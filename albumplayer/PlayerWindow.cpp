@@ -65,7 +65,7 @@ void ViewWindow::keyPressEvent(QKeyEvent* event) {
 void ViewWindow::placeImage() {
     const QSize view = viewport()->size();
     const Rect r = PlayerModel::viewPlacement(view.width(), view.height(), m_image->width(),
-                                                   m_image->height());
+                                              m_image->height());
     m_canvas->resize(std::max(view.width(), r.left + r.width),
                      std::max(view.height(), r.top + r.height));
     m_image->move(r.left, r.top);

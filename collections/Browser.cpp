@@ -13,7 +13,7 @@
 namespace quill {
 
 Rect FitThumbnail(int pictureWidth, int pictureHeight, int boxWidth, int boxHeight,
-                       int thresholdNum, int thresholdDen) {
+                  int thresholdNum, int thresholdDen) {
     Rect r;
     if (pictureWidth <= 0 || pictureHeight <= 0)
         return r;

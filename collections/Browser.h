@@ -17,7 +17,7 @@ namespace quill {
 // zero) and the free space is halved by integer division. W or H of zero gives an
 // empty rectangle.
 Rect FitThumbnail(int pictureWidth, int pictureHeight, int boxWidth, int boxHeight,
-                       int thresholdNum, int thresholdDen);
+                  int thresholdNum, int thresholdDen);
 
 enum class StripKind { Background, Foreground };
 
@@ -51,12 +51,12 @@ std::string sizeCaption(int pictureWidth, int pictureHeight);
 
 // One built cell of a strip.
 struct ThumbCell {
-    std::string fileName;  // the hidden name label: the file name without folder
-    TBitmap32 picture;     // the reduced picture; empty when the file could not be read
-    Rect pictureRect; // the picture control inside the frame (already shifted by 2, 2)
-    Rect frameRect;   // the frame inside the strip
-    std::string caption;   // the size caption; empty when the file could not be read
-    std::string message;   // the reader's message when the file could not be read
+    std::string fileName; // the hidden name label: the file name without folder
+    TBitmap32 picture;    // the reduced picture; empty when the file could not be read
+    Rect pictureRect;     // the picture control inside the frame (already shifted by 2, 2)
+    Rect frameRect;       // the frame inside the strip
+    std::string caption;  // the size caption; empty when the file could not be read
+    std::string message;  // the reader's message when the file could not be read
 };
 
 // Reads a picture file; returns an empty picture and sets message on failure.

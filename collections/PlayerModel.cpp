@@ -40,7 +40,7 @@ Rect PlayerModel::fitScene(int width, int height) {
 }
 
 Rect PlayerModel::viewPlacement(int viewWidth, int viewHeight, int pictureWidth,
-                                     int pictureHeight) {
+                                int pictureHeight) {
     Rect r{0, 0, pictureWidth, pictureHeight};
     if (pictureHeight < viewHeight - 15)
         r.top = viewHeight / 2 - pictureHeight / 2;

@@ -30,8 +30,7 @@ class PlayerModel {
     // Where the view window puts a picture of the given size in a client area of the
     // given size: (0, 0), centred vertically when its height < view height - 15 and
     // horizontally when its width < view width - 50 (integer halves).
-    static Rect viewPlacement(int viewWidth, int viewHeight, int pictureWidth,
-                                   int pictureHeight);
+    static Rect viewPlacement(int viewWidth, int viewHeight, int pictureWidth, int pictureHeight);
 
     // Loads the scenes' sizes in album order and lays the strip out: picture k's Left is
     // picture k-1's Left + Width + 15. Direction 2 (left); the timer runs when there is
