@@ -107,6 +107,22 @@ TEST(BlendOverOpaque, RowBlendsAndDrawOntoEqualTheGeneralRuleOnEveryInput) {
         }
 }
 
+// An opaque picture placed anywhere: DrawOnto writes exactly the part inside dest.
+TEST(DrawOnto, PlacementAndClipping) {
+    const TBitmap32 source =
+        testpictures::randomPicture(3, 2, 4, testpictures::PictureAlpha::Opaque);
+    for (auto [x, y] :
+         {std::pair{1, 1}, {-2, -1}, {6, 0}, {-3, 0}, {0, 4}, {4, 2}, {5, 3}, {0, -2}}) {
+        TBitmap32 dest(6, 4, makePixel(0, 0, 0)), expected = dest;
+        for (int sy = 0; sy < 2; ++sy)
+            for (int sx = 0; sx < 3; ++sx)
+                if (x + sx >= 0 && x + sx < 6 && y + sy >= 0 && y + sy < 4)
+                    expected.setPixel(x + sx, y + sy, source.pixel(sx, sy));
+        source.DrawOnto(x, y, dest);
+        EXPECT_EQ(dest, expected) << x << "," << y;
+    }
+}
+
 // Sizes Trunc(side x factor), and column k from source column floor(k x old / new).
 TEST(ZoomInandOut, NewSizesAndNearestNeighbourMapping) {
     const struct {
