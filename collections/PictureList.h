@@ -80,9 +80,6 @@ class PictureList {
     // The file name picture n is saved under: prefix + n + ".jpg".
     std::string saveAllName(int n) const;
 
-    // The folder of the last confirmed "Save all into".
-    const std::string& saveFolder() const { return m_saveFolder; }
-
     // "Save all into", before the folder is asked for: the message for an empty list,
     // or "" when the folder chooser should open.
     std::string saveAllPrecheck() const;
@@ -101,7 +98,6 @@ class PictureList {
     std::vector<Entry> m_pictures;
     int m_selected = 0;
     int m_indented = 0;
-    std::string m_saveFolder;
 };
 
 } // namespace quill

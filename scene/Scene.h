@@ -39,20 +39,12 @@ struct LayerSlot {
     bool operator==(const LayerSlot&) const = default;
 };
 
-// alpha = Round(alpha * factor / 255), halves to even, for every pixel (cut-out pixels
-// included); colour bytes untouched. factor is clamped to 0..255.
-void touming(TBitmap32& picture, int factor);
-// The alpha touming gives for one pixel.
+// The transparency step (touming) of one pixel: Round(alpha * factor / 255), halves to
+// even.
 int toumingAlpha(int alpha, int factor);
 
 // Mask step without a mask: every pixel that is not CutoutColor gets alpha 255.
 void ClearMask(TBitmap32& picture);
-// Mask step with a mask: the mask is resampled to the picture's size by the factors
-// (picture size / mask size) as ZoomInandOut does; every pixel that is not CutoutColor
-// gets alpha 255 - red of the resampled mask at the same place. Rows and columns the
-// resampled mask comes out short of take its last row or column. An empty mask (or one
-// that resamples to nothing) acts as no mask.
-void ApplyMask(TBitmap32& picture, const TBitmap32& mask);
 
 // Round(v), halves to even, held within +-2^30 so that places and sizes derived from
 // it (a place plus a width, a difference of two places) stay in the int range.
@@ -102,7 +94,6 @@ class Scene : public SceneContent {
     bool rowsOpaque(int top, int bottom) const;
 
     void setMaskSource(MaskSource source) { m_maskSource = std::move(source); }
-    const MaskSource& maskSource() const { return m_maskSource; }
 
     // Takes the content back (a copy kept earlier) and composes the scene.
     void restore(const SceneContent& content);
@@ -117,7 +108,14 @@ class Scene : public SceneContent {
     // Re-derives ForeWork[CurrentLayer]'s alpha from its mask, transparency and own shape, then
     // ComposeScene. Nothing at all when LayerCount() is 0 (or CurrentLayer names no slot).
     void RefreshLayer();
-    // Only the alpha derivation of RefreshLayer, on slot i, without composing.
+    // Only the alpha derivation of RefreshLayer, on slot i, without composing. The mask
+    // step: without a mask every pixel that is not CutoutColor gets alpha 255; with one,
+    // the mask is resampled to the picture's size by the factors picture size / mask size
+    // as ZoomInandOut does, and every pixel that is not CutoutColor gets alpha 255 - red
+    // of the resampled mask at its place (rows and columns the resampled mask comes out
+    // short of take its last row or column; an empty mask, or one that resamples to
+    // nothing, acts as no mask). Then, with LayerTransparent, the transparency step
+    // (toumingAlpha with factor 255 - LayerTransparence) on every pixel.
     void deriveLayerAlpha(int i);
     // Rebuilds the scene picture: BackWork, the visible layers in slot order, the frame.
     void ComposeScene();

@@ -103,7 +103,7 @@ TSave_As::TSave_As(Platform& platform, DesktopServices& desktop,
 
 void TSave_As::showWith(const TBitmap32& scene) {
     m_work.Assign(scene);
-    const ThumbRect r =
+    const Rect r =
         publishPreviewRect(m_scroll->width(), m_scroll->height(), m_work.width(), m_work.height());
     m_image->setPixmap(QPixmap::fromImage(toImage(m_work)));
     m_image->setGeometry(r.left, r.top, r.width, r.height);
