@@ -17,7 +17,7 @@
 namespace quill {
 
 namespace {
-QRect toQRect(const ThumbRect& r) {
+QRect toQRect(const Rect& r) {
     return QRect(r.left, r.top, r.width, r.height);
 }
 } // namespace
@@ -64,8 +64,8 @@ void ViewWindow::keyPressEvent(QKeyEvent* event) {
 
 void ViewWindow::placeImage() {
     const QSize view = viewport()->size();
-    const ThumbRect r = PlayerModel::viewPlacement(view.width(), view.height(), m_image->width(),
-                                                   m_image->height());
+    const Rect r = PlayerModel::viewPlacement(view.width(), view.height(), m_image->width(),
+                                              m_image->height());
     m_canvas->resize(std::max(view.width(), r.left + r.width),
                      std::max(view.height(), r.top + r.height));
     m_image->move(r.left, r.top);
@@ -153,7 +153,7 @@ int PlayerWindow::pictureAt(const QPoint& p) const {
 void PlayerWindow::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), Qt::black);
-    for (const ThumbRect& hole : PlayerModel::filmHoles(width()))
+    for (const Rect& hole : PlayerModel::filmHoles(width()))
         painter.fillRect(toQRect(hole), Qt::white);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
     for (int k = 1; k <= m_model.count(); ++k) {

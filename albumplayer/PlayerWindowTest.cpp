@@ -24,7 +24,7 @@ TEST(PlayerView, ADoubleClickedSceneOpensAtFullSizeAndEscapeClosesIt) {
     PlayerWindow player(std::vector<PlayerScene>(2, PlayerScene{640, 480, scene.scaled(267, 200)}),
                         [&](int) { return scene; });
     player.show();
-    const ThumbRect first = player.model().picture(1);
+    const Rect first = player.model().picture(1);
     const QPoint centre(first.left + first.width / 2, first.top + first.height / 2);
     struct Case {
         int key;

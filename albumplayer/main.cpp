@@ -80,7 +80,7 @@ int main(int argc, char* argv[]) {
         scene.width = full.width();
         scene.height = full.height();
         if (!full.isNull()) {
-            const quill::ThumbRect r = quill::PlayerModel::fitScene(scene.width, scene.height);
+            const quill::Rect r = quill::PlayerModel::fitScene(scene.width, scene.height);
             scene.strip = full.scaled(std::max(1, r.width), std::max(1, r.height),
                                       Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         }

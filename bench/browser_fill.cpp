@@ -4,6 +4,7 @@
 // is timed on one thread (the work saved) and on one thread per core, as the program
 // fills a browser. The files are four photographs, each linked under 25 names.
 #include "collections/Browser.h"
+#include "imaging/Folders.h"
 #include "imaging/JpegCodec.h"
 #include "imaging/PictureFile.h"
 

@@ -64,13 +64,6 @@ void Copy(benchmark::State& state) {
 void ConvolveRealism(benchmark::State& s) {
     run(s, [](const TBitmap32& p) { return realismArt(p, kRealismDefault); });
 }
-void ConvolveInPlace(benchmark::State& s) {
-    run(s, [](const TBitmap32& p) {
-        TBitmap32 q = p;
-        Convolve(kRealismDefault, q, 1); // the copy is part of working in place
-        return q;
-    });
-}
 void Abstract(benchmark::State& s) {
     run(s, [](const TBitmap32& p) { return abstractArt(p, kAbstractDefault); });
 }
@@ -112,7 +105,6 @@ void Brume(benchmark::State& s) {
 
 BENCHMARK(Copy)->Apply(sizes);
 BENCHMARK(ConvolveRealism)->Apply(sizes);
-BENCHMARK(ConvolveInPlace)->Apply(sizes);
 BENCHMARK(Abstract)->Apply(sizes);
 BENCHMARK(PopArt)->Apply(sizes);
 BENCHMARK(Sharpen)->Apply(sizes);

@@ -4,8 +4,8 @@
 // the time columns of one run: ComposeScene / CopyBackground (at most 6) and
 // DragStep / CopyDragRegion. The CPU column counts every thread of the process.
 #include "app/ScenePaint.h"
-#include "scene/MainWindowModel.h"
 #include "scene/Scene.h"
+#include "workspace/Workspace.h"
 
 #include <benchmark/benchmark.h>
 
@@ -70,7 +70,7 @@ void BM_CopyBackground(benchmark::State& state) {
     BenchScene& s = shared();
     TBitmap32 copy;
     for (auto _ : state) {
-        copy = s.scene.BackWork;
+        copy = *s.scene.BackWork;
         benchmark::DoNotOptimize(copy.bits());
     }
 }
@@ -109,7 +109,7 @@ BENCHMARK(BM_RefreshMaskedTransparentLayer)->Unit(benchmark::kMillisecond)->Meas
 struct DragScene {
     DragScene() {
         BenchScene& b = shared();
-        scene.SetBackgroundPicture(b.scene.BackWork);
+        scene.SetBackgroundPicture(*b.scene.BackWork);
         scene.AddForegroundLayer(noisePicture(1200, 900, 9));
         scene.layer(1).handle.left = 1000;
         scene.layer(1).handle.top = 800;
@@ -153,14 +153,14 @@ struct WindowScene {
         BenchScene& b = shared();
         model.windowShown();
         model.mainWindowResized({2, 1, 843, 668});
-        model.setBackgroundPicture(b.scene.BackWork);
+        model.document().setBackgroundPicture(*b.scene.BackWork);
         for (unsigned k = 0; k < 3; ++k)
-            model.addForegroundLayer(noisePicture(kWidth, kHeight, 20 + k));
-        model.canvasMove(100, 100, {});
-        model.canvasPress(100, 100, {true, false});
-        visible = model.visibleSceneRect();
+            model.document().addForegroundLayer(noisePicture(kWidth, kHeight, 20 + k));
+        model.canvas().move(100, 100, {});
+        model.canvas().press(100, 100, {true, false});
+        visible = model.canvas().visibleSceneRect();
     }
-    quill::MainWindowModel model;
+    quill::Workspace model;
     Rect visible;
 };
 
@@ -181,7 +181,7 @@ struct CanvasPaint {
         painter.translate(-visible.topLeft());
         quill::app::paintCanvasScene(painter, model, visible);
     }
-    quill::MainWindowModel& model;
+    quill::Workspace& model;
     QRect visible;
     QImage backingStore;
 };
@@ -191,7 +191,7 @@ void BM_WindowDragStep(benchmark::State& state) {
     CanvasPaint paint(w);
     int x = 105;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(w.model.canvasMove(x, 100, {true, false}));
+        benchmark::DoNotOptimize(w.model.canvas().move(x, 100, {true, false}));
         paint();
         x = x == 105 ? 100 : 105;
     }
@@ -202,7 +202,7 @@ BENCHMARK(BM_WindowDragStep)->Unit(benchmark::kMicrosecond)->MeasureProcessCPUTi
 // The paint of the composed scene alone (nothing pending): a copy of the visible area.
 void BM_PaintVisibleArea(benchmark::State& state) {
     WindowScene& w = windowScene();
-    w.model.finishPendingComposition();
+    w.model.canvas().finishPendingComposition();
     CanvasPaint paint(w);
     for (auto _ : state)
         paint();
@@ -212,7 +212,7 @@ BENCHMARK(BM_PaintVisibleArea)->Unit(benchmark::kMicrosecond)->MeasureProcessCPU
 void BM_CopyVisibleArea(benchmark::State& state) {
     WindowScene& w = windowScene();
     const Rect r = w.visible;
-    const TBitmap32& background = w.model.scene().BackWork;
+    const TBitmap32& background = *w.model.scene().BackWork;
     TBitmap32 dest(kWidth, kHeight);
     for (auto _ : state) {
         for (int y = r.top; y < r.bottom(); ++y)

@@ -1,9 +1,8 @@
 #include "collections/AlbumList.h"
 
 #include "collections/AlbumFile.h"
-#include "collections/Browser.h"
-#include "collections/Publish.h"
 #include "imaging/AtomicFile.h"
+#include "imaging/Folders.h"
 #include "imaging/PictureFile.h"
 
 #include <cerrno>

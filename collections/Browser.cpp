@@ -12,9 +12,9 @@
 
 namespace quill {
 
-ThumbRect FitThumbnail(int pictureWidth, int pictureHeight, int boxWidth, int boxHeight,
-                       int thresholdNum, int thresholdDen) {
-    ThumbRect r;
+Rect FitThumbnail(int pictureWidth, int pictureHeight, int boxWidth, int boxHeight,
+                  int thresholdNum, int thresholdDen) {
+    Rect r;
     if (pictureWidth <= 0 || pictureHeight <= 0)
         return r;
     // W / H <= num / den, compared exactly: for sides up to the picture limit no
@@ -96,14 +96,6 @@ ThumbCell makeThumbCell(StripKind kind, int index, const std::string& fileName,
     cell.pictureRect.top += 2;
     cell.caption = sizeCaption(read.fullWidth, read.fullHeight);
     return cell;
-}
-
-std::string joinPath(const std::string& folder, const std::string& name) {
-    if (folder.empty())
-        return name;
-    if (folder.back() == '/')
-        return folder + name;
-    return folder + "/" + name;
 }
 
 void buildStripCells(StripKind kind, const std::string& folder,

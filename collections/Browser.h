@@ -1,6 +1,7 @@
 #pragma once
 
 #include "imaging/Bitmap32.h"
+#include "imaging/Geometry.h"
 #include "imaging/Thumbnail.h"
 
 #include <cstddef>
@@ -10,22 +11,13 @@
 
 namespace quill {
 
-// A rectangle of a picture control inside its parent, in pixels.
-struct ThumbRect {
-    int left = 0;
-    int top = 0;
-    int width = 0;
-    int height = 0;
-    bool operator==(const ThumbRect&) const = default;
-};
-
 // Places a W x H picture inside a BW x BH box. The picture's ratio W / H is compared
 // with the threshold thresholdNum / thresholdDen: at or below it the picture fills the
 // box's height, above it the box's width; the other side is MulDiv (halves away from
 // zero) and the free space is halved by integer division. W or H of zero gives an
 // empty rectangle.
-ThumbRect FitThumbnail(int pictureWidth, int pictureHeight, int boxWidth, int boxHeight,
-                       int thresholdNum, int thresholdDen);
+Rect FitThumbnail(int pictureWidth, int pictureHeight, int boxWidth, int boxHeight,
+                  int thresholdNum, int thresholdDen);
 
 enum class StripKind { Background, Foreground };
 
@@ -59,12 +51,12 @@ std::string sizeCaption(int pictureWidth, int pictureHeight);
 
 // One built cell of a strip.
 struct ThumbCell {
-    std::string fileName;  // the hidden name label: the file name without folder
-    TBitmap32 picture;     // the reduced picture; empty when the file could not be read
-    ThumbRect pictureRect; // the picture control inside the frame (already shifted by 2, 2)
-    ThumbRect frameRect;   // the frame inside the strip
-    std::string caption;   // the size caption; empty when the file could not be read
-    std::string message;   // the reader's message when the file could not be read
+    std::string fileName; // the hidden name label: the file name without folder
+    TBitmap32 picture;    // the reduced picture; empty when the file could not be read
+    Rect pictureRect;     // the picture control inside the frame (already shifted by 2, 2)
+    Rect frameRect;       // the frame inside the strip
+    std::string caption;  // the size caption; empty when the file could not be read
+    std::string message;  // the reader's message when the file could not be read
 };
 
 // Reads a picture file; returns an empty picture and sets message on failure.
@@ -88,9 +80,6 @@ ThumbCell makeThumbCell(StripKind kind, int index, const std::string& fileName,
 // file's full size.
 ThumbCell makeThumbCell(StripKind kind, int index, const std::string& fileName,
                         const ThumbnailRead& read);
-
-// Joins a folder and a file name with one '/'.
-std::string joinPath(const std::string& folder, const std::string& name);
 
 // Called once per finished cell with the number of finished cells and the 0-based
 // index of the cell just finished. Calls come from the worker threads, one at a time.

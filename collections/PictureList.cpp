@@ -1,14 +1,14 @@
 #include "collections/PictureList.h"
 
-#include "collections/Browser.h"
+#include "imaging/Folders.h"
 #include "imaging/PictureFile.h"
 
 #include <algorithm>
 
 namespace quill {
 
-int PictureList::add(const SharedPicture& picture) {
-    m_pictures.push_back(picture);
+int PictureList::add(const SharedPicture& picture, const SharedPicture& shape) {
+    m_pictures.push_back({picture, shape});
     return count();
 }
 
@@ -54,7 +54,6 @@ std::string PictureList::saveAllPrecheck() const {
 std::string PictureList::saveAll(const std::string& folder) {
     if (empty())
         return m_style.emptyMessage;
-    m_saveFolder = folder;
     for (int n = 1; n <= count(); ++n) {
         const WriteResult r =
             SavePicture(picture(n), joinPath(folder, saveAllName(n)), PictureFormat::Jpeg);

@@ -31,11 +31,18 @@ class PictureList {
     int count() const { return int(m_pictures.size()); }
     bool empty() const { return m_pictures.empty(); }
     // Picture i (1..count()).
-    const TBitmap32& picture(int i) const { return *m_pictures.at(std::size_t(i - 1)); }
-    const SharedPicture& sharedPicture(int i) const { return m_pictures.at(std::size_t(i - 1)); }
+    const TBitmap32& picture(int i) const { return *m_pictures.at(std::size_t(i - 1)).picture; }
+    const SharedPicture& sharedPicture(int i) const {
+        return m_pictures.at(std::size_t(i - 1)).picture;
+    }
+    // The shape picture i keeps (a picture of its size whose alpha is the shape of the
+    // layer it was taken from); empty when it has none.
+    const SharedPicture& sharedShape(int i) const {
+        return m_pictures.at(std::size_t(i - 1)).shape;
+    }
 
-    // Appends the picture (shared, not copied); returns its index.
-    int add(const SharedPicture& picture);
+    // Appends the picture and its shape (shared, not copied); returns its index.
+    int add(const SharedPicture& picture, const SharedPicture& shape = SharedPicture());
 
     // Equal when the same pictures are held with the same selection.
     bool operator==(const PictureList&) const = default;
@@ -73,9 +80,6 @@ class PictureList {
     // The file name picture n is saved under: prefix + n + ".jpg".
     std::string saveAllName(int n) const;
 
-    // The folder of the last confirmed "Save all into".
-    const std::string& saveFolder() const { return m_saveFolder; }
-
     // "Save all into", before the folder is asked for: the message for an empty list,
     // or "" when the folder chooser should open.
     std::string saveAllPrecheck() const;
@@ -87,10 +91,13 @@ class PictureList {
 
   private:
     PictureListStyle m_style;
-    std::vector<SharedPicture> m_pictures;
+    struct Entry {
+        SharedPicture picture, shape;
+        bool operator==(const Entry&) const = default;
+    };
+    std::vector<Entry> m_pictures;
     int m_selected = 0;
     int m_indented = 0;
-    std::string m_saveFolder;
 };
 
 } // namespace quill

@@ -4,12 +4,12 @@
 
 namespace quill {
 
-ThumbRect PlayerModel::bandRect(int screenWidth, int screenHeight) {
+Rect PlayerModel::bandRect(int screenWidth, int screenHeight) {
     return {0, screenHeight / 2 - kBandHeight / 2, screenWidth, kBandHeight};
 }
 
-std::vector<ThumbRect> PlayerModel::filmHoles(int windowWidth) {
-    std::vector<ThumbRect> holes;
+std::vector<Rect> PlayerModel::filmHoles(int windowWidth) {
+    std::vector<Rect> holes;
     for (int i = 1; 30 * i <= windowWidth; ++i) {
         holes.push_back({5 + 30 * (i - 1), 10, 20, 15});
         // The lower row starts right of the buttons.
@@ -18,8 +18,8 @@ std::vector<ThumbRect> PlayerModel::filmHoles(int windowWidth) {
     return holes;
 }
 
-ThumbRect PlayerModel::fitScene(int width, int height) {
-    ThumbRect r{5, 5, 300, 200};
+Rect PlayerModel::fitScene(int width, int height) {
+    Rect r{5, 5, 300, 200};
     if (width > 0 && height > 0) {
         // W / H <= 1.5, exactly.
         if (2 * std::int64_t(width) <= 3 * std::int64_t(height)) {
@@ -39,9 +39,9 @@ ThumbRect PlayerModel::fitScene(int width, int height) {
     return r;
 }
 
-ThumbRect PlayerModel::viewPlacement(int viewWidth, int viewHeight, int pictureWidth,
-                                     int pictureHeight) {
-    ThumbRect r{0, 0, pictureWidth, pictureHeight};
+Rect PlayerModel::viewPlacement(int viewWidth, int viewHeight, int pictureWidth,
+                                int pictureHeight) {
+    Rect r{0, 0, pictureWidth, pictureHeight};
     if (pictureHeight < viewHeight - 15)
         r.top = viewHeight / 2 - pictureHeight / 2;
     if (pictureWidth < viewWidth - 50)
@@ -83,14 +83,14 @@ bool PlayerModel::tick(int windowWidth) {
         }
         step = kStepPixels;
     } else {
-        const ThumbRect& last = m_pictures.back();
+        const Rect& last = m_pictures.back();
         if (last.left + last.width < windowWidth) {
             m_timer = false;
             return false;
         }
         step = -kStepPixels;
     }
-    for (ThumbRect& p : m_pictures)
+    for (Rect& p : m_pictures)
         p.left += step;
     return true;
 }

@@ -16,22 +16,21 @@ class PlayerModel {
 
     // The band: Left 0, the screen's width, Top = half the screen height minus half
     // the band's height (integer halves).
-    static ThumbRect bandRect(int screenWidth, int screenHeight);
+    static Rect bandRect(int screenWidth, int screenHeight);
 
     // The film holes, 20 x 15 each: for i = 1, 2, ... while 30 i <= width, one at
     // (5 + 30 (i - 1), 10) and one at (125 + 30 (i - 1), 245), in that order.
-    static std::vector<ThumbRect> filmHoles(int windowWidth);
+    static std::vector<Rect> filmHoles(int windowWidth);
 
     // A decoded W x H scene fitted into the 300 x 200 box at (5, 5) (ratio W / H up to
     // 1.5 fills the height, else the width; MulDiv, integer halves), then moved 30 down
     // and to Left 0. An empty scene keeps the whole box.
-    static ThumbRect fitScene(int width, int height);
+    static Rect fitScene(int width, int height);
 
     // Where the view window puts a picture of the given size in a client area of the
     // given size: (0, 0), centred vertically when its height < view height - 15 and
     // horizontally when its width < view width - 50 (integer halves).
-    static ThumbRect viewPlacement(int viewWidth, int viewHeight, int pictureWidth,
-                                   int pictureHeight);
+    static Rect viewPlacement(int viewWidth, int viewHeight, int pictureWidth, int pictureHeight);
 
     // Loads the scenes' sizes in album order and lays the strip out: picture k's Left is
     // picture k-1's Left + Width + 15. Direction 2 (left); the timer runs when there is
@@ -40,7 +39,7 @@ class PlayerModel {
 
     int count() const { return int(m_pictures.size()); }
     // Picture k (1-based).
-    const ThumbRect& picture(int k) const { return m_pictures.at(std::size_t(k - 1)); }
+    const Rect& picture(int k) const { return m_pictures.at(std::size_t(k - 1)); }
 
     int direction() const { return m_direction; } // 1 right, 2 left
     bool timerRunning() const { return m_timer; }
@@ -61,7 +60,7 @@ class PlayerModel {
     void pointerOverWindow();
 
   private:
-    std::vector<ThumbRect> m_pictures;
+    std::vector<Rect> m_pictures;
     int m_direction = 2;
     bool m_timer = false;
     int m_pointed = 0;

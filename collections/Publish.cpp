@@ -5,34 +5,10 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
 
 namespace quill {
 
-std::string publishFolder(std::string* error) {
-    // Data, not cache: the desktop keeps showing wallpaper.bmp after the program ends.
-    const std::string folder = workingFolder(programFolder(), false);
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    if (ec) {
-        if (error)
-            *error = folder + ": " + ec.message();
-        return {};
-    }
-    return folder;
-}
-
-std::string changeExtension(const std::string& path, const std::string& extension) {
-    const std::size_t slash = path.find_last_of('/');
-    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-    const std::size_t dot = path.find_last_of('.');
-    if (dot == std::string::npos || dot < nameStart)
-        return path + extension;
-    return path.substr(0, dot) + extension;
-}
-
-ThumbRect publishPreviewRect(int boxWidth, int boxHeight, int pictureWidth, int pictureHeight) {
+Rect publishPreviewRect(int boxWidth, int boxHeight, int pictureWidth, int pictureHeight) {
     if (pictureWidth <= 0 || pictureHeight <= 0 || boxWidth <= 0 || boxHeight <= 0)
         return {};
     int w, h, left, top;

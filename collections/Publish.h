@@ -14,21 +14,11 @@ namespace quill {
 // the page the album player's first button opens.
 inline constexpr const char* kManualPage = "https://quillmark.example/manual.html";
 
-// The folder "Set as wallpaper" and "Mail to friend" write into: beside the program
-// when that folder is writable, else the per-user data folder; created when missing.
-// Empty (and error set) when it cannot be created.
-std::string publishFolder(std::string* error = nullptr);
-
-// The name with its extension (from the last '.' of the file-name part) replaced by
-// extension, or extension appended when the name has none: "a/picture.jpg" + ".bmp"
-// -> "a/picture.bmp", "a.b/picture" + ".exe" -> "a.b/picture.exe".
-std::string changeExtension(const std::string& path, const std::string& extension);
-
 // The preview: the picture fitted into the box (the dialog's 321 x 297 scroll box).
 // If BW / BH >= W / H: h = BH - 4, w = MulDiv(h, W, H), left = (BW - w) / 2, top 0;
 // otherwise w = BW - 4, h = MulDiv(w, H, W), top = (BH - h) / 2, left 0; the control is
 // then w - 1 by h - 1. An empty picture gives an empty rectangle.
-ThumbRect publishPreviewRect(int boxWidth, int boxHeight, int pictureWidth, int pictureHeight);
+Rect publishPreviewRect(int boxWidth, int boxHeight, int pictureWidth, int pictureHeight);
 
 // One entry of the "Save as" form list (1-based in the dialog).
 struct SaveFilter {

@@ -31,11 +31,4 @@ void MaskLibrary::setMask(int k, TBitmap32 picture) {
         m_masks[k - 1] = std::move(picture);
 }
 
-int MaskLibrary::loadedCount() const {
-    int n = 0;
-    for (const auto& m : m_masks)
-        n += m.empty() ? 0 : 1;
-    return n;
-}
-
 } // namespace quill

@@ -24,8 +24,6 @@ class MaskLibrary {
     const TBitmap32* mask(int k) const;
     // Puts a picture into slot k (ignored for k out of range).
     void setMask(int k, TBitmap32 picture);
-    // The number of slots holding a picture.
-    int loadedCount() const;
 
   private:
     std::array<TBitmap32, kMaskCount> m_masks;

@@ -246,15 +246,6 @@ bool tileUsable(const TBitmap32& tile) {
     return tile.width() >= kTileSize && tile.height() >= kTileSize;
 }
 
-std::string tileTooSmallMessage(const TBitmap32& tile) {
-    std::string message = "The tile is ";
-    message += std::to_string(tile.width());
-    message += " x ";
-    message += std::to_string(tile.height());
-    message += " pixels; a texture tile must be at least 58 x 58 pixels.";
-    return message;
-}
-
 void ApplyTexture(const TBitmap32& tile, const TBitmap32& source, TBitmap32& target) {
     if (!tileUsable(tile) || source.empty()) {
         // Nothing to lay a relief with: the target gets the source unchanged.

@@ -14,9 +14,6 @@ inline constexpr int kTextureTileCount = 12;
 // True when the tile covers a whole period (at least 58 x 58); a smaller tile is refused
 // by the caller. A larger one is read in its top-left 58 x 58.
 bool tileUsable(const TBitmap32& tile);
-// What a caller shows when it refuses a tile: "The tile is W x H pixels; a texture tile
-// must be at least 58 x 58 pixels."
-std::string tileTooSmallMessage(const TBitmap32& tile);
 
 // Writes into target the source with the tile's relief: per pixel, the source's
 // lightness is moved by (tile lightness - 70), hue and saturation kept, alpha 255.

@@ -35,7 +35,7 @@ template <typename Acc> inline std::uint8_t clampToByte(Acc v) {
     return static_cast<std::uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
 }
 
-enum class RowMode { Realism, RealismDivided, Abstract, PopArt };
+enum class RowMode { Realism, Abstract, PopArt };
 
 // One row of kernel sums over the interior columns (bytes 4 .. endByte - 1) and what
 // each mode makes of them. The alpha bytes are computed too and put right by the
@@ -43,7 +43,7 @@ enum class RowMode { Realism, RealismDivided, Abstract, PopArt };
 template <typename Acc, RowMode Mode>
 void kernelRow(const Kernel3x3& kernel, const std::uint8_t* __restrict up,
                const std::uint8_t* __restrict mid, const std::uint8_t* __restrict down,
-               std::uint8_t* __restrict out, int endByte, int divisor) {
+               std::uint8_t* __restrict out, int endByte) {
     const Acc k0 = Acc(kernel[0]), k1 = Acc(kernel[1]), k2 = Acc(kernel[2]);
     const Acc k3 = Acc(kernel[3]), k4 = Acc(kernel[4]), k5 = Acc(kernel[5]);
     const Acc k6 = Acc(kernel[6]), k7 = Acc(kernel[7]), k8 = Acc(kernel[8]);
@@ -53,8 +53,6 @@ void kernelRow(const Kernel3x3& kernel, const std::uint8_t* __restrict up,
                       k6 * Acc(down[i - 4]) + k7 * Acc(down[i]) + k8 * Acc(down[i + 4]);
         if constexpr (Mode == RowMode::Realism) {
             out[i] = clampToByte(v);
-        } else if constexpr (Mode == RowMode::RealismDivided) {
-            out[i] = clampToByte(v / divisor); // the quotient truncates toward zero
         } else {
             const std::uint8_t r1 = clampToByte(v);
             // The fixed gradients lie within -1020 .. 1020.
@@ -82,8 +80,8 @@ void settleInterior(const std::uint32_t* __restrict source, std::uint32_t* __res
 }
 
 template <typename Acc>
-void realismRows(const Kernel3x3& kernel, std::uint16_t divisor, const TBitmap32& src,
-                 TBitmap32& dst, int begin, int end) {
+void realismRows(const Kernel3x3& kernel, const TBitmap32& src, TBitmap32& dst, int begin,
+                 int end) {
     const int W = src.width(), H = src.height();
     const int endByte = 4 * (W - 1);
     for (int y = begin; y < end; ++y) {
@@ -93,13 +91,8 @@ void realismRows(const Kernel3x3& kernel, std::uint16_t divisor, const TBitmap32
             std::memcpy(d, s, std::size_t(W) * 4);
             continue;
         }
-        if (divisor == 1)
-            kernelRow<Acc, RowMode::Realism>(kernel, src.row(y - 1), src.row(y), src.row(y + 1),
-                                             dst.row(y), endByte, 1);
-        else
-            kernelRow<Acc, RowMode::RealismDivided>(kernel, src.row(y - 1), src.row(y),
-                                                    src.row(y + 1), dst.row(y), endByte,
-                                                    int(divisor));
+        kernelRow<Acc, RowMode::Realism>(kernel, src.row(y - 1), src.row(y), src.row(y + 1),
+                                         dst.row(y), endByte);
         d[0] = s[0];
         d[W - 1] = s[W - 1];
         settleInterior(s, d, W);
@@ -122,7 +115,7 @@ void fringeRows(const Kernel3x3& kernel, const TBitmap32& src, TBitmap32& dst, i
         if (W >= 3) {
             constexpr RowMode mode = Sobel ? RowMode::PopArt : RowMode::Abstract;
             kernelRow<Acc, mode>(kernel, src.row(y - 1), src.row(y), src.row(y + 1), dst.row(y),
-                                 endByte, 1);
+                                 endByte);
             settleInterior(s, d, W);
         }
         d[0] = ~s[0];
@@ -171,27 +164,25 @@ template <bool Sobel> TBitmap32 fringe(const TBitmap32& original, const Kernel3x
 namespace {
 
 // The convolution of source into a new picture; source is left as it is.
-TBitmap32 convolved(const Kernel3x3& kernel, const TBitmap32& source, std::uint16_t divisor) {
+TBitmap32 convolved(const Kernel3x3& kernel, const TBitmap32& source) {
     const int W = source.width(), H = source.height();
     if (W < 3 || H < 3)
         return source;
-    if (divisor == 0)
-        divisor = 1;
     TBitmap32 result = TBitmap32::uninitialized(W, H);
     const SumWidth width = sumWidth(kernel);
     parallelRows(H, std::size_t(W), [&](int begin, int end) {
         switch (width) {
         case SumWidth::Bits16:
-            realismRows<std::int16_t>(kernel, divisor, source, result, begin, end);
+            realismRows<std::int16_t>(kernel, source, result, begin, end);
             break;
         case SumWidth::Bits32:
-            realismRows<std::int32_t>(kernel, divisor, source, result, begin, end);
+            realismRows<std::int32_t>(kernel, source, result, begin, end);
             break;
         case SumWidth::Bits64:
-            realismRows<std::int64_t>(kernel, divisor, source, result, begin, end);
+            realismRows<std::int64_t>(kernel, source, result, begin, end);
             break;
         case SumWidth::Bits128:
-            realismRows<__int128>(kernel, divisor, source, result, begin, end);
+            realismRows<__int128>(kernel, source, result, begin, end);
             break;
         }
     });
@@ -200,14 +191,8 @@ TBitmap32 convolved(const Kernel3x3& kernel, const TBitmap32& source, std::uint1
 
 } // namespace
 
-void Convolve(const Kernel3x3& kernel, TBitmap32& picture, std::uint16_t divisor) {
-    if (picture.width() < 3 || picture.height() < 3)
-        return;
-    picture = convolved(kernel, picture, divisor);
-}
-
 TBitmap32 realismArt(const TBitmap32& original, const Kernel3x3& kernel) {
-    return convolved(kernel, original, 1);
+    return convolved(kernel, original);
 }
 
 TBitmap32 abstractArt(const TBitmap32& original, const Kernel3x3& kernel) {

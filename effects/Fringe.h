@@ -19,15 +19,10 @@ inline constexpr Kernel3x3 kRealismDefault{1, 2, 1, 0, 0, 0, -1, -1, -1};
 inline constexpr Kernel3x3 kAbstractDefault{-1, -1, -1, 0, 0, 0, -1, -1, -1};
 inline constexpr Kernel3x3 kPopArtDefault{-1, -2, -1, 0, 0, 0, 1, 2, 1};
 
-// The Realism convolution, in place. Interior pixels (rows 1..H-2, columns 1..W-2) get,
-// per colour channel, the kernel sum over an unchanged copy, divided by divisor with the
-// quotient truncated toward zero, clamped to 0..255, and alpha 255. CutoutColor pixels
-// and the outermost rows and columns are left alone. Sums are taken wide enough that no
-// kernel can overflow them. A divisor of 0 is taken as 1 (there is nothing sensible to
-// divide by zero).
-void Convolve(const Kernel3x3& kernel, TBitmap32& picture, std::uint16_t divisor);
-
-// Realism: Convolve with divisor 1 on a copy of the original.
+// Realism, the convolution with divisor 1 on a copy of the original: interior pixels
+// (rows 1..H-2, columns 1..W-2) get, per colour channel, the kernel sum over the
+// original, clamped to 0..255, and alpha 255. CutoutColor pixels and the outermost rows
+// and columns are left alone. Sums are taken wide enough that no kernel can overflow them.
 TBitmap32 realismArt(const TBitmap32& original, const Kernel3x3& kernel);
 
 // Abstract: per channel the larger of the clamped kernel sum and the clamped fixed

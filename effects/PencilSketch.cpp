@@ -52,11 +52,6 @@ TBitmap32 pencilLighting(const TBitmap32& edgeBase, int position) {
     });
 }
 
-int contrastGrey(int grey, int position) {
-    position = std::clamp(position, kContrastMin, kContrastMax);
-    return pixelRed(contrastPixel(grey, grey, grey, position, contrastSlope(position)));
-}
-
 TBitmap32 pencilContrast(const TBitmap32& greyBase, int position) {
     position = std::clamp(position, kContrastMin, kContrastMax);
     const long double t = contrastSlope(position);

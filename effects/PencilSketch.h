@@ -28,10 +28,6 @@ TBitmap32 pencilContrast(const TBitmap32& greyBase, int position);
 int lightingLabel(int position);
 int contrastLabel(int position);
 
-// The output grey of the contrast for an input grey v (R = G = B = v), exactly as the
-// HSL round trip gives it.
-int contrastGrey(int grey, int position);
-
 struct PencilSketchParams {
     enum class Slider { None, Lighting, Contrast } slider = Slider::None;
     int position = 0;

@@ -148,19 +148,11 @@ void TBitmap32::BlendPixel(std::uint32_t* dest, std::uint32_t source) {
 }
 
 void TBitmap32::DrawOnto(int x, int y, TBitmap32& dest) const {
-    DrawOntoClipped(x, y, dest, 0, 0, dest.width(), dest.height());
-}
-
-void TBitmap32::DrawOntoClipped(int x, int y, TBitmap32& dest, int clipLeft, int clipTop,
-                                int clipRight, int clipBottom) const {
-    // Intersect the destination, the clip and this picture placed at (x, y); 64-bit so
-    // that far-away places cannot overflow.
-    std::int64_t left = std::max<std::int64_t>({0, clipLeft, x});
-    std::int64_t top = std::max<std::int64_t>({0, clipTop, y});
-    std::int64_t right =
-        std::min<std::int64_t>({dest.width(), clipRight, std::int64_t(x) + m_width});
-    std::int64_t bottom =
-        std::min<std::int64_t>({dest.height(), clipBottom, std::int64_t(y) + m_height});
+    // Intersect the destination and this picture placed at (x, y); 64-bit so that
+    // far-away places cannot overflow.
+    const std::int64_t left = std::max<std::int64_t>(0, x), top = std::max<std::int64_t>(0, y);
+    const std::int64_t right = std::min<std::int64_t>(dest.width(), std::int64_t(x) + m_width);
+    const std::int64_t bottom = std::min<std::int64_t>(dest.height(), std::int64_t(y) + m_height);
     if (left >= right || top >= bottom)
         return;
     const int l = int(left), r = int(right), t = int(top);
@@ -226,13 +218,6 @@ TBitmap32 resampleNearest(const TBitmap32& source, int fullWidth, int fullHeight
         }
     });
     return result;
-}
-
-void SelectionSort(int* values, int high) {
-    for (int i = 0; i < high; ++i)
-        for (int j = high; j > i; --j)
-            if (values[j] < values[i])
-                std::swap(values[i], values[j]);
 }
 
 } // namespace quill

@@ -79,10 +79,6 @@ class TBitmap32 {
     // Composites this picture onto dest with its top-left corner at (x, y) of dest,
     // with the integer "over" blend of BlendPixel. x and y may be negative or beyond dest.
     void DrawOnto(int x, int y, TBitmap32& dest) const;
-    // The same, restricted to the destination rectangle [clipLeft, clipRight) x
-    // [clipTop, clipBottom): exactly the pixels a full DrawOnto would write there.
-    void DrawOntoClipped(int x, int y, TBitmap32& dest, int clipLeft, int clipTop, int clipRight,
-                         int clipBottom) const;
 
     // One pixel of DrawOnto: writes the four bytes of *dest.
     static void BlendPixel(std::uint32_t* dest, std::uint32_t source);
@@ -119,8 +115,5 @@ int zoomedSize(int size, long double factor);
 // size this is ZoomInandOut's mapping. A size below 1 gives the empty picture.
 TBitmap32 resampleNearest(const TBitmap32& source, int fullWidth, int fullHeight, int width,
                           int height);
-
-// Sorts values[0] .. values[high] ascending in place (high is the last index).
-void SelectionSort(int* values, int high);
 
 } // namespace quill

@@ -12,11 +12,11 @@ namespace quill {
 int greyPencilLiteral(int r, int g, int b);
 int greyInkLiteral(int r, int g, int b);
 
-// Fast equivalents: exact integer arithmetic, falling back to the extended-precision
-// formula only where the exact value is a tie. A test proves them equal to the literal
-// forms on all 2^24 colours.
+// The fast equivalent of greyPencilLiteral: exact integer arithmetic, falling back to the
+// extended-precision formula only where the exact value is a tie. A test proves it equal
+// to the literal form on all 2^24 colours. The ink grey's fast forms are the row passes
+// of imaging/GreyRows.h.
 inline int greyPencil(int r, int g, int b);
-inline int greyInk(int r, int g, int b);
 
 struct HSL360 {
     int h = 0; // 0 .. 360 (360 means the same hue as 0)
@@ -63,14 +63,6 @@ inline int greyPencil(int r, int g, int b) {
     if (rem != 50)
         return q + (rem > 50);
     return greyPencilLiteral(r, g, b);
-}
-
-inline int greyInk(int r, int g, int b) {
-    const int n = 299 * r + 587 * g + 110 * b; // 1000 x the exact value
-    const int q = n / 1000, rem = n - q * 1000;
-    if (rem != 500)
-        return q + (rem > 500);
-    return greyInkLiteral(r, g, b);
 }
 
 } // namespace quill

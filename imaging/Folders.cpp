@@ -142,6 +142,23 @@ bool DeleteFolder(const std::string& path) {
     return rmdir(path.c_str()) == 0;
 }
 
+std::string joinPath(const std::string& folder, const std::string& name) {
+    if (folder.empty())
+        return name;
+    if (folder.back() == '/')
+        return folder + name;
+    return folder + "/" + name;
+}
+
+std::string changeExtension(const std::string& path, const std::string& extension) {
+    const std::size_t slash = path.find_last_of('/');
+    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const std::size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || dot < nameStart)
+        return path + extension;
+    return path.substr(0, dot) + extension;
+}
+
 std::string programFolder() {
     std::string buffer(4096, '\0');
     const ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());

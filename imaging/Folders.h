@@ -22,6 +22,14 @@ bool nameMatchesPattern(const std::string& name, const std::string& pattern);
 // be removed, leaving the rest in place. True when path itself was removed.
 bool DeleteFolder(const std::string& path);
 
+// Joins a folder and a file name with one '/' (the name alone when folder is empty).
+std::string joinPath(const std::string& folder, const std::string& name);
+
+// The name with its extension (from the last '.' of the file-name part) replaced by
+// extension, or extension appended when the name has none: "a/picture.jpg" + ".bmp"
+// -> "a/picture.bmp", "a.b/picture" + ".exe" -> "a.b/picture.exe".
+std::string changeExtension(const std::string& path, const std::string& extension);
+
 // The folder of the running program (from /proc/self/exe), ending in '/'.
 std::string programFolder();
 

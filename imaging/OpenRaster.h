@@ -119,18 +119,4 @@ OraReadResult readOpenRasterBytes(const std::uint8_t* data, std::size_t size,
                                   const std::string& displayName,
                                   const OraReadOptions& options = {});
 
-struct OraPicturesResult {
-    std::map<std::string, TBitmap32> pictures; // by full entry name
-    std::string message;                       // empty when every one was read
-};
-// Decodes the named PNG entries of the private folder (options.privateFolder), in
-// parallel, with the same bounds as readOpenRaster. Never throws.
-OraPicturesResult readOpenRasterPictures(const std::string& path,
-                                         const std::vector<std::string>& names,
-                                         const OraReadOptions& options);
-
-// True when data starts as an OpenRaster file does: a zip's first local header holding
-// an entry "mimetype", stored, without extra field, whose bytes are "image/openraster".
-bool looksLikeOpenRaster(const std::uint8_t* data, std::size_t size);
-
 } // namespace quill

@@ -11,14 +11,6 @@ namespace quill {
 inline std::int64_t roundHalfEven(long double v) {
     return static_cast<std::int64_t>(std::nearbyintl(v));
 }
-inline std::int64_t roundHalfEvenD(double v) {
-    return static_cast<std::int64_t>(std::nearbyint(v));
-}
-
-// Truncation toward zero.
-inline std::int64_t truncL(long double v) {
-    return static_cast<std::int64_t>(std::truncl(v));
-}
 
 // a * b / d rounded to the nearest integer, halves away from zero, in 64 bits.
 inline std::int64_t mulDiv(std::int64_t a, std::int64_t b, std::int64_t d) {

@@ -2,6 +2,9 @@
 
 #include "imaging/Bitmap32.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #if defined(__x86_64__) || defined(__SSE2__)
 #include <immintrin.h>
 #endif
@@ -50,6 +53,20 @@ void blendRowOverOpaqueBaseline(std::uint32_t* dest, const std::uint32_t* source
     }
 }
 
+namespace {
+
+// The copy of copyIfOpaque from pixel k on, one pixel at a time.
+bool copyIfOpaqueTail(std::uint32_t* dest, const std::uint32_t* source, int k, int n) {
+    std::uint32_t all = 0xffffffffu;
+    for (; k < n; ++k) {
+        all &= source[k];
+        dest[k] = source[k];
+    }
+    return (all >> 24) == 255u;
+}
+
+} // namespace
+
 #if defined(__x86_64__) && defined(__GNUC__)
 namespace {
 
@@ -84,6 +101,50 @@ __attribute__((target("avx2"))) void blendRowOverOpaqueAvx2(std::uint32_t* dest,
     blendRowOverOpaqueBaseline(dest + k, source + k, n - k);
 }
 
+__attribute__((target("avx2"))) bool copyIfOpaqueAvx2(std::uint32_t* dest,
+                                                      const std::uint32_t* source, int n) {
+    const __m256i alpha = _mm256_set1_epi32(int(0xff000000u));
+    // Up to the destination's next 32-byte boundary one pixel at a time: stores that
+    // straddle cache lines cost more than the loads that then straddle them.
+    int k = std::min(n, int((32 - (reinterpret_cast<std::uintptr_t>(dest) & 31)) & 31) / 4);
+    std::uint32_t head = 0xffffffffu;
+    for (int j = 0; j < k; ++j) {
+        head &= source[j];
+        dest[j] = source[j];
+    }
+    if ((head >> 24) != 255u)
+        return false;
+    for (; k + 16 <= n; k += 16) {
+        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + k));
+        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + k + 8));
+        const __m256i all = _mm256_and_si256(_mm256_and_si256(a, b), alpha);
+        if (!_mm256_testc_si256(all, alpha))
+            return false;
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dest + k), a);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dest + k + 8), b);
+    }
+    return copyIfOpaqueTail(dest, source, k, n);
+}
+
+bool copyIfOpaqueSse2(std::uint32_t* dest, const std::uint32_t* source, int n) {
+    const __m128i alpha = _mm_set1_epi32(int(0xff000000u));
+    int k = 0;
+    for (; k + 16 <= n; k += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + k));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + k + 4));
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + k + 8));
+        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + k + 12));
+        const __m128i all = _mm_and_si128(_mm_and_si128(a, b), _mm_and_si128(c, d));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(all, alpha), alpha)) != 0xffff)
+            return false;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + k), a);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + k + 4), b);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + k + 8), c);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + k + 12), d);
+    }
+    return copyIfOpaqueTail(dest, source, k, n);
+}
+
 const bool kHasAvx2 = __builtin_cpu_supports("avx2");
 
 } // namespace
@@ -104,6 +165,14 @@ bool rowOpaque(const std::uint32_t* row, int n) {
     for (int k = 0; k < n; ++k)
         all &= row[k];
     return (all >> 24) == 255u;
+}
+
+bool copyIfOpaque(std::uint32_t* dest, const std::uint32_t* source, int n) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    return kHasAvx2 ? copyIfOpaqueAvx2(dest, source, n) : copyIfOpaqueSse2(dest, source, n);
+#else
+    return copyIfOpaqueTail(dest, source, 0, n);
+#endif
 }
 
 void blendRow(std::uint32_t* dest, const std::uint32_t* source, int n, bool destOpaque) {

@@ -2,14 +2,11 @@
 
 #include "imaging/Parallel.h"
 #include "imaging/Rounding.h"
+#include "imaging/RowBlend.h"
 
 #include <algorithm>
 #include <cstring>
 #include <utility>
-
-#if defined(__x86_64__)
-#include <immintrin.h>
-#endif
 
 namespace quill {
 
@@ -33,23 +30,6 @@ int displayedSize(int pixels, double zoom) {
 // integer q gives. A test checks all 65536 pairs against the long double form.
 int toumingAlpha(int alpha, int factor) {
     return (alpha * factor + 127) / 255;
-}
-
-void touming(TBitmap32& picture, int factor) {
-    const std::uint32_t f = std::uint32_t(clampByte(factor));
-    if (f == 255)
-        return; // alpha * 255 / 255 is alpha
-    const int w = picture.width();
-    parallelRows(picture.height(), std::size_t(w), [&](int begin, int end) {
-        for (int y = begin; y < end; ++y) {
-            std::uint32_t* row = picture.row32(y);
-            for (int x = 0; x < w; ++x) {
-                const std::uint32_t p = row[x];
-                const std::uint32_t a = ((p >> 24) * f + 127u) / 255u;
-                row[x] = (p & 0x00ffffffu) | (a << 24);
-            }
-        }
-    });
 }
 
 namespace {
@@ -112,14 +92,32 @@ void applyMaskScaled(TBitmap32& picture, const TBitmap32& mask, std::uint32_t fa
     });
 }
 
+// The own-shape step: every pixel of picture that is not CutoutColor gets
+// Round(alpha * shape alpha / 255), the shape alpha read at the same place of shape (a
+// picture of the same size).
+void applyOwnShape(TBitmap32& picture, const TBitmap32& shape) {
+    if (picture.width() != shape.width() || picture.height() != shape.height())
+        return;
+    const int w = picture.width();
+    parallelRows(picture.height(), std::size_t(w), [&](int begin, int end) {
+        for (int y = begin; y < end; ++y) {
+            std::uint32_t* row = picture.row32(y);
+            const std::uint32_t* shapeRow = shape.row32(y);
+            for (int x = 0; x < w; ++x) {
+                const std::uint32_t p = row[x];
+                if (p == CutoutColor)
+                    continue;
+                const std::uint32_t a = ((p >> 24) * (shapeRow[x] >> 24) + 127u) / 255u;
+                row[x] = (p & 0x00ffffffu) | (a << 24);
+            }
+        }
+    });
+}
+
 } // namespace
 
 void ClearMask(TBitmap32& picture) {
     clearMaskScaled(picture, 255);
-}
-
-void ApplyMask(TBitmap32& picture, const TBitmap32& mask) {
-    applyMaskScaled(picture, mask, 255);
 }
 
 void Scene::deriveLayerAlpha(int i) {
@@ -132,10 +130,13 @@ void Scene::deriveLayerAlpha(int i) {
     // The mask step and the transparency step in one pass over the picture.
     const std::uint32_t factor =
         s.LayerTransparent ? std::uint32_t(clampByte(255 - s.LayerTransparence)) : 255u;
+    TBitmap32& work = s.ForeWork.edit();
     if (mask)
-        applyMaskScaled(s.ForeWork.edit(), *mask, factor);
+        applyMaskScaled(work, *mask, factor);
     else
-        clearMaskScaled(s.ForeWork.edit(), factor);
+        clearMaskScaled(work, factor);
+    if (s.ownShape)
+        applyOwnShape(work, *s.ForeOriginal);
 }
 
 void Scene::RefreshLayer() {
@@ -159,74 +160,6 @@ Rect Scene::layerSceneRect(int i) const {
 }
 
 namespace {
-
-// Copies n pixels from source to dest while they are all opaque. Returns true when the
-// whole run was opaque and copied; false as soon as a cache line of the source holds a
-// see-through pixel (some of the run may have been copied by then).
-bool copyIfOpaqueTail(std::uint32_t* dest, const std::uint32_t* source, int k, int n) {
-    std::uint32_t all = 0xffffffffu;
-    for (; k < n; ++k) {
-        all &= source[k];
-        dest[k] = source[k];
-    }
-    return (all >> 24) == 255u;
-}
-
-#if defined(__x86_64__)
-__attribute__((target("avx2"))) bool copyIfOpaqueAvx2(std::uint32_t* dest,
-                                                      const std::uint32_t* source, int n) {
-    const __m256i alpha = _mm256_set1_epi32(int(0xff000000u));
-    // Up to the destination's next 32-byte boundary one pixel at a time: stores that
-    // straddle cache lines cost more than the loads that then straddle them.
-    int k = std::min(n, int((32 - (reinterpret_cast<std::uintptr_t>(dest) & 31)) & 31) / 4);
-    std::uint32_t head = 0xffffffffu;
-    for (int j = 0; j < k; ++j) {
-        head &= source[j];
-        dest[j] = source[j];
-    }
-    if ((head >> 24) != 255u)
-        return false;
-    for (; k + 16 <= n; k += 16) {
-        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + k));
-        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + k + 8));
-        const __m256i all = _mm256_and_si256(_mm256_and_si256(a, b), alpha);
-        if (!_mm256_testc_si256(all, alpha))
-            return false;
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dest + k), a);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dest + k + 8), b);
-    }
-    return copyIfOpaqueTail(dest, source, k, n);
-}
-
-bool copyIfOpaqueSse2(std::uint32_t* dest, const std::uint32_t* source, int n) {
-    const __m128i alpha = _mm_set1_epi32(int(0xff000000u));
-    int k = 0;
-    for (; k + 16 <= n; k += 16) {
-        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + k));
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + k + 4));
-        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + k + 8));
-        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + k + 12));
-        const __m128i all = _mm_and_si128(_mm_and_si128(a, b), _mm_and_si128(c, d));
-        if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(all, alpha), alpha)) != 0xffff)
-            return false;
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + k), a);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + k + 4), b);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + k + 8), c);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + k + 12), d);
-    }
-    return copyIfOpaqueTail(dest, source, k, n);
-}
-
-const bool kHasAvx2 = __builtin_cpu_supports("avx2");
-
-bool copyIfOpaque(std::uint32_t* dest, const std::uint32_t* source, int n) {
-    return kHasAvx2 ? copyIfOpaqueAvx2(dest, source, n) : copyIfOpaqueSse2(dest, source, n);
-}
-#else
-bool copyIfOpaque(std::uint32_t* dest, const std::uint32_t* source, int n) {
-    return copyIfOpaqueTail(dest, source, 0, n);
-}
-#endif
 
 // Draws row y of the picture placed at (px, py) onto columns [left, right) of row y,
 // whose column `left` is at `dest`. `opaque`: the row under it is opaque there.
@@ -522,6 +455,7 @@ void Scene::swapLayerState(int a, int b) {
     std::swap(x.carrierHeight, y.carrierHeight);
     std::swap(x.marked, y.marked);
     std::swap(x.LayerMask, y.LayerMask);
+    std::swap(x.ownShape, y.ownShape);
     std::swap(x.LayerTransparent, y.LayerTransparent);
     std::swap(x.LayerTransparence, y.LayerTransparence);
 }

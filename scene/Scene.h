@@ -19,7 +19,7 @@ using MaskSource = std::function<const TBitmap32*(int k)>;
 // One layer slot. A layer is its slot index; slots are never removed (deleting hides
 // the handle).
 struct LayerSlot {
-    SharedPicture ForeOriginal; // as opened, alpha 255; effects start from it
+    SharedPicture ForeOriginal; // as opened, alpha 255 (see ownShape); effects start from it
     SharedPicture ForeWork;     // the picture drawn, alpha = the layer's opacity
     Rect handle;                // the handle's place and displayed size in canvas coordinates
     int carrierWidth = 0;       // the handle carrier's pixel size (the layer's pixel size)
@@ -28,27 +28,23 @@ struct LayerSlot {
     bool marked = false;  // the handle shows the selection marker
     bool LayerTransparent = false;
     int LayerTransparence = 128;
-    int LayerMask = 0;       // 0 = no mask, 1..36 = mask picture k, past 36 a mask of its own
+    int LayerMask = 0; // 0 = no mask, 1..36 = mask picture k, past 36 a mask of its own
+    // The layer keeps the shape of the picture it came from: ForeOriginal's alpha, which
+    // multiplies the alpha its mask and transparency give. False: ForeOriginal is opaque
+    // but for cut-out pixels, and its alpha plays no part.
+    bool ownShape = false;
     SharedPicture thumbnail; // what the layer panel's entry shows
 
     // Equal when every value is and the same pictures are held.
     bool operator==(const LayerSlot&) const = default;
 };
 
-// alpha = Round(alpha * factor / 255), halves to even, for every pixel (cut-out pixels
-// included); colour bytes untouched. factor is clamped to 0..255.
-void touming(TBitmap32& picture, int factor);
-// The alpha touming gives for one pixel.
+// The transparency step (touming) of one pixel: Round(alpha * factor / 255), halves to
+// even.
 int toumingAlpha(int alpha, int factor);
 
 // Mask step without a mask: every pixel that is not CutoutColor gets alpha 255.
 void ClearMask(TBitmap32& picture);
-// Mask step with a mask: the mask is resampled to the picture's size by the factors
-// (picture size / mask size) as ZoomInandOut does; every pixel that is not CutoutColor
-// gets alpha 255 - red of the resampled mask at the same place. Rows and columns the
-// resampled mask comes out short of take its last row or column. An empty mask (or one
-// that resamples to nothing) acts as no mask.
-void ApplyMask(TBitmap32& picture, const TBitmap32& mask);
 
 // Round(v), halves to even, held within +-2^30 so that places and sizes derived from
 // it (a place plus a width, a difference of two places) stay in the int range.
@@ -98,7 +94,6 @@ class Scene : public SceneContent {
     bool rowsOpaque(int top, int bottom) const;
 
     void setMaskSource(MaskSource source) { m_maskSource = std::move(source); }
-    const MaskSource& maskSource() const { return m_maskSource; }
 
     // Takes the content back (a copy kept earlier) and composes the scene.
     void restore(const SceneContent& content);
@@ -110,10 +105,17 @@ class Scene : public SceneContent {
     void releaseComposition();
 
     // ---- operations -----------------------------------------------------------
-    // Re-derives ForeWork[CurrentLayer]'s alpha from its mask and transparency, then
+    // Re-derives ForeWork[CurrentLayer]'s alpha from its mask, transparency and own shape, then
     // ComposeScene. Nothing at all when LayerCount() is 0 (or CurrentLayer names no slot).
     void RefreshLayer();
-    // Only the alpha derivation of RefreshLayer, on slot i, without composing.
+    // Only the alpha derivation of RefreshLayer, on slot i, without composing. The mask
+    // step: without a mask every pixel that is not CutoutColor gets alpha 255; with one,
+    // the mask is resampled to the picture's size by the factors picture size / mask size
+    // as ZoomInandOut does, and every pixel that is not CutoutColor gets alpha 255 - red
+    // of the resampled mask at its place (rows and columns the resampled mask comes out
+    // short of take its last row or column; an empty mask, or one that resamples to
+    // nothing, acts as no mask). Then, with LayerTransparent, the transparency step
+    // (toumingAlpha with factor 255 - LayerTransparence) on every pixel.
     void deriveLayerAlpha(int i);
     // Rebuilds the scene picture: BackWork, the visible layers in slot order, the frame.
     void ComposeScene();

@@ -3,8 +3,8 @@
 // program's starting background size; JPEG in colour, GIF through a 256-step palette.
 //   tool_make_frames [folder]   (default: <source>/library/frame)
 
-#include "decor/IndexedGif.h"
 #include "imaging/PictureFile.h"
+#include "tools/IndexedGif.h"
 
 #include <algorithm>
 #include <cmath>

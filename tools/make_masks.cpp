@@ -3,9 +3,9 @@
 // The file names and their extensions (JPEG or GIF) are the library's layout.
 //   tool_make_masks [folder]   (default: <source>/library/mask)
 
-#include "decor/IndexedGif.h"
 #include "decor/MaskLibrary.h"
 #include "imaging/PictureFile.h"
+#include "tools/IndexedGif.h"
 
 #include <algorithm>
 #include <cmath>

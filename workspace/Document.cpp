@@ -18,31 +18,30 @@ namespace {
 
 constexpr int kThumbWidth = 36, kThumbHeight = 21; // a layer panel entry's picture
 constexpr std::uint32_t kWhite = 0xffffffffu;
-// Below half opacity a read pixel lies outside the picture's shape.
-constexpr int kSeeThroughBelow = 128;
-
-bool hasSeeThroughPixels(const TBitmap32& picture) {
+bool hasOwnShape(const TBitmap32& picture) {
     for (int y = 0; y < picture.height(); ++y) {
         const std::uint32_t* in = picture.row32(y);
         for (int x = 0; x < picture.width(); ++x)
-            if (pixelAlpha(in[x]) < kSeeThroughBelow)
+            if (pixelAlpha(in[x]) != 255)
                 return true;
     }
     return false;
 }
 
-// Every pixel of layer whose pixel in read (of the same size) is see-through becomes
-// CutoutColor.
-void cutOutSeeThroughPixels(const TBitmap32& read, TBitmap32& layer) {
-    if (read.width() != layer.width() || read.height() != layer.height())
-        return;
-    for (int y = 0; y < read.height(); ++y) {
-        const std::uint32_t* in = read.row32(y);
-        std::uint32_t* out = layer.row32(y);
-        for (int x = 0; x < read.width(); ++x)
-            if (pixelAlpha(in[x]) < kSeeThroughBelow)
-                out[x] = CutoutColor;
+// The colours of one picture with the alpha of another of the same size as a layer's
+// untouched picture: a pixel of alpha 0 becomes CutoutColor, which no effect, mask or
+// transparency makes visible again.
+TBitmap32 withOwnShape(const TBitmap32& colours, const TBitmap32& shape) {
+    TBitmap32 out = TBitmap32::uninitialized(colours.width(), colours.height());
+    for (int y = 0; y < colours.height(); ++y) {
+        const std::uint32_t* in = colours.row32(y);
+        const std::uint32_t* alpha = shape.row32(y);
+        std::uint32_t* row = out.row32(y);
+        for (int x = 0; x < colours.width(); ++x)
+            row[x] = (alpha[x] >> 24) == 0 ? CutoutColor
+                                           : (in[x] & 0x00ffffffu) | (alpha[x] & 0xff000000u);
     }
+    return out;
 }
 
 // The layer panel's picture of a layer: stretched to 36 x 21; a half pixel more in the
@@ -230,49 +229,56 @@ void Document::windowShown() {
     m_scene.ComposeScene();
 }
 
-int Document::addForegroundCommon(const TBitmap32& picture, bool browserVariant, bool sketchVariant,
-                                  ShapeOfPicture shape) {
+int Document::addForegroundCommon(const TBitmap32& picture, const TBitmap32* shape) {
     Step step(*this, "Add Foreground");
-    if (browserVariant)
-        foregroundBrowserDoubleClicked();
     const int i = m_scene.AddForegroundLayer(picture);
     effectOf(i).reset();
     LayerSlot& slot = m_scene.layer(i);
-    if (shape == ShapeOfPicture::Kept && hasSeeThroughPixels(picture)) {
-        // The scene made the new layer opaque; its see-through pixels are cut out of
-        // both pictures, and its alpha derived and composed again.
-        cutOutSeeThroughPixels(picture, slot.ForeOriginal.edit());
-        cutOutSeeThroughPixels(picture, slot.ForeWork.edit());
+    if (shape && shape->width() == picture.width() && shape->height() == picture.height() &&
+        hasOwnShape(*shape)) {
+        // The scene made the new layer opaque; it takes the shape back, and its alpha is
+        // derived and composed again.
+        slot.ForeOriginal = SharedPicture(withOwnShape(picture, *shape));
+        slot.ForeWork = slot.ForeOriginal;
+        slot.ownShape = true;
         m_scene.RefreshLayer();
     }
-    EnabledStates& e = m_state.enabled;
     m_state.transparency.checked = false;
-    e.transparenceSlider = false;
+    m_state.enabled.transparenceSlider = false;
     m_state.transparency.sliderPosition = 128;
     m_state.transparency.percentLabel = percentLabelText(128);
-    if (browserVariant) {
-        e.transparentCheck = true;
-        e.angleEdit = true;
-        e.rotateForeground = true;
-    }
     slot.thumbnail = entryThumbnail(*slot.ForeOriginal);
     markOnly(i);
     selectEntry(i);
     UpandDownCan(i);
-    if (!sketchVariant)
-        e.editForegroundSize = true;
+    // The new layer is drawn selected, so whichever way it came (open dialog, browser,
+    // sketch-list, a scene description) its controls are enabled as a click on it would.
+    enableSelectedLayerControls();
     return i;
 }
 
+void Document::enableSelectedLayerControls() {
+    EnabledStates& e = m_state.enabled;
+    e.canvasAddMeIntoSketchList = true;
+    e.canvasForegroundSize = true;
+    e.canvasDeleteMe = true;
+    e.editForegroundSize = true;
+    e.toolsAddSelectedForegroundIntoSketchList = true;
+    e.rotateForeground = true;
+    e.toolForegroundSize = true;
+    e.angleEdit = true;
+    e.transparentCheck = true;
+}
+
 int Document::addForegroundLayer(const TBitmap32& picture, ShapeOfPicture shape) {
-    return addForegroundCommon(picture, false, false, shape);
+    return addForegroundCommon(picture, shape == ShapeOfPicture::Kept ? &picture : nullptr);
 }
 
 std::string Document::openForeground(const TBitmap32* picture, const std::string& fileName,
                                      ShapeOfPicture shape) {
     if (!picture || picture->width() < 1)
         return fileName + kNotAValidFormat;
-    addForegroundCommon(*picture, false, false, shape);
+    addForegroundCommon(*picture, shape == ShapeOfPicture::Kept ? picture : nullptr);
     return {};
 }
 
@@ -285,15 +291,18 @@ std::string Document::browserForeground(const TBitmap32* picture, const std::str
     foregroundBrowserDoubleClicked();
     if (!picture || picture->width() < 1)
         return fileName + kNotAValidFormat;
-    addForegroundCommon(*picture, true, false, shape);
+    addForegroundCommon(*picture, shape == ShapeOfPicture::Kept ? picture : nullptr);
     return {};
 }
 
 int Document::sketchListForeground(int i) {
     if (i < 1 || i > m_state.sketches.count())
         return 0;
+    // A sketch of a layer with a shape of its own keeps that shape, not the mask or
+    // transparency it was drawn with.
     const SharedPicture sketch = m_state.sketches.sharedPicture(i);
-    return addForegroundCommon(*sketch, false, true, ShapeOfPicture::Ignored);
+    const SharedPicture shape = m_state.sketches.sharedShape(i);
+    return addForegroundCommon(*sketch, shape->empty() ? nullptr : &*shape);
 }
 
 void Document::setBackgroundPicture(const TBitmap32& picture) {
@@ -479,16 +488,7 @@ void Document::deleteLayer() {
 
 void Document::selectPointedLayer() {
     Scene& s = m_scene;
-    EnabledStates& e = m_state.enabled;
-    e.canvasAddMeIntoSketchList = true;
-    e.canvasForegroundSize = true;
-    e.canvasDeleteMe = true;
-    e.editForegroundSize = true;
-    e.toolsAddSelectedForegroundIntoSketchList = true;
-    e.rotateForeground = true;
-    e.toolForegroundSize = true;
-    e.angleEdit = true;
-    e.transparentCheck = true;
+    enableSelectedLayerControls();
     s.CurrentLayer = s.PointedLayer;
     loadTransparencyFrom(s.CurrentLayer);
     markOnly(s.PointedLayer);

@@ -118,9 +118,9 @@ class Document {
 
     // ---- adding pictures ---------------------------------------------------------
     // With ShapeOfPicture::Kept, a picture read with see-through parts (a PNG, an icon)
-    // keeps its shape as a layer: every pixel whose alpha in the read picture is below
-    // 128 becomes CutoutColor in ForeOriginal and ForeWork, which no mask or
-    // transparency makes visible again. Ignored: the picture is made opaque as a whole.
+    // keeps its shape as a layer (LayerSlot::ownShape): its alpha multiplies what the
+    // mask and transparency give, and a pixel of alpha 0 becomes CutoutColor, which no
+    // mask or transparency makes visible again. Ignored: the picture is made opaque.
     enum class ShapeOfPicture { Ignored, Kept };
     // "Open a new foreground": picture = what the reader gave (nullptr = missing file).
     // Returns the message to show (fileName + " is not a valid format") or "".
@@ -253,8 +253,9 @@ class Document {
     void loadTransparencyFrom(int i);
     void markOnly(int i);
     void clearAllMarks();
-    int addForegroundCommon(const TBitmap32& picture, bool browserVariant, bool sketchVariant,
-                            ShapeOfPicture shape);
+    // shape: a picture of the same size whose alpha is the new layer's own shape.
+    int addForegroundCommon(const TBitmap32& picture, const TBitmap32* shape);
+    void enableSelectedLayerControls();
     void moveLayerBy(int step);
     void zoomStep(long double f);
     void selectEntry(int slot) { m_state.selectedEntry = slot; }

@@ -189,7 +189,8 @@ int Document::addSketch(int slot) {
     if (!m_scene.isVisibleLayer(slot))
         return 0;
     Step step(*this, "Add to Sketch-list");
-    return m_state.sketches.add(m_scene.layer(slot).ForeWork);
+    const LayerSlot& l = m_scene.layer(slot);
+    return m_state.sketches.add(l.ForeWork, l.ownShape ? l.ForeOriginal : SharedPicture());
 }
 
 int Document::addSceneToAlbum() {

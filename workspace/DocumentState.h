@@ -95,8 +95,10 @@ struct DocumentState {
         visit(frameSource);
         for (const auto& [number, mask] : ownMasks)
             visit(mask);
-        for (int i = 1; i <= sketches.count(); ++i)
+        for (int i = 1; i <= sketches.count(); ++i) {
             visit(sketches.sharedPicture(i));
+            visit(sketches.sharedShape(i));
+        }
         for (int i = 1; i <= albums.count(); ++i)
             visit(albums.sharedPicture(i));
         if (backgroundEffect)

@@ -437,6 +437,12 @@ json listJson(const PictureList& list, const PictureNames& names) {
                                ? json(nullptr)
                                : json(names.at(list.sharedPicture(i).identity())));
     l["pictures"] = pictures;
+    json shapes = json::array();
+    for (int i = 1; i <= list.count(); ++i)
+        if (const SharedPicture& shape = list.sharedShape(i); !shape->empty())
+            shapes.push_back({{"picture", i}, {"shape", names.at(shape.identity())}});
+    if (!shapes.empty())
+        l["shapes"] = shapes;
     l["selected"] = list.selected();
     l["indented"] = list.indented();
     return l;
@@ -470,6 +476,8 @@ std::string describeDocument(const DocumentState& state, const PictureNames& nam
         layer["mask"] = l.LayerMask;
         layer["transparent"] = l.LayerTransparent;
         layer["transparence"] = l.LayerTransparence;
+        if (l.ownShape)
+            layer["own_shape"] = true;
         if (i < state.layerEffects.size() && state.layerEffects[i])
             layer["effect"] = describeEffect(*state.layerEffects[i], names);
         layers.push_back(layer);
@@ -690,6 +698,8 @@ class DocumentReader {
         l.LayerTransparent = m_r.boolean(field(v, "transparent"), key + ".transparent");
         l.LayerTransparence =
             int(m_r.integer(field(v, "transparence"), key + ".transparence", 0, 255));
+        if (v.contains("own_shape"))
+            l.ownShape = m_r.boolean(v.at("own_shape"), key + ".own_shape");
         // The rules every layer keeps (see the document's commands): both pictures one size,
         // the carrier the picture's size, the handle the carrier shown at the zoom.
         const TBitmap32& work = *l.ForeWork;
@@ -709,8 +719,22 @@ class DocumentReader {
 
     void readList(const json& v, const char* key, PictureList& list) const {
         const json& pictures = array(v, "pictures", 100000);
-        for (std::size_t i = 0; i < pictures.size(); ++i)
-            list.add(pictureNamed(pictures[i], std::string(key) + ".pictures"));
+        std::vector<SharedPicture> shapes(pictures.size());
+        if (v.contains("shapes")) {
+            const std::string shapesKey = std::string(key) + ".shapes";
+            for (const json& s : array(v, "shapes", 100000)) {
+                m_r.object(s, shapesKey);
+                const std::size_t i = std::size_t(
+                    m_r.integer(field(s, "picture"), shapesKey, 1, std::int64_t(pictures.size())));
+                shapes[i - 1] = pictureNamed(field(s, "shape"), shapesKey);
+            }
+        }
+        for (std::size_t i = 0; i < pictures.size(); ++i) {
+            const SharedPicture picture = pictureNamed(pictures[i], std::string(key) + ".pictures");
+            if (!shapes[i]->empty() && sizeOf(*shapes[i]) != sizeOf(*picture))
+                disagree(std::string("the shapes of ") + key);
+            list.add(picture, shapes[i]);
+        }
         const int n = list.count();
         // A selection keeps its value when its picture is deleted: one past the end.
         list.restoreSelection(int(m_r.integer(field(v, "selected"), key, 0, n + 1)),

@@ -19,7 +19,7 @@ namespace quill::app {
 
 namespace {
 
-QRect toQRect(const ThumbRect& r) {
+QRect toQRect(const Rect& r) {
     return QRect(r.left, r.top, r.width, r.height);
 }
 

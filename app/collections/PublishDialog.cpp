@@ -104,7 +104,7 @@ TSave_As::TSave_As(Platform& platform, DesktopServices& desktop,
 
 void TSave_As::showWith(const TBitmap32& scene) {
     m_work.Assign(scene);
-    const ThumbRect r =
+    const Rect r =
         publishPreviewRect(m_scroll->width(), m_scroll->height(), m_work.width(), m_work.height());
     // Shrunk to the control here: a 100-megapixel scene copied whole into a pixmap took
     // over a second and was shrunk again at every paint.

@@ -273,15 +273,24 @@ TEST(OpenPicture, AForegroundBecomesALayerAndABackgroundRefitsTheCanvas) {
     EXPECT_EQ(f.window->canvas()->geometry(), QRect(145, 156 - 30, 205, 155));
     EXPECT_TRUE(f.record->messages.isEmpty()) << f.record->messages.join('|').toStdString();
 
-    // A PNG's see-through parts stay see-through; half opaque is kept.
+}
+
+// A PNG's own alpha is the layer's shape: over the white background,
+// ((255 - a) * 255 + a * colour) div 255; alpha 0 keeps the cut-out colour.
+TEST(OpenPicture, APngsOwnAlphaIsTheLayersShape) {
+    WindowFixture f;
     TBitmap32 shape(40, 40, makePixel(200, 0, 0, 255));
     for (int y = 0; y < 40; ++y)
         for (int x = 20; x < 40; ++x)
             shape.setPixel(x, y, makePixel(0, 0, 200, x < 30 ? 127 : 0));
     shape.setPixel(0, 0, makePixel(200, 0, 0, 128));
     f.openForeground(f.writePicture(QStringLiteral("shape.png"), shape, quill::PictureFormat::Png));
-    EXPECT_EQ(f.scene().scenePicture().pixel(0, 0), makePixel(200, 0, 0));
-    EXPECT_EQ(f.scene().layer(2).ForeOriginal->pixel(25, 5), quill::CutoutColor);
+    const TBitmap32& scene = f.scene().scenePicture();
+    EXPECT_EQ(scene.pixel(0, 0), makePixel(227, 127, 127));
+    EXPECT_EQ(scene.pixel(25, 5), makePixel(128, 128, 227));
+    EXPECT_EQ(scene.pixel(39, 39), makePixel(255, 255, 255));
+    EXPECT_EQ(scene.pixel(5, 5), makePixel(200, 0, 0));
+    EXPECT_EQ(f.scene().layer(1).ForeOriginal->pixel(39, 39), quill::CutoutColor);
 }
 
 TEST(OpenPicture, UnreadableFileShowsTheMessageAndChangesNothing) {

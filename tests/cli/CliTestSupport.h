@@ -1,48 +1,32 @@
 #pragma once
-// Shared by the command-line tests: a scratch folder for each test, a noisy test picture,
-// and a runner of quillmark-cli that can hold the program to a file size limit.
+// Shared by the command-line tests: a scratch folder for each test and a runner of
+// quillmark-cli that can hold the program to a file size limit.
 #include "imaging/PictureFile.h"
+#include "tests/RandomPictures.h"
+#include "tests/collections/CollectionsTestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <csignal>
-#include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
 namespace quill::clitest {
 
 namespace fs = std::filesystem;
-using Bytes = std::vector<std::uint8_t>;
+using quill::testing::Bytes;
+using quill::testing::TempFolder;
 
-inline Bytes readBytes(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
+// Opaque random colours.
+inline TBitmap32 sample(int w, int h) {
+    return testpictures::randomPicture(w, h, 777, testpictures::PictureAlpha::Opaque);
 }
 
-inline std::string readText(const fs::path& p) {
-    const Bytes b = readBytes(p);
+inline std::string readText(const std::string& p) {
+    const Bytes b = TempFolder::read(p);
     return {b.begin(), b.end()};
-}
-
-// A picture whose every byte varies from pixel to pixel, with the given alpha.
-inline TBitmap32 sample(int w, int h, int alpha = 255) {
-    TBitmap32 pic(w, h);
-    std::uint32_t v = 777;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            v = v * 1103515245u + 12345u;
-            pic.setPixel(x, y, ((v >> 8) & 0xFFFFFFu) | (std::uint32_t(alpha) << 24));
-        }
-    return pic;
 }
 
 struct CliRun {
@@ -51,39 +35,27 @@ struct CliRun {
 };
 
 // Runs quillmark-cli with args in folder, its output and errors caught in files beside
-// the folder. With a file size limit (0 = none) SIGXFSZ is ignored, so a write past the
-// limit fails as it would on a full disk.
+// the folder; with a file size limit (0 = none), a write past it fails as on a full disk.
 inline CliRun runCli(const std::vector<std::string>& args, const fs::path& folder,
                      rlim_t fileSizeLimit = 0) {
-    const std::string capture = (folder.parent_path() / folder.filename()).string();
-    const std::string outFile = capture + ".stdout", errFile = capture + ".stderr";
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (chdir(folder.c_str()) != 0)
-            _exit(120);
-        const int out = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0)
-            _exit(121);
-        std::signal(SIGXFSZ, SIG_IGN);
-        if (fileSizeLimit != 0) {
-            const rlimit r{fileSizeLimit, fileSizeLimit};
-            if (setrlimit(RLIMIT_FSIZE, &r) != 0)
-                _exit(122);
-        }
-        std::string program = QUILL_CLI_PATH;
-        std::vector<std::string> copy = args;
-        std::vector<char*> argv{program.data()};
-        for (std::string& a : copy)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        execv(program.c_str(), argv.data());
-        _exit(123);
-    }
+    const std::string outFile = folder.string() + ".stdout", errFile = folder.string() + ".stderr";
     CliRun run;
-    int status = 0;
-    if (pid > 0 && waitpid(pid, &status, 0) == pid)
-        run.code = WIFEXITED(status) ? WEXITSTATUS(status) : 200 + WTERMSIG(status);
+    run.code = quill::testing::inChild(
+        [&] {
+            const int out = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (chdir(folder.c_str()) != 0 || out < 0 || err < 0 || dup2(out, 1) < 0 ||
+                dup2(err, 2) < 0)
+                return 120;
+            std::vector<std::string> copy = args;
+            std::vector<char*> argv{const_cast<char*>(QUILL_CLI_PATH)};
+            for (std::string& a : copy)
+                argv.push_back(a.data());
+            argv.push_back(nullptr);
+            execv(QUILL_CLI_PATH, argv.data());
+            return 121;
+        },
+        fileSizeLimit);
     run.out = readText(outFile);
     run.err = readText(errFile);
     fs::remove(outFile);
@@ -94,17 +66,7 @@ inline CliRun runCli(const std::vector<std::string>& args, const fs::path& folde
 // A fresh folder for each test, removed afterwards.
 class ScratchFolder : public ::testing::Test {
   protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/quill-cli-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        m_dir = tmpl;
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(m_dir, ec);
-    }
-
-    std::string path(const std::string& name) const { return (m_dir / name).string(); }
+    std::string path(const std::string& name) const { return m_folder.path(name); }
 
     // Writes picture in the form its name asks for and returns its path.
     std::string save(const std::string& name, const TBitmap32& picture) const {
@@ -115,15 +77,8 @@ class ScratchFolder : public ::testing::Test {
 
     CliRun run(const std::vector<std::string>& args) const { return runCli(args, m_dir); }
 
-    std::vector<std::string> entries() const {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(m_dir))
-            names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
-    fs::path m_dir;
+    const TempFolder m_folder;
+    const fs::path m_dir = m_folder.path();
 };
 
 } // namespace quill::clitest

@@ -1,13 +1,17 @@
 #include "collections/Browser.h"
 
 #include "CollectionsTestSupport.h"
+#include "imaging/JpegCodec.h"
 #include "imaging/PictureFile.h"
+#include "imaging/PngCodec.h"
+#include "tests/imaging/ByteWriting.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
 #include <mutex>
 #include <set>
+#include <tuple>
 
 namespace quill {
 namespace {
@@ -15,7 +19,7 @@ namespace {
 struct CellCase {
     StripKind kind;
     int width, height; // the file's picture
-    ThumbRect picture; // after the 2, 2 shift
+    Rect picture;      // after the 2, 2 shift
     const char* caption;
 };
 
@@ -36,8 +40,7 @@ TEST(BrowserCell, PlacesTheReducedPictureAndCaption) {
         {StripKind::Foreground, 4000, 100, {2, 31, 101, 3}, "4000x100"},
         // A tiny picture still shows: 5 x 5 keeps one pixel and its own size.
         {StripKind::Background, 5, 5, {17, 2, 94, 94}, "5x5"},
-        {StripKind::Background, 9, 40, {52, 2, 24, 94}, "9x40"},
-    };
+        {StripKind::Background, 9, 40, {52, 2, 24, 94}, "9x40"}};
     for (const CellCase& c : cases) {
         SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
         TBitmap32 file(c.width, c.height, makePixel(10, 20, 30));
@@ -49,23 +52,15 @@ TEST(BrowserCell, PlacesTheReducedPictureAndCaption) {
     }
 }
 
+// Column k takes source column floor(k * 25 / 2): 0 and 12; a side of 3 keeps one pixel.
 TEST(BrowserCell, ReducedPictureIsATenthByNearestNeighbour) {
     TBitmap32 file(25, 13);
     for (int y = 0; y < 13; ++y)
         for (int x = 0; x < 25; ++x)
             file.setPixel(x, y, makePixel(x, y, 0));
-    TBitmap32 reduced = reduceForThumbnail(file);
-    ASSERT_EQ(reduced.width(), 2);
-    ASSERT_EQ(reduced.height(), 1);
-    // column k takes source column floor(k * 25 / 2): 0 and 12.
-    EXPECT_EQ(reduced.pixel(0, 0), makePixel(0, 0, 0));
-    EXPECT_EQ(reduced.pixel(1, 0), makePixel(12, 0, 0));
-
-    TBitmap32 tiny(3, 200, makePixel(1, 2, 3));
-    TBitmap32 t = reduceForThumbnail(tiny);
-    EXPECT_EQ(t.width(), 1);
-    EXPECT_EQ(t.height(), 20);
-    EXPECT_EQ(t.pixel(0, 0), makePixel(1, 2, 3));
+    EXPECT_EQ(reduceForThumbnail(file),
+              test_bytes::pictureOf(2, 1, {file.pixel(0, 0), file.pixel(12, 0)}));
+    EXPECT_EQ(reduceForThumbnail(TBitmap32(3, 200, 7)), TBitmap32(1, 20, 7));
 }
 
 TEST(BrowserCell, CellTopsFollowTheStripStep) {
@@ -75,10 +70,10 @@ TEST(BrowserCell, CellTopsFollowTheStripStep) {
         EXPECT_EQ(cellTop(StripKind::Background, i), back[i - 1]);
         EXPECT_EQ(cellTop(StripKind::Foreground, i), fore[i - 1]);
         ThumbCell c = makeThumbCell(StripKind::Foreground, i, "x", TBitmap32(10, 10));
-        EXPECT_EQ(c.frameRect, (ThumbRect{2, fore[i - 1], 105, 80}));
+        EXPECT_EQ(c.frameRect, (Rect{2, fore[i - 1], 105, 80}));
     }
     ThumbCell b = makeThumbCell(StripKind::Background, 3, "x", TBitmap32(10, 10));
-    EXPECT_EQ(b.frameRect, (ThumbRect{2, 252, 130, 113}));
+    EXPECT_EQ(b.frameRect, (Rect{2, 252, 130, 113}));
 }
 
 TEST(BrowserCell, UnreadableFileKeepsItsNameAndNoPicture) {
@@ -87,14 +82,11 @@ TEST(BrowserCell, UnreadableFileKeepsItsNameAndNoPicture) {
     EXPECT_EQ(cell.fileName, "gone.jpg");
     EXPECT_TRUE(cell.picture.empty());
     EXPECT_TRUE(cell.caption.empty());
-    EXPECT_EQ(cell.pictureRect, ThumbRect{});
+    EXPECT_EQ(cell.pictureRect, Rect{});
     EXPECT_EQ(cell.message, "gone.jpg is not a valid format");
     EXPECT_EQ(cell.frameRect.top, 127);
-}
-
-TEST(FitThumbnailTest, ZeroSidesGiveAnEmptyRectangle) {
-    EXPECT_EQ(FitThumbnail(0, 10, 124, 94, 64, 49), ThumbRect{});
-    EXPECT_EQ(FitThumbnail(10, 0, 124, 94, 64, 49), ThumbRect{});
+    EXPECT_EQ(FitThumbnail(0, 10, 124, 94, 64, 49), Rect{});
+    EXPECT_EQ(FitThumbnail(10, 0, 124, 94, 64, 49), Rect{});
 }
 
 // A fake reader: pictures whose size is encoded in the name "WxH", "bad" fails, "throw" throws.
@@ -144,13 +136,12 @@ TEST(BuildStrip, ParallelBuildEqualsSerialAndReportsEveryCell) {
     EXPECT_EQ(lastDone, names.size());
     EXPECT_EQ(reported.size(), names.size());
     for (std::size_t i = 0; i < names.size(); ++i) {
-        SCOPED_TRACE(names[i]);
+        const auto fields = [](const ThumbCell& c) {
+            return std::tie(c.fileName, c.picture, c.pictureRect, c.frameRect, c.caption,
+                            c.message);
+        };
         EXPECT_EQ(parallel[i].fileName, names[i]);
-        EXPECT_EQ(parallel[i].picture, serial[i].picture);
-        EXPECT_EQ(parallel[i].pictureRect, serial[i].pictureRect);
-        EXPECT_EQ(parallel[i].frameRect, serial[i].frameRect);
-        EXPECT_EQ(parallel[i].caption, serial[i].caption);
-        EXPECT_EQ(parallel[i].message, serial[i].message);
+        EXPECT_TRUE(fields(parallel[i]) == fields(serial[i])) << names[i];
     }
     EXPECT_TRUE(serial[7].picture.empty());
     EXPECT_EQ(serial[7].message, "/lib/bad is not a valid format");
@@ -170,41 +161,62 @@ TEST(BuildStrip, MoreThanAThousandFilesAllGetCellsAndNoneClearsThem) {
     EXPECT_TRUE(cells.empty()) << "an empty list clears the old cells";
 }
 
-TEST(BrowserFolder, ListsByPatternGroupsThenBuildsFromFiles) {
+// A folder of the forms the browsers list: pattern groups in order; the cells the
+// thumbnail reader builds against those built from whole pictures, with the captions
+// showing each file's full upright size.
+TEST(BrowserFolder, ListsByPatternGroupsAndBuildsCellsFromThumbnails) {
     quill::testing::TempFolder dir;
     const TBitmap32 pic(30, 20, makePixel(1, 2, 3));
     const std::vector<std::pair<const char*, PictureFormat>> files = {
-        {"c.jpg", PictureFormat::Jpeg}, {"a.bmp", PictureFormat::Bmp24},
-        {"b.JPG", PictureFormat::Jpeg}, {"d.jpeg", PictureFormat::Jpeg},
-        {"e.png", PictureFormat::Png},  {"f.wmf", PictureFormat::Emf},
-    };
+        {"c.jpg", PictureFormat::Jpeg},
+        {"a.bmp", PictureFormat::Bmp24},
+        {"b.JPG", PictureFormat::Jpeg},
+        {"d.jpeg", PictureFormat::Jpeg},
+        {"f.wmf", PictureFormat::Emf}};
     for (auto [name, format] : files)
         ASSERT_TRUE(SavePicture(pic, dir.path(name), format).ok) << name;
+    TBitmap32 smooth(640, 480);
+    for (int y = 0; y < 480; ++y)
+        for (int x = 0; x < 640; ++x)
+            smooth.setPixel(x, y, makePixel(x / 8, y / 8, 100));
+    // Shown turned a quarter: 480 x 640, read at an eighth (80 x 60 stored).
+    dir.write("turned.jpg", camera::withApp1(encodeJpeg(smooth), camera::exifBlock(6)));
+    dir.write("e.png", encodePng(test_bytes::randomPicture(37, 23, 2)));
     dir.write("notes.txt", {'h', 'i'});
     dir.write("broken.jpg", {0xFF, 0xD8, 0, 0});
+    dir.write("unreadable.webp", {'R', 'I', 'F', 'F'});
+    dir.write("late.tiff", {});
 
-    const auto chosen = listFolderForStrip(dir.path(), browserFolderPatterns());
-    EXPECT_EQ(chosen, (std::vector<std::string>{"b.JPG", "broken.jpg", "c.jpg", "d.jpeg", "a.bmp",
-                                                "f.wmf", "e.png"}));
-    const auto startup = listFolderForStrip(dir.path(), startupFolderPatterns());
-    EXPECT_EQ(startup, (std::vector<std::string>{"b.JPG", "broken.jpg", "c.jpg", "a.bmp"}));
-
-    std::vector<ThumbCell> cells;
-    buildStripCells(StripKind::Background, dir.path(), chosen, cells, defaultThumbLoader());
-    ASSERT_EQ(cells.size(), chosen.size());
-    for (std::size_t i = 0; i < cells.size(); ++i) {
-        SCOPED_TRACE(chosen[i]);
-        EXPECT_EQ(cells[i].fileName, chosen[i]);
-        if (chosen[i] == "broken.jpg") {
-            EXPECT_TRUE(cells[i].picture.empty());
-            EXPECT_NE(cells[i].message.find(notValidFormatMessage(dir.path("broken.jpg"))),
-                      std::string::npos);
-        } else {
-            EXPECT_EQ(cells[i].caption, "30x20");
-            EXPECT_EQ(cells[i].picture.width(), 3);
-        }
-    }
+    const auto names = listFolderForStrip(dir.path(), browserFolderPatterns());
+    EXPECT_EQ(names, (std::vector<std::string>{"b.JPG", "broken.jpg", "c.jpg", "turned.jpg",
+                                               "d.jpeg", "a.bmp", "f.wmf", "e.png",
+                                               "unreadable.webp", "late.tiff"}));
+    EXPECT_EQ(listFolderForStrip(dir.path(), startupFolderPatterns()),
+              (std::vector<std::string>{"b.JPG", "broken.jpg", "c.jpg", "turned.jpg", "a.bmp"}));
     EXPECT_TRUE(listFolderForStrip(dir.path("missing"), browserFolderPatterns()).empty());
+
+    std::vector<ThumbCell> fast, whole;
+    buildStripCells(StripKind::Foreground, dir.path(), names, fast, defaultThumbReader());
+    buildStripCells(StripKind::Foreground, dir.path(), names, whole, defaultThumbLoader());
+    ASSERT_EQ(fast.size(), names.size());
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        SCOPED_TRACE(names[i]);
+        EXPECT_EQ(fast[i].fileName, names[i]);
+        EXPECT_LE(camera::largestDifference(fast[i].picture, whole[i].picture), 3);
+        EXPECT_EQ(fast[i].caption, whole[i].caption);
+        EXPECT_EQ(fast[i].pictureRect, whole[i].pictureRect);
+        EXPECT_EQ(fast[i].message, whole[i].message);
+        const bool read = i != 1 && i < 8;
+        EXPECT_EQ(fast[i].caption, !read    ? ""
+                                   : i == 3 ? "480x640"
+                                            : "30x20"); // 37 x 23 shows 30x20
+        EXPECT_EQ(fast[i].message.empty(), read);
+    }
+    EXPECT_EQ(fast[3].picture.height(), 64);
+    EXPECT_EQ(fast[7].picture, whole[7].picture) << "a PNG gives the same picture";
+    EXPECT_NE(fast[1].message.find(notValidFormatMessage(dir.path("broken.jpg"))),
+              std::string::npos);
+    EXPECT_EQ(fast[8].message, notValidFormatMessage(dir.path("unreadable.webp")));
 }
 
 } // namespace

@@ -1,13 +1,15 @@
 #include "imaging/Bitmap32.h"
+#include "imaging/Colour.h"
 #include "imaging/RowBlend.h"
 
 #include <gtest/gtest.h>
 
-#include "tests/RandomPictures.h"
-
 #include <algorithm>
+#include <array>
 #include <stdexcept>
 #include <vector>
+
+#include "tests/imaging/ByteWriting.h"
 
 namespace quill {
 namespace {
@@ -53,8 +55,7 @@ TEST(BlendPixel, TheFourCases) {
         {"alpha 1 over black", makePixel(0, 0, 0, 255), makePixel(255, 255, 255, 1),
          makePixel(1, 1, 1, 255)},
         {"alpha 254 of black over white", makePixel(255, 255, 255, 255), makePixel(0, 0, 0, 254),
-         makePixel(1, 1, 1, 255)},
-    };
+         makePixel(1, 1, 1, 255)}};
     for (const Case& c : cases) {
         std::uint32_t d = c.dest;
         TBitmap32::BlendPixel(&d, c.source);
@@ -74,18 +75,15 @@ TEST(BlendOverOpaque, RowBlendsAndDrawOntoEqualTheGeneralRuleOnEveryInput) {
     const struct {
         const char* name;
         RowBlend blend;
-    } kernels[] = {
-        {"dispatched", blendRowOverOpaque},
-        {"baseline", blendRowOverOpaqueBaseline},
-        {"DrawOnto",
-         [](std::uint32_t* dest, const std::uint32_t* source, int n) {
-             TBitmap32 d(n, 1), s(n, 1);
-             std::copy(dest, dest + n, d.row32(0));
-             std::copy(source, source + n, s.row32(0));
-             s.DrawOnto(0, 0, d);
-             std::copy(d.row32(0), d.row32(0) + n, dest);
-         }},
-    };
+    } kernels[] = {{"dispatched", blendRowOverOpaque},
+                   {"baseline", blendRowOverOpaqueBaseline},
+                   {"DrawOnto", [](std::uint32_t* dest, const std::uint32_t* source, int n) {
+                        TBitmap32 d(n, 1), s(n, 1);
+                        std::copy(dest, dest + n, d.row32(0));
+                        std::copy(source, source + n, s.row32(0));
+                        s.DrawOnto(0, 0, d);
+                        std::copy(d.row32(0), d.row32(0) + n, dest);
+                    }}};
     std::vector<std::uint32_t> dest(256), source(256), expected(256);
     for (int sa = 0; sa < 256; ++sa)
         for (int d = 0; d < 256; ++d) {
@@ -109,57 +107,25 @@ TEST(BlendOverOpaque, RowBlendsAndDrawOntoEqualTheGeneralRuleOnEveryInput) {
         }
 }
 
+// An opaque picture placed anywhere: DrawOnto writes exactly the part inside dest.
 TEST(DrawOnto, PlacementAndClipping) {
-    struct Case {
-        const char* what;
-        int x, y;
-        int changedLeft, changedTop, changedRight, changedBottom; // rectangle of dest that changes
-    } cases[] = {
-        {"inside", 1, 1, 1, 1, 4, 3},
-        {"negative offsets draw the lower-right part", -2, -1, 0, 0, 1, 1},
-        {"entirely right", 6, 0, 0, 0, 0, 0},
-        {"entirely left", -3, 0, 0, 0, 0, 0},
-        {"entirely below", 0, 4, 0, 0, 0, 0},
-        {"overhanging right and bottom", 4, 2, 4, 2, 6, 4},
-        {"one pixel in the bottom-right corner", 5, 3, 5, 3, 6, 4},
-        {"entirely above", 0, -2, 0, 0, 0, 0},
-    };
-    for (const Case& c : cases) {
-        TBitmap32 dest(6, 4, makePixel(0, 0, 0, 255));
-        TBitmap32 source(3, 2);
-        for (int y = 0; y < 2; ++y)
-            for (int x = 0; x < 3; ++x)
-                source.setPixel(x, y, makePixel(10 + x, 20 + y, 0, 255));
-        source.DrawOnto(c.x, c.y, dest);
-        for (int y = 0; y < 4; ++y)
-            for (int x = 0; x < 6; ++x) {
-                bool inside = x >= c.changedLeft && x < c.changedRight && y >= c.changedTop &&
-                              y < c.changedBottom;
-                std::uint32_t expected =
-                    inside ? source.pixel(x - c.x, y - c.y) : makePixel(0, 0, 0, 255);
-                EXPECT_EQ(dest.pixel(x, y), expected) << c.what << " at " << x << "," << y;
-            }
+    const TBitmap32 source =
+        testpictures::randomPicture(3, 2, 4, testpictures::PictureAlpha::Opaque);
+    for (auto [x, y] :
+         {std::pair{1, 1}, {-2, -1}, {6, 0}, {-3, 0}, {0, 4}, {4, 2}, {5, 3}, {0, -2}}) {
+        TBitmap32 dest(6, 4, makePixel(0, 0, 0)), expected = dest;
+        for (int sy = 0; sy < 2; ++sy)
+            for (int sx = 0; sx < 3; ++sx)
+                if (x + sx >= 0 && x + sx < 6 && y + sy >= 0 && y + sy < 4)
+                    expected.setPixel(x + sx, y + sy, source.pixel(sx, sy));
+        source.DrawOnto(x, y, dest);
+        EXPECT_EQ(dest, expected) << x << "," << y;
     }
 }
 
-TEST(DrawOnto, ClippedDrawEqualsFullDrawInsideTheClip) {
-    const TBitmap32 base =
-                        testpictures::randomPicture(37, 23, 7, testpictures::PictureAlpha::Opaque),
-                    layer = testpictures::randomPicture(19, 17, 8);
-    TBitmap32 full = base;
-    layer.DrawOnto(-3, 9, full);
-    TBitmap32 clipped = base;
-    layer.DrawOntoClipped(-3, 9, clipped, 2, 11, 9, 20);
-    for (int y = 0; y < base.height(); ++y)
-        for (int x = 0; x < base.width(); ++x) {
-            bool inClip = x >= 2 && x < 9 && y >= 11 && y < 20;
-            EXPECT_EQ(clipped.pixel(x, y), inClip ? full.pixel(x, y) : base.pixel(x, y))
-                << x << "," << y;
-        }
-}
-
-TEST(ZoomInandOut, NewSizes) {
-    struct Case {
+// Sizes Trunc(side x factor), and column k from source column floor(k x old / new).
+TEST(ZoomInandOut, NewSizesAndNearestNeighbourMapping) {
+    const struct {
         int w, h;
         long double wf, hf;
         int newW, newH;
@@ -171,38 +137,28 @@ TEST(ZoomInandOut, NewSizes) {
         {9, 9, 0.1L, 0.1L, 0, 0},
         {3, 2, 2.0L, 3.0L, 6, 6},
         {10, 4, 2.0L, 0.25L, 20, 1},
-        {3, 3, 0.2L, 1.0L, 0, 0}, // no column left: an empty picture
+        {3, 3, 0.2L, 1.0L, 0, 0} // no column left: an empty picture
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         TBitmap32 p(c.w, c.h, makePixel(1, 2, 3, 4));
         ZoomInandOut(p, c.wf, c.hf);
-        EXPECT_EQ(p.width(), c.newW) << c.w << "x" << c.h;
-        EXPECT_EQ(p.height(), c.newH) << c.w << "x" << c.h;
+        EXPECT_EQ(std::pair(p.width(), p.height()), std::pair(c.newW, c.newH)) << c.w << "x" << c.h;
     }
-}
-
-TEST(ZoomInandOut, NearestNeighbourMapping) {
     TBitmap32 p(7, 3);
     for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 7; ++x)
             p.setPixel(x, y, makePixel(x, y, 0, 200));
-    TBitmap32 shrunk = p;
+    TBitmap32 shrunk = p, grown = p;
     ZoomInandOut(shrunk, 0.5L, 0.5L); // 3 x 1: columns floor(k * 7 / 3) = 0, 2, 4 of row 0
-    ASSERT_EQ(shrunk.width(), 3);
-    ASSERT_EQ(shrunk.height(), 1);
-    EXPECT_EQ(shrunk.pixel(1, 0), p.pixel(2, 0));
-    EXPECT_EQ(shrunk.pixel(2, 0), p.pixel(4, 0));
-
-    TBitmap32 grown = p;
+    EXPECT_EQ(test_bytes::pixelsOf(shrunk),
+              (test_bytes::Pixels{p.pixel(0, 0), p.pixel(2, 0), p.pixel(4, 0)}));
     ZoomInandOut(grown, 59.0L / 7.0L, 2.0L); // 58 x 6, all four bytes of each pixel kept
-    ASSERT_EQ(grown.width(), 58);
     ASSERT_EQ(grown.height(), 6);
-    const struct {
-        int column, source;
-    } columns[] = {{0, 0}, {8, 0}, {9, 1}, {16, 1}, {17, 2}, {49, 5}, {50, 6}, {57, 6}};
-    for (const auto& c : columns)
+    const std::pair<int, int> columns[] = {{0, 0},  {8, 0},  {9, 1},  {16, 1},
+                                           {17, 2}, {49, 5}, {50, 6}, {57, 6}};
+    for (const auto& [column, source] : columns)
         for (int y = 0; y < 6; ++y)
-            EXPECT_EQ(grown.pixel(c.column, y), p.pixel(c.source, y / 2)) << "column " << c.column;
+            EXPECT_EQ(grown.pixel(column, y), p.pixel(source, y / 2)) << "column " << column;
 }
 
 TEST(ZoomInandOut, RefusesPicturesPastTheLimit) {
@@ -219,29 +175,43 @@ TEST(SetAlpha, ChangesOnlyAlpha) {
     EXPECT_TRUE(empty.empty());
 }
 
-TEST(SelectionSort, SortsUpToTheLastIndex) {
-    struct Case {
-        std::vector<int> values;
-        int high;
-        std::vector<int> expected;
-    } cases[] = {
-        {{5, 3, 9, 1, 7, 2, 8, 6, 4}, 8, {1, 2, 3, 4, 5, 6, 7, 8, 9}},
-        {{3, 1, 2}, 1, {1, 3, 2}}, // high is the last index, not the count
-        {{4, 2}, 0, {4, 2}},
-        {{1}, -1, {1}},
-        {{2, 2, 1, 1}, 3, {1, 1, 2, 2}},
-    };
-    for (Case& c : cases) {
-        SelectionSort(c.values.data(), c.high);
-        EXPECT_EQ(c.values, c.expected);
-    }
-}
-
 TEST(TBitmap32, CutoutColorBytes) {
     const TBitmap32 p(1, 1, CutoutColor);
     const std::uint8_t* px = p.row(0);
     EXPECT_EQ(std::vector<int>({px[kBlue], px[kGreen], px[kRed], px[kAlpha]}),
               std::vector<int>({216, 233, 236, 0}));
+}
+
+TEST(Grey, WorkedValues) {
+    // r, g, b, pencil grey, ink grey (the ink weights add up to 0.996).
+    for (auto [r, g, b, pencil, ink] : {std::array{255, 255, 255, 255, 254},
+                                        {0, 0, 0, 0, 0},
+                                        {100, 100, 100, 100, 100},
+                                        {128, 128, 128, 128, 127},
+                                        {200, 200, 200, 200, 199},
+                                        {255, 0, 0, 76, 76},
+                                        {0, 255, 0, 150, 150},
+                                        {0, 0, 255, 28, 28}})
+        EXPECT_EQ(std::pair(greyPencil(r, g, b), greyInkLiteral(r, g, b)), std::pair(pencil, ink))
+            << r << "," << g << "," << b;
+}
+
+TEST(Hsl, WorkedValues) {
+    const std::array<int, 6> toRgb[] = {
+        {0, 100, 50, 255, 0, 0},    {60, 100, 50, 255, 255, 0},  {120, 100, 50, 0, 255, 0},
+        {30, 50, 50, 192, 128, 64}, {200, 0, 75, 192, 192, 192}, {360, 100, 50, 255, 0, 0},
+        {361, 100, 50, 0, 0, 0},    {0, 101, 50, 0, 0, 0},       {0, 0, 50, 128, 128, 128}};
+    for (const auto& [h, s, l, r, g, b] : toRgb) {
+        const RGB8 out = HSLtoRGB360(h, s, l);
+        EXPECT_EQ((std::vector<int>{out.r, out.g, out.b}), (std::vector<int>{r, g, b}))
+            << h << "," << s << "," << l;
+    }
+    // A red with more blue than green has hue 360; a grey has none.
+    const std::array<int, 6> toHsl[] = {{255, 0, 1, 360, 100, 50}, {178, 178, 178, 0, 0, 70}};
+    for (const auto& [r, g, b, h, s, l] : toHsl) {
+        const HSL360 out = RGBtoHSL360(r, g, b);
+        EXPECT_EQ((std::vector<int>{out.h, out.s, out.l}), (std::vector<int>{h, s, l}));
+    }
 }
 
 } // namespace

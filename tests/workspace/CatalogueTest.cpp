@@ -223,3 +223,28 @@ TEST(Catalogue, BrumeDrawsFromTheGivenGeneratorUnlessSeeded) {
                 brume(picture, seeded));
     EXPECT_EQ(random.seed(), seeded.seed());
 }
+
+// A layer with a shape of its own hands its effects a picture whose alpha is that shape:
+// no effect may draw other colours for it than for the same picture opaque.
+TEST(Catalogue, LayerEffectsDrawTheSameColoursWhateverTheAlpha) {
+    const TBitmap32 opaque =
+        testpictures::randomPicture(40, 31, 9, testpictures::PictureAlpha::Opaque);
+    TBitmap32 shaped = opaque;
+    const TBitmap32 alphas = testpictures::randomPicture(40, 31, 10);
+    for (int y = 0; y < shaped.height(); ++y)
+        for (int x = 0; x < shaped.width(); ++x)
+            shaped.setPixel(x, y, (opaque.pixel(x, y) & 0x00ffffffu) | (alphas.pixel(x, y) << 24));
+    for (const EffectDescription& e : effectCatalogue()) {
+        if (!e.runOnLayer)
+            continue;
+        ProgramRandom r1(5), r2(5);
+        const TBitmap32 a = e.runOnLayer(opaque, {}, r1), b = e.runOnLayer(shaped, {}, r2);
+        ASSERT_EQ(a.width(), b.width()) << e.name;
+        ASSERT_EQ(a.height(), b.height()) << e.name;
+        int differ = 0;
+        for (int y = 0; y < a.height(); ++y)
+            for (int x = 0; x < a.width(); ++x)
+                differ += ((a.pixel(x, y) ^ b.pixel(x, y)) & 0x00ffffffu) != 0;
+        EXPECT_EQ(differ, 0) << e.name;
+    }
+}

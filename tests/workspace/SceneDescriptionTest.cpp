@@ -141,6 +141,22 @@ TEST_F(Compose, TransparentLayerOverWhiteMixesAsTheBlendSays) {
     EXPECT_EQ(r.picture.pixel(8, 1), makePixel(255, 255, 255));
 }
 
+TEST_F(Compose, APicturesOwnAlphaMultipliesTheTransparency) {
+    TBitmap32 red(3, 1, makePixel(255, 0, 0));
+    red.setPixel(0, 0, makePixel(255, 0, 0, 0));
+    red.setPixel(1, 0, makePixel(255, 0, 0, 127));
+    SceneLayerSpec layer;
+    layer.file = save("soft.png", red);
+    layer.transparent = true;
+    layer.transparence = 128; // factor 127
+    Composed r = compose(3, 1, {layer});
+    ASSERT_EQ(r.message, "");
+    EXPECT_EQ(r.picture.pixel(0, 0), makePixel(255, 255, 255)); // outside the shape
+    // alpha (127 * 127 + 127) div 255 = 63: (255 - 63) * 255 div 255 = 192
+    EXPECT_EQ(r.picture.pixel(1, 0), makePixel(255, 192, 192));
+    EXPECT_EQ(r.picture.pixel(2, 0), makePixel(255, 128, 128)); // opaque: alpha 127
+}
+
 TEST_F(Compose, MaskFileHiddenAndDeletedLayers) {
     SceneLayerSpec masked;
     masked.file = save("blue.png", TBitmap32(4, 4, makePixel(0, 0, 255)));

@@ -50,6 +50,16 @@ class Session {
         case 1:
             if (slots >= 24)
                 return "add (skipped: enough slots)";
+            if (pick(0, 2) == 0) { // a picture with a soft edge of its own
+                TBitmap32 pic = patterned(pick(1, 14), pick(1, 12), m_rng());
+                for (int y = 0; y < pic.height(); ++y)
+                    for (int x = 0; x < pic.width(); ++x)
+                        pic.setPixel(x, y,
+                                     (pic.pixel(x, y) & 0x00ffffffu) |
+                                         (std::uint32_t(pick(0, 255)) << 24));
+                doc().addForegroundLayer(pic, Document::ShapeOfPicture::Kept);
+                return "add shaped layer";
+            }
             doc().addForegroundLayer(patterned(pick(1, 14), pick(1, 12), m_rng()));
             return "add layer";
         case 2: { // drag a layer's handle by the left button

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
+#include <set>
 #include <vector>
 
 namespace quill {
@@ -215,93 +217,129 @@ TEST_F(ModelFixture, NewBackgroundEnablesItsSizeCommandsAndRefitsTheCanvas) {
     EXPECT_EQ(m.ScrollBox1resize(), (Rect{145, 156, 205, 155}));
 }
 
-TEST(AddingVariants, WhatEachWayOfAddingEnables) {
+TEST(AddingVariants, EveryWayOfAddingEnablesTheNewLayersControls) {
     const TBitmap32 pic(30, 30, kRed);
-    {
+    using Add = std::function<void(Document&)>;
+    const std::pair<const char*, Add> ways[] = {
+        {"open dialog", [&](Document& d) { EXPECT_EQ(d.openForeground(&pic, "x.jpg"), ""); }},
+        {"browser", [&](Document& d) { EXPECT_EQ(d.browserForeground(&pic, "x.jpg"), ""); }},
+        {"sketch-list",
+         [&](Document& d) {
+             d.addForegroundLayer(pic);
+             d.addSketch(1);
+             d.releasedOnSceneImage(true); // a right click beside the layer disables
+             d.setTransparentChecked(true);
+             EXPECT_EQ(d.sketchListForeground(1), 2);
+         }},
+    };
+    for (const auto& [name, add] : ways) {
+        SCOPED_TRACE(name);
         Workspace m;
         m.windowShown();
-        m.document().addForegroundLayer(pic);
-        EXPECT_TRUE(m.document().enabled().editForegroundSize);
-        EXPECT_FALSE(m.document().enabled().transparentCheck);
-        EXPECT_FALSE(m.document().enabled().toolForegroundSize);
+        m.document().setTransparentChecked(true);
+        add(m.document());
+        const EnabledStates e = m.document().enabled();
+        EXPECT_TRUE(e.canvasAddMeIntoSketchList && e.canvasForegroundSize && e.canvasDeleteMe &&
+                    e.editForegroundSize && e.toolsAddSelectedForegroundIntoSketchList &&
+                    e.rotateForeground && e.toolForegroundSize && e.angleEdit &&
+                    e.transparentCheck);
         EXPECT_FALSE(m.document().transparency().checked);
-        EXPECT_FALSE(m.document().enabled().transparenceSlider);
+        EXPECT_FALSE(e.transparenceSlider);
         EXPECT_EQ(m.document().transparency().sliderPosition, 128);
         EXPECT_EQ(m.document().transparency().percentLabel, "50");
-        EXPECT_TRUE(m.scene().layer(1).marked);
-        EXPECT_TRUE(m.layerPanel().entry(1).selected);
-    }
-    {
-        Workspace m;
-        m.windowShown();
-        EXPECT_EQ(m.document().browserForeground(&pic, "x.jpg"), "");
-        EXPECT_TRUE(m.document().enabled().toolForegroundSize);
-        EXPECT_TRUE(m.document().enabled().transparentCheck);
-        EXPECT_TRUE(m.document().enabled().angleEdit);
-        EXPECT_TRUE(m.document().enabled().rotateForeground);
-        EXPECT_TRUE(m.document().enabled().editForegroundSize);
-    }
-    {
-        Workspace m;
-        m.windowShown();
-        m.document().addForegroundLayer(pic);
-        m.document().addSketch(1);
-        m.document().releasedOnSceneImage(true); // a right click beside the layer
-        ASSERT_FALSE(m.document().enabled().editForegroundSize);
-        EXPECT_EQ(m.document().sketchListForeground(1), 2);
-        EXPECT_FALSE(m.document().enabled().editForegroundSize)
-            << "the sketch-list way leaves it to the next click";
+        const int added = m.scene().LayerCount();
+        EXPECT_TRUE(m.scene().layer(added).marked);
+        EXPECT_TRUE(m.layerPanel().entry(added).selected);
     }
 }
 
-TEST(AddingVariants, KeptShapeCutsOutPixelsBelowHalfOpacity) {
+// A picture's own alpha is the layer's shape: 0 is cut out, the rest multiplies what the
+// mask and the transparency give, and every command keeps it.
+TEST(OwnShape, AlphaMultipliesMaskAndTransparencyAndEveryCommandKeepsIt) {
     using Shape = Document::ShapeOfPicture;
-    // Row 0: alpha 0, 127, 128, 255 over distinct colours; row 1 opaque.
-    TBitmap32 read(4, 2, makePixel(10, 20, 30, 255));
-    const int alphas[4] = {0, 127, 128, 255};
-    for (int x = 0; x < 4; ++x)
+    // Row 0: alpha 0, 1, 127, 128, 254, 255 over distinct colours; row 1 opaque.
+    const int alphas[6] = {0, 1, 127, 128, 254, 255};
+    TBitmap32 read(6, 2, makePixel(10, 20, 30, 255));
+    for (int x = 0; x < 6; ++x)
         read.setPixel(x, 0, makePixel(40 + x, 50, 60, alphas[x]));
-    enum class Way { Plain, Open, Browser };
-    struct Case {
-        Way way;
-        Shape shape;
-        bool cut; // pixels 0 and 1 become cut-out
+    const auto alphaRow = [](const TBitmap32& p) {
+        std::vector<int> a;
+        for (int x = 0; x < p.width(); ++x)
+            a.push_back(p.pixel(x, 0) == CutoutColor ? -1 : pixelAlpha(p.pixel(x, 0)));
+        return a;
     };
-    const Case cases[] = {
-        {Way::Plain, Shape::Kept, true},    {Way::Open, Shape::Kept, true},
-        {Way::Browser, Shape::Kept, true},  {Way::Plain, Shape::Ignored, false},
-        {Way::Open, Shape::Ignored, false}, {Way::Browser, Shape::Ignored, false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(int(c.way) * 10 + int(c.shape));
-        Workspace m;
+    const auto adding = [&](Workspace& m, Shape shape) {
         m.windowShown();
-        if (c.way == Way::Plain)
-            EXPECT_EQ(m.document().addForegroundLayer(read, c.shape), 1);
-        else if (c.way == Way::Open)
-            EXPECT_EQ(m.document().openForeground(&read, "shape.png", c.shape), "");
-        else
-            EXPECT_EQ(m.document().browserForeground(&read, "shape.png", c.shape), "");
-        ASSERT_EQ(m.scene().LayerCount(), 1);
-        const LayerSlot& l = m.scene().layer(1);
-        for (int x = 0; x < 4; ++x) {
-            const bool cut = c.cut && x < 2;
-            const std::uint32_t opaque = makePixel(40 + x, 50, 60, 255);
-            EXPECT_EQ(l.ForeOriginal->pixel(x, 0), cut ? CutoutColor : opaque) << x;
-            EXPECT_EQ(l.ForeWork->pixel(x, 0), cut ? CutoutColor : opaque) << x;
-            // The scene shows the white background through the cut-out pixels only.
-            EXPECT_EQ(m.scene().scenePicture().pixel(x, 0), cut ? makePixel(255, 255, 255) : opaque)
-                << x;
-            EXPECT_EQ(l.ForeOriginal->pixel(x, 1), makePixel(10, 20, 30, 255)) << x;
-        }
+        m.document().addForegroundLayer(read, shape);
+        return &m.scene().layer(1);
+    };
+    {
+        Workspace m;
+        const LayerSlot* l = adding(m, Shape::Kept);
+        EXPECT_TRUE(l->ownShape);
+        EXPECT_EQ(alphaRow(*l->ForeOriginal), (std::vector<int>{-1, 1, 127, 128, 254, 255}));
+        EXPECT_EQ(alphaRow(*l->ForeWork), (std::vector<int>{-1, 1, 127, 128, 254, 255}));
+        const TBitmap32& scene = m.scene().scenePicture();
+        EXPECT_EQ(scene.pixel(0, 0), makePixel(255, 255, 255)); // the white background
+        EXPECT_EQ(scene.pixel(5, 0), makePixel(45, 50, 60));
+        for (int shift : {0, 8, 16}) // half of the colour over half of the white
+            EXPECT_NEAR(int(scene.pixel(3, 0) >> shift & 0xff),
+                        (int(makePixel(43, 50, 60) >> shift & 0xff) + 255) / 2, 1);
+
+        // Transparency 200 leaves 55 of 255; a mask of red 100 leaves 155.
+        m.document().setTransparentChecked(true);
+        m.document().setTransparenceSlider(200);
+        EXPECT_EQ(alphaRow(*l->ForeWork), (std::vector<int>{-1, 0, 27, 28, 55, 55}));
+        m.document().setTransparentChecked(false);
+        m.document().chooseOwnMask(TBitmap32(3, 3, makePixel(100, 100, 100)));
+        EXPECT_EQ(alphaRow(*l->ForeWork), (std::vector<int>{-1, 1, 77, 78, 154, 155}));
     }
-    // An opaque picture is added as it is, whatever the option.
-    Workspace m;
-    m.windowShown();
-    const TBitmap32 opaque(3, 3, kRed);
-    m.document().addForegroundLayer(opaque, Shape::Kept);
-    EXPECT_EQ(*m.scene().layer(1).ForeOriginal, opaque);
-    EXPECT_EQ(*m.scene().layer(1).ForeWork, opaque);
+    {
+        Workspace m;
+        const LayerSlot* l = adding(m, Shape::Ignored);
+        EXPECT_FALSE(l->ownShape);
+        EXPECT_EQ(alphaRow(*l->ForeWork), std::vector<int>(6, 255));
+    }
+    // Every command that makes new pictures of the layer carries the shape along: the
+    // untouched picture keeps every soft alpha, and the drawn alpha is the shape wherever
+    // it is not cut out (no mask or transparency).
+    const std::pair<const char*, std::function<void(Document&)>> commands[] = {
+        {"effect", [](Document& d) { d.chooseEffect(*findEffect("sharpen")); }},
+        {"effect removed",
+         [](Document& d) {
+             d.chooseEffect(*findEffect("pop-art"));
+             d.removeForegroundEffect();
+         }},
+        {"resize", [](Document& d) { d.resizeLayerBy(1, 3.0L, 2.0L); }},
+        {"rotate", [](Document& d) { d.rotate("30"); }},
+        {"sketch-list",
+         [](Document& d) {
+             d.chooseEffect(*findEffect("water-color"));
+             d.addSketch(1);
+             d.sketchListForeground(1);
+         }},
+    };
+    for (const auto& [name, run] : commands) {
+        SCOPED_TRACE(name);
+        Workspace m;
+        adding(m, Shape::Kept);
+        run(m.document());
+        const LayerSlot& l = m.scene().layer(m.scene().LayerCount());
+        EXPECT_TRUE(l.ownShape);
+        std::set<int> shapeAlphas;
+        for (int y = 0; y < l.ForeWork->height(); ++y)
+            for (int x = 0; x < l.ForeWork->width(); ++x) {
+                if (l.ForeOriginal->pixel(x, y) == CutoutColor)
+                    continue;
+                shapeAlphas.insert(pixelAlpha(l.ForeOriginal->pixel(x, y)));
+                if (l.ForeWork->pixel(x, y) != CutoutColor) {
+                    ASSERT_EQ(pixelAlpha(l.ForeWork->pixel(x, y)),
+                              pixelAlpha(l.ForeOriginal->pixel(x, y)))
+                        << x << "," << y;
+                }
+            }
+        EXPECT_EQ(shapeAlphas, (std::set<int>{1, 127, 128, 254, 255}));
+    }
 }
 
 TEST_F(ModelFixture, SameFileTwiceGivesTwoLayersAtTheOriginAndZoomedHandles) {

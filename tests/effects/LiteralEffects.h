@@ -1,9 +1,11 @@
 #pragma once
 
-// Plain transcriptions of the sketch effects' arithmetic, pixel by pixel and channel by
-// channel, with no table, no band and no shortcut. The fast versions are compared with
-// these to the byte, on the shared test pictures and sizes of tests/RandomPictures.h.
+// Plain transcriptions of the effects' arithmetic, pixel by pixel and channel by channel,
+// in the order it is written down, with no table, no band and no shortcut. The fast
+// effects are compared with these to the byte, on the shared test pictures and sizes of
+// tests/RandomPictures.h.
 
+#include "effects/Fringe.h"
 #include "imaging/Bitmap32.h"
 #include "tests/RandomPictures.h"
 
@@ -34,5 +36,18 @@ std::vector<std::string> toRows(const TBitmap32& picture, bool anyAlpha = false)
 
 // "" when the pictures are equal, else where they first differ.
 std::string difference(const TBitmap32& actual, const TBitmap32& expected);
+
+TBitmap32 realismArt(const TBitmap32& original, const Kernel3x3& kernel);
+TBitmap32 abstractArt(const TBitmap32& original, const Kernel3x3& kernel);
+TBitmap32 popArt(const TBitmap32& original, const Kernel3x3& kernel);
+void sharpen(TBitmap32& picture);
+void soften(TBitmap32& picture);
+TBitmap32 waterColor(const TBitmap32& original);
+TBitmap32 colorPanels(const TBitmap32& original);
+TBitmap32 colorBlocksVH(const TBitmap32& original);
+TBitmap32 colorBlocksCatercorner(const TBitmap32& original);
+// Draws from *seed with the runtime's generator, row offset first, and leaves the
+// final state in *seed.
+TBitmap32 brume(const TBitmap32& original, std::uint32_t* seed);
 
 } // namespace quill::literal

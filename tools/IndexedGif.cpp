@@ -1,4 +1,4 @@
-#include "decor/IndexedGif.h"
+#include "tools/IndexedGif.h"
 
 #include <gif_lib.h>
 
