@@ -3,6 +3,7 @@
 #include "app/Aboutus.h"
 #include "app/Icons.h"
 #include "app/LayerPanel.h"
+#include "app/LongWork.h"
 #include "app/SceneCanvas.h"
 #include "app/SceneGeometry.h"
 #include "app/collections/BrowserStrip.h"
@@ -40,6 +41,7 @@
 #include <QScrollBar>
 #include <QSlider>
 #include <QTabWidget>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
@@ -64,6 +66,48 @@ QString fromStd(const std::string& s) {
     return QString::fromStdString(s);
 }
 
+// A panel's contents inside the given margins; the panel takes the size the window's
+// layout gives it, whatever the contents would like.
+QWidget* withMargins(QWidget* contents, QMargins margins) {
+    auto* holder = new QWidget;
+    auto* layout = new QVBoxLayout(holder);
+    layout->setContentsMargins(margins);
+    layout->addWidget(contents);
+    contents->setMinimumSize(1, 1);
+    return holder;
+}
+
+// Works out every layout inside a panel again, innermost first, so that sizes just given to
+// its insides hold before the panel is placed (a window keeps the minimum size its layout
+// found last until the layout runs again).
+void layOutAgain(QWidget* panel) {
+    QList<QWidget*> widgets = panel->findChildren<QWidget*>();
+    widgets << panel;
+    const auto depth = [](const QWidget* w) {
+        int d = 0;
+        for (; w; w = w->parentWidget())
+            ++d;
+        return d;
+    };
+    std::stable_sort(widgets.begin(), widgets.end(),
+                     [&](QWidget* a, QWidget* b) { return depth(a) > depth(b); });
+    for (QWidget* widget : widgets)
+        if (QLayout* layout = widget->layout()) {
+            layout->invalidate();
+            layout->activate();
+        }
+}
+
+// A page whose contents keep their own height at its top.
+QWidget* topAligned(QWidget* contents) {
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(contents);
+    layout->addStretch(1);
+    return page;
+}
+
 } // namespace
 
 TMyPicture::TMyPicture(std::unique_ptr<Platform> platform, QString programFolder, QWidget* parent)
@@ -75,6 +119,7 @@ TMyPicture::TMyPicture(std::unique_ptr<Platform> platform, QString programFolder
     setWindowTitle(QStringLiteral("Quillmark v4.65"));
     setDockOptions(QMainWindow::AnimatedDocks | QMainWindow::AllowTabbedDocks);
     setAcceptDrops(true);
+    m_work = std::make_unique<LongWork>();
 
     createActions();
     createMenus();
@@ -88,11 +133,22 @@ TMyPicture::TMyPicture(std::unique_ptr<Platform> platform, QString programFolder
     effectHooks.setWindowEnabled = [this](bool enabled) { setEnabled(enabled); };
     effectHooks.libraryGauge = [this] { return m_collections->foregroundBrowser()->gauge(); };
     m_photoEffects = std::make_unique<effects::PhotoEffectsController>(
-        m_workspace, m_effectsNotebook, std::move(effectHooks));
+        m_workspace, *m_work, m_effectsNotebook, std::move(effectHooks));
     connect(m_tbRotate, &QAction::triggered, this, &TMyPicture::rotate);
     connect(m_angleEdit, &QLineEdit::returnPressed, this, [this] {
         if (m_tbRotate->isEnabled())
             rotate();
+    });
+    // Quitting stays possible while work runs; the window then closes once it is done.
+    m_work->allowDuringWork(m_exit);
+    connect(m_work.get(), &LongWork::indicatorChanged, this, &TMyPicture::showBusy);
+    connect(m_work.get(), &LongWork::failed, this,
+            [this](const QString& text) { m_platform->showMessage(this, text); });
+    connect(m_work.get(), &LongWork::busyChanged, this, [this](bool busy) {
+        if (!busy && m_closeAfterWork) {
+            m_closeAfterWork = false;
+            QTimer::singleShot(0, this, &QWidget::close);
+        }
     });
 
     // Watches every wheel turn of the application; it zooms only over the canvas.
@@ -106,6 +162,8 @@ TMyPicture::TMyPicture(std::unique_ptr<Platform> platform, QString programFolder
 
 TMyPicture::~TMyPicture() {
     qApp->removeEventFilter(this);
+    // The worker stops before the panels and the document its work may use.
+    m_work.reset();
 }
 
 void TMyPicture::setSplash(QWidget* splash) {
@@ -388,6 +446,38 @@ void TMyPicture::createCanvas() {
     m_statusLabel->setObjectName(QStringLiteral("Label1"));
     m_statusLabel->setStyleSheet(QStringLiteral("color: grey"));
     m_statusLabel->setMinimumWidth(300);
+
+    // Long work shows a bar (it cannot tell how far it is) and its name.
+    m_busyBar = new QProgressBar(central);
+    m_busyBar->setObjectName(QStringLiteral("BusyBar"));
+    m_busyBar->setRange(0, 0);
+    m_busyBar->setTextVisible(false);
+    m_busyBar->setFixedSize(120, 14);
+    m_busyBar->hide();
+    m_busyLabel = new QLabel(central);
+    m_busyLabel->setObjectName(QStringLiteral("BusyLabel"));
+    m_busyLabel->hide();
+}
+
+void TMyPicture::showBusy(bool shown, const QString& what) {
+    m_busyLabel->setText(what + QStringLiteral("\u2026"));
+    m_busyLabel->adjustSize();
+    placeBusyIndicator();
+    m_busyBar->setVisible(shown);
+    m_busyLabel->setVisible(shown);
+    if (shown) {
+        // Painted now: the window's thread may be held next.
+        m_busyBar->repaint();
+        m_busyLabel->repaint();
+    }
+    updateActions();
+}
+
+void TMyPicture::placeBusyIndicator() {
+    const QRect status = m_statusLabel->geometry();
+    const int middle = status.center().y();
+    m_busyBar->move(status.right() + 12, middle - m_busyBar->height() / 2);
+    m_busyLabel->move(m_busyBar->geometry().right() + 8, middle - m_busyLabel->height() / 2);
 }
 
 void TMyPicture::createDockPanels() {
@@ -411,7 +501,8 @@ void TMyPicture::createDockPanels() {
     hooks.floatAlbumPanel = [this] { floatPanel(m_albumDock, currentPanelLayout().albumList); };
     hooks.programFolder = [this] { return m_programFolder; };
     hooks.recorderFolder = [this] { return recorderFolder(); };
-    m_collections = new CollectionsController(m_workspace, *m_platform, this, std::move(hooks));
+    m_collections =
+        new CollectionsController(m_workspace, *m_platform, *m_work, this, std::move(hooks));
 
     auto makeDock = [this](const QString& caption, const QString& name) {
         auto* dock = new QDockWidget(caption, this);
@@ -430,11 +521,13 @@ void TMyPicture::createDockPanels() {
     m_foregroundNotebook->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 3px 5px; }"));
     m_foregroundNotebook->setUsesScrollButtons(false);
     m_foregroundNotebook->addTab(m_collections->foregroundBrowser(), QStringLiteral("Foreground"));
-    m_foregroundNotebook->addTab(m_collections->sketchStrip(), QStringLiteral("Sketch-list"));
+    m_foregroundNotebook->addTab(topAligned(m_collections->sketchStrip()),
+                                 QStringLiteral("Sketch-list"));
     connect(m_foregroundNotebook, &QTabWidget::currentChanged, this, [this](int page) {
         m_foregroundDock->setWindowTitle(m_foregroundNotebook->tabText(page));
     });
-    m_foregroundDock->setWidget(m_foregroundNotebook);
+    // The notebook is 3 pixels shorter than the panel.
+    m_foregroundDock->setWidget(withMargins(m_foregroundNotebook, QMargins(0, 0, 0, 3)));
 
     // Background browser.
     m_backgroundDock = makeDock(QStringLiteral("Background"), QStringLiteral("BackgroundPanel"));
@@ -461,7 +554,8 @@ void TMyPicture::createDockPanels() {
         if (page >= 0 && page < 4)
             m_effectsNotebook->setToolTip(QString::fromLatin1(hints[page]));
     });
-    m_photoEffectsDock->setWidget(m_effectsNotebook);
+    // The notebook is 2 pixels narrower than the panel.
+    m_photoEffectsDock->setWidget(withMargins(m_effectsNotebook, QMargins(0, 0, 2, 0)));
 
     // Layer panel, hidden at start.
     m_layerDock = makeDock(QStringLiteral("Layer"), QStringLiteral("LayerDock"));
@@ -518,27 +612,36 @@ void TMyPicture::updateActions() {
         return step.empty() ? QString::fromLatin1(verb) : QString::fromLatin1(verb) + ' ' + name;
     };
     m_undo->setText(stepText("Undo", history.undoName()));
-    m_undo->setEnabled(history.canUndo());
     m_redo->setText(stepText("Redo", history.redoName()));
-    m_redo->setEnabled(history.canRedo());
+    // While long work shows its progress, nothing that would change the document (or
+    // read it for a file) can be started.
+    const bool idle = !m_work->indicatorShown();
+    const auto set = [idle](auto* control, bool enabled) { control->setEnabled(idle && enabled); };
+    for (QAction* a : {m_openForeground, m_openBackground, m_publish, m_openScene, m_saveScene,
+                       m_saveSceneAs, m_addAlbum, m_exportSketch, m_exportAlbum, m_importForeground,
+                       m_importBackground, m_cmOpenForeground, m_cmOpenBackground, m_cmAddScene,
+                       m_tbOpen, m_tbPublish, m_tbZoomOut, m_tbZoomIn})
+        set(a, true);
+    set(m_undo, history.canUndo());
+    set(m_redo, history.canRedo());
     const EnabledStates e = document().enabled();
-    m_transparent->setEnabled(e.transparentCheck);
-    m_slider->setEnabled(e.transparenceSlider);
-    m_cmDeleteMe->setEnabled(e.canvasDeleteMe);
-    m_deleteKey->setEnabled(e.canvasDeleteMe);
-    m_lmDelete->setEnabled(e.layerMenuDelete);
-    m_angleEdit->setEnabled(e.angleEdit);
-    m_tbRotate->setEnabled(e.rotateForeground);
-    m_foregroundSize->setEnabled(e.editForegroundSize);
-    m_backgroundSize->setEnabled(e.editBackgroundSize);
-    m_cmForegroundSize->setEnabled(e.canvasForegroundSize);
-    m_cmBackgroundSize->setEnabled(e.canvasBackgroundSize);
-    m_tbForegroundSize->setEnabled(e.toolForegroundSize);
-    m_tbBackgroundSize->setEnabled(e.toolBackgroundSize);
-    m_addSketch->setEnabled(e.toolsAddSelectedForegroundIntoSketchList);
-    m_cmAddMe->setEnabled(e.canvasAddMeIntoSketchList);
-    m_layerPanel->upButton()->setEnabled(e.upTheLayer);
-    m_layerPanel->downButton()->setEnabled(e.downTheLayer);
+    set(m_transparent, e.transparentCheck);
+    set(m_slider, e.transparenceSlider);
+    set(m_cmDeleteMe, e.canvasDeleteMe);
+    set(m_deleteKey, e.canvasDeleteMe);
+    set(m_lmDelete, e.layerMenuDelete);
+    set(m_angleEdit, e.angleEdit);
+    set(m_tbRotate, e.rotateForeground);
+    set(m_foregroundSize, e.editForegroundSize);
+    set(m_backgroundSize, e.editBackgroundSize);
+    set(m_cmForegroundSize, e.canvasForegroundSize);
+    set(m_cmBackgroundSize, e.canvasBackgroundSize);
+    set(m_tbForegroundSize, e.toolForegroundSize);
+    set(m_tbBackgroundSize, e.toolBackgroundSize);
+    set(m_addSketch, e.toolsAddSelectedForegroundIntoSketchList);
+    set(m_cmAddMe, e.canvasAddMeIntoSketchList);
+    set(m_layerPanel->upButton(), e.upTheLayer);
+    set(m_layerPanel->downButton(), e.downTheLayer);
 }
 
 void TMyPicture::syncTransparency() {
@@ -655,18 +758,23 @@ void TMyPicture::layOutWindow() {
     QWidget* central = centralWidget();
     m_statusLabel->move(reply.statusLabel.x,
                         std::max(0, central->height() - m_statusLabel->sizeHint().height() - 3));
+    placeBusyIndicator();
 
     if (reply.placePanels) {
         const PanelLayout& p = reply.panels;
-        floatPanel(m_layerDock, p.layer);
+        // The insides first, so their old sizes do not hold the panels large.
         m_layerPanel->layOut(p.layerListHeight, p.upButtonTop, p.downButtonTop);
+        m_collections->layOutPanels(p);
+        m_photoEffects->setFrameStripWidth(p.frameStripWidth);
+        for (QDockWidget* dock :
+             {m_layerDock, m_albumDock, m_foregroundDock, m_backgroundDock, m_photoEffectsDock})
+            layOutAgain(dock);
+        floatPanel(m_layerDock, p.layer);
         floatPanel(m_albumDock, p.albumList);
         m_layerDock->hide();
         m_albumDock->hide();
         floatPanel(m_foregroundDock, p.foreground);
         floatPanel(m_backgroundDock, p.background);
-        // The strip first, so its old width does not hold the panel wide.
-        m_photoEffects->setFrameStripWidth(p.frameStripWidth);
         floatPanel(m_photoEffectsDock, p.photoEffects);
     }
     if (reply.buildBrowsers)
@@ -710,7 +818,13 @@ void TMyPicture::resizeEvent(QResizeEvent* event) {
 }
 
 void TMyPicture::closeEvent(QCloseEvent* event) {
-    if (!mayDiscardChanges()) {
+    // Work still running is waited for: the window closes once it is done.
+    if (m_work->busy()) {
+        m_closeAfterWork = true;
+        event->ignore();
+        return;
+    }
+    if (mayDiscardChanges([this] { close(); }) != ChangesMayGo::Now) {
         event->ignore();
         return;
     }
@@ -755,21 +869,32 @@ bool TMyPicture::eventFilter(QObject* watched, QEvent* event) {
 // ---------------------------------------------------------------------------------
 // Commands
 
-bool TMyPicture::openForegroundFile(const QString& path) {
-    const LoadResult read = LoadPictureFile(QFile::encodeName(path).toStdString());
-    const std::string refused = document().openForeground(&read.picture, path.toStdString(),
-                                                          Document::ShapeOfPicture::Kept);
-    showMessage(openingMessage(read.message, refused));
-    syncAll();
-    return refused.empty();
+void TMyPicture::openPictureFile(const QString& path, bool asBackground) {
+    // Decoding runs on the worker; the document takes the picture on this thread.
+    const std::string file = QFile::encodeName(path).toStdString();
+    m_work->runWork(QStringLiteral("Opening ") + QFileInfo(path).fileName(),
+                    [this, path, file, asBackground]() -> LongWork::Finish {
+                        auto read = std::make_shared<LoadResult>(LoadPictureFile(file));
+                        return [this, path, read, asBackground] {
+                            m_work->showBeforeBlocking(read->picture.pixelCount());
+                            const std::string name = path.toStdString();
+                            const std::string refused =
+                                asBackground
+                                    ? document().openBackground(&read->picture, name)
+                                    : document().openForeground(&read->picture, name,
+                                                                Document::ShapeOfPicture::Kept);
+                            showMessage(openingMessage(read->message, refused));
+                            syncAll();
+                        };
+                    });
 }
 
-bool TMyPicture::openBackgroundFile(const QString& path) {
-    const LoadResult read = LoadPictureFile(QFile::encodeName(path).toStdString());
-    const std::string refused = document().openBackground(&read.picture, path.toStdString());
-    showMessage(openingMessage(read.message, refused));
-    syncAll();
-    return refused.empty();
+void TMyPicture::openForegroundFile(const QString& path) {
+    openPictureFile(path, false);
+}
+
+void TMyPicture::openBackgroundFile(const QString& path) {
+    openPictureFile(path, true);
 }
 
 void TMyPicture::openForeground() {
@@ -796,66 +921,96 @@ void TMyPicture::zoomOut() {
     syncAll();
 }
 
-bool TMyPicture::mayDiscardChanges() {
+ChangesMayGo TMyPicture::mayDiscardChanges(std::function<void()> afterSaving) {
     if (!document().modified())
-        return true;
+        return ChangesMayGo::Now;
     switch (m_platform->askSaveChanges(
         this, QStringLiteral("Save changes to the scene before closing?"))) {
     case SaveAnswer::Save:
-        if (m_sceneFile.isEmpty()) {
-            saveSceneAs();
-            return !document().modified();
-        }
-        return saveSceneFile(m_sceneFile);
+        if (m_sceneFile.isEmpty())
+            chooseAndSave(std::move(afterSaving));
+        else
+            saveSceneFile(m_sceneFile, std::move(afterSaving));
+        return ChangesMayGo::AfterSaving;
     case SaveAnswer::Discard:
-        return true;
+        return ChangesMayGo::Now;
     case SaveAnswer::Cancel:
+        break;
+    }
+    return ChangesMayGo::No;
+}
+
+bool TMyPicture::openSceneFile(const QString& path) {
+    const auto open = [this, path] { loadSceneFile(path); };
+    switch (mayDiscardChanges(open)) {
+    case ChangesMayGo::Now:
+        open();
+        return true;
+    case ChangesMayGo::AfterSaving:
+        return true;
+    case ChangesMayGo::No:
         break;
     }
     return false;
 }
 
-bool TMyPicture::openSceneFile(const QString& path) {
-    return mayDiscardChanges() && loadSceneFile(path);
+void TMyPicture::loadSceneFile(const QString& path, std::function<void(bool)> whenDone) {
+    // Reading and decoding run on the worker with the cache of encoded pictures, which is
+    // handed there and back; the document takes the opened state on this thread.
+    m_work->run(QStringLiteral("Opening ") + QFileInfo(path).fileName(),
+                [this, path, whenDone]() -> LongWork::Work {
+                    m_workspace.canvas().finishPendingComposition();
+                    auto cache =
+                        std::make_shared<SceneFileCache>(std::move(m_workspace.sceneFileCache()));
+                    const MaskLibrary* masks = &document().masks();
+                    return [this, path, whenDone, cache, masks]() -> LongWork::Finish {
+                        auto opened = std::make_shared<OpenedScene>(readSceneFile(
+                            QFile::encodeName(path).toStdString(), *masks, cache.get()));
+                        return [this, path, whenDone, cache, opened] {
+                            m_workspace.sceneFileCache() = std::move(*cache);
+                            if (opened->state)
+                                document().load(std::move(*opened->state));
+                            const bool done = opened->message.empty();
+                            if (done)
+                                m_sceneFile = path;
+                            showMessage(opened->message);
+                            syncAll();
+                            if (whenDone)
+                                whenDone(done);
+                        };
+                    };
+                });
 }
 
-bool TMyPicture::loadSceneFile(const QString& path) {
-    std::string refused;
-    {
-        effects::BusyCursor busy;
-        m_workspace.canvas().finishPendingComposition();
-        refused = quill::openSceneFile(QFile::encodeName(path).toStdString(), document(),
-                                       &m_workspace.sceneFileCache());
-    }
-    if (!refused.empty()) {
-        showMessage(refused);
-        return false;
-    }
-    m_sceneFile = path;
-    syncAll();
-    return true;
-}
-
-bool TMyPicture::saveSceneFile(const QString& path) {
-    WriteResult written;
-    {
-        effects::BusyCursor busy;
-        m_workspace.composedScene();
-        written = quill::saveSceneFile(QFile::encodeName(path).toStdString(), document(),
-                                       &m_workspace.sceneFileCache());
-    }
-    if (!written.ok) {
-        showMessage(written.message);
-        return false;
-    }
-    document().markSaved();
-    m_sceneFile = path;
-    syncTitle();
-    return true;
+void TMyPicture::saveSceneFile(const QString& path, std::function<void()> then) {
+    // What the file needs is taken from the document here; it is written on the worker.
+    m_work->run(QStringLiteral("Saving ") + QFileInfo(path).fileName(),
+                [this, path, then]() -> LongWork::Work {
+                    m_workspace.composedScene();
+                    auto scene = std::make_shared<const SceneToSave>(sceneToSave(document()));
+                    auto cache =
+                        std::make_shared<SceneFileCache>(std::move(m_workspace.sceneFileCache()));
+                    return [this, path, then, scene, cache]() -> LongWork::Finish {
+                        auto written = std::make_shared<WriteResult>(quill::saveSceneFile(
+                            QFile::encodeName(path).toStdString(), *scene, cache.get()));
+                        return [this, path, then, cache, written] {
+                            m_workspace.sceneFileCache() = std::move(*cache);
+                            if (!written->ok) {
+                                showMessage(written->message);
+                                return;
+                            }
+                            document().markSaved();
+                            m_sceneFile = path;
+                            syncTitle();
+                            if (then)
+                                then();
+                        };
+                    };
+                });
 }
 
 void TMyPicture::openScene() {
-    if (!mayDiscardChanges())
+    if (mayDiscardChanges([this] { openScene(); }) != ChangesMayGo::Now)
         return;
     const QString path =
         m_platform->openPictureFile(this, QStringLiteral("Open scene"), sceneFileFilters());
@@ -871,6 +1026,10 @@ void TMyPicture::saveScene() {
 }
 
 void TMyPicture::saveSceneAs() {
+    chooseAndSave({});
+}
+
+void TMyPicture::chooseAndSave(std::function<void()> then) {
     const QString suggested =
         m_sceneFile.isEmpty() ? QStringLiteral("scene.ora") : QFileInfo(m_sceneFile).fileName();
     QString path =
@@ -881,7 +1040,7 @@ void TMyPicture::saveSceneAs() {
         return;
     if (!isSceneFileName(QFile::encodeName(path).toStdString()))
         path += QStringLiteral(".ora");
-    saveSceneFile(path);
+    saveSceneFile(path, std::move(then));
 }
 
 void TMyPicture::undo() {
@@ -895,14 +1054,33 @@ void TMyPicture::redo() {
 }
 
 void TMyPicture::openFiles(const QStringList& paths) {
-    bool sceneOpened = false;
-    for (const QString& path : paths) {
-        if (isSceneFileName(QFile::encodeName(path).toStdString())) {
-            if (!sceneOpened)
-                sceneOpened = openSceneFile(path);
-        } else {
+    QStringList scenes, pictures;
+    for (const QString& path : paths)
+        (isSceneFileName(QFile::encodeName(path).toStdString()) ? scenes : pictures) << path;
+    openScenesThenPictures(scenes, pictures);
+}
+
+void TMyPicture::openScenesThenPictures(QStringList scenes, QStringList pictures) {
+    if (scenes.isEmpty()) {
+        for (const QString& path : pictures)
             openForegroundFile(path);
-        }
+        return;
+    }
+    const QString first = scenes.takeFirst();
+    const auto open = [this, first, scenes, pictures] {
+        loadSceneFile(first, [this, scenes, pictures](bool opened) {
+            openScenesThenPictures(opened ? QStringList() : scenes, pictures);
+        });
+    };
+    switch (mayDiscardChanges(open)) {
+    case ChangesMayGo::Now:
+        open();
+        break;
+    case ChangesMayGo::AfterSaving:
+        break;
+    case ChangesMayGo::No:
+        openScenesThenPictures({}, pictures);
+        break;
     }
 }
 
@@ -955,15 +1133,18 @@ int TMyPicture::openDroppedFiles(const QList<QUrl>& urls, QPoint onImage, bool s
             return openSceneFile(url.toLocalFile()) ? 1 : 0; // a scene replaces the scene
     const bool asBackground =
         m_workspace.canvas().dropGoesToBackground(onImage.x(), onImage.y(), shift);
-    int opened = 0;
+    int taken = 0;
     for (const QUrl& url : urls) {
         if (!url.isLocalFile())
             continue;
-        if (asBackground)
-            return openBackgroundFile(url.toLocalFile()) ? 1 : 0; // one background only
-        opened += openForegroundFile(url.toLocalFile()) ? 1 : 0;
+        if (asBackground) {
+            openBackgroundFile(url.toLocalFile());
+            return 1; // one background only
+        }
+        openForegroundFile(url.toLocalFile());
+        ++taken;
     }
-    return opened;
+    return taken;
 }
 
 } // namespace quill::app

@@ -5,6 +5,7 @@
 
 #include <QMainWindow>
 
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -13,6 +14,7 @@ class QDockWidget;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QProgressBar;
 class QSlider;
 class QTabWidget;
 class QToolBar;
@@ -23,6 +25,7 @@ namespace quill::app {
 class CanvasView;
 class CollectionsController;
 class LayerPanel;
+class LongWork;
 class TAboutus;
 namespace effects {
 class PhotoEffectsController;
@@ -31,6 +34,9 @@ class PhotoEffectsController;
 // The main window: menus, tool bar, canvas, floating tool panels and status line.
 // It shows the model's state and forwards gestures to it; the model decides every
 // enabled state, message and place.
+// Whether unsaved changes may be lost: at once, once the scene is saved, or not at all.
+enum class ChangesMayGo { Now, AfterSaving, No };
+
 class TMyPicture : public QMainWindow {
     Q_OBJECT
   public:
@@ -49,28 +55,35 @@ class TMyPicture : public QMainWindow {
     Document& document() { return m_workspace.document(); }
     Platform& platform() { return *m_platform; }
 
+    // The work that runs away from the window's thread (see LongWork.h). The commands
+    // below that read or write files or compute pictures are carried out through it: they
+    // return at once, and the document changes when the work is done.
+    LongWork& longWork() { return *m_work; }
+
     // The commands, for callers that open pictures by name (drops, tests).
     // Each shows the program's message and changes nothing when the file cannot be read.
-    bool openForegroundFile(const QString& path);
-    bool openBackgroundFile(const QString& path);
+    void openForegroundFile(const QString& path);
+    void openBackgroundFile(const QString& path);
 
     // Files dropped on the window at a point of the scene image: a scene file opens as the
     // scene; pictures become foregrounds, or with shift over anything but a layer, the
-    // (first) file the background. Returns the number of files opened.
+    // (first) file the background. Returns the number of files taken.
     int openDroppedFiles(const QList<QUrl>& urls, QPoint onImage, bool shift);
-    // Files named on the command line: the first scene file opens as the scene, pictures
-    // as foregrounds.
+    // Files named on the command line: the first scene file that opens is the scene (a
+    // later one is tried when one fails), pictures open as foregrounds.
     void openFiles(const QStringList& paths);
 
-    // Scene files. Each asks first whether to save unsaved changes where it would lose
-    // them; each shows its one message on failure and returns whether it was done.
+    // Scene files; each shows its one message on failure. Opening first asks whether to
+    // save unsaved changes; false when the user cancelled. `then` runs once the file is
+    // saved.
     bool openSceneFile(const QString& path);
-    bool saveSceneFile(const QString& path);
+    void saveSceneFile(const QString& path, std::function<void()> then = {});
     // The scene file shown in the title (empty until one is opened or saved).
     QString sceneFile() const { return m_sceneFile; }
     // Asks "Save changes to the scene before closing?" when the document has unsaved
-    // changes, and saves when told to. False when the user cancelled (or saving failed).
-    bool mayDiscardChanges();
+    // changes. Now: none, or "Discard"; AfterSaving: "Save", and `afterSaving` runs once
+    // the scene is saved; No: the user cancelled.
+    ChangesMayGo mayDiscardChanges(std::function<void()> afterSaving);
 
     // The working folder created at show and removed at close.
     QString recorderFolder() const;
@@ -80,6 +93,8 @@ class TMyPicture : public QMainWindow {
     QLabel* zoomLabel() const { return m_zoomLabel; }
     QLabel* percentLabel() const { return m_percentLabel; }
     QLabel* statusLabel() const { return m_statusLabel; }
+    // The progress bar beside the status line, shown while long work runs.
+    QProgressBar* busyBar() const { return m_busyBar; }
     QCheckBox* transparentCheck() const { return m_transparent; }
     QSlider* transparenceSlider() const { return m_slider; }
     QMenu* canvasMenu() const { return m_canvasMenu; }
@@ -137,8 +152,14 @@ class TMyPicture : public QMainWindow {
     void updateActions();
     void syncTransparency();
     void syncTitle();
-    // Opens the scene file without asking about unsaved changes.
-    bool loadSceneFile(const QString& path);
+    // Opens the scene file without asking about unsaved changes; `whenDone(opened)`.
+    void loadSceneFile(const QString& path, std::function<void(bool)> whenDone = {});
+    // "Save scene as": the file chooser, then the save.
+    void chooseAndSave(std::function<void()> then);
+    void openPictureFile(const QString& path, bool asBackground);
+    void openScenesThenPictures(QStringList scenes, QStringList pictures);
+    void showBusy(bool shown, const QString& what);
+    void placeBusyIndicator();
     void syncZoom();
     void placeCanvas(const Rect& canvas);
     void layOutWindow();
@@ -228,6 +249,9 @@ class TMyPicture : public QMainWindow {
 
     CanvasView* m_canvas = nullptr;
     QLabel* m_statusLabel = nullptr;
+    QProgressBar* m_busyBar = nullptr;
+    QLabel* m_busyLabel = nullptr;
+    bool m_closeAfterWork = false;
 
     QDockWidget* m_foregroundDock = nullptr;
     QDockWidget* m_backgroundDock = nullptr;
@@ -240,6 +264,8 @@ class TMyPicture : public QMainWindow {
     TAboutus* m_about = nullptr;
     CollectionsController* m_collections = nullptr;
     std::unique_ptr<effects::PhotoEffectsController> m_photoEffects;
+    // Last, so that it is gone (its worker stopped) before anything its work uses.
+    std::unique_ptr<LongWork> m_work;
 };
 
 } // namespace quill::app

@@ -4,10 +4,12 @@
 #include "app/ScenePaint.h"
 
 #include <QGuiApplication>
+#include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QToolTip>
 
 #include <algorithm>
 #include <cmath>
@@ -51,7 +53,32 @@ SceneImage::SceneImage(Workspace& model, CanvasView* view)
     setMouseTracking(true);
     // Every pixel is painted from the scene picture or the canvas colour.
     setAttribute(Qt::WA_OpaquePaintEvent);
-    setToolTip(QStringLiteral("Double-click on the background to add scene into album-list"));
+}
+
+QString SceneImage::hintAt(QPoint at) const {
+    // The double-click under the pointer decides: a layer goes into the sketch-list, the
+    // scene into the album-list.
+    switch (m_model.canvas().hitTest(at.x(), at.y()).kind) {
+    case CanvasTargetKind::Handle:
+        return QStringLiteral("Double-click on the foreround to add into sketch-list");
+    case CanvasTargetKind::SceneImage:
+        return QStringLiteral("Double-click on the background to add scene into album-list");
+    case CanvasTargetKind::BareCanvas:
+        break;
+    }
+    return QString();
+}
+
+bool SceneImage::event(QEvent* event) {
+    if (event->type() != QEvent::ToolTip)
+        return QWidget::event(event);
+    const auto* help = static_cast<QHelpEvent*>(event);
+    const QString hint = hintAt(help->pos());
+    if (hint.isEmpty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(help->globalPos(), hint, this);
+    return true;
 }
 
 QSize SceneImage::contentSize() const {

@@ -28,6 +28,9 @@ class SceneImage : public QWidget {
     void repaintChangedHandles();
     // The content size: the scene image and every visible handle right and below of it.
     QSize contentSize() const;
+    // The hint shown at a point of the canvas: over a layer the sketch-list's, over the
+    // bare scene image the album-list's, none elsewhere.
+    QString hintAt(QPoint at) const;
 
     // Applies a canvas reply: repaint, cursor, scroll, menu, message.
     void applyReply(const CanvasReply& reply, const QPoint& globalPos);
@@ -41,6 +44,7 @@ class SceneImage : public QWidget {
     void doubleClicked(int result);
 
   protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;

@@ -13,6 +13,8 @@
 
 #include <QFile>
 
+#include <algorithm>
+
 namespace quill::app {
 
 namespace {
@@ -105,7 +107,7 @@ BrowserStrip::BrowserStrip(StripKind kind, QWidget* parent) : QWidget(parent), m
     m_strip->setWidget(m_content);
     m_strip->setMinimumWidth(stripGeometry(kind).frameWidth + 4 +
                              m_strip->verticalScrollBar()->sizeHint().width());
-    layout->addWidget(m_strip, 1);
+    layout->addWidget(m_strip);
 
     m_gauge = new QProgressBar(this);
     m_gauge->setObjectName(kind == StripKind::Background ? QStringLiteral("Gauge1")
@@ -119,6 +121,11 @@ BrowserStrip::BrowserStrip(StripKind kind, QWidget* parent) : QWidget(parent), m
         QStringLiteral("QProgressBar { background: black; border: 1px solid grey; }"
                        "QProgressBar::chunk { background: rgb(0, 0, 255); }"));
     layout->addWidget(m_gauge);
+    layout->addStretch(1);
+}
+
+void BrowserStrip::setStripHeight(int height) {
+    m_strip->setFixedHeight(std::max(1, height));
 }
 
 BrowserStrip::~BrowserStrip() {

@@ -60,6 +60,8 @@ class BrowserStrip : public QWidget {
     // Rebuilds the strip from the current list.
     void rebuild();
     bool building() const { return m_building; }
+    // The strip's height; the gauge stands 3 pixels below it.
+    void setStripHeight(int height);
     // Processes events until the running build has shown every cell (tests, screenshots).
     void waitForBuild();
 

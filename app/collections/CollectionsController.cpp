@@ -1,6 +1,7 @@
 #include "app/collections/CollectionsController.h"
 
 #include "albumplayer/PlayerBytes.h"
+#include "app/LongWork.h"
 #include "app/collections/BrowserStrip.h"
 #include "app/collections/PictureListStrip.h"
 #include "app/collections/PictureSizeDialog.h"
@@ -12,9 +13,12 @@
 #include "imaging/PictureFile.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QMenu>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace quill::app {
 
@@ -46,9 +50,10 @@ QString withoutTrailingSlash(QString folder) {
 } // namespace
 
 CollectionsController::CollectionsController(Workspace& workspace, Platform& platform,
-                                             QWidget* window, CollectionsHooks hooks)
+                                             LongWork& work, QWidget* window,
+                                             CollectionsHooks hooks)
     : QObject(window), m_workspace(workspace), m_document(workspace.document()),
-      m_platform(platform), m_window(window), m_hooks(std::move(hooks)),
+      m_platform(platform), m_work(work), m_window(window), m_hooks(std::move(hooks)),
       m_desktop(std::make_unique<LinuxDesktopServices>()), m_player(albumPlayerBytes()) {
     setObjectName(QStringLiteral("Collections"));
 
@@ -59,14 +64,14 @@ CollectionsController::CollectionsController(Workspace& workspace, Platform& pla
     connect(m_foreBrowser, &BrowserStrip::selectFolderClicked, this,
             &CollectionsController::importForeground);
     connect(m_backBrowser, &BrowserStrip::pictureDoubleClicked, this,
-            &CollectionsController::backgroundPicked);
+            [this](const QString& path) { openPicked(path, true); });
     connect(m_foreBrowser, &BrowserStrip::stripDoubleClicked, this, [this] {
         m_document.foregroundBrowserDoubleClicked();
         if (m_hooks.sceneChanged)
             m_hooks.sceneChanged();
     });
     connect(m_foreBrowser, &BrowserStrip::pictureDoubleClicked, this,
-            &CollectionsController::foregroundPicked);
+            [this](const QString& path) { openPicked(path, false); });
 
     m_sketchStrip = new PictureListStrip(m_document.sketchesForSelection(), QStringLiteral("SB"));
     m_sketchStrip->setToolTip(QStringLiteral("Double-click to set me as foreground"));
@@ -87,14 +92,17 @@ CollectionsController::CollectionsController(Workspace& workspace, Platform& pla
 
     m_albumPage = new QWidget;
     auto* layout = new QVBoxLayout(m_albumPage);
+    // "Make album" stands 9 pixels below the list area's height (the list is at 3).
     layout->setContentsMargins(3, 3, 3, 3);
+    layout->setSpacing(6);
     m_albumStrip = new PictureListStrip(m_document.albumsForSelection(),
                                         QStringLiteral("ScrollBox4"), m_albumPage);
-    layout->addWidget(m_albumStrip, 1);
+    layout->addWidget(m_albumStrip);
     m_makeAlbumButton = new QPushButton(QStringLiteral("Make album"), m_albumPage);
     m_makeAlbumButton->setObjectName(QStringLiteral("SpeedButton18"));
     m_makeAlbumButton->setToolTip(QStringLiteral("Make album"));
     layout->addWidget(m_makeAlbumButton);
+    layout->addStretch(1);
     connect(m_makeAlbumButton, &QPushButton::clicked, this, &CollectionsController::makeAlbum);
     m_albumMenu = new QMenu(window);
     m_albumMenu->setObjectName(QStringLiteral("PopupMenu4"));
@@ -180,21 +188,24 @@ void CollectionsController::importForeground() {
     m_foreBrowser->setFolder(folder, listForStrip(folder, browserFolderPatterns()));
 }
 
-void CollectionsController::backgroundPicked(const QString& path) {
-    const LoadResult read = LoadPictureFile(toPath(path));
-    const std::string refused = m_document.browserBackground(&read.picture, toPath(path));
-    message(openingMessage(read.message, refused));
-    if (m_hooks.sceneChanged)
-        m_hooks.sceneChanged();
-}
-
-void CollectionsController::foregroundPicked(const QString& path) {
-    const LoadResult read = LoadPictureFile(toPath(path));
-    const std::string refused =
-        m_document.browserForeground(&read.picture, toPath(path), Document::ShapeOfPicture::Kept);
-    message(openingMessage(read.message, refused));
-    if (m_hooks.sceneChanged)
-        m_hooks.sceneChanged();
+void CollectionsController::openPicked(const QString& path, bool asBackground) {
+    // Decoding runs on the worker; the document takes the picture on this thread.
+    const std::string file = toPath(path);
+    m_work.runWork(QStringLiteral("Opening ") + QFileInfo(path).fileName(),
+                   [this, file, asBackground]() -> LongWork::Finish {
+                       auto read = std::make_shared<LoadResult>(LoadPictureFile(file));
+                       return [this, file, read, asBackground] {
+                           m_work.showBeforeBlocking(read->picture.pixelCount());
+                           const std::string refused =
+                               asBackground
+                                   ? m_document.browserBackground(&read->picture, file)
+                                   : m_document.browserForeground(&read->picture, file,
+                                                                  Document::ShapeOfPicture::Kept);
+                           message(openingMessage(read->message, refused));
+                           if (m_hooks.sceneChanged)
+                               m_hooks.sceneChanged();
+                       };
+                   });
 }
 
 // ---------------------------------------------------------------------------------
@@ -203,6 +214,13 @@ void CollectionsController::foregroundPicked(const QString& path) {
 void CollectionsController::sync() {
     m_sketchStrip->sync();
     m_albumStrip->sync();
+}
+
+void CollectionsController::layOutPanels(const PanelLayout& panels) {
+    m_foreBrowser->setStripHeight(panels.foregroundStripHeight);
+    m_backBrowser->setStripHeight(panels.backgroundStripHeight);
+    m_sketchStrip->setFixedHeight(std::max(1, panels.sketchStripHeight));
+    m_albumStrip->setFixedHeight(std::max(1, panels.albumListHeight));
 }
 
 void CollectionsController::addSketchOfPanelLayer() {

@@ -17,6 +17,7 @@ class QWidget;
 namespace quill::app {
 
 class BrowserStrip;
+class LongWork;
 class Platform;
 class PictureListStrip;
 class TImage_size;
@@ -48,7 +49,8 @@ struct CollectionsHooks {
 class CollectionsController : public QObject {
     Q_OBJECT
   public:
-    CollectionsController(Workspace& workspace, Platform& platform, QWidget* window,
+    // Pictures picked in a browser are read through `work`.
+    CollectionsController(Workspace& workspace, Platform& platform, LongWork& work, QWidget* window,
                           CollectionsHooks hooks);
     ~CollectionsController() override;
 
@@ -68,6 +70,8 @@ class CollectionsController : public QObject {
     const AlbumList& albums() const { return m_workspace.document().albums(); }
     // Shows the lists as the document holds them.
     void sync();
+    // The heights of the strips and list areas the window's layout gives.
+    void layOutPanels(const PanelLayout& panels);
 
     // Replaces the desktop behind wallpaper and mail (tests use a fake).
     void setDesktopServices(std::unique_ptr<DesktopServices> desktop);
@@ -103,8 +107,7 @@ class CollectionsController : public QObject {
     void backgroundSize();
 
   private:
-    void backgroundPicked(const QString& path);
-    void foregroundPicked(const QString& path);
+    void openPicked(const QString& path, bool asBackground);
     void useSketch(int i);
     void saveAll(PictureList& list, PictureListStrip* strip);
     void message(const std::string& text);
@@ -113,6 +116,7 @@ class CollectionsController : public QObject {
     Workspace& m_workspace;
     Document& m_document;
     Platform& m_platform;
+    LongWork& m_work;
     QWidget* m_window;
     CollectionsHooks m_hooks;
     std::unique_ptr<DesktopServices> m_desktop;

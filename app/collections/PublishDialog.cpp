@@ -1,6 +1,7 @@
 #include "app/collections/PublishDialog.h"
 
 #include "app/Icons.h"
+#include "app/effects/EffectsSupport.h"
 #include "app/platform/Platform.h"
 
 #include <QDir>
@@ -105,7 +106,9 @@ void TSave_As::showWith(const TBitmap32& scene) {
     m_work.Assign(scene);
     const Rect r =
         publishPreviewRect(m_scroll->width(), m_scroll->height(), m_work.width(), m_work.height());
-    m_image->setPixmap(QPixmap::fromImage(toImage(m_work)));
+    // Shrunk to the control here: a 100-megapixel scene copied whole into a pixmap took
+    // over a second and was shrunk again at every paint.
+    m_image->setPixmap(QPixmap::fromImage(effects::previewImage(m_work, QSize(r.width, r.height))));
     m_image->setGeometry(r.left, r.top, r.width, r.height);
     show();
     raise();

@@ -93,6 +93,11 @@ void LiveRenderer::reset() {
     ++m_requested; // a result still on its way to onReady is stale now
 }
 
+bool LiveRenderer::isNewest(std::uint64_t id) const {
+    std::lock_guard lock(m_mutex);
+    return id == m_requested;
+}
+
 int LiveRenderer::computations() const {
     std::lock_guard lock(m_mutex);
     return m_computations;

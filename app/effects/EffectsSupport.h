@@ -79,6 +79,8 @@ class LiveRenderer {
 
     // Waits for the worker and forgets every request and result.
     void reset();
+    // Whether the result of that id answers the newest request.
+    bool isNewest(std::uint64_t id) const;
 
     // Number of computations carried out (for tests of dropped requests).
     int computations() const;

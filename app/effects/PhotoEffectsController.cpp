@@ -30,18 +30,27 @@ QRect maskSlotRect(int k) {
     return QRect(5 + 40 * column, k <= 18 ? 4 : 42, 33, 33);
 }
 
-PhotoEffectsController::PhotoEffectsController(Workspace& workspace, QTabWidget* notebook,
-                                               PhotoEffectsHooks hooks)
-    : m_workspace(workspace), m_document(workspace.document()), m_notebook(notebook),
+PhotoEffectsController::PhotoEffectsController(Workspace& workspace, LongWork& work,
+                                               QTabWidget* notebook, PhotoEffectsHooks hooks)
+    : m_workspace(workspace), m_document(workspace.document()), m_work(work), m_notebook(notebook),
       m_hooks(std::move(hooks)), m_texture(std::make_unique<TTexture>()) {
     makeDialogs();
     {
         // Building the pages changes the page; that change is not the user's.
         const QSignalBlocker block(m_notebook);
-        m_notebook->addTab(buildEffectPage(), QStringLiteral("Foreground effect"));
-        m_notebook->addTab(buildMaskPage(), QStringLiteral("Foreground mask"));
-        m_notebook->addTab(buildBackgroundPage(), QStringLiteral("Background effect"));
-        m_notebook->addTab(buildFramePage(), QStringLiteral("Frames"));
+        // The panel has the height the window's layout gives it; a page taller than
+        // that scrolls instead of holding the panel high.
+        const auto scrolled = [](QWidget* page) {
+            auto* area = new QScrollArea;
+            area->setFrameShape(QFrame::NoFrame);
+            area->setWidgetResizable(true);
+            area->setWidget(page);
+            return area;
+        };
+        m_notebook->addTab(scrolled(buildEffectPage()), QStringLiteral("Foreground effect"));
+        m_notebook->addTab(scrolled(buildMaskPage()), QStringLiteral("Foreground mask"));
+        m_notebook->addTab(scrolled(buildBackgroundPage()), QStringLiteral("Background effect"));
+        m_notebook->addTab(scrolled(buildFramePage()), QStringLiteral("Frames"));
         m_notebook->setCurrentIndex(0);
     }
 }
@@ -62,9 +71,10 @@ void PhotoEffectsController::makeDialogs() {
 
     for (auto& [name, d] : m_previews) {
         PreviewDialog* dialog = d.get();
+        dialog->setLongWork(m_work);
         dialog->onHandBack = [this, dialog](const EffectSettings& settings,
                                             const TBitmap32& result) {
-            BusyCursor busy;
+            m_work.showBeforeBlocking(result.pixelCount());
             if (m_hooks.setWindowEnabled)
                 m_hooks.setWindowEnabled(true);
             apply(m_document.applyEffect(dialog->effect(), settings, &result));
@@ -75,13 +85,26 @@ void PhotoEffectsController::makeDialogs() {
             m_document.dialogClosed(dialog->effect());
             apply(CommandReply{});
         };
+        dialog->onFailed = [this] {
+            if (m_hooks.setWindowEnabled)
+                m_hooks.setWindowEnabled(true);
+            if (m_hooks.message)
+                m_hooks.message(QString::fromLatin1(kPictureTooLarge));
+        };
     }
     for (auto& [name, k] : m_kernels) {
         TFormOfFringe* dialog = k.get();
         dialog->original = [this] { return m_document.currentOriginal(); };
         dialog->onConverted = [this, dialog](const EffectSettings& settings) {
-            BusyCursor busy;
-            apply(m_document.applyEffect(dialog->effect(), settings));
+            const EffectDescription& effect = dialog->effect();
+            m_work.run(QString::fromStdString(effect.caption),
+                       [this, &effect, settings]() -> LongWork::Work {
+                           if (std::optional<EffectWork> work =
+                                   layerEffectWork(m_document, effect, settings))
+                               return computeThenApply(std::move(*work));
+                           apply(m_document.applyEffect(effect, settings)); // says why not
+                           return {};
+                       });
         };
         dialog->onMessage = [this](const QString& text) {
             if (m_hooks.message)
@@ -93,10 +116,11 @@ void PhotoEffectsController::makeDialogs() {
         };
     }
     m_texture->onTile = [this](int k) {
-        BusyCursor busy;
-        EffectSettings settings;
-        settings.integers["tile-number"] = k;
-        apply(m_document.applyEffect(*findEffect("texture"), settings));
+        runHere(QStringLiteral("Texture"), [this, k] {
+            EffectSettings settings;
+            settings.integers["tile-number"] = k;
+            return m_document.applyEffect(*findEffect("texture"), settings);
+        });
     };
 }
 
@@ -118,9 +142,9 @@ void PhotoEffectsController::setFrameStripWidth(int width) {
 void PhotoEffectsController::chooseFrameNumber(int i) {
     if (i < 1 || i > int(m_frameNames.size()))
         return;
-    BusyCursor busy;
-    const LoadResult read = LoadPictureFile(m_frameFolder + "/" + m_frameNames[std::size_t(i - 1)]);
-    apply(m_document.chooseFrame(read.picture));
+    const std::string file = m_frameFolder + "/" + m_frameNames[std::size_t(i - 1)];
+    runHere(QStringLiteral("Frame"),
+            [this, file] { return m_document.chooseFrame(LoadPictureFile(file).picture); });
 }
 
 QRadioButton* PhotoEffectsController::effectButton(const std::string& name) const {
@@ -192,19 +216,45 @@ void PhotoEffectsController::apply(const CommandReply& r) {
 
 void PhotoEffectsController::openPreview(const EffectDescription& effect) {
     PreviewDialog* dialog = previewDialog(effect.name);
-    const TBitmap32* original = m_document.currentOriginal();
-    if (!dialog || !original)
+    const Scene& scene = m_document.scene();
+    if (!dialog || !m_document.currentOriginal())
         return;
     if (m_hooks.setWindowEnabled)
         m_hooks.setWindowEnabled(false);
-    try {
-        dialog->open(*original);
-    } catch (const std::exception&) {
-        if (m_hooks.setWindowEnabled)
-            m_hooks.setWindowEnabled(true);
-        if (m_hooks.message)
-            m_hooks.message(QString::fromLatin1(kPictureTooLarge));
-    }
+    dialog->open(scene.layer(scene.CurrentLayer).ForeOriginal);
+}
+
+void PhotoEffectsController::chooseLayerEffect(const EffectDescription& effect) {
+    // What the click does is decided when its turn comes, on the document as it is then.
+    m_work.run(QString::fromStdString(effect.caption), [this, &effect]() -> LongWork::Work {
+        EffectChoice choice = chooseEffectAway(m_document, effect);
+        if (choice.work)
+            return computeThenApply(std::move(*choice.work));
+        apply(choice.reply);
+        return {};
+    });
+}
+
+void PhotoEffectsController::runHere(const QString& what, std::function<CommandReply()> command) {
+    m_work.run(what, [this, command = std::move(command)]() -> LongWork::Work {
+        // Whatever it changes, the document composes the scene again.
+        const TBitmap32* layer = m_document.currentOriginal();
+        m_work.showBeforeBlocking(std::max(m_document.scene().scenePicture().pixelCount(),
+                                           layer ? layer->pixelCount() : 0));
+        apply(command());
+        return {};
+    });
+}
+
+LongWork::Work PhotoEffectsController::computeThenApply(EffectWork work) {
+    auto shared = std::make_shared<EffectWork>(std::move(work));
+    return [this, shared]() -> LongWork::Finish {
+        auto result = std::make_shared<const TBitmap32>(computeEffectWork(*shared));
+        return [this, shared, result] {
+            m_work.showBeforeBlocking(result->pixelCount());
+            apply(applyEffectWork(m_document, *shared, *result));
+        };
+    };
 }
 
 void PhotoEffectsController::showKernel(const EffectDescription& effect) {
@@ -240,11 +290,13 @@ QRadioButton* PhotoEffectsController::effectRadio(const EffectDescription& effec
     QObject::connect(button, &QRadioButton::toggled, parent, [this, e](bool on) {
         if (!on)
             return;
-        // Effects that run at once may take a while; the dialogs show their own progress.
-        std::optional<BusyCursor> busy;
-        if (e->runner == EffectRunner::InWindow)
-            busy.emplace();
-        apply(m_document.chooseEffect(*e));
+        if (e->target == EffectTarget::Foreground) {
+            chooseLayerEffect(*e);
+            return;
+        }
+        // The document computes a background effect itself, on this thread.
+        runHere(QString::fromStdString(e->caption),
+                [this, e] { return m_document.chooseEffect(*e); });
     });
     return button;
 }
@@ -252,11 +304,12 @@ QRadioButton* PhotoEffectsController::effectRadio(const EffectDescription& effec
 QWidget* PhotoEffectsController::buildEffectPage() {
     auto* page = new QWidget;
     auto* layout = new QHBoxLayout(page);
-    layout->setContentsMargins(4, 2, 4, 2);
+    layout->setContentsMargins(4, 0, 4, 0);
     auto* group = new QButtonGroup(page);
     group->setExclusive(true);
-    // One box per group of the catalogue's foreground effects, in the catalogue's order.
-    std::vector<std::pair<std::string, QVBoxLayout*>> boxes;
+    // One box per group of the catalogue's foreground effects, in the catalogue's order;
+    // two columns in each, so that the panel's height holds every button.
+    std::vector<std::pair<std::string, QGridLayout*>> boxes;
     for (const EffectDescription& e : effectCatalogue()) {
         if (e.target != EffectTarget::Foreground || !e.hasButton())
             continue;
@@ -266,22 +319,25 @@ QWidget* PhotoEffectsController::buildEffectPage() {
             QString label = QString::fromStdString(e.group);
             label.replace(QLatin1Char('&'), QStringLiteral("&&"));
             auto* box = new QGroupBox(label, page);
-            auto* column = new QVBoxLayout(box);
-            column->setContentsMargins(6, 2, 6, 2);
-            column->setSpacing(0);
+            auto* grid = new QGridLayout(box);
+            grid->setContentsMargins(6, 0, 6, 0);
+            grid->setSpacing(0);
+            grid->setHorizontalSpacing(8);
             layout->addWidget(box);
-            boxes.emplace_back(e.group, column);
+            boxes.emplace_back(e.group, grid);
             it = boxes.end() - 1;
         }
-        QRadioButton* button = effectRadio(e, it->second->parentWidget());
+        QGridLayout* grid = it->second;
+        QRadioButton* button = effectRadio(e, grid->parentWidget());
         group->addButton(button);
-        it->second->addWidget(button);
+        const int index = grid->count();
+        grid->addWidget(button, index / 2, index % 2);
     }
     m_removeEffect =
         glyphButton(page, QStringLiteral("SpeedButton15"), QStringLiteral("Remove the effect"));
     QObject::connect(m_removeEffect, &QToolButton::clicked, page, [this] {
-        BusyCursor busy;
-        apply(m_document.removeForegroundEffect());
+        runHere(QStringLiteral("Remove Effect"),
+                [this] { return m_document.removeForegroundEffect(); });
     });
     layout->addWidget(m_removeEffect, 0, Qt::AlignTop);
     layout->addStretch(1);
@@ -300,8 +356,7 @@ QWidget* PhotoEffectsController::buildMaskPage() {
         slot->setFrameShape(QFrame::Box);
         slot->setCursor(Qt::PointingHandCursor);
         slot->onClick = [this, k] {
-            BusyCursor busy;
-            apply(m_document.chooseMask(k));
+            runHere(QStringLiteral("Mask"), [this, k] { return m_document.chooseMask(k); });
         };
         m_maskSlots[k - 1] = slot;
     }
@@ -309,8 +364,7 @@ QWidget* PhotoEffectsController::buildMaskPage() {
                                QStringLiteral("Remove the mask from the foreground"));
     m_removeMask->setEnabled(false);
     QObject::connect(m_removeMask, &QToolButton::clicked, page, [this] {
-        BusyCursor busy;
-        apply(m_document.removeMask());
+        runHere(QStringLiteral("Remove Mask"), [this] { return m_document.removeMask(); });
     });
     auto* layout = new QHBoxLayout(page);
     layout->setContentsMargins(2, 2, 2, 2);
@@ -338,8 +392,8 @@ QWidget* PhotoEffectsController::buildBackgroundPage() {
                                       QStringLiteral("Restore the background"));
     m_restoreBackground->setIcon(glyphIcon(Glyph::Restore));
     QObject::connect(m_restoreBackground, &QToolButton::clicked, page, [this] {
-        BusyCursor busy;
-        apply(m_document.restoreBackground());
+        runHere(QStringLiteral("Restore Background"),
+                [this] { return m_document.restoreBackground(); });
     });
     grid->addWidget(m_restoreBackground, 0, 3);
     grid->setColumnStretch(4, 1);
@@ -364,8 +418,7 @@ QWidget* PhotoEffectsController::buildFramePage() {
     layout->addWidget(m_frameStrip);
     m_removeFrame = glyphButton(page, QStringLiteral("SpeedButton14"), QString());
     QObject::connect(m_removeFrame, &QToolButton::clicked, page, [this] {
-        BusyCursor busy;
-        apply(m_document.removeFrame());
+        runHere(QStringLiteral("Remove Frame"), [this] { return m_document.removeFrame(); });
     });
     layout->addWidget(m_removeFrame, 0, Qt::AlignTop);
     layout->addStretch(1);

@@ -8,6 +8,7 @@
 #include "app/effects/KernelDialog.h"
 #include "app/effects/PreviewDialogs.h"
 #include "app/effects/TextureWindow.h"
+#include "workspace/EffectWork.h"
 #include "workspace/Workspace.h"
 
 #include <QRect>
@@ -47,8 +48,9 @@ struct PhotoEffectsHooks {
 class PhotoEffectsController {
   public:
     // The pages go into notebook, in the order "Foreground effect", "Foreground mask",
-    // "Background effect", "Frames".
-    PhotoEffectsController(Workspace& workspace, QTabWidget* notebook, PhotoEffectsHooks hooks);
+    // "Background effect", "Frames". A layer's effect is computed through `work`.
+    PhotoEffectsController(Workspace& workspace, LongWork& work, QTabWidget* notebook,
+                           PhotoEffectsHooks hooks);
     ~PhotoEffectsController();
     PhotoEffectsController(const PhotoEffectsController&) = delete;
     PhotoEffectsController& operator=(const PhotoEffectsController&) = delete;
@@ -95,6 +97,13 @@ class PhotoEffectsController {
     // Shows what a command did: its message, the model, the dialog it opens.
     void apply(const CommandReply& r);
     void openPreview(const EffectDescription& effect);
+    // A click on a layer effect's button, carried out when the work before it is done.
+    void chooseLayerEffect(const EffectDescription& effect);
+    // A command the document carries out on this thread, after the work before it; the busy
+    // cursor and the bar show first when the pictures it works on are large.
+    void runHere(const QString& what, std::function<CommandReply()> command);
+    // Computes the effect on the worker, then puts it into the document.
+    LongWork::Work computeThenApply(EffectWork work);
     void showKernel(const EffectDescription& effect);
     void makeDialogs();
 
@@ -109,6 +118,7 @@ class PhotoEffectsController {
 
     Workspace& m_workspace;
     Document& m_document;
+    LongWork& m_work;
     QTabWidget* m_notebook;
     PhotoEffectsHooks m_hooks;
     std::map<std::string, std::unique_ptr<PreviewDialog>> m_previews;

@@ -15,6 +15,7 @@
 #include <QSlider>
 #include <QToolButton>
 
+#include <new>
 #include <utility>
 
 namespace quill::app::effects {
@@ -33,51 +34,119 @@ PreviewDialog::PreviewDialog(const EffectDescription& effect, QSize size) : m_ef
     m_preview = new QLabel(m_area);
     m_preview->setObjectName(QStringLiteral("Image1"));
     m_preview->setGeometry(0, 0, kPreviewAreaWidth, kPreviewAreaHeight);
+    m_computing = new QLabel(QStringLiteral("Computing preview\u2026"), m_area);
+    m_computing->setObjectName(QStringLiteral("ComputingPreview"));
+    m_computing->setAlignment(Qt::AlignCenter);
+    m_computing->setAutoFillBackground(true);
+    m_computing->setFrameShape(QFrame::StyledPanel);
+    m_computing->adjustSize();
+    m_computing->resize(m_computing->width() + 24, m_computing->height() + 12);
+    m_computing->move((kPreviewAreaWidth - m_computing->width()) / 2, 8);
+    m_computing->hide();
     m_ok = new QPushButton(QStringLiteral("OK"), this);
     m_ok->setObjectName(QStringLiteral("Button1"));
     m_ok->setGeometry(size.width() - 90, size.height() - 38, 75, 28);
     connect(m_ok, &QPushButton::clicked, this, [this] { okClicked(); });
     m_renderer.onReady = [this](const LiveRenderer::Result& r) {
-        if (m_open)
-            showPicture(r.shown);
+        if (!m_open)
+            return;
+        showPicture(r.shown);
+        if (m_renderer.isNewest(r.id)) {
+            m_previewWaits = false;
+            showComputing();
+        }
     };
 }
 
-void PreviewDialog::open(const TBitmap32& original) {
-    {
-        BusyCursor busy;
-        m_preview->setPixmap(QPixmap::fromImage(previewImage(original, m_area->size())));
-        m_open = true;
-        try {
-            makeBases(original);
-        } catch (...) {
-            // Not enough memory for the base pictures: the dialog stays closed.
-            m_open = false;
-            freeBases();
-            m_preview->clear();
-            throw;
-        }
-        const Rect fit = fitPreview(original.width(), original.height());
-        m_preview->setGeometry(fit.left, fit.top, fit.width, fit.height);
-        m_renderer.setShownSize(QSize(fit.width, fit.height));
-        firstPreview();
-    }
+void PreviewDialog::open(const SharedPicture& original) {
+    opened();
+    ++m_opening;
+    m_open = true;
+    m_ready = false;
+    m_queuedWork = 1; // the base pictures
+    m_previewWaits = false;
+    // Nothing is shown before the first preview: the untouched picture is not the effect.
+    m_preview->clear();
+    const Rect fit = fitPreview(original->width(), original->height());
+    m_preview->setGeometry(fit.left, fit.top, fit.width, fit.height);
+    m_renderer.setShownSize(QSize(fit.width, fit.height));
+    showComputing();
     show();
     raise();
+    const int opening = m_opening;
+    m_work->runWork(QString::fromStdString(m_effect.caption),
+                    [this, opening, original]() -> LongWork::Finish {
+                        std::shared_ptr<Bases> bases;
+                        try {
+                            bases = std::make_shared<Bases>(makeBases(*original));
+                        } catch (const std::bad_alloc&) {
+                            return [this, opening] {
+                                if (opening == m_opening && m_open)
+                                    basesFailed();
+                            };
+                        }
+                        return [this, opening, bases] {
+                            if (opening != m_opening || !m_open)
+                                return; // closed, or opened anew, while they were made
+                            takeBases(std::move(*bases));
+                            m_ready = true;
+                            --m_queuedWork;
+                            firstPreview();
+                            showComputing();
+                        };
+                    });
 }
 
-void PreviewDialog::settle() {
-    m_renderer.finalResult([] { return TBitmap32(); });
-    QCoreApplication::processEvents();
+void PreviewDialog::basesFailed() {
+    m_open = false;
+    ++m_opening;
+    freeBases();
+    m_preview->clear();
+    m_computing->hide();
+    hide();
+    if (onFailed)
+        onFailed();
 }
 
-TBitmap32 PreviewDialog::finalPicture() {
-    return m_renderer.finalResult(currentJob());
+void PreviewDialog::showComputing() {
+    m_computing->setVisible(m_open && (m_queuedWork > 0 || m_previewWaits));
+    m_computing->raise();
 }
 
 void PreviewDialog::refresh() {
-    if (m_open)
-        m_renderer.request(currentJob());
+    if (!m_open || !m_ready)
+        return; // the first preview follows the base pictures
+    m_renderer.request(currentJob());
+    m_previewWaits = true;
+    showComputing();
+}
+
+void PreviewDialog::queuePreviewWork(std::function<LiveRenderer::Job()> prepare,
+                                     std::function<void(TBitmap32)> take) {
+    const int opening = m_opening;
+    ++m_queuedWork;
+    showComputing();
+    m_work->run(QString::fromStdString(m_effect.caption),
+                [this, opening, prepare, take]() -> LongWork::Work {
+                    if (opening != m_opening)
+                        return {};
+                    LiveRenderer::Job job = prepare();
+                    if (!job) {
+                        --m_queuedWork;
+                        showComputing();
+                        return {};
+                    }
+                    return [this, opening, job, take]() -> LongWork::Finish {
+                        auto picture = std::make_shared<TBitmap32>(job());
+                        return [this, opening, picture, take] {
+                            if (opening != m_opening || !m_open)
+                                return;
+                            --m_queuedWork;
+                            take(std::move(*picture));
+                            showComputing();
+                        };
+                    };
+                });
 }
 
 void PreviewDialog::showPicture(const QImage& image) {
@@ -97,22 +166,36 @@ void PreviewDialog::done(int r) {
 void PreviewDialog::okClicked() {
     if (!m_open)
         return;
-    TBitmap32 result;
-    {
-        BusyCursor busy;
-        result = finalPicture();
-    }
-    if (onHandBack && !result.empty())
-        onHandBack(currentSettings(), result);
-    accept();
+    // The settings and the picture are those of the controls once every earlier piece of
+    // the dialog's work is done; the full-size picture is computed on the worker (or is
+    // the newest preview, when that is finished already).
+    const int opening = m_opening;
+    m_work->run(QString::fromStdString(m_effect.caption), [this, opening]() -> LongWork::Work {
+        if (opening != m_opening || !m_open || !m_ready)
+            return {};
+        const EffectSettings settings = currentSettings();
+        return [this, opening, settings, job = currentJob()]() -> LongWork::Finish {
+            auto result = std::make_shared<TBitmap32>(m_renderer.finalResult(job));
+            return [this, opening, settings, result] {
+                if (opening != m_opening || !m_open)
+                    return; // closed by its close box meanwhile: nothing is handed back
+                if (onHandBack && !result->empty())
+                    onHandBack(settings, *result);
+                accept();
+            };
+        };
+    });
 }
 
 void PreviewDialog::finish() {
     m_open = false;
+    m_ready = false;
+    ++m_opening;
     m_renderer.reset();
     freeBases();
     m_preview->clear();
     m_preview->setGeometry(0, 0, kPreviewAreaWidth, kPreviewAreaHeight);
+    m_computing->hide();
     if (onClosed)
         onClosed();
 }
@@ -152,11 +235,18 @@ TBack_and_White_Sketch::TBack_and_White_Sketch()
     });
 }
 
-void TBack_and_White_Sketch::makeBases(const TBitmap32& original) {
+PreviewDialog::Bases TBack_and_White_Sketch::makeBases(const TBitmap32& original) const {
     auto edge = std::make_shared<TBitmap32>(original);
     picsobel(*edge);
-    EdgeBase = edge;
-    GreyBase = std::make_shared<const TBitmap32>(pencilGreyBase(*edge));
+    return {edge, std::make_shared<const TBitmap32>(pencilGreyBase(*edge))};
+}
+
+void TBack_and_White_Sketch::takeBases(Bases bases) {
+    EdgeBase = std::move(bases[0]);
+    GreyBase = std::move(bases[1]);
+}
+
+void TBack_and_White_Sketch::opened() {
     m_last = PencilSketchParams::Slider::None;
 }
 
@@ -234,8 +324,12 @@ ThresholdDialog::ThresholdDialog(Setup setup)
     connect(CheckBox1, &QCheckBox::toggled, this, [this] { refresh(); });
 }
 
-void ThresholdDialog::makeBases(const TBitmap32& original) {
-    m_base = std::make_shared<const TBitmap32>(m_setup.makeBase(original));
+PreviewDialog::Bases ThresholdDialog::makeBases(const TBitmap32& original) const {
+    return {std::make_shared<const TBitmap32>(m_setup.makeBase(original))};
+}
+
+void ThresholdDialog::takeBases(Bases bases) {
+    m_base = std::move(bases[0]);
 }
 
 void ThresholdDialog::freeBases() {
@@ -283,19 +377,28 @@ TKryptol::TKryptol() : PreviewDialog(*findEffect("kryptol"), {552, 613}) {
     connect(CheckBox1, &QCheckBox::toggled, this, [this] { threshold(); });
 }
 
-void TKryptol::makeBases(const TBitmap32& original) {
+PreviewDialog::Bases TKryptol::makeBases(const TBitmap32& original) const {
     auto edge = std::make_shared<TBitmap32>(original);
     picsobel(*edge);
-    EdgeBase = edge;
+    return {edge};
+}
+
+void TKryptol::takeBases(Bases bases) {
+    EdgeBase = std::move(bases[0]);
 }
 
 void TKryptol::freeBases() {
     EdgeBase.reset();
-    m_picture = TBitmap32();
+    m_picture.reset();
+}
+
+const TBitmap32& TKryptol::previewPicture() const {
+    static const TBitmap32 none;
+    return m_picture ? *m_picture : none;
 }
 
 LiveRenderer::Job TKryptol::currentJob() const {
-    return [picture = m_picture] { return picture; };
+    return [picture = m_picture] { return picture ? *picture : TBitmap32(); };
 }
 
 EffectSettings TKryptol::currentSettings() const {
@@ -317,23 +420,41 @@ void TKryptol::firstPreview() {
     KryptolDirection = 1;
 }
 
+void TKryptol::showStrokes(TBitmap32 picture, int strokes) {
+    m_picture = std::make_shared<const TBitmap32>(std::move(picture));
+    m_strokes = strokes;
+    showNow(*m_picture);
+}
+
 void TKryptol::threshold() {
-    if (!isOpen())
+    if (!ready())
         return;
-    BusyCursor busy;
-    m_picture =
-        penSketchThreshold(*EdgeBase, PenSketchParams{kKryptolPressure, CheckBox1->isChecked()});
-    m_strokes = 0;
-    showNow(m_picture);
+    const bool hollow = CheckBox1->isChecked();
+    queuePreviewWork(
+        [this, hollow]() -> LiveRenderer::Job {
+            return [edge = EdgeBase, hollow] {
+                return penSketchThreshold(*edge, PenSketchParams{kKryptolPressure, hollow});
+            };
+        },
+        [this](TBitmap32 picture) { showStrokes(std::move(picture), 0); });
 }
 
 void TKryptol::pen() {
-    if (!isOpen())
+    if (!ready())
         return;
-    BusyCursor busy;
-    BitmapDilate(m_picture, KryptolDirection);
-    ++m_strokes;
-    showNow(m_picture);
+    // A stroke thickens the picture as the strokes asked for before it have left it.
+    const int direction = KryptolDirection;
+    queuePreviewWork(
+        [this, direction]() -> LiveRenderer::Job {
+            if (!m_picture)
+                return {};
+            return [picture = m_picture, direction] {
+                TBitmap32 thicker = *picture;
+                BitmapDilate(thicker, direction);
+                return thicker;
+            };
+        },
+        [this](TBitmap32 picture) { showStrokes(std::move(picture), m_strokes + 1); });
 }
 
 } // namespace quill::app::effects

@@ -3,12 +3,15 @@
 // The four preview dialogs of the photo effects: Pencil Sketch, Pen Sketch, Pen & Ink
 // and Kryptol. Each is made once and afterwards only shown and hidden, so its controls
 // keep their values. While open it holds its base pictures, made from the layer's
-// untouched picture when it opens and freed when it closes; slider previews are computed
-// on a worker thread for the newest position only. "OK" hands back the full-size result
-// for the final control values.
+// untouched picture on the worker thread when it opens and freed when it closes; until
+// they are made, and while a preview is computed, the dialog says "Computing preview…".
+// Slider previews are computed on a worker thread for the newest position only. "OK"
+// hands back the full-size result for the final control values.
 
+#include "app/LongWork.h"
 #include "app/effects/EffectsSupport.h"
 #include "effects/PencilSketch.h"
+#include "imaging/SharedPicture.h"
 #include "workspace/EffectCatalogue.h"
 #include "workspace/EffectDialogs.h"
 
@@ -16,6 +19,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QCheckBox;
 class QLabel;
@@ -38,32 +42,46 @@ class PreviewDialog : public QDialog {
     std::function<void(const EffectSettings&, const TBitmap32&)> onHandBack;
     // After closing, by "OK" or by the close box.
     std::function<void()> onClosed;
+    // The base pictures could not be held: the dialog closed again (onClosed not called).
+    std::function<void()> onFailed;
+    // The work the dialog's base pictures, its Kryptol strokes and its "OK" run through.
+    void setLongWork(LongWork& work) { m_work = &work; }
 
-    // Shows the dialog on the layer's untouched picture. Throws (and stays closed) when
-    // the base pictures cannot be held.
-    void open(const TBitmap32& original);
+    // Shows the dialog for the layer's untouched picture; the base pictures follow from
+    // the worker, then the first preview.
+    void open(const SharedPicture& original);
     bool isOpen() const { return m_open; }
+    // Whether the base pictures are there (the controls act on the preview).
+    bool ready() const { return m_ready; }
 
     QLabel* previewLabel() const { return m_preview; }
+    // "Computing preview…", shown over the preview while one is being computed.
+    QLabel* computingLabel() const { return m_computing; }
     QPushButton* okButton() const { return m_ok; }
     LiveRenderer& renderer() { return m_renderer; }
-    // Waits until the newest preview has been computed and shown (for tests and scripts).
-    void settle();
 
   protected:
-    // Makes the base pictures from the untouched picture.
-    virtual void makeBases(const TBitmap32& original) = 0;
+    using Bases = std::vector<std::shared_ptr<const TBitmap32>>;
+    // The base pictures from the untouched picture. Runs on the worker: it reads no control.
+    virtual Bases makeBases(const TBitmap32& original) const = 0;
+    virtual void takeBases(Bases bases) = 0;
     virtual void freeBases() = 0;
     // The full result for the controls' present values.
     virtual LiveRenderer::Job currentJob() const = 0;
     // The controls' present values as the effect's settings.
     virtual EffectSettings currentSettings() const = 0;
-    // The first preview after opening; by default the current job.
+    // The dialog opens (its controls keep their values).
+    virtual void opened() {}
+    // The first preview after the base pictures; by default the current job.
     virtual void firstPreview() { refresh(); }
-    // The result "OK" hands back.
-    virtual TBitmap32 finalPicture();
 
+    // Asks for the preview of the controls' present values (nothing before the bases).
     void refresh();
+    // Queues a computation of the preview: `prepare` gives the job when its turn comes
+    // (empty: none); its picture goes to `take` unless the dialog has closed or opened
+    // anew since.
+    void queuePreviewWork(std::function<LiveRenderer::Job()> prepare,
+                          std::function<void(TBitmap32)> take);
     void showPicture(const QImage& image);
     void showNow(const TBitmap32& picture);
 
@@ -72,12 +90,21 @@ class PreviewDialog : public QDialog {
   private:
     void okClicked();
     void finish();
+    void basesFailed();
+    void showComputing();
 
     const EffectDescription& m_effect;
     QWidget* m_area = nullptr;
     QLabel* m_preview = nullptr;
+    QLabel* m_computing = nullptr;
     QPushButton* m_ok = nullptr;
+    LongWork* m_work = nullptr;
     bool m_open = false;
+    bool m_ready = false;
+    // Each opening counts one up: work queued for an earlier one finds its result stale.
+    int m_opening = 0;
+    int m_queuedWork = 0;        // preview work queued for this opening, not yet taken
+    bool m_previewWaits = false; // the renderer computes a preview newer than the one shown
     LiveRenderer m_renderer;
 };
 
@@ -100,10 +127,13 @@ class TBack_and_White_Sketch : public PreviewDialog {
     bool holdsBases() const { return EdgeBase || GreyBase; }
 
   protected:
-    void makeBases(const TBitmap32& original) override;
+    Bases makeBases(const TBitmap32& original) const override;
+    void takeBases(Bases bases) override;
     void freeBases() override;
     LiveRenderer::Job currentJob() const override;
     EffectSettings currentSettings() const override;
+    // Only a slider moved after opening acts.
+    void opened() override;
 
   private:
     std::shared_ptr<const TBitmap32> EdgeBase;
@@ -141,7 +171,8 @@ class ThresholdDialog : public PreviewDialog {
     bool holdsBases() const { return bool(m_base); }
 
   protected:
-    void makeBases(const TBitmap32& original) override;
+    Bases makeBases(const TBitmap32& original) const override;
+    void takeBases(Bases bases) override;
     void freeBases() override;
     LiveRenderer::Job currentJob() const override;
     EffectSettings currentSettings() const override;
@@ -156,8 +187,9 @@ using TPen_Sketch = ThresholdDialog;
 using TPen_and_Ink = ThresholdDialog;
 
 // Kryptol: the pen sketch at a fixed pressure, thickened by pen strokes along one of four
-// directions. The strokes change the preview picture in place; every threshold (a new
-// direction, "Hollow out", opening) discards them.
+// directions. Each stroke thickens the preview picture as it stands; every threshold (a
+// new direction, "Hollow out", opening) discards the strokes. Both are computed on the
+// worker, one after another in the order they were asked for.
 class TKryptol : public PreviewDialog {
     Q_OBJECT
   public:
@@ -167,23 +199,24 @@ class TKryptol : public PreviewDialog {
     QToolButton* SpeedButton1 = nullptr;
     QCheckBox* CheckBox1 = nullptr;
     int KryptolDirection = 1;
-    const TBitmap32& previewPicture() const { return m_picture; }
+    const TBitmap32& previewPicture() const;
     bool holdsBases() const { return bool(EdgeBase); }
 
   protected:
-    void makeBases(const TBitmap32& original) override;
+    Bases makeBases(const TBitmap32& original) const override;
+    void takeBases(Bases bases) override;
     void freeBases() override;
     LiveRenderer::Job currentJob() const override;
     EffectSettings currentSettings() const override;
     void firstPreview() override;
-    TBitmap32 finalPicture() override { return m_picture; }
 
   private:
     void threshold();
     void pen();
+    void showStrokes(TBitmap32 picture, int strokes);
 
     std::shared_ptr<const TBitmap32> EdgeBase;
-    TBitmap32 m_picture;
+    std::shared_ptr<const TBitmap32> m_picture;
     int m_strokes = 0; // pen strokes since the last threshold
 };
 

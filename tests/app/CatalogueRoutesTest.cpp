@@ -124,8 +124,10 @@ TEST(CatalogueRoutes, EveryEffectGivesTheSameBytesByEveryRoute) {
                 x, y, makePixel((x * 37 + y * 11) % 256, (x * y) % 256, (x + 3 * y) * 5 % 256));
     f.writePicture(QStringLiteral("photo.bmp"), photo);
     f.writePicture(QStringLiteral("bg.bmp"), solid(60, 50, 200, 180, 160));
-    ASSERT_TRUE(f.window->openBackgroundFile(f.folder.filePath(QStringLiteral("bg.bmp"))));
-    ASSERT_TRUE(f.window->openForegroundFile(f.folder.filePath(QStringLiteral("photo.bmp"))));
+    f.window->openBackgroundFile(f.folder.filePath(QStringLiteral("bg.bmp")));
+    f.window->openForegroundFile(f.folder.filePath(QStringLiteral("photo.bmp")));
+    f.idle();
+    ASSERT_EQ(f.scene().LayerCount(), 1);
 
     int routes = 0;
     for (const EffectDescription& e : effectCatalogue()) {
@@ -159,6 +161,7 @@ TEST(CatalogueRoutes, EveryEffectGivesTheSameBytesByEveryRoute) {
         // The window: the button, then the dialog's controls and its OK.
         programRandom().setSeed(0); // as a program just started, like the command line
         button->click();
+        f.idle();
         if (e.runner == EffectRunner::PreviewDialog) {
             app::effects::PreviewDialog* d = panel->previewDialog(e.name);
             setControls(d, e, s);
@@ -167,10 +170,12 @@ TEST(CatalogueRoutes, EveryEffectGivesTheSameBytesByEveryRoute) {
             app::effects::TFormOfFringe* d = panel->kernelDialog(e.name);
             setControls(d, e, s);
             d->Button1->click();
+            f.idle();
             d->Button2->click();
         } else if (e.runner == EffectRunner::TextureWindow) {
             panel->textureWindow()->tile(int(s.integers.at("tile-number")))->onClick();
         }
+        f.idle();
         const TBitmap32& byWindow = onLayer ? *f.scene().layer(1).ForeWork : *f.scene().BackWork;
         EXPECT_TRUE(byWindow == byCli) << "the window and the effect command differ";
         EXPECT_TRUE((onLayer ? f.scene().scenePicture() : byWindow) == byScene)

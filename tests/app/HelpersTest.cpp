@@ -29,19 +29,6 @@ TEST(NameFilters, PairsBecomeQtFilters) {
             << c.pairs;
 }
 
-TEST(NameFilters, OpenPictureOffersEveryReadableFormInOrder) {
-    const QStringList filters = quill::app::openPictureFilters();
-    ASSERT_EQ(filters.size(), 9);
-    EXPECT_TRUE(filters[0].startsWith(QStringLiteral("All pictures (*.jpg *.JPG *.jpeg")));
-    EXPECT_TRUE(filters[0].endsWith(QStringLiteral("*.heic *.HEIC *.heif *.HEIF *.avif *.AVIF "
-                                                   "*.webp *.WEBP *.tif *.TIF *.tiff *.TIFF)")));
-    EXPECT_EQ(filters[1], QStringLiteral("*.jpg (*.jpg *.JPG)"));
-    EXPECT_EQ(filters[2], QStringLiteral("*.jpeg (*.jpeg *.JPEG)"));
-    EXPECT_EQ(filters[6], QStringLiteral("*.gif (*.gif *.GIF)"));
-    EXPECT_EQ(filters[7], QStringLiteral("*.png (*.png *.PNG)"));
-    EXPECT_EQ(filters[8], QStringLiteral("All files (*)"));
-}
-
 TEST(BitmapView, SharesThePixelsWithoutCopying) {
     TBitmap32 picture(5, 3, makePixel(10, 20, 30, 255));
     picture.setPixel(4, 2, makePixel(200, 100, 50, 128));

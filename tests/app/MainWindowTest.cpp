@@ -1,7 +1,9 @@
 #include "WindowTestSupport.h"
 
-#include "app/Aboutus.h"
 #include "app/LayerPanel.h"
+#include "app/SceneGeometry.h"
+#include "app/collections/BrowserStrip.h"
+#include "app/collections/PictureListStrip.h"
 #include "app/effects/PhotoEffectsController.h"
 
 #include <QCheckBox>
@@ -11,7 +13,9 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSlider>
 #include <QTabWidget>
 #include <QTest>
@@ -19,6 +23,7 @@
 #include <QToolButton>
 
 #include <algorithm>
+#include <future>
 #include <utility>
 #include <vector>
 
@@ -35,6 +40,16 @@ QStringList itemTexts(const QMenu* menu) {
     return texts;
 }
 
+// Where the tool-bar button of the action with this text sits in the tool bar.
+quill::Point toolBarPlace(QToolBar* bar, const QString& text) {
+    for (QToolButton* b : bar->findChildren<QToolButton*>())
+        if (b->defaultAction() && b->defaultAction()->text() == text) {
+            const QPoint at = b->mapTo(bar, QPoint(0, 0));
+            return {at.x(), at.y()};
+        }
+    return {};
+}
+
 } // namespace
 
 TEST(MainWindowStart, CaptionSizeAndFirstState) {
@@ -42,24 +57,23 @@ TEST(MainWindowStart, CaptionSizeAndFirstState) {
     auto& w = *f.window;
     EXPECT_EQ(w.windowTitle(), QStringLiteral("Quillmark v4.65"));
     EXPECT_EQ(w.size(), QSize(843, 668));
-    EXPECT_EQ(w.statusLabel()->text(), QStringLiteral("New picture"));
-    EXPECT_EQ(w.zoomLabel()->text(), QStringLiteral("100%"));
-    EXPECT_EQ(w.percentLabel()->text(), QStringLiteral("50"));
+    const std::pair<QLabel*, const char*> labels[] = {
+        {w.statusLabel(), "New picture"}, {w.zoomLabel(), "100%"}, {w.percentLabel(), "50"}};
+    for (const auto& [label, text] : labels)
+        EXPECT_EQ(label->text(), QString::fromLatin1(text));
     EXPECT_EQ(w.transparenceSlider()->value(), 127);
     EXPECT_FALSE(w.transparenceSlider()->isEnabled());
     EXPECT_FALSE(w.transparentCheck()->isEnabled());
-    EXPECT_FALSE(w.transparentCheck()->isChecked());
-    // The 600 x 450 scene at 100 %.
+    // The 600 x 450 scene at 100 %: aw = 843 - 355 = 488 <= 600, so the canvas is 493 wide
+    // at left 1; ah = 403: 408 high.
     EXPECT_EQ(f.image()->size(), QSize(600, 450));
-    // aw = 843 - 355 = 488 <= 600: the canvas is 493 wide at left 1; ah = 403: 408 high.
     EXPECT_EQ(w.canvas()->geometry().left(), 1);
-    EXPECT_EQ(w.canvas()->width(), 493);
-    EXPECT_EQ(w.canvas()->height(), 408);
+    EXPECT_EQ(w.canvas()->size(), QSize(493, 408));
     EXPECT_FALSE(w.layerDock()->isVisible());
     EXPECT_FALSE(w.albumDock()->isVisible());
-    EXPECT_TRUE(w.foregroundDock()->isVisible());
-    EXPECT_TRUE(w.backgroundDock()->isVisible());
-    EXPECT_TRUE(w.photoEffectsDock()->isVisible());
+    EXPECT_TRUE(w.foregroundDock()->isVisible() && w.backgroundDock()->isVisible() &&
+                w.photoEffectsDock()->isVisible());
+    EXPECT_FALSE(w.busyBar()->isVisible());
     EXPECT_EQ(w.photoEffectsNotebook()->toolTip(),
               QStringLiteral("Make effect for the last open foreground"));
 }
@@ -86,7 +100,6 @@ TEST(MainWindowStart, MenusAndToolBarInOrderWithTheirStates) {
         EXPECT_EQ(tops[k]->text().remove(QLatin1Char('&')), menus[k].first);
         EXPECT_EQ(itemTexts(tops[k]->menu()), menus[k].second) << menus[k].first.toStdString();
     }
-    // At start-up; the collection commands and Publish are left to their own panels.
     for (const char* text :
          {"Open a new foreground", "Open a new background", "Exit", "Foreground", "Sketch-list",
           "Background", "Photo-effects", "Layer", "Album-list", "Regress all", "Online", "About"})
@@ -104,15 +117,11 @@ TEST(MainWindowStart, MenusAndToolBarInOrderWithTheirStates) {
 
     // The tool bar: every control with a hint, from left to right.
     QToolBar* bar = f.window->toolBar();
-    ASSERT_NE(bar, nullptr);
-    EXPECT_EQ(bar->objectName(), QStringLiteral("ToolBar1"));
     std::vector<std::pair<int, QString>> placed;
-    for (QWidget* widget : bar->findChildren<QWidget*>()) {
-        if (widget->toolTip().isEmpty() || !widget->isVisibleTo(bar) ||
-            qobject_cast<QLabel*>(widget))
-            continue;
-        placed.emplace_back(widget->mapTo(bar, QPoint(0, 0)).x(), widget->toolTip());
-    }
+    for (QWidget* widget : bar->findChildren<QWidget*>())
+        if (!widget->toolTip().isEmpty() && widget->isVisibleTo(bar) &&
+            !qobject_cast<QLabel*>(widget))
+            placed.emplace_back(widget->mapTo(bar, QPoint(0, 0)).x(), widget->toolTip());
     std::sort(placed.begin(), placed.end(),
               [](const auto& a, const auto& b) { return a.first < b.first; });
     QStringList hints;
@@ -125,39 +134,71 @@ TEST(MainWindowStart, MenusAndToolBarInOrderWithTheirStates) {
                            "Zoom in the view", "Layer show", "Album-list show"}));
 }
 
-TEST(MainWindowLayout, ToolBarAndItsRightGroupFollowTheWindowWidth) {
+// Every resize lays the tool bar out and puts the panels at the rectangles the layout
+// computes, with their insides sized as it says.
+TEST(MainWindowLayout, ToolBarAndPanelsTakeTheComputedPlaces) {
     WindowFixture f;
     auto& w = *f.window;
     QToolBar* bar = w.toolBar();
     QWidget* right = w.toolBarRightGroup();
-    ASSERT_NE(right, nullptr);
-    QWidget* lastOfLeft = nullptr;
+    int leftGroupWidth = 0;
     for (QAction* a : bar->actions())
         if (a->text() == QStringLiteral("Background size"))
-            lastOfLeft = bar->widgetForAction(a);
-    ASSERT_NE(lastOfLeft, nullptr);
-    const int leftGroupWidth = lastOfLeft->geometry().right() + 1;
-    w.photoEffectsNotebook()->setCurrentIndex(3); // the Frames page, laid out while shown
-    for (int width : {843, 1000, 760, 900, 843}) {
-        SCOPED_TRACE(width);
-        w.resize(width, 668);
+            leftGroupWidth = bar->widgetForAction(a)->geometry().right() + 1;
+    ASSERT_GT(leftGroupWidth, 0);
+    auto& c = *w.collections();
+    for (QSize size : {QSize(1280, 1024), QSize(900, 700)}) {
+        SCOPED_TRACE(size.width());
+        w.layerDock()->show();
+        w.resize(size);
         QApplication::processEvents();
-        ASSERT_EQ(w.width(), width) << "the bar must not hold the window wide";
-        EXPECT_EQ(bar->width(), width - 10);
-        EXPECT_EQ(right->width(), width - 10 - leftGroupWidth - 32);
-        // The group stays inside the bar, at the right of the left group.
-        EXPECT_TRUE(right->isVisible());
-        EXPECT_GE(right->x(), leftGroupWidth);
-        EXPECT_LE(right->geometry().right(), bar->width());
-        // The photo effects panel is W - 22 wide, its notebook 2 narrower and the frame
-        // strip 80 narrower than that; its remove button 10 right of the strip's width.
-        if (width < 843)
-            continue; // the 36 masks in a row hold the panel wider than W - 22
-        QWidget* strip = w.photoEffects()->frameStrip();
-        EXPECT_EQ(w.photoEffectsDock()->width(), width - 22);
-        EXPECT_EQ(strip->width(), width - 22 - 2 - 80);
-        EXPECT_EQ(w.photoEffects()->removeFrameButton()->x(), strip->width() + 10);
+        ASSERT_EQ(w.size(), size) << "nothing may hold the window larger";
+        EXPECT_EQ(bar->width(), size.width() - 10);
+        EXPECT_EQ(right->width(), size.width() - 10 - leftGroupWidth - 32);
+        EXPECT_FALSE(w.layerDock()->isVisible()) << "a resize puts the panels back";
+
+        const QRect frame = w.frameGeometry();
+        const quill::PanelLayout p =
+            quill::computePanelLayout({frame.left(), frame.top(), size.width(), size.height()},
+                                      toolBarPlace(bar, QStringLiteral("Layer show")),
+                                      toolBarPlace(bar, QStringLiteral("Album-list show")));
+        f.menuAction(QStringLiteral("Layer"))->trigger();
+        f.menuAction(QStringLiteral("Album-list"))->trigger();
+        w.photoEffectsNotebook()->setCurrentIndex(3); // the Frames page, laid out while shown
+        w.foregroundNotebook()->setCurrentIndex(1);
+        QApplication::processEvents();
+        const std::pair<QDockWidget*, quill::Rect> docks[] = {
+            {w.foregroundDock(), p.foreground},
+            {w.backgroundDock(), p.background},
+            {w.photoEffectsDock(), p.photoEffects},
+            {w.layerDock(), p.layer},
+            {w.albumDock(), p.albumList}};
+        for (const auto& [dock, rect] : docks)
+            EXPECT_EQ(dock->geometry(), quill::app::toQRect(rect))
+                << dock->objectName().toStdString();
+
+        EXPECT_EQ(w.foregroundNotebook()->height(), p.foregroundNotebookHeight);
+        EXPECT_EQ(c.sketchStrip()->height(), p.sketchStripHeight);
+        for (auto [browser, height, gauge] :
+             {std::tuple(c.foregroundBrowser(), p.foregroundStripHeight, p.foregroundGaugeTop),
+              std::tuple(c.backgroundBrowser(), p.backgroundStripHeight, p.backgroundGaugeTop)}) {
+            EXPECT_EQ(browser->strip()->height(), height);
+            EXPECT_EQ(browser->gauge()->y() - browser->strip()->y(), gauge);
+        }
+        EXPECT_EQ(c.albumStrip()->height(), p.albumListHeight);
+        EXPECT_EQ(c.makeAlbumButton()->y(), p.makeAlbumTop);
+        EXPECT_EQ(w.layerPanel()->upButton()->y(), p.upButtonTop);
+        EXPECT_EQ(w.layerPanel()->downButton()->y(), p.downButtonTop);
+        EXPECT_EQ(w.photoEffectsNotebook()->width(), p.photoNotebookWidth);
+        EXPECT_EQ(w.photoEffects()->frameStrip()->width(), p.frameStripWidth);
+        EXPECT_EQ(w.photoEffects()->removeFrameButton()->x(), p.frameRemoveLeft);
     }
+    // "Regress all": the layer and album-list panels go, the foreground panel shows its
+    // first page under its name.
+    w.regressAll();
+    EXPECT_FALSE(w.layerDock()->isVisible() || w.albumDock()->isVisible());
+    EXPECT_EQ(w.foregroundNotebook()->currentIndex(), 0);
+    EXPECT_EQ(w.foregroundDock()->windowTitle(), QStringLiteral("Foreground"));
 }
 
 TEST(MainWindowKeys, ShortcutsOpenZoomDeleteAndQuit) {
@@ -171,6 +212,7 @@ TEST(MainWindowKeys, ShortcutsOpenZoomDeleteAndQuit) {
     // Ctrl+O asks the chooser for a foreground and opens what it answers.
     f.record->openReplies << path;
     QTest::keyClick(&w, Qt::Key_O, Qt::ControlModifier);
+    f.idle();
     EXPECT_EQ(f.record->openCaptions, QStringList{"Open a new foreground"});
     ASSERT_EQ(f.scene().LayerCount(), 1);
     EXPECT_TRUE(f.scene().isVisibleLayer(1));
@@ -181,35 +223,22 @@ TEST(MainWindowKeys, ShortcutsOpenZoomDeleteAndQuit) {
               (QStringList{"Open a new foreground", "Open a new background"}));
     EXPECT_EQ(f.scene().BackWork->width(), 600);
 
-    struct Step {
-        int key;
-        Qt::KeyboardModifiers modifiers;
-        const char* zoom;
-    };
-    const Step steps[] = {
-        {Qt::Key_Plus, Qt::ControlModifier, "125.0%"},
-        {Qt::Key_Equal, Qt::ControlModifier, "156.3%"},
-        {Qt::Key_Minus, Qt::ControlModifier, "125.0%"},
-        {Qt::Key_Minus, Qt::ControlModifier, "100.0%"},
-    };
-    for (const Step& step : steps) {
-        QTest::keyClick(&w, Qt::Key(step.key), step.modifiers);
-        EXPECT_EQ(w.zoomLabel()->text(), QString::fromLatin1(step.zoom)) << step.key;
-    }
+    QTest::keySequence(&w, QKeySequence(Qt::CTRL | Qt::Key_Equal));
+    EXPECT_EQ(w.zoomLabel()->text(), QStringLiteral("125.0%"));
+    QTest::keySequence(&w, QKeySequence(Qt::CTRL | Qt::Key_Minus));
+    EXPECT_EQ(w.zoomLabel()->text(), QStringLiteral("100.0%"));
 
     // Delete hides the selected layer and shows the background again.
     QTest::keyClick(&w, Qt::Key_Delete);
     EXPECT_FALSE(f.scene().isVisibleLayer(1));
     EXPECT_EQ(f.scene().scenePicture().pixel(0, 0), makePixel(255, 255, 255));
-    EXPECT_TRUE(f.record->messages.isEmpty())
-        << f.record->messages.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(f.record->messages.isEmpty()) << f.record->messages.join('|').toStdString();
 
     // Ctrl+Q closes the window, and the working folder goes with it, files left in it too.
     const QString recorder = w.recorderFolder();
     EXPECT_TRUE(QFileInfo(recorder).isDir());
     QFile leftOver(QDir(recorder).filePath(QStringLiteral("scene1.jpg")));
     ASSERT_TRUE(leftOver.open(QIODevice::WriteOnly));
-    leftOver.write("x");
     leftOver.close();
     // The scene has changes: Ctrl+Q asks first; cancelled, the window stays.
     QTest::keyClick(&w, Qt::Key_Q, Qt::ControlModifier);
@@ -221,29 +250,47 @@ TEST(MainWindowKeys, ShortcutsOpenZoomDeleteAndQuit) {
     EXPECT_FALSE(QFileInfo::exists(recorder));
 }
 
-TEST(OpenPicture, CancelledDoesNothingAndAForegroundBecomesALayerWithItsPanelEntry) {
+TEST(OpenPicture, AForegroundBecomesALayerAndABackgroundRefitsTheCanvas) {
     WindowFixture f;
     f.window->openForeground(); // no reply queued: the dialog was cancelled, nothing happens
+    f.idle();
     EXPECT_EQ(f.scene().LayerCount(), 0);
-    EXPECT_TRUE(f.record->messages.isEmpty());
     EXPECT_EQ(f.record->openFilters, QList<QStringList>{quill::app::openPictureFilters()});
-    TBitmap32 picture(100, 80, makePixel(10, 20, 200));
-    f.openForeground(f.writePicture(QStringLiteral("blue.bmp"), picture));
-
-    EXPECT_TRUE(f.record->messages.isEmpty())
-        << f.record->messages.join(QLatin1Char('|')).toStdString();
+    f.openForeground(f.writePicture(QStringLiteral("blue.bmp"), solid(100, 80, 200, 20, 10)));
     ASSERT_EQ(f.scene().LayerCount(), 1);
-    EXPECT_EQ(f.record->openCaptions,
-              (QStringList{"Open a new foreground", "Open a new foreground"}));
-    EXPECT_EQ(f.scene().scenePicture().pixel(99, 79), makePixel(10, 20, 200));
+    EXPECT_EQ(f.scene().scenePicture().pixel(99, 79), makePixel(200, 20, 10));
     EXPECT_EQ(f.scene().scenePicture().pixel(100, 79), makePixel(255, 255, 255));
+    EXPECT_EQ(f.window->layerPanel()->entryPanel(1)->palette().color(QPalette::Window),
+              QColor(255, 0, 0))
+        << "the new layer's entry is marked";
 
-    // The layer panel's entry: 40 x 25 at (2, 3), marked red, with a 36 x 21 thumbnail.
-    QFrame* entry = f.window->layerPanel()->entryPanel(1);
-    ASSERT_NE(entry, nullptr);
-    EXPECT_EQ(entry->geometry(), QRect(2, 3, 40, 25));
-    EXPECT_EQ(entry->palette().color(QPalette::Window), QColor(255, 0, 0));
-    EXPECT_EQ(f.window->layerPanel()->entryThumb(1)->geometry(), QRect(2, 2, 36, 21));
+    f.record->openReplies << f.writePicture(QStringLiteral("bg.bmp"), solid(200, 150, 3, 2, 1));
+    f.window->openBackground();
+    f.idle();
+    EXPECT_EQ(f.scene().scenePicture().width(), 200);
+    EXPECT_EQ(f.image()->size(), QSize(200, 150));
+    // A scene smaller than the room is centred: (488 - 200) div 2 + 1, (403 - 150) div 2 + 30.
+    EXPECT_EQ(f.window->canvas()->geometry(), QRect(145, 156 - 30, 205, 155));
+    EXPECT_TRUE(f.record->messages.isEmpty()) << f.record->messages.join('|').toStdString();
+
+}
+
+// A PNG's own alpha is the layer's shape: over the white background,
+// ((255 - a) * 255 + a * colour) div 255; alpha 0 keeps the cut-out colour.
+TEST(OpenPicture, APngsOwnAlphaIsTheLayersShape) {
+    WindowFixture f;
+    TBitmap32 shape(40, 40, makePixel(200, 0, 0, 255));
+    for (int y = 0; y < 40; ++y)
+        for (int x = 20; x < 40; ++x)
+            shape.setPixel(x, y, makePixel(0, 0, 200, x < 30 ? 127 : 0));
+    shape.setPixel(0, 0, makePixel(200, 0, 0, 128));
+    f.openForeground(f.writePicture(QStringLiteral("shape.png"), shape, quill::PictureFormat::Png));
+    const TBitmap32& scene = f.scene().scenePicture();
+    EXPECT_EQ(scene.pixel(0, 0), makePixel(227, 127, 127));
+    EXPECT_EQ(scene.pixel(25, 5), makePixel(128, 128, 227));
+    EXPECT_EQ(scene.pixel(39, 39), makePixel(255, 255, 255));
+    EXPECT_EQ(scene.pixel(5, 5), makePixel(200, 0, 0));
+    EXPECT_EQ(f.scene().layer(1).ForeOriginal->pixel(39, 39), quill::CutoutColor);
 }
 
 TEST(OpenPicture, UnreadableFileShowsTheMessageAndChangesNothing) {
@@ -260,44 +307,52 @@ TEST(OpenPicture, UnreadableFileShowsTheMessageAndChangesNothing) {
             f.record->messages.clear();
             f.record->openReplies << path;
             foreground ? f.window->openForeground() : f.window->openBackground();
+            f.idle();
             EXPECT_EQ(f.record->messages,
                       QStringList{path + QStringLiteral(" is not a valid format")});
             EXPECT_EQ(f.scene().LayerCount(), 0);
             EXPECT_TRUE(f.scene().scenePicture() == before);
-            EXPECT_EQ(f.window->layerPanel()->entryPanel(1), nullptr);
         }
     }
 }
 
-TEST(OpenPicture, BackgroundReplacesTheSceneAndRefitsTheCanvas) {
+// Long work runs on the worker: after a moment the busy cursor and the bar show and the
+// commands that would change the document are disabled; input is held back meanwhile;
+// when it is done all is as before.
+TEST(LongWork, ShowsItselfHoldsInputBackAndEndsCleanly) {
     WindowFixture f;
-    f.record->openReplies << f.writePicture(QStringLiteral("bg.bmp"),
-                                            TBitmap32(200, 150, makePixel(1, 2, 3)));
-    f.window->openBackground();
-    EXPECT_TRUE(f.record->messages.isEmpty());
-    EXPECT_EQ(f.scene().scenePicture().width(), 200);
-    EXPECT_EQ(f.image()->size(), QSize(200, 150));
-    // A scene smaller than the room is centred: (488 - 200) div 2 + 1, (403 - 150) div 2 + 30.
-    EXPECT_EQ(f.window->canvas()->width(), 205);
-    EXPECT_EQ(f.window->canvas()->height(), 155);
-    EXPECT_EQ(f.window->canvas()->x(), 145);
-    EXPECT_EQ(f.window->canvas()->y(), 156 - 30);
-}
-
-TEST(OpenPicture, SeeThroughPartsOfAPngStaySeeThrough) {
-    WindowFixture f;
-    TBitmap32 picture(40, 40, makePixel(200, 0, 0, 255));
-    for (int y = 0; y < 40; ++y)
-        for (int x = 20; x < 40; ++x)
-            picture.setPixel(x, y, makePixel(0, 0, 200, x < 30 ? 127 : 0));
-    picture.setPixel(0, 0, makePixel(200, 0, 0, 128));
-    f.openForeground(
-        f.writePicture(QStringLiteral("shape.png"), picture, quill::PictureFormat::Png));
-    ASSERT_EQ(f.scene().LayerCount(), 1);
-    // Over the white background: (255 - a) * 255 + a * colour, div 255.
-    EXPECT_EQ(f.scene().scenePicture().pixel(0, 0), makePixel(227, 127, 127));
-    EXPECT_EQ(f.scene().scenePicture().pixel(25, 5), makePixel(128, 128, 227));
-    EXPECT_EQ(f.scene().scenePicture().pixel(39, 39), makePixel(255, 255, 255));
-    EXPECT_EQ(f.scene().scenePicture().pixel(5, 5), makePixel(200, 0, 0));
-    EXPECT_EQ(f.scene().layer(1).ForeOriginal->pixel(39, 39), quill::CutoutColor);
+    f.openForeground(f.writePicture(QStringLiteral("a.bmp"), solid(100, 80, 10, 20, 200)));
+    auto& w = *f.window;
+    std::promise<void> release;
+    std::shared_future<void> go = release.get_future().share();
+    bool finished = false;
+    w.longWork().runWork(QStringLiteral("Waiting"), [go, &finished] {
+        go.wait();
+        return [&finished] { finished = true; };
+    });
+    QAction* open = f.menuAction(QStringLiteral("Open a new foreground"));
+    EXPECT_TRUE(w.longWork().busy());
+    QTRY_VERIFY_WITH_TIMEOUT(w.busyBar()->isVisible(), 30000);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    EXPECT_FALSE(open->isEnabled());
+    EXPECT_FALSE(f.menuAction(QStringLiteral("Save scene"))->isEnabled());
+    EXPECT_FALSE(f.menuAction(QStringLiteral("Foreground size"))->isEnabled());
+    EXPECT_TRUE(f.menuAction(QStringLiteral("Exit"))->isEnabled());
+    // A press on the layer does not reach the canvas: the layer is not pointed anew.
+    sendMouse(f.image(), QEvent::MouseButtonRelease, QPoint(300, 300), Qt::LeftButton,
+              Qt::NoButton);
+    EXPECT_EQ(f.scene().layer(1).marked, true) << "the click on the bare scene was held back";
+    EXPECT_FALSE(w.grab().isNull()) << "the window paints";
+    release.set_value();
+    f.idle();
+    EXPECT_TRUE(finished);
+    EXPECT_FALSE(w.busyBar()->isVisible());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_TRUE(open->isEnabled());
+    // A failing piece says so in one message and leaves the rest to run.
+    w.longWork().runWork(QStringLiteral("Failing"),
+                         []() -> quill::app::LongWork::Finish { throw std::bad_alloc(); });
+    f.openForeground(f.writePicture(QStringLiteral("b.bmp"), solid(10, 10, 1, 2, 3)));
+    EXPECT_EQ(f.record->messages, QStringList{QString::fromLatin1(quill::kPictureTooLarge)});
+    EXPECT_EQ(f.scene().LayerCount(), 2);
 }

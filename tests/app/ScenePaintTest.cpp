@@ -42,52 +42,44 @@ QImage paintInto(const Scene& scene, QSize size, const QRect& exposed) {
     return screen;
 }
 
-TEST(ScenePaint, OpaqueRowsAreShownPixelForPixel) {
-    Scene scene = sceneOf(stripes(37, 23));
-    ASSERT_TRUE(scene.rowsOpaque(0, 23));
-    const QImage screen = paintInto(scene, QSize(40, 30), QRect(0, 0, 40, 30));
-    for (int y = 0; y < 23; ++y)
-        for (int x = 0; x < 37; ++x)
-            ASSERT_EQ(screen.pixel(x, y), scene.scenePicture().pixel(x, y)) << x << "," << y;
-    EXPECT_EQ(screen.pixelColor(37, 0), QColor(1, 2, 3)) << "nothing painted beside the scene";
-    EXPECT_EQ(screen.pixelColor(0, 23), QColor(1, 2, 3)) << "nothing painted below the scene";
-}
-
-TEST(ScenePaint, OnlyTheExposedAreaIsPainted) {
-    Scene scene = sceneOf(stripes(37, 23));
-    const QImage screen = paintInto(scene, QSize(37, 23), QRect(5, 6, 10, 4));
-    for (int y = 0; y < 23; ++y)
-        for (int x = 0; x < 37; ++x) {
-            const bool inside = x >= 5 && x < 15 && y >= 6 && y < 10;
-            const QRgb expected = inside ? scene.scenePicture().pixel(x, y) : qRgb(1, 2, 3);
-            ASSERT_EQ(screen.pixel(x, y), expected) << x << "," << y;
+// What lands on the screen: the scene's pixels (opaque rows without their alpha, a
+// see-through pixel left see-through), each shown as a block at the zoom, only under the
+// exposed area, and nothing beside or below the scene.
+TEST(ScenePaint, TheExposedScenePixelsAndNothingElseAreShown) {
+    const struct {
+        const char* name;
+        double zoom;
+        QRect exposed;
+        int seeThroughRow; // -1: none
+    } cases[] = {{"whole", 100, {0, 0, 45, 30}, -1},
+                 {"part", 100, {5, 6, 10, 4}, -1},
+                 {"see-through row", 100, {0, 0, 45, 30}, 4},
+                 {"zoomed", 300, {0, 0, 45, 30}, -1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Scene scene = sceneOf(stripes(13, 9));
+        if (c.seeThroughRow >= 0) {
+            for (int x = 0; x < 13; ++x)
+                scene.BackWork.edit().setPixel(x, c.seeThroughRow, makePixel(200, 100, 50, 0));
+            scene.ComposeScene();
+            ASSERT_TRUE(scene.rowsOpaque(0, c.seeThroughRow));
+            ASSERT_FALSE(scene.rowsOpaque(0, 9));
         }
-}
-
-TEST(ScenePaint, SeeThroughRowsKeepTheirAlpha) {
-    Scene scene = sceneOf(stripes(20, 10));
-    for (int x = 0; x < 20; ++x)
-        scene.BackWork.edit().setPixel(x, 4, makePixel(200, 100, 50, 0));
-    scene.ComposeScene();
-    ASSERT_FALSE(scene.rowsOpaque(0, 10));
-    ASSERT_TRUE(scene.rowsOpaque(0, 4));
-    const QImage screen = paintInto(scene, QSize(20, 10), QRect(0, 0, 20, 10));
-    // Drawn as the source, a transparent scene pixel leaves a transparent screen pixel,
-    // not its colour shown opaque.
-    EXPECT_EQ(qAlpha(screen.pixel(3, 4)), 0);
-    EXPECT_EQ(screen.pixel(3, 3), scene.scenePicture().pixel(3, 3));
-}
-
-TEST(ScenePaint, ZoomShowsEachScenePixelAsABlock) {
-    Scene scene = sceneOf(stripes(10, 6));
-    scene.ViewZoom = 300.0;
-    scene.updateImageSize();
-    ASSERT_EQ(scene.imgbg.width, 30);
-    const QImage screen = paintInto(scene, QSize(30, 18), QRect(0, 0, 30, 18));
-    for (int y = 0; y < 18; ++y)
-        for (int x = 0; x < 30; ++x)
-            ASSERT_EQ(screen.pixel(x, y), scene.scenePicture().pixel(x / 3, y / 3))
-                << x << "," << y;
+        scene.ViewZoom = c.zoom;
+        scene.updateImageSize();
+        const int k = int(c.zoom / 100);
+        const QImage screen = paintInto(scene, QSize(45, 30), c.exposed);
+        for (int y = 0; y < 30; ++y)
+            for (int x = 0; x < 45; ++x) {
+                const bool shown = c.exposed.contains(x, y) && x < 13 * k && y < 9 * k;
+                const QRgb pixel =
+                    scene.scenePicture().pixel(std::min(x / k, 12), std::min(y / k, 8));
+                const QRgb expected = !shown                     ? qRgb(1, 2, 3)
+                                      : y / k == c.seeThroughRow ? qRgba(0, 0, 0, 0)
+                                                                 : pixel;
+                ASSERT_EQ(screen.pixel(x, y), expected) << x << "," << y;
+            }
+    }
 }
 
 // ---- the canvas's paint while a layer is dragged ------------------------------------
@@ -138,24 +130,26 @@ template <typename Paint> QImage paintOnScreen(const Screen& s, Paint paint) {
 }
 
 TEST(CanvasPaint, ADraggedLayerIsShownAsTheComposedSceneWouldBe) {
-    const QImage::Format rgb = QImage::Format_RGB32;
+    const QImage::Format rgb = QImage::Format_RGB32,
+                         premultiplied = QImage::Format_ARGB32_Premultiplied;
     const struct {
         const char* name;
         Screen screen;
         int zoomSteps;
         bool straightIntoTheImage;
+        bool seeThroughRows = false; // one under the dragged layer, one below every layer
     } cases[] = {
         {"the screen's image", {rgb, {4, 3}, 1, {}, {0, 0, 80, 60}}, 0, true},
-        {"a premultiplied one",
-         {QImage::Format_ARGB32_Premultiplied, {}, 1, {}, {2, 1, 40, 35}},
-         0,
-         true},
+        {"a premultiplied one", {premultiplied, {}, 1, {}, {2, 1, 40, 35}}, 0, true},
         {"beyond its left and top", {rgb, {-10, -5}, 1, {}, {0, 0, 80, 60}}, 0, true},
         {"with a clip", {rgb, {}, 1, {10, 5, 30, 30}, {0, 0, 80, 60}}, 0, true},
         {"not premultiplied", {QImage::Format_ARGB32, {}, 1, {}, {0, 0, 80, 60}}, 0, false},
         {"a scaling painter", {rgb, {}, 2, {}, {0, 0, 45, 35}}, 0, false},
         {"a shift by half a pixel", {rgb, {}, 1, {}, {0, 0, 80, 60}}, 0, false},
         {"the scene zoomed", {rgb, {}, 1, {}, {0, 0, 90, 70}}, 1, false},
+        // See-through rows are composed into the scene and drawn as Qt shows alpha.
+        {"see-through rows", {rgb, {}, 1, {}, {0, 0, 80, 60}}, 0, false, true},
+        {"see-through, premultiplied", {premultiplied, {}, 1, {}, {0, 0, 80, 60}}, 0, false, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -163,52 +157,37 @@ TEST(CanvasPaint, ADraggedLayerIsShownAsTheComposedSceneWouldBe) {
         Workspace& model = dragged.model;
         ASSERT_TRUE(model.canvas().DragMode());
         ASSERT_FALSE(model.canvas().pendingComposition().empty());
+        if (c.seeThroughRows) {
+            Scene& scene = model.document().sceneForGestures();
+            for (int x = 0; x < 80; ++x) {
+                scene.BackWork.edit().setPixel(x, 10, makePixel(200, 100, 50, 0));
+                scene.BackWork.edit().setPixel(x, 55, makePixel(200, 100, 50, 90));
+            }
+        }
         const TBitmap32 before = model.scene().scenePicture();
         const bool halfPixel = std::string(c.name) == "a shift by half a pixel";
-        const QImage shown = paintOnScreen(c.screen, [&](QPainter& painter) {
-            if (halfPixel)
-                painter.translate(0.5, 0);
-            quill::app::paintCanvasScene(painter, model, c.screen.exposed);
-        });
+        const auto paint = [&](auto draw) {
+            return paintOnScreen(c.screen, [&](QPainter& painter) {
+                if (halfPixel)
+                    painter.translate(0.5, 0);
+                draw(painter);
+            });
+        };
+        const QImage shown =
+            paint([&](QPainter& p) { quill::app::paintCanvasScene(p, model, c.screen.exposed); });
         // Composed straight into the image, the scene picture is left for the release;
         // otherwise what is shown is composed into it first.
         EXPECT_EQ(model.scene().scenePicture() == before, c.straightIntoTheImage);
-
         model.canvas().finishPendingComposition();
-        const QImage expected = paintOnScreen(c.screen, [&](QPainter& painter) {
-            if (halfPixel)
-                painter.translate(0.5, 0);
-            quill::app::paintScenePicture(painter, model.scene(), c.screen.exposed);
+        const QImage expected = paint([&](QPainter& p) {
+            quill::app::paintScenePicture(p, model.scene(), c.screen.exposed);
         });
         ASSERT_EQ(shown, expected);
         EXPECT_NE(shown.pixel(c.screen.shift + QPoint(12, 12)), qRgb(1, 2, 3))
             << "something was painted";
-    }
-}
-
-TEST(CanvasPaint, SeeThroughRowsOfADraggedSceneAreShownAsQtShowsThem) {
-    for (const QImage::Format format :
-         {QImage::Format_RGB32, QImage::Format_ARGB32_Premultiplied}) {
-        DraggedScene dragged;
-        Workspace& model = dragged.model;
-        Scene& scene = model.document().sceneForGestures();
-        // Two rows of the background see-through: one under the dragged layer (which
-        // covers it), one below every layer.
-        for (int x = 0; x < 80; ++x) {
-            scene.BackWork.edit().setPixel(x, 10, makePixel(200, 100, 50, 0));
-            scene.BackWork.edit().setPixel(x, 55, makePixel(200, 100, 50, 90));
+        if (c.seeThroughRows) {
+            EXPECT_NE(shown.pixel(40, 55), shown.pixel(40, 54));
         }
-        const Screen screen{format, {}, 1, {}, {0, 0, 80, 60}};
-        const QImage shown = paintOnScreen(screen, [&](QPainter& painter) {
-            quill::app::paintCanvasScene(painter, model, screen.exposed);
-        });
-        model.canvas().finishPendingComposition();
-        ASSERT_FALSE(scene.rowsOpaque(55, 56));
-        const QImage expected = paintOnScreen(screen, [&](QPainter& painter) {
-            quill::app::paintScenePicture(painter, scene, screen.exposed);
-        });
-        ASSERT_EQ(shown, expected) << format;
-        EXPECT_NE(shown.pixel(40, 55), shown.pixel(40, 54));
     }
 }
 

@@ -2,6 +2,7 @@
 // Shared by the window tests: a fake platform adapter and a fake desktop that answer from
 // queued replies and record what they were asked, a shown main window over a fresh
 // program folder, and events sent straight to widgets.
+#include "app/LongWork.h"
 #include "app/MainWindow.h"
 #include "app/SceneCanvas.h"
 #include "app/collections/CollectionsController.h"
@@ -137,10 +138,13 @@ struct WindowFixture {
     }
     ~WindowFixture() {
         if (window) {
+            idle();
             record->saveAnswers = {quill::app::SaveAnswer::Discard}; // the test's work goes
             window->close();
         }
     }
+    // Waits until the window's long work is done (never for a fixed time).
+    void idle() { window->longWork().waitUntilIdle(); }
 
     quill::Workspace& workspace() { return window->workspace(); }
     quill::Document& doc() { return window->document(); }
@@ -155,10 +159,12 @@ struct WindowFixture {
         quill::SavePicture(picture, path.toStdString(), format);
         return path;
     }
-    // Opens a foreground through the File menu's command, answering the dialog with path.
+    // Opens a foreground through the File menu's command, answering the dialog with path,
+    // and waits until it is open.
     void openForeground(const QString& path) {
         record->openReplies << path;
         window->openForeground();
+        idle();
     }
     // The command of the given text in any menu of the window's menu bar.
     QAction* menuAction(const QString& text);

@@ -1,0 +1,181 @@
+#include "app/LongWork.h"
+
+#include "workspace/Document.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QEventLoop>
+
+#include <exception>
+#include <new>
+#include <string>
+
+namespace quill::app {
+
+namespace {
+
+// The events by which the user asks for something; held back while a piece computes.
+bool isUserInput(QEvent::Type type) {
+    switch (type) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::Wheel:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::Shortcut:
+    case QEvent::ContextMenu:
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::TabletPress:
+    case QEvent::TabletMove:
+    case QEvent::TabletRelease:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+LongWork::LongWork(QObject* parent) : QObject(parent) {
+    m_pool.setMaxThreadCount(1);
+    m_indicatorDelay.setSingleShot(true);
+    m_indicatorDelay.setInterval(kIndicatorDelayMs);
+    connect(&m_indicatorDelay, &QTimer::timeout, this, &LongWork::showIndicator);
+}
+
+LongWork::~LongWork() {
+    m_queue.clear();
+    m_pool.waitForDone();
+    setComputing(false);
+    if (m_indicatorShown)
+        QApplication::restoreOverrideCursor();
+}
+
+void LongWork::run(const QString& what, Begin begin) {
+    m_queue.push_back({what, std::move(begin)});
+    setBusy(true);
+    if (!m_computing && !m_stepping)
+        startNext();
+}
+
+void LongWork::startNext() {
+    m_stepping = true;
+    while (!m_queue.empty()) {
+        Piece piece = std::move(m_queue.front());
+        m_queue.pop_front();
+        m_what = piece.what;
+        if (m_indicatorShown)
+            emit indicatorChanged(true, m_what);
+        Work work;
+        try {
+            work = piece.begin();
+        } catch (const std::bad_alloc&) {
+            reportFailure(kPictureTooLarge);
+            continue;
+        }
+        if (!work)
+            continue;
+        m_stepping = false;
+        setComputing(true);
+        m_pool.start([this, work = std::move(work)] {
+            Finish done;
+            try {
+                done = work();
+            } catch (const std::bad_alloc&) {
+                done = [this] { reportFailure(kPictureTooLarge); };
+            } catch (const std::exception& e) {
+                done = [this, message = std::string(e.what())] { reportFailure(message.c_str()); };
+            }
+            QMetaObject::invokeMethod(
+                this, [this, done = std::move(done)] { finish(done); }, Qt::QueuedConnection);
+        });
+        return;
+    }
+    m_stepping = false;
+    setBusy(false);
+}
+
+void LongWork::finish(const Finish& done) {
+    setComputing(false);
+    m_stepping = true;
+    try {
+        if (done)
+            done();
+    } catch (const std::bad_alloc&) {
+        reportFailure(kPictureTooLarge);
+    }
+    startNext();
+}
+
+void LongWork::reportFailure(const char* message) {
+    emit failed(QString::fromUtf8(message));
+}
+
+void LongWork::setBusy(bool busy) {
+    if (busy == m_busy)
+        return;
+    m_busy = busy;
+    if (busy) {
+        m_indicatorDelay.start();
+    } else {
+        m_indicatorDelay.stop();
+        m_what.clear();
+        if (m_indicatorShown) {
+            m_indicatorShown = false;
+            QApplication::restoreOverrideCursor();
+            emit indicatorChanged(false, QString());
+        }
+    }
+    emit busyChanged(busy);
+}
+
+void LongWork::setComputing(bool computing) {
+    // Input is held back only while the worker computes: a piece that begins or finishes
+    // may show a modal message box, which must take its own input.
+    if (computing == m_computing)
+        return;
+    m_computing = computing;
+    if (computing)
+        qApp->installEventFilter(this);
+    else
+        qApp->removeEventFilter(this);
+}
+
+void LongWork::showIndicator() {
+    if (!m_busy || m_indicatorShown)
+        return;
+    m_indicatorShown = true;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    emit indicatorChanged(true, m_what);
+}
+
+void LongWork::showBeforeBlocking(std::size_t pixels) {
+    if (pixels >= kPixelsWorthShowing)
+        showIndicator();
+}
+
+void LongWork::waitUntilIdle() {
+    if (!m_busy)
+        return;
+    QEventLoop loop;
+    connect(this, &LongWork::busyChanged, &loop, [&loop](bool busy) {
+        if (!busy)
+            loop.quit();
+    });
+    loop.exec();
+}
+
+bool LongWork::eventFilter(QObject* watched, QEvent* event) {
+    if (m_computing && isUserInput(event->type()) && !m_allowed.contains(watched))
+        return true;
+    return QObject::eventFilter(watched, event);
+}
+
+} // namespace quill::app
