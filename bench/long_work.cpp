@@ -115,30 +115,28 @@ void OpenLayerOnWindow(benchmark::State& state, const Size& size) {
 
 // ---- effects -----------------------------------------------------------------------
 
+// The settings a click on the effect's button (or a texture tile) gives.
+EffectSettings buttonSettings(const EffectDescription& e) {
+    EffectSettings settings;
+    if (e.parameter("tile-number"))
+        settings.integers["tile-number"] = 1;
+    return settings;
+}
+
 void ComputeOnWorker(benchmark::State& state, const Size& size, const EffectDescription& e) {
     Document& document = world(size).workspace->document();
     for (auto _ : state) {
-        std::optional<EffectWork> work = layerEffectWork(document, e, EffectSettings{});
+        std::optional<EffectWork> work = effectWork(document, e, buttonSettings(e));
         benchmark::DoNotOptimize(computeEffectWork(*work).bits());
     }
 }
 
 void ApplyOnWindow(benchmark::State& state, const Size& size, const EffectDescription& e) {
     Document& document = world(size).workspace->document();
-    std::optional<EffectWork> work = layerEffectWork(document, e, EffectSettings{});
+    std::optional<EffectWork> work = effectWork(document, e, buttonSettings(e));
     const TBitmap32 result = computeEffectWork(*work);
     for (auto _ : state)
         applyEffectWork(document, *work, result);
-}
-
-void BackgroundEffectOnWindow(benchmark::State& state, const Size& size,
-                              const EffectDescription& e) {
-    Document& document = world(size).workspace->document();
-    EffectSettings settings;
-    if (e.parameter("tile-number"))
-        settings.integers["tile-number"] = 1;
-    for (auto _ : state)
-        document.applyEffect(e, settings);
 }
 
 void PencilDialogBasesOnWorker(benchmark::State& state, const Size& size) {
@@ -224,16 +222,11 @@ int main(int argc, char** argv) {
         for (const EffectDescription& e : effectCatalogue()) {
             if (!e.hasButton())
                 continue;
-            if (e.target == EffectTarget::Background) {
-                add("BackgroundEffect/" + e.name + "(window)",
-                    [&e](benchmark::State& s, const Size& z) {
-                        BackgroundEffectOnWindow(s, z, e);
-                    });
-                continue;
-            }
-            add("Effect/" + e.name + "(worker)",
+            const std::string kind =
+                e.target == EffectTarget::Background ? "BackgroundEffect/" : "Effect/";
+            add(kind + e.name + "(worker)",
                 [&e](benchmark::State& s, const Size& z) { ComputeOnWorker(s, z, e); });
-            add("Effect/" + e.name + "/apply(window)",
+            add(kind + e.name + "/apply(window)",
                 [&e](benchmark::State& s, const Size& z) { ApplyOnWindow(s, z, e); });
         }
         add("SceneFile/save/take(window)", SceneTakeOnWindow);

@@ -204,10 +204,13 @@ class Document {
     // already; else "Have no foreground!" / "Have no background!" without one; else the
     // effect's dialog opens (the reply names it) or, for an in-window effect, it runs.
     CommandReply chooseEffect(const EffectDescription& effect);
+    // Makes the effect's button the selected one of its page and nothing else: the choice
+    // that chooseEffect records before it runs the effect.
+    void recordChoice(const EffectDescription& effect);
     // Runs the effect with these settings on the current layer (a foreground effect) or
     // the background, as an in-window effect runs: one step. The result replaces ForeWork
-    // (RefreshLayer follows) or BackWork. A dialog that computed the result already hands
-    // it over as `result` (the bytes the settings give).
+    // (RefreshLayer follows) or BackWork. Work that computed the result already (a dialog,
+    // a worker thread) hands it over as `result` (the bytes the settings give).
     CommandReply applyEffect(const EffectDescription& effect, const EffectSettings& settings,
                              const TBitmap32* result = nullptr);
     // A preview dialog or kernel dialog was closed by "OK" (or its close box): the status
@@ -263,7 +266,8 @@ class Document {
     std::optional<AppliedEffect>& effectOf(int slot);
     CommandReply runOnLayer(const EffectDescription& effect, const EffectSettings& settings,
                             const TBitmap32* result);
-    CommandReply runOnBackground(const EffectDescription& effect, const EffectSettings& settings);
+    CommandReply runOnBackground(const EffectDescription& effect, const EffectSettings& settings,
+                                 const TBitmap32* result);
 
     const MaskLibrary& m_masks;
     ProgramRandom& m_random;

@@ -17,11 +17,10 @@ const TBitmap32* Document::currentOriginal() const {
 CommandReply Document::chooseEffect(const EffectDescription& effect) {
     CommandReply r;
     const bool onLayer = effect.target == EffectTarget::Foreground;
-    const EffectDescription*& choice =
-        onLayer ? m_state.foregroundChoice : m_state.backgroundChoice;
+    const EffectDescription* choice = onLayer ? m_state.foregroundChoice : m_state.backgroundChoice;
     if (choice == &effect)
         return r; // the selected button: a click starts nothing
-    choice = &effect;
+    recordChoice(effect);
     if (onLayer ? !currentOriginal() : !m_scene.BackgroundSet) {
         r.message = onLayer ? kHaveNoForeground : kHaveNoBackground;
         return r;
@@ -32,11 +31,16 @@ CommandReply Document::chooseEffect(const EffectDescription& effect) {
     return r;
 }
 
+void Document::recordChoice(const EffectDescription& effect) {
+    (effect.target == EffectTarget::Foreground ? m_state.foregroundChoice
+                                               : m_state.backgroundChoice) = &effect;
+}
+
 CommandReply Document::applyEffect(const EffectDescription& effect, const EffectSettings& settings,
                                    const TBitmap32* result) {
     Step step(*this, effect.caption);
     return effect.target == EffectTarget::Foreground ? runOnLayer(effect, settings, result)
-                                                     : runOnBackground(effect, settings);
+                                                     : runOnBackground(effect, settings, result);
 }
 
 CommandReply Document::runOnLayer(const EffectDescription& effect, const EffectSettings& settings,
@@ -59,13 +63,15 @@ CommandReply Document::runOnLayer(const EffectDescription& effect, const EffectS
 }
 
 CommandReply Document::runOnBackground(const EffectDescription& effect,
-                                       const EffectSettings& settings) {
+                                       const EffectSettings& settings, const TBitmap32* result) {
     CommandReply r;
     if (!m_scene.BackgroundSet) {
         r.message = kHaveNoBackground;
         return r;
     }
-    m_scene.BackWork = SharedPicture(effect.runOnBackground(*m_scene.BackOriginal, settings));
+    m_scene.BackWork = result
+                           ? SharedPicture(*result)
+                           : SharedPicture(effect.runOnBackground(*m_scene.BackOriginal, settings));
     m_state.backgroundEffect = AppliedEffect{&effect, settings};
     m_scene.RefreshLayer();
     m_scene.ComposeScene();

@@ -100,7 +100,7 @@ void PhotoEffectsController::makeDialogs() {
             m_work.run(QString::fromStdString(effect.caption),
                        [this, &effect, settings]() -> LongWork::Work {
                            if (std::optional<EffectWork> work =
-                                   layerEffectWork(m_document, effect, settings))
+                                   effectWork(m_document, effect, settings))
                                return computeThenApply(std::move(*work));
                            apply(m_document.applyEffect(effect, settings)); // says why not
                            return {};
@@ -116,11 +116,16 @@ void PhotoEffectsController::makeDialogs() {
         };
     }
     m_texture->onTile = [this](int k) {
-        runHere(QStringLiteral("Texture"), [this, k] {
-            EffectSettings settings;
-            settings.integers["tile-number"] = k;
-            return m_document.applyEffect(*findEffect("texture"), settings);
-        });
+        const EffectDescription& texture = *findEffect("texture");
+        m_work.run(
+            QString::fromStdString(texture.caption), [this, k, &texture]() -> LongWork::Work {
+                EffectSettings settings;
+                settings.integers["tile-number"] = k;
+                if (std::optional<EffectWork> work = effectWork(m_document, texture, settings))
+                    return computeThenApply(std::move(*work));
+                apply(m_document.applyEffect(texture, settings)); // says why not
+                return {};
+            });
     };
 }
 
@@ -224,7 +229,7 @@ void PhotoEffectsController::openPreview(const EffectDescription& effect) {
     dialog->open(scene.layer(scene.CurrentLayer).ForeOriginal);
 }
 
-void PhotoEffectsController::chooseLayerEffect(const EffectDescription& effect) {
+void PhotoEffectsController::runChosenEffect(const EffectDescription& effect) {
     // What the click does is decided when its turn comes, on the document as it is then.
     m_work.run(QString::fromStdString(effect.caption), [this, &effect]() -> LongWork::Work {
         EffectChoice choice = chooseEffectAway(m_document, effect);
@@ -290,13 +295,7 @@ QRadioButton* PhotoEffectsController::effectRadio(const EffectDescription& effec
     QObject::connect(button, &QRadioButton::toggled, parent, [this, e](bool on) {
         if (!on)
             return;
-        if (e->target == EffectTarget::Foreground) {
-            chooseLayerEffect(*e);
-            return;
-        }
-        // The document computes a background effect itself, on this thread.
-        runHere(QString::fromStdString(e->caption),
-                [this, e] { return m_document.chooseEffect(*e); });
+        runChosenEffect(*e);
     });
     return button;
 }

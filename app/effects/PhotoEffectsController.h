@@ -97,8 +97,8 @@ class PhotoEffectsController {
     // Shows what a command did: its message, the model, the dialog it opens.
     void apply(const CommandReply& r);
     void openPreview(const EffectDescription& effect);
-    // A click on a layer effect's button, carried out when the work before it is done.
-    void chooseLayerEffect(const EffectDescription& effect);
+    // A click on an effect's button, carried out when the work before it is done.
+    void runChosenEffect(const EffectDescription& effect);
     // A command the document carries out on this thread, after the work before it; the busy
     // cursor and the bar show first when the pictures it works on are large.
     void runHere(const QString& what, std::function<CommandReply()> command);

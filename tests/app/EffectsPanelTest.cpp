@@ -343,7 +343,9 @@ TEST(EffectsPanel, TextureTilesApplyAndRestoreAndClosingTheWindowClosesTheEffect
     f.fx().effectButton("texture")->click();
     ASSERT_TRUE(t->isVisible());
     f.clickLabel(t->tile(3));
+    f.idle(); // input is held back while a tile is computed
     f.clickLabel(t->tile(7));
+    f.idle();
     TBitmap32 expected;
     ApplyTexture(textureTile(7), *f.scene().BackOriginal, expected);
     EXPECT_EQ(*f.scene().BackWork, expected);
@@ -378,6 +380,8 @@ TEST(EffectsPanel, AnEffectComputedAwayEqualsTheDirectCommand) {
         EXPECT_EQ(f.doc().history().undoCount(), d.history().undoCount());
         EXPECT_EQ(f.doc().history().undoName(), d.history().undoName());
         EXPECT_EQ(f.doc().choices().foregroundChoice, d.choices().foregroundChoice);
+        EXPECT_EQ(f.doc().choices().backgroundChoice, d.choices().backgroundChoice);
+        EXPECT_EQ(*f.scene().BackWork, *d.scene().BackWork);
         EXPECT_EQ(f.doc().layerEffect(1), d.layerEffect(1));
         EXPECT_EQ(f.doc().statusLabel(), d.statusLabel());
     };
@@ -398,6 +402,19 @@ TEST(EffectsPanel, AnEffectComputedAwayEqualsTheDirectCommand) {
         same(name);
     }
     EXPECT_NE(programRandom().seed(), 12345u + 5) << "brume drew";
+    // The background's effects and the texture window's tiles are computed away too.
+    for (const char* name : {"emboss", "gray", "gray", "texture"}) {
+        f.choose(name);
+        d.chooseEffect(*findEffect(name));
+        same(name);
+    }
+    f.clickLabel(f.fx().textureWindow()->tile(5));
+    f.idle();
+    EffectSettings tile;
+    tile.integers["tile-number"] = 5;
+    d.applyEffect(*findEffect("texture"), tile);
+    same("texture tile");
+    EXPECT_NE(*f.scene().BackWork, *f.scene().BackOriginal);
     while (d.history().undoCount() > 1) { // back to the opened photograph
         f.window->undo();
         d.undo();

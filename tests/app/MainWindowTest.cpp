@@ -272,7 +272,6 @@ TEST(OpenPicture, AForegroundBecomesALayerAndABackgroundRefitsTheCanvas) {
     // A scene smaller than the room is centred: (488 - 200) div 2 + 1, (403 - 150) div 2 + 30.
     EXPECT_EQ(f.window->canvas()->geometry(), QRect(145, 156 - 30, 205, 155));
     EXPECT_TRUE(f.record->messages.isEmpty()) << f.record->messages.join('|').toStdString();
-
 }
 
 // A PNG's own alpha is the layer's shape: over the white background,
