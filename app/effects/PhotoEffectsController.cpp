@@ -40,7 +40,12 @@ PhotoEffectsController::PhotoEffectsController(Workspace& workspace, LongWork& w
         const QSignalBlocker block(m_notebook);
         // The panel has the height the window's layout gives it; a page taller than
         // that scrolls instead of holding the panel high.
+        // Its buttons take the smaller type of a tool palette, so that the twelve effects
+        // show whole in the panel's height at the window's first size.
         const auto scrolled = [](QWidget* page) {
+            QFont compact = page->font();
+            compact.setPointSizeF(compact.pointSizeF() * 0.85);
+            page->setFont(compact);
             auto* area = new QScrollArea;
             area->setFrameShape(QFrame::NoFrame);
             area->setWidgetResizable(true);
@@ -304,6 +309,7 @@ QWidget* PhotoEffectsController::buildEffectPage() {
     auto* page = new QWidget;
     auto* layout = new QHBoxLayout(page);
     layout->setContentsMargins(4, 0, 4, 0);
+    layout->setSpacing(4);
     auto* group = new QButtonGroup(page);
     group->setExclusive(true);
     // One box per group of the catalogue's foreground effects, in the catalogue's order;
@@ -319,9 +325,9 @@ QWidget* PhotoEffectsController::buildEffectPage() {
             label.replace(QLatin1Char('&'), QStringLiteral("&&"));
             auto* box = new QGroupBox(label, page);
             auto* grid = new QGridLayout(box);
-            grid->setContentsMargins(6, 0, 6, 0);
+            grid->setContentsMargins(4, 0, 4, 0);
             grid->setSpacing(0);
-            grid->setHorizontalSpacing(8);
+            grid->setHorizontalSpacing(6);
             layout->addWidget(box);
             boxes.emplace_back(e.group, grid);
             it = boxes.end() - 1;
@@ -376,6 +382,8 @@ QWidget* PhotoEffectsController::buildMaskPage() {
 QWidget* PhotoEffectsController::buildBackgroundPage() {
     auto* page = new QWidget;
     auto* grid = new QGridLayout(page);
+    grid->setContentsMargins(6, 2, 6, 0);
+    grid->setVerticalSpacing(0);
     auto* group = new QButtonGroup(page);
     group->setExclusive(true);
     int i = 0;
