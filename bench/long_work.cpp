@@ -135,8 +135,12 @@ void ApplyOnWindow(benchmark::State& state, const Size& size, const EffectDescri
     Document& document = world(size).workspace->document();
     std::optional<EffectWork> work = effectWork(document, e, buttonSettings(e));
     const TBitmap32 result = computeEffectWork(*work);
-    for (auto _ : state)
-        applyEffectWork(document, *work, result);
+    for (auto _ : state) {
+        state.PauseTiming();
+        SharedPicture handed{TBitmap32(result)}; // as the worker hands it over: not shared
+        state.ResumeTiming();
+        applyEffectWork(document, *work, std::move(handed));
+    }
 }
 
 void PencilDialogBasesOnWorker(benchmark::State& state, const Size& size) {

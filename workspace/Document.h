@@ -210,9 +210,10 @@ class Document {
     // Runs the effect with these settings on the current layer (a foreground effect) or
     // the background, as an in-window effect runs: one step. The result replaces ForeWork
     // (RefreshLayer follows) or BackWork. Work that computed the result already (a dialog,
-    // a worker thread) hands it over as `result` (the bytes the settings give).
+    // a worker thread) hands it over as `result` (the bytes the settings give), taken as it
+    // is: a 100-megapixel picture is not copied on the window's thread.
     CommandReply applyEffect(const EffectDescription& effect, const EffectSettings& settings,
-                             const TBitmap32* result = nullptr);
+                             std::optional<SharedPicture> result = std::nullopt);
     // A preview dialog or kernel dialog was closed by "OK" (or its close box): the status
     // label shows the effect's name.
     void dialogClosed(const EffectDescription& effect);
@@ -264,10 +265,12 @@ class Document {
     void selectEntry(int slot) { m_state.selectedEntry = slot; }
     void fitFrame();
     std::optional<AppliedEffect>& effectOf(int slot);
+    // The background or the frame changed: the scene is composed again.
+    void composeAfterBackgroundOrFrame();
     CommandReply runOnLayer(const EffectDescription& effect, const EffectSettings& settings,
-                            const TBitmap32* result);
+                            std::optional<SharedPicture> result);
     CommandReply runOnBackground(const EffectDescription& effect, const EffectSettings& settings,
-                                 const TBitmap32* result);
+                                 std::optional<SharedPicture> result);
 
     const MaskLibrary& m_masks;
     ProgramRandom& m_random;

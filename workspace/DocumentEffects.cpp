@@ -37,14 +37,15 @@ void Document::recordChoice(const EffectDescription& effect) {
 }
 
 CommandReply Document::applyEffect(const EffectDescription& effect, const EffectSettings& settings,
-                                   const TBitmap32* result) {
+                                   std::optional<SharedPicture> result) {
     Step step(*this, effect.caption);
-    return effect.target == EffectTarget::Foreground ? runOnLayer(effect, settings, result)
-                                                     : runOnBackground(effect, settings, result);
+    return effect.target == EffectTarget::Foreground
+               ? runOnLayer(effect, settings, std::move(result))
+               : runOnBackground(effect, settings, std::move(result));
 }
 
 CommandReply Document::runOnLayer(const EffectDescription& effect, const EffectSettings& settings,
-                                  const TBitmap32* result) {
+                                  std::optional<SharedPicture> result) {
     CommandReply r;
     const TBitmap32* original = currentOriginal();
     if (!original) {
@@ -53,7 +54,7 @@ CommandReply Document::runOnLayer(const EffectDescription& effect, const EffectS
     }
     const int slot = m_scene.CurrentLayer;
     m_scene.layer(slot).ForeWork =
-        result ? SharedPicture(*result)
+        result ? std::move(*result)
                : SharedPicture(effect.runOnLayer(*original, settings, m_random));
     effectOf(slot) = AppliedEffect{&effect, settings};
     if (effect.runner == EffectRunner::InWindow)
@@ -63,19 +64,26 @@ CommandReply Document::runOnLayer(const EffectDescription& effect, const EffectS
 }
 
 CommandReply Document::runOnBackground(const EffectDescription& effect,
-                                       const EffectSettings& settings, const TBitmap32* result) {
+                                       const EffectSettings& settings,
+                                       std::optional<SharedPicture> result) {
     CommandReply r;
     if (!m_scene.BackgroundSet) {
         r.message = kHaveNoBackground;
         return r;
     }
     m_scene.BackWork = result
-                           ? SharedPicture(*result)
+                           ? std::move(*result)
                            : SharedPicture(effect.runOnBackground(*m_scene.BackOriginal, settings));
     m_state.backgroundEffect = AppliedEffect{&effect, settings};
-    m_scene.RefreshLayer();
-    m_scene.ComposeScene();
+    composeAfterBackgroundOrFrame();
     return r;
+}
+
+void Document::composeAfterBackgroundOrFrame() {
+    // No layer's alpha depends on the background or the frame: deriving the current
+    // layer's again would give the same bytes and copy its picture where the history
+    // shares it (400 MB at 100 megapixels).
+    m_scene.ComposeScene();
 }
 
 void Document::dialogClosed(const EffectDescription& effect) {
@@ -106,8 +114,7 @@ CommandReply Document::restoreBackground() {
     Step step(*this, "Restore Background");
     m_scene.BackWork = m_scene.BackOriginal;
     m_state.backgroundEffect.reset();
-    m_scene.RefreshLayer();
-    m_scene.ComposeScene();
+    composeAfterBackgroundOrFrame();
     return r;
 }
 
@@ -175,8 +182,7 @@ CommandReply Document::chooseFrame(const TBitmap32& framePicture) {
     m_state.frameSource = SharedPicture(framePicture);
     m_scene.FramePicture = SharedPicture();
     fitFrame();
-    m_scene.RefreshLayer();
-    m_scene.ComposeScene();
+    composeAfterBackgroundOrFrame();
     return {};
 }
 
@@ -184,8 +190,7 @@ CommandReply Document::removeFrame() {
     Step step(*this, "Remove Frame");
     m_scene.FramePicture.reset();
     m_state.frameSource = SharedPicture();
-    m_scene.RefreshLayer();
-    m_scene.ComposeScene();
+    composeAfterBackgroundOrFrame();
     return {};
 }
 

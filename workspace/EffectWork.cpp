@@ -54,7 +54,7 @@ TBitmap32 computeEffectWork(EffectWork& work) {
                          : work.effect->runOnBackground(*work.original, work.settings);
 }
 
-CommandReply applyEffectWork(Document& document, const EffectWork& work, const TBitmap32& result) {
+CommandReply applyEffectWork(Document& document, const EffectWork& work, SharedPicture result) {
     const Scene& scene = document.scene();
     const bool stands = onLayer(work)
                             ? scene.CurrentLayer == work.slot && scene.isLayer(work.slot) &&
@@ -67,7 +67,7 @@ CommandReply applyEffectWork(Document& document, const EffectWork& work, const T
     if (work.chosen)
         document.recordChoice(*work.effect);
     document.random() = work.random;
-    return document.applyEffect(*work.effect, work.settings, &result);
+    return document.applyEffect(*work.effect, work.settings, std::move(result));
 }
 
 } // namespace quill

@@ -42,6 +42,6 @@ TBitmap32 computeEffectWork(EffectWork& work);
 
 // Puts the computed picture into the document as the button or dialog would have. The
 // document must stand as it stood when the work was taken.
-CommandReply applyEffectWork(Document& document, const EffectWork& work, const TBitmap32& result);
+CommandReply applyEffectWork(Document& document, const EffectWork& work, SharedPicture result);
 
 } // namespace quill

@@ -77,12 +77,11 @@ void PhotoEffectsController::makeDialogs() {
     for (auto& [name, d] : m_previews) {
         PreviewDialog* dialog = d.get();
         dialog->setLongWork(m_work);
-        dialog->onHandBack = [this, dialog](const EffectSettings& settings,
-                                            const TBitmap32& result) {
-            m_work.showBeforeBlocking(result.pixelCount());
+        dialog->onHandBack = [this, dialog](const EffectSettings& settings, SharedPicture result) {
+            m_work.showBeforeBlocking(result->pixelCount());
             if (m_hooks.setWindowEnabled)
                 m_hooks.setWindowEnabled(true);
-            apply(m_document.applyEffect(dialog->effect(), settings, &result));
+            apply(m_document.applyEffect(dialog->effect(), settings, std::move(result)));
         };
         dialog->onClosed = [this, dialog] {
             if (m_hooks.setWindowEnabled)
@@ -259,10 +258,11 @@ void PhotoEffectsController::runHere(const QString& what, std::function<CommandR
 LongWork::Work PhotoEffectsController::computeThenApply(EffectWork work) {
     auto shared = std::make_shared<EffectWork>(std::move(work));
     return [this, shared]() -> LongWork::Finish {
-        auto result = std::make_shared<const TBitmap32>(computeEffectWork(*shared));
+        auto result = std::make_shared<SharedPicture>(computeEffectWork(*shared));
         return [this, shared, result] {
-            m_work.showBeforeBlocking(result->pixelCount());
-            apply(applyEffectWork(m_document, *shared, *result));
+            m_work.showBeforeBlocking((*result)->pixelCount());
+            // Handed over, not shared: the document may then change it without a copy.
+            apply(applyEffectWork(m_document, *shared, std::move(*result)));
         };
     };
 }

@@ -175,12 +175,12 @@ void PreviewDialog::okClicked() {
             return {};
         const EffectSettings settings = currentSettings();
         return [this, opening, settings, job = currentJob()]() -> LongWork::Finish {
-            auto result = std::make_shared<TBitmap32>(m_renderer.finalResult(job));
+            auto result = std::make_shared<SharedPicture>(m_renderer.finalResult(job));
             return [this, opening, settings, result] {
                 if (opening != m_opening || !m_open)
                     return; // closed by its close box meanwhile: nothing is handed back
-                if (onHandBack && !result->empty())
-                    onHandBack(settings, *result);
+                if (onHandBack && !(*result)->empty())
+                    onHandBack(settings, std::move(*result));
                 accept();
             };
         };

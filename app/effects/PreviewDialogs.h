@@ -39,7 +39,7 @@ class PreviewDialog : public QDialog {
     const EffectDescription& effect() const { return m_effect; }
     // "OK": the settings of the controls and the full-size result they give, for the host
     // to hand back.
-    std::function<void(const EffectSettings&, const TBitmap32&)> onHandBack;
+    std::function<void(const EffectSettings&, SharedPicture)> onHandBack;
     // After closing, by "OK" or by the close box.
     std::function<void()> onClosed;
     // The base pictures could not be held: the dialog closed again (onClosed not called).

@@ -382,6 +382,7 @@ TEST(EffectsPanel, AnEffectComputedAwayEqualsTheDirectCommand) {
         EXPECT_EQ(f.doc().choices().foregroundChoice, d.choices().foregroundChoice);
         EXPECT_EQ(f.doc().choices().backgroundChoice, d.choices().backgroundChoice);
         EXPECT_EQ(*f.scene().BackWork, *d.scene().BackWork);
+        EXPECT_EQ(f.scene().scenePicture(), d.scene().scenePicture());
         EXPECT_EQ(f.doc().layerEffect(1), d.layerEffect(1));
         EXPECT_EQ(f.doc().statusLabel(), d.statusLabel());
     };

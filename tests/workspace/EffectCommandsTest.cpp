@@ -96,8 +96,7 @@ TEST_F(Commands, TheSelectedButtonStartsNothingAndBrumeDrawsAnew) {
 TEST_F(Commands, EffectsNeverAccumulate) {
     const TBitmap32 original = photo(20, 14);
     const int slot = addLayer(original);
-    const TBitmap32 sketch = pencilSketch(original, {});
-    doc.applyEffect(effect("pencil-sketch"), {}, &sketch);
+    doc.applyEffect(effect("pencil-sketch"), {}, SharedPicture(pencilSketch(original, {})));
     doc.chooseEffect(effect("water-color"));
     TBitmap32 expected = waterColor(original);
     TBitmap32 got = *scene().layer(slot).ForeWork;

@@ -225,7 +225,7 @@ TEST(SessionRandom, ATurnedLayerKeepsItsTwoPicturesOneSize) {
     for (int x = 0; x < 10; ++x) // the effect cut out the left third
         for (int y = 0; y < 3; ++y)
             result.setPixel(x, y, CutoutColor);
-    doc.applyEffect(*findEffect("pen-sketch"), {}, &result);
+    doc.applyEffect(*findEffect("pen-sketch"), {}, SharedPicture(std::move(result)));
     doc.rotate("-45");
     const LayerSlot& l = doc.scene().layer(1);
     EXPECT_EQ(l.ForeOriginal->width(), l.ForeWork->width());

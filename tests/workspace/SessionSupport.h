@@ -113,7 +113,7 @@ class Session {
                 for (int x = 0; x < result.width(); ++x)
                     if (result.pixel(x, y) != CutoutColor)
                         result.setPixel(x, y, result.pixel(x, y) ^ 0x00FFFFFFu);
-            doc().applyEffect(*findEffect("pen-sketch"), {}, &result);
+            doc().applyEffect(*findEffect("pen-sketch"), {}, SharedPicture(std::move(result)));
             return "hand back";
         }
         case 8:
