@@ -880,8 +880,8 @@ void TMyPicture::openPictureFile(const QString& path, bool asBackground) {
                             const std::string name = path.toStdString();
                             const std::string refused =
                                 asBackground
-                                    ? document().openBackground(&read->picture, name)
-                                    : document().openForeground(&read->picture, name,
+                                    ? document().openBackground(std::move(read->picture), name)
+                                    : document().openForeground(std::move(read->picture), name,
                                                                 Document::ShapeOfPicture::Kept);
                             showMessage(openingMessage(read->message, refused));
                             syncAll();

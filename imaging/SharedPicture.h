@@ -32,6 +32,8 @@ class SharedPicture {
         return const_cast<TBitmap32&>(*m_picture);
     }
 
+    // Whether another owner holds the picture too (edit() would copy it).
+    bool shared() const { return m_picture && m_picture.use_count() > 1; }
     // True when both hold the same picture (not a comparison of pixels).
     bool sameAs(const SharedPicture& other) const { return m_picture == other.m_picture; }
     // The same meaning: two holders are equal when they hold the same picture.

@@ -5,8 +5,10 @@
 #include "imaging/RowBlend.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 namespace quill {
 
@@ -34,90 +36,100 @@ int toumingAlpha(int alpha, int factor) {
 
 namespace {
 
-// The mask step, with the transparency factor folded in: touming after the mask step
-// gives a non-cut-out pixel Round(maskAlpha * factor / 255), and leaves a cut-out pixel
-// (alpha 0) as it is, so one pass does both. factor 255 is no transparency.
-void clearMaskScaled(TBitmap32& picture, std::uint32_t factor) {
-    const int w = picture.width();
-    const std::uint32_t alpha = std::uint32_t(toumingAlpha(255, int(factor))) << 24;
-    parallelRows(picture.height(), std::size_t(w), [&](int begin, int end) {
-        for (int y = begin; y < end; ++y) {
-            std::uint32_t* row = picture.row32(y);
-            for (int x = 0; x < w; ++x) {
-                const std::uint32_t p = row[x];
-                row[x] = p == CutoutColor ? p : ((p & 0x00ffffffu) | alpha);
-            }
-        }
-    });
-}
+// A layer's alpha, one row at a time: the mask step with the transparency factor folded
+// in, then the own-shape step. touming after the mask step gives a non-cut-out pixel
+// Round(maskAlpha * factor / 255) and leaves a cut-out pixel as it is, so one pass does
+// both; a layer with a shape of its own then gives every non-cut-out pixel
+// Round(alpha * shape alpha / 255), the shape alpha read at the same place of its
+// untouched picture. factor 255 is no transparency; no mask (or an empty one, or one
+// that resamples to nothing) gives every pixel the factor's alpha.
+class AlphaRule {
+  public:
+    AlphaRule(int width, int height, const TBitmap32* mask, std::uint32_t factor,
+              const TBitmap32* shape)
+        : m_width(width),
+          m_shape(shape && shape->width() == width && shape->height() == height ? shape : nullptr) {
+        m_plainAlpha = std::uint32_t(toumingAlpha(255, int(factor))) << 24;
+        if (!mask || mask->empty() || width < 1 || height < 1)
+            return;
+        const int mw = mask->width(), mh = mask->height();
+        // The size ZoomInandOut gives the mask for the factors picture size / mask size.
+        m_zw = zoomedSize(mw, static_cast<long double>(width) / static_cast<long double>(mw));
+        m_zh = zoomedSize(mh, static_cast<long double>(height) / static_cast<long double>(mh));
+        if (m_zw <= 0 || m_zh <= 0)
+            return;
+        m_mask = mask;
+        // Column k of the resampled mask is mask column floor(k * mw / zw); columns and
+        // rows of the picture beyond the resampled mask take its last column or row.
+        m_column.resize(std::size_t(width));
+        for (int k = 0; k < width; ++k)
+            m_column[std::size_t(k)] = int(std::int64_t(std::min(k, m_zw - 1)) * mw / m_zw);
+        // Alpha for each red value of the mask: 255 - red, then the transparency factor.
+        for (int red = 0; red < 256; ++red)
+            m_alphaOfRed[red] = std::uint32_t(toumingAlpha(255 - red, int(factor))) << 24;
+    }
 
-void applyMaskScaled(TBitmap32& picture, const TBitmap32& mask, std::uint32_t factor) {
-    const int pw = picture.width(), ph = picture.height();
-    if (picture.empty())
-        return;
-    if (mask.empty()) {
-        clearMaskScaled(picture, factor);
-        return;
-    }
-    const int mw = mask.width(), mh = mask.height();
-    // The size ZoomInandOut gives the mask for the factors picture size / mask size.
-    const int zw = zoomedSize(mw, static_cast<long double>(pw) / static_cast<long double>(mw));
-    const int zh = zoomedSize(mh, static_cast<long double>(ph) / static_cast<long double>(mh));
-    if (zw <= 0 || zh <= 0) {
-        clearMaskScaled(picture, factor);
-        return;
-    }
-    // Column k of the resampled mask is mask column floor(k * mw / zw); columns and rows
-    // of the picture beyond the resampled mask take its last column or row.
-    std::vector<int> column(static_cast<std::size_t>(pw));
-    for (int k = 0; k < pw; ++k) {
-        const int kk = std::min(k, zw - 1);
-        column[std::size_t(k)] = int(std::int64_t(kk) * mw / zw);
-    }
-    // Alpha for each red value of the mask: 255 - red, then the transparency factor.
-    std::uint32_t alphaOfRed[256];
-    for (int red = 0; red < 256; ++red)
-        alphaOfRed[red] = std::uint32_t(toumingAlpha(255 - red, int(factor))) << 24;
-    parallelRows(ph, std::size_t(pw), [&](int begin, int end) {
-        for (int y = begin; y < end; ++y) {
-            const int yy = std::min(y, zh - 1);
-            const std::uint32_t* mrow = mask.row32(int(std::int64_t(yy) * mh / zh));
-            std::uint32_t* row = picture.row32(y);
-            for (int x = 0; x < pw; ++x) {
-                const std::uint32_t p = row[x];
-                const std::uint32_t a = alphaOfRed[(mrow[column[std::size_t(x)]] >> 16) & 0xffu];
-                row[x] = p == CutoutColor ? p : ((p & 0x00ffffffu) | a);
-            }
+    // Row y of the layer's picture with its alpha derived, from `in` to `out` (which may
+    // be the same row).
+    void row(int y, const std::uint32_t* in, std::uint32_t* out) const {
+        const std::uint32_t* maskRow = nullptr;
+        if (m_mask) {
+            const int yy = std::min(y, m_zh - 1);
+            maskRow = m_mask->row32(int(std::int64_t(yy) * m_mask->height() / m_zh));
         }
-    });
-}
+        const std::uint32_t* shapeRow = m_shape ? m_shape->row32(y) : nullptr;
+        for (int x = 0; x < m_width; ++x) {
+            const std::uint32_t p = in[x];
+            if (p == CutoutColor) {
+                out[x] = p;
+                continue;
+            }
+            std::uint32_t a = maskRow
+                                  ? m_alphaOfRed[(maskRow[m_column[std::size_t(x)]] >> 16) & 0xffu]
+                                  : m_plainAlpha;
+            if (shapeRow)
+                a = (((a >> 24) * (shapeRow[x] >> 24) + 127u) / 255u) << 24;
+            out[x] = (p & 0x00ffffffu) | a;
+        }
+    }
 
-// The own-shape step: every pixel of picture that is not CutoutColor gets
-// Round(alpha * shape alpha / 255), the shape alpha read at the same place of shape (a
-// picture of the same size).
-void applyOwnShape(TBitmap32& picture, const TBitmap32& shape) {
-    if (picture.width() != shape.width() || picture.height() != shape.height())
-        return;
-    const int w = picture.width();
-    parallelRows(picture.height(), std::size_t(w), [&](int begin, int end) {
-        for (int y = begin; y < end; ++y) {
-            std::uint32_t* row = picture.row32(y);
-            const std::uint32_t* shapeRow = shape.row32(y);
-            for (int x = 0; x < w; ++x) {
-                const std::uint32_t p = row[x];
-                if (p == CutoutColor)
-                    continue;
-                const std::uint32_t a = ((p >> 24) * (shapeRow[x] >> 24) + 127u) / 255u;
-                row[x] = (p & 0x00ffffffu) | (a << 24);
+    // Whether deriving changes any pixel of the picture.
+    bool changes(const TBitmap32& picture) const {
+        std::atomic<bool> changed{false};
+        parallelRows(picture.height(), std::size_t(m_width), [&](int begin, int end) {
+            std::vector<std::uint32_t> derived(static_cast<std::size_t>(m_width));
+            for (int y = begin; y < end && !changed.load(std::memory_order_relaxed); ++y) {
+                row(y, picture.row32(y), derived.data());
+                if (std::memcmp(derived.data(), picture.row32(y), std::size_t(m_width) * 4) != 0)
+                    changed = true;
             }
-        }
-    });
-}
+        });
+        return changed;
+    }
+
+    // The picture with its alpha derived, into `out` (the same picture or one of its size).
+    void derive(const TBitmap32& in, TBitmap32& out) const {
+        parallelRows(in.height(), std::size_t(m_width), [&](int begin, int end) {
+            for (int y = begin; y < end; ++y)
+                row(y, in.row32(y), out.row32(y));
+        });
+    }
+
+  private:
+    int m_width;
+    const TBitmap32* m_shape;
+    std::uint32_t m_plainAlpha = 0xff000000u;
+    const TBitmap32* m_mask = nullptr;
+    int m_zw = 0, m_zh = 0;
+    std::vector<int> m_column;
+    std::uint32_t m_alphaOfRed[256] = {};
+};
 
 } // namespace
 
 void ClearMask(TBitmap32& picture) {
-    clearMaskScaled(picture, 255);
+    const AlphaRule rule(picture.width(), picture.height(), nullptr, 255, nullptr);
+    rule.derive(picture, picture);
 }
 
 void Scene::deriveLayerAlpha(int i) {
@@ -127,16 +139,25 @@ void Scene::deriveLayerAlpha(int i) {
     const TBitmap32* mask = nullptr;
     if (s.LayerMask >= 1 && m_maskSource)
         mask = m_maskSource(s.LayerMask);
-    // The mask step and the transparency step in one pass over the picture.
     const std::uint32_t factor =
         s.LayerTransparent ? std::uint32_t(clampByte(255 - s.LayerTransparence)) : 255u;
+    const TBitmap32& current = *s.ForeWork;
+    const AlphaRule rule(current.width(), current.height(), mask, factor,
+                         s.ownShape ? &*s.ForeOriginal : nullptr);
+    if (s.ForeWork.shared()) {
+        // Shared with the untouched picture or the history: a picture whose alpha is
+        // derived already stays shared (a new opaque layer, a layer under a changed
+        // background); otherwise the derived picture is written straight into new memory,
+        // not copied first and derived over.
+        if (!rule.changes(current))
+            return;
+        TBitmap32 derived = TBitmap32::uninitialized(current.width(), current.height());
+        rule.derive(current, derived);
+        s.ForeWork = SharedPicture(std::move(derived));
+        return;
+    }
     TBitmap32& work = s.ForeWork.edit();
-    if (mask)
-        applyMaskScaled(work, *mask, factor);
-    else
-        clearMaskScaled(work, factor);
-    if (s.ownShape)
-        applyOwnShape(work, *s.ForeOriginal);
+    rule.derive(work, work);
 }
 
 void Scene::RefreshLayer() {
@@ -405,10 +426,12 @@ void Scene::restore(const SceneContent& content) {
     ComposeScene();
 }
 
-int Scene::AddForegroundLayer(const TBitmap32& picture) {
-    TBitmap32 tmp(picture);
-    SetAlpha(tmp, 255);
+int Scene::AddForegroundLayer(TBitmap32 picture, bool ownShape) {
+    TBitmap32 tmp(std::move(picture));
+    if (!ownShape)
+        SetAlpha(tmp, 255);
     LayerSlot slot;
+    slot.ownShape = ownShape;
     slot.carrierWidth = tmp.width();
     slot.carrierHeight = tmp.height();
     slot.handle = {0, 0, displayedSize(tmp.width(), ViewZoom),
@@ -431,9 +454,9 @@ void Scene::updateImageSize() {
     imgbg.height = displayedSize(BackWork->height(), ViewZoom);
 }
 
-void Scene::SetBackgroundPicture(const TBitmap32& picture) {
+void Scene::SetBackgroundPicture(TBitmap32 picture) {
     BackgroundSet = true;
-    TBitmap32 opaque = picture;
+    TBitmap32 opaque(std::move(picture));
     SetAlpha(opaque, 255);
     BackOriginal = SharedPicture(std::move(opaque));
     BackWork = BackOriginal;

@@ -130,13 +130,14 @@ class Scene : public SceneContent {
     std::vector<int> composeOnto(const Rect& region, std::uint32_t* bits,
                                  std::ptrdiff_t stride) const;
 
-    // A new layer from picture (copied, alpha 255): slot LayerCount()+1 with handle at
-    // the canvas origin, its displayed size from ViewZoom; it becomes the current,
-    // panel and pointed layer; RefreshLayer. Returns the new slot.
-    int AddForegroundLayer(const TBitmap32& picture);
-    // The background: BackOriginal = BackWork = a copy with alpha 255; imgbg sized;
-    // BackgroundSet; RefreshLayer and ComposeScene (layers and frame kept).
-    void SetBackgroundPicture(const TBitmap32& picture);
+    // A new layer from picture (taken, alpha made 255 unless the picture's alpha is the
+    // layer's own shape): slot LayerCount()+1 with handle at the canvas origin, its
+    // displayed size from ViewZoom; it becomes the current, panel and pointed layer;
+    // RefreshLayer. Returns the new slot.
+    int AddForegroundLayer(TBitmap32 picture, bool ownShape = false);
+    // The background: BackOriginal = BackWork = the picture (taken) with alpha 255; imgbg
+    // sized; BackgroundSet; RefreshLayer and ComposeScene (layers and frame kept).
+    void SetBackgroundPicture(TBitmap32 picture);
 
     // Layer i's place in scene pixels: Round((handle - imgbg) / ViewZoom * 100).
     Point layerPosition(int i) const;

@@ -44,6 +44,17 @@ TBitmap32 withOwnShape(const TBitmap32& colours, const TBitmap32& shape) {
     return out;
 }
 
+// A new layer's untouched picture keeps a shape of its own when shape (a picture of the
+// same size, possibly the picture itself) has see-through parts: the picture then takes
+// shape's alpha. Returns whether it did.
+bool takeOwnShape(TBitmap32& picture, const TBitmap32* shape) {
+    if (!shape || shape->width() != picture.width() || shape->height() != picture.height() ||
+        !hasOwnShape(*shape))
+        return false;
+    picture = withOwnShape(picture, *shape);
+    return true;
+}
+
 // The layer panel's picture of a layer: stretched to 36 x 21; a half pixel more in the
 // factor keeps the truncation from coming out one short.
 SharedPicture entryThumbnail(const TBitmap32& picture) {
@@ -229,20 +240,11 @@ void Document::windowShown() {
     m_scene.ComposeScene();
 }
 
-int Document::addForegroundCommon(const TBitmap32& picture, const TBitmap32* shape) {
+int Document::addForegroundCommon(TBitmap32 picture, bool ownShape) {
     Step step(*this, "Add Foreground");
-    const int i = m_scene.AddForegroundLayer(picture);
+    const int i = m_scene.AddForegroundLayer(std::move(picture), ownShape);
     effectOf(i).reset();
     LayerSlot& slot = m_scene.layer(i);
-    if (shape && shape->width() == picture.width() && shape->height() == picture.height() &&
-        hasOwnShape(*shape)) {
-        // The scene made the new layer opaque; it takes the shape back, and its alpha is
-        // derived and composed again.
-        slot.ForeOriginal = SharedPicture(withOwnShape(picture, *shape));
-        slot.ForeWork = slot.ForeOriginal;
-        slot.ownShape = true;
-        m_scene.RefreshLayer();
-    }
     m_state.transparency.checked = false;
     m_state.enabled.transparenceSlider = false;
     m_state.transparency.sliderPosition = 128;
@@ -270,15 +272,16 @@ void Document::enableSelectedLayerControls() {
     e.transparentCheck = true;
 }
 
-int Document::addForegroundLayer(const TBitmap32& picture, ShapeOfPicture shape) {
-    return addForegroundCommon(picture, shape == ShapeOfPicture::Kept ? &picture : nullptr);
+int Document::addForegroundLayer(TBitmap32 picture, ShapeOfPicture shape) {
+    const bool own = shape == ShapeOfPicture::Kept && takeOwnShape(picture, &picture);
+    return addForegroundCommon(std::move(picture), own);
 }
 
-std::string Document::openForeground(const TBitmap32* picture, const std::string& fileName,
+std::string Document::openForeground(TBitmap32 picture, const std::string& fileName,
                                      ShapeOfPicture shape) {
-    if (!picture || picture->width() < 1)
+    if (picture.width() < 1)
         return fileName + kNotAValidFormat;
-    addForegroundCommon(*picture, shape == ShapeOfPicture::Kept ? picture : nullptr);
+    addForegroundLayer(std::move(picture), shape);
     return {};
 }
 
@@ -286,13 +289,10 @@ void Document::foregroundBrowserDoubleClicked() {
     m_state.enabled.toolForegroundSize = true;
 }
 
-std::string Document::browserForeground(const TBitmap32* picture, const std::string& fileName,
+std::string Document::browserForeground(TBitmap32 picture, const std::string& fileName,
                                         ShapeOfPicture shape) {
     foregroundBrowserDoubleClicked();
-    if (!picture || picture->width() < 1)
-        return fileName + kNotAValidFormat;
-    addForegroundCommon(*picture, shape == ShapeOfPicture::Kept ? picture : nullptr);
-    return {};
+    return openForeground(std::move(picture), fileName, shape);
 }
 
 int Document::sketchListForeground(int i) {
@@ -302,14 +302,16 @@ int Document::sketchListForeground(int i) {
     // transparency it was drawn with.
     const SharedPicture sketch = m_state.sketches.sharedPicture(i);
     const SharedPicture shape = m_state.sketches.sharedShape(i);
-    return addForegroundCommon(*sketch, shape->empty() ? nullptr : &*shape);
+    TBitmap32 picture = *sketch;
+    const bool own = takeOwnShape(picture, shape->empty() ? nullptr : &*shape);
+    return addForegroundCommon(std::move(picture), own);
 }
 
-void Document::setBackgroundPicture(const TBitmap32& picture) {
+void Document::setBackgroundPicture(TBitmap32 picture) {
     Step step(*this, "Open Background");
     // Composed once, with the frame fitted to the new background.
     m_scene.holdComposition();
-    m_scene.SetBackgroundPicture(picture);
+    m_scene.SetBackgroundPicture(std::move(picture));
     m_state.backgroundEffect.reset();
     fitFrame();
     m_scene.releaseComposition();
@@ -319,17 +321,17 @@ void Document::setBackgroundPicture(const TBitmap32& picture) {
     e.toolBackgroundSize = true;
 }
 
-std::string Document::openBackground(const TBitmap32* picture, const std::string& fileName) {
-    if (!picture || picture->width() < 1)
+std::string Document::openBackground(TBitmap32 picture, const std::string& fileName) {
+    if (picture.width() < 1)
         return fileName + kNotAValidFormat;
-    setBackgroundPicture(*picture);
+    setBackgroundPicture(std::move(picture));
     return {};
 }
 
-std::string Document::browserBackground(const TBitmap32* picture, const std::string& fileName) {
+std::string Document::browserBackground(TBitmap32 picture, const std::string& fileName) {
     // The same test as "Open a new background": an unreadable library file would
     // otherwise leave the scene without any background.
-    return openBackground(picture, fileName);
+    return openBackground(std::move(picture), fileName);
 }
 
 std::string Document::publish() const {

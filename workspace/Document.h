@@ -122,12 +122,13 @@ class Document {
     // mask and transparency give, and a pixel of alpha 0 becomes CutoutColor, which no
     // mask or transparency makes visible again. Ignored: the picture is made opaque.
     enum class ShapeOfPicture { Ignored, Kept };
-    // "Open a new foreground": picture = what the reader gave (nullptr = missing file).
-    // Returns the message to show (fileName + " is not a valid format") or "".
-    std::string openForeground(const TBitmap32* picture, const std::string& fileName,
+    // "Open a new foreground": picture = what the reader gave (taken; empty when the file
+    // is missing or unreadable). Returns the message to show (fileName + " is not a valid
+    // format") or "".
+    std::string openForeground(TBitmap32 picture, const std::string& fileName,
                                ShapeOfPicture shape = ShapeOfPicture::Ignored);
     // Foreground browser double-click on a thumbnail (same test, browser variant).
-    std::string browserForeground(const TBitmap32* picture, const std::string& fileName,
+    std::string browserForeground(TBitmap32 picture, const std::string& fileName,
                                   ShapeOfPicture shape = ShapeOfPicture::Ignored);
     // Any double-click in the foreground browser first enables the tool-bar button.
     void foregroundBrowserDoubleClicked();
@@ -135,14 +136,13 @@ class Document {
     // Returns the new slot, 0 when i names no sketch.
     int sketchListForeground(int i);
     // The plain sequence, as "Open a new foreground" after its test. Returns the slot.
-    int addForegroundLayer(const TBitmap32& picture,
-                           ShapeOfPicture shape = ShapeOfPicture::Ignored);
+    int addForegroundLayer(TBitmap32 picture, ShapeOfPicture shape = ShapeOfPicture::Ignored);
     // "Open a new background": the test, then setBackgroundPicture.
-    std::string openBackground(const TBitmap32* picture, const std::string& fileName);
+    std::string openBackground(TBitmap32 picture, const std::string& fileName);
     // Background browser double-click: the same readability test.
-    std::string browserBackground(const TBitmap32* picture, const std::string& fileName);
+    std::string browserBackground(TBitmap32 picture, const std::string& fileName);
     // The sequence itself, without a test. A chosen frame is fitted to the new size.
-    void setBackgroundPicture(const TBitmap32& picture);
+    void setBackgroundPicture(TBitmap32 picture);
     // File "Publish": "You have no work to publish, please do." without a background.
     std::string publish() const;
 
@@ -257,8 +257,9 @@ class Document {
     void loadTransparencyFrom(int i);
     void markOnly(int i);
     void clearAllMarks();
-    // shape: a picture of the same size whose alpha is the new layer's own shape.
-    int addForegroundCommon(const TBitmap32& picture, const TBitmap32* shape);
+    // picture: the new layer's untouched picture (taken); ownShape: its alpha is the
+    // layer's own shape (see takeOwnShape), else it is made opaque.
+    int addForegroundCommon(TBitmap32 picture, bool ownShape);
     void enableSelectedLayerControls();
     void moveLayerBy(int step);
     void zoomStep(long double f);

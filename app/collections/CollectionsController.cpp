@@ -198,8 +198,8 @@ void CollectionsController::openPicked(const QString& path, bool asBackground) {
                            m_work.showBeforeBlocking(read->picture.pixelCount());
                            const std::string refused =
                                asBackground
-                                   ? m_document.browserBackground(&read->picture, file)
-                                   : m_document.browserForeground(&read->picture, file,
+                                   ? m_document.browserBackground(std::move(read->picture), file)
+                                   : m_document.browserForeground(std::move(read->picture), file,
                                                                   Document::ShapeOfPicture::Kept);
                            message(openingMessage(read->message, refused));
                            if (m_hooks.sceneChanged)

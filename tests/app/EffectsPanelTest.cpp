@@ -373,7 +373,7 @@ TEST(EffectsPanel, AnEffectComputedAwayEqualsTheDirectCommand) {
     Document& d = direct.document();
     const QString path = f.folder.filePath(QStringLiteral("photo.bmp"));
     const TBitmap32 read = LoadPictureFile(path.toStdString()).picture;
-    d.openForeground(&read, path.toStdString(), Document::ShapeOfPicture::Kept);
+    d.openForeground(read, path.toStdString(), Document::ShapeOfPicture::Kept);
     const auto same = [&](const char* when) {
         SCOPED_TRACE(when);
         EXPECT_EQ(f.work(), *d.scene().layer(1).ForeWork);

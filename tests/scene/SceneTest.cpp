@@ -77,14 +77,17 @@ struct OneLayer {
         scene.BackWork = SharedPicture(TBitmap32(8, 8, makePixel(0, 0, 0)));
         scene.AddForegroundLayer(picture);
     }
-    // The layer's alpha derived afresh from picture.
-    const TBitmap32& derive(const TBitmap32& picture, int mask, int level) {
+    // The layer's alpha derived afresh from picture, in place or, when another owner
+    // holds the picture too, into a new one.
+    const TBitmap32& derive(const TBitmap32& picture, int mask, int level, bool shared) {
         LayerSlot& l = scene.layer(1);
         l.ForeWork = SharedPicture(picture);
+        const SharedPicture other = shared ? l.ForeWork : SharedPicture();
         l.LayerMask = mask;
         l.LayerTransparent = level >= 0;
         l.LayerTransparence = level < 0 ? 128 : level;
         scene.deriveLayerAlpha(1);
+        EXPECT_TRUE(!shared || *other == picture) << "the other owner's picture changed";
         return *l.ForeWork;
     }
     Scene scene;
@@ -107,9 +110,11 @@ TEST(DeriveLayerAlpha, EqualsTheMaskStepThenTheTransparencyStep) {
         OneLayer one(pic, masks);
         for (int mask : {0, 1, 2, 3})
             for (int level : {-1, 0, 1, 128, 200, 255})
-                ASSERT_TRUE(one.derive(pic, mask, level) ==
-                            literalAlpha(pic, mask == 1 ? &masks.at(1) : nullptr, level))
-                    << s.pw << "x" << s.ph << " mask " << mask << " level " << level;
+                for (bool shared : {false, true})
+                    ASSERT_TRUE(one.derive(pic, mask, level, shared) ==
+                                literalAlpha(pic, mask == 1 ? &masks.at(1) : nullptr, level))
+                        << s.pw << "x" << s.ph << " mask " << mask << " level " << level
+                        << (shared ? " shared" : "");
     }
 }
 
@@ -123,7 +128,7 @@ TEST(DeriveLayerAlpha, ColumnsAndRowsTheResampledMaskMissesTakeItsLastOnes) {
     const TBitmap32 p(13, 13, makePixel(5, 5, 5, 255));
     const std::map<int, TBitmap32> masks{{1, mask}};
     OneLayer one(p, masks);
-    const TBitmap32& out = one.derive(p, 1, -1);
+    const TBitmap32& out = one.derive(p, 1, -1, false);
     EXPECT_EQ(pixelAlpha(out.pixel(12, 0)), 55) << "the last column from the mask's last column";
     EXPECT_EQ(pixelAlpha(out.pixel(0, 12)), 155) << "the last row from the mask's last row";
     EXPECT_EQ(pixelAlpha(out.pixel(12, 12)), 55);
@@ -205,6 +210,7 @@ TEST_F(SceneFixture, NewLayerTakesTheDefaultsAndDisplayedSize) {
     EXPECT_EQ(s.LayerTransparence, 128);
     EXPECT_EQ(s.LayerMask, 0);
     EXPECT_EQ(pixelAlpha(s.ForeOriginal->pixel(0, 0)), 255);
+    EXPECT_TRUE(s.ForeWork.sameAs(s.ForeOriginal)) << "an opaque layer draws its own picture";
     EXPECT_EQ(scene.CurrentLayer, i);
     EXPECT_EQ(scene.PanelLayer, i);
     EXPECT_EQ(scene.PointedLayer, i);

@@ -57,6 +57,11 @@ TEST_F(Steps, NamedStepsUndoAndRedoInOrder) {
 TEST_F(Steps, PicturesAStepDidNotChangeAreShared) {
     doc.history().clear();
     doc.chooseEffect(*findEffect("water-color"));
+    // An opaque layer without a mask draws its untouched picture itself: the step holds
+    // nothing the document does not hold.
+    EXPECT_TRUE(doc.history().undoCount() == 1 && doc.history().memoryBytes(doc.snapshot()) == 0);
+    doc.history().clear();
+    doc.chooseEffect(*findEffect("color-panels"));
     // The history holds the layer's picture before the effect and nothing else: the
     // background and the untouched picture are the document's own.
     EXPECT_EQ(doc.history().memoryBytes(doc.snapshot()), 100u * 80u * 4u);

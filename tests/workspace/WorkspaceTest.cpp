@@ -191,21 +191,20 @@ TEST(MainWindowStart, WhiteSceneAndDisabledSizeCommands) {
 
 TEST_F(ModelFixture, UnreadablePicturesAnswerWithTheFileName) {
     const TBitmap32 empty;
-    EXPECT_EQ(m.document().openForeground(nullptr, "/pics/missing.jpg"),
+    EXPECT_EQ(m.document().openForeground({}, "/pics/missing.jpg"),
               "/pics/missing.jpg is not a valid format");
-    EXPECT_EQ(m.document().openForeground(&empty, "/pics/a.png"),
+    EXPECT_EQ(m.document().openForeground(empty, "/pics/a.png"),
               "/pics/a.png is not a valid format");
-    EXPECT_EQ(m.document().browserForeground(&empty, "/lib/b.bmp"),
+    EXPECT_EQ(m.document().browserForeground(empty, "/lib/b.bmp"),
               "/lib/b.bmp is not a valid format");
-    EXPECT_EQ(m.document().openBackground(&empty, "/pics/c.gif"),
+    EXPECT_EQ(m.document().openBackground(empty, "/pics/c.gif"),
               "/pics/c.gif is not a valid format");
-    EXPECT_EQ(m.document().browserBackground(nullptr, "/lib/d.jpg"),
-              "/lib/d.jpg is not a valid format");
+    EXPECT_EQ(m.document().browserBackground({}, "/lib/d.jpg"), "/lib/d.jpg is not a valid format");
     EXPECT_EQ(m.scene().LayerCount(), 0);
     EXPECT_EQ(m.scene().BackWork->width(), 600) << "the background must not change";
     EXPECT_FALSE(m.document().enabled().editBackgroundSize);
     const TBitmap32 pic(3, 2, kRed);
-    EXPECT_EQ(m.document().openForeground(&pic, "/pics/ok.jpg"), "");
+    EXPECT_EQ(m.document().openForeground(pic, "/pics/ok.jpg"), "");
     EXPECT_EQ(m.scene().LayerCount(), 1);
 }
 
@@ -221,8 +220,8 @@ TEST(AddingVariants, EveryWayOfAddingEnablesTheNewLayersControls) {
     const TBitmap32 pic(30, 30, kRed);
     using Add = std::function<void(Document&)>;
     const std::pair<const char*, Add> ways[] = {
-        {"open dialog", [&](Document& d) { EXPECT_EQ(d.openForeground(&pic, "x.jpg"), ""); }},
-        {"browser", [&](Document& d) { EXPECT_EQ(d.browserForeground(&pic, "x.jpg"), ""); }},
+        {"open dialog", [&](Document& d) { EXPECT_EQ(d.openForeground(pic, "x.jpg"), ""); }},
+        {"browser", [&](Document& d) { EXPECT_EQ(d.browserForeground(pic, "x.jpg"), ""); }},
         {"sketch-list",
          [&](Document& d) {
              d.addForegroundLayer(pic);
