@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QEvent>
 #include <QEventLoop>
+#include <QGuiApplication>
+#include <QMouseEvent>
 
 #include <exception>
 #include <new>
@@ -15,6 +17,8 @@ namespace quill::app {
 namespace {
 
 // The events by which the user asks for something; held back while a piece computes.
+// A key's release is not among them (what a key does, it does when pressed); a mouse
+// button's release is, unless the button was pressed before the work began.
 bool isUserInput(QEvent::Type type) {
     switch (type) {
     case QEvent::MouseButtonPress:
@@ -23,7 +27,6 @@ bool isUserInput(QEvent::Type type) {
     case QEvent::MouseMove:
     case QEvent::Wheel:
     case QEvent::KeyPress:
-    case QEvent::KeyRelease:
     case QEvent::Shortcut:
     case QEvent::ContextMenu:
     case QEvent::DragEnter:
@@ -58,8 +61,8 @@ LongWork::~LongWork() {
         QApplication::restoreOverrideCursor();
 }
 
-void LongWork::run(const QString& what, Begin begin) {
-    m_queue.push_back({what, std::move(begin)});
+void LongWork::run(const QString& what, Begin begin, Input input) {
+    m_queue.push_back({what, std::move(begin), input});
     setBusy(true);
     if (!m_computing && !m_stepping)
         startNext();
@@ -83,7 +86,7 @@ void LongWork::startNext() {
         if (!work)
             continue;
         m_stepping = false;
-        setComputing(true);
+        setComputing(true, piece.input);
         m_pool.start([this, work = std::move(work)] {
             Finish done;
             try {
@@ -136,13 +139,18 @@ void LongWork::setBusy(bool busy) {
     emit busyChanged(busy);
 }
 
-void LongWork::setComputing(bool computing) {
+void LongWork::setComputing(bool computing, Input input) {
     // Input is held back only while the worker computes: a piece that begins or finishes
     // may show a modal message box, which must take its own input.
-    if (computing == m_computing)
-        return;
     m_computing = computing;
-    if (computing)
+    const bool hold = computing && input == Input::HeldBack;
+    if (hold == m_holding)
+        return;
+    m_holding = hold;
+    // The release of a button held down as the work begins passes: held back, it would
+    // leave a slider or a button pressed.
+    m_pressedBefore = hold ? QGuiApplication::mouseButtons() : Qt::NoButton;
+    if (hold)
         qApp->installEventFilter(this);
     else
         qApp->removeEventFilter(this);
@@ -173,7 +181,17 @@ void LongWork::waitUntilIdle() {
 }
 
 bool LongWork::eventFilter(QObject* watched, QEvent* event) {
-    if (m_computing && isUserInput(event->type()) && !m_allowed.contains(watched))
+    if (m_holding && (event->type() == QEvent::MouseButtonRelease ||
+                      event->type() == QEvent::MouseButtonPress)) {
+        // A release reaches the filter once for the window and once for the widget; a
+        // press held back now makes its own release one to hold back too.
+        const Qt::MouseButton button = static_cast<QMouseEvent*>(event)->button();
+        if (event->type() == QEvent::MouseButtonPress)
+            m_pressedBefore &= ~Qt::MouseButtons(button);
+        else if (m_pressedBefore & button)
+            return QObject::eventFilter(watched, event);
+    }
+    if (m_holding && isUserInput(event->type()) && !m_allowed.contains(watched))
         return true;
     return QObject::eventFilter(watched, event);
 }

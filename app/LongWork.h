@@ -5,9 +5,11 @@
 // thread, one piece after another, so that the windows keep painting. The document is
 // touched only on the window's thread: a piece takes what it needs from the document when
 // its turn comes, computes on the worker, and hands its result back to the window's thread.
-// While a piece computes, the user's input to the program is held back (closing a window
-// excepted), so nothing changes the document under it; after a moment the busy cursor
-// shows and the window shows its progress bar.
+// While a piece computes, the user's new input to the program is held back (closing a
+// window excepted), so nothing changes the document under it; the release of a button
+// or key pressed before the work passes, so no control is left held down. A dialog's preview
+// lets input through: the dialog keeps following its sliders. After a moment the busy
+// cursor shows and the window shows its progress bar.
 
 #include <QObject>
 #include <QSet>
@@ -43,11 +45,15 @@ class LongWork : public QObject {
     LongWork(const LongWork&) = delete;
     LongWork& operator=(const LongWork&) = delete;
 
+    // Whether the user's input is held back while a piece computes.
+    enum class Input { HeldBack, LetThrough };
+
     // Queues a piece of work; `what` names it beside the progress bar ("Opening a.jpg").
-    void run(const QString& what, Begin begin);
+    void run(const QString& what, Begin begin, Input input = Input::HeldBack);
     // Work that needs nothing from the document when it begins.
-    void runWork(const QString& what, Work work) {
-        run(what, [work = std::move(work)] { return work; });
+    void runWork(const QString& what, Work work, Input input = Input::HeldBack) {
+        run(
+            what, [work = std::move(work)] { return work; }, input);
     }
 
     // Whether a piece is queued or running.
@@ -79,18 +85,21 @@ class LongWork : public QObject {
     struct Piece {
         QString what;
         Begin begin;
+        Input input;
     };
     void startNext();
     void finish(const Finish& done);
     void setBusy(bool busy);
-    void setComputing(bool computing);
+    void setComputing(bool computing, Input input = Input::LetThrough);
     void showIndicator();
     void reportFailure(const char* message);
 
     std::deque<Piece> m_queue;
     bool m_busy = false;
-    bool m_computing = false; // a piece is on the worker
-    bool m_stepping = false;  // a piece begins or finishes on this thread
+    bool m_computing = false;         // a piece is on the worker
+    bool m_holding = false;           // and the user's input is held back meanwhile
+    Qt::MouseButtons m_pressedBefore; // held down as the holding began
+    bool m_stepping = false;          // a piece begins or finishes on this thread
     bool m_indicatorShown = false;
     QString m_what;
     QSet<QObject*> m_allowed;

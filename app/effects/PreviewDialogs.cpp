@@ -74,27 +74,29 @@ void PreviewDialog::open(const SharedPicture& original) {
     show();
     raise();
     const int opening = m_opening;
-    m_work->runWork(QString::fromStdString(m_effect.caption),
-                    [this, opening, original]() -> LongWork::Finish {
-                        std::shared_ptr<Bases> bases;
-                        try {
-                            bases = std::make_shared<Bases>(makeBases(*original));
-                        } catch (const std::bad_alloc&) {
-                            return [this, opening] {
-                                if (opening == m_opening && m_open)
-                                    basesFailed();
-                            };
-                        }
-                        return [this, opening, bases] {
-                            if (opening != m_opening || !m_open)
-                                return; // closed, or opened anew, while they were made
-                            takeBases(std::move(*bases));
-                            m_ready = true;
-                            --m_queuedWork;
-                            firstPreview();
-                            showComputing();
-                        };
-                    });
+    m_work->runWork(
+        QString::fromStdString(m_effect.caption),
+        [this, opening, original]() -> LongWork::Finish {
+            std::shared_ptr<Bases> bases;
+            try {
+                bases = std::make_shared<Bases>(makeBases(*original));
+            } catch (const std::bad_alloc&) {
+                return [this, opening] {
+                    if (opening == m_opening && m_open)
+                        basesFailed();
+                };
+            }
+            return [this, opening, bases] {
+                if (opening != m_opening || !m_open)
+                    return; // closed, or opened anew, while they were made
+                takeBases(std::move(*bases));
+                m_ready = true;
+                --m_queuedWork;
+                firstPreview();
+                showComputing();
+            };
+        },
+        LongWork::Input::LetThrough);
 }
 
 void PreviewDialog::basesFailed() {
@@ -126,27 +128,29 @@ void PreviewDialog::queuePreviewWork(std::function<LiveRenderer::Job()> prepare,
     const int opening = m_opening;
     ++m_queuedWork;
     showComputing();
-    m_work->run(QString::fromStdString(m_effect.caption),
-                [this, opening, prepare, take]() -> LongWork::Work {
-                    if (opening != m_opening)
-                        return {};
-                    LiveRenderer::Job job = prepare();
-                    if (!job) {
-                        --m_queuedWork;
-                        showComputing();
-                        return {};
-                    }
-                    return [this, opening, job, take]() -> LongWork::Finish {
-                        auto picture = std::make_shared<TBitmap32>(job());
-                        return [this, opening, picture, take] {
-                            if (opening != m_opening || !m_open)
-                                return;
-                            --m_queuedWork;
-                            take(std::move(*picture));
-                            showComputing();
-                        };
-                    };
-                });
+    m_work->run(
+        QString::fromStdString(m_effect.caption),
+        [this, opening, prepare, take]() -> LongWork::Work {
+            if (opening != m_opening)
+                return {};
+            LiveRenderer::Job job = prepare();
+            if (!job) {
+                --m_queuedWork;
+                showComputing();
+                return {};
+            }
+            return [this, opening, job, take]() -> LongWork::Finish {
+                auto picture = std::make_shared<TBitmap32>(job());
+                return [this, opening, picture, take] {
+                    if (opening != m_opening || !m_open)
+                        return;
+                    --m_queuedWork;
+                    take(std::move(*picture));
+                    showComputing();
+                };
+            };
+        },
+        LongWork::Input::LetThrough); // the sliders keep moving meanwhile
 }
 
 void PreviewDialog::showPicture(const QImage& image) {

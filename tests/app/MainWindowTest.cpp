@@ -355,3 +355,41 @@ TEST(LongWork, ShowsItselfHoldsInputBackAndEndsCleanly) {
     EXPECT_EQ(f.record->messages, QStringList{QString::fromLatin1(quill::kPictureTooLarge)});
     EXPECT_EQ(f.scene().LayerCount(), 2);
 }
+
+// A slider held down as work begins is let go when its button is released during the
+// work; a press that comes during the work is held back. A preview dialog's work lets
+// every input through.
+TEST(LongWork, ABlockedReleaseNeverLeavesASliderHeldDown) {
+    WindowFixture f;
+    QWidget window;
+    auto* slider = new QSlider(Qt::Horizontal, &window);
+    slider->setGeometry(0, 0, 200, 30);
+    window.resize(200, 30);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    const QPoint handle(6, 15); // the handle stands at the left end, at value 0
+    using Input = quill::app::LongWork::Input;
+    for (Input input : {Input::HeldBack, Input::LetThrough}) {
+        SCOPED_TRACE(input == Input::HeldBack ? "held back" : "let through");
+        std::promise<void> done;
+        std::shared_future<void> go = done.get_future().share();
+        QTest::mousePress(window.windowHandle(), Qt::LeftButton, {}, handle);
+        ASSERT_TRUE(slider->isSliderDown()) << handle.x() << "," << handle.y() << " buttons "
+                                            << int(QGuiApplication::mouseButtons());
+        f.window->longWork().runWork(
+            QStringLiteral("Waiting"),
+            [go] {
+                go.wait();
+                return [] {};
+            },
+            input);
+        QTest::mouseRelease(window.windowHandle(), Qt::LeftButton, {}, handle);
+        EXPECT_FALSE(slider->isSliderDown()) << "the release was held back";
+        QTest::mousePress(window.windowHandle(), Qt::LeftButton, {}, handle);
+        EXPECT_EQ(slider->isSliderDown(), input == Input::LetThrough);
+        QTest::mouseRelease(window.windowHandle(), Qt::LeftButton, {}, handle);
+        done.set_value();
+        f.idle();
+        EXPECT_FALSE(slider->isSliderDown());
+    }
+}
