@@ -366,6 +366,7 @@ void makeSceneFiles() {
         fs::remove(written);
     };
     keep("every_kind_of_layer.ora");
+    document.addSketch(1); // the layer with a shape of its own: the sketch keeps it
     document.addSketch(2);
     document.addSceneToAlbum();
     keep("with_lists.ora");
