@@ -176,10 +176,16 @@ void SceneWriteOnWorker(benchmark::State& state, const Size& size) {
     }
 }
 
-void SceneReadOnWorker(benchmark::State& state, const Size& size) {
+// The world with its document saved as a scene file.
+World& savedWorld(const Size& size) {
     World& w = world(size);
     if (!std::filesystem::exists(w.sceneFile))
         saveSceneFile(w.sceneFile, w.workspace->document());
+    return w;
+}
+
+void SceneReadOnWorker(benchmark::State& state, const Size& size) {
+    World& w = savedWorld(size);
     for (auto _ : state) {
         SceneFileCache cache;
         if (!readSceneFile(w.sceneFile, w.workspace->masks(), &cache).state)
@@ -188,9 +194,7 @@ void SceneReadOnWorker(benchmark::State& state, const Size& size) {
 }
 
 void SceneLoadOnWindow(benchmark::State& state, const Size& size) {
-    World& w = world(size);
-    if (!std::filesystem::exists(w.sceneFile))
-        saveSceneFile(w.sceneFile, w.workspace->document());
+    World& w = savedWorld(size);
     for (auto _ : state) {
         state.PauseTiming();
         Workspace fresh;
