@@ -57,6 +57,8 @@ LongWork::~LongWork() {
     m_queue.clear();
     m_pool.waitForDone();
     setComputing(false);
+    m_heldPresses = {};
+    watchInput();
     if (m_indicatorShown)
         QApplication::restoreOverrideCursor();
 }
@@ -149,8 +151,19 @@ void LongWork::setComputing(bool computing, Input input) {
     m_holding = hold;
     // The release of a button held down as the work begins passes: held back, it would
     // leave a slider or a button pressed.
-    m_pressedBefore = hold ? QGuiApplication::mouseButtons() : Qt::NoButton;
-    if (hold)
+    m_pressedBefore = hold ? QGuiApplication::mouseButtons() & ~m_heldPresses : Qt::MouseButtons();
+    watchInput();
+}
+
+void LongWork::watchInput() {
+    // Past the work, the filter stays until the buttons whose press it held back are
+    // released: such a release, let through, would reach a control that never saw the
+    // press (the canvas acts on a release).
+    const bool watch = m_holding || m_heldPresses;
+    if (watch == m_watching)
+        return;
+    m_watching = watch;
+    if (watch)
         qApp->installEventFilter(this);
     else
         qApp->removeEventFilter(this);
@@ -181,19 +194,27 @@ void LongWork::waitUntilIdle() {
 }
 
 bool LongWork::eventFilter(QObject* watched, QEvent* event) {
-    if (m_holding && (event->type() == QEvent::MouseButtonRelease ||
-                      event->type() == QEvent::MouseButtonPress)) {
-        // A release reaches the filter once for the window and once for the widget; a
-        // press held back now makes its own release one to hold back too.
+    // A mouse event reaches the filter first for the window, then for the widget under
+    // the pointer; what is held back for the window never reaches the widget.
+    const QEvent::Type type = event->type();
+    if (type == QEvent::MouseButtonRelease) {
         const Qt::MouseButton button = static_cast<QMouseEvent*>(event)->button();
-        if (event->type() == QEvent::MouseButtonPress)
-            m_pressedBefore &= ~Qt::MouseButtons(button);
-        else if (m_pressedBefore & button)
+        if (m_heldPresses & button) { // its press was held back: so is the release
+            m_heldPresses &= ~Qt::MouseButtons(button);
+            watchInput();
+            return true;
+        }
+        if (m_pressedBefore & button)
             return QObject::eventFilter(watched, event);
     }
-    if (m_holding && isUserInput(event->type()) && !m_allowed.contains(watched))
-        return true;
-    return QObject::eventFilter(watched, event);
+    if (!m_holding || !isUserInput(type) || m_allowed.contains(watched))
+        return QObject::eventFilter(watched, event);
+    if (type == QEvent::MouseButtonPress) {
+        const Qt::MouseButton button = static_cast<QMouseEvent*>(event)->button();
+        m_pressedBefore &= ~Qt::MouseButtons(button);
+        m_heldPresses |= button;
+    }
+    return true;
 }
 
 } // namespace quill::app

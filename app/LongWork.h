@@ -91,6 +91,8 @@ class LongWork : public QObject {
     void finish(const Finish& done);
     void setBusy(bool busy);
     void setComputing(bool computing, Input input = Input::LetThrough);
+    // Installs or removes the input filter as holding and held presses ask.
+    void watchInput();
     void showIndicator();
     void reportFailure(const char* message);
 
@@ -99,6 +101,8 @@ class LongWork : public QObject {
     bool m_computing = false;         // a piece is on the worker
     bool m_holding = false;           // and the user's input is held back meanwhile
     Qt::MouseButtons m_pressedBefore; // held down as the holding began
+    Qt::MouseButtons m_heldPresses;   // whose press was held back, until released
+    bool m_watching = false;          // the filter is installed
     bool m_stepping = false;          // a piece begins or finishes on this thread
     bool m_indicatorShown = false;
     QString m_what;

@@ -342,8 +342,20 @@ TEST(LongWork, ShowsItselfHoldsInputBackAndEndsCleanly) {
               Qt::NoButton);
     EXPECT_EQ(f.scene().layer(1).marked, true) << "the click on the bare scene was held back";
     EXPECT_FALSE(w.grab().isNull()) << "the window paints";
+    // A press held back holds back its release after the work too: the canvas, which
+    // acts on a release, never sees half a click.
+    sendMouse(f.image(), QEvent::MouseButtonPress, QPoint(300, 300), Qt::LeftButton,
+              Qt::LeftButton);
     release.set_value();
     f.idle();
+    sendMouse(f.image(), QEvent::MouseButtonRelease, QPoint(300, 300), Qt::LeftButton,
+              Qt::NoButton);
+    EXPECT_EQ(f.scene().layer(1).marked, true) << "half a click reached the canvas";
+    sendMouse(f.image(), QEvent::MouseButtonPress, QPoint(300, 300), Qt::LeftButton,
+              Qt::LeftButton);
+    sendMouse(f.image(), QEvent::MouseButtonRelease, QPoint(300, 300), Qt::LeftButton,
+              Qt::NoButton);
+    EXPECT_EQ(f.scene().layer(1).marked, false) << "a whole click after the work";
     EXPECT_TRUE(finished);
     EXPECT_FALSE(w.busyBar()->isVisible());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
