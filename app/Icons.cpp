@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QPolygonF>
 
 namespace quill::app {
 
@@ -89,15 +90,8 @@ void drawGlyph(QPainter& p, Glyph glyph) {
         break;
     }
     case Glyph::Pen: {
-        QPainterPath pen;
-        pen.moveTo(17, 3);
-        pen.lineTo(21, 7);
-        pen.lineTo(9, 19);
-        pen.lineTo(4, 20);
-        pen.lineTo(5, 15);
-        pen.closeSubpath();
         p.setBrush(QColor(0xF2, 0xC9, 0x4C));
-        p.drawPath(pen);
+        p.drawPolygon(QPolygonF({{17, 3}, {21, 7}, {9, 19}, {4, 20}, {5, 15}}));
         p.drawLine(QPointF(14.5, 5.5), QPointF(18.5, 9.5));
         break;
     }
@@ -119,15 +113,8 @@ void drawGlyph(QPainter& p, Glyph glyph) {
     case Glyph::Wallpaper: {
         p.setBrush(QColor(0x9C, 0xD3, 0xF2));
         p.drawRect(QRectF(2.5, 4.5, 19, 15));
-        QPainterPath hills;
-        hills.moveTo(3, 19);
-        hills.lineTo(9, 11);
-        hills.lineTo(13, 16);
-        hills.lineTo(16, 13);
-        hills.lineTo(21, 19);
-        hills.closeSubpath();
         p.setBrush(QColor(0x4E, 0x9A, 0x3A));
-        p.drawPath(hills);
+        p.drawPolygon(QPolygonF({{3, 19}, {9, 11}, {13, 16}, {16, 13}, {21, 19}}));
         p.setPen(Qt::NoPen);
         p.setBrush(accent);
         p.drawEllipse(QRectF(15, 6.5, 4, 4));

@@ -131,8 +131,7 @@ CanvasReply CanvasGestures::panTo(int X, int Y) {
         m_scrollY = ny;
         r.scrolled = true;
     }
-    r.scrollX = m_scrollX;
-    r.scrollY = m_scrollY;
+    setScroll(r);
     if (m_scrollX != m_savedScrollX || m_scrollY != m_savedScrollY)
         m_clickWithoutPan = false;
     return r;
@@ -212,13 +211,10 @@ CanvasReply CanvasGestures::move(int x, int y, Buttons held) {
         CanvasReply r;
         if (held.right && m_panBackground)
             r = panTo(x - s.imgbg.left, y - s.imgbg.top);
-        r.scrollX = m_scrollX;
-        r.scrollY = m_scrollY;
-        return r;
+        return setScroll(r);
     }
     CanvasReply r;
-    r.scrollX = m_scrollX;
-    r.scrollY = m_scrollY;
+    setScroll(r);
     if (target.kind != CanvasTargetKind::Handle)
         return r; // the bare canvas
     const int i = target.slot;
@@ -290,8 +286,7 @@ CanvasReply CanvasGestures::move(int x, int y, Buttons held) {
 CanvasReply CanvasGestures::press(int x, int y, Buttons pressed) {
     Scene& s = m_document.sceneForGestures();
     CanvasReply r;
-    r.scrollX = m_scrollX;
-    r.scrollY = m_scrollY;
+    setScroll(r);
     const CanvasTarget target = hitTest(x, y);
     if (target.kind == CanvasTargetKind::Handle) {
         const int i = target.slot;
@@ -341,8 +336,7 @@ CanvasReply CanvasGestures::press(int x, int y, Buttons pressed) {
 CanvasReply CanvasGestures::release(int x, int y, Buttons released) {
     Scene& s = m_document.sceneForGestures();
     CanvasReply r;
-    r.scrollX = m_scrollX;
-    r.scrollY = m_scrollY;
+    setScroll(r);
     const CanvasTarget target = pointerTarget(x, y);
     const int captured = m_captureSlot;
     m_captureImage = false;

@@ -115,6 +115,12 @@ class CanvasGestures {
     Rect finishPendingComposition();
 
   private:
+    // The reply carries the canvas's scroll position as it stands.
+    CanvasReply& setScroll(CanvasReply& r) const {
+        r.scrollX = m_scrollX;
+        r.scrollY = m_scrollY;
+        return r;
+    }
     void applyDragStep(LayerSlot& slot, int zone, int X, int Y);
     CanvasReply panTo(int x, int y);
     CanvasTarget pointerTarget(int x, int y) const;

@@ -1,5 +1,8 @@
 #include "workspace/WindowLayout.h"
 
+#include <tuple>
+#include <utility>
+
 namespace quill {
 
 PanelLayout computePanelLayout(const Rect& mw, Point layerShow, Point albumShow) {
@@ -29,24 +32,23 @@ PanelLayout computePanelLayout(const Rect& mw, Point layerShow, Point albumShow)
     return p;
 }
 
+namespace {
+
+// One axis of the canvas: the room the window leaves, the image's size on it, where the
+// room begins. A smaller image is centred; a larger one fills the room. Returns the start
+// and the length (5 pixels more than what it shows).
+std::pair<int, int> canvasAxis(int room, int image, int origin) {
+    if (room <= image)
+        return {origin, room + 5};
+    return {(room - image) / 2 + origin, image + 5};
+}
+
+} // namespace
+
 Rect canvasRectFor(int windowWidth, int windowHeight, int imageWidth, int imageHeight) {
     Rect r;
-    const int aw = windowWidth - 355;
-    if (aw <= imageWidth) {
-        r.width = aw + 5;
-        r.left = 1;
-    } else {
-        r.width = imageWidth + 5;
-        r.left = (aw - imageWidth) / 2 + 1;
-    }
-    const int ah = windowHeight - 265;
-    if (ah <= imageHeight) {
-        r.height = ah + 5;
-        r.top = 30;
-    } else {
-        r.height = imageHeight + 5;
-        r.top = (ah - imageHeight) / 2 + 30;
-    }
+    std::tie(r.left, r.width) = canvasAxis(windowWidth - 355, imageWidth, 1);
+    std::tie(r.top, r.height) = canvasAxis(windowHeight - 265, imageHeight, 30);
     return r;
 }
 
