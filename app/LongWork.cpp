@@ -1,16 +1,21 @@
 #include "app/LongWork.h"
 
+#include "imaging/PictureFile.h"
 #include "workspace/Document.h"
 
 #include <QApplication>
 #include <QEvent>
 #include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMouseEvent>
 
 #include <exception>
+#include <memory>
 #include <new>
 #include <string>
+#include <utility>
 
 namespace quill::app {
 
@@ -215,6 +220,21 @@ bool LongWork::eventFilter(QObject* watched, QEvent* event) {
         m_heldPresses |= button;
     }
     return true;
+}
+
+void openPictureAway(LongWork& work, const QString& path,
+                     std::function<std::string(TBitmap32 picture)> take,
+                     std::function<void(const std::string& message)> done) {
+    const std::string file = QFile::encodeName(path).toStdString();
+    work.runWork(QStringLiteral("Opening ") + QFileInfo(path).fileName(),
+                 [&work, file, take = std::move(take), done = std::move(done)] {
+                     auto read = std::make_shared<LoadResult>(LoadPictureFile(file));
+                     return LongWork::Finish([&work, read, take, done] {
+                         work.showBeforeBlocking(read->picture.pixelCount());
+                         const std::string refused = take(std::move(read->picture));
+                         done(openingMessage(read->message, refused));
+                     });
+                 });
 }
 
 } // namespace quill::app

@@ -17,9 +17,12 @@
 #include <QThreadPool>
 #include <QTimer>
 
+#include "imaging/Bitmap32.h"
+
 #include <cstddef>
 #include <deque>
 #include <functional>
+#include <string>
 
 namespace quill::app {
 
@@ -110,5 +113,13 @@ class LongWork : public QObject {
     QTimer m_indicatorDelay;
     QThreadPool m_pool;
 };
+
+// Opens a picture file: decodes it on the worker ("Opening NAME" beside the bar), then,
+// on the window's thread, `take` gives the picture to the document and returns the
+// document's refusal ("" when it took it), and `done` gets the one message to show about
+// the file ("" when there is none).
+void openPictureAway(LongWork& work, const QString& path,
+                     std::function<std::string(TBitmap32 picture)> take,
+                     std::function<void(const std::string& message)> done);
 
 } // namespace quill::app

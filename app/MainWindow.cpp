@@ -870,23 +870,18 @@ bool TMyPicture::eventFilter(QObject* watched, QEvent* event) {
 // Commands
 
 void TMyPicture::openPictureFile(const QString& path, bool asBackground) {
-    // Decoding runs on the worker; the document takes the picture on this thread.
-    const std::string file = QFile::encodeName(path).toStdString();
-    m_work->runWork(QStringLiteral("Opening ") + QFileInfo(path).fileName(),
-                    [this, path, file, asBackground]() -> LongWork::Finish {
-                        auto read = std::make_shared<LoadResult>(LoadPictureFile(file));
-                        return [this, path, read, asBackground] {
-                            m_work->showBeforeBlocking(read->picture.pixelCount());
-                            const std::string name = path.toStdString();
-                            const std::string refused =
-                                asBackground
-                                    ? document().openBackground(std::move(read->picture), name)
-                                    : document().openForeground(std::move(read->picture), name,
-                                                                Document::ShapeOfPicture::Kept);
-                            showMessage(openingMessage(read->message, refused));
-                            syncAll();
-                        };
-                    });
+    const std::string name = path.toStdString();
+    openPictureAway(
+        *m_work, path,
+        [this, name, asBackground](TBitmap32 picture) {
+            return asBackground ? document().openBackground(std::move(picture), name)
+                                : document().openForeground(std::move(picture), name,
+                                                            Document::ShapeOfPicture::Kept);
+        },
+        [this](const std::string& message) {
+            showMessage(message);
+            syncAll();
+        });
 }
 
 void TMyPicture::openForegroundFile(const QString& path) {

@@ -189,23 +189,19 @@ void CollectionsController::importForeground() {
 }
 
 void CollectionsController::openPicked(const QString& path, bool asBackground) {
-    // Decoding runs on the worker; the document takes the picture on this thread.
     const std::string file = toPath(path);
-    m_work.runWork(QStringLiteral("Opening ") + QFileInfo(path).fileName(),
-                   [this, file, asBackground]() -> LongWork::Finish {
-                       auto read = std::make_shared<LoadResult>(LoadPictureFile(file));
-                       return [this, file, read, asBackground] {
-                           m_work.showBeforeBlocking(read->picture.pixelCount());
-                           const std::string refused =
-                               asBackground
-                                   ? m_document.browserBackground(std::move(read->picture), file)
-                                   : m_document.browserForeground(std::move(read->picture), file,
-                                                                  Document::ShapeOfPicture::Kept);
-                           message(openingMessage(read->message, refused));
-                           if (m_hooks.sceneChanged)
-                               m_hooks.sceneChanged();
-                       };
-                   });
+    openPictureAway(
+        m_work, path,
+        [this, file, asBackground](TBitmap32 picture) {
+            return asBackground ? m_document.browserBackground(std::move(picture), file)
+                                : m_document.browserForeground(std::move(picture), file,
+                                                               Document::ShapeOfPicture::Kept);
+        },
+        [this](const std::string& text) {
+            message(text);
+            if (m_hooks.sceneChanged)
+                m_hooks.sceneChanged();
+        });
 }
 
 // ---------------------------------------------------------------------------------
