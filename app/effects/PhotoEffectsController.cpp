@@ -100,15 +100,7 @@ void PhotoEffectsController::makeDialogs() {
         TFormOfFringe* dialog = k.get();
         dialog->original = [this] { return m_document.currentOriginal(); };
         dialog->onConverted = [this, dialog](const EffectSettings& settings) {
-            const EffectDescription& effect = dialog->effect();
-            m_work.run(QString::fromStdString(effect.caption),
-                       [this, &effect, settings]() -> LongWork::Work {
-                           if (std::optional<EffectWork> work =
-                                   effectWork(m_document, effect, settings))
-                               return computeThenApply(std::move(*work));
-                           apply(m_document.applyEffect(effect, settings)); // says why not
-                           return {};
-                       });
+            runEffect(dialog->effect(), settings);
         };
         dialog->onMessage = [this](const QString& text) {
             if (m_hooks.message)
@@ -120,16 +112,9 @@ void PhotoEffectsController::makeDialogs() {
         };
     }
     m_texture->onTile = [this](int k) {
-        const EffectDescription& texture = *findEffect("texture");
-        m_work.run(
-            QString::fromStdString(texture.caption), [this, k, &texture]() -> LongWork::Work {
-                EffectSettings settings;
-                settings.integers["tile-number"] = k;
-                if (std::optional<EffectWork> work = effectWork(m_document, texture, settings))
-                    return computeThenApply(std::move(*work));
-                apply(m_document.applyEffect(texture, settings)); // says why not
-                return {};
-            });
+        EffectSettings settings;
+        settings.integers["tile-number"] = k;
+        runEffect(*findEffect("texture"), settings);
     };
 }
 
@@ -242,6 +227,17 @@ void PhotoEffectsController::runChosenEffect(const EffectDescription& effect) {
         apply(choice.reply);
         return {};
     });
+}
+
+void PhotoEffectsController::runEffect(const EffectDescription& effect,
+                                       const EffectSettings& settings) {
+    m_work.run(QString::fromStdString(effect.caption),
+               [this, &effect, settings]() -> LongWork::Work {
+                   if (std::optional<EffectWork> work = effectWork(m_document, effect, settings))
+                       return computeThenApply(std::move(*work));
+                   apply(m_document.applyEffect(effect, settings)); // says why not
+                   return {};
+               });
 }
 
 void PhotoEffectsController::runHere(const QString& what, std::function<CommandReply()> command) {

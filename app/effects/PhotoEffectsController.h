@@ -99,6 +99,9 @@ class PhotoEffectsController {
     void openPreview(const EffectDescription& effect);
     // A click on an effect's button, carried out when the work before it is done.
     void runChosenEffect(const EffectDescription& effect);
+    // The effect with these settings, computed on the worker when the work before it is
+    // done (a kernel dialog's Convert, a texture tile).
+    void runEffect(const EffectDescription& effect, const EffectSettings& settings);
     // A command the document carries out on this thread, after the work before it; the busy
     // cursor and the bar show first when the pictures it works on are large.
     void runHere(const QString& what, std::function<CommandReply()> command);
